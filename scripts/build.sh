@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Configures and builds everything (program, library, tests, benchmarks) into BUILD_DIR.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${BUILD_DIR:-$root/build}"
+"$root/scripts/setup.sh"
+if [ ! -f "$BUILD_DIR/build.ninja" ]; then
+    cmake -S "$root" -B "$BUILD_DIR" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" >/dev/null
+fi
+cmake --build "$BUILD_DIR" -- -j"$(nproc)"
