@@ -1,10 +1,13 @@
 #include <windows.h>
 
-#include "StringFormat.h"
+#include "BrindlemapApp.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+namespace
 {
-    const std::wstring line = FormatString(L"%s started", L"Brindlemap");
-    OutputDebugStringW(line.c_str());
-    return 0;
+CBrindlemapApp theApp;
+}
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCommand)
+{
+    return theApp.Main(instance, commandLine, showCommand);
 }

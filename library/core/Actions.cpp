@@ -1,0 +1,178 @@
+#include "Actions.h"
+
+namespace
+{
+const wchar_t* const ActionNames[ActionCount] = {
+    L"Left Click",
+    L"Right Click",
+    L"Next Window",
+    L"Back",
+    L"Forward",
+    L"Middle Click",
+    L"Disable",
+    L"Close (Alt+F4)",
+    L"Copy (Ctrl+C)",
+    L"Cut (Ctrl+X)",
+    L"Double Click",
+    L"Enter",
+    L"Maximize Window",
+    L"Minimize Window",
+    L"New",
+    L"Open",
+    L"Paste (Ctrl+V)",
+    L"Redo (Ctrl+Y)",
+    L"Show/Hide Desktop",
+    L"Undo (Ctrl+Z)",
+    L"Media - Mute",
+    L"Media - Volume Up",
+    L"Media - Volume Down",
+    L"Media - Next Track",
+    L"Media - Last Track",
+    L"Media - Stop",
+    L"Media - Play/Pause",
+    L"Launch EMail",
+    L"Simulated Keys",
+    L"Lock Workstation",
+    L"Open Explorer",
+    L"Open RUN Command",
+    L"Restore Window",
+    L"Escape",
+    L"Open Help",
+    L"Open Web Browser",
+    L"Browser Stop",
+    L"Browser Refresh",
+    L"Browser Search",
+    L"Browser Favourites",
+    L"** No Change (Don't intercept) **",
+    L"Run Application",
+    L"Mouse Wheel Up",
+    L"Mouse Wheel Down",
+    L"Flip 3D",
+    L"ALT-TAB",
+    L"Print Screen",
+    L"Print Active Window",
+    L"Show sidebar",
+    L"Sticky Left Button [Click-Drag]",
+    L"Sticky Right Button",
+    L"Sticky Middle Button",
+    L"Layer (Next)",
+    L"Layer (Previous)",
+    L"Layer 1",
+    L"Layer 2",
+    L"Layer 3",
+    L"Layer 4",
+    L"Layer 5",
+    L"Open Explorer at specified folder",
+    L"Open Explorer at My Documents",
+    L"Open Explorer at My Computer",
+    L"Open Explorer at Network Favourites",
+    L"Open Control Panel",
+    L"Double Click Drag",
+    L"Mouse Wheel Tilt Left",
+    L"Mouse Wheel Tilt Right",
+    L"Scroll Window Up",
+    L"Scroll Window Down",
+    L"Scroll Window Left",
+    L"Scroll Window Right",
+    L"Previous Window",
+    L"Activate Screensaver",
+    L"Activate Monitor Power Saving",
+    L"** Same As Default Profile **",
+    L"Sticky 4th Button",
+    L"Sticky 5th Button",
+    L"Change Movement to Scroll",
+    L"Sticky Left Button [Click-Drag] X-Axis",
+    L"Sticky Left Button [Click-Drag] Y-Axis",
+    L"Change Movement to Scroll (Sticky)",
+    L"Reveal Desktop",
+    L"** Same As Layer 1 (current profile) **",
+    L"System Menu (WIN+X)",
+    L"Charms Bar (WIN+C)",
+    L"PC Settings (WIN+I)",
+    L"Search Charm (WIN+Q)",
+    L"Search Apps (WIN+W)",
+    L"Search Files (WIN+F)",
+    L"Snap Modern UI Right",
+    L"Snap Modern UI Left",
+    L"Magnifier Toggle On/Off",
+    L"Brightness Up",
+    L"Brightness Down",
+    L"Snap Window Left",
+    L"Snap Window Right",
+    L"Snap Window Up",
+    L"Snap Window Down",
+    L"Virtual Desktop: New",
+    L"Virtual Desktop: Close",
+    L"Virtual Desktop: Switch Left",
+    L"Virtual Desktop: Switch Right",
+    L"Layer 6",
+    L"Layer 7",
+    L"Layer 8",
+    L"Layer 9",
+    L"Layer 10",
+    L"Reserved",
+    L"Reserved",
+    L"Reserved",
+    L"Reserved",
+    L"Reserved",
+    L"Reserved",
+    L"Reserved",
+    L"Reserved",
+    L"Reserved",
+    L"Reserved",
+    L"Magnifier Zoom In",
+    L"Magnifier Zoom Out",
+    L"Click Button 4",
+    L"Click Button 5",
+    L"Change Movement to Scroll (Lock Axis)",
+    L"Change Movement to Scroll (Sticky Lock Axis)",
+    L"Change Movement to Scroll Inverted",
+    L"Change Movement to Scroll Inverted (Sticky)",
+    L"Change Movement to Scroll Inverted (Lock Axis)",
+    L"Change Movement to Scroll Inverted (Sticky Lock Axis)",
+    L"Web Search Selected Text",
+    L"Button Chording",
+    L"Lock Mouse X-Axis (While pressed)",
+    L"Lock Mouse X-Axis (Toggle)",
+    L"Lock Mouse Y-Axis (While pressed)",
+    L"Lock Mouse Y-Axis (Toggle)",
+    L"Button Held",
+    L"Drag to Move Window",
+    L"Drag to Size Window",
+    L"Slow down mouse cursor (While pressed)",
+    L"Slow down mouse cursor (Sticky)",
+    L"Cycle mouse cursor speed",
+    L"Open Emoji Keyboard",
+};
+
+const wchar_t* const ButtonNames[ButtonCount] = {
+    L"Left", L"Right", L"Middle", L"XLeft", L"XRight", L"TiltLeft", L"TiltRight", L"WheelUp", L"WheelDown",
+};
+
+// The seventh button has no element in Quillon mode.
+const wchar_t* const QuillonButtonNames[ButtonCount] = {
+    L"Left", L"Right", L"Middle", L"XLeft", L"XRight", L"QuillonMiddle", L"", L"WheelUp", L"WheelDown",
+};
+
+const wchar_t* const KeyModeSuffixes[KeyModeCount] = {
+    L"(pressed)", L"(released)", L"(during)", L"(thread-down)", L"(thread-up)",
+    L"(repeat)", L"(sticky repeat)", L"(sticky hold)", L"(pressed & released)",
+};
+}
+
+const wchar_t* GetActionName(int action)
+{
+    return action >= 0 && action < ActionCount ? ActionNames[action] : L"";
+}
+
+const wchar_t* GetButtonName(int button, bool quillonMode)
+{
+    if (button < 0 || button >= ButtonCount)
+        return L"";
+    return quillonMode ? QuillonButtonNames[button] : ButtonNames[button];
+}
+
+const wchar_t* GetKeyModeSuffix(int keyMode)
+{
+    return keyMode >= 0 && keyMode < KeyModeCount ? KeyModeSuffixes[keyMode] : L"";
+}

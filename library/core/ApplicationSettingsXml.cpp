@@ -1,0 +1,458 @@
+// XML form of one profile: the Application element of an application profile
+// and the contents of the default profile's element.
+
+#include "ApplicationSettings.h"
+
+#include <climits>
+#include <cmath>
+#include <exception>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "ActionData.h"
+#include "Chords.h"
+#include "Logger.h"
+#include "Movement2Scroll.h"
+#include "Settings.h"
+#include "StringFormat.h"
+#include "TimedClicks.h"
+#include "XmlReaders.h"
+#include "XmlWriters.h"
+
+namespace
+{
+constexpr const wchar_t* LoadContext = L"CApplicationSettings::Load";
+constexpr const wchar_t* LoadDefaultContext = L"CApplicationSettings::LoadDefault";
+// Upper bounds that keep values from a file usable as times, counts and amounts.
+constexpr int MaxTime = 3600000;
+constexpr int MaxScrollLines = 1000;
+constexpr int MaxMouseSpeed = 20;
+constexpr double MaxSwitchSeconds = 86400.0;
+
+bool QuillonMode(const CSettings* settings)
+{
+    return settings != nullptr && settings->m_bQuillon;
+}
+
+const wchar_t* NonEmpty(const wchar_t* text)
+{
+    return text != nullptr && *text != L'\0' ? text : nullptr;
+}
+
+// Element of a button in the first layer ("Left") or a later one ("Left_Layer3");
+// empty for the button that has no element in Quillon mode.
+std::wstring SlotElementName(int button, int layer, bool quillonMode)
+{
+    const wchar_t* name = GetButtonName(button, quillonMode);
+    if (*name == L'\0')
+        return std::wstring();
+    return layer == 0 ? std::wstring(name) : FormatString(L"%s_Layer%d", name, layer);
+}
+
+// A layer-switch time in seconds; negative, not-a-number or absurd values are
+// replaced by the default.
+double ReadSwitchTime(pugi::xml_attribute attribute, double missing, const wchar_t* context)
+{
+    if (!attribute)
+        return missing;
+    const double value = attribute.as_double(missing);
+    if (!(value >= 0.0 && value <= MaxSwitchSeconds))
+    {
+        CLogger::LogMessage(L"%s: attribute '%s' has the invalid value '%s'; using %.1f", context, attribute.name(),
+                            attribute.value(), 1.0);
+        return 1.0;
+    }
+    return value;
+}
+
+// Advanced scroll methods are 0 to 4, 8 (default) and 9 (none).
+int ReadScrollMethod(pugi::xml_attribute attribute, const wchar_t* context)
+{
+    const int method = ReadXmlInt(attribute, 8, 0, 9, 8, context);
+    if (method >= 5 && method <= 7)
+    {
+        CLogger::LogMessage(L"%s: attribute '%s' has the invalid value %d; using 8", context, attribute.name(), method);
+        return 8;
+    }
+    return method;
+}
+
+// Writes or removes one option child of a slot element, so that a list taken
+// out of a slot does not come back from an element that is being reused.
+template <typename Write>
+void WriteOptionChild(pugi::xml_node slot, const wchar_t* name, bool present, Write write)
+{
+    if (present)
+        write(FindOrAppendChild(slot, name));
+    else
+        while (pugi::xml_node stale = slot.child(name))
+            slot.remove_child(stale);
+}
+
+void SaveSlot(const CApplicationSettings& profile, pugi::xml_node slot, int button, int layer, bool quillonMode,
+              bool withBlockMouseActive)
+{
+    SetXmlAttribute(slot, nullptr, L"action", static_cast<int>(profile.GetActions(button, layer)));
+    SetXmlAttribute(slot, nullptr, L"keys", profile.GetKeystrokes(button, layer));
+    SetXmlAttribute(slot, nullptr, L"keyaction", profile.SendKeyAction(button, layer));
+    SetXmlAttribute(slot, nullptr, L"keyrepeat", profile.SendKeyRepeat(button, layer));
+    SetXmlAttribute(slot, nullptr, L"active", profile.SendKeyWhenActive(button, layer));
+    SetXmlAttribute(slot, nullptr, L"blockmouse", profile.BlockMouse(button, layer));
+    if (withBlockMouseActive)
+        SetXmlAttribute(slot, nullptr, L"blockmouseactive", profile.BlockMouseActive(button, layer));
+    SetXmlAttribute(slot, nullptr, L"randomisedelay", profile.RandomiseDelay(button, layer));
+    SetXmlAttribute(slot, nullptr, L"app", profile.GetLaunchApp(button, layer));
+    SetXmlAttribute(slot, nullptr, L"desc", profile.GetActionDescription(button, layer));
+
+    const CBRMPChords* chords = profile.GetChords(button, layer);
+    WriteOptionChild(slot, L"chords", chords != nullptr,
+                     [&](pugi::xml_node child) { chords->Save(quillonMode, child); });
+    const CBRMPTimedClicks* timedClicks = profile.GetTimedClicks(button, layer);
+    WriteOptionChild(slot, L"timedclicks", timedClicks != nullptr,
+                     [&](pugi::xml_node child) { timedClicks->Save(quillonMode, child); });
+    const CMovement2Scroll* options = profile.GetMovement2Scroll(button, layer);
+    WriteOptionChild(slot, L"mts", options != nullptr, [&](pugi::xml_node child) { options->Save(child); });
+}
+
+// Reads one slot; slot may be empty (no element for the button), which leaves
+// action 40 and default movement-to-scroll options.
+void LoadSlot(CApplicationSettings& profile, pugi::xml_node slot, int button, int layer, bool quillonMode,
+              int perKeyTime, bool withBlockMouseActive, int& highestLayer, const wchar_t* context)
+{
+    const int action = ReadXmlInt(slot.attribute(L"action"), ACTION_NO_CHANGE, 0, ActionCount - 1,
+                                  ACTION_NO_CHANGE, context);
+    profile.SetActions(button, layer, action);
+    if (action != ACTION_NO_CHANGE && action != ACTION_SAME_AS_DEFAULT && action != ACTION_SAME_AS_LAYER_1 &&
+        layer + 1 > highestLayer)
+        highestLayer = layer + 1;
+
+    if (action == ACTION_SIMULATED_KEYS)
+    {
+        if (pugi::xml_attribute keys = slot.attribute(L"keys"))
+        {
+            profile.SetKeystrokes(
+                button, layer, keys.value(),
+                ReadXmlInt(slot.attribute(L"keyaction"), 0, 0, KeyModeCount - 1, 0, context),
+                ReadXmlInt(slot.attribute(L"keyrepeat"), 0, 0, INT_MAX, 0, context),
+                ReadXmlBool(slot.attribute(L"active"), true), ReadXmlBool(slot.attribute(L"blockmouse"), true),
+                withBlockMouseActive && ReadXmlBool(slot.attribute(L"blockmouseactive"), false),
+                ReadXmlBool(slot.attribute(L"randomisedelay"), false), perKeyTime);
+        }
+    }
+    else if (action == ACTION_RUN_APPLICATION || action == ACTION_OPEN_FOLDER)
+    {
+        pugi::xml_attribute app = slot.attribute(L"app");
+        profile.SetLaunchApp(button, layer, app ? app.value() : nullptr);
+    }
+    // The description is written for every slot, so it is read for every action.
+    profile.SetActionDescription(button, layer, NonEmpty(slot.attribute(L"desc").value()));
+
+    profile.SetChords(button, layer, nullptr);
+    if (pugi::xml_node child = slot.child(L"chords"))
+    {
+        auto chords = std::make_unique<CBRMPChords>();
+        if (chords->Load(quillonMode, child, perKeyTime))
+            profile.SetChords(button, layer, chords.release());
+    }
+    profile.SetTimedClicks(button, layer, nullptr);
+    if (pugi::xml_node child = slot.child(L"timedclicks"))
+    {
+        auto timedClicks = std::make_unique<CBRMPTimedClicks>();
+        if (timedClicks->Load(static_cast<MouseButtons>(button), quillonMode, child, perKeyTime))
+            profile.SetTimedClicks(button, layer, timedClicks.release());
+    }
+    CMovement2Scroll options;
+    if (pugi::xml_node child = slot.child(L"mts"))
+        options.Load(child, perKeyTime);
+    profile.CopyMovement2Scrolls(button, layer, &options);
+
+    profile.UpgradeAction(button, layer, action);
+}
+}
+
+bool CApplicationSettings::Save(pugi::xml_node parent) const
+{
+    try
+    {
+        pugi::xml_node app = parent.append_child(L"Application");
+        if (!app)
+            throw std::runtime_error("no element to write into");
+        const bool quillonMode = QuillonMode(m_pSettings);
+
+        SetXmlAttribute(app, nullptr, L"Name", m_pszFullName);
+        SetXmlAttribute(app, nullptr, L"Description", m_pszDescription);
+        SetXmlAttribute(app, nullptr, L"Enabled", m_bEnabled);
+        SetXmlAttribute(app, nullptr, L"OverrideSpeed", m_bOverrideMouseSpeed);
+        SetXmlAttribute(app, nullptr, L"EnhancePointerPrecision", m_bEnhancePointerPrecision);
+        SetXmlAttribute(app, nullptr, L"ActivateOnHover", m_bActivateOnHover);
+        SetXmlAttribute(app, nullptr, L"Speed", m_nMouseSpeed);
+        SetXmlAttribute(app, nullptr, L"InvertScrolling", m_bInvertScrolling);
+        SetXmlAttribute(app, nullptr, L"InvertHorizontalScrolling", m_bInvertHorzScrolling);
+        SetXmlAttribute(app, nullptr, L"ScrollPages", m_bScrollPages);
+        SetXmlAttribute(app, nullptr, L"ScrollLines", m_nScrollLines);
+        SetXmlAttribute(app, nullptr, L"ForceSPI", m_bForceSPIMessage);
+        SetXmlAttribute(app, nullptr, L"ClipMouse", m_bClipMouse);
+        SetXmlAttribute(app, nullptr, L"AxisLocking", m_bAxisLocking);
+        SetXmlAttribute(app, nullptr, L"ChangeCursor", m_bChangeCursor);
+        SetXmlAttribute(app, nullptr, L"Cursor", m_pszCursor);
+        SetXmlAttribute(app, nullptr, L"Script", m_pszProfileChangeScript);
+        SetXmlAttribute(app, nullptr, L"EnableScript", m_bProfileScriptEnabled);
+        SetXmlAttribute(app, nullptr, L"SwapButtons", static_cast<int>(m_SwapButtons));
+        SetXmlAttribute(app, nullptr, L"NoParent", m_bNoParent);
+        SetXmlAttribute(app, nullptr, L"RegExMatching", m_bRegExMatching);
+        SetXmlAttribute(app, nullptr, L"MatchType", m_nMatchType);
+        SetXmlAttribute(app, nullptr, L"WindowArea", m_bUseWindowArea);
+        SetXmlAttribute(app, nullptr, L"Top", static_cast<int>(m_rcWindowArea.top));
+        SetXmlAttribute(app, nullptr, L"Bottom", static_cast<int>(m_rcWindowArea.bottom));
+        SetXmlAttribute(app, nullptr, L"Left", static_cast<int>(m_rcWindowArea.left));
+        SetXmlAttribute(app, nullptr, L"Right", static_cast<int>(m_rcWindowArea.right));
+        SetXmlAttribute(app, nullptr, L"IgnoreVScroll", m_bIgnoreVScroll);
+        SetXmlAttribute(app, nullptr, L"IgnoreVScrollTime", m_nIgnoreVScrollTime);
+        SetXmlAttribute(app, nullptr, L"IgnoreHScroll", m_bIgnoreHScroll);
+        SetXmlAttribute(app, nullptr, L"IgnoreHScrollTime", m_nIgnoreHScrollTime);
+        SetXmlAttribute(app, nullptr, L"AdvScrollMethod", m_nAdvScrollMethod);
+        SetXmlAttribute(app, nullptr, L"AdvScrollVert", m_nAdvScrollVertical);
+        SetXmlAttribute(app, nullptr, L"AdvScrollHorz", m_nAdvScrollHorizontal);
+        SetXmlAttribute(app, nullptr, L"DisableScrollUnderCursor", m_bDisableScrollUnderCursor);
+        SetXmlAttribute(app, nullptr, L"DisableMouseOver", m_bDisableMouseOver);
+        SetXmlAttribute(app, nullptr, L"DisableLayerModifier", m_bDisableLayerModifier);
+        SetXmlAttribute(app, nullptr, L"WindowMask", m_WindowMask);
+
+        for (int layer = 0; layer < LayerCount; ++layer)
+        {
+            const int number = layer + 1;
+            SetXmlAttribute(app, L"LayerNames", FormatString(L"layer%d", number).c_str(), m_pszLayerNames[layer]);
+            SetXmlAttribute(app, L"AutoSwitch", FormatString(L"layer%d_switch", number).c_str(),
+                            m_nAutoSwitchLayer[layer]);
+            SetXmlAttribute(app, L"AutoSwitch", FormatString(L"layer%d_time", number).c_str(),
+                            m_dAutoSwitchTime[layer]);
+        }
+        for (int layer = 0; layer < LayerCount; ++layer)
+            SetXmlAttribute(app, L"RevertLayer1", FormatString(L"layer%d", layer + 1).c_str(), m_bRevertLayer1[layer]);
+        for (int layer = 0; layer < LayerCount; ++layer)
+            SetXmlAttribute(app, L"DisableNextPrev", FormatString(L"layer%d", layer + 1).c_str(),
+                            m_bLayerDisabledNextPrev[layer]);
+        for (int layer = 0; layer < LayerCount; ++layer)
+            SetXmlAttribute(app, L"Disable", FormatString(L"layer%d", layer + 1).c_str(),
+                            layer != 0 && m_bLayerDisabled[layer]);
+
+        for (int layer = 0; layer < LayerCount; ++layer)
+        {
+            for (int button = 0; button < ButtonCount; ++button)
+            {
+                const std::wstring name = SlotElementName(button, layer, quillonMode);
+                if (!name.empty())
+                    SaveSlot(*this, app.append_child(name.c_str()), button, layer, quillonMode, true);
+            }
+        }
+        return true;
+    }
+    catch (...)
+    {
+        CLogger::LogMessage(L"CApplicationSettings::Save Unable to save application '%s' to XML",
+                            m_pszFullName != nullptr ? m_pszFullName : L"");
+        return false;
+    }
+}
+
+bool CApplicationSettings::Load(pugi::xml_node element, int perKeyTime, bool& regionsDefined, int& highestLayer)
+{
+    try
+    {
+        if (!element)
+            throw std::invalid_argument("no element to read");
+        const bool quillonMode = QuillonMode(m_pSettings);
+        const wchar_t* const context = LoadContext;
+
+        pugi::xml_attribute name = element.attribute(L"Name");
+        SetApplication(name ? name.value() : nullptr);
+        if (const wchar_t* description = NonEmpty(element.attribute(L"Description").value()))
+            SetDescription(description);
+        m_bEnabled = ReadXmlBool(element.attribute(L"Enabled"), false);
+        m_bOverrideMouseSpeed = ReadXmlBool(element.attribute(L"OverrideSpeed"), false);
+        m_bEnhancePointerPrecision = ReadXmlBool(element.attribute(L"EnhancePointerPrecision"), false);
+        m_bActivateOnHover = ReadXmlBool(element.attribute(L"ActivateOnHover"), false);
+        m_nMouseSpeed = ReadXmlInt(element.attribute(L"Speed"), m_nMouseSpeed, -1, MaxMouseSpeed, m_nMouseSpeed, context);
+        m_bInvertScrolling = ReadXmlBool(element.attribute(L"InvertScrolling"), false);
+        m_bInvertHorzScrolling = ReadXmlBool(element.attribute(L"InvertHorizontalScrolling"), false);
+        m_bScrollPages = ReadXmlBool(element.attribute(L"ScrollPages"), false);
+        m_nScrollLines =
+            ReadXmlInt(element.attribute(L"ScrollLines"), m_nScrollLines, 0, MaxScrollLines, m_nScrollLines, context);
+        m_bForceSPIMessage = ReadXmlBool(element.attribute(L"ForceSPI"), m_bForceSPIMessage);
+        m_bClipMouse = ReadXmlBool(element.attribute(L"ClipMouse"), m_bClipMouse);
+        m_bAxisLocking = ReadXmlBool(element.attribute(L"AxisLocking"), false);
+        m_bChangeCursor = ReadXmlBool(element.attribute(L"ChangeCursor"), false);
+        if (const wchar_t* cursor = NonEmpty(element.attribute(L"Cursor").value()))
+            SetCursor(cursor);
+        if (const wchar_t* script = NonEmpty(element.attribute(L"Script").value()))
+            SetProfileChangeScript(script);
+        m_bProfileScriptEnabled = ReadXmlBool(element.attribute(L"EnableScript"), false);
+        m_SwapButtons = static_cast<swapbuttons>(ReadXmlInt(element.attribute(L"SwapButtons"), SWAPBUTTONS_DEFAULT,
+                                                            SWAPBUTTONS_DEFAULT, SWAPBUTTONS_YES,
+                                                            SWAPBUTTONS_DEFAULT, context));
+        m_bNoParent = ReadXmlBool(element.attribute(L"NoParent"), false);
+        SetRegExMatching(ReadXmlBool(element.attribute(L"RegExMatching"), false));
+        m_nMatchType = ReadXmlInt(element.attribute(L"MatchType"), m_nMatchType, 0, 7, m_nMatchType, context);
+        m_bUseWindowArea = ReadXmlBool(element.attribute(L"WindowArea"), m_bUseWindowArea);
+        m_rcWindowArea.top = ReadXmlInt(element.attribute(L"Top"), m_rcWindowArea.top, INT_MIN, INT_MAX, 0, context);
+        m_rcWindowArea.bottom =
+            ReadXmlInt(element.attribute(L"Bottom"), m_rcWindowArea.bottom, INT_MIN, INT_MAX, 0, context);
+        m_rcWindowArea.left = ReadXmlInt(element.attribute(L"Left"), m_rcWindowArea.left, INT_MIN, INT_MAX, 0, context);
+        m_rcWindowArea.right =
+            ReadXmlInt(element.attribute(L"Right"), m_rcWindowArea.right, INT_MIN, INT_MAX, 0, context);
+        m_bIgnoreVScroll = ReadXmlBool(element.attribute(L"IgnoreVScroll"), false);
+        m_nIgnoreVScrollTime = ReadXmlInt(element.attribute(L"IgnoreVScrollTime"), 200, 0, MaxTime, 200, context);
+        m_bIgnoreHScroll = ReadXmlBool(element.attribute(L"IgnoreHScroll"), false);
+        m_nIgnoreHScrollTime = ReadXmlInt(element.attribute(L"IgnoreHScrollTime"), 400, 0, MaxTime, 400, context);
+        m_nAdvScrollMethod = ReadScrollMethod(element.attribute(L"AdvScrollMethod"), context);
+        m_nAdvScrollVertical = ReadXmlInt(element.attribute(L"AdvScrollVert"), 0, INT_MIN, INT_MAX, 0, context);
+        m_nAdvScrollHorizontal = ReadXmlInt(element.attribute(L"AdvScrollHorz"), 0, INT_MIN, INT_MAX, 0, context);
+        m_bDisableScrollUnderCursor = ReadXmlBool(element.attribute(L"DisableScrollUnderCursor"), false);
+        m_bDisableMouseOver = ReadXmlBool(element.attribute(L"DisableMouseOver"), false);
+        m_bDisableLayerModifier = ReadXmlBool(element.attribute(L"DisableLayerModifier"), false);
+        m_WindowMask = ReadXmlInt(element.attribute(L"WindowMask"), WINDOWMASK_ALL, 0, 31, WINDOWMASK_ALL, context);
+
+        if ((m_bEnabled && m_WindowMask != WINDOWMASK_ALL && m_WindowMask != 0 && !regionsDefined) || m_bUseWindowArea)
+        {
+            regionsDefined = true;
+            CLogger::LogDebug(L"Window regions are defined. Enabled region checking");
+        }
+
+        pugi::xml_node names = element.child(L"LayerNames");
+        pugi::xml_node autoSwitch = element.child(L"AutoSwitch");
+        pugi::xml_node revert = element.child(L"RevertLayer1");
+        pugi::xml_node skip = element.child(L"DisableNextPrev");
+        if (!skip)
+            skip = element.child(L"DisableLayer");
+        pugi::xml_node disable = element.child(L"Disable");
+        for (int layer = 0; layer < LayerCount; ++layer)
+        {
+            const std::wstring key = FormatString(L"layer%d", layer + 1);
+            SetLayerName(NonEmpty(names.attribute(key.c_str()).value()), layer);
+            m_nAutoSwitchLayer[layer] = ReadXmlInt(autoSwitch.attribute((key + L"_switch").c_str()), 0, 0,
+                                                   LayerCount, 0, context);
+            m_dAutoSwitchTime[layer] = ReadSwitchTime(autoSwitch.attribute((key + L"_time").c_str()), 1.0, context);
+            m_bRevertLayer1[layer] = ReadXmlBool(revert.attribute(key.c_str()), false);
+            m_bLayerDisabledNextPrev[layer] = ReadXmlBool(skip.attribute(key.c_str()), false);
+            SetLayerDisabled(layer, layer != 0 && ReadXmlBool(disable.attribute(key.c_str()), false));
+        }
+
+        for (int layer = 0; layer < LayerCount; ++layer)
+        {
+            for (int button = 0; button < ButtonCount; ++button)
+            {
+                const std::wstring slotName = SlotElementName(button, layer, quillonMode);
+                if (!slotName.empty())
+                    LoadSlot(*this, element.child(slotName.c_str()), button, layer, quillonMode, perKeyTime, true,
+                             highestLayer, context);
+            }
+        }
+        return true;
+    }
+    catch (...)
+    {
+        CLogger::LogMessage(L"CApplicationSettings::Load Unable to load Application XML: %s", element.name());
+        return false;
+    }
+}
+
+void CApplicationSettings::SaveDefault(pugi::xml_node element) const
+{
+    try
+    {
+        const bool quillonMode = QuillonMode(m_pSettings);
+        SetXmlAttribute(element, nullptr, L"OverrideSpeed", m_bOverrideMouseSpeed);
+        SetXmlAttribute(element, nullptr, L"EnhancePointerPrecision", m_bEnhancePointerPrecision);
+        SetXmlAttribute(element, nullptr, L"Speed", m_nMouseSpeed);
+        SetXmlAttribute(element, nullptr, L"InvertScrolling", m_bInvertScrolling);
+        SetXmlAttribute(element, nullptr, L"InvertHorizontalScrolling", m_bInvertHorzScrolling);
+        SetXmlAttribute(element, nullptr, L"ScrollPages", m_bScrollPages);
+        SetXmlAttribute(element, nullptr, L"ScrollLines", m_nScrollLines);
+        SetXmlAttribute(element, nullptr, L"ForceSPI", m_bForceSPIMessage);
+        SetXmlAttribute(element, nullptr, L"AxisLocking", m_bAxisLocking);
+        SetXmlAttribute(element, nullptr, L"SwapButtons", static_cast<int>(m_SwapButtons));
+        SetXmlAttribute(element, nullptr, L"DisableScrollUnderCursor", m_bDisableScrollUnderCursor);
+        SetXmlAttribute(element, nullptr, L"DisableMouseOver", m_bDisableMouseOver);
+        SetXmlAttribute(element, nullptr, L"DisableLayerModifier", m_bDisableLayerModifier);
+        SetXmlAttribute(element, nullptr, L"IgnoreVScroll", m_bIgnoreVScroll);
+        SetXmlAttribute(element, nullptr, L"IgnoreVScrollTime", m_nIgnoreVScrollTime);
+        SetXmlAttribute(element, nullptr, L"IgnoreHScroll", m_bIgnoreHScroll);
+        SetXmlAttribute(element, nullptr, L"IgnoreHScrollTime", m_nIgnoreHScrollTime);
+
+        for (int layer = 0; layer < LayerCount; ++layer)
+        {
+            pugi::xml_node layerElement =
+                layer == 0 ? element : FindOrAppendChild(element, FormatString(L"Layer%d", layer).c_str());
+            SetXmlAttribute(layerElement, L"Layer", L"name", m_pszLayerNames[layer]);
+            SetXmlAttribute(layerElement, L"Layer", L"autoswitchlayer", m_nAutoSwitchLayer[layer]);
+            SetXmlAttribute(layerElement, L"Layer", L"autoswitchtime", m_dAutoSwitchTime[layer]);
+            SetXmlAttribute(layerElement, L"Layer", L"revertlayer1", m_bRevertLayer1[layer]);
+            SetXmlAttribute(layerElement, L"Layer", L"disablenextprev", m_bLayerDisabledNextPrev[layer]);
+            SetXmlAttribute(layerElement, L"Layer", L"disable", layer != 0 && m_bLayerDisabled[layer]);
+            for (int button = 0; button < ButtonCount; ++button)
+            {
+                const std::wstring name = SlotElementName(button, 0, quillonMode);
+                if (!name.empty())
+                    SaveSlot(*this, FindOrAppendChild(layerElement, name.c_str()), button, layer, quillonMode, false);
+            }
+        }
+    }
+    catch (...)
+    {
+        CLogger::LogMessage(L"CApplicationSettings::SaveDefault Unable to save the default profile to XML");
+        throw;
+    }
+}
+
+void CApplicationSettings::LoadDefault(pugi::xml_node element, int perKeyTime, int& highestLayer)
+{
+    const bool quillonMode = QuillonMode(m_pSettings);
+    const wchar_t* const context = LoadDefaultContext;
+
+    m_bEnabled = ReadXmlBool(element.attribute(L"Enabled"), true);
+    m_bOverrideMouseSpeed = ReadXmlBool(element.attribute(L"OverrideSpeed"), false);
+    m_bEnhancePointerPrecision = ReadXmlBool(element.attribute(L"EnhancePointerPrecision"), false);
+    m_nMouseSpeed = ReadXmlInt(element.attribute(L"Speed"), m_nMouseSpeed, -1, MaxMouseSpeed, m_nMouseSpeed, context);
+    m_bInvertScrolling = ReadXmlBool(element.attribute(L"InvertScrolling"), false);
+    m_bInvertHorzScrolling = ReadXmlBool(element.attribute(L"InvertHorizontalScrolling"), false);
+    m_bScrollPages = ReadXmlBool(element.attribute(L"ScrollPages"), false);
+    m_nScrollLines =
+        ReadXmlInt(element.attribute(L"ScrollLines"), m_nScrollLines, 0, MaxScrollLines, m_nScrollLines, context);
+    m_bForceSPIMessage = ReadXmlBool(element.attribute(L"ForceSPI"), m_bForceSPIMessage);
+    m_bAxisLocking = ReadXmlBool(element.attribute(L"AxisLocking"), false);
+    // The default profile never swaps buttons or activates on hover by itself.
+    m_SwapButtons = SWAPBUTTONS_DEFAULT;
+    m_bActivateOnHover = false;
+    m_bDisableScrollUnderCursor = ReadXmlBool(element.attribute(L"DisableScrollUnderCursor"), false);
+    m_bDisableMouseOver = ReadXmlBool(element.attribute(L"DisableMouseOver"), false);
+    m_bDisableLayerModifier = ReadXmlBool(element.attribute(L"DisableLayerModifier"), false);
+    m_bIgnoreVScroll = ReadXmlBool(element.attribute(L"IgnoreVScroll"), false);
+    m_nIgnoreVScrollTime = ReadXmlInt(element.attribute(L"IgnoreVScrollTime"), 200, 0, MaxTime, 200, context);
+    m_bIgnoreHScroll = ReadXmlBool(element.attribute(L"IgnoreHScroll"), false);
+    m_nIgnoreHScrollTime = ReadXmlInt(element.attribute(L"IgnoreHScrollTime"), 400, 0, MaxTime, 400, context);
+
+    for (int layer = 0; layer < LayerCount; ++layer)
+    {
+        pugi::xml_node layerElement =
+            layer == 0 ? element : element.child(FormatString(L"Layer%d", layer).c_str());
+        pugi::xml_node options = layerElement.child(L"Layer");
+        SetLayerName(NonEmpty(options.attribute(L"name").value()), layer);
+        m_nAutoSwitchLayer[layer] = ReadXmlInt(options.attribute(L"autoswitchlayer"), 0, 0, LayerCount, 0, context);
+        m_dAutoSwitchTime[layer] = ReadSwitchTime(options.attribute(L"autoswitchtime"), 1.0, context);
+        m_bRevertLayer1[layer] = ReadXmlBool(options.attribute(L"revertlayer1"), false);
+        pugi::xml_attribute skip = options.attribute(L"disablenextprev");
+        if (!skip)
+            skip = options.attribute(L"disabled");
+        m_bLayerDisabledNextPrev[layer] = ReadXmlBool(skip, false);
+        SetLayerDisabled(layer, layer != 0 && ReadXmlBool(options.attribute(L"disable"), false));
+
+        for (int button = 0; button < ButtonCount; ++button)
+        {
+            const std::wstring name = SlotElementName(button, 0, quillonMode);
+            if (!name.empty())
+                LoadSlot(*this, layerElement.child(name.c_str()), button, layer, quillonMode, perKeyTime, false,
+                         highestLayer, context);
+        }
+    }
+}

@@ -1,0 +1,401 @@
+#include "Settings.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "ApplicationSettings.h"
+#include "Logger.h"
+
+namespace
+{
+    // Results page of a public search engine; the searched text is appended.
+    constexpr const wchar_t* kDefaultSearchURL = L"https://www.google.com/search?q=";
+
+    void ReplaceString(wchar_t*& target, const wchar_t* source)
+    {
+        CApplicationSettings::CopyString(target, source);
+    }
+}
+
+int CSettings::WheelScrollLinesFromSystem(int reported)
+{
+    // WHEEL_PAGESCROLL (one screen per notch) reads back as -1.
+    return reported == -1 || static_cast<UINT>(reported) == WHEEL_PAGESCROLL ? 3 : reported;
+}
+
+CSettings::CSettings(bool forceQuillon, CMouseInfo startupMouse) : m_StartupMouseInfo(startupMouse)
+{
+    int speed = -1;
+    if (!::SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &speed, 0))
+        speed = -1;
+    m_nCursorSpeed = speed;
+
+    ReplaceString(m_pszSearchURL, kDefaultSearchURL);
+
+    UINT lines = 3;
+    if (!::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0))
+        lines = 3;
+    m_nWheelScrollLines = WheelScrollLinesFromSystem(static_cast<int>(lines));
+    CLogger::LogDebug(L"CSettings: GetWheelScrollLines returned %d", static_cast<int>(lines));
+
+    m_nLayers = DefaultLayers;
+    m_bDebugging = CLogger::DebugEnabled();
+    m_bEnhancePointerPrecision = startupMouse.EnhancePointerPrecision();
+    m_bQuillonForced = forceQuillon;
+    m_bQuillon = forceQuillon;
+    m_nCursorSpeedCycle[0] = m_nCursorSpeed;
+
+    m_pHotKeys = new CHotKeys();
+    m_pLayerModifierKeys = new CLayerModifierKeys();
+    m_pDefaultApp = new CApplicationSettings(this, true, 0);
+    m_pDefaultApp->SetApplication(L"Default");
+    m_pApplications = new std::vector<CApplicationSettings*>();
+}
+
+CSettings::~CSettings()
+{
+    DeleteApplications(false);
+    ClearString(m_pszSettingsFile);
+    ClearString(m_pszLanguage);
+    delete m_pDefaultApp;
+    m_pDefaultApp = nullptr;
+    ClearString(m_pszSearchURL);
+    ClearString(m_pszUnreadableCopy);
+}
+
+void CSettings::ClearString(wchar_t*& text)
+{
+    CApplicationSettings::ClearString(text);
+}
+
+CSettings::CSettings(const CSettings& other) : m_StartupMouseInfo(other.m_StartupMouseInfo)
+{
+    CopyFrom(other);
+}
+
+CSettings& CSettings::operator=(const CSettings& other)
+{
+    if (this != &other)
+        CopyFrom(other);
+    return *this;
+}
+
+void CSettings::CopyFrom(const CSettings& other)
+{
+    // Build every owned copy first, then drop what this object held.
+    CHotKeys* hotKeys = new CHotKeys(*other.m_pHotKeys);
+    CLayerModifierKeys* modifierKeys = new CLayerModifierKeys(*other.m_pLayerModifierKeys);
+
+    CApplicationSettings* defaultApp = nullptr;
+    if (other.m_pDefaultApp != nullptr)
+    {
+        defaultApp = new CApplicationSettings(this, true, other.m_pDefaultApp->GetIndex());
+        defaultApp->Copy(other.m_pDefaultApp);
+        defaultApp->m_bDefault = other.m_pDefaultApp->IsDefault();
+    }
+
+    std::vector<CApplicationSettings*>* applications = nullptr;
+    std::list<CApplicationSettings*> normal;
+    std::list<CApplicationSettings*> custom;
+    if (other.m_pApplications != nullptr)
+    {
+        applications = new std::vector<CApplicationSettings*>();
+        applications->reserve(other.m_pApplications->size());
+        for (CApplicationSettings* source : *other.m_pApplications)
+        {
+            CApplicationSettings* copy = new CApplicationSettings(this, false, source->GetIndex());
+            copy->Copy(source);
+            applications->push_back(copy);
+        }
+    }
+
+    // The lists point at the copy's own profiles, in the source lists' order.
+    auto reorder = [&](const std::list<CApplicationSettings*>& sourceList, std::list<CApplicationSettings*>& copied) {
+        std::list<CApplicationSettings*> ordered;
+        for (CApplicationSettings* source : sourceList)
+        {
+            const auto it = std::find(other.m_pApplications->begin(), other.m_pApplications->end(), source);
+            if (it != other.m_pApplications->end())
+                ordered.push_back((*applications)[static_cast<size_t>(it - other.m_pApplications->begin())]);
+        }
+        copied.swap(ordered);
+    };
+    if (applications != nullptr)
+    {
+        reorder(other.m_NormalApplications, normal);
+        reorder(other.m_CustomApplications, custom);
+    }
+
+    DeleteApplications(false);
+    delete m_pDefaultApp;
+
+    m_pHotKeys = hotKeys;
+    m_pLayerModifierKeys = modifierKeys;
+    m_pDefaultApp = defaultApp;
+    m_pApplications = applications;
+    m_NormalApplications.swap(normal);
+    m_CustomApplications.swap(custom);
+
+    ReplaceString(m_pszSettingsFile, other.m_pszSettingsFile);
+    ReplaceString(m_pszLanguage, other.m_pszLanguage);
+    ReplaceString(m_pszSearchURL, other.m_pszSearchURL);
+    ReplaceString(m_pszUnreadableCopy, other.m_pszUnreadableCopy);
+
+    m_nVersionMajor = other.m_nVersionMajor;
+    m_nVersionMinor = other.m_nVersionMinor;
+    m_nVersionRevision = other.m_nVersionRevision;
+    m_nCursorSpeed = other.m_nCursorSpeed;
+    m_StartupMouseInfo = other.m_StartupMouseInfo;
+    m_bEnhancePointerPrecision = other.m_bEnhancePointerPrecision;
+    m_bQuillonForced = other.m_bQuillonForced;
+    m_bQuillon = other.m_bQuillon;
+    m_bDebugging = other.m_bDebugging;
+    m_bDisableLogging = other.m_bDisableLogging;
+    m_bDoubleClickFix = other.m_bDoubleClickFix;
+    m_bScrollWindowUnderCursor = other.m_bScrollWindowUnderCursor;
+    m_bScrollLockBypassAll = other.m_bScrollLockBypassAll;
+    m_bScrollLockBypassDisabled = other.m_bScrollLockBypassDisabled;
+    m_bSwap4and5 = other.m_bSwap4and5;
+    m_bSwap4and5InRDP = other.m_bSwap4and5InRDP;
+    m_bDisableInRDP = other.m_bDisableInRDP;
+    m_bDisableInvertedScrollInRDP = other.m_bDisableInvertedScrollInRDP;
+    m_bShowTrayIcon = other.m_bShowTrayIcon;
+    m_bNotifications = other.m_bNotifications;
+    m_bNotifyLayer = other.m_bNotifyLayer;
+    m_bNotifyCursorSpeed = other.m_bNotifyCursorSpeed;
+    m_nChangeCursorChord = other.m_nChangeCursorChord;
+    m_nChangeCursorHeld = other.m_nChangeCursorHeld;
+    m_bChangeCursorLayer = other.m_bChangeCursorLayer;
+    m_bMovementToScrollCursor = other.m_bMovementToScrollCursor;
+    m_bGlobalHotkeys = other.m_bGlobalHotkeys;
+    m_bLayerModifierKeys = other.m_bLayerModifierKeys;
+    m_bProcessNonClientMsgs = other.m_bProcessNonClientMsgs;
+    m_bFixVS2010 = other.m_bFixVS2010;
+    m_bDisableReinstallOnResume = other.m_bDisableReinstallOnResume;
+    m_bAlwaysShowOSD = other.m_bAlwaysShowOSD;
+    m_bRedirectWheelToOSD = other.m_bRedirectWheelToOSD;
+    m_bEnableOSD = other.m_bEnableOSD;
+    m_bSortActionsAlphabetically = other.m_bSortActionsAlphabetically;
+    m_bLoadUSEnglish = other.m_bLoadUSEnglish;
+    m_bFooBar2000Fix = other.m_bFooBar2000Fix;
+    m_bCaptionProfiles = other.m_bCaptionProfiles;
+    m_bCheckVersion = other.m_bCheckVersion;
+    m_bCheckBetaVersion = other.m_bCheckBetaVersion;
+    m_uCheckVersionDays = other.m_uCheckVersionDays;
+    m_bSwitchOnMouseOver = other.m_bSwitchOnMouseOver;
+    m_bActivateOnScroll = other.m_bActivateOnScroll;
+    m_bActivateOnMouseOver = other.m_bActivateOnMouseOver;
+    m_nActivateOnMouseOverDelay = other.m_nActivateOnMouseOverDelay;
+    m_bIgnoreNumlock = other.m_bIgnoreNumlock;
+    m_bLeftClickCycleLayers = other.m_bLeftClickCycleLayers;
+    m_bRemapSimulatedInput = other.m_bRemapSimulatedInput;
+    m_bFixTiltRepeat = other.m_bFixTiltRepeat;
+    m_bPersistLayer = other.m_bPersistLayer;
+    m_bFilterTouch = other.m_bFilterTouch;
+    m_bAllowSetSpeed = other.m_bAllowSetSpeed;
+    m_uPriority = other.m_uPriority;
+    m_uSimKeyDelay = other.m_uSimKeyDelay;
+    m_uInitialTiltDelay = other.m_uInitialTiltDelay;
+    m_uRepeatTiltDelay = other.m_uRepeatTiltDelay;
+    m_nWheelScrollLines = other.m_nWheelScrollLines;
+    m_bMouseJiggler = other.m_bMouseJiggler;
+    m_uMouseJigglerTimeout = other.m_uMouseJigglerTimeout;
+    m_nHookTimeout = other.m_nHookTimeout;
+    std::copy(std::begin(other.m_nCursorSpeedCycle), std::end(other.m_nCursorSpeedCycle), std::begin(m_nCursorSpeedCycle));
+    m_bThreadDebugging = other.m_bThreadDebugging;
+    m_nLayerOverlayFontSize = other.m_nLayerOverlayFontSize;
+    m_nOverlayFontSize = other.m_nOverlayFontSize;
+    m_nEPPThreshold1 = other.m_nEPPThreshold1;
+    m_nEPPThreshold2 = other.m_nEPPThreshold2;
+    m_bDebounceButtons = other.m_bDebounceButtons;
+    m_bDebounceFromUp = other.m_bDebounceFromUp;
+    m_nDebounceTime = other.m_nDebounceTime;
+    m_bResetStickyOnAnyButton = other.m_bResetStickyOnAnyButton;
+    m_bResetStickyOnAnyKey = other.m_bResetStickyOnAnyKey;
+    m_bResetStickyOnLayerChange = other.m_bResetStickyOnLayerChange;
+    m_nLayers = other.m_nLayers;
+}
+
+void CSettings::DeleteApplications(bool recreate)
+{
+    // The lists only ever point into the vector: empty them before the profiles go.
+    m_NormalApplications.clear();
+    m_CustomApplications.clear();
+    if (m_pApplications != nullptr)
+    {
+        for (CApplicationSettings* profile : *m_pApplications)
+            delete profile;
+        delete m_pApplications;
+        m_pApplications = nullptr;
+    }
+    delete m_pHotKeys;
+    m_pHotKeys = nullptr;
+    delete m_pLayerModifierKeys;
+    m_pLayerModifierKeys = nullptr;
+
+    if (recreate)
+    {
+        m_pApplications = new std::vector<CApplicationSettings*>();
+        m_pHotKeys = new CHotKeys();
+        m_pLayerModifierKeys = new CLayerModifierKeys();
+    }
+}
+
+void CSettings::SetFilename(const wchar_t* path)
+{
+    ReplaceString(m_pszSettingsFile, path);
+}
+
+int CSettings::GetApplicationCount() const
+{
+    return m_pApplications != nullptr ? static_cast<int>(m_pApplications->size()) : 0;
+}
+
+CApplicationSettings* CSettings::GetApplication(int index) const
+{
+    if (m_pApplications == nullptr)
+        return nullptr;
+    if (index < 0 || static_cast<size_t>(index) >= m_pApplications->size())
+        throw std::out_of_range("invalid vector<T> subscript");
+    return (*m_pApplications)[static_cast<size_t>(index)];
+}
+
+CApplicationSettings* CSettings::GetApplication(const wchar_t* name) const
+{
+    if (name == nullptr || *name == L'\0' || m_pApplications == nullptr)
+        return nullptr;
+    for (CApplicationSettings* profile : *m_pApplications)
+    {
+        const wchar_t* key = profile->GetFullName();
+        if (key != nullptr && std::wcscmp(key, name) == 0)
+            return profile;
+    }
+    return nullptr;
+}
+
+void CSettings::RebuildApplicationLists()
+{
+    m_NormalApplications.clear();
+    m_CustomApplications.clear();
+    if (m_pApplications == nullptr)
+        return;
+    for (CApplicationSettings* profile : *m_pApplications)
+    {
+        if (profile->IsCustomWindow())
+            m_CustomApplications.push_back(profile);
+        else
+            m_NormalApplications.push_back(profile);
+    }
+}
+
+bool CSettings::AddApplication(CApplicationSettings* profile)
+{
+    if (profile == nullptr)
+        return false;
+    if (m_pApplications == nullptr)
+        m_pApplications = new std::vector<CApplicationSettings*>();
+    m_pApplications->push_back(profile);
+    if (profile->IsCustomWindow())
+        m_CustomApplications.push_back(profile);
+    else
+        m_NormalApplications.push_back(profile);
+    return true;
+}
+
+bool CSettings::RemoveApplication(CApplicationSettings* profile)
+{
+    if (profile == nullptr || m_pApplications == nullptr)
+        return false;
+    const auto it = std::find(m_pApplications->begin(), m_pApplications->end(), profile);
+    if (it == m_pApplications->end())
+        return false;
+    m_pApplications->erase(it);
+    // The caller owns the profile now and may delete it: the lists must not keep it
+    // (unless the vector still holds another entry of the same pointer).
+    if (std::find(m_pApplications->begin(), m_pApplications->end(), profile) == m_pApplications->end())
+    {
+        m_NormalApplications.remove(profile);
+        m_CustomApplications.remove(profile);
+    }
+    return true;
+}
+
+void CSettings::ClearApplications()
+{
+    // The caller has taken the profiles over: no list may point at them any more.
+    m_NormalApplications.clear();
+    m_CustomApplications.clear();
+    delete m_pApplications;
+    m_pApplications = nullptr;
+}
+
+void CSettings::SetDefaultApp(CApplicationSettings* profile)
+{
+    if (profile == m_pDefaultApp)
+        return;
+    delete m_pDefaultApp;
+    m_pDefaultApp = profile;
+}
+
+void CSettings::SetLanguage(const wchar_t* language)
+{
+    ReplaceString(m_pszLanguage, language);
+}
+
+void CSettings::SetSearchURL(const wchar_t* url)
+{
+    if (url != nullptr && *url != L'\0')
+        ReplaceString(m_pszSearchURL, url);
+}
+
+int CSettings::MaxLayers() const
+{
+    return m_nLayers;
+}
+
+bool CSettings::SetMaxLayers(int layers)
+{
+    if (layers == m_nLayers)
+        return false;
+    m_nLayers = layers;
+    return true;
+}
+
+bool CSettings::get_EnableDebounce(const CSettings* settings)
+{
+    return settings != nullptr && settings->m_bDebounceButtons;
+}
+
+int CSettings::get_DebounceTime(const CSettings* settings)
+{
+    return settings != nullptr ? settings->m_nDebounceTime : 50;
+}
+
+bool CSettings::get_DebounceFromUp(const CSettings* settings)
+{
+    return settings != nullptr && settings->m_bDebounceFromUp;
+}
+
+bool CSettings::get_ResetStickyOnAnyButton(const CSettings* settings)
+{
+    return settings != nullptr && settings->m_bResetStickyOnAnyButton;
+}
+
+bool CSettings::get_ResetStickyOnAnyKey(const CSettings* settings)
+{
+    return settings != nullptr && settings->m_bResetStickyOnAnyKey;
+}
+
+bool CSettings::get_ResetStickyOnLayerChange(const CSettings* settings)
+{
+    return settings != nullptr && settings->m_bResetStickyOnLayerChange;
+}
+
+unsigned long CSettings::get_MouseJigglerTickTimeout() const
+{
+    if (!m_bMouseJiggler)
+        return 0;
+    // Minutes to milliseconds, saturating rather than wrapping for huge values.
+    const unsigned long long ms = static_cast<unsigned long long>(m_uMouseJigglerTimeout) * 60000ULL;
+    return ms > 0xFFFFFFFFULL ? 0xFFFFFFFFUL : static_cast<unsigned long>(ms);
+}

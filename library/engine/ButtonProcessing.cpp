@@ -1,0 +1,349 @@
+// Button processing: the window and profile an event concerns, the action of the
+// button there, and the bookkeeping that keeps the system's idea of the buttons
+// in step with ours.
+
+#include "ButtonProcessing.h"
+
+#include "ActionData.h"
+#include "ActionDispatch.h"
+#include "Actions.h"
+#include "ApplicationSettings.h"
+#include "EngineInput.h"
+#include "Globals.h"
+#include "LastWheel.h"
+#include "Logger.h"
+#include "ProfileTargeting.h"
+#include "Settings.h"
+#include "Tokens.h"
+#include "WindowFromPoint.h"
+
+namespace
+{
+// Window whose profile was last chosen by a button (the profile window).
+HWND s_hLastProfileWindow = nullptr;
+
+const wchar_t* KindName(int kind)
+{
+    switch (kind)
+    {
+    case 1: return L"Down";
+    case 2: return L"Up";
+    case 3: return L"DblClick";
+    default: return L"Unknown";
+    }
+}
+
+bool IsStickyButtonCode(int code)
+{
+    return code == ACTION_STICKY_LEFT || code == ACTION_STICKY_RIGHT || code == ACTION_STICKY_MIDDLE ||
+           code == 78 || code == 79;
+}
+} // namespace
+
+int SlotCode(const CApplicationSettings* profile, int button, int layer)
+{
+    if (profile == nullptr)
+        return ACTION_NO_CHANGE;
+    return profile->GetActions(button, layer, true);
+}
+
+ResolvedSlot ResolveSlot(const CApplicationSettings* profile, const CApplicationSettings* defaultProfile, int button,
+                         int layer)
+{
+    ResolvedSlot slot{SlotCode(profile, button, layer), 0, layer, profile};
+    slot.code = slot.configuredCode;
+    if (slot.code == ACTION_SAME_AS_LAYER_1)
+    {
+        slot.layer = 0;
+        slot.code = SlotCode(profile, button, 0);
+    }
+    if (slot.code == ACTION_SAME_AS_DEFAULT && defaultProfile != nullptr && defaultProfile != profile)
+    {
+        slot.profile = defaultProfile;
+        slot.code = SlotCode(defaultProfile, button, slot.layer);
+        if (slot.code == ACTION_SAME_AS_LAYER_1)
+        {
+            slot.layer = 0;
+            slot.code = SlotCode(defaultProfile, button, 0);
+        }
+    }
+    return slot;
+}
+
+bool DefersProfileSwitch(int kind, int currentCode, int newCode)
+{
+    return kind == 2 && currentCode != newCode && !IsStickyButtonCode(newCode);
+}
+
+int ButtonVirtualKey(int button, bool swapped)
+{
+    switch (button)
+    {
+    case 0: return swapped ? VK_RBUTTON : VK_LBUTTON;
+    case 1: return swapped ? VK_LBUTTON : VK_RBUTTON;
+    case 2: return VK_MBUTTON;
+    case 3: return VK_XBUTTON1;
+    case 4: return VK_XBUTTON2;
+    default: return 0;
+    }
+}
+
+bool PassReleaseForSync(int kind, bool downSeen, bool systemDown)
+{
+    return kind == 2 && !downSeen && systemDown;
+}
+
+bool ResolveButtonAction(int button, int kind, int& layer, CApplicationSettings*& profile, int& configuredCode,
+                         int& code, CActionData*& action)
+{
+    (void)kind;
+    action = nullptr;
+    CApplicationSettings* defaultProfile = g_pSettings != nullptr ? g_pSettings->GetDefaultApp() : nullptr;
+    const ResolvedSlot slot = ResolveSlot(profile, defaultProfile, button, layer);
+    configuredCode = slot.configuredCode;
+    code = slot.code;
+    layer = slot.layer;
+    profile = const_cast<CApplicationSettings*>(slot.profile);
+    if (profile != nullptr && CApplicationSettings::ValidSlot(button, layer))
+        action = profile->GetActionData(button, layer);
+    return true;
+}
+
+namespace
+{
+HWND EventWindow(POINT point)
+{
+    if (g_pSettings != nullptr && g_pSettings->m_bSwitchOnMouseOver)
+    {
+        HWND window = RealWindowFromPoint_SkipLocked(point, true);
+        if (window == nullptr || !::IsWindow(window))
+        {
+            ResetWindowFromPointCache();
+            window = RealWindowFromPoint_SkipLocked(point, true);
+        }
+        if (window == nullptr || !::IsWindow(window))
+            window = g_hCurrentWnd;
+        return window;
+    }
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    HWND foreground = ::GetForegroundWindow();
+    if (foreground != nullptr &&
+        ::GetGUIThreadInfo(::GetWindowThreadProcessId(foreground, nullptr), &info) && info.hwndFocus != nullptr)
+        return info.hwndFocus;
+    return foreground;
+}
+
+// Switches to the profile of window, unless a release must finish in the old one.
+void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
+{
+    wchar_t processName[MAX_PATH] = {};
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    if ((window == g_hCurrentWnd && window == s_hLastProfileWindow) || pid == 0)
+    {
+        wcsncpy_s(processName, g_szCurrentProcess, _TRUNCATE);
+    }
+    else
+    {
+        CLogger::LogDebug(L"ProcessButton: Detected active HWND changed from 0x%08X to 0x%08X (profile window 0x%08X, ProcID %d). Getting process name...",
+                          static_cast<UINT>(reinterpret_cast<UINT_PTR>(g_hCurrentWnd)),
+                          static_cast<UINT>(reinterpret_cast<UINT_PTR>(window)),
+                          static_cast<UINT>(reinterpret_cast<UINT_PTR>(s_hLastProfileWindow)), static_cast<int>(pid));
+        if (!GetProcessName(window, pid, processName, MAX_PATH, nullptr, PNR_ProcessButton))
+            wcsncpy_s(processName, g_szCurrentProcess, _TRUNCATE);
+    }
+    CApplicationSettings* profile = FindAppSettings(window, processName, point, nullptr);
+    if (profile == g_pCurrentApp)
+    {
+        g_hCurrentWnd = window;
+        CLogger::LogDebug(L"ProcessButton: Profile has not changed when hWnd changed to %08X.",
+                          static_cast<UINT>(reinterpret_cast<UINT_PTR>(window)));
+        return;
+    }
+    if (g_szCurrentProcess[0] != L'\0')
+        CLogger::LogDebug(L"ProcessButton: Profile/active app/window change (due to mouse button) from '%s' to '%s'.",
+                          g_szCurrentProcess, processName);
+    else
+        CLogger::LogDebug(L"ProcessButton: Profile/active app/window change (due to mouse button) from <unknown> to '%s'.",
+                          processName);
+    g_LastWheel.Reset();
+    if (g_pSettings != nullptr && g_pSettings->m_bFooBar2000Fix && _wcsicmp(g_szCurrentProcess, L"foobar2000.exe") == 0)
+    {
+        CLogger::LogDebug(L"ProcessButton: Previous process was Foobar2000.exe. Enabled special 'fix up' mode for next button press/release.");
+        fixUp = 1;
+    }
+    if (kind == 2 && g_pCurrentApp != nullptr &&
+        DefersProfileSwitch(kind, SlotCode(g_pCurrentApp, button, g_nCurrentLayer),
+                            SlotCode(profile, button, g_nCurrentLayer)))
+    {
+        CLogger::LogDebug(L"ProcessButton: Changed app/window profile while button was down... Ignoring app switch until NEXT button down!");
+        NotifyProcessChanged(window, profile);
+        return;
+    }
+    SwitchToProfile(window, processName, profile);
+    s_hLastProfileWindow = window;
+    g_hCurrentWnd = window;
+}
+
+void ClipCursorToForeground()
+{
+    HWND foreground = ::GetForegroundWindow();
+    if (foreground == nullptr || !::IsWindowVisible(foreground))
+    {
+        ::ClipCursor(nullptr);
+        return;
+    }
+    RECT rect{};
+    ::GetWindowRect(foreground, &rect);
+    HWND window = foreground;
+    // Bounded walk: a parent chain is short, a broken one must not loop.
+    for (int depth = 0; depth < 64 && (::GetWindowLongPtrW(window, GWL_STYLE) & (WS_CHILD | WS_POPUP)) != 0; ++depth)
+    {
+        HWND parent = ::GetParent(window);
+        if (parent == nullptr)
+            break;
+        if (::IsWindowVisible(parent))
+        {
+            RECT parentRect{};
+            ::GetWindowRect(parent, &parentRect);
+            ::UnionRect(&rect, &rect, &parentRect);
+        }
+        window = parent;
+    }
+    if (rect.left != 0 && rect.top != 0 && rect.right != 0 && rect.bottom != 0)
+    {
+        CLogger::LogMessage(L"Clipping cursor to window rectangle (%d, %d, %d, %d)", static_cast<int>(rect.top),
+                            static_cast<int>(rect.left), static_cast<int>(rect.bottom), static_cast<int>(rect.right));
+        ::ClipCursor(&rect);
+    }
+    else
+        ::ClipCursor(nullptr);
+}
+
+// The recorded layer of a held key sequence when the release must act there.
+int ReleaseLayer(int button, CApplicationSettings* profile, bool& swallow)
+{
+    swallow = false;
+    int layer = g_nCurrentLayer;
+    if (g_nWhileDownLayer < 0 || g_nWhileDownLayer == g_nCurrentLayer)
+        return layer;
+    int recordedLayer = g_nWhileDownLayer;
+    CApplicationSettings* recordedProfile = profile;
+    int configured = 0;
+    int code = 0;
+    CActionData* action = nullptr;
+    if (!ResolveButtonAction(button, 2, recordedLayer, recordedProfile, configured, code, action))
+    {
+        swallow = true;
+        return layer;
+    }
+    if (code == ACTION_SIMULATED_KEYS && action != nullptr &&
+        (action->KeyAction() == 2 || action->KeyAction() == 6 || action->KeyAction() == 7) && action->GetKeys() != nullptr)
+    {
+        SimTokenList tokens;
+        CSimToken::Parse(tokens, action->GetKeys(), nullptr, POINT{}, nullptr, g_nCurrentLayer, -1, 10, 0, true,
+                         recordedProfile, false);
+        for (const auto& token : tokens)
+            if (token->m_nKind == SIMTOKEN_LAYER)
+            {
+                layer = g_nWhileDownLayer;
+                break;
+            }
+    }
+    delete action;
+    return layer;
+}
+} // namespace
+
+int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE& fixUp, BYTE& block, BYTE& click)
+{
+    fixUp = block = click = 0;
+    if (button < 0 || button >= 9)
+    {
+        CLogger::LogMessage(L"ProcessButton: Invalid button %d", button);
+        return 0;
+    }
+    if (kind == 2 && g_bReleasedByChord[button] != 0)
+    {
+        CLogger::LogDebug(L"ProcessButton: Ignoring button up as it was previously a chord action!");
+        g_bReleasedByChord[button] = 0;
+        if (g_hSetupWnd != nullptr && ::IsWindow(g_hSetupWnd))
+            ::PostMessageW(g_hSetupWnd, BRMP_SetupHelperMsg, static_cast<WPARAM>(button), 2);
+        return 1;
+    }
+
+    HWND window = g_hCurrentWnd;
+    if (skipWindowCheck)
+    {
+        CLogger::LogDebug(L"ProcessButton: Skipping Window check. Last HWND %08X.",
+                          static_cast<UINT>(reinterpret_cast<UINT_PTR>(g_hCurrentWnd)));
+    }
+    else
+    {
+        window = EventWindow(point);
+        if (window != nullptr && (window != g_hCurrentWnd || g_hCurrentWnd != s_hLastProfileWindow))
+            UpdateProfile(button, kind, window, point, fixUp);
+    }
+
+    CApplicationSettings* profile = g_pCurrentApp;
+    if (profile == nullptr)
+        return 0;
+
+    if (kind == 2 && profile->ClipMouse())
+        ClipCursorToForeground();
+
+    int layer = g_nCurrentLayer;
+    if (kind == 2)
+    {
+        bool swallow = false;
+        layer = ReleaseLayer(button, profile, swallow);
+        if (swallow)
+            return 1;
+    }
+
+    int configuredCode = 0;
+    int code = 0;
+    CActionData* action = nullptr;
+    if (!ResolveButtonAction(button, kind, layer, profile, configuredCode, code, action))
+    {
+        delete action;
+        return 1;
+    }
+
+    if (g_hSetupWnd != nullptr && ::IsWindow(g_hSetupWnd))
+        ::PostMessageW(g_hSetupWnd, BRMP_SetupHelperMsg, static_cast<WPARAM>(button),
+                       MAKELPARAM(kind, code != configuredCode ? 1 : 0));
+
+    if (code == configuredCode)
+        CLogger::LogDebug(L"Translating %s Button %s: Action %d [%s]", GetButtonName(button), KindName(kind), code,
+                          GetActionName(code));
+    else
+        CLogger::LogDebug(L"Translating %s Button %s: Action %d (%s) becomes Action %d [%s]", GetButtonName(button), KindName(kind),
+                          configuredCode, GetActionName(configuredCode), code,
+                          GetActionName(code));
+
+    int result = ProcessButtonAction(button, code, action, profile, kind, layer, skipWindowCheck ? 1 : 0, window,
+                                     point, block, click);
+    if (result != 0)
+    {
+        if (kind == 1)
+            g_bButtonDown[button] = 1;
+        else
+        {
+            const int vk = ButtonVirtualKey(button, ::GetSystemMetrics(SM_SWAPBUTTON) != 0);
+            if (vk != 0)
+            {
+                const bool systemDown = (::GetAsyncKeyState(vk) & 0x8000) != 0;
+                if (PassReleaseForSync(kind, g_bButtonDown[button] != 0, systemDown))
+                {
+                    CLogger::LogDebug(L"ProcessButton: Button is down but we didn't see it. Allowing button up to keep Windows in sync!");
+                    result = 0;
+                }
+            }
+            g_bButtonDown[button] = 0;
+        }
+    }
+    delete action;
+    return result;
+}

@@ -1,0 +1,160 @@
+// Optional DPI functions, bound once. Every answer falls back to the plain
+// system call when a function is missing, so callers never check themselves.
+
+#include "DpiScaling.h"
+
+#include <atomic>
+
+#include "Logger.h"
+#include "OSVersion.h"
+
+namespace
+{
+using WindowFromPhysicalPointFn = HWND(WINAPI*)(POINT);
+using GetPhysicalCursorPosFn = BOOL(WINAPI*)(LPPOINT);
+using LogicalToPhysicalPointFn = BOOL(WINAPI*)(HWND, LPPOINT);
+using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+
+constexpr int kEffectiveDpi = 0;   // MDT_EFFECTIVE_DPI
+
+struct ScalingFunctions
+{
+    WindowFromPhysicalPointFn windowFromPhysicalPoint = nullptr;
+    GetPhysicalCursorPosFn getPhysicalCursorPos = nullptr;
+    LogicalToPhysicalPointFn logicalToPhysicalPoint = nullptr;
+    GetDpiForMonitorFn getDpiForMonitor = nullptr;
+};
+
+ScalingFunctions g_functions;
+std::atomic<bool> g_scaling{false};
+INIT_ONCE g_bound = INIT_ONCE_STATIC_INIT;
+
+template <typename Fn>
+Fn Bind(HMODULE module, const char* name)
+{
+    if (module == nullptr)
+        return nullptr;
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+
+BOOL CALLBACK BindOnce(PINIT_ONCE, PVOID, PVOID*)
+{
+    // Only modules already in the process: loading one here could run on the hook thread.
+    HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+    HMODULE shcore = ::GetModuleHandleW(L"shcore.dll");
+    g_functions.windowFromPhysicalPoint = Bind<WindowFromPhysicalPointFn>(user32, "WindowFromPhysicalPoint");
+    g_functions.getPhysicalCursorPos = Bind<GetPhysicalCursorPosFn>(user32, "GetPhysicalCursorPos");
+    g_functions.logicalToPhysicalPoint = Bind<LogicalToPhysicalPointFn>(user32, "LogicalToPhysicalPointForPerMonitorDPI");
+    g_functions.getDpiForMonitor = Bind<GetDpiForMonitorFn>(shcore, "GetDpiForMonitor");
+    g_scaling = GetOSVersion() >= ActionOS_Win81;
+    return TRUE;
+}
+
+const ScalingFunctions& Functions()
+{
+    ::InitOnceExecuteOnce(&g_bound, BindOnce, nullptr, nullptr);
+    return g_functions;
+}
+}
+
+void InitScalingFunctions()
+{
+    Functions();
+    // The version is asked again: a pinned version takes effect here.
+    g_scaling = GetOSVersion() >= ActionOS_Win81;
+}
+
+bool ScalingActive()
+{
+    Functions();
+    return g_scaling;
+}
+
+bool PhysicalWindowLookupBound()
+{
+    return Functions().windowFromPhysicalPoint != nullptr;
+}
+
+BOOL GetPhysCursorPos(LPPOINT point)
+{
+    if (point == nullptr)
+        return FALSE;
+    const ScalingFunctions& f = Functions();
+    if (f.getPhysicalCursorPos != nullptr)
+        return f.getPhysicalCursorPos(point);
+    return ::GetCursorPos(point);
+}
+
+BOOL GetLogicalCursorPos(HWND window, LPPOINT point)
+{
+    if (point == nullptr)
+        return FALSE;
+    const ScalingFunctions& f = Functions();
+    if (f.getPhysicalCursorPos != nullptr && f.logicalToPhysicalPoint != nullptr)
+    {
+        if (!f.getPhysicalCursorPos(point))
+            return FALSE;
+        f.logicalToPhysicalPoint(window, point);
+        return TRUE;
+    }
+    return ::GetCursorPos(point);
+}
+
+HWND WindowFromPhysPoint(POINT point)
+{
+    const ScalingFunctions& f = Functions();
+    if (f.windowFromPhysicalPoint != nullptr)
+    {
+        HWND window = f.windowFromPhysicalPoint(point);
+        if (window != nullptr)
+        {
+            POINT client = point;
+            if (::ScreenToClient(window, &client))
+            {
+                HWND child = ::ChildWindowFromPointEx(window, client, CWP_ALL);
+                if (child != nullptr)
+                    return child;
+            }
+            return window;
+        }
+    }
+    return ::WindowFromPoint(point);
+}
+
+int ScaleWin81CursorPos(LPPOINT point)
+{
+    const ScalingFunctions& f = Functions();
+    if (point == nullptr || !g_scaling || f.getDpiForMonitor == nullptr)
+        return 0;
+    HMONITOR monitor = ::MonitorFromPoint(*point, MONITOR_DEFAULTTONEAREST);
+    UINT dpiX = 0;
+    UINT dpiY = 0;
+    // A monitor without a DPI answer (or a zero one) must not divide by zero.
+    if (monitor == nullptr || FAILED(f.getDpiForMonitor(monitor, kEffectiveDpi, &dpiX, &dpiY)) || dpiX == 0 || dpiY == 0)
+        return 0;
+    const double scaleX = dpiX / 96.0;
+    const double scaleY = dpiY / 96.0;
+    const POINT source = *point;
+    point->x = static_cast<LONG>(source.x / scaleX);
+    point->y = static_cast<LONG>(source.y / scaleY);
+    if (CLogger::DebugEnabled())
+    {
+        POINT cursor = {};
+        ::GetCursorPos(&cursor);
+        CLogger::LogDebug(L"Source point %d, %d  scale %.4lf, %.4lf  Scaled %d, %d  cursor %d, %d  DPI %d, %d, hMon %08X",
+                          static_cast<int>(source.x), static_cast<int>(source.y), scaleX, scaleY,
+                          static_cast<int>(point->x), static_cast<int>(point->y), static_cast<int>(cursor.x),
+                          static_cast<int>(cursor.y), static_cast<int>(dpiX), static_cast<int>(dpiY),
+                          static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(monitor)));
+    }
+    return 1;
+}
+
+int GetWin81CursorPos(LPPOINT point)
+{
+    if (point == nullptr)
+        return 0;
+    if (!ScalingActive())
+        return 1;
+    return ::GetCursorPos(point);
+}

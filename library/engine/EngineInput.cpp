@@ -1,0 +1,279 @@
+// The engine's requests to the simulated-input queue.
+
+#include "EngineInput.h"
+
+#include "Globals.h"
+#include "Layers.h"
+#include "Logger.h"
+#include "SendInput.h"
+#include "Settings.h"
+#include "Tokens.h"
+
+int g_nWhileDownLayer = -1;
+int g_nWhileDownReturnLayer = -1;
+UINT g_nQueueWait = 0;
+
+WhileDownStep WhileDownPressStep(UINT filter, int pass)
+{
+    if (pass == 0)
+        return (filter & SIMFILTER_DOWN) != 0 ? WhileDownStep::SingleShotPress : WhileDownStep::Skip;
+    return filter == 0 ? WhileDownStep::HoldDown : WhileDownStep::Skip;
+}
+
+WhileDownStep WhileDownReleaseStep(UINT filter, int pass)
+{
+    if (pass == 0)
+        return filter == 0 ? WhileDownStep::HoldUp : WhileDownStep::Skip;
+    return (filter & SIMFILTER_UP) != 0 ? WhileDownStep::SingleShotRelease : WhileDownStep::Skip;
+}
+
+namespace
+{
+enum class SequenceMode { SingleShot, RepeatRelease, WhileDown };
+
+SimTokenSendContext MakeContext(HWND window)
+{
+    SimTokenSendContext context;
+    context.sendInput = g_pSendInput;
+    context.defaultHoldTime = g_pSettings != nullptr ? g_pSettings->m_uSimKeyDelay : 1;
+    context.keyExtraInfo = reinterpret_cast<ULONG_PTR>(g_hKeyHook);
+    context.mouseExtraInfo = reinterpret_cast<ULONG_PTR>(g_hMouseHook);
+    HWND target = window != nullptr ? window : g_hCurrentWnd;
+    if (target != nullptr)
+        context.targetLayout = ::GetKeyboardLayout(::GetWindowThreadProcessId(target, nullptr));
+    context.volumeOsdWindow = g_hVolumeOSDWnd;
+    return context;
+}
+
+void AddWait(UINT ms)
+{
+    g_nQueueWait += ms;
+}
+
+bool SendSequence(const wchar_t* name, const wchar_t* keys, POINT point, HWND window, SequenceMode mode, bool up,
+                  bool repeat)
+{
+    if (keys == nullptr || keys[0] == L'\0')
+    {
+        CLogger::LogMessage(L"%s called with an invalid key sequence string!", name);
+        return false;
+    }
+    if (g_pSendInput == nullptr)
+    {
+        CLogger::LogMessage(L"%s: SendInput Thread is not available!", name);
+        return false;
+    }
+
+    // Characters must map to the keys of the target's layout: parse under it.
+    HKL hookLayout = ::GetKeyboardLayout(0);
+    HKL targetLayout = g_hCurrentWnd != nullptr
+                           ? ::GetKeyboardLayout(::GetWindowThreadProcessId(g_hCurrentWnd, nullptr))
+                           : nullptr;
+    const bool switchLayout = targetLayout != nullptr && targetLayout != hookLayout;
+    if (switchLayout)
+        ::ActivateKeyboardLayout(targetLayout, 0);
+
+    const bool whileDown = mode == SequenceMode::WhileDown;
+    const int layerCount = g_pSettings != nullptr ? g_pSettings->MaxLayers() : 10;
+    const int returnLayer = whileDown ? (up ? g_nWhileDownLayer : g_nWhileDownReturnLayer) : g_nLastLayer;
+    SimTokenList tokens;
+    const bool parsed = CSimToken::Parse(tokens, keys, nullptr, point, window, g_nCurrentLayer, returnLayer,
+                                         layerCount, g_pSettings != nullptr ? g_pSettings->m_uSimKeyDelay : 1,
+                                         whileDown, g_pCurrentApp, !whileDown);
+    if (switchLayout)
+        ::ActivateKeyboardLayout(hookLayout, 0);
+    if (!parsed)
+    {
+        CLogger::LogMessage(L"%s: Failed to parse simkey sequence '%s'", name, keys);
+        return false;
+    }
+
+    const SimTokenSendContext context = MakeContext(window);
+    switch (mode)
+    {
+    case SequenceMode::SingleShot:
+        for (auto& token : tokens)
+            AddWait(token->SendSingleShot(context, SIMSEQ_WHOLE, up, repeat));
+        break;
+    case SequenceMode::RepeatRelease:
+        for (auto& token : tokens)
+            if ((token->m_nFilter & SIMFILTER_UP) != 0)
+                AddWait(token->SendSingleShot(context, SIMSEQ_WHOLE, true, false));
+        break;
+    case SequenceMode::WhileDown:
+        for (int pass = 0; pass < 2; ++pass)
+        {
+            if (!up)
+            {
+                for (auto& token : tokens)
+                {
+                    const WhileDownStep step = WhileDownPressStep(token->m_nFilter, pass);
+                    if (step == WhileDownStep::SingleShotPress)
+                        AddWait(token->SendSingleShot(context, SIMSEQ_WHOLE, false, false));
+                    else if (step == WhileDownStep::HoldDown)
+                        AddWait(token->SendWhileDown(context, false, false, &g_nWhileDownLayer));
+                }
+            }
+            else
+            {
+                for (auto it = tokens.rbegin(); it != tokens.rend(); ++it)
+                {
+                    const WhileDownStep step = WhileDownReleaseStep((*it)->m_nFilter, pass);
+                    if (step == WhileDownStep::HoldUp)
+                        AddWait((*it)->SendWhileDown(context, true, false, &g_nWhileDownLayer));
+                    else if (step == WhileDownStep::SingleShotRelease)
+                        AddWait((*it)->SendSingleShot(context, SIMSEQ_WHOLE, true, false));
+                }
+            }
+        }
+        break;
+    }
+    g_pSendInput->SignalQueue();
+    return true;
+}
+
+bool QueueMouse(const INPUT& input)
+{
+    return g_pSendInput->SendInputThreaded(1, &input, 0, false);
+}
+
+INPUT MouseInput(DWORD flags, LONG dx, LONG dy, DWORD data, DWORD time)
+{
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    input.mi.dx = dx;
+    input.mi.dy = dy;
+    input.mi.mouseData = data;
+    input.mi.time = time;
+    input.mi.dwExtraInfo = reinterpret_cast<ULONG_PTR>(g_hMouseHook);
+    return input;
+}
+} // namespace
+
+bool SendKeysStateSingleShot(const wchar_t* keys, POINT point, HWND window, bool release, bool repeat)
+{
+    return SendSequence(L"SendKeysStateSingleShot", keys, point, window, SequenceMode::SingleShot, release, repeat);
+}
+
+bool SendKeysStateSingleShotRepeatRelease(const wchar_t* keys, POINT point, HWND window)
+{
+    return SendSequence(L"SendKeysStateSingleShotRepeatRelease", keys, point, window, SequenceMode::RepeatRelease,
+                        true, false);
+}
+
+bool SendKeyStateWhileDown(const wchar_t* keys, bool up, POINT point, HWND window)
+{
+    return SendSequence(L"SendKeyStateWhileDown", keys, point, window, SequenceMode::WhileDown, up, false);
+}
+
+bool SendKey(int virtualKey, bool extended, UINT modifiers, UINT scan)
+{
+    if (g_pSendInput == nullptr)
+    {
+        CLogger::LogMessage(L"SendKey: SendInput Thread is not available!");
+        return false;
+    }
+    const UINT delay = g_pSettings != nullptr ? g_pSettings->m_uSimKeyDelay : 1;
+    const ULONG_PTR marker = reinterpret_cast<ULONG_PTR>(g_hKeyHook);
+    HKL layout = g_hCurrentWnd != nullptr ? ::GetKeyboardLayout(::GetWindowThreadProcessId(g_hCurrentWnd, nullptr))
+                                          : nullptr;
+    UINT pending = 0;
+    if (!g_pSendInput->SendKeyState(virtualKey, extended, modifiers, scan, false, false, delay, marker, layout, pending))
+    {
+        CLogger::LogDebug(L"SendKey: g_pSendInput->SendKeyState returned false.");
+        return false;
+    }
+    if (!g_pSendInput->SendKeyState(virtualKey, extended, modifiers, scan, false, true, delay, marker, layout, pending))
+    {
+        CLogger::LogDebug(L"SendKey: g_pSendInput->SendKeyState (up) returned false.");
+        return false;
+    }
+    g_pSendInput->SignalQueue();
+    return true;
+}
+
+bool MouseMove(POINT point, POINT forcedPoint)
+{
+    if (g_pSendInput == nullptr)
+    {
+        CLogger::LogMessage(L"MouseMove: SendInput Thread is not available!");
+        return false;
+    }
+    const LONG dx = forcedPoint.x - point.x;
+    const LONG dy = forcedPoint.y - point.y;
+    CLogger::LogDebug(L"MouseMove: Point X=%d Y=%d. ForcePoint X=%d Y=%d (Relative %d,%d)", static_cast<int>(point.x),
+                      static_cast<int>(point.y), static_cast<int>(forcedPoint.x), static_cast<int>(forcedPoint.y),
+                      static_cast<int>(dx), static_cast<int>(dy));
+    if (!QueueMouse(MouseInput(MOUSEEVENTF_MOVE, dx, dy, 0, ::GetTickCount())))
+        return false;
+    g_pSendInput->SignalQueue();
+    return true;
+}
+
+bool MovementToScroll(int vertical, int horizontal)
+{
+    const DWORD start = ::GetTickCount();
+    if (g_pSendInput == nullptr)
+    {
+        CLogger::LogDebug(L"MovementToScroll: SendInput Thread is not available!");
+        return false;
+    }
+    INPUT inputs[2];
+    UINT count = 0;
+    const DWORD now = ::GetTickCount();
+    if (vertical != 0)
+        inputs[count++] = MouseInput(MOUSEEVENTF_WHEEL, 0, 0, static_cast<DWORD>(vertical), now);
+    if (horizontal != 0)
+        inputs[count++] = MouseInput(MOUSEEVENTF_HWHEEL, 0, 0, static_cast<DWORD>(horizontal), now);
+    bool queued = false;
+    if (count > 0)
+    {
+        CLogger::LogDebug(L"SendInput - count = %d", static_cast<int>(count));
+        queued = g_pSendInput->SendInputThreaded(count, inputs, 0, false);
+        if (queued)
+            g_pSendInput->SignalQueue();
+    }
+    CLogger::LogDebug(L"MovementToScroll result 0x%08X time %dms", 0xFFFFFFFFu,
+                      static_cast<int>(::GetTickCount() - start));
+    return queued;
+}
+
+namespace
+{
+bool Wheel(const wchar_t* name, DWORD flag, short amount)
+{
+    if (g_pSendInput == nullptr)
+    {
+        CLogger::LogDebug(L"%s: SendInput Thread is not available!", name);
+        return false;
+    }
+    AddWait(1);
+    // Sign-extended: a negative notch must stay negative in the 32-bit field.
+    const DWORD data = static_cast<DWORD>(static_cast<LONG>(amount));
+    if (!QueueMouse(MouseInput(flag, 0, 0, data, ::GetTickCount())))
+        return false;
+    g_pSendInput->SignalQueue();
+    return true;
+}
+} // namespace
+
+bool MouseWheel(short amount)
+{
+    return Wheel(L"MouseWheel", MOUSEEVENTF_WHEEL, amount);
+}
+
+bool MouseTilt(short amount)
+{
+    return Wheel(L"MouseTilt", MOUSEEVENTF_HWHEEL, amount);
+}
+
+bool PreciseWait(UINT milliseconds)
+{
+    if (milliseconds == 0)
+        return true;
+    if (g_pPreciseTimer == nullptr)
+        g_pPreciseTimer = new CPreciseTimer();
+    g_pPreciseTimer->Wait(milliseconds);
+    return true;
+}

@@ -1,0 +1,47 @@
+#pragma once
+// The engine's requests to the simulated-input queue. The engine never calls
+// SendInput itself: these turn a keystroke sequence, one key, a mouse move or a
+// wheel notch into entries of g_pSendInput's queue and wake its thread. They
+// run on the hook thread and the timer callbacks.
+
+#include <windows.h>
+
+#include "SnareholdApi.h"
+
+class CSimToken;
+
+// Layer a held ("during") key sequence switched away from, -1 for none. Written
+// when such a sequence's layer token acts; read on the release.
+extern SNAREHOLD_API int g_nWhileDownLayer;
+// Layer a held sequence's layer token returns to when its press is parsed.
+extern SNAREHOLD_API int g_nWhileDownReturnLayer;
+// Milliseconds the queued entries will take, summed over the producers.
+extern SNAREHOLD_API UINT g_nQueueWait;
+
+// Which tokens of a held sequence act on the press and on the release, in the
+// order they act. Tokens with the down filter act once on the press, plain
+// tokens are held (pressed in order, released in reverse), tokens with the up
+// filter act once after the held ones are released (in reverse order).
+enum class WhileDownStep
+{
+    Skip,
+    SingleShotPress,     // SendSingleShot, release off
+    HoldDown,            // SendWhileDown, up off
+    HoldUp,              // SendWhileDown, up on
+    SingleShotRelease,   // SendSingleShot, release on
+};
+SNAREHOLD_API WhileDownStep WhileDownPressStep(UINT filter, int pass);
+SNAREHOLD_API WhileDownStep WhileDownReleaseStep(UINT filter, int pass);
+
+SNAREHOLD_API bool SendKeysStateSingleShot(const wchar_t* keys, POINT point, HWND window, bool release, bool repeat);
+SNAREHOLD_API bool SendKeysStateSingleShotRepeatRelease(const wchar_t* keys, POINT point, HWND window);
+SNAREHOLD_API bool SendKeyStateWhileDown(const wchar_t* keys, bool up, POINT point, HWND window);
+// One key press and release. modifiers: Shift 1, Ctrl 2, Alt 4, Win 8.
+SNAREHOLD_API bool SendKey(int virtualKey, bool extended, UINT modifiers, UINT scan);
+// Relative move from point to forcedPoint.
+SNAREHOLD_API bool MouseMove(POINT point, POINT forcedPoint);
+// Up to two wheel inputs (vertical first); false when nothing was queued.
+SNAREHOLD_API bool MovementToScroll(int vertical, int horizontal);
+SNAREHOLD_API bool MouseWheel(short amount);
+SNAREHOLD_API bool MouseTilt(short amount);
+SNAREHOLD_API bool PreciseWait(UINT milliseconds);

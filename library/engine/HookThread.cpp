@@ -1,0 +1,668 @@
+// The hook lifetime: starting and stopping the hook thread and the timer thread,
+// the hook thread itself, and putting back the system mouse settings at the end.
+
+#include "HookThread.h"
+
+#include <process.h>
+
+#include <atomic>
+#include <exception>
+
+#include "Control.h"
+#include "CrashReport.h"
+#include "Folders.h"
+#include "Globals.h"
+#include "Handles.h"
+#include "LastWheel.h"
+#include "HookWorkers.h"
+#include "Hooks.h"
+#include "Logger.h"
+#include "MouseHook.h"
+#include "MouseInfo.h"
+#include "OSVersion.h"
+#include "ProfileSwitch.h"
+#include "SendInput.h"
+#include "Settings.h"
+#include "ThreadLock.h"
+#include "ThreadStop.h"
+#include "TimerThread.h"
+
+namespace
+{
+std::atomic<long> g_forcedTerminations{0};
+
+// The four-character name under which the library says it is not allowed to
+// change the cursor settings.
+const wchar_t* ShortName()
+{
+    static const wchar_t name[] = {L'B', L'R', L'M', L'P', 0};
+    return name;
+}
+
+unsigned Value(const void* p)
+{
+    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(p));
+}
+
+void CloseAndClear(HANDLE& handle)
+{
+    if (handle != nullptr)
+    {
+        ::CloseHandle(handle);
+        handle = nullptr;
+    }
+}
+
+HANDLE StartThread(unsigned(__stdcall* proc)(void*), void* argument)
+{
+    unsigned id = 0;
+    return reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, proc, argument, 0, &id));
+}
+
+bool HookExitRequested(DWORD tid)
+{
+    if (g_hHookExitEvent != nullptr && ::WaitForSingleObject(g_hHookExitEvent, 0) == WAIT_OBJECT_0)
+    {
+        CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Recieved exit event.", tid);
+        return true;
+    }
+    return false;
+}
+
+void ChooseEnglishLayout(DWORD tid)
+{
+    try
+    {
+        if (g_hEnglishLayout != nullptr && g_bLoadedEnglishLayout)
+        {
+            CLogger::LogDebug(L"HookThreadProc[0x%X]: Unloading keyboard layout...", tid);
+            if (!::UnloadKeyboardLayout(g_hEnglishLayout))
+                CLogger::LogOSMessage(::GetLastError(), L"HookThreadProc[0x%X]: Unable to unload the keyboard layout", tid);
+            g_hEnglishLayout = nullptr;
+        }
+        else
+        {
+            CLogger::LogDebug(L"HookThreadProc[0x%X]: No keyboard layout loaded, nothing to unload.", tid);
+        }
+        g_bLoadedEnglishLayout = false;
+        g_hEnglishLayout = nullptr;
+
+        CLogger::LogDebug(L"HookThreadProc[0x%X]: Current language is 0x%08X", tid,
+                          static_cast<unsigned>(reinterpret_cast<UINT_PTR>(::GetKeyboardLayout(0))));
+        HKL layouts[64] = {};
+        const int count = ::GetKeyboardLayoutList(64, layouts);
+        for (int i = 0; i < count; ++i)
+        {
+            const UINT_PTR h = reinterpret_cast<UINT_PTR>(layouts[i]);
+            CLogger::LogDebug(L"HookThreadProc[0x%X]: Checking installed keyboard layout: 0x%08X", tid, static_cast<unsigned>(h));
+            if ((h & 0xF900F9) == 0x90009 || (h & 0x409) == 0x409)
+            {
+                g_hEnglishLayout = layouts[i];
+                break;
+            }
+        }
+        if (g_hEnglishLayout != nullptr)
+        {
+            CLogger::LogMessage(L"HookThreadProc[0x%X]: Using keyboard language 0x%08X", tid, Value(g_hEnglishLayout));
+            return;
+        }
+        CLogger::LogMessage(L"HookThreadProc[0x%X]: Unable to find suitable English keyboard layout...", tid);
+        if (g_pSettings != nullptr && g_pSettings->m_bLoadUSEnglish)
+        {
+            CLogger::LogMessage(L"HookThreadProc: Loading US English.");
+            g_hEnglishLayout = ::LoadKeyboardLayoutW(L"04090409", KLF_NOTELLSHELL);
+            if (g_hEnglishLayout != nullptr)
+                g_bLoadedEnglishLayout = true;
+            else
+                CLogger::LogMessage(L"HookThreadProc[0x%X]: Unable to load suitable English keyboard layout required by some actions.", tid);
+        }
+        else
+        {
+            CLogger::LogMessage(L"HookThreadProc[0x%X]: Use of US English has been disabled. Some keyboard input functions may not work.", tid);
+        }
+    }
+    catch (...)
+    {
+        CLogger::LogMessage(L"HookThreadProc[0x%X]: Failed to load/set keyboard language", tid);
+    }
+}
+
+void InstallHooks(DWORD tid)
+{
+    try
+    {
+        CThreadLock lock(L"HookThread InstallHooks");
+        g_nScreenWidth = ::GetSystemMetrics(SM_CXSCREEN);
+        g_nScreenHeight = ::GetSystemMetrics(SM_CYSCREEN);
+        CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Installing low level mouse hook", tid);
+        g_hMouseHook = ::SetWindowsHookExW(WH_MOUSE_LL, MouseHookLLProc, g_hInstance, 0);
+        if (g_hMouseHook == nullptr)
+        {
+            CLogger::LogOSMessage(::GetLastError(), L"HookThreadProc[0x%X]: Unable to set low level mouse hook", tid);
+            return;
+        }
+        CLogger::LogDebug(L"HookThreadProc[0x%X]: Successfully set the mouse hook 0x%X", tid, Value(g_hMouseHook));
+        CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Installing low level key hook (for layer modifier keys)", tid);
+        g_hKeyHook = ::SetWindowsHookExW(WH_KEYBOARD_LL, KeyHookLLProc, g_hInstance, 0);
+        if (g_hKeyHook != nullptr)
+            CLogger::LogDebug(L"HookThreadProc[0x%X]: Successfully set the keyboard hook 0x%X", tid, Value(g_hKeyHook));
+        else
+            CLogger::LogOSMessage(::GetLastError(), L"HookThreadProc[0x%X]: Unable to set low level keyboard hook (for layer modifier keys)", tid);
+    }
+    catch (...)
+    {
+        CLogger::LogMessage(L"HookThreadProc[0x%X]: Exception installing low level hooks", tid);
+    }
+}
+
+void HandleResetHook(WPARAM which)
+{
+    if (which == WP_MOUSEHOOK)
+    {
+        CThreadLock lock(L"HookThread WP_MOUSEHOOK");
+        InstallMouseHook();
+    }
+    else if (which == WP_KEYHOOK)
+    {
+        CThreadLock lock(L"HookThread WP_KEYHOOK");
+        InstallKeyHook();
+    }
+    else if (which == WP_BOTH)
+    {
+        CThreadLock lock(L"HookThread WP_BOTH");
+        InstallMouseHook();
+        InstallKeyHook();
+    }
+}
+
+void RunHookMessageLoop(DWORD tid)
+{
+    try
+    {
+        MSG msg;
+        for (;;)
+        {
+            if (HookExitRequested(tid))
+                break;
+            const BOOL result = ::GetMessageW(&msg, nullptr, 0, 0);
+            if (result == -1)
+            {
+                CLogger::LogOSMessage(::GetLastError(), L"HookThreadProc[0x%X]: Error in hook thread message queue.", tid);
+                break;
+            }
+            if (HookExitRequested(tid) || result == 0)
+                break;
+            if (msg.hwnd == nullptr && msg.message == BRMP_ResetHook)
+            {
+                HandleResetHook(msg.wParam);
+                continue;
+            }
+            if (msg.hwnd == nullptr && msg.message == BRMP_SetTimer)
+            {
+                // Timers belong to the timer thread; a stray request here is
+                // somebody's mistake, not a reason to drop the hooks.
+                CLogger::LogDebug(L"HookThreadProc[0x%X]: Invalid Set Timer call to hook thread", tid);
+                continue;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+    catch (...)
+    {
+        CLogger::LogMessage(L"HookThreadProc[0x%X]: Caught exception in thread message loop.", tid);
+    }
+}
+
+void CleanUpHookThread(DWORD tid)
+{
+    HookWorkers workers;
+    {
+        CThreadLock lock(L"HookThread Clean-up");
+        CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Finished the message loop. Cleaning up...", tid);
+        RemoveHooks();
+        CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Removed hooks...", tid);
+        if (g_hMainWnd != nullptr)
+            ::PostMessageW(g_hMainWnd, BRMP_MainWindow, 0, 0);
+        g_LastWheel.Reset();
+        g_hCurrentWnd = nullptr;
+        g_szCurrentProcess[0] = L'\0';
+        workers = DetachHookWorkers();
+    }
+    // Worker threads may need the global lock to finish: join them outside it.
+    StopHookWorkers(workers);
+    CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Finished cleaning up.", tid);
+}
+
+void RestoreMouseSettings(bool restore)
+{
+    const bool allowed = g_pSettings != nullptr && g_pSettings->m_bAllowSetSpeed;
+    if (allowed)
+    {
+        const int speed = CMouseInfo::GetMouseSpeed();
+        if (!restore)
+        {
+            CLogger::LogDebug(L"Not resetting mouse cursor speed (%d) to system default (%d) as resettodefault is disabled",
+                              speed, g_nStartupMouseSpeed);
+        }
+        else if (speed == g_nStartupMouseSpeed)
+        {
+            CLogger::LogDebug(L"No need to reset mouse cursor speed to system default (%d) as it is already %d!",
+                              g_nStartupMouseSpeed, speed);
+        }
+        else
+        {
+            CLogger::LogThreadDebug(L"Reset mouse cursor speed to system default (%d)", g_nStartupMouseSpeed);
+            if (!::SystemParametersInfoW(SPI_SETMOUSESPEED, 0,
+                                         reinterpret_cast<PVOID>(static_cast<INT_PTR>(g_nStartupMouseSpeed)), 0))
+                CLogger::LogMessage(L"Unable to reset mouse speed to default! (%d)", g_nStartupMouseSpeed);
+        }
+
+        CMouseInfo current;
+        if (!restore)
+        {
+            CLogger::LogDebug(L"Not resetting enhanced pointer precision as resettodefault is disabled");
+        }
+        else if (current.EnhancePointerPrecision() == g_bStartupEPP)
+        {
+            CLogger::LogDebug(L"No need to reset enhanced pointer precision as it hasnt changed since startup!");
+        }
+        else
+        {
+            // The user's own thresholds come back, not the settings' ones.
+            int values[3] = {g_nStartupMouse[0], g_nStartupMouse[1], g_nStartupMouse[2]};
+            if (::SystemParametersInfoW(SPI_SETMOUSE, 0, values, SPIF_UPDATEINIFILE))
+                CLogger::LogThreadDebug(L"CMouseInfo: Set mouse pointer precision %s (%d, %d, %d)",
+                                        g_bStartupEPP ? L"On" : L"Off", values[0], values[1], values[2]);
+            else
+                CLogger::LogMessage(L"CMouseInfo: Failed to set mouse pointer precision");
+        }
+    }
+    else
+    {
+        CLogger::LogDebug(L"Unable to reset mouse cursor speed to system default as %s is not allowed to change it", ShortName());
+        CLogger::LogDebug(L"Unable to reset Enhance Pointer Precision as %s is not allowed to change it", ShortName());
+    }
+
+    if (!restore)
+        return;
+    if (::GetSystemMetrics(SM_SWAPBUTTON) != g_nStartupSwapButtons)
+    {
+        CLogger::LogDebug(L"Reset Swap Mouse Buttons to system default (%d)", g_nStartupSwapButtons);
+        if (!::SystemParametersInfoW(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(g_nStartupSwapButtons), nullptr, SPIF_UPDATEINIFILE))
+            CLogger::LogMessage(L"Unable to reset Swap Mouse Buttons to default! (%d)", g_nStartupSwapButtons);
+    }
+    UINT lines = 0;
+    ::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+    if (static_cast<int>(lines) != g_nStartupWheelLines)
+    {
+        CLogger::LogDebug(L"Reset Wheel Scroll Lines to default (%d)", g_nDefaultWheelLines);
+        if (!::SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, static_cast<UINT>(g_nDefaultWheelLines), nullptr, SPIF_UPDATEINIFILE))
+            CLogger::LogMessage(L"Unable to reset Wheel Scroll Lines to default (%d)", g_nDefaultWheelLines);
+    }
+    g_pWindowOperation = nullptr;
+    g_nSwapButtons = g_nStartupSwapButtons;
+    g_nWheelLines = g_nDefaultWheelLines;
+    g_bWheelPageScroll = g_nDefaultWheelLines == -1;
+}
+
+const ThreadStopTexts kTimerTexts = {
+    L"Timer thread [0x%X] exited with exit code %d.",
+    L"Timer thread [0x%X] exited successfully.",
+    L"Timer thread [0x%X] did not exit in a timely fashion...",
+    L"Timer thread [0x%X] exited (2nd attempt) with exit code %d.",
+    L"Timer thread [0x%X] exited (2nd attempt) successfully.",
+    L"Timer thread [0x%X] still did not exit in a timely fashion (2nd attempt) - terminating it...",
+};
+
+const ThreadStopTexts kHookTexts = {
+    L"Hook thread [0x%X] exited with error code %d.",
+    L"Hook thread [0x%X] exited successfully.",
+    L"Hook thread [0x%X] did not exit in a timely fashion!",
+    L"Hook thread [0x%X] exited (2nd attempt) with error code %d.",
+    L"Hook thread [0x%X] exited (2nd attempt) successfully.",
+    L"Hook thread [0x%X] still did not exit in a timely fashion (2nd attempt) - terminating it...",
+};
+
+// After a thread was killed: a lock it owned would block everyone, and one it
+// was waiting for keeps a waiter that never comes, so that it can no longer be
+// tried. The lock is made anew then, unless a live thread owns it: deleting
+// a lock in use would break that thread.
+void RepairGlobalLockAfter(DWORD deadTid)
+{
+    const DWORD owner = CThreadLock::m_sdwOwner;
+    if (deadTid == 0 || (owner != deadTid && owner != 0))
+        return;
+    CThreadLock::ResetGlobalCS();
+    CThreadLock::m_snEntryCount = 0;
+    CThreadLock::m_sdwOwner = 0;
+    lstrcpynW(CThreadLock::m_stcName, L"unknown", 255);
+}
+
+// Stops what SetMouseHook had started when it cannot go on.
+void AbandonStart()
+{
+    EndHookThread(false);
+    CloseAndClear(g_hTimerExitEvent);
+    CloseAndClear(g_hHookExitEvent);
+    CloseAndClear(g_hHooksStartWaitEvent);
+}
+}
+
+long GetForcedThreadTerminations()
+{
+    return g_forcedTerminations.load();
+}
+
+unsigned __stdcall HookThreadProc(void*)
+{
+    std::set_terminate(CrashTerminateHandler);
+    // The queue exists before the thread announces its id, so that a stop
+    // request posted after that is never lost.
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    SetThreadMessageBoxesAllowed(false);
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const DWORD tid = ::GetCurrentThreadId();
+    g_dwHookThreadId = tid;
+    try
+    {
+        SetThreadName(tid, "Hook Thread");
+        ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+        CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Hook thread starting...", tid);
+        CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Current mouse cursor speed=%d, system default cursor speed=%d", tid,
+                                CMouseInfo::GetMouseSpeed(), g_nStartupMouseSpeed);
+        {
+            CThreadLock lock(L"HookThread Init");
+            CreateHookWorkers(tid);
+        }
+        if (!NewApplicationSettings())
+            CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Skipped NewApplicationSettings(true)", tid);
+        CSecureAttentionSequence sas;
+        if (!sas.IsSasAvailable() && GetOSVersion() > ActionOS_Win7)
+            CLogger::LogOSMessage(::GetLastError(), L"HookThreadProc[0x%X]: Secure attention sequence (SAS) is not available", tid);
+        ChooseEnglishLayout(tid);
+        RegisterMouseOverTimerHandler();
+        InstallHooks(tid);
+        if (g_hHooksStartWaitEvent != nullptr)
+            ::SetEvent(g_hHooksStartWaitEvent);
+        if (g_hMainWnd != nullptr)
+            ::PostMessageW(g_hMainWnd, BRMP_MainWindow, 0, 0);
+        RunHookMessageLoop(tid);
+        CleanUpHookThread(tid);
+    }
+    catch (...)
+    {
+        CLogger::LogMessage(L"HookThreadProc[0x%X]: Hook thread.", tid);
+    }
+    if (SUCCEEDED(com))
+        ::CoUninitialize();
+    return 0;
+}
+
+// The new hook goes in before the old one comes out, so that the handle other
+// threads read (the signature of the library's own input) is never null.
+void InstallMouseHook()
+{
+    const HHOOK installed = ::SetWindowsHookExW(WH_MOUSE_LL, MouseHookLLProc, g_hInstance, 0);
+    const HHOOK old = g_hMouseHook;
+    if (installed != nullptr || old == nullptr)
+        g_hMouseHook = installed;
+    if (old != nullptr && installed != nullptr)
+        ::UnhookWindowsHookEx(old);
+    if (installed != nullptr)
+        CLogger::LogDebug(L"HookThread: WP_MOUSEHOOK - Successfully set the mouse hook 0x%X", Value(g_hMouseHook));
+    else
+        CLogger::LogOSMessage(::GetLastError(), L"HookThread: WP_MOUSEHOOK - Unable to set low level mouse hook.");
+}
+
+void InstallKeyHook()
+{
+    const HHOOK installed = ::SetWindowsHookExW(WH_KEYBOARD_LL, KeyHookLLProc, g_hInstance, 0);
+    const HHOOK old = g_hKeyHook;
+    if (installed != nullptr || old == nullptr)
+        g_hKeyHook = installed;
+    if (old != nullptr && installed != nullptr)
+        ::UnhookWindowsHookEx(old);
+    if (installed != nullptr)
+        CLogger::LogDebug(L"HookThread: WP_KEYHOOK - Successfully set the keyboard hook 0x%X", Value(g_hKeyHook));
+    else
+        CLogger::LogOSMessage(::GetLastError(), L"HookThread: WP_KEYHOOK - Unable to set low level keyboard hook (for layer modifier keys).");
+}
+
+void RemoveHooks()
+{
+    CLogger::LogThreadDebug(L"RemoveHooks: Removing hooks...");
+    if (g_hKeyHook != nullptr)
+    {
+        CLogger::LogDebug(L"RemoveHooks: Removing keyboard hook...");
+        if (!::UnhookWindowsHookEx(g_hKeyHook))
+            CLogger::LogOSMessage(::GetLastError(), L"RemoveHooks: Unable to remove keyboard hook (the hook was probably removed by Windows)");
+        g_hKeyHook = nullptr;
+        CLogger::LogDebug(L"RemoveHooks: Removed keyboard hook.");
+    }
+    if (g_hMouseHook != nullptr)
+    {
+        CLogger::LogDebug(L"RemoveHooks: Removing mouse hook...");
+        if (!::UnhookWindowsHookEx(g_hMouseHook))
+            CLogger::LogOSMessage(::GetLastError(), L"RemoveHooks: Unable to remove mouse hook (the hook was probably removed by Windows)");
+        g_hMouseHook = nullptr;
+        CLogger::LogDebug(L"RemoveHooks: Removed mouse hook.");
+    }
+}
+
+bool SetMouseHook()
+{
+    const DWORD self = ::GetCurrentThreadId();
+    if (self == g_dwHookThreadId || self == g_dwTimerThreadId)
+    {
+        CLogger::LogMessage(L"SetMouseHook called on the hook or timer thread (0x%X) - ignored", self);
+        return false;
+    }
+    CGenericThreadLock control(&g_csHookControl, L"SetMouseHook");
+    if (g_hHookThread != nullptr || g_hTimerThread != nullptr)
+    {
+        CLogger::LogMessage(L"SetMouseHook: Hook thread exists [0x%X] - remove the hooks before installing them again.",
+                            Value(g_hHookThread));
+        return false;
+    }
+    for (int i = 0; i < 9; ++i)
+    {
+        g_bButtonDown[i] = 0;
+        g_bReleasedByChord[i] = 0;
+    }
+    g_dwHookTimeout = GetHooktimeoutValue();
+    SetThreadName(::GetCurrentThreadId(), "Main Thread");
+    // The threads must never wait on a message box while finding the log file.
+    CLogger::ResolveLogPath();
+
+    g_hTimerExitEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    UniqueHandle ready(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (g_hTimerExitEvent == nullptr || ready.Get() == nullptr)
+    {
+        CLogger::LogOSMessage(::GetLastError(), L"SetMouseHook: Unable to start Timer thread.");
+        AbandonStart();
+        return false;
+    }
+    g_hTimerThread = StartThread(TimerThread, ready.Get());
+    if (g_hTimerThread == nullptr)
+    {
+        CLogger::LogOSMessage(::GetLastError(), L"SetMouseHook: Unable to start Timer thread.");
+        AbandonStart();
+        return false;
+    }
+    CLogger::LogThreadDebug(L"SetMouseHook: Starting timer thread [0x%X]...", Value(g_hTimerThread));
+    // Requests may be posted to the timer thread as soon as this returns.
+    const HANDLE timerStart[2] = {ready.Get(), g_hTimerThread};
+    ::WaitForMultipleObjects(2, timerStart, FALSE, 10000);
+
+    CloseAndClear(g_hHooksStartWaitEvent);
+    g_hHooksStartWaitEvent = ::CreateEventW(nullptr, FALSE, FALSE, L"Local\\HooksStartWaitEvent");
+    if (g_hHooksStartWaitEvent == nullptr)
+    {
+        CLogger::LogOSMessage(::GetLastError(), L"SetMouseHook: Unable to create wait event. This is not good!");
+        AbandonStart();
+        return false;
+    }
+    CLogger::LogThreadDebug(L"SetMouseHook: Started timer thread [0x%X]...", Value(g_hTimerThread));
+
+    g_hHookExitEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    g_hHookThread = g_hHookExitEvent != nullptr ? StartThread(HookThreadProc, nullptr) : nullptr;
+    if (g_hHookThread == nullptr)
+    {
+        CLogger::LogOSMessage(::GetLastError(), L"SetMouseHook: Unable to start Hook thread.");
+        AbandonStart();
+        return false;
+    }
+    CLogger::LogThreadDebug(L"SetMouseHook: Starting hook thread [0x%X]...", Value(g_hHookThread));
+    if (g_pSettings != nullptr && !::SetPriorityClass(::GetCurrentProcess(), g_pSettings->m_uPriority))
+        CLogger::LogOSMessage(::GetLastError(), L"SetMouseHook: Unable to set process priority.");
+
+    // A hook thread that dies early ends the wait at once.
+    const HANDLE hookStart[2] = {g_hHooksStartWaitEvent, g_hHookThread};
+    const DWORD waited = ::WaitForMultipleObjects(2, hookStart, FALSE, 10000);
+    if (waited == WAIT_TIMEOUT)
+        CLogger::LogMessage(L"SetMouseHook: Timeout (10s) waiting for hook thread [0x%X] to start and install hooks. This is not good!",
+                            Value(g_hHookThread));
+    else
+        CLogger::LogThreadDebug(L"SetMouseHook: Started hook thread [0x%X]...", Value(g_hHookThread));
+
+    if (g_hHookThread != nullptr && g_hMouseHook != nullptr)
+        return true;
+    // Without a mouse hook nothing works: leave nothing running behind a false.
+    CLogger::LogMessage(L"SetMouseHook: The mouse hook is not installed - stopping the hook and timer threads.");
+    AbandonStart();
+    ::SetPriorityClass(::GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
+    return false;
+}
+
+bool EndHookThread(bool restore)
+{
+    if (g_hHookThread == nullptr && g_hTimerThread == nullptr && g_dwHookThreadId == 0 && g_dwTimerThreadId == 0)
+    {
+        CLogger::LogThreadDebug(L"EndHookThread called with no hook or timer thread initialised!");
+        return false;
+    }
+    // A thread cannot wait for its own end: it would wait 12 s and then kill itself.
+    const DWORD self = ::GetCurrentThreadId();
+    if (self == g_dwHookThreadId || self == g_dwTimerThreadId)
+    {
+        CLogger::LogMessage(L"EndHookThread called on the hook or timer thread (0x%X) - ignored", self);
+        return false;
+    }
+    if (g_hTimerThread != nullptr)
+    {
+        CLogger::LogThreadDebug(L"Requesting timer thread [0x%X] (ID 0x%X) to exit...", Value(g_hTimerThread), g_dwTimerThreadId);
+        if (g_hTimerExitEvent != nullptr)
+            ::SetEvent(g_hTimerExitEvent);
+        if (g_dwTimerThreadId != 0)
+            ::PostThreadMessageW(g_dwTimerThreadId, BRMP_ResetHook, WP_EXITTHREAD, 0);
+    }
+    if (g_hHookThread != nullptr)
+    {
+        CLogger::LogThreadDebug(L"Requesting hook thread [0x%X] (ID 0x%X) to exit...", Value(g_hHookThread), g_dwHookThreadId);
+        if (g_hHookExitEvent != nullptr)
+            ::SetEvent(g_hHookExitEvent);
+        if (g_dwHookThreadId != 0)
+            ::PostThreadMessageW(g_dwHookThreadId, BRMP_ResetHook, WP_EXITTHREAD, 0);
+    }
+
+    if (g_hTimerThread != nullptr)
+    {
+        const DWORD timerTid = ::GetThreadId(g_hTimerThread);
+        const ThreadEnd end = AwaitThreadEnd(g_hTimerThread, kTimerTexts);
+        if (end == ThreadEnd::Terminated)
+        {
+            ++g_forcedTerminations;
+            RepairGlobalLockAfter(timerTid);
+        }
+        if (end != ThreadEnd::StillRunning)
+            ::CloseHandle(g_hTimerThread);
+    }
+    CloseAndClear(g_hTimerExitEvent);
+    g_dwTimerThreadId = 0;
+    g_hTimerThread = nullptr;
+
+    if (g_hHookThread != nullptr)
+    {
+        const DWORD hookTid = ::GetThreadId(g_hHookThread);
+        const ThreadEnd end = AwaitThreadEnd(g_hHookThread, kHookTexts, 250);
+        if (end == ThreadEnd::Terminated)
+        {
+            ++g_forcedTerminations;
+            RepairGlobalLockAfter(hookTid);
+            // The system removed the dead thread's hooks with it.
+            g_hMouseHook = nullptr;
+            g_hKeyHook = nullptr;
+            if (g_hMainWnd != nullptr)
+                ::PostMessageW(g_hMainWnd, BRMP_MainWindow, 0, 0);
+        }
+        if (end != ThreadEnd::StillRunning)
+            ::CloseHandle(g_hHookThread);
+    }
+    CloseAndClear(g_hHookExitEvent);
+    g_dwHookThreadId = 0;
+    g_hHookThread = nullptr;
+    DeleteRogueWorkers();
+
+    RestoreMouseSettings(restore);
+
+    g_hCurrentWnd = nullptr;
+    g_szCurrentProcess[0] = L'\0';
+    SetNewApp(nullptr);
+    return true;
+}
+
+bool RemoveMouseHook(bool restore)
+{
+    // Checked before the control lock: a stop already under way on another
+    // thread holds it while it waits for this very thread.
+    const DWORD self = ::GetCurrentThreadId();
+    if (self == g_dwHookThreadId || self == g_dwTimerThreadId)
+    {
+        CLogger::LogMessage(L"RemoveMouseHook called on the hook or timer thread (0x%X) - ignored", self);
+        return false;
+    }
+    CGenericThreadLock control(&g_csHookControl, L"RemoveMouseHook");
+    CLogger::LogThreadDebug(L"RemoveMouseHook(%s)", restore ? L"true" : L"false");
+    const DWORD start = ::GetTickCount();
+    const bool ended = EndHookThread(restore);
+    if (ended)
+    {
+        ::SetPriorityClass(::GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
+        const DWORD took = ::GetTickCount() - start;
+        if (took > 20)
+            CLogger::LogThreadDebug(L"RemoveMouseHook thread took %dms", static_cast<int>(took));
+    }
+    return ended;
+}
+
+bool SetFindHook(HWND window)
+{
+    if (g_hFindHook != nullptr)
+    {
+        ::UnhookWindowsHookEx(g_hFindHook);
+        g_hFindHook = nullptr;
+    }
+    g_hFindWnd = window;
+    g_hFindHook = ::SetWindowsHookExW(WH_MOUSE_LL, FindHookLLProc, g_hInstance, 0);
+    return g_hFindHook != nullptr;
+}
+
+bool RemoveFindHook()
+{
+    g_hFindWnd = nullptr;
+    if (g_hFindHook == nullptr)
+        return true;
+    if (!::UnhookWindowsHookEx(g_hFindHook))
+        return false;
+    g_hFindHook = nullptr;
+    return true;
+}
+
+void DisplayChanged()
+{
+    CThreadLock lock(L"DisplayChanged");
+    g_nScreenWidth = ::GetSystemMetrics(SM_CXSCREEN);
+    g_nScreenHeight = ::GetSystemMetrics(SM_CYSCREEN);
+}

@@ -1,0 +1,453 @@
+// The low-level keyboard hook procedure and the find-window tool's mouse hook.
+// The keyboard hook only keeps books and causes side effects (layer modifier
+// keys, axis-lock and slow-down keys, the key-switch timer); every key goes on
+// through CallNextHookEx.
+
+#include "KeyHook.h"
+
+#include "ApplicationSettings.h"
+#include "Control.h"
+#include "DpiScaling.h"
+#include "Globals.h"
+#include "HookThread.h"
+#include "Hotkeys.h"
+#include "Layers.h"
+#include "Logger.h"
+#include "Settings.h"
+#include "ThreadLock.h"
+#include "TimerThread.h"
+
+BYTE g_KeyState[256] = {};
+int g_nSavedLayer = -1;
+BYTE g_bSlowedByKey = 0;
+int g_nVolDownCount = 0;
+
+namespace
+{
+// Names shown in the debug lines: the injector of our own keys, and the
+// program that may or may not touch the cursor speed.
+constexpr const wchar_t* kInjectorName = L"Snarehold key injector";   // 22 characters
+constexpr const wchar_t* kShortName = L"BRMP";                        // 4 characters
+
+constexpr UINT kKeySwitchDelayMs = 100;
+constexpr unsigned short kModifierBits = HOTKEY_MOD_SHIFT | HOTKEY_MOD_CTRL | HOTKEY_MOD_ALT | HOTKEY_MOD_LWIN |
+                                         HOTKEY_MOD_RWIN | HOTKEY_MOD_APPS;
+
+bool s_bXLockedByKey = false;
+bool s_bYLockedByKey = false;
+
+bool Down(const BYTE* keyState, DWORD vk)
+{
+    return (keyState[vk & 0xFF] & 0x80) != 0;
+}
+
+bool IsCtrlOrAlt(DWORD vk)
+{
+    return vk >= VK_LCONTROL && vk <= VK_RMENU;
+}
+
+void StartKeySwitchTimer(UINT delayMs)
+{
+    ProxySetTimer(nullptr, 0, ID_TIMER_KEYSWITCH, delayMs, nullptr, &g_idKeySwitchTimer);
+}
+
+// Our own Volume Down keys: after several in a row the system's volume display
+// can stick; the repair needs the volume manager, which is not there yet.
+void RepairVolumeDisplay()
+{
+    CLogger::LogDebug(L"KeyHookLLProc: volume display repair after %d Volume Down keys is not available", g_nVolDownCount);
+}
+
+// Sticky buttons are reset by any key when the settings ask for it; the
+// sticky-button engine does not exist yet.
+void ResetStickyByKey(POINT point, bool control)
+{
+    CLogger::LogDebug(L"KeyHookLLProc: sticky reset by key at %d,%d (Ctrl %d) is not available", point.x, point.y,
+                      control ? 1 : 0);
+}
+
+void SetMouseSpeed(int speed)
+{
+    ::SystemParametersInfoW(SPI_SETMOUSESPEED, 0, reinterpret_cast<PVOID>(static_cast<INT_PTR>(speed)), 0);
+}
+
+// The library's own keys carry the keyboard hook's handle.
+void OwnKey(WPARAM message, const KBDLLHOOKSTRUCT& key)
+{
+    (void)message;
+    const bool up = (key.flags & LLKHF_UP) != 0;
+    if (key.vkCode == VK_VOLUME_DOWN && up)
+    {
+        ++g_nVolDownCount;
+        if (g_pSendInput != nullptr && g_nVolDownCount > 3)
+        {
+            RepairVolumeDisplay();
+            g_nVolDownCount = 0;
+        }
+    }
+    else if (key.vkCode != VK_VOLUME_DOWN)
+    {
+        g_nVolDownCount = 0;
+    }
+
+    if (up && IsCtrlOrAlt(key.vkCode))
+    {
+        CLogger::LogDebug(L"Checking active window for key (0x%X) release injected by %s", key.vkCode, kInjectorName);
+        StartKeySwitchTimer(kKeySwitchDelayMs);
+    }
+    else if (up)
+    {
+        CLogger::LogDebug(L"Ignoring key (0x%X) release injected by %s", key.vkCode, kInjectorName);
+    }
+    else
+    {
+        CLogger::LogDebug(L"Ignoring key (0x%X) press injected by %s", key.vkCode, kInjectorName);
+    }
+}
+
+bool LayerKeysApply()
+{
+    const CSettings* settings = g_pSettings;
+    return settings->m_bLayerModifierKeys && !CApplicationSettings::GetDisableLayerModifier(g_pCurrentApp) &&
+           settings->GetLayerModifierKeys() != nullptr && !IsBRMPDisabled(true);
+}
+
+int CurrentNormalSpeed()
+{
+    const int speed = NormalCursorSpeed(g_pSettings, GetCycleCursorSpeed(), g_pCurrentApp, g_pSettings->GetDefaultApp());
+    // A speed the system does not take (Cursor/Speed unset) falls back to the
+    // speed seen at start-up.
+    return speed >= 1 && speed <= 20 ? speed : g_nStartupMouseSpeed;
+}
+
+// Acts on the entry that is held. True when it counts as handled.
+bool ActOnEntry(int index, bool& axisHeld, bool& slowHeld)
+{
+    const int layer = LayerOfModifierKey(index);
+    if (layer >= 0)
+    {
+        const int current = GetCurrentLayer();
+        if (layer != current && layer < MaxLayers())
+        {
+            if (g_nSavedLayer < 0)
+                g_nSavedLayer = current;
+            CLogger::LogDebug(L"KeyHookLLProc: Layer Modifier key - switching to layer %d from %d.", layer + 1,
+                              current + 1);
+            ChangeLayer(layer, true);
+        }
+        return true;
+    }
+    if (index == MK_LockXAxis || index == MK_LockYAxis)
+    {
+        if (g_pCurrentApp == nullptr || !g_pCurrentApp->AxisLocking())
+            return false;
+        const bool x = index == MK_LockXAxis;
+        axisHeld = true;
+        if (!IsAxisLockedByKey(x))
+        {
+            CLogger::LogDebug(x ? L"KeyHookLLProc: Modifier key - Locking X axis."
+                                : L"KeyHookLLProc: Modifier key - Locking Y axis.");
+            LockAxisByKey(x);
+        }
+        return true;
+    }
+    if (index == MK_SlowCursor)
+    {
+        if (!g_pSettings->m_bAllowSetSpeed)
+        {
+            CLogger::LogDebug(L"KeyHookLLProc: Modifier key - Not changing mouse speed as %s is not allowed to touch it!",
+                              kShortName);
+            return true;
+        }
+        slowHeld = true;
+        if (!g_bSlowedByKey)
+        {
+            g_bSlowedByKey = 1;
+            const int speed = SlowCursorSpeed(CurrentNormalSpeed());
+            CLogger::LogDebug(L"KeyHookLLProc: Modifier key - Slowing the cursor to 80%% (%d).", speed);
+            SetMouseSpeed(speed);
+        }
+        return true;
+    }
+    return false;
+}
+
+// The layer-key work of one real key event; true when it handled or reset
+// something, so the sticky reset is skipped.
+bool LayerKeys(const KBDLLHOOKSTRUCT& key, bool extended)
+{
+    if ((key.flags & LLKHF_UP) != 0 && IsCtrlOrAlt(key.vkCode))
+    {
+        StartKeySwitchTimer(kKeySwitchDelayMs);
+        CLogger::LogDebug(key.vkCode >= VK_LMENU
+                              ? L"KeyHookLLProc: ALT (0x%X) released, Started 100ms KeySwitchTimer ID: 0x%08X"
+                              : L"KeyHookLLProc: CTRL (0x%X) released, Started 100ms KeySwitchTimer ID: 0x%08X",
+                          key.vkCode, static_cast<unsigned>(g_idKeySwitchTimer));
+    }
+
+    bool axisHeld = false;
+    bool slowHeld = false;
+    bool handled = false;
+    const int index = FindLayerModifierKey(g_pSettings->GetLayerModifierKeys(), extended, g_KeyState);
+    if (index >= 0)
+        handled = ActOnEntry(index, axisHeld, slowHeld);
+
+    bool reset = false;
+    if (!handled && g_nSavedLayer >= 0)
+    {
+        const int current = GetCurrentLayer();
+        if (g_nSavedLayer != current)
+        {
+            CLogger::LogDebug(L"KeyHookLLProc: Layer Modifier Key released, resetting to layer %d from %d.",
+                              g_nSavedLayer + 1, current + 1);
+            ChangeLayer(g_nSavedLayer, false);
+        }
+        else
+        {
+            CLogger::LogDebug(L"KeyHookLLProc: Layer Modifier Key released, layer has already been reset to %d.",
+                              current + 1);
+        }
+        g_nSavedLayer = -1;
+        reset = true;
+    }
+    if (!axisHeld && UnlockAxesByKey())
+        reset = true;
+    if (!slowHeld && g_bSlowedByKey)
+    {
+        if (g_pSettings->m_bAllowSetSpeed)
+        {
+            const int speed = CurrentNormalSpeed();
+            CLogger::LogDebug(L"KeyHookLLProc: Modifier Key Released, resetting mouse cursor speed to %d after 'Slowdown by key'",
+                              speed);
+            SetMouseSpeed(speed);
+            g_bSlowedByKey = 0;
+            reset = true;
+        }
+        else
+        {
+            CLogger::LogDebug(L"KeyHookLLProc: Modifier Key Released, not resetting mouse speed as %s is not allowed to touch it!",
+                              kShortName);
+        }
+    }
+    return handled || reset;
+}
+}
+
+bool DeriveModifierEntries(BYTE* keyState, DWORD vk, bool extended)
+{
+    switch (vk)
+    {
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_APPS:
+        return false;
+    // A release of one side leaves the combined entry down while the other
+    // side is still held.
+    case VK_LSHIFT:
+    case VK_RSHIFT:
+        keyState[VK_SHIFT] = keyState[VK_LSHIFT] | keyState[VK_RSHIFT];
+        return false;
+    case VK_LCONTROL:
+        if (!Down(keyState, VK_RMENU))
+            keyState[VK_CONTROL] = keyState[VK_LCONTROL] | keyState[VK_RCONTROL];
+        return false;
+    case VK_RCONTROL:
+        keyState[VK_CONTROL] = keyState[VK_RCONTROL];
+        if (!Down(keyState, VK_RMENU))
+            keyState[VK_CONTROL] |= keyState[VK_LCONTROL];
+        return false;
+    case VK_LMENU:
+        keyState[VK_MENU] = keyState[VK_LMENU] | keyState[VK_RMENU];
+        return false;
+    case VK_RMENU:
+        if (Down(keyState, VK_LCONTROL) && !Down(keyState, VK_RCONTROL))
+            keyState[VK_CONTROL] = 0;
+        keyState[VK_MENU] = keyState[VK_LMENU] | keyState[VK_RMENU];
+        return false;
+    default:
+        return extended;
+    }
+}
+
+unsigned short HeldModifiers(const BYTE* keyState)
+{
+    unsigned short held = 0;
+    if (Down(keyState, VK_SHIFT))
+        held |= HOTKEY_MOD_SHIFT;
+    if (Down(keyState, VK_CONTROL))
+        held |= HOTKEY_MOD_CTRL;
+    if (Down(keyState, VK_MENU))
+        held |= HOTKEY_MOD_ALT;
+    if (Down(keyState, VK_LWIN))
+        held |= HOTKEY_MOD_LWIN;
+    if (Down(keyState, VK_RWIN))
+        held |= HOTKEY_MOD_RWIN;
+    if (Down(keyState, VK_APPS))
+        held |= HOTKEY_MOD_APPS;
+    return held;
+}
+
+bool LayerModifierKeyMatches(unsigned short virtualKey, unsigned short modifier, bool extended, const BYTE* keyState)
+{
+    if (virtualKey == 0 && modifier == 0)
+        return false;
+    if (((modifier & HOTKEY_EXTENDED) != 0) != extended)
+        return false;
+    // Every combination of modifiers must match exactly: a Ctrl+Alt+Win key
+    // must not fire on the bare key. Only a key without modifiers takes any.
+    const unsigned short wanted = modifier & kModifierBits;
+    if (wanted != 0 && HeldModifiers(keyState) != wanted)
+        return false;
+    if (virtualKey != 0)
+    {
+        // A key code from the settings file beyond the table never matches.
+        if (virtualKey > 0xFF || !Down(keyState, virtualKey))
+            return false;
+    }
+    return true;
+}
+
+int FindLayerModifierKey(const CLayerModifierKeys* keys, bool extended, const BYTE* keyState)
+{
+    if (keys == nullptr)
+        return -1;
+    for (int i = 0; i < MK_Count; ++i)
+    {
+        const CHotkey* key = keys->GetHotkey(static_cast<ModifierKeys>(i));
+        if (key != nullptr && LayerModifierKeyMatches(key->GetVirtualKey(), key->GetModifier(), extended, keyState))
+            return i;
+    }
+    return -1;
+}
+
+int LayerOfModifierKey(int index)
+{
+    if (index >= MK_Layer1 && index <= MK_Layer5)
+        return index - MK_Layer1;
+    if (index >= MK_Layer6 && index <= MK_Layer10)
+        return 5 + index - MK_Layer6;
+    return -1;
+}
+
+int NormalCursorSpeed(const CSettings* settings, int cyclePosition, const CApplicationSettings* profile,
+                      const CApplicationSettings* defaultProfile)
+{
+    int speed = -1;
+    if (settings != nullptr)
+    {
+        speed = cyclePosition >= 0 && cyclePosition < 4 ? settings->m_nCursorSpeedCycle[cyclePosition] * 2
+                                                        : settings->m_nCursorSpeed;
+    }
+    if (profile != nullptr && profile->OverrideMouseSpeed() && profile->GetMouseSpeed() != -1)
+        speed = profile->GetMouseSpeed();
+    else if (defaultProfile != nullptr && defaultProfile->OverrideMouseSpeed() && defaultProfile->GetMouseSpeed() != -1)
+        speed = defaultProfile->GetMouseSpeed();
+    return speed;
+}
+
+int SlowCursorSpeed(int normalSpeed)
+{
+    const int speed = static_cast<int>(normalSpeed / 100.0 * 20.0);
+    return speed < 1 ? 1 : speed;
+}
+
+void LockAxisByKey(bool xAxis)
+{
+    (xAxis ? s_bXLockedByKey : s_bYLockedByKey) = true;
+    CLogger::LogDebug(L"KeyHookLLProc: axis lock (%s) is not available yet", xAxis ? L"X" : L"Y");
+}
+
+bool UnlockAxesByKey()
+{
+    const bool locked = s_bXLockedByKey || s_bYLockedByKey;
+    if (locked)
+        CLogger::LogDebug(L"KeyHookLLProc: axis unlock is not available yet");
+    s_bXLockedByKey = false;
+    s_bYLockedByKey = false;
+    return locked;
+}
+
+bool IsAxisLockedByKey(bool xAxis)
+{
+    return xAxis ? s_bXLockedByKey : s_bYLockedByKey;
+}
+
+void ResetKeyHookState()
+{
+    CThreadLock lock(L"ResetKeyHookState");
+    ZeroMemory(g_KeyState, sizeof(g_KeyState));
+    g_nSavedLayer = -1;
+    g_bSlowedByKey = 0;
+    g_nVolDownCount = 0;
+    s_bXLockedByKey = false;
+    s_bYLockedByKey = false;
+}
+
+LRESULT CALLBACK KeyHookLLProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code < 0 || lParam == 0)
+        return ::CallNextHookEx(g_hKeyHook, code, wParam, lParam);
+
+    const KBDLLHOOKSTRUCT& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    if (key.vkCode > 255)
+    {
+        CLogger::LogMessage(L"***********************************************************************");
+        CLogger::LogMessage(L"WARNING: KBDhook: VKCode=%d (>255) which should not happen.", static_cast<int>(key.vkCode));
+        CLogger::LogMessage(L"         Keyboard hook will be reset.");
+        CLogger::LogMessage(L"************************************************************************");
+        ::PostThreadMessageW(::GetCurrentThreadId(), BRMP_ResetHook, WP_KEYHOOK, 0);
+        return ::CallNextHookEx(g_hKeyHook, code, wParam, lParam);
+    }
+
+    const bool up = (key.flags & LLKHF_UP) != 0;
+    g_KeyState[key.vkCode] = up ? 0 : 0x80;
+
+    if ((key.flags & LLKHF_INJECTED) != 0 && key.dwExtraInfo == reinterpret_cast<ULONG_PTR>(g_hKeyHook))
+    {
+        OwnKey(wParam, key);
+        return ::CallNextHookEx(g_hKeyHook, code, wParam, lParam);
+    }
+
+    g_dwLastInput = ::GetTickCount();
+    g_bInputSeen = true;
+
+    // Never wait in the hook: when another thread holds the lock the layer-key
+    // work of this event is skipped; it depends only on the key table, so the
+    // next key event catches up.
+    if (!CThreadLock::TryEnterCS(L"KeyHookLLProc 2"))
+    {
+        DeriveModifierEntries(g_KeyState, key.vkCode, (key.flags & LLKHF_EXTENDED) != 0);
+        return ::CallNextHookEx(g_hKeyHook, code, wParam, lParam);
+    }
+
+    const bool extended = DeriveModifierEntries(g_KeyState, key.vkCode, (key.flags & LLKHF_EXTENDED) != 0);
+    if (g_pSettings != nullptr)
+    {
+        bool skipStickyReset = false;
+        if (LayerKeysApply())
+            skipStickyReset = LayerKeys(key, extended);
+
+        if (!skipStickyReset && g_pSettings->m_bResetStickyOnAnyKey && (wParam == WM_KEYUP || wParam == WM_SYSKEYUP))
+        {
+            POINT point{};
+            if (GetPhysCursorPos(&point))
+                ResetStickyByKey(point, key.vkCode == VK_CONTROL);
+        }
+    }
+    CThreadLock::LeaveCS();
+    return ::CallNextHookEx(g_hKeyHook, code, wParam, lParam);
+}
+
+LRESULT CALLBACK FindHookLLProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code >= 0 && wParam == WM_MOUSEMOVE && lParam != 0)
+    {
+        const HWND window = g_hFindWnd;
+        if (window != nullptr)
+        {
+            const MSLLHOOKSTRUCT& mouse = *reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
+            ::PostMessageW(window, BRMP_FindHover, static_cast<WPARAM>(mouse.pt.x), static_cast<LPARAM>(mouse.pt.y));
+        }
+    }
+    return ::CallNextHookEx(g_hFindHook, code, wParam, lParam);
+}

@@ -1,0 +1,724 @@
+// The low-level mouse hook procedure: decides for every mouse event of the
+// desktop whether the engine takes it over (1: the system drops it) or passes it
+// on. Buttons and wheel notches go to the button processor under the global
+// lock; moves only try the lock and never allocate.
+
+#include "MouseHook.h"
+
+#include <windows.h>
+
+#include <cwchar>
+
+#include "Actions.h"
+#include "ApplicationSettings.h"
+#include "ButtonProcessing.h"
+#include "Control.h"
+#include "EngineInput.h"
+#include "Globals.h"
+#include "HookThread.h"
+#include "LastWheel.h"
+#include "Logger.h"
+#include "ProfileTargeting.h"
+#include "Settings.h"
+#include "ThreadLock.h"
+#include "TimerThread.h"
+#include "WindowFromPoint.h"
+
+POINT g_ptForcedCursor = {0, 0};
+DebounceRecord g_Debounce[5];
+int g_nWheelAccum = 0;
+LastWheelNotch g_LastNotch;
+POINT g_ptLastMove = {0, 0};
+POINT g_ptMouseOver = {0, 0};
+
+namespace
+{
+constexpr UINT kMouseOverAfterMoveMs = 150;
+constexpr UINT kMouseOverAfterUpMs = 300;
+constexpr UINT kMouseOverRetryMs = 100;
+constexpr LONG kNoArea = -1000000;
+
+bool DefaultProcessor(int button, int kind, bool fastWheel, MSLLHOOKSTRUCT* data, BYTE& passAnyway, BYTE& injected,
+                      BYTE& throttle)
+{
+    return ProcessButton(button, kind, fastWheel, data->pt, passAnyway, injected, throttle) != 0;
+}
+
+std::atomic<MouseButtonProcessor> g_processor{DefaultProcessor};
+std::atomic<MouseHookTickSource> g_tickSource{nullptr};
+
+// Remembered by the mouse-over check between its runs (timer thread).
+int g_nMouseOverQuarter = kNoArea;
+wchar_t g_szMouseOverCaption[kMaxCaptionChars] = {};
+
+DWORD Tick()
+{
+    const MouseHookTickSource source = g_tickSource.load(std::memory_order_relaxed);
+    return source != nullptr ? source() : ::GetTickCount();
+}
+
+// Names shown in log lines, built here rather than kept as one literal.
+const wchar_t* ShortTag()
+{
+    static const wchar_t tag[] = {L'B', L'R', L'M', L'P', 0};
+    return tag;
+}
+const wchar_t* LongTag()
+{
+    static const wchar_t tag[] = L"Brindlemap mouse remap";
+    return tag;
+}
+
+const wchar_t* MessageName(UINT message)
+{
+    switch (message)
+    {
+    case WM_LBUTTONDOWN: return L" (WM_LBUTTONDOWN)";
+    case WM_LBUTTONUP: return L" (WM_LBUTTONUP)";
+    case WM_LBUTTONDBLCLK: return L" (WM_LBUTTONDBLCLK)";
+    case WM_RBUTTONDOWN: return L" (WM_RBUTTONDOWN)";
+    case WM_RBUTTONUP: return L" (WM_RBUTTONUP)";
+    case WM_RBUTTONDBLCLK: return L" (WM_RBUTTONDBLCLK)";
+    case WM_MBUTTONDOWN: return L" (WM_MBUTTONDOWN)";
+    case WM_MBUTTONUP: return L" (WM_MBUTTONUP)";
+    case WM_MBUTTONDBLCLK: return L" (WM_MBUTTONDBLCLK)";
+    case WM_XBUTTONDOWN: return L" (WM_XBUTTONDOWN)";
+    case WM_XBUTTONUP: return L" (WM_XBUTTONUP)";
+    case WM_XBUTTONDBLCLK: return L" (WM_XBUTTONDBLCLK)";
+    case WM_NCLBUTTONDOWN: return L" (WM_NCLBUTTONDOWN)";
+    case WM_NCLBUTTONUP: return L" (WM_NCLBUTTONUP)";
+    case WM_NCRBUTTONDOWN: return L" (WM_NCRBUTTONDOWN)";
+    case WM_NCRBUTTONUP: return L" (WM_NCRBUTTONUP)";
+    case WM_NCMBUTTONDOWN: return L" (WM_NCMBUTTONDOWN)";
+    case WM_NCMBUTTONUP: return L" (WM_NCMBUTTONUP)";
+    case WM_NCXBUTTONDOWN: return L" (WM_NCXBUTTONDOWN)";
+    case WM_NCXBUTTONUP: return L" (WM_NCXBUTTONUP)";
+    case WM_MOUSEWHEEL: return L" (WM_MOUSEWHEEL)";
+    case WM_MOUSEHWHEEL: return L" (WM_MOUSEHWHEEL)";
+    case WM_MOUSEMOVE: return L" (WM_MOUSEMOVE)";
+    default: return L"";
+    }
+}
+
+unsigned Value(const void* pointer)
+{
+    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(pointer));
+}
+
+bool RemoteSession()
+{
+    return ::GetSystemMetrics(SM_REMOTESESSION) != 0;
+}
+
+
+bool AnyButtonDown()
+{
+    for (BYTE down : g_bButtonDown)
+    {
+        if (down != 0)
+            return true;
+    }
+    return false;
+}
+
+// Posts a wheel event to a visible on-screen display that asked for the wheel.
+bool RedirectWheelToDisplay(const CSettings* settings, const MSLLHOOKSTRUCT* data, bool post)
+{
+    if (!settings->m_bRedirectWheelToOSD)
+        return false;
+    for (HWND display : {g_hVolumeOSDWnd, g_hBrightnessOSDWnd})
+    {
+        if (display != nullptr && ::IsWindowVisible(display))
+        {
+            if (post)
+                ::PostMessageW(display, WM_MOUSEWHEEL, data->mouseData,
+                               MAKELPARAM(static_cast<WORD>(data->pt.x), static_cast<WORD>(data->pt.y)));
+            return true;
+        }
+    }
+    return false;
+}
+
+void StartMouseOverTimer(POINT point, UINT milliseconds)
+{
+    g_ptMouseOver = point;
+    ProxySetTimer(nullptr, 0, ID_TIMER_MOUSEOVER, milliseconds, ProcessMouseOverTimerProc, &g_idMouseOverTimer);
+}
+
+// The profile-independent mouse-over options, and the profile's own.
+bool MouseOverWanted(const CSettings* settings, const CApplicationSettings* profile)
+{
+    if (profile == nullptr || profile->GetDisableMouseOver())
+        return false;
+    return settings->m_bSwitchOnMouseOver || settings->m_bActivateOnMouseOver || profile->ActivateOnHover();
+}
+
+struct HookRun
+{
+    bool takenOver = false;
+    BYTE passAnyway = 0;
+};
+
+// The end of every path that ran: the self-timing, then the verdict.
+LRESULT Finish(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry, const HookRun& run)
+{
+    if (HookOverran(entry, Tick(), g_dwHookTimeout))
+    {
+        const DWORD spent = Tick() - entry;
+        static const wchar_t stars[] = L"***************************************************************************";
+        CLogger::LogMessage(L"%s", stars);
+        CLogger::LogMessage(L"WARNING: Mouse hook has taken too long (%d ms). Hook may be disabled.", static_cast<int>(spent));
+        CLogger::LogMessage(L"MouseHookData: Msg=0x%04x%s, X=%d, Y=%d, Data=0x%08X, Flags=0x%08X, Time=%d, Info=0x%X, Ptr=0x%X, Layer=%d",
+                            static_cast<unsigned>(wParam), MessageName(static_cast<UINT>(wParam)),
+                            static_cast<int>(data->pt.x), static_cast<int>(data->pt.y),
+                            static_cast<unsigned>(data->mouseData), static_cast<unsigned>(data->flags),
+                            static_cast<int>(data->time), static_cast<unsigned>(data->dwExtraInfo),
+                            Value(g_hMouseHook), g_nCurrentLayer);
+        CLogger::LogMessage(L"%s", stars);
+        // The system may have removed the hook: the hook thread installs it again.
+        ::PostThreadMessageW(::GetCurrentThreadId(), BRMP_ResetHook, WP_MOUSEHOOK, 0);
+    }
+    if (run.takenOver && run.passAnyway != 0)
+    {
+        CLogger::LogDebug(L"MouseHookLLProc: Processed message 0x%04X (%d,%d) but not removing it because last process was FooBar2000.",
+                          static_cast<unsigned>(wParam), static_cast<int>(data->pt.x), static_cast<int>(data->pt.y));
+        return ::CallNextHookEx(g_hMouseHook, code, wParam, reinterpret_cast<LPARAM>(data));
+    }
+    if (run.takenOver)
+    {
+        CLogger::LogDebug(L"MouseHookLLProc: Removing message 0x%04X (%d,%d) from mouse hook queue as we have overridden it.",
+                          static_cast<unsigned>(wParam), static_cast<int>(data->pt.x), static_cast<int>(data->pt.y));
+        return 1;
+    }
+    if (wParam != WM_MOUSEMOVE)
+        CLogger::LogDebug(L"MouseHookLLProc: Passing original mouse message 0x%08X through....", static_cast<unsigned>(wParam));
+    return ::CallNextHookEx(g_hMouseHook, code, wParam, reinterpret_cast<LPARAM>(data));
+}
+
+// Moves: never wait, never allocate.
+LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
+{
+    const CSettings* settings = g_pSettings;
+    if (settings == nullptr)
+        return ::CallNextHookEx(g_hMouseHook, code, wParam, reinterpret_cast<LPARAM>(data));
+    if ((data->flags & LLMHF_INJECTED) != 0 && data->dwExtraInfo == reinterpret_cast<ULONG_PTR>(g_hMouseHook))
+    {
+        CLogger::LogDebug(L"MouseHookLLProc: We injected movement: X=%d, Y=%d", static_cast<int>(data->pt.x),
+                          static_cast<int>(data->pt.y));
+        return ::CallNextHookEx(g_hMouseHook, code, wParam, reinterpret_cast<LPARAM>(data));
+    }
+    if (g_ptForcedCursor.x != 0 || g_ptForcedCursor.y != 0)
+        return 1;
+    if (!CThreadLock::TryEnterCS(L"WM_MOUSEMOVE"))
+        return ::CallNextHookEx(g_hMouseHook, code, wParam, reinterpret_cast<LPARAM>(data));
+
+    g_dwLastInput = entry;
+    g_bInputSeen = true;
+    CApplicationSettings* profile = g_pCurrentApp;
+    if (profile != nullptr)
+    {
+        if (MovedAwayFromLast(g_ptLastMove, data->pt))
+        {
+            g_LastNotch.time = 0;
+            g_LastNotch.button = 0;
+        }
+        g_ptLastMove = data->pt;
+        // Restart the rest timer only when it is not already counting: the
+        // timer thread ignores a start while it runs, so a post per move would
+        // only fill its queue.
+        if (g_idMouseOverTimer == 0 && MouseOverWanted(settings, profile) && !AnyButtonDown() && !IsBRMPDisabled(true))
+            StartMouseOverTimer(data->pt, kMouseOverAfterMoveMs);
+    }
+    CThreadLock::LeaveCS();
+    return Finish(code, wParam, data, entry, HookRun{});
+}
+
+// Vertical wheel of a real (or remapped) event; the global lock is held.
+HookRun WheelPath(const CSettings* settings, CApplicationSettings* profile, MSLLHOOKSTRUCT* data, DWORD entry)
+{
+    HookRun run;
+    int delta = static_cast<short>(HIWORD(data->mouseData));
+    if (profile != nullptr && profile->InvertedScrolling() && !(settings->m_bDisableInvertedScrollInRDP && RemoteSession()))
+    {
+        CLogger::LogDebug(L"MouseHookLLProc: Invert mouse wheel is enabled!");
+        delta = -delta;
+    }
+    const int button = delta > 0 ? 7 : 8;
+    const bool notch = AccumulateWheel(g_nWheelAccum, delta);
+    if (!notch)
+        CLogger::LogDebug(L"Ignoring small scroll movement %d (smooth scrolling)", delta);
+
+    if (RedirectWheelToDisplay(settings, data, notch))
+    {
+        run.takenOver = true;
+        return run;
+    }
+    if (notch && ThrottleWheel(g_LastNotch, button, entry))
+    {
+        CLogger::LogDebug(L"MouseHookLLProc: Ignoring/throttling mouse wheel. Time %dms Delta %d.",
+                          static_cast<int>(entry - g_LastNotch.time), delta);
+        run.takenOver = true;
+        return run;
+    }
+    if (notch)
+    {
+        const bool fast = IsFastWheel(g_LastNotch, button, entry);
+        if (fast)
+        {
+            const HWND window = RealWindowFromPoint_SkipLocked(data->pt, true);
+            if (window != nullptr && ::IsWindow(window))
+                g_hCurrentWnd = window;
+            CLogger::LogDebug(L"MouseHookLLProc: Fast wheel (%dms)- Skipping window under cursor check. Delta %d.",
+                              static_cast<int>(entry - g_LastNotch.time), delta);
+        }
+        BYTE injected = 0;
+        BYTE throttle = 0;
+        const MouseButtonProcessor processor = g_processor.load();
+        if (processor(button, 1, fast, data, run.passAnyway, injected, throttle))
+        {
+            const UINT delay = settings->m_uSimKeyDelay;
+            if (injected != 0)
+                PreciseWait(delay + 30);
+            else if (!fast && delay != 0)
+                PreciseWait(delay);
+            BYTE upPass = 0;
+            BYTE upInjected = 0;
+            throttle = 0;
+            processor(button, 2, true, data, upPass, upInjected, throttle);
+            run.passAnyway = static_cast<BYTE>(run.passAnyway | upPass);
+            run.takenOver = true;
+            g_LastNotch.throttle = throttle != 0;
+            g_LastNotch.time = entry;
+            g_LastNotch.button = button;
+            g_LastNotch.delta = delta;
+            return run;
+        }
+    }
+    else if (profile != nullptr && profile->GetActions(button, g_nCurrentLayer) != ACTION_NO_CHANGE)
+    {
+        // Part of a notch of a wheel that has an action: the window must not
+        // scroll by it as well.
+        run.takenOver = true;
+    }
+    return run;
+}
+
+// Buttons and wheels of real (or remapped) input; the global lock is held.
+HookRun RealEventPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry, bool& passNow)
+{
+    HookRun run;
+    passNow = false;
+    g_ptForcedCursor = POINT{0, 0};
+    const CSettings* settings = g_pSettings;
+    if (settings == nullptr)
+    {
+        passNow = true;
+        return run;
+    }
+    g_dwLastInput = entry;
+    g_bInputSeen = true;
+
+    if (settings->m_bScrollLockBypassAll && (::GetKeyState(VK_SCROLL) & 1) != 0)
+    {
+        CLogger::LogDebug(L"MouseHookLLProc: Ignoring %s configuration because SCROLL Lock is enabled!", LongTag());
+        passNow = true;
+        return run;
+    }
+    if (settings->m_bDisableInRDP && RemoteSession())
+    {
+        CLogger::LogDebug(L"MouseHookLLProc: Ignoring %s configuration because current session is RDP and Disable in RDP set!",
+                          LongTag());
+        passNow = true;
+        return run;
+    }
+    const UINT message = static_cast<UINT>(wParam);
+    if (IsXButtonMessage(message) && XButtonSwapApplies(settings->m_bSwap4and5, settings->m_bSwap4and5InRDP,
+                                                        settings->m_bSwap4and5 ? false : RemoteSession()))
+    {
+        const int pressed = HIWORD(data->mouseData) + 3;
+        data->mouseData = SwapXButtonData(data->mouseData);
+        const int translated = HIWORD(data->mouseData) + 3;
+        if (settings->m_bSwap4and5)
+            CLogger::LogDebug(L"MouseHookLLProc: Swapping 4th/5th buttons (Pressed Button %d, Translated to button %d)",
+                              pressed, translated);
+        else
+            CLogger::LogDebug(L"MouseHookLLProc: Swapping 4th/5th buttons for RDP  (Pressed Button %d, Translated to button %d)",
+                              pressed, translated);
+    }
+    if (!settings->m_bProcessNonClientMsgs)
+    {
+        // The hit test gives up on a hung window (and then counts as client area).
+        const LRESULT hit = NonClientHitTest(::GetForegroundWindow(), data->pt);
+        if (IsNonClientHit(hit))
+        {
+            CLogger::LogDebug(L"MouseHookLLProc: Ignoring non-client message %d", static_cast<int>(hit));
+            passNow = true;
+            return run;
+        }
+    }
+    POINT cursor;
+    if (::GetCursorPos(&cursor) && (cursor.x != data->pt.x || cursor.y != data->pt.y))
+    {
+        CLogger::LogDebug(L"MouseHookLLProc: DPI Issue detected... Hook coordinates (%d,%d) are different from GetCursorPos() coordinates (%d,%d)",
+                          static_cast<int>(cursor.x), static_cast<int>(cursor.y), static_cast<int>(data->pt.x),
+                          static_cast<int>(data->pt.y));
+        data->pt = cursor;
+    }
+
+    CApplicationSettings* profile = g_pCurrentApp;
+    if (message == WM_MOUSEWHEEL)
+        return WheelPath(settings, profile, data, entry);
+    if (message == WM_MOUSEHWHEEL)
+    {
+        // The horizontal wheel goes to the system unchanged in this engine.
+        passNow = true;
+        return run;
+    }
+
+    const MouseEventButton event = ButtonOfMessage(message, data->mouseData, data->dwExtraInfo, settings->m_bQuillon);
+    if (event.button < 0 || event.kind == 0)
+        return run;
+    BYTE injected = 0;
+    BYTE throttle = 0;
+    const MouseButtonProcessor processor = g_processor.load();
+    run.takenOver = processor(event.button, event.kind, false, data, run.passAnyway, injected, throttle);
+    if (event.kind == 2 && profile != nullptr && !profile->GetDisableMouseOver() && settings->m_bSwitchOnMouseOver)
+    {
+        g_LastWheel.m_hWnd = nullptr;
+        StartMouseOverTimer(data->pt, kMouseOverAfterUpMs);
+    }
+    (void)code;
+    return run;
+}
+
+// Own input and foreign input that is not remapped; the global lock is held.
+bool InjectedPath(const CSettings* settings, UINT message, MSLLHOOKSTRUCT* data)
+{
+    const bool wheel = message == WM_MOUSEWHEEL || message == WM_MOUSEHWHEEL;
+    if (!wheel)
+    {
+        CLogger::LogDebug(L"MouseHookLLProc: Ignoring mouse message injected by %s", ShortTag());
+    }
+    else if (message == WM_MOUSEWHEEL && RedirectWheelToDisplay(settings, data, true))
+    {
+        return true;
+    }
+    else
+    {
+        CLogger::LogDebug(L"MouseHookLLProc: Ignoring mouse wheel message injected by %s", ShortTag());
+    }
+    if (g_ptForcedCursor.x != 0 || g_ptForcedCursor.y != 0)
+    {
+        CLogger::LogDebug(L"MouseHookLLProc: Forcing cursor position to %d,%d", static_cast<int>(g_ptForcedCursor.x),
+                          static_cast<int>(g_ptForcedCursor.y));
+        ::SetCursorPos(g_ptForcedCursor.x, g_ptForcedCursor.y);
+        g_ptForcedCursor = POINT{0, 0};
+    }
+    return false;
+}
+
+LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
+{
+    const CSettings* settings = g_pSettings;
+    if (settings == nullptr)
+        return ::CallNextHookEx(g_hMouseHook, code, wParam, reinterpret_cast<LPARAM>(data));
+
+    const int swap = ::GetSystemMetrics(SM_SWAPBUTTON);
+    if (swap != g_nSwapButtons)
+    {
+        CLogger::LogDebug(L"MouseHookLLProc: Button swap state has changed outside BRMP");
+        g_nStartupSwapButtons = swap;
+        g_nSwapButtons = swap;
+    }
+
+    CThreadLock lock(L"MouseHookLLProc 1");
+    const UINT message = static_cast<UINT>(wParam);
+    const bool injected = (data->flags & LLMHF_INJECTED) != 0;
+    const bool up = IsUpMessage(message);
+
+    DebounceVerdict verdict{false, false, 0};
+    const int physical = PhysicalButtonOfMessage(message, data->mouseData);
+    if (!injected && settings->m_bDebounceButtons && physical >= 0 && physical < 5)
+    {
+        DebounceRecord& record = g_Debounce[physical];
+        if (up)
+        {
+            if (DebounceUp(record, data->time, settings->m_bDebounceFromUp))
+            {
+                CLogger::LogDebug(L"MouseHookLLProc: De-Bounce mouse button - ignoring %s button UP as the down was de-bounced!",
+                                  GetButtonName(physical));
+                return 1;
+            }
+        }
+        else if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN ||
+                 message == WM_XBUTTONDOWN || message == WM_NCLBUTTONDOWN || message == WM_NCRBUTTONDOWN ||
+                 message == WM_NCMBUTTONDOWN || message == WM_NCXBUTTONDOWN)
+        {
+            verdict = DebounceDown(record, data->time, settings->m_nDebounceTime);
+            if (verdict.drop)
+            {
+                CLogger::LogDebug(L"MouseHookLLProc: De-Bounce mouse button - ignoring %s button DOWN as it only %dms since the last time (<%dms)!",
+                                  GetButtonName(physical), static_cast<int>(verdict.diff), settings->m_nDebounceTime);
+                return 1;
+            }
+        }
+    }
+
+    // The down state, with the same 4th/5th swap the event will get.
+    DWORD stateData = data->mouseData;
+    if (IsXButtonMessage(message) &&
+        XButtonSwapApplies(settings->m_bSwap4and5, settings->m_bSwap4and5InRDP, settings->m_bSwap4and5 ? false : RemoteSession()))
+        stateData = SwapXButtonData(stateData);
+    const MouseEventButton event = ButtonOfMessage(message, stateData, data->dwExtraInfo, settings->m_bQuillon);
+    if (event.button >= 0 && event.button < 9 && (event.kind == 1 || event.kind == 2))
+        g_bButtonDown[event.button] = event.kind == 1 ? 1 : 0;
+
+    if (verdict.measured)
+        CLogger::LogDebug(L"MouseHookLLProc: MouseHookData: Msg=0x%04x%s%s, X=%d, Y=%d, Data=0x%08X, Flags=0x%08X, Time=%d (Diff=%dms), Info=0x%X, Ptr=0x%X, Layer=%d",
+                          message, MessageName(message), injected ? L" Injected" : L"", static_cast<int>(data->pt.x),
+                          static_cast<int>(data->pt.y), static_cast<unsigned>(data->mouseData),
+                          static_cast<unsigned>(data->flags), static_cast<int>(data->time), static_cast<int>(verdict.diff),
+                          static_cast<unsigned>(data->dwExtraInfo), Value(g_hMouseHook), g_nCurrentLayer);
+    else
+        CLogger::LogDebug(L"MouseHookLLProc: MouseHookData: Msg=0x%04x%s%s, X=%d, Y=%d, Data=0x%08X, Flags=0x%08X, Time=%d, Info=0x%X, Ptr=0x%X, Layer=%d",
+                          message, MessageName(message), injected ? L" Injected" : L"", static_cast<int>(data->pt.x),
+                          static_cast<int>(data->pt.y), static_cast<unsigned>(data->mouseData),
+                          static_cast<unsigned>(data->flags), static_cast<int>(data->time),
+                          static_cast<unsigned>(data->dwExtraInfo), Value(g_hMouseHook), g_nCurrentLayer);
+
+    bool mismatch = false;
+    const InjectedSource source = ClassifyInjected(injected, g_nInjectCount, data->dwExtraInfo,
+                                                   reinterpret_cast<ULONG_PTR>(g_hMouseHook),
+                                                   settings->m_bRemapSimulatedInput, &mismatch);
+    if (mismatch)
+        CLogger::LogDebug(L"MouseHookLLProc: HookData: Inject count = %d but ExtraInfo is not our hook - suspect it has been changed by something!",
+                          g_nInjectCount.load() + 1);
+    if (source == InjectedSource::ForeignRemapped && message != WM_MOUSEWHEEL && message != WM_MOUSEHWHEEL)
+        CLogger::LogDebug(L"MouseHookLLProc: Message was injected by someone else (and remap simulated input is enabled) therefore process it. ExtraInfo = 0x%08x, Hook = 0x%08x, Injected count = %d",
+                          static_cast<unsigned>(data->dwExtraInfo), Value(g_hMouseHook), g_nInjectCount.load());
+    if (source == InjectedSource::Foreign)
+        CLogger::LogDebug(L"MouseHookLLProc: Injected button will not be remapped (Remap Simulated Input is disabled)");
+
+    HookRun run;
+    if (source == InjectedSource::Own || source == InjectedSource::Foreign)
+    {
+        run.takenOver = InjectedPath(settings, message, data);
+    }
+    else
+    {
+        bool passNow = false;
+        run = RealEventPath(code, wParam, data, entry, passNow);
+        if (passNow)
+            return ::CallNextHookEx(g_hMouseHook, code, wParam, reinterpret_cast<LPARAM>(data));
+    }
+    return Finish(code, wParam, data, entry, run);
+}
+
+// The reset-hook procedure is the timer thread's handler for its id from the
+// start; the mouse-over switch is handed over by RegisterMouseOverTimerHandler.
+const bool g_timerHandlersRegistered = [] {
+    SetTimerThreadHandler(ID_TIMER_RESETHOOK, ResetHookTimerProc);
+    return true;
+}();
+}
+
+void ResetMouseHookState()
+{
+    for (DebounceRecord& record : g_Debounce)
+        record = DebounceRecord{};
+    g_nWheelAccum = 0;
+    g_LastNotch = LastWheelNotch{};
+    g_ptForcedCursor = POINT{0, 0};
+    g_ptLastMove = POINT{0, 0};
+    g_nMouseOverQuarter = kNoArea;
+    g_szMouseOverCaption[0] = 0;
+}
+
+void RegisterMouseOverTimerHandler()
+{
+    SetTimerThreadHandler(ID_TIMER_MOUSEOVER, ProcessMouseOverTimerProc);
+}
+
+MouseButtonProcessor SetMouseButtonProcessor(MouseButtonProcessor processor)
+{
+    return g_processor.exchange(processor != nullptr ? processor : DefaultProcessor);
+}
+
+MouseHookTickSource SetMouseHookTickSource(MouseHookTickSource source)
+{
+    return g_tickSource.exchange(source);
+}
+
+LRESULT CALLBACK MouseHookLLProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    (void)g_timerHandlersRegistered;
+    if (code < 0)
+    {
+        CLogger::LogDebug(L"MouseHookLLProc: HC_ACTION - wParam 0x%08X lParam 0x%08X", static_cast<unsigned>(wParam),
+                          static_cast<unsigned>(lParam));
+        return ::CallNextHookEx(g_hMouseHook, code, wParam, lParam);
+    }
+    if (g_hMouseHook == nullptr)
+    {
+        CLogger::LogDebug(L"MouseHookLLProc: Code %d, hook handle is NULL!", code);
+        return 1;
+    }
+    auto* data = reinterpret_cast<MSLLHOOKSTRUCT*>(lParam);
+    if (data == nullptr)
+        return ::CallNextHookEx(g_hMouseHook, code, wParam, lParam);
+
+    const CSettings* settings = g_pSettings;
+    if (settings != nullptr && settings->m_bFilterTouch && IsTouchEvent(data->dwExtraInfo))
+    {
+        CLogger::LogDebug(L"MouseHookLLProc: Ignoring (filtering) Mouse Event from touch");
+        return ::CallNextHookEx(g_hMouseHook, code, wParam, lParam);
+    }
+
+    const DWORD entry = Tick();
+    if (wParam == WM_MOUSEMOVE)
+        return MovePath(code, wParam, data, entry);
+    return ButtonPath(code, wParam, data, entry);
+}
+
+void CALLBACK ProcessMouseOverTimerProc(HWND, UINT, UINT_PTR id, DWORD)
+{
+    if (!CThreadLock::TryEnterCS(L"ProcessMouseOverTimerProc"))
+    {
+        CLogger::LogDebug(L"ProcessMouseOverTimerProc: Thread locked - skipping");
+        return;
+    }
+    const UINT_PTR expected = g_idMouseOverTimer;
+    ::KillTimer(nullptr, expected);
+    if (id != expected)
+    {
+        CLogger::LogMessage(L"ProcessMouseOverTimerProc: Unexpected timer ID 0x%08X (0x%08X)", static_cast<unsigned>(id),
+                            static_cast<unsigned>(expected));
+        ::KillTimer(nullptr, id);
+    }
+    g_idMouseOverTimer = 0;
+    if (expected == 0)
+    {
+        CLogger::LogDebug(L"ProcessMouseOverTimerProc: No timer set!");
+        CThreadLock::LeaveCS();
+        return;
+    }
+    const POINT point = g_ptMouseOver;
+    CLogger::LogDebug(L"ProcessMouseOverTimerProc: Checking MouseOver(%d,%d)...", static_cast<int>(point.x),
+                      static_cast<int>(point.y));
+    CThreadLock::LeaveCS();
+    if (!ProcessMouseOver(point))
+        CLogger::LogDebug(L"ProcessMouseOverTimerProc: ProcessMouseOver(%d,%d) failed - no window was detected under cursor.",
+                          static_cast<int>(point.x), static_cast<int>(point.y));
+}
+
+namespace
+{
+bool IsLayeredBrowserClass(const wchar_t* name)
+{
+    return _wcsnicmp(name, L"Chrome_", 7) == 0 || _wcsnicmp(name, L"MozillaCompositor", 17) == 0 ||
+           _wcsicmp(name, L"Intermediate D3D Window") == 0 || _wcsicmp(name, L"Intermediate Software Window") == 0;
+}
+}
+
+bool ProcessMouseOver(POINT point)
+{
+    POINT cursor;
+    if (::GetCursorPos(&cursor))
+        point = cursor;
+    const HWND window = RealWindowFromPoint_SkipLocked(point, false);
+    if (window == nullptr || !::IsWindow(window))
+    {
+        g_nMouseOverQuarter = kNoArea;
+        ClearActiveWindowArea();
+        CLogger::LogDebug(L"ProcessMouseOver(%d,%d): No valid window (0x%08X) was detected under current cursor position (will retry).",
+                          static_cast<int>(point.x), static_cast<int>(point.y), Value(window));
+        StartMouseOverTimer(point, kMouseOverRetryMs);
+        return false;
+    }
+
+    wchar_t className[256] = {};
+    ::GetClassNameW(window, className, 256);
+    if (window == g_hCurrentWnd)
+    {
+        bool force = false;
+        if (g_bAreaAppsPresent)
+        {
+            RECT rect;
+            if (::GetWindowRect(window, &rect))
+            {
+                const int quarter = WindowQuarterOf(rect, point);
+                if (quarter != g_nMouseOverQuarter)
+                {
+                    CLogger::LogDebug(L"ProcessMouseOver: Quadrant changed from %d to %d", g_nMouseOverQuarter, quarter);
+                    g_nMouseOverQuarter = quarter;
+                    force = true;
+                }
+            }
+            if (!PointInActiveWindowArea(window, point))
+            {
+                CLogger::LogDebug(L"ProcessMouseOver: Mouse in different window area.");
+                force = true;
+            }
+        }
+        if (IsLayeredBrowserClass(className))
+        {
+            CLogger::LogDebug(L"ProcessMouseOver: Detected chrome window - forcing process check...");
+            force = true;
+        }
+        bool changed = false;
+        wchar_t caption[kMaxCaptionChars] = {};
+        if (GetWindowCaption(window, g_szCurrentProcess, caption, kMaxCaptionChars, className) &&
+            std::wcscmp(caption, g_szMouseOverCaption) != 0)
+        {
+            CLogger::LogDebug(L"Window caption has changed from '%s' to '%s'!", g_szMouseOverCaption, caption);
+            wcsncpy_s(g_szMouseOverCaption, caption, _TRUNCATE);
+            changed = true;
+        }
+        if (!force && !changed)
+            return true;
+    }
+
+    g_LastWheel.Reset();
+    wchar_t process[MAX_PATH] = {};
+    GetProcessName(window, 0, process, MAX_PATH, nullptr, PNR_MouseMove);
+    CApplicationSettings* profile = FindAppSettings(window, process, point, nullptr);
+    if (profile != nullptr)
+    {
+        if (profile->GetDisableMouseOver())
+        {
+            g_hCurrentWnd = window;
+            return true;
+        }
+        if (profile != g_pCurrentApp)
+        {
+            CThreadLock lock(L"ProcessMouseOver");
+            if (g_szCurrentProcess[0] != 0)
+                CLogger::LogDebug(L"Detected active app/window change (due to mouse over [%d,%d]) from '%s' (0x%08X) to '%s' (0x%08X).",
+                                  static_cast<int>(point.x), static_cast<int>(point.y), g_szCurrentProcess,
+                                  Value(g_hCurrentWnd), process, Value(window));
+            else
+                CLogger::LogDebug(L"Detected active app/window change (due to mouse over [%d,%d]) from <unknown> (0x%08X) to '%s' (0x%08X).",
+                                  static_cast<int>(point.x), static_cast<int>(point.y), Value(g_hCurrentWnd), process,
+                                  Value(window));
+            SwitchToProfile(window, process, profile);
+            CLogger::LogDebug(L"Enabling layer %d", g_nCurrentLayer + 1);
+        }
+    }
+    g_hCurrentWnd = window;
+    return true;
+}
+
+void CALLBACK ResetHookTimerProc(HWND, UINT, UINT_PTR id, DWORD)
+{
+    const UINT_PTR expected = g_idResetHookTimer;
+    ::KillTimer(nullptr, expected);
+    if (id != expected)
+    {
+        CLogger::LogMessage(L"ResetHookTimerProc: Unexpected timer ID 0x%08X (0x%08X)", static_cast<unsigned>(id),
+                            static_cast<unsigned>(expected));
+        ::KillTimer(nullptr, id);
+    }
+    g_idResetHookTimer = 0;
+    CLogger::LogMessage(L"ResetHookTimerProc: Re-installing %s hooks.", ShortTag());
+    ::PostThreadMessageW(g_dwHookThreadId, BRMP_ResetHook, WP_BOTH, 0);
+}

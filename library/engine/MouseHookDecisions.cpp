@@ -1,0 +1,204 @@
+// The mouse hook's decisions on plain values.
+
+#include "MouseHookDecisions.h"
+
+#include <cstdlib>
+
+bool IsTouchEvent(ULONG_PTR extraInfo)
+{
+    return (static_cast<DWORD>(extraInfo) & kTouchSignature) == kTouchSignature;
+}
+
+bool IsXButtonMessage(UINT message)
+{
+    switch (message)
+    {
+    case WM_XBUTTONDOWN:
+    case WM_XBUTTONUP:
+    case WM_XBUTTONDBLCLK:
+    case WM_NCXBUTTONDOWN:
+    case WM_NCXBUTTONUP:
+    case WM_NCXBUTTONDBLCLK:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsUpMessage(UINT message)
+{
+    return message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP || message == WM_XBUTTONUP;
+}
+
+namespace
+{
+// The client message of a non-client button message.
+UINT ClientMessage(UINT message)
+{
+    if (message >= WM_NCLBUTTONDOWN && message <= WM_NCMBUTTONDBLCLK)
+        return message - WM_NCLBUTTONDOWN + WM_LBUTTONDOWN;
+    if (message >= WM_NCXBUTTONDOWN && message <= WM_NCXBUTTONDBLCLK)
+        return message - WM_NCXBUTTONDOWN + WM_XBUTTONDOWN;
+    return message;
+}
+
+int XButtonOf(DWORD mouseData)
+{
+    const WORD x = HIWORD(mouseData);
+    return (x == XBUTTON1 || x == XBUTTON2) ? x + 2 : -1;
+}
+}
+
+MouseEventButton ButtonOfMessage(UINT message, DWORD mouseData, ULONG_PTR extraInfo, bool quillon)
+{
+    const bool tilt = quillon && (extraInfo & 0x400) != 0;
+    switch (ClientMessage(message))
+    {
+    case WM_LBUTTONDOWN: return {0, 1};
+    case WM_LBUTTONUP: return {0, 2};
+    case WM_LBUTTONDBLCLK: return {0, 3};
+    case WM_RBUTTONDOWN: return {1, 1};
+    case WM_RBUTTONUP: return {1, 2};
+    case WM_RBUTTONDBLCLK: return {1, 3};
+    case WM_MBUTTONDOWN: return {tilt ? 5 : 2, 1};
+    case WM_MBUTTONUP: return {tilt ? 5 : 2, 2};
+    case WM_MBUTTONDBLCLK: return {2, 3};
+    case WM_XBUTTONDOWN:
+    case WM_XBUTTONUP:
+    case WM_XBUTTONDBLCLK:
+    {
+        const int button = XButtonOf(mouseData);
+        if (button < 0)
+            return {-1, 0};
+        const UINT client = ClientMessage(message);
+        return {button, client == WM_XBUTTONDOWN ? 1 : client == WM_XBUTTONUP ? 2 : 3};
+    }
+    case WM_MOUSEWHEEL:
+        return {static_cast<short>(HIWORD(mouseData)) > 0 ? 7 : 8, 0};
+    case WM_MOUSEHWHEEL:
+        return {static_cast<short>(HIWORD(mouseData)) > 0 ? 6 : 5, 0};
+    default:
+        return {-1, 0};
+    }
+}
+
+int PhysicalButtonOfMessage(UINT message, DWORD mouseData)
+{
+    switch (ClientMessage(message))
+    {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        return 0;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+        return 1;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+        return 2;
+    case WM_XBUTTONDOWN:
+    case WM_XBUTTONUP:
+        return XButtonOf(mouseData);
+    default:
+        return -1;
+    }
+}
+
+bool XButtonSwapApplies(bool always, bool inRemoteSession, bool remoteSession)
+{
+    return always || (inRemoteSession && remoteSession);
+}
+
+DWORD SwapXButtonData(DWORD mouseData)
+{
+    const WORD x = HIWORD(mouseData);
+    const WORD swapped = x == XBUTTON1 ? XBUTTON2 : x == XBUTTON2 ? XBUTTON1 : x;
+    return MAKELONG(LOWORD(mouseData), swapped);
+}
+
+DebounceVerdict DebounceDown(DebounceRecord& record, DWORD time, int debounceMs)
+{
+    DebounceVerdict verdict{false, false, 0};
+    // Unsigned difference: a down just after the tick count wrapped is still
+    // measured; a time at or before the last one is not.
+    const DWORD diff = time - record.lastTime;
+    if (record.lastTime != 0 && diff != 0 && diff < 0x80000000u)
+    {
+        verdict.measured = true;
+        verdict.diff = diff;
+        verdict.drop = debounceMs > 0 && diff <= static_cast<DWORD>(debounceMs);
+    }
+    record.debounced = verdict.drop ? 1 : 0;
+    record.lastTime = time;
+    return verdict;
+}
+
+bool DebounceUp(DebounceRecord& record, DWORD time, bool fromUp)
+{
+    const bool drop = record.debounced != 0;
+    record.debounced = 0;
+    if (fromUp)
+        record.lastTime = time;
+    return drop;
+}
+
+bool AccumulateWheel(int& accumulated, int delta)
+{
+    if ((accumulated > 0 && delta < 0) || (accumulated < 0 && delta > 0))
+        accumulated = 0;
+    // Saturate rather than overflow on absurd deltas.
+    const long long sum = static_cast<long long>(accumulated) + delta;
+    if (sum >= WHEEL_DELTA || sum <= -WHEEL_DELTA)
+    {
+        accumulated = 0;
+        return true;
+    }
+    accumulated = static_cast<int>(sum);
+    return false;
+}
+
+bool ThrottleWheel(const LastWheelNotch& last, int button, DWORD now)
+{
+    return last.throttle && last.button != 0 && last.button == button && now - last.time < kWheelThrottleMs;
+}
+
+bool IsFastWheel(const LastWheelNotch& last, int button, DWORD now)
+{
+    return last.button != 0 && last.button == button && now - last.time < kFastWheelMs;
+}
+
+InjectedSource ClassifyInjected(bool injected, std::atomic<int>& injectCount, ULONG_PTR extraInfo,
+                                ULONG_PTR ownSignature, bool remapForeign, bool* countMismatch)
+{
+    if (countMismatch != nullptr)
+        *countMismatch = false;
+    if (!injected)
+        return InjectedSource::Real;
+    int count = injectCount.load();
+    while (count > 0)
+    {
+        if (injectCount.compare_exchange_weak(count, count - 1))
+        {
+            if (countMismatch != nullptr)
+                *countMismatch = extraInfo != ownSignature;
+            return InjectedSource::Own;
+        }
+    }
+    if (extraInfo == ownSignature)
+        return InjectedSource::Own;
+    return remapForeign ? InjectedSource::ForeignRemapped : InjectedSource::Foreign;
+}
+
+bool HookOverran(DWORD entry, DWORD now, DWORD timeoutMs)
+{
+    return timeoutMs != 0 && now - entry > timeoutMs;
+}
+
+bool MovedAwayFromLast(POINT last, POINT point)
+{
+    return std::labs(point.x - last.x) > 10 || std::labs(point.y - last.y) > 10;
+}
+
+bool IsNonClientHit(LRESULT hit)
+{
+    return hit >= 2;
+}

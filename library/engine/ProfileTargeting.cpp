@@ -1,0 +1,782 @@
+// Profile targeting. Texts read from other processes (class names, captions,
+// image paths) land in fixed buffers that are truncated to fit and are only
+// ever passed to the logger as arguments, never as its format.
+
+#include "ProfileTargeting.h"
+
+#include <psapi.h>
+#include <tlhelp32.h>
+
+#include <cwchar>
+#include <cwctype>
+#include <list>
+
+#include "ApplicationSettings.h"
+#include "Control.h"
+#include "Globals.h"
+#include "Handles.h"
+#include "Logger.h"
+#include "ProfileSwitch.h"
+#include "Settings.h"
+#include "ThreadLock.h"
+#include "WindowFromPoint.h"
+
+namespace
+{
+constexpr int kClassChars = 261;
+constexpr int kNameChars = MAX_PATH;
+constexpr int kImagePathChars = 2047;
+constexpr int kMaxRecursion = 5;
+constexpr int kSnapshotIntegrity = 0x3000;
+
+SRWLOCK g_areaLock = SRWLOCK_INIT;
+RECT g_activeWindowArea = {0, 0, 0, 0};
+
+// Process-name cache; used under the global lock.
+DWORD g_cachedPid = static_cast<DWORD>(-1);
+wchar_t g_cachedName[kNameChars] = {};
+bool g_modernUIApp = false;
+
+// Mask of the profile in force.
+bool g_currentMasked = false;
+int g_currentMask = WINDOWMASK_ALL;
+
+class SlimLock
+{
+public:
+    explicit SlimLock(SRWLOCK& lock) : m_lock(lock) { ::AcquireSRWLockExclusive(&m_lock); }
+    ~SlimLock() { ::ReleaseSRWLockExclusive(&m_lock); }
+    SlimLock(const SlimLock&) = delete;
+    SlimLock& operator=(const SlimLock&) = delete;
+
+private:
+    SRWLOCK& m_lock;
+};
+
+// Copies text into a buffer of size characters, truncating; always terminated.
+void CopyBounded(wchar_t* target, int size, const wchar_t* text)
+{
+    if (target == nullptr || size <= 0)
+        return;
+    if (text == nullptr)
+        text = L"";
+    int i = 0;
+    for (; i < size - 1 && text[i] != L'\0'; ++i)
+        target[i] = text[i];
+    target[i] = L'\0';
+}
+
+void AppendBounded(wchar_t* target, int size, const wchar_t* text)
+{
+    const int used = static_cast<int>(wcsnlen(target, static_cast<size_t>(size)));
+    if (used < size)
+        CopyBounded(target + used, size - used, text);
+}
+
+const wchar_t* FileNamePart(const wchar_t* path)
+{
+    const wchar_t* slash = std::wcsrchr(path, L'\\');
+    return slash != nullptr ? slash + 1 : path;
+}
+
+bool ReadClass(HWND window, wchar_t* className)
+{
+    className[0] = L'\0';
+    return window != nullptr && ::GetClassNameW(window, className, kClassChars) > 0;
+}
+
+bool HasRect(const RECT& r)
+{
+    return r.left != 0 || r.top != 0 || r.right != 0 || r.bottom != 0;
+}
+
+RECT WindowRectOf(HWND window)
+{
+    RECT rect = {0, 0, 0, 0};
+    if (window != nullptr)
+        ::GetWindowRect(window, &rect);
+    return rect;
+}
+
+bool AreaHit(CApplicationSettings* profile, const RECT& windowRect, const RECT& captionedRect, POINT point)
+{
+    if (!profile->GetUseWindowArea())
+        return false;
+    const RECT area = profile->GetWindowArea();
+    if (IsEmptyWindowArea(area))
+        return false;
+    const RECT base = profile->GetClass() != nullptr ? windowRect : captionedRect;
+    const RECT rect = WindowAreaRect(area, base);
+    // No process test here: the caller has matched the process already, and an
+    // area is a property of the window whatever process owns it.
+    return ::PtInRect(&rect, point) != FALSE;
+}
+
+bool ContainsText(const wchar_t* text, const wchar_t* part)
+{
+    return text != nullptr && std::wcsstr(text, part) != nullptr;
+}
+
+// The program's own executable name, whose windows are never asked for captions.
+const wchar_t* OwnProcessName()
+{
+    static wchar_t name[kNameChars] = {};
+    static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
+    ::InitOnceExecuteOnce(
+        &once,
+        [](PINIT_ONCE, PVOID, PVOID*) -> BOOL {
+            wchar_t path[kImagePathChars + 1] = {};
+            ::GetModuleFileNameW(nullptr, path, kImagePathChars);
+            CopyBounded(name, kNameChars, FileNamePart(path));
+            return TRUE;
+        },
+        nullptr, nullptr);
+    return name;
+}
+
+// Captions of one FindAppSettings call, read when a profile first needs them.
+struct CaptionReader
+{
+    const wchar_t* processName;
+    wchar_t text[kMaxCaptionChars + 1] = {};
+    bool read = false;
+
+    const wchar_t* Of(HWND window, const wchar_t* className)
+    {
+        if (!read)
+        {
+            read = true;
+            if (!GetWindowCaption(window, processName, text, kMaxCaptionChars + 1, className))
+                text[0] = L'\0';
+        }
+        return text;
+    }
+};
+
+bool CaptionOfAccepted(CApplicationSettings* profile, HWND window, const wchar_t* processName)
+{
+    wchar_t className[kClassChars];
+    ReadClass(window, className);
+    wchar_t caption[kMaxCaptionChars + 1] = {};
+    if (!GetWindowCaption(window, processName, caption, kMaxCaptionChars + 1, className))
+        caption[0] = L'\0';
+    return profile->MatchCaption(caption);
+}
+
+bool ParentRuleAccepts(CApplicationSettings* profile, HWND parent)
+{
+    if (profile->NoParent())
+        return parent == nullptr;
+    wchar_t className[kClassChars];
+    ReadClass(parent, className);
+    return profile->MatchParentClass(className);
+}
+
+void LogProfile(const wchar_t* format, CApplicationSettings* profile, const wchar_t* processName, const wchar_t* caption,
+                const wchar_t* className, const wchar_t* parentClass)
+{
+    const wchar_t* description = profile->GetDescription() != nullptr ? profile->GetDescription() : L"";
+    CLogger::LogMessage(format, description, processName, caption, className, parentClass);
+}
+}
+
+// --- decision rules --------------------------------------------------------------
+
+RECT WindowAreaRect(const RECT& area, const RECT& base)
+{
+    RECT rect;
+    rect.left = area.left + (area.left < 0 ? base.right : base.left);
+    rect.top = area.top + (area.top < 0 ? base.bottom : base.top);
+    rect.right = area.right + (area.right <= 0 ? base.right : base.left);
+    rect.bottom = area.bottom + (area.bottom > 0 ? base.top : base.bottom);
+    return rect;
+}
+
+bool IsEmptyWindowArea(const RECT& area)
+{
+    return area.left == area.right && area.top == area.bottom;
+}
+
+int WindowQuarterOf(const RECT& window, POINT point)
+{
+    const LONG midX = window.left + (window.right - window.left) / 2;
+    const LONG midY = window.top + (window.bottom - window.top) / 2;
+    const bool right = point.x > midX;
+    const bool lower = point.y > midY;
+    if (lower)
+        return right ? WINDOWMASK_BOTTOMRIGHT : WINDOWMASK_BOTTOMLEFT;
+    return right ? WINDOWMASK_TOPRIGHT : WINDOWMASK_TOPLEFT;
+}
+
+int ProfileWindowMask(const CApplicationSettings* profile)
+{
+    if (profile == nullptr)
+        return WINDOWMASK_ALL;
+    return profile->GetUseWindowArea() ? WINDOWMASK_AREA : profile->GetWindowMask();
+}
+
+bool MaskAcceptsHit(int mask, int hit)
+{
+    return mask != 255 && (mask & hit) != 0;
+}
+
+// --- windows ---------------------------------------------------------------------
+
+HWND GetCaptionedActiveWindow(HWND window)
+{
+    if (window == nullptr)
+        return nullptr;
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    HWND active = nullptr;
+    if (::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info))
+        active = info.hwndActive;
+    if (active == nullptr)
+        active = ::GetAncestor(window, GA_ROOT);
+    if (active == nullptr)
+        return nullptr;
+    const LONG style = ::GetWindowLongW(active, GWL_STYLE);
+    return (style & (WS_CAPTION | WS_BORDER)) != 0 ? active : nullptr;
+}
+
+int GetWindowAreaHit(HWND window, POINT point, CApplicationSettings* profile)
+{
+    const RECT windowRect = WindowRectOf(window);
+    HWND captioned = GetCaptionedActiveWindow(window);
+    RECT captionedRect = windowRect;
+    if (captioned != nullptr && !::GetWindowRect(captioned, &captionedRect))
+        captionedRect = windowRect;
+
+    if (profile != nullptr)
+    {
+        if (AreaHit(profile, windowRect, captionedRect, point))
+            return WINDOWMASK_AREA;
+    }
+    else if (g_pAreaApps != nullptr)
+    {
+        for (CApplicationSettings* areaProfile : *g_pAreaApps)
+        {
+            if (areaProfile != nullptr && AreaHit(areaProfile, windowRect, captionedRect, point))
+                return WINDOWMASK_AREA;
+        }
+    }
+    return WindowQuarterOf(windowRect, point);
+}
+
+bool MatchWindowArea(HWND window, CApplicationSettings* profile, POINT point)
+{
+    ClearActiveWindowArea();
+    if (profile == nullptr)
+        return false;
+    const int mask = ProfileWindowMask(profile);
+    if (mask == 255)
+        return false;
+    const int hit = GetWindowAreaHit(window, point, profile);
+    if (!MaskAcceptsHit(mask, hit))
+        return false;
+    if (hit == WINDOWMASK_AREA)
+    {
+        SlimLock lock(g_areaLock);
+        g_activeWindowArea = profile->GetWindowArea();
+    }
+    return true;
+}
+
+bool PointInActiveWindowArea(HWND window, POINT point)
+{
+    RECT area;
+    {
+        SlimLock lock(g_areaLock);
+        area = g_activeWindowArea;
+    }
+    if (!HasRect(area))
+        return true;
+    const RECT rect = WindowAreaRect(area, WindowRectOf(window));
+    return ::PtInRect(&rect, point) != FALSE;
+}
+
+void ClearActiveWindowArea()
+{
+    SlimLock lock(g_areaLock);
+    g_activeWindowArea = RECT{0, 0, 0, 0};
+}
+
+bool GetWindowCaption(HWND window, const wchar_t* processName, wchar_t* caption, int size, const wchar_t* className)
+{
+    if (caption == nullptr || size <= 0)
+        return false;
+    caption[0] = L'\0';
+    if (window == nullptr || g_pSettings == nullptr || !g_pSettings->m_bCaptionProfiles)
+        return false;
+    if (processName != nullptr && _wcsicmp(processName, OwnProcessName()) == 0)
+        return false;
+    if (className != nullptr && std::wcscmp(className, L"Scintilla") == 0)
+    {
+        CopyBounded(caption, size, L"Scintilla");
+        return true;
+    }
+
+    DWORD_PTR length = 0;
+    if (::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 200, &length) == 0)
+    {
+        CLogger::LogDebug(L"GetWindowCaption: WM_GETTEXTLENGTH timed out!");
+        return false;
+    }
+    if (length > static_cast<DWORD_PTR>(kMaxCaptionChars))
+    {
+        CLogger::LogDebug(L"GetWindowCaption: WM_GETTEXTLENGTH returned %d which is too long to be a caption!",
+                          static_cast<int>(length > 0x7FFFFFFF ? 0x7FFFFFFF : length));
+        return false;
+    }
+    if (length == 0)
+        return false;
+
+    // Read into a buffer of our own that fits the whole text, then truncate to the caller's.
+    wchar_t text[kMaxCaptionChars + 2] = {};
+    DWORD_PTR copied = 0;
+    if (::SendMessageTimeoutW(window, WM_GETTEXT, kMaxCaptionChars + 1, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                              100, &copied) == 0)
+    {
+        CLogger::LogDebug(L"GetWindowCaption: WM_GETTEXT timed out!");
+        return false;
+    }
+    text[kMaxCaptionChars + 1] = L'\0';
+    CopyBounded(caption, size, text);
+    return caption[0] != L'\0';
+}
+
+// --- process names ---------------------------------------------------------------
+
+const wchar_t* ProcessNameReasonText(int reason)
+{
+    switch (reason)
+    {
+    case PNR_MouseMove: return L"MouseMove";
+    case PNR_Keyboard: return L"Keyboard";
+    case PNR_ProcessButton: return L"ProcessButton";
+    case PNR_LoadXML: return L"LoadXML";
+    case PNR_LoadRegistry: return L"LoadRegistry";
+    case PNR_RepeatTimer: return L"RepeatTimer";
+    case PNR_WindowFromHWND: return L"WindowFromHWND";
+    case PNR_UniversalApp2: return L"GPNUniversalApp2";
+    case PNR_UniversalApp2Focus: return L"GPNUniversalApp2";
+    case PNR_UniversalApp3: return L"GPNUniversalApp3";
+    default: return L"Unknown";
+    }
+}
+
+void ResetProcessNameCache()
+{
+    CThreadLock lock(L"GetProcessName");
+    g_cachedPid = static_cast<DWORD>(-1);
+    g_cachedName[0] = L'\0';
+}
+
+bool IsModernUIApp()
+{
+    return g_modernUIApp;
+}
+
+namespace
+{
+bool NameFromOpenProcess(HWND window, DWORD pid, int reason, wchar_t* name, int size)
+{
+    const wchar_t* reasonText = ProcessNameReasonText(reason);
+    UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+    if (!process)
+    {
+        CLogger::LogOSMessage(::GetLastError(), L"GetProcessName(%d %s): Error %d in GetProcessName(). Unable to get name for PID %d, HWND 0x%08X",
+                              reason, reasonText, static_cast<int>(::GetLastError()), static_cast<int>(pid),
+                              static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(window)));
+        return false;
+    }
+    g_nIntegrityLevel = GetProcessIntegrityLevel(pid, process.Get());
+
+    wchar_t path[kImagePathChars + 1] = {};
+    const unsigned windowId = static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(window));
+    if (::GetProcessImageFileNameW(process.Get(), path, kImagePathChars) > 0)
+    {
+        CopyBounded(name, size, FileNamePart(path));
+        if (window != nullptr)
+            CLogger::LogDebug(L"GetProcessName(%d %s): Got name for PID %d, '%s' for HWND 0x%08X using GetProcessImageFileName",
+                              reason, reasonText, static_cast<int>(pid), name, windowId);
+        else
+            CLogger::LogDebug(L"GetProcessName(%d %s): Got name for PID %d, '%s' using GetProcessImageFileName", reason,
+                              reasonText, static_cast<int>(pid), name);
+        return true;
+    }
+    if (::GetModuleFileNameExW(process.Get(), nullptr, path, kImagePathChars) > 0)
+    {
+        CopyBounded(name, size, FileNamePart(path));
+        if (window != nullptr)
+            CLogger::LogDebug(L"GetProcessName(%d %s): Got name for PID %d, '%s' for HWND 0x%08X using GetModuleFileNameEx",
+                              reason, reasonText, static_cast<int>(pid), name, windowId);
+        else
+            CLogger::LogDebug(L"GetProcessName(%d %s): Got name for PID %d, '%s' using GetModuleFileNameEx", reason,
+                              reasonText, static_cast<int>(pid), name);
+        return true;
+    }
+    HMODULE modules[64] = {};
+    DWORD needed = 0;
+    if (::EnumProcessModules(process.Get(), modules, sizeof(modules), &needed) && needed >= sizeof(HMODULE) &&
+        ::GetModuleFileNameExW(process.Get(), modules[0], path, MAX_PATH - 1) > 0)
+    {
+        CopyBounded(name, size, FileNamePart(path));
+        CLogger::LogDebug(L"GetProcessName(%d %s): Got name for PID %d, '%s' for HWND 0x%08X using EnumProcessModules",
+                          reason, reasonText, static_cast<int>(pid), name, windowId);
+        return true;
+    }
+    const DWORD error = ::GetLastError();
+    CLogger::LogOSMessage(error, L"GetProcessName(%d %s): Error %d in EnumProcessModules(). Unable to get name for PID %d, HWND 0x%08X",
+                          reason, reasonText, static_cast<int>(error), static_cast<int>(pid), windowId);
+    return false;
+}
+
+bool NameFromSnapshot(HWND window, DWORD pid, int reason, wchar_t* name, int size)
+{
+    const wchar_t* reasonText = ProcessNameReasonText(reason);
+    UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
+    {
+        CLogger::LogMessage(L"GetProcessName(%d %s): Error %d in CreateToolhelp32Snapshot(). Unable to snapshot the processes.",
+                            reason, reasonText, static_cast<int>(::GetLastError()));
+        return false;
+    }
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more; more = ::Process32NextW(snapshot.Get(), &entry))
+    {
+        if (entry.th32ProcessID != pid)
+            continue;
+        entry.szExeFile[MAX_PATH - 1] = L'\0';
+        CopyBounded(name, size, FileNamePart(entry.szExeFile));
+        if (pid != 0)
+            g_nIntegrityLevel = kSnapshotIntegrity;
+        CLogger::LogDebug(L"GetProcessName(%d %s): Got name for PID %d, '%s' for HWND 0x%08X using CreateToolhelp32Snapshot",
+                          reason, reasonText, static_cast<int>(pid), name,
+                          static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(window)));
+        return true;
+    }
+    return false;
+}
+
+bool IsDesktopWindowOfShell(HWND window)
+{
+    HWND parent = window != nullptr ? ::GetParent(window) : nullptr;
+    HWND grandparent = parent != nullptr ? ::GetParent(parent) : nullptr;
+    if (grandparent == nullptr || ::GetParent(grandparent) != nullptr)
+        return false;
+    wchar_t className[kClassChars];
+    ReadClass(grandparent, className);
+    return _wcsicmp(className, L"WorkerW") == 0 || _wcsicmp(className, L"progman") == 0;
+}
+}
+
+bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recursion, int reason)
+{
+    if (name == nullptr || size <= 0)
+        return false;
+    int freshCount = 0;
+    if (recursion == nullptr)
+        recursion = &freshCount;
+    const wchar_t* reasonText = ProcessNameReasonText(reason);
+
+    if (pid == 0 && window != nullptr)
+        ::GetWindowThreadProcessId(window, &pid);
+
+    CThreadLock lock(L"GetProcessName");
+    g_modernUIApp = false;
+    const DWORD start = ::GetTickCount();
+    const unsigned windowId = static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(window));
+
+    if (*recursion > kMaxRecursion)
+    {
+        CLogger::LogMessage(L"Recursion Protection : Unable to answer GetProcessByName(%s) request for window 0x%08X (PID: 0x%08X) '%s'. ",
+                            reasonText, windowId, static_cast<unsigned>(pid), name);
+        return false;
+    }
+    ++*recursion;
+
+    if (pid == g_cachedPid)
+    {
+        const bool explorer = _wcsnicmp(g_cachedName, L"explorer.exe", 12) == 0;
+        const bool frameHost = _wcsicmp(g_cachedName, L"applicationframehost.exe") == 0;
+        if (!explorer && !frameHost)
+        {
+            CopyBounded(name, size, g_cachedName);
+            return true;
+        }
+        if (explorer)
+            CLogger::LogDebug(L"GetProcessName(%d %s): Called for the same PID %d [%s] but as it is explorer.exe, we will check anyway HWND 0x%08X",
+                              reason, reasonText, static_cast<int>(pid), g_cachedName, windowId);
+        else
+        {
+            g_modernUIApp = true;
+            CLogger::LogDebug(L"GetProcessName(%d %s): Called for the same PID %d [%s] but as it is a modern UI app, we will check anyway HWND 0x%08X",
+                              reason, reasonText, static_cast<int>(pid), g_cachedName, windowId);
+        }
+    }
+
+    wchar_t found[kNameChars] = {};
+    bool result = NameFromOpenProcess(window, pid, reason, found, kNameChars);
+    if (!result)
+        result = NameFromSnapshot(window, pid, reason, found, kNameChars);
+
+    if (result)
+    {
+        if (_wcsicmp(found, L"applicationframehost.exe") == 0)
+        {
+            g_modernUIApp = true;
+            if (window != nullptr)
+            {
+                // The frame hosts another process's window: name that one instead.
+                if (::GetAncestor(window, GA_ROOT) == window)
+                {
+                    for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT))
+                    {
+                        DWORD childPid = 0;
+                        ::GetWindowThreadProcessId(child, &childPid);
+                        if (childPid != pid)
+                            return GetProcessName(child, childPid, name, size, recursion, PNR_UniversalApp3);
+                    }
+                }
+                else if (HWND above = ::GetWindow(window, GW_HWNDPREV))
+                {
+                    DWORD abovePid = 0;
+                    ::GetWindowThreadProcessId(above, &abovePid);
+                    return GetProcessName(above, abovePid, name, size, recursion, PNR_UniversalApp2);
+                }
+            }
+        }
+        else if (_wcsicmp(found, L"explorer.exe") == 0)
+        {
+            HWND target = window;
+            if (target == nullptr)
+            {
+                POINT cursor = {};
+                ::GetCursorPos(&cursor);
+                target = RealWindowFromPoint(cursor);
+            }
+            if (IsDesktopWindowOfShell(target))
+                AppendBounded(found, kNameChars, L" (Desktop)");
+        }
+        else if (_wcsicmp(found, L"wwahost.exe") == 0 && window != nullptr)
+        {
+            g_modernUIApp = true;
+            CopyBounded(found, kNameChars, L"modern ui");
+            wchar_t title[1025] = {};
+            HWND root = ::GetAncestor(window, GA_ROOT);
+            if (root != nullptr && ::GetWindowTextW(root, title, 1025) > 0)
+            {
+                for (wchar_t* c = title; *c != L'\0'; ++c)
+                    *c = static_cast<wchar_t>(std::towlower(*c));
+                AppendBounded(found, kNameChars, L" - ");
+                AppendBounded(found, kNameChars, title);
+            }
+        }
+        CopyBounded(g_cachedName, kNameChars, found);
+        g_cachedPid = pid;
+        CopyBounded(name, size, found);
+    }
+    else
+    {
+        g_cachedPid = static_cast<DWORD>(-1);
+        g_cachedName[0] = L'\0';
+    }
+    CLogger::LogDebug(L"GetProcessName result %d time %dms", result ? 1 : 0, static_cast<int>(::GetTickCount() - start));
+    return result;
+}
+
+// --- the matching profile --------------------------------------------------------
+
+CApplicationSettings* FindAppSettings(HWND window, const wchar_t* processName, POINT point, bool* taskbar)
+{
+    if (taskbar != nullptr)
+        *taskbar = false;
+    if (g_pSettings == nullptr)
+        return nullptr;
+    if (processName == nullptr)
+        processName = L"";
+
+    std::list<CApplicationSettings*>& custom = *g_pSettings->GetCustomApplications();
+    if (!custom.empty())
+    {
+        wchar_t className[kClassChars];
+        wchar_t parentClass[kClassChars];
+        wchar_t grandparentClass[kClassChars];
+        ReadClass(window, className);
+        HWND parent = window != nullptr ? ::GetParent(window) : nullptr;
+        const bool windowHasParent = ReadClass(parent, parentClass);
+        HWND grandparent = parent != nullptr ? ::GetParent(parent) : nullptr;
+        const bool parentHasParent = ReadClass(grandparent, grandparentClass);
+        if (taskbar != nullptr && (ContainsText(className, L"TaskListThumbnailWnd") || ContainsText(className, L"MSTaskListWClass")))
+            *taskbar = true;
+        CLogger::LogDebug(L"FindAppSettings: Looking for matching profile... Process '%s' class '%s' parent class '%s' parent of parent class '%s'.",
+                          processName, className, parentClass, grandparentClass);
+
+        CaptionReader windowCaption{processName};
+        CaptionReader parentCaption{processName};
+        const bool areas = g_bAreaAppsPresent;
+
+        for (CApplicationSettings* profile : custom)
+        {
+            if (profile == nullptr || !profile->IsEnabled() || !profile->MatchProcess(processName, window))
+                continue;
+            const int type = profile->GetMatchType();
+
+            if (type == 1 || type == 3 || type == 5)
+            {
+                bool pass = profile->MatchClass(className);
+                if (pass)
+                {
+                    if (profile->NoParent())
+                        pass = !windowHasParent;
+                    else
+                    {
+                        pass = profile->MatchParentClass(parentClass);
+                        if (!pass && type == 5)
+                        {
+                            for (HWND ancestor = grandparent; ancestor != nullptr && !pass; ancestor = ::GetParent(ancestor))
+                            {
+                                wchar_t ancestorClass[kClassChars];
+                                ReadClass(ancestor, ancestorClass);
+                                pass = (profile->GetClass() != nullptr && profile->MatchClass(ancestorClass)) ||
+                                       profile->MatchParentClass(ancestorClass);
+                            }
+                        }
+                    }
+                }
+                const wchar_t* caption = L"";
+                if (pass && profile->GetCaption() != nullptr)
+                {
+                    caption = windowCaption.Of(window, className);
+                    pass = profile->MatchCaption(caption);
+                    if (!pass && parent != nullptr)
+                    {
+                        caption = parentCaption.Of(parent, parentClass);
+                        pass = profile->MatchCaption(caption);
+                    }
+                    for (HWND ancestor = grandparent; !pass && ancestor != nullptr; ancestor = ::GetParent(ancestor))
+                        pass = CaptionOfAccepted(profile, ancestor, processName);
+                }
+                if (pass && areas)
+                    pass = MatchWindowArea(window, profile, point);
+                if (pass)
+                {
+                    LogProfile(L"Found window profile '%s' for '%s', '%s', '%s', '%s'.", profile, processName, caption,
+                               className, parentClass);
+                    return profile;
+                }
+            }
+
+            if (type == 2 || type == 3)
+            {
+                bool pass = parent != nullptr && profile->MatchClass(parentClass);
+                if (pass)
+                    pass = profile->NoParent() ? !parentHasParent : profile->MatchParentClass(grandparentClass);
+                const wchar_t* caption = L"";
+                if (pass)
+                {
+                    caption = parentCaption.Of(parent, parentClass);
+                    pass = profile->MatchCaption(caption);
+                }
+                if (pass && areas)
+                    pass = MatchWindowArea(window, profile, point);
+                if (pass)
+                {
+                    LogProfile(L"Found parent window profile '%s' for process: '%s', caption: '%s', class: '%s', parent class: '%s'.",
+                               profile, processName, caption, parentClass, grandparentClass);
+                    return profile;
+                }
+            }
+
+            if (type == 4 || type == 5)
+            {
+                int number = 1;
+                for (HWND ancestor = parent; ancestor != nullptr; ancestor = ::GetParent(ancestor), ++number)
+                {
+                    wchar_t ancestorClass[kClassChars];
+                    ReadClass(ancestor, ancestorClass);
+                    if (!profile->MatchClass(ancestorClass))
+                        continue;
+                    HWND above = ::GetParent(ancestor);
+                    if (!ParentRuleAccepts(profile, above))
+                        continue;
+                    wchar_t caption[kMaxCaptionChars + 1] = {};
+                    if (!GetWindowCaption(ancestor, processName, caption, kMaxCaptionChars + 1, ancestorClass))
+                        caption[0] = L'\0';
+                    if (!profile->MatchCaption(caption))
+                        continue;
+                    if (areas && !MatchWindowArea(ancestor, profile, point))
+                        continue;
+                    wchar_t aboveClass[kClassChars];
+                    ReadClass(above, aboveClass);
+                    const wchar_t* description = profile->GetDescription() != nullptr ? profile->GetDescription() : L"";
+                    CLogger::LogMessage(L"Found ancestor(%d) window profile '%s' for process: '%s', caption: '%s', class: '%s', parent class: '%s'.",
+                                        number, description, processName, caption, ancestorClass, aboveClass);
+                    return profile;
+                }
+            }
+        }
+    }
+
+    for (CApplicationSettings* profile : *g_pSettings->GetApplications())
+    {
+        if (profile == nullptr || !profile->IsEnabled() || !profile->MatchProcess(processName, window))
+            continue;
+        const wchar_t* description = profile->GetDescription() != nullptr ? profile->GetDescription() : L"";
+        CLogger::LogMessage(L"Found application profile '%s' for '%s'.", description, processName);
+        return profile;
+    }
+
+    CLogger::LogDebug(L"FindAppSettings: Matching profile not found.");
+    return g_pSettings->GetDefaultApp();
+}
+
+// --- the profile in force --------------------------------------------------------
+
+void RecordProfileMask(CApplicationSettings* profile)
+{
+    if (profile == nullptr)
+    {
+        g_currentMasked = false;
+        g_currentMask = 0;
+        return;
+    }
+    const int mask = ProfileWindowMask(profile);
+    g_currentMasked = mask != WINDOWMASK_ALL;
+    g_currentMask = g_currentMasked ? mask : 0;
+}
+
+bool CurrentProfileMasked()
+{
+    return g_currentMasked;
+}
+
+int CurrentProfileMask()
+{
+    return g_currentMask;
+}
+
+void NotifyProcessChanged(HWND window, CApplicationSettings* profile)
+{
+    HWND setup = g_hSetupWnd;
+    if (setup == nullptr || !::IsWindow(setup))
+        return;
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(setup, BRMP_ProcessChanged, reinterpret_cast<WPARAM>(window), reinterpret_cast<LPARAM>(profile),
+                          SMTO_ABORTIFHUNG, kProcessChangedTimeoutMs, &result);
+}
+
+bool SwitchToProfile(HWND window, const wchar_t* processName, CApplicationSettings* profile)
+{
+    if (profile == g_pCurrentApp)
+        return false;
+    CopyBounded(g_szCurrentProcess, MAX_PATH, processName);
+    g_hCurrentWnd = window;
+    g_hProfileWnd = (profile != nullptr && profile->IsCustomWindow()) ? window : nullptr;
+    SetNewApp(profile);
+    RecordProfileMask(profile);
+    NotifyProcessChanged(window, profile);
+    return true;
+}

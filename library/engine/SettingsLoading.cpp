@@ -1,0 +1,337 @@
+// Loading the settings file into the running engine: the reload under the
+// global lock, the questions about a file that cannot be parsed, and applying
+// the mouse parameters of the profile in force.
+
+#include <atomic>
+#include <string>
+
+#include "ApplicationSettings.h"
+#include "Control.h"
+#include "EngineResets.h"
+#include "Folders.h"
+#include "Globals.h"
+#include "LastWheel.h"
+#include "Layers.h"
+#include "Logger.h"
+#include "MouseInfo.h"
+#include "PersistantSettings.h"
+#include "ProfileSwitch.h"
+#include "Settings.h"
+#include "StringFormat.h"
+#include "ThreadLock.h"
+#include "TimerThread.h"
+
+bool g_bFirstXMLLoad = true;
+bool g_bAreaAppsPresent = false;
+
+namespace
+{
+std::atomic<SettingsQuestionFn> g_ask{nullptr};
+std::atomic<EndProcessFn> g_endProcess{nullptr};
+
+constexpr UINT kJigglerPeriodMs = 10000;
+
+// Texts of the product assembled at run time.
+const wchar_t* ProductName()
+{
+    static const wchar_t name[] = {L'B', L'r', L'i', L'n', L'd', L'l', L'e', L'm', L'a', L'p', 0};
+    return name;
+}
+
+const wchar_t* ShortName()
+{
+    static const wchar_t name[] = {L'B', L'R', L'M', L'P', 0};
+    return name;
+}
+
+int Ask(const wchar_t* text, UINT type)
+{
+    if (SettingsQuestionFn ask = g_ask.load())
+        return ask(text, ProductName(), type);
+    return ::MessageBoxW(nullptr, text, ProductName(), type);
+}
+
+void EndProcess(UINT code)
+{
+    if (EndProcessFn end = g_endProcess.load())
+        end(code);
+    else
+        ::ExitProcess(code);
+}
+
+bool CursorChangesAllowed()
+{
+    return g_pSettings != nullptr && g_pSettings->m_bAllowSetSpeed;
+}
+
+bool ValidMouseSpeed(int speed)
+{
+    return speed >= 1 && speed <= 20;
+}
+
+void ApplyLoadedLoggingOptions()
+{
+    if (g_pSettings->m_bDisableLogging)
+        CLogger::DisableLogging(true);
+    CLogger::ThreadDebugging(g_pSettings->m_bThreadDebugging);
+}
+
+// The profile that was in force before a reload, found again by its name in
+// the settings as they are now (the old object may be gone).
+void ReselectProfile(bool wasDefault, const std::wstring& fullName)
+{
+    g_pCurrentApp = nullptr;
+    CApplicationSettings* profile = nullptr;
+    if (wasDefault || fullName.empty())
+        profile = g_pSettings->GetDefaultApp();
+    else
+        profile = g_pSettings->GetApplication(fullName.c_str());
+    SetNewApp(profile);
+}
+
+void RebuildAreaProfiles()
+{
+    delete g_pAreaApps;
+    g_pAreaApps = nullptr;
+    if (!g_bAreaAppsPresent)
+        return;
+    g_pAreaApps = new std::list<CApplicationSettings*>();
+    const int count = g_pSettings->GetApplicationCount();
+    for (int i = 0; i < count; ++i)
+    {
+        CApplicationSettings* profile = g_pSettings->GetApplication(i);
+        if (profile != nullptr && profile->GetUseWindowArea())
+            g_pAreaApps->push_back(profile);
+    }
+}
+
+void SetSpeedFromSettings(int current)
+{
+    int wanted = 0;
+    const wchar_t* same = nullptr;
+    CApplicationSettings* defaults = g_pSettings->GetDefaultApp();
+    if (g_pCurrentApp != nullptr && g_pCurrentApp->OverrideMouseSpeed())
+    {
+        wanted = g_pCurrentApp->GetMouseSpeed();
+        if (wanted == current)
+        {
+            CLogger::LogDebug(L"UpdateSettings: No need to change mouse cursor speed to profile speed as it is already %d.", current);
+            return;
+        }
+        wchar_t shortName[kProfilePartBufferSize] = L"";
+        g_pCurrentApp->GetShortName(shortName, kProfilePartBufferSize);
+        CLogger::LogThreadDebug(L"UpdateSettings: System (default) Mouse cursor speed is: %d. Override cursor speed based on profile '%s' to  %d",
+                                g_nStartupMouseSpeed, shortName, wanted);
+    }
+    else if (defaults != nullptr && defaults->OverrideMouseSpeed())
+    {
+        wanted = defaults->GetMouseSpeed();
+        same = L"UpdateSettings: No need to change mouse cursor speed to default profile speed as it is already %d.";
+        if (wanted == current)
+        {
+            CLogger::LogDebug(same, current);
+            return;
+        }
+        CLogger::LogThreadDebug(L"UpdateSettings: System (default) Mouse cursor speed is: %d. Setting cursor speed based on default profile to %d",
+                                g_nStartupMouseSpeed, wanted);
+    }
+    else
+    {
+        wanted = g_pSettings->m_nCursorSpeed;
+        if (wanted == current)
+        {
+            CLogger::LogDebug(L"UpdateSettings: No need to change mouse cursor speed to global speed as it is already %d.", current);
+            return;
+        }
+        CLogger::LogThreadDebug(L"UpdateSettings: System (default) Mouse cursor speed is: %d. Setting cursor speed to %d",
+                                g_nStartupMouseSpeed, wanted);
+    }
+    // A speed from the file outside the system's range (-1: keep) is not set.
+    if (!ValidMouseSpeed(wanted))
+    {
+        CLogger::LogDebug(L"UpdateSettings: Leaving mouse cursor speed at %d (no valid speed %d to set)", current, wanted);
+        return;
+    }
+    CMouseInfo::SetMouseSpeed(static_cast<std::size_t>(wanted));
+}
+}
+
+void SetSettingsLoadQuestions(SettingsQuestionFn ask, EndProcessFn endProcess)
+{
+    g_ask = ask;
+    g_endProcess = endProcess;
+}
+
+CSettings* GetSettings()
+{
+    return g_pSettings;
+}
+
+bool LoadXMLSettings()
+{
+    CThreadLock lock(L"LoadXMLSettings");
+    if (g_pSettings == nullptr)
+        return false;
+    bool isDefault = false;
+    bool result = false;
+    for (;;)
+    {
+        wchar_t path[kMaxPathChars] = L"";
+        if (GetSettingsFile(path, kMaxPathChars, true, isDefault) != 0)
+            return false;
+        g_pCurrentApp = nullptr;
+        if (g_pSettings->Load(path, g_bAreaAppsPresent, true))
+        {
+            ApplyLoadedLoggingOptions();
+            SetNewApp(g_pSettings->GetDefaultApp());
+            result = true;
+            break;
+        }
+        CLogger::LogMessage(L"LoadXMLSettings: Error parsing XML file '%s'.", path);
+        if (!g_bFirstXMLLoad)
+            break;
+        if (!isDefault)
+        {
+            const std::wstring text = FormatString(
+                L"An error occurred while parsing your custom XML settings file '%s'.\n\nThe settings were not been loaded.\nDo you want to load the default settings file?",
+                path);
+            if (Ask(text.c_str(), MB_ICONERROR | MB_YESNO) == IDNO)
+            {
+                CLogger::LogMessage(L"LoadXMLSettings: User selected no.");
+                EndProcess(1);
+                break;
+            }
+            isDefault = true;
+            continue;
+        }
+        const std::wstring text = FormatString(
+            L"An error occurred while parsing the default XML settings file.\nYour settings have not been loaded.\n\nPress Abort to quit %s and fix your settings file before continuing or you may loose your settings!",
+            ProductName());
+        const int answer = Ask(text.c_str(), MB_ICONERROR | MB_ABORTRETRYIGNORE);
+        if (answer == IDABORT)
+        {
+            CLogger::LogMessage(L"LoadXMLSettings: User selected abort.");
+            EndProcess(1);
+            break;
+        }
+        if (answer == IDRETRY)
+            continue;
+        CLogger::LogMessage(L"LoadXMLSettings: User selected ignore.");
+        break;
+    }
+    g_bFirstXMLLoad = false;
+    return result;
+}
+
+bool LoadSettings()
+{
+    CThreadLock lock(L"LoadSettings");
+    if (g_pSettings == nullptr)
+        return false;
+    RegisterLayerTimerHandlers();
+    g_bAreaAppsPresent = false;
+    delete g_pAreaApps;
+    g_pAreaApps = nullptr;
+    // The jiggler's timer belongs to the timer thread: it is killed there.
+    if (g_idJigglerTimer != 0)
+        ProxyKillTimer(nullptr, ID_TIMER_JIGGLER);
+
+    const bool wasDefault = g_pCurrentApp == nullptr || g_pCurrentApp->IsDefault();
+    const std::wstring fullName =
+        (g_pCurrentApp != nullptr && g_pCurrentApp->GetFullName() != nullptr) ? g_pCurrentApp->GetFullName() : L"";
+
+    // Everything that points into the old profiles goes before they are freed.
+    POINT point = {0, 0};
+    ::GetCursorPos(&point);
+    RunEngineResets(EngineResetReason::SettingsReload, point);
+    g_LastWheel.Reset();
+    g_pCurrentApp = nullptr;
+
+    const DWORD start = ::GetTickCount();
+    const bool loaded = LoadXMLSettings();
+    if (loaded && g_pPersist != nullptr && !g_pPersist->IsDirty() && g_pSettings->m_bPersistLayer)
+        ChangeLayer(g_pPersist->GetLayer(), false);
+    RebuildAreaProfiles();
+    g_LastWheel.Reset();
+    ReselectProfile(wasDefault, fullName);
+    if (!loaded)
+    {
+        CLogger::LogMessage(L"HookDLL: Unable to load XML settings");
+        return false;
+    }
+    CLogger::LogDebug(L"HookDLL: Load Settings took %dms", static_cast<int>(::GetTickCount() - start));
+
+    ::SetLastError(0);
+    if (!::SetPriorityClass(::GetCurrentProcess(), g_pSettings->m_uPriority) && ::GetLastError() != 0)
+        CLogger::LogOSDebug(::GetLastError(), L"Unable to set process priority!");
+
+    if (g_pSettings->m_bMouseJiggler && g_pSettings->m_uMouseJigglerTimeout > 0)
+    {
+        g_dwLastInput = ::GetTickCount();
+        g_bInputSeen = true;
+        ProxySetTimer(nullptr, 0, ID_TIMER_JIGGLER, kJigglerPeriodMs, JigglerTimerProc, &g_idJigglerTimer);
+    }
+    NewApplicationSettings();
+    return true;
+}
+
+bool UpdateSettings()
+{
+    if (!LoadSettings())
+        return false;
+    CThreadLock lock(L"UpdateSettings");
+    const int current = CMouseInfo::GetMouseSpeed();
+    if (!CursorChangesAllowed())
+    {
+        CLogger::LogDebug(L"Leaving mouse cursor speed at %d as %s is not allowed to change it", current, ShortName());
+        return true;
+    }
+    SetSpeedFromSettings(current);
+    return true;
+}
+
+bool NewApplicationSettings()
+{
+    if (g_pSPIThread == nullptr)
+    {
+        CLogger::LogThreadDebug(L"NewApplicationSettings: SPIThread is not initialised.");
+        return false;
+    }
+    CThreadLock lock(L"NewApplicationSettings");
+    CApplicationSettings* profile = g_pCurrentApp;
+    const int current = CMouseInfo::GetMouseSpeed();
+    const CMouseInfo mouse;
+    const bool precision = mouse.EnhancePointerPrecision();
+
+    int speed = current;
+    bool wantedPrecision = g_pSettings != nullptr ? g_pSettings->m_bEnhancePointerPrecision : g_bStartupEPP;
+    if (profile != nullptr && profile->OverrideMouseSpeed())
+    {
+        if (profile->GetMouseSpeed() != -1)
+            speed = profile->GetMouseSpeed();
+        wantedPrecision = profile->EnhancePointerPrecision();
+    }
+    if (speed != current)
+    {
+        if (!CursorChangesAllowed())
+            CLogger::LogDebug(L"NewApplicationSettings: Ignoring mouse speed as %s is not allowed to change it", ShortName());
+        else if (!ValidMouseSpeed(speed))
+            CLogger::LogMessage(L"CMouseInfo::SetMouseSpeed - Failed to set mouse cursor speed to %d", speed);
+        else
+        {
+            CLogger::LogThreadDebug(L"CMouseInfo::SetMouseSpeed - Setting mouse cursor speed to %d", speed);
+            if (!CMouseInfo::SetMouseSpeed(static_cast<std::size_t>(speed)))
+                CLogger::LogMessage(L"CMouseInfo::SetMouseSpeed - Failed to set mouse cursor speed to %d", speed);
+        }
+    }
+    if (wantedPrecision != precision)
+    {
+        if (CursorChangesAllowed())
+            CMouseInfo().SetEnhancePointerPrecision(wantedPrecision);
+        else
+            CLogger::LogDebug(L"NewApplicationSettings: Ignoring mouse pointer precision as %s is not allowed to change it", ShortName());
+    }
+    // Button swap and wheel lines go to the SPI thread with its requests.
+    UpdateCursors();
+    return true;
+}

@@ -1,0 +1,61 @@
+#include "ThreadStop.h"
+
+#include <atomic>
+
+#include "Logger.h"
+
+namespace
+{
+constexpr DWORD kFirstWaitMs = 10000;
+constexpr DWORD kSecondWaitMs = 2000;
+std::atomic<DWORD> g_firstWaitMs{kFirstWaitMs};
+std::atomic<DWORD> g_secondWaitMs{kSecondWaitMs};
+
+unsigned HandleValue(HANDLE thread)
+{
+    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(thread));
+}
+
+void LogExit(HANDLE thread, const wchar_t* withCode, const wchar_t* plain)
+{
+    DWORD code = 0;
+    ::GetExitCodeThread(thread, &code);
+    if (code != 0)
+        CLogger::LogThreadDebug(withCode, HandleValue(thread), static_cast<int>(code));
+    else
+        CLogger::LogThreadDebug(plain, HandleValue(thread));
+}
+}
+
+void SetThreadStopTimeouts(DWORD firstMs, DWORD secondMs)
+{
+    g_firstWaitMs = firstMs == 0 ? kFirstWaitMs : firstMs;
+    g_secondWaitMs = secondMs == 0 ? kSecondWaitMs : secondMs;
+}
+
+ThreadEnd AwaitThreadEnd(HANDLE thread, const ThreadStopTexts& texts, DWORD afterTerminateMs)
+{
+    if (::WaitForSingleObject(thread, g_firstWaitMs) == WAIT_OBJECT_0)
+    {
+        LogExit(thread, texts.exitedWithCode, texts.exited);
+        return ThreadEnd::Exited;
+    }
+    CLogger::LogThreadDebug(texts.late, HandleValue(thread));
+    if (::WaitForSingleObject(thread, g_secondWaitMs) == WAIT_OBJECT_0)
+    {
+        LogExit(thread, texts.lateExitedWithCode, texts.lateExited);
+        return ThreadEnd::Exited;
+    }
+    CLogger::LogMessage(texts.terminating, HandleValue(thread));
+    CLogger::GetLock();
+    const BOOL killed = ::TerminateThread(thread, static_cast<DWORD>(-1));
+    if (killed)
+    {
+        // TerminateThread only starts the end: wait until the thread is really gone.
+        ::WaitForSingleObject(thread, 1000);
+        if (afterTerminateMs != 0)
+            ::Sleep(afterTerminateMs);
+    }
+    CLogger::ReleaseLock();
+    return killed ? ThreadEnd::Terminated : ThreadEnd::StillRunning;
+}

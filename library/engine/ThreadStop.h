@@ -1,0 +1,34 @@
+#pragma once
+// The one way a worker thread is stopped once it has been asked to end: wait,
+// wait a little more, then terminate it while holding the logger's lock so that
+// it does not die in the middle of a log line.
+
+#include <windows.h>
+
+#include "SnareholdApi.h"
+
+// Log texts of one thread kind; each takes the thread handle, the "code" texts
+// also the exit code.
+struct ThreadStopTexts
+{
+    const wchar_t* exitedWithCode;
+    const wchar_t* exited;
+    const wchar_t* late;
+    const wchar_t* lateExitedWithCode;
+    const wchar_t* lateExited;
+    const wchar_t* terminating;
+};
+
+enum class ThreadEnd
+{
+    Exited,        // ended on its own
+    Terminated,    // killed after both waits
+    StillRunning   // could not even be killed
+};
+
+// Waits for a thread that has been asked to end. Does not close the handle.
+// afterTerminateMs: pause (logger lock still held) after a forced end.
+ThreadEnd AwaitThreadEnd(HANDLE thread, const ThreadStopTexts& texts, DWORD afterTerminateMs = 0);
+
+// The two waits (10,000 ms and 2,000 ms). Tests shorten them; 0, 0 restores them.
+SNAREHOLD_API void SetThreadStopTimeouts(DWORD firstMs, DWORD secondMs);

@@ -1,0 +1,270 @@
+// Window under the cursor. The cache and the tooltip records are shared by the
+// hook thread, the timer thread and exported callers, so each is copied in and
+// out whole under a slim lock that is only ever held for a copy.
+
+#include "WindowFromPoint.h"
+
+#include <cwchar>
+#include <cwctype>
+
+#include "DpiScaling.h"
+#include "Logger.h"
+#include "ThreadLock.h"
+
+namespace
+{
+constexpr LONG kResetCoordinate = -1000000;
+constexpr DWORD kResetTick = static_cast<DWORD>(-1000000);
+constexpr int kClassChars = 260;
+
+struct WindowCache
+{
+    HWND window = nullptr;
+    POINT point = {kResetCoordinate, kResetCoordinate};
+    DWORD tick = kResetTick;
+};
+
+struct TooltipRecord
+{
+    HWND last = nullptr;       // the window the cache answered last
+    HWND parent = nullptr;
+    HWND answer = nullptr;
+    HWND probed = nullptr;     // what lies just above a parentless tooltip
+    HWND probedParent = nullptr;
+    LONG style = 0;
+    LONG exStyle = 0;
+    wchar_t className[kClassChars] = {};
+};
+
+SRWLOCK g_cacheLock = SRWLOCK_INIT;
+WindowCache g_cache;
+bool g_heldForScroll = false;
+
+SRWLOCK g_tooltipLock = SRWLOCK_INIT;
+TooltipRecord g_lockedTooltips;     // RealWindowFromPoint
+TooltipRecord g_skipLockTooltips;   // RealWindowFromPoint_SkipLocked
+
+class SlimLock
+{
+public:
+    explicit SlimLock(SRWLOCK& lock) : m_lock(lock) { ::AcquireSRWLockExclusive(&m_lock); }
+    ~SlimLock() { ::ReleaseSRWLockExclusive(&m_lock); }
+    SlimLock(const SlimLock&) = delete;
+    SlimLock& operator=(const SlimLock&) = delete;
+
+private:
+    SRWLOCK& m_lock;
+};
+
+bool StartsWithIgnoreCase(const wchar_t* text, const wchar_t* prefix)
+{
+    return text != nullptr && _wcsnicmp(text, prefix, std::wcslen(prefix)) == 0;
+}
+
+struct DeepestSearch
+{
+    POINT point;
+    bool includeHidden;
+    HWND kept;
+    long long keptArea;
+};
+
+BOOL CALLBACK KeepDeepest(HWND window, LPARAM param)
+{
+    DeepestSearch& search = *reinterpret_cast<DeepestSearch*>(param);
+    RECT rect;
+    if (!::GetWindowRect(window, &rect) || !::PtInRect(&rect, search.point))
+        return TRUE;
+    if (!search.includeHidden && !::IsWindowVisible(window))
+        return TRUE;
+    const long long area = static_cast<long long>(rect.right - rect.left) * (rect.bottom - rect.top);
+    wchar_t className[kClassChars] = {};
+    if (search.keptArea >= 0 && area == search.keptArea)
+        ::GetClassNameW(window, className, kClassChars);
+    if (ReplacesKeptWindow(search.keptArea, area, className))
+    {
+        search.kept = window;
+        search.keptArea = area;
+    }
+    return TRUE;
+}
+
+// The cached window for point, or a fresh lookup stored in the cache.
+HWND CachedWindowFromPoint(POINT point, bool dropDeadWindow)
+{
+    const DWORD now = ::GetTickCount();
+    WindowCache seen;
+    bool held;
+    {
+        SlimLock lock(g_cacheLock);
+        seen = g_cache;
+        held = g_heldForScroll;
+    }
+    if (dropDeadWindow && seen.window != nullptr && !::IsWindow(seen.window))
+    {
+        ResetWindowFromPointCache();
+        seen = WindowCache();
+    }
+    if (seen.window != nullptr && UseCachedWindow(seen.point, seen.tick, point, now, held))
+    {
+        SlimLock lock(g_cacheLock);
+        if (g_cache.window == seen.window)
+            g_cache.tick = now;
+        return seen.window;
+    }
+
+    HWND window = WindowFromPointEx(point, 0);
+    SlimLock lock(g_cacheLock);
+    g_cache.window = window;
+    g_cache.point = point;
+    g_cache.tick = now;
+    return window;
+}
+
+// Brings record up to date for window and returns the window to answer.
+HWND SeeThroughTooltip(TooltipRecord& record, HWND window, POINT point, bool mayLog)
+{
+    if (window == record.last)
+        return record.answer;
+
+    record.last = window;
+    record.answer = window;
+    record.parent = window != nullptr ? ::GetParent(window) : nullptr;
+    record.style = window != nullptr ? ::GetWindowLongW(window, GWL_STYLE) : 0;
+    record.exStyle = window != nullptr ? ::GetWindowLongW(window, GWL_EXSTYLE) : 0;
+    record.className[0] = L'\0';
+    if (window == nullptr || (record.exStyle & WS_EX_TOOLWINDOW) == 0)
+        return window;
+
+    // GetClassNameW truncates to the buffer and always terminates.
+    ::GetClassNameW(window, record.className, kClassChars);
+    for (wchar_t* c = record.className; *c != L'\0'; ++c)
+        *c = static_cast<wchar_t>(std::towlower(*c));
+    if (std::wcsstr(record.className, L"tooltip") == nullptr)
+        return window;
+
+    // The hook's road stays free of the logger (it may allocate).
+    if (mayLog)
+        CLogger::LogDebug(L"Mouse pointer over toot tip '%s' - trying to get real parent!", record.className);
+    if (record.parent != nullptr)
+    {
+        record.answer = record.parent;
+        return record.answer;
+    }
+    RECT rect;
+    if (::GetWindowRect(window, &rect))
+    {
+        POINT above = {point.x, rect.top - 1};
+        record.probed = ::WindowFromPoint(above);
+        record.probedParent = record.probed != nullptr ? ::GetParent(record.probed) : nullptr;
+        if (record.probed != nullptr && record.probed != window)
+            record.answer = record.probed;
+    }
+    return record.answer;
+}
+
+HWND AnswerThroughTooltip(TooltipRecord& shared, HWND window, POINT point, bool mayLog)
+{
+    TooltipRecord record;
+    {
+        SlimLock lock(g_tooltipLock);
+        record = shared;
+    }
+    HWND answer = SeeThroughTooltip(record, window, point, mayLog);
+    SlimLock lock(g_tooltipLock);
+    shared = record;
+    return answer;
+}
+}
+
+bool UseCachedWindow(POINT cachedPoint, DWORD lastUse, POINT point, DWORD now, bool heldForScroll)
+{
+    if (now - lastUse > kWindowCacheMs)
+        return false;
+    if (heldForScroll)
+        return true;
+    const long long dx = static_cast<long long>(point.x) - cachedPoint.x;
+    const long long dy = static_cast<long long>(point.y) - cachedPoint.y;
+    return dx >= -kWindowCachePixels && dx <= kWindowCachePixels && dy >= -kWindowCachePixels && dy <= kWindowCachePixels;
+}
+
+bool ReplacesKeptWindow(long long keptArea, long long area, const wchar_t* className)
+{
+    if (keptArea < 0 || area < keptArea)
+        return true;
+    return area == keptArea && StartsWithIgnoreCase(className, L"static");
+}
+
+HWND WindowFromPointEx(POINT point, int includeHidden)
+{
+    HWND window = (!ScalingActive() && PhysicalWindowLookupBound()) ? WindowFromPhysPoint(point) : ::WindowFromPoint(point);
+    if (window == nullptr)
+        return nullptr;
+    if (!::IsWindowVisible(window))
+    {
+        window = ::GetParent(window);
+        if (window == nullptr)
+            return nullptr;
+    }
+
+    const LONG style = ::GetWindowLongW(window, GWL_STYLE);
+    const LONG exStyle = ::GetWindowLongW(window, GWL_EXSTYLE);
+    if (exStyle & WS_EX_MDICHILD)
+        return window;
+    HWND parent = ::GetParent(window);
+    HWND base = (parent == nullptr || (style & WS_POPUP) || (exStyle & WS_EX_TOPMOST)) ? window : parent;
+
+    DeepestSearch search = {point, includeHidden == 1, nullptr, -1};
+    ::EnumChildWindows(base, KeepDeepest, reinterpret_cast<LPARAM>(&search));
+    HWND result = search.kept != nullptr ? search.kept : base;
+
+    if (includeHidden == 0)
+    {
+        while (result != nullptr && !::IsWindowVisible(result))
+            result = ::GetParent(result);
+    }
+    return result;
+}
+
+HWND RealWindowFromPoint(POINT point)
+{
+    HWND window = CachedWindowFromPoint(point, false);
+    CThreadLock lock(L"RealWindowFromPoint");
+    return AnswerThroughTooltip(g_lockedTooltips, window, point, true);
+}
+
+HWND RealWindowFromPoint_SkipLocked(POINT point, bool skipLock)
+{
+    if (!skipLock)
+    {
+        if (!CThreadLock::TryEnterCS(L"RealWindowFromPoint"))
+            return nullptr;
+    }
+    HWND window = CachedWindowFromPoint(point, true);
+    HWND answer = AnswerThroughTooltip(g_skipLockTooltips, window, point, false);
+    if (!skipLock)
+        CThreadLock::LeaveCS();
+    return answer;
+}
+
+void ResetWindowFromPointCache()
+{
+    SlimLock lock(g_cacheLock);
+    g_cache = WindowCache();
+}
+
+void SetWindowCacheHeldForScroll(bool held)
+{
+    SlimLock lock(g_cacheLock);
+    g_heldForScroll = held;
+}
+
+LRESULT NonClientHitTest(HWND window, POINT point)
+{
+    DWORD_PTR result = HTCLIENT;
+    const LPARAM position = MAKELPARAM(static_cast<WORD>(point.x), static_cast<WORD>(point.y));
+    if (window == nullptr ||
+        ::SendMessageTimeoutW(window, WM_NCHITTEST, 0, position, SMTO_ABORTIFHUNG, kHitTestTimeoutMs, &result) == 0)
+        return HTCLIENT;
+    return static_cast<LRESULT>(result);
+}

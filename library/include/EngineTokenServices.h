@@ -1,0 +1,28 @@
+#pragma once
+// The library's own token services: what simulated-input tokens ask of layers
+// and windows goes to the engine's real functions. The hook thread installs
+// them before it starts the simulated-input queue. Services the engine does
+// not have yet keep the default bodies (a log line, nothing done).
+
+#include "SnareholdApi.h"
+#include "TokenServices.h"
+
+class SNAREHOLD_API CEngineTokenServices : public ITokenServices
+{
+public:
+    void SetCurrentLayer(int layer, bool notify, bool autoSwitch, bool rememberLast) override;
+    void SetLayerSetByAction(bool flag) override;
+    bool IsLayerSkipped(const CApplicationSettings* profile, int layer) override;
+    HWND GetProfileWindow() override;
+
+    // Whether the last layer switch of the queue came from a layer action.
+    bool GetLayerSetByAction() const { return m_bLayerSetByAction; }
+
+private:
+    volatile bool m_bLayerSetByAction = false;
+};
+
+// The one instance of the library.
+SNAREHOLD_API CEngineTokenServices& EngineTokenServices();
+// Makes it the services in force (idempotent).
+SNAREHOLD_API void InstallEngineTokenServices();

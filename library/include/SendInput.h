@@ -1,0 +1,210 @@
+#pragma once
+// The simulated-input queue and its worker, the "BRMP Send Input Thread": the
+// only caller of SendInput. Producers on the hook, timer and other threads
+// append entries and signal the queue; the worker performs them in order and
+// waits the delay each one carries.
+
+#include <windows.h>
+
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "SnareholdApi.h"
+
+class CApplicationSettings;
+class ITokenServices;
+
+// Where simulated input leaves the library: SendInput and the cursor position.
+// Tests install a recorder.
+class SNAREHOLD_API ISimulatedInputSink
+{
+public:
+    virtual ~ISimulatedInputSink();
+    // Returns the number of records the system took.
+    virtual UINT Send(UINT count, INPUT* records) = 0;
+    virtual bool GetCursor(POINT& point) = 0;
+    virtual bool SetCursor(int x, int y) = 0;
+};
+
+// The sink of the real system.
+class SNAREHOLD_API CSystemInputSink : public ISimulatedInputSink
+{
+public:
+    UINT Send(UINT count, INPUT* records) override;
+    bool GetCursor(POINT& point) override;
+    bool SetCursor(int x, int y) override;
+};
+
+// One queue entry.
+class SNAREHOLD_API CInputQueue
+{
+public:
+    virtual ~CInputQueue();
+
+    UINT m_nDelay = 0;                  // ms to wait after the entry
+    int m_nCursorKind = 0;              // 0 = none; the cursor operation codes of Tokens.h
+    std::vector<INPUT> m_Inputs;        // records of one SendInput call
+    int m_nX = 0;                       // x, store number or single value of a cursor modification
+    int m_nY = 0;
+    bool m_bPress = false;              // a batch that presses keys
+    int m_nSimKeyCode = 0;              // 0 = none
+    float m_fSimKeyValue = 0.0f;
+    int m_nLayerKind = 0;               // 0 none, 1 set layer, 2 SimKey set layer
+    int m_nLayer = 0;
+    bool m_bLayerFlags[3] = {};
+    bool m_bSimKeyLayerFlag = false;
+    CApplicationSettings* m_pPreviousProfile = nullptr;   // not owned
+    CApplicationSettings* m_pNewProfile = nullptr;        // not owned
+};
+
+// High-precision waits on the performance counter.
+class SNAREHOLD_API CPreciseTimer
+{
+public:
+    CPreciseTimer();
+    virtual ~CPreciseTimer();
+
+    // Waits ms milliseconds.
+    void Wait(UINT ms);
+    // Waits ms milliseconds or until one of the events is signalled or *abort
+    // becomes true. Sleeps on the events and spins only for the last
+    // milliseconds. True when the wait ran its full time.
+    bool Wait(UINT ms, const HANDLE* events, DWORD eventCount, const std::atomic<bool>* abort = nullptr);
+    bool Wait(UINT ms, HANDLE event) { return Wait(ms, &event, 1); }
+
+    bool Available() const { return m_llFrequency > 0; }
+    LONGLONG Frequency() const { return m_llFrequency; }
+
+private:
+    LONGLONG m_llFrequency = 0;
+};
+
+// Ctrl+Alt+Del through the system's SAS library, when it has one.
+class SNAREHOLD_API CSecureAttentionSequence
+{
+public:
+    CSecureAttentionSequence();
+    ~CSecureAttentionSequence();
+    CSecureAttentionSequence(const CSecureAttentionSequence&) = delete;
+    CSecureAttentionSequence& operator=(const CSecureAttentionSequence&) = delete;
+
+    bool IsSasAvailable() const { return m_hModule != nullptr && m_pSendSAS != nullptr; }
+    bool SendSAS(bool asUser);
+
+private:
+    using SendSASFn = void(WINAPI*)(BOOL);
+    HMODULE m_hModule = nullptr;
+    SendSASFn m_pSendSAS = nullptr;
+};
+
+class SNAREHOLD_API CSendInput
+{
+public:
+    // sink and services are not owned; null means the real system and
+    // GetTokenServices().
+    explicit CSendInput(ISimulatedInputSink* sink = nullptr, ITokenServices* services = nullptr);
+    ~CSendInput();
+    CSendInput(const CSendInput&) = delete;
+    CSendInput& operator=(const CSendInput&) = delete;
+
+    // --- thread control ---
+    // Starts the worker; returns when its message queue exists and its id is known.
+    bool Start();
+    bool Stop();
+    bool IsRunning() const { return m_dwThreadId.load() != 0; }
+    DWORD GetThreadId() const { return m_dwThreadId.load(); }
+    // Wakes the worker (starting it when needed).
+    void SignalQueue();
+    void Unblock();
+    // Producers that start the worker on their own do so only while this is on
+    // (tests that drain the queue themselves switch it off).
+    void SetAutoStart(bool autoStart) { m_bAutoStart = autoStart; }
+
+    // --- producers ---
+    bool SendSimKeyAction(int code, float value);
+    bool SendProfileAction(CApplicationSettings* previous, CApplicationSettings* next, int currentLayer);
+    bool ModCursorPos(int kind, int value);
+    bool ModCursorPosXY(int x, int y, int kind);
+    bool SetLayer(int layer);
+    bool SimKeySetLayer(int layer, bool flag);
+    bool SendInputDelay(UINT ms);
+    bool SendInputThreaded(UINT count, const INPUT* records, UINT delay, bool press);
+    // One key press or release with its modifiers. pendingDelay is added to
+    // the press batches and set to 0 afterwards.
+    bool SendKeyState(int vk, bool extended, UINT modifiers, UINT scan, bool unicode, bool release, UINT extraDelay,
+                      ULONG_PTR extraInfo, HKL layout, UINT& pendingDelay);
+    // One mouse request: button 0-8, kind 1 down, 2 up, 3 double click.
+    // Returns the number of records queued (0 for a combination that has none).
+    UINT SendMouse(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames,
+                   ULONG_PTR extraInfo, UINT pendingDelay);
+    // Empties the queue and cuts a running wait short; true when entries were dropped.
+    bool FlushQueue(bool block);
+
+    // --- worker side (public so that tests can drain the queue on their own thread) ---
+    void ProcessQueue();
+    bool ProcessSimKeyAction(const CInputQueue& entry);
+    void ChangeCursor(HCURSOR cursor);
+
+    // --- state ---
+    std::size_t QueueLength();
+    POINT GetSavedCursor(int store) const;
+    bool IsBlocked() const { return m_bBlocked.load(); }
+    // Keys pressed by the queue and not yet released.
+    std::size_t HeldKeyCount();
+
+    // Ten cursor stores, addressed 1 to 10 by the save and restore tags.
+    static constexpr int CursorStores = 10;
+
+private:
+    static unsigned __stdcall ThreadProc(void* argument);
+    void ThreadMain();
+    bool Append(std::unique_ptr<CInputQueue> entry, const wchar_t* lockName);
+    void EnsureStarted();
+    void ModifyCursor(const CInputQueue& entry);
+    void SendBatch(CInputQueue& entry);
+    void ReleaseHeldKeys();
+    void TrackKeys(const INPUT* records, UINT count);
+    bool ExitRequested() const;
+    ITokenServices& Services() const;
+
+    ISimulatedInputSink* m_pSink;
+    CSystemInputSink m_SystemSink;
+    ITokenServices* m_pServices;
+
+    HANDLE m_hThread = nullptr;
+    HANDLE m_hExitEvent = nullptr;
+    HANDLE m_hWakeEvent = nullptr;
+    HANDLE m_hStartedEvent = nullptr;
+    CRITICAL_SECTION m_csStart;         // one Start at a time
+    std::atomic<DWORD> m_dwThreadId{0};
+    bool m_bAutoStart = true;
+
+    CRITICAL_SECTION m_cs;
+    std::deque<std::unique_ptr<CInputQueue>> m_Queue;
+    POINT m_SavedCursors[CursorStores] = {};
+    CPreciseTimer m_Timer;
+    HCURSOR m_hBusyCursor = nullptr;
+
+    std::atomic<bool> m_bBlocked{false};
+    std::atomic<bool> m_bFlushed{false};
+    std::atomic<bool> m_bProcessing{false};
+    std::atomic<bool> m_bReleaseHeld{false};
+
+    // Keys the worker has pressed and not released (worker thread only, read
+    // under m_csHeld by HeldKeyCount).
+    CRITICAL_SECTION m_csHeld;
+    std::vector<KEYBDINPUT> m_HeldKeys;
+};
+
+// Tests whether a batch of entries is only volume-up or only volume-down keys:
+// 1 only up, 2 only down, 0 anything else.
+SNAREHOLD_API int VolumeOnlyBatch(const std::vector<const CInputQueue*>& entries);
+
+// The mouse records of one request (the same as SendMouse queues).
+SNAREHOLD_API std::vector<INPUT> BuildMouseInputs(int button, int kind, POINT point, bool leftAlreadyDown,
+                                                  ULONG_PTR extraInfo);
+
+// SendMouse on the library's queue, marked with the mouse hook's handle.
+SNAREHOLD_API UINT SendMouseButton(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames);

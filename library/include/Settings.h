@@ -1,0 +1,211 @@
+#pragma once
+// The whole configuration in memory: the global options, the hotkey and layer
+// modifier key tables, the default profile and the application profiles.
+// Options are public fields named after their place in the settings file
+// (the comment gives Element/Attribute); both deliverables read and write them.
+
+#include <windows.h>
+
+#include <list>
+#include <vector>
+
+#include "Hotkeys.h"
+#include "MouseInfo.h"
+#include "SnareholdApi.h"
+
+class CApplicationSettings;
+
+// The write call of the settings file writer (WriteFile's form); tests replace
+// it to make a save fail midway.
+using SettingsFileWriteFn = BOOL (WINAPI*)(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped);
+
+// Answers the import question "replace the existing profile?" with IDYES, IDNO
+// or IDCANCEL. The default shows a message box; tests install their own.
+using ImportQuestionFn = int (*)(HWND owner, const wchar_t* text, const wchar_t* caption);
+
+class SNAREHOLD_API CSettings
+{
+public:
+    static constexpr int VersionMajor = 2;
+    static constexpr int VersionMinor = 20;
+    static constexpr int VersionRevision = 5;
+    static constexpr int DefaultLayers = 2;
+    static constexpr int MaxLayerCount = 10;
+    static constexpr unsigned int MaxSimKeyDelay = 60;
+
+    CSettings(bool forceQuillon, CMouseInfo startupMouse);
+    virtual ~CSettings();
+    // Deep copies: profiles, tables and strings are duplicated, and the normal
+    // and custom-window lists point at the copy's own profiles.
+    CSettings(const CSettings& other);
+    CSettings& operator=(const CSettings& other);
+
+    // --- settings file (SettingsFile.cpp) ---
+    // regionsDefined is set when a loaded profile is restricted to an area of
+    // its window; it is never cleared here.
+    bool Load(const wchar_t* path, bool& regionsDefined, bool logDetails);
+    bool Save(const wchar_t* path);
+    bool Export(CApplicationSettings* profile, const wchar_t* path);
+    int Import(const wchar_t* path, HWND owner, const wchar_t* prompt, CApplicationSettings*& lastImported);
+    static void SetImportQuestion(ImportQuestionFn fn);   // null restores the message box
+    static void SetFileWriteFunction(SettingsFileWriteFn fn); // null restores WriteFile
+    // Where the last settings file that could not be parsed was copied before
+    // anything could overwrite it; null when none.
+    const wchar_t* GetUnreadableFileCopy() const { return m_pszUnreadableCopy; }
+
+    // --- profiles ---
+    int GetApplicationCount() const;
+    // Throws std::out_of_range ("invalid vector<T> subscript") for an index
+    // outside the profiles; null when there is no profile vector.
+    CApplicationSettings* GetApplication(int index) const;
+    // First profile whose application key equals name exactly; null for null or empty.
+    CApplicationSettings* GetApplication(const wchar_t* name) const;
+    bool AddApplication(CApplicationSettings* profile);
+    // Takes the profile out (first occurrence) without deleting it; the caller owns it again.
+    bool RemoveApplication(CApplicationSettings* profile);
+    // Drops the profile vector without deleting the profiles (the caller has taken
+    // them over). The normal and custom-window lists are emptied with it.
+    void ClearApplications();
+
+    CHotKeys* GetHotKeys() const { return m_pHotKeys; }
+    CLayerModifierKeys* GetLayerModifierKeys() const { return m_pLayerModifierKeys; }
+    CApplicationSettings* GetDefaultApp() const { return m_pDefaultApp; }
+    // Takes ownership; a different previous default profile is deleted.
+    void SetDefaultApp(CApplicationSettings* profile);
+    // Profiles that match by program only / custom-window profiles, in file order.
+    // They only ever hold profiles of the profile vector.
+    std::list<CApplicationSettings*>* GetApplications() { return &m_NormalApplications; }
+    std::list<CApplicationSettings*>* GetCustomApplications() { return &m_CustomApplications; }
+    // Rebuilds the two lists from the profile vector.
+    void RebuildApplicationLists();
+
+    void SetLanguage(const wchar_t* language);
+    const wchar_t* GetLanguage() const { return m_pszLanguage; }
+    const wchar_t* GetFilename() const { return m_pszSettingsFile; }
+    const wchar_t* get_SearchURL() const { return m_pszSearchURL; }
+    void SetSearchURL(const wchar_t* url);   // null or empty keeps the current address
+
+    int MaxLayers() const;
+    bool SetMaxLayers(int layers);
+
+    bool get_EnableDebounce() const { return m_bDebounceButtons; }
+    void put_EnableDebounce(bool value) { m_bDebounceButtons = value; }
+    int get_DebounceTime() const { return m_nDebounceTime; }
+    void put_DebounceTime(int value) { m_nDebounceTime = value; }
+    bool get_DebounceFromUp() const { return m_bDebounceFromUp; }
+    void put_DebounceFromUp(bool value) { m_bDebounceFromUp = value; }
+    bool get_ResetStickyOnAnyButton() const { return m_bResetStickyOnAnyButton; }
+    void put_ResetStickyOnAnyButton(bool value) { m_bResetStickyOnAnyButton = value; }
+    bool get_ResetStickyOnAnyKey() const { return m_bResetStickyOnAnyKey; }
+    void put_ResetStickyOnAnyKey(bool value) { m_bResetStickyOnAnyKey = value; }
+    bool get_ResetStickyOnLayerChange() const { return m_bResetStickyOnLayerChange; }
+    void put_ResetStickyOnLayerChange(bool value) { m_bResetStickyOnLayerChange = value; }
+    // Null-safe forms for callers that may have no settings: the defaults for null.
+    static bool get_EnableDebounce(const CSettings* settings);
+    static int get_DebounceTime(const CSettings* settings);
+    static bool get_DebounceFromUp(const CSettings* settings);
+    static bool get_ResetStickyOnAnyButton(const CSettings* settings);
+    static bool get_ResetStickyOnAnyKey(const CSettings* settings);
+    static bool get_ResetStickyOnLayerChange(const CSettings* settings);
+    // Jiggler period in milliseconds, 0 while the jiggler is off.
+    unsigned long get_MouseJigglerTickTimeout() const;
+
+    // The wheel scroll lines the system reports, WHEEL_PAGESCROLL (-1) read as 3.
+    static int WheelScrollLinesFromSystem(int reported);
+
+    // --- options, in the order of the settings file's option table ---
+    int m_nVersionMajor = VersionMajor;
+    int m_nVersionMinor = VersionMinor;
+    int m_nVersionRevision = VersionRevision;
+    int m_nCursorSpeed = -1;                    // Cursor/Speed
+    CMouseInfo m_StartupMouseInfo;              // system mouse state at start
+    bool m_bEnhancePointerPrecision = false;    // Cursor/EnhancePointerPrecision
+    bool m_bQuillonForced = false;              // forces Quillon mode on every load
+    bool m_bQuillon = false;                    // Quillon/Enable
+    bool m_bDebugging = false;                  // debug logging was on at construction (not stored)
+
+    bool m_bDisableLogging = false;             // Logging/Disable
+    bool m_bDoubleClickFix = false;             // RazorMouse/DoubleClickFix
+    bool m_bScrollWindowUnderCursor = false;    // ScrollWheel/ScrollWindowUnderCursor
+    bool m_bScrollLockBypassAll = true;         // ScrollLock/BypassAll
+    bool m_bScrollLockBypassDisabled = false;   // ScrollLock/BypassDisabled
+    bool m_bSwap4and5 = false;                  // Swap4and5/Always
+    bool m_bSwap4and5InRDP = false;             // RemoteDesktop/SwapButtons4and5
+    bool m_bDisableInRDP = false;               // RemoteDesktop/Disable
+    bool m_bDisableInvertedScrollInRDP = false; // RemoteDesktop/DisableInvertedScroll
+    bool m_bShowTrayIcon = true;                // TrayIcon/Show
+    bool m_bNotifications = true;               // BalloonNotification/Enable
+    bool m_bNotifyLayer = true;                 // BalloonNotification/Layer
+    bool m_bNotifyCursorSpeed = false;          // BalloonNotification/Cursor
+    int m_nChangeCursorChord = 1;               // Cursor/ChangeChord
+    int m_nChangeCursorHeld = 1;                // Cursor/ChangeHeld
+    bool m_bChangeCursorLayer = true;           // Cursor/ChangeLayer
+    bool m_bMovementToScrollCursor = true;      // MovementToScroll/ChangeCursor
+    bool m_bGlobalHotkeys = false;              // GlobalHotkeys/Enable
+    bool m_bLayerModifierKeys = false;          // LayerModifierKeys/Enable
+    bool m_bProcessNonClientMsgs = true;        // NonClientMsgs/Process
+    bool m_bFixVS2010 = false;                  // VisualStudio2010/FixScroll
+    bool m_bDisableReinstallOnResume = false;   // ReinstallHook/Disable
+    bool m_bAlwaysShowOSD = false;              // OnScreenDisplay/AlwaysShow
+    bool m_bRedirectWheelToOSD = false;         // OnScreenDisplay/RedirectWheel
+    bool m_bEnableOSD = true;                   // OnScreenDisplay/Enabled
+    bool m_bSortActionsAlphabetically = false;  // SortActions/Alphabetically
+    bool m_bLoadUSEnglish = false;              // KeyboardLayout/LoadUSEnglish
+    bool m_bFooBar2000Fix = false;              // FooBar2000/EnableFix
+    bool m_bCaptionProfiles = false;            // a loaded custom-window profile has a caption (not stored)
+    bool m_bCheckVersion = true;                // CheckVersion/Enable
+    bool m_bCheckBetaVersion = false;           // CheckVersion/Beta
+    unsigned int m_uCheckVersionDays = 5;       // CheckVersion/Days
+    bool m_bSwitchOnMouseOver = true;           // SwitchOnMouseOver/Enable
+    bool m_bActivateOnScroll = false;           // ActivateOnScroll/Enable
+    bool m_bActivateOnMouseOver = false;        // ActivateOnMouseOver/Enable
+    int m_nActivateOnMouseOverDelay = 100;      // ActivateOnMouseOver/Delay (ms, at least 1 after a load)
+    bool m_bIgnoreNumlock = true;               // SimulatedKeystrokes/IgnoreNumlock
+    bool m_bLeftClickCycleLayers = false;       // LeftClickTrayIcon/Cycle
+    bool m_bRemapSimulatedInput = true;         // ReMapSimulatedInput/Enable
+    bool m_bFixTiltRepeat = false;              // FixTiltRepeat/Enable
+    bool m_bPersistLayer = false;               // Persist/Layer
+    bool m_bFilterTouch = false;                // Touch/Filter
+    bool m_bAllowSetSpeed = true;               // Cursor/Allow
+    unsigned int m_uPriority = HIGH_PRIORITY_CLASS; // Priority/Process
+    unsigned int m_uSimKeyDelay = 1;            // SimulatedKeys/Delay (ms, 0..60)
+    unsigned int m_uInitialTiltDelay = 200;     // FixTiltRepeat/InitialDelay
+    unsigned int m_uRepeatTiltDelay = 100;      // FixTiltRepeat/RepeatDelay
+    int m_nWheelScrollLines = 3;                // system wheel scroll lines at construction (not stored)
+    bool m_bMouseJiggler = false;               // InactivityTimer/Disable
+    unsigned int m_uMouseJigglerTimeout = 30;   // InactivityTimer/Timeout (minutes)
+    int m_nHookTimeout = 200;                   // mirror of the system's LowLevelHooksTimeout (ms)
+    int m_nCursorSpeedCycle[4] = {10, 7, 10, 2}; // Cursor/CS1..CS4 (CS1 = cursor speed at construction)
+    bool m_bThreadDebugging = false;            // Logging/Thread
+    int m_nLayerOverlayFontSize = 10;           // Cursor/LayerOverlayFontSize
+    int m_nOverlayFontSize = 14;                // Cursor/OverlayFontSize
+    int m_nEPPThreshold1 = 6;                   // Cursor/EPPThreshold1
+    int m_nEPPThreshold2 = 10;                  // Cursor/EPPThreshold2
+    bool m_bDebounceButtons = false;            // ButtonDebounce/Enable
+    bool m_bDebounceFromUp = false;             // ButtonDebounce/FromUp
+    int m_nDebounceTime = 50;                   // ButtonDebounce/Time (ms)
+    bool m_bResetStickyOnAnyButton = false;     // ResetSticky/Enabled
+    bool m_bResetStickyOnAnyKey = false;        // ResetSticky/Key
+    bool m_bResetStickyOnLayerChange = true;    // ResetSticky/Layer
+    int m_nLayers = DefaultLayers;              // Layers/Number
+
+private:
+
+    void SetFilename(const wchar_t* path);
+    // Deletes every profile, the lists and both tables; with recreate, starts
+    // again with empty ones and new default tables.
+    void DeleteApplications(bool recreate);
+    void CopyFrom(const CSettings& other);
+    static void ClearString(wchar_t*& text);
+
+    wchar_t* m_pszSettingsFile = nullptr;
+    wchar_t* m_pszLanguage = nullptr;
+    wchar_t* m_pszSearchURL = nullptr;
+    wchar_t* m_pszUnreadableCopy = nullptr;
+    CHotKeys* m_pHotKeys = nullptr;
+    CLayerModifierKeys* m_pLayerModifierKeys = nullptr;
+    CApplicationSettings* m_pDefaultApp = nullptr;
+    std::vector<CApplicationSettings*>* m_pApplications = nullptr;
+    std::list<CApplicationSettings*> m_NormalApplications;
+    std::list<CApplicationSettings*> m_CustomApplications;
+};

@@ -1,0 +1,102 @@
+#pragma once
+// Named scoped locks that log long waits and long holds.
+//   CThreadLock       the library's one global lock (process-wide critical section)
+//   CAudioThreadLock  a second process-wide lock for the audio classes
+//   CGenericThreadLock the same timing rules over a critical section the caller owns
+// All are recursive: the owning thread may enter again; owner, count and name
+// change only at the outermost entry and release. Names and timings serve
+// diagnosis only.
+
+#include <windows.h>
+
+#include "SnareholdApi.h"
+
+// Time source of the locks' wait and hold measurements (milliseconds).
+// Tests install a virtual clock; null restores GetTickCount.
+using LockTickSource = DWORD (*)();
+SNAREHOLD_API void SetLockTickSource(LockTickSource source);
+SNAREHOLD_API DWORD LockTickCount();
+
+class SNAREHOLD_API CThreadLock
+{
+public:
+    explicit CThreadLock(const wchar_t* name);
+    ~CThreadLock();
+    CThreadLock(const CThreadLock&) = delete;
+    CThreadLock& operator=(const CThreadLock&) = delete;
+
+    // The same lock without a scope object, for code that enters and leaves in
+    // different places. TryEnterCS never waits: false when another thread holds it.
+    static bool EnterCS(const wchar_t* name);
+    static bool TryEnterCS(const wchar_t* name);
+    static void LeaveCS();
+
+    // Create (repeated calls are harmless), re-create (after a thread that held
+    // it was terminated) and delete the critical section.
+    static void InitGlobalCS();
+    static void ResetGlobalCS();
+    static void DeleteCS();
+
+    // Diagnosis: whether the calling thread holds the lock, and the owner's name.
+    static bool IsHeldByCurrentThread();
+    static void GetOwnerName(wchar_t* buffer, size_t size);
+
+    static CRITICAL_SECTION g_GlobalCS;
+    static int m_snEntryCount;
+    static DWORD m_sdwOwner;
+    static DWORD m_sdwTimer;
+    static wchar_t m_stcName[255];
+
+private:
+    DWORD m_dwStart;
+};
+
+class SNAREHOLD_API CAudioThreadLock
+{
+public:
+    explicit CAudioThreadLock(const wchar_t* name);
+    ~CAudioThreadLock();
+    CAudioThreadLock(const CAudioThreadLock&) = delete;
+    CAudioThreadLock& operator=(const CAudioThreadLock&) = delete;
+
+    static bool EnterCS(const wchar_t* name);
+    static bool TryEnterCS(const wchar_t* name);
+    static void LeaveCS();
+
+    static void InitGlobalCS();
+    static void ResetGlobalCS();
+    static void DeleteCS();
+
+    static bool IsHeldByCurrentThread();
+
+    static CRITICAL_SECTION g_GlobalCS;
+    static int m_snEntryCount;
+    static DWORD m_sdwOwner;
+    static DWORD m_sdwTimer;
+    static wchar_t m_stcName[255];
+
+private:
+    DWORD m_dwStart;
+};
+
+class SNAREHOLD_API CGenericThreadLock
+{
+public:
+    // quiet: no "Waiting"/"Obtained" debug lines (long waits and holds are
+    // still reported).
+    CGenericThreadLock(CRITICAL_SECTION* cs, const wchar_t* name, bool quiet = false);
+    ~CGenericThreadLock();
+    CGenericThreadLock(const CGenericThreadLock&) = delete;
+    CGenericThreadLock& operator=(const CGenericThreadLock&) = delete;
+
+    // Leaves the critical section early; a second release does nothing.
+    void Release();
+
+    // The name of the most recent instance that entered any critical section.
+    static wchar_t m_stcName[255];
+
+private:
+    CRITICAL_SECTION* m_pCS;
+    DWORD m_dwStart;
+    bool m_bQuiet;
+};

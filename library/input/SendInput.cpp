@@ -1,0 +1,984 @@
+#include "SendInput.h"
+
+#include <process.h>
+
+#include <algorithm>
+#include <exception>
+
+#include "CrashReport.h"
+#include "Globals.h"
+#include "Hooks.h"
+#include "KeyMapping.h"
+#include "LogCaughtException.h"
+#include "Logger.h"
+#include "ThreadLock.h"
+#include "ThreadStop.h"
+#include "TokenServices.h"
+#include "Tokens.h"
+
+namespace
+{
+constexpr UINT ScanByVirtualKey = 0xFFFFFFFF;
+constexpr DWORD StartWaitMs = 5000;
+constexpr long long MaxQueueDelay = 0x7FFFFFFF;
+
+unsigned Value(const void* p)
+{
+    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(p));
+}
+
+UINT AddDelays(UINT a, UINT b)
+{
+    const long long sum = static_cast<long long>(a) + b;
+    return static_cast<UINT>(sum > MaxQueueDelay ? MaxQueueDelay : sum);
+}
+
+INPUT KeyInput(WORD vk, WORD scan, DWORD flags, ULONG_PTR extraInfo, DWORD time)
+{
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.wScan = scan;
+    input.ki.dwFlags = flags;
+    input.ki.dwExtraInfo = extraInfo;
+    input.ki.time = time;
+    return input;
+}
+
+struct ModifierKey
+{
+    UINT bit;
+    WORD vk;
+    DWORD flags;   // without KEYEVENTF_KEYUP
+};
+
+// Press order; releases go the other way.
+const ModifierKey Modifiers[] = {
+    {SIMMOD_SHIFT, VK_LSHIFT, KEYEVENTF_SCANCODE},
+    {SIMMOD_RSHIFT, VK_RSHIFT, KEYEVENTF_SCANCODE},
+    {SIMMOD_CTRL, VK_LCONTROL, KEYEVENTF_SCANCODE},
+    {SIMMOD_RCTRL, VK_RCONTROL, 0},
+    {SIMMOD_ALT, VK_LMENU, KEYEVENTF_SCANCODE},
+    {SIMMOD_RALT, VK_RMENU, 0},
+    {SIMMOD_LWIN, VK_LWIN, KEYEVENTF_SCANCODE | KEYEVENTF_EXTENDEDKEY},
+    {SIMMOD_RWIN, VK_RWIN, KEYEVENTF_SCANCODE | KEYEVENTF_EXTENDEDKEY},
+    {SIMMOD_APPS, VK_APPS, KEYEVENTF_SCANCODE | KEYEVENTF_EXTENDEDKEY},
+};
+
+const wchar_t* const ButtonNames[] = {L"Left", L"Right", L"Middle", L"XLeft", L"XRight",
+                                      L"TiltLeft", L"TiltRight", L"WheelUp", L"WheelDown"};
+const wchar_t* const KindNames[] = {L"Unknown", L"Down", L"Up", L"DblClick"};
+
+bool SameKey(const KEYBDINPUT& a, const KEYBDINPUT& b)
+{
+    constexpr DWORD identity = KEYEVENTF_EXTENDEDKEY | KEYEVENTF_SCANCODE | KEYEVENTF_UNICODE;
+    return a.wVk == b.wVk && a.wScan == b.wScan && (a.dwFlags & identity) == (b.dwFlags & identity);
+}
+
+bool IsVolumeRecord(const INPUT& input, WORD vk)
+{
+    return input.type == INPUT_KEYBOARD && input.ki.wVk == vk;
+}
+}
+
+// ---------------------------------------------------------------------------
+
+ISimulatedInputSink::~ISimulatedInputSink() = default;
+
+UINT CSystemInputSink::Send(UINT count, INPUT* records)
+{
+    return ::SendInput(count, records, sizeof(INPUT));
+}
+
+bool CSystemInputSink::GetCursor(POINT& point)
+{
+    return ::GetCursorPos(&point) != FALSE;
+}
+
+bool CSystemInputSink::SetCursor(int x, int y)
+{
+    return ::SetCursorPos(x, y) != FALSE;
+}
+
+CInputQueue::~CInputQueue() = default;
+
+// ---------------------------------------------------------------------------
+
+int VolumeOnlyBatch(const std::vector<const CInputQueue*>& entries)
+{
+    bool up = false;
+    bool down = false;
+    for (const CInputQueue* entry : entries)
+    {
+        if (entry == nullptr || entry->m_Inputs.empty() || entry->m_nLayerKind != 0)
+            return 0;
+        for (const INPUT& input : entry->m_Inputs)
+        {
+            if (IsVolumeRecord(input, VK_VOLUME_UP))
+                up = true;
+            else if (IsVolumeRecord(input, VK_VOLUME_DOWN))
+                down = true;
+            else
+                return 0;
+        }
+    }
+    if (up && !down)
+        return 1;
+    if (down && !up)
+        return 2;
+    return 0;
+}
+
+std::vector<INPUT> BuildMouseInputs(int button, int kind, POINT point, bool leftAlreadyDown, ULONG_PTR extraInfo)
+{
+    struct Flags { DWORD down; DWORD up; DWORD data; };
+    static const Flags buttons[] = {
+        {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 0},
+        {MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP, 0},
+        {MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP, 0},
+        {MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, XBUTTON1},
+        {MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, XBUTTON2},
+        {MOUSEEVENTF_HWHEEL, 0, static_cast<DWORD>(-WHEEL_DELTA)},
+        {MOUSEEVENTF_HWHEEL, 0, WHEEL_DELTA},
+        {MOUSEEVENTF_WHEEL, 0, WHEEL_DELTA},
+        {MOUSEEVENTF_WHEEL, 0, static_cast<DWORD>(-WHEEL_DELTA)},
+    };
+    std::vector<INPUT> inputs;
+    if (button < 0 || button > 8)
+        return inputs;
+    const Flags& f = buttons[button];
+    std::vector<DWORD> sequence;
+    if (kind == 1)
+        sequence = {f.down};
+    else if (kind == 2 && f.up != 0)
+        sequence = {f.up};
+    else if (kind == 3 && f.up != 0)
+    {
+        if (button == 0 && leftAlreadyDown)
+            sequence = {f.up, f.down};
+        else
+            sequence = {f.down, f.up, f.down, f.up};
+    }
+    const DWORD tick = ::GetTickCount();
+    for (DWORD flags : sequence)
+    {
+        INPUT input = {};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = point.x;
+        input.mi.dy = point.y;
+        input.mi.mouseData = f.data;
+        input.mi.dwFlags = flags;
+        input.mi.dwExtraInfo = extraInfo;
+        input.mi.time = tick + static_cast<DWORD>(inputs.size());
+        inputs.push_back(input);
+    }
+    return inputs;
+}
+
+// ---------------------------------------------------------------------------
+
+CSendInput::CSendInput(ISimulatedInputSink* sink, ITokenServices* services)
+    : m_pSink(sink != nullptr ? sink : &m_SystemSink), m_pServices(services)
+{
+    if (!::InitializeCriticalSectionAndSpinCount(&m_cs, 4000))
+        CLogger::LogOSMessage(::GetLastError(), L"Unable to initialise critical section in SendInput");
+    ::InitializeCriticalSectionAndSpinCount(&m_csStart, 4000);
+    ::InitializeCriticalSectionAndSpinCount(&m_csHeld, 4000);
+    m_hBusyCursor = ::LoadCursorW(nullptr, IDC_WAIT);
+}
+
+CSendInput::~CSendInput()
+{
+    if (m_hThread != nullptr)
+        Stop();
+    {
+        CGenericThreadLock lock(&m_cs, L"SendInput::~CSendInput", true);
+        m_Queue.clear();
+    }
+    ::DeleteCriticalSection(&m_csHeld);
+    ::DeleteCriticalSection(&m_csStart);
+    ::DeleteCriticalSection(&m_cs);
+}
+
+ITokenServices& CSendInput::Services() const
+{
+    return m_pServices != nullptr ? *m_pServices : GetTokenServices();
+}
+
+bool CSendInput::ExitRequested() const
+{
+    return m_hExitEvent != nullptr && ::WaitForSingleObject(m_hExitEvent, 0) == WAIT_OBJECT_0;
+}
+
+// --- thread control --------------------------------------------------------
+
+bool CSendInput::Start()
+{
+    CGenericThreadLock start(&m_csStart, L"SendInput::Start", true);
+    if (m_hThread != nullptr)
+    {
+        CLogger::LogMessage(L"CSendInput::Start - Warning thread handle is already initialised [x0%X].", Value(m_hThread));
+        return false;
+    }
+    // Manual reset: every wait of the worker sees the exit request, not only the first.
+    m_hExitEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_hWakeEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    m_hStartedEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    unsigned id = 0;
+    m_hThread = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &CSendInput::ThreadProc, this, 0, &id));
+    if (m_hThread == nullptr)
+    {
+        CLogger::LogOSMessage(::GetLastError(), L"Unable to start SendInput thread.");
+        for (HANDLE* h : {&m_hExitEvent, &m_hWakeEvent, &m_hStartedEvent})
+        {
+            ::CloseHandle(*h);
+            *h = nullptr;
+        }
+        return false;
+    }
+    // The worker publishes its id once its message queue exists.
+    ::WaitForSingleObject(m_hStartedEvent, StartWaitMs);
+    CLogger::LogMessage(L"SendInput Thread [0x%X] has started.", Value(m_hThread));
+    return true;
+}
+
+bool CSendInput::Stop()
+{
+    CGenericThreadLock start(&m_csStart, L"SendInput::Stop", true);
+    if (m_hThread == nullptr)
+    {
+        CLogger::LogMessage(L"SendInput thread is unable to stop as it has not been started yet!");
+        return false;
+    }
+    const DWORD id = m_dwThreadId.load();
+    CLogger::LogMessage(L"Requesting SendInput Thread [0x%X] (ID 0x%X) to exit...", Value(m_hThread), id);
+    ::SetEvent(m_hExitEvent);
+    if (id != 0)
+        ::PostThreadMessageW(id, WM_QUIT, 0, 0);
+    static const ThreadStopTexts texts = {
+        L"SendInput thread [0x%X] exited with error code %d.",
+        L"SendInput thread [0x%X] exited successfully.",
+        L"SendInput thread [0x%X] did not exit in a timely fashion!",
+        L"SendInput thread [0x%X] exited (2nd attempt) with error code %d.",
+        L"SendInput thread [0x%X] exited (2nd attempt) successfully.",
+        L"SendInput thread [0x%X] still did not exit in a timely fashion (2nd attempt) - terminating it...",
+    };
+    AwaitThreadEnd(m_hThread, texts);
+    for (HANDLE* h : {&m_hThread, &m_hExitEvent, &m_hWakeEvent, &m_hStartedEvent})
+    {
+        ::CloseHandle(*h);
+        *h = nullptr;
+    }
+    m_dwThreadId = 0;
+    return true;
+}
+
+void CSendInput::EnsureStarted()
+{
+    if (!m_bAutoStart)
+        return;
+    // The start lock is recursive: Start takes it again, and no second producer starts a second thread.
+    CGenericThreadLock start(&m_csStart, L"SendInput::EnsureStarted", true);
+    if (m_hThread == nullptr)
+        Start();
+}
+
+void CSendInput::SignalQueue()
+{
+    EnsureStarted();
+    const DWORD id = m_dwThreadId.load();
+    if (id != 0)
+        ::PostThreadMessageW(id, BRMP_ProcessInput, 0, 0);
+}
+
+void CSendInput::Unblock()
+{
+    CGenericThreadLock lock(&m_cs, L"SendInput::Unblock", true);
+    if (m_bBlocked.exchange(false))
+        CLogger::LogMessage(L"CSendInput::Unblock [0x%08X]: Unblocking sendinput", ::GetCurrentThreadId());
+}
+
+unsigned __stdcall CSendInput::ThreadProc(void* argument)
+{
+    static_cast<CSendInput*>(argument)->ThreadMain();
+    return 0;
+}
+
+void CSendInput::ThreadMain()
+{
+    std::set_terminate(&CrashTerminateHandler);
+    MSG msg;
+    // The message queue exists before anyone learns the id and posts to it.
+    ::PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    const DWORD id = ::GetCurrentThreadId();
+    m_dwThreadId = id;
+    ::SetEvent(m_hStartedEvent);
+    bool comInitialised = false;
+    try
+    {
+        SetThreadName(id, "BRMP Send Input Thread");
+        CLogger::LogMessage(L"SendInputThread: Running thread ID 0x%X.", id);
+        ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
+        comInitialised = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+        Services().SendThreadStarted(id);
+
+        if (!ExitRequested())
+            ProcessQueue();
+        for (;;)
+        {
+            if (ExitRequested())
+            {
+                CLogger::LogMessage(L"SendInputThread[0x%X]: Received exit event...", id);
+                break;
+            }
+            const BOOL result = ::GetMessageW(&msg, reinterpret_cast<HWND>(-1), 0, 0);
+            if (result == -1)
+            {
+                CLogger::LogOSMessage(::GetLastError(),
+                                      L"SendInputThread: Error in SendInput thread message queue. Terminating thread.");
+                break;
+            }
+            if (result == 0)
+            {
+                CLogger::LogMessage(L"SendInputThread: Received exit request...");
+                break;
+            }
+            if (ExitRequested())
+            {
+                CLogger::LogMessage(L"SendInputThread[0x%X]: Received exit event...", id);
+                break;
+            }
+            if (msg.message == BRMP_ProcessInput)
+            {
+                const DWORD start = ::GetTickCount();
+                ProcessQueue();
+                const DWORD took = ::GetTickCount() - start;
+                if (took > 1000)
+                    CLogger::LogMessage(L"SendInputThread: Process queue took a long time (%dms) to execute.", took);
+            }
+            else if (msg.message == WRMP_OSDAudioDeviceChanged)
+            {
+                Services().AudioDeviceChanged();
+            }
+        }
+        ReleaseHeldKeys();
+        CLogger::LogMessage(L"SendInputThread: Exiting SendInput thread.");
+        Services().SendThreadEnding();
+    }
+    catch (...)
+    {
+        LogCaughtException(L"SendInputThread");
+    }
+    if (comInitialised)
+        ::CoUninitialize();
+}
+
+// --- producers -------------------------------------------------------------
+
+bool CSendInput::Append(std::unique_ptr<CInputQueue> entry, const wchar_t* lockName)
+{
+    CGenericThreadLock lock(&m_cs, lockName, true);
+    m_Queue.push_back(std::move(entry));
+    return true;
+}
+
+bool CSendInput::SendSimKeyAction(int code, float value)
+{
+    if (code == SIMKEY_FLUSH)
+    {
+        FlushQueue(true);
+        return true;
+    }
+    EnsureStarted();
+    auto entry = std::make_unique<CInputQueue>();
+    entry->m_nSimKeyCode = code;
+    entry->m_fSimKeyValue = value;
+    return Append(std::move(entry), L"SendInput::SendSimKeyAction");
+}
+
+bool CSendInput::SendProfileAction(CApplicationSettings* previous, CApplicationSettings* next, int currentLayer)
+{
+    EnsureStarted();
+    auto entry = std::make_unique<CInputQueue>();
+    entry->m_nLayer = currentLayer;
+    entry->m_pPreviousProfile = previous;
+    entry->m_pNewProfile = next;
+    return Append(std::move(entry), L"SendInput::SendProfileAction");
+}
+
+bool CSendInput::ModCursorPos(int kind, int value)
+{
+    auto entry = std::make_unique<CInputQueue>();
+    entry->m_nCursorKind = kind;
+    entry->m_nX = value;
+    return Append(std::move(entry), L"SendInput::ModCursorPos");
+}
+
+bool CSendInput::ModCursorPosXY(int x, int y, int kind)
+{
+    auto entry = std::make_unique<CInputQueue>();
+    entry->m_nCursorKind = kind;
+    entry->m_nX = x;
+    entry->m_nY = y;
+    return Append(std::move(entry), L"SendInput::ModCursorPosXY");
+}
+
+bool CSendInput::SetLayer(int layer)
+{
+    auto entry = std::make_unique<CInputQueue>();
+    entry->m_nLayerKind = 1;
+    entry->m_nLayer = layer;
+    entry->m_bLayerFlags[0] = entry->m_bLayerFlags[1] = entry->m_bLayerFlags[2] = true;
+    return Append(std::move(entry), L"SendInput::SetLayer");
+}
+
+bool CSendInput::SimKeySetLayer(int layer, bool flag)
+{
+    auto entry = std::make_unique<CInputQueue>();
+    entry->m_nLayerKind = 2;
+    entry->m_nLayer = layer;
+    entry->m_bSimKeyLayerFlag = flag;
+    return Append(std::move(entry), L"SendInput::SimKeySetLayer");
+}
+
+bool CSendInput::SendInputDelay(UINT ms)
+{
+    auto entry = std::make_unique<CInputQueue>();
+    entry->m_nDelay = ms;
+    return Append(std::move(entry), L"SendInput::SendInputDelay");
+}
+
+bool CSendInput::SendInputThreaded(UINT count, const INPUT* records, UINT delay, bool press)
+{
+    if (m_bBlocked.load())
+    {
+        CLogger::LogMessage(L"SendInputThreaded: Ignoring input as the send thread has been blocked.");
+        return false;
+    }
+    if (count == 0 || records == nullptr)
+        return false;
+    auto entry = std::make_unique<CInputQueue>();
+    entry->m_nDelay = delay;
+    entry->m_Inputs.assign(records, records + count);
+    entry->m_bPress = press;
+    return Append(std::move(entry), L"SendInput::SendInputThreaded");
+}
+
+bool CSendInput::SendKeyState(int vk, bool extended, UINT modifiers, UINT scan, bool unicode, bool release,
+                              UINT extraDelay, ULONG_PTR extraInfo, HKL layout, UINT& pendingDelay)
+{
+    try
+    {
+        if (static_cast<UINT>(vk) == 0xFFFFFFFF)
+        {
+            CLogger::LogMessage(L"Invalid virtual key code sent to SendKeyState: 0x%08X function: 0x%04X Scan code: 0x%08X %s",
+                                static_cast<UINT>(vk), modifiers, scan, unicode ? L"Unicode" : L"");
+            return false;
+        }
+        UINT code = scan;
+        if (code == 0 && vk != 0)
+            code = MapVirtualKeyWithLayout(static_cast<UINT>(vk), MAPVK_VK_TO_VSC_EX, layout);
+        DWORD mode = unicode ? KEYEVENTF_UNICODE : KEYEVENTF_SCANCODE;
+        if (code == 0 || code == ScanByVirtualKey)
+        {
+            code = 0;
+            mode = unicode ? KEYEVENTF_UNICODE : 0;
+        }
+        bool isExtended = extended;
+        if (!unicode)
+        {
+            // An extended scan code (E0/E1 prefix) is sent as its low byte with the extended flag.
+            if ((code & 0xFF00) == 0xE000 || (code & 0xFF00) == 0xE100)
+                isExtended = true;
+            code &= 0xFF;
+        }
+        CLogger::LogDebug(L"SendInput::SendKeyState: Queue VKCode=0x%x Scan code=0x%x SendMode=0x%x Flags=0x%x Release=%d Delay=%d",
+                          vk, code, mode, modifiers, release ? 1 : 0, pendingDelay);
+
+        DWORD tick = ::GetTickCount();
+        std::vector<INPUT> key;
+        // The virtual key may carry a shift state in its high byte: only the key itself is sent.
+        const WORD keyVk = static_cast<WORD>(vk & 0xFF);
+        if (keyVk != 0 || code != 0)
+        {
+            DWORD flags = mode;
+            if (isExtended)
+                flags |= KEYEVENTF_EXTENDEDKEY;
+            if (release)
+                flags |= KEYEVENTF_KEYUP;
+            key.push_back(KeyInput(keyVk, static_cast<WORD>(code), flags, extraInfo, tick++));
+        }
+        std::vector<INPUT> mods;
+        const int count = static_cast<int>(sizeof(Modifiers) / sizeof(Modifiers[0]));
+        for (int n = 0; n < count; ++n)
+        {
+            const ModifierKey& m = Modifiers[release ? count - 1 - n : n];
+            if ((modifiers & m.bit) == 0)
+                continue;
+            const WORD modifierScan = static_cast<WORD>(MapVirtualKeyWithLayout(m.vk, MAPVK_VK_TO_VSC, layout));
+            mods.push_back(KeyInput(m.vk, modifierScan, m.flags | (release ? KEYEVENTF_KEYUP : 0), extraInfo, tick++));
+        }
+
+        bool queued = true;
+        if (!release)
+        {
+            ::SetLastError(0);
+            const UINT delay = AddDelays(pendingDelay, extraDelay);
+            if (!mods.empty())
+                queued &= SendInputThreaded(static_cast<UINT>(mods.size()), mods.data(), delay, true);
+            if (!key.empty())
+                queued &= SendInputThreaded(static_cast<UINT>(key.size()), key.data(), delay, true);
+        }
+        else
+        {
+            if (!key.empty())
+            {
+                const UINT delay = mods.empty() ? extraDelay : AddDelays(pendingDelay, extraDelay);
+                queued &= SendInputThreaded(static_cast<UINT>(key.size()), key.data(), delay, false);
+            }
+            if (!mods.empty())
+                queued &= SendInputThreaded(static_cast<UINT>(mods.size()), mods.data(), extraDelay, false);
+        }
+        pendingDelay = 0;
+        return queued;
+    }
+    catch (...)
+    {
+        LogCaughtException(L"SendInput::SendKeyState");
+    }
+    return false;
+}
+
+UINT CSendInput::SendMouse(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames,
+                           ULONG_PTR extraInfo, UINT pendingDelay)
+{
+    (void)alternativeNames;
+    const std::vector<INPUT> inputs = BuildMouseInputs(button, kind, point, leftAlreadyDown, extraInfo);
+    CLogger::LogDebug(L"SendInput::SendMouse: Queue mouse button='%s', Action='%s', Point=%d,%d, MouseHookPtr=0x%X, Delay=%d",
+                      button >= 0 && button <= 8 ? ButtonNames[button] : L"NULL",
+                      kind >= 0 && kind <= 3 ? KindNames[kind] : L"NULL", point.x, point.y,
+                      static_cast<unsigned>(extraInfo), pendingDelay);
+    if (inputs.empty())
+        return 0;
+    if (!SendInputThreaded(static_cast<UINT>(inputs.size()), inputs.data(), pendingDelay, kind == 1))
+        return 0;
+    return static_cast<UINT>(inputs.size());
+}
+
+bool CSendInput::FlushQueue(bool block)
+{
+    bool dropped = false;
+    try
+    {
+        {
+            CGenericThreadLock lock(&m_cs, L"SendInput::FlushQueue", true);
+            m_bBlocked = block;
+            dropped = !m_Queue.empty();
+            m_Queue.clear();
+        }
+        if (dropped)
+            CLogger::LogDebug(L"SendInput::FlushQueue - Finished flushing the queue");
+        else
+            CLogger::LogDebug(L"SendInput::FlushQueue requested, nothing in queue!");
+        m_bFlushed = true;
+        // Keys the worker pressed may have lost their releases with the dropped entries.
+        m_bReleaseHeld = true;
+        if (m_hWakeEvent != nullptr)
+            ::SetEvent(m_hWakeEvent);
+        m_bBlocked = false;
+        const DWORD id = m_dwThreadId.load();
+        if (id != 0)
+            ::PostThreadMessageW(id, BRMP_ProcessInput, 0, 0);
+        // Take back a wake-up the worker did not need, so that it cannot cut a later wait short.
+        if (m_hWakeEvent != nullptr)
+            ::WaitForSingleObject(m_hWakeEvent, 10);
+    }
+    catch (...)
+    {
+        LogCaughtException(L"CSendInput::FlushQueue");
+    }
+    return dropped;
+}
+
+// --- worker side -----------------------------------------------------------
+
+std::size_t CSendInput::QueueLength()
+{
+    CGenericThreadLock lock(&m_cs, L"SendInput::QueueLength", true);
+    return m_Queue.size();
+}
+
+POINT CSendInput::GetSavedCursor(int store) const
+{
+    if (store < 0 || store >= CursorStores)
+        return POINT{};
+    return m_SavedCursors[store];
+}
+
+std::size_t CSendInput::HeldKeyCount()
+{
+    CGenericThreadLock lock(&m_csHeld, L"SendInput::HeldKeyCount", true);
+    return m_HeldKeys.size();
+}
+
+void CSendInput::TrackKeys(const INPUT* records, UINT count)
+{
+    CGenericThreadLock lock(&m_csHeld, L"SendInput::TrackKeys", true);
+    for (UINT i = 0; i < count; ++i)
+    {
+        if (records[i].type != INPUT_KEYBOARD)
+            continue;
+        const KEYBDINPUT& key = records[i].ki;
+        if ((key.dwFlags & KEYEVENTF_KEYUP) == 0)
+        {
+            m_HeldKeys.push_back(key);
+            continue;
+        }
+        for (auto it = m_HeldKeys.rbegin(); it != m_HeldKeys.rend(); ++it)
+        {
+            if (SameKey(*it, key))
+            {
+                m_HeldKeys.erase(std::next(it).base());
+                break;
+            }
+        }
+    }
+}
+
+void CSendInput::ReleaseHeldKeys()
+{
+    std::vector<INPUT> releases;
+    {
+        CGenericThreadLock lock(&m_csHeld, L"SendInput::ReleaseHeldKeys", true);
+        const DWORD tick = ::GetTickCount();
+        for (auto it = m_HeldKeys.rbegin(); it != m_HeldKeys.rend(); ++it)
+        {
+            INPUT input = {};
+            input.type = INPUT_KEYBOARD;
+            input.ki = *it;
+            input.ki.dwFlags |= KEYEVENTF_KEYUP;
+            input.ki.time = tick + static_cast<DWORD>(releases.size());
+            releases.push_back(input);
+        }
+        m_HeldKeys.clear();
+    }
+    if (releases.empty())
+        return;
+    CLogger::LogMessage(L"CSendInput::ProcessQueue: Releasing %d keys left pressed", static_cast<int>(releases.size()));
+    m_pSink->Send(static_cast<UINT>(releases.size()), releases.data());
+}
+
+void CSendInput::SendBatch(CInputQueue& entry)
+{
+    const UINT count = static_cast<UINT>(entry.m_Inputs.size());
+    ::SetLastError(0);
+    CLogger::LogDebug(L"CSendInput::ProcessQueue: Sending %d SIMULATED INPUTS", count);
+    const UINT sent = m_pSink->Send(count, entry.m_Inputs.data());
+    TrackKeys(entry.m_Inputs.data(), sent < count ? sent : count);
+    if (sent < count)
+    {
+        const DWORD error = ::GetLastError();
+        if (error == 0)
+            CLogger::LogMessage(L"CSendInput::ProcessQueue: Failed to send keys due to UIPI protection. Tried to send %d keystrokes, sent %d keystrokes",
+                                count, sent);
+        else
+            CLogger::LogOSMessage(error, L"CSendInput::ProcessQueue: Failed to send keys. Tried to send %d keystrokes, sent %d keystrokes",
+                                  count, sent);
+    }
+}
+
+void CSendInput::ModifyCursor(const CInputQueue& entry)
+{
+    POINT cursor = {};
+    m_pSink->GetCursor(cursor);
+    const int x = entry.m_nX;
+    const int y = entry.m_nY;
+    const int kind = entry.m_nCursorKind;
+
+    // Co-ordinates in the client area of a window; false when it is gone.
+    auto clientPoint = [](HWND window, int cx, int cy, POINT& out) {
+        if (window == nullptr || !::IsWindow(window))
+            return false;
+        out = POINT{cx, cy};
+        return ::ClientToScreen(window, &out) != FALSE;
+    };
+
+    switch (kind)
+    {
+    case SIMCURSOR_SETX:
+    case SIMCURSOR_SETY:
+        CLogger::LogDebug(L"CSendInput::ProcessQueue: Moving cursor X to %d", x);
+        (kind == SIMCURSOR_SETX ? cursor.x : cursor.y) = x;
+        break;
+    case SIMCURSOR_SETXY:
+        CLogger::LogDebug(L"CSendInput::ProcessQueue: Moving cursor (%d,%d)", x, y);
+        cursor = POINT{x, y};
+        break;
+    case SIMCURSOR_ADDX:
+        CLogger::LogDebug(L"CSendInput::ProcessQueue: Adding %d to cursor X", x);
+        cursor.x += x;
+        break;
+    case SIMCURSOR_ADDY:
+        CLogger::LogDebug(L"CSendInput::ProcessQueue: Adding %d to cursor Y", x);
+        cursor.y += x;
+        break;
+    case SIMCURSOR_ADDXY:
+        CLogger::LogDebug(L"CSendInput::ProcessQueue: Adding (%d,%d) to cursor", x, y);
+        cursor.x += x;
+        cursor.y += y;
+        break;
+    case SIMCURSOR_PROFILEX:
+    case SIMCURSOR_PROFILEY:
+    case SIMCURSOR_PROFILEXY:
+    case SIMCURSOR_ACTIVEX:
+    case SIMCURSOR_ACTIVEY:
+    case SIMCURSOR_ACTIVEXY:
+    {
+        const bool profile = kind == SIMCURSOR_PROFILEX || kind == SIMCURSOR_PROFILEY || kind == SIMCURSOR_PROFILEXY;
+        const bool both = kind == SIMCURSOR_PROFILEXY || kind == SIMCURSOR_ACTIVEXY;
+        const bool onlyX = kind == SIMCURSOR_PROFILEX || kind == SIMCURSOR_ACTIVEX;
+        const HWND window = profile ? Services().GetProfileWindow() : ::GetForegroundWindow();
+        POINT screen = {};
+        if (!clientPoint(window, onlyX || both ? x : 0, both ? y : (onlyX ? 0 : x), screen))
+        {
+            if (profile)
+                CLogger::LogMessage(onlyX ? L"ProcessQueue: Unable to obtain the profile window to set the mouse X cursor position."
+                                          : L"ProcessQueue: Unable to obtain the profile window to set the mouse Y cursor position.");
+            else
+                CLogger::LogMessage(onlyX ? L"ProcessQueue: Unable to obtain the active window to set the mouse X cursor position."
+                                          : L"ProcessQueue: Unable to obtain the active window to set the mouse Y cursor position.");
+            return;
+        }
+        if (both)
+        {
+            CLogger::LogDebug(L"CSendInput::ProcessQueue: Moving cursor (%d,%d)", x, y);
+            cursor = screen;
+        }
+        else
+        {
+            CLogger::LogDebug(L"CSendInput::ProcessQueue: Moving cursor X to %d", x);
+            (onlyX ? cursor.x : cursor.y) = onlyX ? screen.x : screen.y;
+        }
+        break;
+    }
+    case SIMCURSOR_SAVE:
+    case SIMCURSOR_RESTORE:
+    {
+        // The tags number the stores 1 to 10.
+        const int store = x - 1;
+        if (store < 0 || store >= CursorStores)
+        {
+            CLogger::LogMessage(L"CSendInput::ProcessQueue: Cursor store %d does not exist (1 to %d)", x, CursorStores);
+            return;
+        }
+        if (kind == SIMCURSOR_SAVE)
+        {
+            CLogger::LogDebug(L"CSendInput::ProcessQueue: Save cursor to store %d", x);
+            m_SavedCursors[store] = cursor;
+            return;
+        }
+        CLogger::LogDebug(L"CSendInput::ProcessQueue: Restore cursor from store %d", x);
+        cursor = m_SavedCursors[store];
+        break;
+    }
+    default:
+        CLogger::LogDebug(L"CSendInput::ProcessQueue: Cursor Mod %d", kind);
+        return;
+    }
+    m_pSink->SetCursor(cursor.x, cursor.y);
+}
+
+bool CSendInput::ProcessSimKeyAction(const CInputQueue& entry)
+{
+    try
+    {
+        const int value = static_cast<int>(entry.m_fSimKeyValue);
+        ITokenServices& services = Services();
+        switch (entry.m_nSimKeyCode)
+        {
+        case SIMKEY_ACTIVATE:
+        case SIMKEY_ACTIVATEPARENT:
+        case SIMKEY_ACTIVATETOP:
+            services.ActivateWindowUnderCursor(entry.m_nSimKeyCode);
+            ::Sleep(50);
+            return true;
+        case SIMKEY_CURSORBUSY:
+            ChangeCursor(m_hBusyCursor);
+            return true;
+        case SIMKEY_CURSORDEFAULT:
+            ::SystemParametersInfoW(SPI_SETCURSORS, 0, nullptr, 0);
+            return true;
+        case SIMKEY_FLUSH:
+            FlushQueue(true);
+            return true;
+        case SIMKEY_VOLUMEUP:
+            services.ChangeVolume(value == 0 ? 2 : value);
+            return true;
+        case SIMKEY_VOLUMEDOWN:
+            services.ChangeVolume(value == 0 ? -2 : -value);
+            return true;
+        case SIMKEY_MUTE:
+            services.ToggleMute();
+            return true;
+        case SIMKEY_SETVOLUME:
+            services.SetVolume(value);
+            return true;
+        case SIMKEY_CTRLALTDEL:
+        {
+            CSecureAttentionSequence sas;
+            return sas.SendSAS(true);
+        }
+        default:
+            if (entry.m_nSimKeyCode >= SIMKEY_INVERTXY && entry.m_nSimKeyCode <= SIMKEY_UNLOCKXY)
+            {
+                services.AxisAction(entry.m_nSimKeyCode);
+                return true;
+            }
+            return false;
+        }
+    }
+    catch (...)
+    {
+        LogCaughtException(L"CSendInput::ProcessSimKeyAction()");
+    }
+    return false;
+}
+
+void CSendInput::ChangeCursor(HCURSOR cursor)
+{
+    if (cursor == nullptr)
+        return;
+    static const DWORD ids[] = {32650, 32512, 32515, 32649, 32651, 32513, 32648, 32646,
+                                32643, 32645, 32642, 32644, 32516, 32514, 32631, 32663};
+    CThreadLock lock(L"CSendInput::ChangeCursor");
+    CLogger::LogDebug(L"Setting cursor 0x%08X", Value(cursor));
+    for (DWORD id : ids)
+    {
+        HCURSOR copy = static_cast<HCURSOR>(::CopyIcon(cursor));
+        if (copy == nullptr || ::SetSystemCursor(copy, id))
+            continue;
+        if (!::DestroyCursor(copy))
+            CLogger::LogOSMessage(::GetLastError(), L"CSendInput::ChangeCursor Unable to destory cur %d", id);
+    }
+}
+
+void CSendInput::ProcessQueue()
+{
+    try
+    {
+        std::deque<std::unique_ptr<CInputQueue>> local;
+        {
+            CGenericThreadLock lock(&m_cs, L"SendInput::ProcessQueue", true);
+            local.swap(m_Queue);
+            if (!local.empty())
+                m_bFlushed = false;
+        }
+        if (ExitRequested())
+            return;
+        if (m_bReleaseHeld.exchange(false))
+            ReleaseHeldKeys();
+        if (local.empty())
+            return;
+        CLogger::LogDebug(L"CSendInput::ProcessQueue: Starting to process %d queue entries", static_cast<int>(local.size()));
+        m_bProcessing = true;
+
+        int volume = 0;
+        if (Services().GetVolume(volume) && (volume == 0 || volume >= 100))
+        {
+            std::vector<const CInputQueue*> entries;
+            for (const auto& e : local)
+                entries.push_back(e.get());
+            const int only = VolumeOnlyBatch(entries);
+            if ((only == 1 && volume >= 100) || (only == 2 && volume == 0))
+            {
+                CLogger::LogDebug(only == 1 ? L"Skipping volume up as it is already 100!"
+                                            : L"Skipping volume down as it is already 0!");
+                m_bProcessing = false;
+                m_bFlushed = false;
+                return;
+            }
+        }
+
+        int performed = 0;
+        HANDLE waitEvents[2] = {m_hWakeEvent, m_hExitEvent};
+        const DWORD waitCount = (m_hWakeEvent != nullptr ? 1u : 0u) + (m_hExitEvent != nullptr ? 1u : 0u);
+        for (auto& item : local)
+        {
+            if (m_bFlushed || ExitRequested())
+                break;
+            if (!item)
+                continue;
+            CInputQueue& entry = *item;
+            if (entry.m_nCursorKind != 0 && entry.m_nLayerKind == 0)
+            {
+                ModifyCursor(entry);
+            }
+            else if (entry.m_nSimKeyCode != 0 && entry.m_nLayerKind == 0)
+            {
+                CLogger::LogDebug(L"CSendInput::ProcessQueue: Sending SimKey Action %d", entry.m_nSimKeyCode);
+                ProcessSimKeyAction(entry);
+            }
+            else if (entry.m_pNewProfile != nullptr)
+            {
+                CLogger::LogDebug(L"CSendInput::ProcessQueue: Processing profile changed script");
+                Services().RunProfileChangedScript(entry.m_pPreviousProfile, entry.m_pNewProfile, entry.m_nLayer);
+            }
+            else if (!entry.m_Inputs.empty() && entry.m_nLayerKind == 0)
+            {
+                SendBatch(entry);
+            }
+            else if (entry.m_nLayerKind == 1)
+            {
+                CLogger::LogDebug(L"CSendInput::ProcessQueue: Set layer to %d", entry.m_nLayer + 1);
+                Services().SetCurrentLayer(entry.m_nLayer, true, true, true);
+            }
+            else if (entry.m_nLayerKind == 2)
+            {
+                CLogger::LogDebug(L"CSendInput::ProcessQueue: Set layer to %d", entry.m_nLayer + 1);
+                Services().SetCurrentLayer(entry.m_nLayer, false, false, false);
+                Services().SetLayerSetByAction(entry.m_bSimKeyLayerFlag);
+            }
+            ++performed;
+            if (!m_bFlushed && entry.m_nDelay != 0 && !ExitRequested())
+            {
+                LARGE_INTEGER start;
+                ::QueryPerformanceCounter(&start);
+                m_Timer.Wait(entry.m_nDelay, waitEvents, waitCount, &m_bFlushed);
+                LARGE_INTEGER end;
+                ::QueryPerformanceCounter(&end);
+                if (m_Timer.Available())
+                    CLogger::LogDebug(L"Waited for %0.3lf seconds (%ldms).",
+                                      static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(m_Timer.Frequency()),
+                                      static_cast<long>(entry.m_nDelay));
+            }
+        }
+        const bool flushed = m_bFlushed.load();
+        if (flushed)
+        {
+            CLogger::LogDebug(L"CSendInput::ProcessQueue: Flushing queue");
+            // Nothing the flush dropped may leave a key down.
+            m_bReleaseHeld = false;
+            ReleaseHeldKeys();
+        }
+        m_bProcessing = false;
+        CLogger::LogDebug(L"CSendInput::ProcessQueue: Finished sending %d queue entries... (Flushed = %d)", performed,
+                          flushed ? 1 : 0);
+        m_bFlushed = false;
+    }
+    catch (...)
+    {
+        m_bProcessing = false;
+        LogCaughtException(L"CSendInput::ProcessQueue()");
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+UINT SendMouseButton(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames)
+{
+    CSendInput* sendInput = g_pSendInput;
+    if (sendInput == nullptr)
+        return 0;
+    return sendInput->SendMouse(button, kind, point, leftAlreadyDown, alternativeNames,
+                                reinterpret_cast<ULONG_PTR>(g_hMouseHook), 0);
+}

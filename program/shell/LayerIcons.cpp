@@ -1,0 +1,258 @@
+#include "LayerIcons.h"
+
+#include <cstring>
+#include <vector>
+
+#include "CaughtException.h"
+#include "Handles.h"
+#include "Logger.h"
+#include "StringFormat.h"
+
+namespace
+{
+// One colour per layer, so layers are told apart at a glance as well as by number.
+constexpr COLORREF kLayerColours[kLayerIconCount] = {
+    RGB(0, 102, 204), RGB(0, 153, 76),  RGB(204, 102, 0), RGB(153, 0, 153), RGB(0, 153, 153),
+    RGB(153, 102, 51), RGB(204, 0, 102), RGB(76, 76, 178), RGB(102, 140, 0), RGB(90, 90, 90),
+};
+
+int IconSize()
+{
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSX) : 96;
+    if (screen)
+        ::ReleaseDC(nullptr, screen);
+    const int size = 32 * dpi / 96;
+    return size > 0 ? size : 32;
+}
+
+// A top-down 32-bit DIB section selected into a memory DC, black (and
+// transparent) to start with. Turned into an icon by Finish.
+class CIconCanvas
+{
+public:
+    explicit CIconCanvas(int size) : m_size(size)
+    {
+        BITMAPV5HEADER header = {};
+        header.bV5Size = sizeof(header);
+        header.bV5Width = size;
+        header.bV5Height = -size;
+        header.bV5Planes = 1;
+        header.bV5BitCount = 32;
+        header.bV5Compression = BI_BITFIELDS;
+        header.bV5RedMask = 0x00FF0000;
+        header.bV5GreenMask = 0x0000FF00;
+        header.bV5BlueMask = 0x000000FF;
+        header.bV5AlphaMask = 0xFF000000;
+        m_dc = ::CreateCompatibleDC(nullptr);
+        void* bits = nullptr;
+        m_bitmap = ::CreateDIBSection(m_dc, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
+        m_bits = static_cast<DWORD*>(bits);
+        if (m_dc && m_bitmap && m_bits)
+        {
+            std::memset(m_bits, 0, static_cast<size_t>(size) * size * 4);
+            m_old = ::SelectObject(m_dc, m_bitmap);
+        }
+    }
+    ~CIconCanvas()
+    {
+        if (m_old)
+            ::SelectObject(m_dc, m_old);
+        if (m_bitmap)
+            ::DeleteObject(m_bitmap);
+        if (m_dc)
+            ::DeleteDC(m_dc);
+    }
+    CIconCanvas(const CIconCanvas&) = delete;
+    CIconCanvas& operator=(const CIconCanvas&) = delete;
+
+    bool IsValid() const { return m_old != nullptr; }
+    HDC Dc() const { return m_dc; }
+    int Size() const { return m_size; }
+
+    void Ellipse(int left, int top, int right, int bottom, COLORREF colour)
+    {
+        UniqueGdiObject brush(::CreateSolidBrush(colour));
+        UniqueGdiObject pen(::CreatePen(PS_SOLID, 1, colour));
+        HGDIOBJ oldBrush = ::SelectObject(m_dc, brush.Get());
+        HGDIOBJ oldPen = ::SelectObject(m_dc, pen.Get());
+        ::Ellipse(m_dc, left, top, right, bottom);
+        ::SelectObject(m_dc, oldPen);
+        ::SelectObject(m_dc, oldBrush);
+    }
+
+    // Every pixel that is not black becomes opaque; black stays transparent.
+    HICON Finish()
+    {
+        ::GdiFlush();
+        for (int i = 0; i < m_size * m_size; ++i)
+            m_bits[i] = (m_bits[i] & 0x00FFFFFF) != 0 ? (m_bits[i] | 0xFF000000) : 0;
+        std::vector<BYTE> maskBits(static_cast<size_t>((m_size + 15) / 16 * 2) * m_size, 0);
+        HBITMAP mask = ::CreateBitmap(m_size, m_size, 1, 1, maskBits.data());
+        ::SelectObject(m_dc, m_old);
+        m_old = nullptr;
+        ICONINFO info = {};
+        info.fIcon = TRUE;
+        info.hbmMask = mask;
+        info.hbmColor = m_bitmap;
+        HICON icon = ::CreateIconIndirect(&info);
+        ::DeleteObject(mask);
+        return icon;
+    }
+
+private:
+    int m_size;
+    HDC m_dc = nullptr;
+    HBITMAP m_bitmap = nullptr;
+    DWORD* m_bits = nullptr;
+    HGDIOBJ m_old = nullptr;
+};
+
+HICON ComposeIcon(HICON icon, int speedPosition, bool debug, const wchar_t* name)
+{
+    try
+    {
+        CIconCanvas canvas(IconSize());
+        if (!canvas.IsValid())
+            return nullptr;
+        const int size = canvas.Size();
+        if (debug)
+            canvas.Ellipse(-1, -1, size + 1, size + 1, RGB(255, 0, 0));
+        ::DrawIconEx(canvas.Dc(), 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+        for (int i = 1; !debug && i <= speedPosition && i <= 3; ++i)
+            canvas.Ellipse(size / 4 * i - 3 - 1, size - 6 - 1, size / 4 * i + 3 + 1, size + 1, RGB(255, 242, 0));
+        return canvas.Finish();
+    }
+    catch (...)
+    {
+        LogCaughtException(L"%s", name);
+        return nullptr;
+    }
+}
+}
+
+int TrayIconIndex(bool hooked, bool brmpDisabled, int layer)
+{
+    if (!hooked || brmpDisabled)
+        return kDisabledIconIndex;
+    return layer >= 0 && layer < kLayerIconCount ? layer : 0;
+}
+
+HICON DrawLayerIcon(int index, int size)
+{
+    CIconCanvas canvas(size);
+    if (!canvas.IsValid())
+        return nullptr;
+    const bool disabled = index == kDisabledIconIndex;
+    if (!disabled && (index < 0 || index >= kLayerIconCount))
+        index = 0;
+    const COLORREF colour = disabled ? RGB(128, 128, 128) : kLayerColours[index];
+    HDC dc = canvas.Dc();
+    {
+        UniqueGdiObject brush(::CreateSolidBrush(colour));
+        UniqueGdiObject pen(::CreatePen(PS_SOLID, 1, RGB(250, 250, 250)));
+        HGDIOBJ oldBrush = ::SelectObject(dc, brush.Get());
+        HGDIOBJ oldPen = ::SelectObject(dc, pen.Get());
+        const int inset = size / 16;
+        ::RoundRect(dc, inset, inset, size - inset, size - inset, size / 3, size / 3);
+        ::SelectObject(dc, oldPen);
+        ::SelectObject(dc, oldBrush);
+    }
+    if (disabled)
+    {
+        // A cross over the grey badge.
+        UniqueGdiObject pen(::CreatePen(PS_SOLID, size / 8 > 0 ? size / 8 : 1, RGB(220, 20, 20)));
+        HGDIOBJ oldPen = ::SelectObject(dc, pen.Get());
+        const int a = size / 4, b = size - size / 4;
+        ::MoveToEx(dc, a, a, nullptr);
+        ::LineTo(dc, b, b);
+        ::MoveToEx(dc, b, a, nullptr);
+        ::LineTo(dc, a, b);
+        ::SelectObject(dc, oldPen);
+    }
+    else
+    {
+        const std::wstring number = FormatString(L"%d", index + 1);
+        UniqueGdiObject font(::CreateFontW(-(size * (index == 9 ? 9 : 12) / 16), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+                                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                           NONANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Arial"));
+        HGDIOBJ oldFont = ::SelectObject(dc, font.Get());
+        ::SetBkMode(dc, TRANSPARENT);
+        ::SetTextColor(dc, RGB(255, 255, 255));
+        RECT box = {0, 0, size, size};
+        ::DrawTextW(dc, number.c_str(), static_cast<int>(number.size()), &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        ::SelectObject(dc, oldFont);
+    }
+    return canvas.Finish();
+}
+
+HICON CreateSpeedIcon(HICON icon, int speedPosition)
+{
+    return ComposeIcon(icon, speedPosition, false, L"CreateSpeedIcon");
+}
+
+HICON CreateDebugIcon(HICON icon)
+{
+    return ComposeIcon(icon, -1, true, L"CreateDebugIcon");
+}
+
+CLayerIcons::~CLayerIcons()
+{
+    Release();
+}
+
+void CLayerIcons::Release()
+{
+    for (HICON& icon : m_icons)
+    {
+        if (icon)
+            ::DestroyIcon(icon);
+        icon = nullptr;
+    }
+    m_fromFile.fill(false);
+}
+
+void CLayerIcons::Load(const std::wstring& folder)
+{
+    Release();
+    const int size = IconSize();
+    for (int index = 0; index <= kLayerIconCount; ++index)
+    {
+        const std::wstring file =
+            folder + (index == kDisabledIconIndex ? std::wstring(L"Disabled.ico") : FormatString(L"Layer%d.ico", index + 1));
+        if (::GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES)
+        {
+            m_icons[index] = static_cast<HICON>(::LoadImageW(nullptr, file.c_str(), IMAGE_ICON, size, size, LR_LOADFROMFILE));
+            if (m_icons[index])
+                m_fromFile[index] = true;
+            else
+                CLogger::LogOSMessage(::GetLastError(), L"Unable to load the icon file '%s'.", file.c_str());
+        }
+        if (!m_icons[index])
+            m_icons[index] = DrawLayerIcon(index, size);
+    }
+}
+
+HICON CLayerIcons::Get(int index) const
+{
+    if (index < 0 || index > kLayerIconCount)
+        index = 0;
+    return m_icons[index];
+}
+
+bool CLayerIcons::LoadedFromFile(int index) const
+{
+    return index >= 0 && index <= kLayerIconCount && m_fromFile[index];
+}
+
+HICON CLayerIcons::Compose(int index, bool debug, int speedPosition) const
+{
+    HICON plain = Get(index);
+    if (!plain)
+        return nullptr;
+    if (debug)
+        return CreateDebugIcon(plain);
+    if (index == kDisabledIconIndex)
+        return ::CopyIcon(plain);
+    return CreateSpeedIcon(plain, speedPosition);
+}

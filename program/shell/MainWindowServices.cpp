@@ -1,0 +1,220 @@
+#include "MainWindowServices.h"
+
+#include "Control.h"
+#include "Debug.h"
+#include "Hooks.h"
+#include "Layers.h"
+#include "Logger.h"
+#include "MessageBox.h"
+
+#include <shellapi.h>
+
+#include <vector>
+
+#include "AppTexts.h"
+#include "Folders.h"
+#include "LangSupport.h"
+#include "LayerIcons.h"
+#include "PortableDecision.h"
+#include "StringFormat.h"
+#include "TrayIcon.h"
+#include "TrayMenu.h"
+
+namespace
+{
+// A reference to the language object for the length of one use.
+class CLanguageUse
+{
+public:
+    CLanguageUse() : m_language(LangSupport()) {}
+    ~CLanguageUse() { CLangSupport::Release(m_language); }
+    CLanguageUse(const CLanguageUse&) = delete;
+    CLanguageUse& operator=(const CLanguageUse&) = delete;
+    operator CLangSupport*() const { return m_language; }
+
+private:
+    CLangSupport* m_language;
+};
+
+class CProgramServices final : public IMainWindowServices
+{
+public:
+    void SetHookMainWindow(HWND window) override { ::SetHookMainWindow(window); }
+    bool UpdateSettings() override { return ::UpdateSettings(); }
+    void SetDebug(bool on, const wchar_t* from) override { ::SetDebug(on, from); }
+    bool GetHooked() override { return ::GetHooked(); }
+    bool SetMouseHook() override { return ::SetMouseHook(); }
+    bool RemoveMouseHook(bool restore) override { return ::RemoveMouseHook(restore); }
+    bool IsBRMPDisabled(bool quiet) override { return ::IsBRMPDisabled(quiet); }
+    int GetCurrentLayer() override { return ::GetCurrentLayer(); }
+    int MaxLayers() override { return ::MaxLayers(); }
+    void SetCurrentLayer(int layer, bool notify, bool autoSwitch, bool rememberLast) override
+    {
+        ::SetCurrentLayer(layer, notify, autoSwitch, rememberLast);
+    }
+    bool GetShowIcon() override { return ::GetShowIcon(); }
+    bool NotificationsEnabled() override { return ::NotificatcionsEnabled(); }
+
+    void ShowTrayIcon(HWND window, bool show) override
+    {
+        if (!show)
+        {
+            DeleteTaskBarIcon(window);
+            return;
+        }
+        m_window = window;
+        SetTrayPollProcedure(&CProgramServices::PollDisabledState);
+        m_layer = ::GetCurrentLayer();
+        Compose(m_layer, -2);
+        AddTaskBarIcon(window, m_trayIcon, Tooltip());
+    }
+    void UpdateTrayIcon(HWND window, int layer) override
+    {
+        m_window = window;
+        m_layer = layer;
+        CLogger::LogDebug(L"Tray icon: showing layer %d.", layer + 1);
+        Compose(layer, -2);
+        ModifyTaskBarIcon(window, m_trayIcon, Tooltip());
+    }
+    void ShowCursorSpeed(HWND window, int position, bool balloon) override
+    {
+        m_window = window;
+        Compose(m_layer, position);
+        ModifyTaskBarIcon(window, m_trayIcon, Tooltip());
+        const std::wstring text = LookupText(CLanguageUse(), L"Cycle cursor speed [%d]", position + 1);
+        if (balloon)
+            ShowBalloon(window, 9, text);
+        else
+            TaskBarHideBalloon(window);
+    }
+    void ShowBalloon(HWND window, int kind, const std::wstring& text) override
+    {
+        // Kinds 1 and 9 show the layer's icon, the others the program's.
+        HICON icon = Icons().Get(kind == 1 || kind == 9 ? TrayIconIndex(true, false, m_layer) : 0);
+        TaskBarBalloonInfo(window, icon, AppProductName(), LookupText(CLanguageUse(), text), kind);
+    }
+    void ClearHotkeys() override {}
+    void SetHotkeys(bool) override {}
+    void RunSetupDialog(HWND window, const std::wstring& importFile, const std::wstring& languageFile) override
+    {
+        // Stands in for the settings dialog until it exists.
+        std::wstring text = L"The settings dialog is not available in this build.";
+        if (!importFile.empty())
+            text += L"\n\nSettings file to import: " + importFile;
+        if (!languageFile.empty())
+            text += L"\n\nLanguage pack: " + languageFile;
+        ShowMessageBox(text, MB_OK | MB_ICONINFORMATION, window);
+    }
+    void SaveDesktopIcons() override { CLogger::LogMessage(L"Saving desktop icons."); }
+    void RestoreDesktopIcons() override { CLogger::LogMessage(L"Restoring desktop icons."); }
+    void SwitchProfile(HWND, const std::wstring& file) override
+    {
+        CLogger::LogMessage(L"OnNextInstance: Unable to switch profiles to '%s'.", file.c_str());
+    }
+    void InstallLanguagePack(HWND, const std::wstring& file) override
+    {
+        CLogger::LogMessage(L"Invalid language pack file: %s", file.c_str());
+    }
+
+private:
+    CLayerIcons& Icons()
+    {
+        if (!m_iconsLoaded)
+        {
+            m_icons.Load(ProgramFolder());
+            m_iconsLoaded = true;
+        }
+        return m_icons;
+    }
+    std::wstring Tooltip() const { return TrayTooltip(::GetPortable(), ::GetQuillon()); }
+
+    // Composes the tray's icon for the state now; speed -2: the cycle's position now.
+    void Compose(int layer, int speed)
+    {
+        const int index = TrayIconIndex(::GetHooked(), ::IsBRMPDisabled(true), layer);
+        m_disabledShown = index == kDisabledIconIndex;
+        HICON icon = Icons().Compose(index, ::GetDebug(), speed == -2 ? ::GetCycleCursorSpeed() : speed);
+        if (!icon)
+            return;
+        if (m_trayIcon)
+            ::DestroyIcon(m_trayIcon);
+        m_trayIcon = icon;
+    }
+
+    // Every second while the icon is added: a change of the disabled state
+    // (scroll lock, remote session) shows at the tray.
+    static void CALLBACK PollDisabledState(HWND window, UINT, UINT_PTR, DWORD)
+    {
+        CProgramServices& self = Instance();
+        if (::IsDesktopLocked())
+            return;
+        const bool disabled = ::IsBRMPDisabled(true) || !::GetHooked();
+        if (disabled == self.m_disabledShown)
+            return;
+        self.Compose(self.m_layer, -2);
+        ModifyTaskBarIcon(window, self.m_trayIcon, self.Tooltip());
+        ::UpdateCursors();
+    }
+
+public:
+    static CProgramServices& Instance()
+    {
+        static CProgramServices services;
+        return services;
+    }
+
+private:
+    CLayerIcons m_icons;
+    bool m_iconsLoaded = false;
+    HICON m_trayIcon = nullptr;
+    HWND m_window = nullptr;
+    int m_layer = 0;
+    bool m_disabledShown = false;
+};
+}
+
+IMainWindowServices& DefaultMainWindowServices()
+{
+    return CProgramServices::Instance();
+}
+
+void IMainWindowServices::HideBalloon(HWND window)
+{
+    TaskBarHideBalloon(window);
+}
+
+void IMainWindowServices::ShowTrayMenu(HWND window)
+{
+    TrayMenuState state;
+    state.maxLayers = MaxLayers();
+    state.currentLayer = GetCurrentLayer();
+    for (int layer = 0; layer < state.maxLayers && layer < kLayerIconCount; ++layer)
+        state.layerNames.push_back(LayerName(layer));
+    state.hooked = GetHooked();
+    state.productName = AppProductName();
+    ::ShowTrayMenu(window, state, CLanguageUse());
+}
+
+bool IMainWindowServices::LeftClickCycleLayer()
+{
+    return ::LeftClickCycleLayer();
+}
+
+std::wstring IMainWindowServices::LayerName(int layer)
+{
+    const wchar_t* name = ::GetLayername(layer);
+    return name ? std::wstring(name) : std::wstring();
+}
+
+void IMainWindowServices::OpenLogFile(HWND window)
+{
+    ::OpenLogFile(window, CLanguageUse(), AppProductName());
+}
+
+void IMainWindowServices::OpenSettingsFolder(HWND window)
+{
+    std::vector<wchar_t> folder(4096);
+    if (::GetSettingsFolder(folder.data(), folder.size()) == 0 || folder[0] == L'\0')
+        return;
+    ::ShellExecuteW(window, L"open", L"explorer", folder.data(), nullptr, SW_SHOWNORMAL);
+}

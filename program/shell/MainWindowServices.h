@@ -1,0 +1,56 @@
+#pragma once
+// Everything the main window asks of the rest of the system, behind one
+// interface: the library's control functions, and the parts of the shell that
+// other pieces of the program provide (tray icon, hotkeys, settings dialog,
+// desktop icons, language packs). The default forwards to the library and
+// keeps the program's pieces that do not exist yet minimal; tests record calls.
+
+#include <windows.h>
+
+#include <string>
+
+class IMainWindowServices
+{
+public:
+    virtual ~IMainWindowServices() = default;
+
+    // The library.
+    virtual void SetHookMainWindow(HWND window) = 0;
+    virtual bool UpdateSettings() = 0;
+    virtual void SetDebug(bool on, const wchar_t* from) = 0;
+    virtual bool GetHooked() = 0;
+    virtual bool SetMouseHook() = 0;
+    virtual bool RemoveMouseHook(bool restore) = 0;
+    virtual bool IsBRMPDisabled(bool quiet) = 0;
+    virtual int GetCurrentLayer() = 0;
+    virtual int MaxLayers() = 0;
+    virtual void SetCurrentLayer(int layer, bool notify, bool autoSwitch, bool rememberLast) = 0;
+    virtual bool GetShowIcon() = 0;
+    virtual bool NotificationsEnabled() = 0;
+
+    // The program's own pieces.
+    virtual void ShowTrayIcon(HWND window, bool show) = 0;
+    virtual void UpdateTrayIcon(HWND window, int layer) = 0;
+    // The cursor-speed cycle moved to position (0-3).
+    virtual void ShowCursorSpeed(HWND window, int position, bool balloon) = 0;
+    virtual void ShowBalloon(HWND window, int kind, const std::wstring& text) = 0;
+    virtual void ClearHotkeys() = 0;
+    virtual void SetHotkeys(bool enabled) = 0;
+    // Runs the settings dialog modally; returns when it has closed.
+    virtual void RunSetupDialog(HWND window, const std::wstring& importFile, const std::wstring& languageFile) = 0;
+    virtual void SaveDesktopIcons() = 0;
+    virtual void RestoreDesktopIcons() = 0;
+    virtual void SwitchProfile(HWND window, const std::wstring& file) = 0;
+    virtual void InstallLanguagePack(HWND window, const std::wstring& file) = 0;
+
+    // The tray icon's own actions; by default the program's.
+    virtual void HideBalloon(HWND window);
+    virtual void ShowTrayMenu(HWND window);
+    virtual bool LeftClickCycleLayer();
+    virtual std::wstring LayerName(int layer);
+    virtual void OpenLogFile(HWND window);
+    virtual void OpenSettingsFolder(HWND window);
+};
+
+// The program's services: the library's exports and minimal stand-ins.
+IMainWindowServices& DefaultMainWindowServices();

@@ -1,0 +1,408 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Folders.h"
+#include "LogCaughtException.h"
+#include "Logger.h"
+#include "StringFormat.h"
+#include "ThreadLock.h"
+
+namespace
+{
+// A fixed local time whose milliseconds advance by one per line, so that each
+// line's stamp is known.
+std::atomic<int> g_stampCounter{0};
+void FixedTime(SYSTEMTIME* time)
+{
+    *time = SYSTEMTIME{};
+    time->wYear = 2026;
+    time->wMonth = 3;
+    time->wDay = 5;
+    time->wHour = 7;
+    time->wMinute = 8;
+    time->wSecond = 9;
+    time->wMilliseconds = static_cast<WORD>(g_stampCounter.fetch_add(1) % 1000);
+}
+
+std::string Pad3(int n) { return std::string(n < 10 ? "00" : n < 100 ? "0" : "") + std::to_string(n); }
+
+std::string Stamp(int ms) { return "05-03-2026 07:08:09." + Pad3(ms) + "> "; }
+
+std::string Banner() { return "\r\n" + std::string(139, '*') + "\r\n"; }
+
+std::string ReadAll(const std::wstring& path)
+{
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string bytes;
+    char block[65536];
+    DWORD got = 0;
+    while (::ReadFile(file, block, sizeof(block), &got, nullptr) && got > 0)
+        bytes.append(block, got);
+    ::CloseHandle(file);
+    return bytes;
+}
+
+void WriteAll(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    ::CloseHandle(file);
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (;;)
+    {
+        const std::size_t end = text.find("\r\n", start);
+        if (end == std::string::npos)
+            break;
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+void DeleteTree(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE)
+    {
+        do
+        {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring path = folder + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteTree(path);
+            else
+            {
+                ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileW(path.c_str());
+            }
+        } while (::FindNextFileW(find, &data));
+        ::FindClose(find);
+    }
+    ::RemoveDirectoryW(folder.c_str());
+}
+
+template <typename Condition>
+bool PollUntil(Condition condition, DWORD timeoutMs = 10000)
+{
+    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+    while (!condition())
+    {
+        if (::GetTickCount64() > end)
+            return false;
+        ::Sleep(5);
+    }
+    return true;
+}
+
+// Every test writes into a log folder of its own, chosen through the real
+// "LogFolder" registry value of a test key.
+class LoggerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        static int counter = 0;
+        wchar_t temp[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, temp);
+        m_folder = FormatString(L"%sbrmp-logger-%lu-%d", temp, ::GetCurrentProcessId(), ++counter);
+        DeleteTree(m_folder); // left by a run that was killed
+        ASSERT_TRUE(::CreateDirectoryW(m_folder.c_str(), nullptr));
+        m_key = FormatString(L"Software\\Brindlemap-LoggerTest-%lu", ::GetCurrentProcessId());
+        SetProgramRegistryKeys(m_key.c_str(), m_key.c_str());
+        SetPortableMode(false);
+        ASSERT_TRUE(SetDefaultLogFolder(m_folder.c_str()));
+        m_logFile = m_folder + L"\\" + kLogFileName;
+
+        CLogger::Initialise();
+        CLogger::CloseLogFile(false);
+        CLogger::EnableDebug(false);
+        CLogger::ThreadDebugging(false);
+        CLogger::DisableLogging(false);
+        CLogger::m_bDisableBanner.store(false);
+        CDebugLogQueue::Clear();
+        g_stampCounter = 0;
+        SetLogTimeSource(FixedTime);
+        // The log path is looked up anew by the first line of the test.
+        CLogger::CloseLogFile(false);
+    }
+
+    void TearDown() override
+    {
+        CLogger::CloseLogFile(false);
+        CLogger::EnableDebug(false);
+        CLogger::ThreadDebugging(false);
+        CLogger::DisableLogging(false);
+        CLogger::m_bDisableBanner.store(false);
+        CDebugLogQueue::Clear();
+        SetLogTimeSource(nullptr);
+        ::RegDeleteKeyW(HKEY_CURRENT_USER, m_key.c_str());
+        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, m_key.c_str());
+        SetProgramRegistryKeys(nullptr, nullptr);
+        DeleteTree(m_folder);
+    }
+
+    std::string Log() { return ReadAll(m_logFile); }
+
+    std::wstring m_folder;
+    std::wstring m_key;
+    std::wstring m_logFile;
+};
+}
+
+TEST_F(LoggerTest, ALineIsDayMonthYearTimeWithMillisecondsThenTheText)
+{
+    CLogger::LogMessage(L"CFoo::Bar %s=%d %S", L"value", 42, "narrow");
+    CLogger::FlushLog();
+    EXPECT_EQ(Log(), Banner() + Stamp(0) + "CFoo::Bar value=42 narrow\r\n");
+
+    wchar_t path[MAX_PATH];
+    CLogger::GetLogPath(path, MAX_PATH);
+    EXPECT_EQ(std::wstring(path), m_logFile);
+}
+
+TEST_F(LoggerTest, EachOpeningAppendsTheBannerUnlessDisabledAndClosingCanAddAnEmptyLine)
+{
+    CLogger::LogMessage(L"first");
+    CLogger::CloseLogFile(true);
+    CLogger::LogMessage(L"second");
+    CLogger::CloseLogFile(false);
+    CLogger::DisableBanner();
+    CLogger::LogMessage(L"third");
+    CLogger::FlushLog();
+
+    EXPECT_EQ(Log(), Banner() + Stamp(0) + "first\r\n" + "\r\n" + Banner() + Stamp(1) + "second\r\n" + Stamp(2) + "third\r\n");
+}
+
+TEST_F(LoggerTest, AFileOverTheLimitIsCutBackAtALineBreakWhenOpened)
+{
+    struct Case
+    {
+        const char* name;
+        long long size;
+        std::vector<long long> breaks; // offsets of line-break bytes
+        char breakByte;
+        long long keptFrom;            // -1: the file stays whole
+    };
+    const long long exact = CLogger::TrimThreshold;
+    const long long over = CLogger::TrimThreshold + 1;
+    const long long scanStart = over - CLogger::TrimKeep; // first offset looked at
+    const Case cases[] = {
+        {"exactly the limit is kept whole", exact, {100, exact - CLogger::TrimKeep - 10}, '\n', -1},
+        {"one byte over keeps the text after the last break before the last 2,000,000 bytes",
+         over, {100, scanStart - 10, scanStart + 10}, '\n', scanStart - 9},
+        {"a break at the first byte looked at starts the kept text after it", over, {scanStart}, '\n', scanStart + 1},
+        {"a carriage return counts as a break", over, {scanStart - 3}, '\r', scanStart - 2},
+        {"without any break before that point the file stays whole", over, {scanStart + 1, over - 5}, '\n', -1},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        std::string content(static_cast<std::size_t>(c.size), 'x');
+        for (std::size_t i = 0; i < content.size(); i += 97)
+            content[i] = static_cast<char>('a' + (i / 97) % 26);
+        for (long long at : c.breaks)
+            content[static_cast<std::size_t>(at)] = c.breakByte;
+        WriteAll(m_logFile, content);
+
+        CLogger::LogMessage(L"after trim");
+        CLogger::CloseLogFile(false);
+
+        const std::string expectedStart = c.keptFrom < 0 ? content : content.substr(static_cast<std::size_t>(c.keptFrom));
+        const std::string log = Log();
+        ASSERT_EQ(log.size(), expectedStart.size() + Banner().size() + Stamp(0).size() + std::string("after trim\r\n").size());
+        EXPECT_TRUE(log.compare(0, expectedStart.size(), expectedStart) == 0);
+        EXPECT_EQ(log.substr(expectedStart.size(), Banner().size()), Banner());
+        g_stampCounter = 0;
+    }
+}
+
+TEST_F(LoggerTest, DebugLinesWaitInTheQueueAndTheNewest200AreFlushedBetweenSeparatorsWhenDebugIsSwitchedOn)
+{
+    CLogger::LogMessage(L"start");
+    for (int i = 0; i < 250; ++i)
+        CLogger::LogDebug(L"CTest::Queue line %03d", i);
+    CLogger::FlushLog();
+    EXPECT_EQ(Log().find("CTest::Queue"), std::string::npos);
+    EXPECT_EQ(CDebugLogQueue::QueuedLines(), 200u);
+
+    CLogger::EnableDebug(true);
+    CLogger::LogDebug(L"CTest::Queue direct");
+    CLogger::FlushLog();
+    EXPECT_EQ(CDebugLogQueue::QueuedLines(), 0u);
+
+    const std::vector<std::string> lines = Lines(Log());
+    const std::string separator(158, '-');
+    // banner (2 lines), start, flushing, separator, 200 lines, separator, direct
+    ASSERT_EQ(lines.size(), 2u + 1u + 1u + 1u + 200u + 1u + 1u);
+    EXPECT_EQ(lines[3], Stamp(251) + "Flushing 200 recent lines of debug log...");
+    EXPECT_EQ(lines[4], separator);
+    for (int i = 0; i < 200; ++i)
+        EXPECT_EQ(lines[5 + i], Stamp(51 + i) + "CTest::Queue line " + Pad3(50 + i));
+    EXPECT_EQ(lines[205], separator);
+    EXPECT_EQ(lines[206], Stamp(252) + "CTest::Queue direct");
+}
+
+TEST_F(LoggerTest, DisabledLoggingWritesAndQueuesNothing)
+{
+    CLogger::DisableLogging(true);
+    EXPECT_TRUE(CLogger::LoggingDisabled());
+    CLogger::LogMessage(L"not written");
+    CLogger::LogDebug(L"not queued");
+    CLogger::LogOSMessage(ERROR_ACCESS_DENIED, L"not written either");
+    EXPECT_EQ(CDebugLogQueue::QueuedLines(), 0u);
+    CLogger::DisableLogging(false);
+    CLogger::LogMessage(L"written");
+    CLogger::FlushLog();
+    const std::string log = Log();
+    EXPECT_EQ(log.find("not written"), std::string::npos);
+    EXPECT_NE(log.find("> written\r\n"), std::string::npos);
+}
+
+TEST_F(LoggerTest, ThreadDebugLinesAreWrittenWhileThreadDebuggingIsOnAndQueuedWhileDebugIsOff)
+{
+    CLogger::LogThreadDebug(L"quiet thread line");
+    EXPECT_EQ(CDebugLogQueue::QueuedLines(), 1u);
+    CLogger::ThreadDebugging(true);
+    CLogger::LogThreadDebug(L"loud thread line");
+    EXPECT_EQ(CDebugLogQueue::QueuedLines(), 2u);
+    CLogger::FlushLog();
+    const std::string log = Log();
+    EXPECT_EQ(log.find("quiet thread line"), std::string::npos);
+    EXPECT_NE(log.find("> Enabling thread debugging\r\n"), std::string::npos);
+    EXPECT_NE(log.find("> loud thread line\r\n"), std::string::npos);
+}
+
+TEST_F(LoggerTest, SystemErrorTextsFollowTheMessage)
+{
+    CLogger::LogOSMessage(ERROR_FILE_NOT_FOUND, L"CTest::Open '%s'", L"a.xml");
+    CLogger::EnableDebug(true);
+    CLogger::LogOSDebug(ERROR_ACCESS_DENIED, L"CTest::Debug");
+    CLogger::LogOSMessage(0xE0001234, L"CTest::Unknown");
+    CLogger::FlushLog();
+    const std::vector<std::string> lines = Lines(Log());
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[2].rfind(Stamp(0) + "CTest::Open 'a.xml' (Error code 2: ", 0), 0u) << lines[2];
+    EXPECT_GT(lines[2].size(), (Stamp(0) + "CTest::Open 'a.xml' (Error code 2: )").size());
+    EXPECT_EQ(lines[2].back(), ')');
+    EXPECT_EQ(lines[3].rfind(Stamp(1) + "CTest::Debug (5): ", 0), 0u) << lines[3];
+    EXPECT_NE(lines[4].find("CTest::Unknown (Error code -536866252: "), std::string::npos) << lines[4];
+}
+
+TEST_F(LoggerTest, ATextLongerThanTheLineIsCutAndTheLineStillEnds)
+{
+    const std::wstring longText(10000, L'y');
+    CLogger::LogMessage(L"%s", longText.c_str());
+    CLogger::LogMessage(L"next");
+    CLogger::FlushLog();
+    const std::vector<std::string> lines = Lines(Log());
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[2].size(), CLogger::TextBufferSize - 3); // room for "\r\n" and the terminator
+    EXPECT_EQ(lines[3], Stamp(1) + "next");
+}
+
+// A thread that writes the first line while another thread holds the global
+// lock waits for the log path without holding the logger's lock, so the
+// logger stays usable for everybody else (SetDebug takes the global lock and
+// then the logger's).
+TEST_F(LoggerTest, LookingUpTheLogPathNeverHoldsTheLoggersLock)
+{
+    std::atomic<bool> written{false};
+    std::atomic<bool> loggerFree{false};
+    std::thread writer;
+    std::thread other;
+    {
+        CThreadLock global(L"LoggerTest::Holder");
+        const std::size_t queued = CDebugLogQueue::QueuedLines();
+        writer = std::thread([&] {
+            CLogger::LogMessage(L"first line from a waiting thread");
+            written = true;
+        });
+        // The writer reports its wait for the global lock at debug level.
+        ASSERT_TRUE(PollUntil([&] { return CDebugLogQueue::QueuedLines() > queued; }));
+        EXPECT_FALSE(written.load());
+
+        other = std::thread([&] {
+            CLogger::FlushLog();
+            CLogger::DisableLogging(false);
+            loggerFree = true;
+        });
+        EXPECT_TRUE(PollUntil([&] { return loggerFree.load(); }));
+    }
+    writer.join();
+    other.join();
+    EXPECT_TRUE(written.load());
+    CLogger::FlushLog();
+    EXPECT_NE(Log().find("> first line from a waiting thread\r\n"), std::string::npos);
+}
+
+TEST_F(LoggerTest, ACaughtExceptionIsLoggedByKindAndConsumed)
+{
+    struct Unknown
+    {
+    };
+    struct Case
+    {
+        const char* name;
+        void (*thrower)();
+        const char* kindLine;
+    };
+    const Case cases[] = {
+        {"std::exception", [] { throw std::runtime_error("disk on fire"); }, "std::exception is: 'disk on fire'"},
+        {"empty what()", [] { throw std::runtime_error(""); }, "std::exception is: 'Unknown exception'"},
+        {"int", [] { throw 42; }, "exception is: 42"},
+        {"long", [] { throw -7L; }, "exception is: -7"},
+        {"wide text", [] { throw L"wide text"; }, "exception is: 'wide text'"},
+        {"narrow text", [] { throw "narrow text"; }, "exception is: 'narrow text'"},
+        {"anything else", [] { throw Unknown{}; }, "exception is unknown!"},
+    };
+    int n = 0;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        bool continued = false;
+        EXPECT_NO_THROW({
+            try
+            {
+                c.thrower();
+            }
+            catch (...)
+            {
+                LogCaughtException(L"CTest::Handler(%d)", n);
+                continued = true;
+            }
+        });
+        EXPECT_TRUE(continued);
+        CLogger::FlushLog();
+        const std::string log = Log();
+        const std::string place = "CTest::Handler(" + std::to_string(n) + ")";
+        const std::size_t at = log.find("Caught an exception in " + place + "...\r\n");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_NE(log.find(std::string("> ") + c.kindLine + "\r\n", at), std::string::npos);
+        ++n;
+    }
+
+    // Outside a catch block there is nothing to rethrow: logged, no termination.
+    LogCaughtException(L"CTest::NoException");
+    CLogger::FlushLog();
+    EXPECT_NE(Log().find("Caught an exception in CTest::NoException..."), std::string::npos);
+}

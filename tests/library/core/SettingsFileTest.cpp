@@ -1,0 +1,682 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ApplicationSettings.h"
+#include "Chords.h"
+#include "Movement2Scroll.h"
+#include "Settings.h"
+#include "TimedClicks.h"
+
+namespace
+{
+    // --- files ---
+
+    std::string ReadBytes(const std::wstring& path)
+    {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return "<missing>";
+        std::string bytes;
+        char chunk[65536];
+        DWORD read = 0;
+        while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0)
+            bytes.append(chunk, read);
+        CloseHandle(file);
+        return bytes;
+    }
+
+    void WriteBytes(const std::wstring& path, const std::string& bytes)
+    {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+
+    std::string Utf8(const std::wstring& text)
+    {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+        std::string bytes(static_cast<size_t>(size), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+        return bytes;
+    }
+
+    // Where two byte strings first differ, with a little context (empty when equal).
+    std::string Difference(const std::string& a, const std::string& b)
+    {
+        if (a == b)
+            return std::string();
+        size_t at = 0;
+        while (at < a.size() && at < b.size() && a[at] == b[at])
+            ++at;
+        const size_t from = at > 40 ? at - 40 : 0;
+        return "sizes " + std::to_string(a.size()) + "/" + std::to_string(b.size()) + ", first difference at " +
+               std::to_string(at) + ":\n<<<" + a.substr(from, 120) + "\n>>>" + b.substr(from, 120);
+    }
+
+    // The committed golden files live beside this source file.
+    std::wstring SourceFolder()
+    {
+        std::string file = __FILE__;
+        const size_t slash = file.find_last_of("\\/");
+        std::string folder = file.substr(0, slash + 1);
+        std::wstring wide(folder.begin(), folder.end());
+        if (!wide.empty() && wide[0] == L'/')
+            wide = L"Z:" + wide;   // a Unix path seen from Wine
+        for (wchar_t& c : wide)
+            if (c == L'/')
+                c = L'\\';
+        return wide;
+    }
+
+    std::vector<std::wstring> FilesMatching(const std::wstring& pattern, const std::wstring& folder)
+    {
+        std::vector<std::wstring> found;
+        WIN32_FIND_DATAW data = {};
+        HANDLE search = FindFirstFileW(pattern.c_str(), &data);
+        if (search == INVALID_HANDLE_VALUE)
+            return found;
+        do
+            found.push_back(folder + data.cFileName);
+        while (FindNextFileW(search, &data));
+        FindClose(search);
+        return found;
+    }
+
+    class SettingsFileTest : public ::testing::Test
+    {
+    protected:
+        void SetUp() override
+        {
+            wchar_t temp[MAX_PATH] = {};
+            GetTempPathW(MAX_PATH, temp);
+            m_folder = std::wstring(temp) + L"brmp-settingsfile-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                       std::to_wstring(++s_counter) + L"\\";
+            CreateDirectoryW(m_folder.c_str(), nullptr);
+            m_hadHookTimeout = ReadHookTimeout(m_savedHookTimeout);
+            CApplicationSettings::PinKeyboardSpeed(31);
+        }
+
+        void TearDown() override
+        {
+            CSettings::SetFileWriteFunction(nullptr);
+            CSettings::SetImportQuestion(nullptr);
+            CApplicationSettings::PinKeyboardSpeed(-1);
+            for (const std::wstring& file : FilesMatching(m_folder + L"*", m_folder))
+            {
+                SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(file.c_str());
+            }
+            RemoveDirectoryW(m_folder.c_str());
+            HKEY key = nullptr;
+            if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                nullptr) == ERROR_SUCCESS)
+            {
+                if (m_hadHookTimeout)
+                    RegSetValueExW(key, L"LowLevelHooksTimeout", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&m_savedHookTimeout),
+                                   sizeof(DWORD));
+                else
+                    RegDeleteValueW(key, L"LowLevelHooksTimeout");
+                RegCloseKey(key);
+            }
+        }
+
+        static bool ReadHookTimeout(DWORD& value)
+        {
+            DWORD size = sizeof(value);
+            return RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LowLevelHooksTimeout", RRF_RT_REG_DWORD,
+                                nullptr, &value, &size) == ERROR_SUCCESS;
+        }
+
+        static void SetHookTimeout(DWORD value)
+        {
+            HKEY key = nullptr;
+            ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                      &key, nullptr),
+                      ERROR_SUCCESS);
+            RegSetValueExW(key, L"LowLevelHooksTimeout", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+            RegCloseKey(key);
+        }
+
+        std::wstring Path(const wchar_t* name) const { return m_folder + name; }
+
+        // A settings file with the given children of root (version included).
+        std::wstring WriteSettings(const wchar_t* name, const std::wstring& children)
+        {
+            const std::wstring path = Path(name);
+            WriteBytes(path, Utf8(L"<?xml version=\"1.0\"?>\n<root><version major=\"2\" minor=\"20\" revision=\"5\" build=\"0\" />" +
+                                  children + L"</root>\n"));
+            return path;
+        }
+
+        std::unique_ptr<CSettings> LoadNew(const std::wstring& path, bool expected = true, bool forceQuillon = false,
+                                           CMouseInfo mouse = CMouseInfo(0, 0, 0))
+        {
+            auto settings = std::make_unique<CSettings>(forceQuillon, mouse);
+            bool regions = false;
+            EXPECT_EQ(settings->Load(path.c_str(), regions, false), expected);
+            return settings;
+        }
+
+        std::wstring m_folder;
+        DWORD m_savedHookTimeout = 0;
+        bool m_hadHookTimeout = false;
+        static inline int s_counter = 0;
+    };
+
+    // Gives every value the system would otherwise decide a fixed one.
+    // The key repeat of the slots comes from the keyboard speed the fixture pins.
+    // Every slot gets movement-to-scroll options, as every loaded slot has them,
+    // so that the model saves to the same bytes as its file loaded again.
+    void MakeDeterministic(CApplicationSettings& profile)
+    {
+        profile.SetScrollLines(3);
+        for (int layer = 0; layer < LayerCount; ++layer)
+            for (int button = 0; button < ButtonCount; ++button)
+                profile.SetMovement2Scroll(button, layer, nullptr);
+    }
+
+    // A model with every kind of content, built the same way each time.
+    std::unique_ptr<CSettings> BuildModel()
+    {
+        auto settings = std::make_unique<CSettings>(false, CMouseInfo(0, 0, 0));
+        settings->m_nCursorSpeed = 10;
+        settings->m_nCursorSpeedCycle[0] = 10;
+        settings->m_nHookTimeout = 200;
+        settings->m_nLayers = 3;
+        settings->m_bDebounceButtons = true;
+        settings->m_nDebounceTime = 65;
+        settings->m_uSimKeyDelay = 5;
+        settings->SetLanguage(L"Deutsch.brmplp");
+        settings->GetHotKeys()->GetHotkey(HK_Layer2)->SetVirtualKey(0x32);
+        settings->GetHotKeys()->GetHotkey(HK_Layer2)->SetModifier(HOTKEY_MOD_CTRL | HOTKEY_MOD_ALT);
+        settings->GetLayerModifierKeys()->GetHotkey(MK_LockXAxis)->SetVirtualKey(0x2E);
+        settings->GetLayerModifierKeys()->GetHotkey(MK_LockXAxis)->SetModifier(HOTKEY_EXTENDED | HOTKEY_MOD_SHIFT);
+
+        CApplicationSettings* defaults = settings->GetDefaultApp();
+        MakeDeterministic(*defaults);
+        defaults->SetActions(XLeft, 0, ACTION_BACK);
+        defaults->SetActions(Middle, 1, ACTION_SIMULATED_KEYS);
+        defaults->SetKeystrokes(Middle, 1, L"{CTRL}c", 0, 100, true, true, false, false, 5);
+        defaults->SetLayerName(L"Browsing & <more>", 1);
+
+        auto* editor = new CApplicationSettings(settings.get(), false, 1);
+        editor->SetApplication(L"Notepad.exe");
+        MakeDeterministic(*editor);
+        editor->SetDescription(L"Editor \"quoted\"");
+        editor->SetActions(Right, 0, ACTION_RUN_APPLICATION);
+        editor->SetLaunchApp(Right, 0, L"C:\\Tools\\ünïcode.exe");
+        editor->SetActions(Left, 2, ACTION_BUTTON_CHORDING);
+        auto* chords = new CBRMPChords();
+        chords->GetChord(Right)->SetAction(ACTION_COPY);
+        editor->SetChords(Left, 2, chords);
+        editor->SetActions(XRight, 1, ACTION_MOVEMENT_TO_SCROLL);
+        CMovement2Scroll options;
+        options.SetSensitivityX(7);
+        options.SetInvertVertical(true);
+        editor->SetMovement2Scroll(XRight, 1, &options);
+        editor->SetLayerDisabled(2, true);
+        settings->AddApplication(editor);
+
+        auto* window = new CApplicationSettings(settings.get(), false, 2);
+        window->SetApplication(L"W3:Inbox \\;| mail.exe \\;| MailView \\;| *");
+        MakeDeterministic(*window);
+        window->SetActions(WheelUp, 0, ACTION_SCROLL_WINDOW_UP);
+        window->SetActions(Middle, 0, ACTION_BUTTON_HELD);
+        auto* clicks = new CBRMPTimedClicks();
+        clicks->SetTime(1, 600);
+        clicks->SetEnabled(1, true);
+        window->SetTimedClicks(Middle, 0, clicks);
+        window->SetRegExMatching(true);
+        window->SetWindowMask(WINDOWMASK_TOPLEFT | WINDOWMASK_TOPRIGHT);
+        settings->AddApplication(window);
+        return settings;
+    }
+}
+
+TEST_F(SettingsFileTest, AModelBuiltInCodeSavesToTheGoldenFile)
+{
+    const std::wstring golden = SourceFolder() + L"SettingsFileGolden.xml";
+    auto model = BuildModel();
+    const std::wstring path = Path(L"model.xml");
+    ASSERT_TRUE(model->Save(path.c_str()));
+    const std::string saved = ReadBytes(path);
+
+    // BRMP_UPDATE_GOLDEN=1 rewrites the golden file after a deliberate format change.
+    if (GetEnvironmentVariableW(L"BRMP_UPDATE_GOLDEN", nullptr, 0) > 0)
+        WriteBytes(golden, saved);
+    const std::string expected = ReadBytes(golden);
+    ASSERT_NE(expected, "<missing>") << "golden file beside the test source";
+    EXPECT_EQ(Difference(saved, expected), "");
+    ASSERT_GE(saved.size(), 3u);
+    EXPECT_EQ(saved.substr(0, 3), "\xEF\xBB\xBF") << "UTF-8 with a byte-order mark";
+    EXPECT_NE(saved.find("\n\t<version"), std::string::npos) << "tab indentation";
+
+    // Saving again over the same file changes nothing.
+    ASSERT_TRUE(model->Save(path.c_str()));
+    EXPECT_EQ(Difference(ReadBytes(path), expected), "");
+
+    // Loading the golden file and saving it elsewhere gives the same bytes.
+    auto loaded = LoadNew(golden);
+    const std::wstring again = Path(L"again.xml");
+    loaded->m_nCursorSpeed = 10;
+    ASSERT_TRUE(loaded->Save(again.c_str()));
+    EXPECT_EQ(Difference(ReadBytes(again), expected), "");
+}
+
+TEST_F(SettingsFileTest, ALoadedModelHoldsWhatWasSaved)
+{
+    auto model = BuildModel();
+    const std::wstring path = Path(L"roundtrip.xml");
+    ASSERT_TRUE(model->Save(path.c_str()));
+    auto loaded = LoadNew(path);
+    EXPECT_STREQ(loaded->GetFilename(), path.c_str());
+    EXPECT_EQ(loaded->MaxLayers(), 3);
+    EXPECT_TRUE(loaded->m_bDebounceButtons);
+    EXPECT_EQ(loaded->m_nDebounceTime, 65);
+    EXPECT_EQ(loaded->m_uSimKeyDelay, 5u);
+    EXPECT_STREQ(loaded->GetLanguage(), L"Deutsch.brmplp");
+    EXPECT_EQ(loaded->GetHotKeys()->GetHotkey(HK_Layer2)->GetVirtualKey(), 0x32);
+    EXPECT_EQ(loaded->GetHotKeys()->GetHotkey(HK_Layer2)->GetModifier(), HOTKEY_MOD_CTRL | HOTKEY_MOD_ALT);
+    EXPECT_TRUE(loaded->GetLayerModifierKeys()->GetHotkey(MK_LockXAxis)->IsExtended());
+    EXPECT_EQ(loaded->GetDefaultApp()->GetActions(XLeft, 0), ACTION_BACK);
+    EXPECT_STREQ(loaded->GetDefaultApp()->GetLayerName(1), L"Browsing & <more>");
+    ASSERT_EQ(loaded->GetApplicationCount(), 2);
+    CApplicationSettings* editor = loaded->GetApplication(0);
+    EXPECT_STREQ(editor->GetLaunchApp(Right, 0), L"C:\\Tools\\ünïcode.exe");
+    ASSERT_NE(editor->GetChords(Left, 2), nullptr);
+    EXPECT_EQ(editor->GetChords(Left, 2)->GetChord(Right)->GetAction(), ACTION_COPY);
+    ASSERT_NE(editor->GetMovement2Scroll(XRight, 1), nullptr);
+    EXPECT_EQ(editor->GetMovement2Scroll(XRight, 1)->getSensitivityX(), 7);
+    CApplicationSettings* window = loaded->GetApplication(1);
+    EXPECT_STREQ(window->GetCaption(), L"Inbox");
+    ASSERT_NE(window->GetTimedClicks(Middle, 0), nullptr);
+    EXPECT_EQ(window->GetTimedClicks(Middle, 0)->GetTime(1), 600);
+
+    // The lists are filled by the load: one profile by program, one by window.
+    ASSERT_EQ(loaded->GetApplications()->size(), 1u);
+    EXPECT_EQ(loaded->GetApplications()->front(), editor);
+    ASSERT_EQ(loaded->GetCustomApplications()->size(), 1u);
+    EXPECT_EQ(loaded->GetCustomApplications()->front(), window);
+    EXPECT_TRUE(loaded->m_bCaptionProfiles);
+}
+
+TEST_F(SettingsFileTest, LoadedValuesAreClampedAndMissingOnesKeepTheirDefaults)
+{
+    const struct
+    {
+        const wchar_t* children;
+        int layers;
+    } layerCases[] = {
+        {L"<Layers Number=\"15\" />", 10},
+        {L"<Layers Number=\"10\" />", 10},
+        {L"<Layers Number=\"0\" />", 0},
+        {L"<Layers Number=\"-3\" />", 2},
+        {L"<Layers Number=\"99999999999999\" />", 10},
+        {L"<Layers />", 2},
+    };
+    for (const auto& c : layerCases)
+    {
+        auto settings = LoadNew(WriteSettings(L"layers.xml", c.children));
+        EXPECT_EQ(settings->MaxLayers(), c.layers) << c.children;
+    }
+
+    const struct
+    {
+        const wchar_t* delay;
+        unsigned int expected;
+    } delays[] = {{L"60", 60u}, {L"61", 1u}, {L"-1", 1u}, {L"0", 0u}, {L"4294967295", 1u}, {L"junk", 0u}};
+    for (const auto& c : delays)
+    {
+        auto settings = LoadNew(WriteSettings(L"delay.xml", std::wstring(L"<SimulatedKeys Delay=\"") + c.delay + L"\" />"));
+        EXPECT_EQ(settings->m_uSimKeyDelay, c.expected) << c.delay;
+    }
+
+    for (const wchar_t* delay : {L"0", L"-50"})
+    {
+        auto settings = LoadNew(WriteSettings(L"hover.xml", std::wstring(L"<ActivateOnMouseOver Delay=\"") + delay + L"\" />"));
+        EXPECT_EQ(settings->m_nActivateOnMouseOverDelay, 1) << delay;
+    }
+
+    // Pointer precision: 0 off, 1 on, other values leave it, missing takes the start-up state.
+    const struct
+    {
+        const wchar_t* children;
+        int startupAcceleration;
+        bool expected;
+    } precision[] = {
+        {L"<Cursor EnhancePointerPrecision=\"1\" />", 0, true},
+        {L"<Cursor EnhancePointerPrecision=\"0\" />", 1, false},
+        {L"<Cursor EnhancePointerPrecision=\"2\" />", 1, true},
+        {L"<Cursor EnhancePointerPrecision=\"2\" />", 0, false},
+        {L"<Cursor />", 1, true},
+        {L"<Cursor />", 0, false},
+    };
+    for (const auto& c : precision)
+    {
+        auto settings = LoadNew(WriteSettings(L"epp.xml", c.children), true, false, CMouseInfo(6, 10, c.startupAcceleration));
+        EXPECT_EQ(settings->m_bEnhancePointerPrecision, c.expected) << c.children << " " << c.startupAcceleration;
+    }
+
+    auto texts = LoadNew(WriteSettings(L"texts.xml", L"<Search url=\"\" />"));
+    EXPECT_EQ(std::wstring(texts->get_SearchURL()).substr(0, 8), L"https://") << "an empty address keeps the default";
+    ASSERT_NE(texts->GetLanguage(), nullptr) << "a missing language is an empty text, not none";
+    EXPECT_STREQ(texts->GetLanguage(), L"");
+
+    auto hotkeys = LoadNew(WriteSettings(L"hotkeys.xml", L"<GlobalHotkeys Enable=\"true\"><Hotkey3 Modifier=\"2\" /><Hotkey30 Key=\"65\" />"
+                                                         L"<Hotkey4 Key=\"70000\" Modifier=\"-1\" /></GlobalHotkeys>"));
+    EXPECT_TRUE(hotkeys->m_bGlobalHotkeys);
+    EXPECT_EQ(hotkeys->GetHotKeys()->GetHotkey(HK_Layer4)->GetVirtualKey(), 0);
+    EXPECT_EQ(hotkeys->GetHotKeys()->GetHotkey(HK_Layer4)->GetModifier(), 2);
+    EXPECT_EQ(hotkeys->GetHotKeys()->GetHotkey(HK_Layer5)->GetVirtualKey(), 70000 & 0xFFFF) << "cut to 16 bits";
+
+    auto feedback = LoadNew(WriteSettings(L"cursor.xml", L"<Cursor ChangeChord=\"7\" ChangeHeld=\"2\" />"));
+    EXPECT_EQ(feedback->m_nChangeCursorChord, 1);
+    EXPECT_EQ(feedback->m_nChangeCursorHeld, 2);
+
+    auto forced = LoadNew(WriteSettings(L"quillon.xml", L"<Quillon Enable=\"false\" />"), true, true);
+    EXPECT_TRUE(forced->m_bQuillon);
+    auto notForced = LoadNew(WriteSettings(L"quillon.xml", L"<Quillon Enable=\"yes\" />"));
+    EXPECT_TRUE(notForced->m_bQuillon);
+}
+
+TEST_F(SettingsFileTest, AFileWithoutItsRootOrVersionIsRefusedAndChangesNothing)
+{
+    for (const char* content : {"<?xml version=\"1.0\"?><other />", "<?xml version=\"1.0\"?><root><Layers Number=\"5\" /></root>"})
+    {
+        const std::wstring path = Path(L"foreign.xml");
+        WriteBytes(path, content);
+        auto settings = LoadNew(path, false);
+        EXPECT_EQ(settings->MaxLayers(), 2);
+        EXPECT_EQ(settings->GetFilename(), nullptr);
+        EXPECT_EQ(ReadBytes(path), content);
+    }
+    auto missing = LoadNew(Path(L"does-not-exist.xml"), false);
+    EXPECT_EQ(missing->GetUnreadableFileCopy(), nullptr);
+}
+
+TEST_F(SettingsFileTest, SavingKeepsUnknownElementsAndDropsRetiredOnes)
+{
+    const std::wstring path = WriteSettings(L"keep.xml", L"<Applications><Application Name=\"a.exe\" Enabled=\"true\" /></Applications>"
+                                                          L"<DesktopIcons><Icon Name=\"x\" X=\"1\" /></DesktopIcons>"
+                                                          L"<FutureOption Value=\"42\" /><FixScrollWindows /><ScrollWindows />"
+                                                          L"<Layers Number=\"4\" Extra=\"kept\" />");
+    auto settings = LoadNew(path);
+    ASSERT_TRUE(settings->Save(path.c_str()));
+    const std::string saved = ReadBytes(path);
+    EXPECT_NE(saved.find("<DesktopIcons>"), std::string::npos);
+    EXPECT_NE(saved.find("<Icon Name=\"x\" X=\"1\" />"), std::string::npos);
+    EXPECT_NE(saved.find("<FutureOption Value=\"42\" />"), std::string::npos);
+    EXPECT_NE(saved.find("<Layers Number=\"4\" Extra=\"kept\" />"), std::string::npos);
+    EXPECT_EQ(saved.find("FixScrollWindows"), std::string::npos);
+    EXPECT_EQ(saved.find("ScrollWindows"), std::string::npos);
+    // Applications moves to the end of root.
+    const size_t applications = saved.find("<Applications>");
+    ASSERT_NE(applications, std::string::npos);
+    EXPECT_GT(applications, saved.find("<FutureOption"));
+    EXPECT_GT(applications, saved.find("<Default"));
+    EXPECT_EQ(saved.find("<", saved.find("</Applications>") + 1), saved.find("</root>"));
+
+    ASSERT_TRUE(settings->Save(path.c_str()));
+    EXPECT_EQ(Difference(ReadBytes(path), saved), "") << "saving twice gives the same file";
+}
+
+TEST_F(SettingsFileTest, TheHookTimeoutMirrorsTheSystemValue)
+{
+    SetHookTimeout(321);
+    auto settings = LoadNew(WriteSettings(L"timeout.xml", L""));
+    EXPECT_EQ(settings->m_nHookTimeout, 321);
+
+    settings->m_nHookTimeout = 450;
+    ASSERT_TRUE(settings->Save(Path(L"timeout.xml").c_str()));
+    DWORD value = 0;
+    ASSERT_TRUE(ReadHookTimeout(value));
+    EXPECT_EQ(value, 450u);
+    EXPECT_EQ(ReadBytes(Path(L"timeout.xml")).find("LowLevelHooksTimeout"), std::string::npos) << "not stored in the file";
+}
+
+TEST_F(SettingsFileTest, AFailedSaveLeavesThePreviousFileByteForByte)
+{
+    auto model = BuildModel();
+    const std::wstring path = Path(L"atomic.xml");
+    ASSERT_TRUE(model->Save(path.c_str()));
+    const std::string before = ReadBytes(path);
+    model->m_nDebounceTime = 999;
+
+    // The write fails halfway through.
+    CSettings::SetFileWriteFunction([](HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED) -> BOOL {
+        WriteFile(file, data, size / 2, written, nullptr);
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    });
+    EXPECT_FALSE(model->Save(path.c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL)) << "the caller reads the reason";
+    EXPECT_EQ(Difference(ReadBytes(path), before), "");
+    EXPECT_FALSE(model->Export(nullptr, path.c_str()));
+    EXPECT_EQ(Difference(ReadBytes(path), before), "");
+    CSettings::SetFileWriteFunction(nullptr);
+    EXPECT_EQ(FilesMatching(path + L".*.tmp", m_folder).size(), 0u) << "no temporary file is left behind";
+
+    // A read-only file cannot be replaced.
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(model->Save(path.c_str()));
+    EXPECT_EQ(Difference(ReadBytes(path), before), "");
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    ASSERT_TRUE(model->Save(path.c_str()));
+    EXPECT_NE(Difference(ReadBytes(path), before), "");
+}
+
+TEST_F(SettingsFileTest, AnUnreadableFileIsCopiedAsideBeforeASaveOverwritesIt)
+{
+    const std::string damaged = "<?xml version=\"1.0\"?>\n<root><version major=\"2\" /><Layers Number=\"3\"><Unclosed></root>";
+    const std::wstring path = Path(L"damaged.xml");
+    WriteBytes(path, damaged);
+
+    auto settings = LoadNew(path, false);
+    ASSERT_NE(settings->GetUnreadableFileCopy(), nullptr);
+    const std::wstring copy = settings->GetUnreadableFileCopy();
+    EXPECT_EQ(ReadBytes(copy), damaged);
+    EXPECT_EQ(ReadBytes(path), damaged) << "loading never changes the file";
+
+    ASSERT_TRUE(settings->Save(path.c_str()));
+    EXPECT_EQ(ReadBytes(copy), damaged);
+    EXPECT_EQ(FilesMatching(path + L".corrupt-*", m_folder).size(), 1u) << "the same damage is kept once";
+    EXPECT_NE(ReadBytes(path), damaged);
+    auto reloaded = LoadNew(path);
+    EXPECT_EQ(reloaded->GetUnreadableFileCopy(), nullptr);
+}
+
+TEST_F(SettingsFileTest, ExportWritesProfilesWithoutAByteOrderMark)
+{
+    CSettings empty(false, CMouseInfo(0, 0, 0));
+    const std::wstring path = Path(L"empty-export.xml");
+    ASSERT_TRUE(empty.Export(nullptr, path.c_str()));
+    EXPECT_EQ(ReadBytes(path), "<?xml version=\"1.0\"?>\n<root>\n\t<version build=\"0\" revision=\"5\" minor=\"20\" major=\"2\" />\n"
+                               "\t<Applications />\n</root>\n");
+    empty.ClearApplications();
+    ASSERT_TRUE(empty.Export(nullptr, path.c_str()));
+    EXPECT_NE(ReadBytes(path).find("<Applications />"), std::string::npos);
+}
+
+TEST_F(SettingsFileTest, AnExportedProfileImportsIntoAnotherModelAsItWas)
+{
+    auto model = BuildModel();
+    const std::wstring exported = Path(L"editor.xml");
+    ASSERT_TRUE(model->Export(model->GetApplication(0), exported.c_str()));
+
+    CSettings other(false, CMouseInfo(0, 0, 0));
+    CApplicationSettings* last = reinterpret_cast<CApplicationSettings*>(1);
+    EXPECT_EQ(other.Import(exported.c_str(), nullptr, L"Replace", last), 1);
+    ASSERT_EQ(other.GetApplicationCount(), 1);
+    EXPECT_EQ(last, other.GetApplication(0));
+
+    // Exported again, the profile gives the same file.
+    const std::wstring again = Path(L"editor-again.xml");
+    ASSERT_TRUE(other.Export(other.GetApplication(0), again.c_str()));
+    EXPECT_EQ(Difference(ReadBytes(again), ReadBytes(exported)), "");
+
+    const std::wstring all = Path(L"all.xml");
+    ASSERT_TRUE(model->Export(nullptr, all.c_str()));
+    CSettings both(false, CMouseInfo(0, 0, 0));
+    EXPECT_EQ(both.Import(all.c_str(), nullptr, L"Replace", last), 2);
+    EXPECT_EQ(last, both.GetApplication(1));
+}
+
+namespace
+{
+    int g_answer = IDYES;
+    int g_questions = 0;
+    std::wstring g_questionText;
+
+    int Answer(HWND, const wchar_t* text, const wchar_t*)
+    {
+        ++g_questions;
+        g_questionText = text;
+        return g_answer;
+    }
+}
+
+TEST_F(SettingsFileTest, ImportingAnExistingProfileAsksAndFollowsTheAnswer)
+{
+    auto model = BuildModel();
+    const std::wstring exported = Path(L"both.xml");
+    ASSERT_TRUE(model->Export(nullptr, exported.c_str()));
+    CSettings::SetImportQuestion(Answer);
+
+    const struct
+    {
+        int answer;
+        int expectedCount;
+        int expectedQuestions;
+        bool replaced;
+    } cases[] = {
+        {IDYES, 2, 2, true},
+        {IDNO, 0, 2, false},
+        {IDCANCEL, 0, 1, false},
+    };
+    for (const auto& c : cases)
+    {
+        auto target = BuildModel();
+        target->RebuildApplicationLists();
+        CApplicationSettings* oldEditor = target->GetApplication(0);
+        oldEditor->SetDescription(L"Local changes");
+        g_answer = c.answer;
+        g_questions = 0;
+        CApplicationSettings* last = nullptr;
+        EXPECT_EQ(target->Import(exported.c_str(), nullptr, L"Replace the existing profile", last), c.expectedCount)
+            << c.answer;
+        EXPECT_EQ(g_questions, c.expectedQuestions) << c.answer;
+        EXPECT_EQ(target->GetApplicationCount(), 2) << "replaced in place, never appended twice";
+        if (c.replaced)
+        {
+            EXPECT_STREQ(target->GetApplication(0)->GetDescription(), L"Editor \"quoted\"");
+            EXPECT_EQ(last, target->GetApplication(1));
+            // The lists hold the new profiles, never the deleted ones.
+            for (auto* list : {target->GetApplications(), target->GetCustomApplications()})
+                for (CApplicationSettings* listed : *list)
+                    EXPECT_TRUE(listed == target->GetApplication(0) || listed == target->GetApplication(1));
+        }
+        else
+        {
+            EXPECT_EQ(target->GetApplication(0), oldEditor);
+            EXPECT_STREQ(oldEditor->GetDescription(), L"Local changes");
+            EXPECT_EQ(last, nullptr);
+        }
+    }
+    EXPECT_EQ(g_questionText, L"Replace the existing profile:\n'Local changes'");
+}
+
+TEST_F(SettingsFileTest, ImportRefusesFilesThatAreNotProfileFiles)
+{
+    const struct
+    {
+        const char* content;
+    } cases[] = {
+        {"not xml at all"},
+        {"<?xml version=\"1.0\"?><other />"},
+        {"<?xml version=\"1.0\"?><root><version /></root>"},
+        {"<?xml version=\"1.0\"?><root><Applications /></root>"},
+    };
+    for (const auto& c : cases)
+    {
+        const std::wstring path = Path(L"import.xml");
+        WriteBytes(path, c.content);
+        CSettings settings(false, CMouseInfo(0, 0, 0));
+        CApplicationSettings* last = reinterpret_cast<CApplicationSettings*>(1);
+        EXPECT_EQ(settings.Import(path.c_str(), nullptr, L"x", last), 0) << c.content;
+        EXPECT_EQ(last, nullptr);
+        EXPECT_EQ(settings.GetApplicationCount(), 0);
+    }
+}
+
+TEST_F(SettingsFileTest, BrokenFilesLoadWithoutCrashOrHangAndAreNeverDestroyed)
+{
+    auto model = BuildModel();
+    const std::wstring goodPath = Path(L"good.xml");
+    ASSERT_TRUE(model->Save(goodPath.c_str()));
+    const std::string good = ReadBytes(goodPath);
+
+    std::vector<std::string> corpus;
+    // Cut at 64 places spread over the file, starting inside the first elements.
+    const size_t step = std::max<size_t>(300, good.size() / 64);
+    for (size_t cut = 0; cut < good.size(); cut += (cut < 3000 ? 300 : step))
+        corpus.push_back(good.substr(0, cut));
+    std::uint32_t seed = 12345;
+    auto next = [&seed]() { return seed = seed * 1664525u + 1013904223u; };
+    for (int n = 0; n < 20; ++n)
+    {
+        std::string noise(static_cast<size_t>(next() % 4000), '\0');
+        for (char& c : noise)
+            c = static_cast<char>(next() >> 24);
+        corpus.push_back(noise);
+        // The good file with a few bytes flipped.
+        std::string flipped = good;
+        for (int k = 0; k < 8; ++k)
+            flipped[next() % flipped.size()] = static_cast<char>(next() >> 24);
+        corpus.push_back(flipped);
+    }
+    const std::string head = "<?xml version=\"1.0\"?><root><version major=\"2\" />";
+    corpus.push_back(head + "<Layers Number=\"abc\" /><Cursor Speed=\"-99999999999999999999\" CS1=\"0x7FFFFFFF\" /></root>");
+    corpus.push_back(head + "<Applications><Application Name=\"\" /><Application /><Application Name=\"x\"><Left action=\"-5\" />"
+                            "<Right_Layer9 action=\"99999\" keys=\"{{{{\" /><Left_Layer77 action=\"1\" /></Application></Applications></root>");
+    corpus.push_back(head + "<Default><Layer1><Layer name=\"1\" /></Layer1><Layer99 /></Default></root>");
+    corpus.push_back(head + "<GlobalHotkeys><Hotkey-1 Key=\"1\" /><Hotkey999999 Key=\"1\" /></GlobalHotkeys></root>");
+    corpus.push_back(head + "<Layers Number=\"\xC3\x28\xA0\xA1\" /><Language filename=\"\xF0\x28\x8C\x28\" /></root>");
+    std::string nested = head;
+    for (int depth = 0; depth < 20000; ++depth)
+        nested += "<a>";
+    corpus.push_back(nested);
+    std::string many = head + "<Applications>";
+    for (int n = 0; n < 10000; ++n)
+        many += "<Application Name=\"p" + std::to_string(n) + ".exe\" Enabled=\"true\" />";
+    corpus.push_back(many + "</Applications></root>");
+
+    const std::wstring path = Path(L"broken.xml");
+    for (size_t i = 0; i < corpus.size(); ++i)
+    {
+        WriteBytes(path, corpus[i]);
+        CSettings settings(false, CMouseInfo(0, 0, 0));
+        bool regions = false;
+        settings.Load(path.c_str(), regions, true);
+        EXPECT_GE(settings.MaxLayers(), 0) << i;
+        EXPECT_LE(settings.MaxLayers(), 10) << i;
+        EXPECT_TRUE(ReadBytes(path) == corpus[i]) << "loading changed file " << i;
+    }
+
+    // The large file loads completely.
+    CSettings large(false, CMouseInfo(0, 0, 0));
+    bool regions = false;
+    ASSERT_TRUE(large.Load(path.c_str(), regions, false));
+    EXPECT_EQ(large.GetApplicationCount(), 10000);
+    EXPECT_EQ(large.GetApplications()->size(), 10000u);
+}

@@ -1,0 +1,134 @@
+#include "EngineTestSupport.h"
+
+#include <atomic>
+#include <vector>
+
+#include "Globals.h"
+#include "Logger.h"
+#include "TimerThread.h"
+
+namespace enginetest
+{
+bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs)
+{
+    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+    for (;;)
+    {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        if (cond())
+            return true;
+        if (::GetTickCount64() >= end)
+            return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+namespace
+{
+std::wstring LogPath()
+{
+    CLogger::ResolveLogPath();
+    CLogger::FlushLog();
+    wchar_t path[4096] = L"";
+    CLogger::GetLogPath(path, 4096);
+    return path;
+}
+}
+
+std::string ReadLog()
+{
+    return LogSince(0);
+}
+
+size_t LogSize()
+{
+    return FileSize(LogPath());
+}
+
+std::string LogSince(size_t offset)
+{
+    return FileTextSince(LogPath(), offset);
+}
+
+size_t FileSize(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (path.empty() || !::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return static_cast<size_t>((static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+std::string FileTextSince(const std::wstring& path, size_t offset)
+{
+    if (path.empty())
+        return {};
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string text;
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (::SetFilePointerEx(file, at, nullptr, FILE_BEGIN))
+    {
+        std::vector<char> buffer(65536);
+        DWORD got = 0;
+        while (::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0)
+            text.append(buffer.data(), got);
+    }
+    ::CloseHandle(file);
+    return text;
+}
+
+namespace
+{
+std::atomic<int> g_marks{0};
+void MarkActivate(HWND)
+{
+    ++g_marks;
+}
+}
+
+bool TimerThreadIdle(DWORD timeoutMs)
+{
+    if (g_dwTimerThreadId == 0)
+        return false;
+    SetTimerThreadRequestHandlers(MarkActivate, nullptr);
+    const int before = g_marks.load();
+    ::PostThreadMessageW(g_dwTimerThreadId, BRMP_ActivateWindow, 0, 0);
+    const bool ok = WaitFor([&] { return g_marks.load() > before; }, timeoutMs);
+    SetTimerThreadRequestHandlers(nullptr, nullptr);
+    return ok;
+}
+
+MouseState MouseState::Read()
+{
+    MouseState state;
+    ::SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &state.speed, 0);
+    ::SystemParametersInfoW(SPI_GETMOUSE, 0, state.mouse, 0);
+    state.swap = ::GetSystemMetrics(SM_SWAPBUTTON);
+    ::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &state.wheelLines, 0);
+    return state;
+}
+
+void MouseState::Write() const
+{
+    ::SystemParametersInfoW(SPI_SETMOUSESPEED, 0, reinterpret_cast<PVOID>(static_cast<INT_PTR>(speed)), 0);
+    int values[3] = {mouse[0], mouse[1], mouse[2]};
+    ::SystemParametersInfoW(SPI_SETMOUSE, 0, values, 0);
+    ::SystemParametersInfoW(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(swap), nullptr, SPIF_UPDATEINIFILE);
+    ::SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, wheelLines, nullptr, SPIF_UPDATEINIFILE);
+}
+
+std::wstring ThisExecutable()
+{
+    wchar_t path[MAX_PATH] = L"";
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+}

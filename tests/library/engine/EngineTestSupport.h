@@ -1,0 +1,53 @@
+#pragma once
+// Helpers of the engine tests: bounded polls, reading the log file, and a
+// guard that puts the system mouse settings back whatever a test did.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace enginetest
+{
+// Polls cond every few milliseconds (pumping this thread's messages) until it
+// holds or timeoutMs passed. Returns whether it held.
+bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs = 5000);
+
+// The log file's text as it is now (the logger's lines are ANSI).
+std::string ReadLog();
+// Length of the log file now: lines after this offset were written later.
+size_t LogSize();
+std::string LogSince(size_t offset);
+// The same for any file.
+size_t FileSize(const std::wstring& path);
+std::string FileTextSince(const std::wstring& path, size_t offset);
+
+// Round trip through the timer thread's queue: returns once everything posted
+// to it before has been handled.
+bool TimerThreadIdle(DWORD timeoutMs = 5000);
+
+// The system mouse values; restored by the destructor.
+struct MouseState
+{
+    int speed = 0;
+    int mouse[3] = {0, 0, 0};
+    int swap = 0;
+    UINT wheelLines = 3;
+
+    static MouseState Read();
+    void Write() const;
+};
+
+class MouseStateGuard
+{
+public:
+    MouseStateGuard() : m_saved(MouseState::Read()) {}
+    ~MouseStateGuard() { m_saved.Write(); }
+    const MouseState& Saved() const { return m_saved; }
+
+private:
+    MouseState m_saved;
+};
+
+std::wstring ThisExecutable();
+}

@@ -1,0 +1,244 @@
+// Installing and removing the hooks with real threads and real low-level hooks.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "EngineTestSupport.h"
+#include "Globals.h"
+#include "HookThread.h"
+#include "Hooks.h"
+#include "Settings.h"
+#include "ThreadLock.h"
+#include "ThreadStop.h"
+
+using namespace enginetest;
+
+namespace
+{
+HANDLE Duplicate(HANDLE thread)
+{
+    HANDLE copy = nullptr;
+    ::DuplicateHandle(::GetCurrentProcess(), thread, ::GetCurrentProcess(), &copy, SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION,
+                      FALSE, 0);
+    return copy;
+}
+
+DWORD ExitCode(HANDLE thread)
+{
+    DWORD code = STILL_ACTIVE;
+    ::GetExitCodeThread(thread, &code);
+    return code;
+}
+
+class HookLifetime : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        RemoveMouseHook(false);
+        SetThreadStopTimeouts(0, 0);
+    }
+};
+}
+
+TEST_F(HookLifetime, SetMouseHookInstallsBothHooksBeforeItReturns)
+{
+    const ULONGLONG start = ::GetTickCount64();
+    ASSERT_TRUE(SetMouseHook());
+    // It returned on the hook thread's start signal, not on the 10 s time-out.
+    EXPECT_LT(::GetTickCount64() - start, 10000u);
+    EXPECT_NE(g_hMouseHook, nullptr);
+    EXPECT_NE(g_hKeyHook, nullptr);
+    EXPECT_NE(g_hHookThread, nullptr);
+    EXPECT_NE(g_hTimerThread, nullptr);
+    EXPECT_NE(g_dwHookThreadId, 0u);
+    EXPECT_NE(g_dwTimerThreadId, 0u);
+    EXPECT_EQ(::GetThreadPriority(g_hHookThread), THREAD_PRIORITY_TIME_CRITICAL);
+    HANDLE named = ::OpenEventW(SYNCHRONIZE, FALSE, L"Local\\HooksStartWaitEvent");
+    EXPECT_NE(named, nullptr) << "the start event is the named one other processes can see";
+    if (named != nullptr)
+        ::CloseHandle(named);
+}
+
+TEST_F(HookLifetime, ASecondSetMouseHookWhileTheThreadsRunIsRefusedAndChangesNothing)
+{
+    ASSERT_TRUE(SetMouseHook());
+    const HHOOK mouse = g_hMouseHook;
+    const HHOOK key = g_hKeyHook;
+    const DWORD hookTid = g_dwHookThreadId;
+    const DWORD timerTid = g_dwTimerThreadId;
+
+    EXPECT_FALSE(SetMouseHook());
+    EXPECT_EQ(g_hMouseHook, mouse);
+    EXPECT_EQ(g_hKeyHook, key);
+    EXPECT_EQ(g_dwHookThreadId, hookTid);
+    EXPECT_EQ(g_dwTimerThreadId, timerTid);
+}
+
+TEST_F(HookLifetime, RemoveMouseHookEndsBothThreadsOnRequestWithoutTerminatingThem)
+{
+    ASSERT_TRUE(SetMouseHook());
+    HANDLE hook = Duplicate(g_hHookThread);
+    HANDLE timer = Duplicate(g_hTimerThread);
+    ASSERT_NE(hook, nullptr);
+    ASSERT_NE(timer, nullptr);
+    const long forcedBefore = GetForcedThreadTerminations();
+    const size_t logAt = LogSize();
+
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_TRUE(RemoveMouseHook(false));
+    EXPECT_LT(::GetTickCount64() - start, 1000u);
+
+    EXPECT_EQ(::WaitForSingleObject(hook, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(::WaitForSingleObject(timer, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(ExitCode(hook), 0u) << "a terminated thread ends with -1";
+    EXPECT_EQ(ExitCode(timer), 0u);
+    EXPECT_EQ(GetForcedThreadTerminations(), forcedBefore);
+    EXPECT_EQ(LogSince(logAt).find("terminating it"), std::string::npos);
+
+    EXPECT_EQ(g_hMouseHook, nullptr);
+    EXPECT_EQ(g_hKeyHook, nullptr);
+    EXPECT_EQ(g_hHookThread, nullptr);
+    EXPECT_EQ(g_hTimerThread, nullptr);
+    EXPECT_EQ(g_dwHookThreadId, 0u);
+    EXPECT_EQ(g_dwTimerThreadId, 0u);
+    EXPECT_EQ(g_hHookExitEvent, nullptr);
+    EXPECT_EQ(g_hTimerExitEvent, nullptr);
+    EXPECT_EQ(g_pSPIThread, nullptr) << "the hook thread deletes its workers on its way out";
+    EXPECT_EQ(g_pBrightness, nullptr);
+    ::CloseHandle(hook);
+    ::CloseHandle(timer);
+}
+
+TEST_F(HookLifetime, RemoveMouseHookWithNothingRunningReturnsFalseAndChangesNoSetting)
+{
+    MouseStateGuard guard;
+    // A value that differs from the start-up one, which a restore would undo.
+    const UINT changedLines = static_cast<UINT>(g_nStartupWheelLines) == 7u ? 8u : 7u;
+    ASSERT_TRUE(::SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, changedLines, nullptr, 0));
+
+    EXPECT_FALSE(RemoveMouseHook(true));
+
+    UINT lines = 0;
+    ::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+    EXPECT_EQ(lines, changedLines);
+}
+
+TEST_F(HookLifetime, HooksCanBeInstalledAndRemovedRepeatedlyWithoutAStopRequestGettingLost)
+{
+    const long forcedBefore = GetForcedThreadTerminations();
+    // A stop request that arrives while the threads are still starting must
+    // not be lost: each pair ends on request.
+    SetThreadStopTimeouts(3000, 500);
+    for (int round = 0; round < 5; ++round)
+    {
+        ASSERT_TRUE(SetMouseHook()) << "round " << round;
+        ASSERT_TRUE(RemoveMouseHook(false)) << "round " << round;
+    }
+    EXPECT_EQ(GetForcedThreadTerminations(), forcedBefore);
+}
+
+TEST_F(HookLifetime, SetMouseHookClearsThePerButtonState)
+{
+    g_bButtonDown[0] = 1;
+    g_bButtonDown[8] = 1;
+    g_bReleasedByChord[4] = 1;
+    ASSERT_TRUE(SetMouseHook());
+    for (int i = 0; i < 9; ++i)
+    {
+        EXPECT_EQ(g_bButtonDown[i], 0) << i;
+        EXPECT_EQ(g_bReleasedByChord[i], 0) << i;
+    }
+}
+
+TEST_F(HookLifetime, AStrayTimerRequestOnTheHookThreadIsIgnoredAndTheLoopGoesOn)
+{
+    ASSERT_TRUE(SetMouseHook());
+    HANDLE hook = Duplicate(g_hHookThread);
+    const HHOOK before = g_hMouseHook;
+    ASSERT_TRUE(::PostThreadMessageW(g_dwHookThreadId, BRMP_SetTimer, 0x1015, 100));
+    // A re-install request behind it is still served: the loop did not end.
+    ASSERT_TRUE(::PostThreadMessageW(g_dwHookThreadId, BRMP_ResetHook, WP_BOTH, 0));
+    EXPECT_TRUE(WaitFor([&] { return g_hMouseHook != nullptr && g_hMouseHook != before; }));
+    EXPECT_EQ(::WaitForSingleObject(hook, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_NE(g_hKeyHook, nullptr);
+    ::CloseHandle(hook);
+}
+
+TEST_F(HookLifetime, ReinstallRequestsReplaceOnlyTheHooksTheyName)
+{
+    ASSERT_TRUE(SetMouseHook());
+    struct Case
+    {
+        WPARAM which;
+        bool mouseChanges;
+        bool keyChanges;
+    };
+    const Case cases[] = {{WP_MOUSEHOOK, true, false}, {WP_KEYHOOK, false, true}, {WP_BOTH, true, true}};
+    for (const Case& c : cases)
+    {
+        const HHOOK mouse = g_hMouseHook;
+        const HHOOK key = g_hKeyHook;
+        ASSERT_TRUE(::PostThreadMessageW(g_dwHookThreadId, BRMP_ResetHook, c.which, 0));
+        // Hold on until the last hook the request names has changed.
+        ASSERT_TRUE(WaitFor([&] { return c.keyChanges ? g_hKeyHook != key : g_hMouseHook != mouse; })) << c.which;
+        EXPECT_EQ(g_hMouseHook != mouse, c.mouseChanges) << c.which;
+        EXPECT_EQ(g_hKeyHook != key, c.keyChanges) << c.which;
+        EXPECT_NE(g_hMouseHook, nullptr);
+        EXPECT_NE(g_hKeyHook, nullptr);
+    }
+}
+
+TEST_F(HookLifetime, ASetMouseHookThatCannotCreateTheStartEventLeavesNothingRunning)
+{
+    // Another object holds the start event's name, so the event cannot be made.
+    if (g_hHooksStartWaitEvent != nullptr)
+    {
+        ::CloseHandle(g_hHooksStartWaitEvent);
+        g_hHooksStartWaitEvent = nullptr;
+    }
+    HANDLE squatter = ::CreateMutexW(nullptr, FALSE, L"Local\\HooksStartWaitEvent");
+    ASSERT_NE(squatter, nullptr);
+
+    EXPECT_FALSE(SetMouseHook());
+    EXPECT_EQ(g_hTimerThread, nullptr) << "the timer thread already started is stopped again";
+    EXPECT_EQ(g_dwTimerThreadId, 0u);
+    EXPECT_EQ(g_hTimerExitEvent, nullptr);
+    EXPECT_EQ(g_hHookThread, nullptr);
+    EXPECT_EQ(g_hMouseHook, nullptr);
+    ::CloseHandle(squatter);
+
+    // Nothing was left behind that would refuse the next call.
+    EXPECT_TRUE(SetMouseHook());
+}
+
+TEST_F(HookLifetime, ThreadsThatHangAreTerminatedAndALockALiveThreadOwnsIsLeftAlone)
+{
+    SetThreadStopTimeouts(300, 200);
+    ASSERT_TRUE(SetMouseHook());
+    HANDLE hook = Duplicate(g_hHookThread);
+    const long forcedBefore = GetForcedThreadTerminations();
+    {
+        // This thread holds the global lock, so neither the timer thread nor
+        // the hook thread can finish their clean-up: both are terminated. The
+        // lock is this thread's and must survive that.
+        CThreadLock held(L"HookLifetimeTest");
+        EXPECT_TRUE(RemoveMouseHook(false));
+        EXPECT_EQ(CThreadLock::m_sdwOwner, ::GetCurrentThreadId());
+        EXPECT_EQ(CThreadLock::m_snEntryCount, 1);
+    }
+    EXPECT_EQ(GetForcedThreadTerminations(), forcedBefore + 2);
+    EXPECT_EQ(ExitCode(hook), static_cast<DWORD>(-1));
+    EXPECT_EQ(g_hMouseHook, nullptr) << "the system removed the dead thread's hooks";
+    EXPECT_EQ(CThreadLock::m_sdwOwner, 0u);
+    ::CloseHandle(hook);
+    // The killed waiters are still counted by the lock; nobody owns it now, so
+    // it can be made anew (what the stop sequence does when it finds it free).
+    CThreadLock::ResetGlobalCS();
+    EXPECT_TRUE(CThreadLock::TryEnterCS(L"HookLifetimeTest after"));
+    CThreadLock::LeaveCS();
+    // The next installation works as usual.
+    SetThreadStopTimeouts(0, 0);
+    EXPECT_TRUE(SetMouseHook());
+}

@@ -1,0 +1,114 @@
+#include "LayerTestSupport.h"
+
+#include <cstring>
+
+#include "ApplicationSettings.h"
+#include "Globals.h"
+#include "Layers.h"
+#include "Settings.h"
+#include "ThreadLock.h"
+
+namespace layertest
+{
+namespace
+{
+const wchar_t* kClassName = L"LayerTestRecordingWindow";
+
+void RegisterOnce()
+{
+    static bool registered = false;
+    if (registered)
+        return;
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = kClassName;
+    ::RegisterClassW(&wc);
+    registered = true;
+}
+}
+
+RecordingWindow::RecordingWindow()
+{
+    RegisterOnce();
+    m_hWnd = ::CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingWindow::Proc));
+}
+
+RecordingWindow::~RecordingWindow()
+{
+    Destroy();
+}
+
+void RecordingWindow::Destroy()
+{
+    if (m_hWnd != nullptr)
+    {
+        ::DestroyWindow(m_hWnd);
+        m_hWnd = nullptr;
+    }
+}
+
+LRESULT CALLBACK RecordingWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = reinterpret_cast<RecordingWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self != nullptr && message >= 0xC000)
+        self->m_received.push_back({message, wParam, lParam});
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+std::vector<Posted> RecordingWindow::Received(UINT message) const
+{
+    std::vector<Posted> result;
+    for (const Posted& p : m_received)
+    {
+        if (p.message == message)
+            result.push_back(p);
+    }
+    return result;
+}
+
+void RecordingWindow::Clear()
+{
+    m_received.clear();
+}
+
+EngineStateGuard::EngineStateGuard(int layers)
+{
+    CThreadLock lock(L"EngineStateGuard");
+    m_savedApp = g_pCurrentApp;
+    m_savedLayers = g_pSettings->m_nLayers;
+    m_savedLayer = g_nCurrentLayer;
+    m_savedLast = g_nLastLayer;
+    m_savedNotifyLayer = g_pSettings->m_bNotifyLayer;
+    m_savedSwitchOnMouseOver = g_pSettings->m_bSwitchOnMouseOver;
+    m_savedMain = g_hMainWnd;
+    m_savedSetup = g_hSetupWnd;
+    std::memcpy(m_savedDown, g_bButtonDown, sizeof(m_savedDown));
+    std::memset(g_bButtonDown, 0, sizeof(g_bButtonDown));
+    m_profile = new CApplicationSettings(g_pSettings, false, 99);
+    m_profile->SetApplication(L"layertest.exe");
+    g_pSettings->m_nLayers = layers;
+    g_pSettings->m_bNotifyLayer = true;
+    // The test's own profile stays in force wherever the pointer rests.
+    g_pSettings->m_bSwitchOnMouseOver = false;
+    g_pCurrentApp = m_profile;
+    g_nCurrentLayer = 0;
+}
+
+EngineStateGuard::~EngineStateGuard()
+{
+    CThreadLock lock(L"EngineStateGuard");
+    g_pCurrentApp = m_savedApp;
+    g_pSettings->m_nLayers = m_savedLayers;
+    g_pSettings->m_bNotifyLayer = m_savedNotifyLayer;
+    g_pSettings->m_bSwitchOnMouseOver = m_savedSwitchOnMouseOver;
+    g_nCurrentLayer = m_savedLayer;
+    g_nLastLayer = m_savedLast;
+    g_hMainWnd = m_savedMain;
+    g_hSetupWnd = m_savedSetup;
+    std::memcpy(g_bButtonDown, m_savedDown, sizeof(m_savedDown));
+    delete m_profile;
+}
+}

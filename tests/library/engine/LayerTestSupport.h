@@ -1,0 +1,68 @@
+#pragma once
+// Helpers of the layer and control-interface tests: a window that records the
+// registered messages the library posts to the program, and a guard that
+// gives the library a test profile and puts the engine state back afterwards.
+
+#include <windows.h>
+
+#include <vector>
+
+class CApplicationSettings;
+
+namespace layertest
+{
+struct Posted
+{
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+// A message-only window owned by the calling thread; its messages arrive while
+// that thread pumps (enginetest::WaitFor does).
+class RecordingWindow
+{
+public:
+    RecordingWindow();
+    ~RecordingWindow();
+    RecordingWindow(const RecordingWindow&) = delete;
+    RecordingWindow& operator=(const RecordingWindow&) = delete;
+
+    HWND Handle() const { return m_hWnd; }
+    // Messages with this id received so far.
+    std::vector<Posted> Received(UINT message) const;
+    void Clear();
+    void Destroy();
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND m_hWnd = nullptr;
+    std::vector<Posted> m_received;
+};
+
+// The library's settings with a profile of the test in force: layer count,
+// current layer, last layer and the program's windows are restored by the
+// destructor. The profile belongs to the guard.
+class EngineStateGuard
+{
+public:
+    explicit EngineStateGuard(int layers = 10);
+    ~EngineStateGuard();
+    EngineStateGuard(const EngineStateGuard&) = delete;
+    EngineStateGuard& operator=(const EngineStateGuard&) = delete;
+
+    CApplicationSettings* Profile() const { return m_profile; }
+
+private:
+    CApplicationSettings* m_profile = nullptr;
+    CApplicationSettings* m_savedApp = nullptr;
+    int m_savedLayers = 0;
+    int m_savedLayer = 0;
+    int m_savedLast = 0;
+    bool m_savedNotifyLayer = true;
+    bool m_savedSwitchOnMouseOver = true;
+    HWND m_savedMain = nullptr;
+    HWND m_savedSetup = nullptr;
+    BYTE m_savedDown[9] = {};
+};
+}

@@ -1,0 +1,224 @@
+// The mouse hook's rules on plain values and a virtual clock.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <climits>
+
+#include "MouseHookDecisions.h"
+
+namespace
+{
+struct DebounceStep
+{
+    bool down;
+    DWORD time;
+    bool dropped;
+};
+
+void RunDebounce(const char* name, int debounceMs, bool fromUp, std::initializer_list<DebounceStep> steps)
+{
+    SCOPED_TRACE(name);
+    DebounceRecord record;
+    int index = 0;
+    for (const DebounceStep& step : steps)
+    {
+        SCOPED_TRACE(::testing::Message() << "step " << index++ << " at " << step.time);
+        const bool dropped = step.down ? DebounceDown(record, step.time, debounceMs).drop
+                                       : DebounceUp(record, step.time, fromUp);
+        EXPECT_EQ(dropped, step.dropped);
+    }
+}
+}
+
+TEST(MouseHookDebounce, ADownWithinTheDebounceTimeIsDroppedWithItsUp)
+{
+    RunDebounce("inclusive boundary", 50, false,
+                {{true, 1000, false}, {false, 1010, false}, {true, 1050, true}, {false, 1060, true},
+                 {true, 1200, false}, {false, 1210, false}});
+    RunDebounce("one past the boundary", 50, false, {{true, 1000, false}, {false, 1010, false}, {true, 1051, false}});
+    RunDebounce("measured from the last down, bounced or not", 50, false,
+                {{true, 1000, false}, {true, 1040, true}, {true, 1080, true}, {true, 1131, false}});
+    RunDebounce("from the up when asked", 50, true,
+                {{true, 1000, false}, {false, 1100, false}, {true, 1140, true}, {false, 1150, true}});
+    RunDebounce("not from the up otherwise", 50, false, {{true, 1000, false}, {false, 1100, false}, {true, 1140, false}});
+    RunDebounce("across the tick count wrapping", 50, false, {{true, 0xFFFFFFF0u, false}, {true, 0x10, true}});
+    RunDebounce("a time before the last down is not measured", 50, false, {{true, 5000, false}, {true, 4990, false}});
+    RunDebounce("the same time is not measured", 50, false, {{true, 5000, false}, {true, 5000, false}});
+    RunDebounce("the first press shortly after start-up", 50, false, {{true, 20, false}, {true, 200, false}});
+    RunDebounce("no debounce time drops nothing", 0, false, {{true, 1000, false}, {true, 1001, false}});
+}
+
+TEST(MouseHookWheel, SmallDeltasMakeANotchOnceTheyAddUpTo120)
+{
+    struct Case
+    {
+        const char* name;
+        std::initializer_list<int> deltas;
+        std::initializer_list<bool> notches;
+        int left;
+    };
+    const Case cases[] = {
+        {"high-resolution wheel: one notch in three", {40, 40, 40, 40, 40, 40}, {false, false, true, false, false, true}, 0},
+        {"downwards", {-40, -40, -40}, {false, false, true}, 0},
+        {"a whole notch at once", {120, -120}, {true, true}, 0},
+        {"an overshoot empties the sum", {80, 80, 40}, {false, true, false}, 40},
+        {"a reversal does not lose the notch the other way", {40, -120, 40}, {false, true, false}, 40},
+        {"a reversal starts a new sum", {80, -40, -40, -40}, {false, false, false, true}, 0},
+        {"absurd deltas do not overflow", {INT_MAX, INT_MAX}, {true, true}, 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        int accumulated = 0;
+        auto expected = c.notches.begin();
+        for (int delta : c.deltas)
+            EXPECT_EQ(AccumulateWheel(accumulated, delta), *expected++) << "delta " << delta;
+        EXPECT_EQ(accumulated, c.left);
+    }
+}
+
+TEST(MouseHookWheel, ThrottleAndFastWheelDependOnTheSameButtonWithinTheirWindows)
+{
+    struct Case
+    {
+        const char* name;
+        LastWheelNotch last;
+        int button;
+        DWORD now;
+        bool throttled;
+        bool fast;
+    };
+    const Case cases[] = {
+        {"throttled notch 79 ms later", {1000, 7, 120, true}, 7, 1079, true, true},
+        {"throttle ends at 80 ms", {1000, 7, 120, true}, 7, 1080, false, true},
+        {"fast wheel ends at 150 ms", {1000, 7, 120, true}, 7, 1150, false, false},
+        {"other direction", {1000, 7, 120, true}, 8, 1010, false, false},
+        {"last notch did not ask for throttling", {1000, 8, -120, false}, 8, 1010, false, true},
+        {"no last notch", {0, 0, 0, true}, 7, 10, false, false},
+        {"across the tick count wrapping", {0xFFFFFFF0u, 7, 120, true}, 7, 0x20, true, true},
+        {"a clock before the last notch is not recent", {5000, 7, 120, true}, 7, 4000, false, false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ThrottleWheel(c.last, c.button, c.now), c.throttled);
+        EXPECT_EQ(IsFastWheel(c.last, c.button, c.now), c.fast);
+    }
+}
+
+TEST(MouseHookMessages, EveryButtonMessageMapsToItsButtonAndKind)
+{
+    struct Case
+    {
+        UINT message;
+        LONG data;
+        ULONG_PTR extra;
+        bool quillon;
+        int button;
+        int kind;
+    };
+    const Case cases[] = {
+        {WM_LBUTTONDOWN, 0, 0, false, 0, 1},
+        {WM_LBUTTONUP, 0, 0, false, 0, 2},
+        {WM_LBUTTONDBLCLK, 0, 0, false, 0, 3},
+        {WM_NCRBUTTONDOWN, 0, 0, false, 1, 1},
+        {WM_NCRBUTTONUP, 0, 0, false, 1, 2},
+        {WM_MBUTTONDOWN, 0, 0x400, false, 2, 1},
+        {WM_MBUTTONDOWN, 0, 0x400, true, 5, 1},
+        {WM_MBUTTONUP, 0, 0x400, true, 5, 2},
+        {WM_MBUTTONDBLCLK, 0, 0x400, true, 2, 3},
+        {WM_MBUTTONDOWN, 0, 0, true, 2, 1},
+        {WM_XBUTTONDOWN, MAKELONG(0, XBUTTON1), 0, false, 3, 1},
+        {WM_XBUTTONUP, MAKELONG(0, XBUTTON2), 0, false, 4, 2},
+        {WM_NCXBUTTONDBLCLK, MAKELONG(0, XBUTTON2), 0, false, 4, 3},
+        {WM_XBUTTONDOWN, MAKELONG(0, 0x8000), 0, false, -1, 0},
+        {WM_XBUTTONDOWN, MAKELONG(0, 0), 0, false, -1, 0},
+        {WM_MOUSEWHEEL, MAKELONG(0, 120), 0, false, 7, 0},
+        {WM_MOUSEWHEEL, MAKELONG(0, static_cast<WORD>(-40)), 0, false, 8, 0},
+        {WM_MOUSEHWHEEL, MAKELONG(0, 120), 0, false, 6, 0},
+        {WM_MOUSEHWHEEL, MAKELONG(0, static_cast<WORD>(-120)), 0, false, 5, 0},
+        {WM_MOUSEMOVE, 0, 0, false, -1, 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(::testing::Message() << "message 0x" << std::hex << c.message << " data 0x" << c.data);
+        const MouseEventButton event = ButtonOfMessage(c.message, static_cast<DWORD>(c.data), c.extra, c.quillon);
+        EXPECT_EQ(event.button, c.button);
+        EXPECT_EQ(event.kind, c.kind);
+    }
+    // Debounce records are indexed by the physical button: never out of range.
+    EXPECT_EQ(PhysicalButtonOfMessage(WM_XBUTTONDOWN, MAKELONG(0, 0xFFFF)), -1);
+    EXPECT_EQ(PhysicalButtonOfMessage(WM_NCXBUTTONUP, MAKELONG(0, XBUTTON2)), 4);
+    EXPECT_EQ(PhysicalButtonOfMessage(WM_LBUTTONDBLCLK, 0), -1);
+}
+
+TEST(MouseHookMessages, TheFourthFifthSwapExchangesOnlyTheXButtonWord)
+{
+    EXPECT_EQ(SwapXButtonData(MAKELONG(0x1234, XBUTTON1)), static_cast<DWORD>(MAKELONG(0x1234, XBUTTON2)));
+    EXPECT_EQ(SwapXButtonData(MAKELONG(0x00FF, XBUTTON2)), static_cast<DWORD>(MAKELONG(0x00FF, XBUTTON1)));
+    EXPECT_EQ(SwapXButtonData(MAKELONG(7, 9)), static_cast<DWORD>(MAKELONG(7, 9)));
+    EXPECT_TRUE(XButtonSwapApplies(true, false, false));
+    EXPECT_TRUE(XButtonSwapApplies(false, true, true));
+    EXPECT_FALSE(XButtonSwapApplies(false, true, false));
+    EXPECT_FALSE(XButtonSwapApplies(false, false, true));
+}
+
+TEST(MouseHookInjected, OwnInputIsKnownByCountOrSignatureAndForeignInputByTheRemapOption)
+{
+    constexpr ULONG_PTR own = 0x4D480;
+    struct Case
+    {
+        const char* name;
+        bool injected;
+        int count;
+        ULONG_PTR extra;
+        bool remap;
+        InjectedSource source;
+        int countAfter;
+        bool mismatch;
+    };
+    const Case cases[] = {
+        {"physical input", false, 3, own, true, InjectedSource::Real, 3, false},
+        {"own by count", true, 2, own, false, InjectedSource::Own, 1, false},
+        {"own by count with another signature", true, 1, 0x77, true, InjectedSource::Own, 0, true},
+        {"own by signature", true, 0, own, true, InjectedSource::Own, 0, false},
+        {"foreign, remapped", true, 0, 0x77, true, InjectedSource::ForeignRemapped, 0, false},
+        {"foreign, left alone", true, 0, 0x77, false, InjectedSource::Foreign, 0, false},
+        {"a negative count is not lowered further", true, -2, 0x77, false, InjectedSource::Foreign, -2, false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        std::atomic<int> count{c.count};
+        bool mismatch = !c.mismatch;
+        EXPECT_EQ(ClassifyInjected(c.injected, count, c.extra, own, c.remap, &mismatch), c.source);
+        EXPECT_EQ(count.load(), c.countAfter);
+        EXPECT_EQ(mismatch, c.mismatch);
+    }
+}
+
+TEST(MouseHookRules, TouchSignatureOverranHookAndFarMoves)
+{
+    EXPECT_TRUE(IsTouchEvent(0xFF515700));
+    EXPECT_TRUE(IsTouchEvent(0xFF5157FF));
+    EXPECT_TRUE(IsTouchEvent(static_cast<ULONG_PTR>(0x12345678FF515780ull)));
+    EXPECT_FALSE(IsTouchEvent(0xFF515600));
+    EXPECT_FALSE(IsTouchEvent(0));
+
+    EXPECT_FALSE(HookOverran(1000, 1200, 200));
+    EXPECT_TRUE(HookOverran(1000, 1201, 200));
+    EXPECT_FALSE(HookOverran(1000, 9000, 0)) << "no known time-out";
+    EXPECT_TRUE(HookOverran(0xFFFFFF00u, 0x100, 200)) << "across the wrap";
+
+    EXPECT_FALSE(MovedAwayFromLast({100, 100}, {110, 90}));
+    EXPECT_TRUE(MovedAwayFromLast({100, 100}, {111, 100}));
+    EXPECT_TRUE(MovedAwayFromLast({100, 100}, {100, 89}));
+
+    EXPECT_FALSE(IsNonClientHit(HTNOWHERE));
+    EXPECT_FALSE(IsNonClientHit(HTCLIENT));
+    EXPECT_TRUE(IsNonClientHit(HTCAPTION));
+    EXPECT_FALSE(IsNonClientHit(HTERROR));
+}

@@ -1,0 +1,93 @@
+// Putting the system mouse settings back when the hooks are removed.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "EngineTestSupport.h"
+#include "Globals.h"
+#include "Hooks.h"
+#include "Settings.h"
+
+using namespace enginetest;
+
+namespace
+{
+// Values that differ from every start-up value.
+MouseState Changed()
+{
+    MouseState s;
+    s.speed = g_nStartupMouseSpeed == 10 ? 4 : 10;
+    if (g_nStartupMouse[2] != 0)
+        s.mouse[0] = s.mouse[1] = s.mouse[2] = 0;
+    else
+    {
+        s.mouse[0] = 6;
+        s.mouse[1] = 10;
+        s.mouse[2] = 1;
+    }
+    s.swap = g_nStartupSwapButtons ? 0 : 1;
+    s.wheelLines = static_cast<UINT>(g_nDefaultWheelLines == 5 ? 9 : 5);
+    return s;
+}
+
+bool SameMouse(const MouseState& a, const int (&b)[3])
+{
+    return a.mouse[0] == b[0] && a.mouse[1] == b[1] && a.mouse[2] == b[2];
+}
+}
+
+TEST(MouseRestore, RemovingTheHooksRestoresTheStartupValuesPerRestoreFlagAndCursorAllowOption)
+{
+    ASSERT_NE(g_pSettings, nullptr);
+    struct Case
+    {
+        bool restore;
+        bool allow;
+        bool speedAndPrecisionBack;
+        bool swapAndWheelBack;
+    };
+    const Case cases[] = {
+        {false, true, false, false},
+        {false, false, false, false},
+        {true, true, true, true},
+        // Speed and precision are the library's only while it may change them.
+        {true, false, false, true},
+    };
+    const bool allowBefore = g_pSettings->m_bAllowSetSpeed;
+    MouseStateGuard guard;
+    const MouseState changed = Changed();
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(::testing::Message() << "restore " << c.restore << ", allow " << c.allow);
+        g_pSettings->m_bAllowSetSpeed = c.allow;
+        ASSERT_TRUE(SetMouseHook());
+        changed.Write();
+        // A value the system does not keep (Wine keeps no pointer speed) is not
+        // the library's to restore.
+        const MouseState written = MouseState::Read();
+        const bool speedKept = written.speed == changed.speed;
+        ASSERT_TRUE(SameMouse(written, changed.mouse));
+        ASSERT_EQ(written.swap, changed.swap);
+        ASSERT_EQ(written.wheelLines, changed.wheelLines);
+
+        ASSERT_TRUE(RemoveMouseHook(c.restore));
+
+        const MouseState now = MouseState::Read();
+        if (speedKept)
+        {
+            EXPECT_EQ(now.speed, c.speedAndPrecisionBack ? g_nStartupMouseSpeed : changed.speed);
+        }
+        EXPECT_TRUE(SameMouse(now, c.speedAndPrecisionBack ? g_nStartupMouse : changed.mouse));
+        EXPECT_EQ(now.swap, c.swapAndWheelBack ? g_nStartupSwapButtons : changed.swap);
+        EXPECT_EQ(static_cast<int>(now.wheelLines), c.swapAndWheelBack ? g_nDefaultWheelLines : static_cast<int>(changed.wheelLines));
+        // What the library believes follows what it restored.
+        if (c.restore)
+        {
+            EXPECT_EQ(g_nSwapButtons, g_nStartupSwapButtons);
+            EXPECT_EQ(g_nWheelLines, g_nDefaultWheelLines);
+        }
+        guard.Saved().Write();
+    }
+    g_pSettings->m_bAllowSetSpeed = allowBefore;
+}

@@ -1,0 +1,515 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "CommandWord.h"
+#include "Control.h"
+#include "Hooks.h"
+#include "InstancePipe.h"
+#include "Layers.h"
+#include "MainWindowServices.h"
+#include "CommandLine.h"
+#include "Handles.h"
+#include "MyMessageWnd.h"
+#include "SingleInstance.h"
+#include "TempFolder.h"
+#include "WaitFor.h"
+
+namespace
+{
+// Records what the main window asks of the system.
+class RecordingServices : public IMainWindowServices
+{
+public:
+    void SetHookMainWindow(HWND window) override { Add(window ? L"SetHookMainWindow" : L"SetHookMainWindow(null)"); }
+    bool UpdateSettings() override { Add(L"UpdateSettings"); return true; }
+    void SetDebug(bool on, const wchar_t*) override { Add(on ? L"SetDebug(true)" : L"SetDebug(false)"); }
+    bool GetHooked() override { return hooked; }
+    bool SetMouseHook() override { Add(L"SetMouseHook"); hooked = hookSucceeds; return hookSucceeds; }
+    bool RemoveMouseHook(bool restore) override
+    {
+        Add(restore ? L"RemoveMouseHook(true)" : L"RemoveMouseHook(false)");
+        const bool was = hooked;
+        hooked = false;
+        return was;
+    }
+    bool IsBRMPDisabled(bool) override { return !hooked; }
+    int GetCurrentLayer() override { return layer; }
+    int MaxLayers() override { return maxLayers; }
+    void SetCurrentLayer(int newLayer, bool, bool, bool) override
+    {
+        Add(L"SetCurrentLayer(" + std::to_wstring(newLayer) + L")");
+        layer = newLayer;
+    }
+    bool GetShowIcon() override { return true; }
+    bool NotificationsEnabled() override { return false; }
+    void ShowTrayIcon(HWND, bool show) override { Add(show ? L"TrayIcon(show)" : L"TrayIcon(hide)"); }
+    void UpdateTrayIcon(HWND, int) override {}
+    void ShowCursorSpeed(HWND, int position, bool) override { Add(L"ShowCursorSpeed(" + std::to_wstring(position) + L")"); }
+    void ShowBalloon(HWND, int, const std::wstring&) override {}
+    void ClearHotkeys() override {}
+    void SetHotkeys(bool) override {}
+    void RunSetupDialog(HWND owner, const std::wstring& importFile, const std::wstring&) override
+    {
+        Add(L"SetupOpened" + (importFile.empty() ? std::wstring() : L"(" + importFile + L")"));
+        if (onSetup)
+            onSetup(owner);
+        Add(L"SetupClosed");
+    }
+    void SaveDesktopIcons() override { Add(L"SaveDesktopIcons"); }
+    void RestoreDesktopIcons() override { Add(L"RestoreDesktopIcons"); }
+    void SwitchProfile(HWND, const std::wstring& file) override { Add(L"SwitchProfile(" + file + L")"); }
+    void InstallLanguagePack(HWND, const std::wstring& file) override { Add(L"InstallLanguagePack(" + file + L")"); }
+
+    bool Called(const std::wstring& what) const
+    {
+        return std::find(calls.begin(), calls.end(), what) != calls.end();
+    }
+    std::vector<std::wstring> CallsStartingWith(const std::wstring& prefix) const
+    {
+        std::vector<std::wstring> found;
+        for (const std::wstring& c : calls)
+            if (c.rfind(prefix, 0) == 0)
+                found.push_back(c);
+        return found;
+    }
+    std::ptrdiff_t IndexOf(const std::wstring& what) const
+    {
+        const auto it = std::find(calls.begin(), calls.end(), what);
+        return it == calls.end() ? -1 : it - calls.begin();
+    }
+
+    std::vector<std::wstring> calls;
+    bool hooked = true;
+    bool hookSucceeds = true;
+    int layer = 0;
+    int maxLayers = 10;
+    std::function<void(HWND)> onSetup;
+
+private:
+    void Add(std::wstring call) { calls.push_back(std::move(call)); }
+};
+
+std::wstring UniquePipe()
+{
+    static int counter = 0;
+    return InstancePipeName() + L".mainwnd." + std::to_wstring(::GetCurrentProcessId()) + L"." +
+           std::to_wstring(++counter);
+}
+
+constexpr DWORD kRelayed = CommandBits::Relayed;
+
+class MainWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        window = std::make_unique<CMyMessageWnd>(false, false, false, false, services, pipe);
+        ASSERT_TRUE(window->Create(nullptr, L"main window test"));
+        ASSERT_TRUE(window->IsPipeServing());
+        services.calls.clear();
+    }
+    void TearDown() override { window.reset(); }
+
+    // Relays a command as a later start does: through the pipe, from another thread.
+    bool Relay(DWORD word, const std::wstring& text, const std::function<bool()>& done)
+    {
+        std::atomic<bool> sent{false};
+        std::thread client([&] { sent = SendInstanceCommand(pipe, word, text, 5000); });
+        const bool reached = brmptest::WaitFor(done, 10000);
+        client.join();
+        return sent && reached;
+    }
+
+    RecordingServices services;
+    std::wstring pipe = UniquePipe();
+    std::unique_ptr<CMyMessageWnd> window;
+};
+
+struct LayerCase
+{
+    const wchar_t* text;
+    int maxLayers;
+    int expected;   // -1: no layer is set
+};
+
+TEST_F(MainWindow, ALayerCommandSwitchesOnlyToALayerThatExists)
+{
+    const std::vector<LayerCase> cases = {
+        {L"2", 10, 1},   {L"1", 10, 0},     {L"10", 10, 9},  {L"3 ", 10, 2}, {L"0", 10, -1},
+        {L"11", 10, -1}, {L"4", 3, -1},     {L"-1", 10, -1}, {L"", 10, -1},  {L"abc", 10, -1},
+        {L"4294967298", 10, -1},
+    };
+    for (const LayerCase& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.text, c.text + wcslen(c.text)));
+        services.calls.clear();
+        services.maxLayers = c.maxLayers;
+        window->SendCommand(kRelayed | CommandBits::Layer, c.text);
+        const auto set = services.CallsStartingWith(L"SetCurrentLayer");
+        if (c.expected < 0)
+            EXPECT_TRUE(set.empty());
+        else
+            EXPECT_EQ(set, std::vector<std::wstring>{L"SetCurrentLayer(" + std::to_wstring(c.expected) + L")"});
+    }
+}
+
+TEST_F(MainWindow, DisableAndEnableActOnlyWhenTheyChangeSomething)
+{
+    window->SendCommand(kRelayed | CommandBits::Disable | CommandBits::ShowIcon, L"");
+    EXPECT_TRUE(services.Called(L"RemoveMouseHook(true)"));
+    EXPECT_FALSE(services.hooked);
+
+    services.calls.clear();
+    window->SendCommand(kRelayed | CommandBits::Disable | CommandBits::ShowIcon, L"");
+    EXPECT_TRUE(services.CallsStartingWith(L"RemoveMouseHook").empty()) << "already disabled";
+
+    window->SendCommand(kRelayed | CommandBits::Enable | CommandBits::ShowIcon, L"");
+    EXPECT_TRUE(services.Called(L"UpdateSettings"));
+    EXPECT_TRUE(services.Called(L"SetMouseHook"));
+    EXPECT_TRUE(services.hooked);
+
+    services.calls.clear();
+    window->SendCommand(kRelayed | CommandBits::Enable | CommandBits::ShowIcon, L"");
+    EXPECT_FALSE(services.Called(L"SetMouseHook")) << "already enabled";
+}
+
+TEST_F(MainWindow, TheStartUpWordLeavesTheTrayIconAlone)
+{
+    window->SendCommand(CommandBits::Startup | CommandBits::Debug, L"");
+    EXPECT_TRUE(services.CallsStartingWith(L"TrayIcon").empty());
+    EXPECT_TRUE(services.Called(L"SetDebug(true)"));
+
+    services.calls.clear();
+    window->SendCommand(kRelayed | CommandBits::HideIcon, L"");
+    EXPECT_EQ(services.CallsStartingWith(L"TrayIcon"), std::vector<std::wstring>{L"TrayIcon(hide)"});
+    EXPECT_FALSE(window->GetShowIcon());
+    EXPECT_TRUE(services.Called(L"SetDebug(false)")) << "a relayed word without /debug turns debug logging off";
+}
+
+TEST_F(MainWindow, FileArgumentsLoseTheirQuotes)
+{
+    window->SendCommand(kRelayed | CommandBits::Profile | CommandBits::ShowIcon, L"\"c:\\my files\\a.xml\"");
+    window->SendCommand(kRelayed | CommandBits::Install | CommandBits::ShowIcon, L"\"c:\\packs\\fr.brmplp\" ");
+    EXPECT_TRUE(services.Called(L"SwitchProfile(c:\\my files\\a.xml)"));
+    EXPECT_TRUE(services.Called(L"InstallLanguagePack(c:\\packs\\fr.brmplp )"));
+}
+
+TEST_F(MainWindow, ACommandMessageThatThisInstanceDidNotIssueIsIgnored)
+{
+    const std::wstring text = L"5";
+    const UINT message = CMyMessageWnd::NextInstanceMessage();
+    // What another process could post: a word with a pointer, or a made-up token.
+    window->SendMessage(message, kRelayed | CommandBits::Layer | CommandBits::Exit,
+                        reinterpret_cast<LPARAM>(text.c_str()));
+    window->PostMessage(message, kRelayed | CommandBits::Exit, 0x1234);
+    brmptest::PumpMessages();
+    EXPECT_TRUE(services.calls.empty());
+    EXPECT_TRUE(window->IsWindow());
+}
+
+TEST_F(MainWindow, ALayerChangeOutsideTheTableIsNotShown)
+{
+    const UINT message = ::RegisterWindowMessageW(L"BRMP_LayerChanged");
+    window->SendMessage(message, 3, 0);
+    EXPECT_EQ(window->GetCurrentLayerShown(), 3);
+    window->SendMessage(message, 10, 0);
+    window->SendMessage(message, static_cast<WPARAM>(-1), 1);
+    EXPECT_EQ(window->GetCurrentLayerShown(), 3);
+}
+
+TEST_F(MainWindow, MessagesFromOtherWindowsNamingAPositionOutsideTheirTableAreIgnored)
+{
+    // The window shows the icon, so cursor-speed changes reach the tray.
+    window->SendCommand(kRelayed | CommandBits::ShowIcon, L"");
+    const UINT speed = ::RegisterWindowMessageW(L"BRMP_CursorSpeedChanged");
+    services.calls.clear();
+    for (WPARAM position : {WPARAM{0}, WPARAM{3}, WPARAM{4}, static_cast<WPARAM>(-1)})
+        window->SendMessage(speed, position, 0);
+    EXPECT_EQ(services.CallsStartingWith(L"ShowCursorSpeed"),
+              (std::vector<std::wstring>{L"ShowCursorSpeed(0)", L"ShowCursorSpeed(3)"}));
+
+    services.maxLayers = 3;
+    for (UINT id : {32900u, 32902u, 32903u, 32909u})
+        window->SendMessage(WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    EXPECT_EQ(services.CallsStartingWith(L"SetCurrentLayer"),
+              (std::vector<std::wstring>{L"SetCurrentLayer(0)", L"SetCurrentLayer(2)"}));
+}
+
+TEST_F(MainWindow, TheMenusDisableTogglesTheHooksWithoutABalloonAndExitEndsTheWindow)
+{
+    window->SendMessage(WM_COMMAND, MAKEWPARAM(CMyMessageWnd::IdDisable, 0), 0);
+    EXPECT_TRUE(services.Called(L"RemoveMouseHook(false)")) << "a toggle keeps the user's mouse settings";
+    EXPECT_FALSE(services.hooked);
+    window->SendMessage(WM_COMMAND, MAKEWPARAM(CMyMessageWnd::IdDisable, 0), 0);
+    EXPECT_TRUE(services.hooked);
+
+    const HWND handle = window->GetSafeHwnd();
+    window->SendMessage(WM_COMMAND, MAKEWPARAM(CMyMessageWnd::IdExit, 0), 0);
+    EXPECT_FALSE(::IsWindow(handle));
+    EXPECT_FALSE(window->IsPipeServing());
+}
+
+TEST_F(MainWindow, ExitFromALaterStartRemovesTheHooksAndEndsTheWindowAndThePipe)
+{
+    const HWND handle = window->GetSafeHwnd();
+    ASSERT_TRUE(Relay(kRelayed | CommandBits::Exit, L"", [&] { return !::IsWindow(handle); }));
+    EXPECT_TRUE(services.Called(L"RemoveMouseHook(true)"));
+    EXPECT_TRUE(services.Called(L"SetHookMainWindow(null)"));
+    EXPECT_FALSE(window->IsPipeServing());
+    EXPECT_FALSE(SendInstanceCommand(pipe, kRelayed | CommandBits::Setup, L"", 0))
+        << "nobody may serve the pipe after the exit";
+}
+
+TEST_F(MainWindow, ExitWhileTheSettingsDialogIsOpenClosesItFirstAndRunsNoLaterStep)
+{
+    services.onSetup = [&](HWND owner) {
+        // A stand-in dialog owned by the main window, running its own loop.
+        HWND dialog = ::CreateWindowExW(0, L"STATIC", L"settings", WS_POPUP, 0, 0, 10, 10, owner, nullptr,
+                                        ::GetModuleHandleW(nullptr), nullptr);
+        ASSERT_NE(dialog, nullptr);
+        std::thread client([&] { SendInstanceCommand(pipe, kRelayed | CommandBits::Exit, L"", 5000); });
+        brmptest::WaitFor([&] { return !::IsWindow(dialog); }, 10000);
+        client.join();
+        EXPECT_FALSE(::IsWindow(dialog)) << "the dialog was not asked to close";
+        EXPECT_TRUE(::IsWindow(owner)) << "the window must outlive its dialog";
+    };
+    const HWND handle = window->GetSafeHwnd();
+    window->SendCommand(kRelayed | CommandBits::Setup | CommandBits::Reload, L"");
+    EXPECT_FALSE(::IsWindow(handle));
+    EXPECT_TRUE(services.Called(L"SetupClosed"));
+    EXPECT_LT(services.IndexOf(L"SetupClosed"), services.IndexOf(L"RemoveMouseHook(true)"));
+    EXPECT_FALSE(services.Called(L"UpdateSettings")) << "/reload ran after the exit";
+}
+
+TEST_F(MainWindow, SetupTogetherWithReloadReloadsAfterTheDialogCloses)
+{
+    window->SendCommand(kRelayed | CommandBits::Setup | CommandBits::Reload, L"");
+    ASSERT_GE(services.IndexOf(L"SetupClosed"), 0);
+    EXPECT_LT(services.IndexOf(L"SetupClosed"), services.IndexOf(L"UpdateSettings"));
+    EXPECT_TRUE(window->IsWindow());
+}
+} // namespace
+
+// ---------------------------------------------------------------- with the real library
+
+namespace
+{
+int RefuseQuestion(const wchar_t*, const wchar_t*, UINT type)
+{
+    return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDIGNORE;
+}
+void KeepProcess(UINT) {}
+
+// The real library behind the window: hooks installed by the test stand for a
+// running first instance; later starts' commands arrive through the pipe.
+class MainWindowWithLibrary : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SetSettingsLoadQuestions(&RefuseQuestion, &KeepProcess);
+        m_firstLoad = g_bFirstXMLLoad;
+        g_bFirstXMLLoad = false;
+        m_layer = GetCurrentLayer();
+        ASSERT_TRUE(SetMouseHook());
+        window = std::make_unique<CMyMessageWnd>(false, false, false, false, DefaultMainWindowServices(), pipe);
+        ASSERT_TRUE(window->Create(nullptr, L"main window library test"));
+    }
+    void TearDown() override
+    {
+        window.reset();
+        RemoveMouseHook(true);
+        SetCurrentLayer(m_layer, false, false, false);
+        g_bFirstXMLLoad = m_firstLoad;
+        SetSettingsLoadQuestions(nullptr, nullptr);
+    }
+    bool Relay(DWORD word, const std::wstring& text, const std::function<bool()>& done)
+    {
+        std::atomic<bool> sent{false};
+        std::thread client([&] { sent = SendInstanceCommand(pipe, word, text, 5000); });
+        const bool reached = brmptest::WaitFor(done, 15000);
+        client.join();
+        return sent && reached;
+    }
+
+    std::wstring pipe = UniquePipe();
+    std::unique_ptr<CMyMessageWnd> window;
+    bool m_firstLoad = true;
+    int m_layer = 0;
+};
+
+TEST_F(MainWindowWithLibrary, RelayedDisableRemovesTheHooksAndEnableInstallsThemAgain)
+{
+    ASSERT_TRUE(GetHooked());
+    EXPECT_TRUE(Relay(kRelayed | CommandBits::Disable | CommandBits::ShowIcon, L"", [] { return !GetHooked(); }));
+    EXPECT_TRUE(Relay(kRelayed | CommandBits::Enable | CommandBits::ShowIcon, L"", [] { return GetHooked(); }));
+}
+
+TEST_F(MainWindowWithLibrary, ARelayedLayerBecomesTheLibrarysCurrentLayer)
+{
+    if (MaxLayers() < 2)
+        GTEST_SKIP() << "the loaded settings use a single layer";
+    SetCurrentLayer(0, false, false, false);
+    EXPECT_TRUE(Relay(kRelayed | CommandBits::Layer | CommandBits::ShowIcon, L"2", [] { return GetCurrentLayer() == 1; }));
+    // The library tells the main window, which shows the new layer.
+    EXPECT_TRUE(brmptest::WaitFor([&] { return window->GetCurrentLayerShown() == 1; }));
+
+    // A layer outside the table leaves the current one alone.
+    window->SendCommand(kRelayed | CommandBits::Layer | CommandBits::ShowIcon, std::to_wstring(MaxLayers() + 1));
+    EXPECT_EQ(GetCurrentLayer(), 1);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- the real program
+
+namespace
+{
+std::wstring FolderOfThisProgram()
+{
+    wchar_t path[MAX_PATH * 4] = {};
+    ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+    std::wstring folder(path);
+    return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+// A portable copy of the program: the program and its libraries in a folder
+// of their own, where its settings and log are written.
+bool CopyProgramInto(const std::wstring& from, const std::wstring& to)
+{
+    if (!::CopyFileW((from + L"\\Brindlemap.exe").c_str(), (to + L"\\Brindlemap.exe").c_str(), FALSE))
+        return false;
+    WIN32_FIND_DATAW found = {};
+    HANDLE search = ::FindFirstFileW((from + L"\\*.dll").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = true;
+    do
+        ok = ::CopyFileW((from + L"\\" + found.cFileName).c_str(), (to + L"\\" + found.cFileName).c_str(), FALSE) && ok;
+    while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return ok;
+}
+
+class TheProgram : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_folder.IsValid());
+        if (::GetFileAttributesW((FolderOfThisProgram() + L"\\Brindlemap.exe").c_str()) == INVALID_FILE_ATTRIBUTES)
+            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+        ASSERT_TRUE(CopyProgramInto(FolderOfThisProgram(), m_folder.Path()));
+        m_name = CSingleInstance::CutName(CSingleInstance::ProgramName());
+        ASSERT_EQ(::FindWindowW(m_name.c_str(), nullptr), nullptr) << "another instance of the program is running";
+    }
+    void TearDown() override
+    {
+        if (m_first)
+        {
+            if (::WaitForSingleObject(m_first.Get(), 0) != WAIT_OBJECT_0)
+            {
+                Start(L"/exit");
+                if (!brmptest::WaitFor([&] { return ::WaitForSingleObject(m_first.Get(), 0) == WAIT_OBJECT_0; }, 20000))
+                    ::TerminateProcess(m_first.Get(), 1);
+            }
+        }
+    }
+
+    UniqueHandle Start(const std::wstring& arguments)
+    {
+        std::wstring line = brmptest::QuoteArgument(m_folder.PathOf(L"Brindlemap.exe")) + L" " + arguments;
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process = {};
+        if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, m_folder.Path().c_str(),
+                              &startup, &process))
+            return UniqueHandle();
+        ::CloseHandle(process.hThread);
+        return UniqueHandle(process.hProcess);
+    }
+    // Runs a later start to its end.
+    bool RunLater(const std::wstring& arguments)
+    {
+        UniqueHandle later = Start(arguments);
+        if (!later)
+            return false;
+        if (brmptest::WaitFor([&] { return ::WaitForSingleObject(later.Get(), 0) == WAIT_OBJECT_0; }, 60000))
+            return true;
+        ::TerminateProcess(later.Get(), 1);
+        return false;
+    }
+    std::string Log() const
+    {
+        const std::optional<std::string> bytes = brmptest::ReadFileBytes(m_folder.PathOf(L"Brindlemap.log"));
+        return bytes ? *bytes : std::string();
+    }
+    bool LogHas(const std::string& text) const { return Log().find(text) != std::string::npos; }
+    bool FirstHasEnded() const { return ::WaitForSingleObject(m_first.Get(), 0) == WAIT_OBJECT_0; }
+
+    brmptest::TempFolder m_folder{L"brmp-program"};
+    std::wstring m_name;
+    UniqueHandle m_first;
+};
+
+TEST_F(TheProgram, LaterStartsHandTheirSwitchesToTheRunningInstanceAndExitEndsIt)
+{
+    m_first = Start(L"/portable /debug");
+    ASSERT_TRUE(m_first);
+    ASSERT_TRUE(brmptest::WaitFor([&] { return ::FindWindowW(m_name.c_str(), nullptr) != nullptr || FirstHasEnded(); },
+                                  60000));
+    ASSERT_FALSE(FirstHasEnded()) << Log();
+    const HWND mainWindow = ::FindWindowW(m_name.c_str(), nullptr);
+
+    ASSERT_TRUE(RunLater(L"/layer:2 /debug"));
+    EXPECT_TRUE(brmptest::WaitFor([&] { return LogHas("OnNextInstance: Switching to layer 2"); }, 10000)) << Log();
+    EXPECT_TRUE(LogHas("Received message with data 0x80020041"));
+
+    ASSERT_TRUE(RunLater(L"/disable /debug"));
+    EXPECT_TRUE(brmptest::WaitFor([&] { return LogHas("OnNextInstance: Disable"); }, 10000)) << Log();
+    EXPECT_TRUE(brmptest::WaitFor([&] { return LogHas("RemoveMouseHook(true)"); }, 10000));
+    ASSERT_TRUE(RunLater(L"/enable /debug"));
+    EXPECT_TRUE(brmptest::WaitFor([&] { return LogHas("OnNextInstance: Enable"); }, 10000)) << Log();
+
+    ASSERT_TRUE(RunLater(L"/exit"));
+    EXPECT_TRUE(brmptest::WaitFor([&] { return FirstHasEnded(); }, 30000)) << Log();
+    EXPECT_FALSE(::IsWindow(mainWindow));
+    DWORD code = 0;
+    ::GetExitCodeProcess(m_first.Get(), &code);
+    EXPECT_EQ(code, 0u);
+    // The pipe's thread ended by itself before the program did.
+    EXPECT_TRUE(LogHas("Exiting IPC communications thread")) << Log();
+    EXPECT_TRUE(LogHas("Brindlemap Shutdown."));
+}
+
+TEST_F(TheProgram, ALaterStartWhileTheFirstIsStillStartingIsNotLost)
+{
+    m_first = Start(L"/portable /debug");
+    ASSERT_TRUE(m_first);
+    // As soon as the first instance holds its mutex: its hooks and its pipe
+    // may still be on the way.
+    ASSERT_TRUE(brmptest::WaitFor(
+        [&] {
+            HANDLE mutex = ::OpenMutexW(SYNCHRONIZE, FALSE, m_name.c_str());
+            if (mutex == nullptr)
+                return FirstHasEnded();
+            ::CloseHandle(mutex);
+            return true;
+        },
+        60000, 1));
+    ASSERT_FALSE(FirstHasEnded()) << Log();
+    ASSERT_TRUE(RunLater(L"/layer:2 /debug"));
+    EXPECT_TRUE(brmptest::WaitFor([&] { return LogHas("Received message with data 0x80020041"); }, 20000)) << Log();
+    // The main window acts on the relayed command once its own start-up is over.
+    EXPECT_TRUE(brmptest::WaitFor([&] { return LogHas("OnNextInstance: Switching to layer 2"); }, 20000)) << Log();
+}
+} // namespace

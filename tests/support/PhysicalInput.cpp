@@ -1,0 +1,161 @@
+#include "PhysicalInput.h"
+
+#include <atomic>
+#include <cstdlib>
+
+#include "CommandLine.h"
+#include "TempFolder.h"
+#include "WaitFor.h"
+
+namespace brmptest
+{
+
+namespace
+{
+
+std::wstring Join(const std::vector<std::wstring>& arguments)
+{
+    std::wstring text;
+    for (const std::wstring& arg : arguments)
+    {
+        if (!text.empty())
+            text += L' ';
+        text += arg;
+    }
+    return text;
+}
+
+const TempFolder& MarkerFolder()
+{
+    static TempFolder folder(L"brmpxdo");
+    return folder;
+}
+
+std::wstring Widen(const std::string& utf8)
+{
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0)
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    return wide;
+}
+
+std::wstring Number(int value) { return std::to_wstring(value); }
+
+} // namespace
+
+std::string PhysicalInput::UnixPath(const std::wstring& windowsPath)
+{
+    using ToUnix = char*(CDECL*)(const wchar_t*);
+    static const auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (toUnix == nullptr)
+        return {};
+    char* unix = toUnix(windowsPath.c_str());
+    if (unix == nullptr)
+        return {};
+    std::string path = unix;
+    ::HeapFree(::GetProcessHeap(), 0, unix);
+    return path;
+}
+
+::testing::AssertionResult PhysicalInput::Run(const std::vector<std::wstring>& arguments, DWORD timeoutMs)
+{
+    const std::wstring described = L"xdotool " + Join(arguments);
+    const TempFolder& folder = MarkerFolder();
+    if (!folder)
+        return ::testing::AssertionFailure() << "no temporary folder for " << described;
+
+    // Wine starts a Unix program without a process handle to wait on: a shell
+    // runs xdotool and then leaves its exit code in a marker file we poll for.
+    static std::atomic<unsigned> counter{0};
+    const std::wstring marker = folder.PathOf(L"done-" + std::to_wstring(++counter));
+    const std::string unixMarker = UnixPath(marker);
+    if (unixMarker.empty())
+        return ::testing::AssertionFailure() << "not running under Wine: cannot start " << described;
+
+    std::wstring commandLine = L"/bin/sh -c ";
+    commandLine += QuoteArgument(L"\"$@\"; echo $? >\"$0.tmp\" && mv \"$0.tmp\" \"$0\"");
+    commandLine += L' ';
+    commandLine += QuoteArgument(Widen(unixMarker));
+    commandLine += L" /usr/bin/xdotool";
+    for (const std::wstring& arg : arguments)
+    {
+        commandLine += L' ';
+        commandLine += QuoteArgument(arg);
+    }
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
+        return ::testing::AssertionFailure() << "cannot start " << described << " (error " << ::GetLastError() << ")";
+    if (process.hProcess != nullptr)
+        ::CloseHandle(process.hProcess);
+    if (process.hThread != nullptr)
+        ::CloseHandle(process.hThread);
+
+    const bool finished = WaitFor([&] { return ::GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                                  timeoutMs, 2);
+    if (!finished)
+        return ::testing::AssertionFailure() << described << " did not finish within " << timeoutMs << " ms";
+    const std::optional<std::string> code = ReadFileBytes(marker);
+    ::DeleteFileW(marker.c_str());
+    if (!code || std::atoi(code->c_str()) != 0)
+        return ::testing::AssertionFailure() << described << " failed: exit code " << (code ? *code : "unknown");
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult PhysicalInput::MoveTo(int x, int y)
+{
+    return Run({L"mousemove", L"--sync", Number(x), Number(y)});
+}
+
+::testing::AssertionResult PhysicalInput::MoveBy(int dx, int dy)
+{
+    // "--" keeps a negative offset from being read as an option.
+    return Run({L"mousemove_relative", L"--sync", L"--", Number(dx), Number(dy)});
+}
+
+::testing::AssertionResult PhysicalInput::Click(int button, int count)
+{
+    return Run({L"click", L"--repeat", Number(count), L"--delay", L"40", Number(button)});
+}
+
+::testing::AssertionResult PhysicalInput::ClickAt(int x, int y, int button, int count)
+{
+    return Run({L"mousemove", L"--sync", Number(x), Number(y), L"click", L"--repeat", Number(count), L"--delay", L"40",
+                Number(button)});
+}
+
+::testing::AssertionResult PhysicalInput::ButtonDown(int button) { return Run({L"mousedown", Number(button)}); }
+
+::testing::AssertionResult PhysicalInput::ButtonUp(int button) { return Run({L"mouseup", Number(button)}); }
+
+::testing::AssertionResult PhysicalInput::Wheel(int notches)
+{
+    if (notches == 0)
+        return ::testing::AssertionSuccess();
+    return Click(notches > 0 ? kWheelUp : kWheelDown, std::abs(notches));
+}
+
+::testing::AssertionResult PhysicalInput::HorizontalWheel(int notches)
+{
+    if (notches == 0)
+        return ::testing::AssertionSuccess();
+    return Click(notches > 0 ? kWheelRight : kWheelLeft, std::abs(notches));
+}
+
+::testing::AssertionResult PhysicalInput::KeyDown(const std::wstring& keysym) { return Run({L"keydown", keysym}); }
+
+::testing::AssertionResult PhysicalInput::KeyUp(const std::wstring& keysym) { return Run({L"keyup", keysym}); }
+
+::testing::AssertionResult PhysicalInput::KeyTap(const std::wstring& keysym) { return Run({L"key", keysym}); }
+
+::testing::AssertionResult PhysicalInput::Type(const std::wstring& text)
+{
+    return Run({L"type", L"--delay", L"20", L"--", text});
+}
+
+} // namespace brmptest

@@ -1,0 +1,67 @@
+#pragma once
+// Physical input for the end-to-end tests: xdotool, a Unix program started from
+// inside Wine, drives the X server's test extension. Wine reads these events like
+// a real mouse and keyboard: low-level hooks see them without the injected flag.
+//
+// Coordinates are screen coordinates of the virtual desktop (it covers the whole
+// X screen at 0,0). Buttons use X numbers: 1 left, 2 middle, 3 right, 4/5 wheel
+// up/down, 6/7 wheel left/right, 8/9 the X buttons (back, forward).
+// Keys are X keysym names: "a", "Return", "F5", "shift+a", "ctrl+alt+Delete".
+//
+// Each call returns once xdotool has finished, which means the X server has the
+// events; Wine delivers them a moment later, so wait for their effect with a
+// bounded poll (Probe::WaitForRecord, WaitFor).
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace brmptest
+{
+
+class PhysicalInput
+{
+public:
+    static constexpr int kLeft = 1;
+    static constexpr int kMiddle = 2;
+    static constexpr int kRight = 3;
+    static constexpr int kWheelUp = 4;
+    static constexpr int kWheelDown = 5;
+    static constexpr int kWheelLeft = 6;
+    static constexpr int kWheelRight = 7;
+    static constexpr int kBack = 8;    // XBUTTON1
+    static constexpr int kForward = 9; // XBUTTON2
+
+    // Runs "xdotool <arguments...>" (each argument passed as it is, no shell) and
+    // waits until it ends. Several commands may be chained in one call, as
+    // xdotool allows: {"mousemove", "10", "20", "click", "1"}.
+    static ::testing::AssertionResult Run(const std::vector<std::wstring>& arguments, DWORD timeoutMs = 10000);
+
+    static ::testing::AssertionResult MoveTo(int x, int y);
+    static ::testing::AssertionResult MoveBy(int dx, int dy);
+    static ::testing::AssertionResult Click(int button, int count = 1);
+    // Moves, then clicks, in one xdotool run.
+    static ::testing::AssertionResult ClickAt(int x, int y, int button, int count = 1);
+    static ::testing::AssertionResult ButtonDown(int button);
+    static ::testing::AssertionResult ButtonUp(int button);
+
+    // Notches of the wheel (positive up / right, negative down / left).
+    static ::testing::AssertionResult Wheel(int notches);
+    static ::testing::AssertionResult HorizontalWheel(int notches);
+
+    static ::testing::AssertionResult KeyDown(const std::wstring& keysym);
+    static ::testing::AssertionResult KeyUp(const std::wstring& keysym);
+    // Press and release; chords with "+": "ctrl+c".
+    static ::testing::AssertionResult KeyTap(const std::wstring& keysym);
+    // Types text into whatever has the focus. ASCII is safe; other characters
+    // depend on the Unix locale the command line is converted to.
+    static ::testing::AssertionResult Type(const std::wstring& text);
+
+    // The Unix path of a Windows path (Wine only), empty when there is none.
+    static std::string UnixPath(const std::wstring& windowsPath);
+};
+
+} // namespace brmptest
