@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "ActionEntry.h"
 #include "Actions.h"
 #include "Movement2Scroll.h"
 #include "SnareholdApi.h"
@@ -13,7 +14,7 @@ class CActionData;
 class CBRMPChords;
 
 // One entry of a chord list: the action of one second button.
-class SNAREHOLD_API CBRMPChord
+class SNAREHOLD_API CBRMPChord : public CActionEntry
 {
 public:
     CBRMPChord();
@@ -26,38 +27,11 @@ public:
     CBRMPChord& operator=(const CBRMPChord& source);
     CBRMPChord& operator=(const CBRMPChord* source);
 
-    // Gives the entry options of its own (defaults first when it has none) and
-    // copies source's options into them.
-    void SetMovement2Scroll(const CMovement2Scroll* source);
-    CMovement2Scroll* GetMovement2Scroll() const { return m_movement2Scroll.get(); }
-    // A new record of the entry (its options shared, not copied); the caller
-    // deletes it.
-    CActionData* GetActionData() const;
-    // Takes the record's action, values, strings and options (not its lists).
+    // As the entry's own, and the entry belongs to no chord list any more.
     void SetActionData(const CActionData* record);
 
-    _ACTIONS GetAction() const { return m_action; }
-    void SetAction(int action) { m_action = static_cast<_ACTIONS>(action); }
-    const wchar_t* GetKeys() const { return m_keys.get(); }
-    void SetKeys(const wchar_t* keys);
-    const wchar_t* GetLaunchApp() const { return m_application.get(); }
-    void SetLaunchApp(const wchar_t* application);
-    const wchar_t* GetDescription() const { return m_description.get(); }
-    void SetDescription(const wchar_t* description);
-    int GetHoldTime() const { return m_holdTime; }
-    void SetHoldTime(int holdTime) { m_holdTime = holdTime; }
-    int SendKeyAction() const { return m_keyAction; }
-    void SetSendKeyAction(int keyAction) { m_keyAction = keyAction; }
-    int SendKeyRepeat() const { return m_keyRepeat; }
-    void SetSendKeyRepeat(int keyRepeat) { m_keyRepeat = keyRepeat; }
-    bool SendKeyWhenActive() const { return m_active; }
-    void SetSendKeyWhenActive(bool active) { m_active = active; }
-    bool BlockMouse() const { return m_blockMouse; }
-    void SetBlockMouse(bool block) { m_blockMouse = block; }
-    bool BlockMouseActive() const { return m_blockMouseActive; }
-    void SetBlockMouseActive(bool block) { m_blockMouseActive = block; }
-    bool RandomiseDelay() const { return m_randomiseDelay; }
-    void SetRandomiseDelay(bool randomise) { m_randomiseDelay = randomise; }
+    int GetHoldTime() const { return m_waitHoldTime; }
+    void SetHoldTime(int holdTime) { m_waitHoldTime = holdTime; }
 
     // Run-time chord state.
     CBRMPChords* GetCurrentChords() const { return m_currentChords; }
@@ -80,26 +54,12 @@ public:
 private:
     void AssignFrom(const CBRMPChord& source);
 
-    _ACTIONS m_action = ACTION_NO_CHANGE;
-    std::unique_ptr<wchar_t[]> m_keys;
-    int m_holdTime = 0;
-    int m_keyAction = 0;
-    int m_keyRepeat = 0;
-    bool m_active = false;
-    bool m_blockMouse = true;
-    bool m_blockMouseActive = false;
-    bool m_randomiseDelay = false;
-    unsigned char m_reserved = 0;
     bool m_cancelled = false;
     bool m_used = false;
-    std::unique_ptr<wchar_t[]> m_description;
-    std::unique_ptr<wchar_t[]> m_application;
     bool m_occurred = false;
     MouseButtons m_sourceButton = NoButton;
     MouseButtons m_chordedButton = NoButton;
     CBRMPChords* m_currentChords = nullptr;
-    // Always the entry's own: every way an entry gets options copies them.
-    std::unique_ptr<CMovement2Scroll> m_movement2Scroll;
 };
 
 // The chord list of one button: an entry per second button and the options.

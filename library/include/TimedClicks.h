@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "ActionEntry.h"
 #include "Actions.h"
 #include "Movement2Scroll.h"
 #include "SnareholdApi.h"
@@ -19,7 +20,7 @@ class CSPIThread;
 constexpr int TimedClickCount = 4;
 
 // One entry: an action like a profile slot's, plus two run-time flags.
-class SNAREHOLD_API CBRMPTimedClick
+class SNAREHOLD_API CBRMPTimedClick : public CActionEntry
 {
 public:
     CBRMPTimedClick();
@@ -36,33 +37,8 @@ public:
     void Initialise(MouseButtons button, int index, bool quillonMode);
     static _ACTIONS DefaultAction(MouseButtons button, int index, bool quillonMode);
 
-    void SetMovement2Scroll(const CMovement2Scroll* source);
-    CMovement2Scroll* GetMovement2Scroll() const { return m_movement2Scroll.get(); }
-    CActionData* GetActionData() const;
-    void SetActionData(const CActionData* record);
-
-    _ACTIONS GetAction() const { return m_action; }
-    void SetAction(int action) { m_action = static_cast<_ACTIONS>(action); }
-    const wchar_t* GetKeys() const { return m_keys.get(); }
-    void SetKeys(const wchar_t* keys);
-    const wchar_t* GetLaunchApp() const { return m_application.get(); }
-    void SetLaunchApp(const wchar_t* application);
-    const wchar_t* GetDescription() const { return m_description.get(); }
-    void SetDescription(const wchar_t* description);
     int GetWaitHoldTime() const { return m_waitHoldTime; }
     void SetWaitHoldTime(int waitHoldTime) { m_waitHoldTime = waitHoldTime; }
-    int SendKeyAction() const { return m_keyAction; }
-    void SetSendKeyAction(int keyAction) { m_keyAction = keyAction; }
-    int SendKeyRepeat() const { return m_keyRepeat; }
-    void SetSendKeyRepeat(int keyRepeat) { m_keyRepeat = keyRepeat; }
-    bool SendKeyWhenActive() const { return m_active; }
-    void SetSendKeyWhenActive(bool active) { m_active = active; }
-    bool BlockMouse() const { return m_blockMouse; }
-    void SetBlockMouse(bool block) { m_blockMouse = block; }
-    bool BlockMouseActive() const { return m_blockMouseActive; }
-    void SetBlockMouseActive(bool block) { m_blockMouseActive = block; }
-    bool RandomiseDelay() const { return m_randomiseDelay; }
-    void SetRandomiseDelay(bool randomise) { m_randomiseDelay = randomise; }
     bool GetProcessedDown() const { return m_processedDown; }
     void SetProcessedDown(bool processed) { m_processedDown = processed; }
     bool GetProcessedUp() const { return m_processedUp; }
@@ -72,23 +48,8 @@ public:
     bool Load(MouseButtons button, int index, bool quillonMode, pugi::xml_node element, int simulatedKeyDelay);
 
 private:
-    void AssignValues(const CBRMPTimedClick& source);
-
-    _ACTIONS m_action = ACTION_NO_CHANGE;
-    std::unique_ptr<wchar_t[]> m_keys;
-    std::unique_ptr<wchar_t[]> m_description;
-    int m_waitHoldTime = 0;
-    int m_keyAction = 0;
-    int m_keyRepeat = 0;
-    bool m_active = false;
-    bool m_blockMouse = true;
-    bool m_blockMouseActive = false;
-    bool m_randomiseDelay = false;
     bool m_processedDown = false;
     bool m_processedUp = false;
-    std::unique_ptr<wchar_t[]> m_application;
-    // Always the entry's own: every way an entry gets options copies them.
-    std::unique_ptr<CMovement2Scroll> m_movement2Scroll;
 };
 
 // Callbacks of the engine that perform an entry during a press.
