@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "TempFolder.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -39,26 +41,12 @@ std::string Banner() { return "\r\n" + std::string(139, '*') + "\r\n"; }
 
 std::string ReadAll(const std::wstring& path)
 {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string bytes;
-    char block[65536];
-    DWORD got = 0;
-    while (::ReadFile(file, block, sizeof(block), &got, nullptr) && got > 0)
-        bytes.append(block, got);
-    ::CloseHandle(file);
-    return bytes;
+    return brmptest::ReadFileBytes(path).value_or(std::string());
 }
 
 void WriteAll(const std::wstring& path, const std::string& bytes)
 {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    ASSERT_TRUE(::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-    ::CloseHandle(file);
+    ASSERT_TRUE(brmptest::WriteFileBytes(path, bytes));
 }
 
 std::vector<std::string> Lines(const std::string& text)

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "TempFolder.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -21,17 +23,7 @@ DWORD VirtualTicks() { return g_now.load(); }
 
 std::string ReadAll(const std::wstring& path)
 {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string bytes;
-    char block[65536];
-    DWORD got = 0;
-    while (::ReadFile(file, block, sizeof(block), &got, nullptr) && got > 0)
-        bytes.append(block, got);
-    ::CloseHandle(file);
-    return bytes;
+    return brmptest::ReadFileBytes(path).value_or(std::string());
 }
 
 template <typename Condition>
