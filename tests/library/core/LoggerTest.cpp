@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "TempFolder.h"
+#include "WaitFor.h"
 
 #include <windows.h>
 
@@ -89,17 +92,9 @@ void DeleteTree(const std::wstring& folder)
     ::RemoveDirectoryW(folder.c_str());
 }
 
-template <typename Condition>
-bool PollUntil(Condition condition, DWORD timeoutMs = 10000)
+bool PollUntil(const std::function<bool()>& condition)
 {
-    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-    while (!condition())
-    {
-        if (::GetTickCount64() > end)
-            return false;
-        ::Sleep(5);
-    }
-    return true;
+    return brmptest::WaitFor(condition, 10000, 5);
 }
 
 // Every test writes into a log folder of its own, chosen through the real

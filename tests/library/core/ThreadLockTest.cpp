@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "TempFolder.h"
+#include "WaitFor.h"
 
 #include <windows.h>
 
@@ -26,17 +29,9 @@ std::string ReadAll(const std::wstring& path)
     return brmptest::ReadFileBytes(path).value_or(std::string());
 }
 
-template <typename Condition>
-bool PollUntil(Condition condition, DWORD timeoutMs = 10000)
+bool PollUntil(const std::function<bool()>& condition)
 {
-    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-    while (!condition())
-    {
-        if (::GetTickCount64() > end)
-            return false;
-        ::Sleep(2);
-    }
-    return true;
+    return brmptest::WaitFor(condition, 10000, 2);
 }
 
 std::wstring Name(const wchar_t (&name)[255]) { return std::wstring(name); }

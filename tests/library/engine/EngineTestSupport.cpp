@@ -6,26 +6,13 @@
 #include "Globals.h"
 #include "Logger.h"
 #include "TimerThread.h"
+#include "WaitFor.h"
 
 namespace enginetest
 {
 bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs)
 {
-    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-    for (;;)
-    {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-        {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        if (cond())
-            return true;
-        if (::GetTickCount64() >= end)
-            return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
+    return brmptest::WaitFor(cond, timeoutMs, 5);
 }
 
 namespace
