@@ -7,6 +7,7 @@
 #include "Logger.h"
 #include "OwnedString.h"
 #include "StringFormat.h"
+#include "TimedClickPresses.h"
 #include "XmlReaders.h"
 #include "XmlWriters.h"
 
@@ -89,6 +90,7 @@ CBRMPTimedClicks::~CBRMPTimedClicks()
         ::KillTimer(nullptr, m_clickTimerId);
     if (m_feedbackTimerId != 0)
         ::KillTimer(nullptr, m_feedbackTimerId);
+    ForgetTimedClickTimers(this);
     m_timerCallback = nullptr;
     m_abortCallback = nullptr;
     m_spiThread = nullptr;

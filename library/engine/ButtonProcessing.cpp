@@ -6,16 +6,28 @@
 
 #include "ActionData.h"
 #include "ActionDispatch.h"
+#include "ActionDispatchInternal.h"
+#include "ActionDispatchState.h"
 #include "Actions.h"
 #include "ApplicationSettings.h"
+#include "ChordTimers.h"
+#include "Chords.h"
+#include "Debug.h"
 #include "EngineInput.h"
 #include "Globals.h"
 #include "LastWheel.h"
+#include "LockAxis.h"
 #include "Logger.h"
+#include "Movement2Scroll.h"
 #include "ProfileTargeting.h"
+#include "RepeatTimers.h"
 #include "Settings.h"
+#include "StickyButtons.h"
+#include "TimerThread.h"
 #include "Tokens.h"
 #include "WindowFromPoint.h"
+
+BYTE g_bDownSeen[9] = {};
 
 namespace
 {
@@ -31,6 +43,54 @@ const wchar_t* KindName(int kind)
     case 3: return L"DblClick";
     default: return L"Unknown";
     }
+}
+
+// The buttons and keys held now, as the translation line shows them.
+unsigned HeldKeysMask()
+{
+    struct Bit { int vk; unsigned bit; };
+    static const Bit bits[] = {{VK_LBUTTON, 0x1},  {VK_RBUTTON, 0x2},  {VK_SHIFT, 0x4},    {VK_CONTROL, 0x8},
+                               {VK_MBUTTON, 0x10}, {VK_XBUTTON1, 0x20}, {VK_XBUTTON2, 0x40}, {VK_MENU, 0x100},
+                               {VK_LWIN, 0x200},   {VK_RWIN, 0x400},   {VK_APPS, 0x800}};
+    unsigned mask = 0;
+    for (const Bit& b : bits)
+        if ((::GetAsyncKeyState(b.vk) & 0x8000) != 0)
+            mask |= b.bit;
+    return mask;
+}
+
+void LogTranslation(int button, int kind, int configuredCode, int code, const CActionData* action)
+{
+    const wchar_t* name = GetButtonName(button, g_pSettings != nullptr && g_pSettings->m_bQuillon);
+    const unsigned keys = HeldKeysMask();
+    const wchar_t* keyText = action != nullptr && action->GetKeys() != nullptr ? action->GetKeys() : L"";
+    const wchar_t* appText = action != nullptr && action->GetApplication() != nullptr ? action->GetApplication() : L"";
+    const int keyMode = action != nullptr ? action->KeyAction() : 0;
+    if (code == configuredCode)
+    {
+        if (code == ACTION_SIMULATED_KEYS)
+            CLogger::LogDebug(L"Translating %s Button %s Key state 0x%X: Action %d [%s '%s' %s]%s", name, KindName(kind),
+                              keys, code, GetActionName(code), keyText, GetKeyModeSuffix(keyMode),
+                              action != nullptr && !action->BlockMouse() ? L" (Don't block original input)" : L"");
+        else if (code == ACTION_RUN_APPLICATION || code == ACTION_OPEN_FOLDER)
+            CLogger::LogDebug(L"Translating %s Button %s Key state 0x%X: Action %d [%s '%s']", name, KindName(kind), keys,
+                              code, GetActionName(code), appText);
+        else
+            CLogger::LogDebug(L"Translating %s Button %s Key state 0x%X: Action %d [%s]", name, KindName(kind), keys, code,
+                              GetActionName(code));
+        return;
+    }
+    if (code == ACTION_SIMULATED_KEYS)
+        CLogger::LogDebug(L"Translating %s Button %s Key state 0x%X: Action %d (%s) becomes Action %d [%s '%s' %s]", name,
+                          KindName(kind), keys, configuredCode, GetActionName(configuredCode), code, GetActionName(code),
+                          keyText, GetKeyModeSuffix(keyMode));
+    else if (code == ACTION_RUN_APPLICATION || code == ACTION_OPEN_FOLDER || code == ACTION_BUTTON_CHORDING)
+        CLogger::LogDebug(L"Translating %s Button %s Key state 0x%X: Action %d (%s) becomes Action %d [%s '%s']", name,
+                          KindName(kind), keys, configuredCode, GetActionName(configuredCode), code, GetActionName(code),
+                          code == ACTION_BUTTON_CHORDING ? L"Button Chording" : appText);
+    else
+        CLogger::LogDebug(L"Translating %s Button %s Key state 0x%X: Action %d (%s) becomes Action %d [%s]", name,
+                          KindName(kind), keys, configuredCode, GetActionName(configuredCode), code, GetActionName(code));
 }
 
 bool IsStickyButtonCode(int code)
@@ -96,7 +156,6 @@ bool PassReleaseForSync(int kind, bool downSeen, bool systemDown)
 bool ResolveButtonAction(int button, int kind, int& layer, CApplicationSettings*& profile, int& configuredCode,
                          int& code, CActionData*& action)
 {
-    (void)kind;
     action = nullptr;
     CApplicationSettings* defaultProfile = g_pSettings != nullptr ? g_pSettings->GetDefaultApp() : nullptr;
     const ResolvedSlot slot = ResolveSlot(profile, defaultProfile, button, layer);
@@ -106,6 +165,19 @@ bool ResolveButtonAction(int button, int kind, int& layer, CApplicationSettings*
     profile = const_cast<CApplicationSettings*>(slot.profile);
     if (profile != nullptr && CApplicationSettings::ValidSlot(button, layer))
         action = profile->GetActionData(button, layer);
+
+    if (dispatch::ResolveThroughChord(button, kind, code, action) == dispatch::ChordResolution::Refused)
+        return false;
+
+    // The no-movement action of movement-to-scroll options being replayed.
+    if (code == ACTION_MOVEMENT_TO_SCROLL && action != nullptr && g_pReplayingMTS != nullptr &&
+        action->GetMovement2Scroll() == g_pReplayingMTS)
+    {
+        CActionData* stored = g_pReplayingMTS->GetActionData();
+        delete action;
+        action = stored;
+        code = action != nullptr ? static_cast<int>(action->Action()) : ACTION_NO_CHANGE;
+    }
     return true;
 }
 
@@ -153,6 +225,8 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
         if (!GetProcessName(window, pid, processName, MAX_PATH, nullptr, PNR_ProcessButton))
             wcsncpy_s(processName, g_szCurrentProcess, _TRUNCATE);
     }
+    if (g_idMouseOverTimer != 0)
+        ProxyKillTimer(nullptr, ID_TIMER_MOUSEOVER);
     CApplicationSettings* profile = FindAppSettings(window, processName, point, nullptr);
     if (profile == g_pCurrentApp)
     {
@@ -168,6 +242,8 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
         CLogger::LogDebug(L"ProcessButton: Profile/active app/window change (due to mouse button) from <unknown> to '%s'.",
                           processName);
     g_LastWheel.Reset();
+    if (g_nStickyState[STICKY_KEYREPEAT] > 0 && g_idRepeatTimer.load() != 0)
+        ResetSticky(point, STICKY_KEYREPEAT, g_nCurrentLayer, -1);
     if (g_pSettings != nullptr && g_pSettings->m_bFooBar2000Fix && _wcsicmp(g_szCurrentProcess, L"foobar2000.exe") == 0)
     {
         CLogger::LogDebug(L"ProcessButton: Previous process was Foobar2000.exe. Enabled special 'fix up' mode for next button press/release.");
@@ -181,6 +257,11 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
         NotifyProcessChanged(window, profile);
         return;
     }
+    if (profile == nullptr || !profile->AxisLocking())
+        g_LockAxis.Unlock(g_pSPIThread, g_nCurrentLayer, g_pSettings, profile, false);
+    // Keys, sticky buttons and held sequences of the old profile end with it.
+    ResetDuringKeys(point);
+    ResetAllSticky(point);
     SwitchToProfile(window, processName, profile);
     s_hLastProfileWindow = window;
     g_hCurrentWnd = window;
@@ -282,7 +363,12 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
     else
     {
         window = EventWindow(point);
-        if (window != nullptr && (window != g_hCurrentWnd || g_hCurrentWnd != s_hLastProfileWindow))
+        // Within one window, another quarter or leaving the area of a profile
+        // limited to part of the window asks for the profile again - also on
+        // the way back into that part, when another profile is in force.
+        static int s_nLastQuarter = -1;
+        const bool samePlace = window == g_hCurrentWnd && g_hCurrentWnd == s_hLastProfileWindow;
+        if (window != nullptr && (!samePlace || WindowPartChanged(window, point, s_nLastQuarter)))
             UpdateProfile(button, kind, window, point, fixUp);
     }
 
@@ -294,7 +380,12 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
         ClipCursorToForeground();
 
     int layer = g_nCurrentLayer;
-    if (kind == 2)
+    if (kind == 2 && g_bLayerSwitchedByButton && button == g_nLayerButton &&
+        CApplicationSettings::ValidLayer(g_nLayerButtonLayer))
+    {
+        layer = g_nLayerButtonLayer;
+    }
+    else if (kind == 2)
     {
         bool swallow = false;
         layer = ReleaseLayer(button, profile, swallow);
@@ -315,32 +406,37 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
         ::PostMessageW(g_hSetupWnd, BRMP_SetupHelperMsg, static_cast<WPARAM>(button),
                        MAKELPARAM(kind, code != configuredCode ? 1 : 0));
 
-    if (code == configuredCode)
-        CLogger::LogDebug(L"Translating %s Button %s: Action %d [%s]", GetButtonName(button), KindName(kind), code,
-                          GetActionName(code));
-    else
-        CLogger::LogDebug(L"Translating %s Button %s: Action %d (%s) becomes Action %d [%s]", GetButtonName(button), KindName(kind),
-                          configuredCode, GetActionName(configuredCode), code,
-                          GetActionName(code));
+    if (GetDebug())
+        LogTranslation(button, kind, configuredCode, code, action);
+
+    if (g_pSettings != nullptr && g_pSettings->m_bResetStickyOnAnyButton &&
+        (kind == 2 || (kind == 1 && (g_nStickyState[STICKY_KEYREPEAT] > 0 || g_nStickyState[STICKY_KEYHOLD] > 0))))
+        ResetOtherSticky(point, button, false);
 
     int result = ProcessButtonAction(button, code, action, profile, kind, layer, skipWindowCheck ? 1 : 0, window,
                                      point, block, click);
     if (result != 0)
     {
+        if (g_pGlobalChord != nullptr && !dispatch::IsChordSource(button))
+            g_pGlobalChord->SetChordUsed();
         if (kind == 1)
+        {
+            g_bDownSeen[button] = 1;
             g_bButtonDown[button] = 1;
+        }
         else
         {
             const int vk = ButtonVirtualKey(button, ::GetSystemMetrics(SM_SWAPBUTTON) != 0);
             if (vk != 0)
             {
                 const bool systemDown = (::GetAsyncKeyState(vk) & 0x8000) != 0;
-                if (PassReleaseForSync(kind, g_bButtonDown[button] != 0, systemDown))
+                if (PassReleaseForSync(kind, g_bDownSeen[button] != 0, systemDown))
                 {
                     CLogger::LogDebug(L"ProcessButton: Button is down but we didn't see it. Allowing button up to keep Windows in sync!");
                     result = 0;
                 }
             }
+            g_bDownSeen[button] = 0;
             g_bButtonDown[button] = 0;
         }
     }

@@ -16,6 +16,12 @@ class CApplicationSettings;
 SNAREHOLD_API int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE& fixUp, BYTE& block,
                                 BYTE& click);
 
+// Per button: a press of it was handled here. The hook's g_bButtonDown says the
+// button is physically down and is updated before the event comes here, so a
+// release always finds it clear; this one still says whether its press was
+// ours. Cleared with any other handled event of the button.
+extern SNAREHOLD_API BYTE g_bDownSeen[9];
+
 // --- resolution rules (plain values, exported for the tests) -----------------
 
 // The code a profile gives a slot as the engine reads it: 40 without a profile

@@ -13,6 +13,7 @@
 #include "Globals.h"
 #include "Handles.h"
 #include "Layers.h"
+#include "LockAxis.h"
 #include "Logger.h"
 #include "MouseInfo.h"
 #include "OSVersion.h"
@@ -457,8 +458,8 @@ void UpdateCursors()
 {
     if (g_hMouseHook != nullptr && g_hHookThread != nullptr && !RemappingSwitchedOff())
     {
-        // The layer's cursor overlay is drawn by the axis-lock cursors.
-        CLogger::LogDebug(L"UpdateCursors: Layer %d cursor", GetCurrentLayer());
+        g_LockAxis.ChangeCursor(g_pSPIThread, g_pCurrentApp, g_nCurrentLayer, false,
+                                g_pSettings == nullptr || g_pSettings->m_bChangeCursorLayer);
         return;
     }
     CLogger::LogDebug(L"CLockAxis: Reset Cursor");

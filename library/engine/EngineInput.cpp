@@ -2,8 +2,14 @@
 
 #include "EngineInput.h"
 
+#include "DpiScaling.h"
 #include "Globals.h"
 #include "Layers.h"
+#include "LockAxis.h"
+#include "ProfileTargeting.h"
+#include "WindowActivation.h"
+#include "WindowFromPoint.h"
+#include "WindowScrolling.h"
 #include "Logger.h"
 #include "SendInput.h"
 #include "Settings.h"
@@ -241,8 +247,126 @@ bool MovementToScroll(int vertical, int horizontal)
 
 namespace
 {
+POINT CursorNow()
+{
+    POINT cursor{0, 0};
+    if (!GetPhysCursorPos(&cursor))
+        ::GetCursorPos(&cursor);
+    return cursor;
+}
+
+bool QueueMove(LONG dx, LONG dy, DWORD data, DWORD time)
+{
+    if (!QueueMouse(MouseInput(MOUSEEVENTF_MOVE, dx, dy, data, time)))
+        return false;
+    g_pSendInput->SignalQueue();
+    return true;
+}
+} // namespace
+
+bool MouseMoveToMessagePoint(const MSLLHOOKSTRUCT& message, bool vertical)
+{
+    if (g_pSendInput == nullptr)
+    {
+        CLogger::LogMessage(L"MouseMove: SendInput Thread is not available!");
+        return false;
+    }
+    const POINT cursor = CursorNow();
+    const LONG dx = vertical ? 0 : message.pt.x - cursor.x;
+    const LONG dy = vertical ? message.pt.y - cursor.y : 0;
+    CLogger::LogDebug(L"MouseMove: MessagePoint X=%d Y=%d. Relative X=%d Y=%d", static_cast<int>(message.pt.x),
+                      static_cast<int>(message.pt.y), static_cast<int>(dx), static_cast<int>(dy));
+    return QueueMove(dx, dy, message.mouseData, message.time);
+}
+
+bool MouseMoveInverted(const MSLLHOOKSTRUCT& message)
+{
+    if (!g_LockAxis.IsXInverted() && !g_LockAxis.IsYInverted())
+        return false;
+    if (g_pSendInput == nullptr)
+    {
+        CLogger::LogMessage(L"MouseMove: SendInput Thread is not available!");
+        return false;
+    }
+    const POINT cursor = CursorNow();
+    const LONG dx = g_LockAxis.IsXInverted() ? cursor.x - message.pt.x : message.pt.x - cursor.x;
+    const LONG dy = g_LockAxis.IsYInverted() ? cursor.y - message.pt.y : message.pt.y - cursor.y;
+    return QueueMove(dx, dy, message.mouseData, message.time);
+}
+
+AppCommandRoute RouteAppCommand(int command, bool modernOrRemote, bool hasEnabledWindow)
+{
+    if (command < APPCMD_BACK || command > APPCMD_FAVOURITES)
+        return AppCommandRoute::None;
+    if (modernOrRemote)
+    {
+        if (command == APPCMD_BACK)
+            return AppCommandRoute::XButton1;
+        if (command == APPCMD_FORWARD)
+            return AppCommandRoute::XButton2;
+        return AppCommandRoute::BrowserKey;
+    }
+    return hasEnabledWindow ? AppCommandRoute::Message : AppCommandRoute::BrowserKey;
+}
+
+bool SendAppCommand(HWND window, int command)
+{
+    const bool modernOrRemote = IsModernUIApp() || _wcsicmp(g_szCurrentProcess, L"mstsc.exe") == 0;
+    HWND receiver = modernOrRemote || window == nullptr ? nullptr : GetFirstEnabledWindow(window);
+    const AppCommandRoute route = RouteAppCommand(command, modernOrRemote, receiver != nullptr);
+    const LPARAM lParam = static_cast<LPARAM>(command) << 16;
+    if (modernOrRemote)
+        CLogger::LogDebug(L"Sending APPCOMMAND 0x%X to modern UI window", static_cast<unsigned>(lParam));
+    switch (route)
+    {
+    case AppCommandRoute::None:
+        CLogger::LogMessage(L"SendAppCommand: Invalid command %d", command);
+        return false;
+    case AppCommandRoute::Message:
+        CLogger::LogDebug(L"Posting APPCOMMAND 0x%X message to window %08X", static_cast<unsigned>(lParam),
+                          static_cast<unsigned>(reinterpret_cast<UINT_PTR>(receiver)));
+        return ::PostMessageW(receiver, WM_APPCOMMAND, reinterpret_cast<WPARAM>(window), lParam) != FALSE;
+    case AppCommandRoute::XButton1:
+    case AppCommandRoute::XButton2:
+    {
+        if (g_pSendInput == nullptr)
+        {
+            CLogger::LogMessage(L"SendAppCommand: SendInput Thread is not available!");
+            return false;
+        }
+        const int button = route == AppCommandRoute::XButton1 ? 3 : 4;
+        const POINT cursor = CursorNow();
+        g_nQueueWait += SendMouseButton(button, 1, cursor, false, false);
+        g_nQueueWait += SendMouseButton(button, 2, cursor, false, false);
+        g_pSendInput->SignalQueue();
+        return true;
+    }
+    case AppCommandRoute::BrowserKey:
+        return SendKey(VK_BROWSER_BACK - 1 + command, true, 0, static_cast<UINT>(-1));
+    }
+    return false;
+}
+
+namespace
+{
+// Scrolling goes to the window under the cursor: bring it forward first when
+// the user asked for that. False when there is no window there.
+bool ActivateForScroll()
+{
+    if (g_pSettings == nullptr || !g_pSettings->m_bActivateOnScroll)
+        return true;
+    const POINT cursor = CursorNow();
+    HWND window = RealWindowFromPoint(cursor);
+    if (window == nullptr)
+        return false;
+    ActivateBeforeScroll(::GetForegroundWindow(), window, window);
+    return true;
+}
+
 bool Wheel(const wchar_t* name, DWORD flag, short amount)
 {
+    if (!ActivateForScroll())
+        return false;
     if (g_pSendInput == nullptr)
     {
         CLogger::LogDebug(L"%s: SendInput Thread is not available!", name);

@@ -42,6 +42,37 @@ SNAREHOLD_API bool SendKey(int virtualKey, bool extended, UINT modifiers, UINT s
 SNAREHOLD_API bool MouseMove(POINT point, POINT forcedPoint);
 // Up to two wheel inputs (vertical first); false when nothing was queued.
 SNAREHOLD_API bool MovementToScroll(int vertical, int horizontal);
+// Relative move back to the message point along one axis (vertical: y only,
+// else x only), carrying the message's mouse data and time.
+SNAREHOLD_API bool MouseMoveToMessagePoint(const MSLLHOOKSTRUCT& message, bool vertical);
+// Relative move that mirrors the axes the axis lock inverts; false when none is.
+SNAREHOLD_API bool MouseMoveInverted(const MSLLHOOKSTRUCT& message);
+
+// Browser commands of the application-command actions.
+enum AppCommand : int
+{
+    APPCMD_BACK = 1,
+    APPCMD_FORWARD = 2,
+    APPCMD_REFRESH = 3,
+    APPCMD_STOP = 4,
+    APPCMD_SEARCH = 5,
+    APPCMD_FAVOURITES = 6,
+};
+// How a command reaches the target: windows of hosted ("modern UI") apps and
+// remote-desktop clients take no WM_APPCOMMAND, so back and forward become the
+// side buttons and the rest the browser keys (165 + command); a target without
+// an enabled window gets the key as well.
+enum class AppCommandRoute
+{
+    None,        // not a command
+    Message,     // WM_APPCOMMAND posted to the first enabled window
+    XButton1,
+    XButton2,
+    BrowserKey,
+};
+SNAREHOLD_API AppCommandRoute RouteAppCommand(int command, bool modernOrRemote, bool hasEnabledWindow);
+SNAREHOLD_API bool SendAppCommand(HWND window, int command);
+
 SNAREHOLD_API bool MouseWheel(short amount);
 SNAREHOLD_API bool MouseTilt(short amount);
 SNAREHOLD_API bool PreciseWait(UINT milliseconds);

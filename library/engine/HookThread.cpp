@@ -16,16 +16,19 @@
 #include "LastWheel.h"
 #include "HookWorkers.h"
 #include "Hooks.h"
+#include "LockAxis.h"
 #include "Logger.h"
 #include "MouseHook.h"
 #include "MouseInfo.h"
 #include "OSVersion.h"
 #include "ProfileSwitch.h"
+#include "RepeatTimers.h"
 #include "SendInput.h"
 #include "Settings.h"
 #include "ThreadLock.h"
 #include "ThreadStop.h"
 #include "TimerThread.h"
+#include "WindowOperation.h"
 
 namespace
 {
@@ -229,6 +232,9 @@ void CleanUpHookThread(DWORD tid)
         g_szCurrentProcess[0] = L'\0';
         workers = DetachHookWorkers();
     }
+    // Repeats, chord and scroll time-outs end before the workers they feed;
+    // their callbacks only try the global lock, so wait for them outside it.
+    StopAllEngineTimers();
     // Worker threads may need the global lock to finish: join them outside it.
     StopHookWorkers(workers);
     CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Finished cleaning up.", tid);
@@ -300,7 +306,7 @@ void RestoreMouseSettings(bool restore)
         if (!::SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, static_cast<UINT>(g_nDefaultWheelLines), nullptr, SPIF_UPDATEINIFILE))
             CLogger::LogMessage(L"Unable to reset Wheel Scroll Lines to default (%d)", g_nDefaultWheelLines);
     }
-    g_pWindowOperation = nullptr;
+    EndWindowOperation();
     g_nSwapButtons = g_nStartupSwapButtons;
     g_nWheelLines = g_nDefaultWheelLines;
     g_bWheelPageScroll = g_nDefaultWheelLines == -1;
@@ -384,6 +390,8 @@ unsigned __stdcall HookThreadProc(void*)
         ChooseEnglishLayout(tid);
         RegisterMouseOverTimerHandler();
         InstallHooks(tid);
+        g_LockAxis.ChangeCursor(g_pSPIThread, g_pCurrentApp, g_nCurrentLayer, false,
+                                g_pSettings == nullptr || g_pSettings->m_bChangeCursorLayer);
         if (g_hHooksStartWaitEvent != nullptr)
             ::SetEvent(g_hHooksStartWaitEvent);
         if (g_hMainWnd != nullptr)
@@ -433,6 +441,7 @@ void InstallKeyHook()
 void RemoveHooks()
 {
     CLogger::LogThreadDebug(L"RemoveHooks: Removing hooks...");
+    g_LockAxis.ResetCursor(g_pSPIThread);
     if (g_hKeyHook != nullptr)
     {
         CLogger::LogDebug(L"RemoveHooks: Removing keyboard hook...");
@@ -471,6 +480,7 @@ bool SetMouseHook()
         g_bButtonDown[i] = 0;
         g_bReleasedByChord[i] = 0;
     }
+    g_LockAxis.Init();
     g_dwHookTimeout = GetHooktimeoutValue();
     SetThreadName(::GetCurrentThreadId(), "Main Thread");
     // The threads must never wait on a message box while finding the log file.

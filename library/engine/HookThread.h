@@ -20,7 +20,7 @@ unsigned __stdcall HookThreadProc(void* unused);
 unsigned __stdcall TimerThread(void* unused);
 
 LRESULT CALLBACK MouseHookLLProc(int code, WPARAM wParam, LPARAM lParam);
-LRESULT CALLBACK KeyHookLLProc(int code, WPARAM wParam, LPARAM lParam);
+SNAREHOLD_API LRESULT CALLBACK KeyHookLLProc(int code, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK FindHookLLProc(int code, WPARAM wParam, LPARAM lParam);
 
 // Number of threads the stop sequence had to terminate since the library was

@@ -6,6 +6,10 @@
 #include "KeyHook.h"
 
 #include "ApplicationSettings.h"
+#include "EngineInput.h"
+#include "LockAxis.h"
+#include "StickyButtons.h"
+#include "VolumeServices.h"
 #include "Control.h"
 #include "DpiScaling.h"
 #include "Globals.h"
@@ -33,12 +37,15 @@ constexpr UINT kKeySwitchDelayMs = 100;
 constexpr unsigned short kModifierBits = HOTKEY_MOD_SHIFT | HOTKEY_MOD_CTRL | HOTKEY_MOD_ALT | HOTKEY_MOD_LWIN |
                                          HOTKEY_MOD_RWIN | HOTKEY_MOD_APPS;
 
-bool s_bXLockedByKey = false;
-bool s_bYLockedByKey = false;
-
 bool Down(const BYTE* keyState, DWORD vk)
 {
     return (keyState[vk & 0xFF] & 0x80) != 0;
+}
+
+// The hook reports the left and right keys, never VK_CONTROL itself.
+bool IsControlKey(DWORD vk)
+{
+    return vk == VK_CONTROL || vk == VK_LCONTROL || vk == VK_RCONTROL;
 }
 
 bool IsCtrlOrAlt(DWORD vk)
@@ -52,18 +59,13 @@ void StartKeySwitchTimer(UINT delayMs)
 }
 
 // Our own Volume Down keys: after several in a row the system's volume display
-// can stick; the repair needs the volume manager, which is not there yet.
+// can stick until a Volume Up and a Volume Down are sent.
 void RepairVolumeDisplay()
 {
-    CLogger::LogDebug(L"KeyHookLLProc: volume display repair after %d Volume Down keys is not available", g_nVolDownCount);
-}
-
-// Sticky buttons are reset by any key when the settings ask for it; the
-// sticky-button engine does not exist yet.
-void ResetStickyByKey(POINT point, bool control)
-{
-    CLogger::LogDebug(L"KeyHookLLProc: sticky reset by key at %d,%d (Ctrl %d) is not available", point.x, point.y,
-                      control ? 1 : 0);
+    POINT point{};
+    GetPhysCursorPos(&point);
+    SendKeysStateSingleShot(L"{VOL+}", point, g_hCurrentWnd, false, false);
+    SendKeysStateSingleShot(L"{VOL-}", point, g_hCurrentWnd, false, false);
 }
 
 void SetMouseSpeed(int speed)
@@ -79,7 +81,8 @@ void OwnKey(WPARAM message, const KBDLLHOOKSTRUCT& key)
     if (key.vkCode == VK_VOLUME_DOWN && up)
     {
         ++g_nVolDownCount;
-        if (g_pSendInput != nullptr && g_nVolDownCount > 3)
+        // Without the repair wanted now the count is kept: the next release tries again.
+        if (g_pSendInput != nullptr && g_nVolDownCount > 3 && VolumeDisplayNeedsRepair())
         {
             RepairVolumeDisplay();
             g_nVolDownCount = 0;
@@ -351,25 +354,29 @@ int SlowCursorSpeed(int normalSpeed)
     return speed < 1 ? 1 : speed;
 }
 
+// Key locks carry the origin flag true: an unlock by key never releases a lock
+// an action made, and an action's unlock with the other origin leaves a held key's lock.
 void LockAxisByKey(bool xAxis)
 {
-    (xAxis ? s_bXLockedByKey : s_bYLockedByKey) = true;
-    CLogger::LogDebug(L"KeyHookLLProc: axis lock (%s) is not available yet", xAxis ? L"X" : L"Y");
+    if (xAxis)
+        g_LockAxis.LockX(g_pSPIThread, g_nCurrentLayer, false, true);
+    else
+        g_LockAxis.LockY(g_pSPIThread, g_nCurrentLayer, false, true);
 }
 
 bool UnlockAxesByKey()
 {
-    const bool locked = s_bXLockedByKey || s_bYLockedByKey;
-    if (locked)
-        CLogger::LogDebug(L"KeyHookLLProc: axis unlock is not available yet");
-    s_bXLockedByKey = false;
-    s_bYLockedByKey = false;
-    return locked;
+    // Only a lock that holds is released: unlocking nothing on every key would
+    // re-send the profile cursor on each keystroke and count as a reset, which
+    // would keep the sticky reset by key from ever running.
+    if (!g_LockAxis.Locked())
+        return false;
+    return g_LockAxis.UnlockXY(g_pSPIThread, g_nCurrentLayer, g_pSettings, g_pCurrentApp, true);
 }
 
 bool IsAxisLockedByKey(bool xAxis)
 {
-    return xAxis ? s_bXLockedByKey : s_bYLockedByKey;
+    return xAxis ? g_LockAxis.LockedX() : g_LockAxis.LockedY();
 }
 
 void ResetKeyHookState()
@@ -379,8 +386,6 @@ void ResetKeyHookState()
     g_nSavedLayer = -1;
     g_bSlowedByKey = 0;
     g_nVolDownCount = 0;
-    s_bXLockedByKey = false;
-    s_bYLockedByKey = false;
 }
 
 LRESULT CALLBACK KeyHookLLProc(int code, WPARAM wParam, LPARAM lParam)
@@ -431,7 +436,7 @@ LRESULT CALLBACK KeyHookLLProc(int code, WPARAM wParam, LPARAM lParam)
         {
             POINT point{};
             if (GetPhysCursorPos(&point))
-                ResetStickyByKey(point, key.vkCode == VK_CONTROL);
+                ResetStickyByKey(point, IsControlKey(key.vkCode));
         }
     }
     CThreadLock::LeaveCS();

@@ -1,6 +1,7 @@
 #include "Folders.h"
 #include "Globals.h"
 #include "LibraryLifetime.h"
+#include "LockAxis.h"
 #include "Logger.h"
 #include "MouseInfo.h"
 #include "ScrollCursors.h"
@@ -33,11 +34,13 @@ void CreateLibraryObjects()
     const bool boxes = ThreadMessageBoxesAllowed();
     SetThreadMessageBoxesAllowed(false);
     LoadCursors(g_hInstance);
+    g_LockAxis.InitCursors(g_hInstance);
     SetThreadMessageBoxesAllowed(boxes);
 }
 
 void DestroyLibraryObjects()
 {
+    g_LockAxis.DestroyCursors();
     DestroyCursors();
     CMouseInfo::SetGlobalSettings(nullptr);
     delete g_pSettings;

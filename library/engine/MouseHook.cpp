@@ -15,14 +15,17 @@
 #include "Control.h"
 #include "EngineInput.h"
 #include "Globals.h"
+#include "HWheel.h"
 #include "HookThread.h"
 #include "LastWheel.h"
+#include "MouseHookMovement.h"
 #include "Logger.h"
 #include "ProfileTargeting.h"
 #include "Settings.h"
 #include "ThreadLock.h"
 #include "TimerThread.h"
 #include "WindowFromPoint.h"
+#include "WindowOperation.h"
 
 POINT g_ptForcedCursor = {0, 0};
 DebounceRecord g_Debounce[5];
@@ -45,6 +48,13 @@ bool DefaultProcessor(int button, int kind, bool fastWheel, MSLLHOOKSTRUCT* data
 }
 
 std::atomic<MouseButtonProcessor> g_processor{DefaultProcessor};
+
+bool DefaultHWheelProcessor(MSLLHOOKSTRUCT* data, BYTE& injected)
+{
+    return ProcessHWheel(data, injected);
+}
+
+std::atomic<MouseHWheelProcessor> g_hwheelProcessor{DefaultHWheelProcessor};
 std::atomic<MouseHookTickSource> g_tickSource{nullptr};
 
 // Remembered by the mouse-over check between its runs (timer thread).
@@ -105,9 +115,46 @@ unsigned Value(const void* pointer)
     return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(pointer));
 }
 
+LRESULT DefaultNextHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    return ::CallNextHookEx(g_hMouseHook, code, wParam, lParam);
+}
+
+std::atomic<MouseHookNextFn> g_nextHook{DefaultNextHook};
+
+LRESULT NextHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    return g_nextHook.load(std::memory_order_relaxed)(code, wParam, lParam);
+}
+
+// System metrics the button path reads on every event, re-read at most once
+// per period: each read is a round trip to the window server on some systems,
+// and the values change only when the user changes a setting.
+struct CachedMetric
+{
+    int index;
+    DWORD period;
+    int value;
+    DWORD readAt;
+    bool valid;
+
+    int Get(DWORD now)
+    {
+        if (!valid || now - readAt >= period)
+        {
+            value = ::GetSystemMetrics(index);
+            readAt = now;
+            valid = true;
+        }
+        return value;
+    }
+};
+CachedMetric g_swapMetric{SM_SWAPBUTTON, 250, 0, 0, false};
+CachedMetric g_remoteMetric{SM_REMOTESESSION, 1000, 0, 0, false};
+
 bool RemoteSession()
 {
-    return ::GetSystemMetrics(SM_REMOTESESSION) != 0;
+    return g_remoteMetric.Get(Tick()) != 0;
 }
 
 
@@ -153,6 +200,25 @@ bool MouseOverWanted(const CSettings* settings, const CApplicationSettings* prof
     return settings->m_bSwitchOnMouseOver || settings->m_bActivateOnMouseOver || profile->ActivateOnHover();
 }
 
+// Whether the horizontal wheel goes to its tilt action: never in Quillon mode
+// or without a profile, and not while a button that no chord is about is held
+// over a tilt without an action (the system's own drag-scroll then).
+bool HorizontalWheelWanted(const CSettings* settings, const CApplicationSettings* profile, const MSLLHOOKSTRUCT* data)
+{
+    if (settings->m_bQuillon || profile == nullptr)
+        return false;
+    const int delta = static_cast<short>(HIWORD(data->mouseData));
+    const int button = delta > 0 ? 6 : 5;
+    bool left = (::GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0;
+    bool right = (::GetAsyncKeyState(VK_RBUTTON) & 0x8000) != 0;
+    const int chordButton = MouseHookChordSourceButton();
+    if (chordButton == 0)
+        left = false;
+    else if (chordButton == 1)
+        right = false;
+    return !(profile->GetActions(button, g_nCurrentLayer) == ACTION_NO_CHANGE && (left || right));
+}
+
 struct HookRun
 {
     bool takenOver = false;
@@ -182,7 +248,7 @@ LRESULT Finish(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry, const
     {
         CLogger::LogDebug(L"MouseHookLLProc: Processed message 0x%04X (%d,%d) but not removing it because last process was FooBar2000.",
                           static_cast<unsigned>(wParam), static_cast<int>(data->pt.x), static_cast<int>(data->pt.y));
-        return ::CallNextHookEx(g_hMouseHook, code, wParam, reinterpret_cast<LPARAM>(data));
+        return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
     }
     if (run.takenOver)
     {
@@ -192,7 +258,7 @@ LRESULT Finish(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry, const
     }
     if (wParam != WM_MOUSEMOVE)
         CLogger::LogDebug(L"MouseHookLLProc: Passing original mouse message 0x%08X through....", static_cast<unsigned>(wParam));
-    return ::CallNextHookEx(g_hMouseHook, code, wParam, reinterpret_cast<LPARAM>(data));
+    return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
 }
 
 // Moves: never wait, never allocate.
@@ -200,20 +266,28 @@ LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
 {
     const CSettings* settings = g_pSettings;
     if (settings == nullptr)
-        return ::CallNextHookEx(g_hMouseHook, code, wParam, reinterpret_cast<LPARAM>(data));
+        return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
     if ((data->flags & LLMHF_INJECTED) != 0 && data->dwExtraInfo == reinterpret_cast<ULONG_PTR>(g_hMouseHook))
     {
         CLogger::LogDebug(L"MouseHookLLProc: We injected movement: X=%d, Y=%d", static_cast<int>(data->pt.x),
                           static_cast<int>(data->pt.y));
-        return ::CallNextHookEx(g_hMouseHook, code, wParam, reinterpret_cast<LPARAM>(data));
+        return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
     }
     if (g_ptForcedCursor.x != 0 || g_ptForcedCursor.y != 0)
         return 1;
     if (!CThreadLock::TryEnterCS(L"WM_MOUSEMOVE"))
-        return ::CallNextHookEx(g_hMouseHook, code, wParam, reinterpret_cast<LPARAM>(data));
+        return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
+
+    if (g_pWindowOperation != nullptr)
+    {
+        StepWindowOperation(data->pt);
+        CThreadLock::LeaveCS();
+        return Finish(code, wParam, data, entry, HookRun{});
+    }
 
     g_dwLastInput = entry;
     g_bInputSeen = true;
+    HookRun run;
     CApplicationSettings* profile = g_pCurrentApp;
     if (profile != nullptr)
     {
@@ -223,14 +297,34 @@ LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
             g_LastNotch.button = 0;
         }
         g_ptLastMove = data->pt;
+        MouseHookUnblockChord(data->pt);
+        MouseHookCheckTimedClickAborts(data->pt);
+
+        bool toMouseOver = true;
+        if (MouseHookMTSActive())
+        {
+            bool passNow = false;
+            run.takenOver = MouseHookMovementToScroll(data, passNow);
+            if (passNow)
+            {
+                CThreadLock::LeaveCS();
+                return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
+            }
+        }
+        else
+        {
+            run.takenOver = MouseHookAxisLock(data, toMouseOver);
+            toMouseOver = toMouseOver || !run.takenOver;
+        }
         // Restart the rest timer only when it is not already counting: the
         // timer thread ignores a start while it runs, so a post per move would
         // only fill its queue.
-        if (g_idMouseOverTimer == 0 && MouseOverWanted(settings, profile) && !AnyButtonDown() && !IsBRMPDisabled(true))
+        if (toMouseOver && g_idMouseOverTimer == 0 && MouseOverWanted(settings, profile) && !AnyButtonDown() &&
+            !MouseHookEngineBusy() && !IsBRMPDisabled(true))
             StartMouseOverTimer(data->pt, kMouseOverAfterMoveMs);
     }
     CThreadLock::LeaveCS();
-    return Finish(code, wParam, data, entry, HookRun{});
+    return Finish(code, wParam, data, entry, run);
 }
 
 // Vertical wheel of a real (or remapped) event; the global lock is held.
@@ -356,6 +450,27 @@ HookRun RealEventPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry
             return run;
         }
     }
+    {
+        int button = -1;
+        int kind = 1;
+        if (message == WM_MOUSEWHEEL || message == WM_MOUSEHWHEEL)
+        {
+            const int delta = static_cast<short>(HIWORD(data->mouseData));
+            button = message == WM_MOUSEWHEEL ? (delta > 0 ? 7 : 8) : (delta > 0 ? 6 : 5);
+        }
+        else
+        {
+            const MouseEventButton event = ButtonOfMessage(message, data->mouseData, data->dwExtraInfo, settings->m_bQuillon);
+            button = event.button;
+            kind = event.kind;
+        }
+        if (MouseHookStickyMTSDrop(button, kind))
+        {
+            HookRun dropped;
+            dropped.takenOver = true;
+            return dropped;
+        }
+    }
     POINT cursor;
     if (::GetCursorPos(&cursor) && (cursor.x != data->pt.x || cursor.y != data->pt.y))
     {
@@ -370,8 +485,12 @@ HookRun RealEventPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry
         return WheelPath(settings, profile, data, entry);
     if (message == WM_MOUSEHWHEEL)
     {
-        // The horizontal wheel goes to the system unchanged in this engine.
-        passNow = true;
+        passNow = !HorizontalWheelWanted(settings, profile, data);
+        if (!passNow)
+        {
+            BYTE injected = 0;
+            run.takenOver = g_hwheelProcessor.load()(data, injected);
+        }
         return run;
     }
 
@@ -421,9 +540,9 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
 {
     const CSettings* settings = g_pSettings;
     if (settings == nullptr)
-        return ::CallNextHookEx(g_hMouseHook, code, wParam, reinterpret_cast<LPARAM>(data));
+        return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
 
-    const int swap = ::GetSystemMetrics(SM_SWAPBUTTON);
+    const int swap = g_swapMetric.Get(entry);
     if (swap != g_nSwapButtons)
     {
         CLogger::LogDebug(L"MouseHookLLProc: Button swap state has changed outside BRMP");
@@ -509,7 +628,7 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
         bool passNow = false;
         run = RealEventPath(code, wParam, data, entry, passNow);
         if (passNow)
-            return ::CallNextHookEx(g_hMouseHook, code, wParam, reinterpret_cast<LPARAM>(data));
+            return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
     }
     return Finish(code, wParam, data, entry, run);
 }
@@ -532,6 +651,8 @@ void ResetMouseHookState()
     g_ptLastMove = POINT{0, 0};
     g_nMouseOverQuarter = kNoArea;
     g_szMouseOverCaption[0] = 0;
+    g_swapMetric.valid = false;
+    g_remoteMetric.valid = false;
 }
 
 void RegisterMouseOverTimerHandler()
@@ -542,6 +663,16 @@ void RegisterMouseOverTimerHandler()
 MouseButtonProcessor SetMouseButtonProcessor(MouseButtonProcessor processor)
 {
     return g_processor.exchange(processor != nullptr ? processor : DefaultProcessor);
+}
+
+MouseHookNextFn SetMouseHookNextHook(MouseHookNextFn next)
+{
+    return g_nextHook.exchange(next != nullptr ? next : DefaultNextHook);
+}
+
+MouseHWheelProcessor SetMouseHWheelProcessor(MouseHWheelProcessor processor)
+{
+    return g_hwheelProcessor.exchange(processor != nullptr ? processor : DefaultHWheelProcessor);
 }
 
 MouseHookTickSource SetMouseHookTickSource(MouseHookTickSource source)
@@ -556,7 +687,7 @@ LRESULT CALLBACK MouseHookLLProc(int code, WPARAM wParam, LPARAM lParam)
     {
         CLogger::LogDebug(L"MouseHookLLProc: HC_ACTION - wParam 0x%08X lParam 0x%08X", static_cast<unsigned>(wParam),
                           static_cast<unsigned>(lParam));
-        return ::CallNextHookEx(g_hMouseHook, code, wParam, lParam);
+        return NextHook(code, wParam, lParam);
     }
     if (g_hMouseHook == nullptr)
     {
@@ -565,13 +696,13 @@ LRESULT CALLBACK MouseHookLLProc(int code, WPARAM wParam, LPARAM lParam)
     }
     auto* data = reinterpret_cast<MSLLHOOKSTRUCT*>(lParam);
     if (data == nullptr)
-        return ::CallNextHookEx(g_hMouseHook, code, wParam, lParam);
+        return NextHook(code, wParam, lParam);
 
     const CSettings* settings = g_pSettings;
     if (settings != nullptr && settings->m_bFilterTouch && IsTouchEvent(data->dwExtraInfo))
     {
         CLogger::LogDebug(L"MouseHookLLProc: Ignoring (filtering) Mouse Event from touch");
-        return ::CallNextHookEx(g_hMouseHook, code, wParam, lParam);
+        return NextHook(code, wParam, lParam);
     }
 
     const DWORD entry = Tick();

@@ -32,6 +32,16 @@ using MouseButtonProcessor = bool (*)(int button, int kind, bool fastWheel, MSLL
 // Installs a processor (null restores the default); returns the previous one.
 SNAREHOLD_API MouseButtonProcessor SetMouseButtonProcessor(MouseButtonProcessor processor);
 
+// What a horizontal wheel event becomes once the hook hands it over: true when
+// taken over. The default is ProcessHWheel.
+using MouseHWheelProcessor = bool (*)(MSLLHOOKSTRUCT* data, BYTE& injected);
+SNAREHOLD_API MouseHWheelProcessor SetMouseHWheelProcessor(MouseHWheelProcessor processor);
+
+// The call that passes an event on (CallNextHookEx with the hook's handle by
+// default). The benchmark replaces it to measure the procedure's own cost.
+using MouseHookNextFn = LRESULT (*)(int code, WPARAM wParam, LPARAM lParam);
+SNAREHOLD_API MouseHookNextFn SetMouseHookNextHook(MouseHookNextFn next);
+
 // The hook's clock (entry tick, wheel times, its own run time). Null restores
 // GetTickCount.
 using MouseHookTickSource = DWORD (*)();

@@ -295,6 +295,18 @@ bool PointInActiveWindowArea(HWND window, POINT point)
     return ::PtInRect(&rect, point) != FALSE;
 }
 
+bool WindowPartChanged(HWND window, POINT point, int& lastQuarter)
+{
+    if (!g_bAreaAppsPresent || window == nullptr)
+        return false;
+    const int quarter = WindowQuarterOf(WindowRectOf(window), point);
+    bool changed = quarter != lastQuarter;
+    lastQuarter = quarter;
+    if (!PointInActiveWindowArea(window, point))
+        changed = true;
+    return changed;
+}
+
 void ClearActiveWindowArea()
 {
     SlimLock lock(g_areaLock);

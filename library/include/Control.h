@@ -103,6 +103,13 @@ SNAREHOLD_API void CycleCursorSpeed();
 // puts the system cursors back.
 SNAREHOLD_API void UpdateCursors();
 
+// Hotkeys of the pointer's axis lock and inversion. Locking needs no profile in
+// force or one that allows axis locking; a lock held by a button stays.
+SNAREHOLD_API void HookToggleXAxisLock();
+SNAREHOLD_API void HookToggleYAxisLock();
+SNAREHOLD_API void HookToggleXAxisInvert();
+SNAREHOLD_API void HookToggleYAxisInvert();
+
 // Logs and hands the process to the crash reporter. Diagnostics only.
 SNAREHOLD_API void TestCrash();
 

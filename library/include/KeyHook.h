@@ -55,13 +55,12 @@ SNAREHOLD_API int NormalCursorSpeed(const CSettings* settings, int cyclePosition
 // The slowed speed: a fifth of the normal one, at least 1.
 SNAREHOLD_API int SlowCursorSpeed(int normalSpeed);
 
-// Axis locking by key. The axis-lock object does not exist yet: these keep
-// which axis the keys locked and log it.
+// Axis locking by key, on the global axis lock (origin flag true).
 SNAREHOLD_API void LockAxisByKey(bool xAxis);
-// Unlocks what the keys locked; true when something was locked.
+// Unlocks a lock the keys made; true when a lock held and was released.
 SNAREHOLD_API bool UnlockAxesByKey();
 SNAREHOLD_API bool IsAxisLockedByKey(bool xAxis);
 
-// Forgets the held keys, the remembered layer and the key locks (tests, and a
-// hook that is put in again).
+// Forgets the held keys and the remembered layer (tests, and a hook that is
+// put in again).
 SNAREHOLD_API void ResetKeyHookState();

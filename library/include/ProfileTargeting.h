@@ -39,6 +39,12 @@ SNAREHOLD_API bool MatchWindowArea(HWND window, CApplicationSettings* profile, P
 // Whether point lies in the active window area laid on window (true when none is active).
 SNAREHOLD_API bool PointInActiveWindowArea(HWND window, POINT point);
 SNAREHOLD_API void ClearActiveWindowArea();
+// For a button event in the same window as the last one: whether the point
+// lies in another part of that window than before, while some profile is
+// limited to parts of its window (another quarter than lastQuarter, which is
+// updated, or outside the window area in force). Then the profile must be
+// looked up again, whatever profile is in force now.
+SNAREHOLD_API bool WindowPartChanged(HWND window, POINT point, int& lastQuarter);
 
 // The window's caption through messages that give up on a hung window; at most
 // size - 1 characters, always terminated. False when no custom-window profile

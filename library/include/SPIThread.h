@@ -1,19 +1,53 @@
 #pragma once
-// The "SPI Thread": the one thread that changes system-wide mouse settings and
-// cursors. This is the thread's lifetime only (start, message loop, stop); the
-// requests it serves are added by the code that makes them.
+// The "SPI Thread": the one thread that changes system-wide mouse settings
+// (button swap, wheel lines) and the system cursors. Other threads only post
+// it requests; every SystemParametersInfoW / SetSystemCursor call runs there.
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "SnareholdApi.h"
+
+class CApplicationSettings;
+class CCursors;
 
 // Id of the running SPI thread, 0 while none runs; every poster tests it first.
 extern SNAREHOLD_API DWORD g_dwSPIThreadId;
 
+// The 16 system cursors the library replaces, in the order of every loop.
+constexpr int kSystemCursorCount = 16;
+extern SNAREHOLD_API const DWORD g_SystemCursorIds[kSystemCursorCount];
+
+// The system calls of the SPI thread, replaceable so that tests can see what
+// would be set (Wine's SetSystemCursor reports success and does nothing).
+struct SPISystemCalls
+{
+    BOOL (*systemParametersInfo)(UINT action, UINT param, PVOID data, UINT flags);
+    int (*getSystemMetrics)(int index);
+    BOOL (*setSystemCursor)(HCURSOR cursor, DWORD id);
+};
+// Null restores the real calls.
+SNAREHOLD_API void SetSPISystemCalls(const SPISystemCalls* calls);
+SNAREHOLD_API const SPISystemCalls& SPISystem();
+
+// One request for the swap state and the wheel lines.
+class SNAREHOLD_API CSPIThreadData
+{
+public:
+    int m_nWheelLines = 3;
+    int m_nSwapButtons = -1; // -1 = leave the swap alone, 0 = not swapped, 1 = swapped
+    int m_nForce = 0;        // 1 = also write the user profile
+    DWORD m_dwTick = 0;
+
+    // Applies the request to the system (only the values that differ).
+    bool Process() const;
+};
+
 class SNAREHOLD_API CSPIThread
 {
 public:
-    // Reads the current swap state and wheel lines and starts the thread.
+    // Reads the current swap state and wheel lines, loads the cursors and starts the thread.
     CSPIThread();
     ~CSPIThread();
     CSPIThread(const CSPIThread&) = delete;
@@ -26,14 +60,68 @@ public:
 
     HANDLE GetThreadHandle() const { return m_hThread; }
 
+    // --- requests (any thread) -------------------------------------------------
+    // Queues a swap/wheel-lines change, applied 100 ms after the last request.
+    bool SendSPI(int swap, int lines, bool force);
+    // Drops a pending forced request.
+    void Flush();
+    // Layer overlay on the cursors (0 = the profile cursor or the defaults).
+    bool ChangeLayerCursor(int layer);
+    // The profile's own pointer (with the layer overlay), else the layer cursor.
+    bool ChangeAppCursor(const CApplicationSettings* profile, int layer);
+    // Timed-click progress (step 0-3); mode is the Cursor/ChangeHeld option.
+    bool ChangeCursorTimedClick(int step, int mode);
+    // The chord mark (active or inactive).
+    bool ChangeCursorButtonChord(bool active);
+
+    // --- handlers (the SPI thread; public for tests) ---------------------------
+    void ProcessQueue();
+    bool ReloadCurrentState();
+    void SPISetCursor(HCURSOR cursor, LPARAM lParam);
+    void SPISetCursorLayer(int layer, bool all);
+    void SPIOverlayCursor(HBITMAP overlay, bool all);
+    // The pointer named by a profile's cursor setting ("0"-"5" or a file name).
+    void SPISetAppCursor(const wchar_t* cursorName, LPARAM lParam);
+    void SPIResetCursors();
+
+    // --- state (tests and diagnosis) -------------------------------------------
+    CSPIThreadData GetCurrentState();
+    bool HasPendingRequest();
+    // What the system cursors show: a cursor, layer number or overlay bitmap; 0 = the defaults.
+    ULONG_PTR GetCurrentOverlay() const { return m_nCurrentOverlay.load(); }
+    int GetCurrentLayer() const { return m_nCurrentLayer.load(); }
+    HCURSOR GetCurrentAppCursor();
+    CCursors* GetCursors() const { return m_pCursors; }
+    DWORD GetStartTick() const { return m_dwStartTick; }
+    // Tests move the creation time back to leave the start-up grace period.
+    void SetStartTick(DWORD tick) { m_dwStartTick = tick; }
+
 private:
     static unsigned __stdcall SPIThread(void* self);
+    static void CALLBACK SPITimerProc(HWND, UINT, UINT_PTR, DWORD);
+    bool Dispatch(const MSG& msg);
+    void OnStartSPI();
+    void OnProcessSPI();
+    void SetLayerCursor(int layer, bool all);
+    void RestoreDefaultsIfOverlaid();
+    void DropAppCursor();
+    bool Post(UINT message, WPARAM wParam, LPARAM lParam);
 
     DWORD m_dwStartTick = 0;
+    std::atomic<int> m_nReloading{1};
+    CCursors* m_pCursors = nullptr;
     CRITICAL_SECTION m_cs{};
     HANDLE m_hExitEvent = nullptr;
     HANDLE m_hThread = nullptr;
     HANDLE m_hReadyEvent = nullptr;
-    int m_nWheelLines = 3;
-    int m_nSwapButtons = 0;
+    HINSTANCE m_hInstance = nullptr;
+    CSPIThreadData m_Current;
+    CSPIThreadData* m_pPending = nullptr;
+    UINT_PTR m_idTimer = 0;
+    HCURSOR m_hAppCursor = nullptr;
+    std::atomic<ULONG_PTR> m_nCurrentOverlay{0};
+    std::atomic<int> m_nCurrentLayer{0};
+    // The profile's cursor name for the next BRMP_SPI_SETAPPCURSOR: a copy, so
+    // that a profile deleted by a settings reload is never read on this thread.
+    wchar_t m_szAppCursorName[1024] = L"";
 };

@@ -187,6 +187,7 @@ BOOL CBrindlemapApp::StartFirstInstance(DWORD word, const std::wstring& argument
 
     UpdateSettings();
     SetDebug(debug, L"start-up");
+    LoadLanguagePack();
 
     LogEnvironment(portable, portableReason);
 
@@ -305,6 +306,16 @@ void CBrindlemapApp::LogEnvironment(bool portable, int portableReason)
     }
 }
 
+void CBrindlemapApp::LoadLanguagePack()
+{
+    wchar_t file[MAX_PATH + 1] = L"";
+    if (!GetLanguageFile(file, MAX_PATH + 1))
+        file[0] = L'\0';
+    // An empty name is English; a pack that fails to load has logged why and
+    // leaves the texts English.
+    m_language.Begin(file);
+}
+
 void CBrindlemapApp::ClearMainWindow()
 {
     if (m_pMainWnd != nullptr)
@@ -333,5 +344,6 @@ int CBrindlemapApp::ExitInstance()
         // Start-up failed after the hooks went in: they must not outlive it.
         RemoveMouseHook(true);
     }
+    m_language.End();
     return CApplication::ExitInstance();
 }

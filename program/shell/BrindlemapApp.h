@@ -9,6 +9,7 @@
 
 #include "Application.h"
 #include "CrashReport.h"
+#include "LangSupportHold.h"
 #include "SingleInstance.h"
 
 class CMyMessageWnd;
@@ -33,10 +34,12 @@ private:
     void LogIntegrityLevel();
     void LogEnvironment(bool portable, int portableReason);
     void ClearMainWindow();
+    void LoadLanguagePack();
 
     ExceptionHandlerInstaller m_crashReport;
     InvalidParameterInstaller m_invalidParameters;
     CSingleInstance m_singleInstance;
+    CProgramLanguage m_language;
     CMyMessageWnd* m_pMainWnd = nullptr;
     std::wstring m_programFolder;
     std::wstring m_programFilesFolder;

@@ -3,12 +3,14 @@
 #include "Control.h"
 #include "Debug.h"
 #include "Hooks.h"
+#include "Hotkeys.h"
 #include "Layers.h"
 #include "Logger.h"
 #include "MessageBox.h"
 
 #include <shellapi.h>
 
+#include <memory>
 #include <vector>
 
 #include "AppTexts.h"
@@ -17,8 +19,11 @@
 #include "LayerIcons.h"
 #include "PortableDecision.h"
 #include "StringFormat.h"
+#include "OSDWindow.h"
+#include "OSVersion.h"
 #include "TrayIcon.h"
 #include "TrayMenu.h"
+#include "VersionCheck.h"
 
 namespace
 {
@@ -93,8 +98,6 @@ public:
         HICON icon = Icons().Get(kind == 1 || kind == 9 ? TrayIconIndex(true, false, m_layer) : 0);
         TaskBarBalloonInfo(window, icon, AppProductName(), LookupText(CLanguageUse(), text), kind);
     }
-    void ClearHotkeys() override {}
-    void SetHotkeys(bool) override {}
     void RunSetupDialog(HWND window, const std::wstring& importFile, const std::wstring& languageFile) override
     {
         // Stands in for the settings dialog until it exists.
@@ -176,6 +179,130 @@ private:
 IMainWindowServices& DefaultMainWindowServices()
 {
     return CProgramServices::Instance();
+}
+
+namespace
+{
+// The on-screen displays of the program's main window.
+struct OSDWindows
+{
+    std::unique_ptr<CVolumeOSDDlg> volume;
+    std::unique_ptr<CBrightnessOSD> brightness;
+};
+
+OSDWindows& TheOSDWindows()
+{
+    static OSDWindows windows;
+    return windows;
+}
+}
+
+CHotKeys* IMainWindowServices::GetHotkeys()
+{
+    return ::GetHotkeys();
+}
+
+bool IMainWindowServices::GetDebug()
+{
+    return ::GetDebug();
+}
+
+bool IMainWindowServices::GetEnableOSD()
+{
+    return ::GetEnableOSD();
+}
+
+bool IMainWindowServices::GetReinstallOnResume()
+{
+    return ::GetReinstallOnResume();
+}
+
+void IMainWindowServices::DisplayChanged()
+{
+    ::DisplayChanged();
+}
+
+void IMainWindowServices::UpdateSPIThread()
+{
+    ::UpdateSPIThread();
+}
+
+DWORD IMainWindowServices::TickCount()
+{
+    return ::GetTickCount();
+}
+
+void IMainWindowServices::PauseBeforeSuspend()
+{
+    ::Sleep(500);
+}
+
+void IMainWindowServices::CreateOSDWindows(HWND window)
+{
+    const int version = static_cast<int>(::GetOSVersion());
+    if (!::GetEnableOSD() || version <= 3)
+        return;
+    OSDWindows& osd = TheOSDWindows();
+    // Only systems before Windows 8 lack a volume display of their own.
+    if (version < 16)
+    {
+        ::SetHookVolumeOSDWindow(nullptr);
+        osd.volume = CreateVolumeOSD(window);
+        if (osd.volume)
+            ::SetHookVolumeOSDWindow(osd.volume->GetSafeHwnd());
+        else
+            CLogger::LogMessage(L"CMyMessageWnd::CreateOSDWindows: Unable to create the volume display.");
+    }
+    ::SetHookBrightnessOSDWindow(nullptr);
+    osd.brightness = CreateBrightnessOSD(window);
+    if (osd.brightness)
+        ::SetHookBrightnessOSDWindow(osd.brightness->GetSafeHwnd());
+    else
+        CLogger::LogMessage(L"CMyMessageWnd::CreateOSDWindows: Unable to create the brightness display.");
+}
+
+void IMainWindowServices::RemoveOSDWindows()
+{
+    // The library stops posting to a display before its window goes.
+    OSDWindows& osd = TheOSDWindows();
+    ::SetHookVolumeOSDWindow(nullptr);
+    ::SetHookBrightnessOSDWindow(nullptr);
+    osd.volume.reset();
+    osd.brightness.reset();
+}
+
+void IMainWindowServices::RunHotkeyAction(HotkeyAction action)
+{
+    switch (action)
+    {
+    case HotkeyAction::NextLayer: ::NextLayer(); break;
+    case HotkeyAction::PreviousLayer: ::PreviousLayer(); break;
+    case HotkeyAction::CentreCursor: ::CentreCursorOnPrimaryMonitor(); break;
+    case HotkeyAction::SnapToForeground: ::SnapCursorToActiveWindow(false); break;
+    case HotkeyAction::SnapToProfileWindow: ::SnapCursorToActiveWindow(true); break;
+    case HotkeyAction::CycleCursorSpeed: ::CycleCursorSpeed(); break;
+    case HotkeyAction::ToggleXAxisLock: ::HookToggleXAxisLock(); break;
+    case HotkeyAction::ToggleYAxisLock: ::HookToggleYAxisLock(); break;
+    case HotkeyAction::ToggleXAxisInvert: ::HookToggleXAxisInvert(); break;
+    case HotkeyAction::ToggleYAxisInvert: ::HookToggleYAxisInvert(); break;
+    default:
+        break;
+    }
+}
+
+void IMainWindowServices::StartVersionCheck(HWND window)
+{
+    ::StartVersionCheck(window, false, false);
+}
+
+void IMainWindowServices::CheckForUpdateNow(HWND window)
+{
+    ::StartVersionCheck(window, true, true);
+}
+
+void IMainWindowServices::StartUpdate(HWND, int version)
+{
+    CLogger::LogMessage(L"CMyMessageWnd::OnCheckVersion: Downloading update %d is not available.", version);
 }
 
 void IMainWindowServices::HideBalloon(HWND window)

@@ -9,6 +9,10 @@
 
 #include <string>
 
+#include "HotkeyDispatch.h"
+
+class CHotKeys;
+
 class IMainWindowServices
 {
 public:
@@ -34,14 +38,38 @@ public:
     // The cursor-speed cycle moved to position (0-3).
     virtual void ShowCursorSpeed(HWND window, int position, bool balloon) = 0;
     virtual void ShowBalloon(HWND window, int kind, const std::wstring& text) = 0;
-    virtual void ClearHotkeys() = 0;
-    virtual void SetHotkeys(bool enabled) = 0;
     // Runs the settings dialog modally; returns when it has closed.
     virtual void RunSetupDialog(HWND window, const std::wstring& importFile, const std::wstring& languageFile) = 0;
     virtual void SaveDesktopIcons() = 0;
     virtual void RestoreDesktopIcons() = 0;
     virtual void SwitchProfile(HWND window, const std::wstring& file) = 0;
     virtual void InstallLanguagePack(HWND window, const std::wstring& file) = 0;
+
+    // The library's hotkey table (null when global hotkeys are off). Read on
+    // the main thread only.
+    virtual CHotKeys* GetHotkeys();
+    virtual bool GetDebug();
+    virtual bool GetReinstallOnResume();
+    virtual bool GetEnableOSD();
+    virtual void DisplayChanged();
+    virtual void UpdateSPIThread();
+    // The clock of the re-installation guard, and the pause before the system sleeps.
+    virtual DWORD TickCount();
+    virtual void PauseBeforeSuspend();
+    // The on-screen displays: created with the window as parent and handed to
+    // the library (when the option is on), or removed.
+    virtual void CreateOSDWindows(HWND window);
+    virtual void RemoveOSDWindows();
+    // A hotkey's action that only the library carries out (layer steps, axis
+    // lock and invert, cursor moves and speed). Called on the hotkey thread.
+    virtual void RunHotkeyAction(HotkeyAction action);
+    // The periodic update check (not forced, not asked for by the user).
+    virtual void StartVersionCheck(HWND window);
+    // The check the user asked for from the tray menu: at once, answered even
+    // when nothing new is there.
+    virtual void CheckForUpdateNow(HWND window);
+    // The user asked for the update that a check found.
+    virtual void StartUpdate(HWND window, int version);
 
     // The tray icon's own actions; by default the program's.
     virtual void HideBalloon(HWND window);

@@ -5,11 +5,14 @@
 #include <exception>
 #include <utility>
 
+#include "AppTexts.h"
 #include "CaughtException.h"
 #include "CommandWord.h"
 #include "LangSupport.h"
 #include "Layers.h"
 #include "Logger.h"
+#include "MessageBox.h"
+#include "OSVersion.h"
 #include "TrayIcon.h"
 
 namespace
@@ -71,11 +74,20 @@ CMyMessageWnd::CMyMessageWnd(bool showIcon, bool quillon, bool portable, bool de
     BindCommand(IdHideIcon, &CMyMessageWnd::OnHideIcon);
     BindCommand(IdExit, &CMyMessageWnd::OnMenuExit);
     BindCommand(IdOpenLog, &CMyMessageWnd::OnOpenLogFile);
+    BindCommand(IdCheckUpdate, &CMyMessageWnd::OnCheckForUpdate);
     BindCommand(IdSaveDesktop, &CMyMessageWnd::OnSaveDesktopIcons);
     BindCommand(IdRestoreDesktop, &CMyMessageWnd::OnRestoreDesktopIcons);
     BindMessage(kTrayCallbackMessage, &CMyMessageWnd::OnNotifyIcon);
     BindCommandRange(IdLayerFirst, IdLayerLast, &CMyMessageWnd::OnLayerMenu);
     BindMessage(WM_TIMER, &CMyMessageWnd::OnTimer);
+    BindMessage(WM_SETTINGCHANGE, &CMyMessageWnd::OnSettingChange);
+    BindMessage(WM_POWERBROADCAST, &CMyMessageWnd::OnPowerBroadcast);
+    BindMessage(WM_WTSSESSION_CHANGE, &CMyMessageWnd::OnSessionChange);
+    BindMessage(WM_DISPLAYCHANGE, &CMyMessageWnd::OnDisplayChange);
+    BindRegisteredMessage(L"BRMPCheckVersion", &CMyMessageWnd::OnCheckVersion);
+    BindMessage(DebugStateMessage, &CMyMessageWnd::OnDebugStateChanged);
+    // The settings dialog's note that it applied settings: the tray shows them.
+    BindRegisteredMessage(L"BRMP_UpdateIcon", &CMyMessageWnd::OnMainWindow);
 }
 
 CMyMessageWnd::~CMyMessageWnd()
@@ -101,11 +113,15 @@ LRESULT CMyMessageWnd::OnCreate(WPARAM, LPARAM)
     else
         CLogger::LogDebug(L"Failed to register for WTS Session Notifications.");
 
-    m_services.SetHotkeys(false);
+    SetHotkeys(false);
     SetTimer(TimerVersionCheck, FirstVersionCheckMs);
 
     // Without the pipe the program still runs; later starts then cannot reach it.
     m_pipeServer.Start(m_hWnd, NextInstanceMessage(), m_commands, m_pipeName);
+
+    // On a locked desktop the displays wait for the logon, with the hooks.
+    if (!m_bDesktopLocked)
+        m_services.CreateOSDWindows(m_hWnd);
     return 0;
 }
 
@@ -208,8 +224,10 @@ LRESULT CMyMessageWnd::OnNextInstance(DWORD word, const std::wstring& argument)
         RunStep(L"OnNextInstance: Disable", [&] {
             CLogger::LogDebug(L"OnNextInstance: Disable %s", ShortName());
             m_services.RemoveMouseHook(true);
-            m_services.ClearHotkeys();
-            m_services.SetHotkeys(false);
+            ClearHotkeys();
+            // While the settings dialog runs, its end registers the hotkeys.
+            if (!m_bSetupOpen)
+                SetHotkeys(false);
             if (m_services.NotificationsEnabled())
                 m_services.ShowBalloon(m_hWnd, 2, L"Mouse button re-mapping is now disabled");
         });
@@ -221,8 +239,9 @@ LRESULT CMyMessageWnd::OnNextInstance(DWORD word, const std::wstring& argument)
             m_services.UpdateSettings();
             if (m_services.SetMouseHook())
             {
-                m_services.ClearHotkeys();
-                m_services.SetHotkeys(true);
+                ClearHotkeys();
+                if (!m_bSetupOpen)
+                    SetHotkeys(true);
                 if (m_services.NotificationsEnabled())
                     m_services.ShowBalloon(m_hWnd, 3, L"Mouse button re-mapping is now enabled");
             }
@@ -272,10 +291,10 @@ LRESULT CMyMessageWnd::OnToggleDisable(WPARAM showBalloon, LPARAM)
     if (m_services.GetHooked())
     {
         CLogger::LogDebug(L"OnToggleDisable: Disable %s", ShortName());
-        m_services.ClearHotkeys();
+        ClearHotkeys();
         m_services.RemoveMouseHook(false);
         if (!m_bSetupOpen)
-            m_services.SetHotkeys(false);
+            SetHotkeys(false);
         if (m_bShowIcon)
             m_services.UpdateTrayIcon(m_hWnd, m_nCurrentLayer);
         if (showBalloon == 1 && m_services.NotificationsEnabled())
@@ -285,14 +304,18 @@ LRESULT CMyMessageWnd::OnToggleDisable(WPARAM showBalloon, LPARAM)
 
     CLogger::LogDebug(L"OnToggleDisable: Enable %s", ShortName());
     m_services.UpdateSettings();
-    m_services.ClearHotkeys();
+    ClearHotkeys();
     if (!m_services.SetMouseHook())
     {
         CLogger::LogMessage(L"OnToggleDisable: Unable to start mouse hook!");
+        // The hotkeys were cleared above: the toggle itself must come back, or
+        // remapping could no longer be switched on by its hotkey.
+        if (!m_bSetupOpen)
+            SetHotkeys(false);
         return 0;
     }
     if (!m_bSetupOpen)
-        m_services.SetHotkeys(true);
+        SetHotkeys(true);
     if (m_services.IsBRMPDisabled(false))
     {
         CLogger::LogMessage(L"Mouse hook is now active BUT is still disabled by scroll lock or remote desktop session.");
@@ -314,8 +337,9 @@ void CMyMessageWnd::OnSetup(const std::wstring& importFile, const std::wstring& 
         CLogger::LogDebug(L"CMyMessageWnd::OnSetup   -   The setup dialog is already open.");
         return;
     }
+    const bool osdBefore = m_services.GetEnableOSD();
     CLogger::LogDebug(L"CMyMessageWnd::OnSetup   -   Clear hotkeys...");
-    m_services.ClearHotkeys();
+    ClearHotkeys();
     CLogger::LogMessage(L"CMyMessageWnd::OnSetup   -   Opening setup dialog.");
     m_bSetupOpen = true;
     try
@@ -351,7 +375,15 @@ void CMyMessageWnd::OnSetup(const std::wstring& importFile, const std::wstring& 
         if (show)
             m_services.ShowTrayIcon(m_hWnd, true);
     }
-    m_services.SetHotkeys(false);
+    const bool osdAfter = m_services.GetEnableOSD();
+    if (osdAfter != osdBefore)
+    {
+        if (osdAfter)
+            m_services.CreateOSDWindows(m_hWnd);
+        else
+            m_services.RemoveOSDWindows();
+    }
+    SetHotkeys(false);
     SetTimer(TimerVersionCheck, AfterSetupVersionCheckMs);
     ::SetActiveWindow(nullptr);
 }
@@ -386,8 +418,9 @@ void CMyMessageWnd::Cleanup()
         return;
     m_bCleanedUp = true;
     m_pipeServer.Stop();
-    m_services.ClearHotkeys();
+    ClearHotkeys();
     m_services.SetHookMainWindow(nullptr);
+    m_services.RemoveOSDWindows();
     if (m_bSessionNotifications && m_hWnd != nullptr)
         ::WTSUnRegisterSessionNotification(m_hWnd);
     m_bSessionNotifications = false;
@@ -520,6 +553,13 @@ LRESULT CMyMessageWnd::OnNotifyIcon(WPARAM, LPARAM message)
     return 0;
 }
 
+void CMyMessageWnd::OnCheckForUpdate()
+{
+    // The periodic check starts again once this one has answered.
+    KillTimer(TimerVersionCheck);
+    m_services.CheckForUpdateNow(m_hWnd);
+}
+
 LRESULT CMyMessageWnd::OnTimer(WPARAM id, LPARAM)
 {
     switch (id)
@@ -531,8 +571,13 @@ LRESULT CMyMessageWnd::OnTimer(WPARAM id, LPARAM)
         break;
     case TimerVersionCheck:
         KillTimer(id);
-        CLogger::LogDebug(L"CMyMessageWnd::OnTimer: version check is due.");
+        m_services.StartVersionCheck(m_hWnd);
         SetTimer(TimerVersionCheck, VersionCheckPeriodMs);
+        break;
+    case TimerSettingChange:
+        KillTimer(id);
+        CLogger::LogThreadDebug(L"Responding to WM_SETTINGCHANGE message...");
+        m_services.UpdateSPIThread();
         break;
     default:
         if (id == m_nClickTimer && m_nClickTimer != 0)
@@ -547,5 +592,72 @@ LRESULT CMyMessageWnd::OnTimer(WPARAM id, LPARAM)
         }
         return Default();
     }
+    return 0;
+}
+
+LRESULT CMyMessageWnd::OnCheckVersion(WPARAM version, LPARAM result)
+{
+    const bool byUser = (static_cast<DWORD>(result) & 0x80000000u) != 0;
+    const int found = static_cast<int>(version);
+    CLangSupport* language = LangSupport();
+    try
+    {
+        const std::wstring product = AppProductName();
+        switch (static_cast<DWORD>(result) & 0xFF)
+        {
+        case 0:
+            CLogger::LogMessage(L"You are using the latest available version of %s.", product.c_str());
+            if (byUser)
+                ShowMessageBox(LookupText(language, L"You have the latest available version of %s", product.c_str()),
+                               MB_OK | MB_ICONINFORMATION, m_hWnd);
+            break;
+        case 1:
+        case 2:
+        {
+            const bool beta = (result & 0xFF) == 2;
+            const std::wstring text = LookupText(language, beta ? L"There is a new beta version available!"
+                                                                : L"There is a new version available!");
+            CLogger::LogMessage(L"%s (%d)", text.c_str(), found);
+            if (byUser)
+            {
+                m_services.StartUpdate(m_hWnd, found);
+                break;
+            }
+            std::wstring hint;
+            if (static_cast<int>(::GetOSVersion()) > 1)
+                hint = LookupText(language, L"Click here for more details.");
+            else if (beta)
+                hint = LookupText(language, L"Right click the BRMP Icon to download the update.");
+            else
+                hint = LookupText(language, L"Right click the %s Icon to download the update.", AppShortName().c_str());
+            m_nPendingUpdateVersion = found;
+            m_services.ShowBalloon(m_hWnd, beta ? 6 : 5, text + L"\n" + hint);
+            break;
+        }
+        case 128:
+            if (byUser)
+                ShowMessageBox(LookupText(language, L"Unable to check for updates! An unexpected error occurred."),
+                               MB_OK | MB_ICONWARNING, m_hWnd);
+            break;
+        case 240:
+            if (byUser)
+                ShowMessageBox(LookupText(language, L"Unable to check for updates! A DNS query error occurred."),
+                               MB_OK | MB_ICONWARNING, m_hWnd);
+            break;
+        default:
+            CLogger::LogMessage(L"CMyMessageWnd::OnCheckVersion: Ignoring result 0x%08X.", static_cast<unsigned>(result));
+            break;
+        }
+    }
+    catch (const std::exception& e)
+    {
+        CLogger::LogMessage(L"CMyMessageWnd::OnCheckVersion - Version check threw an exception: %S", e.what());
+    }
+    catch (...)
+    {
+        CLogger::LogOSMessage(::GetLastError(),
+                              L"CMyMessageWnd::OnCheckVersion   -   Version check threw an unexpected exception.");
+    }
+    CLangSupport::Release(language);
     return 0;
 }

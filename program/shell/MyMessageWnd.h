@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "HotkeyHandler.h"
 #include "InstanceCommandQueue.h"
 #include "InstancePipe.h"
 #include "InstancePipeServer.h"
@@ -23,7 +24,12 @@ public:
         TimerTrayRetry = 1,
         TimerVersionCheck = 2,
         TimerLayerClick = 3,
+        TimerSettingChange = 5,
     };
+    static constexpr UINT SettingChangeDelayMs = 1000;
+    // Private: the debug hotkey asks the main thread to show the new state.
+    static constexpr UINT DebugStateMessage = WM_APP + 0x101;
+    static constexpr UINT AfterResumeVersionCheckMs = 120000;
     static constexpr UINT FirstVersionCheckMs = 120000;
     static constexpr UINT AfterSetupVersionCheckMs = 5000;
     static constexpr UINT VersionCheckPeriodMs = 21600000;
@@ -43,6 +49,7 @@ public:
         IdSaveDesktop = 32781,
         IdRestoreDesktop = 32782,
         IdOpenLog = 32784,
+        IdCheckUpdate = 32803,
     };
 
     CMyMessageWnd(bool showIcon, bool quillon, bool portable, bool desktopLocked,
@@ -62,6 +69,27 @@ public:
     void Cleanup();
     void OnSetup(const std::wstring& importFile, const std::wstring& languageFile);
     LRESULT OnToggleDisable(WPARAM showBalloon, LPARAM);
+
+    // Registers the global hotkeys of the settings and starts their thread.
+    // hooksActive: the hooks are known to run; otherwise, while remapping is
+    // off, only the hotkeys marked use-when-disabled are registered.
+    void SetHotkeys(bool hooksActive);
+    // Ends the hotkey thread and frees every entry.
+    void ClearHotkeys();
+    // A pressed hotkey (runs on the hotkey thread).
+    void OnGlobalHotkey(int id);
+    const HotkeyHandler& Hotkeys() const { return m_hotkeys; }
+
+    // The system's events.
+    LRESULT OnSessionChange(WPARAM event, LPARAM session);
+    LRESULT OnPowerBroadcast(WPARAM event, LPARAM);
+    LRESULT OnSettingChange(WPARAM action, LPARAM);
+    LRESULT OnDisplayChange(WPARAM depth, LPARAM resolution);
+    bool IsDesktopLockedAtStart() const { return m_bDesktopLocked; }
+    DWORD LastHookInstall() const { return m_dwLastHookInstall; }
+
+    // An update announced in a balloon (0: none).
+    int GetPendingUpdateVersion() const { return m_nPendingUpdateVersion; }
 
     int GetCurrentLayerShown() const { return m_nCurrentLayer; }
     bool GetShowIcon() const { return m_bShowIcon; }
@@ -94,10 +122,18 @@ private:
     // The tray icon's mouse messages (wParam icon id, lParam the mouse message).
     LRESULT OnNotifyIcon(WPARAM id, LPARAM message);
     void OnOpenLogFile() { m_services.OpenLogFile(m_hWnd); }
+    void OnCheckForUpdate();
     void OnSaveDesktopIcons() { m_services.SaveDesktopIcons(); }
     void OnRestoreDesktopIcons() { m_services.RestoreDesktopIcons(); }
     LRESULT OnToggleDisableMessage(WPARAM showBalloon, LPARAM lParam) { return OnToggleDisable(showBalloon, lParam); }
     LRESULT OnTimer(WPARAM id, LPARAM);
+    LRESULT OnCheckVersion(WPARAM version, LPARAM result);
+    LRESULT OnDebugStateChanged(WPARAM, LPARAM);
+    static void GlobalHotkeyCallback(void* context, int id);
+    // Re-installs the hooks after the system resumed.
+    void RehookAfterResume();
+    // Installs what a start on a locked desktop left out.
+    bool InstallAfterLockedStart(const wchar_t* success);
 
     // Runs one step of a command; an exception is logged under the step's name
     // and the later steps still run.
@@ -117,6 +153,11 @@ private:
     bool m_bSessionNotifications = false;
     bool m_bCleanedUp = false;
     UINT_PTR m_nClickTimer = 0;
+    DWORD m_dwLastHookInstall = 0;
+    // Whether remapping ran when the system last suspended (-1: no suspend seen).
+    int m_nHookedAtSuspend = -1;
+    int m_nPendingUpdateVersion = 0;
+    HotkeyHandler m_hotkeys;
     CInstanceCommandQueue m_commands;
     CInstancePipeServer m_pipeServer;
 };

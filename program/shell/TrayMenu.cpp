@@ -70,6 +70,8 @@ std::vector<TrayMenuItem> BuildTrayMenu(const TrayMenuState& state, CLangSupport
     menu.push_back(Command(IdTrayOpenLog, text(L"&Open log file")));
     menu.push_back(Command(IdTrayDisable, LookupText(language, L"&Disable %s", state.productName.c_str()), !state.hooked));
     menu.push_back(Separator());
+    menu.push_back(Command(IdTrayCheckUpdate, text(L"&Check for update...")));
+    menu.push_back(Separator());
     if (state.desktopIcons)
     {
         menu.push_back(Command(IdTraySaveDesktop, text(L"S&ave desktop icon layout")));

@@ -20,6 +20,7 @@ enum : UINT
     IdTrayRestoreDesktop = 32782,
     IdTrayOpenLog = 32784,
     IdTrayDisable = 32786,
+    IdTrayCheckUpdate = 32803,
     IdTrayLayerFirst = 32900,
 };
 

@@ -15,6 +15,7 @@
 #include "Control.h"
 #include "MouseInfo.h"
 #include "Probe.h"
+#include "ProgramRunner.h"
 #include "Settings.h"
 #include "TempFolder.h"
 #include "WaitFor.h"
@@ -23,118 +24,20 @@ using namespace brmptest;
 
 namespace
 {
-constexpr DWORD kStartTimeoutMs = 30000;
-constexpr DWORD kEndTimeoutMs = 20000;
-
-// A started process, killed if the test leaves it running.
-struct Process
-{
-    PROCESS_INFORMATION info{};
-    ~Process()
-    {
-        if (info.hProcess != nullptr)
-        {
-            if (::WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT)
-                ::TerminateProcess(info.hProcess, 99);
-            ::CloseHandle(info.hProcess);
-            ::CloseHandle(info.hThread);
-        }
-    }
-    bool Ended(DWORD timeoutMs) const
-    {
-        return WaitFor([&] { return ::WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0; }, timeoutMs, 50);
-    }
-    DWORD ExitCode() const
-    {
-        DWORD code = STILL_ACTIVE;
-        ::GetExitCodeProcess(info.hProcess, &code);
-        return code;
-    }
-};
+using programtest::kEndTimeoutMs;
+using programtest::kStartTimeoutMs;
+using Process = programtest::ProgramCopy;
 
 class ProgramLifetime : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_folder);
-        const std::wstring from = ExecutableFolder();
-        for (const wchar_t* name : {L"Brindlemap.exe", L"Snarehold.dll", L"pugixml.dll", L"libstdc++-6.dll",
-                                    L"libgcc_s_seh-1.dll", L"libwinpthread-1.dll", L"libssp-0.dll"})
-        {
-            const std::wstring source = from + name;
-            if (::GetFileAttributesW(source.c_str()) == INVALID_FILE_ATTRIBUTES)
-                continue;
-            ASSERT_TRUE(::CopyFileW(source.c_str(), m_folder.PathOf(name).c_str(), FALSE)) << "copy failed";
-        }
+        if (!m_first.Prepare())
+            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
         // A settings file beside the program makes the copy portable.
         CSettings settings(false, GetStartupMouseInfo());
-        ASSERT_TRUE(settings.Save(m_folder.PathOf(L"Brindlemap.xml").c_str()));
-    }
-
-    bool Start(Process& process, const std::wstring& arguments)
-    {
-        const std::wstring exe = m_folder.PathOf(L"Brindlemap.exe");
-        std::wstring line = QuoteArgument(exe) + L" " + arguments;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        return ::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                m_folder.Path().c_str(), &startup, &process.info) != FALSE;
-    }
-
-    // The log beside the program (the logger writes narrow text and shares the file).
-    std::string Log() const
-    {
-        HANDLE file = ::CreateFileW(m_folder.PathOf(L"Brindlemap.log").c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return {};
-        std::string text;
-        char buffer[4096];
-        DWORD read = 0;
-        while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-            text.append(buffer, read);
-        ::CloseHandle(file);
-        return text;
-    }
-
-    bool LogHas(const char* text) const { return Log().find(text) != std::string::npos; }
-
-    bool WaitForLog(const char* text, DWORD timeoutMs = kStartTimeoutMs) const
-    {
-        return WaitFor([&] { return LogHas(text); }, timeoutMs, 50);
-    }
-
-    // The hidden main window: a top-level window of the process whose class
-    // and title are the same name.
-    static HWND MainWindowOf(DWORD processId)
-    {
-        struct Search
-        {
-            DWORD pid;
-            HWND found;
-        } search{processId, nullptr};
-        ::EnumWindows(
-            [](HWND window, LPARAM param) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(param);
-                DWORD pid = 0;
-                ::GetWindowThreadProcessId(window, &pid);
-                if (pid != s->pid)
-                    return TRUE;
-                wchar_t cls[256] = L"";
-                wchar_t title[256] = L"";
-                ::GetClassNameW(window, cls, 256);
-                ::GetWindowTextW(window, title, 256);
-                if (cls[0] != L'\0' && std::wstring(cls) == title)
-                {
-                    s->found = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        return search.found;
+        ASSERT_TRUE(m_first.WriteSettings(settings));
     }
 
     // A message box of the process: its window and its text.
@@ -183,14 +86,13 @@ protected:
     }
 
     // Starts the program and waits until its main window runs.
-    void StartFirst(Process& first, HWND& window)
+    void StartFirst(HWND& window)
     {
-        ASSERT_TRUE(Start(first, L"/debug"));
-        ASSERT_TRUE(WaitForLog("Successfully created the main message window.")) << Log();
-        ASSERT_TRUE(WaitFor([&] { return (window = MainWindowOf(first.info.dwProcessId)) != nullptr; },
-                            kDefaultTimeoutMs))
-            << "no main window";
-        const std::string log = Log();
+        ASSERT_TRUE(m_first.Start(L"/debug"));
+        ASSERT_TRUE(m_first.WaitForLog("Successfully created the main message window.")) << m_first.Log();
+        window = m_first.WaitForMainWindow();
+        ASSERT_NE(window, nullptr) << "no main window";
+        const std::string log = m_first.Log();
         EXPECT_NE(log.find("Enabling portable mode."), std::string::npos) << log;
         EXPECT_NE(log.find("Creating/using settings file in"), std::string::npos) << log;
         EXPECT_NE(log.find("Successfully created the mouse hook thread."), std::string::npos) << log;
@@ -199,56 +101,68 @@ protected:
 
     void ExpectCleanEnd(const Process& process)
     {
-        ASSERT_TRUE(process.Ended(kEndTimeoutMs)) << Log();
+        ASSERT_TRUE(process.Ended(kEndTimeoutMs)) << m_first.Log();
         EXPECT_EQ(process.ExitCode(), 0u);
-        EXPECT_TRUE(LogHas("Brindlemap Shutdown.")) << Log();
+        EXPECT_TRUE(m_first.LogHas("Brindlemap Shutdown.")) << m_first.Log();
     }
 
-    TempFolder m_folder{L"brmp-lifetime"};
+    Process m_first{L"brmp-lifetime"};
 };
 }
 
 TEST_F(ProgramLifetime, APortableCopyStartsWithHooksAndEndsWhenItsWindowIsClosed)
 {
-    Process first;
     HWND window = nullptr;
-    ASSERT_NO_FATAL_FAILURE(StartFirst(first, window));
+    ASSERT_NO_FATAL_FAILURE(StartFirst(window));
 
     ASSERT_TRUE(::PostMessageW(window, WM_CLOSE, 0, 0));
-    ExpectCleanEnd(first);
+    ExpectCleanEnd(m_first);
     EXPECT_FALSE(::IsWindow(window));
+}
+
+TEST_F(ProgramLifetime, TheLanguagePackNamedInTheSettingsIsLoadedAtStartUp)
+{
+    CSettings settings(false, GetStartupMouseInfo());
+    settings.SetLanguage(L"Deutsch.brmplp");
+    ASSERT_TRUE(m_first.WriteSettings(settings));
+    ASSERT_TRUE(WriteFileBytes(m_first.Folder().PathOf(L"Deutsch.brmplp"),
+                               "Language=Deutsch\n\"Exit\" => \"Beenden\"\n"));
+    HWND window = nullptr;
+    ASSERT_NO_FATAL_FAILURE(StartFirst(window));
+    EXPECT_TRUE(m_first.LogHas("Loading language file: 'Deutsch.brmplp'")) << m_first.Log();
+    EXPECT_FALSE(m_first.LogHas("Unable to load language file")) << m_first.Log();
+
+    ASSERT_TRUE(::PostMessageW(window, WM_CLOSE, 0, 0));
+    ExpectCleanEnd(m_first);
 }
 
 TEST_F(ProgramLifetime, ALaterStartWithExitHandsItOverAndBothEnd)
 {
-    Process first;
     HWND window = nullptr;
-    ASSERT_NO_FATAL_FAILURE(StartFirst(first, window));
+    ASSERT_NO_FATAL_FAILURE(StartFirst(window));
 
-    Process second;
-    ASSERT_TRUE(Start(second, L"/exit"));
-    ASSERT_TRUE(second.Ended(kStartTimeoutMs)) << Log();
+    programtest::ProgramProcess second;
+    ASSERT_TRUE(second.Start(m_first.ExePath(), m_first.Folder().Path(), L"/exit"));
+    ASSERT_TRUE(second.Ended(kStartTimeoutMs)) << m_first.Log();
     // The later start skips the portable decision, so its own lines go to the
     // installed log; the first instance's log shows what arrived.
-    EXPECT_TRUE(LogHas("Received message with data 0x80000020 from another instance")) << Log();
-    ExpectCleanEnd(first);
+    EXPECT_TRUE(m_first.LogHas("Received message with data 0x80000020 from another instance")) << m_first.Log();
+    ExpectCleanEnd(m_first);
 }
 
 TEST_F(ProgramLifetime, AHelpRequestShowsTheHelpAndEndsBeforeAnythingIsLoaded)
 {
-    Process process;
     // "/?" counts anywhere, also inside another word.
-    ASSERT_TRUE(Start(process, L"/reload/?x"));
+    ASSERT_TRUE(m_first.Start(L"/reload/?x"));
     HWND box = nullptr;
     std::wstring text;
-    ASSERT_TRUE(WaitFor([&] { return (box = MessageBoxOf(process.info.dwProcessId, text)) != nullptr; },
-                        kStartTimeoutMs));
+    ASSERT_TRUE(WaitFor([&] { return (box = MessageBoxOf(m_first.ProcessId(), text)) != nullptr; }, kStartTimeoutMs));
     EXPECT_NE(text.find(L"Valid command line options:"), std::wstring::npos) << testing::PrintToString(text);
-    EXPECT_EQ(MainWindowOf(process.info.dwProcessId), nullptr);
+    EXPECT_EQ(m_first.MainWindow(), nullptr);
     ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(process.Ended(kEndTimeoutMs));
+    ASSERT_TRUE(m_first.Ended(kEndTimeoutMs));
     // Nothing was logged: logging is held back until the line has been read.
-    EXPECT_EQ(Log(), "");
+    EXPECT_EQ(m_first.Log(), "");
 }
 
 TEST_F(ProgramLifetime, APortableCopyUnderProgramFilesWarnsAndRunsInstalled)
@@ -264,28 +178,23 @@ TEST_F(ProgramLifetime, APortableCopyUnderProgramFilesWarnsAndRunsInstalled)
         ~Cleanup() { RemoveTree(path); }
     } cleanup{folder};
     WIN32_FIND_DATAW data{};
-    HANDLE find = ::FindFirstFileW(m_folder.PathOf(L"*").c_str(), &data);
+    HANDLE find = ::FindFirstFileW(m_first.Folder().PathOf(L"*").c_str(), &data);
     ASSERT_NE(find, INVALID_HANDLE_VALUE);
     do
     {
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
         {
-            ASSERT_TRUE(::CopyFileW(m_folder.PathOf(data.cFileName).c_str(), (folder + L"\\" + data.cFileName).c_str(),
+            ASSERT_TRUE(::CopyFileW(m_first.Folder().PathOf(data.cFileName).c_str(), (folder + L"\\" + data.cFileName).c_str(),
                                     FALSE));
         }
     } while (::FindNextFileW(find, &data));
     ::FindClose(find);
 
-    Process process;
-    const std::wstring exe = folder + L"\\Brindlemap.exe";
-    std::wstring line = QuoteArgument(exe) + L" /debug";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    ASSERT_TRUE(::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                                 &startup, &process.info));
+    programtest::ProgramProcess process;
+    ASSERT_TRUE(process.Start(folder + L"\\Brindlemap.exe", folder, L"/debug"));
     HWND box = nullptr;
     std::wstring text;
-    ASSERT_TRUE(WaitFor([&] { return (box = MessageBoxOf(process.info.dwProcessId, text)) != nullptr; },
+    ASSERT_TRUE(WaitFor([&] { return (box = MessageBoxOf(process.ProcessId(), text)) != nullptr; },
                         kStartTimeoutMs));
     EXPECT_EQ(text.rfind(L"You appear to be running the portable version of Brindlemap from the Program Files folder.", 0),
               0u)
@@ -294,7 +203,8 @@ TEST_F(ProgramLifetime, APortableCopyUnderProgramFilesWarnsAndRunsInstalled)
 
     // It goes on in installed mode: the main window comes, and nothing is logged beside the program.
     HWND window = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (window = MainWindowOf(process.info.dwProcessId)) != nullptr; }, kStartTimeoutMs));
+    window = process.WaitForMainWindow();
+    ASSERT_NE(window, nullptr);
     EXPECT_EQ(::GetFileAttributesW((folder + L"\\Brindlemap.log").c_str()), INVALID_FILE_ATTRIBUTES);
     ::PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(process.Ended(kEndTimeoutMs));

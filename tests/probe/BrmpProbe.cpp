@@ -5,10 +5,19 @@
 //
 // BrmpProbe.exe --record <file> [--title <text>] [--rect <x>,<y>,<width>,<height>]
 //               [--parent <pid>] [--no-activate] [--moves] [--no-dblclk] [--topmost]
+//               [--keep-on-close] [--own-scroll] [--scroll-child]
 //
 // --parent: exit when that process ends, so a crashed test leaves no probe behind.
 // --no-activate: shown without taking the foreground; ready once painted.
 // --moves: WM_MOUSEMOVE is recorded too (off by default: it floods the file).
+// --keep-on-close: WM_CLOSE is recorded and the window stays.
+// --own-scroll: the window shows its own vertical and horizontal scroll bars.
+// --scroll-child: the window holds a vertical and a horizontal scroll-bar
+//   control; WM_VSCROLL/WM_HSCROLL record which window received them (target)
+//   and what their lParam named (from), see ScrollRecord.
+// Switches without a value may also come from the environment variable
+// BRMP_PROBE_SWITCHES (blank-separated), for tests whose launcher has no field
+// for them.
 
 #include <windows.h>
 #include <windowsx.h>
@@ -17,6 +26,7 @@
 #include <cwchar>
 #include <deque>
 #include <string>
+#include <vector>
 
 #include "RecordFile.h"
 
@@ -34,6 +44,9 @@ struct Options
     bool moves = false;
     bool doubleClicks = true;
     bool topmost = false;
+    bool keepOnClose = false;
+    bool ownScroll = false;
+    bool scrollChild = false;
 };
 
 bool ParseRect(const wchar_t* text, RECT& rect)
@@ -80,10 +93,40 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options)
             options.doubleClicks = false;
         else if (arg == L"--topmost")
             options.topmost = true;
+        else if (arg == L"--keep-on-close")
+            options.keepOnClose = true;
+        else if (arg == L"--own-scroll")
+            options.ownScroll = true;
+        else if (arg == L"--scroll-child")
+            options.scrollChild = true;
         else
             return false;
     }
     return !options.record.empty();
+}
+
+bool ParseEnvironmentSwitches(Options& options)
+{
+    wchar_t text[512];
+    const DWORD length = ::GetEnvironmentVariableW(L"BRMP_PROBE_SWITCHES", text, 512);
+    if (length == 0 || length >= 512)
+        return length == 0;
+    std::vector<std::wstring> words{L"BrmpProbe.exe", L"--record", options.record};
+    const wchar_t* p = text;
+    while (*p != L'\0')
+    {
+        while (*p == L' ')
+            ++p;
+        const wchar_t* start = p;
+        while (*p != L'\0' && *p != L' ')
+            ++p;
+        if (p > start)
+            words.emplace_back(start, p);
+    }
+    std::vector<wchar_t*> argv;
+    for (std::wstring& word : words)
+        argv.push_back(word.data());
+    return ParseOptions(static_cast<int>(argv.size()), argv.data(), options);
 }
 
 // The probe covers the work area (the whole desktop less the taskbar) unless told otherwise.
@@ -105,6 +148,9 @@ public:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK ScrollBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void CreateScrollBars(HINSTANCE instance);
+    RecordLine ScrollRecord(UINT message, WPARAM wParam, LPARAM lParam, int target);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
     void Record(const RecordLine& line);
@@ -117,6 +163,9 @@ private:
 
     const Options& m_options;
     HWND m_hwnd = nullptr;
+    HWND m_vbar = nullptr;
+    HWND m_hbar = nullptr;
+    WNDPROC m_barProc = nullptr;
     UINT m_activateMessage = 0;
     RecordFile m_file;
     bool m_painted = false;
@@ -143,11 +192,21 @@ bool ProbeWindow::Create(HINSTANCE instance)
 
     const RECT rect = m_options.hasRect ? m_options.rect : DefaultRect();
     const DWORD exStyle = m_options.topmost ? WS_EX_TOPMOST : 0;
-    m_hwnd = ::CreateWindowExW(exStyle, wc.lpszClassName, m_options.title.c_str(), WS_OVERLAPPEDWINDOW, rect.left,
+    const DWORD style = WS_OVERLAPPEDWINDOW | (m_options.ownScroll ? WS_VSCROLL | WS_HSCROLL : 0) |
+                        (m_options.scrollChild ? WS_CLIPCHILDREN : 0);
+    m_hwnd = ::CreateWindowExW(exStyle, wc.lpszClassName, m_options.title.c_str(), style, rect.left,
                                rect.top, rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance,
                                this);
     if (m_hwnd == nullptr)
         return false;
+    if (m_options.ownScroll)
+    {
+        SCROLLINFO info{sizeof(info), SIF_RANGE | SIF_POS | SIF_PAGE, 0, 100, 10, 50, 0};
+        ::SetScrollInfo(m_hwnd, SB_VERT, &info, FALSE);
+        ::SetScrollInfo(m_hwnd, SB_HORZ, &info, FALSE);
+    }
+    if (m_options.scrollChild)
+        CreateScrollBars(instance);
 
     ::ShowWindow(m_hwnd, m_options.activate ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE);
     ::UpdateWindow(m_hwnd);
@@ -201,6 +260,56 @@ LRESULT CALLBACK ProbeWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
     if (self == nullptr)
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
     return self->Handle(message, wParam, lParam);
+}
+
+void ProbeWindow::CreateScrollBars(HINSTANCE instance)
+{
+    RECT client{};
+    ::GetClientRect(m_hwnd, &client);
+    const int bar = 20;
+    m_vbar = ::CreateWindowExW(0, L"ScrollBar", nullptr, WS_CHILD | WS_VISIBLE | SBS_VERT, client.right - bar, 0, bar,
+                               client.bottom - bar, m_hwnd, nullptr, instance, nullptr);
+    m_hbar = ::CreateWindowExW(0, L"ScrollBar", nullptr, WS_CHILD | WS_VISIBLE | SBS_HORZ, 0, client.bottom - bar,
+                               client.right - bar, bar, m_hwnd, nullptr, instance, nullptr);
+    SCROLLINFO info{sizeof(info), SIF_RANGE | SIF_POS | SIF_PAGE, 0, 100, 10, 50, 0};
+    for (HWND control : {m_vbar, m_hbar})
+    {
+        if (control == nullptr)
+            continue;
+        ::SetScrollInfo(control, SB_CTL, &info, FALSE);
+        ::SetWindowLongPtrW(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        m_barProc = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ScrollBarProc)));
+    }
+}
+
+LRESULT CALLBACK ProbeWindow::ScrollBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = reinterpret_cast<ProbeWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr || self->m_barProc == nullptr)
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_VSCROLL || message == WM_HSCROLL)
+    {
+        self->Record(self->ScrollRecord(message, wParam, lParam, hwnd == self->m_vbar ? 1 : 2));
+        return 0;
+    }
+    return ::CallWindowProcW(self->m_barProc, hwnd, message, wParam, lParam);
+}
+
+// code: the SB_ code; pos: the position a thumb message carries; target: who
+// received it (0 the window, 1 the vertical control, 2 the horizontal one);
+// from: what lParam names (0 nothing, 1 the receiving window itself, 2 the
+// vertical control, 3 the horizontal one, 4 anything else).
+RecordLine ProbeWindow::ScrollRecord(UINT message, WPARAM wParam, LPARAM lParam, int target)
+{
+    const HWND from = reinterpret_cast<HWND>(lParam);
+    const HWND receiver = target == 1 ? m_vbar : target == 2 ? m_hbar : m_hwnd;
+    const int fromCode = from == nullptr ? 0 : from == receiver ? 1 : from == m_vbar ? 2 : from == m_hbar ? 3 : 4;
+    return RecordLine(message == WM_VSCROLL ? "WM_VSCROLL" : "WM_HSCROLL")
+        .Add("code", LOWORD(wParam))
+        .Add("pos", static_cast<short>(HIWORD(wParam)))
+        .Add("target", target)
+        .Add("from", fromCode);
 }
 
 void ProbeWindow::Record(const RecordLine& line)
@@ -401,7 +510,24 @@ LRESULT ProbeWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_CLOSE:
         Record(RecordLine("WM_CLOSE"));
+        if (m_options.keepOnClose)
+            return 0;
         break;
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+        Record(ScrollRecord(message, wParam, lParam, 0));
+        return 0;
+    case WM_WINDOWPOSCHANGED:
+    {
+        const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+        Record(RecordLine("WM_WINDOWPOSCHANGED")
+                   .Add("x", pos->x)
+                   .Add("y", pos->y)
+                   .Add("width", pos->cx)
+                   .Add("height", pos->cy)
+                   .AddHex("flags", pos->flags));
+        break;
+    }
     case WM_DESTROY:
         Record(RecordLine("WM_DESTROY"));
         ::PostQuitMessage(0);
@@ -441,7 +567,7 @@ LRESULT ProbeWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
 {
     Options options;
-    if (!ParseOptions(__argc, __wargv, options))
+    if (!ParseOptions(__argc, __wargv, options) || !ParseEnvironmentSwitches(options))
         return 2;
     ProbeWindow window(options);
     if (!window.Create(instance))

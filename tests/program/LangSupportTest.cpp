@@ -613,3 +613,48 @@ TEST_F(LanguagePacks, AWindowAndItsChildrenShowTheirTranslations)
     EXPECT_EQ(TranslateFrameworkText(L"Cancel"), L"Cancel");
 }
 }
+
+#include "LangSupportHold.h"
+
+TEST(ProgramLanguage, ThePackChosenAtStartUpOutlivesEveryOtherHolderAndGoesWithTheProgram)
+{
+    brmptest::TempFolder folder{L"brmp-lang-hold"};
+    ASSERT_TRUE(brmptest::WriteFileBytes(folder.PathOf(L"Deutsch.brmplp"),
+                                         Utf8(L"Language=Deutsch\n\"Cancel\" => \"Abbrechen\"\n\"Exit\" => \"Beenden\"\n")));
+    g_settingsFolder = folder.Path() + L"\\";
+    SetLanguageFolderSource(&TestSettingsFolder);
+    {
+        CProgramLanguage program;
+        ASSERT_TRUE(program.Begin(L"Deutsch.brmplp"));
+        EXPECT_EQ(TranslateFrameworkText(L"Cancel"), L"Abbrechen") << "the framework's own texts follow the pack";
+
+        // A dialog takes and drops its own reference: the table stays.
+        CLangSupport* dialog = LangSupport();
+        EXPECT_EQ(dialog, program.Get());
+        CLangSupport::Release(dialog);
+        CLangSupport* later = LangSupport();
+        EXPECT_EQ(LookupText(later, L"Exit"), L"Beenden");
+        CLangSupport::Release(later);
+
+        // Taking it again (a reload) keeps one reference and loads afresh.
+        EXPECT_FALSE(program.Begin(L"Missing.brmplp"));
+        EXPECT_EQ(program.Get()->GetCount(), 0u);
+        EXPECT_TRUE(program.Begin(L"Deutsch.brmplp"));
+        EXPECT_EQ(program.Get()->GetCount(), 2u);
+    }
+    EXPECT_EQ(TranslateFrameworkText(L"Cancel"), L"Cancel");
+    CLangSupport* after = LangSupport();
+    EXPECT_EQ(after->GetCount(), 0u) << "the program's end frees the table";
+    CLangSupport::Release(after);
+
+    // No pack configured: English, and nothing to release twice.
+    {
+        CProgramLanguage program;
+        EXPECT_FALSE(program.Begin(nullptr));
+        EXPECT_EQ(LookupText(program.Get(), L"%d files", 3), L"3 files");
+        program.End();
+        program.End();
+    }
+    SetLanguageFolderSource(nullptr);
+    g_settingsFolder.clear();
+}

@@ -15,9 +15,11 @@
 #include "Hooks.h"
 #include "InstancePipe.h"
 #include "Layers.h"
+#include "MainWindowRecorder.h"
 #include "MainWindowServices.h"
 #include "CommandLine.h"
 #include "Handles.h"
+#include "HotkeyTestSupport.h"
 #include "MyMessageWnd.h"
 #include "SingleInstance.h"
 #include "TempFolder.h"
@@ -25,78 +27,7 @@
 
 namespace
 {
-// Records what the main window asks of the system.
-class RecordingServices : public IMainWindowServices
-{
-public:
-    void SetHookMainWindow(HWND window) override { Add(window ? L"SetHookMainWindow" : L"SetHookMainWindow(null)"); }
-    bool UpdateSettings() override { Add(L"UpdateSettings"); return true; }
-    void SetDebug(bool on, const wchar_t*) override { Add(on ? L"SetDebug(true)" : L"SetDebug(false)"); }
-    bool GetHooked() override { return hooked; }
-    bool SetMouseHook() override { Add(L"SetMouseHook"); hooked = hookSucceeds; return hookSucceeds; }
-    bool RemoveMouseHook(bool restore) override
-    {
-        Add(restore ? L"RemoveMouseHook(true)" : L"RemoveMouseHook(false)");
-        const bool was = hooked;
-        hooked = false;
-        return was;
-    }
-    bool IsBRMPDisabled(bool) override { return !hooked; }
-    int GetCurrentLayer() override { return layer; }
-    int MaxLayers() override { return maxLayers; }
-    void SetCurrentLayer(int newLayer, bool, bool, bool) override
-    {
-        Add(L"SetCurrentLayer(" + std::to_wstring(newLayer) + L")");
-        layer = newLayer;
-    }
-    bool GetShowIcon() override { return true; }
-    bool NotificationsEnabled() override { return false; }
-    void ShowTrayIcon(HWND, bool show) override { Add(show ? L"TrayIcon(show)" : L"TrayIcon(hide)"); }
-    void UpdateTrayIcon(HWND, int) override {}
-    void ShowCursorSpeed(HWND, int position, bool) override { Add(L"ShowCursorSpeed(" + std::to_wstring(position) + L")"); }
-    void ShowBalloon(HWND, int, const std::wstring&) override {}
-    void ClearHotkeys() override {}
-    void SetHotkeys(bool) override {}
-    void RunSetupDialog(HWND owner, const std::wstring& importFile, const std::wstring&) override
-    {
-        Add(L"SetupOpened" + (importFile.empty() ? std::wstring() : L"(" + importFile + L")"));
-        if (onSetup)
-            onSetup(owner);
-        Add(L"SetupClosed");
-    }
-    void SaveDesktopIcons() override { Add(L"SaveDesktopIcons"); }
-    void RestoreDesktopIcons() override { Add(L"RestoreDesktopIcons"); }
-    void SwitchProfile(HWND, const std::wstring& file) override { Add(L"SwitchProfile(" + file + L")"); }
-    void InstallLanguagePack(HWND, const std::wstring& file) override { Add(L"InstallLanguagePack(" + file + L")"); }
-
-    bool Called(const std::wstring& what) const
-    {
-        return std::find(calls.begin(), calls.end(), what) != calls.end();
-    }
-    std::vector<std::wstring> CallsStartingWith(const std::wstring& prefix) const
-    {
-        std::vector<std::wstring> found;
-        for (const std::wstring& c : calls)
-            if (c.rfind(prefix, 0) == 0)
-                found.push_back(c);
-        return found;
-    }
-    std::ptrdiff_t IndexOf(const std::wstring& what) const
-    {
-        const auto it = std::find(calls.begin(), calls.end(), what);
-        return it == calls.end() ? -1 : it - calls.begin();
-    }
-
-    std::vector<std::wstring> calls;
-    bool hooked = true;
-    bool hookSucceeds = true;
-    int layer = 0;
-    int maxLayers = 10;
-    std::function<void(HWND)> onSetup;
-
-private:
-    void Add(std::wstring call) { calls.push_back(std::move(call)); }
-};
+using brmptest::RecordingServices;
 
 std::wstring UniquePipe()
 {
@@ -115,7 +46,7 @@ protected:
         window = std::make_unique<CMyMessageWnd>(false, false, false, false, services, pipe);
         ASSERT_TRUE(window->Create(nullptr, L"main window test"));
         ASSERT_TRUE(window->IsPipeServing());
-        services.calls.clear();
+        services.Clear();
     }
     void TearDown() override { window.reset(); }
 
@@ -151,7 +82,7 @@ TEST_F(MainWindow, ALayerCommandSwitchesOnlyToALayerThatExists)
     for (const LayerCase& c : cases)
     {
         SCOPED_TRACE(std::string(c.text, c.text + wcslen(c.text)));
-        services.calls.clear();
+        services.Clear();
         services.maxLayers = c.maxLayers;
         window->SendCommand(kRelayed | CommandBits::Layer, c.text);
         const auto set = services.CallsStartingWith(L"SetCurrentLayer");
@@ -168,7 +99,7 @@ TEST_F(MainWindow, DisableAndEnableActOnlyWhenTheyChangeSomething)
     EXPECT_TRUE(services.Called(L"RemoveMouseHook(true)"));
     EXPECT_FALSE(services.hooked);
 
-    services.calls.clear();
+    services.Clear();
     window->SendCommand(kRelayed | CommandBits::Disable | CommandBits::ShowIcon, L"");
     EXPECT_TRUE(services.CallsStartingWith(L"RemoveMouseHook").empty()) << "already disabled";
 
@@ -177,7 +108,7 @@ TEST_F(MainWindow, DisableAndEnableActOnlyWhenTheyChangeSomething)
     EXPECT_TRUE(services.Called(L"SetMouseHook"));
     EXPECT_TRUE(services.hooked);
 
-    services.calls.clear();
+    services.Clear();
     window->SendCommand(kRelayed | CommandBits::Enable | CommandBits::ShowIcon, L"");
     EXPECT_FALSE(services.Called(L"SetMouseHook")) << "already enabled";
 }
@@ -188,7 +119,7 @@ TEST_F(MainWindow, TheStartUpWordLeavesTheTrayIconAlone)
     EXPECT_TRUE(services.CallsStartingWith(L"TrayIcon").empty());
     EXPECT_TRUE(services.Called(L"SetDebug(true)"));
 
-    services.calls.clear();
+    services.Clear();
     window->SendCommand(kRelayed | CommandBits::HideIcon, L"");
     EXPECT_EQ(services.CallsStartingWith(L"TrayIcon"), std::vector<std::wstring>{L"TrayIcon(hide)"});
     EXPECT_FALSE(window->GetShowIcon());
@@ -231,7 +162,7 @@ TEST_F(MainWindow, MessagesFromOtherWindowsNamingAPositionOutsideTheirTableAreIg
     // The window shows the icon, so cursor-speed changes reach the tray.
     window->SendCommand(kRelayed | CommandBits::ShowIcon, L"");
     const UINT speed = ::RegisterWindowMessageW(L"BRMP_CursorSpeedChanged");
-    services.calls.clear();
+    services.Clear();
     for (WPARAM position : {WPARAM{0}, WPARAM{3}, WPARAM{4}, static_cast<WPARAM>(-1)})
         window->SendMessage(speed, position, 0);
     EXPECT_EQ(services.CallsStartingWith(L"ShowCursorSpeed"),
@@ -511,5 +442,37 @@ TEST_F(TheProgram, ALaterStartWhileTheFirstIsStillStartingIsNotLost)
     EXPECT_TRUE(brmptest::WaitFor([&] { return LogHas("Received message with data 0x80020041"); }, 20000)) << Log();
     // The main window acts on the relayed command once its own start-up is over.
     EXPECT_TRUE(brmptest::WaitFor([&] { return LogHas("OnNextInstance: Switching to layer 2"); }, 20000)) << Log();
+}
+
+TEST_F(TheProgram, HotkeysFromTheSettingsFileSwitchTheLayerAndToggleRemapping)
+{
+    // Layer 2 on Ctrl+Alt+F9, the toggle on Ctrl+Alt+F10 (stored modifiers: Ctrl 0x2 | Alt 0x4).
+    ASSERT_TRUE(brmptest::WriteFileBytes(m_folder.PathOf(L"Brindlemap.xml"),
+                                         "<?xml version=\"1.0\"?>\n<root><version major=\"2\" minor=\"20\" revision=\"5\" />"
+                                         "<Layers Number=\"3\" /><GlobalHotkeys Enable=\"1\">"
+                                         "<Hotkey1 Key=\"120\" Modifier=\"6\" /><Hotkey7 Key=\"121\" Modifier=\"6\" />"
+                                         "</GlobalHotkeys></root>\n"));
+    m_first = Start(L"/portable /debug");
+    ASSERT_TRUE(m_first);
+    // The hotkey thread logs each registration (debug logging is on).
+    ASSERT_TRUE(brmptest::WaitFor([&] { return LogHas("HotkeyHandler: Created hotkey 1:") || FirstHasEnded(); },
+                                  60000))
+        << Log();
+    ASSERT_FALSE(FirstHasEnded()) << Log();
+
+    ASSERT_TRUE(brmptest::SendChord(MOD_CONTROL | MOD_ALT, VK_F9));
+    EXPECT_TRUE(brmptest::WaitFor([&] { return LogHas("Received global hotkey: 1"); }, 10000)) << Log();
+    EXPECT_TRUE(brmptest::WaitFor([&] { return LogHas("Setting current layer to 1."); }, 10000)) << Log();
+
+    ASSERT_TRUE(brmptest::SendChord(MOD_CONTROL | MOD_ALT, VK_F10));
+    EXPECT_TRUE(brmptest::WaitFor([&] { return LogHas("OnToggleDisable: Disable"); }, 10000)) << Log();
+    // Disabled, only the toggle stays registered: the layer chord is free for anyone.
+    EXPECT_TRUE(brmptest::WaitFor([&] { return LogHas("SetHotkeys installed 1 global hotkeys"); }, 10000)) << Log();
+    EXPECT_TRUE(brmptest::ChordIsFree(MOD_CONTROL | MOD_ALT, VK_F9));
+    EXPECT_FALSE(brmptest::ChordIsFree(MOD_CONTROL | MOD_ALT, VK_F10));
+
+    ASSERT_TRUE(RunLater(L"/exit"));
+    EXPECT_TRUE(brmptest::WaitFor([&] { return FirstHasEnded(); }, 30000)) << Log();
+    EXPECT_TRUE(brmptest::ChordIsFree(MOD_CONTROL | MOD_ALT, VK_F10)) << "the program left a hotkey registered";
 }
 } // namespace

@@ -173,7 +173,9 @@ TEST(KeyModes, EachModeSendsOnItsOwnEventsAndModesOutsideTheRangeDoNothing)
         {1, 1, false, W::None}, {1, 2, false, W::SendOnceRelease}, {4, 2, false, W::SendOnceRelease},
         {8, 1, false, W::SendOnce}, {8, 2, false, W::SendOnceRelease}, {8, 3, false, W::None},
         {2, 1, false, W::HoldPress}, {2, 1, true, W::None}, {2, 2, true, W::HoldRelease}, {2, 2, false, W::None},
-        {5, 1, false, W::NotAvailable}, {6, 2, false, W::NotAvailable}, {7, 1, false, W::NotAvailable},
+        {5, 1, false, W::RepeatStart}, {5, 2, false, W::RepeatStop}, {5, 3, false, W::RepeatStop},
+        {6, 1, false, W::StickyRepeat}, {6, 2, false, W::None}, {7, 1, false, W::StickyHold},
+        {7, 2, true, W::StickyHold}, {7, 3, false, W::None},
         {9, 1, false, W::None}, {9, 2, false, W::None}, {-1, 1, false, W::None}, {-1, 2, false, W::None},
         {0x7FFFFFFF, 1, false, W::None},
     };

@@ -249,11 +249,12 @@ TEST_F(ButtonRoad, ASequenceThatDoesNotBlockLetsTheClickThrough)
     EXPECT_EQ(Drain(), "41+ 41- ");
 }
 
-TEST_F(ButtonRoad, NoChangePassesDisableSwallowsAndUnavailableActionsPass)
+TEST_F(ButtonRoad, NoChangePassesDisableSwallowsAndReservedActionsPass)
 {
     struct Case { int code; int result; };
     const Case cases[] = {
-        {ACTION_NO_CHANGE, 0}, {ACTION_DISABLE, 1}, {ACTION_SAME_AS_DEFAULT, 0}, {ACTION_NEXT_WINDOW, 0},
+        {ACTION_NO_CHANGE, 0}, {ACTION_DISABLE, 1}, {ACTION_SAME_AS_DEFAULT, 0}, {ACTION_RESERVED_FIRST, 0},
+        {ACTION_NEXT_WINDOW, 1},
     };
     for (const Case& c : cases)
     {
@@ -278,9 +279,9 @@ TEST_F(ButtonRoad, ADownIsRememberedAndItsReleaseForgetsIt)
 {
     Profile()->SetActions(4, 0, ACTION_DISABLE);
     Press(4, 1);
-    EXPECT_EQ(g_bButtonDown[4], 1);
+    EXPECT_EQ(g_bDownSeen[4], 1);
     Press(4, 2);
-    EXPECT_EQ(g_bButtonDown[4], 0);
+    EXPECT_EQ(g_bDownSeen[4], 0);
 }
 
 TEST_F(ButtonRoad, AReleaseAfterAChordIsSwallowedOnceWithoutAction)

@@ -351,8 +351,10 @@ TEST_F(LayersTest, AHeldButtonWhoseActionDiffersIsReleasedAndPressedAgainAfterTh
 {
     ASSERT_EQ(g_hMouseHook, nullptr) << "the test owns the simulated-input queue";
     EngineStateGuard state(4);
-    state.Profile()->SetActions(Left, 0, ACTION_BACK);
-    state.Profile()->SetActions(Left, 1, ACTION_FORWARD);
+    // Two different codes that both leave the click to the system, so the
+    // release and the press go out as plain button input.
+    state.Profile()->SetActions(Left, 0, ACTION_NO_CHANGE);
+    state.Profile()->SetActions(Left, 1, ACTION_RESERVED_FIRST);
     state.Profile()->SetActions(Right, 0, ACTION_BACK);
     state.Profile()->SetActions(Right, 1, ACTION_BACK);
     RecordingSink sink;

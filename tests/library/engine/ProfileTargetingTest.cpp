@@ -485,3 +485,34 @@ TEST(SwitchToProfile, AHungSetupWindowDoesNotHoldUpTheSwitch)
     ::CloseHandle(release);
 }
 }
+
+// A click in another part of the same window asks for the profile again, but
+// only while some profile is limited to parts of windows.
+TEST(WindowPartChanged, AnotherQuarterOfTheSameWindowCountsAsAChange)
+{
+    TestWindow window = TestWindow::TopLevel(L"TgtParts", RECT{100, 100, 500, 500}, L"Parts");
+    const bool savedAreas = g_bAreaAppsPresent;
+    ClearActiveWindowArea();
+    g_bAreaAppsPresent = true;
+    int lastQuarter = WINDOWMASK_TOPLEFT;
+    struct Step
+    {
+        const char* name;
+        POINT point;
+        bool changed;
+    };
+    const Step steps[] = {
+        {"same quarter", {150, 150}, false},
+        {"bottom right", {450, 450}, true},
+        {"still bottom right", {460, 470}, false},
+        {"back to top left", {120, 130}, true},
+    };
+    for (const Step& step : steps)
+    {
+        SCOPED_TRACE(step.name);
+        EXPECT_EQ(WindowPartChanged(window.Handle(), step.point, lastQuarter), step.changed);
+    }
+    g_bAreaAppsPresent = false;
+    EXPECT_FALSE(WindowPartChanged(window.Handle(), POINT{450, 450}, lastQuarter)) << "no area profiles, no check";
+    g_bAreaAppsPresent = savedAreas;
+}

@@ -1,0 +1,20 @@
+#pragma once
+// The horizontal wheel (tilt) in the mouse hook: the filter that drops the
+// auto-repeat messages of a held tilt, the tilt buttons' actions and the
+// redirection of the tilt to the window under the cursor.
+
+#include <windows.h>
+
+#include "SnareholdApi.h"
+
+// Event times of the first and the last tilt message of a series.
+extern SNAREHOLD_API DWORD g_dwTiltFirst;
+extern SNAREHOLD_API DWORD g_dwTiltLast;
+
+// Whether a tilt message at time now is an auto-repeat of the series
+// (first, last) for a device repeat delay of repeatDelay ms.
+SNAREHOLD_API bool IsTiltRepeat(DWORD now, DWORD first, DWORD last, int repeatDelay);
+
+// WM_MOUSEHWHEEL of the mouse hook (hook thread). True: the hook swallows the
+// event. injected is set when the action injected input.
+SNAREHOLD_API bool ProcessHWheel(MSLLHOOKSTRUCT* data, BYTE& injected);

@@ -1,0 +1,63 @@
+// The system magnifier, started and closed through the shell and its own window.
+
+#include "Magnifier.h"
+
+#include <atomic>
+#include <string>
+
+#include "EngineInput.h"
+#include "Logger.h"
+#include "ProcessLaunch.h"
+
+namespace
+{
+std::atomic<bool> g_startedForZoom{false};
+
+unsigned Hex(HWND window)
+{
+    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window));
+}
+
+void LaunchMagnifier()
+{
+    wchar_t folder[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+    std::wstring file = L"magnify.exe";
+    if (length > 0 && length < MAX_PATH)
+        file = std::wstring(folder, length) + L"\\magnify.exe";
+    ThreadShellExecute(L"open", file.c_str(), nullptr);
+}
+}
+
+HWND FindMagnifierWindow()
+{
+    HWND window = ::FindWindowW(L"MagUIClass", nullptr);
+    return window != nullptr ? window : ::FindWindowW(L"MagUIIconClass", nullptr);
+}
+
+void ToggleMagnifier()
+{
+    if (HWND window = FindMagnifierWindow())
+    {
+        CLogger::LogDebug(L"ToggleMagnifier: Found magnifier window: 0x%08X", Hex(window));
+        ::PostMessageW(window, WM_QUIT, 0, 0);
+        return;
+    }
+    CLogger::LogDebug(L"ToggleMagnifier: Launch magnifier");
+    LaunchMagnifier();
+}
+
+void MagnifierZoom(bool zoomIn)
+{
+    HWND window = FindMagnifierWindow();
+    if (window == nullptr && zoomIn && !g_startedForZoom.load())
+    {
+        CLogger::LogDebug(L"Magnifier: Launch magnifier");
+        LaunchMagnifier();
+        g_startedForZoom = true;
+        return;
+    }
+    g_startedForZoom = false;
+    if (window != nullptr)
+        SendKey(zoomIn ? VK_ADD : VK_SUBTRACT, false, 8, 0);
+}

@@ -1,0 +1,457 @@
+#include "RepeatTimers.h"
+
+#include <cstdlib>
+
+#include "ActionData.h"
+#include "ActionDispatch.h"
+#include "Actions.h"
+#include "ApplicationSettings.h"
+#include "ButtonProcessing.h"
+#include "EngineInput.h"
+#include "Globals.h"
+#include "Logger.h"
+#include "ProfileTargeting.h"
+#include "SendInput.h"
+#include "Settings.h"
+#include "StickyButtons.h"
+#include "ThreadLock.h"
+#include "WindowFromPoint.h"
+
+std::atomic<UINT> g_idRepeatTimer{0};
+std::atomic<bool> g_bRepeatStopped{false};
+std::atomic<int> g_nRepeatButton{-1};
+std::atomic<int> g_nRepeatDelay{100};
+
+namespace
+{
+// The slot table has its own small lock, never held while calling out, so that
+// the timer callbacks can re-arm without the global lock and a stop can never
+// wait for a callback that waits for it.
+SRWLOCK g_slotLock = SRWLOCK_INIT;
+HANDLE g_hQueueTimer[TimerSlotCount] = {};
+UINT g_uRepeatTimer = 0;
+int g_nSlotDelay[TimerSlotCount] = {};
+
+struct SlotGuard
+{
+    SlotGuard() { ::AcquireSRWLockExclusive(&g_slotLock); }
+    ~SlotGuard() { ::ReleaseSRWLockExclusive(&g_slotLock); }
+    SlotGuard(const SlotGuard&) = delete;
+    SlotGuard& operator=(const SlotGuard&) = delete;
+};
+
+UINT ResolutionFor(int delay)
+{
+    if (delay > 14)
+        return 15;
+    if (delay < 5)
+        return 0;
+    return 5;
+}
+
+// Arms the repeat timer. onlyIfRunning: a re-arm by the timer itself, which
+// must not bring back a repeat that was stopped meanwhile.
+bool ArmRepeat(int delay, bool onlyIfRunning)
+{
+    if (delay < 1)
+        delay = 1;
+    UINT old = 0;
+    {
+        SlotGuard guard;
+        if (onlyIfRunning && (g_bRepeatStopped.load() || g_nRepeatButton.load() < 0))
+        {
+            g_idRepeatTimer = 0;
+            return false;
+        }
+        old = g_uRepeatTimer;
+        g_uRepeatTimer = 0;
+        g_idRepeatTimer = 0;
+        g_bRepeatStopped = false;
+        g_nSlotDelay[ID_TIMER_REPEAT_SLOT] = delay;
+    }
+    if (old != 0)
+        ::timeKillEvent(old);
+    const UINT resolution = ResolutionFor(delay);
+    // Without TIME_KILL_SYNCHRONOUS: a kill must never wait for a repetition
+    // in flight (which may wait for the global lock the killer holds). A late
+    // callback finds its id gone from the slot and does nothing.
+    const UINT id = ::timeSetEvent(static_cast<UINT>(delay), resolution, RepeatTimerProc, ID_TIMER_REPEAT_SLOT,
+                                   TIME_ONESHOT | TIME_CALLBACK_FUNCTION);
+    if (id == 0)
+    {
+        CLogger::LogOSMessage(::GetLastError(),
+                              L"Unable to start high precision event timer %d for %dms with a resolution of %dms",
+                              ID_TIMER_REPEAT_SLOT, delay, static_cast<int>(resolution));
+        return false;
+    }
+    bool stale = false;
+    {
+        SlotGuard guard;
+        if (onlyIfRunning && g_bRepeatStopped.load())
+        {
+            stale = true;
+        }
+        else
+        {
+            g_uRepeatTimer = id;
+            g_idRepeatTimer = id;
+        }
+    }
+    if (stale)
+    {
+        ::timeKillEvent(id);
+        return false;
+    }
+    CLogger::LogDebug(L"Started event timer %d, fire in %dms windows timer resolution %dms", static_cast<int>(id), delay,
+                      static_cast<int>(resolution));
+    return true;
+}
+
+// The end of a repetition that does not continue.
+void EndRepeat()
+{
+    g_idRepeatTimer = 0;
+}
+} // namespace
+
+bool StartEventTimer(int delayMs)
+{
+    return ArmRepeat(delayMs, false);
+}
+
+bool StopEventTimer()
+{
+    UINT id = 0;
+    {
+        SlotGuard guard;
+        id = g_uRepeatTimer;
+        g_uRepeatTimer = 0;
+        g_idRepeatTimer = 0;
+        // Set even without a timer: a repetition running right now must not re-arm.
+        g_bRepeatStopped = true;
+    }
+    if (id == 0)
+    {
+        CLogger::LogDebug(L"StopEventTimer: Timer %d was not active, nothing to do!", ID_TIMER_REPEAT_SLOT);
+        return false;
+    }
+    const MMRESULT result = ::timeKillEvent(id);
+    if (result != TIMERR_NOERROR)
+    {
+        // A one-shot timer that already fired is gone; nothing is left running.
+        CLogger::LogDebug(L"StopEventTimer: Unable to stop event timer %d: Result %d", static_cast<int>(id),
+                          static_cast<int>(result));
+        return false;
+    }
+    CLogger::LogDebug(L"StopEventTimer: Stopped event timer %d", static_cast<int>(id));
+    return true;
+}
+
+bool StartQTTimer(int ms, WAITORTIMERCALLBACK callback, int slot)
+{
+    if (slot < 1 || slot >= ID_TIMER_REPEAT_SLOT || callback == nullptr)
+    {
+        CLogger::LogMessage(L"StartQTTimer: Invalid timer slot %d", slot);
+        return false;
+    }
+    if (ms < 0)
+        ms = 0;
+    HANDLE old = nullptr;
+    HANDLE timer = nullptr;
+    {
+        SlotGuard guard;
+        old = g_hQueueTimer[slot];
+        g_hQueueTimer[slot] = nullptr;
+        g_nSlotDelay[slot] = ms;
+        if (!::CreateTimerQueueTimer(&timer, nullptr, callback, reinterpret_cast<PVOID>(static_cast<INT_PTR>(slot)),
+                                     static_cast<DWORD>(ms), 0, WT_EXECUTEINTIMERTHREAD | WT_EXECUTEONLYONCE))
+        {
+            timer = nullptr;
+        }
+        g_hQueueTimer[slot] = timer;
+    }
+    // Not waiting: the old timer's callback may be the caller.
+    if (old != nullptr)
+        ::DeleteTimerQueueTimer(nullptr, old, nullptr);
+    if (timer == nullptr)
+    {
+        CLogger::LogOSDebug(::GetLastError(), L"Unable to create high precision TimerQueue timer %d", slot);
+        return false;
+    }
+    return true;
+}
+
+bool StopQTTimer(int slot, bool quiet)
+{
+    if (slot == ID_TIMER_REPEAT_SLOT)
+    {
+        CLogger::LogMessage(L"Invalid call to StopQTTimer for ID_TIMER_REPEAT. Use StopEventTimer instead!");
+        return false;
+    }
+    if (slot < 1 || slot >= TimerSlotCount)
+        return false;
+    HANDLE timer = nullptr;
+    {
+        SlotGuard guard;
+        timer = g_hQueueTimer[slot];
+        g_hQueueTimer[slot] = nullptr;
+    }
+    if (timer == nullptr)
+        return false;
+    if (::DeleteTimerQueueTimer(nullptr, timer, nullptr))
+    {
+        CLogger::LogDebug(L"StopQTTimer: DeleteTimerQueueTimer %d (0x%08x)\n", slot,
+                          static_cast<unsigned>(reinterpret_cast<UINT_PTR>(timer)));
+    }
+    else if (!quiet)
+    {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_IO_PENDING)
+            CLogger::LogOSDebug(error,
+                                L"StopQTTimer: Unable to delete QueueTimer %d (0x%08x) as it is executing. The timer "
+                                L"will be cleaned up when execution finishes.\n",
+                                slot, static_cast<unsigned>(reinterpret_cast<UINT_PTR>(timer)));
+        else
+            CLogger::LogOSDebug(error, L"StopQTTimer: Unable to delete QueueTimer %d (0x%08x)\n", slot,
+                                static_cast<unsigned>(reinterpret_cast<UINT_PTR>(timer)));
+    }
+    return true;
+}
+
+bool QTTimerActive(int slot)
+{
+    if (slot < 0 || slot >= TimerSlotCount)
+        return false;
+    SlotGuard guard;
+    return slot == ID_TIMER_REPEAT_SLOT ? g_uRepeatTimer != 0 : g_hQueueTimer[slot] != nullptr;
+}
+
+void StopAllEngineTimers()
+{
+    g_nRepeatButton = -1;
+    StopEventTimer();
+    for (int slot = 1; slot < ID_TIMER_REPEAT_SLOT; ++slot)
+    {
+        HANDLE timer = nullptr;
+        {
+            SlotGuard guard;
+            timer = g_hQueueTimer[slot];
+            g_hQueueTimer[slot] = nullptr;
+        }
+        // Waits for a callback in flight, so nothing of ours runs afterwards.
+        if (timer != nullptr)
+            ::DeleteTimerQueueTimer(nullptr, timer, INVALID_HANDLE_VALUE);
+    }
+}
+
+bool SimulatedInputBusy()
+{
+    CSendInput* input = g_pSendInput;
+    return input != nullptr && input->QueueLength() > 0;
+}
+
+void WaitForQueueIdle(DWORD maxMs)
+{
+    const DWORD start = ::GetTickCount();
+    while (SimulatedInputBusy() && ::GetTickCount() - start < maxMs)
+        ::Sleep(1);
+}
+
+bool StartRepeat(int button, int delayMs)
+{
+    g_nRepeatButton = button;
+    return StartEventTimer(delayMs);
+}
+
+void StopRepeat()
+{
+    g_nRepeatButton = -1;
+    StopEventTimer();
+    if (g_pSendInput != nullptr)
+        g_pSendInput->FlushQueue(false);
+}
+
+RepeatWork RepeatWorkFor(int code)
+{
+    switch (code)
+    {
+    case ACTION_SIMULATED_KEYS: return RepeatWork::Keys;
+    case ACTION_MOUSE_WHEEL_UP: return RepeatWork::WheelUp;
+    case ACTION_MOUSE_WHEEL_DOWN: return RepeatWork::WheelDown;
+    case 65: return RepeatWork::TiltLeft;
+    case 66: return RepeatWork::TiltRight;
+    case ACTION_SCROLL_WINDOW_UP: return RepeatWork::ScrollUp;
+    case ACTION_SCROLL_WINDOW_DOWN: return RepeatWork::ScrollDown;
+    case ACTION_SCROLL_WINDOW_LEFT: return RepeatWork::ScrollLeft;
+    case ACTION_SCROLL_WINDOW_RIGHT: return RepeatWork::ScrollRight;
+    default: return RepeatWork::None;
+    }
+}
+
+int KeyRepeatDelay(int waitHoldTime, int keyRepeat, int defaultDelay)
+{
+    long long delay = static_cast<long long>(waitHoldTime < 0 ? 0 : waitHoldTime) +
+                      (keyRepeat != 0 ? keyRepeat : defaultDelay);
+    if (delay < 1)
+        delay = 1;
+    if (delay > 0x7FFFFFFF)
+        delay = 0x7FFFFFFF;
+    return static_cast<int>(delay);
+}
+
+namespace
+{
+// Scrolling a window is done by the window-scrolling code; until it is
+// registered the repetition sends the wheel instead.
+void ScrollRepeat(RepeatWork work)
+{
+    switch (work)
+    {
+    case RepeatWork::ScrollUp: MouseWheel(120); break;
+    case RepeatWork::ScrollDown: MouseWheel(-120); break;
+    case RepeatWork::ScrollLeft: MouseTilt(-120); break;
+    case RepeatWork::ScrollRight: MouseTilt(120); break;
+    default: break;
+    }
+}
+
+// One repetition; the global lock is held. Returns the next delay, or -1 when
+// the repeat ends here.
+int Repeat(int delay)
+{
+    // The hooks stopped: the workers the repetition needs are going away.
+    if (g_hMouseHook == nullptr)
+        return -1;
+    if (SimulatedInputBusy())
+    {
+        if (g_bRepeatStopped.load() || g_nRepeatButton.load() < 0)
+            return -1;
+        CLogger::LogDebug(L"RepeatTimerProc: Still sending previous simkeys. Resetting timer.");
+        return delay;
+    }
+    POINT point{};
+    ::GetCursorPos(&point);
+    HWND target = nullptr;
+    const bool overWindow = g_pSettings != nullptr && g_pSettings->m_bSwitchOnMouseOver;
+    if (overWindow)
+    {
+        target = RealWindowFromPoint_SkipLocked(point, false);
+        if (target == nullptr)
+        {
+            CLogger::LogDebug(L"RepeatTimerProc: Unable to get the window under the cursor. Resetting timer.");
+            if (g_bRepeatStopped.load() || g_nRepeatButton.load() < 0)
+                return -1;
+            return delay;
+        }
+    }
+    else
+    {
+        HWND foreground = ::GetForegroundWindow();
+        target = foreground != nullptr ? ::GetAncestor(foreground, GA_ROOT) : nullptr;
+    }
+    if (target != g_hCurrentWnd && target != nullptr)
+    {
+        wchar_t process[MAX_PATH] = {};
+        GetProcessName(target, 0, process, MAX_PATH, nullptr, PNR_RepeatTimer);
+        CApplicationSettings* profile = FindAppSettings(target, process, point, nullptr);
+        if (profile != g_pCurrentApp)
+        {
+            CLogger::LogDebug(L"Different app settings for this quadrant. Cancelling repeat timer!");
+            g_nStickyState[STICKY_KEYREPEAT] = 0;
+            if (g_pSendInput != nullptr)
+                g_pSendInput->FlushQueue(false);
+            const int button = g_nRepeatButton.exchange(-1);
+            if (button >= 5 && button <= 8)
+                g_bButtonDown[button] = 0;
+            return -1;
+        }
+    }
+    if (g_pCurrentApp == nullptr)
+    {
+        CLogger::LogMessage(L"KeyRepeatTimer: Current Application settings is NULL.");
+        return -1;
+    }
+    const int button = g_nRepeatButton.load();
+    if (button < 0)
+        return -1;
+
+    int layer = g_nCurrentLayer;
+    CApplicationSettings* profile = g_pCurrentApp;
+    int configured = 0;
+    int code = 0;
+    CActionData* action = nullptr;
+    if (!ResolveButtonAction(button, 1, layer, profile, configured, code, action))
+        return -1;
+    const RepeatWork work = RepeatWorkFor(code);
+    switch (work)
+    {
+    case RepeatWork::Keys:
+        if (action != nullptr && action->GetKeys() != nullptr)
+        {
+            CLogger::LogDebug(L"KeyRepeatTimer: Adding simulated keystrokes '%s' to input queue.", action->GetKeys());
+            SendKeysStateSingleShot(action->GetKeys(), point, target, false, true);
+            delay = KeyRepeatDelay(action->WaitHoldTime(), action->KeyRepeat(), g_nRepeatDelay.load());
+            if (action->RandomiseDelay())
+            {
+                delay = RandomisedRepeatDelay(delay, static_cast<unsigned>(std::rand()));
+                CLogger::LogDebug(L"KeyRepeatTimer: Randomised repeat delay is %dms", delay);
+            }
+        }
+        break;
+    case RepeatWork::WheelUp: MouseWheel(120); break;
+    case RepeatWork::WheelDown: MouseWheel(-120); break;
+    case RepeatWork::TiltLeft: MouseTilt(-120); break;
+    case RepeatWork::TiltRight: MouseTilt(120); break;
+    case RepeatWork::None: break;
+    default: ScrollRepeat(work); break;
+    }
+    delete action;
+    if (g_bRepeatStopped.load())
+        return -1;
+    CLogger::LogDebug(L"Re-enable Timer: Delay %d (milliseconds)", delay);
+    return delay;
+}
+} // namespace
+
+void CALLBACK RepeatTimerProc(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR)
+{
+    CLogger::LogDebug(L"RepeatTimerProc(0x%08X): RepeatTimer(0x%08X (%d)) Fired", ::GetCurrentThreadId(), id,
+                      static_cast<int>(user));
+    int delay = 0;
+    {
+        SlotGuard guard;
+        if (g_uRepeatTimer != id)
+            return;   // stopped or replaced after it fired
+        g_uRepeatTimer = 0;
+        delay = g_nSlotDelay[ID_TIMER_REPEAT_SLOT];
+    }
+    try
+    {
+        if (!CThreadLock::TryEnterCS(L"RepeatTimerProc Still Sending"))
+        {
+            CLogger::LogDebug(L"RepeatTimerProc: Unable to enter thread lock. Retry in next timer event!");
+            ArmRepeat(delay, true);
+            return;
+        }
+        int next = -1;
+        try
+        {
+            next = Repeat(delay);
+        }
+        catch (...)
+        {
+            CThreadLock::LeaveCS();
+            throw;
+        }
+        CThreadLock::LeaveCS();
+        if (next < 0)
+            EndRepeat();
+        else
+            ArmRepeat(next, true);
+    }
+    catch (...)
+    {
+        CLogger::LogMessage(L"RepeatTimerProc: An exception ended the repeat");
+        EndRepeat();
+    }
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The button-up of a wheel or tilt notch that an action took over, sent after
+// the profile's ignore interval so that further notches of one turn are eaten.
+
+#include <windows.h>
+
+#include "SnareholdApi.h"
+
+class CApplicationSettings;
+
+struct PendingScroll
+{
+    int kind;      // 1 horizontal, 2 vertical
+    int button;    // MouseButtons
+    POINT point;
+    CApplicationSettings* profile;   // only compared, never dereferenced after a reload
+};
+extern SNAREHOLD_API PendingScroll* g_pPendingScroll;
+
+// Replaces the pending record and arms slot 1 (kind 1) or 2 (kind 2) with the
+// matching callback. False when the timer could not be created.
+SNAREHOLD_API bool SetPendingScroll(int kind, int button, POINT point, CApplicationSettings* profile, int ms);
+SNAREHOLD_API void DropPendingScroll();
+
+SNAREHOLD_API void CALLBACK HScrollTimerCallback(PVOID slot, BOOLEAN fired);
+SNAREHOLD_API void CALLBACK VScrollTimerCallback(PVOID slot, BOOLEAN fired);
+

@@ -1,0 +1,56 @@
+#pragma once
+// Sticky actions: a button, key sequence, movement-to-scroll or slowed cursor
+// that stays "held" after the physical release until a second press and
+// release, and the resets that end them from outside.
+
+#include <windows.h>
+
+#include "SnareholdApi.h"
+
+enum StickyKind
+{
+    STICKY_LEFT = 0,
+    STICKY_RIGHT = 1,
+    STICKY_MIDDLE = 2,
+    STICKY_XLEFT = 3,
+    STICKY_XRIGHT = 4,
+    STICKY_KEYREPEAT = 5,
+    STICKY_KEYHOLD = 6,
+    STICKY_SCROLL = 7,
+    STICKY_SLOWCURSOR = 8,
+    StickyKindCount = 9,
+};
+
+// 0 idle, 1 engaged, 2 armed (the next release ends it).
+extern SNAREHOLD_API short g_nStickyState[StickyKindCount];
+SNAREHOLD_API const wchar_t* StickyName(int kind);
+
+// One step of the sticky state machine for a press (kind 1) or release (2).
+struct StickyStep
+{
+    int state;        // new state
+    bool consumed;    // the event is swallowed
+    int press;        // 1 press the held thing, 2 release it, 0 nothing
+};
+SNAREHOLD_API StickyStep StickyTransition(int state, int eventKind, bool downSeen);
+
+// Sticky mouse button (kinds 0-4). out: 1 pressed, 2 released, else 0.
+SNAREHOLD_API bool StickyButton(POINT point, HWND window, int button, int kind, int eventKind, int* out = nullptr);
+// Sticky key repeat (key mode 6), on a press.
+SNAREHOLD_API bool StickyKeyRepeat(POINT point, HWND window, int button, int layer, const wchar_t* keys, int delayMs);
+// Sticky key hold (key mode 7).
+SNAREHOLD_API bool StickyKeyHold(POINT point, HWND window, int button, int layer, const wchar_t* keys, int eventKind);
+
+// Keys a sticky repeat or hold has pressed for a slot (button + layer x 9);
+// empty when none.
+SNAREHOLD_API const wchar_t* GetStickyKeys(int button, int layer);
+
+SNAREHOLD_API void ResetSticky(POINT point, int kind, int layer, int button);
+SNAREHOLD_API void ResetAllSticky(POINT point);
+SNAREHOLD_API void ResetOtherSticky(POINT point, int button, bool keepScroll);
+SNAREHOLD_API void ResetDuringKeys(POINT point);
+// A key was released (keyboard hook, with the ResetSticky/Key option): the
+// sticky actions of every button end; control keeps a sticky scroll.
+SNAREHOLD_API void ResetStickyByKey(POINT point, bool control);
+// Whether any sticky state is above 0.
+SNAREHOLD_API bool AnyStickyActive();

@@ -1,0 +1,100 @@
+#pragma once
+// The pictures with which the library marks the mouse pointer: six coloured
+// arrows a profile can choose as its pointer, and overlays (layer number, chord
+// mark, timed-click progress) combined into a cursor. The SPI thread owns the
+// one instance and sets the results as system cursors.
+//
+// Who changes the pointer, and how (all are posts to the SPI thread):
+//   layer / profile cursor   g_LockAxis.ChangeCursor(g_pSPIThread, profile, layer, false, option)
+//   chord mark               g_pSPIThread->ChangeCursorButtonChord(active)
+//   timed-click progress     g_pSPIThread->ChangeCursorTimedClick(step, Cursor/ChangeHeld)
+//   scroll cursors           g_LockAxis.ChangeCursor(g_pSPIThread, CursorScrollY, layer)
+//   system cursors back      g_LockAxis.ResetCursor(g_pSPIThread)
+// The free functions at the end wrap these with the global state.
+
+#include <windows.h>
+
+#include <vector>
+
+#include "SnareholdApi.h"
+
+class CSettings;
+
+// Resource ids of the library's colour cursors.
+constexpr int IDC_YELLOWCURSOR = 171;
+constexpr int IDC_BLUECURSOR = 172;
+constexpr int IDC_GREENCURSOR = 173;
+constexpr int IDC_ORANGECURSOR = 174;
+constexpr int IDC_REDCURSOR = 175;
+constexpr int IDC_TURQUOISECURSOR = 176;
+
+// The transparent key colour of every overlay, as stored in a section (0xRRGGBB).
+constexpr DWORD kOverlayKey = 0x00FF00FF;
+
+class SNAREHOLD_API CCursors
+{
+public:
+    static constexpr int kTimedClickSteps = 4;
+    static constexpr int kLayers = 10;
+    static constexpr int kColourCursors = 6;
+
+    // With settings the text sizes come from Cursor/OverlayFontSize and
+    // Cursor/LayerOverlayFontSize. Loads nothing.
+    explicit CCursors(const CSettings* settings);
+    virtual ~CCursors();
+    CCursors(const CCursors&) = delete;
+    CCursors& operator=(const CCursors&) = delete;
+
+    // Rebuilds every overlay and loads the colour cursors from the module.
+    bool LoadCursors(HINSTANCE instance, const wchar_t* caller);
+    void DestroyCursors();
+
+    HBITMAP GetTimedClickCursorOverlay(int step);
+    HBITMAP GetChordCursorOverlay(bool active);
+    HBITMAP GetLayerOverlay(int layer);
+    HCURSOR GetColourCursor(int index);
+    // "0".."5": a copy of that colour cursor; a longer name: a .cur file in the
+    // settings folder. The caller owns the result; null when there is none.
+    HCURSOR GetPredefinedPointerCursor(const wchar_t* name);
+
+    // New cursors (the caller owns them); null on failure.
+    HCURSOR CombineOverlayCursor(HCURSOR cursor, HBITMAP overlay);
+    HCURSOR CombineLayerOverlayCursor(HCURSOR cursor, int layer);
+
+    int ChordTextHeight() const { return m_nChordTextHeight; }
+    int LayerTextHeight() const { return m_nLayerTextHeight; }
+
+    // The drawing routines (public so that tests can look at the pixels).
+    HBITMAP CreateChordOverlayBitmap(bool active);
+    HBITMAP CreateTBCOverlayBitmap(int step);
+    HBITMAP CreateLayerOverlayBitmap(int layer);
+
+private:
+    HCURSOR Combine(HCURSOR cursor, HBITMAP overlay, bool layerAlpha);
+
+    int m_nChordTextHeight = -14;
+    int m_nLayerTextHeight = -12;
+    HBITMAP m_hTimedClick[kTimedClickSteps] = {};
+    HBITMAP m_hLayer[kLayers] = {};
+    HBITMAP m_hChord[2] = {}; // active, inactive
+    HCURSOR m_hColour[kColourCursors] = {};
+    CRITICAL_SECTION m_cs{};
+};
+
+// The 32-bit pixels (0xAARRGGBB, top-down rows) of a bitmap, or of a cursor's
+// colour picture, with their size; for tests and diagnosis. False on failure
+// (a cursor without a colour picture included).
+SNAREHOLD_API bool ReadBitmapPixels(HBITMAP bitmap, std::vector<DWORD>& pixels, int& width, int& height);
+SNAREHOLD_API bool ReadCursorPixels(HCURSOR cursor, std::vector<DWORD>& pixels, int& width, int& height);
+
+// --- pointer changes with the global state (any thread) --------------------------
+// The layer / profile cursor for the current state (locks, layer, profile).
+SNAREHOLD_API bool ShowProfileCursor();
+// The chord mark, or back to the profile cursor when the chord ends.
+SNAREHOLD_API bool ShowChordCursor(bool active);
+// Timed-click progress with the Cursor/ChangeHeld option.
+SNAREHOLD_API bool ShowTimedClickCursor(int step);
+// A cursor of the library (scroll cursors) on all 16 system cursors with the layer overlay.
+SNAREHOLD_API void ShowLibraryCursor(HCURSOR cursor);
+// The system cursors back to the user's.
+SNAREHOLD_API void ResetSystemCursors();

@@ -1,0 +1,44 @@
+#pragma once
+// Starting programs, folders and documents through the shell. Never on the
+// hook thread: ThreadShellExecute hands the launch to the timer thread.
+
+#include <windows.h>
+
+#include <string>
+
+#include "SnareholdApi.h"
+
+class SNAREHOLD_API CShellExecuteInfo
+{
+public:
+    // Each argument may be null and is then left empty.
+    CShellExecuteInfo(const wchar_t* verb, const wchar_t* file, const wchar_t* parameters);
+    CShellExecuteInfo(const wchar_t* commandLine, int showCommand);
+    virtual ~CShellExecuteInfo();
+
+    HWND m_hOwner = nullptr;
+    std::wstring m_strCommandLine;
+    std::wstring m_strVerb;
+    std::wstring m_strFile;
+    std::wstring m_strParameters;
+    std::wstring m_strDirectory;
+    int m_nShowCommand = SW_SHOWNORMAL;   // above 11: launch elevated
+};
+
+// How a command line splits into file and parameters: at the first blank after
+// the first dot, when there is one at a position above 0; else all is the file.
+SNAREHOLD_API void SplitCommandLine(const std::wstring& commandLine, std::wstring& file, std::wstring& parameters);
+
+// Launches info through the shell; true when the shell started it. The
+// launched process is not waited for.
+SNAREHOLD_API bool LaunchProcessThreadProc(CShellExecuteInfo* info);
+
+// The shell call LaunchProcessThreadProc makes; tests replace it to see the
+// launch without starting anything (null restores the real one).
+using ShellExecuteFunction = BOOL (*)(SHELLEXECUTEINFOW* info);
+SNAREHOLD_API ShellExecuteFunction SetShellExecuteFunction(ShellExecuteFunction function);
+
+// Starts a program on the timer thread (at once when called there). True when
+// the request was handed over or, on the timer thread, when the launch started.
+SNAREHOLD_API bool ThreadShellExecute(const wchar_t* verb, const wchar_t* file, const wchar_t* parameters);
+SNAREHOLD_API bool ThreadShellExecute(const wchar_t* commandLine, int showCommand);

@@ -1,0 +1,35 @@
+#pragma once
+// Seams and timer tables of a timed-click press (the run-time side of
+// CBRMPTimedClicks). The press itself is driven through CBRMPTimedClicks.
+
+#include <windows.h>
+
+#include "SnareholdApi.h"
+
+class CBRMPTimedClicks;
+class CSPIThread;
+
+// Time source of presses (GetTickCount units). Tests install a virtual clock;
+// null restores GetTickCount.
+using TimedClickTickSource = DWORD (*)();
+SNAREHOLD_API void SetTimedClickTickSource(TimedClickTickSource source);
+SNAREHOLD_API DWORD TimedClickTickCount();
+
+// Pointer overlay of a press: show the overlay of an entry (step 0-3) in the
+// given Cursor/ChangeHeld mode, and restore the cursors at the end. The
+// defaults go to the SPI thread and UpdateCursors; tests record instead.
+using TimedClickShowStepFn = void (*)(CSPIThread* spiThread, int step, int mode);
+using TimedClickRestoreFn = void (*)();
+SNAREHOLD_API void SetTimedClickCursorFunctions(TimedClickShowStepFn showStep, TimedClickRestoreFn restore);
+
+// Which list armed a click or feedback timer id (null when none), and the
+// number of timers in the tables. A table holds at most this many timers;
+// beyond it a timer is still armed but its list is not found (logged).
+constexpr int TimedClickTimerTableSize = 64;
+SNAREHOLD_API CBRMPTimedClicks* FindTimedClickTimer(UINT_PTR id);
+SNAREHOLD_API CBRMPTimedClicks* FindTimedClickFeedbackTimer(UINT_PTR id);
+SNAREHOLD_API int CountTimedClickTimers();
+
+// A list that goes away forgets its table entries so that a late timer never
+// reaches freed memory.
+SNAREHOLD_API void ForgetTimedClickTimers(const CBRMPTimedClicks* list);

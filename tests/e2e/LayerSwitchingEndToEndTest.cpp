@@ -1,0 +1,274 @@
+// Layers on the real road: a settings file bound to a probe window is loaded
+// through the exported interface, the hooks run in this process, and xdotool
+// presses the physical buttons and keys. What the right button does follows the
+// layer in force; layer changes never wedge a running repeat.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ApplicationSettings.h"
+#include "Control.h"
+#include "Folders.h"
+#include "Globals.h"
+#include "Hooks.h"
+#include "Hotkeys.h"
+#include "KeyHook.h"
+#include "Layers.h"
+#include "MouseInfo.h"
+#include "PhysicalInput.h"
+#include "Probe.h"
+#include "RepeatTimers.h"
+#include "Settings.h"
+#include "TempFolder.h"
+#include "WaitFor.h"
+
+using namespace brmptest;
+
+namespace
+{
+constexpr int kRight = 1, kMiddle = 2;
+constexpr int kSimulatedKeys = 28, kNoChange = 40, kWheelUp = 42, kLayerNext = 52;
+
+const wchar_t kTitle[] = L"Brmp Layer Window";
+
+int NoQuestion(const wchar_t*, const wchar_t*, UINT type)
+{
+    return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDIGNORE;
+}
+void NoExit(UINT)
+{
+}
+
+struct Slot
+{
+    int button;
+    int layer;
+    int code;
+    const wchar_t* keys = nullptr;
+};
+
+struct FileOptions
+{
+    std::vector<Slot> slots;
+    UINT layerKey = 0;   // virtual key that holds layer 2, 0 for none
+};
+
+class LayerSwitchingEndToEnd : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        ProbeOptions options;
+        options.title = kTitle;
+        options.rect = RECT{40, 60, 600, 520};
+        s_probe = std::make_unique<Probe>(options);
+        s_started = ::testing::AssertionResult(s_probe->Start());
+    }
+    static void TearDownTestSuite() { s_probe.reset(); }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_started);
+        ASSERT_TRUE(m_folder.IsValid());
+        m_key = L"Software\\BrindlemapTest\\Layers-" + std::to_wstring(::GetCurrentProcessId());
+        HKEY key = nullptr;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                    nullptr),
+                  ERROR_SUCCESS);
+        const std::wstring folder = m_folder.Path();
+        ::RegSetValueExW(key, L"SettingsFolder", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                         static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+        ::RegCloseKey(key);
+        SetProgramRegistryKeys(m_key.c_str(), m_key.c_str());
+        SetSettingsLoadQuestions(NoQuestion, NoExit);
+        ASSERT_TRUE(s_probe->Activate());
+    }
+    void TearDown() override
+    {
+        RemoveMouseHook(false);
+        SetCurrentLayer(0, false, false, false);
+        SetSettingsLoadQuestions(nullptr, nullptr);
+        SetProgramRegistryKeys(nullptr, nullptr);
+        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_key.c_str());
+        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, m_key.c_str());
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, m_key.c_str());
+        ::RegDeleteKeyW(HKEY_CURRENT_USER, m_key.c_str());
+    }
+
+    // Writes the settings file with one profile bound to the probe window and
+    // has the library load it.
+    static ::testing::AssertionResult WriteAndLoad(const FileOptions& file)
+    {
+        wchar_t path[kMaxPathChars] = L"";
+        if (GetDefaultSettingsFile(path, kMaxPathChars) != 0)
+            return ::testing::AssertionFailure() << "no settings file path";
+        {
+            CSettings settings(false, CMouseInfo());
+            settings.m_bSwitchOnMouseOver = true;
+            if (file.layerKey != 0)
+            {
+                settings.m_bLayerModifierKeys = true;
+                settings.GetLayerModifierKeys()->GetHotkey(MK_Layer2)->SetVirtualKey(static_cast<unsigned short>(file.layerKey));
+            }
+            auto* profile = new CApplicationSettings(&settings, false, 1);
+            const std::wstring sep = kWindowKeySeparator;
+            profile->SetApplication(
+                (L"W3:" + std::wstring(kTitle) + sep + L"BrmpProbe.exe" + sep + L"BrmpProbeWindow" + sep + L"*").c_str());
+            profile->SetDescription(kTitle);
+            profile->SetMatchType(1);
+            profile->SetWindowMask(WINDOWMASK_ALL);
+            for (const Slot& slot : file.slots)
+            {
+                profile->SetActions(slot.button, slot.layer, slot.code);
+                if (slot.keys != nullptr)
+                    profile->SetKeystrokes(slot.button, slot.layer, slot.keys, 0, 0, false, true, false, false);
+            }
+            settings.AddApplication(profile);
+            ::DeleteFileW(path);
+            if (!settings.Save(path))
+                return ::testing::AssertionFailure() << "the settings file could not be written";
+        }
+        if (!UpdateSettings())
+            return ::testing::AssertionFailure() << "UpdateSettings failed";
+        return ::testing::AssertionSuccess();
+    }
+
+    static ::testing::AssertionResult LoadAndHook(const FileOptions& file)
+    {
+        const ::testing::AssertionResult loaded = WriteAndLoad(file);
+        if (!loaded)
+            return loaded;
+        if (!SetMouseHook())
+            return ::testing::AssertionFailure() << "SetMouseHook failed";
+        return ::testing::AssertionSuccess();
+    }
+
+    static ::testing::AssertionResult MoveInside()
+    {
+        RECT window{};
+        ::GetWindowRect(s_probe->Window(), &window);
+        const POINT at{(window.left + window.right) / 2, (window.top + window.bottom) / 2};
+        POINT cursor{};
+        // A synchronous move to where the pointer already is never completes.
+        if (::GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y)
+            return ::testing::AssertionSuccess();
+        if (!PhysicalInput::MoveTo(at.x, at.y))
+            return ::testing::AssertionFailure() << "xdotool move failed";
+        if (!WaitFor([&] {
+                POINT cursor{};
+                return ::GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y;
+            }))
+            return ::testing::AssertionFailure() << "the cursor did not arrive";
+        return ::testing::AssertionSuccess();
+    }
+
+    // Once the probe has this unmapped key, every input before it was delivered.
+    static ::testing::AssertionResult Fence()
+    {
+        if (!PhysicalInput::KeyTap(L"F9"))
+            return ::testing::AssertionFailure() << "xdotool key failed";
+        if (!s_probe->WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_F9)))
+            return ::testing::AssertionFailure() << "the fence key never arrived\n" << s_probe->Describe();
+        return ::testing::AssertionSuccess();
+    }
+
+    static std::wstring Typed()
+    {
+        std::wstring text;
+        for (const ProbeRecord& record : s_probe->Records(Named(L"WM_CHAR")))
+            text += static_cast<wchar_t>(record.Value(L"char"));
+        return text;
+    }
+
+    // Right click; the character it types (0 when it typed nothing).
+    static wchar_t RightClickTypes()
+    {
+        s_probe->Clear();
+        if (!PhysicalInput::Click(PhysicalInput::kRight) || !Fence())
+            return L'?';
+        const std::wstring typed = Typed();
+        return typed.empty() ? 0 : typed.back();
+    }
+
+    TempFolder m_folder{L"brmplayers"};
+    std::wstring m_key;
+    static std::unique_ptr<Probe> s_probe;
+    static ::testing::AssertionResult s_started;
+};
+
+std::unique_ptr<Probe> LayerSwitchingEndToEnd::s_probe;
+::testing::AssertionResult LayerSwitchingEndToEnd::s_started = ::testing::AssertionFailure();
+
+const std::vector<Slot> kRightPerLayer = {{kRight, 0, kSimulatedKeys, L"a"}, {kRight, 1, kSimulatedKeys, L"b"}};
+} // namespace
+
+TEST_F(LayerSwitchingEndToEnd, AMiddleClickOnNextLayerSwitchesAndTheRightButtonThenDoesWhatThatLayerSays)
+{
+    FileOptions file{kRightPerLayer};
+    file.slots.push_back({kMiddle, 0, kLayerNext});
+    file.slots.push_back({kMiddle, 1, kLayerNext});
+    ASSERT_TRUE(LoadAndHook(file));
+    ASSERT_TRUE(MoveInside());
+
+    EXPECT_EQ(RightClickTypes(), L'a') << s_probe->Describe();
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kMiddle));
+    ASSERT_TRUE(WaitFor([] { return GetCurrentLayer() == 1; }));
+    EXPECT_EQ(RightClickTypes(), L'b') << s_probe->Describe();
+    EXPECT_TRUE(s_probe->Records(Named(L"WM_RBUTTONDOWN")).empty()) << s_probe->Describe();
+}
+
+TEST_F(LayerSwitchingEndToEnd, HoldingALayerKeySwitchesWhileHeldAndRestoresOnRelease)
+{
+    FileOptions file{kRightPerLayer};
+    file.layerKey = VK_F8;
+    ASSERT_TRUE(LoadAndHook(file));
+    ASSERT_TRUE(MoveInside());
+
+    ASSERT_TRUE(PhysicalInput::KeyDown(L"F8"));
+    EXPECT_TRUE(WaitFor([] { return GetCurrentLayer() == 1; }));
+    EXPECT_EQ(RightClickTypes(), L'b') << s_probe->Describe();
+    ASSERT_TRUE(PhysicalInput::KeyUp(L"F8"));
+    EXPECT_TRUE(WaitFor([] { return GetCurrentLayer() == 0; }));
+    EXPECT_EQ(RightClickTypes(), L'a') << s_probe->Describe();
+}
+
+TEST_F(LayerSwitchingEndToEnd, AChangedFileTakesEffectThroughUpdateSettingsWithoutNewHooks)
+{
+    ASSERT_TRUE(LoadAndHook({{{kRight, 0, kSimulatedKeys, L"a"}}}));
+    ASSERT_TRUE(MoveInside());
+    EXPECT_EQ(RightClickTypes(), L'a') << s_probe->Describe();
+    const HHOOK hook = g_hMouseHook;
+
+    ASSERT_TRUE(WriteAndLoad({{{kRight, 0, kSimulatedKeys, L"c"}}}));
+    EXPECT_EQ(g_hMouseHook, hook) << "the hooks were re-installed";
+    EXPECT_EQ(RightClickTypes(), L'c') << s_probe->Describe();
+}
+
+TEST_F(LayerSwitchingEndToEnd, RapidLayerChangesWhileARepeatRunsEndWithoutADeadlock)
+{
+    // The middle button repeats the wheel on both layers, so the repeat runs on
+    // whichever layer is in force.
+    ASSERT_TRUE(LoadAndHook({{{kMiddle, 0, kWheelUp}, {kMiddle, 1, kWheelUp}, {kRight, 0, kNoChange}}}));
+    ASSERT_TRUE(MoveInside());
+    s_probe->Clear();
+    ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kMiddle));
+    ASSERT_TRUE(WaitFor([] { return g_nRepeatButton.load() == kMiddle; })) << s_probe->Describe();
+
+    for (int i = 0; i < 200; ++i)
+        SetCurrentLayer(i % 2 == 0 ? 1 : 0, false, false, false);
+    EXPECT_EQ(GetCurrentLayer(), 0);
+
+    // The repeat still reaches the window after the changes, and its release ends it.
+    const size_t before = s_probe->Records(Named(L"WM_MOUSEWHEEL")).size();
+    EXPECT_GE(s_probe->WaitForRecords(Named(L"WM_MOUSEWHEEL"), before + 2, 10000).size(), before + 2)
+        << s_probe->Describe();
+    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kMiddle));
+    EXPECT_TRUE(WaitFor([] { return g_nRepeatButton.load() == -1; }));
+    ASSERT_TRUE(Fence());
+    EXPECT_FALSE(QTTimerActive(ID_TIMER_REPEAT_SLOT));
+}

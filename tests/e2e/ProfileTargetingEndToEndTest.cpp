@@ -1,0 +1,238 @@
+// Profile targeting on the real road: a settings file with a profile bound to
+// one of two probe windows is loaded, the library's hooks are installed in this
+// process, and xdotool clicks over the windows. Over the bound window (or the
+// bound quarter of it) the right button is remapped to "Disable" and never
+// arrives; elsewhere it passes.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "ApplicationSettings.h"
+#include "Control.h"
+#include "Folders.h"
+#include "Globals.h"
+#include "Hooks.h"
+#include "MouseInfo.h"
+#include "PhysicalInput.h"
+#include "Probe.h"
+#include "Settings.h"
+#include "TempFolder.h"
+#include "WaitFor.h"
+
+using namespace brmptest;
+
+namespace
+{
+constexpr int kRightButton = 1;
+constexpr int kActionDisable = 6;
+const wchar_t kBoundTitle[] = L"Brmp Targeted Window";
+const wchar_t kOtherTitle[] = L"Brmp Other Window";
+
+int NoQuestion(const wchar_t*, const wchar_t*, UINT type)
+{
+    return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDIGNORE;
+}
+void NoExit(UINT)
+{
+}
+
+class ProfileTargetingEndToEnd : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        ProbeOptions bound;
+        bound.title = kBoundTitle;
+        bound.rect = RECT{40, 60, 520, 460};
+        ProbeOptions other;
+        other.title = kOtherTitle;
+        other.rect = RECT{620, 60, 1100, 460};
+        s_bound = std::make_unique<Probe>(bound);
+        s_other = std::make_unique<Probe>(other);
+        s_started = s_bound->Start();
+        if (s_started)
+            s_started = s_other->Start();
+    }
+    static void TearDownTestSuite()
+    {
+        s_bound.reset();
+        s_other.reset();
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_started);
+        ASSERT_TRUE(m_folder.IsValid());
+        m_key = L"Software\\BrindlemapTest\\Targeting-" + std::to_wstring(::GetCurrentProcessId());
+        HKEY key = nullptr;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        const std::wstring folder = m_folder.Path();
+        ::RegSetValueExW(key, L"SettingsFolder", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                         static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+        ::RegCloseKey(key);
+        SetProgramRegistryKeys(m_key.c_str(), m_key.c_str());
+        SetSettingsLoadQuestions(NoQuestion, NoExit);
+    }
+    void TearDown() override
+    {
+        // The loaded profiles stay until the next load replaces them safely.
+        RemoveMouseHook(false);
+        SetSettingsLoadQuestions(nullptr, nullptr);
+        SetProgramRegistryKeys(nullptr, nullptr);
+        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_key.c_str());
+        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, m_key.c_str());
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, m_key.c_str());
+        ::RegDeleteKeyW(HKEY_CURRENT_USER, m_key.c_str());
+    }
+
+    // A settings file whose one window profile is bound to the bound probe by
+    // caption, process and class, limited to the given quarters; its right
+    // button is disabled. Then the library loads it and installs its hooks.
+    ::testing::AssertionResult LoadAndHook(int quarters, bool switchOnMouseOver = false)
+    {
+        wchar_t path[kMaxPathChars] = L"";
+        if (GetDefaultSettingsFile(path, kMaxPathChars) != 0)
+            return ::testing::AssertionFailure() << "no settings file path";
+        {
+            CSettings settings(false, CMouseInfo());
+            auto* profile = new CApplicationSettings(&settings, false, 1);
+            const std::wstring sep = kWindowKeySeparator;
+            profile->SetApplication(
+                (L"W3:" + std::wstring(kBoundTitle) + sep + L"BrmpProbe.exe" + sep + L"BrmpProbeWindow" + sep + L"*").c_str());
+            profile->SetDescription(L"Targeted probe");
+            profile->SetMatchType(1);
+            profile->SetWindowMask(quarters);
+            profile->SetActions(kRightButton, 0, kActionDisable);
+            settings.AddApplication(profile);
+            settings.m_bSwitchOnMouseOver = switchOnMouseOver;
+            ::DeleteFileW(path);
+            if (!settings.Save(path))
+                return ::testing::AssertionFailure() << "the settings file could not be written";
+        }
+        if (!UpdateSettings())
+            return ::testing::AssertionFailure() << "UpdateSettings failed";
+        if (!SetMouseHook())
+            return ::testing::AssertionFailure() << "SetMouseHook failed";
+        return ::testing::AssertionSuccess();
+    }
+
+    // Moves first and clicks once the system reports the cursor there: the
+    // hook takes the cursor position as the click's point, and Wine may still
+    // report the previous one while a move and a click arrive together.
+    static bool ClickWhenThere(POINT at, int button)
+    {
+        // A synchronous move to where the pointer already is would wait forever.
+        POINT now{};
+        if ((!::GetCursorPos(&now) || now.x != at.x || now.y != at.y) && !PhysicalInput::MoveTo(at.x, at.y))
+            return false;
+        WaitFor([&] {
+            POINT cursor{};
+            return ::GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y;
+        });
+        return static_cast<bool>(PhysicalInput::Click(button));
+    }
+
+    // Right-clicks at the point of the probe and tells whether the probe got
+    // the click. A left click after it (never remapped) proves that everything
+    // before it has been delivered.
+    static ::testing::AssertionResult RightClickArrives(Probe& probe, POINT at, bool& arrived)
+    {
+        probe.Clear();
+        if (!ClickWhenThere(at, PhysicalInput::kRight))
+            return ::testing::AssertionFailure() << "xdotool right click failed";
+        if (!ClickWhenThere(POINT{at.x + 7, at.y + 5}, PhysicalInput::kLeft))
+            return ::testing::AssertionFailure() << "xdotool left click failed";
+        if (!probe.WaitForRecord(Named(L"WM_LBUTTONUP")))
+            return ::testing::AssertionFailure() << "the fence click never arrived\n" << probe.Describe();
+        arrived = !probe.Records(Named(L"WM_RBUTTONDOWN")).empty() || !probe.Records(Named(L"WM_RBUTTONUP")).empty();
+        return ::testing::AssertionSuccess();
+    }
+
+    static POINT Inside(Probe& probe, double fx, double fy)
+    {
+        RECT window{};
+        ::GetWindowRect(probe.Window(), &window);
+        return {window.left + static_cast<LONG>((window.right - window.left) * fx),
+                window.top + static_cast<LONG>((window.bottom - window.top) * fy)};
+    }
+
+    TempFolder m_folder{L"brmptarget"};
+    std::wstring m_key;
+    static std::unique_ptr<Probe> s_bound;
+    static std::unique_ptr<Probe> s_other;
+    static ::testing::AssertionResult s_started;
+};
+
+std::unique_ptr<Probe> ProfileTargetingEndToEnd::s_bound;
+std::unique_ptr<Probe> ProfileTargetingEndToEnd::s_other;
+::testing::AssertionResult ProfileTargetingEndToEnd::s_started = ::testing::AssertionFailure();
+} // namespace
+
+// Without the mouse-over switch a click goes to the profile of the window with
+// the focus, so each window is activated before it is clicked.
+TEST_F(ProfileTargetingEndToEnd, AClickOverTheBoundWindowIsRemappedAndOverTheOtherItPasses)
+{
+    ASSERT_TRUE(LoadAndHook(WINDOWMASK_ALL));
+    struct Case
+    {
+        const char* name;
+        Probe* probe;
+        bool arrives;
+    };
+    const Case cases[] = {
+        {"over the bound window", s_bound.get(), false},
+        {"over the other window", s_other.get(), true},
+        {"over the bound window again", s_bound.get(), false},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(c.probe->Activate());
+        bool arrived = false;
+        ASSERT_TRUE(RightClickArrives(*c.probe, Inside(*c.probe, 0.5, 0.6), arrived));
+        EXPECT_EQ(arrived, c.arrives) << c.probe->Describe();
+    }
+}
+
+// With the mouse-over switch the profile follows the cursor when it rests, into
+// another window or another quarter of the same one; the click then goes to
+// the profile of the window part under it, whichever window has the focus.
+TEST_F(ProfileTargetingEndToEnd, AProfileLimitedToAQuarterAppliesOnlyThere)
+{
+    ASSERT_TRUE(LoadAndHook(WINDOWMASK_TOPLEFT, true));
+    struct Case
+    {
+        const char* name;
+        double fx, fy;
+        bool arrives;
+    };
+    ASSERT_TRUE(s_other->Activate());
+    const Case cases[] = {
+        {"top-left quarter", 0.3, 0.3, false},
+        {"bottom-right quarter", 0.7, 0.7, true},
+        {"top-right quarter", 0.7, 0.3, true},
+        {"top-left quarter again", 0.25, 0.35, false},
+        {"bottom-left quarter", 0.3, 0.7, true},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const POINT at = Inside(*s_bound, c.fx, c.fy);
+        ASSERT_TRUE(PhysicalInput::MoveTo(at.x, at.y));
+        const bool switched = WaitFor([&] {
+            const CApplicationSettings* profile = g_pCurrentApp;
+            const bool targeted = profile != nullptr && profile->GetDescription() != nullptr &&
+                                  std::wstring(profile->GetDescription()) == L"Targeted probe";
+            return targeted == !c.arrives;
+        });
+        EXPECT_TRUE(switched) << "the profile in force never followed the cursor";
+        bool arrived = false;
+        ASSERT_TRUE(RightClickArrives(*s_bound, at, arrived));
+        EXPECT_EQ(arrived, c.arrives) << s_bound->Describe();
+    }
+}

@@ -1,0 +1,275 @@
+// The real program on the virtual desktop: a portable copy whose settings map
+// the middle button to keys on three layers remaps real clicks in the probe,
+// is driven through its icon in Wine's tray (tooltip, left click, the menu
+// opened with a right click and worked with the keyboard), and leaves no hook
+// behind when it ends.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <memory>
+#include <string>
+
+#include "Actions.h"
+#include "ApplicationSettings.h"
+#include "Control.h"
+#include "MouseInfo.h"
+#include "PhysicalInput.h"
+#include "Probe.h"
+#include "ProgramRunner.h"
+#include "Settings.h"
+#include "WaitFor.h"
+
+using brmptest::Named;
+using brmptest::PhysicalInput;
+using brmptest::Probe;
+using programtest::ProgramCopy;
+
+namespace
+{
+// The key each layer's middle button types. The right and left buttons stay
+// as they are: the tray icon needs them.
+constexpr wchar_t kLayerKeys[] = {L'a', L'b', L'c'};
+
+class ProgramRemap : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!m_program.Prepare())
+            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+        CSettings settings(false, GetStartupMouseInfo());
+        ASSERT_TRUE(settings.SetMaxLayers(3));
+        settings.m_bLeftClickCycleLayers = true;
+        settings.m_bNotifications = false;
+        CApplicationSettings* profile = settings.GetDefaultApp();
+        ASSERT_NE(profile, nullptr);
+        for (int layer = 0; layer < 3; ++layer)
+        {
+            const wchar_t keys[2] = {kLayerKeys[layer], L'\0'};
+            profile->SetActions(Middle, layer, ACTION_SIMULATED_KEYS);
+            profile->SetKeystrokes(Middle, layer, keys, 0, 0, false, true, false, false);
+        }
+        ASSERT_TRUE(m_program.WriteSettings(settings));
+
+        m_probe = std::make_unique<Probe>();
+        ASSERT_TRUE(m_probe->Start());
+    }
+
+    void StartProgram()
+    {
+        ASSERT_TRUE(m_program.Start(L"/debug"));
+        ASSERT_TRUE(m_program.WaitForLog("Successfully created the main message window.")) << m_program.Log();
+        m_window = m_program.WaitForMainWindow();
+        ASSERT_NE(m_window, nullptr) << m_program.Log();
+        ASSERT_TRUE(m_program.LogHas("Successfully created the mouse hook thread.")) << m_program.Log();
+    }
+
+        // A click on the tray icon. The pointer must move for each click ("mousemove
+    // --sync" waits for a motion), so successive clicks alternate between two
+    // points of the icon.
+    ::testing::AssertionResult ClickIcon(POINT icon, int button)
+    {
+        m_iconSide = -m_iconSide;
+        return PhysicalInput::ClickAt(icon.x + 3 * m_iconSide, icon.y, button);
+    }
+
+    // A middle click in the probe: what it typed, or "M" when the click itself arrived.
+    std::wstring MiddleClickInProbe()
+    {
+        if (!m_probe->Activate())
+            return L"(probe not focused)";
+        m_probe->Clear();
+        const POINT at = m_probe->Center();
+        const ::testing::AssertionResult clicked =
+            PhysicalInput::ClickAt(at.x - 100 + (m_step + 1) * 13 % 200, at.y, PhysicalInput::kMiddle);
+        if (!clicked)
+        {
+            const std::string why = clicked.message();
+            return L"(no click: " + std::wstring(why.begin(), why.end()) + L")";
+        }
+        ++m_step;
+        std::wstring seen;
+        brmptest::WaitFor(
+            [&] {
+                seen.clear();
+                for (const auto& record : m_probe->Records())
+                {
+                    if (record.Is(L"WM_CHAR"))
+                        seen += static_cast<wchar_t>(record.Value(L"char"));
+                    else if (record.Is(L"WM_MBUTTONUP"))
+                        seen += L'M';
+                }
+                return !seen.empty();
+            },
+            10000);
+        return seen;
+    }
+
+    ProgramCopy m_program{L"brmp-remap"};
+    std::unique_ptr<Probe> m_probe;
+    HWND m_window = nullptr;
+    int m_step = 0;
+    int m_iconSide = 1;
+};
+
+// Whether the program's icon is in the tray: the shell accepts a change to it.
+bool TrayHasIcon(HWND window)
+{
+    NOTIFYICONDATAW record{};
+    record.cbSize = sizeof(record);
+    record.hWnd = window;
+    record.uID = 1;
+    return ::Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
+}
+
+// Wine's taskbar draws the tray icons itself, from its right end: the only
+// icon sits in the last icon-sized square of the bar.
+POINT TrayIconPoint()
+{
+    RECT bar{};
+    ::GetWindowRect(::FindWindowW(L"Shell_TrayWnd", nullptr), &bar);
+    const int size = bar.bottom - bar.top;
+    return {bar.right - size / 2, bar.top + size / 2};
+}
+
+// The program's open popup menu, or null.
+HWND OpenMenuOf(DWORD processId)
+{
+    HWND menu = nullptr;
+    while ((menu = ::FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr)
+    {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(menu, &pid);
+        RECT box{};
+        if (pid == processId && ::IsWindowVisible(menu) && ::GetWindowRect(menu, &box) && box.bottom - box.top > 40)
+            return menu;
+    }
+    return nullptr;
+}
+// Another open menu of the process than the one given (a popup), or null.
+HWND OtherMenuOf(DWORD processId, HWND except)
+{
+    HWND menu = nullptr;
+    while ((menu = ::FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr)
+    {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(menu, &pid);
+        if (menu != except && pid == processId && ::IsWindowVisible(menu))
+            return menu;
+    }
+    return nullptr;
+}
+
+// Item and separator heights of the menus, measured from a popup of plain
+// items and the whole tray menu (nine items, four separators).
+constexpr int kMenuBorder = 3;
+struct MenuMetrics
+{
+    int item;
+    int separator;
+    // The centre of the item at index (counted among items) with separators before it.
+    int ItemCentre(int top, int index, int separatorsBefore) const
+    {
+        return top + kMenuBorder + index * item + separatorsBefore * separator + item / 2;
+    }
+};
+
+MenuMetrics MeasureMenus(const RECT& popup, int popupItems, const RECT& whole)
+{
+    MenuMetrics metrics{};
+    metrics.item = (popup.bottom - popup.top - 2 * kMenuBorder) / popupItems;
+    metrics.separator = (whole.bottom - whole.top - 2 * kMenuBorder - 9 * metrics.item) / 4;
+    return metrics;
+}
+} // namespace
+
+TEST_F(ProgramRemap, AMappedClickIsRemappedAndNoHookOutlivesTheProgram)
+{
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    EXPECT_EQ(MiddleClickInProbe(), L"a") << m_probe->Describe() << m_program.Log();
+
+    ASSERT_TRUE(::PostMessageW(m_window, WM_CLOSE, 0, 0));
+    ASSERT_TRUE(m_program.Ended(programtest::kEndTimeoutMs)) << m_program.Log();
+    EXPECT_EQ(m_program.ExitCode(), 0u);
+    EXPECT_TRUE(m_program.LogHas("Brindlemap Shutdown.")) << m_program.Log();
+    EXPECT_FALSE(::IsWindow(m_window));
+
+    // The hooks went with it: the click reaches the probe as it is.
+    EXPECT_EQ(MiddleClickInProbe(), L"M") << m_probe->Describe();
+}
+
+TEST_F(ProgramRemap, TheTrayIconShowsTheVersionCyclesLayersAndItsMenuSwitchesDisablesAndExits)
+{
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_TRUE(brmptest::WaitFor([&] { return TrayHasIcon(m_window); }, 20000))
+        << "no icon in Wine's tray\n" << programtest::DescribeWindows() << m_program.Log();
+    const POINT iconAt = TrayIconPoint();
+
+    // Resting on the icon shows its tooltip with the version.
+    ASSERT_TRUE(PhysicalInput::MoveTo(iconAt.x, iconAt.y));
+    std::wstring tip;
+    EXPECT_TRUE(brmptest::WaitFor(
+        [&] {
+            HWND tooltip = programtest::FindWindowOfClass(L"tooltips_class32", true);
+            tip = tooltip ? programtest::WindowTextOf(tooltip) : std::wstring();
+            return tip.find(L"v2.20.5") != std::wstring::npos;
+        },
+        15000))
+        << testing::PrintToString(tip);
+    EXPECT_EQ(tip.rfind(L"Brindlemap v2.20.5", 0), 0u) << testing::PrintToString(tip);
+
+    // A left click moves to the next layer once the double-click time has passed.
+    ASSERT_TRUE(ClickIcon(iconAt, PhysicalInput::kLeft));
+    ASSERT_TRUE(m_program.WaitForLog("Tray icon: showing layer 2.", 15000)) << m_program.Log();
+    EXPECT_EQ(MiddleClickInProbe(), L"b") << m_probe->Describe();
+
+    // A right click opens the menu; its Layers popup makes layer 3 current.
+    // The menu is worked with the mouse: keys go to the foreground window,
+    // which Wine does not hand to the hidden main window.
+    ASSERT_TRUE(ClickIcon(iconAt, PhysicalInput::kRight));
+    HWND menu = nullptr;
+    ASSERT_TRUE(brmptest::WaitFor([&] { return (menu = OpenMenuOf(m_program.ProcessId())) != nullptr; }, 20000))
+        << m_program.Log();
+    // The menu window is visible before Wine has drawn it into the desktop:
+    // let the program's thread paint it before the picture is taken.
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(m_window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    ::RedrawWindow(menu, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    EXPECT_TRUE(programtest::SaveScreenshot(L"tray-menu.png"));
+
+    RECT box{};
+    ::GetWindowRect(menu, &box);
+    ASSERT_TRUE(PhysicalInput::MoveTo(box.left + 30, box.top + kMenuBorder + 6));
+    HWND layers = nullptr;
+    ASSERT_TRUE(brmptest::WaitFor([&] { return (layers = OtherMenuOf(m_program.ProcessId(), menu)) != nullptr; }, 10000))
+        << "the Layers popup did not open";
+    RECT popup{};
+    ::GetWindowRect(layers, &popup);
+    const MenuMetrics metrics = MeasureMenus(popup, 3, box);
+    ASSERT_TRUE(PhysicalInput::ClickAt((popup.left + popup.right) / 2, metrics.ItemCentre(popup.top, 2, 0),
+                                       PhysicalInput::kLeft));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return OpenMenuOf(m_program.ProcessId()) == nullptr; }, 10000));
+    ASSERT_TRUE(m_program.WaitForLog("Tray icon: showing layer 3.", 15000)) << m_program.Log();
+    EXPECT_EQ(MiddleClickInProbe(), L"c") << m_probe->Describe();
+
+    // "Disable" (the fifth item, after one separator) turns remapping off: the click arrives as it is.
+    ASSERT_TRUE(ClickIcon(iconAt, PhysicalInput::kRight));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return (menu = OpenMenuOf(m_program.ProcessId())) != nullptr; }, 20000));
+    ::GetWindowRect(menu, &box);
+    ASSERT_TRUE(PhysicalInput::ClickAt(box.left + 40, metrics.ItemCentre(box.top, 4, 1), PhysicalInput::kLeft));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return OpenMenuOf(m_program.ProcessId()) == nullptr; }, 10000));
+    EXPECT_TRUE(brmptest::WaitFor([&] { return MiddleClickInProbe() == L"M"; }, 20000)) << m_probe->Describe();
+
+    // "Exit", the last item, ends the program.
+    ASSERT_TRUE(ClickIcon(iconAt, PhysicalInput::kRight));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return (menu = OpenMenuOf(m_program.ProcessId())) != nullptr; }, 20000));
+    ::GetWindowRect(menu, &box);
+    ASSERT_TRUE(PhysicalInput::ClickAt(box.left + 30, box.bottom - kMenuBorder - metrics.item / 2,
+                                       PhysicalInput::kLeft));
+    ASSERT_TRUE(m_program.Ended(programtest::kEndTimeoutMs)) << m_program.Log();
+    EXPECT_EQ(m_program.ExitCode(), 0u);
+    EXPECT_TRUE(m_program.LogHas("Brindlemap Shutdown.")) << m_program.Log();
+}

@@ -1,0 +1,89 @@
+#pragma once
+// The real program for the end-to-end tests: a portable copy in a folder of
+// its own (program, library, run-time DLLs and a settings file beside them),
+// started, watched through its log and its windows, and killed if a test
+// leaves it running.
+
+#include <windows.h>
+
+#include <string>
+
+#include "TempFolder.h"
+
+class CSettings;
+
+namespace programtest
+{
+constexpr DWORD kStartTimeoutMs = 30000;
+constexpr DWORD kEndTimeoutMs = 20000;
+
+// A started process of the program, asked to close and then killed if the
+// test leaves it running.
+class ProgramProcess
+{
+public:
+    ProgramProcess() = default;
+    ~ProgramProcess();
+    ProgramProcess(const ProgramProcess&) = delete;
+    ProgramProcess& operator=(const ProgramProcess&) = delete;
+
+    // Starts exe in workingFolder with a command line; false when it could not start.
+    bool Start(const std::wstring& exe, const std::wstring& workingFolder, const std::wstring& arguments);
+    // Asks a running process to close, kills it when it does not, and forgets it.
+    void Stop();
+    bool Ended(DWORD timeoutMs) const;
+    DWORD ExitCode() const;
+    DWORD ProcessId() const { return m_info.dwProcessId; }
+
+    // Its hidden main window (class and title the same name), or null.
+    HWND MainWindow() const;
+    // Waits for the main window; null after the time-out or when the program ended.
+    HWND WaitForMainWindow(DWORD timeoutMs = kStartTimeoutMs) const;
+
+private:
+    PROCESS_INFORMATION m_info{};
+};
+
+class ProgramCopy : public ProgramProcess
+{
+public:
+    explicit ProgramCopy(const wchar_t* folderPrefix);
+    ~ProgramCopy();
+
+    // Copies the program beside the test executable into the folder; false
+    // when a part is missing or a copy failed.
+    bool Prepare();
+    // Writes the settings file that makes the copy portable.
+    bool WriteSettings(CSettings& settings);
+
+    // Starts the copy in its folder.
+    bool Start(const std::wstring& arguments) { return ProgramProcess::Start(ExePath(), m_folder.Path(), arguments); }
+    std::wstring ExePath() const { return m_folder.PathOf(L"Brindlemap.exe"); }
+
+    // The log beside the program (narrow text).
+    std::string Log() const;
+    bool LogHas(const char* text) const { return Log().find(text) != std::string::npos; }
+    bool WaitForLog(const char* text, DWORD timeoutMs = kStartTimeoutMs) const;
+
+    const brmptest::TempFolder& Folder() const { return m_folder; }
+
+private:
+    brmptest::TempFolder m_folder;
+};
+
+// A picture of the whole X screen beside the test executable (Wine's drive Z:
+// is the Unix root); a person looks at it, no test reads it.
+bool SaveScreenshot(const std::wstring& fileName);
+
+// A window of another process by a class name (top-level windows and their
+// children), visible only when visibleOnly; null when there is none.
+HWND FindWindowOfClass(const wchar_t* className, bool visibleOnly);
+
+// Every window's class, size and visibility (top-level windows and their
+// children), for failure messages.
+std::string DescribeWindows();
+
+// The text of a window of another process through WM_GETTEXT (bounded, with a
+// time-out), as controls such as tooltips answer it.
+std::wstring WindowTextOf(HWND window);
+} // namespace programtest

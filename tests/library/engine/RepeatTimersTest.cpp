@@ -1,0 +1,218 @@
+// The repeat timer and the timer-queue slots: repeats reach the window while
+// held and end for good when stopped, also when a stop races a repetition.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+
+#include "Actions.h"
+#include "ApplicationSettings.h"
+#include "ButtonProcessing.h"
+#include "EngineTestSupport.h"
+#include "Globals.h"
+#include "Hooks.h"
+#include "Logger.h"
+#include "LayerTestSupport.h"
+#include "Probe.h"
+#include "RepeatTimers.h"
+#include "ThreadLock.h"
+
+using brmptest::Named;
+using brmptest::Probe;
+using brmptest::ProbeOptions;
+
+namespace
+{
+std::atomic<int> g_fired[TimerSlotCount];
+
+void CALLBACK CountingCallback(PVOID slot, BOOLEAN)
+{
+    const int id = static_cast<int>(reinterpret_cast<INT_PTR>(slot));
+    if (id >= 0 && id < TimerSlotCount)
+        ++g_fired[id];
+}
+
+void CALLBACK OtherCallback(PVOID, BOOLEAN)
+{
+    g_fired[0] += 100;
+}
+
+class QueueTimerSlots : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_debug = CLogger::DebugEnabled();
+        CLogger::EnableDebug(true);
+        for (auto& count : g_fired)
+            count = 0;
+    }
+    void TearDown() override
+    {
+        CLogger::EnableDebug(m_debug);
+        for (int slot = 1; slot < ID_TIMER_REPEAT_SLOT; ++slot)
+            StopQTTimer(slot, true);
+    }
+    bool m_debug = false;
+};
+
+TEST_F(QueueTimerSlots, AOneShotTimerFiresOnceWithItsSlotAndEmptiesNothingElse)
+{
+    ASSERT_TRUE(StartQTTimer(5, CountingCallback, 3));
+    EXPECT_TRUE(enginetest::WaitFor([] { return g_fired[3].load() == 1; }));
+    EXPECT_EQ(g_fired[1].load() + g_fired[2].load() + g_fired[4].load(), 0);
+}
+
+TEST_F(QueueTimerSlots, AStoppedTimerNeverFiresAndASecondStopReportsNothingDeleted)
+{
+    ASSERT_TRUE(StartQTTimer(60000, CountingCallback, 2));
+    EXPECT_TRUE(QTTimerActive(2));
+    EXPECT_TRUE(StopQTTimer(2, false));
+    EXPECT_FALSE(QTTimerActive(2));
+    EXPECT_FALSE(StopQTTimer(2, false));
+}
+
+TEST_F(QueueTimerSlots, ArmingAnOccupiedSlotReplacesItsTimer)
+{
+    ASSERT_TRUE(StartQTTimer(60000, OtherCallback, 1));
+    ASSERT_TRUE(StartQTTimer(5, CountingCallback, 1));
+    EXPECT_TRUE(enginetest::WaitFor([] { return g_fired[1].load() == 1; }));
+    EXPECT_EQ(g_fired[0].load(), 0) << "the replaced timer still ran";
+}
+
+TEST_F(QueueTimerSlots, SlotsOutsideTheTableAndTheRepeatSlotAreRefused)
+{
+    const size_t offset = enginetest::LogSize();
+    EXPECT_FALSE(StopQTTimer(ID_TIMER_REPEAT_SLOT, false));
+    EXPECT_NE(enginetest::LogSince(offset).find("Invalid call to StopQTTimer for ID_TIMER_REPEAT"), std::string::npos);
+    for (int slot : {-1, 0, ID_TIMER_REPEAT_SLOT, TimerSlotCount, 1000})
+    {
+        EXPECT_FALSE(StartQTTimer(5, CountingCallback, slot)) << slot;
+        EXPECT_FALSE(StopQTTimer(slot, true)) << slot;
+    }
+}
+
+TEST(KeyRepeatDelays, TheWaitHoldTimeIsAddedToTheSlotsOwnDelayOrTheDefault)
+{
+    struct Case
+    {
+        int waitHold, keyRepeat, defaultDelay, expected;
+    } cases[] = {
+        {0, 0, 100, 100},        // no own delay: the default
+        {40, 250, 100, 290},     // own delay replaces the default
+        {40, 0, 100, 140},
+        {-5, 0, 100, 100},       // a damaged wait time does not shorten the repeat
+        {0, 0, 0, 1},            // never a busy repeat
+        {0x7FFFFFFF, 0x7FFFFFFF, 0, 0x7FFFFFFF},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(KeyRepeatDelay(c.waitHold, c.keyRepeat, c.defaultDelay), c.expected)
+            << c.waitHold << " " << c.keyRepeat << " " << c.defaultDelay;
+}
+
+// Repeats through the real hooks and the real simulated-input thread.
+class RepeatEndToEnd : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_debug = CLogger::DebugEnabled();
+        CLogger::EnableDebug(true);
+        m_probe = std::make_unique<Probe>(ProbeOptions{});
+        ASSERT_TRUE(m_probe->Start());
+        ASSERT_TRUE(SetMouseHook());
+        ASSERT_TRUE(enginetest::WaitFor([] { return g_pSendInput != nullptr; }));
+        m_guard = std::make_unique<layertest::EngineStateGuard>();
+        ASSERT_TRUE(m_probe->Activate());
+        const POINT center = m_probe->Center();
+        ::SetCursorPos(center.x, center.y);
+        m_savedWindow = g_hCurrentWnd;
+        m_savedDelay = g_nRepeatDelay.load();
+        // The probe's window is the one in force, so the repeat's profile check keeps the test profile.
+        g_hCurrentWnd = m_probe->Window();
+        g_nRepeatDelay = 20;
+        m_probe->Clear();
+    }
+    void TearDown() override
+    {
+        CLogger::EnableDebug(m_debug);
+        StopRepeat();
+        g_nRepeatDelay = m_savedDelay;
+        g_hCurrentWnd = m_savedWindow;
+        m_guard.reset();
+        RemoveMouseHook(false);
+        m_probe.reset();
+    }
+    size_t Wheels() { return m_probe->Records(Named(L"WM_MOUSEWHEEL")).size(); }
+
+    std::unique_ptr<Probe> m_probe;
+    std::unique_ptr<layertest::EngineStateGuard> m_guard;
+    HWND m_savedWindow = nullptr;
+    int m_savedDelay = 100;
+    bool m_debug = false;
+};
+
+TEST_F(RepeatEndToEnd, AWheelRepeatReachesTheWindowAgainAndAgainUntilStopped)
+{
+    m_guard->Profile()->SetActions(2, 0, ACTION_MOUSE_WHEEL_UP);
+    ASSERT_TRUE(StartRepeat(2, 20));
+    const auto records = m_probe->WaitForRecords(Named(L"WM_MOUSEWHEEL"), 3);
+    ASSERT_GE(records.size(), 3u) << m_probe->Describe();
+    for (const auto& record : records)
+        EXPECT_GT(record.Value(L"delta"), 0);
+
+    StopRepeat();
+    EXPECT_FALSE(QTTimerActive(ID_TIMER_REPEAT_SLOT));
+    EXPECT_EQ(g_nRepeatButton.load(), -1);
+    // A repetition that was running at the stop may still land; after that, none.
+    enginetest::WaitFor([] { return !SimulatedInputBusy(); });
+    const size_t settled = Wheels();
+    EXPECT_FALSE(enginetest::WaitFor([&] { return Wheels() > settled + 1; }, 300)) << m_probe->Describe();
+}
+
+TEST_F(RepeatEndToEnd, HoldingAButtonMappedToWheelDownRepeatsAndItsReleaseStopsTheRepeat)
+{
+    m_guard->Profile()->SetActions(2, 0, ACTION_MOUSE_WHEEL_DOWN);
+    BYTE fixUp = 0, block = 0, click = 0;
+    ASSERT_EQ(ProcessButton(2, 1, true, m_probe->Center(), fixUp, block, click), 1);
+    const auto records = m_probe->WaitForRecords(Named(L"WM_MOUSEWHEEL"), 3, 10000);
+    ASSERT_GE(records.size(), 3u) << m_probe->Describe();
+    EXPECT_LT(records.back().Value(L"delta"), 0);
+
+    ProcessButton(2, 2, true, m_probe->Center(), fixUp, block, click);
+    EXPECT_EQ(g_nRepeatButton.load(), -1);
+    EXPECT_FALSE(QTTimerActive(ID_TIMER_REPEAT_SLOT));
+}
+
+TEST_F(RepeatEndToEnd, ARepeatStoppedWhileItsTickWaitsForTheLockNeverComesBack)
+{
+    m_guard->Profile()->SetActions(2, 0, ACTION_MOUSE_WHEEL_UP);
+    const size_t offset = enginetest::LogSize();
+    {
+        // Holding the lock makes every tick retry; the stop comes while one is pending.
+        CThreadLock lock(L"RepeatTimersTest busy");
+        ASSERT_TRUE(StartRepeat(2, 5));
+        ASSERT_TRUE(enginetest::WaitFor([&] {
+            return enginetest::LogSince(offset).find("Unable to enter thread lock") != std::string::npos;
+        }));
+        StopRepeat();
+    }
+    EXPECT_FALSE(enginetest::WaitFor([] { return QTTimerActive(ID_TIMER_REPEAT_SLOT); }, 300));
+    EXPECT_TRUE(m_probe->Records(Named(L"WM_MOUSEWHEEL")).empty()) << m_probe->Describe();
+}
+
+TEST_F(RepeatEndToEnd, ARepeatEndsWhenTheWindowUnderItBelongsToAnotherProfile)
+{
+    m_guard->Profile()->SetActions(2, 0, ACTION_MOUSE_WHEEL_UP);
+    // The window in force is not the foreground probe: its profile (the default) differs.
+    g_hCurrentWnd = ::GetDesktopWindow();
+    const size_t offset = enginetest::LogSize();
+    ASSERT_TRUE(StartRepeat(2, 10));
+    EXPECT_TRUE(enginetest::WaitFor([] { return g_nRepeatButton.load() == -1; }));
+    EXPECT_NE(enginetest::LogSince(offset).find("Cancelling repeat timer"), std::string::npos);
+    EXPECT_TRUE(m_probe->Records(Named(L"WM_MOUSEWHEEL")).empty()) << m_probe->Describe();
+}
+} // namespace
