@@ -12,6 +12,7 @@
 #include "Actions.h"
 #include "ApplicationSettings.h"
 #include "ButtonProcessing.h"
+#include "ChordTimers.h"
 #include "Control.h"
 #include "EngineInput.h"
 #include "Globals.h"
@@ -21,11 +22,14 @@
 #include "MouseHookMovement.h"
 #include "Logger.h"
 #include "ProfileTargeting.h"
+#include "RepeatTimers.h"
+#include "ScrollTimers.h"
 #include "Settings.h"
 #include "ThreadLock.h"
 #include "TimerThread.h"
 #include "WindowFromPoint.h"
 #include "WindowOperation.h"
+#include "WindowScrolling.h"
 
 POINT g_ptForcedCursor = {0, 0};
 DebounceRecord g_Debounce[5];
@@ -347,6 +351,15 @@ HookRun WheelPath(const CSettings* settings, CApplicationSettings* profile, MSLL
         run.takenOver = true;
         return run;
     }
+    // A wheel that keeps turning within the profile's ignore time only
+    // stretches that time: the release of the last notch comes when it ends.
+    if (profile != nullptr && profile->GetIgnoreVScroll() && StopQTTimer(ID_QTTIMER_VSCROLL, false))
+    {
+        CLogger::LogDebug(L"MouseHookLLProc: Setting ignore VScroll Timer for %dms", profile->GetIgnoreVScrollTime());
+        StartQTTimer(profile->GetIgnoreVScrollTime(), VScrollTimerCallback, ID_QTTIMER_VSCROLL);
+        run.takenOver = true;
+        return run;
+    }
     if (notch && ThrottleWheel(g_LastNotch, button, entry))
     {
         CLogger::LogDebug(L"MouseHookLLProc: Ignoring/throttling mouse wheel. Time %dms Delta %d.",
@@ -375,6 +388,14 @@ HookRun WheelPath(const CSettings* settings, CApplicationSettings* profile, MSLL
                 PreciseWait(delay + 30);
             else if (!fast && delay != 0)
                 PreciseWait(delay);
+            run.takenOver = true;
+            if (profile != nullptr && profile->GetIgnoreVScroll())
+            {
+                // The release waits until the wheel has rested for the ignore time.
+                g_bButtonDown[button] = 1;
+                SetPendingScroll(2, button, data->pt, profile, profile->GetIgnoreVScrollTime());
+                return run;
+            }
             BYTE upPass = 0;
             BYTE upInjected = 0;
             throttle = 0;
@@ -393,7 +414,12 @@ HookRun WheelPath(const CSettings* settings, CApplicationSettings* profile, MSLL
         // Part of a notch of a wheel that has an action: the window must not
         // scroll by it as well.
         run.takenOver = true;
+        return run;
     }
+    // Nothing took the wheel over: it may still scroll the window under the
+    // cursor rather than the one in focus, or by the profile's own method.
+    if (ScrollVertical(data, static_cast<short>(delta), true))
+        run.takenOver = true;
     return run;
 }
 
@@ -450,6 +476,10 @@ HookRun RealEventPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry
             return run;
         }
     }
+    // Another button while a chord waits for its time-out: the chord is
+    // decided by this event, not by the clock.
+    if (g_pPendingChord != nullptr && QTTimerActive(ID_QTTIMER_CHORD) && !StopQTTimer(ID_QTTIMER_CHORD, false))
+        CLogger::LogDebug(L"MouseHookLLProc: ChordTimer was not active - unable to stop it.");
     {
         int button = -1;
         int kind = 1;

@@ -464,10 +464,21 @@ TEST_F(TheProgram, HotkeysFromTheSettingsFileSwitchTheLayerAndToggleRemapping)
     EXPECT_TRUE(brmptest::WaitFor([&] { return LogHas("Received global hotkey: 1"); }, 10000)) << Log();
     EXPECT_TRUE(brmptest::WaitFor([&] { return LogHas("Setting current layer to 1."); }, 10000)) << Log();
 
+    // Registrations happen on the hotkey thread, each logged when made.
+    const auto registrations = [&] {
+        const std::string log = Log();
+        size_t count = 0;
+        for (size_t at = log.find("HotkeyHandler: Created hotkey"); at != std::string::npos;
+             at = log.find("HotkeyHandler: Created hotkey", at + 1))
+            ++count;
+        return count;
+    };
+    const size_t before = registrations();
     ASSERT_TRUE(brmptest::SendChord(MOD_CONTROL | MOD_ALT, VK_F10));
     EXPECT_TRUE(brmptest::WaitFor([&] { return LogHas("OnToggleDisable: Disable"); }, 10000)) << Log();
     // Disabled, only the toggle stays registered: the layer chord is free for anyone.
     EXPECT_TRUE(brmptest::WaitFor([&] { return LogHas("SetHotkeys installed 1 global hotkeys"); }, 10000)) << Log();
+    EXPECT_TRUE(brmptest::WaitFor([&] { return registrations() > before; }, 10000)) << Log();
     EXPECT_TRUE(brmptest::ChordIsFree(MOD_CONTROL | MOD_ALT, VK_F9));
     EXPECT_FALSE(brmptest::ChordIsFree(MOD_CONTROL | MOD_ALT, VK_F10));
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Globals.h"
+#include "WaitFor.h"
 #include "WindowActivation.h"
 #include "WindowScrolling.h"
 
@@ -218,9 +219,18 @@ TEST_F(WindowScrolling, OfTwoVerticalBarsTheOneBesideTheCursorIsDriven)
 
     POINT saved{};
     ::GetCursorPos(&saved);
-    ASSERT_TRUE(::SetCursorPos(200, secondRect.bottom - 5));
+    // The cursor position reaches the system a moment after the call.
+    const auto moveCursor = [](int x, int y) {
+        if (!::SetCursorPos(x, y))
+            return false;
+        return brmptest::WaitFor([&] {
+            POINT now{};
+            return ::GetCursorPos(&now) && now.x == x && now.y == y;
+        });
+    };
+    ASSERT_TRUE(moveCursor(200, secondRect.bottom - 5));
     EXPECT_EQ(FindScrollBar(window, false), second);
-    ASSERT_TRUE(::SetCursorPos(200, secondRect.bottom + 5));
+    ASSERT_TRUE(moveCursor(200, secondRect.bottom + 5));
     EXPECT_EQ(FindScrollBar(window, false), first);
     ::SetCursorPos(saved.x, saved.y);
 }
