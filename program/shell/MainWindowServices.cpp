@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "AppTexts.h"
+#include "AutoUpdate.h"
+#include "DesktopIconLayout.h"
 #include "Folders.h"
 #include "LangSupport.h"
 #include "LayerIcons.h"
@@ -108,8 +110,16 @@ public:
             text += L"\n\nLanguage pack: " + languageFile;
         ShowMessageBox(text, MB_OK | MB_ICONINFORMATION, window);
     }
-    void SaveDesktopIcons() override { CLogger::LogMessage(L"Saving desktop icons."); }
-    void RestoreDesktopIcons() override { CLogger::LogMessage(L"Restoring desktop icons."); }
+    void SaveDesktopIcons() override
+    {
+        RunSaveDesktopIcons(m_window, ::GetDebug(), ::NotificatcionsEnabled(),
+                            [this](int kind, const std::wstring& text) { ShowBalloon(m_window, kind, text); });
+    }
+    void RestoreDesktopIcons() override
+    {
+        RunRestoreDesktopIcons(m_window, ::GetDebug(), ::NotificatcionsEnabled(),
+                               [this](int kind, const std::wstring& text) { ShowBalloon(m_window, kind, text); });
+    }
     void SwitchProfile(HWND, const std::wstring& file) override
     {
         CLogger::LogMessage(L"OnNextInstance: Unable to switch profiles to '%s'.", file.c_str());
@@ -300,9 +310,11 @@ void IMainWindowServices::CheckForUpdateNow(HWND window)
     ::StartVersionCheck(window, true, true);
 }
 
-void IMainWindowServices::StartUpdate(HWND, int version)
+void IMainWindowServices::StartUpdate(HWND window, int version)
 {
-    CLogger::LogMessage(L"CMyMessageWnd::OnCheckVersion: Downloading update %d is not available.", version);
+    CLanguageUse language;
+    CAutoUpdate update(language);
+    update.Update(version, ::GetPortable(), window);
 }
 
 void IMainWindowServices::HideBalloon(HWND window)

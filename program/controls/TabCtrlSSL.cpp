@@ -1,0 +1,259 @@
+#include "TabCtrlSSL.h"
+
+#include <uxtheme.h>
+
+CTabPageSSL::CTabPageSSL(UINT templateId, CWindow* parent) : CDialog(templateId, parent) {}
+
+CTabPageSSL::CTabPageSSL(const DLGTEMPLATE* dialogTemplate, CWindow* parent) : CDialog(dialogTemplate, parent) {}
+
+BOOL CTabPageSSL::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    // The page's background then matches the themed tab body.
+    ::EnableThemeDialogTexture(m_hWnd, ETDT_ENABLETAB);
+    return TRUE;
+}
+
+bool CTabPageSSL::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    const bool handled = CDialog::OnCommand(wParam, lParam);
+    if (m_routeCommands == 1)
+    {
+        const HWND parent = GetParent();
+        if (parent != nullptr)
+            return ::SendMessageW(parent, WM_COMMAND, wParam, lParam) != 0;
+    }
+    return handled;
+}
+
+bool CTabPageSSL::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    const bool handled = CDialog::OnNotify(wParam, lParam, result);
+    if (m_routeNotifications == 1)
+    {
+        const HWND parent = GetParent();
+        if (parent != nullptr)
+        {
+            *result = ::SendMessageW(parent, WM_NOTIFY, wParam, lParam);
+            return true;
+        }
+    }
+    return handled;
+}
+
+CTabCtrlSSL::CTabCtrlSSL()
+{
+    BindReflectedNotify(TCN_SELCHANGING, &CTabCtrlSSL::OnSelChanging);
+    BindReflectedNotify(TCN_SELCHANGE, &CTabCtrlSSL::OnSelChange);
+    BindMessage(WM_DESTROY, &CTabCtrlSSL::OnDestroy);
+}
+
+CTabCtrlSSL::~CTabCtrlSSL()
+{
+    // The window may never have been destroyed while bound to us: the pages
+    // we own must not leak with it.
+    for (const TabDelete& entry : m_pages)
+    {
+        if (entry.deletePage == 1)
+            delete entry.page;
+    }
+}
+
+CTabPageSSL* CTabCtrlSSL::GetPage(int index) const
+{
+    return IsValidIndex(index) ? m_pages[static_cast<size_t>(index)].page : nullptr;
+}
+
+int CTabCtrlSSL::GetPageId(int index) const
+{
+    return IsValidIndex(index) ? m_pageIds[static_cast<size_t>(index)] : -1;
+}
+
+int CTabCtrlSSL::AddPage(const wchar_t* title, int pageId, TabDelete entry)
+{
+    if (m_hWnd == nullptr)
+        return -1;
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(title != nullptr ? title : L"");
+    const int count = static_cast<int>(SendMessage(TCM_GETITEMCOUNT));
+    const int index = static_cast<int>(SendMessage(TCM_INSERTITEMW, count, reinterpret_cast<LPARAM>(&item)));
+    if (index == -1)
+        return -1;
+    if (entry.page == nullptr || entry.page->GetSafeHwnd() == nullptr)
+    {
+        SendMessage(TCM_DELETEITEM, index);
+        return -1;
+    }
+    m_pages.push_back(entry);
+    m_pageIds.push_back(pageId);
+    const int pageIndex = GetPageCount() - 1;
+
+    ::SetParent(entry.page->GetSafeHwnd(), GetParent());
+    RECT client{};
+    ::GetClientRect(m_hWnd, &client);
+    if (!::IsRectEmpty(&client))
+        PlacePage(pageIndex);
+    OnInitPage(pageIndex, pageId);
+    if (pageIndex == 0)
+        entry.page->ShowWindow(SW_SHOWNORMAL);
+    return pageIndex;
+}
+
+BOOL CTabCtrlSSL::RemoveAllPages()
+{
+    if (m_hWnd != nullptr)
+        SendMessage(TCM_DELETEALLITEMS);
+    m_pages.clear();
+    m_pageIds.clear();
+    m_previousTab = -1;
+    return TRUE;
+}
+
+BOOL CTabCtrlSSL::ActivatePage(int index)
+{
+    // A negative index is refused as well: it would address no entry.
+    if (index < 0 || index >= GetPageCount() || m_hWnd == nullptr)
+        return FALSE;
+    const int selected = static_cast<int>(SendMessage(TCM_GETCURSEL));
+    if (selected == index)
+        return TRUE;
+    if (CTabPageSSL* old = GetPage(selected))
+        old->ShowWindow(SW_HIDE);
+    SendMessage(TCM_SETCURSEL, index);
+    GetPage(index)->ShowWindow(SW_SHOWNORMAL);
+    return TRUE;
+}
+
+void CTabCtrlSSL::ResizePages()
+{
+    for (int index = 0; index < GetPageCount(); ++index)
+        PlacePage(index);
+}
+
+bool CTabCtrlSSL::PagePosition(int index, POINT* position) const
+{
+    if (m_hWnd == nullptr || position == nullptr)
+        return false;
+    RECT item{};
+    if (!::SendMessageW(m_hWnd, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item)))
+        return false;
+    const int rows = static_cast<int>(::SendMessageW(m_hWnd, TCM_GETROWCOUNT, 0, 0));
+    const LONG style = ::GetWindowLongW(m_hWnd, GWL_STYLE);
+    if ((style & TCS_VERTICAL) != 0)
+    {
+        const int r = rows * (item.right - item.left);
+        position->x = (style & TCS_RIGHT) != 0 ? 4 : r + 4;
+        position->y = 4;
+        return true;
+    }
+    const int r = rows * (item.bottom - item.top);
+    RECT window{};
+    ::GetWindowRect(m_hWnd, &window);
+    const HWND parent = ::GetParent(m_hWnd);
+    if (parent != nullptr)
+        ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&window), 2);
+    position->x = window.left + 3;
+    position->y = (style & TCS_BOTTOM) != 0 ? window.top + 4 : window.top + r + 4;
+    return true;
+}
+
+void CTabCtrlSSL::PlacePage(int index)
+{
+    CTabPageSSL* page = GetPage(index);
+    POINT position{};
+    if (page == nullptr || page->GetSafeHwnd() == nullptr || !PagePosition(index, &position))
+        return;
+    ::SetWindowPos(page->GetSafeHwnd(), nullptr, position.x, position.y, 0, 0,
+                   SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+BOOL CTabCtrlSSL::OnInitPage(int, int)
+{
+    return TRUE;
+}
+
+void CTabCtrlSSL::OnActivatePage(int index, int)
+{
+    if (CTabPageSSL* page = GetPage(index))
+        page->OnActivatePage();
+}
+
+void CTabCtrlSSL::OnDeactivatePage(int index, int)
+{
+    if (CTabPageSSL* page = GetPage(index))
+        page->OnDeactivatePage();
+}
+
+void CTabCtrlSSL::OnDestroyPage(int, int) {}
+
+bool CTabCtrlSSL::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    const HWND parent = GetParent();
+    if (parent == nullptr)
+        return CWindow::OnCommand(wParam, lParam);
+    return ::SendMessageW(parent, WM_COMMAND, wParam, lParam) != 0;
+}
+
+bool CTabCtrlSSL::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    const HWND parent = GetParent();
+    if (parent == nullptr)
+        return CWindow::OnNotify(wParam, lParam, result);
+    *result = ::SendMessageW(parent, WM_NOTIFY, wParam, lParam);
+    return *result != 0;
+}
+
+LRESULT CTabCtrlSSL::OnSelChanging(NMHDR*)
+{
+    m_previousTab = static_cast<int>(SendMessage(TCM_GETCURSEL));
+    return FALSE;
+}
+
+LRESULT CTabCtrlSSL::OnSelChange(NMHDR*)
+{
+    SendMessage(WM_SETREDRAW, FALSE);
+    const int selected = static_cast<int>(SendMessage(TCM_GETCURSEL));
+    CTabPageSSL* page = GetPage(selected);
+    if (page == nullptr)
+    {
+        SendMessage(WM_SETREDRAW, TRUE);
+        return 0;
+    }
+    page->ShowWindow(SW_SHOWNORMAL);
+    // The previous tab may be gone by now (the rows were rebuilt meanwhile).
+    if (m_previousTab != selected && IsValidIndex(m_previousTab))
+    {
+        GetPage(m_previousTab)->ShowWindow(SW_HIDE);
+        OnDeactivatePage(m_previousTab, m_pageIds[static_cast<size_t>(m_previousTab)]);
+    }
+    SendMessage(WM_SETREDRAW, TRUE);
+    ::RedrawWindow(page->GetSafeHwnd(), nullptr, nullptr, RDW_FRAME | RDW_ALLCHILDREN | RDW_ERASE | RDW_INVALIDATE);
+    // The page notifications may have rebuilt the rows.
+    if (IsValidIndex(selected))
+        OnActivatePage(selected, m_pageIds[static_cast<size_t>(selected)]);
+    return 0;
+}
+
+LRESULT CTabCtrlSSL::OnDestroy(WPARAM, LPARAM)
+{
+    for (int index = GetPageCount() - 1; index >= 0; --index)
+    {
+        // OnDestroyPage of a subclass may have emptied the rows.
+        if (!IsValidIndex(index))
+            continue;
+        const TabDelete entry = m_pages[static_cast<size_t>(index)];
+        OnDestroyPage(index, m_pageIds[static_cast<size_t>(index)]);
+        SendMessage(TCM_DELETEITEM, index);
+        if (entry.page != nullptr)
+        {
+            if (entry.page->GetSafeHwnd() != nullptr)
+                entry.page->DestroyWindow();
+            if (entry.deletePage == 1)
+                delete entry.page;
+        }
+    }
+    m_pages.clear();
+    m_pageIds.clear();
+    return Default();
+}
