@@ -16,6 +16,7 @@
 #include "Control.h"
 #include "Folders.h"
 #include "Hooks.h"
+#include "IsolatedSettings.h"
 #include "Layers.h"
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
@@ -36,14 +37,6 @@ constexpr int kLeftClickAction = 0, kMiddleClick = 5, kDisable = 6, kClose = 7, 
 const wchar_t kMainTitle[] = L"Brmp Dispatch Window";
 const wchar_t kOtherTitle[] = L"Brmp Unmapped Window";
 const wchar_t kCloseTitle[] = L"Brmp Window To Close";
-
-int NoQuestion(const wchar_t*, const wchar_t*, UINT type)
-{
-    return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDIGNORE;
-}
-void NoExit(UINT)
-{
-}
 
 struct Slot
 {
@@ -85,17 +78,7 @@ protected:
     {
         ASSERT_TRUE(s_started);
         ASSERT_TRUE(m_folder.IsValid());
-        m_key = L"Software\\BrindlemapTest\\Dispatch-" + std::to_wstring(::GetCurrentProcessId());
-        HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                    nullptr),
-                  ERROR_SUCCESS);
-        const std::wstring folder = m_folder.Path();
-        ::RegSetValueExW(key, L"SettingsFolder", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                         static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
-        ::RegCloseKey(key);
-        SetProgramRegistryKeys(m_key.c_str(), m_key.c_str());
-        SetSettingsLoadQuestions(NoQuestion, NoExit);
+        ASSERT_TRUE(m_isolated.Begin(L"Dispatch", m_folder.Path()));
         if (::IsIconic(s_main->Window()) || ::IsZoomed(s_main->Window()))
             ::ShowWindow(s_main->Window(), SW_RESTORE);
         ASSERT_TRUE(s_main->Activate());
@@ -103,12 +86,7 @@ protected:
     void TearDown() override
     {
         RemoveMouseHook(false);
-        SetSettingsLoadQuestions(nullptr, nullptr);
-        SetProgramRegistryKeys(nullptr, nullptr);
-        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_key.c_str());
-        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, m_key.c_str());
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, m_key.c_str());
-        ::RegDeleteKeyW(HKEY_CURRENT_USER, m_key.c_str());
+        m_isolated.End();
     }
 
     // Writes a settings file with one window profile per entry (bound to the
@@ -203,7 +181,7 @@ protected:
     static bool Has(Probe& probe, const wchar_t* name) { return !probe.Records(Named(name)).empty(); }
 
     TempFolder m_folder{L"brmpdispatch"};
-    std::wstring m_key;
+    IsolatedSettings m_isolated;
     static std::unique_ptr<Probe> s_main;
     static std::unique_ptr<Probe> s_other;
     static ::testing::AssertionResult s_started;

@@ -16,6 +16,7 @@
 #include "Folders.h"
 #include "Globals.h"
 #include "Hooks.h"
+#include "IsolatedSettings.h"
 #include "Hotkeys.h"
 #include "KeyHook.h"
 #include "Layers.h"
@@ -35,14 +36,6 @@ constexpr int kRight = 1, kMiddle = 2;
 constexpr int kSimulatedKeys = 28, kNoChange = 40, kWheelUp = 42, kLayerNext = 52;
 
 const wchar_t kTitle[] = L"Brmp Layer Window";
-
-int NoQuestion(const wchar_t*, const wchar_t*, UINT type)
-{
-    return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDIGNORE;
-}
-void NoExit(UINT)
-{
-}
 
 struct Slot
 {
@@ -75,29 +68,14 @@ protected:
     {
         ASSERT_TRUE(s_started);
         ASSERT_TRUE(m_folder.IsValid());
-        m_key = L"Software\\BrindlemapTest\\Layers-" + std::to_wstring(::GetCurrentProcessId());
-        HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                    nullptr),
-                  ERROR_SUCCESS);
-        const std::wstring folder = m_folder.Path();
-        ::RegSetValueExW(key, L"SettingsFolder", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                         static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
-        ::RegCloseKey(key);
-        SetProgramRegistryKeys(m_key.c_str(), m_key.c_str());
-        SetSettingsLoadQuestions(NoQuestion, NoExit);
+        ASSERT_TRUE(m_isolated.Begin(L"Layers", m_folder.Path()));
         ASSERT_TRUE(s_probe->Activate());
     }
     void TearDown() override
     {
         RemoveMouseHook(false);
         SetCurrentLayer(0, false, false, false);
-        SetSettingsLoadQuestions(nullptr, nullptr);
-        SetProgramRegistryKeys(nullptr, nullptr);
-        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_key.c_str());
-        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, m_key.c_str());
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, m_key.c_str());
-        ::RegDeleteKeyW(HKEY_CURRENT_USER, m_key.c_str());
+        m_isolated.End();
     }
 
     // Writes the settings file with one profile bound to the probe window and
@@ -196,7 +174,7 @@ protected:
     }
 
     TempFolder m_folder{L"brmplayers"};
-    std::wstring m_key;
+    IsolatedSettings m_isolated;
     static std::unique_ptr<Probe> s_probe;
     static ::testing::AssertionResult s_started;
 };

@@ -16,6 +16,7 @@
 #include "Folders.h"
 #include "Globals.h"
 #include "Hooks.h"
+#include "IsolatedSettings.h"
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
@@ -31,14 +32,6 @@ constexpr int kRightButton = 1;
 constexpr int kActionDisable = 6;
 const wchar_t kBoundTitle[] = L"Brmp Targeted Window";
 const wchar_t kOtherTitle[] = L"Brmp Other Window";
-
-int NoQuestion(const wchar_t*, const wchar_t*, UINT type)
-{
-    return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDIGNORE;
-}
-void NoExit(UINT)
-{
-}
 
 class ProfileTargetingEndToEnd : public ::testing::Test
 {
@@ -67,27 +60,13 @@ protected:
     {
         ASSERT_TRUE(s_started);
         ASSERT_TRUE(m_folder.IsValid());
-        m_key = L"Software\\BrindlemapTest\\Targeting-" + std::to_wstring(::GetCurrentProcessId());
-        HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        const std::wstring folder = m_folder.Path();
-        ::RegSetValueExW(key, L"SettingsFolder", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                         static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
-        ::RegCloseKey(key);
-        SetProgramRegistryKeys(m_key.c_str(), m_key.c_str());
-        SetSettingsLoadQuestions(NoQuestion, NoExit);
+        ASSERT_TRUE(m_isolated.Begin(L"Targeting", m_folder.Path()));
     }
     void TearDown() override
     {
         // The loaded profiles stay until the next load replaces them safely.
         RemoveMouseHook(false);
-        SetSettingsLoadQuestions(nullptr, nullptr);
-        SetProgramRegistryKeys(nullptr, nullptr);
-        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_key.c_str());
-        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, m_key.c_str());
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, m_key.c_str());
-        ::RegDeleteKeyW(HKEY_CURRENT_USER, m_key.c_str());
+        m_isolated.End();
     }
 
     // A settings file whose one window profile is bound to the bound probe by
@@ -162,7 +141,7 @@ protected:
     }
 
     TempFolder m_folder{L"brmptarget"};
-    std::wstring m_key;
+    IsolatedSettings m_isolated;
     static std::unique_ptr<Probe> s_bound;
     static std::unique_ptr<Probe> s_other;
     static ::testing::AssertionResult s_started;

@@ -18,6 +18,7 @@
 #include "Folders.h"
 #include "Globals.h"
 #include "Hooks.h"
+#include "IsolatedSettings.h"
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
@@ -37,14 +38,6 @@ constexpr int kScrollWindowUp = 67, kScrollWindowRight = 70, kDragToMove = 134, 
 
 const wchar_t kScrolledTitle[] = L"Brmp Scrolled Window";
 const wchar_t kWheeledTitle[] = L"Brmp Wheeled Window";
-
-int NoQuestion(const wchar_t*, const wchar_t*, UINT type)
-{
-    return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDIGNORE;
-}
-void NoExit(UINT)
-{
-}
 
 struct Slot
 {
@@ -103,17 +96,7 @@ protected:
     {
         ASSERT_TRUE(s_started);
         ASSERT_TRUE(m_folder.IsValid());
-        m_key = L"Software\\BrindlemapTest\\WindowActions-" + std::to_wstring(::GetCurrentProcessId());
-        HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                    nullptr),
-                  ERROR_SUCCESS);
-        const std::wstring folder = m_folder.Path();
-        ::RegSetValueExW(key, L"SettingsFolder", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                         static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
-        ::RegCloseKey(key);
-        SetProgramRegistryKeys(m_key.c_str(), m_key.c_str());
-        SetSettingsLoadQuestions(NoQuestion, NoExit);
+        ASSERT_TRUE(m_isolated.Begin(L"WindowActions", m_folder.Path()));
         ::SetWindowPos(s_scrolled->Window(), nullptr, 40, 60, 560, 460, SWP_NOZORDER | SWP_NOACTIVATE);
         ASSERT_TRUE(s_scrolled->Activate());
         s_scrolled->Clear();
@@ -122,12 +105,7 @@ protected:
     void TearDown() override
     {
         RemoveMouseHook(false);
-        SetSettingsLoadQuestions(nullptr, nullptr);
-        SetProgramRegistryKeys(nullptr, nullptr);
-        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_key.c_str());
-        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, m_key.c_str());
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, m_key.c_str());
-        ::RegDeleteKeyW(HKEY_CURRENT_USER, m_key.c_str());
+        m_isolated.End();
     }
 
     // Writes a settings file with one window profile per entry (bound to the
@@ -185,7 +163,7 @@ protected:
     }
 
     TempFolder m_folder{L"brmpwindowactions"};
-    std::wstring m_key;
+    IsolatedSettings m_isolated;
     static std::unique_ptr<Probe> s_scrolled;
     static std::unique_ptr<Probe> s_wheeled;
     static bool s_started;

@@ -1,0 +1,64 @@
+#pragma once
+// The library, hosted by an end-to-end test, reads and writes its settings in
+// a folder of the test's own: a private registry key names the folder, and
+// questions about a damaged file are answered "no" without a box. All of it is
+// undone at the end.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "Control.h"
+#include "Folders.h"
+
+namespace brmptest
+{
+class IsolatedSettings
+{
+public:
+    IsolatedSettings() = default;
+    ~IsolatedSettings() { End(); }
+    IsolatedSettings(const IsolatedSettings&) = delete;
+    IsolatedSettings& operator=(const IsolatedSettings&) = delete;
+
+    ::testing::AssertionResult Begin(const std::wstring& name, const std::wstring& folder)
+    {
+        End();
+        m_key = L"Software\\BrindlemapTest\\" + name + L"-" + std::to_wstring(::GetCurrentProcessId());
+        HKEY key = nullptr;
+        if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr) != ERROR_SUCCESS)
+            return ::testing::AssertionFailure() << "no registry key for the test";
+        ::RegSetValueExW(key, L"SettingsFolder", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                         static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+        ::RegCloseKey(key);
+        SetProgramRegistryKeys(m_key.c_str(), m_key.c_str());
+        SetSettingsLoadQuestions(NoQuestion, NoExit);
+        return ::testing::AssertionSuccess();
+    }
+
+    void End()
+    {
+        if (m_key.empty())
+            return;
+        SetSettingsLoadQuestions(nullptr, nullptr);
+        SetProgramRegistryKeys(nullptr, nullptr);
+        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_key.c_str());
+        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, m_key.c_str());
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, m_key.c_str());
+        ::RegDeleteKeyW(HKEY_CURRENT_USER, m_key.c_str());
+        m_key.clear();
+    }
+
+private:
+    static int NoQuestion(const wchar_t*, const wchar_t*, UINT type)
+    {
+        return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDIGNORE;
+    }
+    static void NoExit(UINT) {}
+
+    std::wstring m_key;
+};
+} // namespace brmptest
