@@ -160,7 +160,8 @@ BOOL CAppSpecific::OnInitDialog()
     column.cx = kNameColumnWidth;
     ListView_InsertColumn(list, 0, &column);
     column.pszText = const_cast<wchar_t*>(titleHeading.c_str());
-    column.cx = std::max(50, static_cast<int>(client.right - 100));
+    // The title takes the rest of the width, leaving room for a vertical scroll bar.
+    column.cx = std::max(50, static_cast<int>(client.right) - kNameColumnWidth - ::GetSystemMetrics(SM_CXVSCROLL));
     column.iSubItem = 1;
     ListView_InsertColumn(list, 1, &column);
     ListView_SetExtendedListViewStyleEx(list, LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP,

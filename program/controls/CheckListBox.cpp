@@ -70,6 +70,11 @@ bool CCheckListBox::GetItemRect(int index, RECT* rect) const
     return SendMessage(LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(rect)) != LB_ERR;
 }
 
+int CCheckListBox::GetItemHeight(int index) const
+{
+    return static_cast<int>(SendMessage(LB_GETITEMHEIGHT, static_cast<WPARAM>(index)));
+}
+
 int CCheckListBox::ItemFromPoint(POINT point, bool* outside) const
 {
     const LRESULT answer = SendMessage(LB_ITEMFROMPOINT, 0, MAKELPARAM(point.x, point.y));

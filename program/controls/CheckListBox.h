@@ -32,6 +32,7 @@ public:
     void SetItemDataPtr(int index, void* data);
     void* GetItemDataPtr(int index) const;
     bool GetItemRect(int index, RECT* rect) const;
+    int GetItemHeight(int index) const;
     // The entry under a client point; outside is set when the point is below
     // the last entry or beside the list.
     int ItemFromPoint(POINT point, bool* outside) const;

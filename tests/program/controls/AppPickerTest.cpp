@@ -84,6 +84,8 @@ TEST(ApplicationPicker, RunningProgramsAreListedOnceAndAChoiceFillsNameAndDescri
     ASSERT_EQ(probes.size(), 1u) << "the same program running twice is listed once";
     const std::wstring title = ItemText(list, probes[0], 1);
     EXPECT_TRUE(title == L"First Probe" || title == L"Second Probe") << testing::PrintToString(title);
+    ::UpdateWindow(picker.GetSafeHwnd());
+    framework_test::PumpPending();
     programtest::SaveScreenshot(L"application_picker.png");
 
     // Refreshing gives back the icons of the last fill.
