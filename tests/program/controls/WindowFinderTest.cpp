@@ -54,7 +54,7 @@ brmptest::ProbeOptions ProbeAtTheRight()
 }
 }
 
-TEST(WindowFinder, DraggingOntoAWindowFillsItsDetailsAndALostCaptureBringsTheHiddenWindowsBack)
+TEST(WindowFinder, DraggingOrHoveringOntoAWindowFillsItsDetailsAndALostCaptureBringsTheHiddenWindowsBack)
 {
     brmptest::ProgramResources resources;
     ASSERT_TRUE(resources.Loaded());
@@ -94,6 +94,20 @@ TEST(WindowFinder, DraggingOntoAWindowFillsItsDetailsAndALostCaptureBringsTheHid
     EXPECT_NE(::GetCursor(), finderCursor);
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kLeft));
     framework_test::PumpPending();
+    EXPECT_TRUE(::IsWindowVisible(owner.GetSafeHwnd()));
+
+    // Hover mode: the window under the cursor fills the fields at each hover note.
+    ::SetDlgItemTextW(finder.GetSafeHwnd(), IDC_FIND_PROCESS, L"");
+    ::SendDlgItemMessageW(finder.GetSafeHwnd(), IDC_FIND_HOVER, BM_CLICK, 0, 0);
+    ASSERT_TRUE(finder.IsHovering());
+    EXPECT_FALSE(::IsWindowVisible(owner.GetSafeHwnd()));
+    ASSERT_TRUE(PhysicalInput::MoveTo(target.x + 5, target.y));
+    ASSERT_TRUE(PumpUntil([&] {
+        finder.SendMessage(::RegisterWindowMessageW(L"BRMP_FindHover"));
+        return ItemText(finder.GetSafeHwnd(), IDC_FIND_PROCESS) == L"brmpprobe.exe";
+    }));
+    ::SendDlgItemMessageW(finder.GetSafeHwnd(), IDC_FIND_HOVER, BM_CLICK, 0, 0);
+    EXPECT_FALSE(finder.IsHovering());
     EXPECT_TRUE(::IsWindowVisible(owner.GetSafeHwnd()));
 
     finder.DestroyWindow();
