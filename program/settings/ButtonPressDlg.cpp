@@ -6,6 +6,7 @@
 #include "DataExchange.h"
 #include "LangSupport.h"
 #include "MessageBox.h"
+#include "StringFormat.h"
 #include "WindowTranslation.h"
 #include "resource.h"
 
@@ -37,6 +38,19 @@ int CButtonPressDlg::StoredAction(int row) const
 {
     const CBRMPTimedClick* entry = m_clicks.GetTimedClick(row);
     return entry != nullptr ? static_cast<int>(entry->GetAction()) : -1;
+}
+
+std::wstring CButtonPressDlg::KeyEditorTitle(int row) const
+{
+    if (row == 0)
+        return CActionEditorBase::KeyEditorTitle(row);
+    wchar_t held[64] = {};
+    wchar_t time[32] = {};
+    ::GetDlgItemTextW(m_hWnd, HeldBox(row), held, 64);
+    ::GetDlgItemTextW(m_hWnd, TimeEdit(row), time, 32);
+    std::wstring title = FormatString(L"%s %s ms", held, time);
+    std::erase(title, L'&');
+    return title;
 }
 
 void CButtonPressDlg::DoDataExchange(CDataExchange& dx)

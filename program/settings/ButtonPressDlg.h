@@ -21,6 +21,8 @@ protected:
     void DoDataExchange(CDataExchange& dx) override;
     void OnOK() override;
     int StoredAction(int row) const override;
+    // "Normal Click", or "Held for 600 ms" for a held row.
+    std::wstring KeyEditorTitle(int row) const override;
 
 private:
     void OnHeldClick(UINT id);

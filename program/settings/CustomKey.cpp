@@ -357,8 +357,14 @@ LRESULT CCustomKey::OnTimer(WPARAM wParam, LPARAM)
         UpdateCursorPosition(false, 0);
     else if (wParam == kPickerTimer && m_picking)
     {
-        if ((::GetAsyncKeyState(VK_ESCAPE) & 0x8000) != 0 || ::GetCapture() != m_hWnd)
+        // The release normally arrives through the capture; where the system
+        // gives the hidden dialog's capture away, the button's state tells it.
+        const int button = ::GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON;
+        // Escape down now, or pressed since the last look: the user asked to stop.
+        if ((::GetAsyncKeyState(VK_ESCAPE) & 0x8001) != 0 || ::GetCapture() != m_hWnd)
             EndPicker(false);
+        else if ((::GetAsyncKeyState(button) & 0x8000) == 0)
+            EndPicker(true);
     }
     return 0;
 }
@@ -407,9 +413,10 @@ void CCustomKey::UpdateCursorPosition(bool final, int mode)
         from = static_cast<int>(screenPair.size()) + 2;
         length = static_cast<int>(clientPair.size());
     }
+    // Focus first: a dialog selects the whole text of an edit it moves the focus to.
+    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(box), TRUE);
     ::SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(from), static_cast<LPARAM>(from + length));
     ::SendMessageW(box, EM_SCROLLCARET, 0, 0);
-    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(box), TRUE);
     ::SendMessageW(box, WM_COPY, 0, 0);
 }
 

@@ -84,9 +84,12 @@ private:
             return;
         HWND edit = ::GetDlgItem(editor, IDC_CK_KEYS);
         ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
-        brmptest::WaitFor([&] { return ::GetForegroundWindow() == editor; }, 3000);
-        ::PostMessageW(editor, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
-        if (!PhysicalInput::Type(keys))
+        // Into the keys box as a user gets there: a click.
+        RECT box{};
+        ::GetWindowRect(edit, &box);
+        if (!PhysicalInput::ClickAt((box.left + box.right) / 2, (box.top + box.bottom) / 2, PhysicalInput::kLeft))
+            return;
+        if (!brmptest::WaitFor([&] { return ::GetForegroundWindow() == editor; }) || !PhysicalInput::Type(keys))
             return;
         wchar_t text[256] = {};
         brmptest::WaitFor([&] {
@@ -283,12 +286,12 @@ TEST_F(EditedActions, ChordsAndHeldButtonsConfiguredInTheEditorsWork)
     held.Click(IDC_TC_HELD1);
     ::SetDlgItemTextW(held.window, IDC_TC_TIME1, L"600");
     {
-        KeyEditorAnswer answer(L"Simulated Keystrokes - (ms)", L"long");
+        KeyEditorAnswer answer(L"Simulated Keystrokes - Held for 600 ms", L"long");
         Choose(held.window, 1, L"Simulated Keys");
         ASSERT_TRUE(answer.Answered());
     }
-    held.Click(IDOK);
     programtest::SaveScreenshot(L"action-editors.png");
+    held.Click(IDOK);
 
     CSettings settings(false, GetStartupMouseInfo());
     CApplicationSettings* profile = settings.GetDefaultApp();

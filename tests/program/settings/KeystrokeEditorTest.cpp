@@ -275,6 +275,55 @@ TEST(KeystrokeEditor, ARefusedRepeatDelayKeepsTheEditorOpenAndFollowingTheCursor
         << TextOf(open.window, IDC_CK_CURSOR_POS);
 }
 
+TEST(KeystrokeEditor, ThePositionPickerHidesTheEditorOnlyWhilePicking)
+{
+    OpenEditor open(0);
+    ASSERT_TRUE(open.Open());
+    HWND window = open.window;
+    ::SetForegroundWindow(window);
+    RECT picker{};
+    ::GetWindowRect(::GetDlgItem(window, IDC_CK_PICKER), &picker);
+    const int x = (picker.left + picker.right) / 2;
+    const int y = (picker.top + picker.bottom) / 2;
+    auto visible = [&] { return ::IsWindowVisible(window) != FALSE; };
+
+    // Escape abandons the pick: the editor comes back at once, button still down.
+    ASSERT_TRUE(PhysicalInput::MoveTo(x, y));
+    ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kLeft));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return !visible(); }));
+    ASSERT_TRUE(PhysicalInput::KeyDown(L"Escape"));
+    EXPECT_TRUE(brmptest::WaitFor(visible));
+    ASSERT_TRUE(PhysicalInput::KeyUp(L"Escape"));
+    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kLeft));
+    ASSERT_TRUE(brmptest::WaitFor(visible));
+
+    // A pick: press, move, release; the position is shown selected and copied.
+    ASSERT_TRUE(PhysicalInput::MoveTo(x, y));
+    ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kLeft));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return !visible(); }));
+    ASSERT_TRUE(PhysicalInput::MoveTo(123, 234));
+    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kLeft));
+    ASSERT_TRUE(brmptest::WaitFor(visible));
+    EXPECT_EQ(TextOf(window, IDC_CK_CURSOR_POS).rfind(L"123,234", 0), 0u) << TextOf(window, IDC_CK_CURSOR_POS);
+    DWORD start = 1;
+    DWORD end = 0;
+    ::SendDlgItemMessageW(window, IDC_CK_CURSOR_POS, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                          reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, DWORD{0});
+    EXPECT_EQ(end, DWORD{7});
+    std::wstring copied;
+    if (::OpenClipboard(window))
+    {
+        if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT))
+        {
+            copied = static_cast<const wchar_t*>(::GlobalLock(data));
+            ::GlobalUnlock(data);
+        }
+        ::CloseClipboard();
+    }
+    EXPECT_EQ(copied, L"123,234");
+}
+
 TEST(KeystrokeEditor, HoldingTheCaptureButtonTurnsKeysIntoTagsAndItsHookGoesWithTheEditor)
 {
     auto editor = std::make_unique<OpenEditor>(0);
@@ -316,10 +365,11 @@ TEST(KeystrokeEditor, KeysWrittenInTheEditorAreSentByTheRunningProgram)
         GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
     auto open = std::make_unique<OpenEditor>(0, true, true, L"Right Button");
     ASSERT_TRUE(open->Open());
-    ::SetForegroundWindow(open->window);
     ::SetDlgItemTextW(open->window, IDC_CK_KEYS, L"");
     HWND edit = ::GetDlgItem(open->window, IDC_CK_KEYS);
-    ::SetFocus(edit);
+    RECT box{};
+    ::GetWindowRect(edit, &box);
+    ASSERT_TRUE(PhysicalInput::ClickAt((box.left + box.right) / 2, (box.top + box.bottom) / 2, PhysicalInput::kLeft));
     ASSERT_TRUE(brmptest::WaitFor([&] { return ::GetFocus() == edit; }));
     ASSERT_TRUE(PhysicalInput::Type(L"{CTRL}c"));
     ASSERT_TRUE(brmptest::WaitFor([&] { return TextOf(open->window, IDC_CK_KEYS) == L"{CTRL}c"; }))
