@@ -164,6 +164,28 @@ TEST(ChordEditor, OkKeepsWhatNoPickerCouldShowAndCancelTouchesNothing)
     EXPECT_EQ(stored.GetChord(Left)->GetAction(), 40);  // the caller's set is a different object
 }
 
+TEST(ChordEditor, TheLayoutFollowsTheQuillonModeAndTheWindowsVersion)
+{
+    Shown<CButtonChording> quillon(Left, Context(), nullptr, true, nullptr);
+    ASSERT_TRUE(quillon.Open());
+    EXPECT_EQ(::GetDlgItem(quillon.window, IDC_ROW_PICKER + TiltRight), nullptr);
+    EXPECT_EQ(TextOf(quillon.window, IDC_ROW_LABEL + TiltLeft), L"Middle Button &2");
+    Choose(quillon.window, WheelDown, L"Disable");
+    quillon.Click(IDOK);
+    EXPECT_EQ(quillon.editor.Result().GetChord(WheelDown)->GetAction(), 6);
+
+    ActionEditorContext old = Context();
+    old.osVersion = ActionOS_WinXP;
+    Shown<CButtonChording> xp(Right, old, nullptr, false, nullptr);
+    ASSERT_TRUE(xp.Open());
+    wchar_t caption[128] = {};
+    ::GetWindowTextW(xp.window, caption, 128);
+    EXPECT_STREQ(caption, L"Button Chording - Right Button");
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(xp.window, IDC_ROW_PICKER + TiltLeft)));
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(xp.window, IDC_ROW_PICKER + TiltRight)));
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(xp.window, IDC_ROW_PICKER + WheelUp)));
+}
+
 TEST(ChordEditor, AnItemThatCarriesKeysKeepsItsEditButton)
 {
     Shown<CButtonChording> shown(XLeft, Context(), nullptr, false, nullptr);

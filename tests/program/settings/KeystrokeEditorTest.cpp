@@ -7,7 +7,9 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <set>
 #include <string>
 
@@ -254,6 +256,43 @@ TEST(KeystrokeEditor, ClicksAndMenuCommandsPutTagsAtTheCaret)
     ::SendMessageW(open.window, WM_COMMAND, MAKEWPARAM(IDC_CK_RANDOMISE, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(open.window, IDC_CK_RANDOMISE)));
     EXPECT_EQ(TextOf(open.window, IDC_CK_KEYS), L"a{LAYER:1}bc{}{ESC}");
+}
+
+TEST(KeystrokeEditor, TheDropDownArrowOpensTheTagMenuWithoutCapturingOrClicking)
+{
+    OpenEditor open(0);
+    ASSERT_TRUE(open.Open());
+    HWND window = open.window;
+    HWND button = ::GetDlgItem(window, IDC_CK_CAPTURE);
+    if ((::GetWindowLongPtrW(button, GWL_STYLE) & BS_TYPEMASK) != BS_SPLITBUTTON)
+        GTEST_SKIP() << "no split buttons here";
+    ::SendDlgItemMessageW(window, IDC_CK_KEYS, EM_SETSEL, 1, 1);
+    // Answers the menu the way a user does from the keyboard: Standard Keys, Escape.
+    std::atomic<bool> chosen{false};
+    std::thread user([&] {
+        const DWORD self = ::GetCurrentProcessId();
+        auto menuOpen = [&] {
+            for (HWND menu = nullptr; (menu = ::FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr;)
+            {
+                DWORD pid = 0;
+                ::GetWindowThreadProcessId(menu, &pid);
+                if (pid == self && ::IsWindowVisible(menu))
+                    return true;
+            }
+            return false;
+        };
+        if (brmptest::WaitFor(menuOpen))
+            chosen = PhysicalInput::KeyTap(L"s") && PhysicalInput::KeyTap(L"e");
+    });
+    RECT rect{};
+    ::GetWindowRect(button, &rect);
+    const bool clicked = PhysicalInput::ClickAt(rect.right - 4, (rect.top + rect.bottom) / 2, PhysicalInput::kLeft);
+    brmptest::WaitFor([&] { return chosen.load() && TextOf(window, IDC_CK_KEYS) != L"abc"; });
+    user.join();
+    ASSERT_TRUE(clicked);
+    EXPECT_TRUE(chosen);
+    EXPECT_EQ(TextOf(window, IDC_CK_KEYS), L"a{ESC}bc");
+    EXPECT_FALSE(CPressedButton::IsCapturing());
 }
 
 TEST(KeystrokeEditor, ARefusedRepeatDelayKeepsTheEditorOpenAndFollowingTheCursor)
