@@ -24,3 +24,4 @@
 
 // Profile list, application picker and window finder.
 #include "ProfilesIds.h"
+#include "EditorsIds.h"
