@@ -243,6 +243,31 @@ TEST(ProfileXml, MissingAttributesTakeTheReadDefaults)
     EXPECT_EQ(defaultHighest, 0);
 }
 
+TEST(ProfileXml, SlotElementsAreFoundByTheirExactNameInAnyOrderAndTheFirstOfANameCounts)
+{
+    pugi::xml_document doc;
+    pugi::xml_node element = ParseElement(
+        doc, L"<Application Name='a.exe'>"
+             L"<Right_Layer9 action='5'/><XLeft_Layer3 action='3'/><Left action='1'/><Left action='2'/>"
+             // Not the writer's names: a leading zero, a layer beyond the last, a trailing
+             // text, layer 0 spelt out, a name that only starts like a button's.
+             L"<Middle_Layer01 action='5'/><Middle_Layer10 action='5'/><Middle_Layer2x action='5'/>"
+             L"<Middle_Layer0 action='5'/><LeftTilt action='5'/><Left_layer2 action='5'/>"
+             L"<WheelDown_Layer4 action='3'/></Application>");
+    CApplicationSettings profile(nullptr, false, -1);
+    bool regionsDefined = false;
+    int highestLayer = 0;
+    ASSERT_TRUE(profile.Load(element, PerKeyTime, regionsDefined, highestLayer));
+    EXPECT_EQ(profile.GetActions(Right, 9), ACTION_MIDDLE_CLICK);
+    EXPECT_EQ(profile.GetActions(XLeft, 3), ACTION_BACK);
+    EXPECT_EQ(profile.GetActions(Left, 0), ACTION_RIGHT_CLICK) << "the first element of a name counts";
+    EXPECT_EQ(profile.GetActions(WheelDown, 4), ACTION_BACK);
+    for (int layer = 0; layer < LayerCount; ++layer)
+        EXPECT_EQ(profile.GetActions(Middle, layer), ACTION_NO_CHANGE) << "layer " << layer;
+    EXPECT_EQ(profile.GetActions(Left, 2), ACTION_NO_CHANGE);
+    EXPECT_EQ(highestLayer, 10);
+}
+
 TEST(ProfileXml, SkipFlagsFallBackToTheOlderElement)
 {
     pugi::xml_document doc;
