@@ -299,7 +299,7 @@ TEST_F(UpdateDownload, ADownloadWithoutTheOwnPublishersValidSignatureIsDeletedNe
     }
 }
 
-TEST(UpdateSignature, TheSystemsCheckRefusesAnUnsignedProgramAndAFileThatIsNoProgram)
+TEST(UpdateSignature, TheSystemsCheckRefusesUnsignedProgramsAndMissingFiles)
 {
     // The test program itself carries no signature.
     wchar_t self[MAX_PATH] = {};
