@@ -44,8 +44,10 @@ TEST(PlantedLibraries, NoneIsLoadedAtStartUpOrBySessionChanges)
     ASSERT_TRUE(program.WriteSettings(settings));
 
     // Started in its own folder, which is then the current folder as well. The
-    // hook thread looks for the secure attention sequence at once; the main
-    // window registers for session changes.
+    // hook thread looks for the secure attention sequence at once, through the
+    // same object as the action that sends it (which no test may run: Wine's
+    // SendSAS is not implemented and ends the process); the main window
+    // registers for session changes.
     ASSERT_TRUE(program.Start(L"/debug"));
     ASSERT_TRUE(program.WaitForLog("Successfully created the main message window.")) << program.Log();
     HWND window = program.WaitForMainWindow();
