@@ -8,6 +8,7 @@
 #include "AppTexts.h"
 #include "CaughtException.h"
 #include "CommandWord.h"
+#include "Exceptions.h"
 #include "LangSupport.h"
 #include "Layers.h"
 #include "Logger.h"
@@ -275,7 +276,10 @@ LRESULT CMyMessageWnd::OnNextInstance(DWORD word, const std::wstring& argument)
         RunStep(L"OnNextInstance (Switch Profile)", [&] {
             const std::wstring file = WithoutQuotes(text);
             CLogger::LogMessage(L"OnNextInstance: Switching profile to '%s'", file.c_str());
-            m_services.SwitchProfile(m_hWnd, file);
+            if (ISetupDialogControl* dialog = m_bSetupOpen ? m_services.OpenSetupDialog() : nullptr)
+                dialog->SwitchProfile(file);
+            else
+                m_services.SwitchProfile(m_hWnd, file);
         });
     }
     if (word & Install)
@@ -332,30 +336,60 @@ void CMyMessageWnd::OnSetup(const std::wstring& importFile, const std::wstring& 
 {
     if (m_bSetupOpen)
     {
-        // The dialog in its nested loop takes the request itself once it exists;
-        // here there is only the stand-in, which is already showing.
-        CLogger::LogDebug(L"CMyMessageWnd::OnSetup   -   The setup dialog is already open.");
+        if (ISetupDialogControl* dialog = m_services.OpenSetupDialog())
+        {
+            dialog->BringToFront();
+            if (!importFile.empty())
+                dialog->Import(importFile);
+            if (!languageFile.empty())
+                dialog->SelectLanguage(languageFile);
+        }
+        else
+            CLogger::LogDebug(L"CMyMessageWnd::OnSetup   -   The setup dialog is already open.");
         return;
     }
+    // The settings' icon option before the dialog ran: an icon the user hid
+    // from the menu stays hidden unless the dialog changed the option.
+    const bool showIconBefore = m_services.GetShowIcon();
     const bool osdBefore = m_services.GetEnableOSD();
     CLogger::LogDebug(L"CMyMessageWnd::OnSetup   -   Clear hotkeys...");
     ClearHotkeys();
     CLogger::LogMessage(L"CMyMessageWnd::OnSetup   -   Opening setup dialog.");
     m_bSetupOpen = true;
+    bool failed = false;
     try
     {
-        m_services.RunSetupDialog(m_hWnd, importFile, languageFile);
+        m_services.RunSetupDialog(m_hWnd, importFile, languageFile, m_bPortable, m_bQuillon);
+    }
+    catch (const CException& e)
+    {
+        wchar_t message[512] = {};
+        if (e.GetErrorMessage(message, 512))
+            CLogger::LogMessage(L"CMyMessageWnd::OnSetup - Setup dialog threw an exception: %s", message);
+        else
+            CLogger::LogMessage(L"CMyMessageWnd::OnSetup - Setup dialog threw an unexpected CException.");
+        failed = true;
     }
     catch (const std::exception& e)
     {
         CLogger::LogMessage(L"CMyMessageWnd::OnSetup - Setup dialog threw an exception: %S", e.what());
+        failed = true;
     }
     catch (...)
     {
         CLogger::LogOSMessage(::GetLastError(), L"CMyMessageWnd::OnSetup   -   Setup dialog threw an unexpected exception.");
+        failed = true;
     }
     m_bSetupOpen = false;
     CLogger::LogMessage(L"CMyMessageWnd::OnSetup   -   Setup dialog closed.");
+    if (failed && !m_bExitPending)
+    {
+        CLangSupport* language = LangSupport();
+        ShowMessageBox(LookupText(language, L"Unable to open the setup window.\nThe log file may have more "
+                                            L"information.\n\nPlease inform the author."),
+                       MB_OK | MB_ICONERROR, m_hWnd);
+        CLangSupport::Release(language);
+    }
 
     if (m_bExitPending)
     {
@@ -368,7 +402,7 @@ void CMyMessageWnd::OnSetup(const std::wstring& importFile, const std::wstring& 
     }
     m_services.UpdateSettings();
     const bool show = m_services.GetShowIcon();
-    if (show != m_bShowIcon)
+    if (show != showIconBefore)
     {
         m_bShowIcon = show;
         m_services.ShowTrayIcon(m_hWnd, false);
@@ -397,7 +431,10 @@ void CMyMessageWnd::Exit(bool byUser)
         {
             // OnSetup finishes the exit once the dialog has returned.
             m_bExitPending = true;
-            ::EnumThreadWindows(::GetCurrentThreadId(), &CloseOwnedDialog, reinterpret_cast<LPARAM>(m_hWnd));
+            if (ISetupDialogControl* dialog = m_services.OpenSetupDialog())
+                dialog->EndForExit();
+            else
+                ::EnumThreadWindows(::GetCurrentThreadId(), &CloseOwnedDialog, reinterpret_cast<LPARAM>(m_hWnd));
             return;
         }
         m_services.RemoveMouseHook(true);
