@@ -154,18 +154,18 @@ LPARAM CComboBox::GetSelectedData(LPARAM fallback) const
     return index < 0 ? fallback : GetItemData(index);
 }
 
-void CComboBox::EnableAll(bool enable)
+void CComboBox::EnableAll(HWND combo, bool enable)
 {
     COMBOBOXINFO info{};
     info.cbSize = sizeof(info);
-    if (::GetComboBoxInfo(m_hWnd, &info))
+    if (::GetComboBoxInfo(combo, &info))
     {
         if (info.hwndItem != nullptr)
             ::EnableWindow(info.hwndItem, enable);
         if (info.hwndList != nullptr)
             ::EnableWindow(info.hwndList, enable);
     }
-    ::EnableWindow(m_hWnd, enable);
+    ::EnableWindow(combo, enable);
 }
 
 int ReadDlgItemInt(HWND dialog, int id, int fallback)

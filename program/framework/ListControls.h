@@ -44,7 +44,8 @@ public:
     // Data of the selected item, fallback when nothing is selected.
     LPARAM GetSelectedData(LPARAM fallback) const;
     // Enables the combo with the list and edit windows it owns.
-    void EnableAll(bool enable);
+    void EnableAll(bool enable) { EnableAll(m_hWnd, enable); }
+    static void EnableAll(HWND combo, bool enable);
 
     static int AddString(HWND combo, const std::wstring& text, LPARAM data = 0);
     static LPARAM GetItemData(HWND combo, int index);

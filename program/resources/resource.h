@@ -24,3 +24,6 @@
 
 // The settings dialog and its pages.
 #include "SetupDialogIds.h"
+// Profile list, application picker and window finder.
+#include "ProfilesIds.h"
+#include "EditorsIds.h"

@@ -44,12 +44,4 @@ std::unique_ptr<ISetupLayerPage> CreateLayerPage(CLangSupport*)
     return std::make_unique<CEmptyLayerPage>();
 }
 
-std::unique_ptr<ISetupProfilePage> CreateScrollingPage(CLangSupport*)
-{
-    return std::make_unique<CEmptyLayerPage>();
-}
 
-std::unique_ptr<ISetupProfilePage> CreateOptionsPage(CLangSupport*)
-{
-    return std::make_unique<CEmptyLayerPage>();
-}
