@@ -72,7 +72,13 @@ void CCustomDrawListBox::SetupToolTip()
         if (const HTHEME data = theme.OpenThemeData(m_hWnd, L"ListBox"))
         {
             theme.CloseThemeData(data);
-            m_explorerTheme = SUCCEEDED(::SetWindowTheme(m_hWnd, L"Explorer", nullptr));
+            // Visual styles are loaded at run time, like the rest of the theme functions.
+            using SetWindowThemeFn = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+            const HMODULE module = ::GetModuleHandleW(L"uxtheme.dll");
+            const auto setTheme = module != nullptr ? reinterpret_cast<SetWindowThemeFn>(
+                                                          reinterpret_cast<void*>(::GetProcAddress(module, "SetWindowTheme")))
+                                                    : nullptr;
+            m_explorerTheme = setTheme != nullptr && SUCCEEDED(setTheme(m_hWnd, L"Explorer", nullptr));
         }
     }
 }
@@ -273,7 +279,7 @@ void CCustomDrawListBox::UpdateToolTipForPoint(POINT client)
     tip.SendMessage(TTM_ACTIVATE, TRUE);
     // The move that brought the pointer here was relayed before the tool
     // existed: relay it again, so the hover delay starts without a further move.
-    MSG move{m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(client.x, client.y), ::GetMessageTime(), {}};
+    MSG move{m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(client.x, client.y), static_cast<DWORD>(::GetMessageTime()), {}};
     ::GetCursorPos(&move.pt);
     tip.SendMessage(TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
 }

@@ -10,8 +10,6 @@ convert -size 16x16 $t -stroke '#3d6fb6' -strokewidth 2 -fill none \
     -draw 'line 2,11 13,11' -draw 'line 5,8 2,11' -draw 'line 5,14 2,11' LayerSwap.ico
 convert -size 16x16 $t -stroke '#b63d3d' -strokewidth 2 -fill none \
     -draw 'arc 2,2 13,13 300,240' -draw 'line 2,2 2,7' -draw 'line 2,7 7,7' LayerReset.ico
-convert -size 16x16 $t -fill '#3d6fb6' -stroke none \
-    -draw 'circle 3,8 4,9' -draw 'circle 8,8 9,9' -draw 'circle 13,8 14,9' EditAction.ico
 convert -size 32x32 $t -fill '#ffffff' -stroke '#3d6fb6' -strokewidth 2 -draw 'rectangle 2,4 29,27' \
     -fill '#3d6fb6' -draw 'rectangle 2,4 29,9' -stroke '#2e8b57' -strokewidth 3 \
     -draw 'line 8,18 14,24' -draw 'line 14,24 24,13' RunApplication.ico

@@ -1,13 +1,15 @@
 #pragma once
 // The editors a layer page opens for the actions that carry data of their
 // own. Each call runs a modal editor over the given parent and answers
-// whether the user confirmed, cancelled, or whether no editor exists for the
-// action in this build (the action is then chosen without one). A test
+// whether the user confirmed or cancelled; kUnavailable means no editor
+// exists for the action (the action is then chosen without one). A test
 // replaces the whole set so that no editor ever waits for a person.
 
 #include <windows.h>
 
 #include <string>
+
+#include "ActionList.h"
 
 class CActionData;
 class CBRMPChords;
@@ -41,7 +43,7 @@ struct KeyEditorValues
 struct ListEditorContext
 {
     int button = 0;
-    const void* actionList = nullptr;
+    const CActionList* actionList = nullptr;
     bool sortAlphabetically = false;
     bool secondLayout = false;
     bool defaultProfile = false;

@@ -7,9 +7,14 @@
 
 #include "ActionData.h"
 #include "ApplicationSettings.h"
+#include "ActionEditorBase.h"
+#include "ButtonChording.h"
+#include "ButtonPressDlg.h"
 #include "Chords.h"
 #include "CustomActionEditors.h"
 #include "CustomApp.h"
+#include "CustomKey.h"
+#include "Movement2ScrollDlg.h"
 #include "LangSupport.h"
 #include "Movement2Scroll.h"
 #include "Settings.h"
@@ -41,7 +46,41 @@ private:
 };
 }
 
-EditorOutcome ICustomActionEditors::EditKeys(HWND, KeyEditorValues&) { return EditorOutcome::kUnavailable; }
+// The editors' own view of the action list and of the page's context.
+struct EditorContext
+{
+    explicit EditorContext(const ListEditorContext& source)
+    {
+        if (source.actionList != nullptr)
+            for (const ActionListEntry& entry : *source.actionList)
+                actions.emplace_back(entry.name, entry.action);
+        context.actions = &actions;
+        context.sortAlphabetically = source.sortAlphabetically;
+        context.defaultProfile = source.defaultProfile;
+        context.portable = source.portable;
+        context.osVersion = source.osVersion;
+    }
+    EditorActionList actions;
+    ActionEditorContext context;
+};
+
+EditorOutcome ICustomActionEditors::EditKeys(HWND parent, KeyEditorValues& values)
+{
+    CCustomKey editor(values.title, values.keys, values.keyAction, values.keyRepeat, values.active,
+                      values.defaultProfile, values.blockMouse, values.blockMouseActive, values.randomiseDelay,
+                      values.description, true, CWindow::FromHandle(parent));
+    if (editor.DoModal() != IDOK)
+        return EditorOutcome::kCancelled;
+    values.keys = editor.GetKeys();
+    values.keyAction = editor.SendMethod();
+    values.keyRepeat = editor.RepeatDelay();
+    values.active = editor.OnlyWhenActive();
+    values.blockMouse = editor.BlockMouse();
+    values.blockMouseActive = editor.BlockMouseIfActive();
+    values.randomiseDelay = editor.RandomiseDelay();
+    values.description = editor.Description();
+    return EditorOutcome::kConfirmed;
+}
 
 EditorOutcome ICustomActionEditors::EditApplication(HWND parent, std::wstring& path)
 {
@@ -75,20 +114,34 @@ EditorOutcome ICustomActionEditors::BrowseFolder(HWND parent, std::wstring& fold
     }
 }
 
-EditorOutcome ICustomActionEditors::EditChords(HWND, const ListEditorContext&, const CBRMPChords*, CBRMPChords**)
+EditorOutcome ICustomActionEditors::EditChords(HWND parent, const ListEditorContext& context,
+                                               const CBRMPChords* chords, CBRMPChords** result)
 {
-    return EditorOutcome::kUnavailable;
+    EditorContext shared(context);
+    CButtonChording editor(context.button, shared.context, chords, context.secondLayout, CWindow::FromHandle(parent));
+    if (editor.DoModal() != IDOK)
+        return EditorOutcome::kCancelled;
+    *result = new CBRMPChords(editor.Result());
+    return EditorOutcome::kConfirmed;
 }
 
-EditorOutcome ICustomActionEditors::EditTimedClicks(HWND, const ListEditorContext&, const CBRMPTimedClicks*,
-                                                    CBRMPTimedClicks**)
+EditorOutcome ICustomActionEditors::EditTimedClicks(HWND parent, const ListEditorContext& context,
+                                                    const CBRMPTimedClicks* clicks, CBRMPTimedClicks** result)
 {
-    return EditorOutcome::kUnavailable;
+    EditorContext shared(context);
+    CButtonPressDlg editor(context.button, shared.context, clicks, context.secondLayout, CWindow::FromHandle(parent));
+    if (editor.DoModal() != IDOK)
+        return EditorOutcome::kCancelled;
+    *result = new CBRMPTimedClicks(editor.Result());
+    return EditorOutcome::kConfirmed;
 }
 
-EditorOutcome ICustomActionEditors::EditMovement2Scroll(HWND, const ListEditorContext&, CMovement2Scroll&)
+EditorOutcome ICustomActionEditors::EditMovement2Scroll(HWND parent, const ListEditorContext& context,
+                                                        CMovement2Scroll& options)
 {
-    return EditorOutcome::kUnavailable;
+    EditorContext shared(context);
+    CMovement2ScrollDlg editor(&options, context.button, shared.context, CWindow::FromHandle(parent));
+    return editor.DoModal() == IDOK ? EditorOutcome::kConfirmed : EditorOutcome::kCancelled;
 }
 
 ICustomActionEditors& ICustomActionEditors::Current() { return *g_editors; }

@@ -63,12 +63,11 @@ namespace
                std::to_string(at) + ":\n<<<" + a.substr(from, 120) + "\n>>>" + b.substr(from, 120);
     }
 
-    // The committed golden files live beside this source file.
+    // The committed golden files live beside this source file (the build names
+    // the folder: __FILE__ may be relative when a compiler cache rewrites paths).
     std::wstring SourceFolder()
     {
-        std::string file = __FILE__;
-        const size_t slash = file.find_last_of("\\/");
-        std::string folder = file.substr(0, slash + 1);
+        std::string folder = BRMP_CORE_TEST_SOURCE_DIR "/";
         std::wstring wide(folder.begin(), folder.end());
         if (!wide.empty() && wide[0] == L'/')
             wide = L"Z:" + wide;   // a Unix path seen from Wine
