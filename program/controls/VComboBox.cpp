@@ -427,7 +427,11 @@ bool CVComboBox::CreateParts()
     if (mode != 0)
         ::SetParent(m_list.GetSafeHwnd(), ::GetDesktopWindow());
     m_userEdit = true;
-    const HFONT parentFont = reinterpret_cast<HFONT>(::SendMessageW(::GetParent(m_hWnd), WM_GETFONT, 0, 0));
+    HFONT parentFont = reinterpret_cast<HFONT>(::SendMessageW(::GetParent(m_hWnd), WM_GETFONT, 0, 0));
+    // A parent without a font of its own (not a dialog) would leave the list
+    // in the system font, measured for another.
+    if (parentFont == nullptr)
+        parentFont = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
     m_font = parentFont;
     OnSetFont(parentFont);
     if (mode == 0)
