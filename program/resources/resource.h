@@ -27,3 +27,4 @@
 // Profile list, application picker and window finder.
 #include "ProfilesIds.h"
 #include "EditorsIds.h"
+#include "LayerTabIds.h"
