@@ -2,7 +2,10 @@
 """Draws the position picker's artwork of the keystroke editor: a target (a
 crosshair in two rings) in black for the picker at rest, the same in grey
 while it is dragged, and the drag cursor. Run it from this folder; it writes
-PickerTarget.bmp, PickerTargetGrey.bmp and PickerTarget.cur."""
+PickerTarget.bmp, PickerTargetGrey.bmp, and the cursor as its image with the
+hot spot (PickerCursor.bin) and its group directory (PickerCursor.grp), which
+Editors.rc binds under fixed ids (windres numbers a CURSOR statement's images
+from 1 in every script, so cursors of two scripts would share ids)."""
 import math
 import struct
 
@@ -39,8 +42,12 @@ def bmp(pixels):
     return struct.pack("<2sIHHI", b"BM", 14 + 40 + len(body), 0, 0, 14 + 40) + header + body
 
 
+CURSOR_IMAGE_ID = 13101
+
+
 def cur(size, hotspot):
-    """A monochrome cursor file: black crosshair in rings, transparent elsewhere."""
+    """A monochrome cursor: black crosshair in rings, transparent elsewhere.
+    Returns the cursor resource (hot spot + DIB) and its group directory."""
     pixels = target(size, 1, None)
     row_bytes = ((size + 31) // 32) * 4
     xor, andmask = b"", b""
@@ -58,10 +65,10 @@ def cur(size, hotspot):
                 andmask += packed
     palette = struct.pack("<BBBB", 0, 0, 0, 0) + struct.pack("<BBBB", 255, 255, 255, 0)
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 1, 0, len(xor) + len(andmask), 0, 0, 2, 0)
-    image = header + palette + xor + andmask
+    image = struct.pack("<HH", hotspot[0], hotspot[1]) + header + palette + xor + andmask
     directory = struct.pack("<HHH", 0, 2, 1)
-    entry = struct.pack("<BBBBHHII", size, size, 2, 0, hotspot[0], hotspot[1], len(image), 6 + 16)
-    return directory + entry + image
+    entry = struct.pack("<HHHHIH", size, size * 2, 1, 1, len(image), CURSOR_IMAGE_ID)
+    return image, directory + entry
 
 
 if __name__ == "__main__":
@@ -70,6 +77,9 @@ if __name__ == "__main__":
         f.write(bmp(target(SIZE_BMP, (0, 0, 0), face)))
     with open("PickerTargetGrey.bmp", "wb") as f:
         f.write(bmp(target(SIZE_BMP, (160, 160, 160), face)))
-    with open("PickerTarget.cur", "wb") as f:
-        centre = (SIZE_CUR - 1) // 2
-        f.write(cur(SIZE_CUR, (centre, centre)))
+    centre = (SIZE_CUR - 1) // 2
+    image, group = cur(SIZE_CUR, (centre, centre))
+    with open("PickerCursor.bin", "wb") as f:
+        f.write(image)
+    with open("PickerCursor.grp", "wb") as f:
+        f.write(group)
