@@ -21,4 +21,7 @@
 #define IDD_UPDATE 156
 #define IDC_UPDATE_QUESTION 1128
 #define IDC_UPDATE_CHANGELOG 1208
+
+// Profile list, application picker and window finder.
+#include "ProfilesIds.h"
 #include "EditorsIds.h"
