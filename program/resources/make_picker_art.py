@@ -1,16 +1,12 @@
 #!/usr/bin/env python3
 """Draws the position picker's artwork of the keystroke editor: a target (a
-crosshair in two rings) in black for the picker at rest, the same in grey
-while it is dragged, and the drag cursor. Run it from this folder; it writes
-PickerTarget.bmp, PickerTargetGrey.bmp, and the cursor as its image with the
-hot spot (PickerCursor.bin) and its group directory (PickerCursor.grp), which
-Editors.rc binds under fixed ids (windres numbers a CURSOR statement's images
-from 1 in every script, so cursors of two scripts would share ids)."""
+crosshair in two rings) in black for the picker at rest and the same in grey
+while it is dragged (its drag cursor is the window finder's). Run it from this
+folder; it writes PickerTarget.bmp and PickerTargetGrey.bmp."""
 import math
 import struct
 
 SIZE_BMP = 20
-SIZE_CUR = 32
 
 
 def target(size, ring_colour, background):
@@ -42,44 +38,9 @@ def bmp(pixels):
     return struct.pack("<2sIHHI", b"BM", 14 + 40 + len(body), 0, 0, 14 + 40) + header + body
 
 
-CURSOR_IMAGE_ID = 13101
-
-
-def cur(size, hotspot):
-    """A monochrome cursor: black crosshair in rings, transparent elsewhere.
-    Returns the cursor resource (hot spot + DIB) and its group directory."""
-    pixels = target(size, 1, None)
-    row_bytes = ((size + 31) // 32) * 4
-    xor, andmask = b"", b""
-    for row in reversed(pixels):
-        xbits = [0] * (row_bytes * 8)
-        abits = [1] * (row_bytes * 8)
-        for x, p in enumerate(row):
-            if p is not None:
-                abits[x] = 0  # opaque black: AND 0, XOR 0
-        for bits, name in ((xbits, "x"), (abits, "a")):
-            packed = bytes(int("".join(str(b) for b in bits[i:i + 8]), 2) for i in range(0, len(bits), 8))
-            if name == "x":
-                xor += packed
-            else:
-                andmask += packed
-    palette = struct.pack("<BBBB", 0, 0, 0, 0) + struct.pack("<BBBB", 255, 255, 255, 0)
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 1, 0, len(xor) + len(andmask), 0, 0, 2, 0)
-    image = struct.pack("<HH", hotspot[0], hotspot[1]) + header + palette + xor + andmask
-    directory = struct.pack("<HHH", 0, 2, 1)
-    entry = struct.pack("<HHHHIH", size, size * 2, 1, 1, len(image), CURSOR_IMAGE_ID)
-    return image, directory + entry
-
-
 if __name__ == "__main__":
     face = (240, 240, 240)
     with open("PickerTarget.bmp", "wb") as f:
         f.write(bmp(target(SIZE_BMP, (0, 0, 0), face)))
     with open("PickerTargetGrey.bmp", "wb") as f:
         f.write(bmp(target(SIZE_BMP, (160, 160, 160), face)))
-    centre = (SIZE_CUR - 1) // 2
-    image, group = cur(SIZE_CUR, (centre, centre))
-    with open("PickerCursor.bin", "wb") as f:
-        f.write(image)
-    with open("PickerCursor.grp", "wb") as f:
-        f.write(group)
