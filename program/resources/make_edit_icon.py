@@ -1,9 +1,6 @@
 #!/usr/bin/env python3
 """Draws the icon of the action editors' edit buttons: a pencil across a small
-sheet, 16x16 with alpha. Run it from this folder; it writes the icon image
-(EditAction.dib) and its group directory (EditAction.grp), which Editors.rc
-binds under fixed ids: windres numbers the images of an ICON statement from 1
-in every script, so two scripts with icons would share image ids."""
+sheet, 16x16 with alpha. Run it from this folder; it writes EditAction.ico."""
 import struct
 
 SIZE = 16
@@ -31,10 +28,7 @@ def pixel(x, y):
     return (0, 0, 0, 0)
 
 
-IMAGE_ID = 16401
-
-
-def image():
+def ico():
     rows = b""
     for y in reversed(range(SIZE)):
         for x in range(SIZE):
@@ -42,16 +36,10 @@ def image():
             rows += struct.pack("BBBB", b, g, r, a)
     mask = b"\0" * (((SIZE + 31) // 32) * 4 * SIZE)
     header = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, 32, 0, len(rows) + len(mask), 0, 0, 0, 0)
-    return header + rows + mask
-
-
-def group(size_of_image):
-    return struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHIH", SIZE, SIZE, 0, 0, 1, 32, size_of_image, IMAGE_ID)
+    image = header + rows + mask
+    return struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", SIZE, SIZE, 0, 0, 1, 32, len(image), 22) + image
 
 
 if __name__ == "__main__":
-    data = image()
-    with open("EditAction.dib", "wb") as f:
-        f.write(data)
-    with open("EditAction.grp", "wb") as f:
-        f.write(group(len(data)))
+    with open("EditAction.ico", "wb") as f:
+        f.write(ico())
