@@ -65,8 +65,9 @@ void CActionEditorBase::InitRow(int row, int storedAction, CActionData* data, in
     if (r.edit.SubclassDlgItem(IDC_ROW_EDIT + row, m_hWnd))
     {
         // At its drawn size: the buttons are a text line high.
-        r.edit.SetIconHandle(static_cast<HICON>(::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDI_EDIT_ACTION),
-                                                             IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+        if (HICON icon = static_cast<HICON>(::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDI_EDIT_ACTION),
+                                                         IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)))
+            r.edit.SetIconHandle(icon);
         r.edit.SetWindowText(L"");
         r.edit.EnableWindow(false);
     }
