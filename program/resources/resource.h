@@ -21,3 +21,6 @@
 #define IDD_UPDATE 156
 #define IDC_UPDATE_QUESTION 1128
 #define IDC_UPDATE_CHANGELOG 1208
+
+// Global settings sheet and its pages.
+#include "GlobalSettingsIds.h"

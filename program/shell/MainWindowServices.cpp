@@ -124,9 +124,9 @@ public:
     {
         CLogger::LogMessage(L"OnNextInstance: Unable to switch profiles to '%s'.", file.c_str());
     }
-    void InstallLanguagePack(HWND, const std::wstring& file) override
+    bool InstallLanguagePack(HWND, const std::wstring& file, std::wstring& fileName) override
     {
-        CLogger::LogMessage(L"Invalid language pack file: %s", file.c_str());
+        return InstallLanguagePackFromCommand(file, fileName);
     }
 
 private:

@@ -43,7 +43,9 @@ public:
     virtual void SaveDesktopIcons() = 0;
     virtual void RestoreDesktopIcons() = 0;
     virtual void SwitchProfile(HWND window, const std::wstring& file) = 0;
-    virtual void InstallLanguagePack(HWND window, const std::wstring& file) = 0;
+    // Installs the pack into the settings folder and loads it; true, with the
+    // pack's file name, when it is now the language in force.
+    virtual bool InstallLanguagePack(HWND window, const std::wstring& file, std::wstring& fileName) = 0;
 
     // The library's hotkey table (null when global hotkeys are off). Read on
     // the main thread only.

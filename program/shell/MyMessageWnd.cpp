@@ -281,7 +281,12 @@ LRESULT CMyMessageWnd::OnNextInstance(DWORD word, const std::wstring& argument)
     if (word & Install)
     {
         RunStep(L"OnNextInstance (Installing language pack)",
-                [&] { m_services.InstallLanguagePack(m_hWnd, WithoutQuotes(text)); });
+                [&] {
+                    // The settings open on the language page with the new pack chosen.
+                    std::wstring fileName;
+                    if (m_services.InstallLanguagePack(m_hWnd, WithoutQuotes(text), fileName))
+                        OnSetup(std::wstring(), fileName);
+                });
     }
     return 1;
 }

@@ -49,9 +49,10 @@ public:
     void UpdateTrayIcon(HWND, int) override {}
     void ShowCursorSpeed(HWND, int position, bool) override { Add(L"ShowCursorSpeed(" + std::to_wstring(position) + L")"); }
     void ShowBalloon(HWND, int kind, const std::wstring&) override { Add(L"Balloon(" + std::to_wstring(kind) + L")"); }
-    void RunSetupDialog(HWND owner, const std::wstring& importFile, const std::wstring&) override
+    void RunSetupDialog(HWND owner, const std::wstring& importFile, const std::wstring& languageFile) override
     {
-        Add(L"SetupOpened" + (importFile.empty() ? std::wstring() : L"(" + importFile + L")"));
+        Add(L"SetupOpened" + (importFile.empty() ? std::wstring() : L"(" + importFile + L")") +
+            (languageFile.empty() ? std::wstring() : L"[" + languageFile + L"]"));
         if (onSetup)
             onSetup(owner);
         Add(L"SetupClosed");
@@ -59,7 +60,13 @@ public:
     void SaveDesktopIcons() override { Add(L"SaveDesktopIcons"); }
     void RestoreDesktopIcons() override { Add(L"RestoreDesktopIcons"); }
     void SwitchProfile(HWND, const std::wstring& file) override { Add(L"SwitchProfile(" + file + L")"); }
-    void InstallLanguagePack(HWND, const std::wstring& file) override { Add(L"InstallLanguagePack(" + file + L")"); }
+    bool InstallLanguagePack(HWND, const std::wstring& file, std::wstring& fileName) override
+    {
+        Add(L"InstallLanguagePack(" + file + L")");
+        fileName = file.substr(file.find_last_of(L'\\') + 1);
+        return installs;
+    }
+    bool installs = false;
 
     CHotKeys* GetHotkeys() override { return hotkeys; }
     bool GetReinstallOnResume() override { return reinstallOnResume; }

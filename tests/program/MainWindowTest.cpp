@@ -132,6 +132,12 @@ TEST_F(MainWindow, FileArgumentsLoseTheirQuotes)
     window->SendCommand(kRelayed | CommandBits::Install | CommandBits::ShowIcon, L"\"c:\\packs\\fr.brmplp\" ");
     EXPECT_TRUE(services.Called(L"SwitchProfile(c:\\my files\\a.xml)"));
     EXPECT_TRUE(services.Called(L"InstallLanguagePack(c:\\packs\\fr.brmplp )"));
+    EXPECT_EQ(services.CallsStartingWith(L"SetupOpened"), std::vector<std::wstring>{}) << "a pack not installed opens nothing";
+
+    services.installs = true;
+    window->SendCommand(kRelayed | CommandBits::Install | CommandBits::ShowIcon, L"\"c:\\packs\\fr.brmplp\"");
+    EXPECT_EQ(services.CallsStartingWith(L"SetupOpened"), std::vector<std::wstring>{L"SetupOpened[fr.brmplp]"})
+        << "the settings open to show the installed pack";
 }
 
 TEST_F(MainWindow, ACommandMessageThatThisInstanceDidNotIssueIsIgnored)
