@@ -21,6 +21,7 @@
 #include "RegKey.h"
 #include "SPIThread.h"
 #include "Settings.h"
+#include "SystemLibrary.h"
 #include "ThreadLock.h"
 
 namespace
@@ -339,7 +340,7 @@ bool IsDesktopLocked()
     {
         CThreadLock lock(L"IsDesktopLocked");
         if (g_hWtsapi32 == nullptr)
-            g_hWtsapi32 = ::LoadLibraryW(L"Wtsapi32.dll");
+            g_hWtsapi32 = LoadSystemLibrary(L"wtsapi32.dll");
         if (g_hWtsapi32 != nullptr)
         {
             query = reinterpret_cast<WtsQueryFn>(

@@ -22,5 +22,9 @@
 #define IDC_UPDATE_QUESTION 1128
 #define IDC_UPDATE_CHANGELOG 1208
 
+// Profile list, application picker and window finder.
+#include "ProfilesIds.h"
+#include "EditorsIds.h"
+
 // Global settings sheet and its pages.
 #include "GlobalSettingsIds.h"

@@ -42,10 +42,12 @@ public:
     virtual void RunSetupDialog(HWND window, const std::wstring& importFile, const std::wstring& languageFile) = 0;
     virtual void SaveDesktopIcons() = 0;
     virtual void RestoreDesktopIcons() = 0;
+    // Makes file the settings file when it holds settings, and reloads; else
+    // tells the user and keeps the settings in use.
     virtual void SwitchProfile(HWND window, const std::wstring& file) = 0;
-    // Installs the pack into the settings folder and loads it; true, with the
-    // pack's file name, when it is now the language in force.
-    virtual bool InstallLanguagePack(HWND window, const std::wstring& file, std::wstring& fileName) = 0;
+    // Installs the language pack into the settings folder and loads it; true,
+    // with the pack's file name there, when it is now the loaded one.
+    virtual bool InstallLanguagePack(HWND window, const std::wstring& file, std::wstring& installed) = 0;
 
     // The library's hotkey table (null when global hotkeys are off). Read on
     // the main thread only.
@@ -70,8 +72,9 @@ public:
     // The check the user asked for from the tray menu: at once, answered even
     // when nothing new is there.
     virtual void CheckForUpdateNow(HWND window);
-    // The user asked for the update that a check found.
-    virtual void StartUpdate(HWND window, int version);
+    // The user asked for the update that a check found. False when the user
+    // declined the offer.
+    virtual bool StartUpdate(HWND window, int version);
 
     // The tray icon's own actions; by default the program's.
     virtual void HideBalloon(HWND window);

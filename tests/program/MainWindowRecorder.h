@@ -60,13 +60,12 @@ public:
     void SaveDesktopIcons() override { Add(L"SaveDesktopIcons"); }
     void RestoreDesktopIcons() override { Add(L"RestoreDesktopIcons"); }
     void SwitchProfile(HWND, const std::wstring& file) override { Add(L"SwitchProfile(" + file + L")"); }
-    bool InstallLanguagePack(HWND, const std::wstring& file, std::wstring& fileName) override
+    bool InstallLanguagePack(HWND, const std::wstring& file, std::wstring& installed) override
     {
         Add(L"InstallLanguagePack(" + file + L")");
-        fileName = file.substr(file.find_last_of(L'\\') + 1);
+        installed = L"installed.brmplp";
         return installs;
     }
-    bool installs = false;
 
     CHotKeys* GetHotkeys() override { return hotkeys; }
     bool GetReinstallOnResume() override { return reinstallOnResume; }
@@ -82,7 +81,11 @@ public:
         Add(L"HotkeyAction(" + std::to_wstring(static_cast<int>(action)) + L")");
     }
     void StartVersionCheck(HWND) override { Add(L"StartVersionCheck"); }
-    void StartUpdate(HWND, int version) override { Add(L"StartUpdate(" + std::to_wstring(version) + L")"); }
+    bool StartUpdate(HWND, int version) override
+    {
+        Add(L"StartUpdate(" + std::to_wstring(version) + L")");
+        return acceptsUpdate;
+    }
     void HideBalloon(HWND) override {}
 
     bool Called(const std::wstring& what) const
@@ -122,6 +125,8 @@ public:
     std::atomic<bool> scrollLockOff{false};   // remapping off with the hooks in
     std::atomic<bool> debug{false};
     std::atomic<bool> notifications{false};
+    bool installs = false;
+    bool acceptsUpdate = true;
     std::atomic<int> layer{0};
     std::atomic<int> maxLayers{10};
     bool reinstallOnResume = true;
@@ -130,7 +135,7 @@ public:
     CHotKeys* hotkeys = nullptr;
     std::function<void(HWND)> onSetup;
 
-private:
+protected:
     void Add(std::wstring call)
     {
         std::lock_guard<std::mutex> lock(m_lock);
