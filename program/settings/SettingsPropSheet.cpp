@@ -162,3 +162,39 @@ BOOL CSettingsPropSheet::OnInitDialog()
     CLangSupport::Release(language);
     return result;
 }
+
+namespace
+{
+CSettingsPropSheet* g_runningSheet = nullptr;
+}
+
+bool RunGlobalSettingsSheet(CWindow* owner, CSettings& settings, int startPage)
+{
+    if (g_runningSheet != nullptr)
+    {
+        g_runningSheet->RefreshLanguagePage(settings);
+        return false;
+    }
+    CLangSupport* language = LangSupport();
+    const std::wstring caption = LookupText(language, std::wstring(L"Global Settings"));
+    CLangSupport::Release(language);
+    CSettingsPropSheet sheet(caption.c_str(), owner);
+    sheet.LoadPages(settings);
+    sheet.SetActivePage(startPage);
+    g_runningSheet = &sheet;
+    INT_PTR result = IDCANCEL;
+    try
+    {
+        result = sheet.DoModal();
+    }
+    catch (...)
+    {
+        g_runningSheet = nullptr;
+        throw;
+    }
+    g_runningSheet = nullptr;
+    if (result != IDOK || !sheet.PagesDiffer(settings))
+        return false;
+    sheet.StorePages(settings);
+    return true;
+}

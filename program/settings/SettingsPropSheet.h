@@ -65,3 +65,9 @@ private:
     int m_hotkeysChanged = 0;
     int m_modifiersChanged = 0;
 };
+
+// The settings dialog's road to the sheet: loads the pages from the settings,
+// runs the sheet on the start page and, after OK with a change, stores every
+// page back. True when the settings changed. While the sheet runs, a further
+// call only shows the settings' language on the language page.
+bool RunGlobalSettingsSheet(CWindow* owner, CSettings& settings, int startPage);

@@ -117,6 +117,25 @@ TEST_F(SettingsSheetTest, OpensOnTheStartPageCreatesOnlyPagesShownAndCancelKeeps
     EXPECT_EQ(m_sheet->GetSafeHwnd(), nullptr) << "the sheet's window ends with the run";
 }
 
+TEST_F(SettingsSheetTest, TheSettingsChangeOnlyWhenOkFollowsAChange)
+{
+    const auto run = [&](std::function<void(HWND)> steps) {
+        Driver driver(kTitle, *m_sheet, std::move(steps));
+        return RunGlobalSettingsSheet(nullptr, *m_settings, CSettingsPropSheet::GeneralPage);
+    };
+    EXPECT_FALSE(run([](HWND sheet) { PressOk(sheet); })) << "OK without touching anything stores nothing";
+    EXPECT_FALSE(run([](HWND sheet) {
+        Click(sheet, IDC_GEN_SORT_ACTIONS);
+        PressCancel(sheet);
+    }));
+    EXPECT_FALSE(m_settings->m_bSortActionsAlphabetically);
+    EXPECT_TRUE(run([](HWND sheet) {
+        ::SendMessageW(Control(sheet, IDC_GEN_SORT_ACTIONS), BM_SETCHECK, BST_CHECKED, 0);
+        PressOk(sheet);
+    }));
+    EXPECT_TRUE(m_settings->m_bSortActionsAlphabetically);
+}
+
 TEST_F(SettingsSheetTest, EveryTextOfTheSheetIsShownInTheLanguageInForce)
 {
     ScopedLanguagePack pack(L"\"Global Settings\" => \"Globale Einstellungen\"\n\"Cancel\" => \"Abbrechen\"\n"
