@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <vector>
 #include <string>
 
 #include "GlobalSettingsIds.h"
@@ -365,5 +366,52 @@ TEST_F(SettingsSheetTest, TheLanguagePageListsPacksAndStoresTheChosenFile)
     EXPECT_TRUE(m_sheet->PagesDiffer(*m_settings));
     m_sheet->m_languagePage.m_languageFile.clear();
     EXPECT_FALSE(m_sheet->PagesDiffer(*m_settings));
+}
+
+// What the updates page asked of the shell.
+class CRecordingShell : public ILogFileShell
+{
+public:
+    std::wstring FindAssociatedProgram(const std::wstring&) override { return associated; }
+    bool Open(HWND, const std::wstring& file, const std::wstring& parameters) override
+    {
+        opened.push_back(file + L" " + parameters);
+        return true;
+    }
+    bool FileExists(const std::wstring&) override { return true; }
+
+    std::wstring associated;
+    std::vector<std::wstring> opened;
+};
+
+TEST_F(SettingsSheetTest, UpdatesAndLoggingAskBeforeDebugAndOpenTheLogOutsideWordPad)
+{
+    CRecordingShell shell;
+    shell.associated = L"C:\\Program Files\\Windows NT\\Accessories\\WORDPAD.EXE";
+    m_sheet = std::make_unique<CSettingsPropSheet>(kTitle, nullptr, shell);
+    Boxes boxes(IDNO);
+    bool debugAfterNo = true;
+    bool daysEnabled = true;
+    bool betaEnabled = true;
+    const INT_PTR result = Run(CSettingsPropSheet::UpdatesPage, [&](HWND sheet) {
+        ::SendMessageW(Control(sheet, IDC_UPD_DEBUG), BM_SETCHECK, BST_CHECKED, 0);
+        Click(sheet, IDC_UPD_DEBUG);
+        debugAfterNo = ::SendMessageW(Control(sheet, IDC_UPD_DEBUG), BM_GETCHECK, 0, 0) == BST_CHECKED;
+        ::SendMessageW(Control(sheet, IDC_UPD_CHECK_VERSION), BM_SETCHECK, BST_UNCHECKED, 0);
+        Click(sheet, IDC_UPD_CHECK_VERSION);
+        daysEnabled = ::IsWindowEnabled(Control(sheet, IDC_UPD_DAYS)) != FALSE;
+        betaEnabled = ::IsWindowEnabled(Control(sheet, IDC_UPD_BETA)) != FALSE;
+        Click(sheet, IDC_UPD_OPEN_LOG);
+        Screenshot(L"settings-sheet-updates.png");
+        PressCancel(sheet);
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_FALSE(debugAfterNo) << "No leaves debug logging off";
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_NE(boxes.Shown()[0].text.find(L"Are you sure you want to enable debug logging?"), std::wstring::npos);
+    EXPECT_FALSE(daysEnabled);
+    EXPECT_FALSE(betaEnabled);
+    ASSERT_EQ(shell.opened.size(), 1u);
+    EXPECT_EQ(shell.opened[0].rfind(L"notepad.exe \"", 0), 0u) << shell.opened[0].c_str();
 }
 } // namespace
