@@ -260,6 +260,8 @@ CAdvancedSettings::CAdvancedSettings() : CSettingsPage(IDD_ADVANCED_SETTINGS)
     BindCommand(IDC_ADV_NON_CLIENT, &CAdvancedSettings::OnNonClient);
     BindCommand(IDC_ADV_DEBOUNCE, &CAdvancedSettings::ApplyDebounceRule);
     BindCommand(IDC_ADV_FIX_TILT, &CAdvancedSettings::ApplyTiltRule);
+    m_tiltInitialLabel.m_alignment = DT_RIGHT | DT_VCENTER;
+    m_tiltRepeatLabel.m_alignment = DT_RIGHT | DT_VCENTER;
 }
 
 void CAdvancedSettings::LoadFromSettings(const CSettings& settings)
@@ -360,6 +362,8 @@ void CAdvancedSettings::DoDataExchange(CDataExchange& dx)
 BOOL CAdvancedSettings::OnInitDialog()
 {
     CSettingsPage::OnInitDialog();
+    m_tiltInitialLabel.SubclassDlgItem(IDC_ADV_TILT_INITIAL_LABEL, m_hWnd);
+    m_tiltRepeatLabel.SubclassDlgItem(IDC_ADV_TILT_REPEAT_LABEL, m_hWnd);
     SetSpinRange(IDC_ADV_TILT_INITIAL_SPIN, 1, 500);
     SetSpinRange(IDC_ADV_DEBOUNCE_SPIN, 1, 500);
     SetSpinRange(IDC_ADV_TILT_REPEAT_SPIN, 1, 500);

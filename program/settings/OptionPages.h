@@ -112,5 +112,7 @@ private:
     void ApplyTiltRule();
     void TakePriority();
 
+    CMyStatic m_tiltInitialLabel;
+    CMyStatic m_tiltRepeatLabel;
     bool m_nonClientWarningAccepted = false;
 };
