@@ -28,3 +28,6 @@
 #include "ProfilesIds.h"
 #include "EditorsIds.h"
 #include "LayerTabIds.h"
+
+// Global settings sheet and its pages.
+#include "GlobalSettingsIds.h"
