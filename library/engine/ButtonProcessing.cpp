@@ -31,7 +31,7 @@ BYTE g_bDownSeen[9] = {};
 
 namespace
 {
-// Window whose profile was last chosen by a button (the profile window).
+// Window whose profile was last chosen (the profile window).
 HWND s_hLastProfileWindow = nullptr;
 
 const wchar_t* KindName(int kind)
@@ -447,4 +447,9 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
     }
     delete action;
     return result;
+}
+
+void SetLastProfileWindow(HWND window)
+{
+    s_hLastProfileWindow = window;
 }

@@ -53,11 +53,7 @@ void SendPhysicalDown(int button, POINT point)
     int physical = button;
     if (g_nSwapButtons != 0 && button <= 1)
         physical = 1 - button;
-    const bool quillon = g_pSettings != nullptr && g_pSettings->m_bQuillon;
-    const bool doubleClickFix = g_pSettings != nullptr && g_pSettings->m_bDoubleClickFix;
-    (void)doubleClickFix;
-    const UINT count = SendMouseButton(physical, 1, point, false, quillon);
-    g_nInjectCount += static_cast<int>(count);
+    SendCountedMouseButton(physical, 1, point, false);
     g_pSendInput->SignalQueue();
 }
 

@@ -12,6 +12,10 @@
 #include "Debug.h"
 #include "EngineInput.h"
 #include "EngineResets.h"
+#include "LockAxis.h"
+#include "RepeatTimers.h"
+#include "StickyButtons.h"
+#include "WindowOperation.h"
 #include "Globals.h"
 #include "Logger.h"
 #include "PersistantSettings.h"
@@ -196,7 +200,10 @@ void ChangeLayer(int layer, bool notify)
 
     // Keys held for a button, sticky buttons, repeats and a window drag belong
     // to the old layer.
+    EndWindowOperation();
+    ResetDuringKeys(point);
     RunEngineResets(EngineResetReason::LayerChange, point);
+    StopEventTimer();
     // Drop what the old layer still had queued. The queue is not left blocked:
     // the re-presses below are queued after the flush and must be sent.
     if (g_pSendInput != nullptr)
@@ -275,6 +282,8 @@ void LayerNotify(bool notify)
         layer = 0;
         StoreCurrentLayer(0);
     }
+    if (g_pSPIThread != nullptr && g_pSettings != nullptr && g_pSettings->m_bChangeCursorLayer)
+        g_LockAxis.ChangeCursor(g_pSPIThread, g_pCurrentApp, layer, false, true);
     const LPARAM balloon = notify ? 1 : 0;
     if (g_hSetupWnd != nullptr && ::IsWindow(g_hSetupWnd))
         ::PostMessageW(g_hSetupWnd, BRMP_LayerChanged, static_cast<WPARAM>(layer), balloon);

@@ -4,6 +4,7 @@
 
 #include "ActionData.h"
 #include "ActionDispatch.h"
+#include "ActionDispatchState.h"
 #include "Actions.h"
 #include "ApplicationSettings.h"
 #include "ButtonProcessing.h"
@@ -15,7 +16,9 @@
 #include "Settings.h"
 #include "StickyButtons.h"
 #include "ThreadLock.h"
+#include "TimedClicks.h"
 #include "WindowFromPoint.h"
+#include "WindowScrolling.h"
 
 std::atomic<UINT> g_idRepeatTimer{0};
 std::atomic<bool> g_bRepeatStopped{false};
@@ -301,18 +304,57 @@ int KeyRepeatDelay(int waitHoldTime, int keyRepeat, int defaultDelay)
 
 namespace
 {
-// Scrolling a window is done by the window-scrolling code; until it is
-// registered the repetition sends the wheel instead.
-void ScrollRepeat(RepeatWork work)
+// A held "Scroll Window" button scrolls the window under the cursor on every
+// repetition, the same way as its first step.
+void ScrollRepeat(RepeatWork work, POINT point)
 {
     switch (work)
     {
-    case RepeatWork::ScrollUp: MouseWheel(120); break;
-    case RepeatWork::ScrollDown: MouseWheel(-120); break;
-    case RepeatWork::ScrollLeft: MouseTilt(-120); break;
-    case RepeatWork::ScrollRight: MouseTilt(120); break;
+    case RepeatWork::ScrollUp:
+    {
+        CThreadLock lock(L"RepeatTimerProc _SCROLL_UP");
+        brmpScrollWindow(point, WHEEL_DELTA);
+        break;
+    }
+    case RepeatWork::ScrollDown:
+    {
+        CThreadLock lock(L"RepeatTimerProc _SCROLL_DOWN");
+        brmpScrollWindow(point, -WHEEL_DELTA);
+        break;
+    }
+    case RepeatWork::ScrollLeft:
+    {
+        CThreadLock lock(L"RepeatTimerProc _SCROLL_LEFT");
+        brmpScrollWindowHorz(point, -WHEEL_DELTA);
+        break;
+    }
+    case RepeatWork::ScrollRight:
+    {
+        CThreadLock lock(L"RepeatTimerProc _SCROLL_RIGHT");
+        brmpScrollWindowHorz(point, WHEEL_DELTA);
+        break;
+    }
     default: break;
     }
+}
+
+// A repeat started by a timed click repeats the entry the hold time has
+// chosen so far.
+void ResolveTimedClick(int button, int& code, CActionData*& action)
+{
+    if (code != ACTION_BUTTON_HELD)
+        return;
+    CBRMPTimedClicks* list = button >= 0 && button < 9 ? g_pTimedClicks[button] : nullptr;
+    if (list == nullptr && action != nullptr)
+        list = action->GetTimedClicks();
+    if (list == nullptr)
+        return;
+    const CBRMPTimedClick* click = list->GetClickAction();
+    if (click == nullptr)
+        return;
+    delete action;
+    action = click->GetActionData();
+    code = static_cast<int>(click->GetAction());
 }
 
 // One repetition; the global lock is held. Returns the next delay, or -1 when
@@ -403,6 +445,7 @@ int Repeat(int delay, RepeatTarget& found)
     CActionData* action = nullptr;
     if (!ResolveButtonAction(button, 1, layer, profile, configured, code, action))
         return -1;
+    ResolveTimedClick(button, code, action);
     const RepeatWork work = RepeatWorkFor(code);
     switch (work)
     {
@@ -424,7 +467,7 @@ int Repeat(int delay, RepeatTarget& found)
     case RepeatWork::TiltLeft: MouseTilt(-120); break;
     case RepeatWork::TiltRight: MouseTilt(120); break;
     case RepeatWork::None: break;
-    default: ScrollRepeat(work); break;
+    default: ScrollRepeat(work, point); break;
     }
     delete action;
     if (g_bRepeatStopped.load())

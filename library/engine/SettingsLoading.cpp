@@ -17,6 +17,7 @@
 #include "MouseInfo.h"
 #include "PersistantSettings.h"
 #include "ProfileSwitch.h"
+#include "SPIThread.h"
 #include "Settings.h"
 #include "StringFormat.h"
 #include "ThreadLock.h"
@@ -345,6 +346,20 @@ bool UpdateSettings()
     return true;
 }
 
+std::atomic<bool> g_bAeroPeekDetected{false};
+
+namespace
+{
+// The swap state the SPI thread applies: the system's own setting at start-up,
+// not swapped, or swapped.
+int SpiSwapState(swapbuttons swap)
+{
+    if (swap == SWAPBUTTONS_DEFAULT)
+        return g_nStartupSwapButtons != 0 ? 1 : 0;
+    return swap == SWAPBUTTONS_YES ? 1 : 0;
+}
+} // namespace
+
 bool NewApplicationSettings()
 {
     if (g_pSPIThread == nullptr)
@@ -386,7 +401,19 @@ bool NewApplicationSettings()
         else
             CLogger::LogDebug(L"NewApplicationSettings: Ignoring mouse pointer precision as %s is not allowed to change it", ShortName());
     }
-    // Button swap and wheel lines go to the SPI thread with its requests.
+    // Button swap and wheel lines are applied on the SPI thread. A request it
+    // cannot take is logged there; the next switch asks again.
+    const bool pages = profile != nullptr ? profile->ScrollPages() : g_bWheelPageScroll;
+    const int lines = profile != nullptr ? profile->ScrollLines() : g_nWheelLines;
+    const int swap = SpiSwapState(profile != nullptr ? profile->SwapButtons() : SWAPBUTTONS_DEFAULT);
+    const bool force = profile != nullptr && profile->ForceSPIMessage();
+    if (force && g_bAeroPeekDetected)
+    {
+        g_pSPIThread->Flush();
+        CLogger::LogDebug(L"NewApplicationSettings: Skipping as AeroPeek has been detected");
+        return false;
+    }
+    g_pSPIThread->SendSPI(swap, pages ? -1 : lines, force);
     UpdateCursors();
     return true;
 }

@@ -57,6 +57,11 @@ public:
     bool m_bSimKeyLayerFlag = false;
     CApplicationSettings* m_pPreviousProfile = nullptr;   // not owned
     CApplicationSettings* m_pNewProfile = nullptr;        // not owned
+    // Records of this entry the sender counted in an injection count (the
+    // mouse hook lowers it as each comes back): an entry that is dropped or
+    // that the system refuses takes its part back.
+    std::atomic<int>* m_pInjectCount = nullptr;           // not owned
+    int m_nInjectCounted = 0;
 };
 
 // High-precision waits on the performance counter.
@@ -139,6 +144,10 @@ public:
     // Returns the number of records queued (0 for a combination that has none).
     UINT SendMouse(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames,
                    ULONG_PTR extraInfo, UINT pendingDelay);
+    // SendMouse whose records are added to injectCount while they are queued;
+    // they are taken back when the entry is flushed or the system refuses them.
+    UINT SendMouseCounted(int button, int kind, POINT point, bool leftAlreadyDown, ULONG_PTR extraInfo,
+                          std::atomic<int>& injectCount);
     // Empties the queue and cuts a running wait short; true when entries were dropped.
     bool FlushQueue(bool block);
 
@@ -212,3 +221,5 @@ SNAREHOLD_API std::vector<INPUT> BuildMouseInputs(int button, int kind, POINT po
 
 // SendMouse on the library's queue, marked with the mouse hook's handle.
 SNAREHOLD_API UINT SendMouseButton(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames);
+// The same, counted in g_nInjectCount until the mouse hook sees each record.
+SNAREHOLD_API UINT SendCountedMouseButton(int button, int kind, POINT point, bool leftAlreadyDown);

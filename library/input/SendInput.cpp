@@ -612,6 +612,28 @@ UINT CSendInput::SendMouse(int button, int kind, POINT point, bool leftAlreadyDo
     return static_cast<UINT>(inputs.size());
 }
 
+UINT CSendInput::SendMouseCounted(int button, int kind, POINT point, bool leftAlreadyDown, ULONG_PTR extraInfo,
+                                  std::atomic<int>& injectCount)
+{
+    const std::vector<INPUT> inputs = BuildMouseInputs(button, kind, point, leftAlreadyDown, extraInfo);
+    if (inputs.empty())
+        return 0;
+    if (m_bBlocked.load())
+    {
+        CLogger::LogMessage(L"SendInputThreaded: Ignoring input as the send thread has been blocked.");
+        return 0;
+    }
+    auto entry = std::make_unique<CInputQueue>();
+    entry->m_Inputs = inputs;
+    entry->m_bPress = kind == 1;
+    entry->m_pInjectCount = &injectCount;
+    entry->m_nInjectCounted = static_cast<int>(inputs.size());
+    // Counted before the worker can send them: the hook must know them as ours.
+    injectCount += entry->m_nInjectCounted;
+    Append(std::move(entry), L"SendInput::SendMouseCounted");
+    return static_cast<UINT>(inputs.size());
+}
+
 bool CSendInput::FlushQueue(bool block)
 {
     bool dropped = false;
@@ -621,6 +643,11 @@ bool CSendInput::FlushQueue(bool block)
             CGenericThreadLock lock(&m_cs, L"SendInput::FlushQueue", true);
             m_bBlocked = block;
             dropped = !m_Queue.empty();
+            for (const std::unique_ptr<CInputQueue>& entry : m_Queue)
+            {
+                if (entry->m_pInjectCount != nullptr)
+                    *entry->m_pInjectCount -= entry->m_nInjectCounted;
+            }
             m_Queue.clear();
         }
         if (dropped)
@@ -750,6 +777,11 @@ void CSendInput::SendBatch(CInputQueue& entry)
     TrackKeys(entry.m_Inputs.data(), sent < count ? sent : count);
     if (sent < count)
     {
+        if (entry.m_pInjectCount != nullptr)
+        {
+            const int refused = static_cast<int>(count - sent);
+            *entry.m_pInjectCount -= refused < entry.m_nInjectCounted ? refused : entry.m_nInjectCounted;
+        }
         const DWORD error = ::GetLastError();
         if (error == 0)
             CLogger::LogMessage(L"CSendInput::ProcessQueue: Failed to send keys due to UIPI protection. Tried to send %d keystrokes, sent %d keystrokes",
@@ -1046,6 +1078,15 @@ void CSendInput::ProcessQueue()
 }
 
 // ---------------------------------------------------------------------------
+
+UINT SendCountedMouseButton(int button, int kind, POINT point, bool leftAlreadyDown)
+{
+    CSendInput* sendInput = g_pSendInput;
+    if (sendInput == nullptr)
+        return 0;
+    return sendInput->SendMouseCounted(button, kind, point, leftAlreadyDown, reinterpret_cast<ULONG_PTR>(g_hMouseHook),
+                                       g_nInjectCount);
+}
 
 UINT SendMouseButton(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames)
 {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -408,4 +409,31 @@ TEST(SendInputThread, StopEndsAWaitInProgress)
     EXPECT_TRUE(queue.Stop());
     SetThreadStopTimeouts(0, 0);
     EXPECT_LT(::GetTickCount() - start, 50000u);
+}
+
+TEST(SendInputQueue, CountedMouseRecordsAreTakenBackWhenFlushedOrRefusedButNotWhenSent)
+{
+    std::atomic<int> count{0};
+    QueueFixture f;
+    const int queued = static_cast<int>(f.queue.SendMouseCounted(0, 1, POINT{}, false, Signature, count));
+    ASSERT_GT(queued, 0);
+    EXPECT_EQ(count.load(), queued);
+    EXPECT_TRUE(f.queue.FlushQueue(false));
+    EXPECT_EQ(count.load(), 0) << "flushed records never reach the hook that would count them down";
+
+    // Records that went out stay counted: the hook lowers the count as it sees them.
+    f.queue.SendMouseCounted(0, 1, POINT{}, false, Signature, count);
+    f.queue.ProcessQueue();
+    EXPECT_EQ(count.load(), queued);
+    count = 0;
+
+    struct RefusingSink : RecordingSink
+    {
+        UINT Send(UINT, INPUT*) override { return 0; }
+    } refusing;
+    CSendInput queue{&refusing, &f.services};
+    queue.SetAutoStart(false);
+    queue.SendMouseCounted(1, 1, POINT{}, false, Signature, count);
+    queue.ProcessQueue();
+    EXPECT_EQ(count.load(), 0) << "records the system refused are not expected back";
 }
