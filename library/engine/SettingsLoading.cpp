@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ApplicationSettings.h"
+#include "ButtonProcessing.h"
 #include "Control.h"
 #include "EngineResets.h"
 #include "Folders.h"
@@ -310,6 +311,8 @@ bool LoadSettings()
     RebuildAreaProfiles();
     g_LastWheel.Reset();
     ReselectProfile(wasDefault, fullName);
+    // The next button looks the profile of its window up in the new profiles.
+    SetLastProfileWindow(nullptr);
     if (!loaded)
     {
         CLogger::LogMessage(L"HookDLL: Unable to load XML settings");
