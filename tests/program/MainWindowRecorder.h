@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Exceptions.h"
 #include "Hotkeys.h"
 #include "InstancePipe.h"
 #include "MainWindowServices.h"
@@ -49,7 +50,8 @@ public:
     void UpdateTrayIcon(HWND, int) override {}
     void ShowCursorSpeed(HWND, int position, bool) override { Add(L"ShowCursorSpeed(" + std::to_wstring(position) + L")"); }
     void ShowBalloon(HWND, int kind, const std::wstring&) override { Add(L"Balloon(" + std::to_wstring(kind) + L")"); }
-    void RunSetupDialog(HWND owner, const std::wstring& importFile, const std::wstring& languageFile) override
+    void RunSetupDialog(HWND owner, const std::wstring& importFile, const std::wstring& languageFile, bool,
+                        bool) override
     {
         Add(L"SetupOpened" + (importFile.empty() ? std::wstring() : L"(" + importFile + L")") +
             (languageFile.empty() ? std::wstring() : L"[" + languageFile + L"]"));
@@ -84,6 +86,8 @@ public:
     bool StartUpdate(HWND, int version) override
     {
         Add(L"StartUpdate(" + std::to_wstring(version) + L")");
+        if (updateThrows)
+            throw CResourceException(L"no update dialog");
         return acceptsUpdate;
     }
     void HideBalloon(HWND) override {}
@@ -127,6 +131,7 @@ public:
     std::atomic<bool> notifications{false};
     bool installs = false;
     bool acceptsUpdate = true;
+    bool updateThrows = false;
     std::atomic<int> layer{0};
     std::atomic<int> maxLayers{10};
     bool reinstallOnResume = true;
