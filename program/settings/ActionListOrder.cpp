@@ -1,20 +1,17 @@
-// The order of the action pickers' list.
+// The order of the action pickers' list: the dialog's list sorted as the
+// action list sorts (functional order, or natural order of the names).
 
-#include <algorithm>
-
-#include <windows.h>
-
+#include "ActionList.h"
 #include "SetupPages.h"
 
 void SortActionList(ActionList& actions, bool alphabetically)
 {
-    if (alphabetically)
-    {
-        std::stable_sort(actions.begin(), actions.end(), [](const auto& a, const auto& b) {
-            return ::CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.first.c_str(), -1, b.first.c_str(), -1) ==
-                   CSTR_LESS_THAN;
-        });
-        return;
-    }
-    std::stable_sort(actions.begin(), actions.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+    CActionList entries;
+    entries.reserve(actions.size());
+    for (auto& [name, action] : actions)
+        entries.push_back({std::move(name), action});
+    SortActionList(entries, alphabetically);
+    actions.clear();
+    for (ActionListEntry& entry : entries)
+        actions.emplace_back(std::move(entry.name), entry.action);
 }

@@ -411,6 +411,11 @@ void CLayerTab::SetSettings(CSettings* settings)
     m_settings = settings;
     m_secondLayout = settings != nullptr && settings->m_bQuillon;
     m_profile = nullptr;
+    ResetActionCombos();
+}
+
+void CLayerTab::ResetActionCombos()
+{
     for (auto& picker : m_pickers)
         if (picker)
             picker->RemoveAllItems();
@@ -806,8 +811,8 @@ void CLayerTab::HighlightPicker(int button, COLORREF colour)
 {
     if (CColourComboBox* picker = GetPicker(button))
     {
-        picker->SetBackgroundColour(colour);
-        if (button >= TiltLeft)
+        picker->SetBackgroundColour(colour == CLR_INVALID ? ::GetSysColor(COLOR_WINDOW) : colour);
+        if (button >= TiltLeft && colour != CLR_INVALID)
             SetTimer(kHighlightTimer, kHighlightMs);
     }
 }

@@ -49,8 +49,14 @@ public:
     void SetCustomCombo(int button, CActionData* data);
     void PopulateLayerCombo();
 
-    // The highlight of a pressed button's picker; the tilt and wheel
-    // highlights clear themselves after 200 ms (they have no release).
+    // Shows again the profile shown (after another page changed it).
+    void Refill() { UpdateApplication(m_profile); }
+    // Empties every picker (the pages of a new settings copy fill them again).
+    void ResetActionCombos();
+
+    // The highlight of a pressed button's picker (CLR_INVALID clears it); the
+    // tilt and wheel highlights clear themselves after 200 ms (they have no
+    // release).
     void HighlightPicker(int button, COLORREF colour);
 
     int GetLayer() const { return m_layer; }

@@ -1,5 +1,7 @@
 #include "SetupDialog.h"
 
+#include "ActionList.h"
+
 #include <algorithm>
 
 #include "AboutBox.h"
@@ -72,8 +74,7 @@ CSetupDialog::CSetupDialog(bool portable, bool quillon, CWindow* parent, const s
     m_actions.reserve(ActionCount);
     for (int code = 0; code < ActionCount; ++code)
     {
-        const wchar_t* name = ::GetActionName(code);
-        m_actions.emplace_back(LookupText(m_language, name != nullptr ? name : L""), code);
+        m_actions.emplace_back(GetActionName(m_language, code), code);
     }
     CLogger::LogDebug(L"Creating action list took %dms", watch.Elapsed());
 

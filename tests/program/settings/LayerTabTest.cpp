@@ -201,6 +201,27 @@ TEST(LayerTab, TheFirstLayerOffersNoSameAsLayerOneAndHidesTheSwitchControls)
     programtest::SaveScreenshot(L"layer_page.png");
 }
 
+TEST(LayerTab, APressedWheelOrTiltHighlightClearsItselfAndTheWheelOverADisabledPickerIsSwallowed)
+{
+    PageHost host;
+    ASSERT_TRUE(host.Open());
+    CLayerTab& page = host.Page(0);
+    const COLORREF window = ::GetSysColor(COLOR_WINDOW);
+    page.HighlightPicker(Left, RGB(252, 199, 56));
+    page.HighlightPicker(WheelUp, RGB(252, 199, 56));
+    EXPECT_EQ(RGB(252, 199, 56), page.GetPicker(WheelUp)->GetBackgroundColour());
+    ASSERT_TRUE(PumpUntil([&] { return page.GetPicker(WheelUp)->GetBackgroundColour() == window; }));
+    EXPECT_EQ(RGB(252, 199, 56), page.GetPicker(Left)->GetBackgroundColour()) << "a button with a release keeps it";
+    page.HighlightPicker(Left, CLR_INVALID);
+    EXPECT_EQ(window, page.GetPicker(Left)->GetBackgroundColour());
+
+    CColourComboBox* picker = page.GetPicker(Right);
+    picker->EnableWindow(false);
+    MSG wheel{picker->GetSafeHwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), 0, 0, {}};
+    EXPECT_TRUE(page.PreTranslateMessage(&wheel));
+    picker->EnableWindow(true);
+}
+
 namespace
 {
 // Drives the run-application editor from inside its modal loop, step by step.
@@ -233,8 +254,13 @@ struct EditorDriver
         case 10:
             if (::GetForegroundWindow() == dialog)
             {
-                ::SetFocus(::GetDlgItem(dialog, 1024));
-                typedOk = PhysicalInput::Type(L"C:\\typed.exe");
+                // Typed as characters: the suite's earlier tests may leave the
+                // physical keyboard's state to another window.
+                const HWND edit = ::GetDlgItem(dialog, 1024);
+                ::SetFocus(edit);
+                for (wchar_t ch : std::wstring(L"C:\\typed.exe"))
+                    ::SendMessageW(edit, WM_CHAR, ch, 1);
+                typedOk = true;
                 step = 1;
             }
             break;
