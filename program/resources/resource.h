@@ -27,3 +27,7 @@
 // Profile list, application picker and window finder.
 #include "ProfilesIds.h"
 #include "EditorsIds.h"
+#include "LayerTabIds.h"
+
+// Global settings sheet and its pages.
+#include "GlobalSettingsIds.h"

