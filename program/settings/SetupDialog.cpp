@@ -370,7 +370,9 @@ bool CSetupDialog::Save()
 
 void CSetupDialog::OnOK()
 {
-    OnApply();
+    // Enter reaches here with Apply disabled too: nothing to write then.
+    if (IsApplyEnabled())
+        OnApply();
 }
 
 bool CSetupDialog::OnApply()

@@ -44,7 +44,7 @@ public:
         Add(L"SetCurrentLayer(" + std::to_wstring(newLayer) + L")");
         layer = newLayer;
     }
-    bool GetShowIcon() override { return true; }
+    bool GetShowIcon() override { return showIcon; }
     bool NotificationsEnabled() override { return notifications; }
     void ShowTrayIcon(HWND, bool show) override { Add(show ? L"TrayIcon(show)" : L"TrayIcon(hide)"); }
     void UpdateTrayIcon(HWND, int) override {}
@@ -136,6 +136,7 @@ public:
     std::atomic<int> maxLayers{10};
     bool reinstallOnResume = true;
     bool enableOSD = true;
+    bool showIcon = true;   // the settings' TrayIcon/Show
     DWORD now = 100000;
     CHotKeys* hotkeys = nullptr;
     std::function<void(HWND)> onSetup;

@@ -530,3 +530,23 @@ TEST_F(TheProgram, HotkeysFromTheSettingsFileSwitchTheLayerAndToggleRemapping)
     EXPECT_TRUE(brmptest::ChordIsFree(MOD_CONTROL | MOD_ALT, VK_F10)) << "the program left a hotkey registered";
 }
 } // namespace
+
+TEST_F(MainWindow, TheSettingsDialogChangesTheTrayIconOnlyWhenItsOptionChanged)
+{
+    // Hidden from the menu: closing the dialog leaves it hidden.
+    window->SendMessage(WM_COMMAND, MAKEWPARAM(CMyMessageWnd::IdHideIcon, 0), 0);
+    services.Clear();
+    window->SendMessage(WM_COMMAND, MAKEWPARAM(CMyMessageWnd::IdSetup, 0), 0);
+    ASSERT_TRUE(services.Called(L"SetupClosed"));
+    EXPECT_EQ(services.Count(L"TrayIcon(show)"), 0);
+    EXPECT_FALSE(window->GetShowIcon());
+
+    // The option switched on in the dialog shows it again.
+    services.showIcon = false;
+    window->SendMessage(WM_COMMAND, MAKEWPARAM(CMyMessageWnd::IdSetup, 0), 0);
+    services.Clear();
+    services.onSetup = [&](HWND) { services.showIcon = true; };
+    window->SendMessage(WM_COMMAND, MAKEWPARAM(CMyMessageWnd::IdSetup, 0), 0);
+    EXPECT_EQ(services.Count(L"TrayIcon(show)"), 1);
+    EXPECT_TRUE(window->GetShowIcon());
+}
