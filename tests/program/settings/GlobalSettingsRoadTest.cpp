@@ -1,0 +1,109 @@
+// The global settings sheet on the real program's road: opened from the
+// settings dialog's Settings button, its changes reach the dialog at OK and
+// the settings file and the registered hotkeys after Apply and Close.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <string>
+
+#include "Control.h"
+#include "GlobalSettingsIds.h"
+#include "MouseInfo.h"
+#include "ProgramRunner.h"
+#include "Settings.h"
+#include "SetupDialogDriver.h"
+#include "SetupDialogIds.h"
+#include "WaitFor.h"
+
+using programtest::ProgramCopy;
+using namespace setuptest;
+
+namespace
+{
+HWND FindSheetOf(DWORD processId)
+{
+    HWND sheet = nullptr;
+    brmptest::WaitFor(
+        [&] {
+            sheet = ::FindWindowW(L"#32770", L"Global Settings");
+            DWORD owner = 0;
+            if (sheet != nullptr)
+                ::GetWindowThreadProcessId(sheet, &owner);
+            return sheet != nullptr && owner == processId && ::SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0) != 0;
+        },
+        kDialogTimeoutMs);
+    return sheet;
+}
+
+HWND PageControl(HWND sheet, int id)
+{
+    const auto page = reinterpret_cast<HWND>(::SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+    if (const HWND direct = ::GetDlgItem(page, id))
+        return direct;
+    for (HWND child = ::GetWindow(page, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT))
+    {
+        if (const HWND inner = ::GetDlgItem(child, id))
+            return inner;
+    }
+    return nullptr;
+}
+
+class GlobalSettingsRoad : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!m_program.Prepare())
+            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+        CSettings settings(false, GetStartupMouseInfo());
+        settings.m_bNotifications = false;
+        ASSERT_TRUE(m_program.WriteSettings(settings));
+    }
+
+    ProgramCopy m_program{L"brmp-global-road"};
+};
+}
+
+TEST_F(GlobalSettingsRoad, MoreLayersRebuildTheTabsAndApplyStoresThemWithAHotkeyThatIsRegistered)
+{
+    ASSERT_TRUE(m_program.Start(L"/setup"));
+    const HWND dialog = WaitForSetupDialog(m_program.ProcessId());
+    ASSERT_NE(dialog, nullptr) << programtest::DescribeWindows();
+    const HWND tabs = ::GetDlgItem(dialog, IDC_SETUP_TABS);
+    ASSERT_EQ(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 4);
+
+    Click(dialog, IDC_SETUP_SETTINGS);
+    const HWND sheet = FindSheetOf(m_program.ProcessId());
+    ASSERT_NE(sheet, nullptr) << programtest::DescribeWindows();
+    ::SendMessageW(PageControl(sheet, IDC_GEN_LAYERS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"4"));
+    ::SendMessageW(sheet, PSM_SETCURSEL, 5, 0);
+    ::SendMessageW(PageControl(sheet, IDC_HK_ENABLE), BM_SETCHECK, BST_CHECKED, 0);
+    ::SendMessageW(PageControl(sheet, IDC_HOTKEY_FIRST + 1), HKM_SETHOTKEY,
+                   MAKEWORD('2', HOTKEYF_CONTROL | HOTKEYF_ALT), 0);
+    programtest::SaveScreenshot(L"global-settings-road.png");
+    ::PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+
+    ASSERT_TRUE(brmptest::WaitFor([&] { return !::IsWindow(sheet); }, kDialogTimeoutMs));
+    EXPECT_TRUE(brmptest::WaitFor([&] { return ::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0) == 6; }))
+        << "four layers, then the scrolling and options pages";
+    EXPECT_TRUE(IsEnabled(dialog, IDOK)) << "the change waits for Apply";
+
+    Click(dialog, IDOK);
+    const std::wstring file = m_program.Folder().PathOf(L"Brindlemap.xml");
+    ASSERT_TRUE(brmptest::WaitFor([&] { return !IsEnabled(dialog, IDOK); }, kDialogTimeoutMs));
+    CSettings saved(false, GetStartupMouseInfo());
+    bool regions = false;
+    ASSERT_TRUE(saved.Load(file.c_str(), regions, false));
+    EXPECT_EQ(saved.MaxLayers(), 4);
+    EXPECT_TRUE(saved.m_bGlobalHotkeys);
+    EXPECT_EQ(saved.GetHotKeys()->GetHotkey(HK_Layer2)->GetVirtualKey(), '2');
+    EXPECT_EQ(saved.GetHotKeys()->GetHotkey(HK_Layer2)->GetModifier(), HOTKEY_MOD_CTRL | HOTKEY_MOD_ALT);
+
+    // Closing the dialog registers the hotkeys of the applied settings.
+    Click(dialog, IDCANCEL);
+    EXPECT_TRUE(m_program.WaitForLog("installed 1 global hotkeys", kDialogTimeoutMs)) << m_program.Log();
+}
