@@ -88,7 +88,8 @@ void CALLBACK HChordTimerCallback(PVOID slot, BOOLEAN)
     const int id = static_cast<int>(reinterpret_cast<INT_PTR>(slot));
     try
     {
-        if (!CThreadLock::TryEnterCS(L"HChordTimerCallback"))
+        CThreadTryLock lock(L"HChordTimerCallback");
+        if (!lock)
         {
             // Never wait here: come back shortly, unless the chord ended meanwhile.
             if (g_pPendingChord != nullptr)
@@ -107,12 +108,9 @@ void CALLBACK HChordTimerCallback(PVOID slot, BOOLEAN)
             RestoreLayerCursor();
         }
         DeletePendingChord();
-        CThreadLock::LeaveCS();
     }
     catch (...)
     {
-        if (CThreadLock::IsHeldByCurrentThread())
-            CThreadLock::LeaveCS();
         CLogger::LogMessage(L"HChordTimerCallback: An exception ended the chord time-out");
     }
 }

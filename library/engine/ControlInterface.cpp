@@ -21,6 +21,7 @@
 #include "RegKey.h"
 #include "SPIThread.h"
 #include "Settings.h"
+#include "SystemLibrary.h"
 #include "ThreadLock.h"
 
 namespace
@@ -267,14 +268,13 @@ int GetCurrentProcessName(wchar_t* buffer, int& size)
     // The profile's name is only read while no reload can free it; without the
     // lock the name of the last profile decision is used.
     wchar_t name[MAX_PATH] = L"";
-    if (CThreadLock::TryEnterCS(L"GetCurrentProcessName"))
+    if (CThreadTryLock lock(L"GetCurrentProcessName"); lock)
     {
         const wchar_t* full = g_pCurrentApp != nullptr ? g_pCurrentApp->GetFullName() : nullptr;
         const wchar_t* source = (full != nullptr && *full != 0) ? full : g_szCurrentProcess;
         const std::size_t length = wcsnlen(source, MAX_PATH - 1);
         std::wmemcpy(name, source, length);
         name[length] = 0;
-        CThreadLock::LeaveCS();
     }
     else
     {
@@ -339,7 +339,7 @@ bool IsDesktopLocked()
     {
         CThreadLock lock(L"IsDesktopLocked");
         if (g_hWtsapi32 == nullptr)
-            g_hWtsapi32 = ::LoadLibraryW(L"Wtsapi32.dll");
+            g_hWtsapi32 = LoadSystemLibrary(L"wtsapi32.dll");
         if (g_hWtsapi32 != nullptr)
         {
             query = reinterpret_cast<WtsQueryFn>(

@@ -8,6 +8,7 @@
 #include "Globals.h"
 #include "Logger.h"
 #include "MouseInfo.h"
+#include "SystemLibrary.h"
 #include "ThreadLock.h"
 
 namespace
@@ -58,7 +59,7 @@ void LogScreenDpi()
 
 void LogMonitorDpi()
 {
-    HMODULE shcore = ::LoadLibraryW(L"Shcore.dll");
+    HMODULE shcore = LoadSystemLibrary(L"shcore.dll");
     GetDpiForMonitorFn getDpi = shcore != nullptr
         ? reinterpret_cast<GetDpiForMonitorFn>(reinterpret_cast<void*>(::GetProcAddress(shcore, "GetDpiForMonitor")))
         : nullptr;

@@ -262,7 +262,7 @@ bool ProcessHWheel(MSLLHOOKSTRUCT* data, BYTE& injected)
         UINT wait = settings != nullptr ? settings->m_uSimKeyDelay : 1;
         if (click != 0)
             wait += 30;
-        PreciseWait(wait);
+        QueueInputWait(wait);
         if (profile != nullptr && profile->GetIgnoreHScroll())
         {
             g_bButtonDown[button] = 1;

@@ -373,6 +373,8 @@ unsigned __stdcall HookThreadProc(void*)
     MSG msg;
     ::PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     SetThreadMessageBoxesAllowed(false);
+    // The hooks never touch the log file: a writer thread takes their lines.
+    CDeferredLogWrites deferredLog;
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     const DWORD tid = ::GetCurrentThreadId();
     g_dwHookThreadId = tid;

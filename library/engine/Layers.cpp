@@ -10,6 +10,7 @@
 #include "ApplicationSettings.h"
 #include "ButtonProcessing.h"
 #include "Debug.h"
+#include "EngineInput.h"
 #include "EngineResets.h"
 #include "LockAxis.h"
 #include "RepeatTimers.h"
@@ -236,8 +237,10 @@ void ChangeButtonOnLayerChange(int newLayer, POINT cursor)
         if (oldAction == newAction)
             continue;
 
+        // The pauses around the release and the re-press are queued: the hook
+        // thread that changes the layer never sleeps.
         BYTE fixUp = 0, block = 0, click = 0;
-        ::Sleep(10);
+        QueueInputWait(10);
         CLogger::LogDebug(L"ChangeButtonOnLayerChange: Releasing %s button (old action %d (%s) from layer %d)", name,
                           oldAction, GetActionName(oldAction), oldLayer);
         StoreCurrentLayer(oldLayer);
@@ -248,7 +251,7 @@ void ChangeButtonOnLayerChange(int newLayer, POINT cursor)
             SendMouseButton(button, 2, cursor, false, quillon);
         }
 
-        ::Sleep(10);
+        QueueInputWait(10);
         CLogger::LogDebug(L"ChangeButtonOnLayerChange: Re-pressing button %s (new action %d (%s) on layer %d)", name,
                           newAction, GetActionName(newAction), newLayer);
         StoreCurrentLayer(newLayer);
@@ -261,7 +264,7 @@ void ChangeButtonOnLayerChange(int newLayer, POINT cursor)
                 SendMouseButton(button, 1, cursor, false, quillon);
             }
         }
-        ::Sleep(10);
+        QueueInputWait(10);
     }
 }
 
@@ -303,7 +306,8 @@ void CALLBACK AutoSwitchTimerProc(HWND, UINT, UINT_PTR id, DWORD)
 
     // A timer procedure never waits for the lock: try again shortly instead of
     // losing the switch.
-    if (!CThreadLock::TryEnterCS(L"AutoSwitchTimerProc"))
+    CThreadTryLock lock(L"AutoSwitchTimerProc");
+    if (!lock)
     {
         ProxySetTimer(nullptr, 0, ID_TIMER_AUTOSWITCHLAYER, kBusyRetryMs, AutoSwitchTimerProc, &g_idAutoSwitchLayerTimer);
         return;
@@ -325,7 +329,6 @@ void CALLBACK AutoSwitchTimerProc(HWND, UINT, UINT_PTR id, DWORD)
     {
         CLogger::LogMessage(L"AutoSwitchTimerProc: Caught an exception while switching the layer");
     }
-    CThreadLock::LeaveCS();
 }
 
 JigglerStep DecideJiggle(bool timerRunning, bool inputSeen, DWORD now, DWORD lastInput, DWORD timeoutMs)
@@ -340,7 +343,8 @@ JigglerStep DecideJiggle(bool timerRunning, bool inputSeen, DWORD now, DWORD las
 
 void CALLBACK JigglerTimerProc(HWND, UINT, UINT_PTR, DWORD)
 {
-    if (!CThreadLock::TryEnterCS(L"JigglerTimerProc"))
+    CThreadTryLock lock(L"JigglerTimerProc");
+    if (!lock)
         return;
     try
     {
@@ -368,7 +372,6 @@ void CALLBACK JigglerTimerProc(HWND, UINT, UINT_PTR, DWORD)
     {
         CLogger::LogMessage(L"JigglerTimerProc: Caught an exception");
     }
-    CThreadLock::LeaveCS();
 }
 
 void RegisterLayerTimerHandlers()

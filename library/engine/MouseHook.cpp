@@ -14,6 +14,7 @@
 #include "ButtonProcessing.h"
 #include "ChordTimers.h"
 #include "Control.h"
+#include "DpiScaling.h"
 #include "EngineInput.h"
 #include "Globals.h"
 #include "HWheel.h"
@@ -298,14 +299,15 @@ LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
     }
     if (g_ptForcedCursor.x != 0 || g_ptForcedCursor.y != 0)
         return 1;
-    if (!CThreadLock::TryEnterCS(L"WM_MOUSEMOVE"))
+    CThreadTryLock lock(L"WM_MOUSEMOVE");
+    if (!lock)
         return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
     SyncScrollWindowHold();
 
     if (g_pWindowOperation != nullptr)
     {
         StepWindowOperation(data->pt);
-        CThreadLock::LeaveCS();
+        lock.Release();
         return Finish(code, wParam, data, entry, HookRun{});
     }
 
@@ -331,7 +333,7 @@ LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
             run.takenOver = MouseHookMovementToScroll(data, passNow);
             if (passNow)
             {
-                CThreadLock::LeaveCS();
+                lock.Release();
                 return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
             }
         }
@@ -347,7 +349,7 @@ LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
             !MouseHookEngineBusy() && !IsBRMPDisabled(true))
             StartMouseOverTimer(data->pt, kMouseOverAfterMoveMs);
     }
-    CThreadLock::LeaveCS();
+    lock.Release();
     return Finish(code, wParam, data, entry, run);
 }
 
@@ -405,11 +407,12 @@ HookRun WheelPath(const CSettings* settings, CApplicationSettings* profile, MSLL
         const MouseButtonProcessor processor = g_processor.load();
         if (processor(button, 1, fast, data, run.passAnyway, injected, throttle))
         {
+            // The pause between the notch's down and up is the input thread's to wait.
             const UINT delay = settings->m_uSimKeyDelay;
             if (injected != 0)
-                PreciseWait(delay + 30);
+                QueueInputWait(delay + 30);
             else if (!fast && delay != 0)
-                PreciseWait(delay);
+                QueueInputWait(delay);
             run.takenOver = true;
             if (profile != nullptr && profile->GetIgnoreVScroll())
             {
@@ -523,8 +526,10 @@ HookRun RealEventPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry
             return dropped;
         }
     }
+    // A process that is not per-monitor aware may get hook points in other
+    // pixels than the cursor's; then the cursor position wins.
     POINT cursor;
-    if (::GetCursorPos(&cursor) && (cursor.x != data->pt.x || cursor.y != data->pt.y))
+    if (!HookPointIsCursorPosition() && ::GetCursorPos(&cursor) && (cursor.x != data->pt.x || cursor.y != data->pt.y))
     {
         CLogger::LogDebug(L"MouseHookLLProc: DPI Issue detected... Hook coordinates (%d,%d) are different from GetCursorPos() coordinates (%d,%d)",
                           static_cast<int>(cursor.x), static_cast<int>(cursor.y), static_cast<int>(data->pt.x),
@@ -773,9 +778,10 @@ MouseHookTickSource SetMouseHookTickSource(MouseHookTickSource source)
     return g_tickSource.exchange(source);
 }
 
-LRESULT CALLBACK MouseHookLLProc(int code, WPARAM wParam, LPARAM lParam)
+namespace
 {
-    (void)g_timerHandlersRegistered;
+LRESULT MouseHookEvent(int code, WPARAM wParam, LPARAM lParam)
+{
     if (code < 0)
     {
         CLogger::LogDebug(L"MouseHookLLProc: HC_ACTION - wParam 0x%08X lParam 0x%08X", static_cast<unsigned>(wParam),
@@ -804,9 +810,30 @@ LRESULT CALLBACK MouseHookLLProc(int code, WPARAM wParam, LPARAM lParam)
     return ButtonPath(code, wParam, data, entry);
 }
 
+std::atomic<bool> g_exceptionLogged{false};
+}
+
+LRESULT CALLBACK MouseHookLLProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    (void)g_timerHandlersRegistered;
+    try
+    {
+        return MouseHookEvent(code, wParam, lParam);
+    }
+    catch (...)
+    {
+        // A fault of ours must not take the user's mouse away: the event goes on.
+        if (!g_exceptionLogged.exchange(true))
+            CLogger::LogMessage(L"MouseHookLLProc: Caught an exception while processing message 0x%04X; the event is passed on.",
+                                static_cast<unsigned>(wParam));
+    }
+    return NextHook(code, wParam, lParam);
+}
+
 void CALLBACK ProcessMouseOverTimerProc(HWND, UINT, UINT_PTR id, DWORD)
 {
-    if (!CThreadLock::TryEnterCS(L"ProcessMouseOverTimerProc"))
+    CThreadTryLock lock(L"ProcessMouseOverTimerProc");
+    if (!lock)
     {
         CLogger::LogDebug(L"ProcessMouseOverTimerProc: Thread locked - skipping");
         return;
@@ -823,13 +850,12 @@ void CALLBACK ProcessMouseOverTimerProc(HWND, UINT, UINT_PTR id, DWORD)
     if (expected == 0)
     {
         CLogger::LogDebug(L"ProcessMouseOverTimerProc: No timer set!");
-        CThreadLock::LeaveCS();
         return;
     }
     const POINT point = g_ptMouseOver;
     CLogger::LogDebug(L"ProcessMouseOverTimerProc: Checking MouseOver(%d,%d)...", static_cast<int>(point.x),
                       static_cast<int>(point.y));
-    CThreadLock::LeaveCS();
+    lock.Release();
     if (!ProcessMouseOver(point))
         CLogger::LogDebug(L"ProcessMouseOverTimerProc: ProcessMouseOver(%d,%d) failed - no window was detected under cursor.",
                           static_cast<int>(point.x), static_cast<int>(point.y));

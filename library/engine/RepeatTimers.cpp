@@ -359,7 +359,39 @@ void ResolveTimedClick(int button, int& code, CActionData*& action)
 
 // One repetition; the global lock is held. Returns the next delay, or -1 when
 // the repeat ends here.
-int Repeat(int delay)
+// Where the repetition lands: the cursor, the window there (or the foreground
+// window) and its process.
+struct RepeatTarget
+{
+    POINT point{};
+    HWND window = nullptr;
+    bool found = true;              // false: no window under the cursor
+    bool named = false;             // process holds the window's process name
+    wchar_t process[MAX_PATH] = {};
+};
+
+RepeatTarget FindRepeatTarget()
+{
+    RepeatTarget target;
+    ::GetCursorPos(&target.point);
+    if (g_pSettings != nullptr && g_pSettings->m_bSwitchOnMouseOver)
+    {
+        // Only tries the lock: a busy lock counts as no window, and the timer comes back.
+        target.window = RealWindowFromPoint_SkipLocked(target.point, false);
+        target.found = target.window != nullptr;
+    }
+    else
+    {
+        HWND foreground = ::GetForegroundWindow();
+        target.window = foreground != nullptr ? ::GetAncestor(foreground, GA_ROOT) : nullptr;
+    }
+    // The window in force needs no name; a stale read only costs a look-up.
+    if (target.window != nullptr && target.window != g_hCurrentWnd)
+        target.named = GetProcessName(target.window, 0, target.process, MAX_PATH, nullptr, PNR_RepeatTimer);
+    return target;
+}
+
+int Repeat(int delay, RepeatTarget& found)
 {
     // The hooks stopped: the workers the repetition needs are going away.
     if (g_hMouseHook == nullptr)
@@ -371,31 +403,20 @@ int Repeat(int delay)
         CLogger::LogDebug(L"RepeatTimerProc: Still sending previous simkeys. Resetting timer.");
         return delay;
     }
-    POINT point{};
-    ::GetCursorPos(&point);
-    HWND target = nullptr;
-    const bool overWindow = g_pSettings != nullptr && g_pSettings->m_bSwitchOnMouseOver;
-    if (overWindow)
+    const POINT point = found.point;
+    const HWND target = found.window;
+    if (!found.found)
     {
-        target = RealWindowFromPoint_SkipLocked(point, false);
-        if (target == nullptr)
-        {
-            CLogger::LogDebug(L"RepeatTimerProc: Unable to get the window under the cursor. Resetting timer.");
-            if (g_bRepeatStopped.load() || g_nRepeatButton.load() < 0)
-                return -1;
-            return delay;
-        }
-    }
-    else
-    {
-        HWND foreground = ::GetForegroundWindow();
-        target = foreground != nullptr ? ::GetAncestor(foreground, GA_ROOT) : nullptr;
+        CLogger::LogDebug(L"RepeatTimerProc: Unable to get the window under the cursor. Resetting timer.");
+        if (g_bRepeatStopped.load() || g_nRepeatButton.load() < 0)
+            return -1;
+        return delay;
     }
     if (target != g_hCurrentWnd && target != nullptr)
     {
-        wchar_t process[MAX_PATH] = {};
-        GetProcessName(target, 0, process, MAX_PATH, nullptr, PNR_RepeatTimer);
-        CApplicationSettings* profile = FindAppSettings(target, process, point, nullptr);
+        if (!found.named)
+            GetProcessName(target, 0, found.process, MAX_PATH, nullptr, PNR_RepeatTimer);
+        CApplicationSettings* profile = FindAppSettings(target, found.process, point, nullptr);
         if (profile != g_pCurrentApp)
         {
             CLogger::LogDebug(L"Different app settings for this quadrant. Cancelling repeat timer!");
@@ -470,23 +491,18 @@ void CALLBACK RepeatTimerProc(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PT
     }
     try
     {
-        if (!CThreadLock::TryEnterCS(L"RepeatTimerProc Still Sending"))
+        CThreadTryLock lock(L"RepeatTimerProc Still Sending");
+        if (!lock)
         {
             CLogger::LogDebug(L"RepeatTimerProc: Unable to enter thread lock. Retry in next timer event!");
             ArmRepeat(delay, true);
             return;
         }
-        int next = -1;
-        try
-        {
-            next = Repeat(delay);
-        }
-        catch (...)
-        {
-            CThreadLock::LeaveCS();
-            throw;
-        }
-        CThreadLock::LeaveCS();
+        // The process-name look-up takes the global lock itself: a timer
+        // callback may not wait for it, so the look-ups run under this try.
+        RepeatTarget target = FindRepeatTarget();
+        const int next = Repeat(delay, target);
+        lock.Release();
         if (next < 0)
             EndRepeat();
         else

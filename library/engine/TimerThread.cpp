@@ -201,6 +201,7 @@ unsigned __stdcall TimerThread(void* readyEvent)
     MSG msg;
     ::PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     SetThreadMessageBoxesAllowed(false);
+    CDeferredLogWrites deferredLog;
     const DWORD tid = ::GetCurrentThreadId();
     g_dwTimerThreadId = tid;
     SetThreadName(tid, "Timer Thread");

@@ -162,6 +162,8 @@ public:
     bool IsBlocked() const { return m_bBlocked.load(); }
     // Keys pressed by the queue and not yet released.
     std::size_t HeldKeyCount();
+    // Mouse buttons pressed by the queue and not yet released.
+    std::size_t HeldButtonCount();
 
     // Ten cursor stores, addressed 1 to 10 by the save and restore tags.
     static constexpr int CursorStores = 10;
@@ -201,10 +203,12 @@ private:
     std::atomic<bool> m_bProcessing{false};
     std::atomic<bool> m_bReleaseHeld{false};
 
-    // Keys the worker has pressed and not released (worker thread only, read
-    // under m_csHeld by HeldKeyCount).
+    // Keys and mouse buttons the worker has pressed and not released (worker
+    // thread only, read under m_csHeld by HeldKeyCount and HeldButtonCount).
+    // A flush or the end of the worker releases them.
     CRITICAL_SECTION m_csHeld;
     std::vector<KEYBDINPUT> m_HeldKeys;
+    std::vector<MOUSEINPUT> m_HeldButtons;
 };
 
 // Tests whether a batch of entries is only volume-up or only volume-down keys:

@@ -2,12 +2,13 @@
 
 #include "LogCaughtException.h"
 #include "Logger.h"
+#include "SystemLibrary.h"
 
 CSecureAttentionSequence::CSecureAttentionSequence()
 {
     try
     {
-        m_hModule = ::LoadLibraryW(L"SAS.dll");
+        m_hModule = LoadSystemLibrary(L"sas.dll");
         if (m_hModule != nullptr)
             m_pSendSAS = reinterpret_cast<SendSASFn>(reinterpret_cast<void*>(::GetProcAddress(m_hModule, "SendSAS")));
     }

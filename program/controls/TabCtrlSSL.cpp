@@ -2,6 +2,26 @@
 
 #include <uxtheme.h>
 
+#include "SystemLibrary.h"
+
+namespace
+{
+// Bound at run time: the visual-styles library comes from the system folder
+// only, and a system without it leaves the page plain.
+void EnableTabTexture(HWND page)
+{
+    using EnableThemeDialogTextureFn = HRESULT(WINAPI*)(HWND, DWORD);
+    static const EnableThemeDialogTextureFn enable = [] {
+        HMODULE theme = LoadSystemLibrary(L"uxtheme.dll");
+        return theme != nullptr ? reinterpret_cast<EnableThemeDialogTextureFn>(reinterpret_cast<void*>(
+                                      ::GetProcAddress(theme, "EnableThemeDialogTexture")))
+                                : nullptr;
+    }();
+    if (enable != nullptr)
+        enable(page, ETDT_ENABLETAB);
+}
+}
+
 CTabPageSSL::CTabPageSSL(UINT templateId, CWindow* parent) : CDialog(templateId, parent) {}
 
 CTabPageSSL::CTabPageSSL(const DLGTEMPLATE* dialogTemplate, CWindow* parent) : CDialog(dialogTemplate, parent) {}
@@ -10,7 +30,7 @@ BOOL CTabPageSSL::OnInitDialog()
 {
     CDialog::OnInitDialog();
     // The page's background then matches the themed tab body.
-    ::EnableThemeDialogTexture(m_hWnd, ETDT_ENABLETAB);
+    EnableTabTexture(m_hWnd);
     return TRUE;
 }
 

@@ -9,6 +9,7 @@
 
 #include "Application.h"
 #include "Logger.h"
+#include "SystemLibrary.h"
 
 // ---- CXThemeHelper ----
 
@@ -24,7 +25,7 @@ bool Resolve(HMODULE module, const char* name, T* function)
 
 CXThemeHelper::CXThemeHelper()
 {
-    m_module = ::LoadLibraryW(L"UXTHEME.DLL");
+    m_module = LoadSystemLibrary(L"uxtheme.dll");
     if (m_module == nullptr)
         return;
     const bool all = Resolve(m_module, "CloseThemeData", &m_closeThemeData) &&

@@ -164,7 +164,8 @@ void CAboutDlg::OnUserGuide()
 void CAboutDlg::OnOpenFolder()
 {
     std::vector<wchar_t> folder(2048, L'\0');
-    if (::GetSettingsFolder(folder.data(), folder.size()) == 0)
+    // The library answers 0 when it found the folder.
+    if (::GetSettingsFolder(folder.data(), folder.size()) != 0)
         return;
     folder.back() = L'\0';
     if (folder[0] == L'\0')

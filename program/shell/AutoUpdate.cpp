@@ -18,6 +18,7 @@
 #include "OSVersion.h"
 #include "StringFormat.h"
 #include "UpdateDialog.h"
+#include "UpdateTrust.h"
 #include "VersionCheck.h"
 
 namespace
@@ -492,6 +493,25 @@ bool DownloadAndUpdate(UpdateContext& context)
             if (SUCCEEDED(result) && !VerifyDownloadedInstaller(file, status.TotalSize(), why))
                 CLogger::LogMessage(L"DownloadAndUpdate: refusing the downloaded file '%s': %s.", file.c_str(),
                                     why.c_str());
+            else if (SUCCEEDED(result) && UpdateTrust().Verify(file, why) != UpdateTrustResult::Trusted)
+            {
+                // Whatever came, it is not ours: it never runs, and a retry would
+                // most likely fetch the same.
+                DeleteIfFile(file, false);
+                CLogger::LogMessage(L"DownloadAndUpdate: the update package '%s' could not be verified and was "
+                                    L"deleted: %s.",
+                                    file.c_str(), why.c_str());
+                const std::wstring text = FormatString(
+                    L"%s\n%s",
+                    LookupText(context.language,
+                               std::wstring(L"The update package could not be verified and was not started."))
+                        .c_str(),
+                    LookupText(context.language,
+                               std::wstring(L"Please visit the website to download the latest version or try again."))
+                        .c_str());
+                ShowMessageBox(text, MB_OK | MB_ICONERROR, context.window);
+                return false;
+            }
             else if (SUCCEEDED(result))
             {
                 context.Send(kUpDisableCancel);

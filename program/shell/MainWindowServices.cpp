@@ -5,6 +5,7 @@
 #include "Hooks.h"
 #include "Hotkeys.h"
 #include "Layers.h"
+#include "Settings.h"
 #include "Logger.h"
 #include "MessageBox.h"
 
@@ -19,7 +20,9 @@
 #include "Folders.h"
 #include "LangSupport.h"
 #include "LayerIcons.h"
+#include "MyMessageWnd.h"
 #include "PortableDecision.h"
+#include "SetupDialogRunner.h"
 #include "StringFormat.h"
 #include "OSDWindow.h"
 #include "OSVersion.h"
@@ -100,16 +103,12 @@ public:
         HICON icon = Icons().Get(kind == 1 || kind == 9 ? TrayIconIndex(true, false, m_layer) : 0);
         TaskBarBalloonInfo(window, icon, AppProductName(), LookupText(CLanguageUse(), text), kind);
     }
-    void RunSetupDialog(HWND window, const std::wstring& importFile, const std::wstring& languageFile) override
+    void RunSetupDialog(HWND window, const std::wstring& importFile, const std::wstring& languageFile, bool portable,
+                        bool quillon) override
     {
-        // Stands in for the settings dialog until it exists.
-        std::wstring text = L"The settings dialog is not available in this build.";
-        if (!importFile.empty())
-            text += L"\n\nSettings file to import: " + importFile;
-        if (!languageFile.empty())
-            text += L"\n\nLanguage pack: " + languageFile;
-        ShowMessageBox(text, MB_OK | MB_ICONINFORMATION, window);
+        m_setup.Run(window, importFile, languageFile, portable, quillon);
     }
+    ISetupDialogControl* OpenSetupDialog() override { return m_setup.Open(); }
     void SaveDesktopIcons() override
     {
         RunSaveDesktopIcons(m_window, ::GetDebug(), ::NotificatcionsEnabled(),
@@ -120,13 +119,36 @@ public:
         RunRestoreDesktopIcons(m_window, ::GetDebug(), ::NotificatcionsEnabled(),
                                [this](int kind, const std::wstring& text) { ShowBalloon(m_window, kind, text); });
     }
-    void SwitchProfile(HWND, const std::wstring& file) override
+    void SwitchProfile(HWND window, const std::wstring& file) override
     {
-        CLogger::LogMessage(L"OnNextInstance: Unable to switch profiles to '%s'.", file.c_str());
+        // The file is read in full before anything changes: one that does not
+        // hold settings never replaces the settings in use.
+        bool loaded = false;
+        {
+            CSettings settings(false, ::GetStartupMouseInfo());
+            bool regionsDefined = false;
+            loaded = !file.empty() && settings.Load(file.c_str(), regionsDefined, false);
+        }
+        if (loaded)
+        {
+            if (::SetSettingsFile(file.c_str()) == 0)
+            {
+                ::UpdateSettings();
+                return;
+            }
+            CLogger::LogMessage(L"OnNextInstance: Unable to switch profiles to '%s'.", file.c_str());
+        }
+        else
+        {
+            CLogger::LogMessage(L"OnNextInstance: '%s' is not a valid %s profile.", file.c_str(),
+                                AppProductName().c_str());
+        }
+        ShowMessageBox(LookupText(CLanguageUse(), L"Unable to load the profile '%s'.", file.c_str()),
+                       MB_OK | MB_ICONERROR, window);
     }
-    void InstallLanguagePack(HWND, const std::wstring& file) override
+    bool InstallLanguagePack(HWND, const std::wstring& file, std::wstring& installed) override
     {
-        CLogger::LogMessage(L"Invalid language pack file: %s", file.c_str());
+        return InstallLanguagePackFromCommand(file, installed);
     }
 
 private:
@@ -159,7 +181,11 @@ private:
     static void CALLBACK PollDisabledState(HWND window, UINT, UINT_PTR, DWORD)
     {
         CProgramServices& self = Instance();
-        if (::IsDesktopLocked())
+        // The window knows whether it started on a locked desktop and is still
+        // waiting for the logon; asking the system every second costs a call
+        // into the session service each time.
+        const auto* main = dynamic_cast<const CMyMessageWnd*>(CWindow::FromHandle(window));
+        if (main != nullptr && main->IsDesktopLockedAtStart())
             return;
         const bool disabled = ::IsBRMPDisabled(true) || !::GetHooked();
         if (disabled == self.m_disabledShown)
@@ -182,6 +208,7 @@ private:
     HICON m_trayIcon = nullptr;
     HWND m_window = nullptr;
     int m_layer = 0;
+    CSetupDialogRunner m_setup;
     bool m_disabledShown = false;
 };
 }
@@ -310,11 +337,11 @@ void IMainWindowServices::CheckForUpdateNow(HWND window)
     ::StartVersionCheck(window, true, true);
 }
 
-void IMainWindowServices::StartUpdate(HWND window, int version)
+bool IMainWindowServices::StartUpdate(HWND window, int version)
 {
     CLanguageUse language;
     CAutoUpdate update(language);
-    update.Update(version, ::GetPortable(), window);
+    return update.Update(version, ::GetPortable(), window);
 }
 
 void IMainWindowServices::HideBalloon(HWND window)
@@ -330,6 +357,8 @@ void IMainWindowServices::ShowTrayMenu(HWND window)
     for (int layer = 0; layer < state.maxLayers && layer < kLayerIconCount; ++layer)
         state.layerNames.push_back(LayerName(layer));
     state.hooked = GetHooked();
+    // Desktop icon layouts can only be kept with the system's own shell.
+    state.desktopIcons = IsExplorerNative();
     state.productName = AppProductName();
     ::ShowTrayMenu(window, state, CLanguageUse());
 }
@@ -353,7 +382,8 @@ void IMainWindowServices::OpenLogFile(HWND window)
 void IMainWindowServices::OpenSettingsFolder(HWND window)
 {
     std::vector<wchar_t> folder(4096);
-    if (::GetSettingsFolder(folder.data(), folder.size()) == 0 || folder[0] == L'\0')
+    // The library answers 0 when it found the folder.
+    if (::GetSettingsFolder(folder.data(), folder.size()) != 0 || folder[0] == L'\0')
         return;
     ::ShellExecuteW(window, L"open", L"explorer", folder.data(), nullptr, SW_SHOWNORMAL);
 }

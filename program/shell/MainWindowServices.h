@@ -13,6 +13,20 @@
 
 class CHotKeys;
 
+// The open settings dialog, as the main window drives it.
+class ISetupDialogControl
+{
+public:
+    virtual ~ISetupDialogControl() = default;
+    virtual void BringToFront() = 0;
+    virtual void Import(const std::wstring& file) = 0;
+    virtual bool SwitchProfile(const std::wstring& file) = 0;
+    // The language pack file becomes the dialog's language; its page opens.
+    virtual void SelectLanguage(const std::wstring& file) = 0;
+    // Closes what runs on top of the dialog and ends it.
+    virtual void EndForExit() = 0;
+};
+
 class IMainWindowServices
 {
 public:
@@ -39,11 +53,18 @@ public:
     virtual void ShowCursorSpeed(HWND window, int position, bool balloon) = 0;
     virtual void ShowBalloon(HWND window, int kind, const std::wstring& text) = 0;
     // Runs the settings dialog modally; returns when it has closed.
-    virtual void RunSetupDialog(HWND window, const std::wstring& importFile, const std::wstring& languageFile) = 0;
+    virtual void RunSetupDialog(HWND window, const std::wstring& importFile, const std::wstring& languageFile,
+                                bool portable, bool quillon) = 0;
+    // The settings dialog while RunSetupDialog runs it, else null.
+    virtual ISetupDialogControl* OpenSetupDialog() { return nullptr; }
     virtual void SaveDesktopIcons() = 0;
     virtual void RestoreDesktopIcons() = 0;
+    // Makes file the settings file when it holds settings, and reloads; else
+    // tells the user and keeps the settings in use.
     virtual void SwitchProfile(HWND window, const std::wstring& file) = 0;
-    virtual void InstallLanguagePack(HWND window, const std::wstring& file) = 0;
+    // Installs the language pack into the settings folder and loads it; true,
+    // with the pack's file name there, when it is now the loaded one.
+    virtual bool InstallLanguagePack(HWND window, const std::wstring& file, std::wstring& installed) = 0;
 
     // The library's hotkey table (null when global hotkeys are off). Read on
     // the main thread only.
@@ -68,8 +89,9 @@ public:
     // The check the user asked for from the tray menu: at once, answered even
     // when nothing new is there.
     virtual void CheckForUpdateNow(HWND window);
-    // The user asked for the update that a check found.
-    virtual void StartUpdate(HWND window, int version);
+    // The user asked for the update that a check found. False when the user
+    // declined the offer.
+    virtual bool StartUpdate(HWND window, int version);
 
     // The tray icon's own actions; by default the program's.
     virtual void HideBalloon(HWND window);

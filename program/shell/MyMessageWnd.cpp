@@ -8,11 +8,13 @@
 #include "AppTexts.h"
 #include "CaughtException.h"
 #include "CommandWord.h"
+#include "Exceptions.h"
 #include "LangSupport.h"
 #include "Layers.h"
 #include "Logger.h"
 #include "MessageBox.h"
 #include "OSVersion.h"
+#include "SystemLibrary.h"
 #include "TrayIcon.h"
 
 namespace
@@ -38,6 +40,17 @@ std::wstring WithoutQuotes(const std::wstring& text)
         if (c != L'"')
             result += c;
     return result;
+}
+
+// A framework exception caught by a guarded handler: logged with its own
+// message, or as one without.
+void LogFrameworkException(const CException& e, const wchar_t* withMessage, const wchar_t* withoutMessage)
+{
+    wchar_t text[1024] = {};
+    if (e.GetErrorMessage(text, 1024))
+        CLogger::LogMessage(withMessage, text);
+    else
+        CLogger::LogMessage(L"%s", withoutMessage);
 }
 
 // Closes the stand-in settings box (or any dialog) that this window owns.
@@ -107,14 +120,14 @@ LRESULT CMyMessageWnd::OnCreate(WPARAM, LPARAM)
         m_services.ShowTrayIcon(m_hWnd, true);
     m_services.SetHookMainWindow(m_hWnd);
 
-    m_bSessionNotifications = ::WTSRegisterSessionNotification(m_hWnd, NOTIFY_FOR_THIS_SESSION) != FALSE;
+    m_bSessionNotifications = RegisterSessionNotifications();
     if (m_bSessionNotifications)
         CLogger::LogDebug(L"Registered to recieve WTS Session Notifications.");
     else
         CLogger::LogDebug(L"Failed to register for WTS Session Notifications.");
 
     SetHotkeys(false);
-    SetTimer(TimerVersionCheck, FirstVersionCheckMs);
+    ArmVersionCheck(FirstVersionCheckMs);
 
     // Without the pipe the program still runs; later starts then cannot reach it.
     m_pipeServer.Start(m_hWnd, NextInstanceMessage(), m_commands, m_pipeName);
@@ -123,6 +136,20 @@ LRESULT CMyMessageWnd::OnCreate(WPARAM, LPARAM)
     if (!m_bDesktopLocked)
         m_services.CreateOSDWindows(m_hWnd);
     return 0;
+}
+
+bool CMyMessageWnd::RegisterSessionNotifications()
+{
+    // Bound at run time from the system folder: a library of that name beside
+    // a portable copy must never be loaded.
+    if (m_hWtsApi == nullptr)
+        m_hWtsApi = LoadSystemLibrary(L"wtsapi32.dll");
+    if (m_hWtsApi == nullptr)
+        return false;
+    using RegisterFn = BOOL(WINAPI*)(HWND, DWORD);
+    const auto registerFor = reinterpret_cast<RegisterFn>(
+        reinterpret_cast<void*>(::GetProcAddress(m_hWtsApi, "WTSRegisterSessionNotification")));
+    return registerFor != nullptr && registerFor(m_hWnd, NOTIFY_FOR_THIS_SESSION) != FALSE;
 }
 
 LRESULT CMyMessageWnd::SendCommand(DWORD word, const std::wstring& text)
@@ -275,13 +302,21 @@ LRESULT CMyMessageWnd::OnNextInstance(DWORD word, const std::wstring& argument)
         RunStep(L"OnNextInstance (Switch Profile)", [&] {
             const std::wstring file = WithoutQuotes(text);
             CLogger::LogMessage(L"OnNextInstance: Switching profile to '%s'", file.c_str());
-            m_services.SwitchProfile(m_hWnd, file);
+            if (ISetupDialogControl* dialog = m_bSetupOpen ? m_services.OpenSetupDialog() : nullptr)
+                dialog->SwitchProfile(file);
+            else
+                m_services.SwitchProfile(m_hWnd, file);
         });
     }
     if (word & Install)
     {
-        RunStep(L"OnNextInstance (Installing language pack)",
-                [&] { m_services.InstallLanguagePack(m_hWnd, WithoutQuotes(text)); });
+        RunStep(L"OnNextInstance (Installing language pack)", [&] {
+            std::wstring installed;
+            if (m_services.InstallLanguagePack(m_hWnd, WithoutQuotes(text), installed))
+                OnSetup(std::wstring(), installed);
+        });
+        if (m_bExited)
+            return 1;
     }
     return 1;
 }
@@ -332,27 +367,54 @@ void CMyMessageWnd::OnSetup(const std::wstring& importFile, const std::wstring& 
 {
     if (m_bSetupOpen)
     {
-        // The dialog in its nested loop takes the request itself once it exists;
-        // here there is only the stand-in, which is already showing.
-        CLogger::LogDebug(L"CMyMessageWnd::OnSetup   -   The setup dialog is already open.");
+        if (ISetupDialogControl* dialog = m_services.OpenSetupDialog())
+        {
+            dialog->BringToFront();
+            if (!importFile.empty())
+                dialog->Import(importFile);
+            if (!languageFile.empty())
+                dialog->SelectLanguage(languageFile);
+        }
+        else
+            CLogger::LogDebug(L"CMyMessageWnd::OnSetup   -   The setup dialog is already open.");
         return;
     }
+    // The settings' icon option before the dialog ran: an icon the user hid
+    // from the menu stays hidden unless the dialog changed the option.
+    const bool showIconBefore = m_services.GetShowIcon();
     const bool osdBefore = m_services.GetEnableOSD();
     CLogger::LogDebug(L"CMyMessageWnd::OnSetup   -   Clear hotkeys...");
     ClearHotkeys();
     CLogger::LogMessage(L"CMyMessageWnd::OnSetup   -   Opening setup dialog.");
     m_bSetupOpen = true;
+    bool failed = true;
     try
     {
-        m_services.RunSetupDialog(m_hWnd, importFile, languageFile);
+        m_services.RunSetupDialog(m_hWnd, importFile, languageFile, m_bPortable, m_bQuillon);
+        failed = false;
+    }
+    catch (const CException& e)
+    {
+        LogFrameworkException(e, L"CMyMessageWnd::OnSetup - Setup dialog threw an exception: %s",
+                              L"CMyMessageWnd::OnSetup - Setup dialog threw an unexpected CException.");
     }
     catch (const std::exception& e)
     {
         CLogger::LogMessage(L"CMyMessageWnd::OnSetup - Setup dialog threw an exception: %S", e.what());
+        failed = true;
     }
     catch (...)
     {
         CLogger::LogOSMessage(::GetLastError(), L"CMyMessageWnd::OnSetup   -   Setup dialog threw an unexpected exception.");
+        failed = true;
+    }
+    if (failed && !m_bExitPending)
+    {
+        CLangSupport* language = LangSupport();
+        ShowMessageBox(LookupText(language, std::wstring(L"Unable to open the setup window.\nThe log file may have "
+                                                         L"more information.\n\nPlease inform the author.")),
+                       MB_OK | MB_ICONERROR, m_hWnd);
+        CLangSupport::Release(language);
     }
     m_bSetupOpen = false;
     CLogger::LogMessage(L"CMyMessageWnd::OnSetup   -   Setup dialog closed.");
@@ -368,7 +430,7 @@ void CMyMessageWnd::OnSetup(const std::wstring& importFile, const std::wstring& 
     }
     m_services.UpdateSettings();
     const bool show = m_services.GetShowIcon();
-    if (show != m_bShowIcon)
+    if (show != showIconBefore)
     {
         m_bShowIcon = show;
         m_services.ShowTrayIcon(m_hWnd, false);
@@ -384,7 +446,7 @@ void CMyMessageWnd::OnSetup(const std::wstring& importFile, const std::wstring& 
             m_services.RemoveOSDWindows();
     }
     SetHotkeys(false);
-    SetTimer(TimerVersionCheck, AfterSetupVersionCheckMs);
+    ArmVersionCheck(AfterSetupVersionCheckMs);
     ::SetActiveWindow(nullptr);
 }
 
@@ -397,7 +459,10 @@ void CMyMessageWnd::Exit(bool byUser)
         {
             // OnSetup finishes the exit once the dialog has returned.
             m_bExitPending = true;
-            ::EnumThreadWindows(::GetCurrentThreadId(), &CloseOwnedDialog, reinterpret_cast<LPARAM>(m_hWnd));
+            if (ISetupDialogControl* dialog = m_services.OpenSetupDialog())
+                dialog->EndForExit();
+            else
+                ::EnumThreadWindows(::GetCurrentThreadId(), &CloseOwnedDialog, reinterpret_cast<LPARAM>(m_hWnd));
             return;
         }
         m_services.RemoveMouseHook(true);
@@ -421,9 +486,17 @@ void CMyMessageWnd::Cleanup()
     ClearHotkeys();
     m_services.SetHookMainWindow(nullptr);
     m_services.RemoveOSDWindows();
-    if (m_bSessionNotifications && m_hWnd != nullptr)
-        ::WTSUnRegisterSessionNotification(m_hWnd);
+    if (m_bSessionNotifications && m_hWnd != nullptr && m_hWtsApi != nullptr)
+    {
+        using UnregisterFn = BOOL(WINAPI*)(HWND);
+        if (const auto unregister = reinterpret_cast<UnregisterFn>(
+                reinterpret_cast<void*>(::GetProcAddress(m_hWtsApi, "WTSUnRegisterSessionNotification"))))
+            unregister(m_hWnd);
+    }
     m_bSessionNotifications = false;
+    if (m_hWtsApi != nullptr)
+        ::FreeLibrary(m_hWtsApi);
+    m_hWtsApi = nullptr;
 }
 
 void CMyMessageWnd::PostNcDestroy()
@@ -520,7 +593,7 @@ LRESULT CMyMessageWnd::OnTaskBarCreated(WPARAM, LPARAM)
     return 0;
 }
 
-LRESULT CMyMessageWnd::OnNotifyIcon(WPARAM, LPARAM message)
+LRESULT CMyMessageWnd::OnNotifyIcon(WPARAM id, LPARAM message)
 {
     try
     {
@@ -528,6 +601,15 @@ LRESULT CMyMessageWnd::OnNotifyIcon(WPARAM, LPARAM message)
         {
         case WM_RBUTTONDOWN:
             m_services.ShowTrayMenu(m_hWnd);
+            break;
+        case NIN_BALLOONUSERCLICK:
+            // Any balloon may be clicked; only the update's announcement offers something.
+            if (m_nPendingUpdateVersion != 0)
+            {
+                const int version = std::exchange(m_nPendingUpdateVersion, 0);
+                CLogger::LogDebug(L"User clicked the balloon: I=%d", static_cast<int>(id));
+                StartUpdate(version);
+            }
             break;
         case WM_LBUTTONDBLCLK:
             // The double click's first click started the cycle timer: it must not also cycle.
@@ -572,7 +654,7 @@ LRESULT CMyMessageWnd::OnTimer(WPARAM id, LPARAM)
     case TimerVersionCheck:
         KillTimer(id);
         m_services.StartVersionCheck(m_hWnd);
-        SetTimer(TimerVersionCheck, VersionCheckPeriodMs);
+        ArmVersionCheck(VersionCheckPeriodMs);
         break;
     case TimerSettingChange:
         KillTimer(id);
@@ -593,6 +675,18 @@ LRESULT CMyMessageWnd::OnTimer(WPARAM id, LPARAM)
         return Default();
     }
     return 0;
+}
+
+void CMyMessageWnd::ArmVersionCheck(UINT delayMs)
+{
+    m_nVersionCheckDelayMs = delayMs;
+    SetTimer(TimerVersionCheck, delayMs);
+}
+
+void CMyMessageWnd::StartUpdate(int version)
+{
+    if (!m_services.StartUpdate(m_hWnd, version))
+        ArmVersionCheck(DeclinedUpdateRetryMs);
 }
 
 LRESULT CMyMessageWnd::OnCheckVersion(WPARAM version, LPARAM result)
@@ -620,7 +714,7 @@ LRESULT CMyMessageWnd::OnCheckVersion(WPARAM version, LPARAM result)
             CLogger::LogMessage(L"%s (%d)", text.c_str(), found);
             if (byUser)
             {
-                m_services.StartUpdate(m_hWnd, found);
+                StartUpdate(found);
                 break;
             }
             std::wstring hint;
@@ -648,6 +742,11 @@ LRESULT CMyMessageWnd::OnCheckVersion(WPARAM version, LPARAM result)
             CLogger::LogMessage(L"CMyMessageWnd::OnCheckVersion: Ignoring result 0x%08X.", static_cast<unsigned>(result));
             break;
         }
+    }
+    catch (const CException& e)
+    {
+        LogFrameworkException(e, L"CMyMessageWnd::OnCheckVersion - Version check threw an exception: %s",
+                              L"CMyMessageWnd::OnCheckVersion - Version check threw an unexpected CException.");
     }
     catch (const std::exception& e)
     {

@@ -33,6 +33,8 @@ public:
     static constexpr UINT FirstVersionCheckMs = 120000;
     static constexpr UINT AfterSetupVersionCheckMs = 5000;
     static constexpr UINT VersionCheckPeriodMs = 21600000;
+    // A declined update is offered again after an hour.
+    static constexpr UINT DeclinedUpdateRetryMs = 3600000;
     // Layers a profile holds; a layer outside them never comes from the library.
     static constexpr int LayerCount = 10;
     static constexpr int CursorSpeedPositions = 4;
@@ -90,6 +92,8 @@ public:
 
     // An update announced in a balloon (0: none).
     int GetPendingUpdateVersion() const { return m_nPendingUpdateVersion; }
+    // The delay the next update check was last armed with.
+    UINT NextVersionCheckDelay() const { return m_nVersionCheckDelayMs; }
 
     int GetCurrentLayerShown() const { return m_nCurrentLayer; }
     bool GetShowIcon() const { return m_bShowIcon; }
@@ -129,9 +133,14 @@ private:
     LRESULT OnTimer(WPARAM id, LPARAM);
     LRESULT OnCheckVersion(WPARAM version, LPARAM result);
     LRESULT OnDebugStateChanged(WPARAM, LPARAM);
+    void ArmVersionCheck(UINT delayMs);
+    // Offers the update; a declined one is offered again later.
+    void StartUpdate(int version);
     static void GlobalHotkeyCallback(void* context, int id);
     // Re-installs the hooks after the system resumed.
     void RehookAfterResume();
+    // Registers for the session's lock, unlock and logon messages.
+    bool RegisterSessionNotifications();
     // Installs what a start on a locked desktop left out.
     bool InstallAfterLockedStart(const wchar_t* success);
 
@@ -157,6 +166,8 @@ private:
     // Whether remapping ran when the system last suspended (-1: no suspend seen).
     int m_nHookedAtSuspend = -1;
     int m_nPendingUpdateVersion = 0;
+    HMODULE m_hWtsApi = nullptr;
+    UINT m_nVersionCheckDelayMs = 0;
     HotkeyHandler m_hotkeys;
     CInstanceCommandQueue m_commands;
     CInstancePipeServer m_pipeServer;

@@ -125,7 +125,7 @@ void CMyMessageWnd::RehookAfterResume()
     }
     m_dwLastHookInstall = m_services.TickCount();
     CLogger::LogMessage(L"Power State: Reinstall mouse hook on resume is enabled. Re-hooking mouse...");
-    SetTimer(TimerVersionCheck, AfterResumeVersionCheckMs);
+    ArmVersionCheck(AfterResumeVersionCheckMs);
     ClearHotkeys();
     if (m_services.RemoveMouseHook(false))
         CLogger::LogThreadDebug(L"Power State: Hooks have been removed...");

@@ -124,9 +124,10 @@ void CMyMessageWnd::OnGlobalHotkey(int id)
     case HotkeyAction::ToggleDebug:
     {
         const bool on = !m_services.GetDebug();
-        // The tray belongs to the main thread: it shows the new state there.
-        PostMessage(DebugStateMessage, on ? 1 : 0, 0);
+        // Switched first: the tray, which belongs to the main thread, composes
+        // its icon from the state it reads, and must read the new one.
         m_services.SetDebug(on, L"toggle debug hotkey");
+        PostMessage(DebugStateMessage, on ? 1 : 0, 0);
         break;
     }
     // The desktop icons and the settings run on the main thread, where

@@ -7,6 +7,7 @@
 #include "Exceptions.h"
 #include "AppTexts.h"
 #include "Logger.h"
+#include "OSVersion.h"
 #include "StringFormat.h"
 
 namespace
@@ -129,10 +130,15 @@ BOOL DeleteTaskBarIcon(HWND window)
     });
 }
 
+int TrayShellVersion()
+{
+    return static_cast<int>(::GetOSVersion()) > 3 ? 4 : 3;
+}
+
 BOOL TaskBarBalloonInfo(HWND window, HICON icon, const std::wstring& title, const std::wstring& text, int kind)
 {
     return Guarded(L"TaskBarBalloonInfo", [&] {
-        NOTIFYICONDATAW record = MakeBalloonRecord(window, icon, title, text, kind, kShellVersion);
+        NOTIFYICONDATAW record = MakeBalloonRecord(window, icon, title, text, kind, TrayShellVersion());
         return ::Shell_NotifyIconW(NIM_MODIFY, &record);
     });
 }

@@ -17,8 +17,9 @@ constexpr UINT_PTR kTrayRetryTimer = 1;
 constexpr UINT kTrayRetryMs = 5000;
 constexpr UINT_PTR kTrayPollTimer = 4;
 constexpr UINT kTrayPollMs = 1000;
-// The shell version the records are laid out for.
-constexpr int kShellVersion = 6;
+// The shell version the balloon records are laid out for: 4 from Windows
+// Vista on, else 3.
+int TrayShellVersion();
 
 // The record for add, modify and delete; the tooltip is cut to fit.
 NOTIFYICONDATAW MakeTrayRecord(HWND window, HICON icon, const std::wstring& tooltip);

@@ -101,7 +101,17 @@ LRESULT UpdateContext::Send(UINT message, WPARAM wParam, LPARAM lParam) const
 
 void UpdateContext::SetText(const std::wstring& text) const
 {
-    Send(kUpSetText, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    {
+        std::lock_guard<std::mutex> lock(m_textLock);
+        m_text = text;
+    }
+    Send(kUpSetText);
+}
+
+std::wstring UpdateContext::Text() const
+{
+    std::lock_guard<std::mutex> lock(m_textLock);
+    return m_text;
 }
 
 const CDialogTemplate& CUPDialog::Template()
@@ -256,10 +266,10 @@ LRESULT CUPDialog::OnSetProgress(WPARAM wParam, LPARAM)
     return 0;
 }
 
-LRESULT CUPDialog::OnSetText(WPARAM, LPARAM lParam)
+LRESULT CUPDialog::OnSetText(WPARAM, LPARAM)
 {
-    if (lParam)
-        ::SetDlgItemTextW(m_hWnd, 1026, reinterpret_cast<const wchar_t*>(lParam));
+    // The message carries nothing: whoever sent it, the text is the worker's own.
+    ::SetDlgItemTextW(m_hWnd, 1026, m_context.Text().c_str());
     return 0;
 }
 

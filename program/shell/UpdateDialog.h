@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <mutex>
 #include <string>
 
 #include "Dialog.h"
@@ -65,7 +66,15 @@ struct UpdateContext
 
     // The worker's messages to the dialog, only while it exists and is not cancelled.
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    // Leaves the status text here and asks the dialog to show it: a message
+    // that outlives a timed-out send can then never point at a text that is gone.
     void SetText(const std::wstring& text) const;
+    // The status text the worker left last.
+    std::wstring Text() const;
+
+private:
+    mutable std::mutex m_textLock;
+    mutable std::wstring m_text;
 };
 
 class CUPDialog : public CDialog

@@ -164,7 +164,8 @@ HWND OtherMenuOf(DWORD processId, HWND except)
 }
 
 // Item and separator heights of the menus, measured from a popup of plain
-// items and the whole tray menu (nine items, four separators).
+// items and the whole tray menu (nine items, four separators; seven and three
+// without the desktop icon items, which only the system's own shell offers).
 constexpr int kMenuBorder = 3;
 struct MenuMetrics
 {
@@ -177,11 +178,13 @@ struct MenuMetrics
     }
 };
 
-MenuMetrics MeasureMenus(const RECT& popup, int popupItems, const RECT& whole)
+MenuMetrics MeasureMenus(const RECT& popup, int popupItems, const RECT& whole, bool desktopItems)
 {
     MenuMetrics metrics{};
     metrics.item = (popup.bottom - popup.top - 2 * kMenuBorder) / popupItems;
-    metrics.separator = (whole.bottom - whole.top - 2 * kMenuBorder - 9 * metrics.item) / 4;
+    const int items = desktopItems ? 9 : 7;
+    const int separators = desktopItems ? 4 : 3;
+    metrics.separator = (whole.bottom - whole.top - 2 * kMenuBorder - items * metrics.item) / separators;
     return metrics;
 }
 } // namespace
@@ -248,7 +251,8 @@ TEST_F(ProgramRemap, TheTrayIconShowsTheVersionCyclesLayersAndItsMenuSwitchesDis
         << "the Layers popup did not open";
     RECT popup{};
     ::GetWindowRect(layers, &popup);
-    const MenuMetrics metrics = MeasureMenus(popup, 3, box);
+    const bool desktopItems = !m_program.LogHas("IsExplorerNative: Unable to find handle to Windows Explorer Desktop.");
+    const MenuMetrics metrics = MeasureMenus(popup, 3, box, desktopItems);
     ASSERT_TRUE(PhysicalInput::ClickAt((popup.left + popup.right) / 2, metrics.ItemCentre(popup.top, 2, 0),
                                        PhysicalInput::kLeft));
     ASSERT_TRUE(brmptest::WaitFor([&] { return OpenMenuOf(m_program.ProcessId()) == nullptr; }, 10000));

@@ -11,11 +11,16 @@
 #include "AppTexts.h"
 #include "Application.h"
 #include "AutoUpdate.h"
+#include "Control.h"
 #include "FrameworkTestSupport.h"
 #include "LangSupport.h"
+#include "MainWindowRecorder.h"
+#include "MyMessageWnd.h"
+#include "TrayIcon.h"
 #include "MessageBox.h"
 #include "TempFolder.h"
 #include "UpdateDialog.h"
+#include "UpdateTrust.h"
 #include "resource.h"
 
 namespace
@@ -86,6 +91,22 @@ private:
     std::wstring m_folder;
 };
 
+// The signature check's verdict, as the test says; what it was asked about.
+class CFakeTrust : public IUpdateTrust
+{
+public:
+    CFakeTrust() { SetUpdateTrust(this); }
+    ~CFakeTrust() override { SetUpdateTrust(nullptr); }
+    UpdateTrustResult Verify(const std::wstring& file, std::wstring& why) override
+    {
+        checked.push_back(file);
+        why = L"the test says so";
+        return verdict;
+    }
+    UpdateTrustResult verdict = UpdateTrustResult::Trusted;
+    std::vector<std::wstring> checked;
+};
+
 // Answers the Retry/Cancel questions in order (Cancel when none is left).
 class CAnswers
 {
@@ -134,6 +155,7 @@ protected:
 
     brmptest::TempFolder m_folder{L"brmp-update"};
     CFakeTransport m_transport{m_folder.Path()};
+    CFakeTrust m_trust;
     CAutoUpdate m_update;
     UpdateContext m_context;
 };
@@ -258,6 +280,45 @@ TEST_F(UpdateDownload, ABadDownloadIsNeverStartedAndIsRemoved)
     }
 }
 
+TEST_F(UpdateDownload, ADownloadWithoutTheOwnPublishersValidSignatureIsDeletedNeverStartedAndTheUserIsTold)
+{
+    for (UpdateTrustResult verdict : {UpdateTrustResult::Unsigned, UpdateTrustResult::Invalid,
+                                      UpdateTrustResult::OtherPublisher, UpdateTrustResult::Unavailable})
+    {
+        SCOPED_TRACE(static_cast<int>(verdict));
+        m_trust.verdict = verdict;
+        m_trust.checked.clear();
+        m_transport.launched.clear();
+        CAnswers answers({});
+        EXPECT_FALSE(Run(2210000));
+        EXPECT_EQ(m_trust.checked, std::vector<std::wstring>{Expected(L"BRMPUpdateX64.2.21.exe")});
+        EXPECT_TRUE(m_transport.launched.empty());
+        EXPECT_FALSE(FileExists(Expected(L"BRMPUpdateX64.2.21.exe")));
+        ASSERT_EQ(answers.asked.size(), 1u);
+        EXPECT_NE(answers.asked[0].find(L"could not be verified"), std::wstring::npos);
+    }
+}
+
+TEST(UpdateSignature, TheSystemsCheckRefusesUnsignedProgramsAndMissingFiles)
+{
+    // The test program itself carries no signature.
+    wchar_t self[MAX_PATH] = {};
+    ASSERT_NE(::GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    brmptest::TempFolder folder(L"brmp-trust");
+    const std::wstring text = folder.PathOf(L"update.exe");
+    ASSERT_TRUE(brmptest::WriteFileBytes(text, kProgram));
+    IUpdateTrust system;
+    for (const std::wstring& file : {std::wstring(self), text})
+    {
+        SCOPED_TRACE(testing::PrintToString(file));
+        std::wstring why;
+        EXPECT_EQ(system.Verify(file, why), UpdateTrustResult::Unsigned) << testing::PrintToString(why);
+    }
+    std::wstring why;
+    EXPECT_NE(system.Verify(folder.PathOf(L"missing.exe"), why), UpdateTrustResult::Trusted);
+    EXPECT_FALSE(why.empty());
+}
+
 TEST_F(UpdateDownload, RetryDownloadsAgainAndAnOldFileIsReplaced)
 {
     const std::wstring file = Expected(L"BRMPUpdateX64.2.21.1.exe");
@@ -316,6 +377,24 @@ TEST_F(UpdateDownload, TheProgressDialogRunsTheWorkerAndEndsWithItsResult)
     dialog.Cleanup();
     EXPECT_FALSE(watchdog.Fired());
     EXPECT_EQ(m_transport.launched.size(), 1u);
+}
+
+TEST_F(UpdateDownload, TheStatusTextShownIsTheWorkersOwnWhateverAStatusMessageCarries)
+{
+    static std::wstring shown;
+    CUPDialog dialog(nullptr, &m_update, L"Downloading v2.21", [](UpdateContext& context) {
+        context.SetText(L"Downloaded 1 of 2 bytes");
+        // A status message from anyone else points at nothing the dialog may read.
+        context.Send(kUpSetText, 0, 0x1234);
+        wchar_t text[64] = {};
+        ::GetDlgItemTextW(context.window, 1026, text, 64);
+        shown = text;
+        return true;
+    });
+    framework_test::ModalWatchdog watchdog(dialog);
+    EXPECT_EQ(dialog.DoModal(), 1);
+    dialog.Cleanup();
+    EXPECT_EQ(shown, L"Downloaded 1 of 2 bytes");
 }
 
 TEST_F(UpdateDownload, CancelInTheProgressDialogStopsTheDownload)
@@ -416,4 +495,61 @@ TEST_F(UpdateDownload, SkipDeclinesTheOfferAndUpgradeRunsTheDownload)
         EXPECT_EQ(m_transport.launched.size(), c.launches);
         EXPECT_EQ(press.changeLog, L"Line one\r\nLine two");
     }
+}
+
+namespace
+{
+// The main window's services with the real update offer behind them.
+class CUpdatingServices : public brmptest::RecordingServices
+{
+public:
+    bool StartUpdate(HWND window, int version) override
+    {
+        Add(L"StartUpdate(" + std::to_wstring(version) + L")");
+        return IMainWindowServices::StartUpdate(window, version);
+    }
+};
+}
+
+TEST_F(UpdateDownload, AClickOnTheUpdateBalloonOffersThePendingVersionOnceAndADeclinedOfferComesBackInAnHour)
+{
+    brmptest::ProgramResources dialogs;
+    if (!dialogs.Loaded())
+        GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+    if (GetPortable())
+        GTEST_SKIP() << "a portable program only offers the web site";
+    CUpdatingServices services;
+    CMyMessageWnd window(false, false, false, false, services, brmptest::UniqueMainWindowPipe(L"balloon"));
+    ASSERT_TRUE(window.Create(nullptr, L"update balloon test"));
+    const UINT checked = ::RegisterWindowMessageW(L"BRMPCheckVersion");
+    CAnswers answers({});
+
+    for (const int button : {IDOK, IDCANCEL})
+    {
+        SCOPED_TRACE(button);
+        m_transport.launched.clear();
+        services.Clear();
+        // An automatic check announces the version in a balloon; the click offers it.
+        window.SendMessage(checked, 2210000, 1);
+        ASSERT_EQ(window.GetPendingUpdateVersion(), 2210000);
+        DialogPress press;
+        press.button = button;
+        g_press = &press;
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &PressWhenShown);
+        window.SendMessage(kTrayCallbackMessage, kTrayIconId, NIN_BALLOONUSERCLICK);
+        ::KillTimer(nullptr, timer);
+        g_press = nullptr;
+        EXPECT_TRUE(press.pressed);
+        EXPECT_EQ(window.GetPendingUpdateVersion(), 0);
+        EXPECT_EQ(m_transport.launched.size(), button == IDOK ? 1u : 0u);
+        if (button == IDCANCEL)
+        {
+            EXPECT_EQ(window.NextVersionCheckDelay(), CMyMessageWnd::DeclinedUpdateRetryMs);
+        }
+
+        // Nothing is pending any more: a further click offers nothing.
+        window.SendMessage(kTrayCallbackMessage, kTrayIconId, NIN_BALLOONUSERCLICK);
+        EXPECT_EQ(services.Count(L"StartUpdate(2210000)"), 1);
+    }
+    window.DestroyWindow();
 }

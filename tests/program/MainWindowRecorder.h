@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Exceptions.h"
 #include "Hotkeys.h"
 #include "InstancePipe.h"
 #include "MainWindowServices.h"
@@ -49,9 +50,11 @@ public:
     void UpdateTrayIcon(HWND, int) override {}
     void ShowCursorSpeed(HWND, int position, bool) override { Add(L"ShowCursorSpeed(" + std::to_wstring(position) + L")"); }
     void ShowBalloon(HWND, int kind, const std::wstring&) override { Add(L"Balloon(" + std::to_wstring(kind) + L")"); }
-    void RunSetupDialog(HWND owner, const std::wstring& importFile, const std::wstring&) override
+    void RunSetupDialog(HWND owner, const std::wstring& importFile, const std::wstring& languageFile, bool,
+                        bool) override
     {
-        Add(L"SetupOpened" + (importFile.empty() ? std::wstring() : L"(" + importFile + L")"));
+        Add(L"SetupOpened" + (importFile.empty() ? std::wstring() : L"(" + importFile + L")") +
+            (languageFile.empty() ? std::wstring() : L"[" + languageFile + L"]"));
         if (onSetup)
             onSetup(owner);
         Add(L"SetupClosed");
@@ -59,7 +62,12 @@ public:
     void SaveDesktopIcons() override { Add(L"SaveDesktopIcons"); }
     void RestoreDesktopIcons() override { Add(L"RestoreDesktopIcons"); }
     void SwitchProfile(HWND, const std::wstring& file) override { Add(L"SwitchProfile(" + file + L")"); }
-    void InstallLanguagePack(HWND, const std::wstring& file) override { Add(L"InstallLanguagePack(" + file + L")"); }
+    bool InstallLanguagePack(HWND, const std::wstring& file, std::wstring& installed) override
+    {
+        Add(L"InstallLanguagePack(" + file + L")");
+        installed = L"installed.brmplp";
+        return installs;
+    }
 
     CHotKeys* GetHotkeys() override { return hotkeys; }
     bool GetReinstallOnResume() override { return reinstallOnResume; }
@@ -75,7 +83,13 @@ public:
         Add(L"HotkeyAction(" + std::to_wstring(static_cast<int>(action)) + L")");
     }
     void StartVersionCheck(HWND) override { Add(L"StartVersionCheck"); }
-    void StartUpdate(HWND, int version) override { Add(L"StartUpdate(" + std::to_wstring(version) + L")"); }
+    bool StartUpdate(HWND, int version) override
+    {
+        Add(L"StartUpdate(" + std::to_wstring(version) + L")");
+        if (updateThrows)
+            throw CResourceException(L"no update dialog");
+        return acceptsUpdate;
+    }
     void HideBalloon(HWND) override {}
 
     bool Called(const std::wstring& what) const
@@ -115,6 +129,9 @@ public:
     std::atomic<bool> scrollLockOff{false};   // remapping off with the hooks in
     std::atomic<bool> debug{false};
     std::atomic<bool> notifications{false};
+    bool installs = false;
+    bool acceptsUpdate = true;
+    bool updateThrows = false;
     std::atomic<int> layer{0};
     std::atomic<int> maxLayers{10};
     bool reinstallOnResume = true;
@@ -123,7 +140,7 @@ public:
     CHotKeys* hotkeys = nullptr;
     std::function<void(HWND)> onSetup;
 
-private:
+protected:
     void Add(std::wstring call)
     {
         std::lock_guard<std::mutex> lock(m_lock);

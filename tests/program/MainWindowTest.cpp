@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CommandWord.h"
+#include "Exceptions.h"
 #include "Control.h"
 #include "Hooks.h"
 #include "InstancePipe.h"
@@ -20,7 +21,9 @@
 #include "CommandLine.h"
 #include "Handles.h"
 #include "HotkeyTestSupport.h"
+#include "MessageBox.h"
 #include "MyMessageWnd.h"
+#include "ShellTestFiles.h"
 #include "SingleInstance.h"
 #include "TempFolder.h"
 #include "WaitFor.h"
@@ -132,6 +135,46 @@ TEST_F(MainWindow, FileArgumentsLoseTheirQuotes)
     window->SendCommand(kRelayed | CommandBits::Install | CommandBits::ShowIcon, L"\"c:\\packs\\fr.brmplp\" ");
     EXPECT_TRUE(services.Called(L"SwitchProfile(c:\\my files\\a.xml)"));
     EXPECT_TRUE(services.Called(L"InstallLanguagePack(c:\\packs\\fr.brmplp )"));
+}
+
+TEST_F(MainWindow, AnInstalledLanguagePackOpensTheSettingsWithItAndARefusedOneOpensNothing)
+{
+    window->SendCommand(kRelayed | CommandBits::Install | CommandBits::ShowIcon, L"c:\\packs\\bad.brmplp");
+    EXPECT_TRUE(services.CallsStartingWith(L"SetupOpened").empty());
+
+    services.installs = true;
+    window->SendCommand(kRelayed | CommandBits::Install | CommandBits::ShowIcon, L"c:\\packs\\fr.brmplp");
+    EXPECT_TRUE(services.Called(L"SetupOpened[installed.brmplp]"));
+}
+
+TEST_F(MainWindow, AFrameworkExceptionFromTheSettingsDialogIsLoggedAsSuchTheUserIsToldAndTheWindowGoesOn)
+{
+    struct ThrowCase
+    {
+        std::function<void()> raise;
+        const wchar_t* logged;
+    };
+    const ThrowCase cases[] = {
+        {[] { throw CResourceException(L"no dialog template"); },
+         L"CMyMessageWnd::OnSetup - Setup dialog threw an exception: no dialog template"},
+        {[] { throw CException(); }, L"CMyMessageWnd::OnSetup - Setup dialog threw an unexpected CException."},
+    };
+    for (const ThrowCase& c : cases)
+    {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.logged)));
+        services.Clear();
+        services.onSetup = [&](HWND) { c.raise(); };
+        std::vector<UINT> icons;
+        ScopedMessageBoxHandler boxes([&](const MessageBoxRequest& box) {
+            icons.push_back(box.type & MB_ICONMASK);
+            return IDOK;
+        });
+        const shelltest::LogTail log;
+        window->SendCommand(kRelayed | CommandBits::Setup | CommandBits::ShowIcon, L"");
+        EXPECT_TRUE(log.Contains(c.logged)) << testing::PrintToString(log.Text());
+        EXPECT_EQ(icons, std::vector<UINT>{MB_ICONERROR});
+        EXPECT_TRUE(services.Called(L"UpdateSettings")) << "the window goes on after the dialog";
+    }
 }
 
 TEST_F(MainWindow, ACommandMessageThatThisInstanceDidNotIssueIsIgnored)

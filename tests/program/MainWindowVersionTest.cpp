@@ -9,6 +9,7 @@
 #include "MainWindowRecorder.h"
 #include "MessageBox.h"
 #include "MyMessageWnd.h"
+#include "ShellTestFiles.h"
 #include "WaitFor.h"
 
 namespace
@@ -85,6 +86,19 @@ TEST_F(MainWindowVersion, AFoundVersionIsAnnouncedWhenAutomaticAndDownloadedWhen
         else
             EXPECT_TRUE(boxes.empty());
     }
+}
+
+TEST_F(MainWindowVersion, ADeclinedOfferComesBackInAnHourAndAFrameworkFailureIsLoggedWithItsMessage)
+{
+    services.acceptsUpdate = false;
+    CheckResult(2210000, 0x80000001u);
+    EXPECT_EQ(window->NextVersionCheckDelay(), CMyMessageWnd::DeclinedUpdateRetryMs);
+
+    services.updateThrows = true;
+    const shelltest::LogTail log;
+    EXPECT_EQ(CheckResult(2210000, 0x80000001u), 0);
+    EXPECT_TRUE(log.Contains(L"CMyMessageWnd::OnCheckVersion - Version check threw an exception: no update dialog"))
+        << testing::PrintToString(log.Text());
 }
 
 TEST_F(MainWindowVersion, EachTickOfTheUpdateTimerStartsOneCheck)

@@ -1,0 +1,54 @@
+#pragma once
+// Resource ids of the profile list, the application picker and the window finder.
+
+// Context menu of the profile list.
+#define IDR_PROFILE_MENU 154
+#define ID_PROFILE_EXPORT_SELECTED 32794
+#define ID_PROFILE_EXPORT_ALL 32795
+#define ID_PROFILE_EDIT 32796
+#define ID_PROFILE_COPY 32797
+#define ID_PROFILE_REMOVE 32798
+#define ID_PROFILE_IMPORT 32800
+
+// Application picker.
+#define IDD_APP_SPECIFIC 116
+#define IDI_APP_PLAIN 138
+#define IDI_APP_MODERN 140
+#define IDC_APP_REFRESH 1044
+#define IDC_APP_LIST 1178
+#define IDC_APP_APPLICATION 1175
+#define IDC_APP_BROWSE 1181
+#define IDC_APP_DESCRIPTION 1182
+#define IDC_APP_SPECIFIC_WINDOW 1172
+
+// Window finder.
+#define IDD_FIND_WINDOW 132
+// The target cursor of the editors' position picker (Editors.rc).
+#define IDC_FINDER_CURSOR 131
+#define IDB_FINDER 133
+#define IDB_FINDER_EMPTY 134
+#define IDC_FIND_FINDER 1073
+#define IDC_FIND_HOVER 1080
+#define IDC_FIND_HANDLE 1198
+#define IDC_FIND_CAPTION 1196
+#define IDC_FIND_CAPTION_CHECK 1097
+#define IDC_FIND_PROCESS 1197
+#define IDC_FIND_CLASS 1195
+#define IDC_FIND_PARENT_CLASS 1068
+#define IDC_FIND_MATCH_TYPE 1062
+#define IDC_FIND_NO_PARENT 1088
+#define IDC_FIND_REGEX 1220
+#define IDC_FIND_TOP_LEFT 1098
+#define IDC_FIND_TOP_RIGHT 1099
+#define IDC_FIND_BOTTOM_LEFT 1103
+#define IDC_FIND_BOTTOM_RIGHT 1104
+#define IDC_FIND_AREA 1263
+#define IDC_FIND_AREA_TOP 1205
+#define IDC_FIND_AREA_LEFT 1206
+#define IDC_FIND_AREA_BOTTOM 1207
+#define IDC_FIND_AREA_RIGHT 1208
+#define IDC_FIND_SPIN_TOP 1252
+#define IDC_FIND_SPIN_LEFT 1253
+#define IDC_FIND_SPIN_BOTTOM 1254
+#define IDC_FIND_SPIN_RIGHT 1255
+#define IDC_FIND_DESCRIPTION 1182

@@ -1,0 +1,225 @@
+// What a running program does with commands from its tray icon and from later
+// starts: a Ctrl+click on the icon opens the settings folder, "/profile:"
+// switches to another settings file (and refuses one that holds none), and
+// "/install:" puts a language pack to use at once.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <memory>
+#include <string>
+
+#include "Actions.h"
+#include "ApplicationSettings.h"
+#include "CommandLine.h"
+#include "Control.h"
+#include "MouseInfo.h"
+#include "PhysicalInput.h"
+#include "Probe.h"
+#include "ProgramRunner.h"
+#include "Settings.h"
+#include "TempFolder.h"
+#include "WaitFor.h"
+
+using brmptest::PhysicalInput;
+using brmptest::Probe;
+using programtest::ProgramCopy;
+using programtest::ProgramProcess;
+
+namespace
+{
+// Settings whose middle button types key.
+CSettings SettingsTyping(wchar_t key)
+{
+    CSettings settings(false, GetStartupMouseInfo());
+    const wchar_t keys[2] = {key, L'\0'};
+    settings.GetDefaultApp()->SetActions(Middle, 0, ACTION_SIMULATED_KEYS);
+    settings.GetDefaultApp()->SetKeystrokes(Middle, 0, keys, 0, 0, false, true, false, false);
+    return settings;
+}
+
+// The text of the visible message box (on this desktop only the program shows one), or empty.
+std::wstring MessageBoxText(HWND* box = nullptr)
+{
+    HWND found = programtest::FindWindowOfClass(L"#32770", true);
+    if (box)
+        *box = found;
+    wchar_t text[1024] = L"";
+    if (found)
+        ::GetDlgItemTextW(found, 0xFFFF, text, 1024);
+    return text;
+}
+
+// Whether the program's icon is in the tray: the shell accepts a change to it.
+bool TrayHasIcon(HWND window)
+{
+    NOTIFYICONDATAW record{};
+    record.cbSize = sizeof(record);
+    record.hWnd = window;
+    record.uID = 1;
+    return ::Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
+}
+
+// Wine's taskbar draws the only tray icon in the last icon-sized square of the bar.
+POINT TrayIconPoint()
+{
+    RECT bar{};
+    ::GetWindowRect(::FindWindowW(L"Shell_TrayWnd", nullptr), &bar);
+    const int size = bar.bottom - bar.top;
+    return {bar.right - size / 2, bar.top + size / 2};
+}
+
+class ProgramCommands : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!m_program.Prepare())
+            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+        CSettings settings = SettingsTyping(L'a');
+        ASSERT_TRUE(m_program.WriteSettings(settings));
+    }
+
+    void StartProgram()
+    {
+        ASSERT_TRUE(m_program.Start(L"/debug"));
+        ASSERT_TRUE(m_program.WaitForLog("Successfully created the main message window.")) << m_program.Log();
+        m_window = m_program.WaitForMainWindow();
+        ASSERT_NE(m_window, nullptr) << m_program.Log();
+    }
+
+    // A later start with the arguments; true when it handed them over and ended.
+    bool LaterStart(const std::wstring& arguments)
+    {
+        ProgramProcess later;
+        return later.Start(m_program.ExePath(), m_program.Folder().Path(), arguments) &&
+               later.Ended(programtest::kStartTimeoutMs);
+    }
+
+    // A middle click in the probe: what it typed, or "M" when the click itself arrived.
+    std::wstring MiddleClickInProbe()
+    {
+        if (!m_probe)
+        {
+            m_probe = std::make_unique<Probe>();
+            if (!m_probe->Start())
+                return L"(no probe)";
+        }
+        if (!m_probe->Activate())
+            return L"(probe not focused)";
+        m_probe->Clear();
+        const POINT at = m_probe->Center();
+        m_side = -m_side;
+        if (!PhysicalInput::ClickAt(at.x + 20 * m_side, at.y, PhysicalInput::kMiddle))
+            return L"(no click)";
+        std::wstring seen;
+        brmptest::WaitFor(
+            [&] {
+                seen.clear();
+                for (const auto& record : m_probe->Records())
+                {
+                    if (record.Is(L"WM_CHAR"))
+                        seen += static_cast<wchar_t>(record.Value(L"char"));
+                    else if (record.Is(L"WM_MBUTTONUP"))
+                        seen += L'M';
+                }
+                return !seen.empty();
+            },
+            10000);
+        return seen;
+    }
+
+    ProgramCopy m_program{L"brmp-commands"};
+    std::unique_ptr<Probe> m_probe;
+    HWND m_window = nullptr;
+    int m_side = 1;
+};
+}
+
+TEST_F(ProgramCommands, AProfileFromALaterStartReplacesTheSettingsAndOneThatHoldsNoneIsRefused)
+{
+    brmptest::TempFolder elsewhere(L"brmp-profiles");
+    const std::wstring other = elsewhere.PathOf(L"Other settings.xml");
+    CSettings typingB = SettingsTyping(L'b');
+    ASSERT_TRUE(typingB.Save(other.c_str()));
+    const std::wstring broken = elsewhere.PathOf(L"Broken.xml");
+    ASSERT_TRUE(brmptest::WriteFileBytes(broken, "<not settings"));
+
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    EXPECT_EQ(MiddleClickInProbe(), L"a") << m_program.Log();
+
+    ASSERT_TRUE(LaterStart(L"/profile:\"" + other + L"\""));
+    EXPECT_TRUE(brmptest::WaitFor([&] { return MiddleClickInProbe() == L"b"; }, 20000)) << m_program.Log();
+    // The command line reaches the running program in lower case; file names do not mind.
+    EXPECT_TRUE(m_program.LogHas("OnNextInstance: Switching profile to 'c:")) << m_program.Log();
+
+    // Neither a file without settings nor a missing one replaces them: the user is told.
+    for (const std::wstring& bad : {broken, elsewhere.PathOf(L"Missing.xml")})
+    {
+        SCOPED_TRACE(testing::PrintToString(bad));
+        ASSERT_TRUE(LaterStart(L"/profile:\"" + bad + L"\""));
+        HWND box = nullptr;
+        std::wstring text;
+        EXPECT_TRUE(brmptest::WaitFor([&] { return !(text = MessageBoxText(&box)).empty(); }, 20000)) << m_program.Log();
+        EXPECT_EQ(::CompareStringOrdinal(text.c_str(), -1, (L"Unable to load the profile '" + bad + L"'.").c_str(), -1,
+                                         TRUE),
+                  CSTR_EQUAL)
+            << testing::PrintToString(text);
+        EXPECT_TRUE(programtest::SaveScreenshot(L"profile-refused.png"));
+        if (box)
+            ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(brmptest::WaitFor([&] { return MessageBoxText().empty(); }, 10000));
+        EXPECT_EQ(MiddleClickInProbe(), L"b") << m_program.Log();
+    }
+    EXPECT_TRUE(m_program.LogHas("is not a valid Brindlemap profile.")) << m_program.Log();
+}
+
+TEST_F(ProgramCommands, ALanguagePackFromALaterStartIsInstalledAndTranslatesTheTrayAtOnce)
+{
+    brmptest::TempFolder downloads(L"brmp-downloads");
+    const std::wstring pack = downloads.PathOf(L"Deutsch.brmplp");
+    ASSERT_TRUE(brmptest::WriteFileBytes(
+        pack, "Language=Deutsch\n\"Mouse button re-mapping is now disabled\" => \"Die Umbelegung ist jetzt aus\"\n"));
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+
+    ASSERT_TRUE(LaterStart(L"/install:\"" + pack + L"\""));
+    // Portable: the settings folder is the program's.
+    ASSERT_TRUE(brmptest::WaitFor(
+        [&] { return brmptest::ReadFileBytes(m_program.Folder().PathOf(L"Deutsch.brmplp")).has_value(); }, 20000))
+        << m_program.Log();
+
+    // The balloon of the next state change speaks the new language.
+    ASSERT_TRUE(LaterStart(L"/disable"));
+    std::wstring shown;
+    EXPECT_TRUE(brmptest::WaitFor(
+        [&] {
+            HWND balloon = programtest::FindWindowOfClass(L"tooltips_class32", true);
+            shown = balloon ? programtest::WindowTextOf(balloon) : std::wstring();
+            return shown.find(L"Die Umbelegung ist jetzt aus") != std::wstring::npos;
+        },
+        20000))
+        << testing::PrintToString(shown) << m_program.Log();
+    EXPECT_TRUE(programtest::SaveScreenshot(L"language-installed.png"));
+}
+
+TEST_F(ProgramCommands, ACtrlClickOnTheTrayIconOpensTheSettingsFolder)
+{
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_TRUE(brmptest::WaitFor([&] { return TrayHasIcon(m_window); }, 20000)) << m_program.Log();
+    const POINT icon = TrayIconPoint();
+    ASSERT_TRUE(PhysicalInput::KeyDown(L"ctrl"));
+    const ::testing::AssertionResult clicked = PhysicalInput::ClickAt(icon.x, icon.y, PhysicalInput::kLeft);
+    ASSERT_TRUE(PhysicalInput::KeyUp(L"ctrl"));
+    ASSERT_TRUE(clicked);
+    // The file manager shows the folder: a window titled with the folder's name.
+    const std::wstring folder = m_program.Folder().Path();
+    const std::wstring name = folder.substr(folder.find_last_of(L'\\') + 1);
+    HWND shown = nullptr;
+    EXPECT_TRUE(brmptest::WaitFor([&] { return (shown = ::FindWindowW(nullptr, name.c_str())) != nullptr; }, 20000))
+        << programtest::DescribeWindows() << m_program.Log();
+    EXPECT_TRUE(programtest::SaveScreenshot(L"settings-folder.png"));
+    if (shown)
+        ::PostMessageW(shown, WM_CLOSE, 0, 0);
+}
