@@ -154,7 +154,8 @@ bool GetKeyboardActiveAppSettings()
 void CALLBACK KeySwitchTimerProc(HWND, UINT, UINT_PTR id, DWORD)
 {
     (void)g_registered;
-    if (!CThreadLock::TryEnterCS(L"KeySwitchTimerProc"))
+    CThreadTryLock lock(L"KeySwitchTimerProc");
+    if (!lock)
         return;
     const UINT_PTR stored = g_idKeySwitchTimer;
     if (id != stored)
@@ -177,5 +178,4 @@ void CALLBACK KeySwitchTimerProc(HWND, UINT, UINT_PTR id, DWORD)
     {
         CLogger::LogMessage(L"KeySwitchTimerProc: An exception ended the check");
     }
-    CThreadLock::LeaveCS();
 }

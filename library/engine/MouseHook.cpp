@@ -952,16 +952,13 @@ bool ProcessMouseOver(POINT point)
 
     // The profiles are looked up and installed under the global lock: a reload
     // on another thread frees them. When it is busy this round is skipped.
-    if (!CThreadLock::TryEnterCS(L"ProcessMouseOver"))
+    CThreadTryLock lock(L"ProcessMouseOver");
+    if (!lock)
     {
         CLogger::LogDebug(L"ProcessMouseOver: Thread locked - skipping");
         StartMouseOverTimer(point, kMouseOverRetryMs);
         return true;
     }
-    struct LeaveLock
-    {
-        ~LeaveLock() { CThreadLock::LeaveCS(); }
-    } leave;
 
     // The wheel record of the window under the cursor names its profile.
     g_LastWheel.Reset();
