@@ -8,6 +8,7 @@
 #include <exception>
 #include <memory>
 #include <stdexcept>
+#include <cwchar>
 #include <string>
 
 #include "ActionData.h"
@@ -48,6 +49,55 @@ std::wstring SlotElementName(int button, int layer, bool quillonMode)
     if (*name == L'\0')
         return std::wstring();
     return layer == 0 ? std::wstring(name) : FormatString(L"%s_Layer%d", name, layer);
+}
+
+// The slot elements of a profile's element by slot index (button + layer x
+// ButtonCount), found in one pass over its children: a look-up by name for each
+// of the ninety slots walks the children ninety times. Like that look-up, the
+// first element of a name counts.
+using SlotElements = pugi::xml_node[ButtonCount * LayerCount];
+
+void FindSlotElements(pugi::xml_node element, bool quillonMode, SlotElements& slots)
+{
+    const wchar_t* names[ButtonCount];
+    std::size_t lengths[ButtonCount];
+    for (int button = 0; button < ButtonCount; ++button)
+    {
+        names[button] = GetButtonName(button, quillonMode);
+        lengths[button] = std::wcslen(names[button]);
+    }
+    static const wchar_t kLayerSuffix[] = L"_Layer";
+    constexpr std::size_t kSuffixLength = 6;
+    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
+    {
+        const wchar_t* name = child.name();
+        for (int button = 0; button < ButtonCount; ++button)
+        {
+            if (lengths[button] == 0 || std::wcsncmp(name, names[button], lengths[button]) != 0)
+                continue;
+            const wchar_t* rest = name + lengths[button];
+            int layer = -1;
+            if (*rest == L'\0')
+                layer = 0;
+            else if (std::wcsncmp(rest, kLayerSuffix, kSuffixLength) == 0 && rest[kSuffixLength] >= L'1' &&
+                     rest[kSuffixLength] <= L'9')
+            {
+                // The writer's form only: no sign, no leading zero, no trailing text.
+                int number = 0;
+                const wchar_t* digit = rest + kSuffixLength;
+                for (; *digit >= L'0' && *digit <= L'9' && number < LayerCount; ++digit)
+                    number = number * 10 + (*digit - L'0');
+                if (*digit == L'\0' && number < LayerCount)
+                    layer = number;
+            }
+            if (layer < 0)
+                continue;
+            pugi::xml_node& slot = slots[button + layer * ButtonCount];
+            if (!slot)
+                slot = child;
+            break;
+        }
+    }
 }
 
 // A layer-switch time in seconds; negative, not-a-number or absurd values are
@@ -338,13 +388,14 @@ bool CApplicationSettings::Load(pugi::xml_node element, int perKeyTime, bool& re
             SetLayerDisabled(layer, layer != 0 && ReadXmlBool(disable.attribute(key.c_str()), false));
         }
 
+        SlotElements slots;
+        FindSlotElements(element, quillonMode, slots);
         for (int layer = 0; layer < LayerCount; ++layer)
         {
             for (int button = 0; button < ButtonCount; ++button)
             {
-                const std::wstring slotName = SlotElementName(button, layer, quillonMode);
-                if (!slotName.empty())
-                    LoadSlot(*this, element.child(slotName.c_str()), button, layer, quillonMode, perKeyTime, true,
+                if (*GetButtonName(button, quillonMode) != L'\0')
+                    LoadSlot(*this, slots[button + layer * ButtonCount], button, layer, quillonMode, perKeyTime, true,
                              highestLayer, context);
             }
         }

@@ -1,19 +1,22 @@
-#include <deque>
-#include <string>
+// The newest debug lines written while debug logging is off, in a ring of
+// fixed-size lines allocated once. The hook procedures push here on every event,
+// so a push never allocates and never waits: when another thread has the ring,
+// the line is dropped.
+
+#include <cwchar>
 
 #include "Logger.h"
 #include "ThreadLock.h"
 
 namespace
 {
-constexpr DWORD kLongWaitMs = 1000;
-constexpr DWORD kLongHoldMs = 500;
-
 struct QueueState
 {
     CRITICAL_SECTION cs;
     bool ready = false;
-    std::deque<std::wstring> lines;
+    wchar_t lines[CDebugLogQueue::MaxLines][CDebugLogQueue::LineChars];
+    std::size_t first = 0;   // the oldest line
+    std::size_t count = 0;
 
     QueueState()
     {
@@ -25,6 +28,8 @@ struct QueueState
     // At unload other threads may have died holding the lock: the lines go
     // without it.
     ~QueueState() = default;
+
+    const wchar_t* Line(std::size_t index) const { return lines[(first + index) % CDebugLogQueue::MaxLines]; }
 };
 
 QueueState& Queue()
@@ -39,11 +44,20 @@ struct QueueStartup
     QueueStartup() { Queue(); }
 } g_queueStartup;
 
-std::wstring Separator()
+// Copies a finished line into a slot; a line longer than the slot is cut and
+// keeps its line break.
+void CopyLine(wchar_t (&slot)[CDebugLogQueue::LineChars], const wchar_t* line)
 {
-    std::wstring separator(158, L'-');
-    separator += L"\r\n";
-    return separator;
+    std::size_t i = 0;
+    for (; i + 1 < CDebugLogQueue::LineChars && line[i] != L'\0'; ++i)
+        slot[i] = line[i];
+    if (line[i] != L'\0')
+    {
+        i = CDebugLogQueue::LineChars - 3;
+        slot[i++] = L'\r';
+        slot[i++] = L'\n';
+    }
+    slot[i] = L'\0';
 }
 }
 
@@ -52,36 +66,21 @@ void CDebugLogQueue::Initialise() { Queue(); }
 void CDebugLogQueue::PushDebugLog(const wchar_t* line)
 {
     QueueState& q = Queue();
-    if (line == nullptr || !q.ready)
+    if (line == nullptr || !q.ready || !::TryEnterCriticalSection(&q.cs))
         return;
-    // Taken without the logger's lock, so the long wait and hold reports (which
-    // log) come after the queue's lock is left: the queue's lock is only ever
-    // taken inside the logger's, never the other way round.
-    const DWORD start = LockTickCount();
-    DWORD waited = 0;
-    if (!::TryEnterCriticalSection(&q.cs))
+    std::size_t slot = 0;
+    if (q.count < MaxLines)
     {
-        ::EnterCriticalSection(&q.cs);
-        waited = LockTickCount() - start;
+        slot = (q.first + q.count) % MaxLines;
+        ++q.count;
     }
-    try
+    else
     {
-        while (q.lines.size() >= MaxLines)
-            q.lines.pop_front();
-        q.lines.emplace_back(line);
+        slot = q.first;
+        q.first = (q.first + 1) % MaxLines;
     }
-    catch (...)
-    {
-        // Out of memory: the line is lost, the queue stays consistent.
-    }
+    CopyLine(q.lines[slot], line);
     ::LeaveCriticalSection(&q.cs);
-    const DWORD held = LockTickCount() - start;
-    if (waited > kLongWaitMs)
-        CLogger::LogMessage(L"CGenericThreadLock::Constructor It took a long time to obtain the lock for '%s' (%dms).",
-                            L"CDebugLogQueue::PushDebugLog", static_cast<int>(waited));
-    if (held > kLongHoldMs)
-        CLogger::LogMessage(L"CGenericThreadLock::Destructor The lock for '%s' took %dms to release!", L"CDebugLogQueue::PushDebugLog",
-                            static_cast<int>(held));
 }
 
 void CDebugLogQueue::FlushDebugLog()
@@ -90,17 +89,21 @@ void CDebugLogQueue::FlushDebugLog()
     if (!q.ready)
         return;
     CGenericThreadLock lock(&q.cs, L"CDebugLogQueue::FlushDebugLog", true);
-    if (q.lines.empty())
+    if (q.count == 0)
         return;
-    CLogger::LogDebug(L"Flushing %d recent lines of debug log...", static_cast<int>(q.lines.size()));
-    const std::wstring separator = Separator();
-    CLogger::_InternalLogDebug(separator.c_str());
-    while (!q.lines.empty())
-    {
-        CLogger::_InternalLogDebug(q.lines.front().c_str());
-        q.lines.pop_front();
-    }
-    CLogger::_InternalLogDebug(separator.c_str());
+    CLogger::LogDebug(L"Flushing %d recent lines of debug log...", static_cast<int>(q.count));
+    wchar_t separator[161];
+    for (int i = 0; i < 158; ++i)
+        separator[i] = L'-';
+    separator[158] = L'\r';
+    separator[159] = L'\n';
+    separator[160] = L'\0';
+    CLogger::_InternalLogDebug(separator);
+    for (std::size_t i = 0; i < q.count; ++i)
+        CLogger::_InternalLogDebug(q.Line(i));
+    q.first = 0;
+    q.count = 0;
+    CLogger::_InternalLogDebug(separator);
 }
 
 std::size_t CDebugLogQueue::QueuedLines()
@@ -109,7 +112,7 @@ std::size_t CDebugLogQueue::QueuedLines()
     if (!q.ready)
         return 0;
     ::EnterCriticalSection(&q.cs);
-    const std::size_t count = q.lines.size();
+    const std::size_t count = q.count;
     ::LeaveCriticalSection(&q.cs);
     return count;
 }
@@ -121,6 +124,7 @@ void CDebugLogQueue::Clear()
         return;
     // Quick and silent: no report may log while the queue's lock is held.
     ::EnterCriticalSection(&q.cs);
-    q.lines.clear();
+    q.first = 0;
+    q.count = 0;
     ::LeaveCriticalSection(&q.cs);
 }

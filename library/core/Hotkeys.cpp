@@ -61,10 +61,20 @@ int CHotkey::SetVirtualKey(unsigned short virtualKey)
     return 1;
 }
 
+namespace
+{
+    // The hotkey control's flag for an extended key (HOTKEYF_EXT).
+    constexpr unsigned short kControlExtended = 0x8;
+    constexpr unsigned short kControlModifiers = HOTKEY_MOD_SHIFT | HOTKEY_MOD_CTRL | HOTKEY_MOD_ALT;
+}
+
 int CHotkey::SetHotkey(unsigned long packed)
 {
     const unsigned short virtualKey = static_cast<unsigned short>(packed & 0xFF);
-    const unsigned short modifier = static_cast<unsigned short>((packed >> 8) & 0xFF);
+    const unsigned short flags = static_cast<unsigned short>((packed >> 8) & 0xFF);
+    unsigned short modifier = flags & kControlModifiers;
+    if ((flags & kControlExtended) != 0)
+        modifier |= HOTKEY_EXTENDED;
     if (virtualKey == m_virtualKey && modifier == m_modifier)
         return 0;
     m_virtualKey = virtualKey;
@@ -74,7 +84,26 @@ int CHotkey::SetHotkey(unsigned long packed)
 
 unsigned long CHotkey::GetHotkey() const
 {
-    return static_cast<unsigned long>(m_virtualKey & 0xFF) | (static_cast<unsigned long>(m_modifier & 0xFF) << 8);
+    unsigned long flags = m_modifier & kControlModifiers;
+    if (IsExtended())
+        flags |= kControlExtended;
+    return static_cast<unsigned long>(m_virtualKey & 0xFF) | (flags << 8);
+}
+
+unsigned short CHotkey::GlobalModifierFromFile(unsigned short stored)
+{
+    unsigned short modifier = stored & static_cast<unsigned short>(~kControlExtended);
+    if ((stored & kControlExtended) != 0)
+        modifier |= HOTKEY_EXTENDED;
+    return modifier;
+}
+
+unsigned short CHotkey::GlobalModifierToFile(unsigned short modifier)
+{
+    unsigned short stored = modifier & static_cast<unsigned short>(~(HOTKEY_EXTENDED | kControlExtended));
+    if ((modifier & HOTKEY_EXTENDED) != 0)
+        stored |= kControlExtended;
+    return stored;
 }
 
 CHotKeys::CHotKeys()

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Folders.h"
+#include "LoggerWrite.h"
 #include "StringFormat.h"
 
 HANDLE CLogger::m_hLogFile = nullptr;
@@ -152,7 +153,8 @@ struct LoggerLock
 // inside the logger's lock, nor from inside a lookup already running.
 void EnsureLogPath()
 {
-    if (g_fileOpen.load() || g_pathKnown.load() || t_lockDepth > 0 || t_resolving)
+    // The hook and timer threads leave the look-up to the logger's writer.
+    if (g_fileOpen.load() || g_pathKnown.load() || t_lockDepth > 0 || t_resolving || CDeferredLogWrites::Active())
         return;
     CLogger::ResolveLogPath();
 }
@@ -301,6 +303,17 @@ bool OpenLogFile()
 // Writes one finished line (lock, debugger output, file).
 void WriteLine(const wchar_t* line, const wchar_t* who)
 {
+    if (CDeferredLogWrites::Active())
+    {
+        CDeferredLogWrites::Push(line, std::wcscmp(who, L"LogDebug") == 0);
+        return;
+    }
+    WriteLogLineNow(line, who);
+}
+}
+
+void WriteLogLineNow(const wchar_t* line, const wchar_t* who)
+{
     EnsureLogPath();
     EnterLoggerLock(who, line);
     try
@@ -317,6 +330,8 @@ void WriteLine(const wchar_t* line, const wchar_t* who)
     LeaveLoggerLock();
 }
 
+namespace
+{
 bool ReportDead()
 {
     if (!CLogger::m_bDead.load())

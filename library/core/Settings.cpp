@@ -1,7 +1,9 @@
 #include "Settings.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <stdexcept>
+#include <utility>
 
 #include "ApplicationSettings.h"
 #include "Logger.h"
@@ -128,6 +130,8 @@ void CSettings::CopyFrom(const CSettings& other)
 
     DeleteApplications(false);
     delete m_pDefaultApp;
+    delete m_pHotKeys;
+    delete m_pLayerModifierKeys;
 
     m_pHotKeys = hotKeys;
     m_pLayerModifierKeys = modifierKeys;
@@ -135,7 +139,46 @@ void CSettings::CopyFrom(const CSettings& other)
     m_pApplications = applications;
     m_NormalApplications.swap(normal);
     m_CustomApplications.swap(custom);
+    CopyOptions(other);
+}
 
+void CSettings::CopyOptionsFrom(const CSettings& other)
+{
+    if (this == &other)
+        return;
+    CHotKeys* hotKeys = new CHotKeys(*other.m_pHotKeys);
+    CLayerModifierKeys* modifierKeys = new CLayerModifierKeys(*other.m_pLayerModifierKeys);
+    delete m_pHotKeys;
+    delete m_pLayerModifierKeys;
+    m_pHotKeys = hotKeys;
+    m_pLayerModifierKeys = modifierKeys;
+    CopyOptions(other);
+}
+
+void CSettings::TakeOver(CSettings& other)
+{
+    if (this == &other)
+        return;
+    CopyOptions(other);
+    std::swap(m_pHotKeys, other.m_pHotKeys);
+    std::swap(m_pLayerModifierKeys, other.m_pLayerModifierKeys);
+    std::swap(m_pDefaultApp, other.m_pDefaultApp);
+    std::swap(m_pApplications, other.m_pApplications);
+    m_NormalApplications.swap(other.m_NormalApplications);
+    m_CustomApplications.swap(other.m_CustomApplications);
+    // Each profile knows the settings that own it.
+    for (CSettings* owner : {this, &other})
+    {
+        if (owner->m_pDefaultApp != nullptr)
+            owner->m_pDefaultApp->m_pSettings = owner;
+        if (owner->m_pApplications != nullptr)
+            for (CApplicationSettings* profile : *owner->m_pApplications)
+                profile->m_pSettings = owner;
+    }
+}
+
+void CSettings::CopyOptions(const CSettings& other)
+{
     ReplaceString(m_pszSettingsFile, other.m_pszSettingsFile);
     ReplaceString(m_pszLanguage, other.m_pszLanguage);
     ReplaceString(m_pszSearchURL, other.m_pszSearchURL);

@@ -121,13 +121,14 @@ namespace
             field = a.as_uint(field);
     }
 
-    void ReadHotkey(pugi::xml_node element, CHotkey* key)
+    void ReadHotkey(pugi::xml_node element, CHotkey* key, bool global)
     {
         if (!element || key == nullptr)
             return;
         // Both values are 16-bit; larger numbers from the file are cut to their low bits.
         key->SetVirtualKey(static_cast<unsigned short>(element.attribute(L"Key").as_uint(0) & 0xFFFF));
-        key->SetModifier(static_cast<unsigned short>(element.attribute(L"Modifier").as_uint(0) & 0xFFFF));
+        const auto modifier = static_cast<unsigned short>(element.attribute(L"Modifier").as_uint(0) & 0xFFFF);
+        key->SetModifier(global ? CHotkey::GlobalModifierFromFile(modifier) : modifier);
     }
 
     // --- writing options: the element and attribute are found or appended ---
@@ -496,13 +497,13 @@ bool CSettings::Load(const wchar_t* path, bool& regionsDefined, bool logDetails)
         {
             for (int n = 0; n < HK_Count; ++n)
                 ReadHotkey(hotkeys.child(FormatString(L"Hotkey%d", n).c_str()),
-                           m_pHotKeys->GetHotkey(static_cast<GlobalHotkeys>(n)));
+                           m_pHotKeys->GetHotkey(static_cast<GlobalHotkeys>(n)), true);
         }
         if (pugi::xml_node modifiers = root.child(L"LayerModifierKeys"))
         {
             for (int n = 0; n < MK_Count; ++n)
                 ReadHotkey(modifiers.child(FormatString(L"LayerKey%d", n).c_str()),
-                           m_pLayerModifierKeys->GetHotkey(static_cast<ModifierKeys>(n)));
+                           m_pLayerModifierKeys->GetHotkey(static_cast<ModifierKeys>(n)), false);
         }
 
         const int perKeyTime = static_cast<int>(m_uSimKeyDelay);
@@ -719,7 +720,8 @@ bool CSettings::Save(const wchar_t* path)
             {
                 const std::wstring name = FormatString(L"Hotkey%d", n);
                 SetXmlAttribute(hotkeys, name.c_str(), L"Key", static_cast<int>(key->GetVirtualKey()));
-                SetXmlAttribute(hotkeys, name.c_str(), L"Modifier", static_cast<int>(key->GetModifier()));
+                SetXmlAttribute(hotkeys, name.c_str(), L"Modifier",
+                                static_cast<int>(CHotkey::GlobalModifierToFile(key->GetModifier())));
             }
         }
         pugi::xml_node modifiers = FindOrAppendChild(root, L"LayerModifierKeys");

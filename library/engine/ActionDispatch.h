@@ -24,6 +24,9 @@ SNAREHOLD_API BYTE ProcessButtonAction(int button, int code, CActionData* action
 // the button's release), or a move aborted the wait (the entry's action is
 // pressed where the button went down).
 SNAREHOLD_API void DispatchTimedClickTimer(CBRMPTimedClicks* list, CBRMPTimedClick* click, DWORD time);
+// Timer 0x1018, 100 ms after a timed click fired: the cursor shows the state
+// in force again instead of the click's step.
+SNAREHOLD_API void CALLBACK ClearCursorFeedback(HWND, UINT, UINT_PTR id, DWORD);
 SNAREHOLD_API void DispatchTimedClickAbort(CBRMPTimedClicks* list, CBRMPTimedClick* click, DWORD time, POINT point);
 
 // --- decisions on plain values (exported for the tests) ----------------------

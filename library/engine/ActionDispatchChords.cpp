@@ -12,6 +12,7 @@
 #include "ButtonProcessing.h"
 #include "ChordTimers.h"
 #include "Chords.h"
+#include "Control.h"
 #include "Cursors.h"
 #include "EngineInput.h"
 #include "Globals.h"
@@ -401,8 +402,26 @@ void DispatchTimedClickTimer(CBRMPTimedClicks* list, CBRMPTimedClick* click, DWO
     {
         RunClick(*list, *click, 2);
         click->SetProcessedUp(true);
-        ProxySetTimer(nullptr, 0, ID_TIMER_CLEARCURSOR, 100, nullptr, &g_idClearCursorTimer);
+        ProxySetTimer(nullptr, 0, ID_TIMER_CLEARCURSOR, 100, ClearCursorFeedback, &g_idClearCursorTimer);
     }
+}
+
+void CALLBACK ClearCursorFeedback(HWND, UINT, UINT_PTR id, DWORD)
+{
+    CLogger::LogDebug(L"ClearCursorFeedback Timer fired");
+    const UINT_PTR stored = g_idClearCursorTimer;
+    ::KillTimer(nullptr, stored != 0 ? stored : id);
+    g_idClearCursorTimer = 0;
+    // The timed-click step mark goes; the cursor of the whole state returns.
+    UpdateCursors();
+}
+
+namespace
+{
+[[maybe_unused]] const bool g_clearCursorRegistered = [] {
+    SetTimerThreadHandler(ID_TIMER_CLEARCURSOR, ClearCursorFeedback);
+    return true;
+}();
 }
 
 void DispatchTimedClickAbort(CBRMPTimedClicks* list, CBRMPTimedClick* click, DWORD, POINT point)

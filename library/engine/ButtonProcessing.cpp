@@ -31,7 +31,7 @@ BYTE g_bDownSeen[9] = {};
 
 namespace
 {
-// Window whose profile was last chosen by a button (the profile window).
+// Window whose profile was last chosen (the profile window).
 HWND s_hLastProfileWindow = nullptr;
 
 const wchar_t* KindName(int kind)
@@ -187,8 +187,9 @@ HWND EventWindow(POINT point)
 {
     if (g_pSettings != nullptr && g_pSettings->m_bSwitchOnMouseOver)
     {
+        // The look-up drops a cached window that is gone: no second check here.
         HWND window = RealWindowFromPoint_SkipLocked(point, true);
-        if (window == nullptr || !::IsWindow(window))
+        if (window == nullptr)
         {
             ResetWindowFromPointCache();
             window = RealWindowFromPoint_SkipLocked(point, true);
@@ -230,7 +231,10 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
     CApplicationSettings* profile = FindAppSettings(window, processName, point, nullptr);
     if (profile == g_pCurrentApp)
     {
+        // The window's profile is the one in force: it is the profile window
+        // now, so the next click in it needs no look-up.
         g_hCurrentWnd = window;
+        s_hLastProfileWindow = window;
         CLogger::LogDebug(L"ProcessButton: Profile has not changed when hWnd changed to %08X.",
                           static_cast<UINT>(reinterpret_cast<UINT_PTR>(window)));
         return;
@@ -426,7 +430,8 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
         }
         else
         {
-            const int vk = ButtonVirtualKey(button, ::GetSystemMetrics(SM_SWAPBUTTON) != 0);
+            // The hook keeps the swap state current (it watches SM_SWAPBUTTON).
+            const int vk = ButtonVirtualKey(button, g_nSwapButtons != 0);
             if (vk != 0)
             {
                 const bool systemDown = (::GetAsyncKeyState(vk) & 0x8000) != 0;
@@ -442,4 +447,9 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
     }
     delete action;
     return result;
+}
+
+void SetLastProfileWindow(HWND window)
+{
+    s_hLastProfileWindow = window;
 }

@@ -22,6 +22,11 @@ SNAREHOLD_API int ProcessButton(int button, int kind, bool skipWindowCheck, POIN
 // ours. Cleared with any other handled event of the button.
 extern SNAREHOLD_API BYTE g_bDownSeen[9];
 
+// The window the profile in force was last decided for. A switch made by the
+// mouse-over or keyboard check records it, so that the next click there does
+// not look the profile up again.
+SNAREHOLD_API void SetLastProfileWindow(HWND window);
+
 // --- resolution rules (plain values, exported for the tests) -----------------
 
 // The code a profile gives a slot as the engine reads it: 40 without a profile

@@ -53,11 +53,7 @@ void SendPhysicalDown(int button, POINT point)
     int physical = button;
     if (g_nSwapButtons != 0 && button <= 1)
         physical = 1 - button;
-    const bool quillon = g_pSettings != nullptr && g_pSettings->m_bQuillon;
-    const bool doubleClickFix = g_pSettings != nullptr && g_pSettings->m_bDoubleClickFix;
-    (void)doubleClickFix;
-    const UINT count = SendMouseButton(physical, 1, point, false, quillon);
-    g_nInjectCount += static_cast<int>(count);
+    SendCountedMouseButton(physical, 1, point, false);
     g_pSendInput->SignalQueue();
 }
 
@@ -92,7 +88,8 @@ void CALLBACK HChordTimerCallback(PVOID slot, BOOLEAN)
     const int id = static_cast<int>(reinterpret_cast<INT_PTR>(slot));
     try
     {
-        if (!CThreadLock::TryEnterCS(L"HChordTimerCallback"))
+        CThreadTryLock lock(L"HChordTimerCallback");
+        if (!lock)
         {
             // Never wait here: come back shortly, unless the chord ended meanwhile.
             if (g_pPendingChord != nullptr)
@@ -111,12 +108,9 @@ void CALLBACK HChordTimerCallback(PVOID slot, BOOLEAN)
             RestoreLayerCursor();
         }
         DeletePendingChord();
-        CThreadLock::LeaveCS();
     }
     catch (...)
     {
-        if (CThreadLock::IsHeldByCurrentThread())
-            CThreadLock::LeaveCS();
         CLogger::LogMessage(L"HChordTimerCallback: An exception ended the chord time-out");
     }
 }

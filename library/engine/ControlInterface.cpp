@@ -268,14 +268,13 @@ int GetCurrentProcessName(wchar_t* buffer, int& size)
     // The profile's name is only read while no reload can free it; without the
     // lock the name of the last profile decision is used.
     wchar_t name[MAX_PATH] = L"";
-    if (CThreadLock::TryEnterCS(L"GetCurrentProcessName"))
+    if (CThreadTryLock lock(L"GetCurrentProcessName"); lock)
     {
         const wchar_t* full = g_pCurrentApp != nullptr ? g_pCurrentApp->GetFullName() : nullptr;
         const wchar_t* source = (full != nullptr && *full != 0) ? full : g_szCurrentProcess;
         const std::size_t length = wcsnlen(source, MAX_PATH - 1);
         std::wmemcpy(name, source, length);
         name[length] = 0;
-        CThreadLock::LeaveCS();
     }
     else
     {

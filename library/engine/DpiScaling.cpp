@@ -64,6 +64,38 @@ void InitScalingFunctions()
     g_scaling = GetOSVersion() >= ActionOS_Win81;
 }
 
+namespace
+{
+constexpr int kPerMonitorAware = 2;   // DPI_AWARENESS_PER_MONITOR_AWARE, PROCESS_PER_MONITOR_DPI_AWARE
+std::atomic<int> g_perMonitorAware{-1};
+
+bool AskPerMonitorAware()
+{
+    using GetThreadContextFn = HANDLE(WINAPI*)();
+    using AwarenessOfContextFn = int(WINAPI*)(HANDLE);
+    using GetProcessAwarenessFn = HRESULT(WINAPI*)(HANDLE, int*);
+    HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+    const auto threadContext = Bind<GetThreadContextFn>(user32, "GetThreadDpiAwarenessContext");
+    const auto awarenessOf = Bind<AwarenessOfContextFn>(user32, "GetAwarenessFromDpiAwarenessContext");
+    if (threadContext != nullptr && awarenessOf != nullptr)
+        return awarenessOf(threadContext()) == kPerMonitorAware;
+    const auto processAwareness = Bind<GetProcessAwarenessFn>(::GetModuleHandleW(L"shcore.dll"), "GetProcessDpiAwareness");
+    int awareness = 0;
+    return processAwareness != nullptr && SUCCEEDED(processAwareness(nullptr, &awareness)) && awareness == kPerMonitorAware;
+}
+}
+
+bool HookPointIsCursorPosition()
+{
+    int aware = g_perMonitorAware.load(std::memory_order_relaxed);
+    if (aware < 0)
+    {
+        aware = AskPerMonitorAware() ? 1 : 0;
+        g_perMonitorAware.store(aware, std::memory_order_relaxed);
+    }
+    return aware == 1;
+}
+
 bool ScalingActive()
 {
     Functions();

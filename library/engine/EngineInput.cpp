@@ -392,6 +392,14 @@ bool MouseTilt(short amount)
     return Wheel(L"MouseTilt", MOUSEEVENTF_HWHEEL, amount);
 }
 
+bool QueueInputWait(UINT milliseconds)
+{
+    if (milliseconds == 0)
+        return true;
+    CSendInput* sendInput = g_pSendInput;
+    return sendInput != nullptr && sendInput->SendInputDelay(milliseconds);
+}
+
 bool PreciseWait(UINT milliseconds)
 {
     if (milliseconds == 0)

@@ -76,3 +76,7 @@ SNAREHOLD_API bool SendAppCommand(HWND window, int command);
 SNAREHOLD_API bool MouseWheel(short amount);
 SNAREHOLD_API bool MouseTilt(short amount);
 SNAREHOLD_API bool PreciseWait(UINT milliseconds);
+// A pause between the simulated input queued before and after it, waited by
+// the simulated-input thread: the hook and timer threads never wait themselves.
+// False when there is no simulated-input thread.
+SNAREHOLD_API bool QueueInputWait(UINT milliseconds);

@@ -7,7 +7,9 @@
 #include "Layers.h"
 #include "Logger.h"
 #include "ProcessLaunch.h"
+#include "Settings.h"
 #include "StringFormat.h"
+#include "ThreadLock.h"
 #include "VolumeServices.h"
 #include "WindowActivation.h"
 
@@ -103,11 +105,36 @@ void CEngineTokenServices::KillProcess(const std::wstring& processName)
 
 // The new profile's script learns which profile and layer were left and which
 // are now in force: index "short name" for each profile, then layer "name".
+namespace
+{
+// Whether profile is one of the settings' profiles now: a reload may have
+// freed the ones a queued request names.
+bool IsLiveProfile(const CApplicationSettings* profile)
+{
+    const CSettings* settings = g_pSettings;
+    if (profile == nullptr || settings == nullptr)
+        return false;
+    if (profile == settings->GetDefaultApp())
+        return true;
+    for (int i = 0; i < settings->GetApplicationCount(); ++i)
+    {
+        if (settings->GetApplication(i) == profile)
+            return true;
+    }
+    return false;
+}
+} // namespace
+
 void CEngineTokenServices::RunProfileChangedScript(CApplicationSettings* previous, CApplicationSettings* next,
                                                    int layer)
 {
-    if (next == nullptr)
+    // Runs on the simulated-input thread: the profiles are read under the
+    // global lock, and only while they still exist.
+    CThreadLock lock(L"RunProfileChangedScript");
+    if (!IsLiveProfile(next))
         return;
+    if (!IsLiveProfile(previous))
+        previous = nullptr;
     const wchar_t* script = next->GetProfileChangeScript();
     if (script == nullptr || *script == L'\0')
         return;

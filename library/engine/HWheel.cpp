@@ -1,5 +1,8 @@
 #include "HWheel.h"
 
+#include <climits>
+#include <cwchar>
+
 #include "ActionDispatchState.h"
 #include "Actions.h"
 #include "ApplicationSettings.h"
@@ -8,9 +11,14 @@
 #include "EngineInput.h"
 #include "Globals.h"
 #include "Logger.h"
+#include "ProfileTargeting.h"
 #include "RepeatTimers.h"
 #include "ScrollTimers.h"
 #include "Settings.h"
+#include "LastWheel.h"
+#include "WindowFromPoint.h"
+#include "WindowScrolling.h"
+#include "WindowScrollingRecord.h"
 
 DWORD g_dwTiltFirst = 0;
 DWORD g_dwTiltLast = 0;
@@ -19,15 +27,146 @@ namespace
 {
 constexpr int kTiltLeft = 5;
 constexpr int kTiltRight = 6;
+constexpr int kClassChars = 261;
 
-bool HasWheelAction(int button)
+unsigned Hex(HWND window)
 {
-    if (g_pSettings == nullptr)
-        return false;
-    const ResolvedSlot slot = ResolveSlot(g_pCurrentApp, g_pSettings->GetDefaultApp(), button, g_nCurrentLayer);
-    return slot.code != ACTION_NO_CHANGE && slot.code != ACTION_SAME_AS_DEFAULT && slot.code != ACTION_SAME_AS_LAYER_1;
+    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window));
+}
+
+short Clamp(long long value)
+{
+    return static_cast<short>(value > SHRT_MAX ? SHRT_MAX : value < SHRT_MIN ? SHRT_MIN : value);
+}
+
+bool IsDefaultMethod(int method)
+{
+    return method == kScrollDefault || method == kScrollDefaultAlt;
+}
+
+bool IsDisabledMethod(int method)
+{
+    return method == kScrollDisabled || method == kScrollDisabledAlt;
+}
+
+// Posts the tilt to receiver: the delta in the high word, the key state of the
+// event (or the modifiers, for a receiver that reads them) in the low word.
+bool PostTilt(HWND receiver, const MSLLHOOKSTRUCT* data, short delta, bool wantsKeys)
+{
+    const WORD low = wantsKeys ? ReceiverKeyState() : LOWORD(data->mouseData);
+    const WPARAM wParam = static_cast<WPARAM>((static_cast<DWORD>(static_cast<WORD>(delta)) << 16) | low);
+    const LPARAM lParam = static_cast<LPARAM>((static_cast<DWORD>(data->pt.y & 0xFFFF) << 16) |
+                                              static_cast<DWORD>(data->pt.x & 0xFFFF));
+    return ::PostMessageW(receiver, WM_MOUSEHWHEEL, wParam, lParam) != FALSE;
 }
 } // namespace
+
+// The tilt no action took: it scrolls the window under the cursor (which need
+// not have the focus) by the profile's method, or reaches it as a posted
+// horizontal wheel message. Nothing here waits on the window.
+bool RedirectTilt(MSLLHOOKSTRUCT* data, short delta)
+{
+    const CSettings* settings = g_pSettings;
+    if (settings == nullptr || data == nullptr)
+        return false;
+    HWND window = g_hCurrentWnd;
+    CApplicationSettings* profile = g_pCurrentApp;
+    if (!settings->m_bSwitchOnMouseOver || settings->m_bActivateOnScroll)
+    {
+        const HWND under = RealWindowFromPoint_SkipLocked(data->pt, true);
+        if (under == nullptr)
+            return false;
+        RefreshWheelRecord(under, data->pt);
+        if (!settings->m_bSwitchOnMouseOver)
+        {
+            if (g_LastWheel.m_pApp == nullptr)
+                return false;
+            window = g_LastWheel.m_hWnd;
+            profile = g_LastWheel.m_pApp;
+        }
+        if (settings->m_bActivateOnScroll)
+            ActivateBeforeScroll(::GetForegroundWindow(), g_LastWheel.m_hWnd2, g_LastWheel.m_hWnd);
+    }
+    if (profile == nullptr || window == nullptr || !::IsWindow(window))
+        return false;
+
+    const bool enabled = profile->IsEnabled();
+    const int method = profile->AdvScrollMethod();
+    const bool inverted = enabled && profile->InvertedHorzScrolling();
+    const short tilt = inverted ? Clamp(-static_cast<long long>(delta)) : delta;
+    const short scaled = Clamp(static_cast<long long>(tilt) * profile->AdvScrollHorizontal());
+    const bool ctrl = (::GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
+    const bool redirect = settings->m_bScrollWindowUnderCursor && !(enabled && profile->GetDisableScrollUnderCursor());
+    const HWND foreground = ::GetForegroundWindow();
+
+    if (redirect && !ctrl)
+    {
+        if (enabled && IsDisabledMethod(method))
+            return true;
+        if (enabled && !IsDefaultMethod(method) && Scroll(window, WM_HSCROLL, scaled, method))
+            return true;
+        if (window == foreground && !inverted)
+        {
+            CLogger::LogDebug(L"Not redirecting horizontal wheel message as it is over the active window (0x%08X) anyway",
+                              Hex(window));
+            return false;
+        }
+        wchar_t cls[kClassChars] = L"";
+        ::GetClassNameW(window, cls, kClassChars);
+        if (std::wcsncmp(cls, L"HwndWrapper[DefaultDomain;;", 27) == 0)
+        {
+            CLogger::LogDebug(L"Ignore Redirect horizontal wheel message to WPF window 0x%08X", Hex(window));
+            return Scroll(window, WM_HSCROLL, Clamp(static_cast<long long>(tilt) * g_nWheelChars), kScrollWindowLines);
+        }
+        if (!IsWheelTargetClass(cls, nullptr))
+        {
+            CLogger::LogDebug(L"Unable to redirect horizontal wheel message to window 0x%08X with class: %s", Hex(window),
+                              cls);
+            return false;
+        }
+        bool wantsKeys = false;
+        const HWND receiver = ScrollTargetForClass(window, cls, foreground, &wantsKeys);
+        const unsigned wParamShown = (static_cast<unsigned>(static_cast<WORD>(tilt)) << 16) | LOWORD(data->mouseData);
+        if (receiver == nullptr)
+        {
+            CLogger::LogDebug(L"Unable to redirect horizontal wheel message for app with class '%s' (0x%08X) to 0x%08X",
+                              cls, wParamShown, 0u);
+            return false;
+        }
+        if (!IntegrityAllowsSend(g_nIntegrityLevel, CachedWindowIntegrityLevel(receiver)))
+        {
+            if (receiver == window)
+                CLogger::LogDebug(L"Unable to redirect horizontal wheel message 0x%08X to elevated window 0x%08X: '%s'",
+                                  wParamShown, Hex(window), cls);
+            else
+                CLogger::LogDebug(L"Unable to redirect horizontal wheel message for elevated app with class '%s' (0x%08X) to 0x%08X",
+                                  cls, wParamShown, Hex(receiver));
+            return false;
+        }
+        if (receiver == window)
+            CLogger::LogDebug(L"Redirecting horizontal wheel message to 0x%08X", Hex(window));
+        else
+            CLogger::LogDebug(L"Redirecting horizontal wheel message from app with class '%s' (0x%08X) to 0x%08X", cls,
+                              wParamShown, Hex(receiver));
+        return PostTilt(receiver, data, tilt, wantsKeys && receiver != window);
+    }
+
+    if (!enabled || IsDefaultMethod(method))
+    {
+        // Inverted tilting without redirection: the inverted notch is simulated.
+        if (enabled && inverted)
+            return MouseTilt(tilt);
+        return false;
+    }
+    if (IsDisabledMethod(method))
+        return true;
+    HWND up = window;
+    for (int depth = 0; depth < 64 && up != nullptr && up != foreground; ++depth)
+        up = ::GetParent(up);
+    if (up != foreground && foreground != nullptr)
+        return false;
+    return Scroll(window, WM_HSCROLL, scaled, method);
+}
 
 bool IsTiltRepeat(DWORD now, DWORD first, DWORD last, int repeatDelay)
 {
@@ -102,7 +241,7 @@ bool ProcessHWheel(MSLLHOOKSTRUCT* data, BYTE& injected)
         if (IsTiltRepeat(now, g_dwTiltFirst, g_dwTiltLast, repeatDelay))
         {
             if (!HasWheelAction(button))
-                return false;
+                return RedirectTilt(data, delta);
             CLogger::LogDebug(L"    Ignore tilt repeat (DiffFirst %dms DiffLast %dms).", static_cast<int>(now - g_dwTiltFirst),
                               static_cast<int>(now - g_dwTiltLast));
             g_dwTiltLast = now;
@@ -123,7 +262,7 @@ bool ProcessHWheel(MSLLHOOKSTRUCT* data, BYTE& injected)
         UINT wait = settings != nullptr ? settings->m_uSimKeyDelay : 1;
         if (click != 0)
             wait += 30;
-        PreciseWait(wait);
+        QueueInputWait(wait);
         if (profile != nullptr && profile->GetIgnoreHScroll())
         {
             g_bButtonDown[button] = 1;
@@ -138,6 +277,5 @@ bool ProcessHWheel(MSLLHOOKSTRUCT* data, BYTE& injected)
         return true;
     }
     g_dwTiltLast = now;
-    // Redirecting the tilt to the window under the cursor is left to the system.
-    return false;
+    return RedirectTilt(data, delta);
 }

@@ -18,3 +18,8 @@ SNAREHOLD_API bool IsTiltRepeat(DWORD now, DWORD first, DWORD last, int repeatDe
 // WM_MOUSEHWHEEL of the mouse hook (hook thread). True: the hook swallows the
 // event. injected is set when the action injected input.
 SNAREHOLD_API bool ProcessHWheel(MSLLHOOKSTRUCT* data, BYTE& injected);
+
+// The tilt no action took, sent to the window under the cursor by the
+// profile's scroll method or as a posted WM_MOUSEHWHEEL (also used for the
+// injected tilts of other programs). True: the hook swallows the event.
+SNAREHOLD_API bool RedirectTilt(MSLLHOOKSTRUCT* data, short delta);

@@ -16,6 +16,7 @@
 #include "LastWheel.h"
 #include "HookWorkers.h"
 #include "Hooks.h"
+#include "KeyHook.h"
 #include "LockAxis.h"
 #include "Logger.h"
 #include "MouseHook.h"
@@ -138,6 +139,9 @@ void InstallHooks(DWORD tid)
         g_nScreenWidth = ::GetSystemMetrics(SM_CXSCREEN);
         g_nScreenHeight = ::GetSystemMetrics(SM_CYSCREEN);
         CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Installing low level mouse hook", tid);
+        // Nothing a previous pair of hooks saw may decide about the new events.
+        ResetMouseHookState();
+        g_nInjectCount = 0;
         g_hMouseHook = ::SetWindowsHookExW(WH_MOUSE_LL, MouseHookLLProc, g_hInstance, 0);
         if (g_hMouseHook == nullptr)
         {
@@ -146,6 +150,7 @@ void InstallHooks(DWORD tid)
         }
         CLogger::LogDebug(L"HookThreadProc[0x%X]: Successfully set the mouse hook 0x%X", tid, Value(g_hMouseHook));
         CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Installing low level key hook (for layer modifier keys)", tid);
+        ResetKeyHookState();
         g_hKeyHook = ::SetWindowsHookExW(WH_KEYBOARD_LL, KeyHookLLProc, g_hInstance, 0);
         if (g_hKeyHook != nullptr)
             CLogger::LogDebug(L"HookThreadProc[0x%X]: Successfully set the keyboard hook 0x%X", tid, Value(g_hKeyHook));
@@ -368,6 +373,8 @@ unsigned __stdcall HookThreadProc(void*)
     MSG msg;
     ::PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     SetThreadMessageBoxesAllowed(false);
+    // The hooks never touch the log file: a writer thread takes their lines.
+    CDeferredLogWrites deferredLog;
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     const DWORD tid = ::GetCurrentThreadId();
     g_dwHookThreadId = tid;
@@ -471,9 +478,10 @@ bool SetMouseHook()
     CGenericThreadLock control(&g_csHookControl, L"SetMouseHook");
     if (g_hHookThread != nullptr || g_hTimerThread != nullptr)
     {
-        CLogger::LogMessage(L"SetMouseHook: Hook thread exists [0x%X] - remove the hooks before installing them again.",
-                            Value(g_hHookThread));
-        return false;
+        // A second start replaces the running pair of threads; the system's
+        // mouse settings stay as they are.
+        CLogger::LogThreadDebug(L"SetMouseHook: Hook thread exists [0x%X]", Value(g_hHookThread));
+        EndHookThread(false);
     }
     for (int i = 0; i < 9; ++i)
     {

@@ -5,6 +5,9 @@
 
 #include "KeyHook.h"
 
+#include <atomic>
+#include <cstddef>
+
 #include "ApplicationSettings.h"
 #include "EngineInput.h"
 #include "LockAxis.h"
@@ -17,6 +20,7 @@
 #include "Hotkeys.h"
 #include "Layers.h"
 #include "Logger.h"
+#include "RepeatTimers.h"
 #include "Settings.h"
 #include "ThreadLock.h"
 #include "TimerThread.h"
@@ -388,7 +392,133 @@ void ResetKeyHookState()
     g_nVolDownCount = 0;
 }
 
-LRESULT CALLBACK KeyHookLLProc(int code, WPARAM wParam, LPARAM lParam)
+namespace
+{
+// Key events whose layer-key work found the global lock busy, in order, for the
+// retry on the timer-queue thread. A key release must never be lost: a layer
+// modifier or slow-down key would stay in force.
+constexpr int kKeyRetryMs = 10;
+constexpr std::size_t kPendingKeys = 32;
+
+struct PendingKey
+{
+    WPARAM message;
+    KBDLLHOOKSTRUCT key;
+    bool extended;
+};
+
+struct PendingKeys
+{
+    CRITICAL_SECTION cs;
+    PendingKey keys[kPendingKeys];
+    std::atomic<std::size_t> count{0};
+    // A key that found the list full or busy: the retry then acts on the key
+    // table as it stands, which is what a later key event would do.
+    std::atomic<bool> overflow{false};
+    PendingKeys() { ::InitializeCriticalSectionAndSpinCount(&cs, 4000); }
+};
+
+PendingKeys& Pending()
+{
+    static PendingKeys pending;
+    return pending;
+}
+
+void KeyWork(WPARAM wParam, const KBDLLHOOKSTRUCT& key, bool extended)
+{
+    if (g_pSettings == nullptr)
+        return;
+    bool skipStickyReset = false;
+    if (LayerKeysApply())
+        skipStickyReset = LayerKeys(key, extended);
+
+    if (!skipStickyReset && g_pSettings->m_bResetStickyOnAnyKey && (wParam == WM_KEYUP || wParam == WM_SYSKEYUP))
+    {
+        POINT point{};
+        if (GetPhysCursorPos(&point))
+            ResetStickyByKey(point, IsControlKey(key.vkCode));
+    }
+}
+
+void CALLBACK KeyRetryCallback(PVOID, BOOLEAN);
+
+// Hook thread, lock busy: the event waits for the retry. Never waits itself.
+void DeferKeyWork(WPARAM wParam, const KBDLLHOOKSTRUCT& key, bool extended)
+{
+    PendingKeys& pending = Pending();
+    if (::TryEnterCriticalSection(&pending.cs))
+    {
+        const std::size_t count = pending.count.load();
+        if (count < kPendingKeys)
+        {
+            pending.keys[count] = PendingKey{wParam, key, extended};
+            pending.count = count + 1;
+        }
+        else
+            pending.overflow = true;
+        ::LeaveCriticalSection(&pending.cs);
+    }
+    else
+    {
+        pending.overflow = true;
+    }
+    if (!QTTimerActive(ID_QTTIMER_KEYRETRY))
+        StartQTTimer(kKeyRetryMs, KeyRetryCallback, ID_QTTIMER_KEYRETRY);
+}
+
+// Runs the deferred key work in order; the global lock is held.
+void RunPendingKeyWork()
+{
+    PendingKeys& pending = Pending();
+    PendingKey keys[kPendingKeys];
+    std::size_t count = 0;
+    bool overflow = false;
+    ::EnterCriticalSection(&pending.cs);
+    count = pending.count;
+    for (std::size_t i = 0; i < count; ++i)
+        keys[i] = pending.keys[i];
+    pending.count = 0;
+    overflow = pending.overflow;
+    pending.overflow = false;
+    ::LeaveCriticalSection(&pending.cs);
+    for (std::size_t i = 0; i < count; ++i)
+        KeyWork(keys[i].message, keys[i].key, keys[i].extended);
+    if (overflow)
+    {
+        // No event to replay: a release of every key clears what is no longer held.
+        KBDLLHOOKSTRUCT key{};
+        key.flags = LLKHF_UP;
+        KeyWork(0, key, false);
+    }
+}
+
+bool KeyWorkPending()
+{
+    PendingKeys& pending = Pending();
+    return pending.count != 0 || pending.overflow;
+}
+
+void CALLBACK KeyRetryCallback(PVOID, BOOLEAN)
+{
+    try
+    {
+        CThreadTryLock lock(L"KeyRetryCallback");
+        if (!lock)
+        {
+            StartQTTimer(kKeyRetryMs, KeyRetryCallback, ID_QTTIMER_KEYRETRY);
+            return;
+        }
+        StopQTTimer(ID_QTTIMER_KEYRETRY, true);
+        CLogger::LogDebug(L"KeyRetryCallback: Catching up on key events that found the lock busy");
+        RunPendingKeyWork();
+    }
+    catch (...)
+    {
+        CLogger::LogMessage(L"KeyRetryCallback: An exception ended the key retry");
+    }
+}
+
+LRESULT KeyHookEvent(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code < 0 || lParam == 0)
         return ::CallNextHookEx(g_hKeyHook, code, wParam, lParam);
@@ -416,30 +546,38 @@ LRESULT CALLBACK KeyHookLLProc(int code, WPARAM wParam, LPARAM lParam)
     g_dwLastInput = ::GetTickCount();
     g_bInputSeen = true;
 
-    // Never wait in the hook: when another thread holds the lock the layer-key
-    // work of this event is skipped; it depends only on the key table, so the
-    // next key event catches up.
-    if (!CThreadLock::TryEnterCS(L"KeyHookLLProc 2"))
+    const bool extended = DeriveModifierEntries(g_KeyState, key.vkCode, (key.flags & LLKHF_EXTENDED) != 0);
+    // Never wait in the hook: when another thread holds the lock the work of
+    // this event goes to a short retry on the timer-queue thread.
+    CThreadTryLock lock(L"KeyHookLLProc 2");
+    if (!lock)
     {
-        DeriveModifierEntries(g_KeyState, key.vkCode, (key.flags & LLKHF_EXTENDED) != 0);
+        DeferKeyWork(wParam, key, extended);
         return ::CallNextHookEx(g_hKeyHook, code, wParam, lParam);
     }
+    if (KeyWorkPending())
+        RunPendingKeyWork();
+    KeyWork(wParam, key, extended);
+    lock.Release();
+    return ::CallNextHookEx(g_hKeyHook, code, wParam, lParam);
+}
 
-    const bool extended = DeriveModifierEntries(g_KeyState, key.vkCode, (key.flags & LLKHF_EXTENDED) != 0);
-    if (g_pSettings != nullptr)
+std::atomic<bool> g_exceptionLogged{false};
+}
+
+LRESULT CALLBACK KeyHookLLProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    try
     {
-        bool skipStickyReset = false;
-        if (LayerKeysApply())
-            skipStickyReset = LayerKeys(key, extended);
-
-        if (!skipStickyReset && g_pSettings->m_bResetStickyOnAnyKey && (wParam == WM_KEYUP || wParam == WM_SYSKEYUP))
-        {
-            POINT point{};
-            if (GetPhysCursorPos(&point))
-                ResetStickyByKey(point, IsControlKey(key.vkCode));
-        }
+        return KeyHookEvent(code, wParam, lParam);
     }
-    CThreadLock::LeaveCS();
+    catch (...)
+    {
+        // A fault of ours must not take the user's keyboard away: the key goes on.
+        if (!g_exceptionLogged.exchange(true))
+            CLogger::LogMessage(L"KeyHookLLProc: Caught an exception while processing message 0x%04X; the key is passed on.",
+                                static_cast<unsigned>(wParam));
+    }
     return ::CallNextHookEx(g_hKeyHook, code, wParam, lParam);
 }
 

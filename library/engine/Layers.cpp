@@ -10,7 +10,12 @@
 #include "ApplicationSettings.h"
 #include "ButtonProcessing.h"
 #include "Debug.h"
+#include "EngineInput.h"
 #include "EngineResets.h"
+#include "LockAxis.h"
+#include "RepeatTimers.h"
+#include "StickyButtons.h"
+#include "WindowOperation.h"
 #include "Globals.h"
 #include "Logger.h"
 #include "PersistantSettings.h"
@@ -195,7 +200,10 @@ void ChangeLayer(int layer, bool notify)
 
     // Keys held for a button, sticky buttons, repeats and a window drag belong
     // to the old layer.
+    EndWindowOperation();
+    ResetDuringKeys(point);
     RunEngineResets(EngineResetReason::LayerChange, point);
+    StopEventTimer();
     // Drop what the old layer still had queued. The queue is not left blocked:
     // the re-presses below are queued after the flush and must be sent.
     if (g_pSendInput != nullptr)
@@ -229,8 +237,10 @@ void ChangeButtonOnLayerChange(int newLayer, POINT cursor)
         if (oldAction == newAction)
             continue;
 
+        // The pauses around the release and the re-press are queued: the hook
+        // thread that changes the layer never sleeps.
         BYTE fixUp = 0, block = 0, click = 0;
-        ::Sleep(10);
+        QueueInputWait(10);
         CLogger::LogDebug(L"ChangeButtonOnLayerChange: Releasing %s button (old action %d (%s) from layer %d)", name,
                           oldAction, GetActionName(oldAction), oldLayer);
         StoreCurrentLayer(oldLayer);
@@ -241,7 +251,7 @@ void ChangeButtonOnLayerChange(int newLayer, POINT cursor)
             SendMouseButton(button, 2, cursor, false, quillon);
         }
 
-        ::Sleep(10);
+        QueueInputWait(10);
         CLogger::LogDebug(L"ChangeButtonOnLayerChange: Re-pressing button %s (new action %d (%s) on layer %d)", name,
                           newAction, GetActionName(newAction), newLayer);
         StoreCurrentLayer(newLayer);
@@ -254,7 +264,7 @@ void ChangeButtonOnLayerChange(int newLayer, POINT cursor)
                 SendMouseButton(button, 1, cursor, false, quillon);
             }
         }
-        ::Sleep(10);
+        QueueInputWait(10);
     }
 }
 
@@ -272,6 +282,8 @@ void LayerNotify(bool notify)
         layer = 0;
         StoreCurrentLayer(0);
     }
+    if (g_pSPIThread != nullptr && g_pSettings != nullptr && g_pSettings->m_bChangeCursorLayer)
+        g_LockAxis.ChangeCursor(g_pSPIThread, g_pCurrentApp, layer, false, true);
     const LPARAM balloon = notify ? 1 : 0;
     if (g_hSetupWnd != nullptr && ::IsWindow(g_hSetupWnd))
         ::PostMessageW(g_hSetupWnd, BRMP_LayerChanged, static_cast<WPARAM>(layer), balloon);
@@ -294,7 +306,8 @@ void CALLBACK AutoSwitchTimerProc(HWND, UINT, UINT_PTR id, DWORD)
 
     // A timer procedure never waits for the lock: try again shortly instead of
     // losing the switch.
-    if (!CThreadLock::TryEnterCS(L"AutoSwitchTimerProc"))
+    CThreadTryLock lock(L"AutoSwitchTimerProc");
+    if (!lock)
     {
         ProxySetTimer(nullptr, 0, ID_TIMER_AUTOSWITCHLAYER, kBusyRetryMs, AutoSwitchTimerProc, &g_idAutoSwitchLayerTimer);
         return;
@@ -316,7 +329,6 @@ void CALLBACK AutoSwitchTimerProc(HWND, UINT, UINT_PTR id, DWORD)
     {
         CLogger::LogMessage(L"AutoSwitchTimerProc: Caught an exception while switching the layer");
     }
-    CThreadLock::LeaveCS();
 }
 
 JigglerStep DecideJiggle(bool timerRunning, bool inputSeen, DWORD now, DWORD lastInput, DWORD timeoutMs)
@@ -331,7 +343,8 @@ JigglerStep DecideJiggle(bool timerRunning, bool inputSeen, DWORD now, DWORD las
 
 void CALLBACK JigglerTimerProc(HWND, UINT, UINT_PTR, DWORD)
 {
-    if (!CThreadLock::TryEnterCS(L"JigglerTimerProc"))
+    CThreadTryLock lock(L"JigglerTimerProc");
+    if (!lock)
         return;
     try
     {
@@ -359,7 +372,6 @@ void CALLBACK JigglerTimerProc(HWND, UINT, UINT_PTR, DWORD)
     {
         CLogger::LogMessage(L"JigglerTimerProc: Caught an exception");
     }
-    CThreadLock::LeaveCS();
 }
 
 void RegisterLayerTimerHandlers()

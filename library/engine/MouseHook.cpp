@@ -14,6 +14,7 @@
 #include "ButtonProcessing.h"
 #include "ChordTimers.h"
 #include "Control.h"
+#include "DpiScaling.h"
 #include "EngineInput.h"
 #include "Globals.h"
 #include "HWheel.h"
@@ -30,6 +31,11 @@
 #include "WindowFromPoint.h"
 #include "WindowOperation.h"
 #include "WindowScrolling.h"
+#include "WindowScrollingRecord.h"
+#include "WindowActivation.h"
+#include "ButtonProcessing.h"
+#include "Debug.h"
+#include "LockAxis.h"
 
 POINT g_ptForcedCursor = {0, 0};
 DebounceRecord g_Debounce[5];
@@ -223,6 +229,20 @@ bool HorizontalWheelWanted(const CSettings* settings, const CApplicationSettings
     return !(profile->GetActions(button, g_nCurrentLayer) == ACTION_NO_CHANGE && (left || right));
 }
 
+// While movement-to-scroll runs the cursor moves but the window being scrolled
+// stays: the window-from-point cache keeps answering it. Hook thread, lock held.
+bool g_bScrollWindowHeld = false;
+
+void SyncScrollWindowHold()
+{
+    const bool active = MouseHookMTSActive();
+    if (active != g_bScrollWindowHeld)
+    {
+        g_bScrollWindowHeld = active;
+        SetWindowCacheHeldForScroll(active);
+    }
+}
+
 struct HookRun
 {
     bool takenOver = false;
@@ -279,13 +299,15 @@ LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
     }
     if (g_ptForcedCursor.x != 0 || g_ptForcedCursor.y != 0)
         return 1;
-    if (!CThreadLock::TryEnterCS(L"WM_MOUSEMOVE"))
+    CThreadTryLock lock(L"WM_MOUSEMOVE");
+    if (!lock)
         return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
+    SyncScrollWindowHold();
 
     if (g_pWindowOperation != nullptr)
     {
         StepWindowOperation(data->pt);
-        CThreadLock::LeaveCS();
+        lock.Release();
         return Finish(code, wParam, data, entry, HookRun{});
     }
 
@@ -311,7 +333,7 @@ LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
             run.takenOver = MouseHookMovementToScroll(data, passNow);
             if (passNow)
             {
-                CThreadLock::LeaveCS();
+                lock.Release();
                 return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
             }
         }
@@ -327,7 +349,7 @@ LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
             !MouseHookEngineBusy() && !IsBRMPDisabled(true))
             StartMouseOverTimer(data->pt, kMouseOverAfterMoveMs);
     }
-    CThreadLock::LeaveCS();
+    lock.Release();
     return Finish(code, wParam, data, entry, run);
 }
 
@@ -360,7 +382,9 @@ HookRun WheelPath(const CSettings* settings, CApplicationSettings* profile, MSLL
         run.takenOver = true;
         return run;
     }
-    if (notch && ThrottleWheel(g_LastNotch, button, entry))
+    // Notches of a wheel whose action asked for it are throttled, unless the
+    // action clicks, types or scrolls: then every notch counts.
+    if (notch && ThrottleWheel(g_LastNotch, button, entry) && ThrottleScrollWheel(button, data->pt))
     {
         CLogger::LogDebug(L"MouseHookLLProc: Ignoring/throttling mouse wheel. Time %dms Delta %d.",
                           static_cast<int>(entry - g_LastNotch.time), delta);
@@ -383,11 +407,12 @@ HookRun WheelPath(const CSettings* settings, CApplicationSettings* profile, MSLL
         const MouseButtonProcessor processor = g_processor.load();
         if (processor(button, 1, fast, data, run.passAnyway, injected, throttle))
         {
+            // The pause between the notch's down and up is the input thread's to wait.
             const UINT delay = settings->m_uSimKeyDelay;
             if (injected != 0)
-                PreciseWait(delay + 30);
+                QueueInputWait(delay + 30);
             else if (!fast && delay != 0)
-                PreciseWait(delay);
+                QueueInputWait(delay);
             run.takenOver = true;
             if (profile != nullptr && profile->GetIgnoreVScroll())
             {
@@ -501,8 +526,10 @@ HookRun RealEventPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry
             return dropped;
         }
     }
+    // A process that is not per-monitor aware may get hook points in other
+    // pixels than the cursor's; then the cursor position wins.
     POINT cursor;
-    if (::GetCursorPos(&cursor) && (cursor.x != data->pt.x || cursor.y != data->pt.y))
+    if (!HookPointIsCursorPosition() && ::GetCursorPos(&cursor) && (cursor.x != data->pt.x || cursor.y != data->pt.y))
     {
         CLogger::LogDebug(L"MouseHookLLProc: DPI Issue detected... Hook coordinates (%d,%d) are different from GetCursorPos() coordinates (%d,%d)",
                           static_cast<int>(cursor.x), static_cast<int>(cursor.y), static_cast<int>(data->pt.x),
@@ -540,13 +567,51 @@ HookRun RealEventPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry
     return run;
 }
 
+// A wheel another program injected scrolls the window under the cursor, as a
+// real one would. Our own wheels are already aimed where they belong.
+bool RedirectInjectedWheel(UINT message, MSLLHOOKSTRUCT* data)
+{
+    const HWND window = RealWindowFromPoint_SkipLocked(data->pt, true);
+    if (window == nullptr)
+        return false;
+    const int target = CachedWindowIntegrityLevel(window);
+    CLogger::LogDebug(L"CanSendToProcess: Process integrity 0x%08X (%d), our integrity 0x%08X (%d)", target, target,
+                      g_nIntegrityLevel, g_nIntegrityLevel);
+    wchar_t className[256] = L"";
+    ::GetClassNameW(window, className, 256);
+    if (!IntegrityAllowsSend(g_nIntegrityLevel, target) || !IsWheelTargetClass(className, nullptr))
+        return false;
+    const bool horizontal = message == WM_MOUSEHWHEEL;
+    CLogger::LogDebug(L"MouseHookLLProc: Redirecting injected %s wheel message to 0x%08X",
+                      horizontal ? L"horizontal" : L"vertical", Value(window));
+    if (horizontal)
+    {
+        BYTE injected = 0;
+        return g_hwheelProcessor.load()(data, injected);
+    }
+    return ScrollVertical(data, static_cast<short>(HIWORD(data->mouseData)), false);
+}
+
+bool CtrlOrShiftDown()
+{
+    return (::GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0 || (::GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0;
+}
+
 // Own input and foreign input that is not remapped; the global lock is held.
-bool InjectedPath(const CSettings* settings, UINT message, MSLLHOOKSTRUCT* data)
+bool InjectedPath(const CSettings* settings, UINT message, MSLLHOOKSTRUCT* data, bool foreign)
 {
     const bool wheel = message == WM_MOUSEWHEEL || message == WM_MOUSEHWHEEL;
-    if (!wheel)
+    const CApplicationSettings* profile = g_pCurrentApp;
+    const bool redirect = settings->m_bScrollWindowUnderCursor &&
+                          !(profile != nullptr && profile->IsEnabled() && profile->GetDisableScrollUnderCursor());
+    if (!wheel || MouseHookMTSActive())
     {
         CLogger::LogDebug(L"MouseHookLLProc: Ignoring mouse message injected by %s", ShortTag());
+    }
+    else if (redirect && !CtrlOrShiftDown())
+    {
+        if (foreign && RedirectInjectedWheel(message, data))
+            return true;
     }
     else if (message == WM_MOUSEWHEEL && RedirectWheelToDisplay(settings, data, true))
     {
@@ -581,6 +646,7 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
     }
 
     CThreadLock lock(L"MouseHookLLProc 1");
+    SyncScrollWindowHold();
     const UINT message = static_cast<UINT>(wParam);
     const bool injected = (data->flags & LLMHF_INJECTED) != 0;
     const bool up = IsUpMessage(message);
@@ -651,7 +717,7 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
     HookRun run;
     if (source == InjectedSource::Own || source == InjectedSource::Foreign)
     {
-        run.takenOver = InjectedPath(settings, message, data);
+        run.takenOver = InjectedPath(settings, message, data, source == InjectedSource::Foreign);
     }
     else
     {
@@ -683,6 +749,8 @@ void ResetMouseHookState()
     g_szMouseOverCaption[0] = 0;
     g_swapMetric.valid = false;
     g_remoteMetric.valid = false;
+    g_bScrollWindowHeld = false;
+    SetWindowCacheHeldForScroll(false);
 }
 
 void RegisterMouseOverTimerHandler()
@@ -710,9 +778,10 @@ MouseHookTickSource SetMouseHookTickSource(MouseHookTickSource source)
     return g_tickSource.exchange(source);
 }
 
-LRESULT CALLBACK MouseHookLLProc(int code, WPARAM wParam, LPARAM lParam)
+namespace
 {
-    (void)g_timerHandlersRegistered;
+LRESULT MouseHookEvent(int code, WPARAM wParam, LPARAM lParam)
+{
     if (code < 0)
     {
         CLogger::LogDebug(L"MouseHookLLProc: HC_ACTION - wParam 0x%08X lParam 0x%08X", static_cast<unsigned>(wParam),
@@ -741,9 +810,30 @@ LRESULT CALLBACK MouseHookLLProc(int code, WPARAM wParam, LPARAM lParam)
     return ButtonPath(code, wParam, data, entry);
 }
 
+std::atomic<bool> g_exceptionLogged{false};
+}
+
+LRESULT CALLBACK MouseHookLLProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    (void)g_timerHandlersRegistered;
+    try
+    {
+        return MouseHookEvent(code, wParam, lParam);
+    }
+    catch (...)
+    {
+        // A fault of ours must not take the user's mouse away: the event goes on.
+        if (!g_exceptionLogged.exchange(true))
+            CLogger::LogMessage(L"MouseHookLLProc: Caught an exception while processing message 0x%04X; the event is passed on.",
+                                static_cast<unsigned>(wParam));
+    }
+    return NextHook(code, wParam, lParam);
+}
+
 void CALLBACK ProcessMouseOverTimerProc(HWND, UINT, UINT_PTR id, DWORD)
 {
-    if (!CThreadLock::TryEnterCS(L"ProcessMouseOverTimerProc"))
+    CThreadTryLock lock(L"ProcessMouseOverTimerProc");
+    if (!lock)
     {
         CLogger::LogDebug(L"ProcessMouseOverTimerProc: Thread locked - skipping");
         return;
@@ -760,13 +850,12 @@ void CALLBACK ProcessMouseOverTimerProc(HWND, UINT, UINT_PTR id, DWORD)
     if (expected == 0)
     {
         CLogger::LogDebug(L"ProcessMouseOverTimerProc: No timer set!");
-        CThreadLock::LeaveCS();
         return;
     }
     const POINT point = g_ptMouseOver;
     CLogger::LogDebug(L"ProcessMouseOverTimerProc: Checking MouseOver(%d,%d)...", static_cast<int>(point.x),
                       static_cast<int>(point.y));
-    CThreadLock::LeaveCS();
+    lock.Release();
     if (!ProcessMouseOver(point))
         CLogger::LogDebug(L"ProcessMouseOverTimerProc: ProcessMouseOver(%d,%d) failed - no window was detected under cursor.",
                           static_cast<int>(point.x), static_cast<int>(point.y));
@@ -774,6 +863,28 @@ void CALLBACK ProcessMouseOverTimerProc(HWND, UINT, UINT_PTR id, DWORD)
 
 namespace
 {
+// Resting over an inactive window activates it after the configured delay
+// (timer 0x1013); anything else stops a pending activation.
+void HoverActivation(HWND window, const CApplicationSettings* profile)
+{
+    const CSettings* settings = g_pSettings;
+    if (settings == nullptr || !(settings->m_bActivateOnMouseOver || (profile != nullptr && profile->ActivateOnHover())))
+        return;
+    const HWND foreground = ::GetForegroundWindow();
+    const HWND recorded = g_LastWheel.m_hWnd;
+    if (recorded != nullptr && recorded != foreground && foreground != window)
+    {
+        SetHoverActivateWindow(window);
+        ProxySetTimer(nullptr, 0, ID_TIMER_ACTIVATEONHOVER, static_cast<UINT>(settings->m_nActivateOnMouseOverDelay), ActivateWindowTimerProc,
+                      &g_idActivateOnHoverTimer);
+    }
+    else if (g_idActivateOnHoverTimer != 0)
+    {
+        SetHoverActivateWindow(nullptr);
+        ProxyKillTimer(nullptr, ID_TIMER_ACTIVATEONHOVER);
+    }
+}
+
 bool IsLayeredBrowserClass(const wchar_t* name)
 {
     return _wcsnicmp(name, L"Chrome_", 7) == 0 || _wcsnicmp(name, L"MozillaCompositor", 17) == 0 ||
@@ -839,10 +950,24 @@ bool ProcessMouseOver(POINT point)
             return true;
     }
 
+    // The profiles are looked up and installed under the global lock: a reload
+    // on another thread frees them. When it is busy this round is skipped.
+    if (!CThreadLock::TryEnterCS(L"ProcessMouseOver"))
+    {
+        CLogger::LogDebug(L"ProcessMouseOver: Thread locked - skipping");
+        StartMouseOverTimer(point, kMouseOverRetryMs);
+        return true;
+    }
+    struct LeaveLock
+    {
+        ~LeaveLock() { CThreadLock::LeaveCS(); }
+    } leave;
+
+    // The wheel record of the window under the cursor names its profile.
     g_LastWheel.Reset();
-    wchar_t process[MAX_PATH] = {};
-    GetProcessName(window, 0, process, MAX_PATH, nullptr, PNR_MouseMove);
-    CApplicationSettings* profile = FindAppSettings(window, process, point, nullptr);
+    RefreshWheelRecord(window, point);
+    CApplicationSettings* profile = g_LastWheel.m_pApp;
+    const wchar_t* process = g_LastWheel.m_szProcess;
     if (profile != nullptr)
     {
         if (profile->GetDisableMouseOver())
@@ -852,7 +977,8 @@ bool ProcessMouseOver(POINT point)
         }
         if (profile != g_pCurrentApp)
         {
-            CThreadLock lock(L"ProcessMouseOver");
+            if (!profile->AxisLocking())
+                g_LockAxis.Unlock(g_pSPIThread, g_nCurrentLayer, g_pSettings, g_pCurrentApp, false);
             if (g_szCurrentProcess[0] != 0)
                 CLogger::LogDebug(L"Detected active app/window change (due to mouse over [%d,%d]) from '%s' (0x%08X) to '%s' (0x%08X).",
                                   static_cast<int>(point.x), static_cast<int>(point.y), g_szCurrentProcess,
@@ -861,10 +987,15 @@ bool ProcessMouseOver(POINT point)
                 CLogger::LogDebug(L"Detected active app/window change (due to mouse over [%d,%d]) from <unknown> (0x%08X) to '%s' (0x%08X).",
                                   static_cast<int>(point.x), static_cast<int>(point.y), Value(g_hCurrentWnd), process,
                                   Value(window));
+            if (GetDebug())
+                profile->Log(process);
             SwitchToProfile(window, process, profile);
             CLogger::LogDebug(L"Enabling layer %d", g_nCurrentLayer + 1);
         }
     }
+    // The next click here finds the profile decided without a new look-up.
+    SetLastProfileWindow(window);
+    HoverActivation(window, profile);
     g_hCurrentWnd = window;
     return true;
 }

@@ -11,7 +11,9 @@
 #include <cwctype>
 #include <list>
 
+#include "Actions.h"
 #include "ApplicationSettings.h"
+#include "ButtonProcessing.h"
 #include "Control.h"
 #include "Globals.h"
 #include "Handles.h"
@@ -788,7 +790,51 @@ bool SwitchToProfile(HWND window, const wchar_t* processName, CApplicationSettin
     g_hCurrentWnd = window;
     g_hProfileWnd = (profile != nullptr && profile->IsCustomWindow()) ? window : nullptr;
     SetNewApp(profile);
-    RecordProfileMask(profile);
+    // The new profile's pointer speed, button swap and wheel lines.
+    NewApplicationSettings();
     NotifyProcessChanged(window, profile);
     return true;
+}
+
+// --- wheel tests -----------------------------------------------------------------
+
+namespace
+{
+int WheelActionCode(int button)
+{
+    if (g_pSettings == nullptr)
+        return ACTION_NO_CHANGE;
+    return ResolveSlot(g_pCurrentApp, g_pSettings->GetDefaultApp(), button, g_nCurrentLayer).code;
+}
+} // namespace
+
+bool ThrottleScrollWheel(int button, POINT)
+{
+    if (g_pCurrentApp == nullptr)
+        return true;
+    switch (WheelActionCode(button))
+    {
+    case ACTION_LEFT_CLICK:
+    case ACTION_RIGHT_CLICK:
+    case ACTION_MIDDLE_CLICK:
+    case ACTION_SIMULATED_KEYS:
+    case ACTION_MOUSE_WHEEL_UP:
+    case ACTION_MOUSE_WHEEL_DOWN:
+    case ACTION_MOUSE_TILT_LEFT:
+    case ACTION_MOUSE_TILT_RIGHT:
+    case ACTION_CLICK_BUTTON_4:
+    case ACTION_CLICK_BUTTON_5:
+        CLogger::LogDebug(L"ThrottleScrollWheel: Skipping wheel throttle.");
+        return false;
+    default:
+        return true;
+    }
+}
+
+bool HasWheelAction(int button)
+{
+    if (g_pCurrentApp == nullptr)
+        return false;
+    const int code = WheelActionCode(button);
+    return code != ACTION_NO_CHANGE && code != ACTION_SAME_AS_DEFAULT && code != ACTION_SAME_AS_LAYER_1;
 }

@@ -4,6 +4,7 @@
 
 #include "ActionData.h"
 #include "ActionDispatch.h"
+#include "ActionDispatchState.h"
 #include "Actions.h"
 #include "ApplicationSettings.h"
 #include "ButtonProcessing.h"
@@ -15,7 +16,9 @@
 #include "Settings.h"
 #include "StickyButtons.h"
 #include "ThreadLock.h"
+#include "TimedClicks.h"
 #include "WindowFromPoint.h"
+#include "WindowScrolling.h"
 
 std::atomic<UINT> g_idRepeatTimer{0};
 std::atomic<bool> g_bRepeatStopped{false};
@@ -301,23 +304,94 @@ int KeyRepeatDelay(int waitHoldTime, int keyRepeat, int defaultDelay)
 
 namespace
 {
-// Scrolling a window is done by the window-scrolling code; until it is
-// registered the repetition sends the wheel instead.
-void ScrollRepeat(RepeatWork work)
+// A held "Scroll Window" button scrolls the window under the cursor on every
+// repetition, the same way as its first step.
+void ScrollRepeat(RepeatWork work, POINT point)
 {
     switch (work)
     {
-    case RepeatWork::ScrollUp: MouseWheel(120); break;
-    case RepeatWork::ScrollDown: MouseWheel(-120); break;
-    case RepeatWork::ScrollLeft: MouseTilt(-120); break;
-    case RepeatWork::ScrollRight: MouseTilt(120); break;
+    case RepeatWork::ScrollUp:
+    {
+        CThreadLock lock(L"RepeatTimerProc _SCROLL_UP");
+        brmpScrollWindow(point, WHEEL_DELTA);
+        break;
+    }
+    case RepeatWork::ScrollDown:
+    {
+        CThreadLock lock(L"RepeatTimerProc _SCROLL_DOWN");
+        brmpScrollWindow(point, -WHEEL_DELTA);
+        break;
+    }
+    case RepeatWork::ScrollLeft:
+    {
+        CThreadLock lock(L"RepeatTimerProc _SCROLL_LEFT");
+        brmpScrollWindowHorz(point, -WHEEL_DELTA);
+        break;
+    }
+    case RepeatWork::ScrollRight:
+    {
+        CThreadLock lock(L"RepeatTimerProc _SCROLL_RIGHT");
+        brmpScrollWindowHorz(point, WHEEL_DELTA);
+        break;
+    }
     default: break;
     }
 }
 
+// A repeat started by a timed click repeats the entry the hold time has
+// chosen so far.
+void ResolveTimedClick(int button, int& code, CActionData*& action)
+{
+    if (code != ACTION_BUTTON_HELD)
+        return;
+    CBRMPTimedClicks* list = button >= 0 && button < 9 ? g_pTimedClicks[button] : nullptr;
+    if (list == nullptr && action != nullptr)
+        list = action->GetTimedClicks();
+    if (list == nullptr)
+        return;
+    const CBRMPTimedClick* click = list->GetClickAction();
+    if (click == nullptr)
+        return;
+    delete action;
+    action = click->GetActionData();
+    code = static_cast<int>(click->GetAction());
+}
+
 // One repetition; the global lock is held. Returns the next delay, or -1 when
 // the repeat ends here.
-int Repeat(int delay)
+// Where the repetition lands: the cursor, the window there (or the foreground
+// window) and its process.
+struct RepeatTarget
+{
+    POINT point{};
+    HWND window = nullptr;
+    bool found = true;              // false: no window under the cursor
+    bool named = false;             // process holds the window's process name
+    wchar_t process[MAX_PATH] = {};
+};
+
+RepeatTarget FindRepeatTarget()
+{
+    RepeatTarget target;
+    ::GetCursorPos(&target.point);
+    if (g_pSettings != nullptr && g_pSettings->m_bSwitchOnMouseOver)
+    {
+        // Only tries the lock: a busy lock counts as no window, and the timer comes back.
+        target.window = RealWindowFromPoint_SkipLocked(target.point, false);
+        target.found = target.window != nullptr;
+    }
+    else
+    {
+        HWND foreground = ::GetForegroundWindow();
+        target.window = foreground != nullptr ? ::GetAncestor(foreground, GA_ROOT) : nullptr;
+    }
+    // The window in force needs no name; a stale read only costs a look-up.
+    if (target.window != nullptr && target.window != g_hCurrentWnd)
+        target.named = GetProcessName(target.window, 0, target.process, MAX_PATH, nullptr, PNR_RepeatTimer);
+    return target;
+}
+
+int Repeat(int delay, RepeatTarget& found)
 {
     // The hooks stopped: the workers the repetition needs are going away.
     if (g_hMouseHook == nullptr)
@@ -329,31 +403,20 @@ int Repeat(int delay)
         CLogger::LogDebug(L"RepeatTimerProc: Still sending previous simkeys. Resetting timer.");
         return delay;
     }
-    POINT point{};
-    ::GetCursorPos(&point);
-    HWND target = nullptr;
-    const bool overWindow = g_pSettings != nullptr && g_pSettings->m_bSwitchOnMouseOver;
-    if (overWindow)
+    const POINT point = found.point;
+    const HWND target = found.window;
+    if (!found.found)
     {
-        target = RealWindowFromPoint_SkipLocked(point, false);
-        if (target == nullptr)
-        {
-            CLogger::LogDebug(L"RepeatTimerProc: Unable to get the window under the cursor. Resetting timer.");
-            if (g_bRepeatStopped.load() || g_nRepeatButton.load() < 0)
-                return -1;
-            return delay;
-        }
-    }
-    else
-    {
-        HWND foreground = ::GetForegroundWindow();
-        target = foreground != nullptr ? ::GetAncestor(foreground, GA_ROOT) : nullptr;
+        CLogger::LogDebug(L"RepeatTimerProc: Unable to get the window under the cursor. Resetting timer.");
+        if (g_bRepeatStopped.load() || g_nRepeatButton.load() < 0)
+            return -1;
+        return delay;
     }
     if (target != g_hCurrentWnd && target != nullptr)
     {
-        wchar_t process[MAX_PATH] = {};
-        GetProcessName(target, 0, process, MAX_PATH, nullptr, PNR_RepeatTimer);
-        CApplicationSettings* profile = FindAppSettings(target, process, point, nullptr);
+        if (!found.named)
+            GetProcessName(target, 0, found.process, MAX_PATH, nullptr, PNR_RepeatTimer);
+        CApplicationSettings* profile = FindAppSettings(target, found.process, point, nullptr);
         if (profile != g_pCurrentApp)
         {
             CLogger::LogDebug(L"Different app settings for this quadrant. Cancelling repeat timer!");
@@ -382,6 +445,7 @@ int Repeat(int delay)
     CActionData* action = nullptr;
     if (!ResolveButtonAction(button, 1, layer, profile, configured, code, action))
         return -1;
+    ResolveTimedClick(button, code, action);
     const RepeatWork work = RepeatWorkFor(code);
     switch (work)
     {
@@ -403,7 +467,7 @@ int Repeat(int delay)
     case RepeatWork::TiltLeft: MouseTilt(-120); break;
     case RepeatWork::TiltRight: MouseTilt(120); break;
     case RepeatWork::None: break;
-    default: ScrollRepeat(work); break;
+    default: ScrollRepeat(work, point); break;
     }
     delete action;
     if (g_bRepeatStopped.load())
@@ -427,23 +491,18 @@ void CALLBACK RepeatTimerProc(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PT
     }
     try
     {
-        if (!CThreadLock::TryEnterCS(L"RepeatTimerProc Still Sending"))
+        CThreadTryLock lock(L"RepeatTimerProc Still Sending");
+        if (!lock)
         {
             CLogger::LogDebug(L"RepeatTimerProc: Unable to enter thread lock. Retry in next timer event!");
             ArmRepeat(delay, true);
             return;
         }
-        int next = -1;
-        try
-        {
-            next = Repeat(delay);
-        }
-        catch (...)
-        {
-            CThreadLock::LeaveCS();
-            throw;
-        }
-        CThreadLock::LeaveCS();
+        // The process-name look-up takes the global lock itself: a timer
+        // callback may not wait for it, so the look-ups run under this try.
+        RepeatTarget target = FindRepeatTarget();
+        const int next = Repeat(delay, target);
+        lock.Release();
         if (next < 0)
             EndRepeat();
         else

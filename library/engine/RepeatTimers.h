@@ -15,6 +15,8 @@
 // Slots of the timer-handle table. Slot 5 holds the multimedia repeat timer.
 constexpr int ID_QTTIMER_HSCROLL = 1;
 constexpr int ID_QTTIMER_VSCROLL = 2;
+// Retry of keyboard-hook work that found the global lock busy.
+constexpr int ID_QTTIMER_KEYRETRY = 3;
 constexpr int ID_QTTIMER_CHORD = 4;
 constexpr int ID_TIMER_REPEAT_SLOT = 5;
 constexpr int TimerSlotCount = 6;

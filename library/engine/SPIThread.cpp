@@ -101,6 +101,9 @@ bool CSPIThreadData::Process() const
             {
                 CLogger::LogDebug(L"CSPIThreadData: System Set Parameter Info: Swap Buttons %d", m_nSwapButtons);
                 const DWORD start = ::GetTickCount();
+                // Our own change: the hook must not take it for the user's
+                // setting, which is restored when the hooks stop.
+                g_nSwapButtons = m_nSwapButtons;
                 sys.systemParametersInfo(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(m_nSwapButtons), nullptr, flags);
                 CLogger::LogMessage(L"CSPIThreadData: Result of Set Swap Buttons to %d (in %dms)", m_nSwapButtons,
                                     static_cast<int>(::GetTickCount() - start));
@@ -428,11 +431,25 @@ void CSPIThread::OnProcessSPI()
 
 // --- swap and wheel lines ----------------------------------------------------------
 
+// A request the thread was never told about would only block the same request
+// later ("already queued"): it goes, so that the next profile switch asks again.
+// The caller holds m_cs.
+bool CSPIThread::DropUnpostedRequest(int lines, int swap)
+{
+    CLogger::LogOSMessage(::GetLastError(), L"SendSPI(%d, %d): Unable to wake the SPI thread - the change is dropped",
+                          lines, swap);
+    delete m_pPending;
+    m_pPending = nullptr;
+    return false;
+}
+
 bool CSPIThread::SendSPI(int swap, int lines, bool force)
 {
     if (g_dwSPIThreadId == 0)
     {
-        ::Sleep(100);
+        // A thread still starting gets a moment, but the hook thread never waits.
+        if (::GetCurrentThreadId() != g_dwHookThreadId)
+            ::Sleep(100);
         if (g_dwSPIThreadId == 0)
         {
             CLogger::LogMessage(L"Warning: SendSPI(%d, %d) called but the thread is not yet running", lines, swap);
@@ -451,7 +468,8 @@ bool CSPIThread::SendSPI(int swap, int lines, bool force)
             CLogger::LogDebug(L"SPI Changed (lines: %d, state: %d), Starting Send SPI process", lines, swap);
             delete m_pPending;
             m_pPending = new CSPIThreadData{lines, swap, force ? 1 : 0, now};
-            Post(BRMP_StartSPI, 0, 0);
+            if (!Post(BRMP_StartSPI, 0, 0))
+                return DropUnpostedRequest(lines, swap);
             return true;
         }
         const DWORD age = now - m_pPending->m_dwTick;
@@ -462,7 +480,8 @@ bool CSPIThread::SendSPI(int swap, int lines, bool force)
         }
         CLogger::LogDebug(L"SPI Change (lines: %d, state: %d) already queued but not executed for %dms", lines, swap,
                           static_cast<int>(age));
-        Post(BRMP_StartSPI, 0, 0);
+        if (!Post(BRMP_StartSPI, 0, 0))
+            return DropUnpostedRequest(lines, swap);
         return true;
     }
     if (m_pPending != nullptr)

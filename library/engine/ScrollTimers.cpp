@@ -30,7 +30,8 @@ void ScrollButtonUp(PVOID slot, const wchar_t* name, WAITORTIMERCALLBACK self)
     const int id = static_cast<int>(reinterpret_cast<INT_PTR>(slot));
     try
     {
-        if (!CThreadLock::TryEnterCS(name))
+        CThreadTryLock lock(name);
+        if (!lock)
         {
             // Never wait here; the button-up must still come, so retry shortly.
             if (g_pPendingScroll != nullptr)
@@ -57,12 +58,9 @@ void ScrollButtonUp(PVOID slot, const wchar_t* name, WAITORTIMERCALLBACK self)
             }
             delete pending;
         }
-        CThreadLock::LeaveCS();
     }
     catch (...)
     {
-        if (CThreadLock::IsHeldByCurrentThread())
-            CThreadLock::LeaveCS();
         CLogger::LogMessage(L"%s: An exception ended the button up", name);
     }
 }

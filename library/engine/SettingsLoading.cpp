@@ -3,6 +3,7 @@
 // the mouse parameters of the profile in force.
 
 #include <atomic>
+#include <memory>
 #include <string>
 
 #include "ApplicationSettings.h"
@@ -16,6 +17,7 @@
 #include "MouseInfo.h"
 #include "PersistantSettings.h"
 #include "ProfileSwitch.h"
+#include "SPIThread.h"
 #include "Settings.h"
 #include "StringFormat.h"
 #include "ThreadLock.h"
@@ -167,24 +169,41 @@ CSettings* GetSettings()
     return g_pSettings;
 }
 
-bool LoadXMLSettings()
+namespace
 {
-    CThreadLock lock(L"LoadXMLSettings");
-    if (g_pSettings == nullptr)
-        return false;
+// A settings file parsed into an object of its own, without the global lock:
+// the engine goes on with the settings in force meanwhile.
+struct ParsedSettings
+{
+    std::unique_ptr<CSettings> settings;
+    bool areaProfiles = false;
+};
+
+// Parses the settings file (asking the user what to do with one that cannot be
+// parsed, on the first load only). Holds no lock while it parses or asks.
+ParsedSettings ParseSettingsFile()
+{
+    ParsedSettings parsed;
     bool isDefault = false;
-    bool result = false;
     for (;;)
     {
         wchar_t path[kMaxPathChars] = L"";
         if (GetSettingsFile(path, kMaxPathChars, true, isDefault) != 0)
-            return false;
-        g_pCurrentApp = nullptr;
-        if (g_pSettings->Load(path, g_bAreaAppsPresent, true))
+            break;
+        // The fresh object starts from the options in force, as a load into
+        // the object in force would.
+        auto fresh = std::make_unique<CSettings>(false, CMouseInfo());
         {
-            ApplyLoadedLoggingOptions();
-            SetNewApp(g_pSettings->GetDefaultApp());
-            result = true;
+            CThreadLock lock(L"LoadXMLSettings");
+            if (g_pSettings == nullptr)
+                break;
+            fresh->CopyOptionsFrom(*g_pSettings);
+        }
+        bool areaProfiles = false;
+        if (fresh->Load(path, areaProfiles, true))
+        {
+            parsed.settings = std::move(fresh);
+            parsed.areaProfiles = areaProfiles;
             break;
         }
         CLogger::LogMessage(L"LoadXMLSettings: Error parsing XML file '%s'.", path);
@@ -220,15 +239,52 @@ bool LoadXMLSettings()
         break;
     }
     g_bFirstXMLLoad = false;
-    return result;
+    return parsed;
+}
+
+// Puts parsed settings in force; the global lock is held. The former contents
+// are left in parsed, to be freed after the lock is left.
+void InstallParsedSettings(ParsedSettings& parsed)
+{
+    g_pCurrentApp = nullptr;
+    g_pSettings->TakeOver(*parsed.settings);
+    g_bAreaAppsPresent = g_bAreaAppsPresent || parsed.areaProfiles;
+    ApplyLoadedLoggingOptions();
+    SetNewApp(g_pSettings->GetDefaultApp());
+}
+}
+
+bool LoadXMLSettings()
+{
+    ParsedSettings parsed = ParseSettingsFile();
+    if (!parsed.settings)
+        return false;
+    CThreadLock lock(L"LoadXMLSettings");
+    if (g_pSettings == nullptr)
+        return false;
+    InstallParsedSettings(parsed);
+    return true;
 }
 
 bool LoadSettings()
 {
+    {
+        CThreadLock lock(L"LoadSettings");
+        if (g_pSettings == nullptr)
+            return false;
+        RegisterLayerTimerHandlers();
+    }
+    // The parse runs before the lock is taken: button events meanwhile go on
+    // with the settings in force, and only the exchange below holds them up.
+    const DWORD start = ::GetTickCount();
+    ParsedSettings parsed = ParseSettingsFile();
+    const bool loaded = parsed.settings != nullptr;
+
+    // Declared after parsed, the lock is left before the former profiles (left
+    // in parsed) are freed.
     CThreadLock lock(L"LoadSettings");
     if (g_pSettings == nullptr)
         return false;
-    RegisterLayerTimerHandlers();
     g_bAreaAppsPresent = false;
     delete g_pAreaApps;
     g_pAreaApps = nullptr;
@@ -247,8 +303,8 @@ bool LoadSettings()
     g_LastWheel.Reset();
     g_pCurrentApp = nullptr;
 
-    const DWORD start = ::GetTickCount();
-    const bool loaded = LoadXMLSettings();
+    if (loaded)
+        InstallParsedSettings(parsed);
     if (loaded && g_pPersist != nullptr && !g_pPersist->IsDirty() && g_pSettings->m_bPersistLayer)
         ChangeLayer(g_pPersist->GetLayer(), false);
     RebuildAreaProfiles();
@@ -289,6 +345,20 @@ bool UpdateSettings()
     SetSpeedFromSettings(current);
     return true;
 }
+
+std::atomic<bool> g_bAeroPeekDetected{false};
+
+namespace
+{
+// The swap state the SPI thread applies: the system's own setting at start-up,
+// not swapped, or swapped.
+int SpiSwapState(swapbuttons swap)
+{
+    if (swap == SWAPBUTTONS_DEFAULT)
+        return g_nStartupSwapButtons != 0 ? 1 : 0;
+    return swap == SWAPBUTTONS_YES ? 1 : 0;
+}
+} // namespace
 
 bool NewApplicationSettings()
 {
@@ -331,7 +401,19 @@ bool NewApplicationSettings()
         else
             CLogger::LogDebug(L"NewApplicationSettings: Ignoring mouse pointer precision as %s is not allowed to change it", ShortName());
     }
-    // Button swap and wheel lines go to the SPI thread with its requests.
+    // Button swap and wheel lines are applied on the SPI thread. A request it
+    // cannot take is logged there; the next switch asks again.
+    const bool pages = profile != nullptr ? profile->ScrollPages() : g_bWheelPageScroll;
+    const int lines = profile != nullptr ? profile->ScrollLines() : g_nWheelLines;
+    const int swap = SpiSwapState(profile != nullptr ? profile->SwapButtons() : SWAPBUTTONS_DEFAULT);
+    const bool force = profile != nullptr && profile->ForceSPIMessage();
+    if (force && g_bAeroPeekDetected)
+    {
+        g_pSPIThread->Flush();
+        CLogger::LogDebug(L"NewApplicationSettings: Skipping as AeroPeek has been detected");
+        return false;
+    }
+    g_pSPIThread->SendSPI(swap, pages ? -1 : lines, force);
     UpdateCursors();
     return true;
 }

@@ -201,6 +201,7 @@ unsigned __stdcall TimerThread(void* readyEvent)
     MSG msg;
     ::PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     SetThreadMessageBoxesAllowed(false);
+    CDeferredLogWrites deferredLog;
     const DWORD tid = ::GetCurrentThreadId();
     g_dwTimerThreadId = tid;
     SetThreadName(tid, "Timer Thread");
@@ -266,6 +267,12 @@ UINT_PTR ProxySetTimer(HWND, UINT_PTR, UINT_PTR id, UINT periodMs, TIMERPROC pro
     ::KillTimer(nullptr, id);
     if (const UINT_PTR stored = GetTimerId(id); stored != 0 && stored != id)
         ::KillTimer(nullptr, stored);
+    // A timer of the table runs its handler however it was started.
+    if (proc == nullptr)
+    {
+        if (TimerSlot* slot = FindSlot(id))
+            proc = slot->handler.load();
+    }
     const UINT_PTR result = ::SetTimer(nullptr, id, periodMs, proc);
     if (idOut != nullptr)
         *idOut = result;

@@ -79,15 +79,14 @@ void WriteClipboardText(const std::wstring& text)
 void RunSearch()
 {
     std::wstring url;
-    if (CThreadLock::EnterCS(L"SearchThread"))
     {
+        CThreadLock lock(L"SearchThread");
         if (g_pSettings != nullptr && g_pSettings->get_SearchURL() != nullptr)
         {
             url = g_pSettings->get_SearchURL();
             if (url.size() > kMaxSearchChars)
                 url.resize(kMaxSearchChars);
         }
-        CThreadLock::LeaveCS();
     }
     if (url.empty())
     {

@@ -471,7 +471,8 @@ void SetHoverActivateWindow(HWND window)
 
 void CALLBACK ActivateWindowTimerProc(HWND, UINT, UINT_PTR id, DWORD)
 {
-    if (!CThreadLock::TryEnterCS(L"ActivateWindowTimerProc"))
+    CThreadTryLock lock(L"ActivateWindowTimerProc");
+    if (!lock)
         return;
     const UINT_PTR stored = GetTimerId(ID_TIMER_ACTIVATEONHOVER);
     const UINT_PTR kill = stored != 0 ? stored : id;
@@ -484,7 +485,6 @@ void CALLBACK ActivateWindowTimerProc(HWND, UINT, UINT_PTR id, DWORD)
         if (HWND activate = GetWindowToActivate(hover, ::GetForegroundWindow()))
             ActivateWindow(activate, false, true);
     }
-    CThreadLock::LeaveCS();
 }
 
 bool KillProcess(const wchar_t* name)

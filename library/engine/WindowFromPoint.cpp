@@ -6,6 +6,7 @@
 
 #include <cwchar>
 #include <cwctype>
+#include <optional>
 
 #include "DpiScaling.h"
 #include "Logger.h"
@@ -235,16 +236,15 @@ HWND RealWindowFromPoint(POINT point)
 
 HWND RealWindowFromPoint_SkipLocked(POINT point, bool skipLock)
 {
+    std::optional<CThreadTryLock> lock;
     if (!skipLock)
     {
-        if (!CThreadLock::TryEnterCS(L"RealWindowFromPoint"))
+        lock.emplace(L"RealWindowFromPoint");
+        if (!*lock)
             return nullptr;
     }
     HWND window = CachedWindowFromPoint(point, true);
-    HWND answer = AnswerThroughTooltip(g_skipLockTooltips, window, point, false);
-    if (!skipLock)
-        CThreadLock::LeaveCS();
-    return answer;
+    return AnswerThroughTooltip(g_skipLockTooltips, window, point, false);
 }
 
 void ResetWindowFromPointCache()

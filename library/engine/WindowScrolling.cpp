@@ -310,6 +310,25 @@ int WindowIntegrityLevel(HWND window)
     return level;
 }
 
+int CachedWindowIntegrityLevel(HWND window)
+{
+    // Each thread keeps the last window it asked for: a process cannot change
+    // its level, and opening it on every notch costs a round trip to the system.
+    struct Cached
+    {
+        HWND window = nullptr;
+        DWORD pid = 0;
+        int level = 0;
+    };
+    thread_local Cached cached;
+    DWORD pid = 0;
+    if (window == nullptr || ::GetWindowThreadProcessId(window, &pid) == 0)
+        return 0;
+    if (cached.window != window || cached.pid != pid)
+        cached = Cached{window, pid, WindowIntegrityLevel(window)};
+    return cached.level;
+}
+
 HWND FindScrollBar(HWND window, bool horizontal)
 {
     if (window == nullptr)
@@ -344,7 +363,7 @@ bool Scroll(HWND window, UINT message, short delta, int method)
     if (window == nullptr)
         return false;
 
-    const int target = WindowIntegrityLevel(window);
+    const int target = CachedWindowIntegrityLevel(window);
     CLogger::LogDebug(L"CanSendToProcess: Process integrity 0x%08X (%d), our integrity 0x%08X (%d)", target, target,
                       g_nIntegrityLevel, g_nIntegrityLevel);
     if (!IntegrityAllowsSend(g_nIntegrityLevel, target))

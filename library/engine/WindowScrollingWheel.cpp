@@ -11,6 +11,7 @@
 #include "Globals.h"
 #include "LastWheel.h"
 #include "Logger.h"
+#include "SendInput.h"
 #include "Settings.h"
 #include "WindowFromPoint.h"
 #include "WindowScrolling.h"
@@ -95,11 +96,40 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
         {
             CLogger::LogDebug(L"Sending simulating inverted vertical wheel message to 0x%08X with class: %s",
                               Hex(window), cls);
-            return MouseWheel(static_cast<short>(delta < 0 ? -WHEEL_DELTA : WHEEL_DELTA));
+            // The notch is counted as the library's own until the hook sees it.
+            const bool leftDown = settings->m_bDoubleClickFix;
+            if (SendCountedMouseButton(delta < 0 ? 8 : 7, 1, hookData->pt, leftDown) == 0)
+                return false;
+            g_pSendInput->SignalQueue();
+            return true;
         }
         CLogger::LogDebug(L"Unable to redirect vertical wheel message to window 0x%08X with class: %s", Hex(window),
                           cls);
         return false;
+    }
+
+    bool wantsKeys = false;
+    const HWND receiver = ScrollTargetForClass(window, cls, ::GetForegroundWindow(), &wantsKeys);
+    if (receiver == nullptr)
+    {
+        CLogger::LogDebug(L"Unable to redirect vertical wheel message for app with class '%s' (0x%08X) to 0x%08X", cls,
+                          static_cast<unsigned>(wParam), 0u);
+        return false;
+    }
+    if (receiver != window)
+    {
+        const int target = CachedWindowIntegrityLevel(receiver);
+        if (!IntegrityAllowsSend(g_nIntegrityLevel, target))
+        {
+            CLogger::LogDebug(L"Unable to redirect vertical wheel message for elevated app with class '%s' (0x%08X) to 0x%08X",
+                              cls, static_cast<unsigned>(wParam), Hex(receiver));
+            return false;
+        }
+        CLogger::LogDebug(L"Redirecting vertical wheel message from app with class '%s' (0x%08X) to 0x%08X", cls,
+                          static_cast<unsigned>(wParam), Hex(receiver));
+        const WPARAM posted = wantsKeys ? ((wParam & 0xFFFF0000u) | ReceiverKeyState()) : wParam;
+        ::PostMessageW(receiver, WM_MOUSEWHEEL, posted, lParam);
+        return true;
     }
 
     const bool comboList = EqualsNoCase(cls, L"DataComboListWndClass");
@@ -112,7 +142,7 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
         return Scroll(window, WM_VSCROLL, Clamp(static_cast<long long>(delta) * g_nDefaultWheelLines), kScrollLines);
     }
 
-    const int target = WindowIntegrityLevel(window);
+    const int target = CachedWindowIntegrityLevel(window);
     CLogger::LogDebug(L"CanSendToProcess: Process integrity 0x%08X (%d), our integrity 0x%08X (%d)", target, target,
                       g_nIntegrityLevel, g_nIntegrityLevel);
     if (!IntegrityAllowsSend(g_nIntegrityLevel, target))
@@ -126,6 +156,96 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
     ::PostMessageW(window, WM_MOUSEWHEEL, wParam, lParam);
     return true;
 }
+
+bool ClassStarts(HWND window, const wchar_t* prefix)
+{
+    wchar_t cls[kClassChars];
+    if (window == nullptr || ::GetClassNameW(window, cls, kClassChars) <= 0)
+        return false;
+    return StartsWith(cls, prefix);
+}
+
+bool ClassIs(HWND window, const wchar_t* name)
+{
+    wchar_t cls[kClassChars];
+    return window != nullptr && ::GetClassNameW(window, cls, kClassChars) > 0 && std::wcscmp(cls, name) == 0;
+}
+
+} // namespace
+
+WORD ReceiverKeyState()
+{
+    WORD keys = 0;
+    if (::GetKeyState(VK_SHIFT) & 0x8000)
+        keys |= MK_SHIFT;
+    if (::GetKeyState(VK_CONTROL) & 0x8000)
+        keys |= MK_CONTROL;
+    if (::GetKeyState(VK_MENU) & 0x8000)
+        keys |= 0x20;
+    return keys;
+}
+
+HWND ScrollTargetForClass(HWND window, const wchar_t* className, HWND scrolled, bool* wantsKeys)
+{
+    if (wantsKeys != nullptr)
+        *wantsKeys = false;
+    if (window == nullptr)
+        return nullptr;
+    const wchar_t* cls = className != nullptr ? className : L"";
+    const HWND parent = ::GetParent(window);
+    const bool disabled = !::IsWindowEnabled(window);
+    if (disabled || StartsWith(cls, L"MozillaCompositor"))
+    {
+        if (disabled)
+            return parent != nullptr ? parent : window;
+        if (!ClassStarts(parent, L"MozillaWindow"))
+            return window;
+        if (wantsKeys != nullptr)
+            *wantsKeys = true;
+        const HWND child = ::GetWindow(parent, GW_CHILD);
+        if (child == nullptr)
+            return parent;
+        return child == scrolled ? nullptr : child;
+    }
+    if (StartsWith(cls, L"Chrome_WidgetWin_") || std::wcscmp(cls, L"Intermediate D3D Window") == 0 ||
+        std::wcscmp(cls, L"Intermediate Software Window") == 0)
+    {
+        if (!ClassStarts(parent, L"Chrome_WidgetWin_"))
+            return window;
+        if (wantsKeys != nullptr)
+            *wantsKeys = true;
+        const HWND child = ::GetWindow(parent, GW_CHILD);
+        if (child == nullptr)
+            return parent;
+        return child == scrolled ? nullptr : child;
+    }
+    if (std::wcscmp(cls, L"Chrome_RenderWidgetHostHWND") == 0)
+    {
+        if (wantsKeys != nullptr)
+            *wantsKeys = true;
+        return window;
+    }
+    if (std::wcscmp(cls, L"OPWindowClass") == 0)
+    {
+        HWND from = ClassIs(parent, L"OPContainerClass") ? parent : window;
+        // Bounded: the z-order above a window is finite but may be long.
+        for (int i = 0; i < 256 && from != nullptr; ++i)
+        {
+            from = ::GetWindow(from, GW_HWNDPREV);
+            if (ClassIs(from, L"IHWindowClass"))
+                return from;
+        }
+        return window;
+    }
+    if (std::wcscmp(cls, L"NetUIHWND") == 0 && ClassIs(parent, L"OneNote::NavigationUIHost"))
+    {
+        wchar_t parentClass[kClassChars] = L"";
+        ::GetClassNameW(parent, parentClass, kClassChars);
+        CLogger::LogDebug(L"Redirecting vertical wheel message to OneNote parent window 0x%08X: '%s'", Hex(parent),
+                          parentClass);
+        return parent == scrolled ? nullptr : parent;
+    }
+    return window;
 }
 
 bool IsWheelTargetClass(const wchar_t* className, bool* special)

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "SnareholdApi.h"
 
 class CSettings;
@@ -120,3 +122,7 @@ SNAREHOLD_API void TestCrash();
 SNAREHOLD_API bool LoadSettings();
 SNAREHOLD_API bool LoadXMLSettings();
 SNAREHOLD_API bool NewApplicationSettings();
+// Set when a profile that forces its system-parameter messages must not send
+// them (the shell's desktop preview is showing): NewApplicationSettings then
+// drops the forced request and reports false.
+extern SNAREHOLD_API std::atomic<bool> g_bAeroPeekDetected;

@@ -11,6 +11,10 @@
 // scaling flag on Windows 8.1 and later. Safe to call again; the first lookup
 // binds them too.
 SNAREHOLD_API void InitScalingFunctions();
+// Whether the low-level hook's point is the cursor position as GetCursorPos
+// gives it: in a per-monitor DPI aware process (the program's manifest makes
+// it one) both are physical pixels. Asked once per process.
+SNAREHOLD_API bool HookPointIsCursorPosition();
 // Whether the scaling flag is set (Windows 8.1 or later).
 SNAREHOLD_API bool ScalingActive();
 

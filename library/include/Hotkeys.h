@@ -81,9 +81,17 @@ public:
     int SetVirtualKey(unsigned short virtualKey);
 
     // Packed form of a hotkey control: low byte the virtual key, next byte the
-    // modifier. Setting it stores an 8-bit modifier, so the extended flag clears.
+    // control's flags (Shift 0x1, Ctrl 0x2, Alt 0x4, extended key 0x8). The
+    // control's extended flag is this key's HOTKEY_EXTENDED; it has no
+    // Windows keys, so setting it clears them.
     int SetHotkey(unsigned long packed);
     unsigned long GetHotkey() const;
+
+    // The modifier of a global hotkey as files store it: bit 0x8 there is the
+    // extended flag (a global hotkey never holds a Windows key), kept so that
+    // files of every version read and write alike.
+    static unsigned short GlobalModifierFromFile(unsigned short stored);
+    static unsigned short GlobalModifierToFile(unsigned short modifier);
 
     // Whether a key of this table index works while remapping is disabled.
     static bool UseWhenDisabledForIndex(int index);

@@ -77,19 +77,56 @@ public:
     static constexpr LONGLONG TrimKeep = 2000000;
 };
 
+// While one exists on a thread, the lines that thread writes go to a ring of
+// fixed-size lines that a writer thread of the logger takes to the file and the
+// debugger, so that the thread never touches a file, never looks up the log
+// path and never waits for the logger's lock. For the hook and timer threads:
+// create one at the top of the thread procedure. The writer runs while any
+// thread has one; the last to go writes what is left on its own thread.
+// A line that finds the ring full or busy is dropped and counted; the writer
+// reports the count.
+class SNAREHOLD_API CDeferredLogWrites
+{
+public:
+    CDeferredLogWrites();
+    ~CDeferredLogWrites();
+    CDeferredLogWrites(const CDeferredLogWrites&) = delete;
+    CDeferredLogWrites& operator=(const CDeferredLogWrites&) = delete;
+
+    static constexpr std::size_t MaxLines = 128;
+    static constexpr std::size_t LineChars = 1024;
+
+    // True on a thread whose lines are deferred.
+    static bool Active();
+    // Queues a finished line; false when it was dropped.
+    static bool Push(const wchar_t* line, bool debugLine);
+    // Writes every queued line on the calling thread (the last scope's end).
+    static void Drain();
+    // Waits (at most timeoutMs) until every line queued so far is written.
+    static bool WaitUntilWritten(DWORD timeoutMs);
+    static long DroppedLines();
+
+private:
+    bool m_bOuter;
+};
+
 // Time source of the lines' time stamps (local time). Tests install a fixed
 // clock; null restores GetLocalTime.
 using LogTimeSource = void (*)(SYSTEMTIME* time);
 SNAREHOLD_API void SetLogTimeSource(LogTimeSource source);
 
-// The recent debug lines written while debug logging was off.
+// The recent debug lines written while debug logging was off, in a ring of
+// fixed-size lines allocated once.
 class SNAREHOLD_API CDebugLogQueue
 {
 public:
     static constexpr std::size_t MaxLines = 200;
+    // A longer line is cut (it keeps its line break).
+    static constexpr std::size_t LineChars = 1024;
 
     // Keeps a copy of a finished line (time stamp and line break included),
-    // dropping the oldest when MaxLines are queued.
+    // dropping the oldest when MaxLines are queued. Never allocates and never
+    // waits: while another thread uses the ring the line is dropped.
     static void PushDebugLog(const wchar_t* line);
     // Writes the queued lines between two separators, oldest first, and
     // empties the queue. Runs with the logger's lock held.

@@ -100,3 +100,25 @@ SNAREHOLD_API void NotifyProcessChanged(HWND window, CApplicationSettings* profi
 // the window and process in force) and tells the setup window. False, and
 // nothing done, when profile is already in force.
 SNAREHOLD_API bool SwitchToProfile(HWND window, const wchar_t* processName, CApplicationSettings* profile);
+
+// --- the keyboard focus ----------------------------------------------------------
+
+// The buttons and keys held now: LBUTTON 1, RBUTTON 2, SHIFT 4, CONTROL 8,
+// MBUTTON 16, XBUTTON1 32, XBUTTON2 64, ALT 256, LWIN 512, RWIN 1024, APPS 2048.
+SNAREHOLD_API unsigned GetKeyStateMask();
+// The first seven of those: the key-state word of mouse messages.
+SNAREHOLD_API WORD GetMouseKeyState();
+// The profile follows the window with the keyboard focus (or, with the
+// mouse-over switch, the focus of the window under the cursor). True when the
+// profile changed; a held button defers the switch to the next press.
+SNAREHOLD_API bool GetKeyboardActiveAppSettings();
+// Timer 0x1010 on the timer thread: skips its tick while the global lock is busy.
+SNAREHOLD_API void CALLBACK KeySwitchTimerProc(HWND, UINT, UINT_PTR id, DWORD);
+
+// --- wheel tests -----------------------------------------------------------------
+
+// Whether notches of a wheel button may be throttled: true without a profile; false (never throttled) while the button clicks, types,
+// scrolls or tilts, so that every notch gives its own click.
+SNAREHOLD_API bool ThrottleScrollWheel(int button, POINT point);
+// Whether the wheel or tilt button has an action in the profile and layer in force.
+SNAREHOLD_API bool HasWheelAction(int button);

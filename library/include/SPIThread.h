@@ -97,6 +97,7 @@ public:
     void SetStartTick(DWORD tick) { m_dwStartTick = tick; }
 
 private:
+    bool DropUnpostedRequest(int lines, int swap);
     static unsigned __stdcall SPIThread(void* self);
     static void CALLBACK SPITimerProc(HWND, UINT, UINT_PTR, DWORD);
     bool Dispatch(const MSG& msg);

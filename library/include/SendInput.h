@@ -57,6 +57,11 @@ public:
     bool m_bSimKeyLayerFlag = false;
     CApplicationSettings* m_pPreviousProfile = nullptr;   // not owned
     CApplicationSettings* m_pNewProfile = nullptr;        // not owned
+    // Records of this entry the sender counted in an injection count (the
+    // mouse hook lowers it as each comes back): an entry that is dropped or
+    // that the system refuses takes its part back.
+    std::atomic<int>* m_pInjectCount = nullptr;           // not owned
+    int m_nInjectCounted = 0;
 };
 
 // High-precision waits on the performance counter.
@@ -139,6 +144,10 @@ public:
     // Returns the number of records queued (0 for a combination that has none).
     UINT SendMouse(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames,
                    ULONG_PTR extraInfo, UINT pendingDelay);
+    // SendMouse whose records are added to injectCount while they are queued;
+    // they are taken back when the entry is flushed or the system refuses them.
+    UINT SendMouseCounted(int button, int kind, POINT point, bool leftAlreadyDown, ULONG_PTR extraInfo,
+                          std::atomic<int>& injectCount);
     // Empties the queue and cuts a running wait short; true when entries were dropped.
     bool FlushQueue(bool block);
 
@@ -153,6 +162,8 @@ public:
     bool IsBlocked() const { return m_bBlocked.load(); }
     // Keys pressed by the queue and not yet released.
     std::size_t HeldKeyCount();
+    // Mouse buttons pressed by the queue and not yet released.
+    std::size_t HeldButtonCount();
 
     // Ten cursor stores, addressed 1 to 10 by the save and restore tags.
     static constexpr int CursorStores = 10;
@@ -192,10 +203,12 @@ private:
     std::atomic<bool> m_bProcessing{false};
     std::atomic<bool> m_bReleaseHeld{false};
 
-    // Keys the worker has pressed and not released (worker thread only, read
-    // under m_csHeld by HeldKeyCount).
+    // Keys and mouse buttons the worker has pressed and not released (worker
+    // thread only, read under m_csHeld by HeldKeyCount and HeldButtonCount).
+    // A flush or the end of the worker releases them.
     CRITICAL_SECTION m_csHeld;
     std::vector<KEYBDINPUT> m_HeldKeys;
+    std::vector<MOUSEINPUT> m_HeldButtons;
 };
 
 // Tests whether a batch of entries is only volume-up or only volume-down keys:
@@ -208,3 +221,5 @@ SNAREHOLD_API std::vector<INPUT> BuildMouseInputs(int button, int kind, POINT po
 
 // SendMouse on the library's queue, marked with the mouse hook's handle.
 SNAREHOLD_API UINT SendMouseButton(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames);
+// The same, counted in g_nInjectCount until the mouse hook sees each record.
+SNAREHOLD_API UINT SendCountedMouseButton(int button, int kind, POINT point, bool leftAlreadyDown);

@@ -40,6 +40,16 @@ public:
     CSettings(const CSettings& other);
     CSettings& operator=(const CSettings& other);
 
+    // Everything but the profiles (options, strings, hotkey and layer modifier
+    // key tables) copied from other: a fresh object that a reload parses into
+    // starts from the values in force, as a reload of this object would.
+    void CopyOptionsFrom(const CSettings& other);
+    // Takes other's whole contents (profiles included) without copying them and
+    // leaves this object's former contents in other, to be freed by its owner.
+    // Pointers to this object stay valid; pointers into its former profiles now
+    // point into other.
+    void TakeOver(CSettings& other);
+
     // --- settings file (SettingsFile.cpp) ---
     // regionsDefined is set when a loaded profile is restricted to an area of
     // its window; it is never cleared here.
@@ -196,6 +206,8 @@ private:
     // again with empty ones and new default tables.
     void DeleteApplications(bool recreate);
     void CopyFrom(const CSettings& other);
+    // Strings and plain options (not the owned tables and profiles).
+    void CopyOptions(const CSettings& other);
     static void ClearString(wchar_t*& text);
 
     wchar_t* m_pszSettingsFile = nullptr;

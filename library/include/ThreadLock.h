@@ -79,6 +79,37 @@ private:
     DWORD m_dwStart;
 };
 
+// A scoped try of CThreadLock or CAudioThreadLock for the code that must never
+// wait (hook procedures, timer callbacks): the constructor tries the lock once,
+// Locked() says whether it was taken, and the destructor leaves it only then.
+template <typename Lock>
+class CScopedTryLock
+{
+public:
+    explicit CScopedTryLock(const wchar_t* name) : m_bLocked(Lock::TryEnterCS(name)) {}
+    ~CScopedTryLock() { Release(); }
+    CScopedTryLock(const CScopedTryLock&) = delete;
+    CScopedTryLock& operator=(const CScopedTryLock&) = delete;
+
+    bool Locked() const { return m_bLocked; }
+    explicit operator bool() const { return m_bLocked; }
+    // Leaves the lock early; a second release does nothing.
+    void Release()
+    {
+        if (m_bLocked)
+        {
+            m_bLocked = false;
+            Lock::LeaveCS();
+        }
+    }
+
+private:
+    bool m_bLocked;
+};
+
+using CThreadTryLock = CScopedTryLock<CThreadLock>;
+using CAudioThreadTryLock = CScopedTryLock<CAudioThreadLock>;
+
 class SNAREHOLD_API CGenericThreadLock
 {
 public:

@@ -39,6 +39,8 @@ SNAREHOLD_API bool IntegrityAllowsSend(int own, int target);
 // The integrity level of the process behind window (0 when it can't be read:
 // such a process is not treated as elevated).
 SNAREHOLD_API int WindowIntegrityLevel(HWND window);
+// The same, kept for the last window asked for (the hook asks on every notch).
+SNAREHOLD_API int CachedWindowIntegrityLevel(HWND window);
 
 // --- windows ---------------------------------------------------------------------
 // The scroll bar the scroll-bar methods drive: the window itself when it shows
@@ -63,6 +65,14 @@ SNAREHOLD_API void ActivateBeforeScroll(HWND active, HWND window, HWND target);
 // hosted-app and tray classes (which an inverted wheel reaches only as a
 // simulated notch).
 SNAREHOLD_API bool IsWheelTargetClass(const wchar_t* className, bool* special);
+// The window that receives a redirected wheel for window of className: a
+// browser's content window, an enabled ancestor, an application's own wheel
+// window; null when only the window being scrolled (scrolled) would do.
+// wantsKeys is set when the receiver reads the modifier keys from the key-state
+// word of the message.
+SNAREHOLD_API HWND ScrollTargetForClass(HWND window, const wchar_t* className, HWND scrolled, bool* wantsKeys);
+// The key-state word for such a receiver: MK_SHIFT, MK_CONTROL and 0x20 for Alt.
+SNAREHOLD_API WORD ReceiverKeyState();
 
 // The mouse hook's vertical wheel: scrolls the window under the cursor when it
 // is not the foreground window. delta is the event's delta after the hook's

@@ -69,6 +69,53 @@ const wchar_t* const ButtonNames[] = {L"Left", L"Right", L"Middle", L"XLeft", L"
                                       L"TiltLeft", L"TiltRight", L"WheelUp", L"WheelDown"};
 const wchar_t* const KindNames[] = {L"Unknown", L"Down", L"Up", L"DblClick"};
 
+// The button flags of mouse records, each down with its up.
+struct ButtonFlags
+{
+    DWORD down;
+    DWORD up;
+};
+constexpr ButtonFlags kButtonFlags[] = {{MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP},
+                                        {MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP},
+                                        {MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP},
+                                        {MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP}};
+
+DWORD ReleaseOf(DWORD downFlag)
+{
+    for (const ButtonFlags& flags : kButtonFlags)
+        if (downFlag == flags.down)
+            return flags.up;
+    return 0;
+}
+
+// Keeps the books of the mouse buttons a record presses (one entry per press,
+// X buttons by their number) and releases.
+void TrackButtons(std::vector<MOUSEINPUT>& held, const MOUSEINPUT& record)
+{
+    for (const ButtonFlags& flags : kButtonFlags)
+    {
+        const bool x = flags.down == MOUSEEVENTF_XDOWN;
+        if ((record.dwFlags & flags.down) != 0)
+        {
+            MOUSEINPUT press = record;
+            press.dwFlags = flags.down;
+            press.mouseData = x ? record.mouseData : 0;
+            held.push_back(press);
+        }
+        if ((record.dwFlags & flags.up) != 0)
+        {
+            for (auto it = held.rbegin(); it != held.rend(); ++it)
+            {
+                if (it->dwFlags == flags.down && (!x || it->mouseData == record.mouseData))
+                {
+                    held.erase(std::next(it).base());
+                    break;
+                }
+            }
+        }
+    }
+}
+
 bool SameKey(const KEYBDINPUT& a, const KEYBDINPUT& b)
 {
     constexpr DWORD identity = KEYEVENTF_EXTENDEDKEY | KEYEVENTF_SCANCODE | KEYEVENTF_UNICODE;
@@ -565,6 +612,28 @@ UINT CSendInput::SendMouse(int button, int kind, POINT point, bool leftAlreadyDo
     return static_cast<UINT>(inputs.size());
 }
 
+UINT CSendInput::SendMouseCounted(int button, int kind, POINT point, bool leftAlreadyDown, ULONG_PTR extraInfo,
+                                  std::atomic<int>& injectCount)
+{
+    const std::vector<INPUT> inputs = BuildMouseInputs(button, kind, point, leftAlreadyDown, extraInfo);
+    if (inputs.empty())
+        return 0;
+    if (m_bBlocked.load())
+    {
+        CLogger::LogMessage(L"SendInputThreaded: Ignoring input as the send thread has been blocked.");
+        return 0;
+    }
+    auto entry = std::make_unique<CInputQueue>();
+    entry->m_Inputs = inputs;
+    entry->m_bPress = kind == 1;
+    entry->m_pInjectCount = &injectCount;
+    entry->m_nInjectCounted = static_cast<int>(inputs.size());
+    // Counted before the worker can send them: the hook must know them as ours.
+    injectCount += entry->m_nInjectCounted;
+    Append(std::move(entry), L"SendInput::SendMouseCounted");
+    return static_cast<UINT>(inputs.size());
+}
+
 bool CSendInput::FlushQueue(bool block)
 {
     bool dropped = false;
@@ -574,6 +643,11 @@ bool CSendInput::FlushQueue(bool block)
             CGenericThreadLock lock(&m_cs, L"SendInput::FlushQueue", true);
             m_bBlocked = block;
             dropped = !m_Queue.empty();
+            for (const std::unique_ptr<CInputQueue>& entry : m_Queue)
+            {
+                if (entry->m_pInjectCount != nullptr)
+                    *entry->m_pInjectCount -= entry->m_nInjectCounted;
+            }
             m_Queue.clear();
         }
         if (dropped)
@@ -621,11 +695,22 @@ std::size_t CSendInput::HeldKeyCount()
     return m_HeldKeys.size();
 }
 
+std::size_t CSendInput::HeldButtonCount()
+{
+    CGenericThreadLock lock(&m_csHeld, L"SendInput::HeldButtonCount", true);
+    return m_HeldButtons.size();
+}
+
 void CSendInput::TrackKeys(const INPUT* records, UINT count)
 {
     CGenericThreadLock lock(&m_csHeld, L"SendInput::TrackKeys", true);
     for (UINT i = 0; i < count; ++i)
     {
+        if (records[i].type == INPUT_MOUSE)
+        {
+            TrackButtons(m_HeldButtons, records[i].mi);
+            continue;
+        }
         if (records[i].type != INPUT_KEYBOARD)
             continue;
         const KEYBDINPUT& key = records[i].ki;
@@ -651,6 +736,19 @@ void CSendInput::ReleaseHeldKeys()
     {
         CGenericThreadLock lock(&m_csHeld, L"SendInput::ReleaseHeldKeys", true);
         const DWORD tick = ::GetTickCount();
+        for (auto it = m_HeldButtons.rbegin(); it != m_HeldButtons.rend(); ++it)
+        {
+            INPUT input = {};
+            input.type = INPUT_MOUSE;
+            input.mi = *it;
+            input.mi.dwFlags = ReleaseOf(it->dwFlags);
+            input.mi.time = tick + static_cast<DWORD>(releases.size());
+            releases.push_back(input);
+        }
+        if (!m_HeldButtons.empty())
+            CLogger::LogMessage(L"CSendInput::ProcessQueue: Releasing %d mouse buttons left pressed",
+                                static_cast<int>(m_HeldButtons.size()));
+        m_HeldButtons.clear();
         for (auto it = m_HeldKeys.rbegin(); it != m_HeldKeys.rend(); ++it)
         {
             INPUT input = {};
@@ -664,7 +762,9 @@ void CSendInput::ReleaseHeldKeys()
     }
     if (releases.empty())
         return;
-    CLogger::LogMessage(L"CSendInput::ProcessQueue: Releasing %d keys left pressed", static_cast<int>(releases.size()));
+    const auto keys = std::count_if(releases.begin(), releases.end(), [](const INPUT& input) { return input.type == INPUT_KEYBOARD; });
+    if (keys != 0)
+        CLogger::LogMessage(L"CSendInput::ProcessQueue: Releasing %d keys left pressed", static_cast<int>(keys));
     m_pSink->Send(static_cast<UINT>(releases.size()), releases.data());
 }
 
@@ -677,6 +777,11 @@ void CSendInput::SendBatch(CInputQueue& entry)
     TrackKeys(entry.m_Inputs.data(), sent < count ? sent : count);
     if (sent < count)
     {
+        if (entry.m_pInjectCount != nullptr)
+        {
+            const int refused = static_cast<int>(count - sent);
+            *entry.m_pInjectCount -= refused < entry.m_nInjectCounted ? refused : entry.m_nInjectCounted;
+        }
         const DWORD error = ::GetLastError();
         if (error == 0)
             CLogger::LogMessage(L"CSendInput::ProcessQueue: Failed to send keys due to UIPI protection. Tried to send %d keystrokes, sent %d keystrokes",
@@ -973,6 +1078,15 @@ void CSendInput::ProcessQueue()
 }
 
 // ---------------------------------------------------------------------------
+
+UINT SendCountedMouseButton(int button, int kind, POINT point, bool leftAlreadyDown)
+{
+    CSendInput* sendInput = g_pSendInput;
+    if (sendInput == nullptr)
+        return 0;
+    return sendInput->SendMouseCounted(button, kind, point, leftAlreadyDown, reinterpret_cast<ULONG_PTR>(g_hMouseHook),
+                                       g_nInjectCount);
+}
 
 UINT SendMouseButton(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames)
 {

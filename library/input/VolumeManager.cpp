@@ -315,7 +315,8 @@ float CVolumeManager::GetVolume()
 float CVolumeManager::PeekVolume()
 {
     const std::wstring lockName = FormatString(L"CVolumeManager(%s)::PeekVolume", m_szName);
-    if (!CAudioThreadLock::TryEnterCS(lockName.c_str()))
+    CAudioThreadTryLock lock(lockName.c_str());
+    if (!lock)
         return -1.0f;
     float result = -1.0f;
     if (m_bReinitialise == 0 && m_pEndpointVolume != nullptr)
@@ -324,7 +325,6 @@ float CVolumeManager::PeekVolume()
         if (SUCCEEDED(m_pEndpointVolume->GetMasterVolumeLevelScalar(&level)))
             result = level * 100.0f;
     }
-    CAudioThreadLock::LeaveCS();
     return result;
 }
 

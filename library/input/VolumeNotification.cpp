@@ -97,7 +97,8 @@ HRESULT STDMETHODCALLTYPE CVolumeNotification::OnNotify(PAUDIO_VOLUME_NOTIFICATI
     if (data == nullptr)
         return E_INVALIDARG;
     const std::wstring lockName = FormatString(L"CVolumeNotification(%s)::OnNotify", m_szName);
-    if (!CAudioThreadLock::TryEnterCS(lockName.c_str()))
+    CAudioThreadTryLock lock(lockName.c_str());
+    if (!lock)
         return S_OK;
     try
     {
@@ -118,7 +119,6 @@ HRESULT STDMETHODCALLTYPE CVolumeNotification::OnNotify(PAUDIO_VOLUME_NOTIFICATI
     {
         LogCaughtException(L"CVolumeNotification(%s)::OnNotify", m_szName);
     }
-    CAudioThreadLock::LeaveCS();
     return S_OK;
 }
 

@@ -74,10 +74,13 @@ bool SendThreadToggleMute()
 
 bool PeekSendThreadVolume(int& percent)
 {
-    if (!CAudioThreadLock::TryEnterCS(L"PeekSendThreadVolume"))
-        return false;
-    const float volume = g_pSendThreadVolume != nullptr ? g_pSendThreadVolume->PeekVolume() : -1.0f;
-    CAudioThreadLock::LeaveCS();
+    float volume = -1.0f;
+    {
+        CAudioThreadTryLock lock(L"PeekSendThreadVolume");
+        if (!lock)
+            return false;
+        volume = g_pSendThreadVolume != nullptr ? g_pSendThreadVolume->PeekVolume() : -1.0f;
+    }
     if (volume < 0.0f)
         return false;
     percent = WholePercent(volume);
@@ -96,10 +99,11 @@ bool VolumeDisplayNeedsRepair(bool haveManager, float volumePercent)
 
 bool VolumeDisplayNeedsRepair()
 {
-    if (!CAudioThreadLock::TryEnterCS(L"VolumeDisplayNeedsRepair"))
+    CAudioThreadTryLock lock(L"VolumeDisplayNeedsRepair");
+    if (!lock)
         return false;
     const bool haveManager = g_pSendThreadVolume != nullptr;
     const float volume = haveManager ? g_pSendThreadVolume->PeekVolume() : -1.0f;
-    CAudioThreadLock::LeaveCS();
+    lock.Release();
     return VolumeDisplayNeedsRepair(haveManager, volume);
 }

@@ -52,6 +52,9 @@ protected:
     virtual void OnOK();
     virtual void OnCancel();
     virtual void DoDataExchange(CDataExchange& dx);
+    // Chooses the resource template before the window is created (a page
+    // with two layouts).
+    void SetTemplateId(UINT templateId) { m_templateId = templateId; }
 
     bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     bool OnCommand(WPARAM wParam, LPARAM lParam) override;

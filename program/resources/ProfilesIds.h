@@ -23,6 +23,7 @@
 
 // Window finder.
 #define IDD_FIND_WINDOW 132
+// The target cursor of the editors' position picker (Editors.rc).
 #define IDC_FINDER_CURSOR 131
 #define IDB_FINDER 133
 #define IDB_FINDER_EMPTY 134

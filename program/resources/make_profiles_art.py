@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Draws the artwork of the profile dialogs: the window finder's two bitmaps
-and its cursor, and the application picker's two fallback icons. Run it in
+(its cursor is the target cursor of the editors), and the application picker's two fallback icons. Run it in
 this folder; it rewrites the files it names."""
 import struct
 
@@ -81,27 +81,6 @@ def finder_full():
     return px
 
 
-def finder_cursor():
-    size = 32
-    px = [[(0, 0, 0, 0)] * size for _ in range(size)]
-    mask = [[1] * size for _ in range(size)]
-
-    def ink(x, y, colour):
-        px[y][x] = colour + (255,)
-        mask[y][x] = 0
-
-    for y in range(size):
-        for x in range(size):
-            d = (x - 16) ** 2 + (y - 16) ** 2
-            if 42 <= d <= 64:
-                ink(x, y, (0, 0, 0))
-    for i in range(4, 29):
-        if abs(i - 16) > 1:
-            ink(i, 16, (0, 0, 0))
-            ink(16, i, (0, 0, 0))
-    return px, mask
-
-
 def app_icon(modern):
     size = 16
     px = [[(0, 0, 0, 0)] * size for _ in range(size)]
@@ -126,8 +105,6 @@ def app_icon(modern):
 
 bmp24("Finder.bmp", finder_full())
 bmp24("FinderEmpty.bmp", finder_frame())
-pixels, mask = finder_cursor()
-write_icon("Finder.cur", pixels, mask, cursor_hotspot=(16, 16))
 pixels, mask = app_icon(False)
 write_icon("AppPlain.ico", pixels, mask)
 pixels, mask = app_icon(True)

@@ -22,6 +22,12 @@
 #define IDC_UPDATE_QUESTION 1128
 #define IDC_UPDATE_CHANGELOG 1208
 
+// The settings dialog and its pages.
+#include "SetupDialogIds.h"
 // Profile list, application picker and window finder.
 #include "ProfilesIds.h"
 #include "EditorsIds.h"
+#include "LayerTabIds.h"
+
+// Global settings sheet and its pages.
+#include "GlobalSettingsIds.h"

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "ActionData.h"
+#include "Application.h"
 #include "CaughtException.h"
 #include "CustomKey.h"
 #include "LangSupport.h"
@@ -63,7 +64,10 @@ void CActionEditorBase::InitRow(int row, int storedAction, CActionData* data, in
         return;
     if (r.edit.SubclassDlgItem(IDC_ROW_EDIT + row, m_hWnd))
     {
-        r.edit.SetIcon(IDI_EDIT_ACTION);
+        // At its drawn size: the buttons are a text line high.
+        if (HICON icon = static_cast<HICON>(::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDI_EDIT_ACTION),
+                                                         IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)))
+            r.edit.SetIconHandle(icon);
         r.edit.SetWindowText(L"");
         r.edit.EnableWindow(false);
     }

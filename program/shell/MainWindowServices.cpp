@@ -22,6 +22,7 @@
 #include "LayerIcons.h"
 #include "MyMessageWnd.h"
 #include "PortableDecision.h"
+#include "SetupDialogRunner.h"
 #include "StringFormat.h"
 #include "OSDWindow.h"
 #include "OSVersion.h"
@@ -102,16 +103,12 @@ public:
         HICON icon = Icons().Get(kind == 1 || kind == 9 ? TrayIconIndex(true, false, m_layer) : 0);
         TaskBarBalloonInfo(window, icon, AppProductName(), LookupText(CLanguageUse(), text), kind);
     }
-    void RunSetupDialog(HWND window, const std::wstring& importFile, const std::wstring& languageFile) override
+    void RunSetupDialog(HWND window, const std::wstring& importFile, const std::wstring& languageFile, bool portable,
+                        bool quillon) override
     {
-        // Stands in for the settings dialog until it exists.
-        std::wstring text = L"The settings dialog is not available in this build.";
-        if (!importFile.empty())
-            text += L"\n\nSettings file to import: " + importFile;
-        if (!languageFile.empty())
-            text += L"\n\nLanguage pack: " + languageFile;
-        ShowMessageBox(text, MB_OK | MB_ICONINFORMATION, window);
+        m_setup.Run(window, importFile, languageFile, portable, quillon);
     }
+    ISetupDialogControl* OpenSetupDialog() override { return m_setup.Open(); }
     void SaveDesktopIcons() override
     {
         RunSaveDesktopIcons(m_window, ::GetDebug(), ::NotificatcionsEnabled(),
@@ -211,6 +208,7 @@ private:
     HICON m_trayIcon = nullptr;
     HWND m_window = nullptr;
     int m_layer = 0;
+    CSetupDialogRunner m_setup;
     bool m_disabledShown = false;
 };
 }

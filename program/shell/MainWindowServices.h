@@ -13,6 +13,20 @@
 
 class CHotKeys;
 
+// The open settings dialog, as the main window drives it.
+class ISetupDialogControl
+{
+public:
+    virtual ~ISetupDialogControl() = default;
+    virtual void BringToFront() = 0;
+    virtual void Import(const std::wstring& file) = 0;
+    virtual bool SwitchProfile(const std::wstring& file) = 0;
+    // The language pack file becomes the dialog's language; its page opens.
+    virtual void SelectLanguage(const std::wstring& file) = 0;
+    // Closes what runs on top of the dialog and ends it.
+    virtual void EndForExit() = 0;
+};
+
 class IMainWindowServices
 {
 public:
@@ -39,7 +53,10 @@ public:
     virtual void ShowCursorSpeed(HWND window, int position, bool balloon) = 0;
     virtual void ShowBalloon(HWND window, int kind, const std::wstring& text) = 0;
     // Runs the settings dialog modally; returns when it has closed.
-    virtual void RunSetupDialog(HWND window, const std::wstring& importFile, const std::wstring& languageFile) = 0;
+    virtual void RunSetupDialog(HWND window, const std::wstring& importFile, const std::wstring& languageFile,
+                                bool portable, bool quillon) = 0;
+    // The settings dialog while RunSetupDialog runs it, else null.
+    virtual ISetupDialogControl* OpenSetupDialog() { return nullptr; }
     virtual void SaveDesktopIcons() = 0;
     virtual void RestoreDesktopIcons() = 0;
     // Makes file the settings file when it holds settings, and reloads; else

@@ -302,7 +302,10 @@ LRESULT CMyMessageWnd::OnNextInstance(DWORD word, const std::wstring& argument)
         RunStep(L"OnNextInstance (Switch Profile)", [&] {
             const std::wstring file = WithoutQuotes(text);
             CLogger::LogMessage(L"OnNextInstance: Switching profile to '%s'", file.c_str());
-            m_services.SwitchProfile(m_hWnd, file);
+            if (ISetupDialogControl* dialog = m_bSetupOpen ? m_services.OpenSetupDialog() : nullptr)
+                dialog->SwitchProfile(file);
+            else
+                m_services.SwitchProfile(m_hWnd, file);
         });
     }
     if (word & Install)
@@ -364,11 +367,21 @@ void CMyMessageWnd::OnSetup(const std::wstring& importFile, const std::wstring& 
 {
     if (m_bSetupOpen)
     {
-        // The dialog in its nested loop takes the request itself once it exists;
-        // here there is only the stand-in, which is already showing.
-        CLogger::LogDebug(L"CMyMessageWnd::OnSetup   -   The setup dialog is already open.");
+        if (ISetupDialogControl* dialog = m_services.OpenSetupDialog())
+        {
+            dialog->BringToFront();
+            if (!importFile.empty())
+                dialog->Import(importFile);
+            if (!languageFile.empty())
+                dialog->SelectLanguage(languageFile);
+        }
+        else
+            CLogger::LogDebug(L"CMyMessageWnd::OnSetup   -   The setup dialog is already open.");
         return;
     }
+    // The settings' icon option before the dialog ran: an icon the user hid
+    // from the menu stays hidden unless the dialog changed the option.
+    const bool showIconBefore = m_services.GetShowIcon();
     const bool osdBefore = m_services.GetEnableOSD();
     CLogger::LogDebug(L"CMyMessageWnd::OnSetup   -   Clear hotkeys...");
     ClearHotkeys();
@@ -377,7 +390,7 @@ void CMyMessageWnd::OnSetup(const std::wstring& importFile, const std::wstring& 
     bool failed = true;
     try
     {
-        m_services.RunSetupDialog(m_hWnd, importFile, languageFile);
+        m_services.RunSetupDialog(m_hWnd, importFile, languageFile, m_bPortable, m_bQuillon);
         failed = false;
     }
     catch (const CException& e)
@@ -388,12 +401,14 @@ void CMyMessageWnd::OnSetup(const std::wstring& importFile, const std::wstring& 
     catch (const std::exception& e)
     {
         CLogger::LogMessage(L"CMyMessageWnd::OnSetup - Setup dialog threw an exception: %S", e.what());
+        failed = true;
     }
     catch (...)
     {
         CLogger::LogOSMessage(::GetLastError(), L"CMyMessageWnd::OnSetup   -   Setup dialog threw an unexpected exception.");
+        failed = true;
     }
-    if (failed)
+    if (failed && !m_bExitPending)
     {
         CLangSupport* language = LangSupport();
         ShowMessageBox(LookupText(language, std::wstring(L"Unable to open the setup window.\nThe log file may have "
@@ -415,7 +430,7 @@ void CMyMessageWnd::OnSetup(const std::wstring& importFile, const std::wstring& 
     }
     m_services.UpdateSettings();
     const bool show = m_services.GetShowIcon();
-    if (show != m_bShowIcon)
+    if (show != showIconBefore)
     {
         m_bShowIcon = show;
         m_services.ShowTrayIcon(m_hWnd, false);
@@ -444,7 +459,10 @@ void CMyMessageWnd::Exit(bool byUser)
         {
             // OnSetup finishes the exit once the dialog has returned.
             m_bExitPending = true;
-            ::EnumThreadWindows(::GetCurrentThreadId(), &CloseOwnedDialog, reinterpret_cast<LPARAM>(m_hWnd));
+            if (ISetupDialogControl* dialog = m_services.OpenSetupDialog())
+                dialog->EndForExit();
+            else
+                ::EnumThreadWindows(::GetCurrentThreadId(), &CloseOwnedDialog, reinterpret_cast<LPARAM>(m_hWnd));
             return;
         }
         m_services.RemoveMouseHook(true);

@@ -1,7 +1,7 @@
 // Layers on the real road: a settings file bound to a probe window is loaded
 // through the exported interface, the hooks run in this process, and xdotool
 // presses the physical buttons and keys. What the right button does follows the
-// layer in force; layer changes never wedge a running repeat.
+// layer in force; layer changes end a running repeat and never wedge it.
 
 #include <gtest/gtest.h>
 
@@ -26,6 +26,7 @@
 #include "RepeatTimers.h"
 #include "Settings.h"
 #include "TempFolder.h"
+#include "WindowOperation.h"
 #include "WaitFor.h"
 
 using namespace brmptest;
@@ -43,6 +44,7 @@ struct Slot
     int layer;
     int code;
     const wchar_t* keys = nullptr;
+    int keyMode = 0;
 };
 
 struct FileOptions
@@ -104,7 +106,7 @@ protected:
             {
                 profile->SetActions(slot.button, slot.layer, slot.code);
                 if (slot.keys != nullptr)
-                    profile->SetKeystrokes(slot.button, slot.layer, slot.keys, 0, 0, false, true, false, false);
+                    profile->SetKeystrokes(slot.button, slot.layer, slot.keys, slot.keyMode, 0, false, true, false, false);
             }
             settings.AddApplication(profile);
             ::DeleteFileW(path);
@@ -241,12 +243,32 @@ TEST_F(LayerSwitchingEndToEnd, RapidLayerChangesWhileARepeatRunsEndWithoutADeadl
         SetCurrentLayer(i % 2 == 0 ? 1 : 0, false, false, false);
     EXPECT_EQ(GetCurrentLayer(), 0);
 
-    // The repeat still reaches the window after the changes, and its release ends it.
-    const size_t before = s_probe->Records(Named(L"WM_MOUSEWHEEL")).size();
-    EXPECT_GE(s_probe->WaitForRecords(Named(L"WM_MOUSEWHEEL"), before + 2, 10000).size(), before + 2)
-        << s_probe->Describe();
+    // A layer change ends the repeat of the layer it leaves; the release then
+    // finds everything at rest.
+    EXPECT_TRUE(WaitFor([] { return !QTTimerActive(ID_TIMER_REPEAT_SLOT); }));
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kMiddle));
     EXPECT_TRUE(WaitFor([] { return g_nRepeatButton.load() == -1; }));
     ASSERT_TRUE(Fence());
     EXPECT_FALSE(QTTimerActive(ID_TIMER_REPEAT_SLOT));
+}
+
+TEST_F(LayerSwitchingEndToEnd, ALayerChangeReleasesTheKeysHeldForAButtonAndEndsAWindowDrag)
+{
+    constexpr int kDuring = 2;
+    ASSERT_TRUE(LoadAndHook({{{kRight, 0, kSimulatedKeys, L"a", kDuring}, {kRight, 1, kSimulatedKeys, L"a", kDuring}}}));
+    ASSERT_TRUE(MoveInside());
+    s_probe->Clear();
+    ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kRight));
+    ASSERT_TRUE(s_probe->WaitForRecord(Named(L"WM_KEYDOWN", L"vk", 'A'))) << s_probe->Describe();
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    ASSERT_TRUE(StartWindowOperation(1, s_probe->Window(), cursor));
+
+    SetCurrentLayer(1, false, false, false);
+    EXPECT_TRUE(s_probe->WaitForRecord(Named(L"WM_KEYUP", L"vk", 'A'))) << "the held key was never released\n"
+                                                                        << s_probe->Describe();
+    EXPECT_FALSE(g_pCurrentApp != nullptr && g_pCurrentApp->GetResetKeys(kRight, 0)) << "the slot still counts as held";
+    EXPECT_EQ(g_pWindowOperation, nullptr) << "the drag outlived the layer";
+    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kRight));
+    ASSERT_TRUE(Fence());
 }

@@ -50,7 +50,8 @@ public:
     void UpdateTrayIcon(HWND, int) override {}
     void ShowCursorSpeed(HWND, int position, bool) override { Add(L"ShowCursorSpeed(" + std::to_wstring(position) + L")"); }
     void ShowBalloon(HWND, int kind, const std::wstring&) override { Add(L"Balloon(" + std::to_wstring(kind) + L")"); }
-    void RunSetupDialog(HWND owner, const std::wstring& importFile, const std::wstring& languageFile) override
+    void RunSetupDialog(HWND owner, const std::wstring& importFile, const std::wstring& languageFile, bool,
+                        bool) override
     {
         Add(L"SetupOpened" + (importFile.empty() ? std::wstring() : L"(" + importFile + L")") +
             (languageFile.empty() ? std::wstring() : L"[" + languageFile + L"]"));

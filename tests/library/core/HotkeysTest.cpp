@@ -76,44 +76,51 @@ TEST(Hotkeys, ModifierBitsAndTheExtendedFlag)
     }
 }
 
-TEST(Hotkeys, APackedValueSetsKeyAndModifierAndReadsBackEqual)
+TEST(Hotkeys, AHotkeyControlValueSetsKeyModifiersAndTheExtendedFlag)
 {
     const struct
     {
         unsigned long packed;
         unsigned short key;
         unsigned short modifier;
+        unsigned long readBack;
     } cases[] = {
-        {0x0341, 0x41, 0x03},
-        {0x0070, 0x70, 0x00},
-        {0xFF2E, 0x2E, 0xFF},
-        // Bits above the two low bytes carry nothing.
-        {0xABCD0641, 0x41, 0x06},
+        {0x0341, 0x41, HOTKEY_MOD_SHIFT | HOTKEY_MOD_CTRL, 0x0341},
+        {0x0070, 0x70, 0, 0x0070},
+        // Ctrl+Insert of the navigation block: the control's extended flag
+        // (0x8) is the key's extended bit, never the Windows key.
+        {0x0A2D, 0x2D, HOTKEY_MOD_CTRL | HOTKEY_EXTENDED, 0x0A2D},
+        // Flags the control never sets carry nothing; nor do bits above the two low bytes.
+        {0xF72E, 0x2E, HOTKEY_MOD_SHIFT | HOTKEY_MOD_CTRL | HOTKEY_MOD_ALT, 0x072E},
+        {0xABCD0641, 0x41, HOTKEY_MOD_CTRL | HOTKEY_MOD_ALT, 0x0641},
     };
     for (const auto& c : cases)
     {
         CHotkey key(0);
         EXPECT_EQ(key.SetHotkey(c.packed), 1) << c.packed;
         EXPECT_EQ(key.GetVirtualKey(), c.key);
-        EXPECT_EQ(key.GetModifier(), c.modifier);
-        EXPECT_EQ(key.GetHotkey(), c.packed & 0xFFFF);
-        EXPECT_EQ(key.SetHotkey(c.packed), 0) << "the same value again changes nothing";
+        EXPECT_EQ(key.GetModifier(), c.modifier) << c.packed;
+        EXPECT_EQ(key.GetHotkey(), c.readBack);
+        EXPECT_EQ(key.SetHotkey(key.GetHotkey()), 0) << "the same value again changes nothing";
     }
 }
 
-TEST(Hotkeys, APackedValueCannotSetTheExtendedFlagAndClearsIt)
+TEST(Hotkeys, AControlValueHasNoWindowsKeysAndClearsThem)
 {
     CHotkey key(0);
-    key.SetModifier(HOTKEY_EXTENDED | HOTKEY_MOD_SHIFT);
+    key.SetModifier(HOTKEY_MOD_LWIN | HOTKEY_MOD_SHIFT);
     key.SetVirtualKey(0x2E);
-    ASSERT_TRUE(key.IsExtended());
-
-    // Same low bytes as stored, but the stored modifier has bit 15: a change.
     EXPECT_EQ(key.SetHotkey(0x012E), 1);
-    EXPECT_FALSE(key.IsExtended());
     EXPECT_EQ(key.GetModifier(), HOTKEY_MOD_SHIFT);
-    EXPECT_EQ(key.SetHotkey(0x80012E), 0);
-    EXPECT_FALSE(key.IsExtended());
+}
+
+TEST(Hotkeys, AGlobalHotkeysExtendedFlagIsBitThreeInFiles)
+{
+    EXPECT_EQ(CHotkey::GlobalModifierFromFile(0x0A), HOTKEY_MOD_CTRL | HOTKEY_EXTENDED);
+    EXPECT_EQ(CHotkey::GlobalModifierFromFile(0x07), 0x07);
+    EXPECT_EQ(CHotkey::GlobalModifierToFile(HOTKEY_MOD_CTRL | HOTKEY_EXTENDED), 0x0A);
+    for (unsigned short stored = 0; stored < 0x100; ++stored)
+        EXPECT_EQ(CHotkey::GlobalModifierToFile(CHotkey::GlobalModifierFromFile(stored)), stored) << stored;
 }
 
 TEST(Hotkeys, ACopiedTableOwnsItsOwnKeys)

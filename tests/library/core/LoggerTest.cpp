@@ -389,3 +389,24 @@ TEST_F(LoggerTest, ACaughtExceptionIsLoggedByKindAndConsumed)
     CLogger::FlushLog();
     EXPECT_NE(Log().find("Caught an exception in CTest::NoException..."), std::string::npos);
 }
+
+TEST_F(LoggerTest, LinesOfAThreadWithDeferredWritesAreWrittenByTheWriterInOrderAndNoneIsLost)
+{
+    CLogger::LogMessage(L"start");
+    const long droppedBefore = CDeferredLogWrites::DroppedLines();
+    std::thread hookLike([] {
+        CDeferredLogWrites deferred;
+        EXPECT_TRUE(CDeferredLogWrites::Active());
+        // Fewer lines than the ring holds: none may be lost even if the writer never ran.
+        for (int i = 0; i < 100; ++i)
+            CLogger::LogMessage(L"CTest::Deferred line %03d", i);
+    });
+    hookLike.join();
+    EXPECT_FALSE(CDeferredLogWrites::Active());
+    CLogger::FlushLog();
+    const std::vector<std::string> lines = Lines(Log());
+    ASSERT_EQ(lines.size(), 2u + 1u + 100u) << Log();
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(lines[3 + i], Stamp(1 + i) + "CTest::Deferred line " + Pad3(i));
+    EXPECT_EQ(CDeferredLogWrites::DroppedLines(), droppedBefore);
+}

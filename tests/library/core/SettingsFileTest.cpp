@@ -388,6 +388,24 @@ TEST_F(SettingsFileTest, LoadedValuesAreClampedAndMissingOnesKeepTheirDefaults)
     EXPECT_TRUE(notForced->m_bQuillon);
 }
 
+TEST_F(SettingsFileTest, AGlobalHotkeyOnAnExtendedKeyKeepsItsMeaningThroughFiles)
+{
+    // Files store a global hotkey's extended flag in bit 3 (Ctrl+Insert is 10);
+    // in the model it is the extended bit and never a Windows key.
+    auto loaded = LoadNew(WriteSettings(L"extended.xml", L"<GlobalHotkeys><Hotkey0 Key=\"45\" Modifier=\"10\" /></GlobalHotkeys>"
+                                                         L"<LayerModifierKeys><LayerKey0 Key=\"65\" Modifier=\"8\" /></LayerModifierKeys>"));
+    const CHotkey* key = loaded->GetHotKeys()->GetHotkey(HK_Layer1);
+    EXPECT_EQ(key->GetModifier(), HOTKEY_MOD_CTRL | HOTKEY_EXTENDED);
+    EXPECT_EQ(loaded->GetLayerModifierKeys()->GetHotkey(MK_Layer1)->GetModifier(), HOTKEY_MOD_LWIN)
+        << "a modifier key's bit 3 is the left Windows key";
+
+    const std::wstring path = Path(L"extended-saved.xml");
+    ASSERT_TRUE(loaded->Save(path.c_str()));
+    const std::string saved = ReadBytes(path);
+    EXPECT_NE(saved.find("Modifier=\"10\""), std::string::npos) << "written back as it was read";
+    EXPECT_EQ(LoadNew(path)->GetHotKeys()->GetHotkey(HK_Layer1)->GetModifier(), HOTKEY_MOD_CTRL | HOTKEY_EXTENDED);
+}
+
 TEST_F(SettingsFileTest, AFileWithoutItsRootOrVersionIsRefusedAndChangesNothing)
 {
     for (const char* content : {"<?xml version=\"1.0\"?><other />", "<?xml version=\"1.0\"?><root><Layers Number=\"5\" /></root>"})

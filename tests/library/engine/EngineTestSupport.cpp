@@ -17,6 +17,8 @@ bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs)
 
 namespace
 {
+constexpr DWORD kLogWriterWaitMs = 2000;
+
 std::wstring LogPath()
 {
     CLogger::ResolveLogPath();
@@ -32,13 +34,17 @@ std::string ReadLog()
     return LogSince(0);
 }
 
+// Lines of the hook and timer threads reach the file through the logger's
+// writer thread: both wait until what was logged so far is written.
 size_t LogSize()
 {
+    CDeferredLogWrites::WaitUntilWritten(kLogWriterWaitMs);
     return FileSize(LogPath());
 }
 
 std::string LogSince(size_t offset)
 {
+    CDeferredLogWrites::WaitUntilWritten(kLogWriterWaitMs);
     return FileTextSince(LogPath(), offset);
 }
 

@@ -61,19 +61,22 @@ TEST_F(HookLifetime, SetMouseHookInstallsBothHooksBeforeItReturns)
         ::CloseHandle(named);
 }
 
-TEST_F(HookLifetime, ASecondSetMouseHookWhileTheThreadsRunIsRefusedAndChangesNothing)
+TEST_F(HookLifetime, ASecondSetMouseHookReplacesTheRunningThreadsAndClearsTheButtonState)
 {
     ASSERT_TRUE(SetMouseHook());
-    const HHOOK mouse = g_hMouseHook;
-    const HHOOK key = g_hKeyHook;
     const DWORD hookTid = g_dwHookThreadId;
     const DWORD timerTid = g_dwTimerThreadId;
+    g_bButtonDown[0] = 1;
+    g_nInjectCount = 3;
 
-    EXPECT_FALSE(SetMouseHook());
-    EXPECT_EQ(g_hMouseHook, mouse);
-    EXPECT_EQ(g_hKeyHook, key);
-    EXPECT_EQ(g_dwHookThreadId, hookTid);
-    EXPECT_EQ(g_dwTimerThreadId, timerTid);
+    ASSERT_TRUE(SetMouseHook());
+    EXPECT_NE(g_hMouseHook, nullptr);
+    EXPECT_NE(g_hKeyHook, nullptr);
+    EXPECT_NE(g_dwHookThreadId, 0u);
+    EXPECT_NE(g_dwHookThreadId, hookTid) << "a new hook thread";
+    EXPECT_NE(g_dwTimerThreadId, timerTid) << "a new timer thread";
+    EXPECT_EQ(g_bButtonDown[0], 0);
+    EXPECT_EQ(g_nInjectCount.load(), 0) << "input of the old hooks is not expected back";
 }
 
 TEST_F(HookLifetime, RemoveMouseHookEndsBothThreadsOnRequestWithoutTerminatingThem)

@@ -22,6 +22,7 @@
 #include "LowLevelHook.h"
 #include "PhysicalInput.h"
 #include "Settings.h"
+#include "ThreadLock.h"
 
 using brmptest::KeyHookEvent;
 using brmptest::LowLevelKeyboardHook;
@@ -182,4 +183,25 @@ TEST_F(KeyHookTest, TheKeyTableFollowsRealKeysAndTheirCombinedModifierEntries)
     ASSERT_TRUE(Key(observer, L"shift", VK_LSHIFT, true));
     EXPECT_EQ(g_KeyState[VK_F8], 0);
     EXPECT_EQ(HeldModifiers(g_KeyState), 0);
+}
+
+TEST_F(KeyHookTest, ALayerKeyReleasedWhileAnotherThreadHoldsTheGlobalLockStillRestoresTheLayer)
+{
+    LowLevelKeyboardHook observer;
+    ASSERT_TRUE(observer.IsInstalled());
+    ASSERT_TRUE(SetMouseHook());
+    EngineStateGuard state(4);
+    SetKey(MK_Layer3, VK_F9, 0);
+    ASSERT_TRUE(Key(observer, L"F9", VK_F9, false));
+    ASSERT_TRUE(WaitFor([] { return GetCurrentLayer() == 2; }));
+
+    {
+        // The hook only tries the lock: the release passes at once and its
+        // layer work waits for the lock on the timer-queue thread.
+        CThreadLock busy(L"KeyHookTest busy");
+        ASSERT_TRUE(Key(observer, L"F9", VK_F9, true));
+        EXPECT_EQ(GetCurrentLayer(), 2);
+    }
+    EXPECT_TRUE(WaitFor([] { return GetCurrentLayer() == 0; })) << "the release was lost while the lock was busy";
+    EXPECT_EQ(g_nSavedLayer, -1);
 }

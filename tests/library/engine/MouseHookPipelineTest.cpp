@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -438,4 +439,23 @@ TEST_F(MouseHookPipeline, TheResetHookTimerAsksTheHookThreadForBothHooks)
     ASSERT_TRUE(::PeekMessageW(&msg, reinterpret_cast<HWND>(-1), BRMP_ResetHook, BRMP_ResetHook, PM_REMOVE));
     EXPECT_EQ(msg.wParam, WP_BOTH);
     EXPECT_EQ(g_idResetHookTimer, 0u);
+}
+
+TEST_F(MouseHookPipeline, AFaultInTheEnginePassesTheEventOnAndLeavesTheGlobalLockFree)
+{
+    SetMouseButtonProcessor([](int, int, bool, MSLLHOOKSTRUCT*, BYTE&, BYTE&, BYTE&) -> bool {
+        throw std::runtime_error("engine fault");
+    });
+    SetMouseHookNextHook([](int, WPARAM, LPARAM) -> LRESULT { return 77; });
+    EXPECT_EQ(Send(WM_RBUTTONDOWN), 77);
+    EXPECT_EQ(Send(WM_RBUTTONUP), 77);
+    SetMouseHookNextHook(nullptr);
+    bool taken = false;
+    std::thread other([&] {
+        taken = CThreadLock::TryEnterCS(L"MouseHookPipeline other thread");
+        if (taken)
+            CThreadLock::LeaveCS();
+    });
+    other.join();
+    EXPECT_TRUE(taken);
 }

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ApplicationSettings.h"
@@ -284,6 +285,51 @@ TEST_F(UpdateSettingsTest, StateThatPointsIntoTheProfilesIsResetUnderTheLockBefo
     EXPECT_EQ(g_reset.reason, EngineResetReason::SettingsReload);
     EXPECT_TRUE(g_reset.lockHeld);
     EXPECT_EQ(g_reset.profileName, name) << "the reset ran while the old profile was still there";
+}
+
+namespace
+{
+bool g_lockFreeWhileAsking = false;
+
+bool GlobalLockFreeForAnotherThread()
+{
+    bool taken = false;
+    std::thread other([&] {
+        taken = CThreadLock::TryEnterCS(L"UpdateSettingsTest other thread");
+        if (taken)
+            CThreadLock::LeaveCS();
+    });
+    other.join();
+    return taken;
+}
+}
+
+TEST_F(UpdateSettingsTest, AReloadKeepsTheSettingsObjectAndParsesAndAsksWithoutTheGlobalLock)
+{
+    WriteSettings(m_defaultFile, 3, {L"notepad.exe"});
+    ASSERT_TRUE(UpdateSettings());
+    CSettings* const settings = g_pSettings;
+    WriteSettings(m_defaultFile, 4, {L"calc.exe"});
+    ASSERT_TRUE(UpdateSettings());
+    EXPECT_EQ(g_pSettings, settings) << "callers may keep the settings pointer";
+    EXPECT_EQ(MaxLayers(), 4);
+    EXPECT_EQ(g_pSettings->GetApplication(L"notepad.exe"), nullptr);
+    CApplicationSettings* calc = g_pSettings->GetApplication(L"calc.exe");
+    ASSERT_NE(calc, nullptr);
+    EXPECT_EQ(calc->Settings(), settings) << "a profile knows the settings that own it";
+    EXPECT_EQ(g_pSettings->GetDefaultApp()->Settings(), settings);
+
+    // The question about a broken file waits for the user with the lock free.
+    g_bFirstXMLLoad = true;
+    WriteBroken(m_defaultFile);
+    g_lockFreeWhileAsking = false;
+    g_beforeAnswer = [] { g_lockFreeWhileAsking = !CThreadLock::IsHeldByCurrentThread() && GlobalLockFreeForAnotherThread(); };
+    g_answers = {IDIGNORE};
+    EXPECT_FALSE(UpdateSettings());
+    g_beforeAnswer = nullptr;
+    EXPECT_TRUE(g_lockFreeWhileAsking);
+    EXPECT_EQ(MaxLayers(), 4) << "a file that cannot be parsed changes nothing";
+    EXPECT_NE(g_pSettings->GetApplication(L"calc.exe"), nullptr);
 }
 
 TEST_F(UpdateSettingsTest, AStoredLayerIsRestoredOnlyWithinTheLayersInUse)

@@ -152,6 +152,23 @@ TEST_F(SendInputEndToEnd, AFlushWhileAModifierIsHeldReleasesIt)
     EXPECT_TRUE(s_probe->WaitForRecord(Named(L"WM_CHAR", L"char", 'k')).has_value()) << s_probe->Describe();
 }
 
+TEST_F(SendInputEndToEnd, AFlushDuringAWaitNeverLeavesTheMouseButtonDown)
+{
+    // Away from the centre, so that the next test's click there is no double click.
+    const POINT centre = s_probe->Center();
+    wchar_t text[64];
+    FormatArray(text, L"{MSET:%ld,%ld}{LMBD}{WAIT:2}{LMBU}", centre.x - 60, centre.y - 40);
+    Type(text);
+    ASSERT_TRUE(s_probe->WaitForRecord(Named(L"WM_LBUTTONDOWN")).has_value()) << s_probe->Describe();
+    EXPECT_TRUE(brmptest::WaitFor([] { return AnyKeyDown({VK_LBUTTON}); }));
+    EXPECT_EQ(s_queue->HeldButtonCount(), 1u);
+    // The flush drops the queued release with the rest of the wait.
+    s_queue->FlushQueue(false);
+    EXPECT_TRUE(s_probe->WaitForRecord(Named(L"WM_LBUTTONUP"), 1000).has_value()) << s_probe->Describe();
+    EXPECT_TRUE(brmptest::WaitFor([] { return !AnyKeyDown({VK_LBUTTON}); }));
+    EXPECT_EQ(s_queue->HeldButtonCount(), 0u);
+}
+
 TEST_F(SendInputEndToEnd, CursorTagsMoveThePointerAndAClickLandsWhereItIs)
 {
     const POINT centre = s_probe->Center();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -195,18 +196,29 @@ TEST(SendInputQueue, AFlushNeverLeavesAKeyPressed)
     EXPECT_EQ(f.queue.HeldKeyCount(), 0u);
 }
 
-TEST(SendInputQueue, MouseBatchesAreNeverCountedAsHeldKeys)
+TEST(SendInputQueue, AFlushReleasesTheMouseButtonsTheQueuePressedAndNothingElse)
 {
     QueueFixture f;
-    f.queue.SendMouse(0, 1, POINT{}, false, false, Signature, 0);
-    f.queue.SendMouse(1, 1, POINT{}, false, false, Signature, 0);
+    f.queue.SendMouse(0, 1, POINT{}, false, false, Signature, 0);   // left down
+    f.queue.SendMouse(1, 1, POINT{}, false, false, Signature, 0);   // right down
+    f.queue.SendMouse(1, 2, POINT{}, false, false, Signature, 0);   // right up
+    f.queue.SendMouse(4, 1, POINT{}, false, false, Signature, 0);   // X2 down
     f.Key('A', 0, false);
     f.Key('A', 0, true);
     f.queue.ProcessQueue();
     EXPECT_EQ(f.queue.HeldKeyCount(), 0u);
+    EXPECT_EQ(f.queue.HeldButtonCount(), 2u);
+    const std::size_t before = f.sink.All().size();
     f.queue.FlushQueue(false);
     f.queue.ProcessQueue();
-    // Nothing to release: the mouse records were not taken for keys.
+    EXPECT_EQ(f.queue.HeldButtonCount(), 0u);
+    // The two buttons still down go up, newest first, with the signature; no key.
+    const std::vector<INPUT> all = f.sink.All();
+    ASSERT_EQ(all.size(), before + 2);
+    EXPECT_EQ(all[before].mi.dwFlags, static_cast<DWORD>(MOUSEEVENTF_XUP));
+    EXPECT_EQ(all[before].mi.mouseData, 2u);
+    EXPECT_EQ(all[before + 1].mi.dwFlags, static_cast<DWORD>(MOUSEEVENTF_LEFTUP));
+    EXPECT_EQ(all[before + 1].mi.dwExtraInfo, Signature);
     EXPECT_EQ(f.sink.Keys(), (std::vector<std::string>{"41+", "41-"}));
 }
 
@@ -397,4 +409,31 @@ TEST(SendInputThread, StopEndsAWaitInProgress)
     EXPECT_TRUE(queue.Stop());
     SetThreadStopTimeouts(0, 0);
     EXPECT_LT(::GetTickCount() - start, 50000u);
+}
+
+TEST(SendInputQueue, CountedMouseRecordsAreTakenBackWhenFlushedOrRefusedButNotWhenSent)
+{
+    std::atomic<int> count{0};
+    QueueFixture f;
+    const int queued = static_cast<int>(f.queue.SendMouseCounted(0, 1, POINT{}, false, Signature, count));
+    ASSERT_GT(queued, 0);
+    EXPECT_EQ(count.load(), queued);
+    EXPECT_TRUE(f.queue.FlushQueue(false));
+    EXPECT_EQ(count.load(), 0) << "flushed records never reach the hook that would count them down";
+
+    // Records that went out stay counted: the hook lowers the count as it sees them.
+    f.queue.SendMouseCounted(0, 1, POINT{}, false, Signature, count);
+    f.queue.ProcessQueue();
+    EXPECT_EQ(count.load(), queued);
+    count = 0;
+
+    struct RefusingSink : RecordingSink
+    {
+        UINT Send(UINT, INPUT*) override { return 0; }
+    } refusing;
+    CSendInput queue{&refusing, &f.services};
+    queue.SetAutoStart(false);
+    queue.SendMouseCounted(1, 1, POINT{}, false, Signature, count);
+    queue.ProcessQueue();
+    EXPECT_EQ(count.load(), 0) << "records the system refused are not expected back";
 }

@@ -186,6 +186,42 @@ TEST(ChordEditor, TheLayoutFollowsTheQuillonModeAndTheWindowsVersion)
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(xp.window, IDC_ROW_PICKER + WheelUp)));
 }
 
+TEST(ChordEditor, TheWheelChangesNoDisabledPickerAndOpensNoEditor)
+{
+    ActionEditorContext old = Context();
+    old.osVersion = ActionOS_WinXP;
+    Shown<CButtonChording> shown(Left, old, nullptr, false, nullptr);
+    ASSERT_TRUE(shown.Open());
+    HWND tilt = ::GetDlgItem(shown.window, IDC_ROW_PICKER + TiltLeft);
+    HWND wheel = ::GetDlgItem(shown.window, IDC_ROW_PICKER + WheelUp);
+    ::SendMessageW(wheel, CB_SETCURSEL, 3, 0);  // "Disable"; the next one down is "Simulated Keys"
+    // Should a keystroke editor open, it is closed again and counted.
+    std::atomic<bool> stop{false};
+    std::atomic<int> editorsOpened{0};
+    std::thread closer([&] {
+        brmptest::WaitFor(
+            [&] {
+                if (HWND editor = ::FindWindowW(L"#32770", L"Simulated Keystrokes - Wheel Up"))
+                {
+                    ++editorsOpened;
+                    ::PostMessageW(editor, WM_COMMAND, IDCANCEL, 0);
+                }
+                return stop.load();
+            },
+            10000, 20);
+    });
+    const WPARAM down = MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA));
+    ::PostMessageW(tilt, WM_MOUSEWHEEL, down, 0);
+    ::PostMessageW(wheel, WM_MOUSEWHEEL, down, 0);
+    framework_test::PumpUntil([&] { return ::SendMessageW(wheel, CB_GETCURSEL, 0, 0) != 3; }, 3000);
+    framework_test::PumpPending();
+    stop = true;
+    closer.join();
+    EXPECT_EQ(::SendMessageW(tilt, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(::SendMessageW(wheel, CB_GETCURSEL, 0, 0), 4);
+    EXPECT_EQ(editorsOpened, 0);
+}
+
 TEST(ChordEditor, AnItemThatCarriesKeysKeepsItsEditButton)
 {
     Shown<CButtonChording> shown(XLeft, Context(), nullptr, false, nullptr);

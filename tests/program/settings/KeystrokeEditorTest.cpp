@@ -201,7 +201,7 @@ TEST(KeystrokeEditor, OpensWithTheStoredValuesAndKeepsWhatItCannotShow)
     for (const MethodCase& c : {MethodCase{7, false, L"6 Repeatedly while the button is down", true, 5},
                                 MethodCase{8, false, L"9 As mouse button is pressed & when released", false, 8},
                                 MethodCase{6, true, L"7 Sticky (repeatedly until button is pressed again)", true, 6},
-                                MethodCase{12, true, L"(none)", false, 12}, MethodCase{-1, true, L"(none)", false, -1}})
+                                MethodCase{12, true, L"(none)", false, 12}})
     {
         SCOPED_TRACE(c.stored);
         OpenEditor open(c.stored, c.sticky);

@@ -1,0 +1,181 @@
+// The profile follows the keyboard focus: a released Ctrl or Alt (the end of a
+// window switch by keyboard) starts the key-switch timer, and when it fires the
+// window with the focus decides the profile, without waiting for a click.
+
+#include <cwchar>
+
+#include "ApplicationSettings.h"
+#include "ButtonProcessing.h"
+#include "Control.h"
+#include "Debug.h"
+#include "DpiScaling.h"
+#include "Globals.h"
+#include "LockAxis.h"
+#include "Logger.h"
+#include "ProfileSwitch.h"
+#include "ProfileTargeting.h"
+#include "Settings.h"
+#include "StickyButtons.h"
+#include "ThreadLock.h"
+#include "TimerThread.h"
+#include "WindowFromPoint.h"
+
+namespace
+{
+// Timer thread only, under the global lock.
+HWND g_hLastKeyWindow = nullptr;     // the focus window examined last
+HWND g_hKeySwitchWindow = nullptr;   // the window that caused the last switch
+wchar_t g_szKeySwitchProcess[MAX_PATH] = {};
+
+unsigned Hex(HWND window)
+{
+    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window));
+}
+
+bool AnyButtonDown()
+{
+    for (BYTE down : g_bButtonDown)
+    {
+        if (down != 0)
+            return true;
+    }
+    return false;
+}
+
+// The window with the keyboard focus in the thread of window (the window
+// itself when the thread tells nothing).
+HWND FocusOf(HWND window)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
+    if (thread != 0 && ::GetGUIThreadInfo(thread, &info))
+        window = info.hwndFocus;
+    if (window != nullptr)
+    {
+        wchar_t className[64] = {};
+        ::GetClassNameW(window, className, 64);
+        if (std::wcscmp(className, L"Windows.UI.Core.CoreComponentInputSource") == 0)
+            window = ::GetAncestor(window, GA_ROOT);
+    }
+    return window;
+}
+
+const bool g_registered = [] {
+    SetTimerThreadHandler(ID_TIMER_KEYSWITCH, KeySwitchTimerProc);
+    return true;
+}();
+} // namespace
+
+unsigned GetKeyStateMask()
+{
+    struct Bit
+    {
+        int vk;
+        unsigned bit;
+    };
+    static const Bit bits[] = {{VK_LBUTTON, 1},    {VK_RBUTTON, 2},  {VK_SHIFT, 4},     {VK_CONTROL, 8},
+                               {VK_MBUTTON, 16},   {VK_XBUTTON1, 32}, {VK_XBUTTON2, 64}, {VK_MENU, 256},
+                               {VK_LWIN, 512},     {VK_RWIN, 1024},   {VK_APPS, 2048}};
+    unsigned mask = 0;
+    for (const Bit& b : bits)
+    {
+        if ((::GetAsyncKeyState(b.vk) & 0x8000) != 0)
+            mask |= b.bit;
+    }
+    return mask;
+}
+
+WORD GetMouseKeyState()
+{
+    return static_cast<WORD>(GetKeyStateMask() & 0x7F);
+}
+
+bool GetKeyboardActiveAppSettings()
+{
+    CThreadLock lock(L"GetKeyboardActiveAppSettings");
+    const CSettings* settings = g_pSettings;
+    if (settings == nullptr)
+        return false;
+    POINT point{};
+    GetPhysCursorPos(&point);
+    HWND window = settings->m_bSwitchOnMouseOver ? RealWindowFromPoint_SkipLocked(point, true) : ::GetForegroundWindow();
+    if (window == nullptr)
+        return false;
+    window = FocusOf(window);
+    if (window == nullptr)
+        return false;
+
+    CApplicationSettings* current = g_pCurrentApp;
+    if (window == g_hLastKeyWindow && window == g_hKeySwitchWindow && MatchWindowArea(window, current, point))
+        return false;
+
+    wchar_t process[MAX_PATH] = {};
+    GetProcessName(window, 0, process, MAX_PATH, nullptr, PNR_Keyboard);
+    CApplicationSettings* profile = FindAppSettings(window, process, point, nullptr);
+    if (profile == current)
+    {
+        CLogger::LogDebug(L"Detected new HWND %08X (due to keyboard) from %08X. The active profile has not changed.",
+                          Hex(window), Hex(g_hLastKeyWindow));
+        g_hLastKeyWindow = window;
+        AbortMovementToScroll(L"GetKeyboardActiveAppSettings: Aborting movement to scroll.");
+        return false;
+    }
+
+    if (g_szKeySwitchProcess[0] != L'\0')
+        CLogger::LogMessage(L"Detected active app/window change (due to keyboard) from '%s' to '%s'.", g_szKeySwitchProcess,
+                            process);
+    else
+        CLogger::LogMessage(L"Detected active app/window change (due to keyboard) from <unknown> to '%s'.", process);
+    if (g_nStickyState[STICKY_KEYREPEAT] > 0)
+        ResetSticky(point, STICKY_KEYREPEAT, g_nCurrentLayer, -1);
+    if ((profile == nullptr || !profile->AxisLocking()) && g_LockAxis.Locked())
+    {
+        CLogger::LogMessage(L"CLockAxis::Unlock - change cursor to default for app/layer %d", g_nCurrentLayer + 1);
+        g_LockAxis.Unlock(g_pSPIThread, g_nCurrentLayer, settings, current, false);
+    }
+    if (AnyButtonDown())
+    {
+        CLogger::LogMessage(L"Changing application settings while button is down... Ignoring app switch until NEXT button down!");
+        return false;
+    }
+    ResetDuringKeys(point);
+    ResetAllSticky(point);
+    if (profile != nullptr && GetDebug())
+        profile->Log(process);
+    g_hLastKeyWindow = window;
+    g_hKeySwitchWindow = window;
+    wcsncpy_s(g_szKeySwitchProcess, MAX_PATH, process, _TRUNCATE);
+    SwitchToProfile(window, process, profile);
+    SetLastProfileWindow(window);
+    return true;
+}
+
+void CALLBACK KeySwitchTimerProc(HWND, UINT, UINT_PTR id, DWORD)
+{
+    (void)g_registered;
+    if (!CThreadLock::TryEnterCS(L"KeySwitchTimerProc"))
+        return;
+    const UINT_PTR stored = g_idKeySwitchTimer;
+    if (id != stored)
+    {
+        CLogger::LogMessage(L"KeySwitchTimerProc: Unexpected timer ID 0x%08X (0x%08X)", static_cast<unsigned>(id),
+                            static_cast<unsigned>(stored));
+        if (!::KillTimer(nullptr, id))
+            CLogger::LogMessage(L"KeySwitchTimerProc: Unable to kill timer 0x%08X", static_cast<unsigned>(id));
+    }
+    if (stored != 0 && !::KillTimer(nullptr, stored))
+        CLogger::LogOSMessage(::GetLastError(), L"KeySwitchTimerProc: Unable to stop timer id 0x%08X (ptrID: 0x%08X).",
+                              static_cast<unsigned>(stored), static_cast<unsigned>(ID_TIMER_KEYSWITCH));
+    g_idKeySwitchTimer = 0;
+    CLogger::LogDebug(L"KeySwitchTimerProc: Checking active app profile...");
+    try
+    {
+        GetKeyboardActiveAppSettings();
+    }
+    catch (...)
+    {
+        CLogger::LogMessage(L"KeySwitchTimerProc: An exception ended the check");
+    }
+    CThreadLock::LeaveCS();
+}

@@ -1,0 +1,62 @@
+#pragma once
+// The hotkeys page of the global settings sheet: the 25 global hotkeys on two
+// tabs, each in a hotkey control, and the switch that enables them. The keys
+// go straight into the settings copy's table at OK; Cancel leaves it alone.
+
+#include <windows.h>
+
+#include "SettingsPage.h"
+#include "TabCtrlSSL.h"
+
+class CHotKeys;
+class CLangSupport;
+
+class CHotkeyTabs : public CTabPageSSL
+{
+public:
+    explicit CHotkeyTabs(UINT templateId);
+    ~CHotkeyTabs() override;
+    CHotkeyTabs(const CHotkeyTabs&) = delete;
+    CHotkeyTabs& operator=(const CHotkeyTabs&) = delete;
+
+    // Creates the tab's window under parent and shows the table's keys; false
+    // when the window cannot be created.
+    bool Create(CHotKeys* table, int* changed, CWindow* parent);
+    // The control holding F12 without a modifier, which the system keeps for
+    // itself; null when there is none.
+    HWND FindReservedKey() const;
+    // Writes every control's key into the table; the owner's changed flag is
+    // raised when a key changed. No table: nothing to do.
+    void Store();
+
+private:
+    CHotKeys* m_table = nullptr;
+    int* m_changed = nullptr;
+    CLangSupport* m_language;
+};
+
+class CHotkeySettings : public CSettingsPage
+{
+public:
+    CHotkeySettings();
+
+    // Given by the owner before the sheet runs.
+    CHotKeys* m_table = nullptr;
+    int* m_changed = nullptr;
+    int m_enable = 0;
+
+protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange& dx) override;
+    // F12 alone keeps the page up on its tab, with a warning.
+    BOOL OnKillActive() override;
+    BOOL OnApply() override;
+    void OnCancel() override;
+
+private:
+    bool RefuseReservedKey();
+
+    CTabCtrlSSL m_tabs;
+    CHotkeyTabs m_layerTab;
+    CHotkeyTabs m_otherTab;
+};

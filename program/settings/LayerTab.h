@@ -1,0 +1,127 @@
+#pragma once
+// The page of the settings dialog that edits one layer of the selected
+// profile: the action of each of the nine buttons, the layer's name, whether
+// it is disabled, and its timed switch to another layer. It edits the
+// dialog's copy of the settings; nothing reaches the hooks before Apply.
+//
+// The page keeps the rules that tie layers together: a layer-changing action
+// set on a button is mirrored on the layers it affects and removed from them
+// again; a layer that another layer switches to cannot switch on itself.
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "ActionList.h"
+#include "ColourComboBox.h"
+#include "TabCtrlSSL.h"
+#include "ThemedButton.h"
+
+class CActionData;
+class CApplicationSettings;
+class CLangSupport;
+class CSettings;
+class ILayerTabHost;
+
+class CLayerTab : public CTabPageSSL
+{
+public:
+    explicit CLayerTab(CLangSupport* language, CWindow* parent = nullptr);
+    ~CLayerTab() override;
+
+    // Stores the arguments and creates the page (second layout: a second
+    // middle button in place of the tilt wheel). False when the window cannot
+    // be created.
+    virtual bool Create(CSettings* settings, HWND parentTab, const CActionList* actionList, int layer,
+                        bool secondLayout, bool portable, bool disabledNextPrev, bool layerDisabled,
+                        ILayerTabHost* host);
+
+    // Shows the profile's layer.
+    void UpdateApplication(CApplicationSettings* profile);
+    // Writes the page into the profile; false without a window or profile.
+    bool SaveSettings();
+    // A new settings object (the dialog reloaded its file): every picker is emptied.
+    void SetSettings(CSettings* settings);
+
+    bool PopulateCombo(int pickerId, int action, int fallback);
+    void SetCustomCombo(int button, CActionData* data);
+    void PopulateLayerCombo();
+
+    // The highlight of a pressed button's picker; the tilt and wheel
+    // highlights clear themselves after 200 ms (they have no release).
+    void HighlightPicker(int button, COLORREF colour);
+
+    int GetLayer() const { return m_layer; }
+    CApplicationSettings* GetProfile() const { return m_profile; }
+    CColourComboBox* GetPicker(int button) const;
+    bool IsSecondLayout() const { return m_secondLayout; }
+
+    // Runs the editor of a custom action for the button. True when the
+    // picker's selection stands; keepEditButton asks to keep the edit button
+    // enabled.
+    bool EditCustomAction(int button, int newAction, int oldAction, CActionData* record, bool& keepEditButton);
+
+    BOOL PreTranslateMessage(MSG* msg) override;
+
+    // Actions whose data an editor changes.
+    static bool IsCustomAction(int action);
+    static bool IsLayerAction(int action);
+    // The layer action that names layer (0-based) itself.
+    static int OwnLayerAction(int layer) { return layer < 5 ? layer + 54 : layer + 97; }
+
+protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange(CDataExchange& dx) override;
+
+private:
+    bool HasButton(int button) const { return !(m_secondLayout && button == TiltRightButton); }
+    static constexpr int TiltRightButton = 6;
+    bool IsDefaultProfile() const;
+    int FillAction() const;
+    void EnableApply();
+    void EnableButtonControls(bool layerDisabled);
+    void UpdateLayerControls();
+    void SetEditButton(int button, bool enabled);
+    void LockPickerWheel(bool lock);
+    void RevertPicker(int button);
+    std::wstring CurrentPath(int button) const;
+    void RemoveLayerAction(int button, int oldAction);
+
+    void SelChangeCombo(UINT id);
+    void SelChangeTail(int button, int newAction, int oldAction);
+    void OnBnClickedEdit(UINT id);
+    void OnBnClickedReset();
+    void OnBnClickedDisable();
+    void OnBnClickedDisableNextPrev();
+    void OnCbnSelchangeSwitchLayer();
+    void OnBnClickedRevert();
+    void OnEnChangeSwitchTime();
+    void OnEnChangeLayername();
+    LRESULT OnTimer(WPARAM wParam, LPARAM lParam);
+    int SwitchLayerValue(int index) const;
+
+    const CActionList* m_actionList = nullptr;
+    int m_layer = -1;
+    double m_seconds = 1.0;
+    bool m_revert = false;
+    bool m_secondLayout = false;
+    bool m_portable = false;
+    bool m_layerDisabled = false;
+    bool m_disabledNextPrev = false;
+    int m_switchIndex = 0;
+    CXButtonXP m_copy;
+    CXButtonXP m_swap;
+    CXButtonXP m_reset;
+    std::array<CXButtonXP, 9> m_editButtons;
+    CSettings* m_settings = nullptr;
+    CApplicationSettings* m_profile = nullptr;
+    std::array<std::unique_ptr<CColourComboBox>, 9> m_pickers;
+    std::wstring m_folder;
+    HWND m_toolTip = nullptr;
+    HWND m_parentTab = nullptr;
+    CLangSupport* m_language;
+    ILayerTabHost* m_host = nullptr;
+    int m_osVersion = 0;
+};

@@ -1,0 +1,330 @@
+// Opening the editor of an action that carries data of its own, from a
+// layer page's picker or its edit button.
+#include "LayerTab.h"
+
+#include <functional>
+#include <memory>
+
+#include "ActionData.h"
+#include "ApplicationSettings.h"
+#include "ActionEditorBase.h"
+#include "ButtonChording.h"
+#include "ButtonPressDlg.h"
+#include "Chords.h"
+#include "CustomActionEditors.h"
+#include "CustomApp.h"
+#include "CustomKey.h"
+#include "Movement2ScrollDlg.h"
+#include "LangSupport.h"
+#include "Movement2Scroll.h"
+#include "Settings.h"
+#include "ShellDialogs.h"
+#include "TimedClicks.h"
+#include "resource.h"
+
+namespace
+{
+ICustomActionEditors g_defaultEditors;
+ICustomActionEditors* g_editors = &g_defaultEditors;
+
+bool Same(const wchar_t* a, const wchar_t* b)
+{
+    return std::wstring(a != nullptr ? a : L"") == std::wstring(b != nullptr ? b : L"");
+}
+
+// Clears the wheel lock of the page's pickers however the editor ends.
+class WheelLock
+{
+public:
+    explicit WheelLock(std::function<void(bool)> lock) : m_lock(std::move(lock)) { m_lock(true); }
+    ~WheelLock() { m_lock(false); }
+    WheelLock(const WheelLock&) = delete;
+    WheelLock& operator=(const WheelLock&) = delete;
+
+private:
+    std::function<void(bool)> m_lock;
+};
+}
+
+// The editors' own view of the action list and of the page's context.
+struct EditorContext
+{
+    explicit EditorContext(const ListEditorContext& source)
+    {
+        if (source.actionList != nullptr)
+            for (const ActionListEntry& entry : *source.actionList)
+                actions.emplace_back(entry.name, entry.action);
+        context.actions = &actions;
+        context.sortAlphabetically = source.sortAlphabetically;
+        context.defaultProfile = source.defaultProfile;
+        context.portable = source.portable;
+        context.osVersion = source.osVersion;
+    }
+    EditorActionList actions;
+    ActionEditorContext context;
+};
+
+EditorOutcome ICustomActionEditors::EditKeys(HWND parent, KeyEditorValues& values)
+{
+    CCustomKey editor(values.title, values.keys, values.keyAction, values.keyRepeat, values.active,
+                      values.defaultProfile, values.blockMouse, values.blockMouseActive, values.randomiseDelay,
+                      values.description, true, CWindow::FromHandle(parent));
+    if (editor.DoModal() != IDOK)
+        return EditorOutcome::kCancelled;
+    values.keys = editor.GetKeys();
+    values.keyAction = editor.SendMethod();
+    values.keyRepeat = editor.RepeatDelay();
+    values.active = editor.OnlyWhenActive();
+    values.blockMouse = editor.BlockMouse();
+    values.blockMouseActive = editor.BlockMouseIfActive();
+    values.randomiseDelay = editor.RandomiseDelay();
+    values.description = editor.Description();
+    return EditorOutcome::kConfirmed;
+}
+
+EditorOutcome ICustomActionEditors::EditApplication(HWND parent, std::wstring& path)
+{
+    CWindow* owner = CWindow::FromHandle(parent);
+    CCustomApp editor(owner, path);
+    if (editor.DoModal() != IDOK)
+        return EditorOutcome::kCancelled;
+    path = editor.m_path;
+    return EditorOutcome::kConfirmed;
+}
+
+EditorOutcome ICustomActionEditors::BrowseFolder(HWND parent, std::wstring& folder)
+{
+    CLangSupport* language = LangSupport();
+    FolderBrowseRequest request;
+    request.owner = parent;
+    request.title = LookupText(language, std::wstring(L"Please select a folder to open"));
+    request.initialFolder = folder;
+    CLangSupport::Release(language);
+    std::wstring chosen;
+    switch (ShowFolderBrowser(request, chosen))
+    {
+    case FolderBrowseResult::kChosen:
+        folder = chosen;
+        return EditorOutcome::kConfirmed;
+    case FolderBrowseResult::kChosenVirtual:
+        folder.clear();
+        return EditorOutcome::kConfirmed;
+    default:
+        return EditorOutcome::kCancelled;
+    }
+}
+
+EditorOutcome ICustomActionEditors::EditChords(HWND parent, const ListEditorContext& context,
+                                               const CBRMPChords* chords, CBRMPChords** result)
+{
+    EditorContext shared(context);
+    CButtonChording editor(context.button, shared.context, chords, context.secondLayout, CWindow::FromHandle(parent));
+    if (editor.DoModal() != IDOK)
+        return EditorOutcome::kCancelled;
+    *result = new CBRMPChords(editor.Result());
+    return EditorOutcome::kConfirmed;
+}
+
+EditorOutcome ICustomActionEditors::EditTimedClicks(HWND parent, const ListEditorContext& context,
+                                                    const CBRMPTimedClicks* clicks, CBRMPTimedClicks** result)
+{
+    EditorContext shared(context);
+    CButtonPressDlg editor(context.button, shared.context, clicks, context.secondLayout, CWindow::FromHandle(parent));
+    if (editor.DoModal() != IDOK)
+        return EditorOutcome::kCancelled;
+    *result = new CBRMPTimedClicks(editor.Result());
+    return EditorOutcome::kConfirmed;
+}
+
+EditorOutcome ICustomActionEditors::EditMovement2Scroll(HWND parent, const ListEditorContext& context,
+                                                        CMovement2Scroll& options)
+{
+    EditorContext shared(context);
+    CMovement2ScrollDlg editor(&options, context.button, shared.context, CWindow::FromHandle(parent));
+    return editor.DoModal() == IDOK ? EditorOutcome::kConfirmed : EditorOutcome::kCancelled;
+}
+
+ICustomActionEditors& ICustomActionEditors::Current() { return *g_editors; }
+
+ICustomActionEditors* ICustomActionEditors::Set(ICustomActionEditors* editors)
+{
+    ICustomActionEditors* previous = g_editors;
+    g_editors = editors != nullptr ? editors : &g_defaultEditors;
+    return previous;
+}
+
+std::wstring CLayerTab::CurrentPath(int button) const
+{
+    const CColourComboBox* picker = GetPicker(button);
+    if (picker == nullptr)
+        return std::wstring();
+    const std::wstring text = picker->GetWindowText();
+    const size_t open = text.find(L'[');
+    if (open == std::wstring::npos || text.size() < open + 2)
+        return std::wstring();
+    return text.substr(open + 1, text.size() - open - 2);
+}
+
+bool CLayerTab::EditCustomAction(int button, int newAction, int oldAction, CActionData* record, bool& keepEditButton)
+{
+    keepEditButton = false;
+    CColourComboBox* picker = GetPicker(button);
+    if (m_profile == nullptr || picker == nullptr || record == nullptr)
+        return false;
+    ICustomActionEditors& editors = ICustomActionEditors::Current();
+    WheelLock lock([this](bool on) { LockPickerWheel(on); });
+
+    ListEditorContext context;
+    context.button = button;
+    context.actionList = m_actionList;
+    context.sortAlphabetically = m_settings != nullptr && m_settings->m_bSortActionsAlphabetically;
+    context.secondLayout = m_secondLayout;
+    context.defaultProfile = IsDefaultProfile();
+    context.portable = m_portable;
+    context.osVersion = m_osVersion;
+
+    // Cancel keeps the item when it already carried this action's data and
+    // the edit button opened the editor; otherwise the stored action returns.
+    const auto cancel = [&](bool keepItem) {
+        if (keepItem)
+            keepEditButton = true;
+        else
+            RevertPicker(button);
+        return false;
+    };
+
+    EditorOutcome outcome = EditorOutcome::kUnavailable;
+    switch (newAction)
+    {
+    case ACTION_SIMULATED_KEYS:
+    {
+        KeyEditorValues values;
+        wchar_t label[128] = {};
+        ::GetDlgItemTextW(m_hWnd, IDC_LAYER_LABEL_FIRST + button, label, 128);
+        for (wchar_t c : std::wstring(label))
+            if (c != L'&')
+                values.title += c;
+        values.keys = record->GetKeys() != nullptr ? record->GetKeys() : L"";
+        values.keyAction = record->KeyAction();
+        values.keyRepeat = record->KeyRepeat();
+        values.active = record->Active();
+        values.blockMouse = record->BlockMouse();
+        values.blockMouseActive = record->BlockMouseActive();
+        values.randomiseDelay = record->RandomiseDelay();
+        values.defaultProfile = IsDefaultProfile();
+        values.description = record->GetDescription() != nullptr ? record->GetDescription() : L"";
+        outcome = editors.EditKeys(m_hWnd, values);
+        if (outcome == EditorOutcome::kCancelled)
+            return cancel(record->GetKeys() != nullptr && record->GetKeys()[0] != 0 && oldAction == ACTION_SIMULATED_KEYS);
+        if (outcome == EditorOutcome::kConfirmed)
+        {
+            const bool unchanged = oldAction == ACTION_SIMULATED_KEYS && Same(values.keys.c_str(), record->GetKeys()) &&
+                                   values.keyAction == record->KeyAction() && values.keyRepeat == record->KeyRepeat() &&
+                                   values.active == record->Active() && values.blockMouse == record->BlockMouse() &&
+                                   values.blockMouseActive == record->BlockMouseActive() &&
+                                   values.randomiseDelay == record->RandomiseDelay() &&
+                                   Same(values.description.c_str(), record->GetDescription());
+            if (!unchanged)
+                SetCustomCombo(button, CActionData::KeyAction(values.keys.c_str(), 0, values.keyAction, values.keyRepeat,
+                                                              values.active, values.blockMouse, values.blockMouseActive,
+                                                              values.randomiseDelay, values.description.c_str()));
+            keepEditButton = true;
+            return true;
+        }
+        break;
+    }
+    case ACTION_RUN_APPLICATION:
+    {
+        const std::wstring current = CurrentPath(button);
+        std::wstring path = current;
+        outcome = editors.EditApplication(m_hWnd, path);
+        if (outcome == EditorOutcome::kCancelled)
+            return cancel(!current.empty() && oldAction == ACTION_RUN_APPLICATION);
+        if (outcome == EditorOutcome::kConfirmed)
+        {
+            if (path == current && oldAction == ACTION_RUN_APPLICATION)
+                return false;
+            SetCustomCombo(button, CActionData::AppAction(path.c_str()));
+            keepEditButton = true;
+            return true;
+        }
+        break;
+    }
+    case ACTION_OPEN_FOLDER:
+    {
+        const std::wstring current = CurrentPath(button);
+        m_folder = current;
+        std::wstring folder = current;
+        outcome = editors.BrowseFolder(m_hWnd, folder);
+        if (outcome == EditorOutcome::kCancelled)
+            return cancel(!current.empty() && oldAction == ACTION_OPEN_FOLDER);
+        if (outcome == EditorOutcome::kConfirmed)
+        {
+            if (folder.empty())
+            {
+                // A folder without a path (a virtual folder): plain Explorer.
+                const int plain =
+                    picker->FindItemText(LookupText(m_language, std::wstring(L"Open Explorer")).c_str());
+                picker->SendMessage(VCB_SETCURSEL, static_cast<WPARAM>(plain));
+                return false;
+            }
+            if (folder == current && oldAction == ACTION_OPEN_FOLDER)
+                return false;
+            SetCustomCombo(button, CActionData::OpenFolderAction(folder.c_str()));
+            keepEditButton = true;
+            return true;
+        }
+        break;
+    }
+    case ACTION_MOVEMENT_TO_SCROLL:
+    {
+        CMovement2Scroll options;
+        if (record->GetMovement2Scroll() != nullptr)
+            options.Copy(record->GetMovement2Scroll());
+        outcome = editors.EditMovement2Scroll(m_hWnd, context, options);
+        if (outcome == EditorOutcome::kCancelled)
+            return cancel(oldAction == ACTION_MOVEMENT_TO_SCROLL);
+        if (outcome == EditorOutcome::kConfirmed)
+        {
+            record->SetMovement2Scroll(&options);
+            keepEditButton = true;
+            return true;
+        }
+        break;
+    }
+    case ACTION_BUTTON_CHORDING:
+    {
+        CBRMPChords* result = nullptr;
+        outcome = editors.EditChords(m_hWnd, context, record->GetChords(), &result);
+        if (outcome == EditorOutcome::kCancelled)
+            return cancel(record->GetChords() != nullptr && oldAction == ACTION_BUTTON_CHORDING);
+        if (outcome == EditorOutcome::kConfirmed && result != nullptr)
+        {
+            std::unique_ptr<CBRMPChords> edited(result);
+            SetCustomCombo(button, CActionData::ChordedAction(*edited));
+            keepEditButton = true;
+            return true;
+        }
+        break;
+    }
+    case ACTION_BUTTON_HELD:
+    {
+        CBRMPTimedClicks* result = nullptr;
+        outcome = editors.EditTimedClicks(m_hWnd, context, record->GetTimedClicks(), &result);
+        if (outcome == EditorOutcome::kCancelled)
+            return cancel(record->GetTimedClicks() != nullptr && oldAction == ACTION_BUTTON_HELD);
+        if (outcome == EditorOutcome::kConfirmed && result != nullptr)
+        {
+            std::unique_ptr<CBRMPTimedClicks> edited(result);
+            SetCustomCombo(button, CActionData::TimedClicksAction(*edited));
+            keepEditButton = true;
+            return true;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    // No data to edit, or no editor for it in this build: the selection stands.
+    return true;
+}

@@ -1,0 +1,18 @@
+#pragma once
+// What a layer page needs of the settings dialog that hosts it.
+
+class CLayerTab;
+
+class ILayerTabHost
+{
+public:
+    virtual ~ILayerTabHost() = default;
+    // Shows that the dialog holds unsaved edits ("&Apply" enabled).
+    virtual void EnableApply() = 0;
+    // Stores every layer page into the dialog's settings copy, so that no
+    // edit on a page is lost when a page then writes other layers.
+    virtual void StoreLayerTabs() = 0;
+    // After a page changed other layers: every page is stored first and then
+    // reloaded, and with a changed layer count the tabs are rebuilt.
+    virtual void RebuildLayerTabs(CLayerTab* source, bool layerCountChanged) = 0;
+};

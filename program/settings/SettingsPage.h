@@ -1,0 +1,44 @@
+#pragma once
+// What every page of the global settings sheet shares: the language it shows
+// its texts in, the note at its foot, and small control helpers.
+
+#include <windows.h>
+
+#include <initializer_list>
+
+#include "MyStatic.h"
+#include "PropertySheet.h"
+
+class CLangSupport;
+
+class CSettingsPage : public CPropertyPage
+{
+public:
+    explicit CSettingsPage(UINT templateId);
+    ~CSettingsPage() override;
+    CSettingsPage(const CSettingsPage&) = delete;
+    CSettingsPage& operator=(const CSettingsPage&) = delete;
+
+    // Wheel messages aimed at a disabled control go nowhere.
+    BOOL PreTranslateMessage(MSG* msg) override;
+
+protected:
+    // Base initialisation, then the note (control 1121, if the page has one)
+    // painted bottom-aligned.
+    BOOL OnInitDialog() override;
+    // The page's caption and every child's text in the language.
+    void TranslateTexts();
+
+    bool IsChecked(int id) const;
+    void EnableControls(std::initializer_list<int> ids, bool enable);
+    void SetSpinRange(int id, int low, int high);
+    // A message box owned by the sheet, its texts already translated.
+    int Ask(const std::wstring& text, UINT type);
+
+    CLangSupport* m_language;
+    CMyStatic m_note;
+};
+
+// True for a wheel message aimed at a disabled window: dialogs and pages
+// swallow it so that it does not scroll a control the user cannot use.
+bool IsWheelForDisabledWindow(const MSG* msg);

@@ -1,0 +1,265 @@
+// A profile switch on the real road: two probe windows with profiles of their
+// own, the library's hooks in this process, and xdotool moving the pointer,
+// clicking and pressing keys. Whichever way the profile changes (resting over
+// a window, clicking it, switching to it by keyboard) the new profile's button
+// swap and wheel lines are in force as the system reports them, its change
+// script runs once, and hover activation brings the window forward after its
+// delay. A reload storm while the pointer wanders never leaves a freed profile
+// in force.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "ApplicationSettings.h"
+#include "Control.h"
+#include "Folders.h"
+#include "Globals.h"
+#include "Hooks.h"
+#include "IsolatedSettings.h"
+#include "MouseInfo.h"
+#include "PhysicalInput.h"
+#include "Probe.h"
+#include "Settings.h"
+#include "TempFolder.h"
+#include "WaitFor.h"
+
+using namespace brmptest;
+
+namespace
+{
+const wchar_t kSwappedTitle[] = L"Brmp Swapped Window";
+const wchar_t kScriptTitle[] = L"Brmp Script Window";
+
+struct Options
+{
+    bool mouseOver = true;
+    bool hoverActivation = false;
+    int hoverDelayMs = 100;
+};
+
+int WheelLines()
+{
+    UINT lines = 0;
+    ::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+    return static_cast<int>(lines);
+}
+
+class ProfileSwitchEndToEnd : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        ProbeOptions swapped;
+        swapped.title = kSwappedTitle;
+        swapped.rect = RECT{40, 60, 520, 460};
+        ProbeOptions script;
+        script.title = kScriptTitle;
+        script.rect = RECT{620, 60, 1100, 460};
+        s_swapped = std::make_unique<Probe>(swapped);
+        s_script = std::make_unique<Probe>(script);
+        s_started = s_swapped->Start();
+        if (s_started)
+            s_started = s_script->Start();
+    }
+    static void TearDownTestSuite()
+    {
+        s_swapped.reset();
+        s_script.reset();
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_started);
+        ASSERT_TRUE(m_folder.IsValid());
+        ASSERT_TRUE(m_isolated.Begin(L"ProfileSwitch", m_folder.Path()));
+        m_startSwap = ::GetSystemMetrics(SM_SWAPBUTTON);
+        m_startLines = WheelLines();
+        m_runs = m_folder.Path() + L"\\runs.txt";
+    }
+    void TearDown() override
+    {
+        // The system's swap and wheel lines go back as they were.
+        RemoveMouseHook(true);
+        m_isolated.End();
+    }
+
+    // The swapped window's profile swaps the buttons and scrolls 5 lines; the
+    // script window's profile keeps the system's values and runs a script that
+    // appends a line to runs.txt.
+    ::testing::AssertionResult LoadAndHook(const Options& options)
+    {
+        const std::wstring script = m_folder.Path() + L"\\switched.bat";
+        {
+            std::wofstream bat(script.c_str());
+            bat << L"@echo switched>>\"" << m_runs << L"\"\r\n";
+        }
+        wchar_t path[kMaxPathChars] = L"";
+        if (GetDefaultSettingsFile(path, kMaxPathChars) != 0)
+            return ::testing::AssertionFailure() << "no settings file path";
+        {
+            CSettings settings(false, CMouseInfo());
+            settings.m_bSwitchOnMouseOver = options.mouseOver;
+            settings.m_bActivateOnMouseOver = options.hoverActivation;
+            // The keyboard hook watches Ctrl and Alt while layer keys are on.
+            settings.m_bLayerModifierKeys = true;
+            settings.m_nActivateOnMouseOverDelay = options.hoverDelayMs;
+            const std::wstring sep = kWindowKeySeparator;
+            auto bind = [&](const wchar_t* title) {
+                auto* profile = new CApplicationSettings(&settings, false, 1);
+                profile->SetApplication(
+                    (L"W3:" + std::wstring(title) + sep + L"BrmpProbe.exe" + sep + L"BrmpProbeWindow" + sep + L"*").c_str());
+                profile->SetDescription(title);
+                profile->SetMatchType(1);
+                profile->SetWindowMask(WINDOWMASK_ALL);
+                settings.AddApplication(profile);
+                return profile;
+            };
+            CApplicationSettings* swapped = bind(kSwappedTitle);
+            swapped->SetSwapButtons(m_startSwap != 0 ? SWAPBUTTONS_NO : SWAPBUTTONS_YES);
+            swapped->SetScrollLines(m_startLines == 5 ? 7 : 5);
+            CApplicationSettings* scripted = bind(kScriptTitle);
+            scripted->SetScrollLines(m_startLines);
+            scripted->SetProfileChangeScript(script.c_str());
+            scripted->EnableProfileScript(true);
+            ::DeleteFileW(path);
+            if (!settings.Save(path))
+                return ::testing::AssertionFailure() << "the settings file could not be written";
+        }
+        if (!UpdateSettings())
+            return ::testing::AssertionFailure() << "UpdateSettings failed";
+        if (!SetMouseHook())
+            return ::testing::AssertionFailure() << "SetMouseHook failed";
+        return ::testing::AssertionSuccess();
+    }
+
+    static bool InForce(const wchar_t* title)
+    {
+        const CApplicationSettings* profile = g_pCurrentApp;
+        return profile != nullptr && profile->GetDescription() != nullptr && std::wstring(profile->GetDescription()) == title;
+    }
+
+    // The system's own values, as every other program reads them.
+    bool SwappedValuesInForce() const
+    {
+        return ::GetSystemMetrics(SM_SWAPBUTTON) != m_startSwap && WheelLines() != m_startLines;
+    }
+    bool StartValuesInForce() const
+    {
+        return ::GetSystemMetrics(SM_SWAPBUTTON) == m_startSwap && WheelLines() == m_startLines;
+    }
+
+    int ScriptRuns() const
+    {
+        std::wifstream in(m_runs.c_str());
+        int count = 0;
+        std::wstring line;
+        while (std::getline(in, line))
+            count += line.find(L"switched") != std::wstring::npos ? 1 : 0;
+        return count;
+    }
+
+    static ::testing::AssertionResult MoveOver(Probe& probe)
+    {
+        const POINT at = probe.Center();
+        return PhysicalInput::MoveTo(at.x, at.y);
+    }
+
+    TempFolder m_folder{L"brmpswitch"};
+    IsolatedSettings m_isolated;
+    std::wstring m_runs;
+    int m_startSwap = 0;
+    int m_startLines = 3;
+    static std::unique_ptr<Probe> s_swapped;
+    static std::unique_ptr<Probe> s_script;
+    static ::testing::AssertionResult s_started;
+};
+
+std::unique_ptr<Probe> ProfileSwitchEndToEnd::s_swapped;
+std::unique_ptr<Probe> ProfileSwitchEndToEnd::s_script;
+::testing::AssertionResult ProfileSwitchEndToEnd::s_started = ::testing::AssertionFailure();
+} // namespace
+
+TEST_F(ProfileSwitchEndToEnd, RestingOverAWindowAppliesItsProfilesMouseSettingsAndRunsItsScriptOncePerSwitch)
+{
+    ASSERT_TRUE(LoadAndHook(Options{}));
+    for (int round = 1; round <= 2; ++round)
+    {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(MoveOver(*s_swapped));
+        EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }))
+            << "swap " << ::GetSystemMetrics(SM_SWAPBUTTON) << " lines " << WheelLines();
+        ASSERT_TRUE(MoveOver(*s_script));
+        EXPECT_TRUE(WaitFor([&] { return InForce(kScriptTitle) && StartValuesInForce(); }))
+            << "swap " << ::GetSystemMetrics(SM_SWAPBUTTON) << " lines " << WheelLines();
+        EXPECT_TRUE(WaitFor([&] { return ScriptRuns() >= round; }, 10000)) << "the change script never ran";
+        EXPECT_EQ(ScriptRuns(), round) << "one run per switch into the profile";
+    }
+}
+
+TEST_F(ProfileSwitchEndToEnd, WithoutMouseOverAClickOrTheKeyboardFocusSwitchesTheProfile)
+{
+    Options options;
+    options.mouseOver = false;
+    ASSERT_TRUE(LoadAndHook(options));
+
+    // A click (the middle button: the swap never changes what it is).
+    ASSERT_TRUE(s_swapped->Activate());
+    const POINT swappedAt = s_swapped->Center();
+    ASSERT_TRUE(PhysicalInput::ClickAt(swappedAt.x, swappedAt.y, PhysicalInput::kMiddle));
+    EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }));
+
+    // The keyboard: the other window comes forward and a key is released,
+    // with the pointer still resting over the first one.
+    ASSERT_TRUE(s_script->Activate());
+    ASSERT_TRUE(PhysicalInput::KeyTap(L"Control_L"));
+    EXPECT_TRUE(WaitFor([&] { return InForce(kScriptTitle) && StartValuesInForce(); }))
+        << "the keyboard focus never switched the profile";
+    ASSERT_TRUE(s_swapped->Activate());
+    ASSERT_TRUE(PhysicalInput::KeyTap(L"Control_L"));
+    EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }));
+}
+
+TEST_F(ProfileSwitchEndToEnd, RestingOverAnInactiveWindowActivatesItAfterTheDelayAndNotBefore)
+{
+    Options options;
+    options.hoverActivation = true;
+    options.hoverDelayMs = 1500;
+    ASSERT_TRUE(LoadAndHook(options));
+    ASSERT_TRUE(s_swapped->Activate());
+    ASSERT_TRUE(MoveOver(*s_swapped));
+    ASSERT_TRUE(WaitFor([&] { return InForce(kSwappedTitle); }));
+
+    ASSERT_TRUE(MoveOver(*s_script));
+    ASSERT_TRUE(WaitFor([&] { return InForce(kScriptTitle); }));
+    // The profile follows at once; the window only once the delay has passed.
+    EXPECT_FALSE(s_script->IsFocused()) << "activated before its delay";
+    EXPECT_TRUE(WaitFor([&] { return s_script->IsFocused(); })) << "never activated by hovering";
+}
+
+TEST_F(ProfileSwitchEndToEnd, AReloadStormWhileThePointerWandersLeavesOnlyLiveProfilesInForce)
+{
+    ASSERT_TRUE(LoadAndHook(Options{}));
+    for (int i = 0; i < 40; ++i)
+    {
+        Probe& probe = i % 2 == 0 ? *s_swapped : *s_script;
+        const POINT at = probe.Center();
+        ASSERT_TRUE(PhysicalInput::MoveTo(at.x + (i % 7), at.y));
+        ASSERT_TRUE(UpdateSettings());
+        // Whatever is in force is one of the profiles loaded now.
+        const CApplicationSettings* profile = g_pCurrentApp;
+        bool live = profile == nullptr || profile == g_pSettings->GetDefaultApp();
+        for (int p = 0; p < g_pSettings->GetApplicationCount() && !live; ++p)
+            live = g_pSettings->GetApplication(p) == profile;
+        EXPECT_TRUE(live) << "a freed profile is in force";
+    }
+    // Once the pointer rests, the profile of the window under it is in force.
+    EXPECT_TRUE(WaitFor([&] { return InForce(kScriptTitle); }));
+    ASSERT_TRUE(MoveOver(*s_swapped));
+    EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }));
+}
