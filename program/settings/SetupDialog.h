@@ -203,6 +203,8 @@ private:
     std::wstring m_pendingImport;
     CPictureCtrl m_picture;
     CColourCheckListBox m_profiles;
+    // Profiles removed from the list, freed with the dialog.
+    std::vector<std::unique_ptr<CApplicationSettings>> m_removedProfiles;
     CTabCtrlSSL m_tabs;
     std::array<std::unique_ptr<ISetupLayerPage>, kLayerPages> m_layerTabs;
     std::unique_ptr<ISetupProfilePage> m_scrollingTab;

@@ -439,9 +439,10 @@ void CSetupDialog::OnRemove()
     const bool removed = profile != nullptr && m_settings->RemoveApplication(profile);
     SelectEntry(selected - 1);
     PopulateTabs();
-    // The tabs show another profile now: nothing points at this one any more.
+    // Out of the settings copy and the list, but pages that are not shown may
+    // still point at it: the dialog keeps it until it ends.
     if (removed)
-        delete profile;
+        m_removedProfiles.emplace_back(profile);
     OnProfileSelChange();
     EnableApply();
 }
