@@ -13,12 +13,14 @@
 #include "Application.h"
 #include "CaughtException.h"
 #include "DataExchange.h"
+#include "FileDialog.h"
 #include "FindWindow.h"
 #include "LangSupport.h"
 #include "Logger.h"
 #include "MessageBox.h"
 #include "ProcessHelper.h"
 #include "StringFormat.h"
+#include "WaitCursor.h"
 #include "WindowTranslation.h"
 #include "resource.h"
 
@@ -175,14 +177,13 @@ BOOL CAppSpecific::OnInitDialog()
 
 void CAppSpecific::Refresh()
 {
-    const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    CWaitCursor wait;
     const HWND list = GetDlgItem(IDC_APP_LIST);
     ListView_DeleteAllItems(list);
     // Back to the two images of our own; the icons of the last fill go with their items.
     ::ImageList_SetImageCount(m_images, 2);
     AddModernApplications();
     AddProcesses();
-    ::SetCursor(previous);
 }
 
 int CAppSpecific::ImageFor(const wchar_t* path, int fallbackImage)
@@ -323,24 +324,14 @@ void CAppSpecific::OnBnClickedBrowse()
 
 bool CAppSpecific::BrowseForExecutable(const std::wstring& initial, std::wstring& path)
 {
-    std::wstring filter = LookupText(m_language, std::wstring(L"Applications (*.exe)|*.exe|All Files (*.*)|*.*||"));
-    for (wchar_t& c : filter)
-        if (c == L'|')
-            c = L'\0';
-    std::vector<wchar_t> file(32768, L'\0');
-    initial.copy(file.data(), std::min(initial.size(), file.size() - 1));
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = m_hWnd;
-    dialog.lpstrFilter = filter.c_str();
-    dialog.lpstrFile = file.data();
-    dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrDefExt = L"exe";
-    dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_NOTESTFILECREATE | OFN_ENABLESIZING | OFN_DONTADDTORECENT;
-    if (!::GetOpenFileNameW(&dialog))
-        return false;
-    path = file.data();
-    return true;
+    FileDialogRequest request;
+    request.kind = FileDialogKind::Open;
+    request.owner = m_hWnd;
+    request.filter = LookupText(m_language, std::wstring(L"Applications (*.exe)|*.exe|All Files (*.*)|*.*||"));
+    request.defaultExtension = L"exe";
+    request.initialFile = initial;
+    request.flags = OFN_PATHMUSTEXIST | OFN_NOTESTFILECREATE | OFN_ENABLESIZING | OFN_DONTADDTORECENT;
+    return ShowFileDialog(request, path);
 }
 
 void CAppSpecific::OnOK()

@@ -42,7 +42,7 @@ public:
     void Refresh();
 
 protected:
-    // Asks for an executable (the system's open dialog); true with its full path.
+    // Asks for an executable (the open-file dialog); true with its full path.
     virtual bool BrowseForExecutable(const std::wstring& initial, std::wstring& path);
     BOOL OnInitDialog() override;
     void OnOK() override;

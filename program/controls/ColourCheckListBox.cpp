@@ -4,7 +4,7 @@
 
 #include "Application.h"
 #include "LangSupport.h"
-#include "ProfilesIds.h"
+#include "resource.h"
 #include "WindowTranslation.h"
 
 namespace

@@ -1,15 +1,6 @@
 #pragma once
 // Resource ids of the profile list, the application picker and the window finder.
 
-// Context menu of the profile list.
-#define IDR_PROFILE_MENU 154
-#define ID_PROFILE_EXPORT_SELECTED 32794
-#define ID_PROFILE_EXPORT_ALL 32795
-#define ID_PROFILE_EDIT 32796
-#define ID_PROFILE_COPY 32797
-#define ID_PROFILE_REMOVE 32798
-#define ID_PROFILE_IMPORT 32800
-
 // Application picker.
 #define IDD_APP_SPECIFIC 116
 #define IDI_APP_PLAIN 138

@@ -89,7 +89,6 @@ CSetupDialog::CSetupDialog(bool portable, bool quillon, CWindow* parent, const s
     BindMessage(WM_DESTROY, &CSetupDialog::OnDestroy);
     BindMessage(WM_ENABLE, &CSetupDialog::OnEnable);
     BindMessage(kRunQueuedMessage, &CSetupDialog::OnRunQueuedRequests);
-    BindMessage(WM_CONTEXTMENU, &CSetupDialog::OnContextMenu);
     BindCommand(IDC_SETUP_ABOUT, &CSetupDialog::OnAbout);
     BindCommand(IDC_SETUP_SETTINGS, &CSetupDialog::OnSettingsButton);
     BindCommand(IDC_SETUP_IMPORT, &CSetupDialog::OnImport);
@@ -100,6 +99,7 @@ CSetupDialog::CSetupDialog(bool portable, bool quillon, CWindow* parent, const s
     BindCommand(IDC_SETUP_SAVE_PROFILE, &CSetupDialog::OnBnClickedSaveProfile);
     BindCommand(IDC_SETUP_LOAD_PROFILE, &CSetupDialog::OnBnClickedLoadProfile);
     BindControl(LBN_SELCHANGE, IDC_SETUP_PROFILES, &CSetupDialog::OnProfileSelChange);
+    BindProfileHandlers();
 }
 
 CSetupDialog::~CSetupDialog()

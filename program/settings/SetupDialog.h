@@ -18,9 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "ColourCheckListBox.h"
 #include "Dialog.h"
 #include "ListControls.h"
 #include "PictureCtrl.h"
+#include "ProfileRules.h"
 #include "SetupPages.h"
 #include "TabCtrlSSL.h"
 #include "ToolTip.h"
@@ -143,7 +145,22 @@ private:
     int SelectedEntry() const;
     void SelectEntry(int index);
     void OnProfileSelChange();
-    LRESULT OnContextMenu(WPARAM window, LPARAM point);
+    // Profile management.
+    void BindProfileHandlers();
+    LRESULT OnCheckChanged(WPARAM, LPARAM entry);
+    LRESULT OnProcessChangeMessage(WPARAM window, LPARAM profile);
+    void OnProfileDblClk();
+    void OnAdd();
+    void OnEdit();
+    void OnCopy();
+    void OnRemove();
+    void OnMoveUp();
+    void OnMoveDown();
+    void MoveEntry(int from, int to);
+    // The first entry (but skip) that candidate would duplicate, or -1.
+    int FindDuplicateEntry(const ProfileIdentity& candidate, int skip, bool compareMatchTypes) const;
+    void ShowDuplicate(int entry);
+    void ShowProfileMessage(const wchar_t* text);
 
     // Files (SetupDialogFiles.cpp).
     void OnImport();
@@ -185,7 +202,9 @@ private:
     bool m_remoteDesktopDisable = false;
     std::wstring m_pendingImport;
     CPictureCtrl m_picture;
-    CListBox m_profiles;
+    CColourCheckListBox m_profiles;
+    // Profiles removed from the list, freed with the dialog.
+    std::vector<std::unique_ptr<CApplicationSettings>> m_removedProfiles;
     CTabCtrlSSL m_tabs;
     std::array<std::unique_ptr<ISetupLayerPage>, kLayerPages> m_layerTabs;
     std::unique_ptr<ISetupProfilePage> m_scrollingTab;

@@ -5,6 +5,13 @@
 
 #include "SetupDialog.h"
 
+#include <memory>
+
+#include "AppSpecific.h"
+#include "Exceptions.h"
+#include "FindWindow.h"
+#include "MessageBox.h"
+
 #include "ApplicationSettings.h"
 #include "LangSupport.h"
 #include "Logger.h"
@@ -29,12 +36,17 @@ const wchar_t* kMatchTypeNames[] = {nullptr, L"Window", L"Parent Window", L"Wind
 
 void CSetupDialog::InitProfileList()
 {
-    // The entries were filled by the load; nothing else to prepare for a plain list.
+    m_profiles.InitColours();
 }
 
-int CSetupDialog::AddProfileEntry(const std::wstring& text, CApplicationSettings* profile, bool)
+int CSetupDialog::AddProfileEntry(const std::wstring& text, CApplicationSettings* profile, bool checked)
 {
-    return m_profiles.AddString(text, reinterpret_cast<LPARAM>(profile));
+    const int index = m_profiles.AddString(text.c_str());
+    if (index < 0)
+        return index;
+    m_profiles.SetItemDataPtr(index, profile);
+    m_profiles.SetCheck(index, checked ? 1 : 0);
+    return index;
 }
 
 void CSetupDialog::FillProfileList(CApplicationSettings* select)
@@ -64,7 +76,7 @@ CApplicationSettings* CSetupDialog::ProfileAt(int index) const
 {
     if (index < 0 || index >= m_profiles.GetCount())
         return nullptr;
-    return reinterpret_cast<CApplicationSettings*>(m_profiles.GetItemData(index));
+    return static_cast<CApplicationSettings*>(m_profiles.GetItemDataPtr(index));
 }
 
 int CSetupDialog::ProfileCount() const
@@ -168,17 +180,342 @@ void CSetupDialog::ShowProfileInfo(CApplicationSettings* profile)
     }
 }
 
-LRESULT CSetupDialog::OnContextMenu(WPARAM window, LPARAM point)
+void CSetupDialog::BindProfileHandlers()
 {
-    if (reinterpret_cast<HWND>(window) != m_profiles.GetSafeHwnd())
-        return Default();
-    UniqueMenu menu = LoadMenuResource(IDR_PROFILE_MENU);
-    if (!menu)
+    BindControl(LBN_DBLCLK, IDC_SETUP_PROFILES, &CSetupDialog::OnProfileDblClk);
+    BindMessage(CColourCheckListBox::CheckChangedMessage(), &CSetupDialog::OnCheckChanged);
+    BindRegisteredMessage(L"BRMP_ProcessChanged", &CSetupDialog::OnProcessChangeMessage);
+    BindCommand(IDC_SETUP_ADD, &CSetupDialog::OnAdd);
+    BindCommand(IDC_SETUP_EDIT, &CSetupDialog::OnEdit);
+    BindCommand(ID_PROFILE_EDIT, &CSetupDialog::OnEdit);
+    BindCommand(IDC_SETUP_COPY, &CSetupDialog::OnCopy);
+    BindCommand(ID_PROFILE_COPY, &CSetupDialog::OnCopy);
+    BindCommand(IDC_SETUP_REMOVE, &CSetupDialog::OnRemove);
+    BindCommand(ID_PROFILE_REMOVE, &CSetupDialog::OnRemove);
+    BindCommand(IDC_SETUP_UP, &CSetupDialog::OnMoveUp);
+    BindCommand(IDC_SETUP_DOWN, &CSetupDialog::OnMoveDown);
+}
+
+void CSetupDialog::ShowProfileMessage(const wchar_t* text)
+{
+    ShowMessageBox(LookupText(m_language, std::wstring(text)), MB_OK, m_hWnd);
+}
+
+int CSetupDialog::FindDuplicateEntry(const ProfileIdentity& candidate, int skip, bool compareMatchTypes) const
+{
+    for (int index = 0, count = ProfileCount(); index < count; ++index)
+    {
+        if (index == skip)
+            continue;
+        if (IsDuplicateProfile(ProfileIdentity::Of(ProfileAt(index)), candidate, compareMatchTypes))
+            return index;
+    }
+    return -1;
+}
+
+void CSetupDialog::ShowDuplicate(int entry)
+{
+    SelectEntry(entry);
+    OnProfileSelChange();
+}
+
+LRESULT CSetupDialog::OnCheckChanged(WPARAM, LPARAM entry)
+{
+    if (entry < 0 || entry >= ProfileCount())
+    {
+        CLogger::LogMessage(L"CSetupDialog::OnCheckChanged: no profile entry %d", static_cast<int>(entry));
         return 0;
-    TranslateMenu(m_language, menu.get());
-    POINT at{static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
-    const UINT command = TrackSubMenu(menu.get(), 0, m_hWnd, point == -1 ? nullptr : &at);
-    if (command != 0)
-        SendMessage(WM_COMMAND, MAKEWPARAM(command, 0), 0);
+    }
+    const int index = static_cast<int>(entry);
+    if (index == 0)
+        m_profiles.SetCheck(0, 1);
+    if (CApplicationSettings* profile = ProfileAt(index))
+        profile->SetEnableFlag(m_profiles.GetCheck(index) == 1);
+    EnableApply();
+    return 0;
+}
+
+void CSetupDialog::OnProfileDblClk()
+{
+    if (SelectedEntry() > 0)
+        OnEdit();
+}
+
+void CSetupDialog::OnAdd()
+{
+    StoreTabs();
+    CAppSpecific picker(this);
+    if (picker.DoModal() != IDOK)
+        return;
+    ProfileIdentity candidate{picker.m_application, picker.m_useArea ? 16 : picker.m_windowMask, picker.m_matchType,
+                              picker.m_useArea};
+    const int duplicate = FindDuplicateEntry(candidate, -1, false);
+    if (duplicate >= 0)
+    {
+        ShowDuplicate(duplicate);
+        ShowProfileMessage(L"The specified application already exists.\nYou can not add two entries for the same application.");
+        return;
+    }
+    CLogger::LogMessage(L"Adding new application specific settings for '%s'.", picker.m_application.c_str());
+    auto profile = std::make_unique<CApplicationSettings>(m_settings.get(), false, -1);
+    profile->SetApplication(picker.m_application.c_str());
+    if (!picker.m_description.empty())
+        profile->SetDescription(picker.m_description.c_str());
+    profile->SetNoParentFlag(picker.m_noParent);
+    profile->SetRegExMatching(picker.m_regEx);
+    profile->SetMatchType(picker.m_matchType);
+    profile->SetWindowMask(picker.m_windowMask);
+    profile->SetUseWindowArea(picker.m_useArea);
+    profile->SetWindowArea(picker.m_area);
+    CApplicationSettings* added = profile.get();
+    const int index = AddProfileEntry(ShortNameOf(added), added, true);
+    m_settings->AddApplication(profile.release());
+    SelectEntry(index);
+    OnProfileSelChange();
+    EnableApply();
+}
+
+void CSetupDialog::OnEdit()
+{
+    const int selected = SelectedEntry();
+    if (selected < 0)
+    {
+        ShowProfileMessage(L"You must select a profile to edit.");
+        return;
+    }
+    if (selected == 0)
+    {
+        ShowProfileMessage(L"You can not edit the default profile!");
+        return;
+    }
+    StoreTabs();
+    CApplicationSettings* profile = ProfileAt(selected);
+    if (profile == nullptr)
+    {
+        ShowProfileMessage(L"You must select a profile to edit.");
+        return;
+    }
+    const auto text = [](const wchar_t* value) { return value ? std::wstring(value) : std::wstring(); };
+
+    ProfileIdentity edited;
+    std::wstring description;
+    bool noParent = profile->NoParent();
+    bool regEx = profile->RegExMatching();
+    bool useArea = profile->GetUseWindowArea();
+    RECT area = profile->GetWindowArea();
+    // The profile's own mask, not the area marker the getter answers for area profiles.
+    int mask = profile->GetWindowMask();
+    if (profile->IsCustomWindow())
+    {
+        CFindWindow finder(this, text(profile->GetCaption()), text(profile->GetApplication()), text(profile->GetClass()),
+                           text(profile->GetParentClass()), text(profile->GetDescription()), profile->GetMatchType(),
+                           profile->NoParent(), profile->RegExMatching(), mask, useArea, area);
+        if (finder.DoModal() != IDOK)
+            return;
+        if (finder.m_process.empty() && finder.m_class.empty() && finder.m_parentClass.empty())
+        {
+            ShowProfileMessage(L"The specified window configuration is invalid!");
+            return;
+        }
+        edited = ProfileIdentity{ComposeWindowProfileKey(finder.m_caption, finder.m_process, finder.m_class,
+                                                         finder.m_parentClass),
+                                 finder.m_useArea ? 16 : finder.m_windowMask, finder.m_matchType, finder.m_useArea};
+        const int duplicate = FindDuplicateEntry(edited, selected, true);
+        if (duplicate >= 0)
+        {
+            const ProfileIdentity existing = ProfileIdentity::Of(ProfileAt(duplicate));
+            ShowDuplicate(duplicate);
+            ShowProfileMessage(DuplicateEditMessage(existing, edited, true));
+            return;
+        }
+        description = finder.m_description;
+        noParent = finder.m_noParent;
+        regEx = finder.m_regEx;
+        mask = finder.m_windowMask;
+        useArea = finder.m_useArea;
+        area = finder.m_area;
+    }
+    else
+    {
+        CAppSpecific picker(this);
+        picker.m_application = text(profile->GetApplication());
+        picker.m_description = text(profile->GetDescription());
+        if (picker.DoModal() != IDOK)
+            return;
+        edited = ProfileIdentity{picker.m_application, picker.m_useArea ? 16 : picker.m_windowMask, picker.m_matchType,
+                                 picker.m_useArea};
+        const int duplicate = FindDuplicateEntry(edited, selected, false);
+        if (duplicate >= 0)
+        {
+            const ProfileIdentity existing = ProfileIdentity::Of(ProfileAt(duplicate));
+            ShowDuplicate(duplicate);
+            ShowProfileMessage(DuplicateEditMessage(existing, edited, false));
+            return;
+        }
+        description = picker.m_description;
+        noParent = picker.m_noParent;
+        regEx = picker.m_regEx;
+        mask = picker.m_windowMask;
+        useArea = picker.m_useArea;
+        area = picker.m_area;
+    }
+
+    profile->SetApplication(edited.fullName.c_str());
+    if (!description.empty())
+        profile->SetDescription(description.c_str());
+    profile->SetNoParentFlag(noParent);
+    profile->SetRegExMatching(regEx);
+    profile->SetWindowMask(mask);
+    profile->SetMatchType(edited.matchType);
+    profile->SetUseWindowArea(useArea);
+    profile->SetWindowArea(area);
+
+    const int check = m_profiles.GetCheck(selected);
+    m_profiles.DeleteString(selected);
+    m_profiles.InsertString(selected, ShortNameOf(profile).c_str());
+    m_profiles.SetItemDataPtr(selected, profile);
+    m_profiles.SetCheck(selected, check);
+    SelectEntry(selected);
+    ShowProfileInfo(profile);
+    EnableApply();
+}
+
+void CSetupDialog::OnCopy()
+{
+    StoreTabs();
+    const int selected = SelectedEntry();
+    CApplicationSettings* source = selected >= 0 ? ProfileAt(selected) : nullptr;
+    if (source == nullptr)
+    {
+        ShowProfileMessage(L"You must select an application to copy.");
+        return;
+    }
+    CAppSpecific picker(this);
+    if (picker.DoModal() != IDOK)
+        return;
+    const ProfileIdentity candidate{picker.m_application, picker.m_useArea ? 16 : picker.m_windowMask,
+                                    picker.m_matchType, picker.m_useArea};
+    const int duplicate = FindDuplicateEntry(candidate, -1, false);
+    if (duplicate >= 0)
+    {
+        const ProfileIdentity existing = ProfileIdentity::Of(ProfileAt(duplicate));
+        ShowDuplicate(duplicate);
+        ShowProfileMessage(DuplicateEditMessage(existing, candidate, false));
+        return;
+    }
+    CLogger::LogMessage(L"Copy profile settings for '%s' to '%s'.", source->GetFullName() ? source->GetFullName() : L"",
+                        picker.m_application.c_str());
+    auto profile = std::make_unique<CApplicationSettings>(m_settings.get(), false, -1);
+    profile->Copy(source);
+    profile->SetApplication(picker.m_application.c_str());
+    profile->SetDescription(picker.m_description.c_str());
+    CApplicationSettings* copy = profile.get();
+    const bool checked = source->IsDefault() || source->IsEnabled();
+    const int index = AddProfileEntry(ShortNameOf(copy), copy, checked);
+    m_settings->AddApplication(profile.release());
+    SelectEntry(index);
+    OnProfileSelChange();
+    EnableApply();
+}
+
+void CSetupDialog::OnRemove()
+{
+    const int selected = SelectedEntry();
+    if (selected < 0)
+    {
+        ShowProfileMessage(L"You must select a profile to remove!");
+        return;
+    }
+    if (selected == 0)
+    {
+        ShowProfileMessage(L"You can not remove the default profile!");
+        return;
+    }
+    CApplicationSettings* profile = ProfileAt(selected);
+    CLogger::LogMessage(L"Remove profile settings for '%s'.",
+                        profile && profile->GetFullName() ? profile->GetFullName() : L"");
+    m_lastSelection = selected - 1;
+    m_profiles.DeleteString(selected);
+    const bool removed = profile != nullptr && m_settings->RemoveApplication(profile);
+    SelectEntry(selected - 1);
+    PopulateTabs();
+    // Out of the settings copy and the list, but pages that are not shown may
+    // still point at it: the dialog keeps it until it ends.
+    if (removed)
+        m_removedProfiles.emplace_back(profile);
+    OnProfileSelChange();
+    EnableApply();
+}
+
+void CSetupDialog::MoveEntry(int from, int to)
+{
+    CApplicationSettings* profile = ProfileAt(from);
+    const std::wstring text = m_profiles.GetText(from);
+    const int check = m_profiles.GetCheck(from);
+    m_profiles.DeleteString(from);
+    m_profiles.InsertString(to, text.c_str());
+    m_profiles.SetItemDataPtr(to, profile);
+    m_profiles.SetCheck(to, check);
+    SelectEntry(to);
+    OnProfileSelChange();
+    EnableApply();
+}
+
+void CSetupDialog::OnMoveUp()
+{
+    const int selected = SelectedEntry();
+    if (selected >= 2)
+        MoveEntry(selected, selected - 1);
+}
+
+void CSetupDialog::OnMoveDown()
+{
+    const int selected = SelectedEntry();
+    if (selected > 0 && selected < ProfileCount() - 1)
+        MoveEntry(selected, selected + 1);
+}
+
+LRESULT CSetupDialog::OnProcessChangeMessage(WPARAM window, LPARAM lParam)
+{
+    try
+    {
+        const auto* active = reinterpret_cast<const CApplicationSettings*>(lParam);
+        if (active == nullptr)
+        {
+            CLogger::LogDebug(L"CSetupDialog: OnProcessChangeMessage called with NULL ApplicationSettings!");
+            m_profiles.SetMarkedItem(-1, false);
+            return 0;
+        }
+        if (!active->IsDefault() && !m_reloading)
+        {
+            CLogger::LogDebug(L"CSetupDialog: OnProcessChangeMessage called with HWND %08X, App Profile '%s' - '%s'",
+                              static_cast<unsigned>(window), active->GetDescription() ? active->GetDescription() : L"",
+                              active->GetFullName() ? active->GetFullName() : L"");
+            for (int index = 1, count = ProfileCount(); index < count; ++index)
+            {
+                const CApplicationSettings* listed = ProfileAt(index);
+                if (listed != nullptr && IsSameProfileByValue(*listed, *active))
+                {
+                    m_profiles.SetMarkedItem(index, listed->IsEnabled());
+                    return 1;
+                }
+            }
+        }
+    }
+    catch (const CException& e)
+    {
+        wchar_t message[261] = L"";
+        if (e.GetErrorMessage(message, 261))
+            CLogger::LogMessage(L"CSetupDialog: OnProcessChangedMessage threw an exception: %s", message);
+        else
+            CLogger::LogMessage(L"CSetupDialog: OnProcessChangedMessage caught a CException but could not extract the error message.");
+        CLogger::FlushLog();
+    }
+    catch (...)
+    {
+        CLogger::LogMessage(L"CSetupDialog: OnProcessChangedMessage threw an exception.");
+        CLogger::FlushLog();
+    }
+    m_profiles.SetMarkedItem(-1, false);
     return 0;
 }
