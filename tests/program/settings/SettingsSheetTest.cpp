@@ -64,6 +64,9 @@ protected:
         INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
         ::InitCommonControlsEx(&controls);
         m_settings = std::make_unique<CSettings>(false, CMouseInfo());
+        // The first cycle speed starts as the desktop's speed, which other tests
+        // change: pin it so that the pages load without a clamped value.
+        m_settings->m_nCursorSpeedCycle[0] = 10;
         m_sheet = std::make_unique<CSettingsPropSheet>(kTitle);
     }
 
