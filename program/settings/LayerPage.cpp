@@ -6,6 +6,7 @@
 #include "LangSupport.h"
 #include "LayerTab.h"
 #include "LayerTabHost.h"
+#include "LayerTransfer.h"
 #include "SetupDialog.h"
 #include "SetupPages.h"
 
@@ -50,6 +51,17 @@ public:
     {
         if (m_dialog != nullptr)
             m_dialog->RebuildLayerTabs(layerCountChanged, this);
+    }
+
+    void CopyLayer(CLayerTab& source) override
+    {
+        if (m_dialog != nullptr)
+            RunCopyLayer(*m_dialog, &source, source.GetProfile(), source.GetLayer());
+    }
+    void SwapLayer(CLayerTab& source) override
+    {
+        if (m_dialog != nullptr)
+            RunSwapLayer(*m_dialog, &source, source.GetProfile(), source.GetLayer());
     }
 
 private:

@@ -32,6 +32,8 @@ CLayerTab::CLayerTab(CLangSupport* language, CWindow* parent)
     BindControlRange(CBN_SELCHANGE, IDC_LAYER_PICKER_FIRST, IDC_LAYER_PICKER_FIRST + 8, &CLayerTab::SelChangeCombo);
     BindControlRange(BN_CLICKED, IDC_LAYER_EDIT_FIRST, IDC_LAYER_EDIT_FIRST + 8, &CLayerTab::OnBnClickedEdit);
     BindControl(BN_CLICKED, IDC_LAYER_RESET, &CLayerTab::OnBnClickedReset);
+    BindControl(BN_CLICKED, IDC_LAYER_COPY, &CLayerTab::OnBnClickedCopy);
+    BindControl(BN_CLICKED, IDC_LAYER_SWAP, &CLayerTab::OnBnClickedSwap);
     BindControl(BN_CLICKED, IDC_LAYER_DISABLE, &CLayerTab::OnBnClickedDisable);
     BindControl(BN_CLICKED, IDC_LAYER_DISABLE_NEXT_PREV, &CLayerTab::OnBnClickedDisableNextPrev);
     BindControl(CBN_SELCHANGE, IDC_LAYER_SWITCH_LAYER, &CLayerTab::OnCbnSelchangeSwitchLayer);
@@ -838,4 +840,16 @@ BOOL CLayerTab::PreTranslateMessage(MSG* msg)
         !::IsWindowEnabled(msg->hwnd))
         return TRUE;
     return CTabPageSSL::PreTranslateMessage(msg);
+}
+
+void CLayerTab::OnBnClickedCopy()
+{
+    if (m_host != nullptr && m_profile != nullptr)
+        m_host->CopyLayer(*this);
+}
+
+void CLayerTab::OnBnClickedSwap()
+{
+    if (m_host != nullptr && m_profile != nullptr)
+        m_host->SwapLayer(*this);
 }

@@ -99,6 +99,8 @@ private:
     void SelChangeTail(int button, int newAction, int oldAction);
     void OnBnClickedEdit(UINT id);
     void OnBnClickedReset();
+    void OnBnClickedCopy();
+    void OnBnClickedSwap();
     void OnBnClickedDisable();
     void OnBnClickedDisableNextPrev();
     void OnCbnSelchangeSwitchLayer();

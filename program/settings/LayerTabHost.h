@@ -15,4 +15,8 @@ public:
     // After a page changed other layers: every page is stored first and then
     // reloaded, and with a changed layer count the tabs are rebuilt.
     virtual void RebuildLayerTabs(CLayerTab* source, bool layerCountChanged) = 0;
+    // The page's Copy and Swap buttons: the host chooses the other layer and
+    // moves it (a host without layers to move to does nothing).
+    virtual void CopyLayer(CLayerTab& /*source*/) {}
+    virtual void SwapLayer(CLayerTab& /*source*/) {}
 };

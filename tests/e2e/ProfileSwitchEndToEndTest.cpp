@@ -55,17 +55,7 @@ class ProfileSwitchEndToEnd : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        ProbeOptions swapped;
-        swapped.title = kSwappedTitle;
-        swapped.rect = RECT{40, 60, 520, 460};
-        ProbeOptions script;
-        script.title = kScriptTitle;
-        script.rect = RECT{620, 60, 1100, 460};
-        s_swapped = std::make_unique<Probe>(swapped);
-        s_script = std::make_unique<Probe>(script);
-        s_started = s_swapped->Start();
-        if (s_started)
-            s_started = s_script->Start();
+        s_started = StartProbePair(kSwappedTitle, s_swapped, kScriptTitle, s_script);
     }
     static void TearDownTestSuite()
     {

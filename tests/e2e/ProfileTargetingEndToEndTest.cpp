@@ -38,17 +38,7 @@ class ProfileTargetingEndToEnd : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        ProbeOptions bound;
-        bound.title = kBoundTitle;
-        bound.rect = RECT{40, 60, 520, 460};
-        ProbeOptions other;
-        other.title = kOtherTitle;
-        other.rect = RECT{620, 60, 1100, 460};
-        s_bound = std::make_unique<Probe>(bound);
-        s_other = std::make_unique<Probe>(other);
-        s_started = s_bound->Start();
-        if (s_started)
-            s_started = s_other->Start();
+        s_started = StartProbePair(kBoundTitle, s_bound, kOtherTitle, s_other);
     }
     static void TearDownTestSuite()
     {

@@ -47,17 +47,7 @@ class WheelRedirectionEndToEnd : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        ProbeOptions target;
-        target.title = kTargetTitle;
-        target.rect = RECT{40, 60, 520, 460};
-        ProbeOptions focus;
-        focus.title = kFocusTitle;
-        focus.rect = RECT{620, 60, 1100, 460};
-        s_target = std::make_unique<Probe>(target);
-        s_focus = std::make_unique<Probe>(focus);
-        s_started = s_target->Start();
-        if (s_started)
-            s_started = s_focus->Start();
+        s_started = StartProbePair(kTargetTitle, s_target, kFocusTitle, s_focus);
     }
     static void TearDownTestSuite()
     {

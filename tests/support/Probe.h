@@ -24,6 +24,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -137,5 +138,10 @@ private:
 
 // The folder of the running test executable (with a trailing backslash).
 std::wstring ExecutableFolder();
+
+// Starts two probes side by side, left and right on the desktop, for tests
+// that move between two windows; a failure names the probe that did not start.
+::testing::AssertionResult StartProbePair(const wchar_t* leftTitle, std::unique_ptr<Probe>& left, const wchar_t* rightTitle,
+                    std::unique_ptr<Probe>& right);
 
 } // namespace brmptest

@@ -201,6 +201,18 @@ TEST(LayerTab, TheFirstLayerOffersNoSameAsLayerOneAndHidesTheSwitchControls)
     programtest::SaveScreenshot(L"layer_page.png");
 }
 
+TEST(LayerTab, TheCopyAndSwapButtonsHandTheirLayerToTheDialog)
+{
+    PageHost host;
+    ASSERT_TRUE(host.Open());
+    host.Show(1);
+    ::SendMessageW(host.Page(1).GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(1221, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(host.Page(1).GetDlgItem(1221)));
+    ::SendMessageW(host.Page(1).GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(1219, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(host.Page(1).GetDlgItem(1219)));
+    EXPECT_EQ(host.moved, (std::vector<std::wstring>{L"copy 1", L"swap 1"}));
+}
+
 TEST(LayerTab, APressedWheelOrTiltHighlightClearsItselfAndTheWheelOverADisabledPickerIsSwallowed)
 {
     PageHost host;

@@ -127,7 +127,11 @@ public:
                 page->UpdateApplication(current);
     }
 
+    void CopyLayer(CLayerTab& source) override { moved.push_back(L"copy " + std::to_wstring(source.GetLayer())); }
+    void SwapLayer(CLayerTab& source) override { moved.push_back(L"swap " + std::to_wstring(source.GetLayer())); }
+
     brmptest::ProgramResources resources;
+    std::vector<std::wstring> moved;
     CSettings settings;
     CActionList actions;
     CApplicationSettings* profile = nullptr;
