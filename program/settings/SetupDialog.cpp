@@ -260,6 +260,21 @@ void CSetupDialog::CreateTabs()
     m_tabs.ActivatePage(0);
 }
 
+void CSetupDialog::RebuildTabItems()
+{
+    ::LockWindowUpdate(m_tabs.GetSafeHwnd());
+    m_tabs.RemoveAllPages();
+    m_tabs.SendMessage(TCM_DELETEALLITEMS);
+    for (auto& page : m_layerTabs)
+        if (page && page->Page().IsWindow())
+            page->Page().ShowWindow(SW_HIDE);
+    if (m_scrollingTab)
+        m_scrollingTab->Page().ShowWindow(SW_HIDE);
+    if (m_optionsTab)
+        m_optionsTab->Page().ShowWindow(SW_HIDE);
+    AddTabs(true);
+}
+
 void CSetupDialog::AddTabs(bool fillNewPages)
 {
     SetupPageContext context;
@@ -312,18 +327,8 @@ void CSetupDialog::RebuildLayerTabs(bool layerCountChanged, ISetupLayerPage* lea
                 page->Refill();
         return;
     }
-    ::LockWindowUpdate(m_tabs.GetSafeHwnd());
     const int selected = static_cast<int>(m_tabs.SendMessage(TCM_GETCURSEL));
-    m_tabs.RemoveAllPages();
-    m_tabs.SendMessage(TCM_DELETEALLITEMS);
-    for (auto& page : m_layerTabs)
-        if (page && page->Page().IsWindow())
-            page->Page().ShowWindow(SW_HIDE);
-    if (m_scrollingTab)
-        m_scrollingTab->Page().ShowWindow(SW_HIDE);
-    if (m_optionsTab)
-        m_optionsTab->Page().ShowWindow(SW_HIDE);
-    AddTabs(true);
+    RebuildTabItems();
     for (auto& page : m_layerTabs)
         if (page && page.get() != leaveOut && page->Page().IsWindow())
             page->Refill();
@@ -486,17 +491,7 @@ void CSetupDialog::ShowGlobalSettings(int startPage)
     const int layersAfter = m_settings->MaxLayers();
     if (layersAfter != layersBefore)
     {
-        ::LockWindowUpdate(m_tabs.GetSafeHwnd());
-        m_tabs.RemoveAllPages();
-        m_tabs.SendMessage(TCM_DELETEALLITEMS);
-        for (auto& page : m_layerTabs)
-            if (page && page->Page().IsWindow())
-                page->Page().ShowWindow(SW_HIDE);
-        if (m_scrollingTab)
-            m_scrollingTab->Page().ShowWindow(SW_HIDE);
-        if (m_optionsTab)
-            m_optionsTab->Page().ShowWindow(SW_HIDE);
-        AddTabs(true);
+        RebuildTabItems();
         ::LockWindowUpdate(nullptr);
         m_tabs.ResizePages();
         int select = selectedTab;

@@ -118,6 +118,9 @@ private:
     // Creates the windows of the layer pages in use that have none and adds
     // every page's tab; fill: new pages show the selected profile.
     void AddTabs(bool fillNewPages);
+    // Locks the tab control's drawing (the caller unlocks it), takes every page
+    // out and hides it, and adds the tabs of the current layer count again.
+    void RebuildTabItems();
     std::wstring LayerTabLabel(int layer) const;
     void OnCloseButton();
     void OnAbout();

@@ -550,17 +550,7 @@ void CSetupDialog::ReloadAll()
     FillProfileList(m_settings->GetDefaultApp());
     m_lastSelection = 0;
 
-    ::LockWindowUpdate(m_tabs.GetSafeHwnd());
-    m_tabs.RemoveAllPages();
-    m_tabs.SendMessage(TCM_DELETEALLITEMS);
-    for (auto& page : m_layerTabs)
-        if (page && page->Page().IsWindow())
-            page->Page().ShowWindow(SW_HIDE);
-    if (m_scrollingTab)
-        m_scrollingTab->Page().ShowWindow(SW_HIDE);
-    if (m_optionsTab)
-        m_optionsTab->Page().ShowWindow(SW_HIDE);
-    AddTabs(true);
+    RebuildTabItems();
     ::LockWindowUpdate(nullptr);
     m_tabs.ResizePages();
     m_tabs.ActivatePage(0);
