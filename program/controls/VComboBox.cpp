@@ -353,13 +353,13 @@ bool CVComboBox::CreateFromDlgItem(HWND parent, int id, DWORD style)
 {
     if (parent == nullptr || !::IsWindow(parent))
         return false;
-    const HWND placeholder = ::GetDlgItem(parent, id);
-    if (placeholder == nullptr)
+    const HWND templateItem = ::GetDlgItem(parent, id);
+    if (templateItem == nullptr)
         return false;
     RECT rect{};
-    ::GetWindowRect(placeholder, &rect);
+    ::GetWindowRect(templateItem, &rect);
     ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-    ::DestroyWindow(placeholder);
+    ::DestroyWindow(templateItem);
     return Create(style, rect, parent, static_cast<UINT>(id));
 }
 

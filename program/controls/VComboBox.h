@@ -110,7 +110,7 @@ public:
     static const wchar_t* ClassName() { return L"Virtual_ComboBox32"; }
 
     bool Create(DWORD style, const RECT& rect, HWND parent, UINT id);
-    // Replaces the dialog item id of parent (a placeholder) by the combo, at
+    // Replaces the dialog template's item id of parent by the combo, at
     // the same place and with the same id. False when there is no such item.
     virtual bool CreateFromDlgItem(HWND parent, int id, DWORD style);
 

@@ -2,7 +2,7 @@
 // The action picker of one row of the chord, timed-click and movement-to-scroll
 // editors: a drop-down list of actions, each item owning the action record it
 // stands for (keys, program, options), created in place of the template's
-// placeholder. It tells its owner whether the wheel or an arrow key changed the
+// control of that id. It tells its owner whether the wheel or an arrow key changed the
 // selection, and ignores the wheel while a sub-editor runs (WheelLocked).
 
 #include <windows.h>

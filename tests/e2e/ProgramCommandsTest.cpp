@@ -114,21 +114,7 @@ protected:
         m_side = -m_side;
         if (!PhysicalInput::ClickAt(at.x + 20 * m_side, at.y, PhysicalInput::kMiddle))
             return L"(no click)";
-        std::wstring seen;
-        brmptest::WaitFor(
-            [&] {
-                seen.clear();
-                for (const auto& record : m_probe->Records())
-                {
-                    if (record.Is(L"WM_CHAR"))
-                        seen += static_cast<wchar_t>(record.Value(L"char"));
-                    else if (record.Is(L"WM_MBUTTONUP"))
-                        seen += L'M';
-                }
-                return !seen.empty();
-            },
-            10000);
-        return seen;
+        return programtest::TypedOrMiddleClick(*m_probe);
     }
 
     ProgramCopy m_program{L"brmp-commands"};

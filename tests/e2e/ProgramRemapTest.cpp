@@ -91,21 +91,7 @@ protected:
             return L"(no click: " + std::wstring(why.begin(), why.end()) + L")";
         }
         ++m_step;
-        std::wstring seen;
-        brmptest::WaitFor(
-            [&] {
-                seen.clear();
-                for (const auto& record : m_probe->Records())
-                {
-                    if (record.Is(L"WM_CHAR"))
-                        seen += static_cast<wchar_t>(record.Value(L"char"));
-                    else if (record.Is(L"WM_MBUTTONUP"))
-                        seen += L'M';
-                }
-                return !seen.empty();
-            },
-            10000);
-        return seen;
+        return programtest::TypedOrMiddleClick(*m_probe);
     }
 
     ProgramCopy m_program{L"brmp-remap"};

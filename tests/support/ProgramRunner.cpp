@@ -261,4 +261,23 @@ std::wstring WindowTextOf(HWND window)
     text[511] = L'\0';
     return text;
 }
+std::wstring TypedOrMiddleClick(brmptest::Probe& probe, DWORD timeoutMs)
+{
+    std::wstring seen;
+    brmptest::WaitFor(
+        [&] {
+            seen.clear();
+            for (const auto& record : probe.Records())
+            {
+                if (record.Is(L"WM_CHAR"))
+                    seen += static_cast<wchar_t>(record.Value(L"char"));
+                else if (record.Is(L"WM_MBUTTONUP"))
+                    seen += L'M';
+            }
+            return !seen.empty();
+        },
+        timeoutMs);
+    return seen;
+}
+
 } // namespace programtest

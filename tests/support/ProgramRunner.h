@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "Probe.h"
 #include "TempFolder.h"
 
 class CSettings;
@@ -86,4 +87,8 @@ std::string DescribeWindows();
 // The text of a window of another process through WM_GETTEXT (bounded, with a
 // time-out), as controls such as tooltips answer it.
 std::wstring WindowTextOf(HWND window);
+
+// What a middle click on a probe produced: the characters it typed, and "M" for
+// each middle-button release that arrived unchanged; waits until either shows.
+std::wstring TypedOrMiddleClick(brmptest::Probe& probe, DWORD timeoutMs = 10000);
 } // namespace programtest

@@ -213,23 +213,9 @@ TEST_F(ProfileListEndToEnd, AProfileAddedThroughThePickerRemapsTheProbeAndIsMark
     const auto middleClickInProbe = [&]() {
         m_probe->Clear();
         const POINT at = m_probe->Center();
-        std::wstring seen;
         if (!PhysicalInput::ClickAt(at.x, at.y, PhysicalInput::kMiddle))
             return std::wstring(L"(no click)");
-        brmptest::WaitFor(
-            [&] {
-                seen.clear();
-                for (const auto& record : m_probe->Records())
-                {
-                    if (record.Is(L"WM_CHAR"))
-                        seen += static_cast<wchar_t>(record.Value(L"char"));
-                    else if (record.Is(L"WM_MBUTTONUP"))
-                        seen += L'M';
-                }
-                return !seen.empty();
-            },
-            10000);
-        return seen;
+        return programtest::TypedOrMiddleClick(*m_probe);
     };
     ASSERT_TRUE(m_probe->Activate());
     EXPECT_EQ(middleClickInProbe(), L"a") << "the default profile types 'a'";

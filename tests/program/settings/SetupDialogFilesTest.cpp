@@ -96,19 +96,7 @@ protected:
         const POINT at = probe.Center();
         if (!PhysicalInput::ClickAt(at.x + (m_clicks++ % 2 ? 7 : -7), at.y, PhysicalInput::kMiddle))
             return L"(no click)";
-        std::wstring seen;
-        WaitFor(
-            [&] {
-                seen.clear();
-                for (const auto& record : probe.Records())
-                    if (record.Is(L"WM_CHAR"))
-                        seen += static_cast<wchar_t>(record.Value(L"char"));
-                    else if (record.Is(L"WM_MBUTTONUP"))
-                        seen += L'M';
-                return !seen.empty();
-            },
-            10000);
-        return seen;
+        return programtest::TypedOrMiddleClick(probe);
     }
 
     ProgramCopy m_program{L"brmp-setup-files"};
