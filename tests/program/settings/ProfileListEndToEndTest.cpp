@@ -301,17 +301,18 @@ TEST_F(ProfileListEndToEnd, AProfileAddedThroughThePickerRemapsTheProbeAndIsMark
 
     // The list marks the entry of the profile the engine applies now, drawn in the not-selected
     // marked colour while another entry is selected.
-    const auto marked = [&] {
+    const auto drawnIn = [&](int entry, COLORREF colour) {
         const int height = static_cast<int>(::SendMessageW(m_list, LB_GETITEMHEIGHT, 0, 0));
-        const POINT topLeft = EntryPoint(4, true);
+        const POINT topLeft = EntryPoint(entry, true);
         const HDC screen = ::GetDC(nullptr);
         bool found = false;
         for (int y = topLeft.y - height / 2; y < topLeft.y + height / 2 && !found; ++y)
             for (int x = topLeft.x + 10; x < topLeft.x + 120 && !found; ++x)
-                found = ::GetPixel(screen, x, y) == RGB(249, 0, 0);
+                found = ::GetPixel(screen, x, y) == colour;
         ::ReleaseDC(nullptr, screen);
         return found;
     };
+    const auto marked = [&] { return drawnIn(4, RGB(249, 0, 0)); };
     // Each round moves the engine's profile to the dialog and back to the probe.
     bool found = false;
     for (int round = 0; round < 3 && !found; ++round)
@@ -323,6 +324,23 @@ TEST_F(ProfileListEndToEnd, AProfileAddedThroughThePickerRemapsTheProbeAndIsMark
     }
     EXPECT_TRUE(found) << "the probe's profile is drawn in the marked colour";
     programtest::SaveScreenshot(L"profile_marked.png");
+
+    // Entries removed or moved by messages (no click that would move the
+    // engine's profile): the mark stays with the probe's entry.
+    const auto post = [&](int entry, int command) {
+        ::PostMessageW(m_list, LB_SETCURSEL, static_cast<WPARAM>(entry), 0);
+        ::PostMessageW(m_dialog, WM_COMMAND, MAKEWPARAM(IDC_SETUP_PROFILES, LBN_SELCHANGE), reinterpret_cast<LPARAM>(m_list));
+        ::PostMessageW(m_dialog, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
+    };
+    const std::wstring probeEntry = EntryText(4);
+    post(1, IDC_SETUP_REMOVE);
+    ASSERT_TRUE(brmptest::WaitFor([&] { return EntryText(3) == probeEntry; }));
+    EXPECT_TRUE(brmptest::WaitFor([&] { return drawnIn(3, RGB(249, 0, 0)); })) << "the mark followed the removal";
+    post(3, IDC_SETUP_UP);
+    ASSERT_TRUE(brmptest::WaitFor([&] { return EntryText(2) == probeEntry; }));
+    EXPECT_TRUE(brmptest::WaitFor([&] { return drawnIn(2, RGB(255, 255, 0x88)); }))
+        << "the mark followed the move, in the selected marked colour";
+    programtest::SaveScreenshot(L"profile_marked_moved.png");
 }
 
 TEST_F(ProfileListEndToEnd, TheFinderFillsTheProbesDetailsAndEscapeInTheMiddleOfTheDragBringsEveryHiddenWindowBack)
