@@ -8,7 +8,7 @@
 #include "PhysicalInput.h"
 #include "ProgramRunner.h"
 #include "CustomApp.h"
-#include "ShellDialogs.h"
+#include "FileDialog.h"
 
 using brmptest::PhysicalInput;
 using framework_test::PumpUntil;
@@ -319,13 +319,11 @@ TEST(RunApplicationEditor, AUserTypesAPathBrowsesFromItAndConfirms)
     brmptest::ProgramResources resources;
     ASSERT_TRUE(resources.Loaded());
     std::wstring browsedFrom;
-    ScopedShellDialogHandlers dialogs(
-        [&](const OpenFileRequest& request, std::wstring& path) {
-            browsedFrom = request.initialPath;
-            path = L"C:\\Windows\\notepad.exe";
-            return true;
-        },
-        nullptr);
+    ScopedFileDialogHandler dialogs([&](const FileDialogRequest& request, std::wstring& path) {
+        browsedFrom = request.initialFile;
+        path = L"C:\\Windows\\notepad.exe";
+        return true;
+    });
     CCustomApp editor(nullptr, L"");
     EditorDriver driver;
     EditorDriver::Current() = &driver;
