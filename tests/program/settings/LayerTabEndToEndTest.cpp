@@ -162,6 +162,8 @@ protected:
         ::ClientToScreen(list, &at);
         if (auto moved = PhysicalInput::MoveTo(at.x, at.y); !moved)
             return moved;
+        // The list is shown before the program has painted it.
+        ::RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         programtest::SaveScreenshot(L"layer_picker_open.png");
         if (auto clicked = PhysicalInput::Click(PhysicalInput::kLeft); !clicked)
             return clicked;
