@@ -325,10 +325,17 @@ BOOL CCustomKey::PreTranslateMessage(MSG* msg)
         MSG relayed = *msg;
         ::SendMessageW(m_tooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
     }
-    if (m_picking && msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE)
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE)
     {
-        EndPicker(false);
-        return TRUE;
+        if (m_picking)
+        {
+            EndPicker(false);
+            return TRUE;
+        }
+        // The repeats of an Escape that abandoned a pick reach the editor shown
+        // again: they must not close it.
+        if ((msg->lParam & (1 << 30)) != 0)
+            return TRUE;
     }
     if (m_captureButton.IsHeld())
     {
@@ -439,6 +446,10 @@ void CCustomKey::StartPicker()
         }
     }
     ::SetCapture(m_hWnd);
+    // The "pressed since the last look" bit of Escape may come from any press
+    // before this pick, anywhere on the desktop: look once now, so the timer
+    // sees only presses made while picking.
+    ::GetAsyncKeyState(VK_ESCAPE);
     SetTimer(kPickerTimer, kPickerTimerMs);
 }
 
