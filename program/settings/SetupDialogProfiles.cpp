@@ -434,6 +434,8 @@ void CSetupDialog::OnRemove()
         ShowProfileMessage(L"You can not remove the default profile!");
         return;
     }
+    // The pages may show another entry than the one removed: their edits are kept.
+    StoreTabs();
     CApplicationSettings* profile = ProfileAt(selected);
     CLogger::LogMessage(L"Remove profile settings for '%s'.",
                         profile && profile->GetFullName() ? profile->GetFullName() : L"");

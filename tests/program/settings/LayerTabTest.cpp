@@ -210,7 +210,8 @@ TEST(LayerTab, TheCopyAndSwapButtonsHandTheirLayerToTheDialog)
                    reinterpret_cast<LPARAM>(host.Page(1).GetDlgItem(1221)));
     ::SendMessageW(host.Page(1).GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(1219, BN_CLICKED),
                    reinterpret_cast<LPARAM>(host.Page(1).GetDlgItem(1219)));
-    EXPECT_EQ(host.moved, (std::vector<std::wstring>{L"copy 1", L"swap 1"}));
+    EXPECT_EQ(host.moved, (std::vector<std::wstring>{L"copy 1 locked", L"swap 1 locked"}));
+    EXPECT_EQ(host.Page(1).GetPicker(0)->WheelLocked, 0) << "the pickers respond to the wheel again";
 }
 
 TEST(LayerTab, APressedWheelOrTiltHighlightClearsItselfAndTheWheelOverADisabledPickerIsSwallowed)
