@@ -7,9 +7,11 @@
 #include <cmath>
 #include <exception>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <cwchar>
 #include <string>
+#include <variant>
 
 #include "ActionData.h"
 #include "Chords.h"
@@ -221,6 +223,96 @@ void LoadSlot(CApplicationSettings& profile, pugi::xml_node slot, int button, in
 }
 }
 
+// An attribute of a profile's element that maps straight onto a member, read
+// the same way wherever it appears: Load reads every row, LoadDefault the rows
+// that the default profile's element shares.
+struct ProfileOption
+{
+    using Member = std::variant<bool CApplicationSettings::*, int CApplicationSettings::*>;
+
+    const wchar_t* attribute;
+    Member member;
+    bool inDefault;      // the default profile's element has it too
+    bool missingKeeps;   // a missing attribute keeps the member, else it takes `missing`
+    int missing;
+    int low;             // numbers: the values a file may give
+    int high;
+    bool invalidKeeps;   // a number outside low..high keeps the member, else it takes `fallback`
+    int fallback;
+
+    static constexpr ProfileOption Flag(const wchar_t* name, bool CApplicationSettings::*field, bool inDefault,
+                                        bool missing)
+    {
+        return {name, field, inDefault, false, missing ? 1 : 0, 0, 1, false, 0};
+    }
+    static constexpr ProfileOption FlagKept(const wchar_t* name, bool CApplicationSettings::*field, bool inDefault)
+    {
+        return {name, field, inDefault, true, 0, 0, 1, false, 0};
+    }
+    static constexpr ProfileOption Number(const wchar_t* name, int CApplicationSettings::*field, bool inDefault,
+                                          int missing, int low, int high, int fallback)
+    {
+        return {name, field, inDefault, false, missing, low, high, false, fallback};
+    }
+    static constexpr ProfileOption NumberKept(const wchar_t* name, int CApplicationSettings::*field, bool inDefault,
+                                              int low, int high)
+    {
+        return {name, field, inDefault, true, 0, low, high, true, 0};
+    }
+
+    void Read(CApplicationSettings& profile, pugi::xml_node element, const wchar_t* context) const
+    {
+        const pugi::xml_attribute value = element.attribute(attribute);
+        if (const auto* flag = std::get_if<bool CApplicationSettings::*>(&member))
+        {
+            bool& field = profile.**flag;
+            field = ReadXmlBool(value, missingKeeps ? field : missing != 0);
+        }
+        else if (const auto* number = std::get_if<int CApplicationSettings::*>(&member))
+        {
+            int& field = profile.**number;
+            field = ReadXmlInt(value, missingKeeps ? field : missing, low, high, invalidKeeps ? field : fallback, context);
+        }
+    }
+
+    static std::span<const ProfileOption> All()
+    {
+        using P = ProfileOption;
+        using A = CApplicationSettings;
+        constexpr bool Shared = true;
+        constexpr bool OwnOnly = false;
+        static const ProfileOption rows[] = {
+            P::Flag(L"OverrideSpeed", &A::m_bOverrideMouseSpeed, Shared, false),
+            P::Flag(L"EnhancePointerPrecision", &A::m_bEnhancePointerPrecision, Shared, false),
+            P::Flag(L"ActivateOnHover", &A::m_bActivateOnHover, OwnOnly, false),
+            P::NumberKept(L"Speed", &A::m_nMouseSpeed, Shared, -1, MaxMouseSpeed),
+            P::Flag(L"InvertScrolling", &A::m_bInvertScrolling, Shared, false),
+            P::Flag(L"InvertHorizontalScrolling", &A::m_bInvertHorzScrolling, Shared, false),
+            P::Flag(L"ScrollPages", &A::m_bScrollPages, Shared, false),
+            P::NumberKept(L"ScrollLines", &A::m_nScrollLines, Shared, 0, MaxScrollLines),
+            P::FlagKept(L"ForceSPI", &A::m_bForceSPIMessage, Shared),
+            P::FlagKept(L"ClipMouse", &A::m_bClipMouse, OwnOnly),
+            P::Flag(L"AxisLocking", &A::m_bAxisLocking, Shared, false),
+            P::Flag(L"ChangeCursor", &A::m_bChangeCursor, OwnOnly, false),
+            P::Flag(L"EnableScript", &A::m_bProfileScriptEnabled, OwnOnly, false),
+            P::Flag(L"NoParent", &A::m_bNoParent, OwnOnly, false),
+            P::NumberKept(L"MatchType", &A::m_nMatchType, OwnOnly, 0, 7),
+            P::FlagKept(L"WindowArea", &A::m_bUseWindowArea, OwnOnly),
+            P::Flag(L"IgnoreVScroll", &A::m_bIgnoreVScroll, Shared, false),
+            P::Number(L"IgnoreVScrollTime", &A::m_nIgnoreVScrollTime, Shared, 200, 0, MaxTime, 200),
+            P::Flag(L"IgnoreHScroll", &A::m_bIgnoreHScroll, Shared, false),
+            P::Number(L"IgnoreHScrollTime", &A::m_nIgnoreHScrollTime, Shared, 400, 0, MaxTime, 400),
+            P::Number(L"AdvScrollVert", &A::m_nAdvScrollVertical, OwnOnly, 0, INT_MIN, INT_MAX, 0),
+            P::Number(L"AdvScrollHorz", &A::m_nAdvScrollHorizontal, OwnOnly, 0, INT_MIN, INT_MAX, 0),
+            P::Flag(L"DisableScrollUnderCursor", &A::m_bDisableScrollUnderCursor, Shared, false),
+            P::Flag(L"DisableMouseOver", &A::m_bDisableMouseOver, Shared, false),
+            P::Flag(L"DisableLayerModifier", &A::m_bDisableLayerModifier, Shared, false),
+            P::Number(L"WindowMask", &A::m_WindowMask, OwnOnly, WINDOWMASK_ALL, 0, 31, WINDOWMASK_ALL),
+        };
+        return rows;
+    }
+};
+
 bool CApplicationSettings::Save(pugi::xml_node parent) const
 {
     try
@@ -320,48 +412,23 @@ bool CApplicationSettings::Load(pugi::xml_node element, int perKeyTime, bool& re
         if (const wchar_t* description = NonEmpty(element.attribute(L"Description").value()))
             SetDescription(description);
         m_bEnabled = ReadXmlBool(element.attribute(L"Enabled"), false);
-        m_bOverrideMouseSpeed = ReadXmlBool(element.attribute(L"OverrideSpeed"), false);
-        m_bEnhancePointerPrecision = ReadXmlBool(element.attribute(L"EnhancePointerPrecision"), false);
-        m_bActivateOnHover = ReadXmlBool(element.attribute(L"ActivateOnHover"), false);
-        m_nMouseSpeed = ReadXmlInt(element.attribute(L"Speed"), m_nMouseSpeed, -1, MaxMouseSpeed, m_nMouseSpeed, context);
-        m_bInvertScrolling = ReadXmlBool(element.attribute(L"InvertScrolling"), false);
-        m_bInvertHorzScrolling = ReadXmlBool(element.attribute(L"InvertHorizontalScrolling"), false);
-        m_bScrollPages = ReadXmlBool(element.attribute(L"ScrollPages"), false);
-        m_nScrollLines =
-            ReadXmlInt(element.attribute(L"ScrollLines"), m_nScrollLines, 0, MaxScrollLines, m_nScrollLines, context);
-        m_bForceSPIMessage = ReadXmlBool(element.attribute(L"ForceSPI"), m_bForceSPIMessage);
-        m_bClipMouse = ReadXmlBool(element.attribute(L"ClipMouse"), m_bClipMouse);
-        m_bAxisLocking = ReadXmlBool(element.attribute(L"AxisLocking"), false);
-        m_bChangeCursor = ReadXmlBool(element.attribute(L"ChangeCursor"), false);
+        for (const ProfileOption& option : ProfileOption::All())
+            option.Read(*this, element, context);
         if (const wchar_t* cursor = NonEmpty(element.attribute(L"Cursor").value()))
             SetCursor(cursor);
         if (const wchar_t* script = NonEmpty(element.attribute(L"Script").value()))
             SetProfileChangeScript(script);
-        m_bProfileScriptEnabled = ReadXmlBool(element.attribute(L"EnableScript"), false);
         m_SwapButtons = static_cast<swapbuttons>(ReadXmlInt(element.attribute(L"SwapButtons"), SWAPBUTTONS_DEFAULT,
                                                             SWAPBUTTONS_DEFAULT, SWAPBUTTONS_YES,
                                                             SWAPBUTTONS_DEFAULT, context));
-        m_bNoParent = ReadXmlBool(element.attribute(L"NoParent"), false);
         SetRegExMatching(ReadXmlBool(element.attribute(L"RegExMatching"), false));
-        m_nMatchType = ReadXmlInt(element.attribute(L"MatchType"), m_nMatchType, 0, 7, m_nMatchType, context);
-        m_bUseWindowArea = ReadXmlBool(element.attribute(L"WindowArea"), m_bUseWindowArea);
         m_rcWindowArea.top = ReadXmlInt(element.attribute(L"Top"), m_rcWindowArea.top, INT_MIN, INT_MAX, 0, context);
         m_rcWindowArea.bottom =
             ReadXmlInt(element.attribute(L"Bottom"), m_rcWindowArea.bottom, INT_MIN, INT_MAX, 0, context);
         m_rcWindowArea.left = ReadXmlInt(element.attribute(L"Left"), m_rcWindowArea.left, INT_MIN, INT_MAX, 0, context);
         m_rcWindowArea.right =
             ReadXmlInt(element.attribute(L"Right"), m_rcWindowArea.right, INT_MIN, INT_MAX, 0, context);
-        m_bIgnoreVScroll = ReadXmlBool(element.attribute(L"IgnoreVScroll"), false);
-        m_nIgnoreVScrollTime = ReadXmlInt(element.attribute(L"IgnoreVScrollTime"), 200, 0, MaxTime, 200, context);
-        m_bIgnoreHScroll = ReadXmlBool(element.attribute(L"IgnoreHScroll"), false);
-        m_nIgnoreHScrollTime = ReadXmlInt(element.attribute(L"IgnoreHScrollTime"), 400, 0, MaxTime, 400, context);
         m_nAdvScrollMethod = ReadScrollMethod(element.attribute(L"AdvScrollMethod"), context);
-        m_nAdvScrollVertical = ReadXmlInt(element.attribute(L"AdvScrollVert"), 0, INT_MIN, INT_MAX, 0, context);
-        m_nAdvScrollHorizontal = ReadXmlInt(element.attribute(L"AdvScrollHorz"), 0, INT_MIN, INT_MAX, 0, context);
-        m_bDisableScrollUnderCursor = ReadXmlBool(element.attribute(L"DisableScrollUnderCursor"), false);
-        m_bDisableMouseOver = ReadXmlBool(element.attribute(L"DisableMouseOver"), false);
-        m_bDisableLayerModifier = ReadXmlBool(element.attribute(L"DisableLayerModifier"), false);
-        m_WindowMask = ReadXmlInt(element.attribute(L"WindowMask"), WINDOWMASK_ALL, 0, 31, WINDOWMASK_ALL, context);
 
         if ((m_bEnabled && m_WindowMask != WINDOWMASK_ALL && m_WindowMask != 0 && !regionsDefined) || m_bUseWindowArea)
         {
@@ -376,16 +443,20 @@ bool CApplicationSettings::Load(pugi::xml_node element, int perKeyTime, bool& re
         if (!skip)
             skip = element.child(L"DisableLayer");
         pugi::xml_node disable = element.child(L"Disable");
+        wchar_t key[32];
+        wchar_t switchKey[32];
+        wchar_t timeKey[32];
         for (int layer = 0; layer < LayerCount; ++layer)
         {
-            const std::wstring key = FormatString(L"layer%d", layer + 1);
-            SetLayerName(NonEmpty(names.attribute(key.c_str()).value()), layer);
-            m_nAutoSwitchLayer[layer] = ReadXmlInt(autoSwitch.attribute((key + L"_switch").c_str()), 0, 0,
-                                                   LayerCount, 0, context);
-            m_dAutoSwitchTime[layer] = ReadSwitchTime(autoSwitch.attribute((key + L"_time").c_str()), 1.0, context);
-            m_bRevertLayer1[layer] = ReadXmlBool(revert.attribute(key.c_str()), false);
-            m_bLayerDisabledNextPrev[layer] = ReadXmlBool(skip.attribute(key.c_str()), false);
-            SetLayerDisabled(layer, layer != 0 && ReadXmlBool(disable.attribute(key.c_str()), false));
+            NumberedXmlName(key, L"layer", layer + 1);
+            SetLayerName(NonEmpty(names.attribute(key).value()), layer);
+            m_nAutoSwitchLayer[layer] = ReadXmlInt(autoSwitch.attribute(NumberedXmlName(switchKey, L"layer", layer + 1, L"_switch")),
+                                                   0, 0, LayerCount, 0, context);
+            m_dAutoSwitchTime[layer] =
+                ReadSwitchTime(autoSwitch.attribute(NumberedXmlName(timeKey, L"layer", layer + 1, L"_time")), 1.0, context);
+            m_bRevertLayer1[layer] = ReadXmlBool(revert.attribute(key), false);
+            m_bLayerDisabledNextPrev[layer] = ReadXmlBool(skip.attribute(key), false);
+            SetLayerDisabled(layer, layer != 0 && ReadXmlBool(disable.attribute(key), false));
         }
 
         SlotElements slots;
@@ -462,26 +533,14 @@ void CApplicationSettings::LoadDefault(pugi::xml_node element, int perKeyTime, i
     const wchar_t* const context = LoadDefaultContext;
 
     m_bEnabled = ReadXmlBool(element.attribute(L"Enabled"), true);
-    m_bOverrideMouseSpeed = ReadXmlBool(element.attribute(L"OverrideSpeed"), false);
-    m_bEnhancePointerPrecision = ReadXmlBool(element.attribute(L"EnhancePointerPrecision"), false);
-    m_nMouseSpeed = ReadXmlInt(element.attribute(L"Speed"), m_nMouseSpeed, -1, MaxMouseSpeed, m_nMouseSpeed, context);
-    m_bInvertScrolling = ReadXmlBool(element.attribute(L"InvertScrolling"), false);
-    m_bInvertHorzScrolling = ReadXmlBool(element.attribute(L"InvertHorizontalScrolling"), false);
-    m_bScrollPages = ReadXmlBool(element.attribute(L"ScrollPages"), false);
-    m_nScrollLines =
-        ReadXmlInt(element.attribute(L"ScrollLines"), m_nScrollLines, 0, MaxScrollLines, m_nScrollLines, context);
-    m_bForceSPIMessage = ReadXmlBool(element.attribute(L"ForceSPI"), m_bForceSPIMessage);
-    m_bAxisLocking = ReadXmlBool(element.attribute(L"AxisLocking"), false);
+    for (const ProfileOption& option : ProfileOption::All())
+    {
+        if (option.inDefault)
+            option.Read(*this, element, context);
+    }
     // The default profile never swaps buttons or activates on hover by itself.
     m_SwapButtons = SWAPBUTTONS_DEFAULT;
     m_bActivateOnHover = false;
-    m_bDisableScrollUnderCursor = ReadXmlBool(element.attribute(L"DisableScrollUnderCursor"), false);
-    m_bDisableMouseOver = ReadXmlBool(element.attribute(L"DisableMouseOver"), false);
-    m_bDisableLayerModifier = ReadXmlBool(element.attribute(L"DisableLayerModifier"), false);
-    m_bIgnoreVScroll = ReadXmlBool(element.attribute(L"IgnoreVScroll"), false);
-    m_nIgnoreVScrollTime = ReadXmlInt(element.attribute(L"IgnoreVScrollTime"), 200, 0, MaxTime, 200, context);
-    m_bIgnoreHScroll = ReadXmlBool(element.attribute(L"IgnoreHScroll"), false);
-    m_nIgnoreHScrollTime = ReadXmlInt(element.attribute(L"IgnoreHScrollTime"), 400, 0, MaxTime, 400, context);
 
     for (int layer = 0; layer < LayerCount; ++layer)
     {

@@ -7,12 +7,10 @@
 
 #include "ApplicationSettings.h"
 #include "Logger.h"
+#include "SettingsOptions.h"
 
 namespace
 {
-    // Results page of a public search engine; the searched text is appended.
-    constexpr const wchar_t* kDefaultSearchURL = L"https://www.google.com/search?q=";
-
     void ReplaceString(wchar_t*& target, const wchar_t* source)
     {
         CApplicationSettings::CopyString(target, source);
@@ -27,12 +25,19 @@ int CSettings::WheelScrollLinesFromSystem(int reported)
 
 CSettings::CSettings(bool forceQuillon, CMouseInfo startupMouse) : m_StartupMouseInfo(startupMouse)
 {
+    for (const SettingsOption& option : SettingsOption::All())
+    {
+        if (option.IsText())
+            option.SetText(*this, option.defaultText);
+        else
+            option.SetNumber(*this, option.defaultNumber);
+    }
+
+    // The defaults that come from the system at run time.
     int speed = -1;
     if (!::SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &speed, 0))
         speed = -1;
     m_nCursorSpeed = speed;
-
-    ReplaceString(m_pszSearchURL, kDefaultSearchURL);
 
     UINT lines = 3;
     if (!::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0))
@@ -40,7 +45,6 @@ CSettings::CSettings(bool forceQuillon, CMouseInfo startupMouse) : m_StartupMous
     m_nWheelScrollLines = WheelScrollLinesFromSystem(static_cast<int>(lines));
     CLogger::LogDebug(L"CSettings: GetWheelScrollLines returned %d", static_cast<int>(lines));
 
-    m_nLayers = DefaultLayers;
     m_bDebugging = CLogger::DebugEnabled();
     m_bEnhancePointerPrecision = startupMouse.EnhancePointerPrecision();
     m_bQuillonForced = forceQuillon;
@@ -179,84 +183,9 @@ void CSettings::TakeOver(CSettings& other)
 
 void CSettings::CopyOptions(const CSettings& other)
 {
-    ReplaceString(m_pszSettingsFile, other.m_pszSettingsFile);
-    ReplaceString(m_pszLanguage, other.m_pszLanguage);
-    ReplaceString(m_pszSearchURL, other.m_pszSearchURL);
-    ReplaceString(m_pszUnreadableCopy, other.m_pszUnreadableCopy);
-
-    m_nVersionMajor = other.m_nVersionMajor;
-    m_nVersionMinor = other.m_nVersionMinor;
-    m_nVersionRevision = other.m_nVersionRevision;
-    m_nCursorSpeed = other.m_nCursorSpeed;
+    for (const SettingsOption& option : SettingsOption::All())
+        option.Copy(*this, other);
     m_StartupMouseInfo = other.m_StartupMouseInfo;
-    m_bEnhancePointerPrecision = other.m_bEnhancePointerPrecision;
-    m_bQuillonForced = other.m_bQuillonForced;
-    m_bQuillon = other.m_bQuillon;
-    m_bDebugging = other.m_bDebugging;
-    m_bDisableLogging = other.m_bDisableLogging;
-    m_bDoubleClickFix = other.m_bDoubleClickFix;
-    m_bScrollWindowUnderCursor = other.m_bScrollWindowUnderCursor;
-    m_bScrollLockBypassAll = other.m_bScrollLockBypassAll;
-    m_bScrollLockBypassDisabled = other.m_bScrollLockBypassDisabled;
-    m_bSwap4and5 = other.m_bSwap4and5;
-    m_bSwap4and5InRDP = other.m_bSwap4and5InRDP;
-    m_bDisableInRDP = other.m_bDisableInRDP;
-    m_bDisableInvertedScrollInRDP = other.m_bDisableInvertedScrollInRDP;
-    m_bShowTrayIcon = other.m_bShowTrayIcon;
-    m_bNotifications = other.m_bNotifications;
-    m_bNotifyLayer = other.m_bNotifyLayer;
-    m_bNotifyCursorSpeed = other.m_bNotifyCursorSpeed;
-    m_nChangeCursorChord = other.m_nChangeCursorChord;
-    m_nChangeCursorHeld = other.m_nChangeCursorHeld;
-    m_bChangeCursorLayer = other.m_bChangeCursorLayer;
-    m_bMovementToScrollCursor = other.m_bMovementToScrollCursor;
-    m_bGlobalHotkeys = other.m_bGlobalHotkeys;
-    m_bLayerModifierKeys = other.m_bLayerModifierKeys;
-    m_bProcessNonClientMsgs = other.m_bProcessNonClientMsgs;
-    m_bFixVS2010 = other.m_bFixVS2010;
-    m_bDisableReinstallOnResume = other.m_bDisableReinstallOnResume;
-    m_bAlwaysShowOSD = other.m_bAlwaysShowOSD;
-    m_bRedirectWheelToOSD = other.m_bRedirectWheelToOSD;
-    m_bEnableOSD = other.m_bEnableOSD;
-    m_bSortActionsAlphabetically = other.m_bSortActionsAlphabetically;
-    m_bLoadUSEnglish = other.m_bLoadUSEnglish;
-    m_bFooBar2000Fix = other.m_bFooBar2000Fix;
-    m_bCaptionProfiles = other.m_bCaptionProfiles;
-    m_bCheckVersion = other.m_bCheckVersion;
-    m_bCheckBetaVersion = other.m_bCheckBetaVersion;
-    m_uCheckVersionDays = other.m_uCheckVersionDays;
-    m_bSwitchOnMouseOver = other.m_bSwitchOnMouseOver;
-    m_bActivateOnScroll = other.m_bActivateOnScroll;
-    m_bActivateOnMouseOver = other.m_bActivateOnMouseOver;
-    m_nActivateOnMouseOverDelay = other.m_nActivateOnMouseOverDelay;
-    m_bIgnoreNumlock = other.m_bIgnoreNumlock;
-    m_bLeftClickCycleLayers = other.m_bLeftClickCycleLayers;
-    m_bRemapSimulatedInput = other.m_bRemapSimulatedInput;
-    m_bFixTiltRepeat = other.m_bFixTiltRepeat;
-    m_bPersistLayer = other.m_bPersistLayer;
-    m_bFilterTouch = other.m_bFilterTouch;
-    m_bAllowSetSpeed = other.m_bAllowSetSpeed;
-    m_uPriority = other.m_uPriority;
-    m_uSimKeyDelay = other.m_uSimKeyDelay;
-    m_uInitialTiltDelay = other.m_uInitialTiltDelay;
-    m_uRepeatTiltDelay = other.m_uRepeatTiltDelay;
-    m_nWheelScrollLines = other.m_nWheelScrollLines;
-    m_bMouseJiggler = other.m_bMouseJiggler;
-    m_uMouseJigglerTimeout = other.m_uMouseJigglerTimeout;
-    m_nHookTimeout = other.m_nHookTimeout;
-    std::copy(std::begin(other.m_nCursorSpeedCycle), std::end(other.m_nCursorSpeedCycle), std::begin(m_nCursorSpeedCycle));
-    m_bThreadDebugging = other.m_bThreadDebugging;
-    m_nLayerOverlayFontSize = other.m_nLayerOverlayFontSize;
-    m_nOverlayFontSize = other.m_nOverlayFontSize;
-    m_nEPPThreshold1 = other.m_nEPPThreshold1;
-    m_nEPPThreshold2 = other.m_nEPPThreshold2;
-    m_bDebounceButtons = other.m_bDebounceButtons;
-    m_bDebounceFromUp = other.m_bDebounceFromUp;
-    m_nDebounceTime = other.m_nDebounceTime;
-    m_bResetStickyOnAnyButton = other.m_bResetStickyOnAnyButton;
-    m_bResetStickyOnAnyKey = other.m_bResetStickyOnAnyKey;
-    m_bResetStickyOnLayerChange = other.m_bResetStickyOnLayerChange;
-    m_nLayers = other.m_nLayers;
 }
 
 void CSettings::DeleteApplications(bool recreate)

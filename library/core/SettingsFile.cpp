@@ -13,6 +13,7 @@
 #include "Handles.h"
 #include "LogCaughtException.h"
 #include "Logger.h"
+#include "SettingsOptions.h"
 #include "StringFormat.h"
 #include "XmlWriters.h"
 #include "pugixml.hpp"
@@ -96,29 +97,107 @@ namespace
             CLogger::LogOSMessage(static_cast<DWORD>(status), L"CSettings::Save: Unable to update the Windows hook timeout");
     }
 
-    // --- reading options: a missing attribute keeps the field ---
+    // --- options ---
 
-    pugi::xml_attribute Attribute(pugi::xml_node root, const wchar_t* element, const wchar_t* name)
+    // What a number from the file outside the option's range becomes.
+    long long OutOfRangeValue(const SettingsOption& option, long long value, long long current)
     {
-        return root.child(element).attribute(name);
+        switch (value < option.low ? option.below : option.above)
+        {
+        case OutOfRange::Keep:
+            return current;
+        case OutOfRange::Replace:
+            return option.replacement;
+        case OutOfRange::Clamp:
+        default:
+            return value < option.low ? option.low : option.high;
+        }
     }
 
-    void Read(pugi::xml_node root, const wchar_t* element, const wchar_t* name, bool& field)
+    // A missing attribute keeps the field (a text reads as empty); a number
+    // outside the option's range is logged and replaced as the table says.
+    void ReadOption(CSettings& settings, pugi::xml_node root, const SettingsOption& option)
     {
-        if (pugi::xml_attribute a = Attribute(root, element, name))
-            field = a.as_bool(field);
+        const pugi::xml_attribute attribute = root.child(option.element).attribute(option.attribute);
+        if (option.IsText())
+        {
+            const wchar_t* text = attribute.as_string();
+            if (!option.emptyKeeps || *text != L'\0')
+                option.SetText(settings, text);
+            return;
+        }
+        if (!attribute)
+            return;
+        const long long current = option.Number(settings);
+        if (option.IsFlag() && !option.flagAsNumber)
+        {
+            option.SetNumber(settings, attribute.as_bool(current != 0) ? 1 : 0);
+            return;
+        }
+        const long long value = attribute.as_llong(current);
+        if (value >= option.low && value <= option.high)
+        {
+            option.SetNumber(settings, value);
+            return;
+        }
+        const long long used = OutOfRangeValue(option, value, current);
+        CLogger::LogMessage(L"CSettings::Load: %s/%s has the invalid value '%s' (allowed %s to %s); using %s",
+                            option.element, option.attribute, attribute.value(), std::to_wstring(option.low).c_str(),
+                            std::to_wstring(option.high).c_str(), std::to_wstring(used).c_str());
+        option.SetNumber(settings, used);
     }
 
-    void Read(pugi::xml_node root, const wchar_t* element, const wchar_t* name, int& field)
+    // A null text keeps whatever the attribute held.
+    void WriteOption(const CSettings& settings, pugi::xml_node root, const SettingsOption& option)
     {
-        if (pugi::xml_attribute a = Attribute(root, element, name))
-            field = a.as_int(field);
+        if (option.IsText())
+        {
+            if (const wchar_t* text = option.Text(settings))
+            {
+                SetXmlAttribute(root, option.element, option.attribute, text);
+                return;
+            }
+            pugi::xml_node node = FindOrAppendChild(root, option.element);
+            if (!node.attribute(option.attribute))
+                node.append_attribute(option.attribute);
+        }
+        else if (option.IsFlag() && !option.flagAsNumber)
+            SetXmlAttribute(root, option.element, option.attribute, option.Number(settings) != 0);
+        else if (option.IsUnsigned())
+            SetXmlAttribute(root, option.element, option.attribute, static_cast<unsigned int>(option.Number(settings)));
+        else
+            SetXmlAttribute(root, option.element, option.attribute, static_cast<int>(option.Number(settings)));
     }
 
-    void Read(pugi::xml_node root, const wchar_t* element, const wchar_t* name, unsigned int& field)
+    // The options as the load log shows them, line by line in the places the
+    // table gives.
+    void LogLoadedOptions(const CSettings& settings)
     {
-        if (pugi::xml_attribute a = Attribute(root, element, name))
-            field = a.as_uint(field);
+        const auto options = SettingsOption::All();
+        for (int line = 1;; ++line)
+        {
+            std::wstring text;
+            for (int place = 1;; ++place)
+            {
+                const auto row = std::find_if(options.begin(), options.end(), [&](const SettingsOption& option) {
+                    return option.logLine == line && option.logPlace == place;
+                });
+                if (row == options.end())
+                    break;
+                if (row->IsText())
+                {
+                    const wchar_t* value = row->Text(settings);
+                    text += FormatString(row->logText, value != nullptr ? value : L"");
+                }
+                else
+                {
+                    text += FormatString(row->logText, static_cast<int>(row->Number(settings)));
+                }
+            }
+            if (text.empty())
+                return;
+            CLogger::LogDebug(L"%s", text.c_str());
+        }
     }
 
     void ReadHotkey(pugi::xml_node element, CHotkey* key, bool global)
@@ -129,36 +208,6 @@ namespace
         key->SetVirtualKey(static_cast<unsigned short>(element.attribute(L"Key").as_uint(0) & 0xFFFF));
         const auto modifier = static_cast<unsigned short>(element.attribute(L"Modifier").as_uint(0) & 0xFFFF);
         key->SetModifier(global ? CHotkey::GlobalModifierFromFile(modifier) : modifier);
-    }
-
-    // --- writing options: the element and attribute are found or appended ---
-
-    void Write(pugi::xml_node root, const wchar_t* element, const wchar_t* name, bool value)
-    {
-        SetXmlAttribute(root, element, name, value);
-    }
-
-    void Write(pugi::xml_node root, const wchar_t* element, const wchar_t* name, int value)
-    {
-        SetXmlAttribute(root, element, name, value);
-    }
-
-    void Write(pugi::xml_node root, const wchar_t* element, const wchar_t* name, unsigned int value)
-    {
-        SetXmlAttribute(root, element, name, value);
-    }
-
-    // A null text keeps whatever the attribute held.
-    void WriteText(pugi::xml_node root, const wchar_t* element, const wchar_t* name, const wchar_t* value)
-    {
-        if (value != nullptr)
-        {
-            SetXmlAttribute(root, element, name, value);
-            return;
-        }
-        pugi::xml_node node = FindOrAppendChild(root, element);
-        if (!node.attribute(name))
-            node.append_attribute(name);
     }
 
     // --- files ---
@@ -378,120 +427,25 @@ bool CSettings::Load(const wchar_t* path, bool& regionsDefined, bool logDetails)
         DeleteApplications(true);
         m_bCaptionProfiles = false;
 
+        for (const SettingsOption& option : SettingsOption::All())
+        {
+            if (option.IsStored())
+                ReadOption(*this, root, option);
+        }
         if (m_bQuillonForced)
             m_bQuillon = true;
-        else
-            Read(root, L"Quillon", L"Enable", m_bQuillon);
-
-        bool layersGiven = false;
-        if (pugi::xml_attribute layers = Attribute(root, L"Layers", L"Number"))
-        {
-            layersGiven = true;
-            const int number = layers.as_int(m_nLayers);
-            if (number > MaxLayerCount)
-                m_nLayers = MaxLayerCount;
-            else if (number >= 0)
-                m_nLayers = number;
-        }
-
-        Read(root, L"Cursor", L"Allow", m_bAllowSetSpeed);
-        Read(root, L"Cursor", L"Speed", m_nCursorSpeed);
+        // Without a number of layers (an older file) the profiles decide, below.
+        const bool layersGiven = !root.child(L"Layers").attribute(L"Number").empty();
+        // -1 asks for the system's speed.
         if (m_nCursorSpeed == -1)
         {
             int speed = -1;
             if (::SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &speed, 0))
                 m_nCursorSpeed = speed;
         }
-        for (int i = 0; i < 4; ++i)
-            Read(root, L"Cursor", FormatString(L"CS%d", i + 1).c_str(), m_nCursorSpeedCycle[i]);
-        Read(root, L"Cursor", L"ChangeLayer", m_bChangeCursorLayer);
-        Read(root, L"Cursor", L"ChangeChord", m_nChangeCursorChord);
-        Read(root, L"Cursor", L"ChangeHeld", m_nChangeCursorHeld);
-        // Cursor feedback kinds select among three behaviours.
-        for (int* kind : {&m_nChangeCursorChord, &m_nChangeCursorHeld})
-        {
-            if (*kind < 0 || *kind > 2)
-            {
-                CLogger::LogMessage(L"CSettings::Load: Cursor feedback value %d is invalid; using 1", *kind);
-                *kind = 1;
-            }
-        }
-        Read(root, L"Cursor", L"LayerOverlayFontSize", m_nLayerOverlayFontSize);
-        Read(root, L"Cursor", L"OverlayFontSize", m_nOverlayFontSize);
-        Read(root, L"Cursor", L"EPPThreshold1", m_nEPPThreshold1);
-        Read(root, L"Cursor", L"EPPThreshold2", m_nEPPThreshold2);
-        if (pugi::xml_attribute precision = Attribute(root, L"Cursor", L"EnhancePointerPrecision"))
-        {
-            const int value = precision.as_int(-1);
-            if (value == 0 || value == 1)
-                m_bEnhancePointerPrecision = value == 1;
-        }
-        else
-        {
+        // Without a value of its own the pointer precision follows the system's at start.
+        if (!root.child(L"Cursor").attribute(L"EnhancePointerPrecision"))
             m_bEnhancePointerPrecision = m_StartupMouseInfo.EnhancePointerPrecision();
-        }
-
-        Read(root, L"Logging", L"Disable", m_bDisableLogging);
-        Read(root, L"Logging", L"Thread", m_bThreadDebugging);
-        Read(root, L"RazorMouse", L"DoubleClickFix", m_bDoubleClickFix);
-        Read(root, L"ScrollWheel", L"ScrollWindowUnderCursor", m_bScrollWindowUnderCursor);
-        Read(root, L"ScrollLock", L"BypassAll", m_bScrollLockBypassAll);
-        Read(root, L"ScrollLock", L"BypassDisabled", m_bScrollLockBypassDisabled);
-        Read(root, L"Swap4and5", L"Always", m_bSwap4and5);
-        Read(root, L"RemoteDesktop", L"SwapButtons4and5", m_bSwap4and5InRDP);
-        Read(root, L"RemoteDesktop", L"Disable", m_bDisableInRDP);
-        Read(root, L"RemoteDesktop", L"DisableInvertedScroll", m_bDisableInvertedScrollInRDP);
-        Read(root, L"TrayIcon", L"Show", m_bShowTrayIcon);
-        Read(root, L"ReinstallHook", L"Disable", m_bDisableReinstallOnResume);
-        Read(root, L"BalloonNotification", L"Enable", m_bNotifications);
-        Read(root, L"BalloonNotification", L"Layer", m_bNotifyLayer);
-        Read(root, L"BalloonNotification", L"Cursor", m_bNotifyCursorSpeed);
-        Read(root, L"MovementToScroll", L"ChangeCursor", m_bMovementToScrollCursor);
-        Read(root, L"ResetSticky", L"Enabled", m_bResetStickyOnAnyButton);
-        Read(root, L"ResetSticky", L"Key", m_bResetStickyOnAnyKey);
-        Read(root, L"ResetSticky", L"Layer", m_bResetStickyOnLayerChange);
-        Read(root, L"GlobalHotkeys", L"Enable", m_bGlobalHotkeys);
-        Read(root, L"LayerModifierKeys", L"Enable", m_bLayerModifierKeys);
-        Read(root, L"NonClientMsgs", L"Process", m_bProcessNonClientMsgs);
-        Read(root, L"SimulatedKeystrokes", L"IgnoreNumlock", m_bIgnoreNumlock);
-        Read(root, L"LeftClickTrayIcon", L"Cycle", m_bLeftClickCycleLayers);
-        Read(root, L"ReMapSimulatedInput", L"Enable", m_bRemapSimulatedInput);
-        Read(root, L"FixTiltRepeat", L"Enable", m_bFixTiltRepeat);
-        Read(root, L"FixTiltRepeat", L"InitialDelay", m_uInitialTiltDelay);
-        Read(root, L"FixTiltRepeat", L"RepeatDelay", m_uRepeatTiltDelay);
-        Read(root, L"CheckVersion", L"Days", m_uCheckVersionDays);
-        Read(root, L"CheckVersion", L"Enable", m_bCheckVersion);
-        Read(root, L"CheckVersion", L"Beta", m_bCheckBetaVersion);
-        Read(root, L"SwitchOnMouseOver", L"Enable", m_bSwitchOnMouseOver);
-        Read(root, L"ActivateOnScroll", L"Enable", m_bActivateOnScroll);
-        Read(root, L"ActivateOnMouseOver", L"Enable", m_bActivateOnMouseOver);
-        Read(root, L"ActivateOnMouseOver", L"Delay", m_nActivateOnMouseOverDelay);
-        if (m_nActivateOnMouseOverDelay < 1)
-            m_nActivateOnMouseOverDelay = 1;
-        Read(root, L"VisualStudio2010", L"FixScroll", m_bFixVS2010);
-        Read(root, L"OnScreenDisplay", L"Enabled", m_bEnableOSD);
-        Read(root, L"OnScreenDisplay", L"AlwaysShow", m_bAlwaysShowOSD);
-        Read(root, L"OnScreenDisplay", L"RedirectWheel", m_bRedirectWheelToOSD);
-        Read(root, L"SortActions", L"Alphabetically", m_bSortActionsAlphabetically);
-        Read(root, L"ButtonDebounce", L"Enable", m_bDebounceButtons);
-        Read(root, L"ButtonDebounce", L"FromUp", m_bDebounceFromUp);
-        Read(root, L"ButtonDebounce", L"Time", m_nDebounceTime);
-        Read(root, L"InactivityTimer", L"Disable", m_bMouseJiggler);
-        Read(root, L"InactivityTimer", L"Timeout", m_uMouseJigglerTimeout);
-        Read(root, L"KeyboardLayout", L"LoadUSEnglish", m_bLoadUSEnglish);
-        Read(root, L"Priority", L"Process", m_uPriority);
-        if (pugi::xml_attribute delay = Attribute(root, L"SimulatedKeys", L"Delay"))
-        {
-            // Compared unsigned: a negative value is out of range too.
-            m_uSimKeyDelay = static_cast<unsigned int>(delay.as_int(static_cast<int>(m_uSimKeyDelay)));
-            if (m_uSimKeyDelay > MaxSimKeyDelay)
-                m_uSimKeyDelay = 1;
-        }
-        SetSearchURL(Attribute(root, L"Search", L"url").as_string());
-        SetLanguage(Attribute(root, L"Language", L"filename").as_string());
-        Read(root, L"FooBar2000", L"EnableFix", m_bFooBar2000Fix);
-        Read(root, L"Persist", L"Layer", m_bPersistLayer);
-        Read(root, L"Touch", L"Filter", m_bFilterTouch);
 
         if (pugi::xml_node hotkeys = root.child(L"GlobalHotkeys"))
         {
@@ -549,35 +503,7 @@ bool CSettings::Load(const wchar_t* path, bool& regionsDefined, bool logDetails)
         if (logDetails && CLogger::DebugEnabled())
         {
             CLogger::LogDebug(L"Loaded the following settings:");
-            CLogger::LogDebug(L"  Quillon: %d, RazorMoouse: %d, ScrollUnder: %d, ScrollLockBypass: %d, ScrollLockBypassDisabled: %d, Swap4and5: %d",
-                              m_bQuillon, m_bDoubleClickFix, m_bScrollWindowUnderCursor, m_bScrollLockBypassAll,
-                              m_bScrollLockBypassDisabled, m_bSwap4and5);
-            CLogger::LogDebug(L"  Swap4and5inRDP: %d, DisableInRDP: %d, DisableInvertedScrollInRDP: %d, ShowTrayIcon: %d, DisableReinstallOnResume: %d, Notifications: %d (Layer %d), MovementToScrollCursor: %d",
-                              m_bSwap4and5InRDP, m_bDisableInRDP, m_bDisableInvertedScrollInRDP, m_bShowTrayIcon,
-                              m_bDisableReinstallOnResume, m_bNotifications, m_bNotifyLayer, m_bMovementToScrollCursor);
-            CLogger::LogDebug(L"  ResetStickyOnAnyButton: %d, ResetStickyOnAnyKey: %d, ResetStickyOnLayerChange: %d, GlobalHotkeys: %d, LayerModifierKeys: %d, ProcessNonClientMsgs: %d",
-                              m_bResetStickyOnAnyButton, m_bResetStickyOnAnyKey, m_bResetStickyOnLayerChange,
-                              m_bGlobalHotkeys, m_bLayerModifierKeys, m_bProcessNonClientMsgs);
-            CLogger::LogDebug(L"  IgnoreNumlock: %d, LeftClickCycleLayers: %d, RemapSimInput: %d, FixTiltRepeat: %d, InitialTiltDelay: %d, RepeatTiltDelay: %d",
-                              m_bIgnoreNumlock, m_bLeftClickCycleLayers, m_bRemapSimulatedInput, m_bFixTiltRepeat,
-                              m_uInitialTiltDelay, m_uRepeatTiltDelay);
-            CLogger::LogDebug(L"  CheckVersion: %d, CheckVersionDays: %d, CheckBetaVersion: %d, MouseOver: %d, ActivateScroll: %d",
-                              m_bCheckVersion, m_uCheckVersionDays, m_bCheckBetaVersion, m_bSwitchOnMouseOver,
-                              m_bActivateOnScroll);
-            CLogger::LogDebug(L"  ActivateOver: %d (%dms), FixVS2010: %d, CPUPriority: %d, SimKeyDelay: %d, No. Layers: %d",
-                              m_bActivateOnMouseOver, m_nActivateOnMouseOverDelay, m_bFixVS2010, m_uPriority,
-                              m_uSimKeyDelay, m_nLayers);
-            CLogger::LogDebug(L"  EnableOSD: %d, AlwaysShowOSD: %d, RedirectWheelToOSD: %d, LoadUSEnglish: %d, DebounceButtons: %d, DebounceFromUp: %d, DebounceTime: %d",
-                              m_bEnableOSD, m_bAlwaysShowOSD, m_bRedirectWheelToOSD, m_bLoadUSEnglish, m_bDebounceButtons,
-                              m_bDebounceFromUp, m_nDebounceTime);
-            CLogger::LogDebug(L"  MouseJiggler: %d, MouseJigglerTimeout: %d, SortActionsAplhabetically: %d, PersistLayer: %d, FilterTouch: %d, AllowSetSpeed: %d",
-                              m_bMouseJiggler, m_uMouseJigglerTimeout, m_bSortActionsAlphabetically, m_bPersistLayer,
-                              m_bFilterTouch, m_bAllowSetSpeed);
-            CLogger::LogDebug(L"  Cursor speed: %d, CursorSpeedCycle: %d %d %d %d, ShowCursorSpeedNotifications: %d",
-                              m_nCursorSpeed, m_nCursorSpeedCycle[0], m_nCursorSpeedCycle[1], m_nCursorSpeedCycle[2],
-                              m_nCursorSpeedCycle[3], m_bNotifyCursorSpeed);
-            CLogger::LogDebug(L"  SearchURL: '%s'", m_pszSearchURL != nullptr ? m_pszSearchURL : L"");
-            CLogger::LogDebug(L"  LanguageFile: '%s'", m_pszLanguage != nullptr ? m_pszLanguage : L"");
+            LogLoadedOptions(*this);
             CLogger::LogDebug(L"  There are %d application specific profiles (%d normal and %d custom window).", total,
                               normal, custom);
         }
@@ -628,77 +554,15 @@ bool CSettings::Save(const wchar_t* path)
         if (!root)
             root = document.append_child(L"root");
 
-        Write(root, L"version", L"major", VersionMajor);
-        Write(root, L"version", L"minor", VersionMinor);
-        Write(root, L"version", L"revision", VersionRevision);
-        Write(root, L"version", L"build", 0);
-        Write(root, L"Quillon", L"Enable", m_bQuillon);
-        Write(root, L"Layers", L"Number", m_nLayers);
-        Write(root, L"Cursor", L"Allow", m_bAllowSetSpeed);
-        Write(root, L"Cursor", L"Speed", m_nCursorSpeed);
-        for (int i = 0; i < 4; ++i)
-            Write(root, L"Cursor", FormatString(L"CS%d", i + 1).c_str(), m_nCursorSpeedCycle[i]);
-        Write(root, L"Cursor", L"ChangeLayer", m_bChangeCursorLayer);
-        Write(root, L"Cursor", L"ChangeChord", m_nChangeCursorChord);
-        Write(root, L"Cursor", L"ChangeHeld", m_nChangeCursorHeld);
-        Write(root, L"Cursor", L"LayerOverlayFontSize", m_nLayerOverlayFontSize);
-        Write(root, L"Cursor", L"OverlayFontSize", m_nOverlayFontSize);
-        Write(root, L"Cursor", L"EPPThreshold1", m_nEPPThreshold1);
-        Write(root, L"Cursor", L"EPPThreshold2", m_nEPPThreshold2);
-        Write(root, L"Cursor", L"EnhancePointerPrecision", m_bEnhancePointerPrecision ? 1 : 0);
-        Write(root, L"Logging", L"Disable", m_bDisableLogging);
-        Write(root, L"Logging", L"Thread", m_bThreadDebugging);
-        Write(root, L"RazorMouse", L"DoubleClickFix", m_bDoubleClickFix);
-        Write(root, L"ScrollWheel", L"ScrollWindowUnderCursor", m_bScrollWindowUnderCursor);
-        Write(root, L"ScrollLock", L"BypassAll", m_bScrollLockBypassAll);
-        Write(root, L"ScrollLock", L"BypassDisabled", m_bScrollLockBypassDisabled);
-        Write(root, L"Swap4and5", L"Always", m_bSwap4and5);
-        Write(root, L"RemoteDesktop", L"SwapButtons4and5", m_bSwap4and5InRDP);
-        Write(root, L"RemoteDesktop", L"Disable", m_bDisableInRDP);
-        Write(root, L"RemoteDesktop", L"DisableInvertedScroll", m_bDisableInvertedScrollInRDP);
-        Write(root, L"TrayIcon", L"Show", m_bShowTrayIcon);
-        Write(root, L"ReinstallHook", L"Disable", m_bDisableReinstallOnResume);
-        Write(root, L"BalloonNotification", L"Enable", m_bNotifications);
-        Write(root, L"BalloonNotification", L"Layer", m_bNotifyLayer);
-        Write(root, L"BalloonNotification", L"Cursor", m_bNotifyCursorSpeed);
-        Write(root, L"MovementToScroll", L"ChangeCursor", m_bMovementToScrollCursor);
-        Write(root, L"ResetSticky", L"Enabled", m_bResetStickyOnAnyButton);
-        Write(root, L"ResetSticky", L"Key", m_bResetStickyOnAnyKey);
-        Write(root, L"ResetSticky", L"Layer", m_bResetStickyOnLayerChange);
-        Write(root, L"GlobalHotkeys", L"Enable", m_bGlobalHotkeys);
-        Write(root, L"LayerModifierKeys", L"Enable", m_bLayerModifierKeys);
-        Write(root, L"NonClientMsgs", L"Process", m_bProcessNonClientMsgs);
-        Write(root, L"SimulatedKeystrokes", L"IgnoreNumlock", m_bIgnoreNumlock);
-        Write(root, L"LeftClickTrayIcon", L"Cycle", m_bLeftClickCycleLayers);
-        Write(root, L"ReMapSimulatedInput", L"Enable", m_bRemapSimulatedInput);
-        Write(root, L"FixTiltRepeat", L"Enable", m_bFixTiltRepeat);
-        Write(root, L"FixTiltRepeat", L"InitialDelay", m_uInitialTiltDelay);
-        Write(root, L"FixTiltRepeat", L"RepeatDelay", m_uRepeatTiltDelay);
-        Write(root, L"CheckVersion", L"Days", m_uCheckVersionDays);
-        Write(root, L"CheckVersion", L"Enable", m_bCheckVersion);
-        Write(root, L"CheckVersion", L"Beta", m_bCheckBetaVersion);
-        Write(root, L"SwitchOnMouseOver", L"Enable", m_bSwitchOnMouseOver);
-        Write(root, L"ActivateOnScroll", L"Enable", m_bActivateOnScroll);
-        Write(root, L"ActivateOnMouseOver", L"Enable", m_bActivateOnMouseOver);
-        Write(root, L"ActivateOnMouseOver", L"Delay", m_nActivateOnMouseOverDelay);
-        Write(root, L"VisualStudio2010", L"FixScroll", m_bFixVS2010);
-        Write(root, L"OnScreenDisplay", L"Enabled", m_bEnableOSD);
-        Write(root, L"OnScreenDisplay", L"AlwaysShow", m_bAlwaysShowOSD);
-        Write(root, L"OnScreenDisplay", L"RedirectWheel", m_bRedirectWheelToOSD);
-        Write(root, L"SortActions", L"Alphabetically", m_bSortActionsAlphabetically);
-        Write(root, L"ButtonDebounce", L"Enable", m_bDebounceButtons);
-        Write(root, L"ButtonDebounce", L"FromUp", m_bDebounceFromUp);
-        Write(root, L"ButtonDebounce", L"Time", m_nDebounceTime);
-        Write(root, L"InactivityTimer", L"Disable", m_bMouseJiggler);
-        Write(root, L"InactivityTimer", L"Timeout", m_uMouseJigglerTimeout);
-        Write(root, L"KeyboardLayout", L"LoadUSEnglish", m_bLoadUSEnglish);
-        Write(root, L"Priority", L"Process", m_uPriority);
-        Write(root, L"SimulatedKeys", L"Delay", m_uSimKeyDelay);
-        WriteText(root, L"Search", L"url", m_pszSearchURL);
-        WriteText(root, L"Language", L"filename", m_pszLanguage);
-        Write(root, L"FooBar2000", L"EnableFix", m_bFooBar2000Fix);
-        Write(root, L"Persist", L"Layer", m_bPersistLayer);
-        Write(root, L"Touch", L"Filter", m_bFilterTouch);
+        SetXmlAttribute(root, L"version", L"major", VersionMajor);
+        SetXmlAttribute(root, L"version", L"minor", VersionMinor);
+        SetXmlAttribute(root, L"version", L"revision", VersionRevision);
+        SetXmlAttribute(root, L"version", L"build", 0);
+        for (const SettingsOption& option : SettingsOption::All())
+        {
+            if (option.IsStored())
+                WriteOption(*this, root, option);
+        }
 
         if (m_pDefaultApp != nullptr)
             m_pDefaultApp->SaveDefault(FindOrAppendChild(root, L"Default"));

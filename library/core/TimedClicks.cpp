@@ -229,11 +229,11 @@ void CBRMPTimedClicks::Save(bool /*quillonMode*/, pugi::xml_node element) const
     wchar_t name[16];
     for (int i = 0; i < TimedClickCount; ++i)
     {
-        FormatArray(name, L"Time%d", i);
+        NumberedXmlName(name, L"Time", i);
         SetXmlAttribute(element, nullptr, name, m_times[i]);
-        FormatArray(name, L"Enable%d", i);
+        NumberedXmlName(name, L"Enable", i);
         SetXmlAttribute(element, nullptr, name, m_enabled[i]);
-        FormatArray(name, L"Press%d", i);
+        NumberedXmlName(name, L"Press", i);
         m_clicks[i].Save(FindOrAppendChild(element, name));
     }
 }
@@ -254,11 +254,11 @@ bool CBRMPTimedClicks::Load(MouseButtons button, bool quillonMode, pugi::xml_nod
     for (int i = 0; i < TimedClickCount; ++i)
     {
         const int defaultTime = i * 500;
-        FormatArray(name, L"Time%d", i);
+        NumberedXmlName(name, L"Time", i);
         m_times[i] = ReadXmlInt(element.attribute(name), defaultTime, 0, INT_MAX, defaultTime, Context);
-        FormatArray(name, L"Enable%d", i);
+        NumberedXmlName(name, L"Enable", i);
         m_enabled[i] = ReadXmlBool(element.attribute(name), false);
-        FormatArray(name, L"Press%d", i);
+        NumberedXmlName(name, L"Press", i);
         if (pugi::xml_node child = element.child(name))
         {
             m_clicks[i].Load(button, i, quillonMode, child, simulatedKeyDelay);

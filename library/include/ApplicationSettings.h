@@ -261,6 +261,7 @@ public:
 
 private:
     friend class CSettings;
+    friend struct ProfileOption;
     struct CompiledPatterns;
     enum PatternField { PatternApplication = 0, PatternClass, PatternParentClass, PatternCaption, PatternCount };
 

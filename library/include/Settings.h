@@ -1,8 +1,8 @@
 #pragma once
 // The whole configuration in memory: the global options, the hotkey and layer
 // modifier key tables, the default profile and the application profiles.
-// Options are public fields named after their place in the settings file
-// (the comment gives Element/Attribute); both deliverables read and write them.
+// Options are public fields that both deliverables read and write; the table
+// in SettingsOptions.h says where the settings file keeps each one.
 
 #include <windows.h>
 
@@ -123,83 +123,86 @@ public:
     // The wheel scroll lines the system reports, WHEEL_PAGESCROLL (-1) read as 3.
     static int WheelScrollLinesFromSystem(int reported);
 
-    // --- options, in the order of the settings file's option table ---
-    int m_nVersionMajor = VersionMajor;
-    int m_nVersionMinor = VersionMinor;
-    int m_nVersionRevision = VersionRevision;
-    int m_nCursorSpeed = -1;                    // Cursor/Speed
-    CMouseInfo m_StartupMouseInfo;              // system mouse state at start
-    bool m_bEnhancePointerPrecision = false;    // Cursor/EnhancePointerPrecision
-    bool m_bQuillonForced = false;              // forces Quillon mode on every load
-    bool m_bQuillon = false;                    // Quillon/Enable
-    bool m_bDebugging = false;                  // debug logging was on at construction (not stored)
+    // --- options ---
+    // Each option is described once, in the table of SettingsOptions.h: where the
+    // file keeps it, its range and its default (the constructor sets them all).
+    int m_nVersionMajor;
+    int m_nVersionMinor;
+    int m_nVersionRevision;
+    int m_nCursorSpeed;
+    CMouseInfo m_StartupMouseInfo;               // system mouse state at start
+    bool m_bEnhancePointerPrecision;
+    bool m_bQuillonForced;                       // forces Quillon mode on every load (not stored)
+    bool m_bQuillon;
+    bool m_bDebugging;                           // debug logging was on at construction (not stored)
 
-    bool m_bDisableLogging = false;             // Logging/Disable
-    bool m_bDoubleClickFix = false;             // RazorMouse/DoubleClickFix
-    bool m_bScrollWindowUnderCursor = false;    // ScrollWheel/ScrollWindowUnderCursor
-    bool m_bScrollLockBypassAll = true;         // ScrollLock/BypassAll
-    bool m_bScrollLockBypassDisabled = false;   // ScrollLock/BypassDisabled
-    bool m_bSwap4and5 = false;                  // Swap4and5/Always
-    bool m_bSwap4and5InRDP = false;             // RemoteDesktop/SwapButtons4and5
-    bool m_bDisableInRDP = false;               // RemoteDesktop/Disable
-    bool m_bDisableInvertedScrollInRDP = false; // RemoteDesktop/DisableInvertedScroll
-    bool m_bShowTrayIcon = true;                // TrayIcon/Show
-    bool m_bNotifications = true;               // BalloonNotification/Enable
-    bool m_bNotifyLayer = true;                 // BalloonNotification/Layer
-    bool m_bNotifyCursorSpeed = false;          // BalloonNotification/Cursor
-    int m_nChangeCursorChord = 1;               // Cursor/ChangeChord
-    int m_nChangeCursorHeld = 1;                // Cursor/ChangeHeld
-    bool m_bChangeCursorLayer = true;           // Cursor/ChangeLayer
-    bool m_bMovementToScrollCursor = true;      // MovementToScroll/ChangeCursor
-    bool m_bGlobalHotkeys = false;              // GlobalHotkeys/Enable
-    bool m_bLayerModifierKeys = false;          // LayerModifierKeys/Enable
-    bool m_bProcessNonClientMsgs = true;        // NonClientMsgs/Process
-    bool m_bFixVS2010 = false;                  // VisualStudio2010/FixScroll
-    bool m_bDisableReinstallOnResume = false;   // ReinstallHook/Disable
-    bool m_bAlwaysShowOSD = false;              // OnScreenDisplay/AlwaysShow
-    bool m_bRedirectWheelToOSD = false;         // OnScreenDisplay/RedirectWheel
-    bool m_bEnableOSD = true;                   // OnScreenDisplay/Enabled
-    bool m_bSortActionsAlphabetically = false;  // SortActions/Alphabetically
-    bool m_bLoadUSEnglish = false;              // KeyboardLayout/LoadUSEnglish
-    bool m_bFooBar2000Fix = false;              // FooBar2000/EnableFix
-    bool m_bCaptionProfiles = false;            // a loaded custom-window profile has a caption (not stored)
-    bool m_bCheckVersion = true;                // CheckVersion/Enable
-    bool m_bCheckBetaVersion = false;           // CheckVersion/Beta
-    unsigned int m_uCheckVersionDays = 5;       // CheckVersion/Days
-    bool m_bSwitchOnMouseOver = true;           // SwitchOnMouseOver/Enable
-    bool m_bActivateOnScroll = false;           // ActivateOnScroll/Enable
-    bool m_bActivateOnMouseOver = false;        // ActivateOnMouseOver/Enable
-    int m_nActivateOnMouseOverDelay = 100;      // ActivateOnMouseOver/Delay (ms, at least 1 after a load)
-    bool m_bIgnoreNumlock = true;               // SimulatedKeystrokes/IgnoreNumlock
-    bool m_bLeftClickCycleLayers = false;       // LeftClickTrayIcon/Cycle
-    bool m_bRemapSimulatedInput = true;         // ReMapSimulatedInput/Enable
-    bool m_bFixTiltRepeat = false;              // FixTiltRepeat/Enable
-    bool m_bPersistLayer = false;               // Persist/Layer
-    bool m_bFilterTouch = false;                // Touch/Filter
-    bool m_bAllowSetSpeed = true;               // Cursor/Allow
-    unsigned int m_uPriority = HIGH_PRIORITY_CLASS; // Priority/Process
-    unsigned int m_uSimKeyDelay = 1;            // SimulatedKeys/Delay (ms, 0..60)
-    unsigned int m_uInitialTiltDelay = 200;     // FixTiltRepeat/InitialDelay
-    unsigned int m_uRepeatTiltDelay = 100;      // FixTiltRepeat/RepeatDelay
-    int m_nWheelScrollLines = 3;                // system wheel scroll lines at construction (not stored)
-    bool m_bMouseJiggler = false;               // InactivityTimer/Disable
-    unsigned int m_uMouseJigglerTimeout = 30;   // InactivityTimer/Timeout (minutes)
-    int m_nHookTimeout = 200;                   // mirror of the system's LowLevelHooksTimeout (ms)
-    int m_nCursorSpeedCycle[4] = {10, 7, 10, 2}; // Cursor/CS1..CS4 (CS1 = cursor speed at construction)
-    bool m_bThreadDebugging = false;            // Logging/Thread
-    int m_nLayerOverlayFontSize = 10;           // Cursor/LayerOverlayFontSize
-    int m_nOverlayFontSize = 14;                // Cursor/OverlayFontSize
-    int m_nEPPThreshold1 = 6;                   // Cursor/EPPThreshold1
-    int m_nEPPThreshold2 = 10;                  // Cursor/EPPThreshold2
-    bool m_bDebounceButtons = false;            // ButtonDebounce/Enable
-    bool m_bDebounceFromUp = false;             // ButtonDebounce/FromUp
-    int m_nDebounceTime = 50;                   // ButtonDebounce/Time (ms)
-    bool m_bResetStickyOnAnyButton = false;     // ResetSticky/Enabled
-    bool m_bResetStickyOnAnyKey = false;        // ResetSticky/Key
-    bool m_bResetStickyOnLayerChange = true;    // ResetSticky/Layer
-    int m_nLayers = DefaultLayers;              // Layers/Number
+    bool m_bDisableLogging;
+    bool m_bDoubleClickFix;
+    bool m_bScrollWindowUnderCursor;
+    bool m_bScrollLockBypassAll;
+    bool m_bScrollLockBypassDisabled;
+    bool m_bSwap4and5;
+    bool m_bSwap4and5InRDP;
+    bool m_bDisableInRDP;
+    bool m_bDisableInvertedScrollInRDP;
+    bool m_bShowTrayIcon;
+    bool m_bNotifications;
+    bool m_bNotifyLayer;
+    bool m_bNotifyCursorSpeed;
+    int m_nChangeCursorChord;
+    int m_nChangeCursorHeld;
+    bool m_bChangeCursorLayer;
+    bool m_bMovementToScrollCursor;
+    bool m_bGlobalHotkeys;
+    bool m_bLayerModifierKeys;
+    bool m_bProcessNonClientMsgs;
+    bool m_bFixVS2010;
+    bool m_bDisableReinstallOnResume;
+    bool m_bAlwaysShowOSD;
+    bool m_bRedirectWheelToOSD;
+    bool m_bEnableOSD;
+    bool m_bSortActionsAlphabetically;
+    bool m_bLoadUSEnglish;
+    bool m_bFooBar2000Fix;
+    bool m_bCaptionProfiles;                     // a loaded custom-window profile has a caption (not stored)
+    bool m_bCheckVersion;
+    bool m_bCheckBetaVersion;
+    unsigned int m_uCheckVersionDays;
+    bool m_bSwitchOnMouseOver;
+    bool m_bActivateOnScroll;
+    bool m_bActivateOnMouseOver;
+    int m_nActivateOnMouseOverDelay;             // milliseconds
+    bool m_bIgnoreNumlock;
+    bool m_bLeftClickCycleLayers;
+    bool m_bRemapSimulatedInput;
+    bool m_bFixTiltRepeat;
+    bool m_bPersistLayer;
+    bool m_bFilterTouch;
+    bool m_bAllowSetSpeed;
+    unsigned int m_uPriority;
+    unsigned int m_uSimKeyDelay;                 // milliseconds between simulated keys
+    unsigned int m_uInitialTiltDelay;
+    unsigned int m_uRepeatTiltDelay;
+    int m_nWheelScrollLines;                     // system wheel scroll lines at construction (not stored)
+    bool m_bMouseJiggler;
+    unsigned int m_uMouseJigglerTimeout;         // minutes
+    int m_nHookTimeout;                          // mirror of the system's LowLevelHooksTimeout (ms, not stored)
+    int m_nCursorSpeedCycle[4];                  // the speeds the cursor-speed cycle steps through
+    bool m_bThreadDebugging;
+    int m_nLayerOverlayFontSize;
+    int m_nOverlayFontSize;
+    int m_nEPPThreshold1;
+    int m_nEPPThreshold2;
+    bool m_bDebounceButtons;
+    bool m_bDebounceFromUp;
+    int m_nDebounceTime;                         // milliseconds
+    bool m_bResetStickyOnAnyButton;
+    bool m_bResetStickyOnAnyKey;
+    bool m_bResetStickyOnLayerChange;
+    int m_nLayers;
 
 private:
+    friend struct SettingsOption;
 
     void SetFilename(const wchar_t* path);
     // Deletes every profile, the lists and both tables; with recreate, starts

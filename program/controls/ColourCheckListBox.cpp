@@ -205,8 +205,14 @@ LRESULT CColourCheckListBox::OnContextMenu(WPARAM, LPARAM lParam)
     ::ScreenToClient(m_hWnd, &client);
     bool outside = true;
     const int under = ItemFromPoint(client, &outside);
-    if (!outside && under >= 0 && under < GetCount())
+    // The entry clicked becomes the selection, and the owner hears of it as of
+    // any other selection: its commands and the pages then work on that entry.
+    if (!outside && under >= 0 && under < GetCount() && under != GetCurSel())
+    {
         SetCurSel(under);
+        if (const HWND parent = GetParent())
+            ::SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), LBN_SELCHANGE), reinterpret_cast<LPARAM>(m_hWnd));
+    }
     const int entry = GetCurSel();
 
     const HMENU menu = ::LoadMenuW(GetResourceInstance(), MAKEINTRESOURCEW(IDR_PROFILE_MENU));

@@ -266,11 +266,20 @@ void CFindWindow::HideAncestors()
 
 void CFindWindow::ShowAncestors()
 {
-    for (HWND window : m_hiddenAncestors)
-        if (::IsWindow(window))
-            ::ShowWindow(window, SW_SHOWNORMAL);
+    // Outermost first and without activation, so that each comes back below
+    // the window it owns; the finder then stays in front of them with the
+    // focus (a shown owner may otherwise cover it, out of reach while disabled).
+    const bool shown = !m_hiddenAncestors.empty();
+    for (auto window = m_hiddenAncestors.rbegin(); window != m_hiddenAncestors.rend(); ++window)
+        if (::IsWindow(*window))
+            ::ShowWindow(*window, SW_SHOWNOACTIVATE);
     m_hiddenAncestors.clear();
     m_ancestors.clear();
+    if (shown && m_hWnd != nullptr && ::IsWindowVisible(m_hWnd))
+    {
+        ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        ::SetForegroundWindow(m_hWnd);
+    }
 }
 
 void CFindWindow::BeginDrag()

@@ -1,5 +1,6 @@
 #include "FileDialog.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 #include <shlobj.h>
 
@@ -45,30 +46,44 @@ bool RunFileDialog(const FileDialogRequest& request, std::wstring& path)
     return true;
 }
 
+// Selects the initial folder, and keeps the selected folder in view: the
+// browser's tree does not scroll to a selection made before it is filled.
 int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM, LPARAM data)
 {
     if (message == BFFM_INITIALIZED && data != 0)
+    {
         ::SendMessageW(window, BFFM_SETSELECTIONW, TRUE, data);
+    }
+    else if (message == BFFM_SELCHANGED)
+    {
+        const HWND space = ::FindWindowExW(window, nullptr, L"SHBrowseForFolder ShellNameSpace Control", nullptr);
+        const HWND tree = space != nullptr ? ::FindWindowExW(space, nullptr, WC_TREEVIEWW, nullptr) : nullptr;
+        if (tree != nullptr)
+            if (const auto item = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)))
+                ::PostMessageW(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item));
+    }
     return 0;
 }
 
 bool RunFolderBrowser(const FileDialogRequest& request, std::wstring& path)
 {
+    std::vector<wchar_t> display(MAX_PATH, L'\0');
+    request.initialFolder.copy(display.data(), MAX_PATH - 1);
     BROWSEINFOW info{};
     info.hwndOwner = request.owner;
+    info.pszDisplayName = display.data();
     info.lpszTitle = request.title.empty() ? nullptr : request.title.c_str();
-    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
     info.lpfn = &BrowseCallback;
     info.lParam = request.initialFolder.empty() ? 0 : reinterpret_cast<LPARAM>(request.initialFolder.c_str());
     PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&info);
     if (chosen == nullptr)
         return false;
     std::vector<wchar_t> buffer(kPathChars, L'\0');
-    const bool ok = ::SHGetPathFromIDListEx(chosen, buffer.data(), kPathChars, GPFIDL_DEFAULT) != FALSE;
+    // A virtual folder has no path: chosen, with an empty path.
+    path = ::SHGetPathFromIDListEx(chosen, buffer.data(), kPathChars, GPFIDL_DEFAULT) ? buffer.data() : L"";
     ::CoTaskMemFree(chosen);
-    if (ok)
-        path = buffer.data();
-    return ok;
+    return true;
 }
 }
 

@@ -27,7 +27,7 @@ struct FileDialogRequest
     std::wstring filter;         // see above; empty: every file
     std::wstring defaultExtension; // without the dot; added when the user types none
     std::wstring initialFile;    // name or full path shown at first
-    std::wstring initialFolder;
+    std::wstring initialFolder;  // the folder browser starts with it selected
     DWORD flags = 0;             // OFN_* of the file dialogs (OFN_EXPLORER is always added)
 };
 
@@ -36,7 +36,9 @@ struct FileDialogRequest
 using FileDialogHandler = std::function<bool(const FileDialogRequest&, std::wstring& path)>;
 
 // Runs the dialog; true with the chosen full path, false when cancelled or
-// when the dialog failed (the failure is logged).
+// when the dialog failed (the failure is logged). The folder browser answers
+// true with an empty path when the chosen folder has no file-system path (a
+// virtual folder such as the Control Panel).
 bool ShowFileDialog(const FileDialogRequest& request, std::wstring& path);
 
 // The filter text in the system's form: '|' become terminators.

@@ -9,7 +9,7 @@
 #define IDI_LAYER_SWAP 153
 #define IDI_LAYER_RESET 155
 #define IDI_RUN_APPLICATION 147
-// The edit buttons show IDI_EDIT_ACTION of the action editors.
+// The edit buttons show IDI_EDIT_ACTION (EditorsIds.h), drawn in LayerTab.rc.
 
 // Pickers 1001 + button, edit buttons 1301 + button, labels 1112 + button.
 #define IDC_LAYER_PICKER_FIRST 1001

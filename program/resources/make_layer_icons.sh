@@ -13,3 +13,5 @@ convert -size 16x16 $t -stroke '#b63d3d' -strokewidth 2 -fill none \
 convert -size 32x32 $t -fill '#ffffff' -stroke '#3d6fb6' -strokewidth 2 -draw 'rectangle 2,4 29,27' \
     -fill '#3d6fb6' -draw 'rectangle 2,4 29,9' -stroke '#2e8b57' -strokewidth 3 \
     -draw 'line 8,18 14,24' -draw 'line 14,24 24,13' RunApplication.ico
+convert -size 16x16 $t -stroke '#7a5200' -strokewidth 1 -fill '#f2c14e' -draw 'polygon 3,10 10,3 13,6 6,13' \
+    -fill '#404040' -draw 'polygon 3,10 6,13 2,14' -fill '#d66a6a' -draw 'polygon 10,3 12,1 15,4 13,6' EditAction.ico

@@ -1,8 +1,9 @@
 #pragma once
 // What the chord, timed-click and movement-to-scroll editors share: rows of an
-// action picker with an edit button, filled from the settings dialog's action
-// list; the sub-editor launched for an action that carries data; the wheel
-// swallowed over disabled controls; and which rows OK may store.
+// action picker (the layer page's owner-drawn picker) with an edit button,
+// filled from the settings dialog's action list; the sub-editor launched for an
+// action that carries data; the wheel swallowed over disabled controls; and
+// which rows OK may store.
 //
 // Every editor works on its own copy of what it edits: the caller's object is
 // untouched until it reads the result after IDOK.
@@ -16,8 +17,8 @@
 #include <vector>
 
 #include "ActionEditorRules.h"
+#include "ColourComboBox.h"
 #include "Dialog.h"
-#include "EditorActionPicker.h"
 #include "ThemedButton.h"
 
 class CActionData;
@@ -50,17 +51,18 @@ protected:
 
     struct Row
     {
-        CEditorActionPicker picker;
+        std::unique_ptr<CColourComboBox> picker;
         CXButtonXP edit;
-        bool present = false;
         bool offered = false;  // the picker could show the stored action
         bool touched = false;  // the user chose or edited this row's action
     };
 
-    // Binds a row's picker and edit button and fills the picker: the stored
-    // action selected (defaultAction for -1), data the stored action's record
-    // (taken over; may be null).
+    // Creates a row's picker in place of the template's control and binds its
+    // edit button, then fills the picker: the stored action selected
+    // (defaultAction for -1), data the stored action's record (taken over; may
+    // be null). A row the template does not have stays absent.
     void InitRow(int row, int storedAction, CActionData* data, int defaultAction = 40);
+    bool RowPresent(int row) const { return m_rows[static_cast<std::size_t>(row)].picker != nullptr; }
     void EnableRow(int row, bool enable);
     void UpdateEditButton(int row);
     Row& RowAt(int row) { return m_rows[static_cast<std::size_t>(row)]; }
@@ -83,6 +85,10 @@ protected:
     virtual void RevertRow(int row);
     // The movement-to-scroll editor's button index for a row.
     virtual int ButtonOfRow(int row) const { return row; }
+    // The editor's class name and how it names a row, for its log lines:
+    // "CButtonChording" and "(button 3)".
+    virtual const wchar_t* LogClass() const = 0;
+    virtual std::wstring LogRow(int row) const;
 
     CLangSupport* m_language;
     ActionEditorContext m_context;
@@ -96,6 +102,11 @@ private:
     // The sub-editor launcher: true when the selection stands (with new data or
     // because the action has none); keep: the edit button stays enabled.
     bool EditCustomAction(int row, int newAction, int oldAction, CActionData* data, bool& keep, bool fromButton);
+    bool EditKeys(int row, int oldAction, const CActionData& data, bool& keep);
+    bool EditPath(int row, int newAction, int oldAction, const CActionData& data, bool& keep);
+    bool EditMovement2Scroll(int row, int oldAction, CActionData& data, bool& keep);
+    // The selected item takes the record; the closed picker shows its new text.
+    void ReplaceSelectedData(int row, CActionData* data);
 
     EditorPickerLimits m_limits;
     std::array<Row, kRowCount> m_rows;

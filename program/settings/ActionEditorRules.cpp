@@ -1,41 +1,12 @@
 #include "ActionEditorRules.h"
 
+#include "ActionList.h"
+
 namespace
 {
 constexpr int kNoChange = 40;
 constexpr int kMovementToScroll = 77;
-constexpr int kNeverOffered = -1;
 constexpr int kPortableHidden = 254;
-
-struct Availability
-{
-    int lowest;
-    int highest;
-};
-
-// The Windows versions an action is offered on (bit values); 254 as the highest
-// marks an action also hidden in portable mode from Vista on.
-Availability AvailabilityOf(int action)
-{
-    switch (action)
-    {
-    case 44: case 45: return {4, 254};
-    case 48: return {4, 4};
-    case 80: return {0, kNeverOffered};
-    case 81: return {8, 255};
-    case 83: return {16, 254};
-    case 84: case 87: case 88: case 89: case 90: return {16, 32};
-    case 85: case 86: return {16, 255};
-    case 92: case 93: return {4, 255};
-    case 94: case 95: case 96: case 97: case 117: case 118: return {8, 255};
-    case 98: case 99: case 100: case 101: case 139: return {64, 255};
-    default:
-        break;
-    }
-    if ((action >= 107 && action <= 116) || (action >= 121 && action <= 126))
-        return {0, kNeverOffered};
-    return {1, 255};
-}
 } // namespace
 
 bool HasActionEditor(int action)
@@ -45,12 +16,10 @@ bool HasActionEditor(int action)
 
 bool IsActionAvailable(int action, int osVersion, bool portable)
 {
-    if (action < 0 || action > 139)
+    // The layer page's table; portable mode hides a few more from Vista on.
+    if (!IsActionAvailable(action, osVersion))
         return false;
-    const Availability range = AvailabilityOf(action);
-    if (osVersion < range.lowest || osVersion > range.highest)
-        return false;
-    return !(portable && osVersion >= 4 && range.highest == kPortableHidden);
+    return !(portable && osVersion >= ActionOS_Vista && ActionHighestVersion(action) == kPortableHidden);
 }
 
 bool IsOfferedByEditorPicker(int action, const EditorPickerLimits& limits, int osVersion, bool portable)

@@ -22,6 +22,8 @@ protected:
     void DoDataExchange(CDataExchange& dx) override;
     void OnOK() override;
     int StoredAction(int row) const override;
+    const wchar_t* LogClass() const override { return L"CButtonChording"; }
+    std::wstring LogRow(int row) const override { return L"(button " + std::to_wstring(row) + L")"; }
 
 private:
     void OnOptionClick();

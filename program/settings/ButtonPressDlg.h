@@ -21,6 +21,8 @@ protected:
     void DoDataExchange(CDataExchange& dx) override;
     void OnOK() override;
     int StoredAction(int row) const override;
+    const wchar_t* LogClass() const override { return L"CButtonPressDlg"; }
+    std::wstring LogRow(int row) const override { return L"(press " + std::to_wstring(row) + L")"; }
     // "Normal Click", or "Held for 600 ms" for a held row.
     std::wstring KeyEditorTitle(int row) const override;
 

@@ -4,9 +4,9 @@
 
 #include "CaughtException.h"
 #include "DataExchange.h"
+#include "FileDialog.h"
 #include "LangSupport.h"
 #include "Logger.h"
-#include "ShellDialogs.h"
 #include "WindowTranslation.h"
 #include "resource.h"
 
@@ -38,9 +38,10 @@ void CCustomApp::OnBnClickedButton1()
     {
         UpdateData(true);
         CLogger::LogDebug(L"CustomApp: OnBnClickedBrowse - Opening file browser");
-        OpenFileRequest request;
+        FileDialogRequest request;
+        request.kind = FileDialogKind::Open;
         request.owner = m_hWnd;
-        request.initialPath = m_path;
+        request.initialFile = m_path;
         request.defaultExtension = L"exe";
         request.filter = LookupText(m_language, std::wstring(L"Applications (*.exe)")) + L"|*.exe|" +
                          LookupText(m_language, std::wstring(L"Shortcuts (*.lnk)")) + L"|*.lnk|" +
@@ -48,7 +49,7 @@ void CCustomApp::OnBnClickedButton1()
         request.flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOTESTFILECREATE | OFN_ENABLESIZING |
                         OFN_DONTADDTORECENT;
         std::wstring chosen;
-        if (ShowOpenFileDialog(request, chosen))
+        if (ShowFileDialog(request, chosen))
         {
             m_path = chosen;
             UpdateData(false);

@@ -845,11 +845,24 @@ BOOL CLayerTab::PreTranslateMessage(MSG* msg)
 void CLayerTab::OnBnClickedCopy()
 {
     if (m_host != nullptr && m_profile != nullptr)
-        m_host->CopyLayer(*this);
+        MoveLayer(&ILayerTabHost::CopyLayer);
 }
 
 void CLayerTab::OnBnClickedSwap()
 {
     if (m_host != nullptr && m_profile != nullptr)
-        m_host->SwapLayer(*this);
+        MoveLayer(&ILayerTabHost::SwapLayer);
+}
+
+void CLayerTab::MoveLayer(void (ILayerTabHost::*move)(CLayerTab&))
+{
+    // The pickers ignore the wheel while the dialog that asks for the other
+    // layer is open, and respond again however it ends.
+    struct Lock
+    {
+        CLayerTab& page;
+        explicit Lock(CLayerTab& p) : page(p) { page.LockPickerWheel(true); }
+        ~Lock() { page.LockPickerWheel(false); }
+    } lock(*this);
+    (m_host->*move)(*this);
 }

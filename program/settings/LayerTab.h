@@ -101,6 +101,7 @@ private:
     void OnBnClickedReset();
     void OnBnClickedCopy();
     void OnBnClickedSwap();
+    void MoveLayer(void (ILayerTabHost::*move)(CLayerTab&));
     void OnBnClickedDisable();
     void OnBnClickedDisableNextPrev();
     void OnCbnSelchangeSwitchLayer();

@@ -14,11 +14,11 @@
 #include "CustomActionEditors.h"
 #include "CustomApp.h"
 #include "CustomKey.h"
+#include "FileDialog.h"
 #include "Movement2ScrollDlg.h"
 #include "LangSupport.h"
 #include "Movement2Scroll.h"
 #include "Settings.h"
-#include "ShellDialogs.h"
 #include "TimedClicks.h"
 #include "resource.h"
 
@@ -95,23 +95,18 @@ EditorOutcome ICustomActionEditors::EditApplication(HWND parent, std::wstring& p
 EditorOutcome ICustomActionEditors::BrowseFolder(HWND parent, std::wstring& folder)
 {
     CLangSupport* language = LangSupport();
-    FolderBrowseRequest request;
+    FileDialogRequest request;
+    request.kind = FileDialogKind::Folder;
     request.owner = parent;
     request.title = LookupText(language, std::wstring(L"Please select a folder to open"));
     request.initialFolder = folder;
     CLangSupport::Release(language);
     std::wstring chosen;
-    switch (ShowFolderBrowser(request, chosen))
-    {
-    case FolderBrowseResult::kChosen:
-        folder = chosen;
-        return EditorOutcome::kConfirmed;
-    case FolderBrowseResult::kChosenVirtual:
-        folder.clear();
-        return EditorOutcome::kConfirmed;
-    default:
+    if (!ShowFileDialog(request, chosen))
         return EditorOutcome::kCancelled;
-    }
+    // An empty path: a folder without a file-system path was chosen.
+    folder = chosen;
+    return EditorOutcome::kConfirmed;
 }
 
 EditorOutcome ICustomActionEditors::EditChords(HWND parent, const ListEditorContext& context,

@@ -167,11 +167,10 @@ void CSwapLayerDlg::OnOK()
 
 namespace
 {
-// Pages first: the copy holds what the screen shows before a layer moves.
-// The question about applying then only decides whether to save first.
-void StoreAndOfferApply(CSetupDialog& dialog, const wchar_t* question)
+// The question about applying only decides whether to save first: the pages
+// were stored into the copy as soon as the target was chosen.
+void OfferApply(CSetupDialog& dialog, const wchar_t* question)
 {
-    dialog.StoreTabs();
     if (dialog.IsApplyEnabled() &&
         ShowMessageBox(LookupText(dialog.Language(), question), MB_YESNO | MB_ICONQUESTION, dialog.GetSafeHwnd()) == IDYES)
         dialog.OnApply();
@@ -188,6 +187,8 @@ bool RunCopyLayer(CSetupDialog& dialog, CWindow* page, CApplicationSettings* pro
         return false;
     CApplicationSettings* target = choose.m_chosenProfile;
     const int to = choose.m_chosenLayer;
+    // The copy holds what the pages show before a layer moves or is looked at.
+    dialog.StoreTabs();
     bool used = false;
     for (int button = 0; button < ButtonCount; ++button)
         used = used || target->GetActions(button, to) != ACTION_NO_CHANGE;
@@ -206,7 +207,7 @@ bool RunCopyLayer(CSetupDialog& dialog, CWindow* page, CApplicationSettings* pro
     CLogger::LogMessage(L"Copying layer %d to layer %d in %s (%s).", layer + 1, to + 1,
                         target->GetDescription() != nullptr ? target->GetDescription() : L"",
                         target->GetApplication() != nullptr ? target->GetApplication() : L"");
-    StoreAndOfferApply(dialog, L"Do you want to apply your settings before copying the layer?");
+    OfferApply(dialog, L"Do you want to apply your settings before copying the layer?");
     CopyLayerInto(*profile, layer, *target, to, true, true);
     dialog.RebuildLayerTabs(false, nullptr);
     dialog.EnableApply();
@@ -221,7 +222,8 @@ bool RunSwapLayer(CSetupDialog& dialog, CWindow* page, CApplicationSettings* pro
     if (choose.DoModal() != IDOK || choose.m_chosenLayer < 0)
         return false;
     const int other = choose.m_chosenLayer;
-    StoreAndOfferApply(dialog, L"Do you want to apply your settings before swapping the layer?");
+    dialog.StoreTabs();
+    OfferApply(dialog, L"Do you want to apply your settings before swapping the layer?");
     CLogger::LogMessage(L"Swapping layer %d with %d.", layer + 1, other + 1);
     SwapLayers(*profile, layer, other);
     dialog.RebuildLayerTabs(false, nullptr);

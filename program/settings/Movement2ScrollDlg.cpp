@@ -45,10 +45,10 @@ bool CMovement2ScrollDlg::HandlesAction(int action) const
 
 void CMovement2ScrollDlg::RevertRow(int row)
 {
-    Row& r = RowAt(row);
-    const int index = r.picker.FindItemText(LookupText(m_language, std::wstring(L"Disable")));
+    CColourComboBox& picker = *RowAt(row).picker;
+    const int index = picker.FindItemText(LookupText(m_language, std::wstring(L"Disable")).c_str());
     if (index >= 0)
-        r.picker.SetCurSel(index);
+        picker.SendMessage(VCB_SETCURSEL, static_cast<WPARAM>(index));
 }
 
 void CMovement2ScrollDlg::DoDataExchange(CDataExchange& dx)

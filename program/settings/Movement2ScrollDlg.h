@@ -18,6 +18,7 @@ protected:
     void DoDataExchange(CDataExchange& dx) override;
     void OnOK() override;
     int StoredAction(int row) const override;
+    const wchar_t* LogClass() const override { return L"CMovement2ScrollDlg"; }
     std::wstring KeyEditorTitle(int row) const override;
     bool KeyEditorStickyAllowed() const override { return true; }
     bool HandlesAction(int action) const override;

@@ -109,6 +109,7 @@ CSetupDialog::~CSetupDialog()
         page.reset();
     m_scrollingTab.reset();
     m_optionsTab.reset();
+    m_removedProfiles.clear();
     m_settings.reset();
     if (m_icon != nullptr)
         ::DestroyIcon(m_icon);

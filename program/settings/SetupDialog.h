@@ -206,7 +206,8 @@ private:
     std::wstring m_pendingImport;
     CPictureCtrl m_picture;
     CColourCheckListBox m_profiles;
-    // Profiles removed from the list, freed with the dialog.
+    // Profiles removed from the list that the pages may still show; freed as
+    // soon as the pages are given a listed profile.
     std::vector<std::unique_ptr<CApplicationSettings>> m_removedProfiles;
     CTabCtrlSSL m_tabs;
     std::array<std::unique_ptr<ISetupLayerPage>, kLayerPages> m_layerTabs;

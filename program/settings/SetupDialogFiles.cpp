@@ -71,6 +71,19 @@ bool FileExists(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+constexpr int kSaveAttempts = 20;
+constexpr DWORD kSaveRetryMs = 50;
+
+// A save failed because another handle holds the file (a read-only file is
+// refused with the same error, but for good).
+bool IsFileBusy(DWORD error, const std::wstring& path)
+{
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION)
+        return false;
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
 bool SameFile(const std::wstring& a, const std::wstring& b)
 {
     return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
@@ -195,7 +208,16 @@ bool CSetupDialog::SaveXMLSettings()
     try
     {
         OrderProfilesAsListed();
-        if (m_settings->Save(path.c_str()))
+        bool saved = m_settings->Save(path.c_str());
+        // Another program may hold the file open for a moment (a backup, a
+        // virus scanner, the library still reading the previous Apply): the
+        // file cannot be replaced then, so the save is tried again shortly.
+        for (int attempt = 1; !saved && attempt < kSaveAttempts && IsFileBusy(::GetLastError(), path); ++attempt)
+        {
+            ::Sleep(kSaveRetryMs);
+            saved = m_settings->Save(path.c_str());
+        }
+        if (saved)
         {
             ::SavePersistantSettings();
             return true;

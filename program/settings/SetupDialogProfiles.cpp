@@ -139,6 +139,9 @@ bool CSetupDialog::PopulateTabs()
         m_scrollingTab->ShowProfile(profile);
     if (m_optionsTab)
         m_optionsTab->ShowProfile(profile);
+    // Every page that can hold a profile (a layer page without a window holds
+    // none) shows a listed one now: removed profiles are no longer seen.
+    m_removedProfiles.clear();
     return true;
 }
 
@@ -431,18 +434,22 @@ void CSetupDialog::OnRemove()
         ShowProfileMessage(L"You can not remove the default profile!");
         return;
     }
+    // The pages may show another entry than the one removed: their edits are kept.
+    StoreTabs();
     CApplicationSettings* profile = ProfileAt(selected);
     CLogger::LogMessage(L"Remove profile settings for '%s'.",
                         profile && profile->GetFullName() ? profile->GetFullName() : L"");
     m_lastSelection = selected - 1;
+    const int marked = m_profiles.GetMarkedItem();
+    if (marked >= selected)
+        m_profiles.SetMarkedItem(marked == selected ? -1 : marked - 1, m_profiles.GetMarkedEnabled());
     m_profiles.DeleteString(selected);
-    const bool removed = profile != nullptr && m_settings->RemoveApplication(profile);
+    // Out of the settings copy and the list; the pages still show it until
+    // they are given the entry above, which frees it.
+    if (profile != nullptr && m_settings->RemoveApplication(profile))
+        m_removedProfiles.emplace_back(profile);
     SelectEntry(selected - 1);
     PopulateTabs();
-    // Out of the settings copy and the list, but pages that are not shown may
-    // still point at it: the dialog keeps it until it ends.
-    if (removed)
-        m_removedProfiles.emplace_back(profile);
     OnProfileSelChange();
     EnableApply();
 }
@@ -452,6 +459,9 @@ void CSetupDialog::MoveEntry(int from, int to)
     CApplicationSettings* profile = ProfileAt(from);
     const std::wstring text = m_profiles.GetText(from);
     const int check = m_profiles.GetCheck(from);
+    const int marked = m_profiles.GetMarkedItem();
+    if (marked == from || marked == to)
+        m_profiles.SetMarkedItem(marked == from ? to : from, m_profiles.GetMarkedEnabled());
     m_profiles.DeleteString(from);
     m_profiles.InsertString(to, text.c_str());
     m_profiles.SetItemDataPtr(to, profile);

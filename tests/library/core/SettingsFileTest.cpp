@@ -11,7 +11,9 @@
 #include "ApplicationSettings.h"
 #include "Chords.h"
 #include "Movement2Scroll.h"
+#include "Logger.h"
 #include "Settings.h"
+#include "SettingsOptionValues.h"
 #include "TimedClicks.h"
 
 namespace
@@ -23,6 +25,25 @@ namespace
         HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             return "<missing>";
+        std::string bytes;
+        char chunk[65536];
+        DWORD read = 0;
+        while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0)
+            bytes.append(chunk, read);
+        CloseHandle(file);
+        return bytes;
+    }
+
+    // The whole log file (the logger keeps it open for writing).
+    std::string ReadLog()
+    {
+        CLogger::FlushLog();
+        wchar_t path[MAX_PATH * 4] = {};
+        CLogger::GetLogPath(path, MAX_PATH * 4);
+        HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return std::string();
         std::string bytes;
         char chunk[65536];
         DWORD read = 0;
@@ -309,6 +330,37 @@ TEST_F(SettingsFileTest, ALoadedModelHoldsWhatWasSaved)
     EXPECT_TRUE(loaded->m_bCaptionProfiles);
 }
 
+TEST_F(SettingsFileTest, EveryOptionOfTheFileComesBackFromIt)
+{
+    CSettings original(false, CMouseInfo(0, 0, 0));
+    settingsoptions::GiveEveryOptionAValueOfItsOwn(original);
+    const std::wstring path = Path(L"every-option.xml");
+    ASSERT_TRUE(original.Save(path.c_str()));
+    auto loaded = LoadNew(path);
+    settingsoptions::ExpectEveryOptionEqual(original, *loaded, "saved and loaded", true);
+}
+
+TEST_F(SettingsFileTest, TheDetailedLoadLogListsTheOptionsOnItsUsualLines)
+{
+    const bool debug = CLogger::DebugEnabled();
+    CLogger::EnableDebug(true);
+    CSettings settings(false, CMouseInfo(0, 0, 0));
+    bool regions = false;
+    ASSERT_TRUE(settings.Load(WriteSettings(L"log.xml", L"<BalloonNotification Enable=\"false\" />"
+                                                        L"<ActivateOnMouseOver Delay=\"250\" /><Layers Number=\"4\" />"
+                                                        L"<Cursor Speed=\"12\" CS1=\"9\" CS2=\"3\" /><Language filename=\"x.lng\" />")
+                                  .c_str(),
+                              regions, true));
+    CLogger::EnableDebug(debug);
+    const std::string log = ReadLog();
+    for (const char* line :
+         {"  Swap4and5inRDP: 0, DisableInRDP: 0, DisableInvertedScrollInRDP: 0, ShowTrayIcon: 1, DisableReinstallOnResume: 0, "
+          "Notifications: 0 (Layer 1), MovementToScrollCursor: 1",
+          "  ActivateOver: 0 (250ms), FixVS2010: 0, CPUPriority: 128, SimKeyDelay: 1, No. Layers: 4",
+          "  Cursor speed: 12, CursorSpeedCycle: 9 3 10 2, ShowCursorSpeedNotifications: 0", "  LanguageFile: 'x.lng'"})
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+}
+
 TEST_F(SettingsFileTest, LoadedValuesAreClampedAndMissingOnesKeepTheirDefaults)
 {
     const struct
@@ -381,6 +433,9 @@ TEST_F(SettingsFileTest, LoadedValuesAreClampedAndMissingOnesKeepTheirDefaults)
     auto feedback = LoadNew(WriteSettings(L"cursor.xml", L"<Cursor ChangeChord=\"7\" ChangeHeld=\"2\" />"));
     EXPECT_EQ(feedback->m_nChangeCursorChord, 1);
     EXPECT_EQ(feedback->m_nChangeCursorHeld, 2);
+    EXPECT_NE(ReadLog().find("CSettings::Load: Cursor/ChangeChord has the invalid value '7' (allowed 0 to 2); using 1"),
+              std::string::npos)
+        << "a value out of range is named in the log";
 
     auto forced = LoadNew(WriteSettings(L"quillon.xml", L"<Quillon Enable=\"false\" />"), true, true);
     EXPECT_TRUE(forced->m_bQuillon);

@@ -7,6 +7,7 @@
 
 #include "ApplicationSettings.h"
 #include "Settings.h"
+#include "SettingsOptionValues.h"
 
 namespace
 {
@@ -36,6 +37,26 @@ namespace
             }
         }
     }
+}
+
+TEST(Settings, EveryOptionIsCopied)
+{
+    CSettings original(false, CMouseInfo(6, 10, 1));
+    settingsoptions::GiveEveryOptionAValueOfItsOwn(original);
+
+    const CSettings copied(original);
+    settingsoptions::ExpectEveryOptionEqual(original, copied, "copy");
+    EXPECT_EQ(copied.m_StartupMouseInfo.EnhancePointerPrecision(), original.m_StartupMouseInfo.EnhancePointerPrecision());
+
+    CSettings assigned(false, CMouseInfo(0, 0, 0));
+    assigned = original;
+    settingsoptions::ExpectEveryOptionEqual(original, assigned, "assignment");
+
+    // What a reload parses into starts from the options in force.
+    CSettings fresh(false, CMouseInfo(0, 0, 0));
+    fresh.CopyOptionsFrom(original);
+    settingsoptions::ExpectEveryOptionEqual(original, fresh, "options only");
+    EXPECT_EQ(fresh.GetApplicationCount(), 0);
 }
 
 TEST(Settings, ANewObjectHoldsTheDefaults)

@@ -8,9 +8,11 @@
 #include "ColourCheckListBox.h"
 #include "FrameworkTestSupport.h"
 #include "PhysicalInput.h"
+#include "ProgramResources.h"
 #include "ProgramRunner.h"
 #include "WaitFor.h"
 #include "Window.h"
+#include "resource.h"
 
 using brmptest::PhysicalInput;
 using framework_test::PumpUntil;
@@ -156,4 +158,64 @@ TEST(ProfileCheckList, NamesTooWideAreCutWithAnEllipsisButShortNamesAreDrawnWhol
     EXPECT_EQ(CColourCheckListBox::FitText(L"Fourteen chars", 5 * 7, measure), L"Fourteen chars");
     EXPECT_EQ(CColourCheckListBox::FitText(longName, 3 * 7, measure), L"A very long\u2026")
         << "the shortest form when nothing fits";
+}
+
+namespace
+{
+// What the open context menu offers: the grayed state of Edit, Remove, Export
+// Selected and Copy, read while the menu runs; the menu is then closed.
+struct MenuSeen
+{
+    bool opened = false;
+    bool editGrayed = false;
+    bool removeGrayed = false;
+    bool exportGrayed = false;
+    bool copyGrayed = true;
+};
+MenuSeen g_menuSeen;
+
+void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    const HWND menuWindow = ::FindWindowW(L"#32768", nullptr);
+    const auto menu = menuWindow ? reinterpret_cast<HMENU>(::SendMessageW(menuWindow, MN_GETHMENU, 0, 0)) : nullptr;
+    if (menu == nullptr)
+        return;
+    ::KillTimer(nullptr, timer);
+    const auto grayed = [menu](UINT id) { return (::GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) != 0; };
+    g_menuSeen = {true, grayed(ID_PROFILE_EDIT), grayed(ID_PROFILE_REMOVE), grayed(ID_PROFILE_EXPORT_SELECTED),
+                  grayed(ID_PROFILE_COPY)};
+    ::EndMenu();
+}
+
+MenuSeen RightClick(ListFixture& f, int index)
+{
+    g_menuSeen = {};
+    RECT item{};
+    f.list.GetItemRect(index, &item);
+    POINT point{item.left + 60, (item.top + item.bottom) / 2};
+    ::ClientToScreen(f.list.GetSafeHwnd(), &point);
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, ReadOpenMenu);
+    PhysicalInput::ClickAt(point.x, point.y, PhysicalInput::kRight);
+    PumpUntil([] { return g_menuSeen.opened; });
+    ::KillTimer(nullptr, timer);
+    return g_menuSeen;
+}
+}
+
+TEST(ProfileCheckList, TheContextMenuSelectsTheEntryClickedAndGraysWhatTheDefaultProfileCannotDo)
+{
+    brmptest::ProgramResources resources;
+    ASSERT_TRUE(resources.Loaded());
+    ListFixture f;
+    const MenuSeen onSecond = RightClick(f, 2);
+    ASSERT_TRUE(onSecond.opened) << programtest::DescribeWindows();
+    EXPECT_EQ(f.list.GetCurSel(), 2);
+    EXPECT_EQ(f.host.selChanges, 1) << "the owner hears of the new selection";
+    EXPECT_FALSE(onSecond.editGrayed || onSecond.removeGrayed || onSecond.exportGrayed || onSecond.copyGrayed);
+
+    const MenuSeen onDefault = RightClick(f, 0);
+    ASSERT_TRUE(onDefault.opened);
+    EXPECT_EQ(f.list.GetCurSel(), 0);
+    EXPECT_TRUE(onDefault.editGrayed && onDefault.removeGrayed && onDefault.exportGrayed);
+    EXPECT_FALSE(onDefault.copyGrayed);
 }

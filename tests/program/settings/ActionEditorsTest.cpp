@@ -1,6 +1,6 @@
 // The chord, timed-click and movement-to-scroll editors driven as a user drives
-// them (pickers chosen, boxes ticked, the keystroke editor they open answered
-// with typed keys), and what they configure working in the running program.
+// them (pickers chosen, boxes ticked, the editors they open answered), and what
+// they configure in the real program's settings dialog working after Apply.
 
 #include <gtest/gtest.h>
 
@@ -12,10 +12,12 @@
 #include <thread>
 
 #include "ActionData.h"
+#include "ActionList.h"
 #include "ApplicationSettings.h"
 #include "ButtonChording.h"
 #include "ButtonPressDlg.h"
 #include "Control.h"
+#include "CustomActionEditors.h"
 #include "FrameworkTestSupport.h"
 #include "MessageBox.h"
 #include "Movement2Scroll.h"
@@ -25,7 +27,9 @@
 #include "Probe.h"
 #include "ProgramResources.h"
 #include "ProgramRunner.h"
+#include "SetupDialogDriver.h"
 #include "Settings.h"
+#include "VComboBox.h"
 #include "WaitFor.h"
 #include "resource.h"
 
@@ -33,35 +37,89 @@ using brmptest::PhysicalInput;
 
 namespace
 {
-const EditorActionList kActions = {
-    {L"** No Change (Don't intercept) **", 40}, {L"Left Click", 0}, {L"Right Click", 1}, {L"Disable", 6},
-    {L"Simulated Keys", 28}, {L"Change Movement to Scroll", 77}, {L"Layer 1", 54},
-};
+// The action list of a settings dialog, in its functional order.
+const EditorActionList& Actions()
+{
+    static const EditorActionList list = [] {
+        CActionList actions = BuildActionList(nullptr);
+        SortActionList(actions, false);
+        EditorActionList pairs;
+        for (const ActionListEntry& entry : actions)
+            pairs.emplace_back(entry.name, entry.action);
+        return pairs;
+    }();
+    return list;
+}
 
-ActionEditorContext Context()
+ActionEditorContext Context(int osVersion = ActionOS_Win10)
 {
     ActionEditorContext context;
-    context.actions = &kActions;
-    context.osVersion = ActionOS_Win10;
+    context.actions = &Actions();
+    context.osVersion = osVersion;
     return context;
 }
 
-std::wstring TextOf(HWND window, int id)
+// Messages that also reach a window of another process, never waiting on a hung one.
+LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+{
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
+    return static_cast<LRESULT>(result);
+}
+
+std::wstring TextOf(HWND window)
 {
     wchar_t text[512] = {};
-    ::GetDlgItemTextW(window, id, text, 512);
+    Send(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
     return text;
 }
 
-// Chooses an item in a row's picker as a click in its list does.
-void Choose(HWND dialog, int row, const std::wstring& item)
+std::wstring TextOf(HWND dialog, int id) { return TextOf(::GetDlgItem(dialog, id)); }
+
+// Selects a picker's item by its text as the list does before it reports a
+// choice; its index, or -1 (the selection then goes back where it was).
+int Select(HWND picker, const std::wstring& item)
+{
+    const LRESULT before = Send(picker, VCB_GETCURSEL);
+    const int count = static_cast<int>(Send(picker, VCB_GETCOUNT));
+    for (int index = 0; index < count; ++index)
+    {
+        Send(picker, VCB_SETCURSEL, static_cast<WPARAM>(index));
+        // An action that carries data shows it after its name ("Simulated Keys: (undefined)").
+        const std::wstring shown = TextOf(picker);
+        if (shown == item || shown.starts_with(item + L": "))
+            return index;
+    }
+    Send(picker, VCB_SETCURSEL, static_cast<WPARAM>(before));
+    return -1;
+}
+
+// A user's choice in a picker: the selection, then the notification its
+// dialog acts on. Posted when the choice opens an editor in another process.
+::testing::AssertionResult Choose(HWND picker, const std::wstring& item, bool post = false)
+{
+    if (Select(picker, item) < 0)
+        return ::testing::AssertionFailure() << "no item " << testing::PrintToString(item);
+    const WPARAM command = MAKEWPARAM(::GetDlgCtrlID(picker), CBN_SELCHANGE);
+    if (post)
+        ::PostMessageW(::GetParent(picker), WM_COMMAND, command, reinterpret_cast<LPARAM>(picker));
+    else
+        ::SendMessageW(::GetParent(picker), WM_COMMAND, command, reinterpret_cast<LPARAM>(picker));
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult Choose(HWND dialog, int row, const std::wstring& item)
+{
+    return Choose(::GetDlgItem(dialog, IDC_ROW_PICKER + row), item);
+}
+
+bool Offers(HWND dialog, int row, const std::wstring& item)
 {
     HWND picker = ::GetDlgItem(dialog, IDC_ROW_PICKER + row);
-    const LRESULT index = ::SendMessageW(picker, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                         reinterpret_cast<LPARAM>(item.c_str()));
-    ASSERT_NE(index, CB_ERR) << "no item for this action";
-    ::SendMessageW(picker, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_ROW_PICKER + row, CBN_SELCHANGE), reinterpret_cast<LPARAM>(picker));
+    const LRESULT before = Send(picker, VCB_GETCURSEL);
+    const bool found = Select(picker, item) >= 0;
+    Send(picker, VCB_SETCURSEL, static_cast<WPARAM>(before));
+    return found;
 }
 
 // Answers the keystroke editor a choice opens: waits for it by its title, types
@@ -91,17 +149,38 @@ private:
             return;
         if (!brmptest::WaitFor([&] { return ::GetForegroundWindow() == editor; }) || !PhysicalInput::Type(keys))
             return;
-        wchar_t text[256] = {};
-        brmptest::WaitFor([&] {
-            ::SendMessageW(edit, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
-            return keys == text;
-        });
-        m_answered = keys == text;
+        brmptest::WaitFor([&] { return TextOf(edit) == keys; });
+        m_answered = TextOf(edit) == keys;
         ::PostMessageW(editor, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(::GetDlgItem(editor, IDOK)));
     }
 
     std::atomic<bool> m_answered{false};
     std::thread m_thread;
+};
+
+// The program and folder editors answered by the test.
+class ScriptedPaths : public ICustomActionEditors
+{
+public:
+    ScriptedPaths() : m_previous(ICustomActionEditors::Set(this)) {}
+    ~ScriptedPaths() override { ICustomActionEditors::Set(m_previous); }
+
+    EditorOutcome EditApplication(HWND, std::wstring& path) override { return Answer(L"program", path); }
+    EditorOutcome BrowseFolder(HWND, std::wstring& path) override { return Answer(L"folder", path); }
+
+    EditorOutcome outcome = EditorOutcome::kCancelled;
+    std::wstring answer;
+    std::wstring asked;
+
+private:
+    EditorOutcome Answer(const wchar_t* what, std::wstring& path)
+    {
+        asked += std::wstring(what) + L"[" + path + L"] ";
+        if (outcome == EditorOutcome::kConfirmed)
+            path = answer;
+        return outcome;
+    }
+    ICustomActionEditors* m_previous;
 };
 
 template <class Editor>
@@ -126,6 +205,8 @@ struct Shown
             ::DestroyWindow(window);
     }
     void Click(int id) { ::SendMessageW(::GetDlgItem(window, id), BM_CLICK, 0, 0); }
+    HWND Picker(int row) const { return ::GetDlgItem(window, IDC_ROW_PICKER + row); }
+    bool EditEnabled(int row) const { return ::IsWindowEnabled(::GetDlgItem(window, IDC_ROW_EDIT + row)) != FALSE; }
 
     brmptest::ProgramResources resources;
     Editor editor;
@@ -141,7 +222,7 @@ std::wstring TypedText(brmptest::Probe& probe)
 }
 } // namespace
 
-TEST(ChordEditor, OkKeepsWhatNoPickerCouldShowAndCancelTouchesNothing)
+TEST(ChordEditor, OkKeepsWhatNoPickerCouldShowAndNeverTouchesTheCallersSet)
 {
     CBRMPChords stored;
     CBRMPChord layer;
@@ -151,50 +232,49 @@ TEST(ChordEditor, OkKeepsWhatNoPickerCouldShowAndCancelTouchesNothing)
     ASSERT_TRUE(shown.Open());
     EXPECT_EQ(TextOf(shown.window, IDC_ROW_LABEL + XLeft), L"&Default (No Chord)");
     EXPECT_EQ(TextOf(shown.window, IDC_CH_UNBLOCK_TIME), L"750");
+    EXPECT_EQ(TextOf(shown.Picker(Right)), L"** No Change (Don't intercept) **");
     // Delay off: the unblock options go with it.
     shown.Click(IDC_CH_DELAY);
     EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(shown.window, IDC_CH_UNBLOCK_TIME)));
     EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(shown.window, IDC_CH_UNBLOCK_MOVE)));
-    Choose(shown.window, Left, L"Disable");
+    ASSERT_TRUE(Choose(shown.window, Left, L"Disable"));
     shown.Click(IDOK);
     const CBRMPChords& result = shown.editor.Result();
     EXPECT_EQ(result.GetChord(Left)->GetAction(), 6);
     EXPECT_EQ(result.GetChord(Middle)->GetAction(), 54);
     EXPECT_FALSE(result.DelayUntilChordKnown());
     EXPECT_EQ(stored.GetChord(Left)->GetAction(), 40);  // the caller's set is a different object
+    EXPECT_TRUE(stored.DelayUntilChordKnown());
 }
 
 TEST(ChordEditor, TheLayoutFollowsTheQuillonModeAndTheWindowsVersion)
 {
     Shown<CButtonChording> quillon(Left, Context(), nullptr, true, nullptr);
     ASSERT_TRUE(quillon.Open());
-    EXPECT_EQ(::GetDlgItem(quillon.window, IDC_ROW_PICKER + TiltRight), nullptr);
+    EXPECT_EQ(quillon.Picker(TiltRight), nullptr);
     EXPECT_EQ(TextOf(quillon.window, IDC_ROW_LABEL + TiltLeft), L"Middle Button &2");
-    Choose(quillon.window, WheelDown, L"Disable");
+    ASSERT_TRUE(Choose(quillon.window, WheelDown, L"Disable"));
     quillon.Click(IDOK);
     EXPECT_EQ(quillon.editor.Result().GetChord(WheelDown)->GetAction(), 6);
 
-    ActionEditorContext old = Context();
-    old.osVersion = ActionOS_WinXP;
-    Shown<CButtonChording> xp(Right, old, nullptr, false, nullptr);
+    Shown<CButtonChording> xp(Right, Context(ActionOS_WinXP), nullptr, false, nullptr);
     ASSERT_TRUE(xp.Open());
-    wchar_t caption[128] = {};
-    ::GetWindowTextW(xp.window, caption, 128);
-    EXPECT_STREQ(caption, L"Button Chording - Right Button");
-    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(xp.window, IDC_ROW_PICKER + TiltLeft)));
-    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(xp.window, IDC_ROW_PICKER + TiltRight)));
-    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(xp.window, IDC_ROW_PICKER + WheelUp)));
+    EXPECT_EQ(TextOf(xp.window), L"Button Chording - Right Button");
+    EXPECT_FALSE(::IsWindowEnabled(xp.Picker(TiltLeft)));
+    EXPECT_FALSE(::IsWindowEnabled(xp.Picker(TiltRight)));
+    EXPECT_TRUE(::IsWindowEnabled(xp.Picker(WheelUp)));
 }
 
 TEST(ChordEditor, TheWheelChangesNoDisabledPickerAndOpensNoEditor)
 {
-    ActionEditorContext old = Context();
-    old.osVersion = ActionOS_WinXP;
-    Shown<CButtonChording> shown(Left, old, nullptr, false, nullptr);
+    Shown<CButtonChording> shown(Left, Context(ActionOS_WinXP), nullptr, false, nullptr);
     ASSERT_TRUE(shown.Open());
-    HWND tilt = ::GetDlgItem(shown.window, IDC_ROW_PICKER + TiltLeft);
-    HWND wheel = ::GetDlgItem(shown.window, IDC_ROW_PICKER + WheelUp);
-    ::SendMessageW(wheel, CB_SETCURSEL, 3, 0);  // "Disable"; the next one down is "Simulated Keys"
+    HWND tilt = shown.Picker(TiltLeft);
+    HWND wheel = shown.Picker(WheelUp);
+    const LRESULT tiltBefore = Send(tilt, VCB_GETCURSEL);
+    const int keys = Select(wheel, L"Simulated Keys");
+    ASSERT_GT(keys, 0);
+    Send(wheel, VCB_SETCURSEL, static_cast<WPARAM>(keys - 1));
     // Should a keystroke editor open, it is closed again and counted.
     std::atomic<bool> stop{false};
     std::atomic<int> editorsOpened{0};
@@ -213,13 +293,14 @@ TEST(ChordEditor, TheWheelChangesNoDisabledPickerAndOpensNoEditor)
     const WPARAM down = MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA));
     ::PostMessageW(tilt, WM_MOUSEWHEEL, down, 0);
     ::PostMessageW(wheel, WM_MOUSEWHEEL, down, 0);
-    framework_test::PumpUntil([&] { return ::SendMessageW(wheel, CB_GETCURSEL, 0, 0) != 3; }, 3000);
+    framework_test::PumpUntil([&] { return Send(wheel, VCB_GETCURSEL) == keys; }, 3000);
     framework_test::PumpPending();
     stop = true;
     closer.join();
-    EXPECT_EQ(::SendMessageW(tilt, CB_GETCURSEL, 0, 0), 0);
-    EXPECT_EQ(::SendMessageW(wheel, CB_GETCURSEL, 0, 0), 4);
+    EXPECT_EQ(Send(tilt, VCB_GETCURSEL), tiltBefore);
+    EXPECT_EQ(Send(wheel, VCB_GETCURSEL), keys);
     EXPECT_EQ(editorsOpened, 0);
+    EXPECT_TRUE(shown.EditEnabled(WheelUp)) << "the chosen action has an editor";
 }
 
 TEST(ChordEditor, AnItemThatCarriesKeysKeepsItsEditButton)
@@ -228,16 +309,53 @@ TEST(ChordEditor, AnItemThatCarriesKeysKeepsItsEditButton)
     ASSERT_TRUE(shown.Open());
     {
         KeyEditorAnswer answer(L"Simulated Keystrokes - Right Button", L"abc");
-        Choose(shown.window, Right, L"Simulated Keys");
+        ASSERT_TRUE(Choose(shown.window, Right, L"Simulated Keys"));
         EXPECT_TRUE(answer.Answered());
     }
-    HWND edit = ::GetDlgItem(shown.window, IDC_ROW_EDIT + Right);
-    EXPECT_TRUE(::IsWindowEnabled(edit));
-    Choose(shown.window, Right, L"Left Click");
-    EXPECT_FALSE(::IsWindowEnabled(edit));
+    const std::wstring withKeys = TextOf(shown.Picker(Right));
+    EXPECT_EQ(withKeys.rfind(L"Simulated Keys: ", 0), 0u) << testing::PrintToString(withKeys);
+    EXPECT_TRUE(withKeys.ends_with(L"[abc]")) << testing::PrintToString(withKeys);
+    EXPECT_TRUE(shown.EditEnabled(Right));
+    ASSERT_TRUE(Choose(shown.window, Right, L"Left Click"));
+    EXPECT_FALSE(shown.EditEnabled(Right));
     // Back to the keys it already carries: no editor opens, and the button stays.
-    Choose(shown.window, Right, L"Simulated Keys");
-    EXPECT_TRUE(::IsWindowEnabled(edit));
+    ASSERT_TRUE(Choose(shown.window, Right, withKeys));
+    EXPECT_TRUE(shown.EditEnabled(Right));
+}
+
+TEST(ChordEditor, ProgramsAndFoldersAreAskedForAsOnTheLayerPage)
+{
+    ScriptedPaths paths;
+    Shown<CButtonChording> shown(XLeft, Context(), nullptr, false, nullptr);
+    ASSERT_TRUE(shown.Open());
+    // Typed as a user picks an action by name.
+    paths.outcome = EditorOutcome::kConfirmed;
+    paths.answer = L"C:\\Tools\\calc.exe";
+    ::SetFocus(shown.Picker(Middle));
+    for (wchar_t c : std::wstring(L"run"))
+        ::SendMessageW(shown.Picker(Middle), WM_CHAR, c, 0);
+    EXPECT_EQ(paths.asked, L"program[] ");
+    EXPECT_EQ(TextOf(shown.Picker(Middle)), L"Run Application: [C:\\Tools\\calc.exe]");
+    EXPECT_TRUE(shown.EditEnabled(Middle));
+
+    // Cancelled with nothing to keep: back to what the row stores.
+    paths.outcome = EditorOutcome::kCancelled;
+    ASSERT_TRUE(Choose(shown.window, WheelUp, L"Open Explorer at specified folder"));
+    EXPECT_EQ(TextOf(shown.Picker(WheelUp)), L"** No Change (Don't intercept) **");
+    // A folder without a file-system path: plain Explorer.
+    paths.outcome = EditorOutcome::kConfirmed;
+    paths.answer.clear();
+    ASSERT_TRUE(Choose(shown.window, WheelDown, L"Open Explorer at specified folder"));
+    EXPECT_EQ(TextOf(shown.Picker(WheelDown)), L"Open Explorer");
+    programtest::SaveScreenshot(L"chord-editor.png");
+
+    shown.Click(IDOK);
+    const CBRMPChords& result = shown.editor.Result();
+    EXPECT_EQ(result.GetChord(Middle)->GetAction(), 41);
+    std::unique_ptr<CActionData> program(result.GetChord(Middle)->GetActionData());
+    EXPECT_STREQ(program->GetApplication(), L"C:\\Tools\\calc.exe");
+    EXPECT_EQ(result.GetChord(WheelUp)->GetAction(), 40);
+    EXPECT_EQ(result.GetChord(WheelDown)->GetAction(), 30);
 }
 
 TEST(TimedClickEditor, HoldTimesOutOfOrderKeepTheEditorOpen)
@@ -250,9 +368,8 @@ TEST(TimedClickEditor, HoldTimesOutOfOrderKeepTheEditorOpen)
     Shown<CButtonPressDlg> shown(Left, Context(), nullptr, false, nullptr);
     ASSERT_TRUE(shown.Open());
     EXPECT_EQ(TextOf(shown.window, IDC_TC_TIME1), L"500");
-    EXPECT_EQ(::SendDlgItemMessageW(shown.window, IDC_ROW_PICKER, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                    reinterpret_cast<LPARAM>(L"** No Change (Don't intercept) **")),
-              CB_ERR);
+    EXPECT_EQ(TextOf(shown.Picker(0)), L"Left Click");
+    EXPECT_FALSE(Offers(shown.window, 0, L"** No Change (Don't intercept) **"));
     shown.Click(IDC_TC_HELD1);
     shown.Click(IDC_TC_HELD3);
     ::SetDlgItemTextW(shown.window, IDC_TC_TIME1, L"800");
@@ -265,6 +382,7 @@ TEST(TimedClickEditor, HoldTimesOutOfOrderKeepTheEditorOpen)
     ::SetDlgItemTextW(shown.window, IDC_TC_TIME2, L"20");
     shown.Click(IDOK);
     EXPECT_EQ(told, L"Enter an integer between 50 and 10000.");
+    EXPECT_TRUE(::IsWindowVisible(shown.window));
     // The abort options exclude each other.
     shown.Click(IDC_TC_ABORT_MOVE);
     shown.Click(IDC_TC_ABORT2_MOVE);
@@ -283,83 +401,159 @@ TEST(MovementToScrollEditor, StickyTakesThePickerAwayAndSensitivityIsChecked)
     ASSERT_TRUE(shown.Open());
     EXPECT_EQ(TextOf(shown.window, IDC_MS_VERTICAL), L"5");
     EXPECT_EQ(::IsDlgButtonChecked(shown.window, IDC_MS_LOCK_NONE), UINT{BST_CHECKED});
-    EXPECT_EQ(::SendDlgItemMessageW(shown.window, IDC_ROW_PICKER, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                    reinterpret_cast<LPARAM>(L"Change Movement to Scroll")),
-              CB_ERR);
+    EXPECT_FALSE(Offers(shown.window, 0, L"Change Movement to Scroll"));
+    EXPECT_TRUE(Offers(shown.window, 0, L"** No Change (Don't intercept) **"));
     shown.Click(IDC_MS_STICKY);
-    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(shown.window, IDC_ROW_PICKER)));
+    EXPECT_FALSE(::IsWindowEnabled(shown.Picker(0)));
     EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(shown.window, IDC_MS_STICKY_BLOCK)));
     shown.Click(IDC_MS_STICKY);
-    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(shown.window, IDC_ROW_PICKER)));
+    EXPECT_TRUE(::IsWindowEnabled(shown.Picker(0)));
     ::SetDlgItemTextW(shown.window, IDC_MS_VERTICAL, L"41");
     shown.Click(IDOK);
     EXPECT_EQ(told, L"Enter an integer between 1 and 40.");
     EXPECT_EQ(options.getSensitivityY(), 5);  // nothing written before OK succeeds
 }
 
-// What the three editors configure, working in the running program.
-class EditedActions : public ::testing::Test
+// The editors opened from a layer page of the real program's settings dialog,
+// and what they configure working after Apply.
+class EditorsInTheSettingsDialog : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         if (!m_program.Prepare())
             GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+        CSettings settings(false, GetStartupMouseInfo());
+        settings.m_bNotifications = false;
+        ASSERT_TRUE(m_program.WriteSettings(settings));
+        brmptest::ProbeOptions options;
+        options.rect = RECT{1010, 760, 1270, 990};
+        m_probe = std::make_unique<brmptest::Probe>(options);
+        ASSERT_TRUE(m_probe->Start());
+        ASSERT_TRUE(m_program.Start(L"/debug /setup"));
+        m_dialog = setuptest::WaitForSetupDialog(m_program.ProcessId());
+        ASSERT_NE(m_dialog, nullptr) << m_program.Log() << programtest::DescribeWindows();
     }
 
-    void Run(CSettings& settings)
+    // The picker of a button on the layer page shown.
+    HWND LayerPicker(int button)
     {
-        ASSERT_TRUE(m_program.WriteSettings(settings));
-        ASSERT_TRUE(m_program.Start(L""));
-        ASSERT_NE(m_program.WaitForMainWindow(), nullptr) << m_program.Log();
-        m_probe = std::make_unique<brmptest::Probe>();
-        ASSERT_TRUE(m_probe->Start());
-        m_at = m_probe->Center();
-        ASSERT_TRUE(PhysicalInput::MoveTo(m_at.x, m_at.y));
+        struct Search
+        {
+            int id;
+            HWND found;
+        } search{IDC_LAYER_PICKER_FIRST + button, nullptr};
+        ::EnumChildWindows(
+            m_dialog,
+            [](HWND window, LPARAM context) -> BOOL {
+                auto& s = *reinterpret_cast<Search*>(context);
+                wchar_t className[64] = {};
+                ::GetClassNameW(window, className, 64);
+                if (::GetDlgCtrlID(window) != s.id || !::IsWindowVisible(window) ||
+                    std::wstring(className) != CVComboBox::ClassName())
+                    return TRUE;
+                s.found = window;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+    static HWND WaitForEditor(const wchar_t* title)
+    {
+        HWND editor = nullptr;
+        brmptest::WaitFor(
+            [&] { return (editor = ::FindWindowW(L"#32770", title)) != nullptr && ::IsWindowVisible(editor); }, 15000);
+        return editor;
+    }
+
+    static ::testing::AssertionResult Confirm(HWND editor)
+    {
+        ::PostMessageW(editor, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(::GetDlgItem(editor, IDOK)));
+        if (brmptest::WaitFor([&] { return !::IsWindow(editor); }, 10000))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "still open: " << programtest::DescribeWindows();
+    }
+
+    // The keystroke editor a choice opened in the program, given its keys and confirmed.
+    static ::testing::AssertionResult AnswerKeys(const wchar_t* title, const wchar_t* keys)
+    {
+        HWND editor = WaitForEditor(title);
+        if (editor == nullptr)
+            return ::testing::AssertionFailure() << "no keystroke editor: " << programtest::DescribeWindows();
+        Send(::GetDlgItem(editor, IDC_CK_KEYS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(keys));
+        return Confirm(editor);
+    }
+
+    // The program's own choice in an editor it shows: posted, as it may open another.
+    static ::testing::AssertionResult ChooseIn(HWND editor, int row, const wchar_t* item)
+    {
+        return Choose(::GetDlgItem(editor, IDC_ROW_PICKER + row), item, true);
+    }
+
+    bool Saved()
+    {
+        CSettings settings(false, GetStartupMouseInfo());
+        bool regions = false;
+        if (!settings.Load(m_program.Folder().PathOf(L"Brindlemap.xml").c_str(), regions, false))
+            return false;
+        const CApplicationSettings* profile = settings.GetDefaultApp();
+        return profile != nullptr && profile->GetActions(XLeft, 0) == ACTION_BUTTON_CHORDING &&
+               profile->GetActions(XRight, 0) == ACTION_BUTTON_HELD &&
+               profile->GetActions(Middle, 0) == ACTION_MOVEMENT_TO_SCROLL;
     }
 
     programtest::ProgramCopy m_program{L"brmp-editors"};
     std::unique_ptr<brmptest::Probe> m_probe;
-    POINT m_at{};
+    HWND m_dialog = nullptr;
 };
 
-TEST_F(EditedActions, ChordsAndHeldButtonsConfiguredInTheEditorsWork)
+TEST_F(EditorsInTheSettingsDialog, ChordsHeldButtonsAndMovementToScrollWorkAfterApply)
 {
-    Shown<CButtonChording> chords(XLeft, Context(), nullptr, false, nullptr);
-    ASSERT_TRUE(chords.Open());
-    {
-        KeyEditorAnswer answer(L"Simulated Keystrokes - Right Button", L"chord");
-        Choose(chords.window, Right, L"Simulated Keys");
-        ASSERT_TRUE(answer.Answered());
-    }
-    chords.Click(IDOK);
+    // Mouse button 4: chorded with the right button, typing "chord".
+    ASSERT_TRUE(Choose(LayerPicker(XLeft), L"Button Chording", true)) << programtest::DescribeWindows();
+    HWND chords = WaitForEditor(L"Button Chording - Mouse Button 4");
+    ASSERT_NE(chords, nullptr) << programtest::DescribeWindows();
+    ASSERT_TRUE(ChooseIn(chords, Right, L"Simulated Keys"));
+    ASSERT_TRUE(AnswerKeys(L"Simulated Keystrokes - Right Button", L"chord"));
+    programtest::SaveScreenshot(L"editors-chords.png");
+    ASSERT_TRUE(Confirm(chords));
 
-    Shown<CButtonPressDlg> held(XRight, Context(), nullptr, false, nullptr);
-    ASSERT_TRUE(held.Open());
-    {
-        KeyEditorAnswer answer(L"Simulated Keystrokes - Normal Click", L"short");
-        Choose(held.window, 0, L"Simulated Keys");
-        ASSERT_TRUE(answer.Answered());
-    }
-    held.Click(IDC_TC_HELD1);
-    ::SetDlgItemTextW(held.window, IDC_TC_TIME1, L"600");
-    {
-        KeyEditorAnswer answer(L"Simulated Keystrokes - Held for 600 ms", L"long");
-        Choose(held.window, 1, L"Simulated Keys");
-        ASSERT_TRUE(answer.Answered());
-    }
-    programtest::SaveScreenshot(L"action-editors.png");
-    held.Click(IDOK);
+    // Mouse button 5: a click types "short", a hold of 600 ms or more "long".
+    ASSERT_TRUE(Choose(LayerPicker(XRight), L"Button Held", true));
+    HWND held = WaitForEditor(L"Button Held Time Dependent Actions");
+    ASSERT_NE(held, nullptr) << programtest::DescribeWindows();
+    ASSERT_TRUE(ChooseIn(held, 0, L"Simulated Keys"));
+    ASSERT_TRUE(AnswerKeys(L"Simulated Keystrokes - Normal Click", L"short"));
+    Send(::GetDlgItem(held, IDC_TC_HELD1), BM_CLICK);
+    Send(::GetDlgItem(held, IDC_TC_TIME1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"600"));
+    ASSERT_TRUE(ChooseIn(held, 1, L"Simulated Keys"));
+    ASSERT_TRUE(AnswerKeys(L"Simulated Keystrokes - Held for 600 ms", L"long"));
+    programtest::SaveScreenshot(L"editors-held.png");
+    ASSERT_TRUE(Confirm(held));
 
-    CSettings settings(false, GetStartupMouseInfo());
-    CApplicationSettings* profile = settings.GetDefaultApp();
-    ASSERT_NE(profile, nullptr);
-    profile->SetActions(XLeft, 0, ACTION_BUTTON_CHORDING);
-    profile->CopyChords(XLeft, 0, &chords.editor.Result());
-    profile->SetActions(XRight, 0, ACTION_BUTTON_HELD);
-    profile->CopyTimedClicks(XRight, 0, &held.editor.Result());
-    ASSERT_NO_FATAL_FAILURE(Run(settings));
+    // The middle button: movement to scroll, as the editor opens.
+    ASSERT_TRUE(Choose(LayerPicker(Middle), L"Change Movement to Scroll", true));
+    HWND scroll = WaitForEditor(L"Movement to Scroll Configuration");
+    ASSERT_NE(scroll, nullptr) << programtest::DescribeWindows();
+    ASSERT_TRUE(Confirm(scroll));
 
+    ASSERT_TRUE(brmptest::WaitFor([&] { return setuptest::IsEnabled(m_dialog, IDOK); }));
+    setuptest::Click(m_dialog, IDOK);
+    ASSERT_TRUE(brmptest::WaitFor([&] { return Saved(); }, 10000)) << m_program.Log();
+
+    ASSERT_TRUE(m_probe->Activate());
+    const POINT at = m_probe->Center();
+    ASSERT_TRUE(PhysicalInput::MoveTo(at.x, at.y));
+    // The engine takes the applied settings: a short click of button 5 types "short".
+    const auto shortClick = [&] {
+        m_probe->Clear();
+        return PhysicalInput::Click(PhysicalInput::kForward) &&
+               brmptest::WaitFor([&] { return TypedText(*m_probe) == L"short"; }, 3000);
+    };
+    ASSERT_TRUE(brmptest::WaitFor(shortClick, 15000)) << m_probe->Describe();
+
+    m_probe->Clear();
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kBack));
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kRight));
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kBack));
@@ -368,32 +562,12 @@ TEST_F(EditedActions, ChordsAndHeldButtonsConfiguredInTheEditorsWork)
     EXPECT_TRUE(m_probe->Records(brmptest::Named(L"WM_XBUTTONDOWN")).empty()) << m_probe->Describe();
 
     m_probe->Clear();
-    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kForward));
-    EXPECT_TRUE(brmptest::WaitFor([&] { return TypedText(*m_probe) == L"short"; }, 10000)) << m_probe->Describe();
-
-    m_probe->Clear();
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kForward));
     // Held past the 600 ms of the second entry: its keys come while the button is down.
     EXPECT_TRUE(brmptest::WaitFor([&] { return TypedText(*m_probe) == L"long"; }, 10000)) << m_probe->Describe();
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kForward));
-}
 
-TEST_F(EditedActions, MovementToScrollConfiguredInTheEditorScrollsWhileTheButtonIsHeld)
-{
-    CMovement2Scroll options;
-    Shown<CMovement2ScrollDlg> shown(&options, Middle, Context(), nullptr);
-    ASSERT_TRUE(shown.Open());
-    ::SetDlgItemTextW(shown.window, IDC_MS_VERTICAL, L"10");
-    shown.Click(IDOK);
-    ASSERT_EQ(options.getSensitivityY(), 10);
-
-    CSettings settings(false, GetStartupMouseInfo());
-    CApplicationSettings* profile = settings.GetDefaultApp();
-    ASSERT_NE(profile, nullptr);
-    profile->SetActions(Middle, 0, ACTION_MOVEMENT_TO_SCROLL);
-    profile->SetMovement2Scroll(Middle, 0, &options);
-    ASSERT_NO_FATAL_FAILURE(Run(settings));
-
+    m_probe->Clear();
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kMiddle));
     for (int step = 0; step < 6; ++step)
         ASSERT_TRUE(PhysicalInput::MoveBy(0, 15));

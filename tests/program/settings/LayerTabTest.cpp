@@ -8,7 +8,7 @@
 #include "PhysicalInput.h"
 #include "ProgramRunner.h"
 #include "CustomApp.h"
-#include "ShellDialogs.h"
+#include "FileDialog.h"
 
 using brmptest::PhysicalInput;
 using framework_test::PumpUntil;
@@ -210,7 +210,8 @@ TEST(LayerTab, TheCopyAndSwapButtonsHandTheirLayerToTheDialog)
                    reinterpret_cast<LPARAM>(host.Page(1).GetDlgItem(1221)));
     ::SendMessageW(host.Page(1).GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(1219, BN_CLICKED),
                    reinterpret_cast<LPARAM>(host.Page(1).GetDlgItem(1219)));
-    EXPECT_EQ(host.moved, (std::vector<std::wstring>{L"copy 1", L"swap 1"}));
+    EXPECT_EQ(host.moved, (std::vector<std::wstring>{L"copy 1 locked", L"swap 1 locked"}));
+    EXPECT_EQ(host.Page(1).GetPicker(0)->WheelLocked, 0) << "the pickers respond to the wheel again";
 }
 
 TEST(LayerTab, APressedWheelOrTiltHighlightClearsItselfAndTheWheelOverADisabledPickerIsSwallowed)
@@ -319,13 +320,11 @@ TEST(RunApplicationEditor, AUserTypesAPathBrowsesFromItAndConfirms)
     brmptest::ProgramResources resources;
     ASSERT_TRUE(resources.Loaded());
     std::wstring browsedFrom;
-    ScopedShellDialogHandlers dialogs(
-        [&](const OpenFileRequest& request, std::wstring& path) {
-            browsedFrom = request.initialPath;
-            path = L"C:\\Windows\\notepad.exe";
-            return true;
-        },
-        nullptr);
+    ScopedFileDialogHandler dialogs([&](const FileDialogRequest& request, std::wstring& path) {
+        browsedFrom = request.initialFile;
+        path = L"C:\\Windows\\notepad.exe";
+        return true;
+    });
     CCustomApp editor(nullptr, L"");
     EditorDriver driver;
     EditorDriver::Current() = &driver;

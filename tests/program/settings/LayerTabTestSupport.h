@@ -127,8 +127,14 @@ public:
                 page->UpdateApplication(current);
     }
 
-    void CopyLayer(CLayerTab& source) override { moved.push_back(L"copy " + std::to_wstring(source.GetLayer())); }
-    void SwapLayer(CLayerTab& source) override { moved.push_back(L"swap " + std::to_wstring(source.GetLayer())); }
+    // What the page asked for, and whether its pickers ignored the wheel meanwhile.
+    void CopyLayer(CLayerTab& source) override { Moved(L"copy ", source); }
+    void SwapLayer(CLayerTab& source) override { Moved(L"swap ", source); }
+    void Moved(const wchar_t* what, CLayerTab& source)
+    {
+        const bool locked = source.GetPicker(0) != nullptr && source.GetPicker(0)->WheelLocked != 0;
+        moved.push_back(what + std::to_wstring(source.GetLayer()) + (locked ? L" locked" : L""));
+    }
 
     brmptest::ProgramResources resources;
     std::vector<std::wstring> moved;

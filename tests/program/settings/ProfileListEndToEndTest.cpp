@@ -61,6 +61,29 @@ HWND DialogWithControl(DWORD processId, int controlId, const wchar_t* title = nu
     return search.found;
 }
 
+// Copies a file with a handle that lets its owner replace or delete it meanwhile.
+bool CopyShared(const std::wstring& from, const std::wstring& to)
+{
+    const HANDLE source = ::CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (source == INVALID_HANDLE_VALUE)
+        return false;
+    std::string bytes;
+    char chunk[16384];
+    DWORD read = 0;
+    while (::ReadFile(source, chunk, sizeof(chunk), &read, nullptr) && read > 0)
+        bytes.append(chunk, read);
+    ::CloseHandle(source);
+    const HANDLE target = ::CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (target == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok = ::WriteFile(target, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size();
+    ::CloseHandle(target);
+    return ok && !bytes.empty();
+}
+
 POINT CenterOf(HWND window)
 {
     RECT rect{};
@@ -102,12 +125,17 @@ protected:
         m_list = ::GetDlgItem(m_dialog, 1011);
     }
 
+    // The saved file as it is now, read through a copy so that the test holds
+    // the file only for a moment (a save meanwhile is tried again by the program).
     std::vector<SavedProfile> SavedProfiles()
     {
         std::vector<SavedProfile> saved;
+        const std::wstring copy = m_program.Folder().PathOf(L"saved-copy.xml");
+        if (!CopyShared(m_program.Folder().PathOf(L"Brindlemap.xml"), copy))
+            return saved;
         CSettings settings(false, GetStartupMouseInfo());
         bool regions = false;
-        if (!settings.Load(m_program.Folder().PathOf(L"Brindlemap.xml").c_str(), regions, false))
+        if (!settings.Load(copy.c_str(), regions, false))
             return saved;
         for (int i = 0; i < settings.GetApplicationCount(); ++i)
             if (const CApplicationSettings* profile = settings.GetApplication(i))
@@ -160,6 +188,19 @@ protected:
         return ::testing::AssertionFailure() << "saved: " << testing::PrintToString(SavedKeys());
     }
 
+    // Selects an entry with a click on its text.
+    ::testing::AssertionResult SelectEntry(int index)
+    {
+        for (int round = 0; round < 3; ++round)
+        {
+            if (auto clicked = Click(EntryPoint(index, false)); !clicked)
+                return clicked;
+            if (brmptest::WaitFor([&] { return ::SendMessageW(m_list, LB_GETCURSEL, 0, 0) == index; }))
+                return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure() << "entry " << index << " is not selected";
+    }
+
     std::wstring EntryText(int index)
     {
         wchar_t text[512] = L"";
@@ -192,20 +233,32 @@ TEST_F(ProfileListEndToEnd, ChecksFollowTheFileTheDefaultStaysCheckedAndTheOrder
     ASSERT_TRUE(brmptest::WaitFor([&] { return ApplyEnabled(); }));
     ASSERT_TRUE(Apply(L"alpha.exe(off) beta.exe gamma.exe "));
 
-    // gamma up, then beta removed.
-    ASSERT_TRUE(Click(EntryPoint(3, false)));
-    ASSERT_TRUE(brmptest::WaitFor([&] { return ::SendMessageW(m_list, LB_GETCURSEL, 0, 0) == 3; }));
-    ASSERT_TRUE(ClickButton(m_dialog, 1015));
-    ASSERT_TRUE(brmptest::WaitFor([&] { return ApplyEnabled(); }));
-    ASSERT_TRUE(Apply(L"alpha.exe(off) gamma.exe beta.exe "));
-    EXPECT_EQ(::SendMessageW(m_list, LB_GETCURSEL, 0, 0), 2);
+    // gamma up, then alpha down: the saved order is the list's.
+    ASSERT_TRUE(SelectEntry(3));
+    ASSERT_TRUE(ClickButton(m_dialog, IDC_SETUP_UP));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return EntryText(2) == L"gamma.exe"; }));
+    ASSERT_TRUE(SelectEntry(1));
+    ASSERT_TRUE(ClickButton(m_dialog, IDC_SETUP_DOWN));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return EntryText(2) == L"alpha.exe" && ApplyEnabled(); }));
+    EXPECT_EQ(::SendMessageW(m_list, LB_GETCURSEL, 0, 0), 2) << "the moved entry stays selected";
+    ASSERT_TRUE(Apply(L"gamma.exe alpha.exe(off) beta.exe "));
 
-    ASSERT_TRUE(Click(EntryPoint(3, false)));
-    ASSERT_TRUE(brmptest::WaitFor([&] { return ::SendMessageW(m_list, LB_GETCURSEL, 0, 0) == 3; }));
-    ASSERT_TRUE(ClickButton(m_dialog, 1013));
+    // beta removed while the tabs show it: the entry above takes its place in
+    // the tabs and the information box, and Apply writes the file without it.
+    ASSERT_TRUE(SelectEntry(3));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return programtest::WindowTextOf(::GetDlgItem(m_dialog, IDC_SETUP_PROCESS)) == L"beta.exe"; }));
+    ASSERT_TRUE(ClickButton(m_dialog, IDC_SETUP_REMOVE));
     ASSERT_TRUE(brmptest::WaitFor([&] { return ::SendMessageW(m_list, LB_GETCOUNT, 0, 0) == 3 && ApplyEnabled(); }));
     EXPECT_EQ(::SendMessageW(m_list, LB_GETCURSEL, 0, 0), 2) << "the entry above the removed one is selected";
-    EXPECT_EQ(EntryText(2), L"gamma.exe");
+    EXPECT_EQ(programtest::WindowTextOf(::GetDlgItem(m_dialog, IDC_SETUP_PROCESS)), L"alpha.exe");
+    ASSERT_TRUE(Apply(L"gamma.exe alpha.exe(off) "));
+
+    // The pages go on working on the profiles that are left.
+    ASSERT_TRUE(SelectEntry(1));
+    ASSERT_TRUE(ClickButton(m_dialog, IDC_SETUP_REMOVE));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return ::SendMessageW(m_list, LB_GETCOUNT, 0, 0) == 2 && ApplyEnabled(); }));
+    EXPECT_EQ(::SendMessageW(m_list, LB_GETCURSEL, 0, 0), 0);
+    ASSERT_TRUE(Apply(L"alpha.exe(off) "));
 }
 
 TEST_F(ProfileListEndToEnd, AProfileAddedThroughThePickerRemapsTheProbeAndIsMarkedWhenItsWindowIsClicked)
@@ -226,7 +279,16 @@ TEST_F(ProfileListEndToEnd, AProfileAddedThroughThePickerRemapsTheProbeAndIsMark
         [&] { return (picker = DialogWithControl(m_program.ProcessId(), IDC_APP_APPLICATION)) != nullptr; }, 10000))
         << programtest::DescribeWindows();
     programtest::SaveScreenshot(L"profile_add_picker.png");
-    ::SendMessageW(::GetDlgItem(picker, IDC_APP_APPLICATION), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"brmpprobe.exe"));
+    // The probe's process is chosen in the list of running programs by typing its name there.
+    const HWND running = ::GetDlgItem(picker, IDC_APP_LIST);
+    const auto chosen = [&] { return programtest::WindowTextOf(::GetDlgItem(picker, IDC_APP_APPLICATION)); };
+    for (int round = 0; round < 3 && chosen() != L"brmpprobe.exe"; ++round)
+    {
+        ASSERT_TRUE(Click(CenterOf(running)));
+        ASSERT_TRUE(PhysicalInput::Type(L"brmpprobe"));
+        brmptest::WaitFor([&] { return chosen() == L"brmpprobe.exe"; });
+    }
+    ASSERT_EQ(chosen(), L"brmpprobe.exe");
     ASSERT_TRUE(ClickButton(picker, IDOK));
     ASSERT_TRUE(brmptest::WaitFor([&] { return ::SendMessageW(m_list, LB_GETCOUNT, 0, 0) == 5 && ApplyEnabled(); }));
     EXPECT_EQ(::SendMessageW(m_list, LB_GETCURSEL, 0, 0), 4);
@@ -239,17 +301,18 @@ TEST_F(ProfileListEndToEnd, AProfileAddedThroughThePickerRemapsTheProbeAndIsMark
 
     // The list marks the entry of the profile the engine applies now, drawn in the not-selected
     // marked colour while another entry is selected.
-    const auto marked = [&] {
+    const auto drawnIn = [&](int entry, COLORREF colour) {
         const int height = static_cast<int>(::SendMessageW(m_list, LB_GETITEMHEIGHT, 0, 0));
-        const POINT topLeft = EntryPoint(4, true);
+        const POINT topLeft = EntryPoint(entry, true);
         const HDC screen = ::GetDC(nullptr);
         bool found = false;
         for (int y = topLeft.y - height / 2; y < topLeft.y + height / 2 && !found; ++y)
             for (int x = topLeft.x + 10; x < topLeft.x + 120 && !found; ++x)
-                found = ::GetPixel(screen, x, y) == RGB(249, 0, 0);
+                found = ::GetPixel(screen, x, y) == colour;
         ::ReleaseDC(nullptr, screen);
         return found;
     };
+    const auto marked = [&] { return drawnIn(4, RGB(249, 0, 0)); };
     // Each round moves the engine's profile to the dialog and back to the probe.
     bool found = false;
     for (int round = 0; round < 3 && !found; ++round)
@@ -261,4 +324,66 @@ TEST_F(ProfileListEndToEnd, AProfileAddedThroughThePickerRemapsTheProbeAndIsMark
     }
     EXPECT_TRUE(found) << "the probe's profile is drawn in the marked colour";
     programtest::SaveScreenshot(L"profile_marked.png");
+
+    // Entries removed or moved by messages (no click that would move the
+    // engine's profile): the mark stays with the probe's entry.
+    const auto post = [&](int entry, int command) {
+        ::PostMessageW(m_list, LB_SETCURSEL, static_cast<WPARAM>(entry), 0);
+        ::PostMessageW(m_dialog, WM_COMMAND, MAKEWPARAM(IDC_SETUP_PROFILES, LBN_SELCHANGE), reinterpret_cast<LPARAM>(m_list));
+        ::PostMessageW(m_dialog, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), 0);
+    };
+    const std::wstring probeEntry = EntryText(4);
+    post(1, IDC_SETUP_REMOVE);
+    ASSERT_TRUE(brmptest::WaitFor([&] { return EntryText(3) == probeEntry; }));
+    EXPECT_TRUE(brmptest::WaitFor([&] { return drawnIn(3, RGB(249, 0, 0)); })) << "the mark followed the removal";
+    post(3, IDC_SETUP_UP);
+    ASSERT_TRUE(brmptest::WaitFor([&] { return EntryText(2) == probeEntry; }));
+    EXPECT_TRUE(brmptest::WaitFor([&] { return drawnIn(2, RGB(255, 255, 0x88)); }))
+        << "the mark followed the move, in the selected marked colour";
+    programtest::SaveScreenshot(L"profile_marked_moved.png");
+}
+
+TEST_F(ProfileListEndToEnd, TheFinderFillsTheProbesDetailsAndEscapeInTheMiddleOfTheDragBringsEveryHiddenWindowBack)
+{
+    ASSERT_TRUE(ClickButton(m_dialog, IDC_SETUP_ADD));
+    HWND picker = nullptr;
+    ASSERT_TRUE(brmptest::WaitFor(
+        [&] { return (picker = DialogWithControl(m_program.ProcessId(), IDC_APP_SPECIFIC_WINDOW)) != nullptr; }, 10000));
+    ASSERT_TRUE(ClickButton(picker, IDC_APP_SPECIFIC_WINDOW));
+    HWND finder = nullptr;
+    ASSERT_TRUE(brmptest::WaitFor(
+        [&] { return (finder = DialogWithControl(m_program.ProcessId(), IDC_FIND_HOVER)) != nullptr; }, 10000));
+    const auto field = [&](int id) { return programtest::WindowTextOf(::GetDlgItem(finder, id)); };
+
+    const POINT icon = CenterOf(::GetDlgItem(finder, IDC_FIND_FINDER));
+    ASSERT_TRUE(PhysicalInput::Run({L"mousemove", std::to_wstring(icon.x), std::to_wstring(icon.y), L"mousedown", L"1"}));
+    EXPECT_TRUE(brmptest::WaitFor([&] { return !::IsWindowVisible(m_dialog) && !::IsWindowVisible(picker); }))
+        << "the settings dialog and the picker are hidden while the finder searches";
+    const POINT target = m_probe->Center();
+    std::wstring process;
+    for (int round = 0; round < 5 && process != L"brmpprobe.exe"; ++round)
+    {
+        ASSERT_TRUE(PhysicalInput::MoveTo(target.x - 10 + round, target.y));
+        brmptest::WaitFor([&] { return (process = field(IDC_FIND_PROCESS)) == L"brmpprobe.exe"; }, 2000);
+    }
+    programtest::SaveScreenshot(L"profile_finder_drag.png");
+    EXPECT_EQ(process, L"brmpprobe.exe");
+    EXPECT_EQ(field(IDC_FIND_CAPTION), programtest::WindowTextOf(m_probe->Window()));
+    wchar_t probeClass[256] = L"";
+    ::GetClassNameW(m_probe->Window(), probeClass, 256);
+    EXPECT_EQ(field(IDC_FIND_CLASS), probeClass);
+
+    // Escape ends the search with the button still down: every hidden window is back.
+    ASSERT_TRUE(PhysicalInput::KeyTap(L"Escape"));
+    const bool shown = brmptest::WaitFor([&] { return ::IsWindowVisible(m_dialog) && ::IsWindowVisible(picker); });
+    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kLeft));
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(::IsWindowVisible(finder)) << "Escape ended the search, not the finder";
+
+    programtest::SaveScreenshot(L"profile_finder_escape.png");
+    ASSERT_TRUE(ClickButton(finder, IDCANCEL));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return !::IsWindow(finder); })) << m_program.Log() << programtest::DescribeWindows();
+    ASSERT_TRUE(ClickButton(picker, IDCANCEL));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return !::IsWindow(picker); }));
+    EXPECT_EQ(::SendMessageW(m_list, LB_GETCOUNT, 0, 0), 4) << "nothing was added";
 }
