@@ -6,12 +6,12 @@
 #include <exception>
 
 #include "CrashReport.h"
-#include "Globals.h"
-#include "Hooks.h"
 #include "KeyMapping.h"
 #include "LogCaughtException.h"
+#include "RegisteredMessages.h"
 #include "Logger.h"
 #include "ThreadLock.h"
+#include "ThreadName.h"
 #include "ThreadStop.h"
 #include "TokenServices.h"
 #include "Tokens.h"
@@ -1144,24 +1144,4 @@ void CSendInput::ProcessQueue()
         m_bProcessing = false;
         LogCaughtException(L"CSendInput::ProcessQueue()");
     }
-}
-
-// ---------------------------------------------------------------------------
-
-UINT SendCountedMouseButton(int button, int kind, POINT point, bool leftAlreadyDown)
-{
-    CSendInput* sendInput = g_pSendInput;
-    if (sendInput == nullptr)
-        return 0;
-    return sendInput->SendMouseCounted(button, kind, point, leftAlreadyDown, reinterpret_cast<ULONG_PTR>(g_hMouseHook),
-                                       g_nInjectCount);
-}
-
-UINT SendMouseButton(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames)
-{
-    CSendInput* sendInput = g_pSendInput;
-    if (sendInput == nullptr)
-        return 0;
-    return sendInput->SendMouse(button, kind, point, leftAlreadyDown, alternativeNames,
-                                reinterpret_cast<ULONG_PTR>(g_hMouseHook), 0);
 }

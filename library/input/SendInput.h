@@ -236,8 +236,3 @@ SNAREHOLD_API int VolumeOnlyBatch(const std::vector<const CInputQueue*>& entries
 // The mouse records of one request (the same as SendMouse queues).
 SNAREHOLD_API std::vector<INPUT> BuildMouseInputs(int button, int kind, POINT point, bool leftAlreadyDown,
                                                   ULONG_PTR extraInfo);
-
-// SendMouse on the library's queue, marked with the mouse hook's handle.
-SNAREHOLD_API UINT SendMouseButton(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames);
-// The same, counted in g_nInjectCount until the mouse hook sees each record.
-SNAREHOLD_API UINT SendCountedMouseButton(int button, int kind, POINT point, bool leftAlreadyDown);
