@@ -14,6 +14,7 @@
 #include "KeyHook.h"
 #include "LockAxis.h"
 #include "Logger.h"
+#include "MouseInfo.h"
 #include "Movement2Scroll.h"
 #include "ScrollCursors.h"
 #include "SendInput.h"
@@ -146,7 +147,7 @@ void SetSpeed(int speed)
 {
     if (CurrentSpeed() == speed)
         return;
-    ::SystemParametersInfoW(SPI_SETMOUSESPEED, 0, reinterpret_cast<PVOID>(static_cast<INT_PTR>(speed)), 0);
+    SetSystemMouseSpeed(speed);
 }
 
 bool SpeedAllowed()

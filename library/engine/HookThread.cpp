@@ -264,8 +264,7 @@ void RestoreMouseSettings(bool restore)
         else
         {
             CLogger::LogThreadDebug(L"Reset mouse cursor speed to system default (%d)", g_nStartupMouseSpeed);
-            if (!::SystemParametersInfoW(SPI_SETMOUSESPEED, 0,
-                                         reinterpret_cast<PVOID>(static_cast<INT_PTR>(g_nStartupMouseSpeed)), 0))
+            if (!SetSystemMouseSpeed(g_nStartupMouseSpeed))
                 CLogger::LogMessage(L"Unable to reset mouse speed to default! (%d)", g_nStartupMouseSpeed);
         }
 

@@ -11,6 +11,7 @@
 #include "ApplicationSettings.h"
 #include "EngineInput.h"
 #include "LockAxis.h"
+#include "MouseInfo.h"
 #include "StickyButtons.h"
 #include "VolumeServices.h"
 #include "Control.h"
@@ -74,7 +75,7 @@ void RepairVolumeDisplay()
 
 void SetMouseSpeed(int speed)
 {
-    ::SystemParametersInfoW(SPI_SETMOUSESPEED, 0, reinterpret_cast<PVOID>(static_cast<INT_PTR>(speed)), 0);
+    SetSystemMouseSpeed(speed);
 }
 
 // The library's own keys carry the keyboard hook's handle.

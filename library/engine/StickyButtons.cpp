@@ -13,6 +13,7 @@
 #include "Globals.h"
 #include "LockAxis.h"
 #include "Logger.h"
+#include "MouseInfo.h"
 #include "Movement2Scroll.h"
 #include "RepeatTimers.h"
 #include "ScrollTimers.h"
@@ -359,8 +360,7 @@ void ResetSticky(POINT point, int kind, int layer, int button)
                 CLogger::LogThreadDebug(L"ResetSticky: Resetting mouse cursor speed to %d after 'Slowdown cursor'",
                                         speed);
                 if (speed >= 1 && speed <= 20)
-                    ::SystemParametersInfoW(SPI_SETMOUSESPEED, 0,
-                                            reinterpret_cast<PVOID>(static_cast<INT_PTR>(speed)), 0);
+                    SetSystemMouseSpeed(speed);
             }
             else
             {

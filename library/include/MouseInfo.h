@@ -13,6 +13,15 @@ class CSettings;
 // The system call the class makes; tests replace it to record what would be set.
 using MouseSystemParametersFn = BOOL (WINAPI*)(UINT action, UINT param, PVOID data, UINT flags);
 
+// Sets the pointer speed (1-20) straight through the system. Windows reads the
+// speed from the pointer argument only; Wine reads the integer argument, so
+// both carry it.
+inline BOOL SetSystemMouseSpeed(int speed, UINT flags = 0)
+{
+    return ::SystemParametersInfoW(SPI_SETMOUSESPEED, static_cast<UINT>(speed),
+                                   reinterpret_cast<PVOID>(static_cast<INT_PTR>(speed)), flags);
+}
+
 class SNAREHOLD_API CMouseInfo
 {
 public:

@@ -186,7 +186,9 @@ TEST(Matching, AnInvalidPatternNeverMatchesAndIsLoggedOnce)
     EXPECT_TRUE(profile->MatchProcess(L"x.exe"));
 
     if (before >= 0)
+    {
         EXPECT_EQ(CountInLog(logged), before + 1) << "compiled once when set, not per match";
+    }
 
     // Switching the flag off makes it a plain text again.
     profile->SetRegExMatching(false);

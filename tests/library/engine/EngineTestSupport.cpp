@@ -5,6 +5,7 @@
 
 #include "Globals.h"
 #include "Logger.h"
+#include "MouseInfo.h"
 #include "TimerThread.h"
 #include "WaitFor.h"
 
@@ -111,7 +112,7 @@ MouseState MouseState::Read()
 
 void MouseState::Write() const
 {
-    ::SystemParametersInfoW(SPI_SETMOUSESPEED, 0, reinterpret_cast<PVOID>(static_cast<INT_PTR>(speed)), 0);
+    SetSystemMouseSpeed(speed);
     int values[3] = {mouse[0], mouse[1], mouse[2]};
     ::SystemParametersInfoW(SPI_SETMOUSE, 0, values, 0);
     ::SystemParametersInfoW(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(swap), nullptr, SPIF_UPDATEINIFILE);
