@@ -193,6 +193,8 @@ int wmain()
     g_pSettings->m_bSwitchOnMouseOver = false;
     Both("(a) plain moves", Rounds, [&](int i) { Event(WM_MOUSEMOVE, {cursor.x + (i % 7), cursor.y}); });
 
+    // The move paths below act only while the hooks count as running.
+    g_hHookThread = ::GetCurrentThread();
     // The mouse-over timer is not running in this process: every qualifying
     // move asks for it.
     g_pSettings->m_bSwitchOnMouseOver = true;
@@ -208,6 +210,7 @@ int wmain()
     g_LockAxis.LockX(nullptr, 0, false, false);
     Both("(b') moves with the X axis locked", Rounds, [&](int i) { Event(WM_MOUSEMOVE, {cursor.x, cursor.y + (i % 7)}); });
     g_LockAxis.Init();
+    g_hHookThread = nullptr;
 
     SetMouseButtonProcessor(LookupProcessor);
     Both("(c) button down/up with profile lookup", Rounds / 4, [&](int i) {

@@ -12,8 +12,6 @@
 #include <exception>
 
 #include "Folders.h"
-#include "Globals.h"
-#include "Hooks.h"
 #include "Logger.h"
 #include "StringFormat.h"
 
@@ -298,65 +296,6 @@ void ReportWindowProcException(const wchar_t* where, HWND window, UINT message, 
     else
         CLogger::LogMessage(L"Caught an exception in %s (window 0x%X, message 0x%04X)", where != nullptr ? where : L"?",
                             handle, message);
-}
-
-// ---------------------------------------------------------------------------
-// The library's set-up.
-
-namespace
-{
-std::atomic<int> g_installerCount{0};
-
-void InstallLibraryCrashReport()
-{
-    if (g_installerCount.fetch_add(1) != 0)
-        return;
-    CrashReportSettings settings;
-    settings.appName = L"";   // the process's own name
-    settings.preHandler = PreExceptionHandler;
-    settings.postHandler = RemoveTrayIconOnCrash;
-    InstallCrashReport(settings);
-}
-}
-
-ExceptionHandlerInstaller::ExceptionHandlerInstaller()
-{
-    InstallLibraryCrashReport();
-}
-
-ExceptionHandlerInstaller::ExceptionHandlerInstaller(const ExceptionHandlerInstaller&)
-{
-    InstallLibraryCrashReport();
-}
-
-ExceptionHandlerInstaller::~ExceptionHandlerInstaller()
-{
-    if (g_installerCount.fetch_sub(1) == 1)
-        UninstallCrashReport();
-}
-
-void ExceptionHandlerInstaller::TerminateHandler()
-{
-    CrashTerminateHandler();
-}
-
-void PreExceptionHandler(DWORD threadId)
-{
-    CLogger::LogMessage(L"PreException Handler : Starting exception handler (ThreadID 0x%X), enabling debug logging and removing hooks...",
-                        threadId);
-    // Straight to the logger: the library's global lock may be held by a
-    // thread that will never release it now.
-    CLogger::EnableDebug(true);
-    RemoveHooks();
-}
-
-void RemoveTrayIconOnCrash()
-{
-    HWND main = g_hMainWnd;
-    if (main == nullptr)
-        return;
-    DWORD_PTR result = 0;
-    ::SendMessageTimeoutW(main, BRMP_RemoveIcon, 0, 0, SMTO_ABORTIFHUNG, 500, &result);
 }
 
 // ---------------------------------------------------------------------------

@@ -4,7 +4,6 @@
 #include <cwchar>
 #include <mutex>
 
-#include "Globals.h"
 #include "Logger.h"
 #include "PersistantSettings.h"
 #include "RegKey.h"
@@ -21,6 +20,7 @@ std::wstring g_userKey = kProgramRegistryKey;
 std::wstring g_machineKey = kProgramRegistryKey;
 
 std::atomic<FolderMessageBoxHandler> g_messageHandler{nullptr};
+std::atomic<bool> g_bPortable{false};
 thread_local bool t_messageBoxesAllowed = true;
 
 // A message for the user, shown once the global lock is left.

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "Folders.h"
-#include "Globals.h"
 #include "Handles.h"
 #include "StringFormat.h"
 #include "ThreadLock.h"
@@ -226,6 +225,8 @@ bool CPersistantSettings::Save()
         return false;
     }
 }
+
+CPersistantSettings* g_pPersist = nullptr;
 
 bool CreatePersistantSettings()
 {

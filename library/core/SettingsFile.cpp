@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cwchar>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ namespace
     constexpr unsigned int kExportFormat = pugi::format_indent;
     // Comments and the declaration of a user's file survive a save.
     constexpr unsigned int kParseFlags = pugi::parse_default | pugi::parse_comments | pugi::parse_declaration;
+    // A settings file of this size is no settings file (a full one with every
+    // profile slot used is a few megabytes per hundred profiles).
+    constexpr unsigned long long kMaxSettingsFileBytes = 512ull * 1024 * 1024;
 
     std::atomic<ImportQuestionFn> g_importQuestion{nullptr};
     std::atomic<SettingsFileWriteFn> g_fileWrite{nullptr};
@@ -282,6 +286,57 @@ namespace
         return true;
     }
 
+    // Parses the file at path. The file is read in one piece and shared for
+    // deleting as well: a save elsewhere (the program's Apply while the engine
+    // reloads) may put a new file in its place meanwhile, and this read goes on
+    // with the file as it was.
+    pugi::xml_parse_result LoadDocument(pugi::xml_document& document, const wchar_t* path, unsigned int flags)
+    {
+        pugi::xml_parse_result result;
+        UniqueHandle file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!file)
+        {
+            const DWORD error = ::GetLastError();
+            result.status = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? pugi::status_file_not_found
+                                                                                             : pugi::status_io_error;
+            return result;
+        }
+        LARGE_INTEGER size = {};
+        if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0)
+        {
+            result.status = pugi::status_io_error;
+            return result;
+        }
+        if (static_cast<unsigned long long>(size.QuadPart) > kMaxSettingsFileBytes)
+        {
+            result.status = pugi::status_out_of_memory;
+            return result;
+        }
+        std::unique_ptr<char[]> bytes(new (std::nothrow) char[static_cast<size_t>(size.QuadPart) + 1]);
+        if (!bytes)
+        {
+            result.status = pugi::status_out_of_memory;
+            return result;
+        }
+        size_t total = 0;
+        const size_t wanted = static_cast<size_t>(size.QuadPart);
+        while (total < wanted)
+        {
+            DWORD read = 0;
+            const DWORD piece = static_cast<DWORD>(std::min<size_t>(wanted - total, 64u * 1024 * 1024));
+            if (!::ReadFile(file.Get(), bytes.get() + total, piece, &read, nullptr))
+            {
+                result.status = pugi::status_io_error;
+                return result;
+            }
+            if (read == 0)
+                break; // the file became shorter: parse what is there
+            total += read;
+        }
+        return document.load_buffer(bytes.get(), total, flags);
+    }
+
     // Writes the document to a new file beside path and puts it in place of
     // path in one step; the previous file stays untouched on any failure.
     bool ReplaceFileAtomically(const std::wstring& path, const pugi::xml_document& document, unsigned int format)
@@ -402,7 +457,7 @@ bool CSettings::Load(const wchar_t* path, bool& regionsDefined, bool logDetails)
             m_nHookTimeout = timeout;
 
         pugi::xml_document document;
-        const pugi::xml_parse_result result = document.load_file(path, kParseFlags);
+        const pugi::xml_parse_result result = LoadDocument(document, path, kParseFlags);
         if (result.status != pugi::status_ok)
         {
             CLogger::LogMessage(L"There is a problem with your XML Settings file: %S", result.description());
@@ -530,7 +585,7 @@ bool CSettings::Save(const wchar_t* path)
         UpdateHookTimeout(m_nHookTimeout);
 
         pugi::xml_document document;
-        const pugi::xml_parse_result result = document.load_file(path, kParseFlags);
+        const pugi::xml_parse_result result = LoadDocument(document, path, kParseFlags);
         if (result.status == pugi::status_file_not_found)
         {
             CLogger::LogMessage(L"There is no existing settings file. Attempting to creating a new one.");
@@ -652,7 +707,7 @@ int CSettings::Import(const wchar_t* path, HWND owner, const wchar_t* prompt, CA
         return 0;
 
     pugi::xml_document document;
-    const pugi::xml_parse_result result = document.load_file(path, pugi::parse_default);
+    const pugi::xml_parse_result result = LoadDocument(document, path, pugi::parse_default);
     if (result.status != pugi::status_ok)
     {
         CLogger::LogMessage(L"CSettings::Import: There is a problem with the import XML file: %S", result.description());

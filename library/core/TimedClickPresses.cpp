@@ -7,9 +7,7 @@
 #include <cstdlib>
 
 #include "ApplicationSettings.h"
-#include "Control.h"
 #include "Logger.h"
-#include "SPIThread.h"
 #include "Settings.h"
 #include "ThreadLock.h"
 #include "TimedClicks.h"
@@ -24,19 +22,11 @@ constexpr DWORD JumpTimeValue = 10000000;
 
 std::atomic<TimedClickTickSource> g_tickSource{nullptr};
 
-void DefaultShowStep(CSPIThread* spiThread, int step, int mode)
-{
-    if (spiThread != nullptr)
-        spiThread->ChangeCursorTimedClick(step, mode);
-}
-
-void DefaultRestore()
-{
-    UpdateCursors();
-}
-
-std::atomic<TimedClickShowStepFn> g_showStep{&DefaultShowStep};
-std::atomic<TimedClickRestoreFn> g_restore{&DefaultRestore};
+// The functions a test installs, else the engine's (null until it registers them).
+std::atomic<TimedClickShowStepFn> g_showStep{nullptr};
+std::atomic<TimedClickRestoreFn> g_restore{nullptr};
+std::atomic<TimedClickShowStepFn> g_defaultShowStep{nullptr};
+std::atomic<TimedClickRestoreFn> g_defaultRestore{nullptr};
 
 // Id -> list tables. Fixed size so that arming a timer never allocates; the
 // lock is only ever held for a table walk.
@@ -132,13 +122,19 @@ int OverlayMode(CSPIThread* spiThread, const CApplicationSettings* profile)
 
 void ShowStep(CSPIThread* spiThread, int step, int mode)
 {
-    if (TimedClickShowStepFn fn = g_showStep.load())
+    TimedClickShowStepFn fn = g_showStep.load();
+    if (fn == nullptr)
+        fn = g_defaultShowStep.load();
+    if (fn != nullptr)
         fn(spiThread, step, mode);
 }
 
 void RestoreCursors()
 {
-    if (TimedClickRestoreFn fn = g_restore.load())
+    TimedClickRestoreFn fn = g_restore.load();
+    if (fn == nullptr)
+        fn = g_defaultRestore.load();
+    if (fn != nullptr)
         fn();
 }
 
@@ -161,8 +157,14 @@ DWORD TimedClickTickCount()
 
 void SetTimedClickCursorFunctions(TimedClickShowStepFn showStep, TimedClickRestoreFn restore)
 {
-    g_showStep.store(showStep != nullptr ? showStep : &DefaultShowStep);
-    g_restore.store(restore != nullptr ? restore : &DefaultRestore);
+    g_showStep.store(showStep);
+    g_restore.store(restore);
+}
+
+void SetTimedClickCursorDefaults(TimedClickShowStepFn showStep, TimedClickRestoreFn restore)
+{
+    g_defaultShowStep.store(showStep);
+    g_defaultRestore.store(restore);
 }
 
 CBRMPTimedClicks* FindTimedClickTimer(UINT_PTR id)

@@ -12,6 +12,7 @@
 #include "ApplicationSettings.h"
 #include "ChordTimers.h"
 #include "Chords.h"
+#include "Control.h"
 #include "Debug.h"
 #include "EngineInput.h"
 #include "Globals.h"
@@ -33,6 +34,81 @@ namespace
 {
 // Window whose profile was last chosen (the profile window).
 HWND s_hLastProfileWindow = nullptr;
+
+// The profiles recently decided for windows, so that going back and forth
+// between windows needs no process-name or profile look-up (hook thread, global
+// lock held). A reload empties the table. An entry is dropped when its window
+// is gone or belongs to another process now, and one whose decision read a
+// caption when a title of the window or of its ancestors changed.
+struct KnownWindow
+{
+    HWND window = nullptr;
+    DWORD pid = 0;
+    CApplicationSettings* profile = nullptr;
+    bool captioned = false;
+    unsigned titles = 0;
+    unsigned lastUse = 0;
+    wchar_t process[MAX_PATH] = {};
+};
+constexpr int kKnownWindows = 8;
+constexpr int kTitleDepth = 8;
+KnownWindow s_known[kKnownWindows];
+unsigned s_knownUse = 0;
+
+// The titles the window server keeps for the window and its ancestors, hashed
+// (no message reaches the windows).
+unsigned TitlesOf(HWND window)
+{
+    unsigned hash = 2166136261u;
+    wchar_t text[kMaxCaptionChars + 1];
+    for (int depth = 0; window != nullptr && depth < kTitleDepth; ++depth, window = ::GetParent(window))
+    {
+        const int length = ::InternalGetWindowText(window, text, kMaxCaptionChars + 1);
+        for (int i = 0; i < length; ++i)
+            hash = (hash ^ text[i]) * 16777619u;
+        hash = (hash ^ 0xFFFFu) * 16777619u;
+    }
+    return hash;
+}
+
+const KnownWindow* FindKnownWindow(HWND window, DWORD pid)
+{
+    for (KnownWindow& known : s_known)
+    {
+        if (known.window != window)
+            continue;
+        if (known.pid != pid || (known.captioned && known.titles != TitlesOf(window)))
+        {
+            known = KnownWindow{};
+            return nullptr;
+        }
+        known.lastUse = ++s_knownUse;
+        return &known;
+    }
+    return nullptr;
+}
+
+void RememberWindow(HWND window, DWORD pid, const wchar_t* process, CApplicationSettings* profile, bool captioned)
+{
+    KnownWindow* slot = &s_known[0];
+    for (KnownWindow& known : s_known)
+    {
+        if (known.window == window)
+        {
+            slot = &known;
+            break;
+        }
+        if (known.lastUse < slot->lastUse)
+            slot = &known;
+    }
+    slot->window = window;
+    slot->pid = pid;
+    slot->profile = profile;
+    slot->captioned = captioned;
+    slot->titles = captioned ? TitlesOf(window) : 0;
+    slot->lastUse = ++s_knownUse;
+    wcsncpy_s(slot->process, process, _TRUNCATE);
+}
 
 const wchar_t* KindName(int kind)
 {
@@ -213,9 +289,17 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
     wchar_t processName[MAX_PATH] = {};
     DWORD pid = 0;
     ::GetWindowThreadProcessId(window, &pid);
-    if ((window == g_hCurrentWnd && window == s_hLastProfileWindow) || pid == 0)
+    const bool samePlace = window == g_hCurrentWnd && window == s_hLastProfileWindow;
+    const KnownWindow* known = samePlace || pid == 0 ? nullptr : FindKnownWindow(window, pid);
+    if (samePlace || pid == 0)
     {
         wcsncpy_s(processName, g_szCurrentProcess, _TRUNCATE);
+    }
+    else if (known != nullptr)
+    {
+        wcsncpy_s(processName, known->process, _TRUNCATE);
+        CLogger::LogDebug(L"ProcessButton: Window 0x%08X was seen before (process '%s'): its profile needs no look-up.",
+                          static_cast<UINT>(reinterpret_cast<UINT_PTR>(window)), processName);
     }
     else
     {
@@ -228,7 +312,20 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
     }
     if (g_idMouseOverTimer != 0)
         ProxyKillTimer(nullptr, ID_TIMER_MOUSEOVER);
-    CApplicationSettings* profile = FindAppSettings(window, processName, point, nullptr);
+    CApplicationSettings* profile = nullptr;
+    if (known != nullptr)
+    {
+        profile = known->profile;
+    }
+    else
+    {
+        const unsigned captions = CaptionReadCount();
+        profile = FindAppSettings(window, processName, point, nullptr);
+        // A decision that depends on the point or on the hosted app of a frame
+        // is made again each time.
+        if (pid != 0 && !g_bAreaAppsPresent && !IsModernUIApp())
+            RememberWindow(window, pid, processName, profile, CaptionReadCount() != captions);
+    }
     if (profile == g_pCurrentApp)
     {
         // The window's profile is the one in force: it is the profile window
@@ -452,4 +549,12 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
 void SetLastProfileWindow(HWND window)
 {
     s_hLastProfileWindow = window;
+}
+
+void ForgetWindowProfiles()
+{
+    for (KnownWindow& known : s_known)
+        known = KnownWindow{};
+    s_knownUse = 0;
+    s_hLastProfileWindow = nullptr;
 }

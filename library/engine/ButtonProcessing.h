@@ -26,6 +26,9 @@ extern SNAREHOLD_API BYTE g_bDownSeen[9];
 // mouse-over or keyboard check records it, so that the next click there does
 // not look the profile up again.
 SNAREHOLD_API void SetLastProfileWindow(HWND window);
+// Forgets the profiles decided for windows (the profiles are going away): the
+// next button looks its window's profile up. Global lock held.
+SNAREHOLD_API void ForgetWindowProfiles();
 
 // --- resolution rules (plain values, exported for the tests) -----------------
 

@@ -2,6 +2,7 @@
 
 #include "ButtonProcessing.h"
 #include "Chords.h"
+#include "EngineInput.h"
 #include "Globals.h"
 #include "LockAxis.h"
 #include "Logger.h"

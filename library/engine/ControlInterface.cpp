@@ -23,6 +23,7 @@
 #include "Settings.h"
 #include "SystemLibrary.h"
 #include "ThreadLock.h"
+#include "TimedClickPresses.h"
 
 namespace
 {
@@ -476,6 +477,22 @@ void UpdateCursors()
     }
     CLogger::LogDebug(L"CSPIThread: Reset Cursor (TID 0x%X)", static_cast<unsigned>(id));
     ::PostThreadMessageW(id, BRMP_SPI_RESETCURSOR, 0, 0);
+}
+
+namespace
+{
+// A timed-click press shows its steps through the SPI thread and restores the
+// cursors here.
+void ShowTimedClickStep(CSPIThread* spiThread, int step, int mode)
+{
+    if (spiThread != nullptr)
+        spiThread->ChangeCursorTimedClick(step, mode);
+}
+
+const bool g_timedClickCursors = [] {
+    SetTimedClickCursorDefaults(ShowTimedClickStep, UpdateCursors);
+    return true;
+}();
 }
 
 void TestCrash()

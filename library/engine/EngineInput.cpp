@@ -409,3 +409,21 @@ bool PreciseWait(UINT milliseconds)
     g_pPreciseTimer->Wait(milliseconds);
     return true;
 }
+
+UINT SendCountedMouseButton(int button, int kind, POINT point, bool leftAlreadyDown)
+{
+    CSendInput* sendInput = g_pSendInput;
+    if (sendInput == nullptr)
+        return 0;
+    return sendInput->SendMouseCounted(button, kind, point, leftAlreadyDown, reinterpret_cast<ULONG_PTR>(g_hMouseHook),
+                                       g_nInjectCount);
+}
+
+UINT SendMouseButton(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames)
+{
+    CSendInput* sendInput = g_pSendInput;
+    if (sendInput == nullptr)
+        return 0;
+    return sendInput->SendMouse(button, kind, point, leftAlreadyDown, alternativeNames,
+                                reinterpret_cast<ULONG_PTR>(g_hMouseHook), 0);
+}

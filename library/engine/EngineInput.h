@@ -33,6 +33,11 @@ enum class WhileDownStep
 SNAREHOLD_API WhileDownStep WhileDownPressStep(UINT filter, int pass);
 SNAREHOLD_API WhileDownStep WhileDownReleaseStep(UINT filter, int pass);
 
+// SendMouse on the library's queue, marked with the mouse hook's handle.
+SNAREHOLD_API UINT SendMouseButton(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames);
+// The same, counted in g_nInjectCount until the mouse hook sees each record.
+SNAREHOLD_API UINT SendCountedMouseButton(int button, int kind, POINT point, bool leftAlreadyDown);
+
 SNAREHOLD_API bool SendKeysStateSingleShot(const wchar_t* keys, POINT point, HWND window, bool release, bool repeat);
 SNAREHOLD_API bool SendKeysStateSingleShotRepeatRelease(const wchar_t* keys, POINT point, HWND window);
 SNAREHOLD_API bool SendKeyStateWhileDown(const wchar_t* keys, bool up, POINT point, HWND window);

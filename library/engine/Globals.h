@@ -9,6 +9,7 @@
 
 #include <atomic>
 
+#include "RegisteredMessages.h"
 #include "SnareholdApi.h"
 
 class CSettings;
@@ -17,41 +18,7 @@ class CSendInput;
 class CSPIThread;
 class CBrightness;
 class CPreciseTimer;
-class CPersistantSettings;
 class CWindowOperation;
-
-// ---------------------------------------------------------------------------
-// Registered window messages. Registered when the library loads; the program
-// registers the same names, so both sides get the same ids.
-
-// Thread messages of the simulated-input and system-parameters threads.
-extern SNAREHOLD_API UINT BRMP_ProcessInput;
-extern SNAREHOLD_API UINT BRMP_StartSPI;
-extern SNAREHOLD_API UINT BRMP_ProcessSPI;
-extern SNAREHOLD_API UINT BRMP_SettingsChanged;
-extern SNAREHOLD_API UINT BRMP_SPI_SETCURSOR;
-extern SNAREHOLD_API UINT BRMP_SPI_RESETCURSOR;
-extern SNAREHOLD_API UINT BRMP_SPI_SETCURSORLAYER;
-extern SNAREHOLD_API UINT BRMP_SPI_SETAPPCURSOR;
-extern SNAREHOLD_API UINT BRMP_SPI_OVERLAYCURSOR;
-// Thread messages of the hook and timer threads.
-extern SNAREHOLD_API UINT BRMP_ResetHook;
-extern SNAREHOLD_API UINT BRMP_SetTimer;
-extern SNAREHOLD_API UINT BRMP_KillTimer;
-extern SNAREHOLD_API UINT BRMP_ShellExecute;
-extern SNAREHOLD_API UINT BRMP_ActivateWindow;
-// Sent or posted to the program's windows.
-extern SNAREHOLD_API UINT BRMP_SetupHelperMsg;
-extern SNAREHOLD_API UINT BRMP_LayerChanged;
-extern SNAREHOLD_API UINT BRMP_CursorSpeedChanged;
-extern SNAREHOLD_API UINT BRMP_MainWindow;
-extern SNAREHOLD_API UINT BRMP_ProcessChanged;
-extern SNAREHOLD_API UINT BRMP_FindHover;
-extern SNAREHOLD_API UINT BRMP_RemoveIcon;
-// On-screen displays and audio-device changes.
-extern SNAREHOLD_API UINT BRMP_OSDShowWindow;
-extern SNAREHOLD_API UINT WRMP_OSDVolumeChanged;
-extern SNAREHOLD_API UINT WRMP_OSDAudioDeviceChanged;
 
 // wParam values of BRMP_ResetHook.
 constexpr WPARAM WP_MOUSEHOOK = 1;      // re-install the mouse hook (hook thread only)
@@ -96,7 +63,6 @@ extern SNAREHOLD_API CSendInput* g_pSendInput;
 extern SNAREHOLD_API CSPIThread* g_pSPIThread;
 extern SNAREHOLD_API CBrightness* g_pBrightness;
 extern SNAREHOLD_API CPreciseTimer* g_pPreciseTimer;   // attach to detach
-extern SNAREHOLD_API CPersistantSettings* g_pPersist;  // portable mode only
 extern SNAREHOLD_API CWindowOperation* g_pWindowOperation;
 
 // Own input: events the library injected and has not yet seen come back through
@@ -107,7 +73,6 @@ extern SNAREHOLD_API bool g_bInputSeen;
 extern SNAREHOLD_API DWORD g_dwLastInput;
 
 // Flags and modes.
-extern SNAREHOLD_API bool g_bPortable;
 extern SNAREHOLD_API int g_nIntegrityLevel;
 extern SNAREHOLD_API DWORD g_dwHookTimeout;
 extern SNAREHOLD_API BYTE g_bButtonDown[9];

@@ -25,6 +25,7 @@
 #include "ProfileTargeting.h"
 #include "RepeatTimers.h"
 #include "ScrollTimers.h"
+#include "SendInput.h"
 #include "Settings.h"
 #include "ThreadLock.h"
 #include "TimerThread.h"
@@ -625,6 +626,7 @@ bool InjectedPath(const CSettings* settings, UINT message, MSLLHOOKSTRUCT* data,
     {
         CLogger::LogDebug(L"MouseHookLLProc: Forcing cursor position to %d,%d", static_cast<int>(g_ptForcedCursor.x),
                           static_cast<int>(g_ptForcedCursor.y));
+        g_nCursorPlacements.fetch_add(1, std::memory_order_acq_rel);
         ::SetCursorPos(g_ptForcedCursor.x, g_ptForcedCursor.y);
         g_ptForcedCursor = POINT{0, 0};
     }
@@ -805,9 +807,18 @@ LRESULT MouseHookEvent(int code, WPARAM wParam, LPARAM lParam)
     }
 
     const DWORD entry = Tick();
-    if (wParam == WM_MOUSEMOVE)
-        return MovePath(code, wParam, data, entry);
-    return ButtonPath(code, wParam, data, entry);
+    // A button leaves the cursor where it is; a move that goes on puts it at
+    // its point (the paths may rewrite the point of a move they take over).
+    const POINT point = data->pt;
+    if (wParam != WM_MOUSEMOVE)
+    {
+        MouseHookNoteCursor(point);
+        return ButtonPath(code, wParam, data, entry);
+    }
+    const LRESULT result = MovePath(code, wParam, data, entry);
+    if (result == 0)
+        MouseHookNoteCursor(point);
+    return result;
 }
 
 std::atomic<bool> g_exceptionLogged{false};

@@ -12,12 +12,14 @@
 #include "Actions.h"
 #include "ApplicationSettings.h"
 #include "Control.h"
+#include "DpiScaling.h"
 #include "EngineInput.h"
 #include "Globals.h"
 #include "LockAxis.h"
 #include "Logger.h"
 #include "Movement2Scroll.h"
 #include "ScrollCursors.h"
+#include "SendInput.h"
 #include "Settings.h"
 #include "StickyButtons.h"
 #include "TimedClicks.h"
@@ -40,10 +42,15 @@ bool DefaultScroll(int vertical, int horizontal)
     return MovementToScroll(vertical, horizontal);
 }
 
+// The hook's own record of the cursor (hook thread only).
+POINT g_ptKnownCursor{0, 0};
+bool g_bCursorKnown = false;
+unsigned g_nKnownPlacements = 0;
+
 bool DefaultMoveToMessagePoint(const MSLLHOOKSTRUCT* data, bool vertical)
 {
     POINT cursor;
-    if (!::GetCursorPos(&cursor))
+    if (!MouseHookCursor(cursor))
         return false;
     const POINT target = vertical ? POINT{cursor.x, data->pt.y} : POINT{data->pt.x, cursor.y};
     return MouseMove(cursor, target);
@@ -56,7 +63,7 @@ bool DefaultMoveInverted(const MSLLHOOKSTRUCT* data)
     if (!invertX && !invertY)
         return false;
     POINT cursor;
-    if (!::GetCursorPos(&cursor))
+    if (!MouseHookCursor(cursor))
         return false;
     const LONG dx = invertX ? cursor.x - data->pt.x : data->pt.x - cursor.x;
     const LONG dy = invertY ? cursor.y - data->pt.y : data->pt.y - cursor.y;
@@ -80,6 +87,26 @@ int Layer(const CSettings* settings)
 bool BeyondDistance(POINT origin, POINT point, int distance)
 {
     return Distance(origin.x, point.x) > distance || Distance(origin.y, point.y) > distance;
+}
+
+void MouseHookNoteCursor(POINT point)
+{
+    g_ptKnownCursor = point;
+    g_nKnownPlacements = g_nCursorPlacements.load(std::memory_order_acquire);
+    g_bCursorKnown = HookPointIsCursorPosition();
+}
+
+bool MouseHookCursor(POINT& cursor)
+{
+    if (g_bCursorKnown && g_nKnownPlacements == g_nCursorPlacements.load(std::memory_order_acquire))
+    {
+        cursor = g_ptKnownCursor;
+        return true;
+    }
+    if (!::GetCursorPos(&cursor))
+        return false;
+    MouseHookNoteCursor(cursor);
+    return true;
 }
 
 void SetMouseMoveOutput(const MouseMoveOutput* output)

@@ -56,6 +56,14 @@ struct MouseMoveOutput
 };
 SNAREHOLD_API void SetMouseMoveOutput(const MouseMoveOutput* output);
 
+// The cursor position as the hook knows it: the point of the last event the
+// system was let to apply. The axis lock moves relative to it, so the move
+// path asks the window server nothing. The library's own cursor placements
+// (g_nCursorPlacements) and a process whose hook points are not cursor
+// positions make it ask GetCursorPos again. Hook thread only.
+void MouseHookNoteCursor(POINT point);
+bool MouseHookCursor(POINT& cursor);
+
 // The hook's steps (hook thread, global lock held). Each answers true when the
 // move is dropped.
 bool MouseHookMovementToScroll(MSLLHOOKSTRUCT* data, bool& passNow);

@@ -7,6 +7,7 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
+#include <atomic>
 #include <cwchar>
 #include <cwctype>
 #include <list>
@@ -34,10 +35,17 @@ constexpr int kSnapshotIntegrity = 0x3000;
 SRWLOCK g_areaLock = SRWLOCK_INIT;
 RECT g_activeWindowArea = {0, 0, 0, 0};
 
-// Process-name cache; used under the global lock.
+// Captions asked of windows so far (any thread).
+std::atomic<unsigned> g_captionReads{0};
+
+// Process-name cache of the last process named. Its own slim lock is held
+// only to copy the name in or out, never across a call to the system: the
+// repeat timer names windows without the global lock and the hook thread
+// never waits behind it.
+SRWLOCK g_nameCacheLock = SRWLOCK_INIT;
 DWORD g_cachedPid = static_cast<DWORD>(-1);
 wchar_t g_cachedName[kNameChars] = {};
-bool g_modernUIApp = false;
+std::atomic<bool> g_modernUIApp{false};
 
 // Mask of the profile in force.
 bool g_currentMasked = false;
@@ -315,6 +323,68 @@ void ClearActiveWindowArea()
     g_activeWindowArea = RECT{0, 0, 0, 0};
 }
 
+namespace
+{
+// The captions one thread read ahead (see CCaptionPrefetch); only that thread
+// looks at the entries.
+struct PrefetchedCaption
+{
+    HWND window = nullptr;
+    bool read = false;
+    wchar_t text[kMaxCaptionChars + 1] = {};
+};
+std::atomic<DWORD> g_prefetchThread{0};
+PrefetchedCaption g_prefetched[2];
+
+const PrefetchedCaption* Prefetched(HWND window)
+{
+    if (g_prefetchThread.load(std::memory_order_acquire) != ::GetCurrentThreadId())
+        return nullptr;
+    for (const PrefetchedCaption& entry : g_prefetched)
+        if (entry.window == window)
+            return &entry;
+    return nullptr;
+}
+}
+
+CCaptionPrefetch::CCaptionPrefetch(HWND window, const wchar_t* processName)
+{
+    if (window == nullptr || g_pSettings == nullptr || !g_pSettings->m_bCaptionProfiles)
+        return;
+    // Another thread's read-ahead in progress: this one goes without.
+    DWORD none = 0;
+    if (!g_prefetchThread.compare_exchange_strong(none, ::GetCurrentThreadId() | 0x80000000u))
+        return;
+    HWND windows[2] = {window, ::GetParent(window)};
+    for (int i = 0; i < 2; ++i)
+    {
+        PrefetchedCaption& entry = g_prefetched[i];
+        entry.window = windows[i];
+        entry.text[0] = L'\0';
+        entry.read = false;
+        if (windows[i] == nullptr)
+            continue;
+        wchar_t className[kClassChars];
+        ReadClass(windows[i], className);
+        entry.read = GetWindowCaption(windows[i], processName, entry.text, kMaxCaptionChars + 1, className);
+    }
+    g_prefetchThread.store(::GetCurrentThreadId(), std::memory_order_release);
+}
+
+CCaptionPrefetch::~CCaptionPrefetch()
+{
+    const DWORD self = ::GetCurrentThreadId();
+    DWORD expected = self;
+    g_prefetchThread.compare_exchange_strong(expected, 0);
+    expected = self | 0x80000000u;
+    g_prefetchThread.compare_exchange_strong(expected, 0);
+}
+
+unsigned CaptionReadCount()
+{
+    return g_captionReads.load(std::memory_order_relaxed);
+}
+
 bool GetWindowCaption(HWND window, const wchar_t* processName, wchar_t* caption, int size, const wchar_t* className)
 {
     if (caption == nullptr || size <= 0)
@@ -330,6 +400,12 @@ bool GetWindowCaption(HWND window, const wchar_t* processName, wchar_t* caption,
         return true;
     }
 
+    g_captionReads.fetch_add(1, std::memory_order_relaxed);
+    if (const PrefetchedCaption* ahead = Prefetched(window))
+    {
+        CopyBounded(caption, size, ahead->read ? ahead->text : L"");
+        return ahead->read && caption[0] != L'\0';
+    }
     DWORD_PTR length = 0;
     if (::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 200, &length) == 0)
     {
@@ -381,7 +457,7 @@ const wchar_t* ProcessNameReasonText(int reason)
 
 void ResetProcessNameCache()
 {
-    CThreadLock lock(L"GetProcessName");
+    SlimLock lock(g_nameCacheLock);
     g_cachedPid = static_cast<DWORD>(-1);
     g_cachedName[0] = L'\0';
 }
@@ -498,7 +574,6 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
     if (pid == 0 && window != nullptr)
         ::GetWindowThreadProcessId(window, &pid);
 
-    CThreadLock lock(L"GetProcessName");
     g_modernUIApp = false;
     const DWORD start = ::GetTickCount();
     const unsigned windowId = static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(window));
@@ -511,23 +586,33 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
     }
     ++*recursion;
 
-    if (pid == g_cachedPid)
+    wchar_t cached[kNameChars] = {};
+    bool hit = false;
     {
-        const bool explorer = _wcsnicmp(g_cachedName, L"explorer.exe", 12) == 0;
-        const bool frameHost = _wcsicmp(g_cachedName, L"applicationframehost.exe") == 0;
+        SlimLock cache(g_nameCacheLock);
+        if (pid == g_cachedPid)
+        {
+            hit = true;
+            CopyBounded(cached, kNameChars, g_cachedName);
+        }
+    }
+    if (hit)
+    {
+        const bool explorer = _wcsnicmp(cached, L"explorer.exe", 12) == 0;
+        const bool frameHost = _wcsicmp(cached, L"applicationframehost.exe") == 0;
         if (!explorer && !frameHost)
         {
-            CopyBounded(name, size, g_cachedName);
+            CopyBounded(name, size, cached);
             return true;
         }
         if (explorer)
             CLogger::LogDebug(L"GetProcessName(%d %s): Called for the same PID %d [%s] but as it is explorer.exe, we will check anyway HWND 0x%08X",
-                              reason, reasonText, static_cast<int>(pid), g_cachedName, windowId);
+                              reason, reasonText, static_cast<int>(pid), cached, windowId);
         else
         {
             g_modernUIApp = true;
             CLogger::LogDebug(L"GetProcessName(%d %s): Called for the same PID %d [%s] but as it is a modern UI app, we will check anyway HWND 0x%08X",
-                              reason, reasonText, static_cast<int>(pid), g_cachedName, windowId);
+                              reason, reasonText, static_cast<int>(pid), cached, windowId);
         }
     }
 
@@ -588,12 +673,16 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
                 AppendBounded(found, kNameChars, title);
             }
         }
-        CopyBounded(g_cachedName, kNameChars, found);
-        g_cachedPid = pid;
+        {
+            SlimLock cache(g_nameCacheLock);
+            CopyBounded(g_cachedName, kNameChars, found);
+            g_cachedPid = pid;
+        }
         CopyBounded(name, size, found);
     }
     else
     {
+        SlimLock cache(g_nameCacheLock);
         g_cachedPid = static_cast<DWORD>(-1);
         g_cachedName[0] = L'\0';
     }

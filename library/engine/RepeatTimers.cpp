@@ -491,6 +491,11 @@ void CALLBACK RepeatTimerProc(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PT
     }
     try
     {
+        // The window under the cursor, its process and its captions are asked
+        // of other processes before the lock is tried: the lock is never held
+        // while another application answers.
+        RepeatTarget target = FindRepeatTarget();
+        const CCaptionPrefetch captions(target.window != g_hCurrentWnd ? target.window : nullptr, target.process);
         CThreadTryLock lock(L"RepeatTimerProc Still Sending");
         if (!lock)
         {
@@ -498,9 +503,6 @@ void CALLBACK RepeatTimerProc(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PT
             ArmRepeat(delay, true);
             return;
         }
-        // The process-name look-up takes the global lock itself: a timer
-        // callback may not wait for it, so the look-ups run under this try.
-        RepeatTarget target = FindRepeatTarget();
         const int next = Repeat(delay, target);
         lock.Release();
         if (next < 0)

@@ -248,6 +248,7 @@ ParsedSettings ParseSettingsFile()
 void InstallParsedSettings(ParsedSettings& parsed)
 {
     g_pCurrentApp = nullptr;
+    ForgetWindowProfiles();
     g_pSettings->TakeOver(*parsed.settings);
     g_bAreaAppsPresent = g_bAreaAppsPresent || parsed.areaProfiles;
     ApplyLoadedLoggingOptions();

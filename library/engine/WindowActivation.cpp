@@ -102,9 +102,23 @@ void OnShellExecuteRequest(void* request)
     delete info;
 }
 
+// A launch from another thread goes to the timer thread; the hook thread never
+// launches itself, since the shell may wait on other applications.
+LaunchHandOver HandLaunchToTimerThread(CShellExecuteInfo* info)
+{
+    if (g_dwTimerThreadId == 0 || OnTimerThread())
+        return LaunchHandOver::RunHere;
+    RegisterWindowRequestHandlers();
+    if (::PostThreadMessageW(g_dwTimerThreadId, BRMP_ShellExecute, reinterpret_cast<WPARAM>(info), 0))
+        return LaunchHandOver::HandedOver;
+    CLogger::LogOSMessage(::GetLastError(), L"ThreadShellExecute: Unable to hand the launch to the timer thread");
+    return ::GetCurrentThreadId() == g_dwHookThreadId ? LaunchHandOver::Refused : LaunchHandOver::RunHere;
+}
+
 // The handlers are in place as soon as the library is loaded.
 const bool g_registered = [] {
     RegisterWindowRequestHandlers();
+    SetLaunchHandOver(HandLaunchToTimerThread);
     SetTimerThreadHandler(ID_TIMER_ACTIVATEONHOVER, ActivateWindowTimerProc);
     return true;
 }();

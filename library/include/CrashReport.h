@@ -83,23 +83,8 @@ LRESULT CALLBACK GuardedWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     return GuardWindowProc(L"WindowProc", window, message, 0, [&] { return Proc(window, message, wParam, lParam); });
 }
 
-// The library's crash-report set-up. The program creates one of each at start-up
-// and keeps them for its lifetime.
-class SNAREHOLD_API ExceptionHandlerInstaller
-{
-public:
-    // Installs the filter with the library's handlers: before the report debug
-    // logging goes on and the hooks are removed; after it the program's tray
-    // icon is removed.
-    ExceptionHandlerInstaller();
-    // Copies carry no state; the filter stays until the last installer goes.
-    ExceptionHandlerInstaller(const ExceptionHandlerInstaller&);
-    ExceptionHandlerInstaller& operator=(const ExceptionHandlerInstaller&) { return *this; }
-    virtual ~ExceptionHandlerInstaller();
-
-    [[noreturn]] static void TerminateHandler();
-};
-
+// Logs the run-time library's invalid-parameter failures instead of ending the
+// process. The program keeps one for its lifetime.
 class SNAREHOLD_API InvalidParameterInstaller
 {
 public:
@@ -118,7 +103,3 @@ public:
 private:
     bool m_bPerThread;
 };
-
-// The library's crash callbacks.
-SNAREHOLD_API void PreExceptionHandler(DWORD threadId);
-SNAREHOLD_API void RemoveTrayIconOnCrash();

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "SnareholdApi.h"
+#include "ThreadName.h"
 
 // Starts the timer thread and the hook thread and waits (at most 10 s) until the
 // hook thread has put its hooks in. True when the hook thread runs and the mouse
@@ -20,10 +21,6 @@ SNAREHOLD_API bool RemoveMouseHook(bool restore);
 // Unhooks the keyboard hook, then the mouse hook. The handles are cleared even
 // when the system had already removed a hook.
 SNAREHOLD_API void RemoveHooks();
-
-// Names a thread for debuggers and tools (SetThreadDescription where the system
-// has it; the debugger's naming exception only while a debugger is attached).
-SNAREHOLD_API void SetThreadName(unsigned long threadId, const char* name);
 
 // Re-reads the screen size (the program calls it on a display change).
 SNAREHOLD_API void DisplayChanged();

@@ -5,14 +5,13 @@
 #include <atomic>
 #include <exception>
 
-#include "Globals.h"
 #include "LogCaughtException.h"
 #include "Logger.h"
-#include "WindowActivation.h"
 
 namespace
 {
 std::atomic<ShellExecuteFunction> g_shellExecute{nullptr};
+std::atomic<LaunchHandOverFunction> g_handOver{nullptr};
 
 const wchar_t* OrNull(const std::wstring& text)
 {
@@ -27,11 +26,6 @@ const wchar_t* OrNullText(const wchar_t* text)
 BOOL RealShellExecute(SHELLEXECUTEINFOW* info)
 {
     return ::ShellExecuteExW(info);
-}
-
-bool OnTimerThread()
-{
-    return g_dwTimerThreadId != 0 && g_dwTimerThreadId == ::GetCurrentThreadId();
 }
 
 // The launch on this thread; the request is deleted here whatever happens.
@@ -51,23 +45,21 @@ bool RunHere(CShellExecuteInfo* info)
     return result;
 }
 
-// Hands the request to the timer thread, which launches and deletes it. When
-// the timer thread does not run, or the post fails, the launch runs here
-// rather than being lost.
+// Hands the request to the launching thread, which launches and deletes it.
+// Without one, or when it cannot take the request, the launch runs here rather
+// than being lost.
 bool HandOver(CShellExecuteInfo* info)
 {
-    if (g_dwTimerThreadId != 0 && !OnTimerThread())
+    const LaunchHandOverFunction handOver = g_handOver.load();
+    switch (handOver != nullptr ? handOver(info) : LaunchHandOver::RunHere)
     {
-        RegisterWindowRequestHandlers();
-        if (::PostThreadMessageW(g_dwTimerThreadId, BRMP_ShellExecute, reinterpret_cast<WPARAM>(info), 0))
-            return true;
-        CLogger::LogOSMessage(::GetLastError(), L"ThreadShellExecute: Unable to hand the launch to the timer thread");
-        if (::GetCurrentThreadId() == g_dwHookThreadId)
-        {
-            // Never launch on the hook thread: the shell may wait on other applications.
-            delete info;
-            return false;
-        }
+    case LaunchHandOver::HandedOver:
+        return true;
+    case LaunchHandOver::Refused:
+        delete info;
+        return false;
+    case LaunchHandOver::RunHere:
+        break;
     }
     return RunHere(info);
 }
@@ -105,6 +97,11 @@ void SplitCommandLine(const std::wstring& commandLine, std::wstring& file, std::
 ShellExecuteFunction SetShellExecuteFunction(ShellExecuteFunction function)
 {
     return g_shellExecute.exchange(function);
+}
+
+void SetLaunchHandOver(LaunchHandOverFunction handOver)
+{
+    g_handOver.store(handOver);
 }
 
 bool LaunchProcessThreadProc(CShellExecuteInfo* info)

@@ -6,12 +6,12 @@
 #include <exception>
 
 #include "CrashReport.h"
-#include "Globals.h"
-#include "Hooks.h"
 #include "KeyMapping.h"
 #include "LogCaughtException.h"
+#include "RegisteredMessages.h"
 #include "Logger.h"
 #include "ThreadLock.h"
+#include "ThreadName.h"
 #include "ThreadStop.h"
 #include "TokenServices.h"
 #include "Tokens.h"
@@ -142,8 +142,11 @@ bool CSystemInputSink::GetCursor(POINT& point)
     return ::GetCursorPos(&point) != FALSE;
 }
 
+std::atomic<unsigned> g_nCursorPlacements{0};
+
 bool CSystemInputSink::SetCursor(int x, int y)
 {
+    g_nCursorPlacements.fetch_add(1, std::memory_order_acq_rel);
     return ::SetCursorPos(x, y) != FALSE;
 }
 
@@ -232,6 +235,17 @@ CSendInput::CSendInput(ISimulatedInputSink* sink, ITokenServices* services)
     ::InitializeCriticalSectionAndSpinCount(&m_csStart, 4000);
     ::InitializeCriticalSectionAndSpinCount(&m_csHeld, 4000);
     m_hBusyCursor = ::LoadCursorW(nullptr, IDC_WAIT);
+    constexpr std::size_t room = 256;
+    m_Queue.reserve(room);
+    m_Spare.reserve(room);
+    m_Pool.reserve(PooledEntries);
+    for (std::size_t i = 0; i < PooledEntries; ++i)
+    {
+        auto entry = std::make_unique<CInputQueue>();
+        entry->m_Inputs.reserve(PooledRecords);
+        entry->m_bPooled = true;
+        m_Pool.push_back(std::move(entry));
+    }
 }
 
 CSendInput::~CSendInput()
@@ -322,7 +336,9 @@ bool CSendInput::Stop()
 
 void CSendInput::EnsureStarted()
 {
-    if (!m_bAutoStart)
+    // A running worker needs no lock: the hook thread must not wait here
+    // while another thread stops or starts the worker.
+    if (!m_bAutoStart || m_dwThreadId.load() != 0)
         return;
     // The start lock is recursive: Start takes it again, and no second producer starts a second thread.
     CGenericThreadLock start(&m_csStart, L"SendInput::EnsureStarted", true);
@@ -429,6 +445,32 @@ bool CSendInput::Append(std::unique_ptr<CInputQueue> entry, const wchar_t* lockN
     return true;
 }
 
+std::unique_ptr<CInputQueue> CSendInput::TakePooled()
+{
+    if (m_Pool.empty())
+        return nullptr;
+    std::unique_ptr<CInputQueue> entry = std::move(m_Pool.back());
+    m_Pool.pop_back();
+    return entry;
+}
+
+void CSendInput::Recycle(std::vector<std::unique_ptr<CInputQueue>>& entries)
+{
+    for (std::unique_ptr<CInputQueue>& entry : entries)
+    {
+        if (!entry || !entry->m_bPooled || m_Pool.size() >= PooledEntries)
+            continue;
+        // Back to the defaults, keeping the room of the records.
+        std::vector<INPUT> records = std::move(entry->m_Inputs);
+        records.clear();
+        *entry = CInputQueue{};
+        entry->m_Inputs = std::move(records);
+        entry->m_bPooled = true;
+        m_Pool.push_back(std::move(entry));
+    }
+    entries.clear();
+}
+
 bool CSendInput::SendSimKeyAction(int code, float value)
 {
     if (code == SIMKEY_FLUSH)
@@ -504,6 +546,18 @@ bool CSendInput::SendInputThreaded(UINT count, const INPUT* records, UINT delay,
     }
     if (count == 0 || records == nullptr)
         return false;
+    if (count <= PooledRecords)
+    {
+        CGenericThreadLock lock(&m_cs, L"SendInput::SendInputThreaded", true);
+        if (std::unique_ptr<CInputQueue> entry = TakePooled())
+        {
+            entry->m_nDelay = delay;
+            entry->m_Inputs.assign(records, records + count);
+            entry->m_bPress = press;
+            m_Queue.push_back(std::move(entry));
+            return true;
+        }
+    }
     auto entry = std::make_unique<CInputQueue>();
     entry->m_nDelay = delay;
     entry->m_Inputs.assign(records, records + count);
@@ -648,7 +702,7 @@ bool CSendInput::FlushQueue(bool block)
                 if (entry->m_pInjectCount != nullptr)
                     *entry->m_pInjectCount -= entry->m_nInjectCounted;
             }
-            m_Queue.clear();
+            Recycle(m_Queue);
         }
         if (dropped)
             CLogger::LogDebug(L"SendInput::FlushQueue - Finished flushing the queue");
@@ -971,13 +1025,28 @@ void CSendInput::ProcessQueue()
 {
     try
     {
-        std::deque<std::unique_ptr<CInputQueue>> local;
+        std::vector<std::unique_ptr<CInputQueue>> local;
         {
             CGenericThreadLock lock(&m_cs, L"SendInput::ProcessQueue", true);
             local.swap(m_Queue);
+            m_Queue.swap(m_Spare);
             if (!local.empty())
                 m_bFlushed = false;
         }
+        // Whatever way this ends, the entries go back to the stock and the
+        // vector becomes the spare again.
+        struct GiveBack
+        {
+            CSendInput& queue;
+            std::vector<std::unique_ptr<CInputQueue>>& entries;
+            ~GiveBack()
+            {
+                CGenericThreadLock lock(&queue.m_cs, L"SendInput::ProcessQueue", true);
+                queue.Recycle(entries);
+                if (queue.m_Spare.capacity() < entries.capacity())
+                    queue.m_Spare.swap(entries);
+            }
+        } giveBack{*this, local};
         if (ExitRequested())
             return;
         if (m_bReleaseHeld.exchange(false))
@@ -1075,24 +1144,4 @@ void CSendInput::ProcessQueue()
         m_bProcessing = false;
         LogCaughtException(L"CSendInput::ProcessQueue()");
     }
-}
-
-// ---------------------------------------------------------------------------
-
-UINT SendCountedMouseButton(int button, int kind, POINT point, bool leftAlreadyDown)
-{
-    CSendInput* sendInput = g_pSendInput;
-    if (sendInput == nullptr)
-        return 0;
-    return sendInput->SendMouseCounted(button, kind, point, leftAlreadyDown, reinterpret_cast<ULONG_PTR>(g_hMouseHook),
-                                       g_nInjectCount);
-}
-
-UINT SendMouseButton(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames)
-{
-    CSendInput* sendInput = g_pSendInput;
-    if (sendInput == nullptr)
-        return 0;
-    return sendInput->SendMouse(button, kind, point, leftAlreadyDown, alternativeNames,
-                                reinterpret_cast<ULONG_PTR>(g_hMouseHook), 0);
 }

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "Globals.h"
 #include "LogCaughtException.h"
 #include "Logger.h"
+#include "RegisteredMessages.h"
 #include "SendInput.h"
 #include "TokenServices.h"
 

@@ -23,7 +23,7 @@
 
 // Shared by the chord, timed-click and movement-to-scroll editors: a row's
 // label, action picker and edit button are these ids plus the row.
-// The layer page defines the edit icon under the same id.
+// The edit icon is drawn in LayerTab.rc.
 #define IDI_EDIT_ACTION 164
 #define IDC_ROW_LABEL 1112
 #define IDC_ROW_PICKER 1001

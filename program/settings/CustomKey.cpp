@@ -325,10 +325,21 @@ BOOL CCustomKey::PreTranslateMessage(MSG* msg)
         MSG relayed = *msg;
         ::SendMessageW(m_tooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
     }
-    if (m_picking && msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE)
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE)
     {
-        EndPicker(false);
-        return TRUE;
+        if (m_picking)
+        {
+            EndPicker(false);
+            return TRUE;
+        }
+        // An Escape that abandoned a pick may still be queued, and its repeats
+        // reach the editor shown again: neither closes it.
+        const bool repeat = (msg->lParam & (1 << 30)) != 0;
+        const bool beforeAbandon =
+            m_escapeAbandonedPick && static_cast<LONG>(msg->time - m_pickAbandonedAt) <= 0;
+        if (repeat || beforeAbandon)
+            return TRUE;
+        m_escapeAbandonedPick = false;
     }
     if (m_captureButton.IsHeld())
     {
@@ -361,7 +372,13 @@ LRESULT CCustomKey::OnTimer(WPARAM wParam, LPARAM)
         // gives the hidden dialog's capture away, the button's state tells it.
         const int button = ::GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON;
         // Escape down now, or pressed since the last look: the user asked to stop.
-        if ((::GetAsyncKeyState(VK_ESCAPE) & 0x8001) != 0 || ::GetCapture() != m_hWnd)
+        if ((::GetAsyncKeyState(VK_ESCAPE) & 0x8001) != 0)
+        {
+            m_escapeAbandonedPick = true;
+            m_pickAbandonedAt = ::GetTickCount();
+            EndPicker(false);
+        }
+        else if (::GetCapture() != m_hWnd)
             EndPicker(false);
         else if ((::GetAsyncKeyState(button) & 0x8000) == 0)
             EndPicker(true);
@@ -439,6 +456,10 @@ void CCustomKey::StartPicker()
         }
     }
     ::SetCapture(m_hWnd);
+    // The "pressed since the last look" bit of Escape may come from any press
+    // before this pick, anywhere on the desktop: look once now, so the timer
+    // sees only presses made while picking.
+    ::GetAsyncKeyState(VK_ESCAPE);
     SetTimer(kPickerTimer, kPickerTimerMs);
 }
 

@@ -119,5 +119,8 @@ private:
     HBITMAP m_emptyBitmap = nullptr;
     std::vector<HWND> m_hiddenWindows;
     bool m_picking = false;
+    // The timer saw Escape end the last pick, at that tick count.
+    bool m_escapeAbandonedPick = false;
+    DWORD m_pickAbandonedAt = 0;
     HWND m_tooltip = nullptr;
 };

@@ -157,6 +157,16 @@ BOOL CLayerTab::OnInitDialog()
             ::SetWindowPos(m_editButtons[button].GetSafeHwnd(), m_pickers[button]->GetSafeHwnd(), 0, 0, 0, 0, order);
             previous = m_editButtons[button].GetSafeHwnd();
         }
+        // The timed switch follows the buttons' rows.
+        for (int id : {IDC_LAYER_SWITCH_LAYER, IDC_LAYER_SWITCH_TIME, IDC_LAYER_REVERT})
+        {
+            const HWND control = GetDlgItem(id);
+            if (control == nullptr || previous == nullptr)
+                continue;
+            ::SetWindowPos(control, previous, 0, 0, 0, 0,
+                           order | (id == IDC_LAYER_SWITCH_LAYER ? SWP_NOSENDCHANGING : 0));
+            previous = control;
+        }
     }
     catch (...)
     {

@@ -71,7 +71,7 @@ bool FileExists(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-constexpr int kSaveAttempts = 20;
+constexpr int kSaveAttempts = 40;
 constexpr DWORD kSaveRetryMs = 50;
 
 // A save failed because another handle holds the file (a read-only file is

@@ -9,6 +9,7 @@
 
 #include "Application.h"
 #include "CrashReport.h"
+#include "ExceptionHandlerInstaller.h"
 #include "LangSupportHold.h"
 #include "SingleInstance.h"
 

@@ -12,8 +12,9 @@
 #include <utility>
 
 #include "CrashReport.h"
-#include "Folders.h"
 #include "EngineTestSupport.h"
+#include "ExceptionHandlerInstaller.h"
+#include "Folders.h"
 #include "Globals.h"
 #include "Hooks.h"
 #include "Logger.h"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ApplicationSettings.h"
+#include "ButtonProcessing.h"
 #include "Control.h"
 #include "EngineResets.h"
 #include "EngineTestSupport.h"
@@ -21,6 +22,7 @@
 #include "MouseInfo.h"
 #include "PersistantSettings.h"
 #include "Settings.h"
+#include "TargetingTestSupport.h"
 #include "TempFolder.h"
 #include "ThreadLock.h"
 #include "TimerThread.h"
@@ -508,4 +510,60 @@ TEST(HookTimeout, TheHookTimeoutIsADwordValueOrZero)
     EXPECT_EQ(GetHooktimeoutValue(), 0u) << "a text value is not trusted";
     HookTimeoutValue::Set(REG_DWORD, nullptr, 0);
     EXPECT_EQ(GetHooktimeoutValue(), 0u) << "missing";
+}
+
+namespace
+{
+// A settings file whose one window profile takes this process's windows of a
+// class (none: only the default profile).
+void WriteClassProfile(const std::wstring& path, const wchar_t* className)
+{
+    CSettings settings(false, CMouseInfo());
+    settings.m_bSwitchOnMouseOver = true;
+    if (className != nullptr)
+    {
+        const std::wstring sep = kWindowKeySeparator;
+        auto* profile = new CApplicationSettings(&settings, false, 1);
+        profile->SetApplication((L"W3:*" + sep + targetingtest::OwnExecutableName() + sep + className + sep + L"*").c_str());
+        profile->SetDescription(L"Class profile");
+        profile->SetMatchType(1);
+        profile->SetWindowMask(WINDOWMASK_ALL);
+        settings.AddApplication(profile);
+    }
+    ::DeleteFileW(path.c_str());
+    ASSERT_TRUE(settings.Save(path.c_str()));
+}
+
+// A right click in the window as the hook hands it over; the profile then in force.
+std::wstring ClickIn(const targetingtest::TestWindow& window)
+{
+    CThreadLock lock(L"UpdateSettingsTest click");
+    BYTE fixUp = 0, block = 0, click = 0;
+    const POINT point = targetingtest::CentreOf(window.Handle());
+    ProcessButton(1, 1, false, point, fixUp, block, click);
+    ProcessButton(1, 2, false, point, fixUp, block, click);
+    if (g_pCurrentApp == nullptr)
+        return L"<none>";
+    return g_pCurrentApp->IsDefault() ? L"<default>" : g_pCurrentApp->GetDescription();
+}
+}
+
+TEST_F(UpdateSettingsTest, AfterAReloadTheNextClickInAWindowSeenBeforeFindsItsProfileAmongTheNewOnes)
+{
+    using targetingtest::TestWindow;
+    const TestWindow a = TestWindow::TopLevel(L"BrmpReloadA", RECT{100, 100, 300, 300}, L"A");
+    const TestWindow b = TestWindow::TopLevel(L"BrmpReloadB", RECT{400, 100, 600, 300}, L"B");
+    WriteClassProfile(m_defaultFile, L"BrmpReloadA");
+    ASSERT_TRUE(UpdateSettings());
+    EXPECT_EQ(ClickIn(a), L"Class profile");
+    EXPECT_EQ(ClickIn(b), L"<default>");
+    EXPECT_EQ(ClickIn(a), L"Class profile") << "going back to a window seen before";
+
+    // The profile now takes the other class: the window clicked last and the
+    // one remembered from before the reload both follow the new file.
+    WriteClassProfile(m_defaultFile, L"BrmpReloadB");
+    ASSERT_TRUE(UpdateSettings());
+    EXPECT_EQ(ClickIn(a), L"<default>");
+    EXPECT_EQ(ClickIn(b), L"Class profile");
+    EXPECT_EQ(ClickIn(a), L"<default>");
 }

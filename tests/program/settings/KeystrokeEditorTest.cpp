@@ -1,7 +1,7 @@
 // The keystroke editor: the rules of its tag vocabulary and key capture as plain
 // functions, the dialog driven as a user drives it (clicks, menu commands, keys
-// from xdotool while the capture button is held), and a sequence written in it
-// remapping a real click in the running program.
+// from xdotool while the capture button is held). The editor opened from the
+// running program's settings dialog is driven with the layer pages.
 
 #include <gtest/gtest.h>
 
@@ -13,20 +13,17 @@
 #include <set>
 #include <string>
 
-#include "ApplicationSettings.h"
 #include "Control.h"
 #include "CustomKey.h"
 #include "FrameworkTestSupport.h"
 #include "KeyTagTable.h"
 #include "MessageBox.h"
-#include "MouseInfo.h"
 #include "OSVersion.h"
 #include "PhysicalInput.h"
 #include "PressedButton.h"
 #include "Probe.h"
 #include "ProgramResources.h"
 #include "ProgramRunner.h"
-#include "Settings.h"
 #include "WaitFor.h"
 #include "resource.h"
 
@@ -84,6 +81,17 @@ struct OpenEditor
     brmptest::ProgramResources resources;
     CCustomKey editor;
     HWND window = nullptr;
+};
+
+// Lets go of what a test holds down, so that a failed step cannot leave the
+// left button or a key pressed for the tests after it.
+struct ReleasedAtEnd
+{
+    ~ReleasedAtEnd()
+    {
+        if (::testing::Test::HasFailure())
+            PhysicalInput::Run({L"keyup", L"Escape", L"keyup", L"Control_L", L"mouseup", L"1"});
+    }
 };
 
 POINT CentreOf(HWND control)
@@ -316,11 +324,10 @@ TEST(KeystrokeEditor, ARefusedRepeatDelayKeepsTheEditorOpenAndFollowingTheCursor
 
 TEST(KeystrokeEditor, ThePositionPickerHidesTheEditorOnlyWhilePicking)
 {
-    // Known fault: after a pick abandoned with Escape while the button is held,
-    // later physical presses on the editor are not seen under Wine in the full
-    // tree; skipped until that is found, so that it cannot hide other failures.
-    if (::GetEnvironmentVariableW(L"BRMP_RUN_PICKER_TESTS", nullptr, 0) == 0)
-        GTEST_SKIP() << "set BRMP_RUN_PICKER_TESTS=1 to run";
+    ReleasedAtEnd released;
+    // An Escape pressed before the pick, here or in any other program, is no
+    // reason to abandon it.
+    ASSERT_TRUE(PhysicalInput::KeyTap(L"Escape"));
     OpenEditor open(0);
     ASSERT_TRUE(open.Open());
     HWND window = open.window;
@@ -370,11 +377,7 @@ TEST(KeystrokeEditor, ThePositionPickerHidesTheEditorOnlyWhilePicking)
 
 TEST(KeystrokeEditor, HoldingTheCaptureButtonTurnsKeysIntoTagsAndItsHookGoesWithTheEditor)
 {
-    // Known fault: after a pick abandoned with Escape while the button is held,
-    // later physical presses on the editor are not seen under Wine in the full
-    // tree; skipped until that is found, so that it cannot hide other failures.
-    if (::GetEnvironmentVariableW(L"BRMP_RUN_PICKER_TESTS", nullptr, 0) == 0)
-        GTEST_SKIP() << "set BRMP_RUN_PICKER_TESTS=1 to run";
+    ReleasedAtEnd released;
     auto editor = std::make_unique<OpenEditor>(0);
     ASSERT_TRUE(editor->Open());
     HWND window = editor->window;
@@ -405,52 +408,4 @@ TEST(KeystrokeEditor, HoldingTheCaptureButtonTurnsKeysIntoTagsAndItsHookGoesWith
     ASSERT_TRUE(probe.Start());
     ASSERT_TRUE(PhysicalInput::KeyTap(L"Escape"));
     EXPECT_TRUE(probe.WaitForRecord(brmptest::Named(L"WM_KEYDOWN", L"vk", VK_ESCAPE))) << probe.Describe();
-}
-
-TEST(KeystrokeEditor, KeysWrittenInTheEditorAreSentByTheRunningProgram)
-{
-    programtest::ProgramCopy program(L"brmp-keys");
-    if (!program.Prepare())
-        GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
-    auto open = std::make_unique<OpenEditor>(0, true, true, L"Right Button");
-    ASSERT_TRUE(open->Open());
-    ::SetDlgItemTextW(open->window, IDC_CK_KEYS, L"");
-    HWND edit = ::GetDlgItem(open->window, IDC_CK_KEYS);
-    RECT box{};
-    ::GetWindowRect(edit, &box);
-    ASSERT_TRUE(PhysicalInput::ClickAt((box.left + box.right) / 2, (box.top + box.bottom) / 2, PhysicalInput::kLeft));
-    ASSERT_TRUE(brmptest::WaitFor([&] { return ::GetFocus() == edit; }));
-    ASSERT_TRUE(PhysicalInput::Type(L"{CTRL}c"));
-    ASSERT_TRUE(brmptest::WaitFor([&] { return TextOf(open->window, IDC_CK_KEYS) == L"{CTRL}c"; }))
-        << TextOf(open->window, IDC_CK_KEYS);
-    open->Ok();
-    const CCustomKey& result = open->editor;
-    ASSERT_EQ(result.GetKeys(), L"{CTRL}c");
-
-    CSettings settings(false, GetStartupMouseInfo());
-    CApplicationSettings* profile = settings.GetDefaultApp();
-    ASSERT_NE(profile, nullptr);
-    profile->SetActions(Right, 0, ACTION_SIMULATED_KEYS);
-    profile->SetKeystrokes(Right, 0, result.GetKeys().c_str(), result.SendMethod(), result.RepeatDelay(),
-                           result.OnlyWhenActive(), result.BlockMouse(), result.BlockMouseIfActive(),
-                           result.RandomiseDelay());
-    open.reset();
-    ASSERT_TRUE(program.WriteSettings(settings));
-    ASSERT_TRUE(program.Start(L""));
-    ASSERT_NE(program.WaitForMainWindow(), nullptr) << program.Log();
-
-    brmptest::Probe probe;
-    ASSERT_TRUE(probe.Start());
-    const POINT at = probe.Center();
-    ASSERT_TRUE(PhysicalInput::ClickAt(at.x, at.y, PhysicalInput::kRight));
-    ASSERT_TRUE(probe.WaitForRecord(brmptest::Named(L"WM_KEYUP", L"vk", VK_CONTROL), 10000)) << probe.Describe();
-    std::wstring order;
-    for (const auto& record : probe.Records())
-    {
-        if (record.Is(L"WM_KEYDOWN") || record.Is(L"WM_KEYUP"))
-            order += std::wstring(record.Is(L"WM_KEYDOWN") ? L"+" : L"-") +
-                     (record.Value(L"vk") == VK_CONTROL ? L"ctrl" : std::wstring(1, wchar_t(record.Value(L"vk"))));
-        EXPECT_FALSE(record.Is(L"WM_RBUTTONDOWN") || record.Is(L"WM_RBUTTONUP"));
-    }
-    EXPECT_EQ(order, L"+ctrl+C-C-ctrl") << probe.Describe();
 }

@@ -162,6 +162,8 @@ protected:
         ::ClientToScreen(list, &at);
         if (auto moved = PhysicalInput::MoveTo(at.x, at.y); !moved)
             return moved;
+        // The list is shown before the program has painted it.
+        ::RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         programtest::SaveScreenshot(L"layer_picker_open.png");
         if (auto clicked = PhysicalInput::Click(PhysicalInput::kLeft); !clicked)
             return clicked;
@@ -409,4 +411,53 @@ TEST_F(LayerTabEndToEnd, RunApplicationWithAProgramPathLaunchesItOnTheClick)
     }
     EXPECT_TRUE(launched) << m_program.Log();
     EXPECT_EQ(seen, L"");
+}
+
+TEST_F(LayerTabEndToEnd, KeysTypedInTheKeystrokeEditorAreSentByTheRightButtonAfterApply)
+{
+    ASSERT_TRUE(SelectProfile(1));
+    ASSERT_TRUE(Choose(Picker(Right), L"Simulated Keys: (undefined)"));
+    HWND editor = nullptr;
+    ASSERT_TRUE(brmptest::WaitFor(
+        [&] {
+            editor = ::FindWindowW(L"#32770", L"Simulated Keystrokes - Right Button");
+            return editor != nullptr && ::IsWindowVisible(editor);
+        },
+        10000))
+        << programtest::DescribeWindows();
+    const HWND keys = ::GetDlgItem(editor, 1019);
+    ASSERT_TRUE(ClickOn(keys));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return ::GetForegroundWindow() == editor; }));
+    ASSERT_TRUE(PhysicalInput::Type(L"{CTRL}c"));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return programtest::WindowTextOf(keys) == L"{CTRL}c"; }))
+        << testing::PrintToString(programtest::WindowTextOf(keys));
+    programtest::SaveScreenshot(L"keystroke_editor_in_dialog.png");
+    ASSERT_TRUE(ClickOn(::GetDlgItem(editor, IDOK)));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return !::IsWindow(editor); }));
+
+    ASSERT_TRUE(Apply([&](CSettings&) {
+        const CApplicationSettings* probe = SavedProbeProfile();
+        return probe != nullptr && probe->GetActions(Right, 0) == ACTION_SIMULATED_KEYS &&
+               probe->GetKeystrokes(Right, 0) != nullptr && std::wstring(probe->GetKeystrokes(Right, 0)) == L"{CTRL}c";
+    }));
+
+    // The right click arrives as Ctrl+C, in that order, and never as a click.
+    std::wstring order;
+    for (int round = 0; round < 3 && order.empty(); ++round)
+    {
+        ASSERT_TRUE(m_probe->Activate());
+        m_probe->Clear();
+        const POINT at = m_probe->Center();
+        ASSERT_TRUE(PhysicalInput::ClickAt(at.x, at.y, PhysicalInput::kRight));
+        if (!m_probe->WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_CONTROL), 10000))
+            continue;
+        for (const auto& record : m_probe->Records())
+        {
+            if (record.Is(L"WM_KEYDOWN") || record.Is(L"WM_KEYUP"))
+                order += std::wstring(record.Is(L"WM_KEYDOWN") ? L"+" : L"-") +
+                         (record.Value(L"vk") == VK_CONTROL ? L"ctrl" : std::wstring(1, wchar_t(record.Value(L"vk"))));
+            EXPECT_FALSE(record.Is(L"WM_RBUTTONDOWN") || record.Is(L"WM_RBUTTONUP"));
+        }
+    }
+    EXPECT_EQ(order, L"+ctrl+C-C-ctrl") << m_probe->Describe() << m_program.Log();
 }

@@ -20,6 +20,7 @@
 #include "Probe.h"
 #include "ProgramRunner.h"
 #include "Settings.h"
+#include "SetupDialogDriver.h"
 #include "WaitFor.h"
 #include "resource.h"
 
@@ -386,4 +387,24 @@ TEST_F(ProfileListEndToEnd, TheFinderFillsTheProbesDetailsAndEscapeInTheMiddleOf
     ASSERT_TRUE(ClickButton(picker, IDCANCEL));
     ASSERT_TRUE(brmptest::WaitFor([&] { return !::IsWindow(picker); }));
     EXPECT_EQ(::SendMessageW(m_list, LB_GETCOUNT, 0, 0), 4) << "nothing was added";
+}
+
+TEST_F(ProfileListEndToEnd, ApplyWritesTheFileAsSoonAsAnotherReaderLetsItGo)
+{
+    // Another program (a backup, a virus scanner) reads the file when Apply replaces it.
+    const HANDLE reader = ::CreateFileW(m_program.Folder().PathOf(L"Brindlemap.xml").c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                        nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(Click(EntryPoint(1, true)));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return ApplyEnabled(); }));
+    ASSERT_TRUE(ClickButton(m_dialog, IDOK));
+    const bool held = m_program.WaitForLog("Unable to write the file", 10000);
+    ::CloseHandle(reader);
+    ASSERT_TRUE(held) << "the file is replaced while the reader holds it";
+
+    EXPECT_TRUE(brmptest::WaitFor([&] { return SavedKeys() == L"alpha.exe(off) beta.exe(off) gamma.exe "; }, 10000))
+        << testing::PrintToString(SavedKeys());
+    EXPECT_TRUE(brmptest::WaitFor([&] { return !ApplyEnabled(); })) << "Apply succeeded";
+    EXPECT_EQ(setuptest::FindMessageBox(m_program.ProcessId()), nullptr) << "no failure was reported";
 }

@@ -57,8 +57,11 @@ private:
     std::int32_t m_nLastUpdateCheck;
 };
 
-// The process-wide state object (g_pPersist, portable mode). Each takes the
-// global lock.
+// The process-wide state object, portable mode only (null otherwise). Read and
+// changed under the global lock.
+extern SNAREHOLD_API CPersistantSettings* g_pPersist;
+
+// Each of these takes the global lock.
 // Saves and deletes the current object, then creates one for "Persist.brmpps"
 // in the settings folder (layer 0, last check 0, marked changed) and loads it.
 // The object exists afterwards whatever the load gave; returns the load's result.

@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <deque>
 #include <memory>
 #include <vector>
 
@@ -62,6 +61,9 @@ public:
     // that the system refuses takes its part back.
     std::atomic<int>* m_pInjectCount = nullptr;           // not owned
     int m_nInjectCounted = 0;
+    // Taken from the queue's own stock and returned there when done: the
+    // move path queues its records without touching the heap.
+    bool m_bPooled = false;
 };
 
 // High-precision waits on the performance counter.
@@ -135,6 +137,8 @@ public:
     bool SetLayer(int layer);
     bool SimKeySetLayer(int layer, bool flag);
     bool SendInputDelay(UINT ms);
+    // Batches of at most PooledRecords records without a delay take an entry
+    // of the queue's stock: no allocation while the stock lasts.
     bool SendInputThreaded(UINT count, const INPUT* records, UINT delay, bool press);
     // One key press or release with its modifiers. pendingDelay is added to
     // the press batches and set to 0 afterwards.
@@ -167,11 +171,17 @@ public:
 
     // Ten cursor stores, addressed 1 to 10 by the save and restore tags.
     static constexpr int CursorStores = 10;
+    // The stock of entries for small batches (moves and wheel steps).
+    static constexpr std::size_t PooledEntries = 64;
+    static constexpr std::size_t PooledRecords = 2;
 
 private:
     static unsigned __stdcall ThreadProc(void* argument);
     void ThreadMain();
     bool Append(std::unique_ptr<CInputQueue> entry, const wchar_t* lockName);
+    // m_cs is held by the callers of both.
+    std::unique_ptr<CInputQueue> TakePooled();
+    void Recycle(std::vector<std::unique_ptr<CInputQueue>>& entries);
     void EnsureStarted();
     void ModifyCursor(const CInputQueue& entry);
     void SendBatch(CInputQueue& entry);
@@ -193,7 +203,11 @@ private:
     bool m_bAutoStart = true;
 
     CRITICAL_SECTION m_cs;
-    std::deque<std::unique_ptr<CInputQueue>> m_Queue;
+    // The worker takes the queue by exchanging it with the spare, so that
+    // producers always find a vector with room (m_cs guards all three).
+    std::vector<std::unique_ptr<CInputQueue>> m_Queue;
+    std::vector<std::unique_ptr<CInputQueue>> m_Spare;
+    std::vector<std::unique_ptr<CInputQueue>> m_Pool;
     POINT m_SavedCursors[CursorStores] = {};
     CPreciseTimer m_Timer;
     HCURSOR m_hBusyCursor = nullptr;
@@ -211,6 +225,10 @@ private:
     std::vector<MOUSEINPUT> m_HeldButtons;
 };
 
+// Counts the library's own cursor placements (SetCursorPos): the mouse hook's
+// record of the cursor is stale after one.
+extern SNAREHOLD_API std::atomic<unsigned> g_nCursorPlacements;
+
 // Tests whether a batch of entries is only volume-up or only volume-down keys:
 // 1 only up, 2 only down, 0 anything else.
 SNAREHOLD_API int VolumeOnlyBatch(const std::vector<const CInputQueue*>& entries);
@@ -218,8 +236,3 @@ SNAREHOLD_API int VolumeOnlyBatch(const std::vector<const CInputQueue*>& entries
 // The mouse records of one request (the same as SendMouse queues).
 SNAREHOLD_API std::vector<INPUT> BuildMouseInputs(int button, int kind, POINT point, bool leftAlreadyDown,
                                                   ULONG_PTR extraInfo);
-
-// SendMouse on the library's queue, marked with the mouse hook's handle.
-SNAREHOLD_API UINT SendMouseButton(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames);
-// The same, counted in g_nInjectCount until the mouse hook sees each record.
-SNAREHOLD_API UINT SendCountedMouseButton(int button, int kind, POINT point, bool leftAlreadyDown);

@@ -16,11 +16,13 @@ SNAREHOLD_API void SetTimedClickTickSource(TimedClickTickSource source);
 SNAREHOLD_API DWORD TimedClickTickCount();
 
 // Pointer overlay of a press: show the overlay of an entry (step 0-3) in the
-// given Cursor/ChangeHeld mode, and restore the cursors at the end. The
-// defaults go to the SPI thread and UpdateCursors; tests record instead.
+// given Cursor/ChangeHeld mode, and restore the cursors at the end. The engine
+// registers its defaults when the library loads (the SPI thread and
+// UpdateCursors); tests record instead, and null puts the defaults back.
 using TimedClickShowStepFn = void (*)(CSPIThread* spiThread, int step, int mode);
 using TimedClickRestoreFn = void (*)();
 SNAREHOLD_API void SetTimedClickCursorFunctions(TimedClickShowStepFn showStep, TimedClickRestoreFn restore);
+void SetTimedClickCursorDefaults(TimedClickShowStepFn showStep, TimedClickRestoreFn restore);
 
 // Which list armed a click or feedback timer id (null when none), and the
 // number of timers in the tables. A table holds at most this many timers;

@@ -1,6 +1,7 @@
 #pragma once
 // Starting programs, folders and documents through the shell. Never on the
-// hook thread: ThreadShellExecute hands the launch to the timer thread.
+// hook thread: ThreadShellExecute hands the launch to the thread the engine
+// registers (its timer thread).
 
 #include <windows.h>
 
@@ -37,6 +38,20 @@ SNAREHOLD_API bool LaunchProcessThreadProc(CShellExecuteInfo* info);
 // launch without starting anything (null restores the real one).
 using ShellExecuteFunction = BOOL (*)(SHELLEXECUTEINFOW* info);
 SNAREHOLD_API ShellExecuteFunction SetShellExecuteFunction(ShellExecuteFunction function);
+
+// What the registered hand-over did with a request: the other thread now owns
+// it, it must run on the calling thread, or it is dropped (the calling thread
+// must never launch and the other thread could not take it).
+enum class LaunchHandOver
+{
+    HandedOver,
+    RunHere,
+    Refused
+};
+using LaunchHandOverFunction = LaunchHandOver (*)(CShellExecuteInfo* info);
+// The engine registers its timer thread's hand-over when the library loads;
+// without one every launch runs on the calling thread.
+void SetLaunchHandOver(LaunchHandOverFunction handOver);
 
 // Starts a program on the timer thread (at once when called there). True when
 // the request was handed over or, on the timer thread, when the launch started.

@@ -46,12 +46,27 @@ SNAREHOLD_API void ClearActiveWindowArea();
 // looked up again, whatever profile is in force now.
 SNAREHOLD_API bool WindowPartChanged(HWND window, POINT point, int& lastQuarter);
 
+// How many captions were asked of windows so far: a profile decision during
+// which it grew depended on a caption.
+SNAREHOLD_API unsigned CaptionReadCount();
 // The window's caption through messages that give up on a hung window; at most
 // size - 1 characters, always terminated. False when no custom-window profile
 // has a caption, for the program's own windows, and for no or over-long text.
 constexpr int kMaxCaptionChars = 256;
 SNAREHOLD_API bool GetWindowCaption(HWND window, const wchar_t* processName, wchar_t* caption, int size,
                                     const wchar_t* className);
+
+// Reads the captions of a window and of its parent ahead, on this thread, so
+// that a profile decision made afterwards under the global lock takes them
+// from here and waits on no other application. Scoped; null reads nothing.
+class SNAREHOLD_API CCaptionPrefetch
+{
+public:
+    CCaptionPrefetch(HWND window, const wchar_t* processName);
+    ~CCaptionPrefetch();
+    CCaptionPrefetch(const CCaptionPrefetch&) = delete;
+    CCaptionPrefetch& operator=(const CCaptionPrefetch&) = delete;
+};
 
 // Reason codes of GetProcessName (for its log lines).
 enum ProcessNameReason : int

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "Hooks.h"
+#include "ThreadName.h"
 
 namespace
 {
