@@ -86,8 +86,9 @@ int CMouseInfo::GetMouseSpeed()
 
 bool CMouseInfo::SetMouseSpeed(std::size_t speed)
 {
-    // The speed travels in the pointer argument itself.
-    if (CallSystemParameters(SPI_SETMOUSESPEED, 0, reinterpret_cast<PVOID>(speed), 0))
+    // The speed travels in the pointer argument itself. Windows reads only
+    // that one; Wine reads the integer argument, so it carries the speed too.
+    if (CallSystemParameters(SPI_SETMOUSESPEED, static_cast<UINT>(speed), reinterpret_cast<PVOID>(speed), 0))
     {
         CLogger::LogThreadDebug(L"CMouseInfo::SetMouseSpeed - Setting mouse cursor speed to %d", static_cast<int>(speed));
         return true;

@@ -6,6 +6,7 @@
 // BrmpProbe.exe --record <file> [--title <text>] [--rect <x>,<y>,<width>,<height>]
 //               [--parent <pid>] [--no-activate] [--moves] [--no-dblclk] [--topmost]
 //               [--keep-on-close] [--own-scroll] [--scroll-child]
+// BrmpProbe.exe --record <file> --system-parameters
 //
 // --parent: exit when that process ends, so a crashed test leaves no probe behind.
 // --no-activate: shown without taking the foreground; ready once painted.
@@ -15,6 +16,10 @@
 // --scroll-child: the window holds a vertical and a horizontal scroll-bar
 //   control; WM_VSCROLL/WM_HSCROLL record which window received them (target)
 //   and what their lParam named (from), see ScrollRecord.
+// --system-parameters: no window; records "SYSTEM speed=<pointer speed>
+//   lines=<wheel lines>" as the system reports them now and exits. A process
+//   under Wine keeps the values it read first and never sees another
+//   process's later change, so a test reads them through a fresh process.
 // Switches without a value may also come from the environment variable
 // BRMP_PROBE_SWITCHES (blank-separated), for tests whose launcher has no field
 // for them.
@@ -47,6 +52,7 @@ struct Options
     bool keepOnClose = false;
     bool ownScroll = false;
     bool scrollChild = false;
+    bool systemParameters = false;
 };
 
 bool ParseRect(const wchar_t* text, RECT& rect)
@@ -99,6 +105,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options)
             options.ownScroll = true;
         else if (arg == L"--scroll-child")
             options.scrollChild = true;
+        else if (arg == L"--system-parameters")
+            options.systemParameters = true;
         else
             return false;
     }
@@ -569,6 +577,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     Options options;
     if (!ParseOptions(__argc, __wargv, options) || !ParseEnvironmentSwitches(options))
         return 2;
+    if (options.systemParameters)
+    {
+        int speed = 0;
+        UINT lines = 0;
+        RecordFile file;
+        if (!file.Open(options.record) || !::SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &speed, 0) ||
+            !::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0))
+            return 4;
+        file.Write(RecordLine("SYSTEM").Add("speed", speed).Add("lines", static_cast<long long>(lines)));
+        return 0;
+    }
     ProbeWindow window(options);
     if (!window.Create(instance))
         return 3;

@@ -372,6 +372,32 @@ std::string Probe::Describe(std::size_t lastLines)
     return text;
 }
 
+std::optional<ProbeRecord> ReadSystemParameters(DWORD timeoutMs)
+{
+    TempFolder folder{L"brmpsystem"};
+    if (!folder)
+        return std::nullopt;
+    const std::wstring record = folder.PathOf(L"system.txt");
+    const std::wstring program = ExecutableFolder() + L"BrmpProbe.exe";
+    std::wstring commandLine = BuildCommandLine(program, {L"--record", record, L"--system-parameters"});
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
+        return std::nullopt;
+    ::CloseHandle(process.hThread);
+    const bool ended = ::WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    if (!ended)
+        ::TerminateProcess(process.hProcess, 1);
+    ::CloseHandle(process.hProcess);
+    const std::optional<std::string> bytes = ReadFileBytes(record);
+    if (!ended || !bytes)
+        return std::nullopt;
+    const std::string line = bytes->substr(0, bytes->find_first_of("\r\n"));
+    return ProbeRecord::Parse(std::wstring(line.begin(), line.end()));
+}
+
 ::testing::AssertionResult StartProbePair(const wchar_t* leftTitle, std::unique_ptr<Probe>& left, const wchar_t* rightTitle,
                     std::unique_ptr<Probe>& right)
 {

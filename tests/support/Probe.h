@@ -139,6 +139,12 @@ private:
 // The folder of the running test executable (with a trailing backslash).
 std::wstring ExecutableFolder();
 
+// The pointer speed ("speed") and wheel lines ("lines") the system reports
+// now, read by a fresh probe process: under Wine a process keeps the values it
+// read first and never sees another process's later change. nullopt when the
+// probe could not read them.
+std::optional<ProbeRecord> ReadSystemParameters(DWORD timeoutMs = kDefaultTimeoutMs);
+
 // Starts two probes side by side, left and right on the desktop, for tests
 // that move between two windows; a failure names the probe that did not start.
 ::testing::AssertionResult StartProbePair(const wchar_t* leftTitle, std::unique_ptr<Probe>& left, const wchar_t* rightTitle,

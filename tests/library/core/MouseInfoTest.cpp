@@ -133,6 +133,16 @@ TEST_F(MouseInfoTest, SpeedIsSetForTheSessionOnly)
     EXPECT_EQ(g_calls[0].flags, 0u);
 }
 
+TEST(MouseSpeed, TheSpeedSetIsTheSpeedTheSystemReportsAfterwards)
+{
+    CMouseInfo::SetSystemParametersFunction(nullptr);
+    const int before = CMouseInfo::GetMouseSpeed();
+    const int wanted = before == 7 ? 9 : 7;
+    ASSERT_TRUE(CMouseInfo::SetMouseSpeed(static_cast<std::size_t>(wanted)));
+    EXPECT_EQ(CMouseInfo::GetMouseSpeed(), wanted);
+    CMouseInfo::SetMouseSpeed(static_cast<std::size_t>(before > 0 ? before : 10));
+}
+
 TEST(OSVersion, ReportedNumbersMapToTheirVersionBit)
 {
     const struct
