@@ -13,7 +13,7 @@
 #include "ChordTimers.h"
 #include "Chords.h"
 #include "Control.h"
-#include "Cursors.h"
+#include "EngineCursors.h"
 #include "EngineInput.h"
 #include "Globals.h"
 #include "Logger.h"

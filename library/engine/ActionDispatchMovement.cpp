@@ -10,6 +10,7 @@
 #include "ButtonProcessing.h"
 #include "Control.h"
 #include "Cursors.h"
+#include "EngineCursors.h"
 #include "Globals.h"
 #include "KeyHook.h"
 #include "LockAxis.h"

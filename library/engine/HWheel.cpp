@@ -18,7 +18,6 @@
 #include "LastWheel.h"
 #include "WindowFromPoint.h"
 #include "WindowScrolling.h"
-#include "WindowScrollingRecord.h"
 
 DWORD g_dwTiltFirst = 0;
 DWORD g_dwTiltLast = 0;

@@ -32,7 +32,6 @@
 #include "WindowFromPoint.h"
 #include "WindowOperation.h"
 #include "WindowScrolling.h"
-#include "WindowScrollingRecord.h"
 #include "WindowActivation.h"
 #include "ButtonProcessing.h"
 #include "Debug.h"

@@ -11,6 +11,7 @@
 #include "EngineInput.h"
 #include "Globals.h"
 #include "Logger.h"
+#include "MouseHookMovement.h"
 #include "ProfileTargeting.h"
 #include "SendInput.h"
 #include "Settings.h"
@@ -515,4 +516,10 @@ void CALLBACK RepeatTimerProc(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PT
         CLogger::LogMessage(L"RepeatTimerProc: An exception ended the repeat");
         EndRepeat();
     }
+}
+
+// What the sticky buttons and the repeat timer tell the mouse hook.
+bool MouseHookEngineBusy()
+{
+    return AnyStickyActive() || g_idRepeatTimer.load(std::memory_order_relaxed) != 0;
 }

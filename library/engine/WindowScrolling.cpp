@@ -1,7 +1,6 @@
 // Scrolling the window under the cursor by posted window messages.
 
 #include "WindowScrolling.h"
-#include "WindowScrollingRecord.h"
 
 #include <cstdlib>
 #include <cwchar>

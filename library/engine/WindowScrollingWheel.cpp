@@ -15,7 +15,6 @@
 #include "Settings.h"
 #include "WindowFromPoint.h"
 #include "WindowScrolling.h"
-#include "WindowScrollingRecord.h"
 
 namespace
 {

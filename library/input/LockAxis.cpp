@@ -4,8 +4,9 @@
 
 #include "ApplicationSettings.h"
 #include "Folders.h"
-#include "Globals.h"
+#include "LibrarySettings.h"
 #include "Logger.h"
+#include "RegisteredMessages.h"
 #include "SPIThread.h"
 #include "Settings.h"
 #include "ThreadLock.h"
@@ -442,7 +443,7 @@ void CLockAxis::ChangeCursor(CSPIThread* thread, HCURSOR cursor, int layer)
 bool CLockAxis::ChangeCursor(CSPIThread* thread, const CApplicationSettings* profile, int layer, bool ignoreLocks,
                              bool cursorOption)
 {
-    if (g_threads.hMouseHook == nullptr || g_threads.hKeyHook == nullptr)
+    if (!HooksInstalled())
     {
         ResetCursor(thread);
         return false;

@@ -9,11 +9,13 @@
 #include "CrashReport.h"
 #include "Cursors.h"
 #include "Folders.h"
-#include "Globals.h"
-#include "Hooks.h"
+#include "LibrarySettings.h"
 #include "LogCaughtException.h"
 #include "Logger.h"
+#include "RegisteredMessages.h"
+#include "SystemValues.h"
 #include "ThreadLock.h"
+#include "ThreadName.h"
 #include "ThreadStop.h"
 
 DWORD g_dwSPIThreadId = 0;
@@ -83,6 +85,28 @@ void SetSPISystemCalls(const SPISystemCalls* calls)
 const SPISystemCalls& SPISystem()
 {
     return *s_pCalls;
+}
+
+namespace
+{
+std::atomic<const HookPresence*> g_hookPresence{nullptr};
+}
+
+void SetHookPresence(const HookPresence* presence)
+{
+    g_hookPresence.store(presence);
+}
+
+bool HooksInstalled()
+{
+    const HookPresence* presence = g_hookPresence.load();
+    return presence != nullptr && presence->hooksInstalled();
+}
+
+bool OnHookThread()
+{
+    const HookPresence* presence = g_hookPresence.load();
+    return presence != nullptr && presence->onHookThread();
 }
 
 // --- CSPIThreadData ----------------------------------------------------------------
@@ -448,7 +472,7 @@ bool CSPIThread::SendSPI(int swap, int lines, bool force)
     if (g_dwSPIThreadId == 0)
     {
         // A thread still starting gets a moment, but the hook thread never waits.
-        if (::GetCurrentThreadId() != g_threads.dwHookThreadId)
+        if (!OnHookThread())
             ::Sleep(100);
         if (g_dwSPIThreadId == 0)
         {

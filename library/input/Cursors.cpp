@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "Folders.h"
-#include "Globals.h"
+#include "LibrarySettings.h"
 #include "LockAxis.h"
 #include "Logger.h"
 #include "SPIThread.h"
@@ -680,39 +680,4 @@ bool ReadCursorPixels(HCURSOR cursor, std::vector<DWORD>& pixels, int& width, in
     if (info.hbmColor != nullptr)
         ::DeleteObject(info.hbmColor);
     return ok;
-}
-
-// --- pointer changes with the global state ----------------------------------------
-
-bool ShowProfileCursor()
-{
-    const bool option = g_pSettings == nullptr || g_pSettings->m_bChangeCursorLayer;
-    return g_LockAxis.ChangeCursor(g_threads.pSPIThread, g_engine.pCurrentApp, g_engine.nCurrentLayer, false, option);
-}
-
-bool ShowChordCursor(bool active)
-{
-    CSPIThread* thread = g_threads.pSPIThread;
-    if (thread == nullptr)
-        return false;
-    return thread->ChangeCursorButtonChord(active);
-}
-
-bool ShowTimedClickCursor(int step)
-{
-    CSPIThread* thread = g_threads.pSPIThread;
-    if (thread == nullptr || g_pSettings == nullptr)
-        return false;
-    return thread->ChangeCursorTimedClick(step, g_pSettings->m_nChangeCursorHeld);
-}
-
-void ShowLibraryCursor(HCURSOR cursor)
-{
-    const int layer = g_pSettings == nullptr || g_pSettings->m_bChangeCursorLayer ? g_engine.nCurrentLayer : 0;
-    g_LockAxis.ChangeCursor(g_threads.pSPIThread, cursor, layer);
-}
-
-void ResetSystemCursors()
-{
-    g_LockAxis.ResetCursor(g_threads.pSPIThread);
 }
