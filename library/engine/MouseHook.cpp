@@ -13,6 +13,7 @@
 #include "ApplicationSettings.h"
 #include "ButtonProcessing.h"
 #include "ChordTimers.h"
+#include "Clock.h"
 #include "Control.h"
 #include "DpiScaling.h"
 #include "EngineInput.h"
@@ -65,17 +66,10 @@ bool DefaultHWheelProcessor(MSLLHOOKSTRUCT* data, BYTE& injected)
 }
 
 std::atomic<MouseHWheelProcessor> g_hwheelProcessor{DefaultHWheelProcessor};
-std::atomic<MouseHookTickSource> g_tickSource{nullptr};
 
 // Remembered by the mouse-over check between its runs (timer thread).
 int g_nMouseOverQuarter = kNoArea;
 wchar_t g_szMouseOverCaption[kMaxCaptionChars] = {};
-
-DWORD Tick()
-{
-    const MouseHookTickSource source = g_tickSource.load(std::memory_order_relaxed);
-    return source != nullptr ? source() : ::GetTickCount();
-}
 
 // Names shown in log lines, built here rather than kept as one literal.
 const wchar_t* ShortTag()
@@ -164,7 +158,7 @@ CachedMetric g_remoteMetric{SM_REMOTESESSION, 1000, 0, 0, false};
 
 bool RemoteSession()
 {
-    return g_remoteMetric.Get(Tick()) != 0;
+    return g_remoteMetric.Get(TickNow()) != 0;
 }
 
 
@@ -252,9 +246,9 @@ struct HookRun
 // The end of every path that ran: the self-timing, then the verdict.
 LRESULT Finish(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry, const HookRun& run)
 {
-    if (HookOverran(entry, Tick(), g_system.dwHookTimeout))
+    if (HookOverran(entry, TickNow(), g_system.dwHookTimeout))
     {
-        const DWORD spent = Tick() - entry;
+        const DWORD spent = TickNow() - entry;
         static const wchar_t stars[] = L"***************************************************************************";
         CLogger::LogMessage(L"%s", stars);
         CLogger::LogMessage(L"WARNING: Mouse hook has taken too long (%d ms). Hook may be disabled.", static_cast<int>(spent));
@@ -774,11 +768,6 @@ MouseHWheelProcessor SetMouseHWheelProcessor(MouseHWheelProcessor processor)
     return g_hwheelProcessor.exchange(processor != nullptr ? processor : DefaultHWheelProcessor);
 }
 
-MouseHookTickSource SetMouseHookTickSource(MouseHookTickSource source)
-{
-    return g_tickSource.exchange(source);
-}
-
 namespace
 {
 LRESULT MouseHookEvent(int code, WPARAM wParam, LPARAM lParam)
@@ -805,7 +794,7 @@ LRESULT MouseHookEvent(int code, WPARAM wParam, LPARAM lParam)
         return NextHook(code, wParam, lParam);
     }
 
-    const DWORD entry = Tick();
+    const DWORD entry = TickNow();
     // A button leaves the cursor where it is; a move that goes on puts it at
     // its point (the paths may rewrite the point of a move they take over).
     const POINT point = data->pt;

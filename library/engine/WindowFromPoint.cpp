@@ -8,6 +8,7 @@
 #include <cwctype>
 #include <optional>
 
+#include "Clock.h"
 #include "DpiScaling.h"
 #include "Logger.h"
 #include "ThreadLock.h"
@@ -93,7 +94,7 @@ BOOL CALLBACK KeepDeepest(HWND window, LPARAM param)
 // The cached window for point, or a fresh lookup stored in the cache.
 HWND CachedWindowFromPoint(POINT point, bool dropDeadWindow)
 {
-    const DWORD now = ::GetTickCount();
+    const DWORD now = TickNow();
     WindowCache seen;
     bool held;
     {

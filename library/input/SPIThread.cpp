@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "ApplicationSettings.h"
+#include "Clock.h"
 #include "CrashReport.h"
 #include "Cursors.h"
 #include "Folders.h"
@@ -192,7 +193,7 @@ CSPIThread::CSPIThread()
     {
         LogCaughtException(L"SPIThread: Loading cursors");
     }
-    m_dwStartTick = ::GetTickCount();
+    m_dwStartTick = TickNow();
     m_nReloading = 0;
     Start();
 }
@@ -590,7 +591,7 @@ bool CSPIThread::ReloadCurrentState()
             m_nReloading = 0;
             return true;
         }
-        const DWORD age = ::GetTickCount() - m_dwStartTick;
+        const DWORD age = TickNow() - m_dwStartTick;
         if (age < kReloadGraceMs)
         {
             CLogger::LogDebug(L"CSPIThread::ReloadCurrentState - Ignoring cursor reload as the thread was started only %dms ago",

@@ -106,8 +106,6 @@ public:
     HCURSOR GetCurrentAppCursor();
     CCursors* GetCursors() const { return m_pCursors; }
     DWORD GetStartTick() const { return m_dwStartTick; }
-    // Tests move the creation time back to leave the start-up grace period.
-    void SetStartTick(DWORD tick) { m_dwStartTick = tick; }
 
 private:
     bool DropUnpostedRequest(int lines, int swap);
