@@ -15,9 +15,12 @@
 #include "Control.h"
 #include "Hooks.h"
 #include "InstancePipe.h"
+#include "IsolatedSettings.h"
 #include "Layers.h"
 #include "MainWindowRecorder.h"
 #include "MainWindowServices.h"
+#include "MouseInfo.h"
+#include "Settings.h"
 #include "CommandLine.h"
 #include "Handles.h"
 #include "HotkeyTestSupport.h"
@@ -278,22 +281,19 @@ TEST_F(MainWindow, SetupTogetherWithReloadReloadsAfterTheDialogCloses)
 
 namespace
 {
-int RefuseQuestion(const wchar_t*, const wchar_t*, UINT type)
-{
-    return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDIGNORE;
-}
-void KeepProcess(UINT) {}
-
-// The real library behind the window: hooks installed by the test stand for a
-// running first instance; later starts' commands arrive through the pipe.
+// The real library behind the window, loading settings of the test's own with
+// two layers: hooks installed by the test stand for a running first instance;
+// later starts' commands arrive through the pipe.
 class MainWindowWithLibrary : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        SetSettingsLoadQuestions(&RefuseQuestion, &KeepProcess);
-        m_firstLoad = g_bFirstXMLLoad;
-        g_bFirstXMLLoad = false;
+        ASSERT_TRUE(m_folder.IsValid());
+        ASSERT_TRUE(m_isolated.Begin(L"MainWindowWithLibrary", m_folder.Path()));
+        CSettings settings(false, CMouseInfo());
+        settings.SetMaxLayers(2);
+        ASSERT_TRUE(m_isolated.WriteSettings(settings));
         m_layer = GetCurrentLayer();
         ASSERT_TRUE(SetMouseHook());
         window = std::make_unique<CMyMessageWnd>(false, false, false, false, DefaultMainWindowServices(), pipe);
@@ -304,8 +304,7 @@ protected:
         window.reset();
         RemoveMouseHook(true);
         SetCurrentLayer(m_layer, false, false, false);
-        g_bFirstXMLLoad = m_firstLoad;
-        SetSettingsLoadQuestions(nullptr, nullptr);
+        m_isolated.End();
     }
     bool Relay(DWORD word, const std::wstring& text, const std::function<bool()>& done)
     {
@@ -318,7 +317,8 @@ protected:
 
     std::wstring pipe = UniquePipe();
     std::unique_ptr<CMyMessageWnd> window;
-    bool m_firstLoad = true;
+    brmptest::TempFolder m_folder{L"brmp-main-window"};
+    brmptest::IsolatedSettings m_isolated;
     int m_layer = 0;
 };
 
@@ -331,8 +331,6 @@ TEST_F(MainWindowWithLibrary, RelayedDisableRemovesTheHooksAndEnableInstallsThem
 
 TEST_F(MainWindowWithLibrary, ARelayedLayerBecomesTheLibrarysCurrentLayer)
 {
-    if (MaxLayers() < 2)
-        GTEST_SKIP() << "the loaded settings use a single layer";
     SetCurrentLayer(0, false, false, false);
     EXPECT_TRUE(Relay(kRelayed | CommandBits::Layer | CommandBits::ShowIcon, L"2", [] { return GetCurrentLayer() == 1; }));
     // The library tells the main window, which shows the new layer.
