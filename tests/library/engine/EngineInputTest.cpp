@@ -16,57 +16,11 @@
 #include "EngineInput.h"
 #include "Globals.h"
 #include "LayerTestSupport.h"
+#include "RecordingSink.h"
 #include "SendInput.h"
 
 namespace
 {
-class Sink : public ISimulatedInputSink
-{
-public:
-    UINT Send(UINT count, INPUT* records) override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        inputs.insert(inputs.end(), records, records + count);
-        return count;
-    }
-    bool GetCursor(POINT& point) override
-    {
-        point = POINT{10, 10};
-        return true;
-    }
-    bool SetCursor(int, int) override { return true; }
-
-    // Key records as "41+" / "41-" (virtual key in hex, down or up).
-    std::string Keys()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        std::string text;
-        for (const INPUT& input : inputs)
-        {
-            if (input.type != INPUT_KEYBOARD)
-                continue;
-            char item[16];
-            snprintf(item, sizeof(item), "%X%c ", input.ki.wVk, (input.ki.dwFlags & KEYEVENTF_KEYUP) ? '-' : '+');
-            text += item;
-        }
-        return text;
-    }
-    std::vector<INPUT> Mouse()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        std::vector<INPUT> mouse;
-        for (const INPUT& input : inputs)
-            if (input.type == INPUT_MOUSE)
-                mouse.push_back(input);
-        return mouse;
-    }
-
-    std::vector<INPUT> inputs;
-
-private:
-    std::mutex m_mutex;
-};
-
 // A private queue in place of the engine's, drained on the test thread.
 class EngineQueue : public ::testing::Test
 {
@@ -87,10 +41,10 @@ protected:
     std::string Drain()
     {
         queue.ProcessQueue();
-        return sink.Keys();
+        return sink.KeyText();
     }
 
-    Sink sink;
+    brmptest::RecordingSink sink;
     CSendInput queue{&sink, nullptr};
     CSendInput* saved = nullptr;
     int savedWhileDown = -1;
@@ -232,7 +186,7 @@ TEST_F(ButtonRoad, PressedReleasedAndBothModesSendOnTheirEvents)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.mode);
-        sink.inputs.clear();
+        sink.Clear();
         Keys(1, L"a", c.mode);
         EXPECT_EQ(Press(1, 1), 1);
         EXPECT_EQ(Drain(), c.afterDown);

@@ -19,6 +19,7 @@
 #include "LayerTestSupport.h"
 #include "Layers.h"
 #include "Logger.h"
+#include "RecordingSink.h"
 #include "SendInput.h"
 #include "Settings.h"
 #include "ThreadLock.h"
@@ -309,25 +310,6 @@ TEST_F(LayersTest, TheAutomaticSwitchRunsOnTheTimerThreadWhileTheHooksRun)
 
 namespace
 {
-// Records what the simulated-input queue would send.
-class RecordingSink : public ISimulatedInputSink
-{
-public:
-    UINT Send(UINT count, INPUT* records) override
-    {
-        for (UINT i = 0; i < count; ++i)
-            sent.push_back(records[i]);
-        return count;
-    }
-    bool GetCursor(POINT& point) override
-    {
-        point = {10, 10};
-        return true;
-    }
-    bool SetCursor(int, int) override { return true; }
-    std::vector<INPUT> sent;
-};
-
 struct SendInputSwap
 {
     explicit SendInputSwap(CSendInput* replacement) : saved(g_threads.pSendInput) { g_threads.pSendInput = replacement; }
@@ -357,7 +339,7 @@ TEST_F(LayersTest, AHeldButtonWhoseActionDiffersIsReleasedAndPressedAgainAfterTh
     state.Profile()->SetActions(Left, 1, ACTION_RESERVED_FIRST);
     state.Profile()->SetActions(Right, 0, ACTION_BACK);
     state.Profile()->SetActions(Right, 1, ACTION_BACK);
-    RecordingSink sink;
+    brmptest::RecordingSink sink;
     CSendInput queue(&sink);
     queue.SetAutoStart(false);
     SendInputSwap swap(&queue);
@@ -374,8 +356,8 @@ TEST_F(LayersTest, AHeldButtonWhoseActionDiffersIsReleasedAndPressedAgainAfterTh
     queue.ProcessQueue();
 
     const std::vector<DWORD> expected = {MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN};
-    EXPECT_EQ(MouseFlags(sink.sent), expected) << "release with the old action, press with the new one";
-    for (const INPUT& input : sink.sent)
+    EXPECT_EQ(MouseFlags(sink.All()), expected) << "release with the old action, press with the new one";
+    for (const INPUT& input : sink.All())
         EXPECT_NE(input.type, static_cast<DWORD>(INPUT_KEYBOARD)) << "the stale key was flushed";
 }
 
@@ -387,7 +369,7 @@ TEST_F(LayersTest, HeldButtonsWithEqualActionsOrADisabledActionSendNothing)
     state.Profile()->SetActions(Middle, 1, ACTION_DISABLE);
     state.Profile()->SetActions(XLeft, 0, ACTION_BACK);
     state.Profile()->SetActions(XLeft, 1, ACTION_BACK);
-    RecordingSink sink;
+    brmptest::RecordingSink sink;
     CSendInput queue(&sink);
     queue.SetAutoStart(false);
     SendInputSwap swap(&queue);
@@ -396,7 +378,7 @@ TEST_F(LayersTest, HeldButtonsWithEqualActionsOrADisabledActionSendNothing)
 
     SetCurrentLayer(1, false, false, false);
     queue.ProcessQueue();
-    EXPECT_TRUE(sink.sent.empty());
+    EXPECT_TRUE(sink.All().empty());
 }
 
 TEST_F(LayersTest, TwoHundredRapidLayerChangesFromThreeThreadsEndWithoutADeadlock)
