@@ -203,6 +203,27 @@ void StartMouseOverTimer(POINT point, UINT milliseconds)
     ProxySetTimer(nullptr, 0, ID_TIMER_MOUSEOVER, milliseconds, ProcessMouseOverTimerProc, &g_idMouseOverTimer);
 }
 
+// Set when a move asked the timer thread for the mouse-over timer, until the
+// timer fires. The request is a message the timer thread takes in its own
+// time: until then every move would ask again, a call to the server each.
+// A request lost on the way stops counting after one period.
+std::atomic<bool> g_bMouseOverAsked{false};
+std::atomic<DWORD> g_dwMouseOverAskedAt{0};
+
+bool MouseOverTimerAsked(DWORD now)
+{
+    return g_idMouseOverTimer != 0 ||
+           (g_bMouseOverAsked.load() && now - g_dwMouseOverAskedAt.load() < kMouseOverAfterMoveMs);
+}
+
+// The timer checks where the cursor is when it fires.
+void AskForMouseOverTimer(POINT point, DWORD now)
+{
+    g_dwMouseOverAskedAt = now;
+    g_bMouseOverAsked = true;
+    StartMouseOverTimer(point, kMouseOverAfterMoveMs);
+}
+
 // The profile-independent mouse-over options, and the profile's own.
 bool MouseOverWanted(const CSettings* settings, const CApplicationSettings* profile)
 {
@@ -343,12 +364,12 @@ LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
             run.takenOver = MouseHookAxisLock(data, toMouseOver);
             toMouseOver = toMouseOver || !run.takenOver;
         }
-        // Restart the rest timer only when it is not already counting: the
-        // timer thread ignores a start while it runs, so a post per move would
-        // only fill its queue.
-        if (toMouseOver && g_idMouseOverTimer == 0 && MouseOverWanted(settings, profile) && !AnyButtonDown() &&
+        // Start the rest timer only when it is not already counting or asked
+        // for: the timer thread ignores a start while it runs, so a request per
+        // move would only cost a call to the server and fill its queue.
+        if (toMouseOver && !MouseOverTimerAsked(entry) && MouseOverWanted(settings, profile) && !AnyButtonDown() &&
             !MouseHookEngineBusy() && !IsBRMPDisabled(true))
-            StartMouseOverTimer(data->pt, kMouseOverAfterMoveMs);
+            AskForMouseOverTimer(data->pt, entry);
     }
     lock.Release();
     return Finish(code, wParam, data, entry, run);
@@ -749,6 +770,7 @@ void ResetMouseHookState()
     g_ptLastMove = POINT{0, 0};
     g_nMouseOverQuarter = kNoArea;
     g_szMouseOverCaption[0] = 0;
+    g_bMouseOverAsked = false;
     g_swapMetric.valid = false;
     g_remoteMetric.valid = false;
     g_bScrollWindowHeld = false;
@@ -858,6 +880,7 @@ void CALLBACK ProcessMouseOverTimerProc(HWND, UINT, UINT_PTR id, DWORD)
         ::KillTimer(nullptr, id);
     }
     g_idMouseOverTimer = 0;
+    g_bMouseOverAsked = false;
     if (expected == 0)
     {
         CLogger::LogDebug(L"ProcessMouseOverTimerProc: No timer set!");

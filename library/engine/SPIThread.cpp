@@ -348,11 +348,42 @@ unsigned __stdcall CSPIThread::SPIThread(void* param)
     return 0;
 }
 
+namespace
+{
+// Each layer change asks for the layer's cursors, and drawing them is slow
+// (every system cursor is copied, combined and handed over). Of requests that
+// replace all cursors only the last one queued decides what the pointer shows:
+// an earlier one is not drawn, so that rapid layer changes do not leave this
+// thread drawing for long after they ended.
+bool IsCursorReplacement(UINT message)
+{
+    return message != 0 && (message == BRMP_SPI_SETCURSOR || message == BRMP_SPI_SETCURSORLAYER ||
+                            message == BRMP_SPI_RESETCURSOR || message == BRMP_SPI_SETAPPCURSOR);
+}
+
+bool LaterCursorReplacementQueued()
+{
+    MSG next;
+    for (UINT message : {BRMP_SPI_SETCURSOR, BRMP_SPI_SETCURSORLAYER, BRMP_SPI_RESETCURSOR, BRMP_SPI_SETAPPCURSOR})
+    {
+        if (message != 0 && ::PeekMessageW(&next, reinterpret_cast<HWND>(-1), message, message, PM_NOREMOVE))
+            return true;
+    }
+    return false;
+}
+} // namespace
+
 bool CSPIThread::Dispatch(const MSG& msg)
 {
     const UINT m = msg.message;
     if (m == 0)
         return false;
+    // The application cursor request also names the cursor later requests use.
+    if (m != BRMP_SPI_SETAPPCURSOR && IsCursorReplacement(m) && LaterCursorReplacementQueued())
+    {
+        CLogger::LogDebug(L"SPIThread: Skipping cursor request 0x%08X: a later one replaces it", m);
+        return true;
+    }
     if (m == BRMP_StartSPI)
         OnStartSPI();
     else if (m == BRMP_ProcessSPI)

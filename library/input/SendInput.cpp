@@ -717,9 +717,12 @@ bool CSendInput::FlushQueue(bool block)
         const DWORD id = m_dwThreadId.load();
         if (id != 0)
             ::PostThreadMessageW(id, BRMP_ProcessInput, 0, 0);
-        // Take back a wake-up the worker did not need, so that it cannot cut a later wait short.
+        // Take back a wake-up the worker did not need, so that it cannot cut a
+        // later wait short. Never waits: a worker that was waiting already took
+        // it (an auto-reset event goes to its waiter), and a flush may come
+        // from the hook thread.
         if (m_hWakeEvent != nullptr)
-            ::WaitForSingleObject(m_hWakeEvent, 10);
+            ::WaitForSingleObject(m_hWakeEvent, 0);
     }
     catch (...)
     {
