@@ -2,7 +2,6 @@
 
 #include "CommandLine.h"
 #include "Probe.h"
-#include "Settings.h"
 #include "WaitFor.h"
 
 namespace programtest
@@ -59,11 +58,6 @@ bool ProgramCopy::Prepare()
             return false;
     }
     return true;
-}
-
-bool ProgramCopy::WriteSettings(CSettings& settings)
-{
-    return settings.Save(m_folder.PathOf(L"Brindlemap.xml").c_str());
 }
 
 bool ProgramProcess::Start(const std::wstring& exe, const std::wstring& workingFolder, const std::wstring& arguments)
