@@ -70,7 +70,7 @@ Pixels OfCursor(HCURSOR cursor)
 // The module that holds the library's cursors.
 HINSTANCE Library()
 {
-    return g_hInstance;
+    return g_system.hInstance;
 }
 
 class CursorsTest : public ::testing::Test
