@@ -72,7 +72,7 @@ unsigned Handle(HWND window)
 
 HWND EventWindow(const Event& e)
 {
-    return e.window != nullptr ? e.window : g_hCurrentWnd;
+    return e.window != nullptr ? e.window : g_engine.hCurrentWnd;
 }
 } // namespace
 

@@ -17,6 +17,7 @@
 #include "Control.h"
 #include "Folders.h"
 #include "Hooks.h"
+#include "IsolatedSettings.h"
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
@@ -31,14 +32,6 @@ namespace
 constexpr int kRight = 1, kMiddle = 2;
 constexpr int kBrightnessUp = 92, kBrightnessDown = 93;
 const wchar_t kTitle[] = L"Brmp Brightness Window";
-
-int NoQuestion(const wchar_t*, const wchar_t*, UINT type)
-{
-    return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDIGNORE;
-}
-void NoExit(UINT)
-{
-}
 
 class FakeDisplay : public IBrightnessDevice
 {
@@ -106,17 +99,7 @@ protected:
         m_probe = std::make_unique<Probe>(options);
         ASSERT_TRUE(m_probe->Start());
         ASSERT_TRUE(m_folder.IsValid());
-        m_key = L"Software\\BrindlemapTest\\Brightness-" + std::to_wstring(::GetCurrentProcessId());
-        HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, m_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                    nullptr),
-                  ERROR_SUCCESS);
-        const std::wstring folder = m_folder.Path();
-        ::RegSetValueExW(key, L"SettingsFolder", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                         static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
-        ::RegCloseKey(key);
-        SetProgramRegistryKeys(m_key.c_str(), m_key.c_str());
-        SetSettingsLoadQuestions(NoQuestion, NoExit);
+        ASSERT_TRUE(m_isolated.Begin(L"Brightness", m_folder.Path()));
         SetBrightnessDevice(&m_display);
         ASSERT_TRUE(m_probe->Activate());
     }
@@ -125,42 +108,18 @@ protected:
         RemoveMouseHook(false);
         SetHookBrightnessOSDWindow(nullptr);
         SetBrightnessDevice(nullptr);
-        SetSettingsLoadQuestions(nullptr, nullptr);
-        SetProgramRegistryKeys(nullptr, nullptr);
-        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_key.c_str());
-        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, m_key.c_str());
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, m_key.c_str());
-        ::RegDeleteKeyW(HKEY_CURRENT_USER, m_key.c_str());
+        m_isolated.End();
         m_probe.reset();
     }
 
     ::testing::AssertionResult LoadAndHook()
     {
-        wchar_t path[kMaxPathChars] = L"";
-        if (GetDefaultSettingsFile(path, kMaxPathChars) != 0)
-            return ::testing::AssertionFailure() << "no settings file path";
-        {
-            CSettings settings(false, CMouseInfo());
-            settings.m_bSwitchOnMouseOver = true;
-            auto* profile = new CApplicationSettings(&settings, false, 1);
-            const std::wstring sep = kWindowKeySeparator;
-            profile->SetApplication(
-                (L"W3:" + std::wstring(kTitle) + sep + L"BrmpProbe.exe" + sep + L"BrmpProbeWindow" + sep + L"*").c_str());
-            profile->SetDescription(kTitle);
-            profile->SetMatchType(1);
-            profile->SetWindowMask(WINDOWMASK_ALL);
-            profile->SetActions(kRight, 0, kBrightnessUp);
-            profile->SetActions(kMiddle, 0, kBrightnessDown);
-            settings.AddApplication(profile);
-            ::DeleteFileW(path);
-            if (!settings.Save(path))
-                return ::testing::AssertionFailure() << "the settings file could not be written";
-        }
-        if (!UpdateSettings())
-            return ::testing::AssertionFailure() << "UpdateSettings failed";
-        if (!SetMouseHook())
-            return ::testing::AssertionFailure() << "SetMouseHook failed";
-        return ::testing::AssertionSuccess();
+        CSettings settings(false, CMouseInfo());
+        settings.m_bSwitchOnMouseOver = true;
+        CApplicationSettings* profile = AddProbeProfile(settings, kTitle);
+        profile->SetActions(kRight, 0, kBrightnessUp);
+        profile->SetActions(kMiddle, 0, kBrightnessDown);
+        return IsolatedSettings::LoadAndHook(settings);
     }
 
     ::testing::AssertionResult ClickInProbe(int button)
@@ -189,7 +148,7 @@ protected:
     std::unique_ptr<Probe> m_probe;
     FakeDisplay m_display;
     TempFolder m_folder{L"brmpbrightness"};
-    std::wstring m_key;
+    IsolatedSettings m_isolated;
 };
 } // namespace
 

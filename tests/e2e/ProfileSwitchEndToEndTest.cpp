@@ -89,48 +89,25 @@ protected:
             std::wofstream bat(script.c_str());
             bat << L"@echo switched>>\"" << m_runs << L"\"\r\n";
         }
-        wchar_t path[kMaxPathChars] = L"";
-        if (GetDefaultSettingsFile(path, kMaxPathChars) != 0)
-            return ::testing::AssertionFailure() << "no settings file path";
-        {
-            CSettings settings(false, CMouseInfo());
-            settings.m_bSwitchOnMouseOver = options.mouseOver;
-            settings.m_bActivateOnMouseOver = options.hoverActivation;
-            // The keyboard hook watches Ctrl and Alt while layer keys are on.
-            settings.m_bLayerModifierKeys = true;
-            settings.m_nActivateOnMouseOverDelay = options.hoverDelayMs;
-            const std::wstring sep = kWindowKeySeparator;
-            auto bind = [&](const wchar_t* title) {
-                auto* profile = new CApplicationSettings(&settings, false, 1);
-                profile->SetApplication(
-                    (L"W3:" + std::wstring(title) + sep + L"BrmpProbe.exe" + sep + L"BrmpProbeWindow" + sep + L"*").c_str());
-                profile->SetDescription(title);
-                profile->SetMatchType(1);
-                profile->SetWindowMask(WINDOWMASK_ALL);
-                settings.AddApplication(profile);
-                return profile;
-            };
-            CApplicationSettings* swapped = bind(kSwappedTitle);
-            swapped->SetSwapButtons(m_startSwap != 0 ? SWAPBUTTONS_NO : SWAPBUTTONS_YES);
-            swapped->SetScrollLines(m_startLines == 5 ? 7 : 5);
-            CApplicationSettings* scripted = bind(kScriptTitle);
-            scripted->SetScrollLines(m_startLines);
-            scripted->SetProfileChangeScript(script.c_str());
-            scripted->EnableProfileScript(true);
-            ::DeleteFileW(path);
-            if (!settings.Save(path))
-                return ::testing::AssertionFailure() << "the settings file could not be written";
-        }
-        if (!UpdateSettings())
-            return ::testing::AssertionFailure() << "UpdateSettings failed";
-        if (!SetMouseHook())
-            return ::testing::AssertionFailure() << "SetMouseHook failed";
-        return ::testing::AssertionSuccess();
+        CSettings settings(false, CMouseInfo());
+        settings.m_bSwitchOnMouseOver = options.mouseOver;
+        settings.m_bActivateOnMouseOver = options.hoverActivation;
+        // The keyboard hook watches Ctrl and Alt while layer keys are on.
+        settings.m_bLayerModifierKeys = true;
+        settings.m_nActivateOnMouseOverDelay = options.hoverDelayMs;
+        CApplicationSettings* swapped = AddProbeProfile(settings, kSwappedTitle);
+        swapped->SetSwapButtons(m_startSwap != 0 ? SWAPBUTTONS_NO : SWAPBUTTONS_YES);
+        swapped->SetScrollLines(m_startLines == 5 ? 7 : 5);
+        CApplicationSettings* scripted = AddProbeProfile(settings, kScriptTitle);
+        scripted->SetScrollLines(m_startLines);
+        scripted->SetProfileChangeScript(script.c_str());
+        scripted->EnableProfileScript(true);
+        return IsolatedSettings::LoadAndHook(settings);
     }
 
     static bool InForce(const wchar_t* title)
     {
-        const CApplicationSettings* profile = g_pCurrentApp;
+        const CApplicationSettings* profile = g_engine.pCurrentApp;
         return profile != nullptr && profile->GetDescription() != nullptr && std::wstring(profile->GetDescription()) == title;
     }
 
@@ -256,7 +233,7 @@ TEST_F(ProfileSwitchEndToEnd, AReloadStormWhileThePointerWandersLeavesOnlyLivePr
         ASSERT_TRUE(PhysicalInput::MoveTo(at.x + (i % 7), at.y));
         ASSERT_TRUE(UpdateSettings());
         // Whatever is in force is one of the profiles loaded now.
-        const CApplicationSettings* profile = g_pCurrentApp;
+        const CApplicationSettings* profile = g_engine.pCurrentApp;
         bool live = profile == nullptr || profile == g_pSettings->GetDefaultApp();
         for (int p = 0; p < g_pSettings->GetApplicationCount() && !live; ++p)
             live = g_pSettings->GetApplication(p) == profile;

@@ -64,30 +64,13 @@ protected:
     // button is disabled. Then the library loads it and installs its hooks.
     ::testing::AssertionResult LoadAndHook(int quarters, bool switchOnMouseOver = false)
     {
-        wchar_t path[kMaxPathChars] = L"";
-        if (GetDefaultSettingsFile(path, kMaxPathChars) != 0)
-            return ::testing::AssertionFailure() << "no settings file path";
-        {
-            CSettings settings(false, CMouseInfo());
-            auto* profile = new CApplicationSettings(&settings, false, 1);
-            const std::wstring sep = kWindowKeySeparator;
-            profile->SetApplication(
-                (L"W3:" + std::wstring(kBoundTitle) + sep + L"BrmpProbe.exe" + sep + L"BrmpProbeWindow" + sep + L"*").c_str());
-            profile->SetDescription(L"Targeted probe");
-            profile->SetMatchType(1);
-            profile->SetWindowMask(quarters);
-            profile->SetActions(kRightButton, 0, kActionDisable);
-            settings.AddApplication(profile);
-            settings.m_bSwitchOnMouseOver = switchOnMouseOver;
-            ::DeleteFileW(path);
-            if (!settings.Save(path))
-                return ::testing::AssertionFailure() << "the settings file could not be written";
-        }
-        if (!UpdateSettings())
-            return ::testing::AssertionFailure() << "UpdateSettings failed";
-        if (!SetMouseHook())
-            return ::testing::AssertionFailure() << "SetMouseHook failed";
-        return ::testing::AssertionSuccess();
+        CSettings settings(false, CMouseInfo());
+        CApplicationSettings* profile = AddProbeProfile(settings, kBoundTitle);
+        profile->SetDescription(L"Targeted probe");
+        profile->SetWindowMask(quarters);
+        profile->SetActions(kRightButton, 0, kActionDisable);
+        settings.m_bSwitchOnMouseOver = switchOnMouseOver;
+        return IsolatedSettings::LoadAndHook(settings);
     }
 
     // Moves first and clicks once the system reports the cursor there: the
@@ -194,7 +177,7 @@ TEST_F(ProfileTargetingEndToEnd, AProfileLimitedToAQuarterAppliesOnlyThere)
         const POINT at = Inside(*s_bound, c.fx, c.fy);
         ASSERT_TRUE(PhysicalInput::MoveTo(at.x, at.y));
         const bool switched = WaitFor([&] {
-            const CApplicationSettings* profile = g_pCurrentApp;
+            const CApplicationSettings* profile = g_engine.pCurrentApp;
             const bool targeted = profile != nullptr && profile->GetDescription() != nullptr &&
                                   std::wstring(profile->GetDescription()) == L"Targeted probe";
             return targeted == !c.arrives;

@@ -26,7 +26,6 @@
 using brmptest::PhysicalInput;
 using brmptest::Probe;
 using programtest::ProgramCopy;
-using programtest::ProgramProcess;
 
 namespace
 {
@@ -52,25 +51,6 @@ std::wstring MessageBoxText(HWND* box = nullptr)
     return text;
 }
 
-// Whether the program's icon is in the tray: the shell accepts a change to it.
-bool TrayHasIcon(HWND window)
-{
-    NOTIFYICONDATAW record{};
-    record.cbSize = sizeof(record);
-    record.hWnd = window;
-    record.uID = 1;
-    return ::Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
-}
-
-// Wine's taskbar draws the only tray icon in the last icon-sized square of the bar.
-POINT TrayIconPoint()
-{
-    RECT bar{};
-    ::GetWindowRect(::FindWindowW(L"Shell_TrayWnd", nullptr), &bar);
-    const int size = bar.bottom - bar.top;
-    return {bar.right - size / 2, bar.top + size / 2};
-}
-
 class ProgramCommands : public ::testing::Test
 {
 protected:
@@ -88,14 +68,6 @@ protected:
         ASSERT_TRUE(m_program.WaitForLog("Successfully created the main message window.")) << m_program.Log();
         m_window = m_program.WaitForMainWindow();
         ASSERT_NE(m_window, nullptr) << m_program.Log();
-    }
-
-    // A later start with the arguments; true when it handed them over and ended.
-    bool LaterStart(const std::wstring& arguments)
-    {
-        ProgramProcess later;
-        return later.Start(m_program.ExePath(), m_program.Folder().Path(), arguments) &&
-               later.Ended(programtest::kStartTimeoutMs);
     }
 
     // A middle click in the probe: what it typed, or "M" when the click itself arrived.
@@ -136,7 +108,7 @@ TEST_F(ProgramCommands, AProfileFromALaterStartReplacesTheSettingsAndOneThatHold
     ASSERT_NO_FATAL_FAILURE(StartProgram());
     EXPECT_EQ(MiddleClickInProbe(), L"a") << m_program.Log();
 
-    ASSERT_TRUE(LaterStart(L"/profile:\"" + other + L"\""));
+    ASSERT_TRUE(m_program.StartLater(L"/profile:\"" + other + L"\""));
     EXPECT_TRUE(brmptest::WaitFor([&] { return MiddleClickInProbe() == L"b"; }, 20000)) << m_program.Log();
     // The command line reaches the running program in lower case; file names do not mind.
     EXPECT_TRUE(m_program.LogHas("OnNextInstance: Switching profile to 'c:")) << m_program.Log();
@@ -145,7 +117,7 @@ TEST_F(ProgramCommands, AProfileFromALaterStartReplacesTheSettingsAndOneThatHold
     for (const std::wstring& bad : {broken, elsewhere.PathOf(L"Missing.xml")})
     {
         SCOPED_TRACE(testing::PrintToString(bad));
-        ASSERT_TRUE(LaterStart(L"/profile:\"" + bad + L"\""));
+        ASSERT_TRUE(m_program.StartLater(L"/profile:\"" + bad + L"\""));
         HWND box = nullptr;
         std::wstring text;
         EXPECT_TRUE(brmptest::WaitFor([&] { return !(text = MessageBoxText(&box)).empty(); }, 20000)) << m_program.Log();
@@ -170,14 +142,14 @@ TEST_F(ProgramCommands, ALanguagePackFromALaterStartIsInstalledAndTranslatesTheT
         pack, "Language=Deutsch\n\"Mouse button re-mapping is now disabled\" => \"Die Umbelegung ist jetzt aus\"\n"));
     ASSERT_NO_FATAL_FAILURE(StartProgram());
 
-    ASSERT_TRUE(LaterStart(L"/install:\"" + pack + L"\""));
+    ASSERT_TRUE(m_program.StartLater(L"/install:\"" + pack + L"\""));
     // Portable: the settings folder is the program's.
     ASSERT_TRUE(brmptest::WaitFor(
         [&] { return brmptest::ReadFileBytes(m_program.Folder().PathOf(L"Deutsch.brmplp")).has_value(); }, 20000))
         << m_program.Log();
 
     // The balloon of the next state change speaks the new language.
-    ASSERT_TRUE(LaterStart(L"/disable"));
+    ASSERT_TRUE(m_program.StartLater(L"/disable"));
     std::wstring shown;
     EXPECT_TRUE(brmptest::WaitFor(
         [&] {
@@ -193,8 +165,8 @@ TEST_F(ProgramCommands, ALanguagePackFromALaterStartIsInstalledAndTranslatesTheT
 TEST_F(ProgramCommands, ACtrlClickOnTheTrayIconOpensTheSettingsFolder)
 {
     ASSERT_NO_FATAL_FAILURE(StartProgram());
-    ASSERT_TRUE(brmptest::WaitFor([&] { return TrayHasIcon(m_window); }, 20000)) << m_program.Log();
-    const POINT icon = TrayIconPoint();
+    ASSERT_TRUE(brmptest::WaitFor([&] { return programtest::TrayHasIcon(m_window); }, 20000)) << m_program.Log();
+    const POINT icon = programtest::TrayIconPoint();
     ASSERT_TRUE(PhysicalInput::KeyDown(L"ctrl"));
     const ::testing::AssertionResult clicked = PhysicalInput::ClickAt(icon.x, icon.y, PhysicalInput::kLeft);
     ASSERT_TRUE(PhysicalInput::KeyUp(L"ctrl"));

@@ -101,26 +101,6 @@ protected:
     int m_iconSide = 1;
 };
 
-// Whether the program's icon is in the tray: the shell accepts a change to it.
-bool TrayHasIcon(HWND window)
-{
-    NOTIFYICONDATAW record{};
-    record.cbSize = sizeof(record);
-    record.hWnd = window;
-    record.uID = 1;
-    return ::Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
-}
-
-// Wine's taskbar draws the tray icons itself, from its right end: the only
-// icon sits in the last icon-sized square of the bar.
-POINT TrayIconPoint()
-{
-    RECT bar{};
-    ::GetWindowRect(::FindWindowW(L"Shell_TrayWnd", nullptr), &bar);
-    const int size = bar.bottom - bar.top;
-    return {bar.right - size / 2, bar.top + size / 2};
-}
-
 // The program's open popup menu, or null.
 HWND OpenMenuOf(DWORD processId)
 {
@@ -193,9 +173,9 @@ TEST_F(ProgramRemap, AMappedClickIsRemappedAndNoHookOutlivesTheProgram)
 TEST_F(ProgramRemap, TheTrayIconShowsTheVersionCyclesLayersAndItsMenuSwitchesDisablesAndExits)
 {
     ASSERT_NO_FATAL_FAILURE(StartProgram());
-    ASSERT_TRUE(brmptest::WaitFor([&] { return TrayHasIcon(m_window); }, 20000))
+    ASSERT_TRUE(brmptest::WaitFor([&] { return programtest::TrayHasIcon(m_window); }, 20000))
         << "no icon in Wine's tray\n" << programtest::DescribeWindows() << m_program.Log();
-    const POINT iconAt = TrayIconPoint();
+    const POINT iconAt = programtest::TrayIconPoint();
 
     // Resting on the icon shows its tooltip with the version.
     ASSERT_TRUE(PhysicalInput::MoveTo(iconAt.x, iconAt.y));

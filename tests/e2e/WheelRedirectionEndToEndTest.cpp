@@ -72,40 +72,23 @@ protected:
     // rests over the target until its profile is in force.
     ::testing::AssertionResult LoadAndHook(const Options& options)
     {
-        wchar_t path[kMaxPathChars] = L"";
-        if (GetDefaultSettingsFile(path, kMaxPathChars) != 0)
-            return ::testing::AssertionFailure() << "no settings file path";
-        {
-            CSettings settings(false, CMouseInfo());
-            settings.m_bSwitchOnMouseOver = true;
-            settings.m_bScrollWindowUnderCursor = true;
-            settings.m_bRemapSimulatedInput = options.remapInjected;
-            auto* profile = new CApplicationSettings(&settings, false, 1);
-            const std::wstring sep = kWindowKeySeparator;
-            profile->SetApplication(
-                (L"W3:" + std::wstring(kTargetTitle) + sep + L"BrmpProbe.exe" + sep + L"BrmpProbeWindow" + sep + L"*").c_str());
-            profile->SetDescription(kTargetTitle);
-            profile->SetMatchType(1);
-            profile->SetWindowMask(WINDOWMASK_ALL);
-            profile->SetInvertHorzScrolling(options.invertTilt);
-            if (options.button >= 0)
-                profile->SetActions(options.button, 0, options.code);
-            settings.AddApplication(profile);
-            ::DeleteFileW(path);
-            if (!settings.Save(path))
-                return ::testing::AssertionFailure() << "the settings file could not be written";
-        }
-        if (!UpdateSettings())
-            return ::testing::AssertionFailure() << "UpdateSettings failed";
-        if (!SetMouseHook())
-            return ::testing::AssertionFailure() << "SetMouseHook failed";
+        CSettings settings(false, CMouseInfo());
+        settings.m_bSwitchOnMouseOver = true;
+        settings.m_bScrollWindowUnderCursor = true;
+        settings.m_bRemapSimulatedInput = options.remapInjected;
+        CApplicationSettings* profile = AddProbeProfile(settings, kTargetTitle);
+        profile->SetInvertHorzScrolling(options.invertTilt);
+        if (options.button >= 0)
+            profile->SetActions(options.button, 0, options.code);
+        if (auto hooked = IsolatedSettings::LoadAndHook(settings); !hooked)
+            return hooked;
         if (!s_focus->Activate())
             return ::testing::AssertionFailure() << "the focus probe could not be activated";
         const POINT at = s_target->Center();
         if (!PhysicalInput::MoveTo(at.x, at.y))
             return ::testing::AssertionFailure() << "xdotool move failed";
         if (!WaitFor([] {
-                const CApplicationSettings* profile = g_pCurrentApp;
+                const CApplicationSettings* profile = g_engine.pCurrentApp;
                 return profile != nullptr && profile->GetDescription() != nullptr &&
                        std::wstring(profile->GetDescription()) == kTargetTitle;
             }))

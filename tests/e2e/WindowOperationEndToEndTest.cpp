@@ -112,36 +112,16 @@ protected:
     // probe of that title), loads it and installs the hooks.
     ::testing::AssertionResult LoadAndHook(const std::vector<BoundProfile>& profiles)
     {
-        wchar_t path[kMaxPathChars] = L"";
-        if (GetDefaultSettingsFile(path, kMaxPathChars) != 0)
-            return ::testing::AssertionFailure() << "no settings file path";
+        CSettings settings(false, CMouseInfo());
+        int index = 1;
+        for (const BoundProfile& bound : profiles)
         {
-            CSettings settings(false, CMouseInfo());
-            int index = 1;
-            for (const BoundProfile& bound : profiles)
-            {
-                auto* profile = new CApplicationSettings(&settings, false, index++);
-                const std::wstring sep = kWindowKeySeparator;
-                profile->SetApplication((L"W3:" + std::wstring(bound.title) + sep + L"BrmpProbe.exe" + sep +
-                                         L"BrmpProbeWindow" + sep + L"*")
-                                            .c_str());
-                profile->SetDescription(bound.title);
-                profile->SetMatchType(1);
-                profile->SetWindowMask(WINDOWMASK_ALL);
-                profile->SetAdvScrollMethod(bound.scrollMethod);
-                for (const Slot& slot : bound.slots)
-                    profile->SetActions(slot.button, 0, slot.code);
-                settings.AddApplication(profile);
-            }
-            ::DeleteFileW(path);
-            if (!settings.Save(path))
-                return ::testing::AssertionFailure() << "the settings file could not be written";
+            CApplicationSettings* profile = AddProbeProfile(settings, bound.title, index++);
+            profile->SetAdvScrollMethod(bound.scrollMethod);
+            for (const Slot& slot : bound.slots)
+                profile->SetActions(slot.button, 0, slot.code);
         }
-        if (!UpdateSettings())
-            return ::testing::AssertionFailure() << "UpdateSettings failed";
-        if (!SetMouseHook())
-            return ::testing::AssertionFailure() << "SetMouseHook failed";
-        return ::testing::AssertionSuccess();
+        return IsolatedSettings::LoadAndHook(settings);
     }
 
     static ::testing::AssertionResult MoveThere(POINT at)
@@ -182,11 +162,11 @@ TEST_F(WindowActionsEndToEnd, DraggingWithTheMoveButtonMovesTheWindowByTheMouseM
     ASSERT_TRUE(MoveThere(grab));
 
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kMiddle));
-    ASSERT_TRUE(WaitFor([] { return g_pWindowOperation != nullptr; })) << "the drag did not start";
+    ASSERT_TRUE(WaitFor([] { return g_threads.pWindowOperation != nullptr; })) << "the drag did not start";
     ASSERT_TRUE(MoveThere(POINT{grab.x + 30, grab.y + 20}));
     ASSERT_TRUE(MoveThere(POINT{grab.x + 70, grab.y + 45}));
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kMiddle));
-    ASSERT_TRUE(WaitFor([] { return g_pWindowOperation == nullptr; })) << "the drag did not end";
+    ASSERT_TRUE(WaitFor([] { return g_threads.pWindowOperation == nullptr; })) << "the drag did not end";
 
     const RECT expected{start.left + 70, start.top + 45, start.right + 70, start.bottom + 45};
     EXPECT_TRUE(WaitFor([&] {
@@ -213,7 +193,7 @@ TEST_F(WindowActionsEndToEnd, DraggingWithTheSizeButtonGrowsTheWindow)
     const POINT grab = Inside(*s_scrolled);
     ASSERT_TRUE(MoveThere(grab));
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kMiddle));
-    ASSERT_TRUE(WaitFor([] { return g_pWindowOperation != nullptr; })) << "the drag did not start";
+    ASSERT_TRUE(WaitFor([] { return g_threads.pWindowOperation != nullptr; })) << "the drag did not start";
     ASSERT_TRUE(MoveThere(POINT{grab.x + 50, grab.y + 30}));
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kMiddle));
     EXPECT_TRUE(WaitFor([&] {

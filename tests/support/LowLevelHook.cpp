@@ -65,7 +65,8 @@ unsigned __stdcall HookThread::ThreadMain(void* parameter)
     return 0;
 }
 
-LowLevelMouseHook::LowLevelMouseHook(bool recordMoves) : HookThread(WH_MOUSE_LL, Procedure), m_recordMoves(recordMoves)
+LowLevelMouseHook::LowLevelMouseHook(bool recordMoves)
+    : RecordingHook(WH_MOUSE_LL, Procedure), m_recordMoves(recordMoves)
 {
     Start();
 }
@@ -85,53 +86,13 @@ LRESULT CALLBACK LowLevelMouseHook::Procedure(int code, WPARAM wParam, LPARAM lP
         event.flags = data->flags;
         event.time = data->time;
         event.extraInfo = data->dwExtraInfo;
-        std::lock_guard<std::mutex> lock(self->m_mutex);
-        event.swallowed = self->m_swallow && self->m_swallow(event);
-        if (wParam != WM_MOUSEMOVE || self->m_recordMoves)
-            self->m_events.push_back(event);
-        if (event.swallowed)
+        if (self->Record(event, wParam != WM_MOUSEMOVE || self->m_recordMoves))
             return 1;
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-void LowLevelMouseHook::SetSwallow(Predicate swallow)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_swallow = std::move(swallow);
-}
-
-std::vector<MouseHookEvent> LowLevelMouseHook::Events() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_events;
-}
-
-void LowLevelMouseHook::Clear()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_events.clear();
-}
-
-std::optional<MouseHookEvent> LowLevelMouseHook::WaitForEvent(const Predicate& predicate, DWORD timeoutMs)
-{
-    std::optional<MouseHookEvent> found;
-    WaitFor(
-        [&] {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            for (const MouseHookEvent& event : m_events)
-                if (predicate(event))
-                {
-                    found = event;
-                    return true;
-                }
-            return false;
-        },
-        timeoutMs);
-    return found;
-}
-
-LowLevelKeyboardHook::LowLevelKeyboardHook() : HookThread(WH_KEYBOARD_LL, Procedure) { Start(); }
+LowLevelKeyboardHook::LowLevelKeyboardHook() : RecordingHook(WH_KEYBOARD_LL, Procedure) { Start(); }
 
 LowLevelKeyboardHook::~LowLevelKeyboardHook() { Stop(); }
 
@@ -148,49 +109,10 @@ LRESULT CALLBACK LowLevelKeyboardHook::Procedure(int code, WPARAM wParam, LPARAM
         event.flags = data->flags;
         event.time = data->time;
         event.extraInfo = data->dwExtraInfo;
-        std::lock_guard<std::mutex> lock(self->m_mutex);
-        event.swallowed = self->m_swallow && self->m_swallow(event);
-        self->m_events.push_back(event);
-        if (event.swallowed)
+        if (self->Record(event))
             return 1;
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-void LowLevelKeyboardHook::SetSwallow(Predicate swallow)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_swallow = std::move(swallow);
-}
-
-std::vector<KeyHookEvent> LowLevelKeyboardHook::Events() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_events;
-}
-
-void LowLevelKeyboardHook::Clear()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_events.clear();
-}
-
-std::optional<KeyHookEvent> LowLevelKeyboardHook::WaitForEvent(const Predicate& predicate, DWORD timeoutMs)
-{
-    std::optional<KeyHookEvent> found;
-    WaitFor(
-        [&] {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            for (const KeyHookEvent& event : m_events)
-                if (predicate(event))
-                {
-                    found = event;
-                    return true;
-                }
-            return false;
-        },
-        timeoutMs);
-    return found;
 }
 
 } // namespace brmptest

@@ -73,47 +73,87 @@ private:
     std::atomic<bool> m_installed{false};
 };
 
-class LowLevelMouseHook : public HookThread
+// What a hook saw, in order, and the events it swallows: those a predicate picks.
+template <typename Event>
+class RecordingHook : public HookThread
 {
 public:
-    using Predicate = std::function<bool(const MouseHookEvent&)>;
+    using Predicate = std::function<bool(const Event&)>;
 
+    // Events for which swallow returns true are not passed on (the hook returns 1).
+    void SetSwallow(Predicate swallow)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_swallow = std::move(swallow);
+    }
+    std::vector<Event> Events() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_events;
+    }
+    void Clear()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_events.clear();
+    }
+    std::optional<Event> WaitForEvent(const Predicate& predicate, DWORD timeoutMs = kDefaultTimeoutMs)
+    {
+        std::optional<Event> found;
+        WaitFor(
+            [&] {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                for (const Event& event : m_events)
+                    if (predicate(event))
+                    {
+                        found = event;
+                        return true;
+                    }
+                return false;
+            },
+            timeoutMs);
+        return found;
+    }
+
+protected:
+    using HookThread::HookThread;
+
+    // Called by the hook procedure: marks whether the event is swallowed and
+    // keeps it when asked; true when the hook is to swallow it.
+    bool Record(Event& event, bool keep = true)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        event.swallowed = m_swallow && m_swallow(event);
+        if (keep)
+            m_events.push_back(event);
+        return event.swallowed;
+    }
+
+private:
+    Predicate m_swallow;
+    std::vector<Event> m_events;
+};
+
+class LowLevelMouseHook : public RecordingHook<MouseHookEvent>
+{
+public:
     // Moves are not recorded unless asked for: they come by the hundred.
     explicit LowLevelMouseHook(bool recordMoves = false);
     ~LowLevelMouseHook();
-
-    // Events for which swallow returns true are not passed on (the hook returns 1).
-    void SetSwallow(Predicate swallow);
-    std::vector<MouseHookEvent> Events() const;
-    void Clear();
-    std::optional<MouseHookEvent> WaitForEvent(const Predicate& predicate, DWORD timeoutMs = kDefaultTimeoutMs);
 
 private:
     static LRESULT CALLBACK Procedure(int code, WPARAM wParam, LPARAM lParam);
 
     bool m_recordMoves;
-    Predicate m_swallow;
-    std::vector<MouseHookEvent> m_events;
 };
 
-class LowLevelKeyboardHook : public HookThread
+class LowLevelKeyboardHook : public RecordingHook<KeyHookEvent>
 {
 public:
-    using Predicate = std::function<bool(const KeyHookEvent&)>;
-
     LowLevelKeyboardHook();
     ~LowLevelKeyboardHook();
 
-    void SetSwallow(Predicate swallow);
-    std::vector<KeyHookEvent> Events() const;
-    void Clear();
-    std::optional<KeyHookEvent> WaitForEvent(const Predicate& predicate, DWORD timeoutMs = kDefaultTimeoutMs);
-
 private:
     static LRESULT CALLBACK Procedure(int code, WPARAM wParam, LPARAM lParam);
-
-    Predicate m_swallow;
-    std::vector<KeyHookEvent> m_events;
 };
 
 } // namespace brmptest

@@ -1,5 +1,7 @@
 #include "ProgramRunner.h"
 
+#include <shellapi.h>
+
 #include "CommandLine.h"
 #include "Probe.h"
 #include "Settings.h"
@@ -59,6 +61,29 @@ bool ProgramCopy::Prepare()
             return false;
     }
     return true;
+}
+
+bool ProgramCopy::StartLater(const std::wstring& arguments, DWORD timeoutMs) const
+{
+    ProgramProcess later;
+    return later.Start(ExePath(), m_folder.Path(), arguments) && later.Ended(timeoutMs);
+}
+
+bool TrayHasIcon(HWND mainWindow)
+{
+    NOTIFYICONDATAW record{};
+    record.cbSize = sizeof(record);
+    record.hWnd = mainWindow;
+    record.uID = 1;
+    return ::Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
+}
+
+POINT TrayIconPoint()
+{
+    RECT bar{};
+    ::GetWindowRect(::FindWindowW(L"Shell_TrayWnd", nullptr), &bar);
+    const int size = bar.bottom - bar.top;
+    return {bar.right - size / 2, bar.top + size / 2};
 }
 
 bool ProgramCopy::WriteSettings(CSettings& settings)

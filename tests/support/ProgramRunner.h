@@ -59,6 +59,9 @@ public:
 
     // Starts the copy in its folder.
     bool Start(const std::wstring& arguments) { return ProgramProcess::Start(ExePath(), m_folder.Path(), arguments); }
+    // A later start of the copy, which hands its command line over to the
+    // running one; true when it ended in time.
+    bool StartLater(const std::wstring& arguments, DWORD timeoutMs = kStartTimeoutMs) const;
     std::wstring ExePath() const { return m_folder.PathOf(L"Brindlemap.exe"); }
 
     // The log beside the program (narrow text).
@@ -71,6 +74,12 @@ public:
 private:
     brmptest::TempFolder m_folder;
 };
+
+// Whether the program's icon (id 1 of its main window) is in the tray: the
+// shell accepts a change to it.
+bool TrayHasIcon(HWND mainWindow);
+// Where Wine's taskbar draws the only tray icon: the last icon-sized square of the bar.
+POINT TrayIconPoint();
 
 // A picture of the whole X screen beside the test executable (Wine's drive Z:
 // is the Unix root); a person looks at it, no test reads it.

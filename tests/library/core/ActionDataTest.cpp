@@ -9,40 +9,6 @@
 #include "Movement2Scroll.h"
 #include "TimedClicks.h"
 
-TEST(ActionCodes, TheTableHoldsEveryCodeWithItsDisplayName)
-{
-    const struct
-    {
-        int code;
-        const wchar_t* name;
-    } cases[] = {
-        {0, L"Left Click"},
-        {28, L"Simulated Keys"},
-        {40, L"** No Change (Don't intercept) **"},
-        {59, L"Open Explorer at specified folder"},
-        {74, L"** Same As Default Profile **"},
-        {80, L"Change Movement to Scroll (Sticky)"},
-        {82, L"** Same As Layer 1 (current profile) **"},
-        {106, L"Layer 10"},
-        {117, L"Magnifier Zoom In"},
-        {121, L"Change Movement to Scroll (Lock Axis)"},
-        {126, L"Change Movement to Scroll Inverted (Sticky Lock Axis)"},
-        {128, L"Button Chording"},
-        {133, L"Button Held"},
-        {139, L"Open Emoji Keyboard"},
-    };
-    for (const auto& c : cases)
-        EXPECT_STREQ(GetActionName(c.code), c.name) << c.code;
-
-    for (int code = ACTION_RESERVED_FIRST; code <= ACTION_RESERVED_LAST; ++code)
-        EXPECT_STREQ(GetActionName(code), L"Reserved") << code;
-    EXPECT_EQ(ACTION_RESERVED_LAST - ACTION_RESERVED_FIRST + 1, 10);
-
-    EXPECT_EQ(ActionCount, 140);
-    for (int code = 0; code < ActionCount; ++code)
-        EXPECT_NE(std::wstring(GetActionName(code)), L"") << code;
-}
-
 TEST(ActionCodes, LookupsOutsideTheirTablesGiveEmptyTextsNotGarbage)
 {
     for (int bad : {-1, 140, 100000, -100000})

@@ -12,6 +12,7 @@
 #include "PersistantSettings.h"
 #include "RegKey.h"
 #include "StringFormat.h"
+#include "TempFolder.h"
 #include "ThreadLock.h"
 
 namespace
@@ -43,28 +44,6 @@ void Touch(const std::wstring& path)
     ::CloseHandle(file);
 }
 
-void DeleteTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE)
-    {
-        do
-        {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            const std::wstring path = folder + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(path);
-            else
-                ::DeleteFileW(path.c_str());
-        } while (::FindNextFileW(find, &data));
-        ::FindClose(find);
-    }
-    ::RemoveDirectoryW(folder.c_str());
-}
-
 std::wstring TempFolder()
 {
     wchar_t temp[MAX_PATH];
@@ -92,7 +71,7 @@ protected:
     {
         static int counter = 0;
         m_root = FormatString(L"%sbrmp-folders-%lu-%d", TempFolder().c_str(), ::GetCurrentProcessId(), ++counter);
-        DeleteTree(m_root); // left by a run that was killed
+        brmptest::RemoveTree(m_root); // left by a run that was killed
         ASSERT_TRUE(::CreateDirectoryW(m_root.c_str(), nullptr));
         m_appData = m_root + L"\\AppData\\Roaming";
         ASSERT_TRUE(CreateFolder(m_appData.c_str()));
@@ -128,7 +107,7 @@ protected:
         ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, m_key.c_str());
         ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, m_key.c_str());
         SetProgramRegistryKeys(nullptr, nullptr);
-        DeleteTree(m_root);
+        brmptest::RemoveTree(m_root);
     }
 
     void SetUserValue(const wchar_t* name, const std::wstring& value)

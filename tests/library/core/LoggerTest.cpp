@@ -67,31 +67,6 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
-void DeleteTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE)
-    {
-        do
-        {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            const std::wstring path = folder + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(path);
-            else
-            {
-                ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileW(path.c_str());
-            }
-        } while (::FindNextFileW(find, &data));
-        ::FindClose(find);
-    }
-    ::RemoveDirectoryW(folder.c_str());
-}
-
 bool PollUntil(const std::function<bool()>& condition)
 {
     return brmptest::WaitFor(condition, 10000, 5);
@@ -108,7 +83,7 @@ protected:
         wchar_t temp[MAX_PATH];
         ::GetTempPathW(MAX_PATH, temp);
         m_folder = FormatString(L"%sbrmp-logger-%lu-%d", temp, ::GetCurrentProcessId(), ++counter);
-        DeleteTree(m_folder); // left by a run that was killed
+        brmptest::RemoveTree(m_folder); // left by a run that was killed
         ASSERT_TRUE(::CreateDirectoryW(m_folder.c_str(), nullptr));
         m_key = FormatString(L"Software\\Brindlemap-LoggerTest-%lu", ::GetCurrentProcessId());
         SetProgramRegistryKeys(m_key.c_str(), m_key.c_str());
@@ -141,7 +116,7 @@ protected:
         ::RegDeleteKeyW(HKEY_CURRENT_USER, m_key.c_str());
         ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, m_key.c_str());
         SetProgramRegistryKeys(nullptr, nullptr);
-        DeleteTree(m_folder);
+        brmptest::RemoveTree(m_folder);
     }
 
     std::string Log() { return ReadAll(m_logFile); }

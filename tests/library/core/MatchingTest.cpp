@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ApplicationSettings.h"
+#include "LogFile.h"
 #include "Logger.h"
 
 namespace
@@ -59,19 +60,7 @@ namespace
     // How often text occurs in the log file (the file is shared for reading).
     int CountInLog(const std::wstring& text)
     {
-        CLogger::FlushLog();
-        wchar_t path[MAX_PATH * 4] = {};
-        CLogger::GetLogPath(path, std::size(path));
-        HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return -1;
-        std::string bytes;
-        char chunk[65536];
-        DWORD read = 0;
-        while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0)
-            bytes.append(chunk, read);
-        CloseHandle(file);
+        const std::string bytes = brmptest::ReadLogFile();
         // The log is UTF-8; the searched text is ASCII.
         const std::string needle(text.begin(), text.end());
         int count = 0;

@@ -12,6 +12,7 @@
 #include "Chords.h"
 #include "Movement2Scroll.h"
 #include "Logger.h"
+#include "LogFile.h"
 #include "Settings.h"
 #include "SettingsOptionValues.h"
 #include "TimedClicks.h"
@@ -34,24 +35,7 @@ namespace
         return bytes;
     }
 
-    // The whole log file (the logger keeps it open for writing).
-    std::string ReadLog()
-    {
-        CLogger::FlushLog();
-        wchar_t path[MAX_PATH * 4] = {};
-        CLogger::GetLogPath(path, MAX_PATH * 4);
-        HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return std::string();
-        std::string bytes;
-        char chunk[65536];
-        DWORD read = 0;
-        while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0)
-            bytes.append(chunk, read);
-        CloseHandle(file);
-        return bytes;
-    }
+    using brmptest::ReadLogFile;
 
     void WriteBytes(const std::wstring& path, const std::string& bytes)
     {
@@ -352,7 +336,7 @@ TEST_F(SettingsFileTest, TheDetailedLoadLogListsTheOptionsOnItsUsualLines)
                                   .c_str(),
                               regions, true));
     CLogger::EnableDebug(debug);
-    const std::string log = ReadLog();
+    const std::string log = ReadLogFile();
     for (const char* line :
          {"  Swap4and5inRDP: 0, DisableInRDP: 0, DisableInvertedScrollInRDP: 0, ShowTrayIcon: 1, DisableReinstallOnResume: 0, "
           "Notifications: 0 (Layer 1), MovementToScrollCursor: 1",
@@ -433,7 +417,7 @@ TEST_F(SettingsFileTest, LoadedValuesAreClampedAndMissingOnesKeepTheirDefaults)
     auto feedback = LoadNew(WriteSettings(L"cursor.xml", L"<Cursor ChangeChord=\"7\" ChangeHeld=\"2\" />"));
     EXPECT_EQ(feedback->m_nChangeCursorChord, 1);
     EXPECT_EQ(feedback->m_nChangeCursorHeld, 2);
-    EXPECT_NE(ReadLog().find("CSettings::Load: Cursor/ChangeChord has the invalid value '7' (allowed 0 to 2); using 1"),
+    EXPECT_NE(ReadLogFile().find("CSettings::Load: Cursor/ChangeChord has the invalid value '7' (allowed 0 to 2); using 1"),
               std::string::npos)
         << "a value out of range is named in the log";
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ActionData.h"
+#include "LogFile.h"
 #include "Logger.h"
 #include "TimedClicks.h"
 
@@ -15,24 +16,7 @@ pugi::xml_node ParseElement(pugi::xml_document& doc, const wchar_t* text)
     return doc.first_child();
 }
 
-// The whole log file as bytes (the lines searched for are ASCII).
-std::string ReadLog()
-{
-    CLogger::FlushLog();
-    wchar_t path[MAX_PATH * 4] = {};
-    CLogger::GetLogPath(path, MAX_PATH * 4);
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string bytes;
-    char chunk[65536];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0)
-        bytes.append(chunk, read);
-    CloseHandle(file);
-    return bytes;
-}
+using brmptest::ReadLogFile;
 }
 
 TEST(TimedClicks, ANewListHasEntryZeroEnabledAndTheDefaultTimes)
@@ -107,7 +91,7 @@ TEST(TimedClicks, IndexesOutsideTheFourEntriesAreRefused)
         EXPECT_NE(clicks.GetTime(i), 77);
         EXPECT_EQ(clicks.GetEnabled(i), i == 0);
     }
-    const std::string log = ReadLog();
+    const std::string log = ReadLogFile();
     EXPECT_NE(log.find("CBRMPTimedClicks::GetTime Invalid index -1"), std::string::npos);
     EXPECT_NE(log.find("CBRMPTimedClicks::SetTimedClick Invalid index 100"), std::string::npos);
 }
@@ -331,7 +315,7 @@ TEST(TimedClicks, OutOfRangeValuesFromAFileAreReplacedByDefaults)
                             10));
     EXPECT_EQ(clicks.GetTime(1), 500);
     EXPECT_EQ(clicks.GetAbortPixels(), 5);
-    EXPECT_NE(ReadLog().find("CBRMPTimedClicks::Load: attribute 'Time1' has the invalid value -5"), std::string::npos);
+    EXPECT_NE(ReadLogFile().find("CBRMPTimedClicks::Load: attribute 'Time1' has the invalid value -5"), std::string::npos);
     EXPECT_EQ(clicks.GetTimedClick(0)->SendKeyAction(), 0);
     EXPECT_EQ(clicks.GetTimedClick(0)->SendKeyRepeat(), 0);
 }

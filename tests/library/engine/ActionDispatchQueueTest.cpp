@@ -30,6 +30,7 @@
 #include "LayerTestSupport.h"
 #include "Movement2Scroll.h"
 #include "RepeatTimers.h"
+#include "RecordingSink.h"
 #include "SendInput.h"
 #include "Settings.h"
 #include "TimedClickPresses.h"
@@ -37,81 +38,6 @@
 
 namespace
 {
-class Sink : public ISimulatedInputSink
-{
-public:
-    UINT Send(UINT count, INPUT* records) override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        inputs.insert(inputs.end(), records, records + count);
-        return count;
-    }
-    bool GetCursor(POINT& point) override
-    {
-        point = POINT{10, 10};
-        return true;
-    }
-    bool SetCursor(int, int) override { return true; }
-
-    // Key records as "41+ " / "41- " (virtual key in hex, down or up).
-    std::string Keys()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        std::string text;
-        for (const INPUT& input : inputs)
-        {
-            if (input.type != INPUT_KEYBOARD)
-                continue;
-            char item[16];
-            snprintf(item, sizeof(item), "%X%c ", input.ki.wVk, (input.ki.dwFlags & KEYEVENTF_KEYUP) ? '-' : '+');
-            text += item;
-        }
-        return text;
-    }
-    // Mouse records by their flags: "LD LU RD XD1 W+120 ...".
-    std::string Mouse()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        std::string text;
-        for (const INPUT& input : inputs)
-        {
-            if (input.type != INPUT_MOUSE)
-                continue;
-            const DWORD f = input.mi.dwFlags;
-            const int data = static_cast<int>(input.mi.mouseData);
-            if (f & MOUSEEVENTF_LEFTDOWN) text += "LD ";
-            if (f & MOUSEEVENTF_LEFTUP) text += "LU ";
-            if (f & MOUSEEVENTF_RIGHTDOWN) text += "RD ";
-            if (f & MOUSEEVENTF_RIGHTUP) text += "RU ";
-            if (f & MOUSEEVENTF_MIDDLEDOWN) text += "MD ";
-            if (f & MOUSEEVENTF_MIDDLEUP) text += "MU ";
-            if (f & MOUSEEVENTF_XDOWN) text += "XD" + std::to_string(data) + " ";
-            if (f & MOUSEEVENTF_XUP) text += "XU" + std::to_string(data) + " ";
-            if (f & MOUSEEVENTF_WHEEL) text += "W" + std::to_string(data) + " ";
-            if (f & MOUSEEVENTF_HWHEEL) text += "H" + std::to_string(data) + " ";
-        }
-        return text;
-    }
-    bool AllMarkedAsOurs(ULONG_PTR mouseMarker)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        for (const INPUT& input : inputs)
-            if (input.type == INPUT_MOUSE && input.mi.dwExtraInfo != mouseMarker)
-                return false;
-        return true;
-    }
-    void Clear()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        inputs.clear();
-    }
-
-    std::vector<INPUT> inputs;
-
-private:
-    std::mutex m_mutex;
-};
-
 class Dispatch : public ::testing::Test
 {
 protected:
@@ -119,20 +45,19 @@ protected:
     {
         m_guard = std::make_unique<layertest::EngineStateGuard>();
         m_queue.SetAutoStart(false);
-        m_saved = g_pSendInput;
-        g_pSendInput = &m_queue;
-        m_savedRepeatDelay = g_nKeyRepeatDelay;
-        g_nKeyRepeatDelay = 60000;   // no repetition fires while a test runs
+        m_saved = g_threads.pSendInput;
+        g_threads.pSendInput = &m_queue;
+        m_savedRepeatDelay = g_system.nKeyRepeatDelay;
+        g_system.nKeyRepeatDelay = 60000;   // no repetition fires while a test runs
         m_savedFix = g_pSettings->m_bDoubleClickFix;
         g_nReturnLayer = -1;
-        std::memset(g_bReleasedByChord, 0, sizeof(g_bReleasedByChord));
         std::memset(g_bDownSeen, 0, sizeof(g_bDownSeen));
     }
     void TearDown() override
     {
         StopRepeat();
-        g_pSendInput = m_saved;
-        g_nKeyRepeatDelay = m_savedRepeatDelay;
+        g_threads.pSendInput = m_saved;
+        g_system.nKeyRepeatDelay = m_savedRepeatDelay;
         g_pSettings->m_bDoubleClickFix = m_savedFix;
         g_nReturnLayer = -1;
         m_guard.reset();
@@ -160,7 +85,7 @@ protected:
         return result;
     }
 
-    Sink sink;
+    brmptest::RecordingSink sink;
     BYTE block = 0;
     BYTE click = 0;
 
@@ -190,7 +115,7 @@ TEST_F(Dispatch, KeyActionsSendTheirKeyOnlyOnTheirOwnEvent)
         SCOPED_TRACE(testing::Message() << "action " << c.code << " kind " << c.kind);
         sink.Clear();
         EXPECT_EQ(Run(Middle, c.code, c.kind), 1);
-        EXPECT_EQ(sink.Keys(), c.keys);
+        EXPECT_EQ(sink.KeyText(), c.keys);
     }
 }
 
@@ -206,8 +131,8 @@ TEST_F(Dispatch, ActionsThatChangeNothingPassTheClickAndSendNothing)
             EXPECT_EQ(Run(Right, code, kind), 0);
         }
     }
-    EXPECT_EQ(sink.Keys(), "");
-    EXPECT_EQ(sink.Mouse(), "");
+    EXPECT_EQ(sink.KeyText(), "");
+    EXPECT_EQ(sink.Buttons(), "");
     EXPECT_EQ(Run(Right, ACTION_DISABLE, 1), 1);
     EXPECT_EQ(Run(Right, ACTION_DISABLE, 2), 1);
 }
@@ -216,48 +141,49 @@ TEST_F(Dispatch, AClickActionClicksWithTheEventsKindAndCompletesAReleaseWhosePre
 {
     EXPECT_EQ(Run(XLeft, ACTION_RIGHT_CLICK, 1), 1);
     EXPECT_EQ(click, 1);
-    EXPECT_EQ(sink.Mouse(), "RD ");
+    EXPECT_EQ(sink.Buttons(), "RD ");
 
     g_bDownSeen[XLeft] = 1;
     sink.Clear();
     EXPECT_EQ(Run(XLeft, ACTION_RIGHT_CLICK, 2), 1);
-    EXPECT_EQ(sink.Mouse(), "RU ");
+    EXPECT_EQ(sink.Buttons(), "RU ");
 
     g_bDownSeen[XLeft] = 0;
     sink.Clear();
     EXPECT_EQ(Run(XLeft, ACTION_CLICK_BUTTON_5, 2), 0);
     EXPECT_EQ(click, 1);
-    EXPECT_EQ(sink.Mouse(), "XD2 XU2 ");
-    EXPECT_TRUE(sink.AllMarkedAsOurs(reinterpret_cast<ULONG_PTR>(g_hMouseHook)));
+    EXPECT_EQ(sink.Buttons(), "XD2 XU2 ");
+    for (const INPUT& input : sink.Mouse())
+        EXPECT_EQ(input.mi.dwExtraInfo, reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook)) << "marked as our own";
 }
 
 TEST_F(Dispatch, ADoubleClickIsSentOnThePressAndOnlyTheSecondClickWithTheFix)
 {
     EXPECT_EQ(Run(Middle, ACTION_DOUBLE_CLICK, 1), 1);
-    EXPECT_EQ(sink.Mouse(), "LD LU LD LU ");
+    EXPECT_EQ(sink.Buttons(), "LD LU LD LU ");
     g_bDownSeen[Middle] = 1;
     sink.Clear();
     EXPECT_EQ(Run(Middle, ACTION_DOUBLE_CLICK, 2), 1);
-    EXPECT_EQ(sink.Mouse(), "");
+    EXPECT_EQ(sink.Buttons(), "");
 
     g_pSettings->m_bDoubleClickFix = true;
     EXPECT_EQ(Run(Middle, ACTION_DOUBLE_CLICK, 1), 1);
-    EXPECT_EQ(sink.Mouse(), "LD LU ");
+    EXPECT_EQ(sink.Buttons(), "LD LU ");
 }
 
 TEST_F(Dispatch, ADoubleClickDragLeavesTheButtonDownUntilTheRelease)
 {
     EXPECT_EQ(Run(XRight, ACTION_DOUBLE_CLICK_DRAG, 1), 1);
-    EXPECT_EQ(sink.Mouse(), "LD LU LD ");
+    EXPECT_EQ(sink.Buttons(), "LD LU LD ");
     g_bDownSeen[XRight] = 1;
     EXPECT_EQ(Run(XRight, ACTION_DOUBLE_CLICK_DRAG, 2), 1);
-    EXPECT_EQ(sink.Mouse(), "LD LU LD LU ");
+    EXPECT_EQ(sink.Buttons(), "LD LU LD LU ");
 }
 
 TEST_F(Dispatch, AWheelActionOnAHeldButtonRepeatsUntilItsRelease)
 {
     EXPECT_EQ(Run(Middle, ACTION_MOUSE_WHEEL_DOWN, 1), 1);
-    EXPECT_EQ(sink.Mouse(), "W-120 ");
+    EXPECT_EQ(sink.Buttons(), "W-120 ");
     EXPECT_EQ(g_nRepeatButton.load(), Middle);
     EXPECT_EQ(Run(Middle, ACTION_MOUSE_WHEEL_DOWN, 2), 1);
     EXPECT_EQ(g_nRepeatButton.load(), -1);
@@ -265,7 +191,7 @@ TEST_F(Dispatch, AWheelActionOnAHeldButtonRepeatsUntilItsRelease)
     // A wheel notch is an event of its own: it never starts a repeat.
     sink.Clear();
     EXPECT_EQ(Run(WheelUp, ACTION_MOUSE_TILT_LEFT, 1), 1);
-    EXPECT_EQ(sink.Mouse(), "H-120 ");
+    EXPECT_EQ(sink.Buttons(), "H-120 ");
     EXPECT_EQ(g_nRepeatButton.load(), -1);
 }
 
@@ -275,13 +201,13 @@ TEST_F(Dispatch, SimulatedKeysThatDoNotBlockPassTheClickAfterSending)
     Profile()->SetKeystrokes(Right, 0, L"a", KEYMODE_PRESSED, 0, false, false, false, false);
     EXPECT_EQ(Run(Right, ACTION_SIMULATED_KEYS, 1), 0);
     EXPECT_EQ(block, 0);
-    EXPECT_EQ(sink.Keys(), "41+ 41- ");
+    EXPECT_EQ(sink.KeyText(), "41+ 41- ");
 
     Profile()->SetKeystrokes(Right, 0, L"b", KEYMODE_PRESSED, 0, false, true, false, false);
     sink.Clear();
     EXPECT_EQ(Run(Right, ACTION_SIMULATED_KEYS, 1), 1);
     EXPECT_EQ(block, 1);
-    EXPECT_EQ(sink.Keys(), "42+ 42- ");
+    EXPECT_EQ(sink.KeyText(), "42+ 42- ");
 }
 
 TEST_F(Dispatch, KeyModesOutsideTheirRangeSendNothing)
@@ -293,7 +219,7 @@ TEST_F(Dispatch, KeyModesOutsideTheirRangeSendNothing)
         Run(Right, ACTION_SIMULATED_KEYS, 1);
         Run(Right, ACTION_SIMULATED_KEYS, 2);
     }
-    EXPECT_EQ(sink.Keys(), "");
+    EXPECT_EQ(sink.KeyText(), "");
 }
 
 TEST_F(Dispatch, ARepeatingKeySequenceSendsOnThePressAndEndsWithItsReleaseTokens)
@@ -302,7 +228,7 @@ TEST_F(Dispatch, ARepeatingKeySequenceSendsOnThePressAndEndsWithItsReleaseTokens
     Profile()->SetKeystrokes(XLeft, 0, L"a{OU}b", KEYMODE_REPEAT, 60000, false, true, false, false);
     EXPECT_EQ(Run(XLeft, ACTION_SIMULATED_KEYS, 1), 1);
     EXPECT_EQ(g_nRepeatButton.load(), XLeft);
-    EXPECT_EQ(sink.Keys(), "41+ 41- ");
+    EXPECT_EQ(sink.KeyText(), "41+ 41- ");
 
     // Another button's release leaves the repeat alone.
     Profile()->SetActions(XRight, 0, ACTION_SIMULATED_KEYS);
@@ -313,7 +239,7 @@ TEST_F(Dispatch, ARepeatingKeySequenceSendsOnThePressAndEndsWithItsReleaseTokens
     sink.Clear();
     EXPECT_EQ(Run(XLeft, ACTION_SIMULATED_KEYS, 2), 1);
     EXPECT_EQ(g_nRepeatButton.load(), -1);
-    EXPECT_EQ(sink.Keys(), "42+ 42- ");
+    EXPECT_EQ(sink.KeyText(), "42+ 42- ");
 }
 
 TEST_F(Dispatch, AHeldLayerButtonSwitchesWhileHeldAndReturnsOnRelease)
@@ -351,19 +277,19 @@ TEST_F(Dispatch, TheLayerButtonIsNotPressedAgainByTheChangeItMakes)
     Profile()->SetActions(XLeft, 0, ACTION_LAYER_NEXT);
     Profile()->SetActions(XLeft, 2, ACTION_RIGHT_CLICK);
 
-    g_bButtonDown[XRight] = 1;
+    g_hook.bButtonDown[XRight] = 1;
     EXPECT_EQ(Button(XRight, 1), 1);
     EXPECT_EQ(GetCurrentLayer(), 1);
-    g_bButtonDown[XRight] = 0;
+    g_hook.bButtonDown[XRight] = 0;
     EXPECT_EQ(Button(XRight, 2), 1);
     EXPECT_EQ(GetCurrentLayer(), 0);
 
-    g_bButtonDown[XLeft] = 1;
+    g_hook.bButtonDown[XLeft] = 1;
     EXPECT_EQ(Button(XLeft, 1), 1);
     EXPECT_EQ(Button(XLeft, 2), 1);   // still marked held: the hook may not have seen the release yet
-    g_bButtonDown[XLeft] = 0;
+    g_hook.bButtonDown[XLeft] = 0;
     EXPECT_EQ(GetCurrentLayer(), 1);
-    EXPECT_EQ(sink.Mouse(), "");   // no click of another layer's slot
+    EXPECT_EQ(sink.Buttons(), "");   // no click of another layer's slot
 }
 
 TEST_F(Dispatch, AReleaseWithNoLayerToReturnToChangesNothing)
@@ -523,9 +449,9 @@ TEST_F(StoredActions, AChordButtonPressedAloneDoesItsOwnActionOnItsRelease)
 {
     MakeChordButton(true);
     EXPECT_EQ(Button(Left, 1), 1);
-    EXPECT_EQ(sink.Mouse(), "");   // held back until the chord is known
+    EXPECT_EQ(sink.Buttons(), "");   // held back until the chord is known
     EXPECT_EQ(Button(Left, 2), 1);
-    EXPECT_EQ(sink.Mouse(), "LD LU ");
+    EXPECT_EQ(sink.Buttons(), "LD LU ");
     EXPECT_EQ(g_pGlobalChord, nullptr);
 }
 
@@ -536,7 +462,7 @@ TEST_F(StoredActions, ASecondButtonPressedWhileTheChordButtonIsHeldDoesItsChordA
     EXPECT_EQ(Button(Right, 1), 1);
     EXPECT_EQ(Button(Right, 2), 1);
     EXPECT_EQ(Button(Left, 2), 1);
-    EXPECT_EQ(sink.Mouse(), "MD MU ");   // neither the right click nor the chord button's own
+    EXPECT_EQ(sink.Buttons(), "MD MU ");   // neither the right click nor the chord button's own
     EXPECT_EQ(g_pGlobalChord, nullptr);
 }
 
@@ -544,24 +470,24 @@ TEST_F(StoredActions, ReleasingTheChordButtonFirstReleasesTheChordActionAndSwall
 {
     MakeChordButton(true);
     EXPECT_EQ(Button(Left, 1), 1);
-    g_bButtonDown[Right] = 1;   // physically held, as the hook marks it
+    g_hook.bButtonDown[Right] = 1;   // physically held, as the hook marks it
     EXPECT_EQ(Button(Right, 1), 1);
     EXPECT_EQ(Button(Left, 2), 1);
-    EXPECT_EQ(sink.Mouse(), "MD MU ");
-    EXPECT_EQ(g_bReleasedByChord[Right], 1);
-    g_bButtonDown[Right] = 0;
+    EXPECT_EQ(sink.Buttons(), "MD MU ");
+    EXPECT_EQ(g_hook.bReleasedByChord[Right], 1);
+    g_hook.bButtonDown[Right] = 0;
     EXPECT_EQ(Button(Right, 2), 1);
-    EXPECT_EQ(g_bReleasedByChord[Right], 0);
-    EXPECT_EQ(sink.Mouse(), "MD MU ");   // nothing more: neither a right up nor a second middle up
+    EXPECT_EQ(g_hook.bReleasedByChord[Right], 0);
+    EXPECT_EQ(sink.Buttons(), "MD MU ");   // nothing more: neither a right up nor a second middle up
 }
 
 TEST_F(StoredActions, AChordButtonThatDoesNotWaitDoesItsOwnActionAtOnce)
 {
     MakeChordButton(false);
     EXPECT_EQ(Button(Left, 1), 1);
-    EXPECT_EQ(sink.Mouse(), "LD ");
+    EXPECT_EQ(sink.Buttons(), "LD ");
     EXPECT_EQ(Button(Left, 2), 1);
-    EXPECT_EQ(sink.Mouse(), "LD LU ");
+    EXPECT_EQ(sink.Buttons(), "LD LU ");
 }
 
 TEST_F(StoredActions, AHeldButtonDoesTheActionOfHowLongItWasHeld)
@@ -586,10 +512,10 @@ TEST_F(StoredActions, AHeldButtonDoesTheActionOfHowLongItWasHeld)
         sink.Clear();
         g_virtualTick = 100000;
         EXPECT_EQ(Button(XRight, 1), 1);
-        EXPECT_EQ(sink.Mouse(), "");   // nothing until the release or a timer
+        EXPECT_EQ(sink.Buttons(), "");   // nothing until the release or a timer
         g_virtualTick += c.heldMs;
         EXPECT_EQ(Button(XRight, 2), 1);
-        EXPECT_EQ(sink.Mouse(), c.mouse);
+        EXPECT_EQ(sink.Buttons(), c.mouse);
         EXPECT_EQ(g_pTimedClicks[XRight], nullptr);
     }
 }
@@ -609,14 +535,14 @@ TEST_F(StoredActions, MovementToScrollWithoutMovementDoesItsStoredActionInstead)
     EXPECT_NE(g_pActiveMTS, nullptr);
     EXPECT_EQ(Button(XLeft, 2), 1);
     EXPECT_EQ(g_pActiveMTS, nullptr);
-    EXPECT_EQ(sink.Mouse(), "MD MU ");
+    EXPECT_EQ(sink.Buttons(), "MD MU ");
 
     // Scrolled: the release only ends it.
     sink.Clear();
     EXPECT_EQ(Button(XLeft, 1), 1);
     g_bMTSMoved = true;   // what the hook's move path records
     EXPECT_EQ(Button(XLeft, 2), 1);
-    EXPECT_EQ(sink.Mouse(), "");
+    EXPECT_EQ(sink.Buttons(), "");
     EXPECT_EQ(g_pReplayingMTS, nullptr);
 }
 } // namespace

@@ -16,57 +16,11 @@
 #include "EngineInput.h"
 #include "Globals.h"
 #include "LayerTestSupport.h"
+#include "RecordingSink.h"
 #include "SendInput.h"
 
 namespace
 {
-class Sink : public ISimulatedInputSink
-{
-public:
-    UINT Send(UINT count, INPUT* records) override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        inputs.insert(inputs.end(), records, records + count);
-        return count;
-    }
-    bool GetCursor(POINT& point) override
-    {
-        point = POINT{10, 10};
-        return true;
-    }
-    bool SetCursor(int, int) override { return true; }
-
-    // Key records as "41+" / "41-" (virtual key in hex, down or up).
-    std::string Keys()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        std::string text;
-        for (const INPUT& input : inputs)
-        {
-            if (input.type != INPUT_KEYBOARD)
-                continue;
-            char item[16];
-            snprintf(item, sizeof(item), "%X%c ", input.ki.wVk, (input.ki.dwFlags & KEYEVENTF_KEYUP) ? '-' : '+');
-            text += item;
-        }
-        return text;
-    }
-    std::vector<INPUT> Mouse()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        std::vector<INPUT> mouse;
-        for (const INPUT& input : inputs)
-            if (input.type == INPUT_MOUSE)
-                mouse.push_back(input);
-        return mouse;
-    }
-
-    std::vector<INPUT> inputs;
-
-private:
-    std::mutex m_mutex;
-};
-
 // A private queue in place of the engine's, drained on the test thread.
 class EngineQueue : public ::testing::Test
 {
@@ -74,23 +28,23 @@ protected:
     void SetUp() override
     {
         queue.SetAutoStart(false);
-        saved = g_pSendInput;
-        g_pSendInput = &queue;
+        saved = g_threads.pSendInput;
+        g_threads.pSendInput = &queue;
         savedWhileDown = g_nWhileDownLayer;
         g_nWhileDownLayer = -1;
     }
     void TearDown() override
     {
-        g_pSendInput = saved;
+        g_threads.pSendInput = saved;
         g_nWhileDownLayer = savedWhileDown;
     }
     std::string Drain()
     {
         queue.ProcessQueue();
-        return sink.Keys();
+        return sink.KeyText();
     }
 
-    Sink sink;
+    brmptest::RecordingSink sink;
     CSendInput queue{&sink, nullptr};
     CSendInput* saved = nullptr;
     int savedWhileDown = -1;
@@ -108,7 +62,7 @@ TEST_F(EngineQueue, EmptyOrMissingKeyTextsQueueNothing)
 
 TEST_F(EngineQueue, WithoutTheSendThreadNothingIsQueuedAndFalseIsReturned)
 {
-    g_pSendInput = nullptr;
+    g_threads.pSendInput = nullptr;
     const POINT point{0, 0};
     EXPECT_FALSE(SendKeysStateSingleShot(L"a", point, nullptr, false, false));
     EXPECT_FALSE(SendKeyStateWhileDown(L"a", true, point, nullptr));
@@ -157,7 +111,7 @@ TEST_F(EngineQueue, WheelAndTiltNotchesKeepTheirSignAndCarryOurMarker)
         SCOPED_TRACE(i);
         EXPECT_EQ(mouse[i].mi.dwFlags, cases[i].flag);
         EXPECT_EQ(static_cast<LONG>(mouse[i].mi.mouseData), static_cast<LONG>(cases[i].amount));
-        EXPECT_EQ(mouse[i].mi.dwExtraInfo, reinterpret_cast<ULONG_PTR>(g_hMouseHook));
+        EXPECT_EQ(mouse[i].mi.dwExtraInfo, reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook));
     }
 }
 
@@ -197,7 +151,6 @@ protected:
     {
         EngineQueue::SetUp();
         guard = std::make_unique<layertest::EngineStateGuard>();
-        std::memset(g_bReleasedByChord, 0, sizeof(g_bReleasedByChord));
     }
     void TearDown() override
     {
@@ -233,7 +186,7 @@ TEST_F(ButtonRoad, PressedReleasedAndBothModesSendOnTheirEvents)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.mode);
-        sink.inputs.clear();
+        sink.Clear();
         Keys(1, L"a", c.mode);
         EXPECT_EQ(Press(1, 1), 1);
         EXPECT_EQ(Drain(), c.afterDown);
@@ -270,7 +223,7 @@ TEST_F(ButtonRoad, ADisabledLayerUsesTheFirstLayersAction)
     Keys(3, L"b", 0);
     Profile()->SetActions(3, 2, ACTION_DISABLE);
     Profile()->SetLayerDisabled(2, true);
-    g_nCurrentLayer = 2;
+    g_engine.nCurrentLayer = 2;
     EXPECT_EQ(Press(3, 1), 1);
     EXPECT_EQ(Drain(), "42+ 42- ");
 }
@@ -287,10 +240,10 @@ TEST_F(ButtonRoad, ADownIsRememberedAndItsReleaseForgetsIt)
 TEST_F(ButtonRoad, AReleaseAfterAChordIsSwallowedOnceWithoutAction)
 {
     Keys(1, L"a", 1);
-    g_bReleasedByChord[1] = 1;
+    g_hook.bReleasedByChord[1] = 1;
     EXPECT_EQ(Press(1, 2), 1);
     EXPECT_EQ(Drain(), "");
-    EXPECT_EQ(g_bReleasedByChord[1], 0);
+    EXPECT_EQ(g_hook.bReleasedByChord[1], 0);
     EXPECT_EQ(Press(1, 2), 1);
     EXPECT_EQ(Drain(), "41+ 41- ");
 }
@@ -299,7 +252,7 @@ TEST_F(ButtonRoad, ButtonsOutsideTheNineAndAMissingProfileGoOnToTheSystem)
 {
     EXPECT_EQ(Press(-1, 1), 0);
     EXPECT_EQ(Press(9, 1), 0);
-    g_pCurrentApp = nullptr;   // the guard puts the profile back
+    g_engine.pCurrentApp = nullptr;   // the guard puts the profile back
     EXPECT_EQ(Press(1, 1), 0);
 }
 } // namespace

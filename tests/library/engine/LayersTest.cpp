@@ -19,6 +19,7 @@
 #include "LayerTestSupport.h"
 #include "Layers.h"
 #include "Logger.h"
+#include "RecordingSink.h"
 #include "SendInput.h"
 #include "Settings.h"
 #include "ThreadLock.h"
@@ -309,29 +310,10 @@ TEST_F(LayersTest, TheAutomaticSwitchRunsOnTheTimerThreadWhileTheHooksRun)
 
 namespace
 {
-// Records what the simulated-input queue would send.
-class RecordingSink : public ISimulatedInputSink
-{
-public:
-    UINT Send(UINT count, INPUT* records) override
-    {
-        for (UINT i = 0; i < count; ++i)
-            sent.push_back(records[i]);
-        return count;
-    }
-    bool GetCursor(POINT& point) override
-    {
-        point = {10, 10};
-        return true;
-    }
-    bool SetCursor(int, int) override { return true; }
-    std::vector<INPUT> sent;
-};
-
 struct SendInputSwap
 {
-    explicit SendInputSwap(CSendInput* replacement) : saved(g_pSendInput) { g_pSendInput = replacement; }
-    ~SendInputSwap() { g_pSendInput = saved; }
+    explicit SendInputSwap(CSendInput* replacement) : saved(g_threads.pSendInput) { g_threads.pSendInput = replacement; }
+    ~SendInputSwap() { g_threads.pSendInput = saved; }
     CSendInput* saved;
 };
 
@@ -349,7 +331,7 @@ std::vector<DWORD> MouseFlags(const std::vector<INPUT>& inputs)
 
 TEST_F(LayersTest, AHeldButtonWhoseActionDiffersIsReleasedAndPressedAgainAfterTheQueueWasFlushed)
 {
-    ASSERT_EQ(g_hMouseHook, nullptr) << "the test owns the simulated-input queue";
+    ASSERT_EQ(g_threads.hMouseHook, nullptr) << "the test owns the simulated-input queue";
     EngineStateGuard state(4);
     // Two different codes that both leave the click to the system, so the
     // release and the press go out as plain button input.
@@ -357,7 +339,7 @@ TEST_F(LayersTest, AHeldButtonWhoseActionDiffersIsReleasedAndPressedAgainAfterTh
     state.Profile()->SetActions(Left, 1, ACTION_RESERVED_FIRST);
     state.Profile()->SetActions(Right, 0, ACTION_BACK);
     state.Profile()->SetActions(Right, 1, ACTION_BACK);
-    RecordingSink sink;
+    brmptest::RecordingSink sink;
     CSendInput queue(&sink);
     queue.SetAutoStart(false);
     SendInputSwap swap(&queue);
@@ -366,37 +348,37 @@ TEST_F(LayersTest, AHeldButtonWhoseActionDiffersIsReleasedAndPressedAgainAfterTh
     stale.type = INPUT_KEYBOARD;
     stale.ki.wVk = 'A';
     queue.SendInputThreaded(1, &stale, 0, true);
-    g_bButtonDown[Left] = 1;
-    g_bButtonDown[Right] = 1;   // same action on both layers: left alone
+    g_hook.bButtonDown[Left] = 1;
+    g_hook.bButtonDown[Right] = 1;   // same action on both layers: left alone
 
     SetCurrentLayer(1, false, false, false);
     EXPECT_EQ(GetCurrentLayer(), 1);
     queue.ProcessQueue();
 
     const std::vector<DWORD> expected = {MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN};
-    EXPECT_EQ(MouseFlags(sink.sent), expected) << "release with the old action, press with the new one";
-    for (const INPUT& input : sink.sent)
+    EXPECT_EQ(MouseFlags(sink.All()), expected) << "release with the old action, press with the new one";
+    for (const INPUT& input : sink.All())
         EXPECT_NE(input.type, static_cast<DWORD>(INPUT_KEYBOARD)) << "the stale key was flushed";
 }
 
 TEST_F(LayersTest, HeldButtonsWithEqualActionsOrADisabledActionSendNothing)
 {
-    ASSERT_EQ(g_hMouseHook, nullptr);
+    ASSERT_EQ(g_threads.hMouseHook, nullptr);
     EngineStateGuard state(4);
     state.Profile()->SetActions(Middle, 0, ACTION_DISABLE);
     state.Profile()->SetActions(Middle, 1, ACTION_DISABLE);
     state.Profile()->SetActions(XLeft, 0, ACTION_BACK);
     state.Profile()->SetActions(XLeft, 1, ACTION_BACK);
-    RecordingSink sink;
+    brmptest::RecordingSink sink;
     CSendInput queue(&sink);
     queue.SetAutoStart(false);
     SendInputSwap swap(&queue);
-    g_bButtonDown[Middle] = 1;
-    g_bButtonDown[XLeft] = 1;
+    g_hook.bButtonDown[Middle] = 1;
+    g_hook.bButtonDown[XLeft] = 1;
 
     SetCurrentLayer(1, false, false, false);
     queue.ProcessQueue();
-    EXPECT_TRUE(sink.sent.empty());
+    EXPECT_TRUE(sink.All().empty());
 }
 
 TEST_F(LayersTest, TwoHundredRapidLayerChangesFromThreeThreadsEndWithoutADeadlock)
@@ -448,9 +430,7 @@ TEST_F(LayersTest, LayerNamesComeFromTheProfileInForce)
         EXPECT_STREQ(GetLayername(2), L"") << "a layer without a name";
         EXPECT_STREQ(GetLayername(10), L"");
         EXPECT_STREQ(GetLayername(-1), L"");
-        CApplicationSettings* saved = g_pCurrentApp;
-        g_pCurrentApp = nullptr;
+        g_engine.pCurrentApp = nullptr;
         EXPECT_EQ(GetLayername(1), nullptr);
-        g_pCurrentApp = saved;
     }
 }

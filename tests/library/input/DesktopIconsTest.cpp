@@ -9,6 +9,7 @@
 
 #include "DesktopIcons.h"
 #include "Folders.h"
+#include "LogFile.h"
 #include "Logger.h"
 #include "TempFolder.h"
 #include "pugixml.hpp"
@@ -28,13 +29,7 @@ std::string Narrow(const std::wstring& text)
     return out;
 }
 
-std::string ReadLog()
-{
-    CLogger::FlushLog();
-    wchar_t path[MAX_PATH * 4] = {};
-    CLogger::GetLogPath(path, MAX_PATH * 4);
-    return ReadFileBytes(path).value_or(std::string());
-}
+using brmptest::ReadLogFile;
 
 // A settings file with other settings, another user's layout and this user's.
 std::string SettingsWithLayouts(const std::string& ownIcons)
@@ -144,14 +139,14 @@ TEST(DesktopIcons, MissingPartsOfTheFileReadAsEmptyOrDefault)
     EXPECT_EQ(none.LoadIcons(file.c_str()), 1);
     EXPECT_TRUE(none.IsLoaded());
     EXPECT_EQ(none.GetCount(), 0);
-    EXPECT_NE(ReadLog().find("CIconSettings::LoadIcons: There are no icon positions in the profile."), std::string::npos);
+    EXPECT_NE(ReadLogFile().find("CIconSettings::LoadIcons: There are no icon positions in the profile."), std::string::npos);
 
     // Only another user's layout.
     ASSERT_TRUE(WriteFileBytes(file, "<root><DesktopIcons><OTHERPC-someone><Icon Name=\"x\"/></OTHERPC-someone></DesktopIcons></root>"));
     CIconSettings others;
     EXPECT_EQ(others.LoadIcons(file.c_str()), 1);
     EXPECT_EQ(others.GetCount(), 0);
-    EXPECT_NE(ReadLog().find("CIconSettings::LoadIcons: Unable to find any saved icon positions for '" +
+    EXPECT_NE(ReadLogFile().find("CIconSettings::LoadIcons: Unable to find any saved icon positions for '" +
                              Narrow(CurrentDesktopIconLayoutKey()) + "'."),
               std::string::npos);
 

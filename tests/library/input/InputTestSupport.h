@@ -1,7 +1,7 @@
 #pragma once
-// Recorders for the simulated-input tests: a sink that keeps what would have
-// gone to SendInput and the cursor, services that keep the calls of the
-// tokens, and a short text form of tokens for table-driven parser tests.
+// Recorders for the simulated-input tests: the recording sink, services that
+// keep the calls of the tokens, and a short text form of tokens for
+// table-driven parser tests.
 
 #include <windows.h>
 
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "RecordingSink.h"
 #include "SendInput.h"
 #include "TagParser.h"
 #include "TokenServices.h"
@@ -17,65 +18,7 @@
 namespace inputtest
 {
 
-class RecordingSink : public ISimulatedInputSink
-{
-public:
-    UINT Send(UINT count, INPUT* records) override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        batches.emplace_back(records, records + count);
-        return count;
-    }
-    bool GetCursor(POINT& point) override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        point = cursor;
-        return true;
-    }
-    bool SetCursor(int x, int y) override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        cursor = POINT{x, y};
-        ++cursorMoves;
-        return true;
-    }
-
-    // Every record sent, in order.
-    std::vector<INPUT> All()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        std::vector<INPUT> all;
-        for (const auto& batch : batches)
-            all.insert(all.end(), batch.begin(), batch.end());
-        return all;
-    }
-    // Keyboard records as "vk+" (down) and "vk-" (up), virtual keys in hex.
-    std::vector<std::string> Keys()
-    {
-        std::vector<std::string> keys;
-        for (const INPUT& input : All())
-        {
-            if (input.type != INPUT_KEYBOARD)
-                continue;
-            char text[16];
-            snprintf(text, sizeof(text), "%X%c", input.ki.wVk, (input.ki.dwFlags & KEYEVENTF_KEYUP) ? '-' : '+');
-            keys.push_back(text);
-        }
-        return keys;
-    }
-    std::size_t BatchCount()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return batches.size();
-    }
-
-    std::vector<std::vector<INPUT>> batches;
-    POINT cursor{100, 200};
-    int cursorMoves = 0;
-
-private:
-    std::mutex m_mutex;
-};
+using brmptest::RecordingSink;
 
 class RecordingServices : public ITokenServices
 {

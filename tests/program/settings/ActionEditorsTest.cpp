@@ -416,24 +416,12 @@ TEST(MovementToScrollEditor, StickyTakesThePickerAwayAndSensitivityIsChecked)
 
 // The editors opened from a layer page of the real program's settings dialog,
 // and what they configure working after Apply.
-class EditorsInTheSettingsDialog : public ::testing::Test
+class EditorsInTheSettingsDialog : public setuptest::SetupDialogTest
 {
 protected:
-    void SetUp() override
-    {
-        if (!m_program.Prepare())
-            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
-        CSettings settings(false, GetStartupMouseInfo());
-        settings.m_bNotifications = false;
-        ASSERT_TRUE(m_program.WriteSettings(settings));
-        brmptest::ProbeOptions options;
-        options.rect = RECT{1010, 760, 1270, 990};
-        m_probe = std::make_unique<brmptest::Probe>(options);
-        ASSERT_TRUE(m_probe->Start());
-        ASSERT_TRUE(m_program.Start(L"/debug /setup"));
-        m_dialog = setuptest::WaitForSetupDialog(m_program.ProcessId());
-        ASSERT_NE(m_dialog, nullptr) << m_program.Log() << programtest::DescribeWindows();
-    }
+    EditorsInTheSettingsDialog() : SetupDialogTest(L"brmp-editors", L"/debug /setup") {}
+
+    void Prepare(CSettings&) override { StartProbe(RECT{1010, 760, 1270, 990}); }
 
     // The picker of a button on the layer page shown.
     HWND LayerPicker(int button)
@@ -491,21 +479,14 @@ protected:
         return Choose(::GetDlgItem(editor, IDC_ROW_PICKER + row), item, true);
     }
 
-    bool Saved()
+    bool Applied()
     {
-        CSettings settings(false, GetStartupMouseInfo());
-        bool regions = false;
-        if (!settings.Load(m_program.Folder().PathOf(L"Brindlemap.xml").c_str(), regions, false))
-            return false;
-        const CApplicationSettings* profile = settings.GetDefaultApp();
+        const std::unique_ptr<CSettings> settings = Saved();
+        const CApplicationSettings* profile = settings ? settings->GetDefaultApp() : nullptr;
         return profile != nullptr && profile->GetActions(XLeft, 0) == ACTION_BUTTON_CHORDING &&
                profile->GetActions(XRight, 0) == ACTION_BUTTON_HELD &&
                profile->GetActions(Middle, 0) == ACTION_MOVEMENT_TO_SCROLL;
     }
-
-    programtest::ProgramCopy m_program{L"brmp-editors"};
-    std::unique_ptr<brmptest::Probe> m_probe;
-    HWND m_dialog = nullptr;
 };
 
 TEST_F(EditorsInTheSettingsDialog, ChordsHeldButtonsAndMovementToScrollWorkAfterApply)
@@ -538,9 +519,8 @@ TEST_F(EditorsInTheSettingsDialog, ChordsHeldButtonsAndMovementToScrollWorkAfter
     ASSERT_NE(scroll, nullptr) << programtest::DescribeWindows();
     ASSERT_TRUE(Confirm(scroll));
 
-    ASSERT_TRUE(brmptest::WaitFor([&] { return setuptest::IsEnabled(m_dialog, IDOK); }));
-    setuptest::Click(m_dialog, IDOK);
-    ASSERT_TRUE(brmptest::WaitFor([&] { return Saved(); }, 10000)) << m_program.Log();
+    Apply();
+    ASSERT_TRUE(Applied()) << m_program.Log();
 
     ASSERT_TRUE(m_probe->Activate());
     const POINT at = m_probe->Center();

@@ -8,18 +8,16 @@
 #include <commctrl.h>
 #include <prsht.h>
 
-#include <string>
+#include <memory>
 
 #include "Control.h"
 #include "GlobalSettingsIds.h"
-#include "MouseInfo.h"
 #include "ProgramRunner.h"
 #include "Settings.h"
 #include "SetupDialogDriver.h"
 #include "SetupDialogIds.h"
 #include "WaitFor.h"
 
-using programtest::ProgramCopy;
 using namespace setuptest;
 
 namespace
@@ -52,31 +50,19 @@ HWND PageControl(HWND sheet, int id)
     return nullptr;
 }
 
-class GlobalSettingsRoad : public ::testing::Test
+class GlobalSettingsRoad : public SetupDialogTest
 {
 protected:
-    void SetUp() override
-    {
-        if (!m_program.Prepare())
-            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
-        CSettings settings(false, GetStartupMouseInfo());
-        settings.m_bNotifications = false;
-        ASSERT_TRUE(m_program.WriteSettings(settings));
-    }
-
-    ProgramCopy m_program{L"brmp-global-road"};
+    GlobalSettingsRoad() : SetupDialogTest(L"brmp-global-road") {}
 };
 }
 
 TEST_F(GlobalSettingsRoad, MoreLayersRebuildTheTabsAndApplyStoresThemWithAHotkeyThatIsRegistered)
 {
-    ASSERT_TRUE(m_program.Start(L"/setup"));
-    const HWND dialog = WaitForSetupDialog(m_program.ProcessId());
-    ASSERT_NE(dialog, nullptr) << programtest::DescribeWindows();
-    const HWND tabs = ::GetDlgItem(dialog, IDC_SETUP_TABS);
+    const HWND tabs = ::GetDlgItem(m_dialog, IDC_SETUP_TABS);
     ASSERT_EQ(::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0), 4);
 
-    Click(dialog, IDC_SETUP_SETTINGS);
+    Click(m_dialog, IDC_SETUP_SETTINGS);
     const HWND sheet = FindSheetOf(m_program.ProcessId());
     ASSERT_NE(sheet, nullptr) << programtest::DescribeWindows();
     ::SendMessageW(PageControl(sheet, IDC_GEN_LAYERS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"4"));
@@ -90,20 +76,17 @@ TEST_F(GlobalSettingsRoad, MoreLayersRebuildTheTabsAndApplyStoresThemWithAHotkey
     ASSERT_TRUE(brmptest::WaitFor([&] { return !::IsWindow(sheet); }, kDialogTimeoutMs));
     EXPECT_TRUE(brmptest::WaitFor([&] { return ::SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0) == 6; }))
         << "four layers, then the scrolling and options pages";
-    EXPECT_TRUE(IsEnabled(dialog, IDOK)) << "the change waits for Apply";
+    EXPECT_TRUE(IsEnabled(m_dialog, IDOK)) << "the change waits for Apply";
 
-    Click(dialog, IDOK);
-    const std::wstring file = m_program.Folder().PathOf(L"Brindlemap.xml");
-    ASSERT_TRUE(brmptest::WaitFor([&] { return !IsEnabled(dialog, IDOK); }, kDialogTimeoutMs));
-    CSettings saved(false, GetStartupMouseInfo());
-    bool regions = false;
-    ASSERT_TRUE(saved.Load(file.c_str(), regions, false));
-    EXPECT_EQ(saved.MaxLayers(), 4);
-    EXPECT_TRUE(saved.m_bGlobalHotkeys);
-    EXPECT_EQ(saved.GetHotKeys()->GetHotkey(HK_Layer2)->GetVirtualKey(), '2');
-    EXPECT_EQ(saved.GetHotKeys()->GetHotkey(HK_Layer2)->GetModifier(), HOTKEY_MOD_CTRL | HOTKEY_MOD_ALT);
+    Apply();
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->MaxLayers(), 4);
+    EXPECT_TRUE(saved->m_bGlobalHotkeys);
+    EXPECT_EQ(saved->GetHotKeys()->GetHotkey(HK_Layer2)->GetVirtualKey(), '2');
+    EXPECT_EQ(saved->GetHotKeys()->GetHotkey(HK_Layer2)->GetModifier(), HOTKEY_MOD_CTRL | HOTKEY_MOD_ALT);
 
     // Closing the dialog registers the hotkeys of the applied settings.
-    Click(dialog, IDCANCEL);
+    Click(m_dialog, IDCANCEL);
     EXPECT_TRUE(m_program.WaitForLog("installed 1 global hotkeys", kDialogTimeoutMs)) << m_program.Log();
 }

@@ -16,7 +16,6 @@
 #include "Actions.h"
 #include "ApplicationSettings.h"
 #include "Control.h"
-#include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
 #include "ProgramRunner.h"
@@ -29,7 +28,6 @@
 using brmptest::Named;
 using brmptest::PhysicalInput;
 using brmptest::Probe;
-using programtest::ProgramCopy;
 using namespace setuptest;
 
 namespace
@@ -37,13 +35,6 @@ namespace
 constexpr int kPickerFirst = 1001;
 constexpr int kLayerName = 1078;
 const wchar_t kProbeProfile[] = L"brmpprobe.exe";
-
-POINT CenterOf(HWND window)
-{
-    RECT rect{};
-    ::GetWindowRect(window, &rect);
-    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-}
 
 LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
 {
@@ -67,29 +58,18 @@ HWND VisibleTopLevel(DWORD processId, const wchar_t* className)
     return nullptr;
 }
 
-class LayerTabEndToEnd : public ::testing::Test
+class LayerTabEndToEnd : public SetupDialogTest
 {
 protected:
-    void SetUp() override
+    LayerTabEndToEnd() : SetupDialogTest(L"brmp-layertab", L"/debug /setup") {}
+
+    void Prepare(CSettings& settings) override
     {
-        if (!m_program.Prepare())
-            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
-        CSettings settings(false, GetStartupMouseInfo());
-        settings.m_bNotifications = false;
         auto* profile = new CApplicationSettings(&settings, false, -1);
         profile->SetApplication(kProbeProfile);
         settings.AddApplication(profile);
-        ASSERT_TRUE(m_program.WriteSettings(settings));
-
         // Right of the dialog, which the desktop centres.
-        brmptest::ProbeOptions options;
-        options.rect = RECT{1075, 560, 1275, 990};
-        m_probe = std::make_unique<Probe>(options);
-        ASSERT_TRUE(m_probe->Start());
-
-        ASSERT_TRUE(m_program.Start(L"/debug /setup"));
-        m_dialog = WaitForSetupDialog(m_program.ProcessId(), 30000);
-        ASSERT_NE(m_dialog, nullptr) << m_program.Log() << programtest::DescribeWindows();
+        StartProbe(RECT{1075, 560, 1275, 990});
     }
 
     // The layer page the dialog shows, and one of its controls.
@@ -102,28 +82,6 @@ protected:
         return nullptr;
     }
     HWND Picker(int button) { return ::GetDlgItem(ShownPage(), kPickerFirst + button); }
-
-    ::testing::AssertionResult ClickOn(HWND window)
-    {
-        if (window == nullptr || !::IsWindowEnabled(window))
-            return ::testing::AssertionFailure() << "the control is missing or disabled";
-        const POINT at = CenterOf(window);
-        return PhysicalInput::ClickAt(at.x, at.y, PhysicalInput::kLeft);
-    }
-
-    // Selects the profile at the index of the list with a click on its text.
-    ::testing::AssertionResult SelectProfile(int index)
-    {
-        const HWND list = ::GetDlgItem(m_dialog, IDC_SETUP_PROFILES);
-        const int height = static_cast<int>(Ask(list, LB_GETITEMHEIGHT));
-        POINT at{60, index * height + height / 2};
-        ::ClientToScreen(list, &at);
-        if (auto clicked = PhysicalInput::ClickAt(at.x, at.y, PhysicalInput::kLeft); !clicked)
-            return clicked;
-        if (!brmptest::WaitFor([&] { return Ask(list, LB_GETCURSEL) == index; }))
-            return ::testing::AssertionFailure() << "the profile was not selected";
-        return ::testing::AssertionSuccess();
-    }
 
     // Opens the picker's drop-down with a click, scrolls its list to the item
     // with that text and clicks the item. The item is found by showing each
@@ -184,27 +142,14 @@ protected:
         return text;
     }
 
-    // Presses Apply and waits until the file satisfies the check (a click a
-    // busy desktop drops leaves Apply enabled: it is pressed again).
+    // Presses Apply until the file satisfies the check.
     template <typename Check>
     ::testing::AssertionResult Apply(Check check)
     {
-        for (int round = 0; round < 3; ++round)
-        {
-            if (IsEnabled(m_dialog, IDOK))
-                if (auto clicked = ClickOn(::GetDlgItem(m_dialog, IDOK)); !clicked)
-                    return clicked;
-            if (brmptest::WaitFor([&] { return Saved() && check(*m_saved); }, 5000))
-                return ::testing::AssertionSuccess();
-        }
+        if (ClickApplyUntil([&] { return (m_saved = Saved()) != nullptr && check(*m_saved); }))
+            return ::testing::AssertionSuccess();
         programtest::SaveScreenshot(L"layer_apply_failed.png");
         return ::testing::AssertionFailure() << "the file never held the change:\n" << Describe();
-    }
-    bool Saved()
-    {
-        m_saved = std::make_unique<CSettings>(false, GetStartupMouseInfo());
-        bool regions = false;
-        return m_saved->Load(m_program.Folder().PathOf(L"Brindlemap.xml").c_str(), regions, false);
     }
     // What the file holds, for failure messages.
     std::string Describe()
@@ -262,10 +207,7 @@ protected:
         return seen;
     }
 
-    ProgramCopy m_program{L"brmp-layertab"};
-    std::unique_ptr<Probe> m_probe;
     std::unique_ptr<CSettings> m_saved;
-    HWND m_dialog = nullptr;
     int m_step = 0;
 };
 } // namespace
@@ -273,7 +215,7 @@ protected:
 TEST_F(LayerTabEndToEnd, ARightButtonMadeAMiddleClickAndAMiddleButtonMadeLayerNextWorkAtOnceAfterApply)
 {
     ASSERT_EQ(ClickInProbe(PhysicalInput::kRight), L"R") << m_probe->Describe();
-    ASSERT_TRUE(SelectProfile(1));
+    ASSERT_TRUE(SelectProfileByClick(1));
 
     ASSERT_TRUE(Choose(Picker(Right), L"Middle Click"));
     ASSERT_TRUE(brmptest::WaitFor([&] { return programtest::WindowTextOf(Picker(Right)) == L"Middle Click"; }));
@@ -375,7 +317,7 @@ TEST_F(LayerTabEndToEnd, RunApplicationWithAProgramPathLaunchesItOnTheClick)
         ::WriteFile(file, body.data(), static_cast<DWORD>(body.size()), &written, nullptr);
         ::CloseHandle(file);
     }
-    ASSERT_TRUE(SelectProfile(1));
+    ASSERT_TRUE(SelectProfileByClick(1));
     ASSERT_TRUE(Choose(Picker(Right), L"Run Application"));
 
     // The editor opens on the choice; the path goes in and OK takes it.
@@ -415,7 +357,7 @@ TEST_F(LayerTabEndToEnd, RunApplicationWithAProgramPathLaunchesItOnTheClick)
 
 TEST_F(LayerTabEndToEnd, KeysTypedInTheKeystrokeEditorAreSentByTheRightButtonAfterApply)
 {
-    ASSERT_TRUE(SelectProfile(1));
+    ASSERT_TRUE(SelectProfileByClick(1));
     ASSERT_TRUE(Choose(Picker(Right), L"Simulated Keys: (undefined)"));
     HWND editor = nullptr;
     ASSERT_TRUE(brmptest::WaitFor(

@@ -14,7 +14,6 @@
 #include "ApplicationSettings.h"
 #include "Control.h"
 #include "LayerTabIds.h"
-#include "MouseInfo.h"
 #include "ProgramRunner.h"
 #include "Settings.h"
 #include "SetupDialogDriver.h"
@@ -23,7 +22,6 @@
 #include "pugixml.hpp"
 
 using brmptest::WaitFor;
-using programtest::ProgramCopy;
 using namespace setuptest;
 
 namespace
@@ -121,15 +119,13 @@ std::wstring LayerXml(pugi::xml_node profile, int layer, bool isDefault)
     return text.str();
 }
 
-class LayerTransferDialog : public ::testing::Test
+class LayerTransferDialog : public SetupDialogTest
 {
 protected:
-    void SetUp() override
+    LayerTransferDialog() : SetupDialogTest(L"brmp-layer-transfer") {}
+
+    void Prepare(CSettings& settings) override
     {
-        if (!m_program.Prepare())
-            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
-        CSettings settings(false, GetStartupMouseInfo());
-        settings.m_bNotifications = false;
         settings.SetMaxLayers(4);
         CApplicationSettings& defaults = *settings.GetDefaultApp();
         defaults.SetLayerName(L"First", 0);
@@ -148,11 +144,14 @@ protected:
         notes->SetActions(XLeft, 0, ACTION_RUN_APPLICATION);
         notes->SetLaunchApp(XLeft, 0, L"c:\\tools\\notes.exe");
         settings.AddApplication(notes);
-        ASSERT_TRUE(m_program.WriteSettings(settings));
+    }
+
+    void SetUp() override
+    {
+        SetupDialogTest::SetUp();
+        if (m_dialog == nullptr)
+            return;
         m_before = SavedDocumentText();
-        ASSERT_TRUE(m_program.Start(L"/setup"));
-        m_dialog = WaitForSetupDialog(m_program.ProcessId());
-        ASSERT_NE(m_dialog, nullptr) << programtest::DescribeWindows();
         m_page = ShownLayerPage(m_dialog);
         ASSERT_NE(m_page, nullptr);
     }
@@ -160,7 +159,7 @@ protected:
     std::wstring SavedDocumentText()
     {
         pugi::xml_document document;
-        document.load_file(m_program.Folder().PathOf(L"Brindlemap.xml").c_str());
+        document.load_file(SettingsFile().c_str());
         std::wostringstream text;
         document.print(text, L"", pugi::format_raw);
         return text.str();
@@ -171,7 +170,7 @@ protected:
     {
         pugi::xml_document document;
         if (documentText.empty())
-            document.load_file(m_program.Folder().PathOf(L"Brindlemap.xml").c_str());
+            document.load_file(SettingsFile().c_str());
         else
             document.load_string(documentText.c_str());
         pugi::xml_node root = document.child(L"root");
@@ -196,19 +195,7 @@ protected:
         ASSERT_TRUE(WaitFor([&] { return !::IsWindow(small); }, kDialogTimeoutMs));
     }
 
-    void Apply()
-    {
-        ASSERT_TRUE(WaitFor([&] { return IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs));
-        const std::wstring before = SavedDocumentText();
-        Click(m_dialog, IDOK);
-        ASSERT_TRUE(WaitFor([&] { return !IsEnabled(m_dialog, IDOK) && SavedDocumentText() != before; },
-                            kDialogTimeoutMs))
-            << m_program.Log();
-    }
-
-    ProgramCopy m_program{L"brmp-layer-transfer"};
     std::wstring m_before;
-    HWND m_dialog = nullptr;
     HWND m_page = nullptr;
 };
 }

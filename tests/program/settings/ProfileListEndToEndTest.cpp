@@ -15,27 +15,20 @@
 #include "Actions.h"
 #include "ApplicationSettings.h"
 #include "Control.h"
-#include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
 #include "ProgramRunner.h"
 #include "Settings.h"
 #include "SetupDialogDriver.h"
+#include "SetupDialogIds.h"
 #include "WaitFor.h"
 #include "resource.h"
 
 using brmptest::PhysicalInput;
 using brmptest::Probe;
-using programtest::ProgramCopy;
 
 namespace
 {
-struct SavedProfile
-{
-    std::wstring key;
-    bool enabled;
-};
-
 // A top-level dialog of the process that has a control of that id, or null.
 HWND DialogWithControl(DWORD processId, int controlId, const wchar_t* title = nullptr)
 {
@@ -62,45 +55,13 @@ HWND DialogWithControl(DWORD processId, int controlId, const wchar_t* title = nu
     return search.found;
 }
 
-// Copies a file with a handle that lets its owner replace or delete it meanwhile.
-bool CopyShared(const std::wstring& from, const std::wstring& to)
-{
-    const HANDLE source = ::CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (source == INVALID_HANDLE_VALUE)
-        return false;
-    std::string bytes;
-    char chunk[16384];
-    DWORD read = 0;
-    while (::ReadFile(source, chunk, sizeof(chunk), &read, nullptr) && read > 0)
-        bytes.append(chunk, read);
-    ::CloseHandle(source);
-    const HANDLE target = ::CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (target == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok = ::WriteFile(target, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
-    ::CloseHandle(target);
-    return ok && !bytes.empty();
-}
-
-POINT CenterOf(HWND window)
-{
-    RECT rect{};
-    ::GetWindowRect(window, &rect);
-    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-}
-
-class ProfileListEndToEnd : public ::testing::Test
+class ProfileListEndToEnd : public setuptest::SetupDialogTest
 {
 protected:
-    void SetUp() override
+    ProfileListEndToEnd() : SetupDialogTest(L"brmp-profiles", L"/debug /setup") {}
+
+    void Prepare(CSettings& settings) override
     {
-        if (!m_program.Prepare())
-            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
-        CSettings settings(false, GetStartupMouseInfo());
-        settings.m_bNotifications = false;
         CApplicationSettings* defaults = settings.GetDefaultApp();
         defaults->SetActions(Middle, 0, ACTION_SIMULATED_KEYS);
         defaults->SetKeystrokes(Middle, 0, L"a", 0, 0, false, true, false, false);
@@ -112,43 +73,24 @@ protected:
             profile->SetEnableFlag(enabled);
             settings.AddApplication(profile);
         }
-        ASSERT_TRUE(m_program.WriteSettings(settings));
-
-        brmptest::ProbeOptions options;
-        options.rect = RECT{1010, 760, 1270, 990};
-        m_probe = std::make_unique<Probe>(options);
-        ASSERT_TRUE(m_probe->Start());
-
-        ASSERT_TRUE(m_program.Start(L"/debug /setup"));
-        ASSERT_TRUE(brmptest::WaitFor([&] { return (m_dialog = DialogWithControl(m_program.ProcessId(), 1011)) != nullptr; },
-                                      30000))
-            << m_program.Log() << programtest::DescribeWindows();
-        m_list = ::GetDlgItem(m_dialog, 1011);
+        StartProbe(RECT{1010, 760, 1270, 990});
     }
 
-    // The saved file as it is now, read through a copy so that the test holds
-    // the file only for a moment (a save meanwhile is tried again by the program).
-    std::vector<SavedProfile> SavedProfiles()
+    void SetUp() override
     {
-        std::vector<SavedProfile> saved;
-        const std::wstring copy = m_program.Folder().PathOf(L"saved-copy.xml");
-        if (!CopyShared(m_program.Folder().PathOf(L"Brindlemap.xml"), copy))
-            return saved;
-        CSettings settings(false, GetStartupMouseInfo());
-        bool regions = false;
-        if (!settings.Load(copy.c_str(), regions, false))
-            return saved;
-        for (int i = 0; i < settings.GetApplicationCount(); ++i)
-            if (const CApplicationSettings* profile = settings.GetApplication(i))
-                saved.push_back({profile->GetFullName() ? profile->GetFullName() : L"", profile->IsEnabled()});
-        return saved;
+        SetupDialogTest::SetUp();
+        m_list = ::GetDlgItem(m_dialog, IDC_SETUP_PROFILES);
     }
 
+    // The profiles of the saved file as it is now: their keys, disabled ones marked.
     std::wstring SavedKeys()
     {
         std::wstring keys;
-        for (const SavedProfile& profile : SavedProfiles())
-            keys += profile.key + (profile.enabled ? L" " : L"(off) ");
+        const std::unique_ptr<CSettings> saved = Saved();
+        for (int i = 0; saved && i < saved->GetApplicationCount(); ++i)
+            if (const CApplicationSettings* profile = saved->GetApplication(i))
+                keys += std::wstring(profile->GetFullName() ? profile->GetFullName() : L"") +
+                        (profile->IsEnabled() ? L" " : L"(off) ");
         return keys;
     }
 
@@ -166,40 +108,13 @@ protected:
     {
         return PhysicalInput::ClickAt(at.x, at.y, PhysicalInput::kLeft);
     }
-    ::testing::AssertionResult ClickButton(HWND dialog, int id)
-    {
-        const HWND button = ::GetDlgItem(dialog, id);
-        if (button == nullptr || !::IsWindowEnabled(button))
-            return ::testing::AssertionFailure() << "button " << id << " is missing or disabled";
-        return Click(CenterOf(button));
-    }
+    static ::testing::AssertionResult ClickButton(HWND dialog, int id) { return ClickOn(::GetDlgItem(dialog, id)); }
     bool ApplyEnabled() { return ::IsWindowEnabled(::GetDlgItem(m_dialog, IDOK)) != FALSE; }
 
     ::testing::AssertionResult Apply(const std::wstring& expectedKeys)
     {
-        // A click that a busy desktop drops leaves Apply enabled: it is pressed again.
-        for (int round = 0; round < 3; ++round)
-        {
-            if (ApplyEnabled())
-                if (auto clicked = ClickButton(m_dialog, IDOK); !clicked)
-                    return clicked;
-            if (brmptest::WaitFor([&] { return SavedKeys() == expectedKeys; }, 5000))
-                return ::testing::AssertionSuccess();
-        }
-        return ::testing::AssertionFailure() << "saved: " << testing::PrintToString(SavedKeys());
-    }
-
-    // Selects an entry with a click on its text.
-    ::testing::AssertionResult SelectEntry(int index)
-    {
-        for (int round = 0; round < 3; ++round)
-        {
-            if (auto clicked = Click(EntryPoint(index, false)); !clicked)
-                return clicked;
-            if (brmptest::WaitFor([&] { return ::SendMessageW(m_list, LB_GETCURSEL, 0, 0) == index; }))
-                return ::testing::AssertionSuccess();
-        }
-        return ::testing::AssertionFailure() << "entry " << index << " is not selected";
+        return ClickApplyUntil([&] { return SavedKeys() == expectedKeys; })
+               << "; saved: " << testing::PrintToString(SavedKeys());
     }
 
     std::wstring EntryText(int index)
@@ -210,9 +125,6 @@ protected:
         return text;
     }
 
-    ProgramCopy m_program{L"brmp-profiles"};
-    std::unique_ptr<Probe> m_probe;
-    HWND m_dialog = nullptr;
     HWND m_list = nullptr;
 };
 }
@@ -235,10 +147,10 @@ TEST_F(ProfileListEndToEnd, ChecksFollowTheFileTheDefaultStaysCheckedAndTheOrder
     ASSERT_TRUE(Apply(L"alpha.exe(off) beta.exe gamma.exe "));
 
     // gamma up, then alpha down: the saved order is the list's.
-    ASSERT_TRUE(SelectEntry(3));
+    ASSERT_TRUE(SelectProfileByClick(3));
     ASSERT_TRUE(ClickButton(m_dialog, IDC_SETUP_UP));
     ASSERT_TRUE(brmptest::WaitFor([&] { return EntryText(2) == L"gamma.exe"; }));
-    ASSERT_TRUE(SelectEntry(1));
+    ASSERT_TRUE(SelectProfileByClick(1));
     ASSERT_TRUE(ClickButton(m_dialog, IDC_SETUP_DOWN));
     ASSERT_TRUE(brmptest::WaitFor([&] { return EntryText(2) == L"alpha.exe" && ApplyEnabled(); }));
     EXPECT_EQ(::SendMessageW(m_list, LB_GETCURSEL, 0, 0), 2) << "the moved entry stays selected";
@@ -246,7 +158,7 @@ TEST_F(ProfileListEndToEnd, ChecksFollowTheFileTheDefaultStaysCheckedAndTheOrder
 
     // beta removed while the tabs show it: the entry above takes its place in
     // the tabs and the information box, and Apply writes the file without it.
-    ASSERT_TRUE(SelectEntry(3));
+    ASSERT_TRUE(SelectProfileByClick(3));
     ASSERT_TRUE(brmptest::WaitFor([&] { return programtest::WindowTextOf(::GetDlgItem(m_dialog, IDC_SETUP_PROCESS)) == L"beta.exe"; }));
     ASSERT_TRUE(ClickButton(m_dialog, IDC_SETUP_REMOVE));
     ASSERT_TRUE(brmptest::WaitFor([&] { return ::SendMessageW(m_list, LB_GETCOUNT, 0, 0) == 3 && ApplyEnabled(); }));
@@ -255,7 +167,7 @@ TEST_F(ProfileListEndToEnd, ChecksFollowTheFileTheDefaultStaysCheckedAndTheOrder
     ASSERT_TRUE(Apply(L"gamma.exe alpha.exe(off) "));
 
     // The pages go on working on the profiles that are left.
-    ASSERT_TRUE(SelectEntry(1));
+    ASSERT_TRUE(SelectProfileByClick(1));
     ASSERT_TRUE(ClickButton(m_dialog, IDC_SETUP_REMOVE));
     ASSERT_TRUE(brmptest::WaitFor([&] { return ::SendMessageW(m_list, LB_GETCOUNT, 0, 0) == 2 && ApplyEnabled(); }));
     EXPECT_EQ(::SendMessageW(m_list, LB_GETCURSEL, 0, 0), 0);
@@ -285,7 +197,7 @@ TEST_F(ProfileListEndToEnd, AProfileAddedThroughThePickerRemapsTheProbeAndIsMark
     const auto chosen = [&] { return programtest::WindowTextOf(::GetDlgItem(picker, IDC_APP_APPLICATION)); };
     for (int round = 0; round < 3 && chosen() != L"brmpprobe.exe"; ++round)
     {
-        ASSERT_TRUE(Click(CenterOf(running)));
+        ASSERT_TRUE(ClickOn(running));
         ASSERT_TRUE(PhysicalInput::Type(L"brmpprobe"));
         brmptest::WaitFor([&] { return chosen() == L"brmpprobe.exe"; });
     }
@@ -356,7 +268,9 @@ TEST_F(ProfileListEndToEnd, TheFinderFillsTheProbesDetailsAndEscapeInTheMiddleOf
         [&] { return (finder = DialogWithControl(m_program.ProcessId(), IDC_FIND_HOVER)) != nullptr; }, 10000));
     const auto field = [&](int id) { return programtest::WindowTextOf(::GetDlgItem(finder, id)); };
 
-    const POINT icon = CenterOf(::GetDlgItem(finder, IDC_FIND_FINDER));
+    RECT iconRect{};
+    ::GetWindowRect(::GetDlgItem(finder, IDC_FIND_FINDER), &iconRect);
+    const POINT icon{(iconRect.left + iconRect.right) / 2, (iconRect.top + iconRect.bottom) / 2};
     ASSERT_TRUE(PhysicalInput::Run({L"mousemove", std::to_wstring(icon.x), std::to_wstring(icon.y), L"mousedown", L"1"}));
     EXPECT_TRUE(brmptest::WaitFor([&] { return !::IsWindowVisible(m_dialog) && !::IsWindowVisible(picker); }))
         << "the settings dialog and the picker are hidden while the finder searches";

@@ -1,5 +1,11 @@
 #include "SetupDialogDriver.h"
 
+#include "Control.h"
+#include "MouseInfo.h"
+#include "PhysicalInput.h"
+#include "Settings.h"
+#include "SetupDialogIds.h"
+#include "TempFolder.h"
 #include "WaitFor.h"
 
 namespace setuptest
@@ -121,6 +127,91 @@ std::wstring TextOf(HWND window)
 std::wstring TextOf(HWND dialog, int id)
 {
     return programtest::WindowTextOf(::GetDlgItem(dialog, id));
+}
+
+void SetupDialogTest::SetUp()
+{
+    if (!m_program.Prepare())
+        GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+    CSettings settings(false, GetStartupMouseInfo());
+    settings.m_bNotifications = false;
+    ASSERT_NO_FATAL_FAILURE(Prepare(settings));
+    ASSERT_TRUE(m_program.WriteSettings(settings));
+    ASSERT_TRUE(m_program.Start(m_arguments));
+    const HWND dialog = WaitForSetupDialog(m_program.ProcessId(), programtest::kStartTimeoutMs);
+    ASSERT_NE(dialog, nullptr) << m_program.Log() << programtest::DescribeWindows();
+    m_dialog = dialog;
+}
+
+void SetupDialogTest::StartProbe(const RECT& rect, const wchar_t* switches)
+{
+    brmptest::ProbeOptions options;
+    options.rect = rect;
+    ::SetEnvironmentVariableW(L"BRMP_PROBE_SWITCHES", switches);
+    m_probe = std::make_unique<brmptest::Probe>(options);
+    const ::testing::AssertionResult started = m_probe->Start();
+    ::SetEnvironmentVariableW(L"BRMP_PROBE_SWITCHES", nullptr);
+    ASSERT_TRUE(started);
+}
+
+std::unique_ptr<CSettings> SetupDialogTest::Saved() const
+{
+    const std::optional<std::string> bytes = brmptest::ReadFileBytes(SettingsFile());
+    const std::wstring copy = m_program.Folder().PathOf(L"saved-copy.xml");
+    if (!bytes || bytes->empty() || !brmptest::WriteFileBytes(copy, *bytes))
+        return nullptr;
+    auto saved = std::make_unique<CSettings>(false, GetStartupMouseInfo());
+    bool regions = false;
+    if (!saved->Load(copy.c_str(), regions, false))
+        return nullptr;
+    return saved;
+}
+
+void SetupDialogTest::Apply()
+{
+    ASSERT_TRUE(brmptest::WaitFor([&] { return IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs));
+    Click(m_dialog, IDOK);
+    ASSERT_TRUE(brmptest::WaitFor([&] { return !IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs)) << m_program.Log();
+}
+
+::testing::AssertionResult SetupDialogTest::ClickApplyUntil(const std::function<bool()>& saved)
+{
+    for (int round = 0; round < 3; ++round)
+    {
+        if (IsEnabled(m_dialog, IDOK))
+            if (auto clicked = ClickOn(::GetDlgItem(m_dialog, IDOK)); !clicked)
+                return clicked;
+        if (brmptest::WaitFor(saved, 5000))
+            return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "the file never held the change";
+}
+
+::testing::AssertionResult SetupDialogTest::ClickOn(HWND window)
+{
+    if (window == nullptr || !::IsWindowEnabled(window))
+        return ::testing::AssertionFailure() << "the control is missing or disabled";
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    return brmptest::PhysicalInput::ClickAt((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2,
+                                            brmptest::PhysicalInput::kLeft);
+}
+
+::testing::AssertionResult SetupDialogTest::SelectProfileByClick(int entry)
+{
+    const HWND list = ::GetDlgItem(m_dialog, IDC_SETUP_PROFILES);
+    for (int round = 0; round < 3; ++round)
+    {
+        const int height = static_cast<int>(::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+        const int top = static_cast<int>(::SendMessageW(list, LB_GETTOPINDEX, 0, 0));
+        POINT at{60, (entry - top) * height + height / 2};
+        ::ClientToScreen(list, &at);
+        if (auto clicked = brmptest::PhysicalInput::ClickAt(at.x, at.y, brmptest::PhysicalInput::kLeft); !clicked)
+            return clicked;
+        if (brmptest::WaitFor([&] { return ::SendMessageW(list, LB_GETCURSEL, 0, 0) == entry; }))
+            return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "profile entry " << entry << " is not selected";
 }
 
 } // namespace setuptest

@@ -4,11 +4,18 @@
 // its buttons with posted messages (a sent click would wait for any box the
 // click opens), and writes a screenshot beside the test output.
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "Probe.h"
 #include "ProgramRunner.h"
+
+class CSettings;
 
 namespace setuptest
 {
@@ -33,4 +40,50 @@ void Click(HWND dialog, int id);
 bool IsEnabled(HWND dialog, int id);
 std::wstring TextOf(HWND window);
 std::wstring TextOf(HWND dialog, int id);
+
+// The real program in a portable copy of its own with its settings dialog
+// open. SetUp skips the test when the program is not built beside the tests,
+// writes the settings Prepare fills, starts the copy and waits for the dialog;
+// m_dialog stays null when any of it failed.
+class SetupDialogTest : public ::testing::Test
+{
+protected:
+    explicit SetupDialogTest(const wchar_t* folderPrefix, const wchar_t* arguments = L"/setup")
+        : m_program(folderPrefix), m_arguments(arguments)
+    {
+    }
+
+    void SetUp() override;
+    // Fills the settings the copy starts with (notifications are off) and
+    // readies what must be there before it starts, such as a probe.
+    virtual void Prepare(CSettings&) {}
+
+    // Starts a probe window in that part of the desktop.
+    void StartProbe(const RECT& rect, const wchar_t* switches = L"");
+
+    std::wstring SettingsFile() const { return m_program.Folder().PathOf(L"Brindlemap.xml"); }
+    // The settings file as the library reads it, or null. It is read through
+    // a copy, so that the test holds the file only for a moment (a save
+    // meanwhile is tried again by the program).
+    std::unique_ptr<CSettings> Saved() const;
+
+    // Presses Apply with a posted click once it is enabled and waits until it
+    // is disabled again, which it is once the file is written.
+    void Apply();
+    // Presses Apply with real clicks until the saved file passes the check (a
+    // click that a busy desktop drops leaves Apply enabled: it is pressed again).
+    ::testing::AssertionResult ClickApplyUntil(const std::function<bool()>& saved);
+
+    // A real left click in the middle of a window that is there and enabled.
+    static ::testing::AssertionResult ClickOn(HWND window);
+    // Selects an entry of the profile list (0 the default profile) with a real click on its text.
+    ::testing::AssertionResult SelectProfileByClick(int entry);
+
+    programtest::ProgramCopy m_program;
+    std::unique_ptr<brmptest::Probe> m_probe;
+    HWND m_dialog = nullptr;
+
+private:
+    std::wstring m_arguments;
+};
 } // namespace setuptest

@@ -28,8 +28,6 @@
 using brmptest::PhysicalInput;
 using brmptest::Probe;
 using brmptest::WaitFor;
-using programtest::ProgramCopy;
-using programtest::ProgramProcess;
 using namespace setuptest;
 
 namespace
@@ -48,29 +46,11 @@ std::unique_ptr<CSettings> ProbeProfileSettings(const wchar_t* key, const wchar_
     return settings;
 }
 
-class SetupDialogFiles : public ::testing::Test
+class SetupDialogFiles : public SetupDialogTest
 {
 protected:
-    void SetUp() override
-    {
-        if (!m_program.Prepare())
-            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
-        CSettings settings(false, GetStartupMouseInfo());
-        settings.m_bNotifications = false;
-        ASSERT_TRUE(m_program.WriteSettings(settings));
-        ASSERT_TRUE(m_program.Start(L"/setup"));
-        m_dialog = WaitForSetupDialog(m_program.ProcessId());
-        ASSERT_NE(m_dialog, nullptr) << programtest::DescribeWindows();
-    }
+    SetupDialogFiles() : SetupDialogTest(L"brmp-setup-files") {}
 
-    void StartAgain(const std::wstring& arguments)
-    {
-        ProgramProcess later;
-        ASSERT_TRUE(later.Start(m_program.ExePath(), m_program.Folder().Path(), arguments));
-        ASSERT_TRUE(later.Ended(programtest::kEndTimeoutMs));
-    }
-
-    std::wstring SettingsFile() const { return m_program.Folder().PathOf(L"Brindlemap.xml"); }
     int ProfileEntries() const
     {
         return static_cast<int>(::SendMessageW(::GetDlgItem(m_dialog, IDC_SETUP_PROFILES), LB_GETCOUNT, 0, 0));
@@ -82,7 +62,7 @@ protected:
         const std::wstring file = m_files.PathOf(L"probe.brmpa");
         auto source = ProbeProfileSettings(key, L"Probe");
         ASSERT_TRUE(source->Export(source->GetApplication(0), file.c_str()));
-        StartAgain(L"/import:\"" + file + L"\"");
+        ASSERT_TRUE(m_program.StartLater(L"/import:\"" + file + L"\""));
         ASSERT_TRUE(WaitFor([&] { return ProfileEntries() == 2; }, kDialogTimeoutMs)) << m_program.Log();
         ASSERT_TRUE(IsEnabled(m_dialog, IDOK));
     }
@@ -99,9 +79,7 @@ protected:
         return programtest::TypedOrMiddleClick(probe);
     }
 
-    ProgramCopy m_program{L"brmp-setup-files"};
     brmptest::TempFolder m_files{L"brmp-setup-profiles"};
-    HWND m_dialog = nullptr;
     int m_clicks = 0;
 };
 }
@@ -117,8 +95,7 @@ TEST_F(SetupDialogFiles, AnImportedProfileIsWrittenByApplyAndRemapsTheProbe)
     // Nothing reaches the file or the hooks before Apply.
     EXPECT_EQ(brmptest::ReadFileBytes(SettingsFile()).value_or("").find("brmpprobe.exe"), std::string::npos);
 
-    Click(m_dialog, IDOK);
-    ASSERT_TRUE(WaitFor([&] { return !IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs)) << m_program.Log();
+    Apply();
     EXPECT_NE(brmptest::ReadFileBytes(SettingsFile()).value_or("").find("brmpprobe.exe"), std::string::npos);
     EXPECT_EQ(MiddleClickInProbe(probe), L"q");
 }
@@ -175,7 +152,7 @@ TEST_F(SetupDialogFiles, ASwitchOfSettingsFileTakesTheDialogAndTheLibraryAlong)
     for (const Refused& r : refused)
     {
         SCOPED_TRACE(r.name);
-        StartAgain(L"/profile:\"" + r.file + L"\"");
+        ASSERT_TRUE(m_program.StartLater(L"/profile:\"" + r.file + L"\""));
         std::wstring text;
         HWND box = WaitForMessageBox(m_program.ProcessId(), &text);
         ASSERT_NE(box, nullptr);
@@ -191,7 +168,7 @@ TEST_F(SetupDialogFiles, ASwitchOfSettingsFileTakesTheDialogAndTheLibraryAlong)
     const std::wstring other = m_files.PathOf(L"other.brmps");
     // A later start hands its command line over in lower case.
     ASSERT_TRUE(ProbeProfileSettings(L"w", L"Other probe")->Save(other.c_str()));
-    StartAgain(L"/profile:\"" + other + L"\"");
+    ASSERT_TRUE(m_program.StartLater(L"/profile:\"" + other + L"\""));
     ASSERT_TRUE(WaitFor([&] { return TextOf(m_dialog, IDC_SETUP_PROFILE_FILE) == L"other"; }, kDialogTimeoutMs))
         << m_program.Log();
     EXPECT_EQ(TextOf(m_dialog), title + L" (other)");

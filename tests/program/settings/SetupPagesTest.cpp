@@ -27,7 +27,6 @@ using brmptest::Named;
 using brmptest::PhysicalInput;
 using brmptest::Probe;
 using brmptest::WaitFor;
-using programtest::ProgramCopy;
 using namespace setuptest;
 
 namespace
@@ -57,20 +56,18 @@ HWND PageWith(HWND dialog, int id)
     return search.found;
 }
 
-class SetupPages : public ::testing::Test
+class SetupPages : public SetupDialogTest
 {
 protected:
-    void SetUp() override
+    SetupPages() : SetupDialogTest(L"brmp-setup-pages") {}
+
+    void Prepare(CSettings& settings) override
     {
-        if (!m_program.Prepare())
-            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
         // The pointer speed is the desktop's: a known one to start from, put
         // back for the suites after this one.
         if (auto system = brmptest::ReadSystemParameters())
             m_speedBefore = static_cast<int>(system->Value(L"speed"));
         ASSERT_TRUE(CMouseInfo::SetMouseSpeed(kStartSpeed));
-        CSettings settings(false, GetStartupMouseInfo());
-        settings.m_bNotifications = false;
         settings.m_nCursorSpeed = kStartSpeed;
         settings.GetDefaultApp()->SetScrollLines(3);
         // An application profile keeps a command and a cursor while they are switched off.
@@ -85,10 +82,13 @@ protected:
         auto* probe = new CApplicationSettings(&settings, false, -1);
         probe->SetApplication(L"BrmpProbe.exe");
         settings.AddApplication(probe);
-        ASSERT_TRUE(m_program.WriteSettings(settings));
-        ASSERT_TRUE(m_program.Start(L"/setup"));
-        m_dialog = WaitForSetupDialog(m_program.ProcessId());
-        ASSERT_NE(m_dialog, nullptr) << programtest::DescribeWindows();
+    }
+
+    void SetUp() override
+    {
+        SetupDialogTest::SetUp();
+        if (m_dialog == nullptr)
+            return;
         m_scrolling = PageWith(m_dialog, IDC_SCROLL_LINES);
         m_options = PageWith(m_dialog, IDC_OPT_OVERRIDE_SPEED);
         ASSERT_NE(m_scrolling, nullptr);
@@ -113,16 +113,7 @@ protected:
     }
 
     // Starts a probe in the lower right part of the desktop, clear of the dialog.
-    void StartProbe(const wchar_t* switches = L"")
-    {
-        brmptest::ProbeOptions options;
-        options.rect = RECT{900, 600, 1260, 960};
-        ::SetEnvironmentVariableW(L"BRMP_PROBE_SWITCHES", switches);
-        m_probe = std::make_unique<Probe>(options);
-        const ::testing::AssertionResult started = m_probe->Start();
-        ::SetEnvironmentVariableW(L"BRMP_PROBE_SWITCHES", nullptr);
-        ASSERT_TRUE(started);
-    }
+    void StartProbe(const wchar_t* switches = L"") { SetupDialogTest::StartProbe(RECT{900, 600, 1260, 960}, switches); }
 
     // Moves the pointer into the probe, which makes its profile the active one.
     void EnterProbe()
@@ -138,27 +129,16 @@ protected:
         return system ? system->Value(key, -1) : -1;
     }
 
-    void Apply()
-    {
-        ASSERT_TRUE(IsEnabled(m_dialog, IDOK));
-        Click(m_dialog, IDOK);
-        ASSERT_TRUE(WaitFor([&] { return !IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs)) << m_program.Log();
-    }
-
     // The settings file as the library reads it.
     std::unique_ptr<CSettings> Saved()
     {
-        auto saved = std::make_unique<CSettings>(false, GetStartupMouseInfo());
-        bool regions = false;
-        EXPECT_TRUE(saved->Load(m_program.Folder().PathOf(L"Brindlemap.xml").c_str(), regions, false));
-        return saved;
+        std::unique_ptr<CSettings> saved = SetupDialogTest::Saved();
+        EXPECT_NE(saved, nullptr);
+        return saved ? std::move(saved) : std::make_unique<CSettings>(false, GetStartupMouseInfo());
     }
 
     static constexpr int kStartSpeed = 10;
     static constexpr int kProbeEntry = 2;
-    ProgramCopy m_program{L"brmp-setup-pages"};
-    std::unique_ptr<Probe> m_probe;
-    HWND m_dialog = nullptr;
     HWND m_scrolling = nullptr;
     HWND m_options = nullptr;
     int m_speedBefore = 0;

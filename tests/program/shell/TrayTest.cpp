@@ -12,6 +12,7 @@
 
 #include "Handles.h"
 #include "LayerIcons.h"
+#include "ProgramRunner.h"
 #include "SingleInstance.h"
 #include "TempFolder.h"
 #include "TrayIcon.h"
@@ -306,28 +307,6 @@ TEST(TrayRecords, TheTooltipCarriesTheVersionAndTheModes)
 
 namespace
 {
-std::wstring TestProgramFolder()
-{
-    wchar_t path[MAX_PATH * 4] = {};
-    ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
-    std::wstring folder(path);
-    return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
-bool CopyProgram(const std::wstring& from, const std::wstring& to)
-{
-    bool ok = ::CopyFileW((from + L"\\Brindlemap.exe").c_str(), (to + L"\\Brindlemap.exe").c_str(), FALSE) != FALSE;
-    WIN32_FIND_DATAW found = {};
-    HANDLE search = ::FindFirstFileW((from + L"\\*.dll").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    do
-        ok = ::CopyFileW((from + L"\\" + found.cFileName).c_str(), (to + L"\\" + found.cFileName).c_str(), FALSE) && ok;
-    while (::FindNextFileW(search, &found));
-    ::FindClose(search);
-    return ok;
-}
-
 // Whether the shell holds an icon for the window (a modify of a missing icon fails).
 bool TrayHasIcon(HWND window)
 {
@@ -347,52 +326,22 @@ class TrayOfTheProgram : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_folder.IsValid());
-        if (::GetFileAttributesW((TestProgramFolder() + L"\\Brindlemap.exe").c_str()) == INVALID_FILE_ATTRIBUTES)
+        if (!m_program.Prepare())
             GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
-        ASSERT_TRUE(CopyProgram(TestProgramFolder(), m_folder.Path()));
         m_name = CSingleInstance::CutName(CSingleInstance::ProgramName());
         ASSERT_EQ(::FindWindowW(m_name.c_str(), nullptr), nullptr) << "another instance of the program is running";
     }
-    void TearDown() override
-    {
-        if (m_process && ::WaitForSingleObject(m_process.Get(), 0) != WAIT_OBJECT_0)
-        {
-            if (m_window)
-                ::PostMessageW(m_window, WM_COMMAND, 32778, 0);
-            if (!brmptest::WaitFor([&] { return ::WaitForSingleObject(m_process.Get(), 0) == WAIT_OBJECT_0; }, 20000))
-                ::TerminateProcess(m_process.Get(), 1);
-        }
-    }
-    bool Start(const std::wstring& arguments)
-    {
-        std::wstring line = brmptest::QuoteArgument(m_folder.PathOf(L"Brindlemap.exe")) + L" " + arguments;
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process = {};
-        if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, m_folder.Path().c_str(),
-                              &startup, &process))
-            return false;
-        ::CloseHandle(process.hThread);
-        m_process = UniqueHandle(process.hProcess);
-        return true;
-    }
-    bool Ended() const { return ::WaitForSingleObject(m_process.Get(), 0) == WAIT_OBJECT_0; }
-    std::string Log() const
-    {
-        const std::optional<std::string> bytes = brmptest::ReadFileBytes(m_folder.PathOf(L"Brindlemap.log"));
-        return bytes ? *bytes : std::string();
-    }
+    bool Ended() const { return m_program.Ended(0); }
+    std::string Log() const { return m_program.Log(); }
 
-    brmptest::TempFolder m_folder{L"brmp-tray"};
+    programtest::ProgramCopy m_program{L"brmp-tray"};
     std::wstring m_name;
-    UniqueHandle m_process;
     HWND m_window = nullptr;
 };
 
 TEST_F(TrayOfTheProgram, ItsIconIsInTheTrayItsMenuOpensAndItsCommandsSwitchTheLayerHideTheIconAndExit)
 {
-    ASSERT_TRUE(Start(L"/portable /debug"));
+    ASSERT_TRUE(m_program.Start(L"/portable /debug"));
     ASSERT_TRUE(brmptest::WaitFor([&] {
         m_window = ::FindWindowW(m_name.c_str(), nullptr);
         return m_window != nullptr || Ended();

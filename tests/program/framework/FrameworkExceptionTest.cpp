@@ -9,6 +9,7 @@
 #include "ExceptionDescription.h"
 #include "Exceptions.h"
 #include "FrameworkTestSupport.h"
+#include "LogFile.h"
 #include "Logger.h"
 #include "StringFormat.h"
 #include "Window.h"
@@ -18,23 +19,7 @@ namespace
 constexpr UINT kThrow = WM_APP + 30;
 constexpr UINT kPing = WM_APP + 31;
 
-std::string ReadLog()
-{
-    CLogger::FlushLog();
-    wchar_t path[MAX_PATH * 4] = {};
-    CLogger::GetLogPath(path, MAX_PATH * 4);
-    HANDLE file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string bytes;
-    char block[65536];
-    DWORD got = 0;
-    while (::ReadFile(file, block, sizeof(block), &got, nullptr) && got > 0)
-        bytes.append(block, got);
-    ::CloseHandle(file);
-    return bytes;
-}
+using brmptest::ReadLogFile;
 
 std::string Narrow(const std::wstring& text)
 {
@@ -95,10 +80,10 @@ TEST(FrameworkException, AnExceptionInAHandlerIsLoggedAndTheWindowGoesOnWorking)
                                                   static_cast<void*>(window.GetSafeHwnd()), kThrow));
     for (const Case& c : cases)
     {
-        const std::size_t before = ReadLog().size();
+        const std::size_t before = ReadLogFile().size();
         window.thrower = c.thrower;
         EXPECT_EQ(::SendMessageW(window.GetSafeHwnd(), kThrow, 0, 0), 0) << c.described;
-        const std::string written = ReadLog().substr(before);
+        const std::string written = ReadLogFile().substr(before);
         const std::size_t placeAt = written.find(place);
         EXPECT_NE(placeAt, std::string::npos) << c.described << "\nlog: " << written;
         EXPECT_NE(written.find(c.described, placeAt == std::string::npos ? 0 : placeAt), std::string::npos)
@@ -109,7 +94,7 @@ TEST(FrameworkException, AnExceptionInAHandlerIsLoggedAndTheWindowGoesOnWorking)
     window.thrower = [] { throw std::logic_error("posted"); };
     ASSERT_TRUE(window.PostMessage(kThrow));
     framework_test::PumpPending();
-    EXPECT_NE(ReadLog().find("std::exception is: 'posted'"), std::string::npos);
+    EXPECT_NE(ReadLogFile().find("std::exception is: 'posted'"), std::string::npos);
     EXPECT_EQ(::SendMessageW(window.GetSafeHwnd(), kPing, 5, 0), 6);
 }
 
@@ -147,7 +132,7 @@ TEST(FrameworkException, AWindowWhoseCreationThrowsIsNotCreated)
     FailingCreation window;
     EXPECT_FALSE(window.CreateEx(0, nullptr, L"", WS_POPUP, 0, 0, 10, 10, nullptr));
     EXPECT_EQ(window.GetSafeHwnd(), nullptr);
-    EXPECT_NE(ReadLog().find("std::exception is: 'half made'"), std::string::npos);
+    EXPECT_NE(ReadLogFile().find("std::exception is: 'half made'"), std::string::npos);
 }
 
 TEST(FrameworkException, AThrowingPreTranslationIsLoggedAndTheMessageIsStillDispatched)
@@ -157,7 +142,7 @@ TEST(FrameworkException, AThrowingPreTranslationIsLoggedAndTheMessageIsStillDisp
     ASSERT_TRUE(window.CreateEx(0, nullptr, L"", WS_POPUP, 0, 0, 10, 10, nullptr));
     ASSERT_TRUE(window.PostMessage(WM_APP + 40));
     EXPECT_TRUE(framework_test::PumpUntil([&] { return window.received == 1; }));
-    EXPECT_NE(ReadLog().find("std::exception is: 'pretranslate'"), std::string::npos);
+    EXPECT_NE(ReadLogFile().find("std::exception is: 'pretranslate'"), std::string::npos);
 }
 
 namespace

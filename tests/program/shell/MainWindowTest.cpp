@@ -15,14 +15,18 @@
 #include "Control.h"
 #include "Hooks.h"
 #include "InstancePipe.h"
+#include "IsolatedSettings.h"
 #include "Layers.h"
 #include "MainWindowRecorder.h"
 #include "MainWindowServices.h"
+#include "MouseInfo.h"
+#include "Settings.h"
 #include "CommandLine.h"
 #include "Handles.h"
 #include "HotkeyTestSupport.h"
 #include "MessageBox.h"
 #include "MyMessageWnd.h"
+#include "ProgramRunner.h"
 #include "ShellTestFiles.h"
 #include "SingleInstance.h"
 #include "TempFolder.h"
@@ -277,22 +281,19 @@ TEST_F(MainWindow, SetupTogetherWithReloadReloadsAfterTheDialogCloses)
 
 namespace
 {
-int RefuseQuestion(const wchar_t*, const wchar_t*, UINT type)
-{
-    return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDIGNORE;
-}
-void KeepProcess(UINT) {}
-
-// The real library behind the window: hooks installed by the test stand for a
-// running first instance; later starts' commands arrive through the pipe.
+// The real library behind the window, loading settings of the test's own with
+// two layers: hooks installed by the test stand for a running first instance;
+// later starts' commands arrive through the pipe.
 class MainWindowWithLibrary : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        SetSettingsLoadQuestions(&RefuseQuestion, &KeepProcess);
-        m_firstLoad = g_bFirstXMLLoad;
-        g_bFirstXMLLoad = false;
+        ASSERT_TRUE(m_folder.IsValid());
+        ASSERT_TRUE(m_isolated.Begin(L"MainWindowWithLibrary", m_folder.Path()));
+        CSettings settings(false, CMouseInfo());
+        settings.SetMaxLayers(2);
+        ASSERT_TRUE(m_isolated.WriteSettings(settings));
         m_layer = GetCurrentLayer();
         ASSERT_TRUE(SetMouseHook());
         window = std::make_unique<CMyMessageWnd>(false, false, false, false, DefaultMainWindowServices(), pipe);
@@ -303,8 +304,7 @@ protected:
         window.reset();
         RemoveMouseHook(true);
         SetCurrentLayer(m_layer, false, false, false);
-        g_bFirstXMLLoad = m_firstLoad;
-        SetSettingsLoadQuestions(nullptr, nullptr);
+        m_isolated.End();
     }
     bool Relay(DWORD word, const std::wstring& text, const std::function<bool()>& done)
     {
@@ -317,7 +317,8 @@ protected:
 
     std::wstring pipe = UniquePipe();
     std::unique_ptr<CMyMessageWnd> window;
-    bool m_firstLoad = true;
+    brmptest::TempFolder m_folder{L"brmp-main-window"};
+    brmptest::IsolatedSettings m_isolated;
     int m_layer = 0;
 };
 
@@ -330,8 +331,6 @@ TEST_F(MainWindowWithLibrary, RelayedDisableRemovesTheHooksAndEnableInstallsThem
 
 TEST_F(MainWindowWithLibrary, ARelayedLayerBecomesTheLibrarysCurrentLayer)
 {
-    if (MaxLayers() < 2)
-        GTEST_SKIP() << "the loaded settings use a single layer";
     SetCurrentLayer(0, false, false, false);
     EXPECT_TRUE(Relay(kRelayed | CommandBits::Layer | CommandBits::ShowIcon, L"2", [] { return GetCurrentLayer() == 1; }));
     // The library tells the main window, which shows the new layer.
@@ -348,97 +347,30 @@ TEST_F(MainWindowWithLibrary, ARelayedLayerBecomesTheLibrarysCurrentLayer)
 
 namespace
 {
-std::wstring FolderOfThisProgram()
-{
-    wchar_t path[MAX_PATH * 4] = {};
-    ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
-    std::wstring folder(path);
-    return folder.substr(0, folder.find_last_of(L'\\'));
-}
-
-// A portable copy of the program: the program and its libraries in a folder
-// of their own, where its settings and log are written.
-bool CopyProgramInto(const std::wstring& from, const std::wstring& to)
-{
-    if (!::CopyFileW((from + L"\\Brindlemap.exe").c_str(), (to + L"\\Brindlemap.exe").c_str(), FALSE))
-        return false;
-    WIN32_FIND_DATAW found = {};
-    HANDLE search = ::FindFirstFileW((from + L"\\*.dll").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    bool ok = true;
-    do
-        ok = ::CopyFileW((from + L"\\" + found.cFileName).c_str(), (to + L"\\" + found.cFileName).c_str(), FALSE) && ok;
-    while (::FindNextFileW(search, &found));
-    ::FindClose(search);
-    return ok;
-}
-
 class TheProgram : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_folder.IsValid());
-        if (::GetFileAttributesW((FolderOfThisProgram() + L"\\Brindlemap.exe").c_str()) == INVALID_FILE_ATTRIBUTES)
+        if (!m_program.Prepare())
             GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
-        ASSERT_TRUE(CopyProgramInto(FolderOfThisProgram(), m_folder.Path()));
         m_name = CSingleInstance::CutName(CSingleInstance::ProgramName());
         ASSERT_EQ(::FindWindowW(m_name.c_str(), nullptr), nullptr) << "another instance of the program is running";
     }
-    void TearDown() override
-    {
-        if (m_first)
-        {
-            if (::WaitForSingleObject(m_first.Get(), 0) != WAIT_OBJECT_0)
-            {
-                Start(L"/exit");
-                if (!brmptest::WaitFor([&] { return ::WaitForSingleObject(m_first.Get(), 0) == WAIT_OBJECT_0; }, 20000))
-                    ::TerminateProcess(m_first.Get(), 1);
-            }
-        }
-    }
 
-    UniqueHandle Start(const std::wstring& arguments)
-    {
-        std::wstring line = brmptest::QuoteArgument(m_folder.PathOf(L"Brindlemap.exe")) + L" " + arguments;
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process = {};
-        if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, m_folder.Path().c_str(),
-                              &startup, &process))
-            return UniqueHandle();
-        ::CloseHandle(process.hThread);
-        return UniqueHandle(process.hProcess);
-    }
     // Runs a later start to its end.
-    bool RunLater(const std::wstring& arguments)
-    {
-        UniqueHandle later = Start(arguments);
-        if (!later)
-            return false;
-        if (brmptest::WaitFor([&] { return ::WaitForSingleObject(later.Get(), 0) == WAIT_OBJECT_0; }, 60000))
-            return true;
-        ::TerminateProcess(later.Get(), 1);
-        return false;
-    }
-    std::string Log() const
-    {
-        const std::optional<std::string> bytes = brmptest::ReadFileBytes(m_folder.PathOf(L"Brindlemap.log"));
-        return bytes ? *bytes : std::string();
-    }
-    bool LogHas(const std::string& text) const { return Log().find(text) != std::string::npos; }
-    bool FirstHasEnded() const { return ::WaitForSingleObject(m_first.Get(), 0) == WAIT_OBJECT_0; }
+    bool RunLater(const std::wstring& arguments) { return m_program.StartLater(arguments, 60000); }
+    std::string Log() const { return m_program.Log(); }
+    bool LogHas(const char* text) const { return m_program.LogHas(text); }
+    bool FirstHasEnded() const { return m_program.Ended(0); }
 
-    brmptest::TempFolder m_folder{L"brmp-program"};
+    programtest::ProgramCopy m_program{L"brmp-program"};
     std::wstring m_name;
-    UniqueHandle m_first;
 };
 
 TEST_F(TheProgram, LaterStartsHandTheirSwitchesToTheRunningInstanceAndExitEndsIt)
 {
-    m_first = Start(L"/portable /debug");
-    ASSERT_TRUE(m_first);
+    ASSERT_TRUE(m_program.Start(L"/portable /debug"));
     ASSERT_TRUE(brmptest::WaitFor([&] { return ::FindWindowW(m_name.c_str(), nullptr) != nullptr || FirstHasEnded(); },
                                   60000));
     ASSERT_FALSE(FirstHasEnded()) << Log();
@@ -457,9 +389,7 @@ TEST_F(TheProgram, LaterStartsHandTheirSwitchesToTheRunningInstanceAndExitEndsIt
     ASSERT_TRUE(RunLater(L"/exit"));
     EXPECT_TRUE(brmptest::WaitFor([&] { return FirstHasEnded(); }, 30000)) << Log();
     EXPECT_FALSE(::IsWindow(mainWindow));
-    DWORD code = 0;
-    ::GetExitCodeProcess(m_first.Get(), &code);
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(m_program.ExitCode(), 0u);
     // The pipe's thread ended by itself before the program did.
     EXPECT_TRUE(LogHas("Exiting IPC communications thread")) << Log();
     EXPECT_TRUE(LogHas("Brindlemap Shutdown."));
@@ -467,8 +397,7 @@ TEST_F(TheProgram, LaterStartsHandTheirSwitchesToTheRunningInstanceAndExitEndsIt
 
 TEST_F(TheProgram, ALaterStartWhileTheFirstIsStillStartingIsNotLost)
 {
-    m_first = Start(L"/portable /debug");
-    ASSERT_TRUE(m_first);
+    ASSERT_TRUE(m_program.Start(L"/portable /debug"));
     // As soon as the first instance holds its mutex: its hooks and its pipe
     // may still be on the way.
     ASSERT_TRUE(brmptest::WaitFor(
@@ -490,13 +419,12 @@ TEST_F(TheProgram, ALaterStartWhileTheFirstIsStillStartingIsNotLost)
 TEST_F(TheProgram, HotkeysFromTheSettingsFileSwitchTheLayerAndToggleRemapping)
 {
     // Layer 2 on Ctrl+Alt+F9, the toggle on Ctrl+Alt+F10 (stored modifiers: Ctrl 0x2 | Alt 0x4).
-    ASSERT_TRUE(brmptest::WriteFileBytes(m_folder.PathOf(L"Brindlemap.xml"),
+    ASSERT_TRUE(brmptest::WriteFileBytes(m_program.Folder().PathOf(L"Brindlemap.xml"),
                                          "<?xml version=\"1.0\"?>\n<root><version major=\"2\" minor=\"20\" revision=\"5\" />"
                                          "<Layers Number=\"3\" /><GlobalHotkeys Enable=\"1\">"
                                          "<Hotkey1 Key=\"120\" Modifier=\"6\" /><Hotkey7 Key=\"121\" Modifier=\"6\" />"
                                          "</GlobalHotkeys></root>\n"));
-    m_first = Start(L"/portable /debug");
-    ASSERT_TRUE(m_first);
+    ASSERT_TRUE(m_program.Start(L"/portable /debug"));
     // The hotkey thread logs each registration (debug logging is on).
     ASSERT_TRUE(brmptest::WaitFor([&] { return LogHas("HotkeyHandler: Created hotkey 1:") || FirstHasEnded(); },
                                   60000))

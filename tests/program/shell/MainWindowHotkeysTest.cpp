@@ -8,9 +8,13 @@
 #include "Hooks.h"
 #include "HotkeyTestSupport.h"
 #include "Hotkeys.h"
+#include "IsolatedSettings.h"
 #include "Layers.h"
 #include "MainWindowRecorder.h"
+#include "MouseInfo.h"
 #include "MyMessageWnd.h"
+#include "Settings.h"
+#include "TempFolder.h"
 #include "WaitFor.h"
 
 namespace
@@ -175,12 +179,6 @@ TEST_F(MainWindowHotkeys, ClosingTheWindowReleasesEveryHotkey)
 
 // ------------------------------------------------------------ with the real library
 
-int RefuseQuestion(const wchar_t*, const wchar_t*, UINT type)
-{
-    return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDIGNORE;
-}
-void KeepProcess(UINT) {}
-
 // The library's layers behind the recorder.
 class LibraryLayers : public RecordingServices
 {
@@ -199,17 +197,16 @@ public:
 
 TEST(MainWindowHotkeysWithLibrary, AHotkeyChordChangesTheLibrarysLayer)
 {
-    SetSettingsLoadQuestions(&RefuseQuestion, &KeepProcess);
-    const bool firstLoad = g_bFirstXMLLoad;
-    g_bFirstXMLLoad = false;
+    // Settings of the test's own with two layers.
+    brmptest::TempFolder folder(L"brmp-hotkeys-library");
+    brmptest::IsolatedSettings isolated;
+    ASSERT_TRUE(folder.IsValid());
+    ASSERT_TRUE(isolated.Begin(L"MainWindowHotkeysWithLibrary", folder.Path()));
+    CSettings settings(false, CMouseInfo());
+    settings.SetMaxLayers(2);
+    ASSERT_TRUE(isolated.WriteSettings(settings));
     const int before = GetCurrentLayer();
     ASSERT_TRUE(SetMouseHook());
-    const int layers = MaxLayers();
-    if (layers < 2)
-    {
-        RemoveMouseHook(true);
-        GTEST_SKIP() << "the loaded settings use a single layer";
-    }
     SetCurrentLayer(0, false, false, false);
 
     CHotKeys table;
@@ -226,13 +223,11 @@ TEST(MainWindowHotkeysWithLibrary, AHotkeyChordChangesTheLibrarysLayer)
         EXPECT_TRUE(brmptest::WaitFor([] { return GetCurrentLayer() == 1; }));
         // The library tells the main window, which shows the new layer.
         EXPECT_TRUE(brmptest::WaitFor([&] { return window.GetCurrentLayerShown() == 1; }));
-        // The next layer after the second, wrapping over the layers in use.
+        // The next layer after the second wraps over the two layers in use.
         ASSERT_TRUE(brmptest::SendChord(kCtrlAlt, VK_F12));
-        EXPECT_TRUE(brmptest::WaitFor([&] { return GetCurrentLayer() == 2 % layers; }));
+        EXPECT_TRUE(brmptest::WaitFor([&] { return GetCurrentLayer() == 0; }));
     }
     RemoveMouseHook(true);
     SetCurrentLayer(before, false, false, false);
-    g_bFirstXMLLoad = firstLoad;
-    SetSettingsLoadQuestions(nullptr, nullptr);
 }
 } // namespace
