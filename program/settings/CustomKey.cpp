@@ -313,7 +313,9 @@ bool CCustomKey::OnCommand(WPARAM wParam, LPARAM lParam)
         OnTagCommand(id);
         return true;
     }
-    if (id == IDC_CK_PICKER && HIWORD(wParam) == STN_CLICKED && !m_picking)
+    // A press soon after the last one (an abandoned pick, say) comes as a double click.
+    const bool pressed = HIWORD(wParam) == STN_CLICKED || HIWORD(wParam) == STN_DBLCLK;
+    if (id == IDC_CK_PICKER && pressed && !m_picking)
         StartPicker();
     return CDialog::OnCommand(wParam, lParam);
 }
