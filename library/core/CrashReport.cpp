@@ -289,7 +289,7 @@ void CrashTerminateHandler()
 
 void ReportWindowProcException(const wchar_t* where, HWND window, UINT message, const char* what)
 {
-    const unsigned handle = static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window));
+    const unsigned handle = HandleNumber(window);
     if (what != nullptr)
         CLogger::LogMessage(L"Caught an exception in %s (window 0x%X, message 0x%04X): %S", where != nullptr ? where : L"?",
                             handle, message, what);

@@ -299,14 +299,14 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
     {
         wcsncpy_s(processName, known->process, _TRUNCATE);
         CLogger::LogDebug(L"ProcessButton: Window 0x%08X was seen before (process '%s'): its profile needs no look-up.",
-                          static_cast<UINT>(reinterpret_cast<UINT_PTR>(window)), processName);
+                          HandleNumber(window), processName);
     }
     else
     {
         CLogger::LogDebug(L"ProcessButton: Detected active HWND changed from 0x%08X to 0x%08X (profile window 0x%08X, ProcID %d). Getting process name...",
-                          static_cast<UINT>(reinterpret_cast<UINT_PTR>(g_hCurrentWnd)),
-                          static_cast<UINT>(reinterpret_cast<UINT_PTR>(window)),
-                          static_cast<UINT>(reinterpret_cast<UINT_PTR>(s_hLastProfileWindow)), static_cast<int>(pid));
+                          HandleNumber(g_hCurrentWnd),
+                          HandleNumber(window),
+                          HandleNumber(s_hLastProfileWindow), static_cast<int>(pid));
         if (!GetProcessName(window, pid, processName, MAX_PATH, nullptr, PNR_ProcessButton))
             wcsncpy_s(processName, g_szCurrentProcess, _TRUNCATE);
     }
@@ -333,7 +333,7 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
         g_hCurrentWnd = window;
         s_hLastProfileWindow = window;
         CLogger::LogDebug(L"ProcessButton: Profile has not changed when hWnd changed to %08X.",
-                          static_cast<UINT>(reinterpret_cast<UINT_PTR>(window)));
+                          HandleNumber(window));
         return;
     }
     if (g_szCurrentProcess[0] != L'\0')
@@ -459,7 +459,7 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
     if (skipWindowCheck)
     {
         CLogger::LogDebug(L"ProcessButton: Skipping Window check. Last HWND %08X.",
-                          static_cast<UINT>(reinterpret_cast<UINT_PTR>(g_hCurrentWnd)));
+                          HandleNumber(g_hCurrentWnd));
     }
     else
     {

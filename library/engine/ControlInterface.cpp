@@ -226,7 +226,7 @@ bool IsBRMPDisabled(bool quiet)
     {
         if (!quiet)
             CLogger::LogDebug(L"IsDisabled: %s disabled because the mouse hook is NULL. Hook thread = %d", ShortName(),
-                              static_cast<int>(reinterpret_cast<UINT_PTR>(g_hHookThread)));
+                              HandleNumber(g_hHookThread));
         return true;
     }
     if (g_hHookThread == nullptr)

@@ -198,8 +198,8 @@ CCursors::~CCursors()
 bool CCursors::LoadCursors(HINSTANCE instance, const wchar_t* caller)
 {
     const DWORD tid = ::GetCurrentThreadId();
-    CLogger::LogDebug(L"CCursors::LoadCursors called from %s (Instance 0x%08X, ThreadID 0x%08X)...", caller, Hex(instance),
-                      tid);
+    CLogger::LogDebug(L"CCursors::LoadCursors called from %s (Instance 0x%016llX, ThreadID 0x%08X)...", caller,
+                      AddressNumber(instance), tid);
     CGenericThreadLock lock(&m_cs, L"CCursors::LoadCursors");
     DestroyCursors();
 

@@ -324,7 +324,7 @@ bool SendAppCommand(HWND window, int command)
         return false;
     case AppCommandRoute::Message:
         CLogger::LogDebug(L"Posting APPCOMMAND 0x%X message to window %08X", static_cast<unsigned>(lParam),
-                          static_cast<unsigned>(reinterpret_cast<UINT_PTR>(receiver)));
+                          HandleNumber(receiver));
         return ::PostMessageW(receiver, WM_APPCOMMAND, reinterpret_cast<WPARAM>(window), lParam) != FALSE;
     case AppCommandRoute::XButton1:
     case AppCommandRoute::XButton2:

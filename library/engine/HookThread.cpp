@@ -43,11 +43,6 @@ const wchar_t* ShortName()
     return name;
 }
 
-unsigned Value(const void* p)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(p));
-}
-
 void CloseAndClear(HANDLE& handle)
 {
     if (handle != nullptr)
@@ -92,7 +87,7 @@ void ChooseEnglishLayout(DWORD tid)
         g_hEnglishLayout = nullptr;
 
         CLogger::LogDebug(L"HookThreadProc[0x%X]: Current language is 0x%08X", tid,
-                          static_cast<unsigned>(reinterpret_cast<UINT_PTR>(::GetKeyboardLayout(0))));
+                          HandleNumber(::GetKeyboardLayout(0)));
         HKL layouts[64] = {};
         const int count = ::GetKeyboardLayoutList(64, layouts);
         for (int i = 0; i < count; ++i)
@@ -107,7 +102,7 @@ void ChooseEnglishLayout(DWORD tid)
         }
         if (g_hEnglishLayout != nullptr)
         {
-            CLogger::LogMessage(L"HookThreadProc[0x%X]: Using keyboard language 0x%08X", tid, Value(g_hEnglishLayout));
+            CLogger::LogMessage(L"HookThreadProc[0x%X]: Using keyboard language 0x%08X", tid, HandleNumber(g_hEnglishLayout));
             return;
         }
         CLogger::LogMessage(L"HookThreadProc[0x%X]: Unable to find suitable English keyboard layout...", tid);
@@ -148,12 +143,12 @@ void InstallHooks(DWORD tid)
             CLogger::LogOSMessage(::GetLastError(), L"HookThreadProc[0x%X]: Unable to set low level mouse hook", tid);
             return;
         }
-        CLogger::LogDebug(L"HookThreadProc[0x%X]: Successfully set the mouse hook 0x%X", tid, Value(g_hMouseHook));
+        CLogger::LogDebug(L"HookThreadProc[0x%X]: Successfully set the mouse hook 0x%X", tid, HandleNumber(g_hMouseHook));
         CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Installing low level key hook (for layer modifier keys)", tid);
         ResetKeyHookState();
         g_hKeyHook = ::SetWindowsHookExW(WH_KEYBOARD_LL, KeyHookLLProc, g_hInstance, 0);
         if (g_hKeyHook != nullptr)
-            CLogger::LogDebug(L"HookThreadProc[0x%X]: Successfully set the keyboard hook 0x%X", tid, Value(g_hKeyHook));
+            CLogger::LogDebug(L"HookThreadProc[0x%X]: Successfully set the keyboard hook 0x%X", tid, HandleNumber(g_hKeyHook));
         else
             CLogger::LogOSMessage(::GetLastError(), L"HookThreadProc[0x%X]: Unable to set low level keyboard hook (for layer modifier keys)", tid);
     }
@@ -425,7 +420,7 @@ void InstallMouseHook()
     if (old != nullptr && installed != nullptr)
         ::UnhookWindowsHookEx(old);
     if (installed != nullptr)
-        CLogger::LogDebug(L"HookThread: WP_MOUSEHOOK - Successfully set the mouse hook 0x%X", Value(g_hMouseHook));
+        CLogger::LogDebug(L"HookThread: WP_MOUSEHOOK - Successfully set the mouse hook 0x%X", HandleNumber(g_hMouseHook));
     else
         CLogger::LogOSMessage(::GetLastError(), L"HookThread: WP_MOUSEHOOK - Unable to set low level mouse hook.");
 }
@@ -439,7 +434,7 @@ void InstallKeyHook()
     if (old != nullptr && installed != nullptr)
         ::UnhookWindowsHookEx(old);
     if (installed != nullptr)
-        CLogger::LogDebug(L"HookThread: WP_KEYHOOK - Successfully set the keyboard hook 0x%X", Value(g_hKeyHook));
+        CLogger::LogDebug(L"HookThread: WP_KEYHOOK - Successfully set the keyboard hook 0x%X", HandleNumber(g_hKeyHook));
     else
         CLogger::LogOSMessage(::GetLastError(), L"HookThread: WP_KEYHOOK - Unable to set low level keyboard hook (for layer modifier keys).");
 }
@@ -479,7 +474,7 @@ bool SetMouseHook()
     {
         // A second start replaces the running pair of threads; the system's
         // mouse settings stay as they are.
-        CLogger::LogThreadDebug(L"SetMouseHook: Hook thread exists [0x%X]", Value(g_hHookThread));
+        CLogger::LogThreadDebug(L"SetMouseHook: Hook thread exists [0x%X]", HandleNumber(g_hHookThread));
         EndHookThread(false);
     }
     for (int i = 0; i < 9; ++i)
@@ -508,7 +503,7 @@ bool SetMouseHook()
         AbandonStart();
         return false;
     }
-    CLogger::LogThreadDebug(L"SetMouseHook: Starting timer thread [0x%X]...", Value(g_hTimerThread));
+    CLogger::LogThreadDebug(L"SetMouseHook: Starting timer thread [0x%X]...", HandleNumber(g_hTimerThread));
     // Requests may be posted to the timer thread as soon as this returns.
     const HANDLE timerStart[2] = {ready.Get(), g_hTimerThread};
     ::WaitForMultipleObjects(2, timerStart, FALSE, 10000);
@@ -521,7 +516,7 @@ bool SetMouseHook()
         AbandonStart();
         return false;
     }
-    CLogger::LogThreadDebug(L"SetMouseHook: Started timer thread [0x%X]...", Value(g_hTimerThread));
+    CLogger::LogThreadDebug(L"SetMouseHook: Started timer thread [0x%X]...", HandleNumber(g_hTimerThread));
 
     g_hHookExitEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
     g_hHookThread = g_hHookExitEvent != nullptr ? StartThread(HookThreadProc, nullptr) : nullptr;
@@ -531,7 +526,7 @@ bool SetMouseHook()
         AbandonStart();
         return false;
     }
-    CLogger::LogThreadDebug(L"SetMouseHook: Starting hook thread [0x%X]...", Value(g_hHookThread));
+    CLogger::LogThreadDebug(L"SetMouseHook: Starting hook thread [0x%X]...", HandleNumber(g_hHookThread));
     if (g_pSettings != nullptr && !::SetPriorityClass(::GetCurrentProcess(), g_pSettings->m_uPriority))
         CLogger::LogOSMessage(::GetLastError(), L"SetMouseHook: Unable to set process priority.");
 
@@ -540,9 +535,9 @@ bool SetMouseHook()
     const DWORD waited = ::WaitForMultipleObjects(2, hookStart, FALSE, 10000);
     if (waited == WAIT_TIMEOUT)
         CLogger::LogMessage(L"SetMouseHook: Timeout (10s) waiting for hook thread [0x%X] to start and install hooks. This is not good!",
-                            Value(g_hHookThread));
+                            HandleNumber(g_hHookThread));
     else
-        CLogger::LogThreadDebug(L"SetMouseHook: Started hook thread [0x%X]...", Value(g_hHookThread));
+        CLogger::LogThreadDebug(L"SetMouseHook: Started hook thread [0x%X]...", HandleNumber(g_hHookThread));
 
     if (g_hHookThread != nullptr && g_hMouseHook != nullptr)
         return true;
@@ -569,7 +564,7 @@ bool EndHookThread(bool restore)
     }
     if (g_hTimerThread != nullptr)
     {
-        CLogger::LogThreadDebug(L"Requesting timer thread [0x%X] (ID 0x%X) to exit...", Value(g_hTimerThread), g_dwTimerThreadId);
+        CLogger::LogThreadDebug(L"Requesting timer thread [0x%X] (ID 0x%X) to exit...", HandleNumber(g_hTimerThread), g_dwTimerThreadId);
         if (g_hTimerExitEvent != nullptr)
             ::SetEvent(g_hTimerExitEvent);
         if (g_dwTimerThreadId != 0)
@@ -577,7 +572,7 @@ bool EndHookThread(bool restore)
     }
     if (g_hHookThread != nullptr)
     {
-        CLogger::LogThreadDebug(L"Requesting hook thread [0x%X] (ID 0x%X) to exit...", Value(g_hHookThread), g_dwHookThreadId);
+        CLogger::LogThreadDebug(L"Requesting hook thread [0x%X] (ID 0x%X) to exit...", HandleNumber(g_hHookThread), g_dwHookThreadId);
         if (g_hHookExitEvent != nullptr)
             ::SetEvent(g_hHookExitEvent);
         if (g_dwHookThreadId != 0)

@@ -203,20 +203,20 @@ bool StopQTTimer(int slot, bool quiet)
         return false;
     if (::DeleteTimerQueueTimer(nullptr, timer, nullptr))
     {
-        CLogger::LogDebug(L"StopQTTimer: DeleteTimerQueueTimer %d (0x%08x)\n", slot,
-                          static_cast<unsigned>(reinterpret_cast<UINT_PTR>(timer)));
+        CLogger::LogDebug(L"StopQTTimer: DeleteTimerQueueTimer %d (0x%016llx)\n", slot,
+                          AddressNumber(timer));
     }
     else if (!quiet)
     {
         const DWORD error = ::GetLastError();
         if (error == ERROR_IO_PENDING)
             CLogger::LogOSDebug(error,
-                                L"StopQTTimer: Unable to delete QueueTimer %d (0x%08x) as it is executing. The timer "
+                                L"StopQTTimer: Unable to delete QueueTimer %d (0x%016llx) as it is executing. The timer "
                                 L"will be cleaned up when execution finishes.\n",
-                                slot, static_cast<unsigned>(reinterpret_cast<UINT_PTR>(timer)));
+                                slot, AddressNumber(timer));
         else
-            CLogger::LogOSDebug(error, L"StopQTTimer: Unable to delete QueueTimer %d (0x%08x)\n", slot,
-                                static_cast<unsigned>(reinterpret_cast<UINT_PTR>(timer)));
+            CLogger::LogOSDebug(error, L"StopQTTimer: Unable to delete QueueTimer %d (0x%016llx)\n", slot,
+                                AddressNumber(timer));
     }
     return true;
 }

@@ -21,11 +21,6 @@ namespace
 {
 constexpr int kClassChars = 261;
 
-unsigned Hex(HWND window)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window));
-}
-
 bool StartsWith(const wchar_t* text, const wchar_t* prefix)
 {
     return std::wcsncmp(text, prefix, std::wcslen(prefix)) == 0;
@@ -84,7 +79,7 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
 
     if (settings->m_bFixVS2010 && StartsWith(cls, L"HwndWrapper[DefaultDomain;;"))
     {
-        CLogger::LogDebug(L"Redirecting vertical wheel message to WPF window 0x%08X: '%s'", Hex(window), cls);
+        CLogger::LogDebug(L"Redirecting vertical wheel message to WPF window 0x%08X: '%s'", HandleNumber(window), cls);
         return Scroll(window, WM_VSCROLL, Clamp(static_cast<long long>(delta) * g_nDefaultWheelLines),
                       kScrollWindowLines);
     }
@@ -95,7 +90,7 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
         if (allowSimulated && special && Inverts(profile) && g_pSendInput != nullptr)
         {
             CLogger::LogDebug(L"Sending simulating inverted vertical wheel message to 0x%08X with class: %s",
-                              Hex(window), cls);
+                              HandleNumber(window), cls);
             // The notch is counted as the library's own until the hook sees it.
             const bool leftDown = settings->m_bDoubleClickFix;
             if (SendCountedMouseButton(delta < 0 ? 8 : 7, 1, hookData->pt, leftDown) == 0)
@@ -103,7 +98,7 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
             g_pSendInput->SignalQueue();
             return true;
         }
-        CLogger::LogDebug(L"Unable to redirect vertical wheel message to window 0x%08X with class: %s", Hex(window),
+        CLogger::LogDebug(L"Unable to redirect vertical wheel message to window 0x%08X with class: %s", HandleNumber(window),
                           cls);
         return false;
     }
@@ -122,11 +117,11 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
         if (!IntegrityAllowsSend(g_nIntegrityLevel, target))
         {
             CLogger::LogDebug(L"Unable to redirect vertical wheel message for elevated app with class '%s' (0x%08X) to 0x%08X",
-                              cls, static_cast<unsigned>(wParam), Hex(receiver));
+                              cls, static_cast<unsigned>(wParam), HandleNumber(receiver));
             return false;
         }
         CLogger::LogDebug(L"Redirecting vertical wheel message from app with class '%s' (0x%08X) to 0x%08X", cls,
-                          static_cast<unsigned>(wParam), Hex(receiver));
+                          static_cast<unsigned>(wParam), HandleNumber(receiver));
         const WPARAM posted = wantsKeys ? ((wParam & 0xFFFF0000u) | ReceiverKeyState()) : wParam;
         ::PostMessageW(receiver, WM_MOUSEWHEEL, posted, lParam);
         return true;
@@ -137,8 +132,8 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
     {
         CLogger::LogDebug(comboList ? L"Window 0x%08X is a VB6 DataComboListWndClass. Force scroll method 1"
                                     : L"Window 0x%08X is a sheridan drop-down list. Force scroll method 1",
-                          Hex(window));
-        CLogger::LogDebug(L"Window 0x%08X with class '%s' requires DoFidScroll method 1", Hex(window), cls);
+                          HandleNumber(window));
+        CLogger::LogDebug(L"Window 0x%08X with class '%s' requires DoFidScroll method 1", HandleNumber(window), cls);
         return Scroll(window, WM_VSCROLL, Clamp(static_cast<long long>(delta) * g_nDefaultWheelLines), kScrollLines);
     }
 
@@ -148,11 +143,11 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
     if (!IntegrityAllowsSend(g_nIntegrityLevel, target))
     {
         CLogger::LogDebug(L"Unable to redirect vertical wheel message 0x%08X to elevated window 0x%08X: '%s'",
-                          static_cast<unsigned>(wParam), Hex(window), cls);
+                          static_cast<unsigned>(wParam), HandleNumber(window), cls);
         return false;
     }
     CLogger::LogDebug(L"Redirecting vertical wheel message 0x%08X to 0x%08X: '%s'", static_cast<unsigned>(wParam),
-                      Hex(window), cls);
+                      HandleNumber(window), cls);
     ::PostMessageW(window, WM_MOUSEWHEEL, wParam, lParam);
     return true;
 }
@@ -241,7 +236,7 @@ HWND ScrollTargetForClass(HWND window, const wchar_t* className, HWND scrolled, 
     {
         wchar_t parentClass[kClassChars] = L"";
         ::GetClassNameW(parent, parentClass, kClassChars);
-        CLogger::LogDebug(L"Redirecting vertical wheel message to OneNote parent window 0x%08X: '%s'", Hex(parent),
+        CLogger::LogDebug(L"Redirecting vertical wheel message to OneNote parent window 0x%08X: '%s'", HandleNumber(parent),
                           parentClass);
         return parent == scrolled ? nullptr : parent;
     }
@@ -304,7 +299,7 @@ bool ScrollVertical(MSLLHOOKSTRUCT* hookData, short delta, bool allowSimulated)
         {
             if (window == nullptr || !::IsWindow(window))
             {
-                CLogger::LogDebug(L"ScrollVertical: Window handle 0x%08X is not valid", Hex(window));
+                CLogger::LogDebug(L"ScrollVertical: Window handle 0x%08X is not valid", HandleNumber(window));
                 return false;
             }
             ActivateBeforeScroll(foreground, second, window);
@@ -342,7 +337,7 @@ bool ScrollVertical(MSLLHOOKSTRUCT* hookData, short delta, bool allowSimulated)
         if (window == foreground && !Inverts(g_pCurrentApp))
         {
             CLogger::LogDebug(L"Not redirecting vertical wheel message as it is over the active window (0x%08X) anyway",
-                              Hex(window));
+                              HandleNumber(window));
             return false;
         }
         return Redirect(hookData, window, profile, posted, allowSimulated);

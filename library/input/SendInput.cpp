@@ -22,11 +22,6 @@ constexpr UINT ScanByVirtualKey = 0xFFFFFFFF;
 constexpr DWORD StartWaitMs = 5000;
 constexpr long long MaxQueueDelay = 0x7FFFFFFF;
 
-unsigned Value(const void* p)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(p));
-}
-
 UINT AddDelays(UINT a, UINT b)
 {
     const long long sum = static_cast<long long>(a) + b;
@@ -278,7 +273,7 @@ bool CSendInput::Start()
     CGenericThreadLock start(&m_csStart, L"SendInput::Start", true);
     if (m_hThread != nullptr)
     {
-        CLogger::LogMessage(L"CSendInput::Start - Warning thread handle is already initialised [x0%X].", Value(m_hThread));
+        CLogger::LogMessage(L"CSendInput::Start - Warning thread handle is already initialised [x0%X].", HandleNumber(m_hThread));
         return false;
     }
     // Manual reset: every wait of the worker sees the exit request, not only the first.
@@ -299,7 +294,7 @@ bool CSendInput::Start()
     }
     // The worker publishes its id once its message queue exists.
     ::WaitForSingleObject(m_hStartedEvent, StartWaitMs);
-    CLogger::LogMessage(L"SendInput Thread [0x%X] has started.", Value(m_hThread));
+    CLogger::LogMessage(L"SendInput Thread [0x%X] has started.", HandleNumber(m_hThread));
     return true;
 }
 
@@ -312,7 +307,7 @@ bool CSendInput::Stop()
         return false;
     }
     const DWORD id = m_dwThreadId.load();
-    CLogger::LogMessage(L"Requesting SendInput Thread [0x%X] (ID 0x%X) to exit...", Value(m_hThread), id);
+    CLogger::LogMessage(L"Requesting SendInput Thread [0x%X] (ID 0x%X) to exit...", HandleNumber(m_hThread), id);
     ::SetEvent(m_hExitEvent);
     if (id != 0)
         ::PostThreadMessageW(id, WM_QUIT, 0, 0);
@@ -1010,7 +1005,7 @@ void CSendInput::ChangeCursor(HCURSOR cursor)
     static const DWORD ids[] = {32650, 32512, 32515, 32649, 32651, 32513, 32648, 32646,
                                 32643, 32645, 32642, 32644, 32516, 32514, 32631, 32663};
     CThreadLock lock(L"CSendInput::ChangeCursor");
-    CLogger::LogDebug(L"Setting cursor 0x%08X", Value(cursor));
+    CLogger::LogDebug(L"Setting cursor 0x%08X", HandleNumber(cursor));
     for (DWORD id : ids)
     {
         HCURSOR copy = static_cast<HCURSOR>(::CopyIcon(cursor));

@@ -394,7 +394,7 @@ void CSimWMessageToken::Deliver() const
     if (!::SendMessageTimeoutW(m_hWnd, m_nMessage, m_wParam, m_lParam, SMTO_ABORTIFHUNG | SMTO_NORMAL, SendTimeout,
                                &result))
         CLogger::LogOSMessage(::GetLastError(), L"CSimWMessageToken: Message 0x%X to window 0x%X was not handled in time",
-                              m_nMessage, static_cast<unsigned>(reinterpret_cast<UINT_PTR>(m_hWnd)));
+                              m_nMessage, HandleNumber(m_hWnd));
 }
 
 UINT CSimWMessageToken::SendSingleShot(const SimTokenSendContext&, int sequenceType, bool up, bool repeat)

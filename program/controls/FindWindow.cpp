@@ -383,7 +383,7 @@ void CFindWindow::RemoveHighlight()
     if (!::IsWindow(window))
     {
         CLogger::LogMessage(L"CFindWindow::RefreshWindow was passed an invalid hWnd: 0x%08X",
-                            static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window)));
+                            HandleNumber(window));
         return;
     }
     ::InvalidateRect(window, nullptr, TRUE);
