@@ -65,10 +65,11 @@ CSetupDialog::CSetupDialog(bool portable, bool quillon, CWindow* parent, const s
     : CDialog(IDD_SETUP, parent), m_pendingLanguage(languageFile), m_portable(portable), m_quillon(quillon),
       m_pendingImport(importFile), m_initialSelection(initialSelection), m_language(LangSupport())
 {
-    m_icon = static_cast<HICON>(::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDI_ABOUT), IMAGE_ICON,
-                                             ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0));
-    m_smallIcon = static_cast<HICON>(::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDI_ABOUT), IMAGE_ICON,
-                                                  ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
+    m_icon.Reset(static_cast<HICON>(::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDI_ABOUT), IMAGE_ICON,
+                                                 ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0)));
+    m_smallIcon.Reset(static_cast<HICON>(::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDI_ABOUT), IMAGE_ICON,
+                                                      ::GetSystemMetrics(SM_CXSMICON),
+                                                      ::GetSystemMetrics(SM_CYSMICON), 0)));
 
     CStopwatch watch;
     m_actions.reserve(ActionCount);
@@ -111,12 +112,6 @@ CSetupDialog::~CSetupDialog()
     m_optionsTab.reset();
     m_removedProfiles.clear();
     m_settings.reset();
-    if (m_icon != nullptr)
-        ::DestroyIcon(m_icon);
-    if (m_smallIcon != nullptr)
-        ::DestroyIcon(m_smallIcon);
-    if (m_statusBrush != nullptr)
-        ::DeleteObject(m_statusBrush);
     CLangSupport::Release(m_language);
 }
 
@@ -158,8 +153,8 @@ BOOL CSetupDialog::OnInitDialog()
 
     CStopwatch step;
     SetTitle();
-    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
-    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon));
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon.Get()));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon.Get()));
     CLogger::LogDebug(L"OnInitDialog: Setup dialog initialisation took %dms", step.Elapsed());
 
     step.Restart();
