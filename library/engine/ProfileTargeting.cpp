@@ -51,18 +51,6 @@ std::atomic<bool> g_modernUIApp{false};
 bool g_currentMasked = false;
 int g_currentMask = WINDOWMASK_ALL;
 
-class SlimLock
-{
-public:
-    explicit SlimLock(SRWLOCK& lock) : m_lock(lock) { ::AcquireSRWLockExclusive(&m_lock); }
-    ~SlimLock() { ::ReleaseSRWLockExclusive(&m_lock); }
-    SlimLock(const SlimLock&) = delete;
-    SlimLock& operator=(const SlimLock&) = delete;
-
-private:
-    SRWLOCK& m_lock;
-};
-
 // Copies text into a buffer of size characters, truncating; always terminated.
 void CopyBounded(wchar_t* target, int size, const wchar_t* text)
 {

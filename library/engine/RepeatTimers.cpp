@@ -35,14 +35,6 @@ HANDLE g_hQueueTimer[TimerSlotCount] = {};
 UINT g_uRepeatTimer = 0;
 int g_nSlotDelay[TimerSlotCount] = {};
 
-struct SlotGuard
-{
-    SlotGuard() { ::AcquireSRWLockExclusive(&g_slotLock); }
-    ~SlotGuard() { ::ReleaseSRWLockExclusive(&g_slotLock); }
-    SlotGuard(const SlotGuard&) = delete;
-    SlotGuard& operator=(const SlotGuard&) = delete;
-};
-
 UINT ResolutionFor(int delay)
 {
     if (delay > 14)
@@ -60,7 +52,7 @@ bool ArmRepeat(int delay, bool onlyIfRunning)
         delay = 1;
     UINT old = 0;
     {
-        SlotGuard guard;
+        SlimLock guard(g_slotLock);
         if (onlyIfRunning && (g_bRepeatStopped.load() || g_nRepeatButton.load() < 0))
         {
             g_idRepeatTimer = 0;
@@ -89,7 +81,7 @@ bool ArmRepeat(int delay, bool onlyIfRunning)
     }
     bool stale = false;
     {
-        SlotGuard guard;
+        SlimLock guard(g_slotLock);
         if (onlyIfRunning && g_bRepeatStopped.load())
         {
             stale = true;
@@ -126,7 +118,7 @@ bool StopEventTimer()
 {
     UINT id = 0;
     {
-        SlotGuard guard;
+        SlimLock guard(g_slotLock);
         id = g_uRepeatTimer;
         g_uRepeatTimer = 0;
         g_idRepeatTimer = 0;
@@ -162,7 +154,7 @@ bool StartQTTimer(int ms, WAITORTIMERCALLBACK callback, int slot)
     HANDLE old = nullptr;
     HANDLE timer = nullptr;
     {
-        SlotGuard guard;
+        SlimLock guard(g_slotLock);
         old = g_hQueueTimer[slot];
         g_hQueueTimer[slot] = nullptr;
         g_nSlotDelay[slot] = ms;
@@ -195,7 +187,7 @@ bool StopQTTimer(int slot, bool quiet)
         return false;
     HANDLE timer = nullptr;
     {
-        SlotGuard guard;
+        SlimLock guard(g_slotLock);
         timer = g_hQueueTimer[slot];
         g_hQueueTimer[slot] = nullptr;
     }
@@ -225,7 +217,7 @@ bool QTTimerActive(int slot)
 {
     if (slot < 0 || slot >= TimerSlotCount)
         return false;
-    SlotGuard guard;
+    SlimLock guard(g_slotLock);
     return slot == ID_TIMER_REPEAT_SLOT ? g_uRepeatTimer != 0 : g_hQueueTimer[slot] != nullptr;
 }
 
@@ -237,7 +229,7 @@ void StopAllEngineTimers()
     {
         HANDLE timer = nullptr;
         {
-            SlotGuard guard;
+            SlimLock guard(g_slotLock);
             timer = g_hQueueTimer[slot];
             g_hQueueTimer[slot] = nullptr;
         }
@@ -483,7 +475,7 @@ void CALLBACK RepeatTimerProc(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PT
                       static_cast<int>(user));
     int delay = 0;
     {
-        SlotGuard guard;
+        SlimLock guard(g_slotLock);
         if (g_uRepeatTimer != id)
             return;   // stopped or replaced after it fired
         g_uRepeatTimer = 0;

@@ -95,6 +95,20 @@ private:
 using CThreadTryLock = CScopedTryLock<CThreadLock>;
 using CAudioThreadTryLock = CScopedTryLock<CAudioThreadLock>;
 
+// An exclusive hold of a slim reader/writer lock for a scope: for small tables
+// that must not take the global lock. Not recursive, no logging.
+class SlimLock
+{
+public:
+    explicit SlimLock(SRWLOCK& lock) : m_lock(lock) { ::AcquireSRWLockExclusive(&m_lock); }
+    ~SlimLock() { ::ReleaseSRWLockExclusive(&m_lock); }
+    SlimLock(const SlimLock&) = delete;
+    SlimLock& operator=(const SlimLock&) = delete;
+
+private:
+    SRWLOCK& m_lock;
+};
+
 class SNAREHOLD_API CGenericThreadLock
 {
 public:
