@@ -1,28 +1,17 @@
 #include "LanguagePackFile.h"
 
 #include <algorithm>
-#include <cwctype>
 
 #include "Handles.h"
 #include "Logger.h"
 #include "StringFormat.h"
+#include "TrimWhiteSpace.h"
 
 namespace
 {
 bool IsBlank(wchar_t c)
 {
     return c == L' ' || c == L'\t';
-}
-
-std::wstring TrimWhiteSpace(const std::wstring& text)
-{
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && std::iswspace(text[first]))
-        ++first;
-    while (last > first && std::iswspace(text[last - 1]))
-        --last;
-    return text.substr(first, last - first);
 }
 
 void TrimBlanks(std::wstring& text)
