@@ -2,6 +2,7 @@
 
 #include "EngineInput.h"
 
+#include "ButtonEventKind.h"
 #include "DpiScaling.h"
 #include "Globals.h"
 #include "Layers.h"
@@ -336,8 +337,8 @@ bool SendAppCommand(HWND window, int command)
         }
         const int button = route == AppCommandRoute::XButton1 ? 3 : 4;
         const POINT cursor = CursorNow();
-        g_nQueueWait += SendMouseButton(button, 1, cursor, false, false);
-        g_nQueueWait += SendMouseButton(button, 2, cursor, false, false);
+        g_nQueueWait += SendMouseButton(button, kEventDown, cursor, false, false);
+        g_nQueueWait += SendMouseButton(button, kEventUp, cursor, false, false);
         g_pSendInput->SignalQueue();
         return true;
     }

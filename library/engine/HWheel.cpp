@@ -6,6 +6,7 @@
 #include "ActionDispatchState.h"
 #include "Actions.h"
 #include "ApplicationSettings.h"
+#include "ButtonEventKind.h"
 #include "ButtonProcessing.h"
 #include "Control.h"
 #include "EngineInput.h"
@@ -251,7 +252,7 @@ bool ProcessHWheel(MSLLHOOKSTRUCT* data, BYTE& injected)
     BYTE block = 0;
     BYTE click = 0;
     const POINT point = data->pt;
-    if (ProcessButton(button, 1, false, point, fixUp, block, click) != 0)
+    if (ProcessButton(button, kEventDown, false, point, fixUp, block, click) != 0)
     {
         injected = click;
         UINT wait = settings != nullptr ? settings->m_uSimKeyDelay : 1;
@@ -262,11 +263,11 @@ bool ProcessHWheel(MSLLHOOKSTRUCT* data, BYTE& injected)
         {
             g_bButtonDown[button] = 1;
             if (!SetPendingScroll(1, button, point, profile, profile->GetIgnoreHScrollTime() + repeatDelay))
-                ProcessButton(button, 2, true, point, fixUp, block, click);
+                ProcessButton(button, kEventUp, true, point, fixUp, block, click);
         }
         else
         {
-            ProcessButton(button, 2, true, point, fixUp, block, click);
+            ProcessButton(button, kEventUp, true, point, fixUp, block, click);
         }
         g_dwTiltLast = now;
         return true;

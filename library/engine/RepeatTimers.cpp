@@ -7,6 +7,7 @@
 #include "ActionDispatchState.h"
 #include "Actions.h"
 #include "ApplicationSettings.h"
+#include "ButtonEventKind.h"
 #include "ButtonProcessing.h"
 #include "EngineInput.h"
 #include "Globals.h"
@@ -435,7 +436,7 @@ int Repeat(int delay, RepeatTarget& found)
     int configured = 0;
     int code = 0;
     CActionData* action = nullptr;
-    if (!ResolveButtonAction(button, 1, layer, profile, configured, code, action))
+    if (!ResolveButtonAction(button, kEventDown, layer, profile, configured, code, action))
         return -1;
     ResolveTimedClick(button, code, action);
     const RepeatWork work = RepeatWorkFor(code);

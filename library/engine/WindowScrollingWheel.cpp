@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "ApplicationSettings.h"
+#include "ButtonEventKind.h"
 #include "DpiScaling.h"
 #include "EngineInput.h"
 #include "Globals.h"
@@ -93,7 +94,7 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
                               HandleNumber(window), cls);
             // The notch is counted as the library's own until the hook sees it.
             const bool leftDown = settings->m_bDoubleClickFix;
-            if (SendCountedMouseButton(delta < 0 ? 8 : 7, 1, hookData->pt, leftDown) == 0)
+            if (SendCountedMouseButton(delta < 0 ? 8 : 7, kEventDown, hookData->pt, leftDown) == 0)
                 return false;
             g_pSendInput->SignalQueue();
             return true;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "ButtonEventKind.h"
 #include "CrashReport.h"
 #include "KeyMapping.h"
 #include "LogCaughtException.h"
@@ -193,11 +194,11 @@ std::vector<INPUT> BuildMouseInputs(int button, int kind, POINT point, bool left
         return inputs;
     const Flags& f = buttons[button];
     std::vector<DWORD> sequence;
-    if (kind == 1)
+    if (kind == kEventDown)
         sequence = {f.down};
-    else if (kind == 2 && f.up != 0)
+    else if (kind == kEventUp && f.up != 0)
         sequence = {f.up};
-    else if (kind == 3 && f.up != 0)
+    else if (kind == kEventDoubleClick && f.up != 0)
     {
         if (button == 0 && leftAlreadyDown)
             sequence = {f.up, f.down};
@@ -656,7 +657,7 @@ UINT CSendInput::SendMouse(int button, int kind, POINT point, bool leftAlreadyDo
                       static_cast<unsigned>(extraInfo), pendingDelay);
     if (inputs.empty())
         return 0;
-    if (!SendInputThreaded(static_cast<UINT>(inputs.size()), inputs.data(), pendingDelay, kind == 1))
+    if (!SendInputThreaded(static_cast<UINT>(inputs.size()), inputs.data(), pendingDelay, kind == kEventDown))
         return 0;
     return static_cast<UINT>(inputs.size());
 }
@@ -674,7 +675,7 @@ UINT CSendInput::SendMouseCounted(int button, int kind, POINT point, bool leftAl
     }
     auto entry = std::make_unique<CInputQueue>();
     entry->m_Inputs = inputs;
-    entry->m_bPress = kind == 1;
+    entry->m_bPress = kind == kEventDown;
     entry->m_pInjectCount = &injectCount;
     entry->m_nInjectCounted = static_cast<int>(inputs.size());
     // Counted before the worker can send them: the hook must know them as ours.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ButtonEventKind.h"
 #include "LogCaughtException.h"
 #include "Logger.h"
 #include "RegisteredMessages.h"
@@ -184,21 +185,21 @@ UINT CSimMouseToken::SendSingleShot(const SimTokenSendContext& context, int sequ
         if (m_nAction == 2)
             return 0;
         Modifiers(context, false);
-        return Mouse(context, 1);
+        return Mouse(context, kEventDown);
     }
     if (part == SIMPART_RELEASE)
     {
         if (m_nAction == 1)
             return 0;
-        ms = Mouse(context, 2);
+        ms = Mouse(context, kEventUp);
         Modifiers(context, true);
         return ms;
     }
     Modifiers(context, false);
     if (m_nAction == 0)
     {
-        ms += Mouse(context, 1);
-        ms += Mouse(context, 2);
+        ms += Mouse(context, kEventDown);
+        ms += Mouse(context, kEventUp);
     }
     else
     {
@@ -218,8 +219,8 @@ UINT CSimMouseToken::SendWhileDown(const SimTokenSendContext& context, bool up, 
         if (up != (m_nPart == SIMPART_RELEASE))
             return 0;
         Modifiers(context, false);
-        ms += Mouse(context, 1);
-        ms += Mouse(context, 2);
+        ms += Mouse(context, kEventDown);
+        ms += Mouse(context, kEventUp);
         Modifiers(context, true);
         return ms;
     }
@@ -229,7 +230,7 @@ UINT CSimMouseToken::SendWhileDown(const SimTokenSendContext& context, bool up, 
         Modifiers(context, false);
         if (oneShot)
         {
-            ms += Mouse(context, 1);
+            ms += Mouse(context, kEventDown);
             Modifiers(context, true);
         }
         else
@@ -241,7 +242,7 @@ UINT CSimMouseToken::SendWhileDown(const SimTokenSendContext& context, bool up, 
     if (oneShot)
         return 0;   // everything happened on the down half
     if (m_nAction == 0)
-        ms += Mouse(context, 2);
+        ms += Mouse(context, kEventUp);
     Modifiers(context, true);
     return ms;
 }
