@@ -167,6 +167,19 @@ bool ClassIs(HWND window, const wchar_t* name)
     return window != nullptr && ::GetClassNameW(window, cls, kClassChars) > 0 && std::wcscmp(cls, name) == 0;
 }
 
+// A browser draws into a child of its frame: the wheel goes to the frame's
+// first child (which also wants the key state), or to the frame when it has
+// none; null when that child is the window scrolled already.
+HWND HostChild(HWND parent, HWND scrolled, bool* wantsKeys)
+{
+    if (wantsKeys != nullptr)
+        *wantsKeys = true;
+    const HWND child = ::GetWindow(parent, GW_CHILD);
+    if (child == nullptr)
+        return parent;
+    return child == scrolled ? nullptr : child;
+}
+
 } // namespace
 
 WORD ReceiverKeyState()
@@ -196,24 +209,14 @@ HWND ScrollTargetForClass(HWND window, const wchar_t* className, HWND scrolled, 
             return parent != nullptr ? parent : window;
         if (!ClassStarts(parent, L"MozillaWindow"))
             return window;
-        if (wantsKeys != nullptr)
-            *wantsKeys = true;
-        const HWND child = ::GetWindow(parent, GW_CHILD);
-        if (child == nullptr)
-            return parent;
-        return child == scrolled ? nullptr : child;
+        return HostChild(parent, scrolled, wantsKeys);
     }
     if (StartsWith(cls, L"Chrome_WidgetWin_") || std::wcscmp(cls, L"Intermediate D3D Window") == 0 ||
         std::wcscmp(cls, L"Intermediate Software Window") == 0)
     {
         if (!ClassStarts(parent, L"Chrome_WidgetWin_"))
             return window;
-        if (wantsKeys != nullptr)
-            *wantsKeys = true;
-        const HWND child = ::GetWindow(parent, GW_CHILD);
-        if (child == nullptr)
-            return parent;
-        return child == scrolled ? nullptr : child;
+        return HostChild(parent, scrolled, wantsKeys);
     }
     if (std::wcscmp(cls, L"Chrome_RenderWidgetHostHWND") == 0)
     {

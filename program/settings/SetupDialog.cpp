@@ -228,10 +228,8 @@ std::wstring CSetupDialog::LayerTabLabel(int layer) const
     return L"   " + std::to_wstring(layer + 1);
 }
 
-void CSetupDialog::CreateTabs()
+SetupPageContext CSetupDialog::PageContext()
 {
-    for (int i = 0; i < kLayerPages; ++i)
-        m_layerTabs[i] = CreateLayerPage(m_language);
     SetupPageContext context;
     context.dialog = this;
     context.settings = m_settings.get();
@@ -240,6 +238,14 @@ void CSetupDialog::CreateTabs()
     context.quillon = IsQuillon();
     context.portable = m_portable;
     context.wheelLines = m_settings->m_nWheelScrollLines;
+    return context;
+}
+
+void CSetupDialog::CreateTabs()
+{
+    for (int i = 0; i < kLayerPages; ++i)
+        m_layerTabs[i] = CreateLayerPage(m_language);
+    const SetupPageContext context = PageContext();
     m_scrollingTab = CreateScrollingPage(m_language);
     m_optionsTab = CreateOptionsPage(m_language);
     if (m_scrollingTab && !m_scrollingTab->CreatePage(context))
@@ -273,14 +279,7 @@ void CSetupDialog::RebuildTabItems()
 
 void CSetupDialog::AddTabs(bool fillNewPages)
 {
-    SetupPageContext context;
-    context.dialog = this;
-    context.settings = m_settings.get();
-    context.tabs = &m_tabs;
-    context.actions = &m_actions;
-    context.quillon = IsQuillon();
-    context.portable = m_portable;
-    context.wheelLines = m_settings->m_nWheelScrollLines;
+    SetupPageContext context = PageContext();
 
     CApplicationSettings* selected = ProfileAt(SelectedEntry());
     const int layers = std::min(m_settings->MaxLayers(), kLayerPages);

@@ -115,6 +115,8 @@ protected:
 private:
     // The frame.
     void CreateTooltips();
+    // What every page is created and filled with.
+    SetupPageContext PageContext();
     void CreateTabs();
     // Creates the windows of the layer pages in use that have none and adds
     // every page's tab; fill: new pages show the selected profile.

@@ -390,15 +390,16 @@ LanguageInstallResult InstallLanguagePack(const std::wstring& sourcePath, const 
     // old one is kept under a backup name first, so an interruption loses
     // neither.
     const std::wstring temporary = target + L".tmp";
-    if (!WriteWholeFile(temporary, bytes))
-    {
+    const auto copyFailed = [&] {
         CLogger::LogOSMessage(::GetLastError(),
                               L"Unable to copy file to '%s' (it probably already exists). Attempting to backup old "
                               L"file before replacing it.",
                               target.c_str());
         ::DeleteFileW(temporary.c_str());
         return LanguageInstallResult::Failed;
-    }
+    };
+    if (!WriteWholeFile(temporary, bytes))
+        return copyFailed();
     if (FileExists(target))
     {
         std::wstring backup;
@@ -411,14 +412,7 @@ LanguageInstallResult InstallLanguagePack(const std::wstring& sourcePath, const 
         }
     }
     if (!::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    {
-        CLogger::LogOSMessage(::GetLastError(),
-                              L"Unable to copy file to '%s' (it probably already exists). Attempting to backup old "
-                              L"file before replacing it.",
-                              target.c_str());
-        ::DeleteFileW(temporary.c_str());
-        return LanguageInstallResult::Failed;
-    }
+        return copyFailed();
     fileName = name;
     return LanguageInstallResult::Installed;
 }
