@@ -169,8 +169,8 @@ int wmain()
         if (!g_pSettings->AddApplication(profile))
             delete profile;
     }
-    g_hMouseHook = reinterpret_cast<HHOOK>(static_cast<UINT_PTR>(0x4D4800));
-    g_pCurrentApp = g_pSettings->GetDefaultApp();
+    g_threads.hMouseHook = reinterpret_cast<HHOOK>(static_cast<UINT_PTR>(0x4D4800));
+    g_engine.pCurrentApp = g_pSettings->GetDefaultApp();
     g_pSettings->m_uSimKeyDelay = 0;
     ResetMouseHookState();
     std::printf("profiles loaded: %d\n", g_pSettings->GetApplicationCount());
@@ -183,7 +183,7 @@ int wmain()
     // round trip to the server.
     Measure("(0) CallNextHookEx alone", Rounds, [&](int) {
         MSLLHOOKSTRUCT data{};
-        ::CallNextHookEx(g_hMouseHook, HC_ACTION, WM_MOUSEMOVE, reinterpret_cast<LPARAM>(&data));
+        ::CallNextHookEx(g_threads.hMouseHook, HC_ACTION, WM_MOUSEMOVE, reinterpret_cast<LPARAM>(&data));
     });
     Measure("(0) GetCursorPos alone", Rounds / 4, [&](int) {
         POINT point;
@@ -194,7 +194,7 @@ int wmain()
     Both("(a) plain moves", Rounds, [&](int i) { Event(WM_MOUSEMOVE, {cursor.x + (i % 7), cursor.y}); });
 
     // The move paths below act only while the hooks count as running.
-    g_hHookThread = ::GetCurrentThread();
+    g_threads.hHookThread = ::GetCurrentThread();
     // The mouse-over timer is not running in this process: every qualifying
     // move asks for it.
     g_pSettings->m_bSwitchOnMouseOver = true;
@@ -205,12 +205,12 @@ int wmain()
     g_pSettings->m_bSwitchOnMouseOver = false;
 
     // Axis lock on X: every move is rewritten and re-sent.
-    g_pSendInput = new CSendInput(&g_discard);
-    g_pCurrentApp->SetAxisLocking(true);
+    g_threads.pSendInput = new CSendInput(&g_discard);
+    g_engine.pCurrentApp->SetAxisLocking(true);
     g_LockAxis.LockX(nullptr, 0, false, false);
     Both("(b') moves with the X axis locked", Rounds, [&](int i) { Event(WM_MOUSEMOVE, {cursor.x, cursor.y + (i % 7)}); });
     g_LockAxis.Init();
-    g_hHookThread = nullptr;
+    g_threads.hHookThread = nullptr;
 
     SetMouseButtonProcessor(LookupProcessor);
     Both("(c) button down/up with profile lookup", Rounds / 4, [&](int i) {
@@ -280,6 +280,6 @@ int wmain()
     SetProgramRegistryKeys(nullptr, nullptr);
     ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
 
-    g_hMouseHook = nullptr;
+    g_threads.hMouseHook = nullptr;
     return 0;
 }

@@ -6,8 +6,11 @@
 #include <utility>
 
 #include "ApplicationSettings.h"
+#include "LibrarySettings.h"
 #include "Logger.h"
 #include "SettingsOptions.h"
+
+CSettings* g_pSettings = nullptr;
 
 namespace
 {

@@ -219,7 +219,7 @@ bool Event::DownSeen() const
 {
     // A handled press, or a button held down while a layer change replays it
     // (the hook itself clears its down mark before a release arrives here).
-    return button >= 0 && button < ButtonCount && (g_bDownSeen[button] != 0 || g_bButtonDown[button] != 0);
+    return button >= 0 && button < ButtonCount && (g_bDownSeen[button] != 0 || g_hook.bButtonDown[button] != 0);
 }
 
 bool Quillon()
@@ -266,7 +266,7 @@ BYTE Brightness(const Event& e, bool up)
 {
     if (!e.Down())
         return 1;
-    if (g_pBrightness == nullptr)
+    if (g_threads.pBrightness == nullptr)
     {
         CLogger::LogDebug(L"ProcessButtonAction: Brightness is not available");
         return 1;
@@ -279,7 +279,7 @@ BYTE Brightness(const Event& e, bool up)
         bool up;
         POINT point;
     };
-    auto* request = new Request{g_pBrightness->GetOSD(), up, e.point};
+    auto* request = new Request{g_threads.pBrightness->GetOSD(), up, e.point};
     const auto worker = [](void* argument) -> unsigned {
         std::unique_ptr<Request> request(static_cast<Request*>(argument));
         // One change at a time, in the order of the presses.
@@ -349,7 +349,7 @@ BYTE Dispatch(const Event& e)
     case ACTION_BROWSER_SEARCH:
     case ACTION_BROWSER_FAVOURITES:
         if (e.Up())
-            SendAppCommand(e.window != nullptr ? e.window : g_hCurrentWnd, AppCommandFor(e.code));
+            SendAppCommand(e.window != nullptr ? e.window : g_engine.hCurrentWnd, AppCommandFor(e.code));
         return 1;
 
     case ACTION_DISABLE:

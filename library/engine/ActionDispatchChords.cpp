@@ -60,10 +60,10 @@ void ReplayButton(int button, int kind, bool skipWindowCheck, POINT point)
     BYTE fixUp = 0, block = 0, click = 0;
     if (ProcessButton(button, kind, skipWindowCheck, point, fixUp, block, click) != 0)
         return;
-    if (g_pSendInput == nullptr)
+    if (g_threads.pSendInput == nullptr)
         return;
     g_nQueueWait += SendMouseButton(button, kind, point, false, Quillon());
-    g_pSendInput->SignalQueue();
+    g_threads.pSendInput->SignalQueue();
 }
 
 namespace
@@ -110,7 +110,7 @@ void StartChord(const Event& e, CBRMPChords& chords)
 
 void ReleaseChordedButton(const Event& e, CBRMPChords* chords, int chorded)
 {
-    if (chorded >= 0 && chorded < ButtonCount && g_bButtonDown[chorded] != 0)
+    if (chorded >= 0 && chorded < ButtonCount && g_hook.bButtonDown[chorded] != 0)
     {
         CLogger::LogDebug(L"Release chorded button (%s) action...", Name(chorded));
         CBRMPChord* entry = chords != nullptr ? chords->GetChord(chorded) : nullptr;
@@ -126,16 +126,16 @@ void ReleaseChordedButton(const Event& e, CBRMPChords* chords, int chorded)
         if (handled == 0)
         {
             CLogger::LogDebug(L"ProcessButtonAction failed...");
-            if (g_pSendInput != nullptr)
+            if (g_threads.pSendInput != nullptr)
             {
                 g_nQueueWait += SendMouseButton(chorded, kEventUp, e.point, false, Quillon());
-                g_pSendInput->SignalQueue();
+                g_threads.pSendInput->SignalQueue();
             }
         }
-        if (g_hSetupWnd != nullptr && ::IsWindow(g_hSetupWnd))
-            ::PostMessageW(g_hSetupWnd, BRMP_SetupHelperMsg, static_cast<WPARAM>(chorded), 2);
+        if (g_engine.hSetupWnd != nullptr && ::IsWindow(g_engine.hSetupWnd))
+            ::PostMessageW(g_engine.hSetupWnd, BRMP_SetupHelperMsg, static_cast<WPARAM>(chorded), 2);
         // Its own release comes later and was already acted on.
-        g_bReleasedByChord[chorded] = 1;
+        g_hook.bReleasedByChord[chorded] = 1;
     }
     else if (chorded == g_nRepeatButton.load())
     {
@@ -258,7 +258,7 @@ BYTE TimedClicks(const Event& e)
             return 0;
         g_pTimedClicks[e.button] = clicks;
         clicks->SetPressed(DispatchTimedClickTimer, DispatchTimedClickAbort, static_cast<MouseButtons>(e.button),
-                           e.layer, e.replayed != 0, e.window, e.point, e.profile, g_pSPIThread);
+                           e.layer, e.replayed != 0, e.window, e.point, e.profile, g_threads.pSPIThread);
         return 1;
     }
     CBRMPTimedClicks* clicks = g_pTimedClicks[e.button];
@@ -327,7 +327,7 @@ ChordResolution ResolveThroughChord(int button, int kind, int& code, CActionData
         return ChordResolution::NotChorded;
     const int chorded = chord->GetChordedButton();
     if (button != source && chorded != NoButton && chorded != button && chorded >= 0 && chorded < ButtonCount &&
-        g_bButtonDown[chorded] != 0)
+        g_hook.bButtonDown[chorded] != 0)
     {
         CLogger::LogDebug(L"Unable to chord with [%s] while chorded with [%s]", Name(button), Name(chorded));
         return ChordResolution::Refused;
@@ -343,7 +343,7 @@ ChordResolution ResolveThroughChord(int button, int kind, int& code, CActionData
         else
         {
             chord->SetChordedButton(static_cast<MouseButtons>(button));
-            if (g_pSPIThread != nullptr && chord->GetChordSourceButton() != NoButton &&
+            if (g_threads.pSPIThread != nullptr && chord->GetChordSourceButton() != NoButton &&
                 entry->GetAction() != ACTION_NO_CHANGE && ChordCursorOption())
                 ShowChordCursor(true);
         }
@@ -372,8 +372,8 @@ namespace
 {
 void PostHeldFeedback(const CBRMPTimedClicks& list)
 {
-    if (g_hSetupWnd != nullptr && ::IsWindow(g_hSetupWnd))
-        ::PostMessageW(g_hSetupWnd, BRMP_SetupHelperMsg, static_cast<WPARAM>(list.GetButton()), 0x10001);
+    if (g_engine.hSetupWnd != nullptr && ::IsWindow(g_engine.hSetupWnd))
+        ::PostMessageW(g_engine.hSetupWnd, BRMP_SetupHelperMsg, static_cast<WPARAM>(list.GetButton()), 0x10001);
 }
 
 BYTE RunClick(CBRMPTimedClicks& list, CBRMPTimedClick& click, int kind)
@@ -432,7 +432,7 @@ void DispatchTimedClickAbort(CBRMPTimedClicks* list, CBRMPTimedClick* click, DWO
     CLogger::LogDebug(L"TimedClickAbort called");
     PostHeldFeedback(*list);
     const int button = static_cast<int>(list->GetButton());
-    if ((button == Left || button == Right) && g_pSendInput != nullptr && (point.x != 0 || point.y != 0))
+    if ((button == Left || button == Right) && g_threads.pSendInput != nullptr && (point.x != 0 || point.y != 0))
     {
         // The click belongs where the button went down, not where the move
         // that aborted the wait has taken the pointer.

@@ -30,8 +30,8 @@ void Queue(int mouseButton, int kind, POINT point)
 
 void Signal()
 {
-    if (g_pSendInput != nullptr)
-        g_pSendInput->SignalQueue();
+    if (g_threads.pSendInput != nullptr)
+        g_threads.pSendInput->SignalQueue();
 }
 
 int PrimaryButton()
@@ -58,7 +58,7 @@ void EndRepeat()
 BYTE Click(const Event& e, int mouseButton)
 {
     const bool downSeen = e.DownSeen();
-    if (g_pSendInput == nullptr)
+    if (g_threads.pSendInput == nullptr)
         return e.Up() && !downSeen ? 0 : 1;
     if (e.Up() && !downSeen)
     {
@@ -134,7 +134,7 @@ BYTE WheelOrTilt(const Event& e)
     const bool ignoreV = e.profile != nullptr && e.profile->GetIgnoreVScroll();
     const bool ignoreH = e.profile != nullptr && e.profile->GetIgnoreHScroll();
     if (WheelActionRepeats(e.button, ignoreV, ignoreH, Quillon()))
-        StartRepeat(e.button, g_nKeyRepeatDelay > 0 ? g_nKeyRepeatDelay : g_nRepeatDelay.load());
+        StartRepeat(e.button, g_system.nKeyRepeatDelay > 0 ? g_system.nKeyRepeatDelay : g_nRepeatDelay.load());
     return 1;
 }
 
@@ -142,8 +142,8 @@ BYTE ScrollWindow(const Event& e)
 {
     if (!e.Down())
     {
-        if (g_pSendInput != nullptr)
-            g_pSendInput->FlushQueue(false);
+        if (g_threads.pSendInput != nullptr)
+            g_threads.pSendInput->FlushQueue(false);
         StopEventTimer();
         g_nRepeatButton = -1;
         return 1;
@@ -155,7 +155,7 @@ BYTE ScrollWindow(const Event& e)
     case ACTION_SCROLL_WINDOW_LEFT: brmpScrollWindowHorz(e.point, -WHEEL_DELTA); break;
     default: brmpScrollWindowHorz(e.point, WHEEL_DELTA); break;
     }
-    StartRepeat(e.button, g_nKeyRepeatDelay > 0 ? g_nKeyRepeatDelay : g_nRepeatDelay.load());
+    StartRepeat(e.button, g_system.nKeyRepeatDelay > 0 ? g_system.nKeyRepeatDelay : g_nRepeatDelay.load());
     return 1;
 }
 
@@ -163,18 +163,18 @@ BYTE RevealDesktop(const Event& e)
 {
     if (!e.Down() && !e.Up())
         return 1;
-    if (g_pSendInput == nullptr)
+    if (g_threads.pSendInput == nullptr)
     {
         CLogger::LogMessage(L"ProcessButtonAction: SendInput Thread is not available!");
         return 1;
     }
     const UINT delay = g_pSettings != nullptr ? g_pSettings->m_uSimKeyDelay : 1;
-    HKL layout = g_hCurrentWnd != nullptr ? ::GetKeyboardLayout(::GetWindowThreadProcessId(g_hCurrentWnd, nullptr))
+    HKL layout = g_engine.hCurrentWnd != nullptr ? ::GetKeyboardLayout(::GetWindowThreadProcessId(g_engine.hCurrentWnd, nullptr))
                                           : nullptr;
     UINT pending = 0;
-    g_pSendInput->SendKeyState(VK_SPACE, false, 8, static_cast<UINT>(-1), false, e.Up(), delay,
-                               reinterpret_cast<ULONG_PTR>(g_hKeyHook), layout, pending);
-    g_pSendInput->SignalQueue();
+    g_threads.pSendInput->SendKeyState(VK_SPACE, false, 8, static_cast<UINT>(-1), false, e.Up(), delay,
+                               reinterpret_cast<ULONG_PTR>(g_threads.hKeyHook), layout, pending);
+    g_threads.pSendInput->SignalQueue();
     return 1;
 }
 } // namespace dispatch

@@ -31,14 +31,14 @@ WindowCheck CheckActiveWindow(const Event& e, const CActionData& action)
 {
     const bool isDefault = e.profile == nullptr || e.profile->IsDefault();
     HWND foreground = ::GetForegroundWindow();
-    if (isDefault || (!action.Active() && !action.BlockMouse()) || foreground == g_hCurrentWnd)
+    if (isDefault || (!action.Active() && !action.BlockMouse()) || foreground == g_engine.hCurrentWnd)
         return WindowCheck::Send;
 
-    HWND root = g_hCurrentWnd != nullptr ? ::GetAncestor(g_hCurrentWnd, GA_ROOT) : nullptr;
+    HWND root = g_engine.hCurrentWnd != nullptr ? ::GetAncestor(g_engine.hCurrentWnd, GA_ROOT) : nullptr;
     HWND rootParent = root != nullptr ? ::GetParent(root) : nullptr;
     HWND foregroundParent = foreground != nullptr ? ::GetParent(foreground) : nullptr;
     CLogger::LogDebug(L"SimKeys: Checking active window: Current 0x%08x, Parent 0x%08x, Parent2 0x%08x, Foreground 0x%08x, Fore-Parent  0x%08x",
-                      HandleNumber(g_hCurrentWnd), HandleNumber(root), HandleNumber(rootParent), HandleNumber(foreground),
+                      HandleNumber(g_engine.hCurrentWnd), HandleNumber(root), HandleNumber(rootParent), HandleNumber(foreground),
                       HandleNumber(foregroundParent));
     if (foreground == nullptr || foreground == root || (rootParent != nullptr && foreground == rootParent) ||
         (foregroundParent != nullptr && foregroundParent == root))
@@ -49,7 +49,7 @@ WindowCheck CheckActiveWindow(const Event& e, const CActionData& action)
         process[0] = L'\0';
     const CApplicationSettings* foregroundProfile = FindAppSettings(foreground, process, e.point, nullptr);
     const int mode = action.KeyAction();
-    if (foregroundProfile == e.profile || foregroundProfile == g_pCurrentApp)
+    if (foregroundProfile == e.profile || foregroundProfile == g_engine.pCurrentApp)
     {
         if (action.BlockMouse())
             CLogger::LogMessage(L"Blocking mouse input as profile window is active.");
@@ -75,7 +75,7 @@ WindowCheck CheckActiveWindow(const Event& e, const CActionData& action)
 int FirstRepeatDelay(const Event& e, const CActionData& action)
 {
     const int simKeyDelay = g_pSettings != nullptr ? static_cast<int>(g_pSettings->m_uSimKeyDelay) : 1;
-    int delay = KeyRepeatStartDelay(action.KeyRepeat(), simKeyDelay, action.WaitHoldTime(), g_nKeyRepeatDelay);
+    int delay = KeyRepeatStartDelay(action.KeyRepeat(), simKeyDelay, action.WaitHoldTime(), g_system.nKeyRepeatDelay);
     const bool randomise = action.RandomiseDelay() ||
                            (e.profile != nullptr && CApplicationSettings::ValidSlot(e.button, e.layer) &&
                             e.profile->RandomiseDelay(e.button, e.layer));

@@ -21,11 +21,11 @@ namespace
 class ButtonOutOfLayerChange
 {
 public:
-    explicit ButtonOutOfLayerChange(int button) : m_button(button), m_down(g_bButtonDown[button])
+    explicit ButtonOutOfLayerChange(int button) : m_button(button), m_down(g_hook.bButtonDown[button])
     {
-        g_bButtonDown[m_button] = 0;
+        g_hook.bButtonDown[m_button] = 0;
     }
-    ~ButtonOutOfLayerChange() { g_bButtonDown[m_button] = m_down; }
+    ~ButtonOutOfLayerChange() { g_hook.bButtonDown[m_button] = m_down; }
     ButtonOutOfLayerChange(const ButtonOutOfLayerChange&) = delete;
     ButtonOutOfLayerChange& operator=(const ButtonOutOfLayerChange&) = delete;
 
@@ -52,7 +52,7 @@ BYTE MomentaryLayer(const Event& e, int layer)
     if (e.Down())
     {
         const int current = GetCurrentLayer();
-        const CApplicationSettings* profile = g_pCurrentApp != nullptr ? g_pCurrentApp : e.profile;
+        const CApplicationSettings* profile = g_engine.pCurrentApp != nullptr ? g_engine.pCurrentApp : e.profile;
         const bool revert = profile != nullptr && CApplicationSettings::ValidLayer(current) &&
                             profile->GetRevertLayer1(current);
         g_nReturnLayer = MomentaryReturnLayer(current, revert);

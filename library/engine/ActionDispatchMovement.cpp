@@ -122,7 +122,7 @@ BYTE StickyMovementToScroll(const Event& e, CMovement2Scroll& options)
 
 CSPIThread* Spi()
 {
-    return g_pSPIThread;
+    return g_threads.pSPIThread;
 }
 
 int CurrentSpeed()
@@ -138,9 +138,9 @@ int CurrentSpeed()
 int BaseSpeed(int cyclePosition)
 {
     const CApplicationSettings* defaults = g_pSettings != nullptr ? g_pSettings->GetDefaultApp() : nullptr;
-    int speed = NormalCursorSpeed(g_pSettings, cyclePosition, g_pCurrentApp, defaults);
+    int speed = NormalCursorSpeed(g_pSettings, cyclePosition, g_engine.pCurrentApp, defaults);
     if (speed < 1 || speed > 20)
-        speed = g_nStartupMouseSpeed >= 1 && g_nStartupMouseSpeed <= 20 ? g_nStartupMouseSpeed : 10;
+        speed = g_system.nStartupMouseSpeed >= 1 && g_system.nStartupMouseSpeed <= 20 ? g_system.nStartupMouseSpeed : 10;
     return speed;
 }
 
@@ -181,8 +181,8 @@ BYTE MovementToScroll(const Event& e)
         return Blocked(*options);
     }
 
-    if (g_pSendInput != nullptr)
-        g_pSendInput->FlushQueue(false);
+    if (g_threads.pSendInput != nullptr)
+        g_threads.pSendInput->FlushQueue(false);
     RestoreLayerCursor();
     const bool moved = g_bMTSMoved;
     if (!moved && g_pReplayingMTS != options)
@@ -215,7 +215,7 @@ BYTE StickyLeftAxis(const Event& e)
     else if (out == 2)
     {
         s_bLockHeldBySticky = false;
-        g_LockAxis.Unlock(Spi(), e.layer, g_pSettings, g_pCurrentApp, false);
+        g_LockAxis.Unlock(Spi(), e.layer, g_pSettings, g_engine.pCurrentApp, false);
     }
     return 1;
 }
@@ -233,9 +233,9 @@ BYTE AxisLockWhilePressed(const Event& e, bool xAxis)
     if (s_bLockHeldBySticky)
         return 1;
     if (xAxis)
-        g_LockAxis.UnlockX(Spi(), e.layer, g_pSettings, g_pCurrentApp, false);
+        g_LockAxis.UnlockX(Spi(), e.layer, g_pSettings, g_engine.pCurrentApp, false);
     else
-        g_LockAxis.UnlockY(Spi(), e.layer, g_pSettings, g_pCurrentApp, false);
+        g_LockAxis.UnlockY(Spi(), e.layer, g_pSettings, g_engine.pCurrentApp, false);
     return 1;
 }
 
@@ -247,9 +247,9 @@ BYTE AxisLockToggle(const Event& e, bool xAxis)
     if (locked)
     {
         if (xAxis)
-            g_LockAxis.UnlockX(Spi(), e.layer, g_pSettings, g_pCurrentApp, false);
+            g_LockAxis.UnlockX(Spi(), e.layer, g_pSettings, g_engine.pCurrentApp, false);
         else
-            g_LockAxis.UnlockY(Spi(), e.layer, g_pSettings, g_pCurrentApp, false);
+            g_LockAxis.UnlockY(Spi(), e.layer, g_pSettings, g_engine.pCurrentApp, false);
     }
     else if (xAxis)
         g_LockAxis.LockX(Spi(), e.layer, false, false);

@@ -67,7 +67,7 @@ namespace
 {
 HWND EventWindow(const Event& e)
 {
-    return e.window != nullptr ? e.window : g_hCurrentWnd;
+    return e.window != nullptr ? e.window : g_engine.hCurrentWnd;
 }
 } // namespace
 

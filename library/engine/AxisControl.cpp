@@ -15,21 +15,21 @@ namespace
 // Locking by hotkey is for profiles that allow it (and when none is in force).
 bool AxisLockingAllowed()
 {
-    return g_pCurrentApp == nullptr || g_pCurrentApp->AxisLocking();
+    return g_engine.pCurrentApp == nullptr || g_engine.pCurrentApp->AxisLocking();
 }
 
 void ToggleAxisLockByHotkey(bool xAxis, const wchar_t* lockName)
 {
     CThreadLock lock(lockName);
-    const int layer = g_nCurrentLayer;
+    const int layer = g_engine.nCurrentLayer;
     const bool locked = xAxis ? g_LockAxis.LockedX() : g_LockAxis.LockedY();
     if (locked)
     {
         // A lock a button holds ends with that button, not here.
         if (xAxis)
-            g_LockAxis.UnlockX(g_pSPIThread, layer, g_pSettings, g_pCurrentApp, false);
+            g_LockAxis.UnlockX(g_threads.pSPIThread, layer, g_pSettings, g_engine.pCurrentApp, false);
         else
-            g_LockAxis.UnlockY(g_pSPIThread, layer, g_pSettings, g_pCurrentApp, false);
+            g_LockAxis.UnlockY(g_threads.pSPIThread, layer, g_pSettings, g_engine.pCurrentApp, false);
         return;
     }
     if (!AxisLockingAllowed())
@@ -38,9 +38,9 @@ void ToggleAxisLockByHotkey(bool xAxis, const wchar_t* lockName)
         return;
     }
     if (xAxis)
-        g_LockAxis.LockX(g_pSPIThread, layer, false, false);
+        g_LockAxis.LockX(g_threads.pSPIThread, layer, false, false);
     else
-        g_LockAxis.LockY(g_pSPIThread, layer, false, false);
+        g_LockAxis.LockY(g_threads.pSPIThread, layer, false, false);
 }
 } // namespace
 
@@ -73,9 +73,9 @@ void HookToggleYAxisInvert()
 // The axis actions of simulated keystrokes, performed by the send-input thread.
 void CEngineTokenServices::AxisAction(int code)
 {
-    CSPIThread* const thread = g_pSPIThread;
-    const int layer = g_nCurrentLayer;
-    CApplicationSettings* const profile = g_pCurrentApp;
+    CSPIThread* const thread = g_threads.pSPIThread;
+    const int layer = g_engine.nCurrentLayer;
+    CApplicationSettings* const profile = g_engine.pCurrentApp;
     switch (code)
     {
     case 6:

@@ -272,7 +272,7 @@ HWND EventWindow(POINT point)
             window = RealWindowFromPoint_SkipLocked(point, true);
         }
         if (window == nullptr || !::IsWindow(window))
-            window = g_hCurrentWnd;
+            window = g_engine.hCurrentWnd;
         return window;
     }
     GUITHREADINFO info{};
@@ -290,11 +290,11 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
     wchar_t processName[MAX_PATH] = {};
     DWORD pid = 0;
     ::GetWindowThreadProcessId(window, &pid);
-    const bool samePlace = window == g_hCurrentWnd && window == s_hLastProfileWindow;
+    const bool samePlace = window == g_engine.hCurrentWnd && window == s_hLastProfileWindow;
     const KnownWindow* known = samePlace || pid == 0 ? nullptr : FindKnownWindow(window, pid);
     if (samePlace || pid == 0)
     {
-        wcsncpy_s(processName, g_szCurrentProcess, _TRUNCATE);
+        wcsncpy_s(processName, g_engine.szCurrentProcess, _TRUNCATE);
     }
     else if (known != nullptr)
     {
@@ -305,11 +305,11 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
     else
     {
         CLogger::LogDebug(L"ProcessButton: Detected active HWND changed from 0x%08X to 0x%08X (profile window 0x%08X, ProcID %d). Getting process name...",
-                          HandleNumber(g_hCurrentWnd),
+                          HandleNumber(g_engine.hCurrentWnd),
                           HandleNumber(window),
                           HandleNumber(s_hLastProfileWindow), static_cast<int>(pid));
         if (!GetProcessName(window, pid, processName, MAX_PATH, nullptr, PNR_ProcessButton))
-            wcsncpy_s(processName, g_szCurrentProcess, _TRUNCATE);
+            wcsncpy_s(processName, g_engine.szCurrentProcess, _TRUNCATE);
     }
     if (g_idMouseOverTimer != 0)
         ProxyKillTimer(nullptr, ID_TIMER_MOUSEOVER);
@@ -327,46 +327,46 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
         if (pid != 0 && !g_bAreaAppsPresent && !IsModernUIApp())
             RememberWindow(window, pid, processName, profile, CaptionReadCount() != captions);
     }
-    if (profile == g_pCurrentApp)
+    if (profile == g_engine.pCurrentApp)
     {
         // The window's profile is the one in force: it is the profile window
         // now, so the next click in it needs no look-up.
-        g_hCurrentWnd = window;
+        g_engine.hCurrentWnd = window;
         s_hLastProfileWindow = window;
         CLogger::LogDebug(L"ProcessButton: Profile has not changed when hWnd changed to %08X.",
                           HandleNumber(window));
         return;
     }
-    if (g_szCurrentProcess[0] != L'\0')
+    if (g_engine.szCurrentProcess[0] != L'\0')
         CLogger::LogDebug(L"ProcessButton: Profile/active app/window change (due to mouse button) from '%s' to '%s'.",
-                          g_szCurrentProcess, processName);
+                          g_engine.szCurrentProcess, processName);
     else
         CLogger::LogDebug(L"ProcessButton: Profile/active app/window change (due to mouse button) from <unknown> to '%s'.",
                           processName);
     g_LastWheel.Reset();
     if (g_nStickyState[STICKY_KEYREPEAT] > 0 && g_idRepeatTimer.load() != 0)
-        ResetSticky(point, STICKY_KEYREPEAT, g_nCurrentLayer, -1);
-    if (g_pSettings != nullptr && g_pSettings->m_bFooBar2000Fix && _wcsicmp(g_szCurrentProcess, L"foobar2000.exe") == 0)
+        ResetSticky(point, STICKY_KEYREPEAT, g_engine.nCurrentLayer, -1);
+    if (g_pSettings != nullptr && g_pSettings->m_bFooBar2000Fix && _wcsicmp(g_engine.szCurrentProcess, L"foobar2000.exe") == 0)
     {
         CLogger::LogDebug(L"ProcessButton: Previous process was Foobar2000.exe. Enabled special 'fix up' mode for next button press/release.");
         fixUp = 1;
     }
-    if (kind == kEventUp && g_pCurrentApp != nullptr &&
-        DefersProfileSwitch(kind, SlotCode(g_pCurrentApp, button, g_nCurrentLayer),
-                            SlotCode(profile, button, g_nCurrentLayer)))
+    if (kind == kEventUp && g_engine.pCurrentApp != nullptr &&
+        DefersProfileSwitch(kind, SlotCode(g_engine.pCurrentApp, button, g_engine.nCurrentLayer),
+                            SlotCode(profile, button, g_engine.nCurrentLayer)))
     {
         CLogger::LogDebug(L"ProcessButton: Changed app/window profile while button was down... Ignoring app switch until NEXT button down!");
         NotifyProcessChanged(window, profile);
         return;
     }
     if (profile == nullptr || !profile->AxisLocking())
-        g_LockAxis.Unlock(g_pSPIThread, g_nCurrentLayer, g_pSettings, profile, false);
+        g_LockAxis.Unlock(g_threads.pSPIThread, g_engine.nCurrentLayer, g_pSettings, profile, false);
     // Keys, sticky buttons and held sequences of the old profile end with it.
     ResetDuringKeys(point);
     ResetAllSticky(point);
     SwitchToProfile(window, processName, profile);
     s_hLastProfileWindow = window;
-    g_hCurrentWnd = window;
+    g_engine.hCurrentWnd = window;
 }
 
 void ClipCursorToForeground()
@@ -408,8 +408,8 @@ void ClipCursorToForeground()
 int ReleaseLayer(int button, CApplicationSettings* profile, bool& swallow)
 {
     swallow = false;
-    int layer = g_nCurrentLayer;
-    if (g_nWhileDownLayer < 0 || g_nWhileDownLayer == g_nCurrentLayer)
+    int layer = g_engine.nCurrentLayer;
+    if (g_nWhileDownLayer < 0 || g_nWhileDownLayer == g_engine.nCurrentLayer)
         return layer;
     int recordedLayer = g_nWhileDownLayer;
     CApplicationSettings* recordedProfile = profile;
@@ -425,7 +425,7 @@ int ReleaseLayer(int button, CApplicationSettings* profile, bool& swallow)
         (action->KeyAction() == 2 || action->KeyAction() == 6 || action->KeyAction() == 7) && action->GetKeys() != nullptr)
     {
         SimTokenList tokens;
-        CSimToken::Parse(tokens, action->GetKeys(), nullptr, POINT{}, nullptr, g_nCurrentLayer, -1, 10, 0, true,
+        CSimToken::Parse(tokens, action->GetKeys(), nullptr, POINT{}, nullptr, g_engine.nCurrentLayer, -1, 10, 0, true,
                          recordedProfile, false);
         for (const auto& token : tokens)
             if (token->m_nKind == SIMTOKEN_LAYER)
@@ -447,20 +447,20 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
         CLogger::LogMessage(L"ProcessButton: Invalid button %d", button);
         return 0;
     }
-    if (kind == kEventUp && g_bReleasedByChord[button] != 0)
+    if (kind == kEventUp && g_hook.bReleasedByChord[button] != 0)
     {
         CLogger::LogDebug(L"ProcessButton: Ignoring button up as it was previously a chord action!");
-        g_bReleasedByChord[button] = 0;
-        if (g_hSetupWnd != nullptr && ::IsWindow(g_hSetupWnd))
-            ::PostMessageW(g_hSetupWnd, BRMP_SetupHelperMsg, static_cast<WPARAM>(button), 2);
+        g_hook.bReleasedByChord[button] = 0;
+        if (g_engine.hSetupWnd != nullptr && ::IsWindow(g_engine.hSetupWnd))
+            ::PostMessageW(g_engine.hSetupWnd, BRMP_SetupHelperMsg, static_cast<WPARAM>(button), 2);
         return 1;
     }
 
-    HWND window = g_hCurrentWnd;
+    HWND window = g_engine.hCurrentWnd;
     if (skipWindowCheck)
     {
         CLogger::LogDebug(L"ProcessButton: Skipping Window check. Last HWND %08X.",
-                          HandleNumber(g_hCurrentWnd));
+                          HandleNumber(g_engine.hCurrentWnd));
     }
     else
     {
@@ -469,19 +469,19 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
         // limited to part of the window asks for the profile again - also on
         // the way back into that part, when another profile is in force.
         static int s_nLastQuarter = -1;
-        const bool samePlace = window == g_hCurrentWnd && g_hCurrentWnd == s_hLastProfileWindow;
+        const bool samePlace = window == g_engine.hCurrentWnd && g_engine.hCurrentWnd == s_hLastProfileWindow;
         if (window != nullptr && (!samePlace || WindowPartChanged(window, point, s_nLastQuarter)))
             UpdateProfile(button, kind, window, point, fixUp);
     }
 
-    CApplicationSettings* profile = g_pCurrentApp;
+    CApplicationSettings* profile = g_engine.pCurrentApp;
     if (profile == nullptr)
         return 0;
 
     if (kind == kEventUp && profile->ClipMouse())
         ClipCursorToForeground();
 
-    int layer = g_nCurrentLayer;
+    int layer = g_engine.nCurrentLayer;
     if (kind == kEventUp && g_bLayerSwitchedByButton && button == g_nLayerButton &&
         CApplicationSettings::ValidLayer(g_nLayerButtonLayer))
     {
@@ -504,8 +504,8 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
         return 1;
     }
 
-    if (g_hSetupWnd != nullptr && ::IsWindow(g_hSetupWnd))
-        ::PostMessageW(g_hSetupWnd, BRMP_SetupHelperMsg, static_cast<WPARAM>(button),
+    if (g_engine.hSetupWnd != nullptr && ::IsWindow(g_engine.hSetupWnd))
+        ::PostMessageW(g_engine.hSetupWnd, BRMP_SetupHelperMsg, static_cast<WPARAM>(button),
                        MAKELPARAM(kind, code != configuredCode ? 1 : 0));
 
     if (GetDebug())
@@ -525,12 +525,12 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
         if (kind == kEventDown)
         {
             g_bDownSeen[button] = 1;
-            g_bButtonDown[button] = 1;
+            g_hook.bButtonDown[button] = 1;
         }
         else
         {
             // The hook keeps the swap state current (it watches SM_SWAPBUTTON).
-            const int vk = ButtonVirtualKey(button, g_nSwapButtons != 0);
+            const int vk = ButtonVirtualKey(button, g_system.nSwapButtons != 0);
             if (vk != 0)
             {
                 const bool systemDown = (::GetAsyncKeyState(vk) & 0x8000) != 0;
@@ -541,7 +541,7 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
                 }
             }
             g_bDownSeen[button] = 0;
-            g_bButtonDown[button] = 0;
+            g_hook.bButtonDown[button] = 0;
         }
     }
     delete action;

@@ -16,7 +16,7 @@ class CApplicationSettings;
 SNAREHOLD_API int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE& fixUp, BYTE& block,
                                 BYTE& click);
 
-// Per button: a press of it was handled here. The hook's g_bButtonDown says the
+// Per button: a press of it was handled here. The hook's g_hook.bButtonDown says the
 // button is physically down and is updated before the event comes here, so a
 // release always finds it clear; this one still says whether its press was
 // ours. Cleared with any other handled event of the button.

@@ -42,21 +42,21 @@ void ReplayHeldDown(int button, POINT point)
 
 void RestoreLayerCursor()
 {
-    if (g_pSPIThread == nullptr)
+    if (g_threads.pSPIThread == nullptr)
         return;
     const bool layerMark = g_pSettings != nullptr && g_pSettings->m_bChangeCursorLayer;
-    g_LockAxis.ChangeCursor(g_pSPIThread, g_pCurrentApp, g_nCurrentLayer, false, layerMark);
+    g_LockAxis.ChangeCursor(g_threads.pSPIThread, g_engine.pCurrentApp, g_engine.nCurrentLayer, false, layerMark);
 }
 
 void SendPhysicalDown(int button, POINT point)
 {
-    if (g_pSendInput == nullptr || button < 0 || button > 4)
+    if (g_threads.pSendInput == nullptr || button < 0 || button > 4)
         return;
     int physical = button;
-    if (g_nSwapButtons != 0 && button <= 1)
+    if (g_system.nSwapButtons != 0 && button <= 1)
         physical = 1 - button;
     SendCountedMouseButton(physical, kEventDown, point, false);
-    g_pSendInput->SignalQueue();
+    g_threads.pSendInput->SignalQueue();
 }
 
 bool SetPendingChord(int button, POINT point, int timeoutMs)
@@ -102,7 +102,7 @@ void CALLBACK HChordTimerCallback(PVOID slot, BOOLEAN)
             return;
         }
         StopQTTimer(id, true);
-        if (g_pPendingChord != nullptr && g_pGlobalChord != nullptr && g_hMouseHook != nullptr)
+        if (g_pPendingChord != nullptr && g_pGlobalChord != nullptr && g_threads.hMouseHook != nullptr)
         {
             ReplayHeldDown(g_pPendingChord->button, g_pPendingChord->point);
             CLogger::LogDebug(L"HChordTimerCallback: Releasing global chord");

@@ -75,32 +75,32 @@ using WtsFreeFn = void(WINAPI*)(PVOID);
 void SetHookMainWindow(HWND window)
 {
     CThreadLock lock(L"SetHookMainWindow");
-    g_hMainWnd = window;
+    g_engine.hMainWnd = window;
 }
 
 void SetHookVolumeOSDWindow(HWND window)
 {
     CThreadLock lock(L"SetHookVolOSDWindow");
-    g_hVolumeOSDWnd = window;
+    g_engine.hVolumeOSDWnd = window;
 }
 
 void SetHookBrightnessOSDWindow(HWND window)
 {
     CThreadLock lock(L"SetHookBrightnessOSDWindow");
-    g_hBrightnessOSDWnd = window;
-    if (g_pBrightness != nullptr)
-        g_pBrightness->SetOSD(window);
+    g_engine.hBrightnessOSDWnd = window;
+    if (g_threads.pBrightness != nullptr)
+        g_threads.pBrightness->SetOSD(window);
 }
 
 void SetSetupWindow(HWND window)
 {
     CThreadLock lock(L"SetSetupWindow");
-    g_hSetupWnd = window;
+    g_engine.hSetupWnd = window;
 }
 
 HWND GetProfileWindow()
 {
-    const HWND window = g_hProfileWnd;
+    const HWND window = g_engine.hProfileWnd;
     return (window != nullptr && ::IsWindow(window)) ? window : nullptr;
 }
 
@@ -121,7 +121,7 @@ bool GetReinstallOnResume()
 bool GetHooked()
 {
     CThreadLock lock(L"GetHooked");
-    return g_hMouseHook != nullptr;
+    return g_threads.hMouseHook != nullptr;
 }
 
 void SetPortable(bool portable)
@@ -216,20 +216,20 @@ bool NotificatcionsEnabled()
 
 const CMouseInfo& GetStartupMouseInfo()
 {
-    static const CMouseInfo startup(g_nStartupMouse[0], g_nStartupMouse[1], g_nStartupMouse[2]);
+    static const CMouseInfo startup(g_system.nStartupMouse[0], g_system.nStartupMouse[1], g_system.nStartupMouse[2]);
     return startup;
 }
 
 bool IsBRMPDisabled(bool quiet)
 {
-    if (g_hMouseHook == nullptr)
+    if (g_threads.hMouseHook == nullptr)
     {
         if (!quiet)
             CLogger::LogDebug(L"IsDisabled: %s disabled because the mouse hook is NULL. Hook thread = %d", ShortName(),
-                              HandleNumber(g_hHookThread));
+                              HandleNumber(g_threads.hHookThread));
         return true;
     }
-    if (g_hHookThread == nullptr)
+    if (g_threads.hHookThread == nullptr)
     {
         if (!quiet)
             CLogger::LogDebug(L"IsDisabled: %s disabled because the hook thread is NULL", ShortName());
@@ -271,16 +271,16 @@ int GetCurrentProcessName(wchar_t* buffer, int& size)
     wchar_t name[MAX_PATH] = L"";
     if (CThreadTryLock lock(L"GetCurrentProcessName"); lock)
     {
-        const wchar_t* full = g_pCurrentApp != nullptr ? g_pCurrentApp->GetFullName() : nullptr;
-        const wchar_t* source = (full != nullptr && *full != 0) ? full : g_szCurrentProcess;
+        const wchar_t* full = g_engine.pCurrentApp != nullptr ? g_engine.pCurrentApp->GetFullName() : nullptr;
+        const wchar_t* source = (full != nullptr && *full != 0) ? full : g_engine.szCurrentProcess;
         const std::size_t length = wcsnlen(source, MAX_PATH - 1);
         std::wmemcpy(name, source, length);
         name[length] = 0;
     }
     else
     {
-        const std::size_t length = wcsnlen(g_szCurrentProcess, MAX_PATH - 1);
-        std::wmemcpy(name, g_szCurrentProcess, length);
+        const std::size_t length = wcsnlen(g_engine.szCurrentProcess, MAX_PATH - 1);
+        std::wmemcpy(name, g_engine.szCurrentProcess, length);
         name[length] = 0;
     }
     const int length = static_cast<int>(std::wcslen(name));
@@ -339,13 +339,13 @@ bool IsDesktopLocked()
     WtsFreeFn freeMemory = nullptr;
     {
         CThreadLock lock(L"IsDesktopLocked");
-        if (g_hWtsapi32 == nullptr)
-            g_hWtsapi32 = LoadSystemLibrary(L"wtsapi32.dll");
-        if (g_hWtsapi32 != nullptr)
+        if (g_system.hWtsapi32 == nullptr)
+            g_system.hWtsapi32 = LoadSystemLibrary(L"wtsapi32.dll");
+        if (g_system.hWtsapi32 != nullptr)
         {
             query = reinterpret_cast<WtsQueryFn>(
-                reinterpret_cast<void*>(::GetProcAddress(g_hWtsapi32, "WTSQuerySessionInformationA")));
-            freeMemory = reinterpret_cast<WtsFreeFn>(reinterpret_cast<void*>(::GetProcAddress(g_hWtsapi32, "WTSFreeMemory")));
+                reinterpret_cast<void*>(::GetProcAddress(g_system.hWtsapi32, "WTSQuerySessionInformationA")));
+            freeMemory = reinterpret_cast<WtsFreeFn>(reinterpret_cast<void*>(::GetProcAddress(g_system.hWtsapi32, "WTSFreeMemory")));
         }
     }
     if (query == nullptr || freeMemory == nullptr)
@@ -403,7 +403,7 @@ bool SavePersistantSettings()
 
 void UpdateSPIThread()
 {
-    if (g_pSPIThread == nullptr)
+    if (g_threads.pSPIThread == nullptr)
         return;
     const DWORD id = g_dwSPIThreadId;
     if (id == 0)
@@ -448,8 +448,8 @@ void CycleCursorSpeed()
         CLogger::LogMessage(L"CycleCursorSpeed: Ignoring cursor speed %d of cycle position %d", speed, position);
         return;
     }
-    if (g_hMainWnd != nullptr)
-        ::PostMessageW(g_hMainWnd, BRMP_CursorSpeedChanged, static_cast<WPARAM>(position),
+    if (g_engine.hMainWnd != nullptr)
+        ::PostMessageW(g_engine.hMainWnd, BRMP_CursorSpeedChanged, static_cast<WPARAM>(position),
                        g_pSettings->m_bNotifyCursorSpeed ? 1 : 0);
     CLogger::LogDebug(L"Cycle mouse cursor speed %d (%d)", speed, position);
     CMouseInfo::SetMouseSpeed(static_cast<std::size_t>(speed));
@@ -457,14 +457,14 @@ void CycleCursorSpeed()
 
 void UpdateCursors()
 {
-    if (g_hMouseHook != nullptr && g_hHookThread != nullptr && !RemappingSwitchedOff())
+    if (g_threads.hMouseHook != nullptr && g_threads.hHookThread != nullptr && !RemappingSwitchedOff())
     {
-        g_LockAxis.ChangeCursor(g_pSPIThread, g_pCurrentApp, g_nCurrentLayer, false,
+        g_LockAxis.ChangeCursor(g_threads.pSPIThread, g_engine.pCurrentApp, g_engine.nCurrentLayer, false,
                                 g_pSettings == nullptr || g_pSettings->m_bChangeCursorLayer);
         return;
     }
     CLogger::LogDebug(L"CLockAxis: Reset Cursor");
-    if (g_pSPIThread == nullptr)
+    if (g_threads.pSPIThread == nullptr)
     {
         ::SystemParametersInfoW(SPI_SETCURSORS, 0, nullptr, 0);
         return;

@@ -617,12 +617,12 @@ bool ReadCursorPixels(HCURSOR cursor, std::vector<DWORD>& pixels, int& width, in
 bool ShowProfileCursor()
 {
     const bool option = g_pSettings == nullptr || g_pSettings->m_bChangeCursorLayer;
-    return g_LockAxis.ChangeCursor(g_pSPIThread, g_pCurrentApp, g_nCurrentLayer, false, option);
+    return g_LockAxis.ChangeCursor(g_threads.pSPIThread, g_engine.pCurrentApp, g_engine.nCurrentLayer, false, option);
 }
 
 bool ShowChordCursor(bool active)
 {
-    CSPIThread* thread = g_pSPIThread;
+    CSPIThread* thread = g_threads.pSPIThread;
     if (thread == nullptr)
         return false;
     return thread->ChangeCursorButtonChord(active);
@@ -630,7 +630,7 @@ bool ShowChordCursor(bool active)
 
 bool ShowTimedClickCursor(int step)
 {
-    CSPIThread* thread = g_pSPIThread;
+    CSPIThread* thread = g_threads.pSPIThread;
     if (thread == nullptr || g_pSettings == nullptr)
         return false;
     return thread->ChangeCursorTimedClick(step, g_pSettings->m_nChangeCursorHeld);
@@ -638,11 +638,11 @@ bool ShowTimedClickCursor(int step)
 
 void ShowLibraryCursor(HCURSOR cursor)
 {
-    const int layer = g_pSettings == nullptr || g_pSettings->m_bChangeCursorLayer ? g_nCurrentLayer : 0;
-    g_LockAxis.ChangeCursor(g_pSPIThread, cursor, layer);
+    const int layer = g_pSettings == nullptr || g_pSettings->m_bChangeCursorLayer ? g_engine.nCurrentLayer : 0;
+    g_LockAxis.ChangeCursor(g_threads.pSPIThread, cursor, layer);
 }
 
 void ResetSystemCursors()
 {
-    g_LockAxis.ResetCursor(g_pSPIThread);
+    g_LockAxis.ResetCursor(g_threads.pSPIThread);
 }

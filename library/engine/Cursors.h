@@ -5,11 +5,11 @@
 // one instance and sets the results as system cursors.
 //
 // Who changes the pointer, and how (all are posts to the SPI thread):
-//   layer / profile cursor   g_LockAxis.ChangeCursor(g_pSPIThread, profile, layer, false, option)
-//   chord mark               g_pSPIThread->ChangeCursorButtonChord(active)
-//   timed-click progress     g_pSPIThread->ChangeCursorTimedClick(step, Cursor/ChangeHeld)
-//   scroll cursors           g_LockAxis.ChangeCursor(g_pSPIThread, CursorScrollY, layer)
-//   system cursors back      g_LockAxis.ResetCursor(g_pSPIThread)
+//   layer / profile cursor   g_LockAxis.ChangeCursor(g_threads.pSPIThread, profile, layer, false, option)
+//   chord mark               g_threads.pSPIThread->ChangeCursorButtonChord(active)
+//   timed-click progress     g_threads.pSPIThread->ChangeCursorTimedClick(step, Cursor/ChangeHeld)
+//   scroll cursors           g_LockAxis.ChangeCursor(g_threads.pSPIThread, CursorScrollY, layer)
+//   system cursors back      g_LockAxis.ResetCursor(g_threads.pSPIThread)
 // The free functions at the end wrap these with the global state.
 
 #include <windows.h>

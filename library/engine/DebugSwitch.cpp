@@ -91,7 +91,7 @@ void SetDebug(bool on, const wchar_t* from)
                                 DisplayName(), kVersionText, static_cast<int>(GetHooktimeoutValue()));
             LogMonitorDpi();
             CLogger::LogMessage(L"Current mouse cursor speed=%d, system default cursor speed=%d", CMouseInfo::GetMouseSpeed(),
-                                g_nStartupMouseSpeed);
+                                g_system.nStartupMouseSpeed);
         }
         else
         {

@@ -41,14 +41,14 @@ enum class SequenceMode { SingleShot, RepeatRelease, WhileDown };
 SimTokenSendContext MakeContext(HWND window)
 {
     SimTokenSendContext context;
-    context.sendInput = g_pSendInput;
+    context.sendInput = g_threads.pSendInput;
     context.defaultHoldTime = g_pSettings != nullptr ? g_pSettings->m_uSimKeyDelay : 1;
-    context.keyExtraInfo = reinterpret_cast<ULONG_PTR>(g_hKeyHook);
-    context.mouseExtraInfo = reinterpret_cast<ULONG_PTR>(g_hMouseHook);
-    HWND target = window != nullptr ? window : g_hCurrentWnd;
+    context.keyExtraInfo = reinterpret_cast<ULONG_PTR>(g_threads.hKeyHook);
+    context.mouseExtraInfo = reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook);
+    HWND target = window != nullptr ? window : g_engine.hCurrentWnd;
     if (target != nullptr)
         context.targetLayout = ::GetKeyboardLayout(::GetWindowThreadProcessId(target, nullptr));
-    context.volumeOsdWindow = g_hVolumeOSDWnd;
+    context.volumeOsdWindow = g_engine.hVolumeOSDWnd;
     return context;
 }
 
@@ -65,7 +65,7 @@ bool SendSequence(const wchar_t* name, const wchar_t* keys, POINT point, HWND wi
         CLogger::LogMessage(L"%s called with an invalid key sequence string!", name);
         return false;
     }
-    if (g_pSendInput == nullptr)
+    if (g_threads.pSendInput == nullptr)
     {
         CLogger::LogMessage(L"%s: SendInput Thread is not available!", name);
         return false;
@@ -73,8 +73,8 @@ bool SendSequence(const wchar_t* name, const wchar_t* keys, POINT point, HWND wi
 
     // Characters must map to the keys of the target's layout: parse under it.
     HKL hookLayout = ::GetKeyboardLayout(0);
-    HKL targetLayout = g_hCurrentWnd != nullptr
-                           ? ::GetKeyboardLayout(::GetWindowThreadProcessId(g_hCurrentWnd, nullptr))
+    HKL targetLayout = g_engine.hCurrentWnd != nullptr
+                           ? ::GetKeyboardLayout(::GetWindowThreadProcessId(g_engine.hCurrentWnd, nullptr))
                            : nullptr;
     const bool switchLayout = targetLayout != nullptr && targetLayout != hookLayout;
     if (switchLayout)
@@ -84,9 +84,9 @@ bool SendSequence(const wchar_t* name, const wchar_t* keys, POINT point, HWND wi
     const int layerCount = g_pSettings != nullptr ? g_pSettings->MaxLayers() : 10;
     const int returnLayer = whileDown ? (up ? g_nWhileDownLayer : g_nWhileDownReturnLayer) : g_nLastLayer;
     SimTokenList tokens;
-    const bool parsed = CSimToken::Parse(tokens, keys, nullptr, point, window, g_nCurrentLayer, returnLayer,
+    const bool parsed = CSimToken::Parse(tokens, keys, nullptr, point, window, g_engine.nCurrentLayer, returnLayer,
                                          layerCount, g_pSettings != nullptr ? g_pSettings->m_uSimKeyDelay : 1,
-                                         whileDown, g_pCurrentApp, !whileDown);
+                                         whileDown, g_engine.pCurrentApp, !whileDown);
     if (switchLayout)
         ::ActivateKeyboardLayout(hookLayout, 0);
     if (!parsed)
@@ -135,13 +135,13 @@ bool SendSequence(const wchar_t* name, const wchar_t* keys, POINT point, HWND wi
         }
         break;
     }
-    g_pSendInput->SignalQueue();
+    g_threads.pSendInput->SignalQueue();
     return true;
 }
 
 bool QueueMouse(const INPUT& input)
 {
-    return g_pSendInput->SendInputThreaded(1, &input, 0, false);
+    return g_threads.pSendInput->SendInputThreaded(1, &input, 0, false);
 }
 
 INPUT MouseInput(DWORD flags, LONG dx, LONG dy, DWORD data, DWORD time)
@@ -153,7 +153,7 @@ INPUT MouseInput(DWORD flags, LONG dx, LONG dy, DWORD data, DWORD time)
     input.mi.dy = dy;
     input.mi.mouseData = data;
     input.mi.time = time;
-    input.mi.dwExtraInfo = reinterpret_cast<ULONG_PTR>(g_hMouseHook);
+    input.mi.dwExtraInfo = reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook);
     return input;
 }
 } // namespace
@@ -176,33 +176,33 @@ bool SendKeyStateWhileDown(const wchar_t* keys, bool up, POINT point, HWND windo
 
 bool SendKey(int virtualKey, bool extended, UINT modifiers, UINT scan)
 {
-    if (g_pSendInput == nullptr)
+    if (g_threads.pSendInput == nullptr)
     {
         CLogger::LogMessage(L"SendKey: SendInput Thread is not available!");
         return false;
     }
     const UINT delay = g_pSettings != nullptr ? g_pSettings->m_uSimKeyDelay : 1;
-    const ULONG_PTR marker = reinterpret_cast<ULONG_PTR>(g_hKeyHook);
-    HKL layout = g_hCurrentWnd != nullptr ? ::GetKeyboardLayout(::GetWindowThreadProcessId(g_hCurrentWnd, nullptr))
+    const ULONG_PTR marker = reinterpret_cast<ULONG_PTR>(g_threads.hKeyHook);
+    HKL layout = g_engine.hCurrentWnd != nullptr ? ::GetKeyboardLayout(::GetWindowThreadProcessId(g_engine.hCurrentWnd, nullptr))
                                           : nullptr;
     UINT pending = 0;
-    if (!g_pSendInput->SendKeyState(virtualKey, extended, modifiers, scan, false, false, delay, marker, layout, pending))
+    if (!g_threads.pSendInput->SendKeyState(virtualKey, extended, modifiers, scan, false, false, delay, marker, layout, pending))
     {
-        CLogger::LogDebug(L"SendKey: g_pSendInput->SendKeyState returned false.");
+        CLogger::LogDebug(L"SendKey: g_threads.pSendInput->SendKeyState returned false.");
         return false;
     }
-    if (!g_pSendInput->SendKeyState(virtualKey, extended, modifiers, scan, false, true, delay, marker, layout, pending))
+    if (!g_threads.pSendInput->SendKeyState(virtualKey, extended, modifiers, scan, false, true, delay, marker, layout, pending))
     {
-        CLogger::LogDebug(L"SendKey: g_pSendInput->SendKeyState (up) returned false.");
+        CLogger::LogDebug(L"SendKey: g_threads.pSendInput->SendKeyState (up) returned false.");
         return false;
     }
-    g_pSendInput->SignalQueue();
+    g_threads.pSendInput->SignalQueue();
     return true;
 }
 
 bool MouseMove(POINT point, POINT forcedPoint)
 {
-    if (g_pSendInput == nullptr)
+    if (g_threads.pSendInput == nullptr)
     {
         CLogger::LogMessage(L"MouseMove: SendInput Thread is not available!");
         return false;
@@ -214,14 +214,14 @@ bool MouseMove(POINT point, POINT forcedPoint)
                       static_cast<int>(dx), static_cast<int>(dy));
     if (!QueueMouse(MouseInput(MOUSEEVENTF_MOVE, dx, dy, 0, ::GetTickCount())))
         return false;
-    g_pSendInput->SignalQueue();
+    g_threads.pSendInput->SignalQueue();
     return true;
 }
 
 bool MovementToScroll(int vertical, int horizontal)
 {
     const DWORD start = ::GetTickCount();
-    if (g_pSendInput == nullptr)
+    if (g_threads.pSendInput == nullptr)
     {
         CLogger::LogDebug(L"MovementToScroll: SendInput Thread is not available!");
         return false;
@@ -237,9 +237,9 @@ bool MovementToScroll(int vertical, int horizontal)
     if (count > 0)
     {
         CLogger::LogDebug(L"SendInput - count = %d", static_cast<int>(count));
-        queued = g_pSendInput->SendInputThreaded(count, inputs, 0, false);
+        queued = g_threads.pSendInput->SendInputThreaded(count, inputs, 0, false);
         if (queued)
-            g_pSendInput->SignalQueue();
+            g_threads.pSendInput->SignalQueue();
     }
     CLogger::LogDebug(L"MovementToScroll result 0x%08X time %dms", 0xFFFFFFFFu,
                       static_cast<int>(::GetTickCount() - start));
@@ -260,14 +260,14 @@ bool QueueMove(LONG dx, LONG dy, DWORD data, DWORD time)
 {
     if (!QueueMouse(MouseInput(MOUSEEVENTF_MOVE, dx, dy, data, time)))
         return false;
-    g_pSendInput->SignalQueue();
+    g_threads.pSendInput->SignalQueue();
     return true;
 }
 } // namespace
 
 bool MouseMoveToMessagePoint(const MSLLHOOKSTRUCT& message, bool vertical)
 {
-    if (g_pSendInput == nullptr)
+    if (g_threads.pSendInput == nullptr)
     {
         CLogger::LogMessage(L"MouseMove: SendInput Thread is not available!");
         return false;
@@ -284,7 +284,7 @@ bool MouseMoveInverted(const MSLLHOOKSTRUCT& message)
 {
     if (!g_LockAxis.IsXInverted() && !g_LockAxis.IsYInverted())
         return false;
-    if (g_pSendInput == nullptr)
+    if (g_threads.pSendInput == nullptr)
     {
         CLogger::LogMessage(L"MouseMove: SendInput Thread is not available!");
         return false;
@@ -312,7 +312,7 @@ AppCommandRoute RouteAppCommand(int command, bool modernOrRemote, bool hasEnable
 
 bool SendAppCommand(HWND window, int command)
 {
-    const bool modernOrRemote = IsModernUIApp() || _wcsicmp(g_szCurrentProcess, L"mstsc.exe") == 0;
+    const bool modernOrRemote = IsModernUIApp() || _wcsicmp(g_engine.szCurrentProcess, L"mstsc.exe") == 0;
     HWND receiver = modernOrRemote || window == nullptr ? nullptr : GetFirstEnabledWindow(window);
     const AppCommandRoute route = RouteAppCommand(command, modernOrRemote, receiver != nullptr);
     const LPARAM lParam = static_cast<LPARAM>(command) << 16;
@@ -330,7 +330,7 @@ bool SendAppCommand(HWND window, int command)
     case AppCommandRoute::XButton1:
     case AppCommandRoute::XButton2:
     {
-        if (g_pSendInput == nullptr)
+        if (g_threads.pSendInput == nullptr)
         {
             CLogger::LogMessage(L"SendAppCommand: SendInput Thread is not available!");
             return false;
@@ -339,7 +339,7 @@ bool SendAppCommand(HWND window, int command)
         const POINT cursor = CursorNow();
         g_nQueueWait += SendMouseButton(button, kEventDown, cursor, false, false);
         g_nQueueWait += SendMouseButton(button, kEventUp, cursor, false, false);
-        g_pSendInput->SignalQueue();
+        g_threads.pSendInput->SignalQueue();
         return true;
     }
     case AppCommandRoute::BrowserKey:
@@ -368,7 +368,7 @@ bool Wheel(const wchar_t* name, DWORD flag, short amount)
 {
     if (!ActivateForScroll())
         return false;
-    if (g_pSendInput == nullptr)
+    if (g_threads.pSendInput == nullptr)
     {
         CLogger::LogDebug(L"%s: SendInput Thread is not available!", name);
         return false;
@@ -378,7 +378,7 @@ bool Wheel(const wchar_t* name, DWORD flag, short amount)
     const DWORD data = static_cast<DWORD>(static_cast<LONG>(amount));
     if (!QueueMouse(MouseInput(flag, 0, 0, data, ::GetTickCount())))
         return false;
-    g_pSendInput->SignalQueue();
+    g_threads.pSendInput->SignalQueue();
     return true;
 }
 } // namespace
@@ -397,7 +397,7 @@ bool QueueInputWait(UINT milliseconds)
 {
     if (milliseconds == 0)
         return true;
-    CSendInput* sendInput = g_pSendInput;
+    CSendInput* sendInput = g_threads.pSendInput;
     return sendInput != nullptr && sendInput->SendInputDelay(milliseconds);
 }
 
@@ -405,26 +405,26 @@ bool PreciseWait(UINT milliseconds)
 {
     if (milliseconds == 0)
         return true;
-    if (g_pPreciseTimer == nullptr)
-        g_pPreciseTimer = new CPreciseTimer();
-    g_pPreciseTimer->Wait(milliseconds);
+    if (g_threads.pPreciseTimer == nullptr)
+        g_threads.pPreciseTimer = new CPreciseTimer();
+    g_threads.pPreciseTimer->Wait(milliseconds);
     return true;
 }
 
 UINT SendCountedMouseButton(int button, int kind, POINT point, bool leftAlreadyDown)
 {
-    CSendInput* sendInput = g_pSendInput;
+    CSendInput* sendInput = g_threads.pSendInput;
     if (sendInput == nullptr)
         return 0;
-    return sendInput->SendMouseCounted(button, kind, point, leftAlreadyDown, reinterpret_cast<ULONG_PTR>(g_hMouseHook),
-                                       g_nInjectCount);
+    return sendInput->SendMouseCounted(button, kind, point, leftAlreadyDown, reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook),
+                                       g_hook.nInjectCount);
 }
 
 UINT SendMouseButton(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames)
 {
-    CSendInput* sendInput = g_pSendInput;
+    CSendInput* sendInput = g_threads.pSendInput;
     if (sendInput == nullptr)
         return 0;
     return sendInput->SendMouse(button, kind, point, leftAlreadyDown, alternativeNames,
-                                reinterpret_cast<ULONG_PTR>(g_hMouseHook), 0);
+                                reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook), 0);
 }

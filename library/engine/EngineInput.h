@@ -1,7 +1,7 @@
 #pragma once
 // The engine's requests to the simulated-input queue. The engine never calls
 // SendInput itself: these turn a keystroke sequence, one key, a mouse move or a
-// wheel notch into entries of g_pSendInput's queue and wake its thread. They
+// wheel notch into entries of g_threads.pSendInput's queue and wake its thread. They
 // run on the hook thread and the timer callbacks.
 
 #include <windows.h>
@@ -35,7 +35,7 @@ SNAREHOLD_API WhileDownStep WhileDownReleaseStep(UINT filter, int pass);
 
 // SendMouse on the library's queue, marked with the mouse hook's handle.
 SNAREHOLD_API UINT SendMouseButton(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames);
-// The same, counted in g_nInjectCount until the mouse hook sees each record.
+// The same, counted in g_hook.nInjectCount until the mouse hook sees each record.
 SNAREHOLD_API UINT SendCountedMouseButton(int button, int kind, POINT point, bool leftAlreadyDown);
 
 SNAREHOLD_API bool SendKeysStateSingleShot(const wchar_t* keys, POINT point, HWND window, bool release, bool repeat);

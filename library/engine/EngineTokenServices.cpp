@@ -81,7 +81,7 @@ void CEngineTokenServices::AudioDeviceChanged()
 
 void CEngineTokenServices::ChangeBrightness(int direction, POINT point)
 {
-    CBrightness* brightness = g_pBrightness;
+    CBrightness* brightness = g_threads.pBrightness;
     if (brightness == nullptr)
     {
         CLogger::LogDebug(L"ChangeBrightness: no brightness control");

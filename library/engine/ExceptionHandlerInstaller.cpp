@@ -59,7 +59,7 @@ void PreExceptionHandler(DWORD threadId)
 
 void RemoveTrayIconOnCrash()
 {
-    HWND main = g_hMainWnd;
+    HWND main = g_engine.hMainWnd;
     if (main == nullptr)
         return;
     DWORD_PTR result = 0;

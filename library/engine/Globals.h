@@ -1,16 +1,24 @@
 #pragma once
 // The library's run-time state shared by the hook thread, the timer thread, the
-// worker threads and the exported control functions. Plain globals, owned by the
-// library; the program reaches them only through exported functions. They are
-// exported only so that the tests, which link against the real DLL, can read them.
+// worker threads and the exported control functions, in a few structures grouped
+// by who writes them and when:
+//   g_hook     what the hook procedures record as input arrives
+//   g_threads  the hooks, the hook and timer threads and the worker objects
+//   g_engine   the profile, layer and windows in force, and the program's windows
+//   g_system   start-up system values (SystemValues.h)
+//   g_pSettings the settings object (LibrarySettings.h)
+// The program reaches them only through exported functions. Plain members, so
+// the hook procedures read them without a call, a lock or an allocation.
 
 #include <windows.h>
-#include <mmsystem.h>
 
 #include <atomic>
+#include <list>
 
+#include "LibrarySettings.h"
 #include "RegisteredMessages.h"
 #include "SnareholdApi.h"
+#include "SystemValues.h"
 
 class CSettings;
 class CApplicationSettings;
@@ -26,80 +34,77 @@ constexpr WPARAM WP_KEYHOOK = 2;        // re-install the keyboard hook (hook th
 constexpr WPARAM WP_BOTH = 3;           // re-install both, mouse first
 constexpr WPARAM WP_EXITTHREAD = 0xA5A5; // wake-up that comes with an exit request (both threads)
 
-// ---------------------------------------------------------------------------
-// Settings, profile, layer.
-extern SNAREHOLD_API CSettings* g_pSettings;           // created at attach, never replaced
-extern SNAREHOLD_API CApplicationSettings* g_pCurrentApp; // profile in force, may be null
-extern SNAREHOLD_API int g_nCurrentLayer;              // 0-based
-extern SNAREHOLD_API wchar_t g_szCurrentProcess[MAX_PATH];
-extern SNAREHOLD_API HWND g_hCurrentWnd;
-extern SNAREHOLD_API HWND g_hProfileWnd;
+// What the hook procedures record as input arrives.
+struct SNAREHOLD_API HookState
+{
+    BYTE bButtonDown[9] = {};
+    BYTE bReleasedByChord[9] = {};
+    // Own input: events the library injected and has not yet seen come back
+    // through the mouse hook. Raised by the senders, lowered by the mouse hook.
+    std::atomic<int> nInjectCount{0};
+    // Set by the hook procedures on real input; read and cleared by the jiggler.
+    bool bInputSeen = false;
+    DWORD dwLastInput = 0;
 
-// Hooks and threads.
-extern SNAREHOLD_API HHOOK g_hMouseHook;
-extern SNAREHOLD_API HHOOK g_hKeyHook;
-extern SNAREHOLD_API HHOOK g_hFindHook;
-extern SNAREHOLD_API HANDLE g_hHookThread;
-extern SNAREHOLD_API DWORD g_dwHookThreadId;
-extern SNAREHOLD_API HANDLE g_hTimerThread;
-extern SNAREHOLD_API DWORD g_dwTimerThreadId;
-extern SNAREHOLD_API HANDLE g_hHookExitEvent;
-extern SNAREHOLD_API HANDLE g_hTimerExitEvent;
-extern SNAREHOLD_API HANDLE g_hHooksStartWaitEvent;
-extern SNAREHOLD_API CRITICAL_SECTION g_csHookControl;
-extern SNAREHOLD_API HINSTANCE g_hInstance;
+    // Nothing held, nothing of our own on its way.
+    void Reset();
+};
 
-// Windows handed in by the program.
-extern SNAREHOLD_API HWND g_hMainWnd;
-extern SNAREHOLD_API HWND g_hVolumeOSDWnd;
-extern SNAREHOLD_API HWND g_hBrightnessOSDWnd;
-extern SNAREHOLD_API HWND g_hSetupWnd;
-extern SNAREHOLD_API HWND g_hFindWnd;
+// The hooks and the threads that serve them, written by the start and stop
+// sequence; the find-window hook by its own set and remove calls. The worker
+// objects are created by the hook thread, which deletes them on its way out;
+// whatever a dead hook thread leaves behind is deleted by the stop sequence or
+// at detach.
+struct SNAREHOLD_API ThreadState
+{
+    HHOOK hMouseHook = nullptr;
+    HHOOK hKeyHook = nullptr;
+    HHOOK hFindHook = nullptr;
+    HANDLE hHookThread = nullptr;
+    DWORD dwHookThreadId = 0;
+    HANDLE hTimerThread = nullptr;
+    DWORD dwTimerThreadId = 0;
+    HANDLE hHookExitEvent = nullptr;
+    HANDLE hTimerExitEvent = nullptr;
+    HANDLE hHooksStartWaitEvent = nullptr;
+    CRITICAL_SECTION csHookControl = {};
 
-// Worker objects: created by the hook thread, which deletes them on its way out;
-// whatever a dead hook thread leaves behind is deleted by the stop sequence or at
-// detach.
-extern SNAREHOLD_API CSendInput* g_pSendInput;
-extern SNAREHOLD_API CSPIThread* g_pSPIThread;
-extern SNAREHOLD_API CBrightness* g_pBrightness;
-extern SNAREHOLD_API CPreciseTimer* g_pPreciseTimer;   // attach to detach
-extern SNAREHOLD_API CWindowOperation* g_pWindowOperation;
+    CSendInput* pSendInput = nullptr;
+    CSPIThread* pSPIThread = nullptr;
+    CBrightness* pBrightness = nullptr;
+    CPreciseTimer* pPreciseTimer = nullptr;   // attach to detach
+    CWindowOperation* pWindowOperation = nullptr;
+    HKL hEnglishLayout = nullptr;             // chosen by the hook thread
+    bool bLoadedEnglishLayout = false;        // ... and loaded by it
+};
 
-// Own input: events the library injected and has not yet seen come back through
-// the mouse hook. Raised by the senders, lowered by the mouse hook.
-extern SNAREHOLD_API std::atomic<int> g_nInjectCount;
-// Set by the hook procedures on real input; read and cleared by the jiggler.
-extern SNAREHOLD_API bool g_bInputSeen;
-extern SNAREHOLD_API DWORD g_dwLastInput;
+// What is in force: written by settings loading, profile targeting, layer
+// changes and the program's control calls.
+struct SNAREHOLD_API EngineState
+{
+    CApplicationSettings* pCurrentApp = nullptr; // profile in force, may be null
+    int nCurrentLayer = 0;                       // 0-based
+    wchar_t szCurrentProcess[MAX_PATH] = {};
+    HWND hCurrentWnd = nullptr;
+    HWND hProfileWnd = nullptr;
+    int nIntegrityLevel = 0;                     // of the target's process
 
-// Flags and modes.
-extern SNAREHOLD_API int g_nIntegrityLevel;
-extern SNAREHOLD_API DWORD g_dwHookTimeout;
-extern SNAREHOLD_API BYTE g_bButtonDown[9];
-extern SNAREHOLD_API BYTE g_bReleasedByChord[9];
-extern SNAREHOLD_API LARGE_INTEGER g_liFrequency;
-extern SNAREHOLD_API TIMECAPS g_tcTimerCaps;
-extern SNAREHOLD_API int g_nScreenWidth;
-extern SNAREHOLD_API int g_nScreenHeight;
-extern SNAREHOLD_API HMODULE g_hWtsapi32;
+    // Windows handed in by the program.
+    HWND hMainWnd = nullptr;
+    HWND hVolumeOSDWnd = nullptr;
+    HWND hBrightnessOSDWnd = nullptr;
+    HWND hSetupWnd = nullptr;
+    HWND hFindWnd = nullptr;
 
-// System mouse and keyboard values seen at attach (restored when the hooks stop).
-extern SNAREHOLD_API int g_nStartupMouseSpeed;
-extern SNAREHOLD_API int g_nStartupMouse[3];           // threshold 1, threshold 2, acceleration
-extern SNAREHOLD_API bool g_bStartupEPP;
-extern SNAREHOLD_API int g_nStartupSwapButtons;
-extern SNAREHOLD_API int g_nSwapButtons;
-extern SNAREHOLD_API int g_nStartupWheelLines;         // raw value
-extern SNAREHOLD_API int g_nDefaultWheelLines;         // 0 replaced by 3
-extern SNAREHOLD_API int g_nWheelLines;
-extern SNAREHOLD_API bool g_bWheelPageScroll;
-extern SNAREHOLD_API int g_nWheelChars;
-extern SNAREHOLD_API int g_nKeyRepeatDelay;            // ms
-extern SNAREHOLD_API int g_nKeyRepeatInterval;         // ms
-extern SNAREHOLD_API HKL g_hEnglishLayout;
-extern SNAREHOLD_API bool g_bLoadedEnglishLayout;
+    // Profiles restricted to an area of their window, in the settings' order;
+    // built by the settings loader, which owns it; null while there are none.
+    std::list<CApplicationSettings*>* pAreaApps = nullptr;
 
-// Profiles restricted to an area of their window, in the settings' order; built
-// by the settings loader, null while there are none.
-#include <list>
-extern SNAREHOLD_API std::list<CApplicationSettings*>* g_pAreaApps;
+    // No profile, layer, target or program window (the area list stays with
+    // the settings it was built from).
+    void Reset();
+};
+
+extern SNAREHOLD_API HookState g_hook;
+extern SNAREHOLD_API ThreadState g_threads;
+extern SNAREHOLD_API EngineState g_engine;

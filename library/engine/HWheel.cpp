@@ -65,8 +65,8 @@ bool RedirectTilt(MSLLHOOKSTRUCT* data, short delta)
     const CSettings* settings = g_pSettings;
     if (settings == nullptr || data == nullptr)
         return false;
-    HWND window = g_hCurrentWnd;
-    CApplicationSettings* profile = g_pCurrentApp;
+    HWND window = g_engine.hCurrentWnd;
+    CApplicationSettings* profile = g_engine.pCurrentApp;
     if (!settings->m_bSwitchOnMouseOver || settings->m_bActivateOnScroll)
     {
         const HWND under = RealWindowFromPoint_SkipLocked(data->pt, true);
@@ -112,7 +112,7 @@ bool RedirectTilt(MSLLHOOKSTRUCT* data, short delta)
         if (std::wcsncmp(cls, L"HwndWrapper[DefaultDomain;;", 27) == 0)
         {
             CLogger::LogDebug(L"Ignore Redirect horizontal wheel message to WPF window 0x%08X", HandleNumber(window));
-            return Scroll(window, WM_HSCROLL, Clamp(static_cast<long long>(tilt) * g_nWheelChars), kScrollWindowLines);
+            return Scroll(window, WM_HSCROLL, Clamp(static_cast<long long>(tilt) * g_system.nWheelChars), kScrollWindowLines);
         }
         if (!IsWheelTargetClass(cls, nullptr))
         {
@@ -129,7 +129,7 @@ bool RedirectTilt(MSLLHOOKSTRUCT* data, short delta)
                               cls, wParamShown, 0u);
             return false;
         }
-        if (!IntegrityAllowsSend(g_nIntegrityLevel, CachedWindowIntegrityLevel(receiver)))
+        if (!IntegrityAllowsSend(g_engine.nIntegrityLevel, CachedWindowIntegrityLevel(receiver)))
         {
             if (receiver == window)
                 CLogger::LogDebug(L"Unable to redirect horizontal wheel message 0x%08X to elevated window 0x%08X: '%s'",
@@ -215,7 +215,7 @@ bool ProcessHWheel(MSLLHOOKSTRUCT* data, BYTE& injected)
     CLogger::LogDebug(L"WM_MOUSEHWHEEL: MouseData 0x%08x (%d), Flags 0x%08x, Time %dms, ExtraInfo %d",
                       static_cast<unsigned>(data->mouseData), static_cast<int>(delta), static_cast<unsigned>(data->flags),
                       static_cast<int>(data->time), static_cast<int>(data->dwExtraInfo));
-    CApplicationSettings* profile = g_pCurrentApp;
+    CApplicationSettings* profile = g_engine.pCurrentApp;
     const CSettings* settings = g_pSettings;
 
     // Further notches inside the ignore interval only push the button-up back.
@@ -261,7 +261,7 @@ bool ProcessHWheel(MSLLHOOKSTRUCT* data, BYTE& injected)
         QueueInputWait(wait);
         if (profile != nullptr && profile->GetIgnoreHScroll())
         {
-            g_bButtonDown[button] = 1;
+            g_hook.bButtonDown[button] = 1;
             if (!SetPendingScroll(1, button, point, profile, profile->GetIgnoreHScrollTime() + repeatDelay))
                 ProcessButton(button, kEventUp, true, point, fixUp, block, click);
         }

@@ -60,7 +60,7 @@ HANDLE StartThread(unsigned(__stdcall* proc)(void*), void* argument)
 
 bool HookExitRequested(DWORD tid)
 {
-    if (g_hHookExitEvent != nullptr && ::WaitForSingleObject(g_hHookExitEvent, 0) == WAIT_OBJECT_0)
+    if (g_threads.hHookExitEvent != nullptr && ::WaitForSingleObject(g_threads.hHookExitEvent, 0) == WAIT_OBJECT_0)
     {
         CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Recieved exit event.", tid);
         return true;
@@ -72,19 +72,19 @@ void ChooseEnglishLayout(DWORD tid)
 {
     try
     {
-        if (g_hEnglishLayout != nullptr && g_bLoadedEnglishLayout)
+        if (g_threads.hEnglishLayout != nullptr && g_threads.bLoadedEnglishLayout)
         {
             CLogger::LogDebug(L"HookThreadProc[0x%X]: Unloading keyboard layout...", tid);
-            if (!::UnloadKeyboardLayout(g_hEnglishLayout))
+            if (!::UnloadKeyboardLayout(g_threads.hEnglishLayout))
                 CLogger::LogOSMessage(::GetLastError(), L"HookThreadProc[0x%X]: Unable to unload the keyboard layout", tid);
-            g_hEnglishLayout = nullptr;
+            g_threads.hEnglishLayout = nullptr;
         }
         else
         {
             CLogger::LogDebug(L"HookThreadProc[0x%X]: No keyboard layout loaded, nothing to unload.", tid);
         }
-        g_bLoadedEnglishLayout = false;
-        g_hEnglishLayout = nullptr;
+        g_threads.bLoadedEnglishLayout = false;
+        g_threads.hEnglishLayout = nullptr;
 
         CLogger::LogDebug(L"HookThreadProc[0x%X]: Current language is 0x%08X", tid,
                           HandleNumber(::GetKeyboardLayout(0)));
@@ -96,22 +96,22 @@ void ChooseEnglishLayout(DWORD tid)
             CLogger::LogDebug(L"HookThreadProc[0x%X]: Checking installed keyboard layout: 0x%08X", tid, static_cast<unsigned>(h));
             if ((h & 0xF900F9) == 0x90009 || (h & 0x409) == 0x409)
             {
-                g_hEnglishLayout = layouts[i];
+                g_threads.hEnglishLayout = layouts[i];
                 break;
             }
         }
-        if (g_hEnglishLayout != nullptr)
+        if (g_threads.hEnglishLayout != nullptr)
         {
-            CLogger::LogMessage(L"HookThreadProc[0x%X]: Using keyboard language 0x%08X", tid, HandleNumber(g_hEnglishLayout));
+            CLogger::LogMessage(L"HookThreadProc[0x%X]: Using keyboard language 0x%08X", tid, HandleNumber(g_threads.hEnglishLayout));
             return;
         }
         CLogger::LogMessage(L"HookThreadProc[0x%X]: Unable to find suitable English keyboard layout...", tid);
         if (g_pSettings != nullptr && g_pSettings->m_bLoadUSEnglish)
         {
             CLogger::LogMessage(L"HookThreadProc: Loading US English.");
-            g_hEnglishLayout = ::LoadKeyboardLayoutW(L"04090409", KLF_NOTELLSHELL);
-            if (g_hEnglishLayout != nullptr)
-                g_bLoadedEnglishLayout = true;
+            g_threads.hEnglishLayout = ::LoadKeyboardLayoutW(L"04090409", KLF_NOTELLSHELL);
+            if (g_threads.hEnglishLayout != nullptr)
+                g_threads.bLoadedEnglishLayout = true;
             else
                 CLogger::LogMessage(L"HookThreadProc[0x%X]: Unable to load suitable English keyboard layout required by some actions.", tid);
         }
@@ -131,24 +131,24 @@ void InstallHooks(DWORD tid)
     try
     {
         CThreadLock lock(L"HookThread InstallHooks");
-        g_nScreenWidth = ::GetSystemMetrics(SM_CXSCREEN);
-        g_nScreenHeight = ::GetSystemMetrics(SM_CYSCREEN);
+        g_system.nScreenWidth = ::GetSystemMetrics(SM_CXSCREEN);
+        g_system.nScreenHeight = ::GetSystemMetrics(SM_CYSCREEN);
         CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Installing low level mouse hook", tid);
         // Nothing a previous pair of hooks saw may decide about the new events.
         ResetMouseHookState();
-        g_nInjectCount = 0;
-        g_hMouseHook = ::SetWindowsHookExW(WH_MOUSE_LL, MouseHookLLProc, g_hInstance, 0);
-        if (g_hMouseHook == nullptr)
+        g_hook.nInjectCount = 0;
+        g_threads.hMouseHook = ::SetWindowsHookExW(WH_MOUSE_LL, MouseHookLLProc, g_system.hInstance, 0);
+        if (g_threads.hMouseHook == nullptr)
         {
             CLogger::LogOSMessage(::GetLastError(), L"HookThreadProc[0x%X]: Unable to set low level mouse hook", tid);
             return;
         }
-        CLogger::LogDebug(L"HookThreadProc[0x%X]: Successfully set the mouse hook 0x%X", tid, HandleNumber(g_hMouseHook));
+        CLogger::LogDebug(L"HookThreadProc[0x%X]: Successfully set the mouse hook 0x%X", tid, HandleNumber(g_threads.hMouseHook));
         CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Installing low level key hook (for layer modifier keys)", tid);
         ResetKeyHookState();
-        g_hKeyHook = ::SetWindowsHookExW(WH_KEYBOARD_LL, KeyHookLLProc, g_hInstance, 0);
-        if (g_hKeyHook != nullptr)
-            CLogger::LogDebug(L"HookThreadProc[0x%X]: Successfully set the keyboard hook 0x%X", tid, HandleNumber(g_hKeyHook));
+        g_threads.hKeyHook = ::SetWindowsHookExW(WH_KEYBOARD_LL, KeyHookLLProc, g_system.hInstance, 0);
+        if (g_threads.hKeyHook != nullptr)
+            CLogger::LogDebug(L"HookThreadProc[0x%X]: Successfully set the keyboard hook 0x%X", tid, HandleNumber(g_threads.hKeyHook));
         else
             CLogger::LogOSMessage(::GetLastError(), L"HookThreadProc[0x%X]: Unable to set low level keyboard hook (for layer modifier keys)", tid);
     }
@@ -225,11 +225,11 @@ void CleanUpHookThread(DWORD tid)
         CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Finished the message loop. Cleaning up...", tid);
         RemoveHooks();
         CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Removed hooks...", tid);
-        if (g_hMainWnd != nullptr)
-            ::PostMessageW(g_hMainWnd, BRMP_MainWindow, 0, 0);
+        if (g_engine.hMainWnd != nullptr)
+            ::PostMessageW(g_engine.hMainWnd, BRMP_MainWindow, 0, 0);
         g_LastWheel.Reset();
-        g_hCurrentWnd = nullptr;
-        g_szCurrentProcess[0] = L'\0';
+        g_engine.hCurrentWnd = nullptr;
+        g_engine.szCurrentProcess[0] = L'\0';
         workers = DetachHookWorkers();
     }
     // Repeats, chord and scroll time-outs end before the workers they feed;
@@ -249,18 +249,18 @@ void RestoreMouseSettings(bool restore)
         if (!restore)
         {
             CLogger::LogDebug(L"Not resetting mouse cursor speed (%d) to system default (%d) as resettodefault is disabled",
-                              speed, g_nStartupMouseSpeed);
+                              speed, g_system.nStartupMouseSpeed);
         }
-        else if (speed == g_nStartupMouseSpeed)
+        else if (speed == g_system.nStartupMouseSpeed)
         {
             CLogger::LogDebug(L"No need to reset mouse cursor speed to system default (%d) as it is already %d!",
-                              g_nStartupMouseSpeed, speed);
+                              g_system.nStartupMouseSpeed, speed);
         }
         else
         {
-            CLogger::LogThreadDebug(L"Reset mouse cursor speed to system default (%d)", g_nStartupMouseSpeed);
-            if (!SetSystemMouseSpeed(g_nStartupMouseSpeed))
-                CLogger::LogMessage(L"Unable to reset mouse speed to default! (%d)", g_nStartupMouseSpeed);
+            CLogger::LogThreadDebug(L"Reset mouse cursor speed to system default (%d)", g_system.nStartupMouseSpeed);
+            if (!SetSystemMouseSpeed(g_system.nStartupMouseSpeed))
+                CLogger::LogMessage(L"Unable to reset mouse speed to default! (%d)", g_system.nStartupMouseSpeed);
         }
 
         CMouseInfo current;
@@ -268,17 +268,17 @@ void RestoreMouseSettings(bool restore)
         {
             CLogger::LogDebug(L"Not resetting enhanced pointer precision as resettodefault is disabled");
         }
-        else if (current.EnhancePointerPrecision() == g_bStartupEPP)
+        else if (current.EnhancePointerPrecision() == g_system.bStartupEPP)
         {
             CLogger::LogDebug(L"No need to reset enhanced pointer precision as it hasnt changed since startup!");
         }
         else
         {
             // The user's own thresholds come back, not the settings' ones.
-            int values[3] = {g_nStartupMouse[0], g_nStartupMouse[1], g_nStartupMouse[2]};
+            int values[3] = {g_system.nStartupMouse[0], g_system.nStartupMouse[1], g_system.nStartupMouse[2]};
             if (::SystemParametersInfoW(SPI_SETMOUSE, 0, values, SPIF_UPDATEINIFILE))
                 CLogger::LogThreadDebug(L"CMouseInfo: Set mouse pointer precision %s (%d, %d, %d)",
-                                        g_bStartupEPP ? L"On" : L"Off", values[0], values[1], values[2]);
+                                        g_system.bStartupEPP ? L"On" : L"Off", values[0], values[1], values[2]);
             else
                 CLogger::LogMessage(L"CMouseInfo: Failed to set mouse pointer precision");
         }
@@ -291,24 +291,24 @@ void RestoreMouseSettings(bool restore)
 
     if (!restore)
         return;
-    if (::GetSystemMetrics(SM_SWAPBUTTON) != g_nStartupSwapButtons)
+    if (::GetSystemMetrics(SM_SWAPBUTTON) != g_system.nStartupSwapButtons)
     {
-        CLogger::LogDebug(L"Reset Swap Mouse Buttons to system default (%d)", g_nStartupSwapButtons);
-        if (!::SystemParametersInfoW(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(g_nStartupSwapButtons), nullptr, SPIF_UPDATEINIFILE))
-            CLogger::LogMessage(L"Unable to reset Swap Mouse Buttons to default! (%d)", g_nStartupSwapButtons);
+        CLogger::LogDebug(L"Reset Swap Mouse Buttons to system default (%d)", g_system.nStartupSwapButtons);
+        if (!::SystemParametersInfoW(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(g_system.nStartupSwapButtons), nullptr, SPIF_UPDATEINIFILE))
+            CLogger::LogMessage(L"Unable to reset Swap Mouse Buttons to default! (%d)", g_system.nStartupSwapButtons);
     }
     UINT lines = 0;
     ::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
-    if (static_cast<int>(lines) != g_nStartupWheelLines)
+    if (static_cast<int>(lines) != g_system.nStartupWheelLines)
     {
-        CLogger::LogDebug(L"Reset Wheel Scroll Lines to default (%d)", g_nDefaultWheelLines);
-        if (!::SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, static_cast<UINT>(g_nDefaultWheelLines), nullptr, SPIF_UPDATEINIFILE))
-            CLogger::LogMessage(L"Unable to reset Wheel Scroll Lines to default (%d)", g_nDefaultWheelLines);
+        CLogger::LogDebug(L"Reset Wheel Scroll Lines to default (%d)", g_system.nDefaultWheelLines);
+        if (!::SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, static_cast<UINT>(g_system.nDefaultWheelLines), nullptr, SPIF_UPDATEINIFILE))
+            CLogger::LogMessage(L"Unable to reset Wheel Scroll Lines to default (%d)", g_system.nDefaultWheelLines);
     }
     EndWindowOperation();
-    g_nSwapButtons = g_nStartupSwapButtons;
-    g_nWheelLines = g_nDefaultWheelLines;
-    g_bWheelPageScroll = g_nDefaultWheelLines == -1;
+    g_system.nSwapButtons = g_system.nStartupSwapButtons;
+    g_system.nWheelLines = g_system.nDefaultWheelLines;
+    g_system.bWheelPageScroll = g_system.nDefaultWheelLines == -1;
 }
 
 const ThreadStopTexts kTimerTexts = {
@@ -348,9 +348,9 @@ void RepairGlobalLockAfter(DWORD deadTid)
 void AbandonStart()
 {
     EndHookThread(false);
-    CloseAndClear(g_hTimerExitEvent);
-    CloseAndClear(g_hHookExitEvent);
-    CloseAndClear(g_hHooksStartWaitEvent);
+    CloseAndClear(g_threads.hTimerExitEvent);
+    CloseAndClear(g_threads.hHookExitEvent);
+    CloseAndClear(g_threads.hHooksStartWaitEvent);
 }
 }
 
@@ -371,14 +371,14 @@ unsigned __stdcall HookThreadProc(void*)
     CDeferredLogWrites deferredLog;
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     const DWORD tid = ::GetCurrentThreadId();
-    g_dwHookThreadId = tid;
+    g_threads.dwHookThreadId = tid;
     try
     {
         SetThreadName(tid, "Hook Thread");
         ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
         CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Hook thread starting...", tid);
         CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Current mouse cursor speed=%d, system default cursor speed=%d", tid,
-                                CMouseInfo::GetMouseSpeed(), g_nStartupMouseSpeed);
+                                CMouseInfo::GetMouseSpeed(), g_system.nStartupMouseSpeed);
         {
             CThreadLock lock(L"HookThread Init");
             CreateHookWorkers(tid);
@@ -391,12 +391,12 @@ unsigned __stdcall HookThreadProc(void*)
         ChooseEnglishLayout(tid);
         RegisterMouseOverTimerHandler();
         InstallHooks(tid);
-        g_LockAxis.ChangeCursor(g_pSPIThread, g_pCurrentApp, g_nCurrentLayer, false,
+        g_LockAxis.ChangeCursor(g_threads.pSPIThread, g_engine.pCurrentApp, g_engine.nCurrentLayer, false,
                                 g_pSettings == nullptr || g_pSettings->m_bChangeCursorLayer);
-        if (g_hHooksStartWaitEvent != nullptr)
-            ::SetEvent(g_hHooksStartWaitEvent);
-        if (g_hMainWnd != nullptr)
-            ::PostMessageW(g_hMainWnd, BRMP_MainWindow, 0, 0);
+        if (g_threads.hHooksStartWaitEvent != nullptr)
+            ::SetEvent(g_threads.hHooksStartWaitEvent);
+        if (g_engine.hMainWnd != nullptr)
+            ::PostMessageW(g_engine.hMainWnd, BRMP_MainWindow, 0, 0);
         RunHookMessageLoop(tid);
         CleanUpHookThread(tid);
     }
@@ -413,28 +413,28 @@ unsigned __stdcall HookThreadProc(void*)
 // threads read (the signature of the library's own input) is never null.
 void InstallMouseHook()
 {
-    const HHOOK installed = ::SetWindowsHookExW(WH_MOUSE_LL, MouseHookLLProc, g_hInstance, 0);
-    const HHOOK old = g_hMouseHook;
+    const HHOOK installed = ::SetWindowsHookExW(WH_MOUSE_LL, MouseHookLLProc, g_system.hInstance, 0);
+    const HHOOK old = g_threads.hMouseHook;
     if (installed != nullptr || old == nullptr)
-        g_hMouseHook = installed;
+        g_threads.hMouseHook = installed;
     if (old != nullptr && installed != nullptr)
         ::UnhookWindowsHookEx(old);
     if (installed != nullptr)
-        CLogger::LogDebug(L"HookThread: WP_MOUSEHOOK - Successfully set the mouse hook 0x%X", HandleNumber(g_hMouseHook));
+        CLogger::LogDebug(L"HookThread: WP_MOUSEHOOK - Successfully set the mouse hook 0x%X", HandleNumber(g_threads.hMouseHook));
     else
         CLogger::LogOSMessage(::GetLastError(), L"HookThread: WP_MOUSEHOOK - Unable to set low level mouse hook.");
 }
 
 void InstallKeyHook()
 {
-    const HHOOK installed = ::SetWindowsHookExW(WH_KEYBOARD_LL, KeyHookLLProc, g_hInstance, 0);
-    const HHOOK old = g_hKeyHook;
+    const HHOOK installed = ::SetWindowsHookExW(WH_KEYBOARD_LL, KeyHookLLProc, g_system.hInstance, 0);
+    const HHOOK old = g_threads.hKeyHook;
     if (installed != nullptr || old == nullptr)
-        g_hKeyHook = installed;
+        g_threads.hKeyHook = installed;
     if (old != nullptr && installed != nullptr)
         ::UnhookWindowsHookEx(old);
     if (installed != nullptr)
-        CLogger::LogDebug(L"HookThread: WP_KEYHOOK - Successfully set the keyboard hook 0x%X", HandleNumber(g_hKeyHook));
+        CLogger::LogDebug(L"HookThread: WP_KEYHOOK - Successfully set the keyboard hook 0x%X", HandleNumber(g_threads.hKeyHook));
     else
         CLogger::LogOSMessage(::GetLastError(), L"HookThread: WP_KEYHOOK - Unable to set low level keyboard hook (for layer modifier keys).");
 }
@@ -442,21 +442,21 @@ void InstallKeyHook()
 void RemoveHooks()
 {
     CLogger::LogThreadDebug(L"RemoveHooks: Removing hooks...");
-    g_LockAxis.ResetCursor(g_pSPIThread);
-    if (g_hKeyHook != nullptr)
+    g_LockAxis.ResetCursor(g_threads.pSPIThread);
+    if (g_threads.hKeyHook != nullptr)
     {
         CLogger::LogDebug(L"RemoveHooks: Removing keyboard hook...");
-        if (!::UnhookWindowsHookEx(g_hKeyHook))
+        if (!::UnhookWindowsHookEx(g_threads.hKeyHook))
             CLogger::LogOSMessage(::GetLastError(), L"RemoveHooks: Unable to remove keyboard hook (the hook was probably removed by Windows)");
-        g_hKeyHook = nullptr;
+        g_threads.hKeyHook = nullptr;
         CLogger::LogDebug(L"RemoveHooks: Removed keyboard hook.");
     }
-    if (g_hMouseHook != nullptr)
+    if (g_threads.hMouseHook != nullptr)
     {
         CLogger::LogDebug(L"RemoveHooks: Removing mouse hook...");
-        if (!::UnhookWindowsHookEx(g_hMouseHook))
+        if (!::UnhookWindowsHookEx(g_threads.hMouseHook))
             CLogger::LogOSMessage(::GetLastError(), L"RemoveHooks: Unable to remove mouse hook (the hook was probably removed by Windows)");
-        g_hMouseHook = nullptr;
+        g_threads.hMouseHook = nullptr;
         CLogger::LogDebug(L"RemoveHooks: Removed mouse hook.");
     }
 }
@@ -464,82 +464,82 @@ void RemoveHooks()
 bool SetMouseHook()
 {
     const DWORD self = ::GetCurrentThreadId();
-    if (self == g_dwHookThreadId || self == g_dwTimerThreadId)
+    if (self == g_threads.dwHookThreadId || self == g_threads.dwTimerThreadId)
     {
         CLogger::LogMessage(L"SetMouseHook called on the hook or timer thread (0x%X) - ignored", self);
         return false;
     }
-    CGenericThreadLock control(&g_csHookControl, L"SetMouseHook");
-    if (g_hHookThread != nullptr || g_hTimerThread != nullptr)
+    CGenericThreadLock control(&g_threads.csHookControl, L"SetMouseHook");
+    if (g_threads.hHookThread != nullptr || g_threads.hTimerThread != nullptr)
     {
         // A second start replaces the running pair of threads; the system's
         // mouse settings stay as they are.
-        CLogger::LogThreadDebug(L"SetMouseHook: Hook thread exists [0x%X]", HandleNumber(g_hHookThread));
+        CLogger::LogThreadDebug(L"SetMouseHook: Hook thread exists [0x%X]", HandleNumber(g_threads.hHookThread));
         EndHookThread(false);
     }
     for (int i = 0; i < 9; ++i)
     {
-        g_bButtonDown[i] = 0;
-        g_bReleasedByChord[i] = 0;
+        g_hook.bButtonDown[i] = 0;
+        g_hook.bReleasedByChord[i] = 0;
     }
     g_LockAxis.Init();
-    g_dwHookTimeout = GetHooktimeoutValue();
+    g_system.dwHookTimeout = GetHooktimeoutValue();
     SetThreadName(::GetCurrentThreadId(), "Main Thread");
     // The threads must never wait on a message box while finding the log file.
     CLogger::ResolveLogPath();
 
-    g_hTimerExitEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    g_threads.hTimerExitEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
     UniqueHandle ready(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (g_hTimerExitEvent == nullptr || ready.Get() == nullptr)
+    if (g_threads.hTimerExitEvent == nullptr || ready.Get() == nullptr)
     {
         CLogger::LogOSMessage(::GetLastError(), L"SetMouseHook: Unable to start Timer thread.");
         AbandonStart();
         return false;
     }
-    g_hTimerThread = StartThread(TimerThread, ready.Get());
-    if (g_hTimerThread == nullptr)
+    g_threads.hTimerThread = StartThread(TimerThread, ready.Get());
+    if (g_threads.hTimerThread == nullptr)
     {
         CLogger::LogOSMessage(::GetLastError(), L"SetMouseHook: Unable to start Timer thread.");
         AbandonStart();
         return false;
     }
-    CLogger::LogThreadDebug(L"SetMouseHook: Starting timer thread [0x%X]...", HandleNumber(g_hTimerThread));
+    CLogger::LogThreadDebug(L"SetMouseHook: Starting timer thread [0x%X]...", HandleNumber(g_threads.hTimerThread));
     // Requests may be posted to the timer thread as soon as this returns.
-    const HANDLE timerStart[2] = {ready.Get(), g_hTimerThread};
+    const HANDLE timerStart[2] = {ready.Get(), g_threads.hTimerThread};
     ::WaitForMultipleObjects(2, timerStart, FALSE, 10000);
 
-    CloseAndClear(g_hHooksStartWaitEvent);
-    g_hHooksStartWaitEvent = ::CreateEventW(nullptr, FALSE, FALSE, L"Local\\HooksStartWaitEvent");
-    if (g_hHooksStartWaitEvent == nullptr)
+    CloseAndClear(g_threads.hHooksStartWaitEvent);
+    g_threads.hHooksStartWaitEvent = ::CreateEventW(nullptr, FALSE, FALSE, L"Local\\HooksStartWaitEvent");
+    if (g_threads.hHooksStartWaitEvent == nullptr)
     {
         CLogger::LogOSMessage(::GetLastError(), L"SetMouseHook: Unable to create wait event. This is not good!");
         AbandonStart();
         return false;
     }
-    CLogger::LogThreadDebug(L"SetMouseHook: Started timer thread [0x%X]...", HandleNumber(g_hTimerThread));
+    CLogger::LogThreadDebug(L"SetMouseHook: Started timer thread [0x%X]...", HandleNumber(g_threads.hTimerThread));
 
-    g_hHookExitEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    g_hHookThread = g_hHookExitEvent != nullptr ? StartThread(HookThreadProc, nullptr) : nullptr;
-    if (g_hHookThread == nullptr)
+    g_threads.hHookExitEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    g_threads.hHookThread = g_threads.hHookExitEvent != nullptr ? StartThread(HookThreadProc, nullptr) : nullptr;
+    if (g_threads.hHookThread == nullptr)
     {
         CLogger::LogOSMessage(::GetLastError(), L"SetMouseHook: Unable to start Hook thread.");
         AbandonStart();
         return false;
     }
-    CLogger::LogThreadDebug(L"SetMouseHook: Starting hook thread [0x%X]...", HandleNumber(g_hHookThread));
+    CLogger::LogThreadDebug(L"SetMouseHook: Starting hook thread [0x%X]...", HandleNumber(g_threads.hHookThread));
     if (g_pSettings != nullptr && !::SetPriorityClass(::GetCurrentProcess(), g_pSettings->m_uPriority))
         CLogger::LogOSMessage(::GetLastError(), L"SetMouseHook: Unable to set process priority.");
 
     // A hook thread that dies early ends the wait at once.
-    const HANDLE hookStart[2] = {g_hHooksStartWaitEvent, g_hHookThread};
+    const HANDLE hookStart[2] = {g_threads.hHooksStartWaitEvent, g_threads.hHookThread};
     const DWORD waited = ::WaitForMultipleObjects(2, hookStart, FALSE, 10000);
     if (waited == WAIT_TIMEOUT)
         CLogger::LogMessage(L"SetMouseHook: Timeout (10s) waiting for hook thread [0x%X] to start and install hooks. This is not good!",
-                            HandleNumber(g_hHookThread));
+                            HandleNumber(g_threads.hHookThread));
     else
-        CLogger::LogThreadDebug(L"SetMouseHook: Started hook thread [0x%X]...", HandleNumber(g_hHookThread));
+        CLogger::LogThreadDebug(L"SetMouseHook: Started hook thread [0x%X]...", HandleNumber(g_threads.hHookThread));
 
-    if (g_hHookThread != nullptr && g_hMouseHook != nullptr)
+    if (g_threads.hHookThread != nullptr && g_threads.hMouseHook != nullptr)
         return true;
     // Without a mouse hook nothing works: leave nothing running behind a false.
     CLogger::LogMessage(L"SetMouseHook: The mouse hook is not installed - stopping the hook and timer threads.");
@@ -550,77 +550,77 @@ bool SetMouseHook()
 
 bool EndHookThread(bool restore)
 {
-    if (g_hHookThread == nullptr && g_hTimerThread == nullptr && g_dwHookThreadId == 0 && g_dwTimerThreadId == 0)
+    if (g_threads.hHookThread == nullptr && g_threads.hTimerThread == nullptr && g_threads.dwHookThreadId == 0 && g_threads.dwTimerThreadId == 0)
     {
         CLogger::LogThreadDebug(L"EndHookThread called with no hook or timer thread initialised!");
         return false;
     }
     // A thread cannot wait for its own end: it would wait 12 s and then kill itself.
     const DWORD self = ::GetCurrentThreadId();
-    if (self == g_dwHookThreadId || self == g_dwTimerThreadId)
+    if (self == g_threads.dwHookThreadId || self == g_threads.dwTimerThreadId)
     {
         CLogger::LogMessage(L"EndHookThread called on the hook or timer thread (0x%X) - ignored", self);
         return false;
     }
-    if (g_hTimerThread != nullptr)
+    if (g_threads.hTimerThread != nullptr)
     {
-        CLogger::LogThreadDebug(L"Requesting timer thread [0x%X] (ID 0x%X) to exit...", HandleNumber(g_hTimerThread), g_dwTimerThreadId);
-        if (g_hTimerExitEvent != nullptr)
-            ::SetEvent(g_hTimerExitEvent);
-        if (g_dwTimerThreadId != 0)
-            ::PostThreadMessageW(g_dwTimerThreadId, BRMP_ResetHook, WP_EXITTHREAD, 0);
+        CLogger::LogThreadDebug(L"Requesting timer thread [0x%X] (ID 0x%X) to exit...", HandleNumber(g_threads.hTimerThread), g_threads.dwTimerThreadId);
+        if (g_threads.hTimerExitEvent != nullptr)
+            ::SetEvent(g_threads.hTimerExitEvent);
+        if (g_threads.dwTimerThreadId != 0)
+            ::PostThreadMessageW(g_threads.dwTimerThreadId, BRMP_ResetHook, WP_EXITTHREAD, 0);
     }
-    if (g_hHookThread != nullptr)
+    if (g_threads.hHookThread != nullptr)
     {
-        CLogger::LogThreadDebug(L"Requesting hook thread [0x%X] (ID 0x%X) to exit...", HandleNumber(g_hHookThread), g_dwHookThreadId);
-        if (g_hHookExitEvent != nullptr)
-            ::SetEvent(g_hHookExitEvent);
-        if (g_dwHookThreadId != 0)
-            ::PostThreadMessageW(g_dwHookThreadId, BRMP_ResetHook, WP_EXITTHREAD, 0);
+        CLogger::LogThreadDebug(L"Requesting hook thread [0x%X] (ID 0x%X) to exit...", HandleNumber(g_threads.hHookThread), g_threads.dwHookThreadId);
+        if (g_threads.hHookExitEvent != nullptr)
+            ::SetEvent(g_threads.hHookExitEvent);
+        if (g_threads.dwHookThreadId != 0)
+            ::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_EXITTHREAD, 0);
     }
 
-    if (g_hTimerThread != nullptr)
+    if (g_threads.hTimerThread != nullptr)
     {
-        const DWORD timerTid = ::GetThreadId(g_hTimerThread);
-        const ThreadEnd end = AwaitThreadEnd(g_hTimerThread, kTimerTexts);
+        const DWORD timerTid = ::GetThreadId(g_threads.hTimerThread);
+        const ThreadEnd end = AwaitThreadEnd(g_threads.hTimerThread, kTimerTexts);
         if (end == ThreadEnd::Terminated)
         {
             ++g_forcedTerminations;
             RepairGlobalLockAfter(timerTid);
         }
         if (end != ThreadEnd::StillRunning)
-            ::CloseHandle(g_hTimerThread);
+            ::CloseHandle(g_threads.hTimerThread);
     }
-    CloseAndClear(g_hTimerExitEvent);
-    g_dwTimerThreadId = 0;
-    g_hTimerThread = nullptr;
+    CloseAndClear(g_threads.hTimerExitEvent);
+    g_threads.dwTimerThreadId = 0;
+    g_threads.hTimerThread = nullptr;
 
-    if (g_hHookThread != nullptr)
+    if (g_threads.hHookThread != nullptr)
     {
-        const DWORD hookTid = ::GetThreadId(g_hHookThread);
-        const ThreadEnd end = AwaitThreadEnd(g_hHookThread, kHookTexts, 250);
+        const DWORD hookTid = ::GetThreadId(g_threads.hHookThread);
+        const ThreadEnd end = AwaitThreadEnd(g_threads.hHookThread, kHookTexts, 250);
         if (end == ThreadEnd::Terminated)
         {
             ++g_forcedTerminations;
             RepairGlobalLockAfter(hookTid);
             // The system removed the dead thread's hooks with it.
-            g_hMouseHook = nullptr;
-            g_hKeyHook = nullptr;
-            if (g_hMainWnd != nullptr)
-                ::PostMessageW(g_hMainWnd, BRMP_MainWindow, 0, 0);
+            g_threads.hMouseHook = nullptr;
+            g_threads.hKeyHook = nullptr;
+            if (g_engine.hMainWnd != nullptr)
+                ::PostMessageW(g_engine.hMainWnd, BRMP_MainWindow, 0, 0);
         }
         if (end != ThreadEnd::StillRunning)
-            ::CloseHandle(g_hHookThread);
+            ::CloseHandle(g_threads.hHookThread);
     }
-    CloseAndClear(g_hHookExitEvent);
-    g_dwHookThreadId = 0;
-    g_hHookThread = nullptr;
+    CloseAndClear(g_threads.hHookExitEvent);
+    g_threads.dwHookThreadId = 0;
+    g_threads.hHookThread = nullptr;
     DeleteRogueWorkers();
 
     RestoreMouseSettings(restore);
 
-    g_hCurrentWnd = nullptr;
-    g_szCurrentProcess[0] = L'\0';
+    g_engine.hCurrentWnd = nullptr;
+    g_engine.szCurrentProcess[0] = L'\0';
     SetNewApp(nullptr);
     return true;
 }
@@ -630,12 +630,12 @@ bool RemoveMouseHook(bool restore)
     // Checked before the control lock: a stop already under way on another
     // thread holds it while it waits for this very thread.
     const DWORD self = ::GetCurrentThreadId();
-    if (self == g_dwHookThreadId || self == g_dwTimerThreadId)
+    if (self == g_threads.dwHookThreadId || self == g_threads.dwTimerThreadId)
     {
         CLogger::LogMessage(L"RemoveMouseHook called on the hook or timer thread (0x%X) - ignored", self);
         return false;
     }
-    CGenericThreadLock control(&g_csHookControl, L"RemoveMouseHook");
+    CGenericThreadLock control(&g_threads.csHookControl, L"RemoveMouseHook");
     CLogger::LogThreadDebug(L"RemoveMouseHook(%s)", restore ? L"true" : L"false");
     const DWORD start = ::GetTickCount();
     const bool ended = EndHookThread(restore);
@@ -651,30 +651,30 @@ bool RemoveMouseHook(bool restore)
 
 bool SetFindHook(HWND window)
 {
-    if (g_hFindHook != nullptr)
+    if (g_threads.hFindHook != nullptr)
     {
-        ::UnhookWindowsHookEx(g_hFindHook);
-        g_hFindHook = nullptr;
+        ::UnhookWindowsHookEx(g_threads.hFindHook);
+        g_threads.hFindHook = nullptr;
     }
-    g_hFindWnd = window;
-    g_hFindHook = ::SetWindowsHookExW(WH_MOUSE_LL, FindHookLLProc, g_hInstance, 0);
-    return g_hFindHook != nullptr;
+    g_engine.hFindWnd = window;
+    g_threads.hFindHook = ::SetWindowsHookExW(WH_MOUSE_LL, FindHookLLProc, g_system.hInstance, 0);
+    return g_threads.hFindHook != nullptr;
 }
 
 bool RemoveFindHook()
 {
-    g_hFindWnd = nullptr;
-    if (g_hFindHook == nullptr)
+    g_engine.hFindWnd = nullptr;
+    if (g_threads.hFindHook == nullptr)
         return true;
-    if (!::UnhookWindowsHookEx(g_hFindHook))
+    if (!::UnhookWindowsHookEx(g_threads.hFindHook))
         return false;
-    g_hFindHook = nullptr;
+    g_threads.hFindHook = nullptr;
     return true;
 }
 
 void DisplayChanged()
 {
     CThreadLock lock(L"DisplayChanged");
-    g_nScreenWidth = ::GetSystemMetrics(SM_CXSCREEN);
-    g_nScreenHeight = ::GetSystemMetrics(SM_CYSCREEN);
+    g_system.nScreenWidth = ::GetSystemMetrics(SM_CXSCREEN);
+    g_system.nScreenHeight = ::GetSystemMetrics(SM_CYSCREEN);
 }

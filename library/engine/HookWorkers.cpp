@@ -31,74 +31,74 @@ void CreateHookWorkers(DWORD tid)
 {
     try
     {
-        if (g_pSPIThread != nullptr)
+        if (g_threads.pSPIThread != nullptr)
         {
             CLogger::LogMessage(L"HookThreadProc[0x%X]: Unexpected SPI Thread - removing it.", tid);
-            CSPIThread* old = g_pSPIThread;
-            g_pSPIThread = nullptr;
+            CSPIThread* old = g_threads.pSPIThread;
+            g_threads.pSPIThread = nullptr;
             StopSPIThread(old);
         }
         CLogger::LogDebug(L"HookThreadProc[0x%X]: Creating new SPI object...", tid);
-        g_pSPIThread = new CSPIThread();
+        g_threads.pSPIThread = new CSPIThread();
     }
     catch (...)
     {
         CLogger::LogMessage(L"HookThreadProc[0x%X]: Failed to start SPI thread", tid);
-        g_pSPIThread = nullptr;
+        g_threads.pSPIThread = nullptr;
     }
 
     try
     {
-        if (g_pSendInput != nullptr)
+        if (g_threads.pSendInput != nullptr)
         {
             CLogger::LogMessage(L"HookThreadProc[0x%X]: Unexpected SendInput Thread - removing it.", tid);
-            CSendInput* old = g_pSendInput;
-            g_pSendInput = nullptr;
+            CSendInput* old = g_threads.pSendInput;
+            g_threads.pSendInput = nullptr;
             StopSendInput(old);
         }
         CLogger::LogDebug(L"HookThreadProc[0x%X]: Creating new SendInput queue...", tid);
         InstallEngineTokenServices();
-        g_pSendInput = new CSendInput();
-        if (!g_pSendInput->Start())
+        g_threads.pSendInput = new CSendInput();
+        if (!g_threads.pSendInput->Start())
         {
             CLogger::LogMessage(L"HookThreadProc[0x%X]: Failed to start SendInput thread", tid);
-            delete g_pSendInput;
-            g_pSendInput = nullptr;
+            delete g_threads.pSendInput;
+            g_threads.pSendInput = nullptr;
         }
     }
     catch (...)
     {
         CLogger::LogMessage(L"HookThreadProc[0x%X]: Failed to start SendInput thread", tid);
-        g_pSendInput = nullptr;
+        g_threads.pSendInput = nullptr;
     }
 
     try
     {
-        if (g_pBrightness != nullptr)
+        if (g_threads.pBrightness != nullptr)
         {
             CLogger::LogMessage(L"HookThreadProc[0x%X]: Unexpected brightness object - removing it.", tid);
-            delete g_pBrightness;
-            g_pBrightness = nullptr;
+            delete g_threads.pBrightness;
+            g_threads.pBrightness = nullptr;
         }
         CLogger::LogDebug(L"HookThreadProc[0x%X]: Creating new brightness OSD...", tid);
-        g_pBrightness = new CBrightness(g_hBrightnessOSDWnd);
+        g_threads.pBrightness = new CBrightness(g_engine.hBrightnessOSDWnd);
     }
     catch (...)
     {
         CLogger::LogMessage(L"HookThreadProc[0x%X]: Failed to create OSD brightness object", tid);
-        g_pBrightness = nullptr;
+        g_threads.pBrightness = nullptr;
     }
 }
 
 HookWorkers DetachHookWorkers()
 {
     HookWorkers workers;
-    workers.spiThread = g_pSPIThread;
-    workers.sendInput = g_pSendInput;
-    workers.brightness = g_pBrightness;
-    g_pSPIThread = nullptr;
-    g_pSendInput = nullptr;
-    g_pBrightness = nullptr;
+    workers.spiThread = g_threads.pSPIThread;
+    workers.sendInput = g_threads.pSendInput;
+    workers.brightness = g_threads.pBrightness;
+    g_threads.pSPIThread = nullptr;
+    g_threads.pSendInput = nullptr;
+    g_threads.pBrightness = nullptr;
     return workers;
 }
 
@@ -130,6 +130,6 @@ void DeleteRogueWorkers()
 
 void UnblockSendInput()
 {
-    if (CSendInput* sendInput = g_pSendInput)
+    if (CSendInput* sendInput = g_threads.pSendInput)
         sendInput->Unblock();
 }

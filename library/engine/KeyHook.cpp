@@ -69,8 +69,8 @@ void RepairVolumeDisplay()
 {
     POINT point{};
     GetPhysCursorPos(&point);
-    SendKeysStateSingleShot(L"{VOL+}", point, g_hCurrentWnd, false, false);
-    SendKeysStateSingleShot(L"{VOL-}", point, g_hCurrentWnd, false, false);
+    SendKeysStateSingleShot(L"{VOL+}", point, g_engine.hCurrentWnd, false, false);
+    SendKeysStateSingleShot(L"{VOL-}", point, g_engine.hCurrentWnd, false, false);
 }
 
 void SetMouseSpeed(int speed)
@@ -87,7 +87,7 @@ void OwnKey(WPARAM message, const KBDLLHOOKSTRUCT& key)
     {
         ++g_nVolDownCount;
         // Without the repair wanted now the count is kept: the next release tries again.
-        if (g_pSendInput != nullptr && g_nVolDownCount > 3 && VolumeDisplayNeedsRepair())
+        if (g_threads.pSendInput != nullptr && g_nVolDownCount > 3 && VolumeDisplayNeedsRepair())
         {
             RepairVolumeDisplay();
             g_nVolDownCount = 0;
@@ -116,16 +116,16 @@ void OwnKey(WPARAM message, const KBDLLHOOKSTRUCT& key)
 bool LayerKeysApply()
 {
     const CSettings* settings = g_pSettings;
-    return settings->m_bLayerModifierKeys && !CApplicationSettings::GetDisableLayerModifier(g_pCurrentApp) &&
+    return settings->m_bLayerModifierKeys && !CApplicationSettings::GetDisableLayerModifier(g_engine.pCurrentApp) &&
            settings->GetLayerModifierKeys() != nullptr && !IsBRMPDisabled(true);
 }
 
 int CurrentNormalSpeed()
 {
-    const int speed = NormalCursorSpeed(g_pSettings, GetCycleCursorSpeed(), g_pCurrentApp, g_pSettings->GetDefaultApp());
+    const int speed = NormalCursorSpeed(g_pSettings, GetCycleCursorSpeed(), g_engine.pCurrentApp, g_pSettings->GetDefaultApp());
     // A speed the system does not take (Cursor/Speed unset) falls back to the
     // speed seen at start-up.
-    return speed >= 1 && speed <= 20 ? speed : g_nStartupMouseSpeed;
+    return speed >= 1 && speed <= 20 ? speed : g_system.nStartupMouseSpeed;
 }
 
 // Acts on the entry that is held. True when it counts as handled.
@@ -147,7 +147,7 @@ bool ActOnEntry(int index, bool& axisHeld, bool& slowHeld)
     }
     if (index == MK_LockXAxis || index == MK_LockYAxis)
     {
-        if (g_pCurrentApp == nullptr || !g_pCurrentApp->AxisLocking())
+        if (g_engine.pCurrentApp == nullptr || !g_engine.pCurrentApp->AxisLocking())
             return false;
         const bool x = index == MK_LockXAxis;
         axisHeld = true;
@@ -364,9 +364,9 @@ int SlowCursorSpeed(int normalSpeed)
 void LockAxisByKey(bool xAxis)
 {
     if (xAxis)
-        g_LockAxis.LockX(g_pSPIThread, g_nCurrentLayer, false, true);
+        g_LockAxis.LockX(g_threads.pSPIThread, g_engine.nCurrentLayer, false, true);
     else
-        g_LockAxis.LockY(g_pSPIThread, g_nCurrentLayer, false, true);
+        g_LockAxis.LockY(g_threads.pSPIThread, g_engine.nCurrentLayer, false, true);
 }
 
 bool UnlockAxesByKey()
@@ -376,7 +376,7 @@ bool UnlockAxesByKey()
     // would keep the sticky reset by key from ever running.
     if (!g_LockAxis.Locked())
         return false;
-    return g_LockAxis.UnlockXY(g_pSPIThread, g_nCurrentLayer, g_pSettings, g_pCurrentApp, true);
+    return g_LockAxis.UnlockXY(g_threads.pSPIThread, g_engine.nCurrentLayer, g_pSettings, g_engine.pCurrentApp, true);
 }
 
 bool IsAxisLockedByKey(bool xAxis)
@@ -522,7 +522,7 @@ void CALLBACK KeyRetryCallback(PVOID, BOOLEAN)
 LRESULT KeyHookEvent(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code < 0 || lParam == 0)
-        return ::CallNextHookEx(g_hKeyHook, code, wParam, lParam);
+        return ::CallNextHookEx(g_threads.hKeyHook, code, wParam, lParam);
 
     const KBDLLHOOKSTRUCT& key = *reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
     if (key.vkCode > 255)
@@ -532,20 +532,20 @@ LRESULT KeyHookEvent(int code, WPARAM wParam, LPARAM lParam)
         CLogger::LogMessage(L"         Keyboard hook will be reset.");
         CLogger::LogMessage(L"************************************************************************");
         ::PostThreadMessageW(::GetCurrentThreadId(), BRMP_ResetHook, WP_KEYHOOK, 0);
-        return ::CallNextHookEx(g_hKeyHook, code, wParam, lParam);
+        return ::CallNextHookEx(g_threads.hKeyHook, code, wParam, lParam);
     }
 
     const bool up = (key.flags & LLKHF_UP) != 0;
     g_KeyState[key.vkCode] = up ? 0 : 0x80;
 
-    if ((key.flags & LLKHF_INJECTED) != 0 && key.dwExtraInfo == reinterpret_cast<ULONG_PTR>(g_hKeyHook))
+    if ((key.flags & LLKHF_INJECTED) != 0 && key.dwExtraInfo == reinterpret_cast<ULONG_PTR>(g_threads.hKeyHook))
     {
         OwnKey(wParam, key);
-        return ::CallNextHookEx(g_hKeyHook, code, wParam, lParam);
+        return ::CallNextHookEx(g_threads.hKeyHook, code, wParam, lParam);
     }
 
-    g_dwLastInput = ::GetTickCount();
-    g_bInputSeen = true;
+    g_hook.dwLastInput = ::GetTickCount();
+    g_hook.bInputSeen = true;
 
     const bool extended = DeriveModifierEntries(g_KeyState, key.vkCode, (key.flags & LLKHF_EXTENDED) != 0);
     // Never wait in the hook: when another thread holds the lock the work of
@@ -554,13 +554,13 @@ LRESULT KeyHookEvent(int code, WPARAM wParam, LPARAM lParam)
     if (!lock)
     {
         DeferKeyWork(wParam, key, extended);
-        return ::CallNextHookEx(g_hKeyHook, code, wParam, lParam);
+        return ::CallNextHookEx(g_threads.hKeyHook, code, wParam, lParam);
     }
     if (KeyWorkPending())
         RunPendingKeyWork();
     KeyWork(wParam, key, extended);
     lock.Release();
-    return ::CallNextHookEx(g_hKeyHook, code, wParam, lParam);
+    return ::CallNextHookEx(g_threads.hKeyHook, code, wParam, lParam);
 }
 
 std::atomic<bool> g_exceptionLogged{false};
@@ -579,19 +579,19 @@ LRESULT CALLBACK KeyHookLLProc(int code, WPARAM wParam, LPARAM lParam)
             CLogger::LogMessage(L"KeyHookLLProc: Caught an exception while processing message 0x%04X; the key is passed on.",
                                 static_cast<unsigned>(wParam));
     }
-    return ::CallNextHookEx(g_hKeyHook, code, wParam, lParam);
+    return ::CallNextHookEx(g_threads.hKeyHook, code, wParam, lParam);
 }
 
 LRESULT CALLBACK FindHookLLProc(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code >= 0 && wParam == WM_MOUSEMOVE && lParam != 0)
     {
-        const HWND window = g_hFindWnd;
+        const HWND window = g_engine.hFindWnd;
         if (window != nullptr)
         {
             const MSLLHOOKSTRUCT& mouse = *reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
             ::PostMessageW(window, BRMP_FindHover, static_cast<WPARAM>(mouse.pt.x), static_cast<LPARAM>(mouse.pt.y));
         }
     }
-    return ::CallNextHookEx(g_hFindHook, code, wParam, lParam);
+    return ::CallNextHookEx(g_threads.hFindHook, code, wParam, lParam);
 }

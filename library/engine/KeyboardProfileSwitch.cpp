@@ -29,7 +29,7 @@ wchar_t g_szKeySwitchProcess[MAX_PATH] = {};
 
 bool AnyButtonDown()
 {
-    for (BYTE down : g_bButtonDown)
+    for (BYTE down : g_hook.bButtonDown)
     {
         if (down != 0)
             return true;
@@ -101,7 +101,7 @@ bool GetKeyboardActiveAppSettings()
     if (window == nullptr)
         return false;
 
-    CApplicationSettings* current = g_pCurrentApp;
+    CApplicationSettings* current = g_engine.pCurrentApp;
     if (window == g_hLastKeyWindow && window == g_hKeySwitchWindow && MatchWindowArea(window, current, point))
         return false;
 
@@ -123,11 +123,11 @@ bool GetKeyboardActiveAppSettings()
     else
         CLogger::LogMessage(L"Detected active app/window change (due to keyboard) from <unknown> to '%s'.", process);
     if (g_nStickyState[STICKY_KEYREPEAT] > 0)
-        ResetSticky(point, STICKY_KEYREPEAT, g_nCurrentLayer, -1);
+        ResetSticky(point, STICKY_KEYREPEAT, g_engine.nCurrentLayer, -1);
     if ((profile == nullptr || !profile->AxisLocking()) && g_LockAxis.Locked())
     {
-        CLogger::LogMessage(L"CLockAxis::Unlock - change cursor to default for app/layer %d", g_nCurrentLayer + 1);
-        g_LockAxis.Unlock(g_pSPIThread, g_nCurrentLayer, settings, current, false);
+        CLogger::LogMessage(L"CLockAxis::Unlock - change cursor to default for app/layer %d", g_engine.nCurrentLayer + 1);
+        g_LockAxis.Unlock(g_threads.pSPIThread, g_engine.nCurrentLayer, settings, current, false);
     }
     if (AnyButtonDown())
     {

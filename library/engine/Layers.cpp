@@ -32,12 +32,12 @@ namespace
 // procedures), so every access is atomic.
 int CurrentLayer()
 {
-    return std::atomic_ref<int>(g_nCurrentLayer).load();
+    return std::atomic_ref<int>(g_engine.nCurrentLayer).load();
 }
 
 void StoreCurrentLayer(int layer)
 {
-    std::atomic_ref<int>(g_nCurrentLayer).store(layer);
+    std::atomic_ref<int>(g_engine.nCurrentLayer).store(layer);
 }
 
 bool Quillon()
@@ -47,9 +47,9 @@ bool Quillon()
 
 int ActionOn(int button, int layer)
 {
-    if (g_pCurrentApp == nullptr || !CApplicationSettings::ValidLayer(layer))
+    if (g_engine.pCurrentApp == nullptr || !CApplicationSettings::ValidLayer(layer))
         return ACTION_NO_CHANGE;
-    return g_pCurrentApp->GetActions(button, layer);
+    return g_engine.pCurrentApp->GetActions(button, layer);
 }
 
 // Auto-switch retry when the timer fired while the lock was busy.
@@ -70,7 +70,7 @@ void StepLayerFromHere(int step, const wchar_t* lockName)
     CThreadLock lock(lockName);
     const int count = g_pSettings != nullptr ? MaxLayers() : CSettings::DefaultLayers;
     const int current = CurrentLayer();
-    const int target = StepLayer(g_pCurrentApp, current, count, step);
+    const int target = StepLayer(g_engine.pCurrentApp, current, count, step);
     if (target == current)
         return;
     SetCurrentLayer(target, true, true, true);
@@ -87,9 +87,9 @@ int GetCurrentLayer()
 const wchar_t* GetLayername(int layer)
 {
     CThreadLock lock(L"GetCurrentLayername");
-    if (g_pCurrentApp == nullptr)
+    if (g_engine.pCurrentApp == nullptr)
         return nullptr;
-    const wchar_t* name = CApplicationSettings::ValidLayer(layer) ? g_pCurrentApp->GetLayerName(layer) : nullptr;
+    const wchar_t* name = CApplicationSettings::ValidLayer(layer) ? g_engine.pCurrentApp->GetLayerName(layer) : nullptr;
     if (name == nullptr || *name == 0)
     {
         CLogger::LogMessage(L"GetLayerName: Layer %d does not exist or has no name!", layer);
@@ -161,12 +161,12 @@ void SetCurrentLayer(int layer, bool notify, bool autoSwitch, bool rememberLast)
     ChangeLayer(layer, notify);
     // Only a layer that really became current arms its switch; the first
     // layer never switches automatically.
-    if (!autoSwitch || g_pCurrentApp == nullptr || CurrentLayer() <= 0 || CurrentLayer() != layer)
+    if (!autoSwitch || g_engine.pCurrentApp == nullptr || CurrentLayer() <= 0 || CurrentLayer() != layer)
         return;
-    const int target = g_pCurrentApp->GetAutoSwitchLayer(layer);
+    const int target = g_engine.pCurrentApp->GetAutoSwitchLayer(layer);
     if (target <= 0)
         return;
-    const double seconds = g_pCurrentApp->GetAutoSwitchTime(layer);
+    const double seconds = g_engine.pCurrentApp->GetAutoSwitchTime(layer);
     if (!(seconds >= 0.0))
     {
         CLogger::LogMessage(L"SetCurrentLayer: Ignoring the automatic switch of layer %d: invalid time", layer + 1);
@@ -206,8 +206,8 @@ void ChangeLayer(int layer, bool notify)
     StopEventTimer();
     // Drop what the old layer still had queued. The queue is not left blocked:
     // the re-presses below are queued after the flush and must be sent.
-    if (g_pSendInput != nullptr)
-        g_pSendInput->FlushQueue(false);
+    if (g_threads.pSendInput != nullptr)
+        g_threads.pSendInput->FlushQueue(false);
 
     ChangeButtonOnLayerChange(layer, point);
 
@@ -226,11 +226,11 @@ void ChangeButtonOnLayerChange(int newLayer, POINT cursor)
     const bool quillon = Quillon();
     for (int button = Left; button <= XRight; ++button)
     {
-        if (!g_bButtonDown[button])
+        if (!g_hook.bButtonDown[button])
             continue;
         const wchar_t* name = GetButtonName(button, quillon);
         CLogger::LogDebug(L"ChangeButtonOnLayerChange: %s button (%d) is down", name, button);
-        if (g_pCurrentApp == nullptr)
+        if (g_engine.pCurrentApp == nullptr)
             continue;
         const int oldAction = ActionOn(button, oldLayer);
         const int newAction = ActionOn(button, newLayer);
@@ -282,13 +282,13 @@ void LayerNotify(bool notify)
         layer = 0;
         StoreCurrentLayer(0);
     }
-    if (g_pSPIThread != nullptr && g_pSettings != nullptr && g_pSettings->m_bChangeCursorLayer)
-        g_LockAxis.ChangeCursor(g_pSPIThread, g_pCurrentApp, layer, false, true);
+    if (g_threads.pSPIThread != nullptr && g_pSettings != nullptr && g_pSettings->m_bChangeCursorLayer)
+        g_LockAxis.ChangeCursor(g_threads.pSPIThread, g_engine.pCurrentApp, layer, false, true);
     const LPARAM balloon = notify ? 1 : 0;
-    if (g_hSetupWnd != nullptr && ::IsWindow(g_hSetupWnd))
-        ::PostMessageW(g_hSetupWnd, BRMP_LayerChanged, static_cast<WPARAM>(layer), balloon);
-    if (g_hMainWnd != nullptr)
-        ::PostMessageW(g_hMainWnd, BRMP_LayerChanged, static_cast<WPARAM>(layer), balloon);
+    if (g_engine.hSetupWnd != nullptr && ::IsWindow(g_engine.hSetupWnd))
+        ::PostMessageW(g_engine.hSetupWnd, BRMP_LayerChanged, static_cast<WPARAM>(layer), balloon);
+    if (g_engine.hMainWnd != nullptr)
+        ::PostMessageW(g_engine.hMainWnd, BRMP_LayerChanged, static_cast<WPARAM>(layer), balloon);
 }
 
 void CALLBACK AutoSwitchTimerProc(HWND, UINT, UINT_PTR id, DWORD)
@@ -315,9 +315,9 @@ void CALLBACK AutoSwitchTimerProc(HWND, UINT, UINT_PTR id, DWORD)
     try
     {
         const int current = CurrentLayer();
-        if (g_pCurrentApp != nullptr && current > 0)
+        if (g_engine.pCurrentApp != nullptr && current > 0)
         {
-            const int target = g_pCurrentApp->GetAutoSwitchLayer(current);
+            const int target = g_engine.pCurrentApp->GetAutoSwitchLayer(current);
             if (target > 0)
             {
                 CLogger::LogMessage(L"Auto switching to layer %d.", target - 1);
@@ -348,24 +348,24 @@ void CALLBACK JigglerTimerProc(HWND, UINT, UINT_PTR, DWORD)
         return;
     try
     {
-        const JigglerStep step = DecideJiggle(g_idJigglerTimer != 0, g_bInputSeen, ::GetTickCount(), g_dwLastInput,
+        const JigglerStep step = DecideJiggle(g_idJigglerTimer != 0, g_hook.bInputSeen, ::GetTickCount(), g_hook.dwLastInput,
                                               JigglerTimeoutMs());
         if (step != JigglerStep::Nothing)
             CLogger::LogDebug(L"JigglerTimerProc Timer fired");
         if (step == JigglerStep::Disarm)
         {
             CLogger::LogMessage(L"JigglerTimerProc: No activity for some time. Re-enabling inactivity timer.");
-            g_bInputSeen = false;
+            g_hook.bInputSeen = false;
         }
-        else if (step == JigglerStep::Jiggle && g_pSendInput != nullptr)
+        else if (step == JigglerStep::Jiggle && g_threads.pSendInput != nullptr)
         {
             CLogger::LogDebug(L"JigglerTimerProc: Jiggling the mouse... (simulating activity)");
             INPUT input = {};
             input.type = INPUT_MOUSE;
             input.mi.dwFlags = MOUSEEVENTF_MOVE;
-            input.mi.dwExtraInfo = reinterpret_cast<ULONG_PTR>(g_hMouseHook);
-            g_pSendInput->SendInputThreaded(1, &input, 0, false);
-            g_pSendInput->SignalQueue();
+            input.mi.dwExtraInfo = reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook);
+            g_threads.pSendInput->SendInputThreaded(1, &input, 0, false);
+            g_threads.pSendInput->SignalQueue();
         }
     }
     catch (...)

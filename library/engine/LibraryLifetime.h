@@ -8,9 +8,6 @@
 void LibraryAttach(HINSTANCE instance);
 void LibraryDetach();
 
-// The system mouse and keyboard values seen at start; restored when the hooks stop.
-SNAREHOLD_API void ReadStartupSystemValues();
-
 // The objects that live from attach to detach (the settings object).
 void CreateLibraryObjects();
 void DestroyLibraryObjects();

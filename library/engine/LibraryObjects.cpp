@@ -22,19 +22,19 @@ void CreateLibraryObjects()
     }
     try
     {
-        g_pPreciseTimer = new CPreciseTimer();
-        if (!g_pPreciseTimer->Available())
+        g_threads.pPreciseTimer = new CPreciseTimer();
+        if (!g_threads.pPreciseTimer->Available())
             CLogger::LogMessage(L"CPreciseTimer:: High precision timers not available!");
     }
     catch (...)
     {
-        g_pPreciseTimer = nullptr;
+        g_threads.pPreciseTimer = nullptr;
     }
     // Nothing may ask the user anything while the library is being loaded.
     const bool boxes = ThreadMessageBoxesAllowed();
     SetThreadMessageBoxesAllowed(false);
-    LoadCursors(g_hInstance);
-    g_LockAxis.InitCursors(g_hInstance);
+    LoadCursors(g_system.hInstance);
+    g_LockAxis.InitCursors(g_system.hInstance);
     SetThreadMessageBoxesAllowed(boxes);
 }
 
@@ -45,6 +45,6 @@ void DestroyLibraryObjects()
     CMouseInfo::SetGlobalSettings(nullptr);
     delete g_pSettings;
     g_pSettings = nullptr;
-    delete g_pPreciseTimer;
-    g_pPreciseTimer = nullptr;
+    delete g_threads.pPreciseTimer;
+    g_threads.pPreciseTimer = nullptr;
 }

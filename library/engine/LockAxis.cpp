@@ -437,7 +437,7 @@ void CLockAxis::ChangeCursor(CSPIThread* thread, HCURSOR cursor, int layer)
 bool CLockAxis::ChangeCursor(CSPIThread* thread, const CApplicationSettings* profile, int layer, bool ignoreLocks,
                              bool cursorOption)
 {
-    if (g_hMouseHook == nullptr || g_hKeyHook == nullptr)
+    if (g_threads.hMouseHook == nullptr || g_threads.hKeyHook == nullptr)
     {
         ResetCursor(thread);
         return false;

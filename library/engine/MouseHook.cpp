@@ -123,7 +123,7 @@ const wchar_t* MessageName(UINT message)
 
 LRESULT DefaultNextHook(int code, WPARAM wParam, LPARAM lParam)
 {
-    return ::CallNextHookEx(g_hMouseHook, code, wParam, lParam);
+    return ::CallNextHookEx(g_threads.hMouseHook, code, wParam, lParam);
 }
 
 std::atomic<MouseHookNextFn> g_nextHook{DefaultNextHook};
@@ -166,7 +166,7 @@ bool RemoteSession()
 
 bool AnyButtonDown()
 {
-    for (BYTE down : g_bButtonDown)
+    for (BYTE down : g_hook.bButtonDown)
     {
         if (down != 0)
             return true;
@@ -179,7 +179,7 @@ bool RedirectWheelToDisplay(const CSettings* settings, const MSLLHOOKSTRUCT* dat
 {
     if (!settings->m_bRedirectWheelToOSD)
         return false;
-    for (HWND display : {g_hVolumeOSDWnd, g_hBrightnessOSDWnd})
+    for (HWND display : {g_engine.hVolumeOSDWnd, g_engine.hBrightnessOSDWnd})
     {
         if (display != nullptr && ::IsWindowVisible(display))
         {
@@ -222,7 +222,7 @@ bool HorizontalWheelWanted(const CSettings* settings, const CApplicationSettings
         left = false;
     else if (chordButton == 1)
         right = false;
-    return !(profile->GetActions(button, g_nCurrentLayer) == ACTION_NO_CHANGE && (left || right));
+    return !(profile->GetActions(button, g_engine.nCurrentLayer) == ACTION_NO_CHANGE && (left || right));
 }
 
 // While movement-to-scroll runs the cursor moves but the window being scrolled
@@ -248,7 +248,7 @@ struct HookRun
 // The end of every path that ran: the self-timing, then the verdict.
 LRESULT Finish(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry, const HookRun& run)
 {
-    if (HookOverran(entry, Tick(), g_dwHookTimeout))
+    if (HookOverran(entry, Tick(), g_system.dwHookTimeout))
     {
         const DWORD spent = Tick() - entry;
         static const wchar_t stars[] = L"***************************************************************************";
@@ -259,7 +259,7 @@ LRESULT Finish(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry, const
                             static_cast<int>(data->pt.x), static_cast<int>(data->pt.y),
                             static_cast<unsigned>(data->mouseData), static_cast<unsigned>(data->flags),
                             static_cast<int>(data->time), static_cast<unsigned>(data->dwExtraInfo),
-                            HandleNumber(g_hMouseHook), g_nCurrentLayer);
+                            HandleNumber(g_threads.hMouseHook), g_engine.nCurrentLayer);
         CLogger::LogMessage(L"%s", stars);
         // The system may have removed the hook: the hook thread installs it again.
         ::PostThreadMessageW(::GetCurrentThreadId(), BRMP_ResetHook, WP_MOUSEHOOK, 0);
@@ -287,7 +287,7 @@ LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
     const CSettings* settings = g_pSettings;
     if (settings == nullptr)
         return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
-    if ((data->flags & LLMHF_INJECTED) != 0 && data->dwExtraInfo == reinterpret_cast<ULONG_PTR>(g_hMouseHook))
+    if ((data->flags & LLMHF_INJECTED) != 0 && data->dwExtraInfo == reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook))
     {
         CLogger::LogDebug(L"MouseHookLLProc: We injected movement: X=%d, Y=%d", static_cast<int>(data->pt.x),
                           static_cast<int>(data->pt.y));
@@ -300,17 +300,17 @@ LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
         return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
     SyncScrollWindowHold();
 
-    if (g_pWindowOperation != nullptr)
+    if (g_threads.pWindowOperation != nullptr)
     {
         StepWindowOperation(data->pt);
         lock.Release();
         return Finish(code, wParam, data, entry, HookRun{});
     }
 
-    g_dwLastInput = entry;
-    g_bInputSeen = true;
+    g_hook.dwLastInput = entry;
+    g_hook.bInputSeen = true;
     HookRun run;
-    CApplicationSettings* profile = g_pCurrentApp;
+    CApplicationSettings* profile = g_engine.pCurrentApp;
     if (profile != nullptr)
     {
         if (MovedAwayFromLast(g_ptLastMove, data->pt))
@@ -394,7 +394,7 @@ HookRun WheelPath(const CSettings* settings, CApplicationSettings* profile, MSLL
         {
             const HWND window = RealWindowFromPoint_SkipLocked(data->pt, true);
             if (window != nullptr && ::IsWindow(window))
-                g_hCurrentWnd = window;
+                g_engine.hCurrentWnd = window;
             CLogger::LogDebug(L"MouseHookLLProc: Fast wheel (%dms)- Skipping window under cursor check. Delta %d.",
                               static_cast<int>(entry - g_LastNotch.time), delta);
         }
@@ -413,7 +413,7 @@ HookRun WheelPath(const CSettings* settings, CApplicationSettings* profile, MSLL
             if (profile != nullptr && profile->GetIgnoreVScroll())
             {
                 // The release waits until the wheel has rested for the ignore time.
-                g_bButtonDown[button] = 1;
+                g_hook.bButtonDown[button] = 1;
                 SetPendingScroll(2, button, data->pt, profile, profile->GetIgnoreVScrollTime());
                 return run;
             }
@@ -430,7 +430,7 @@ HookRun WheelPath(const CSettings* settings, CApplicationSettings* profile, MSLL
             return run;
         }
     }
-    else if (profile != nullptr && profile->GetActions(button, g_nCurrentLayer) != ACTION_NO_CHANGE)
+    else if (profile != nullptr && profile->GetActions(button, g_engine.nCurrentLayer) != ACTION_NO_CHANGE)
     {
         // Part of a notch of a wheel that has an action: the window must not
         // scroll by it as well.
@@ -456,8 +456,8 @@ HookRun RealEventPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry
         passNow = true;
         return run;
     }
-    g_dwLastInput = entry;
-    g_bInputSeen = true;
+    g_hook.dwLastInput = entry;
+    g_hook.bInputSeen = true;
 
     if (settings->m_bScrollLockBypassAll && (::GetKeyState(VK_SCROLL) & 1) != 0)
     {
@@ -533,7 +533,7 @@ HookRun RealEventPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry
         data->pt = cursor;
     }
 
-    CApplicationSettings* profile = g_pCurrentApp;
+    CApplicationSettings* profile = g_engine.pCurrentApp;
     if (message == WM_MOUSEWHEEL)
         return WheelPath(settings, profile, data, entry);
     if (message == WM_MOUSEHWHEEL)
@@ -572,10 +572,10 @@ bool RedirectInjectedWheel(UINT message, MSLLHOOKSTRUCT* data)
         return false;
     const int target = CachedWindowIntegrityLevel(window);
     CLogger::LogDebug(L"CanSendToProcess: Process integrity 0x%08X (%d), our integrity 0x%08X (%d)", target, target,
-                      g_nIntegrityLevel, g_nIntegrityLevel);
+                      g_engine.nIntegrityLevel, g_engine.nIntegrityLevel);
     wchar_t className[256] = L"";
     ::GetClassNameW(window, className, 256);
-    if (!IntegrityAllowsSend(g_nIntegrityLevel, target) || !IsWheelTargetClass(className, nullptr))
+    if (!IntegrityAllowsSend(g_engine.nIntegrityLevel, target) || !IsWheelTargetClass(className, nullptr))
         return false;
     const bool horizontal = message == WM_MOUSEHWHEEL;
     CLogger::LogDebug(L"MouseHookLLProc: Redirecting injected %s wheel message to 0x%08X",
@@ -597,7 +597,7 @@ bool CtrlOrShiftDown()
 bool InjectedPath(const CSettings* settings, UINT message, MSLLHOOKSTRUCT* data, bool foreign)
 {
     const bool wheel = message == WM_MOUSEWHEEL || message == WM_MOUSEHWHEEL;
-    const CApplicationSettings* profile = g_pCurrentApp;
+    const CApplicationSettings* profile = g_engine.pCurrentApp;
     const bool redirect = settings->m_bScrollWindowUnderCursor &&
                           !(profile != nullptr && profile->IsEnabled() && profile->GetDisableScrollUnderCursor());
     if (!wheel || MouseHookMTSActive())
@@ -635,11 +635,11 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
         return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
 
     const int swap = g_swapMetric.Get(entry);
-    if (swap != g_nSwapButtons)
+    if (swap != g_system.nSwapButtons)
     {
         CLogger::LogDebug(L"MouseHookLLProc: Button swap state has changed outside BRMP");
-        g_nStartupSwapButtons = swap;
-        g_nSwapButtons = swap;
+        g_system.nStartupSwapButtons = swap;
+        g_system.nSwapButtons = swap;
     }
 
     CThreadLock lock(L"MouseHookLLProc 1");
@@ -683,31 +683,31 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
         stateData = SwapXButtonData(stateData);
     const MouseEventButton event = ButtonOfMessage(message, stateData, data->dwExtraInfo, settings->m_bQuillon);
     if (event.button >= 0 && event.button < 9 && (event.kind == 1 || event.kind == 2))
-        g_bButtonDown[event.button] = event.kind == 1 ? 1 : 0;
+        g_hook.bButtonDown[event.button] = event.kind == 1 ? 1 : 0;
 
     if (verdict.measured)
         CLogger::LogDebug(L"MouseHookLLProc: MouseHookData: Msg=0x%04x%s%s, X=%d, Y=%d, Data=0x%08X, Flags=0x%08X, Time=%d (Diff=%dms), Info=0x%X, Ptr=0x%X, Layer=%d",
                           message, MessageName(message), injected ? L" Injected" : L"", static_cast<int>(data->pt.x),
                           static_cast<int>(data->pt.y), static_cast<unsigned>(data->mouseData),
                           static_cast<unsigned>(data->flags), static_cast<int>(data->time), static_cast<int>(verdict.diff),
-                          static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_hMouseHook), g_nCurrentLayer);
+                          static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_threads.hMouseHook), g_engine.nCurrentLayer);
     else
         CLogger::LogDebug(L"MouseHookLLProc: MouseHookData: Msg=0x%04x%s%s, X=%d, Y=%d, Data=0x%08X, Flags=0x%08X, Time=%d, Info=0x%X, Ptr=0x%X, Layer=%d",
                           message, MessageName(message), injected ? L" Injected" : L"", static_cast<int>(data->pt.x),
                           static_cast<int>(data->pt.y), static_cast<unsigned>(data->mouseData),
                           static_cast<unsigned>(data->flags), static_cast<int>(data->time),
-                          static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_hMouseHook), g_nCurrentLayer);
+                          static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_threads.hMouseHook), g_engine.nCurrentLayer);
 
     bool mismatch = false;
-    const InjectedSource source = ClassifyInjected(injected, g_nInjectCount, data->dwExtraInfo,
-                                                   reinterpret_cast<ULONG_PTR>(g_hMouseHook),
+    const InjectedSource source = ClassifyInjected(injected, g_hook.nInjectCount, data->dwExtraInfo,
+                                                   reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook),
                                                    settings->m_bRemapSimulatedInput, &mismatch);
     if (mismatch)
         CLogger::LogDebug(L"MouseHookLLProc: HookData: Inject count = %d but ExtraInfo is not our hook - suspect it has been changed by something!",
-                          g_nInjectCount.load() + 1);
+                          g_hook.nInjectCount.load() + 1);
     if (source == InjectedSource::ForeignRemapped && message != WM_MOUSEWHEEL && message != WM_MOUSEHWHEEL)
         CLogger::LogDebug(L"MouseHookLLProc: Message was injected by someone else (and remap simulated input is enabled) therefore process it. ExtraInfo = 0x%08x, Hook = 0x%08x, Injected count = %d",
-                          static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_hMouseHook), g_nInjectCount.load());
+                          static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_threads.hMouseHook), g_hook.nInjectCount.load());
     if (source == InjectedSource::Foreign)
         CLogger::LogDebug(L"MouseHookLLProc: Injected button will not be remapped (Remap Simulated Input is disabled)");
 
@@ -785,7 +785,7 @@ LRESULT MouseHookEvent(int code, WPARAM wParam, LPARAM lParam)
                           static_cast<unsigned>(lParam));
         return NextHook(code, wParam, lParam);
     }
-    if (g_hMouseHook == nullptr)
+    if (g_threads.hMouseHook == nullptr)
     {
         CLogger::LogDebug(L"MouseHookLLProc: Code %d, hook handle is NULL!", code);
         return 1;
@@ -916,7 +916,7 @@ bool ProcessMouseOver(POINT point)
 
     wchar_t className[256] = {};
     ::GetClassNameW(window, className, 256);
-    if (window == g_hCurrentWnd)
+    if (window == g_engine.hCurrentWnd)
     {
         bool force = false;
         if (g_bAreaAppsPresent)
@@ -945,7 +945,7 @@ bool ProcessMouseOver(POINT point)
         }
         bool changed = false;
         wchar_t caption[kMaxCaptionChars] = {};
-        if (GetWindowCaption(window, g_szCurrentProcess, caption, kMaxCaptionChars, className) &&
+        if (GetWindowCaption(window, g_engine.szCurrentProcess, caption, kMaxCaptionChars, className) &&
             std::wcscmp(caption, g_szMouseOverCaption) != 0)
         {
             CLogger::LogDebug(L"Window caption has changed from '%s' to '%s'!", g_szMouseOverCaption, caption);
@@ -975,31 +975,31 @@ bool ProcessMouseOver(POINT point)
     {
         if (profile->GetDisableMouseOver())
         {
-            g_hCurrentWnd = window;
+            g_engine.hCurrentWnd = window;
             return true;
         }
-        if (profile != g_pCurrentApp)
+        if (profile != g_engine.pCurrentApp)
         {
             if (!profile->AxisLocking())
-                g_LockAxis.Unlock(g_pSPIThread, g_nCurrentLayer, g_pSettings, g_pCurrentApp, false);
-            if (g_szCurrentProcess[0] != 0)
+                g_LockAxis.Unlock(g_threads.pSPIThread, g_engine.nCurrentLayer, g_pSettings, g_engine.pCurrentApp, false);
+            if (g_engine.szCurrentProcess[0] != 0)
                 CLogger::LogDebug(L"Detected active app/window change (due to mouse over [%d,%d]) from '%s' (0x%08X) to '%s' (0x%08X).",
-                                  static_cast<int>(point.x), static_cast<int>(point.y), g_szCurrentProcess,
-                                  HandleNumber(g_hCurrentWnd), process, HandleNumber(window));
+                                  static_cast<int>(point.x), static_cast<int>(point.y), g_engine.szCurrentProcess,
+                                  HandleNumber(g_engine.hCurrentWnd), process, HandleNumber(window));
             else
                 CLogger::LogDebug(L"Detected active app/window change (due to mouse over [%d,%d]) from <unknown> (0x%08X) to '%s' (0x%08X).",
-                                  static_cast<int>(point.x), static_cast<int>(point.y), HandleNumber(g_hCurrentWnd), process,
+                                  static_cast<int>(point.x), static_cast<int>(point.y), HandleNumber(g_engine.hCurrentWnd), process,
                                   HandleNumber(window));
             if (GetDebug())
                 profile->Log(process);
             SwitchToProfile(window, process, profile);
-            CLogger::LogDebug(L"Enabling layer %d", g_nCurrentLayer + 1);
+            CLogger::LogDebug(L"Enabling layer %d", g_engine.nCurrentLayer + 1);
         }
     }
     // The next click here finds the profile decided without a new look-up.
     SetLastProfileWindow(window);
     HoverActivation(window, profile);
-    g_hCurrentWnd = window;
+    g_engine.hCurrentWnd = window;
     return true;
 }
 
@@ -1015,5 +1015,5 @@ void CALLBACK ResetHookTimerProc(HWND, UINT, UINT_PTR id, DWORD)
     }
     g_idResetHookTimer = 0;
     CLogger::LogMessage(L"ResetHookTimerProc: Re-installing %s hooks.", ShortTag());
-    ::PostThreadMessageW(g_dwHookThreadId, BRMP_ResetHook, WP_BOTH, 0);
+    ::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_BOTH, 0);
 }

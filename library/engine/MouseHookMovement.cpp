@@ -81,7 +81,7 @@ long long Distance(LONG from, LONG to)
 
 int Layer(const CSettings* settings)
 {
-    return settings->m_bChangeCursorLayer ? g_nCurrentLayer : 0;
+    return settings->m_bChangeCursorLayer ? g_engine.nCurrentLayer : 0;
 }
 } // namespace
 
@@ -216,7 +216,7 @@ bool MouseHookMovementToScroll(MSLLHOOKSTRUCT* data, bool& passNow)
     {
         ResetAllSticky(data->pt);
         if (settings->m_bMovementToScrollCursor)
-            g_LockAxis.ResetCursor(g_pSPIThread);
+            g_LockAxis.ResetCursor(g_threads.pSPIThread);
         passNow = true;
         return false;
     }
@@ -236,7 +236,7 @@ bool MouseHookMovementToScroll(MSLLHOOKSTRUCT* data, bool& passNow)
     if (verdict.moved)
         g_bMTSMoved = true;
     if (verdict.lockDecided != 0 && settings->m_bMovementToScrollCursor)
-        g_LockAxis.ChangeCursor(g_pSPIThread, verdict.lockDecided == 1 ? CursorScrollY : CursorScrollX, Layer(settings));
+        g_LockAxis.ChangeCursor(g_threads.pSPIThread, verdict.lockDecided == 1 ? CursorScrollY : CursorScrollX, Layer(settings));
     if (verdict.vertical != 0 || verdict.horizontal != 0)
         g_output.load()->scroll(verdict.vertical, verdict.horizontal);
     return verdict.drop;
@@ -256,7 +256,7 @@ bool MouseHookAxisLock(MSLLHOOKSTRUCT* data, bool& toMouseOver)
         g_LockAxis.YLocked(static_cast<int>(data->pt.y));
         if (IsBRMPDisabled(true))
         {
-            g_LockAxis.Unlock(g_pSPIThread, g_nCurrentLayer, settings, g_pCurrentApp, true);
+            g_LockAxis.Unlock(g_threads.pSPIThread, g_engine.nCurrentLayer, settings, g_engine.pCurrentApp, true);
             toMouseOver = true;
             return false;
         }
@@ -321,8 +321,8 @@ bool MouseHookStickyMTSDrop(int button, int kind)
                           owner);
         return true;
     }
-    const CApplicationSettings* profile = g_pCurrentApp;
-    const int action = profile != nullptr ? static_cast<int>(profile->GetActions(button, g_nCurrentLayer, true))
+    const CApplicationSettings* profile = g_engine.pCurrentApp;
+    const int action = profile != nullptr ? static_cast<int>(profile->GetActions(button, g_engine.nCurrentLayer, true))
                                           : static_cast<int>(ACTION_NO_CHANGE);
     if (button == owner && !(action == 133 || (action == 128 && options->GetButtonUpCount() > 0)))
     {
@@ -334,7 +334,7 @@ bool MouseHookStickyMTSDrop(int button, int kind)
     {
         const CSettings* settings = g_pSettings;
         if (settings != nullptr && settings->m_bMovementToScrollCursor)
-            g_LockAxis.ChangeCursor(g_pSPIThread, profile, g_nCurrentLayer, false, settings->m_bChangeCursorLayer);
+            g_LockAxis.ChangeCursor(g_threads.pSPIThread, profile, g_engine.nCurrentLayer, false, settings->m_bChangeCursorLayer);
         options->SetMouseButton(NoButton);
         g_pActiveMTS = nullptr;
         g_MTSProgress.lock = 0;

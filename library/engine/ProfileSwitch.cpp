@@ -60,7 +60,7 @@ void AbortTimedClicks()
 
 void AbortWindowOperation()
 {
-    if (g_pWindowOperation == nullptr)
+    if (g_threads.pWindowOperation == nullptr)
         return;
     CLogger::LogDebug(L"SetNewApp: Aborting window operation.");
     EndWindowOperation();
@@ -79,7 +79,7 @@ void ResetHeldLayer(CApplicationSettings* previous, CApplicationSettings* next)
     if (button < 0 || button >= kButtons)
     {
         // The button is found by the action that selects the layer in force.
-        const int current = g_nCurrentLayer;
+        const int current = g_engine.nCurrentLayer;
         const int wanted = current < 5 ? ACTION_LAYER_1 + current : ACTION_LAYER_6 + (current - 5);
         for (int b = 0; b < kButtons && button < 0; ++b)
         {
@@ -99,19 +99,19 @@ void ResetHeldLayer(CApplicationSettings* previous, CApplicationSettings* next)
     g_bLayerSwitchedByButton = false;
     g_nLayerButton = -1;
     g_nLayerButtonLayer = -1;
-    if (back != g_nCurrentLayer)
+    if (back != g_engine.nCurrentLayer)
         ChangeLayer(back, false);
 }
 
 void QueueProfileScript(CApplicationSettings* previous, CApplicationSettings* next)
 {
-    CSendInput* queue = g_pSendInput;
+    CSendInput* queue = g_threads.pSendInput;
     if (queue == nullptr || previous == nullptr || next == nullptr || previous == next)
         return;
     const wchar_t* script = next->GetProfileChangeScript();
     if (script == nullptr || *script == L'\0')
         return;
-    if (queue->SendProfileAction(previous, next, g_nCurrentLayer))
+    if (queue->SendProfileAction(previous, next, g_engine.nCurrentLayer))
         queue->SignalQueue();
 }
 } // namespace
@@ -134,13 +134,13 @@ void AbortMovementToScroll(const wchar_t* logLine)
 void SetNewApp(CApplicationSettings* profile)
 {
     CThreadLock lock(L"SetNewApp");
-    CApplicationSettings* previous = g_pCurrentApp;
+    CApplicationSettings* previous = g_engine.pCurrentApp;
     ReleaseChord();
     AbortTimedClicks();
     AbortMovementToScroll(L"SetNewApp: Aborting movement to scroll.");
     AbortWindowOperation();
     ResetHeldLayer(previous, profile);
     QueueProfileScript(previous, profile);
-    g_pCurrentApp = profile;
+    g_engine.pCurrentApp = profile;
     RecordProfileMask(profile);
 }

@@ -250,9 +250,9 @@ int GetWindowAreaHit(HWND window, POINT point, CApplicationSettings* profile)
         if (AreaHit(profile, windowRect, captionedRect, point))
             return WINDOWMASK_AREA;
     }
-    else if (g_pAreaApps != nullptr)
+    else if (g_engine.pAreaApps != nullptr)
     {
-        for (CApplicationSettings* areaProfile : *g_pAreaApps)
+        for (CApplicationSettings* areaProfile : *g_engine.pAreaApps)
         {
             if (areaProfile != nullptr && AreaHit(areaProfile, windowRect, captionedRect, point))
                 return WINDOWMASK_AREA;
@@ -468,7 +468,7 @@ bool NameFromOpenProcess(HWND window, DWORD pid, int reason, wchar_t* name, int 
                               HandleNumber(window));
         return false;
     }
-    g_nIntegrityLevel = GetProcessIntegrityLevel(pid, process.Get());
+    g_engine.nIntegrityLevel = GetProcessIntegrityLevel(pid, process.Get());
 
     wchar_t path[kImagePathChars + 1] = {};
     const unsigned windowId = HandleNumber(window);
@@ -529,7 +529,7 @@ bool NameFromSnapshot(HWND window, DWORD pid, int reason, wchar_t* name, int siz
         entry.szExeFile[MAX_PATH - 1] = L'\0';
         CopyBounded(name, size, FileNamePart(entry.szExeFile));
         if (pid != 0)
-            g_nIntegrityLevel = kSnapshotIntegrity;
+            g_engine.nIntegrityLevel = kSnapshotIntegrity;
         CLogger::LogDebug(L"GetProcessName(%d %s): Got name for PID %d, '%s' for HWND 0x%08X using CreateToolhelp32Snapshot",
                           reason, reasonText, static_cast<int>(pid), name,
                           HandleNumber(window));
@@ -851,7 +851,7 @@ int CurrentProfileMask()
 
 void NotifyProcessChanged(HWND window, CApplicationSettings* profile)
 {
-    HWND setup = g_hSetupWnd;
+    HWND setup = g_engine.hSetupWnd;
     if (setup == nullptr || !::IsWindow(setup))
         return;
     DWORD_PTR result = 0;
@@ -861,11 +861,11 @@ void NotifyProcessChanged(HWND window, CApplicationSettings* profile)
 
 bool SwitchToProfile(HWND window, const wchar_t* processName, CApplicationSettings* profile)
 {
-    if (profile == g_pCurrentApp)
+    if (profile == g_engine.pCurrentApp)
         return false;
-    CopyBounded(g_szCurrentProcess, MAX_PATH, processName);
-    g_hCurrentWnd = window;
-    g_hProfileWnd = (profile != nullptr && profile->IsCustomWindow()) ? window : nullptr;
+    CopyBounded(g_engine.szCurrentProcess, MAX_PATH, processName);
+    g_engine.hCurrentWnd = window;
+    g_engine.hProfileWnd = (profile != nullptr && profile->IsCustomWindow()) ? window : nullptr;
     SetNewApp(profile);
     // The new profile's pointer speed, button swap and wheel lines.
     NewApplicationSettings();
@@ -881,13 +881,13 @@ int WheelActionCode(int button)
 {
     if (g_pSettings == nullptr)
         return ACTION_NO_CHANGE;
-    return ResolveSlot(g_pCurrentApp, g_pSettings->GetDefaultApp(), button, g_nCurrentLayer).code;
+    return ResolveSlot(g_engine.pCurrentApp, g_pSettings->GetDefaultApp(), button, g_engine.nCurrentLayer).code;
 }
 } // namespace
 
 bool ThrottleScrollWheel(int button, POINT)
 {
-    if (g_pCurrentApp == nullptr)
+    if (g_engine.pCurrentApp == nullptr)
         return true;
     switch (WheelActionCode(button))
     {
@@ -910,7 +910,7 @@ bool ThrottleScrollWheel(int button, POINT)
 
 bool HasWheelAction(int button)
 {
-    if (g_pCurrentApp == nullptr)
+    if (g_engine.pCurrentApp == nullptr)
         return false;
     const int code = WheelActionCode(button);
     return code != ACTION_NO_CHANGE && code != ACTION_SAME_AS_DEFAULT && code != ACTION_SAME_AS_LAYER_1;

@@ -242,7 +242,7 @@ void StopAllEngineTimers()
 
 bool SimulatedInputBusy()
 {
-    CSendInput* input = g_pSendInput;
+    CSendInput* input = g_threads.pSendInput;
     return input != nullptr && input->QueueLength() > 0;
 }
 
@@ -263,8 +263,8 @@ void StopRepeat()
 {
     g_nRepeatButton = -1;
     StopEventTimer();
-    if (g_pSendInput != nullptr)
-        g_pSendInput->FlushQueue(false);
+    if (g_threads.pSendInput != nullptr)
+        g_threads.pSendInput->FlushQueue(false);
 }
 
 RepeatWork RepeatWorkFor(int code)
@@ -379,7 +379,7 @@ RepeatTarget FindRepeatTarget()
         target.window = foreground != nullptr ? ::GetAncestor(foreground, GA_ROOT) : nullptr;
     }
     // The window in force needs no name; a stale read only costs a look-up.
-    if (target.window != nullptr && target.window != g_hCurrentWnd)
+    if (target.window != nullptr && target.window != g_engine.hCurrentWnd)
         target.named = GetProcessName(target.window, 0, target.process, MAX_PATH, nullptr, PNR_RepeatTimer);
     return target;
 }
@@ -387,7 +387,7 @@ RepeatTarget FindRepeatTarget()
 int Repeat(int delay, RepeatTarget& found)
 {
     // The hooks stopped: the workers the repetition needs are going away.
-    if (g_hMouseHook == nullptr)
+    if (g_threads.hMouseHook == nullptr)
         return -1;
     if (SimulatedInputBusy())
     {
@@ -405,24 +405,24 @@ int Repeat(int delay, RepeatTarget& found)
             return -1;
         return delay;
     }
-    if (target != g_hCurrentWnd && target != nullptr)
+    if (target != g_engine.hCurrentWnd && target != nullptr)
     {
         if (!found.named)
             GetProcessName(target, 0, found.process, MAX_PATH, nullptr, PNR_RepeatTimer);
         CApplicationSettings* profile = FindAppSettings(target, found.process, point, nullptr);
-        if (profile != g_pCurrentApp)
+        if (profile != g_engine.pCurrentApp)
         {
             CLogger::LogDebug(L"Different app settings for this quadrant. Cancelling repeat timer!");
             g_nStickyState[STICKY_KEYREPEAT] = 0;
-            if (g_pSendInput != nullptr)
-                g_pSendInput->FlushQueue(false);
+            if (g_threads.pSendInput != nullptr)
+                g_threads.pSendInput->FlushQueue(false);
             const int button = g_nRepeatButton.exchange(-1);
             if (button >= 5 && button <= 8)
-                g_bButtonDown[button] = 0;
+                g_hook.bButtonDown[button] = 0;
             return -1;
         }
     }
-    if (g_pCurrentApp == nullptr)
+    if (g_engine.pCurrentApp == nullptr)
     {
         CLogger::LogMessage(L"KeyRepeatTimer: Current Application settings is NULL.");
         return -1;
@@ -431,8 +431,8 @@ int Repeat(int delay, RepeatTarget& found)
     if (button < 0)
         return -1;
 
-    int layer = g_nCurrentLayer;
-    CApplicationSettings* profile = g_pCurrentApp;
+    int layer = g_engine.nCurrentLayer;
+    CApplicationSettings* profile = g_engine.pCurrentApp;
     int configured = 0;
     int code = 0;
     CActionData* action = nullptr;
@@ -488,7 +488,7 @@ void CALLBACK RepeatTimerProc(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PT
         // of other processes before the lock is tried: the lock is never held
         // while another application answers.
         RepeatTarget target = FindRepeatTarget();
-        const CCaptionPrefetch captions(target.window != g_hCurrentWnd ? target.window : nullptr, target.process);
+        const CCaptionPrefetch captions(target.window != g_engine.hCurrentWnd ? target.window : nullptr, target.process);
         CThreadTryLock lock(L"RepeatTimerProc Still Sending");
         if (!lock)
         {

@@ -98,7 +98,7 @@ bool CSPIThreadData::Process() const
                 const DWORD start = ::GetTickCount();
                 // Our own change: the hook must not take it for the user's
                 // setting, which is restored when the hooks stop.
-                g_nSwapButtons = m_nSwapButtons;
+                g_system.nSwapButtons = m_nSwapButtons;
                 sys.systemParametersInfo(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(m_nSwapButtons), nullptr, flags);
                 CLogger::LogMessage(L"CSPIThreadData: Result of Set Swap Buttons to %d (in %dms)", m_nSwapButtons,
                                     static_cast<int>(::GetTickCount() - start));
@@ -143,7 +143,7 @@ CSPIThread::CSPIThread()
 {
     CLogger::LogDebug(L"SPIThread constructor...");
     m_nReloading = 1;
-    m_hInstance = g_hInstance;
+    m_hInstance = g_system.hInstance;
     if (!::InitializeCriticalSectionAndSpinCount(&m_cs, 4000))
         CLogger::LogOSMessage(::GetLastError(), L"Unable to initialise critical section in SPIThread");
     m_Current.m_nSwapButtons = SPISystem().getSystemMetrics(SM_SWAPBUTTON);
@@ -443,7 +443,7 @@ bool CSPIThread::SendSPI(int swap, int lines, bool force)
     if (g_dwSPIThreadId == 0)
     {
         // A thread still starting gets a moment, but the hook thread never waits.
-        if (::GetCurrentThreadId() != g_dwHookThreadId)
+        if (::GetCurrentThreadId() != g_threads.dwHookThreadId)
             ::Sleep(100);
         if (g_dwSPIThreadId == 0)
         {

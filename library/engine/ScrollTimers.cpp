@@ -49,9 +49,9 @@ void ScrollButtonUp(PVOID slot, const wchar_t* name, WAITORTIMERCALLBACK self)
         {
             g_pPendingScroll = nullptr;
             CLogger::LogDebug(L"%s: Processing simulated button up.\n", name);
-            if (pending->button >= 0 && pending->button <= 8 && g_hMouseHook != nullptr)
+            if (pending->button >= 0 && pending->button <= 8 && g_threads.hMouseHook != nullptr)
             {
-                g_bButtonDown[pending->button] = 0;
+                g_hook.bButtonDown[pending->button] = 0;
                 BYTE fixUp = 0;
                 BYTE block = 0;
                 BYTE click = 0;

@@ -83,7 +83,7 @@ void ApplyLoadedLoggingOptions()
 // the settings as they are now (the old object may be gone).
 void ReselectProfile(bool wasDefault, const std::wstring& fullName)
 {
-    g_pCurrentApp = nullptr;
+    g_engine.pCurrentApp = nullptr;
     CApplicationSettings* profile = nullptr;
     if (wasDefault || fullName.empty())
         profile = g_pSettings->GetDefaultApp();
@@ -94,17 +94,17 @@ void ReselectProfile(bool wasDefault, const std::wstring& fullName)
 
 void RebuildAreaProfiles()
 {
-    delete g_pAreaApps;
-    g_pAreaApps = nullptr;
+    delete g_engine.pAreaApps;
+    g_engine.pAreaApps = nullptr;
     if (!g_bAreaAppsPresent)
         return;
-    g_pAreaApps = new std::list<CApplicationSettings*>();
+    g_engine.pAreaApps = new std::list<CApplicationSettings*>();
     const int count = g_pSettings->GetApplicationCount();
     for (int i = 0; i < count; ++i)
     {
         CApplicationSettings* profile = g_pSettings->GetApplication(i);
         if (profile != nullptr && profile->GetUseWindowArea())
-            g_pAreaApps->push_back(profile);
+            g_engine.pAreaApps->push_back(profile);
     }
 }
 
@@ -113,18 +113,18 @@ void SetSpeedFromSettings(int current)
     int wanted = 0;
     const wchar_t* same = nullptr;
     CApplicationSettings* defaults = g_pSettings->GetDefaultApp();
-    if (g_pCurrentApp != nullptr && g_pCurrentApp->OverrideMouseSpeed())
+    if (g_engine.pCurrentApp != nullptr && g_engine.pCurrentApp->OverrideMouseSpeed())
     {
-        wanted = g_pCurrentApp->GetMouseSpeed();
+        wanted = g_engine.pCurrentApp->GetMouseSpeed();
         if (wanted == current)
         {
             CLogger::LogDebug(L"UpdateSettings: No need to change mouse cursor speed to profile speed as it is already %d.", current);
             return;
         }
         wchar_t shortName[kProfilePartBufferSize] = L"";
-        g_pCurrentApp->GetShortName(shortName, kProfilePartBufferSize);
+        g_engine.pCurrentApp->GetShortName(shortName, kProfilePartBufferSize);
         CLogger::LogThreadDebug(L"UpdateSettings: System (default) Mouse cursor speed is: %d. Override cursor speed based on profile '%s' to  %d",
-                                g_nStartupMouseSpeed, shortName, wanted);
+                                g_system.nStartupMouseSpeed, shortName, wanted);
     }
     else if (defaults != nullptr && defaults->OverrideMouseSpeed())
     {
@@ -136,7 +136,7 @@ void SetSpeedFromSettings(int current)
             return;
         }
         CLogger::LogThreadDebug(L"UpdateSettings: System (default) Mouse cursor speed is: %d. Setting cursor speed based on default profile to %d",
-                                g_nStartupMouseSpeed, wanted);
+                                g_system.nStartupMouseSpeed, wanted);
     }
     else
     {
@@ -147,7 +147,7 @@ void SetSpeedFromSettings(int current)
             return;
         }
         CLogger::LogThreadDebug(L"UpdateSettings: System (default) Mouse cursor speed is: %d. Setting cursor speed to %d",
-                                g_nStartupMouseSpeed, wanted);
+                                g_system.nStartupMouseSpeed, wanted);
     }
     // A speed from the file outside the system's range (-1: keep) is not set.
     if (!ValidMouseSpeed(wanted))
@@ -247,7 +247,7 @@ ParsedSettings ParseSettingsFile()
 // are left in parsed, to be freed after the lock is left.
 void InstallParsedSettings(ParsedSettings& parsed)
 {
-    g_pCurrentApp = nullptr;
+    g_engine.pCurrentApp = nullptr;
     ForgetWindowProfiles();
     g_pSettings->TakeOver(*parsed.settings);
     g_bAreaAppsPresent = g_bAreaAppsPresent || parsed.areaProfiles;
@@ -288,22 +288,22 @@ bool LoadSettings()
     if (g_pSettings == nullptr)
         return false;
     g_bAreaAppsPresent = false;
-    delete g_pAreaApps;
-    g_pAreaApps = nullptr;
+    delete g_engine.pAreaApps;
+    g_engine.pAreaApps = nullptr;
     // The jiggler's timer belongs to the timer thread: it is killed there.
     if (g_idJigglerTimer != 0)
         ProxyKillTimer(nullptr, ID_TIMER_JIGGLER);
 
-    const bool wasDefault = g_pCurrentApp == nullptr || g_pCurrentApp->IsDefault();
+    const bool wasDefault = g_engine.pCurrentApp == nullptr || g_engine.pCurrentApp->IsDefault();
     const std::wstring fullName =
-        (g_pCurrentApp != nullptr && g_pCurrentApp->GetFullName() != nullptr) ? g_pCurrentApp->GetFullName() : L"";
+        (g_engine.pCurrentApp != nullptr && g_engine.pCurrentApp->GetFullName() != nullptr) ? g_engine.pCurrentApp->GetFullName() : L"";
 
     // Everything that points into the old profiles goes before they are freed.
     POINT point = {0, 0};
     ::GetCursorPos(&point);
     RunEngineResets(EngineResetReason::SettingsReload, point);
     g_LastWheel.Reset();
-    g_pCurrentApp = nullptr;
+    g_engine.pCurrentApp = nullptr;
 
     if (loaded)
         InstallParsedSettings(parsed);
@@ -327,8 +327,8 @@ bool LoadSettings()
 
     if (g_pSettings->m_bMouseJiggler && g_pSettings->m_uMouseJigglerTimeout > 0)
     {
-        g_dwLastInput = ::GetTickCount();
-        g_bInputSeen = true;
+        g_hook.dwLastInput = ::GetTickCount();
+        g_hook.bInputSeen = true;
         ProxySetTimer(nullptr, 0, ID_TIMER_JIGGLER, kJigglerPeriodMs, JigglerTimerProc, &g_idJigglerTimer);
     }
     NewApplicationSettings();
@@ -359,26 +359,26 @@ namespace
 int SpiSwapState(swapbuttons swap)
 {
     if (swap == SWAPBUTTONS_DEFAULT)
-        return g_nStartupSwapButtons != 0 ? 1 : 0;
+        return g_system.nStartupSwapButtons != 0 ? 1 : 0;
     return swap == SWAPBUTTONS_YES ? 1 : 0;
 }
 } // namespace
 
 bool NewApplicationSettings()
 {
-    if (g_pSPIThread == nullptr)
+    if (g_threads.pSPIThread == nullptr)
     {
         CLogger::LogThreadDebug(L"NewApplicationSettings: SPIThread is not initialised.");
         return false;
     }
     CThreadLock lock(L"NewApplicationSettings");
-    CApplicationSettings* profile = g_pCurrentApp;
+    CApplicationSettings* profile = g_engine.pCurrentApp;
     const int current = CMouseInfo::GetMouseSpeed();
     const CMouseInfo mouse;
     const bool precision = mouse.EnhancePointerPrecision();
 
     int speed = current;
-    bool wantedPrecision = g_pSettings != nullptr ? g_pSettings->m_bEnhancePointerPrecision : g_bStartupEPP;
+    bool wantedPrecision = g_pSettings != nullptr ? g_pSettings->m_bEnhancePointerPrecision : g_system.bStartupEPP;
     if (profile != nullptr && profile->OverrideMouseSpeed())
     {
         if (profile->GetMouseSpeed() != -1)
@@ -407,17 +407,17 @@ bool NewApplicationSettings()
     }
     // Button swap and wheel lines are applied on the SPI thread. A request it
     // cannot take is logged there; the next switch asks again.
-    const bool pages = profile != nullptr ? profile->ScrollPages() : g_bWheelPageScroll;
-    const int lines = profile != nullptr ? profile->ScrollLines() : g_nWheelLines;
+    const bool pages = profile != nullptr ? profile->ScrollPages() : g_system.bWheelPageScroll;
+    const int lines = profile != nullptr ? profile->ScrollLines() : g_system.nWheelLines;
     const int swap = SpiSwapState(profile != nullptr ? profile->SwapButtons() : SWAPBUTTONS_DEFAULT);
     const bool force = profile != nullptr && profile->ForceSPIMessage();
     if (force && g_bAeroPeekDetected)
     {
-        g_pSPIThread->Flush();
+        g_threads.pSPIThread->Flush();
         CLogger::LogDebug(L"NewApplicationSettings: Skipping as AeroPeek has been detected");
         return false;
     }
-    g_pSPIThread->SendSPI(swap, pages ? -1 : lines, force);
+    g_threads.pSPIThread->SendSPI(swap, pages ? -1 : lines, force);
     UpdateCursors();
     return true;
 }

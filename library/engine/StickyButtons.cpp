@@ -39,7 +39,7 @@ void UnlockAxes(int layer, const CApplicationSettings* profile)
     if (g_bReloading)
         g_LockAxis.Init();
     else
-        g_LockAxis.Unlock(g_pSPIThread, layer, g_pSettings, profile, false);
+        g_LockAxis.Unlock(g_threads.pSPIThread, layer, g_pSettings, profile, false);
 }
 
 // Keys a sticky repeat or hold pressed, per slot; guarded by the global lock.
@@ -49,7 +49,7 @@ std::wstring g_stickyKeys[kSlots];
 // the release reaches the engine).
 bool DownSeen(int button)
 {
-    return button >= 0 && button < kButtons && (g_bDownSeen[button] != 0 || g_bButtonDown[button] != 0);
+    return button >= 0 && button < kButtons && (g_bDownSeen[button] != 0 || g_hook.bButtonDown[button] != 0);
 }
 
 bool ValidSlot(int button, int layer)
@@ -64,10 +64,10 @@ std::wstring& StickyKeys(int button, int layer)
 
 void QueueButton(int kind, int eventKind, POINT point)
 {
-    if (g_pSendInput == nullptr)
+    if (g_threads.pSendInput == nullptr)
         return;
     SendMouseButton(kind, eventKind, point, false, false);
-    g_pSendInput->SignalQueue();
+    g_threads.pSendInput->SignalQueue();
 }
 
 const wchar_t* const kStickyNames[StickyKindCount] = {L"Left",       L"Right",    L"Middle", L"XLeft",      L"XRight",
@@ -97,7 +97,7 @@ void ReleaseStickyHoldKeys(int button, int layer, POINT point)
 int RestoreSpeed()
 {
     int speed = g_pSettings->m_nCursorSpeed;
-    const CApplicationSettings* profile = g_pCurrentApp;
+    const CApplicationSettings* profile = g_engine.pCurrentApp;
     const CApplicationSettings* fallback = g_pSettings->GetDefaultApp();
     if (profile != nullptr && profile->OverrideMouseSpeed() && profile->GetMouseSpeed() != -1)
         speed = profile->GetMouseSpeed();
@@ -204,8 +204,8 @@ bool StickyKeyRepeat(POINT point, HWND window, int button, int layer, const wcha
     const int repeating = g_nRepeatButton.load();
     if (repeating >= 0 && g_nStickyState[STICKY_KEYREPEAT] != 0)
     {
-        if (g_pSendInput != nullptr)
-            g_pSendInput->FlushQueue(false);
+        if (g_threads.pSendInput != nullptr)
+            g_threads.pSendInput->FlushQueue(false);
         StopEventTimer();
         WaitForQueueIdle(50);
         for (int l = 0; l < kLayers; ++l)
@@ -307,7 +307,7 @@ void ResetSticky(POINT point, int kind, int layer, int button)
         {
             CThreadLock lock(L"ResetSticky");
             QueueButton(kind, 2, point);
-            UnlockAxes(layer, g_pCurrentApp);
+            UnlockAxes(layer, g_engine.pCurrentApp);
             ::ReleaseCapture();
             g_nStickyState[kind] = 0;
         }
@@ -320,8 +320,8 @@ void ResetSticky(POINT point, int kind, int layer, int button)
                 if (g_idRepeatTimer.load() != 0)
                 {
                     CLogger::LogMessage(L"Resetting sticky repeat timer");
-                    if (g_pSendInput != nullptr)
-                        g_pSendInput->FlushQueue(false);
+                    if (g_threads.pSendInput != nullptr)
+                        g_threads.pSendInput->FlushQueue(false);
                     StopEventTimer();
                 }
                 else
@@ -386,7 +386,7 @@ void ResetSticky(POINT point, int kind, int layer, int button)
 void ResetAllSticky(POINT point)
 {
     for (int kind = 0; kind < StickyKindCount; ++kind)
-        ResetSticky(point, kind, g_nCurrentLayer, -1);
+        ResetSticky(point, kind, g_engine.nCurrentLayer, -1);
 }
 
 void ResetOtherSticky(POINT point, int button, bool keepScroll)
@@ -395,10 +395,10 @@ void ResetOtherSticky(POINT point, int button, bool keepScroll)
         return;
     CLogger::LogDebug(L"KeyHookLLProc: ResetOtherSticky");
     CThreadLock lock(L"ResetOtherSticky");
-    CApplicationSettings* current = g_pCurrentApp;
+    CApplicationSettings* current = g_engine.pCurrentApp;
     if (current == nullptr || g_pSettings == nullptr)
         return;
-    const int currentLayer = g_nCurrentLayer;
+    const int currentLayer = g_engine.nCurrentLayer;
     bool skipLayer0 = false;
     if (currentLayer != 0 && button >= 0 && button < kButtons)
         skipLayer0 = current->GetLayerDisabled(currentLayer) ||
@@ -457,10 +457,10 @@ void ResetOtherSticky(POINT point, int button, bool keepScroll)
 void ResetDuringKeys(POINT point)
 {
     CThreadLock lock(L"ResetDuringKeys");
-    CApplicationSettings* profile = g_pCurrentApp;
+    CApplicationSettings* profile = g_engine.pCurrentApp;
     if (profile == nullptr)
         return;
-    const int layer = g_nCurrentLayer;
+    const int layer = g_engine.nCurrentLayer;
     const bool quillon = g_pSettings != nullptr && g_pSettings->m_bQuillon;
     for (int b = 0; b < kButtons; ++b)
     {

@@ -58,12 +58,12 @@ TimerSlot* FindSlot(UINT_PTR id)
 
 bool OnTimerThread()
 {
-    return g_dwTimerThreadId != 0 && g_dwTimerThreadId == ::GetCurrentThreadId();
+    return g_threads.dwTimerThreadId != 0 && g_threads.dwTimerThreadId == ::GetCurrentThreadId();
 }
 
 bool TimerThreadRuns()
 {
-    return g_dwTimerThreadId != 0;
+    return g_threads.dwTimerThreadId != 0;
 }
 
 void KillSlot(TimerSlot& slot)
@@ -118,7 +118,7 @@ void OnKillTimer(DWORD tid, UINT_PTR id)
         if (!::KillTimer(nullptr, id))
             CLogger::LogDebug(L"TimerThread[0x%X]: KillTimer(%d) failed", tid, static_cast<int>(id));
     }
-    if (g_pSendInput != nullptr)
+    if (g_threads.pSendInput != nullptr)
     {
         CLogger::LogDebug(L"TimerThread[0x%X]: Unblocking sendinput", tid);
         UnblockSendInput();
@@ -184,7 +184,7 @@ bool HandleTimerThreadMessage(DWORD tid, MSG& msg)
 
 bool ExitRequested(DWORD tid)
 {
-    if (g_hTimerExitEvent != nullptr && ::WaitForSingleObject(g_hTimerExitEvent, 0) == WAIT_OBJECT_0)
+    if (g_threads.hTimerExitEvent != nullptr && ::WaitForSingleObject(g_threads.hTimerExitEvent, 0) == WAIT_OBJECT_0)
     {
         CLogger::LogThreadDebug(L"TimerThread[0x%X]: Recieved exit event.", tid);
         return true;
@@ -203,7 +203,7 @@ unsigned __stdcall TimerThread(void* readyEvent)
     SetThreadMessageBoxesAllowed(false);
     CDeferredLogWrites deferredLog;
     const DWORD tid = ::GetCurrentThreadId();
-    g_dwTimerThreadId = tid;
+    g_threads.dwTimerThreadId = tid;
     SetThreadName(tid, "Timer Thread");
     ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_NORMAL);
     if (readyEvent != nullptr)
@@ -261,7 +261,7 @@ UINT_PTR ProxySetTimer(HWND, UINT_PTR, UINT_PTR id, UINT periodMs, TIMERPROC pro
 {
     if (TimerThreadRuns() && !OnTimerThread())
     {
-        ::PostThreadMessageW(g_dwTimerThreadId, BRMP_SetTimer, id, static_cast<LPARAM>(periodMs));
+        ::PostThreadMessageW(g_threads.dwTimerThreadId, BRMP_SetTimer, id, static_cast<LPARAM>(periodMs));
         return 0;
     }
     ::KillTimer(nullptr, id);
@@ -285,11 +285,11 @@ BOOL ProxyKillTimer(HWND, UINT_PTR id)
 {
     if (TimerThreadRuns() && !OnTimerThread())
     {
-        ::PostThreadMessageW(g_dwTimerThreadId, BRMP_KillTimer, id, 0);
+        ::PostThreadMessageW(g_threads.dwTimerThreadId, BRMP_KillTimer, id, 0);
         return FALSE;
     }
     const UINT_PTR systemId = GetTimerId(id);
-    if (g_pSendInput != nullptr)
+    if (g_threads.pSendInput != nullptr)
         UnblockSendInput();
     if (systemId == 0)
         return FALSE;
@@ -314,7 +314,7 @@ void KillTimerThreadTimers()
         for (const TimerSlot& slot : g_slots)
         {
             if (slot.id != ID_TIMER_CLEARCURSOR && *slot.stored != 0)
-                ::PostThreadMessageW(g_dwTimerThreadId, BRMP_KillTimer, slot.id, 0);
+                ::PostThreadMessageW(g_threads.dwTimerThreadId, BRMP_KillTimer, slot.id, 0);
         }
         return;
     }

@@ -64,7 +64,7 @@ bool IsEditClass(const wchar_t* className)
 
 bool OnTimerThread()
 {
-    return g_dwTimerThreadId != 0 && g_dwTimerThreadId == ::GetCurrentThreadId();
+    return g_threads.dwTimerThreadId != 0 && g_threads.dwTimerThreadId == ::GetCurrentThreadId();
 }
 
 // Whether window or one of its ancestors is candidate.
@@ -101,13 +101,13 @@ void OnShellExecuteRequest(void* request)
 // launches itself, since the shell may wait on other applications.
 LaunchHandOver HandLaunchToTimerThread(CShellExecuteInfo* info)
 {
-    if (g_dwTimerThreadId == 0 || OnTimerThread())
+    if (g_threads.dwTimerThreadId == 0 || OnTimerThread())
         return LaunchHandOver::RunHere;
     RegisterWindowRequestHandlers();
-    if (::PostThreadMessageW(g_dwTimerThreadId, BRMP_ShellExecute, reinterpret_cast<WPARAM>(info), 0))
+    if (::PostThreadMessageW(g_threads.dwTimerThreadId, BRMP_ShellExecute, reinterpret_cast<WPARAM>(info), 0))
         return LaunchHandOver::HandedOver;
     CLogger::LogOSMessage(::GetLastError(), L"ThreadShellExecute: Unable to hand the launch to the timer thread");
-    return ::GetCurrentThreadId() == g_dwHookThreadId ? LaunchHandOver::Refused : LaunchHandOver::RunHere;
+    return ::GetCurrentThreadId() == g_threads.dwHookThreadId ? LaunchHandOver::Refused : LaunchHandOver::RunHere;
 }
 
 // The handlers are in place as soon as the library is loaded.
@@ -122,7 +122,7 @@ void StartMouseOverSwitch()
 {
     if (g_pSettings == nullptr || !g_pSettings->m_bSwitchOnMouseOver)
         return;
-    if (CApplicationSettings::GetDisableMouseOver(g_pCurrentApp))
+    if (CApplicationSettings::GetDisableMouseOver(g_engine.pCurrentApp))
         return;
     ProxySetTimer(nullptr, 0, ID_TIMER_MOUSEOVER, 100, nullptr, nullptr);
 }
@@ -305,16 +305,16 @@ void ForceForegroundWindow(HWND window, bool tryHard, bool direct)
 {
     if (window == nullptr)
         return;
-    if (!direct && g_dwTimerThreadId != 0 && !OnTimerThread())
+    if (!direct && g_threads.dwTimerThreadId != 0 && !OnTimerThread())
     {
         CLogger::LogDebug(L"Activte window in the timer thread...");
         RegisterWindowRequestHandlers();
         g_requestTryHard = tryHard;
-        if (::PostThreadMessageW(g_dwTimerThreadId, BRMP_ActivateWindow, reinterpret_cast<WPARAM>(window), 0))
+        if (::PostThreadMessageW(g_threads.dwTimerThreadId, BRMP_ActivateWindow, reinterpret_cast<WPARAM>(window), 0))
             return;
         CLogger::LogOSMessage(::GetLastError(), L"ForceForegroundWindow: Unable to post to the timer thread");
         // Never wait on another application from the hook thread.
-        if (::GetCurrentThreadId() == g_dwHookThreadId)
+        if (::GetCurrentThreadId() == g_threads.dwHookThreadId)
             return;
     }
 

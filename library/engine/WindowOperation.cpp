@@ -87,7 +87,7 @@ void CWindowOperation::MouseMove(POINT point)
 bool StartWindowOperation(int operation, HWND window, POINT point)
 {
     ::EnterCriticalSection(&g_operationLock.cs);
-    const bool start = g_pWindowOperation == nullptr;
+    const bool start = g_threads.pWindowOperation == nullptr;
     if (start)
     {
         auto* created = new (std::nothrow) CWindowOperation(operation, window, point);
@@ -95,26 +95,26 @@ bool StartWindowOperation(int operation, HWND window, POINT point)
             CLogger::LogDebug(L"CWindowOperation: No window to %s under the cursor (0x%08X)",
                               operation == CWindowOperation::Size ? L"size" : L"move",
                               HandleNumber(window));
-        g_pWindowOperation = created;
+        g_threads.pWindowOperation = created;
     }
     ::LeaveCriticalSection(&g_operationLock.cs);
-    return start && g_pWindowOperation != nullptr;
+    return start && g_threads.pWindowOperation != nullptr;
 }
 
 void EndWindowOperation()
 {
     ::EnterCriticalSection(&g_operationLock.cs);
-    CWindowOperation* operation = g_pWindowOperation;
-    g_pWindowOperation = nullptr;
+    CWindowOperation* operation = g_threads.pWindowOperation;
+    g_threads.pWindowOperation = nullptr;
     ::LeaveCriticalSection(&g_operationLock.cs);
     delete operation;
 }
 
 void StepWindowOperation(POINT point)
 {
-    if (g_pWindowOperation == nullptr || !::TryEnterCriticalSection(&g_operationLock.cs))
+    if (g_threads.pWindowOperation == nullptr || !::TryEnterCriticalSection(&g_operationLock.cs))
         return;
-    if (CWindowOperation* operation = g_pWindowOperation)
+    if (CWindowOperation* operation = g_threads.pWindowOperation)
         operation->MouseMove(point);
     ::LeaveCriticalSection(&g_operationLock.cs);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Moving or sizing a window by dragging the mouse: the one window drag in
-// progress (g_pWindowOperation) is created on a button press, stepped by the
+// progress (g_threads.pWindowOperation) is created on a button press, stepped by the
 // mouse hook's move path and deleted on the release or a profile change.
 // Also gathers the other window and process actions for the action dispatch.
 

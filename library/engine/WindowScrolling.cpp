@@ -194,7 +194,7 @@ bool ScrollWindowAt(const POINT& point, int delta, bool horizontal)
     }
     else
     {
-        CApplicationSettings* current = g_pCurrentApp;
+        CApplicationSettings* current = g_engine.pCurrentApp;
         const bool inverted = current != nullptr &&
                               (horizontal ? current->InvertedHorzScrolling()
                                           : current->InvertedScrolling() && !InRemoteSessionWithoutInversion());
@@ -360,8 +360,8 @@ bool Scroll(HWND window, UINT message, short delta, int method)
 
     const int target = CachedWindowIntegrityLevel(window);
     CLogger::LogDebug(L"CanSendToProcess: Process integrity 0x%08X (%d), our integrity 0x%08X (%d)", target, target,
-                      g_nIntegrityLevel, g_nIntegrityLevel);
-    if (!IntegrityAllowsSend(g_nIntegrityLevel, target))
+                      g_engine.nIntegrityLevel, g_engine.nIntegrityLevel);
+    if (!IntegrityAllowsSend(g_engine.nIntegrityLevel, target))
     {
         CLogger::LogDebug(L"Unable to send %s scroll message to elevated process!", direction);
         return false;

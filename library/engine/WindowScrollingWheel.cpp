@@ -52,7 +52,7 @@ bool Inverts(const CApplicationSettings* profile)
 
 bool RemappingOff(const CSettings* settings)
 {
-    if (g_hMouseHook == nullptr || g_hHookThread == nullptr)
+    if (g_threads.hMouseHook == nullptr || g_threads.hHookThread == nullptr)
         return true;
     if (settings->m_bDisableInRDP && ::GetSystemMetrics(SM_REMOTESESSION) != 0)
         return true;
@@ -81,14 +81,14 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
     if (settings->m_bFixVS2010 && StartsWith(cls, L"HwndWrapper[DefaultDomain;;"))
     {
         CLogger::LogDebug(L"Redirecting vertical wheel message to WPF window 0x%08X: '%s'", HandleNumber(window), cls);
-        return Scroll(window, WM_VSCROLL, Clamp(static_cast<long long>(delta) * g_nDefaultWheelLines),
+        return Scroll(window, WM_VSCROLL, Clamp(static_cast<long long>(delta) * g_system.nDefaultWheelLines),
                       kScrollWindowLines);
     }
 
     bool special = false;
     if (!IsWheelTargetClass(cls, &special))
     {
-        if (allowSimulated && special && Inverts(profile) && g_pSendInput != nullptr)
+        if (allowSimulated && special && Inverts(profile) && g_threads.pSendInput != nullptr)
         {
             CLogger::LogDebug(L"Sending simulating inverted vertical wheel message to 0x%08X with class: %s",
                               HandleNumber(window), cls);
@@ -96,7 +96,7 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
             const bool leftDown = settings->m_bDoubleClickFix;
             if (SendCountedMouseButton(delta < 0 ? 8 : 7, kEventDown, hookData->pt, leftDown) == 0)
                 return false;
-            g_pSendInput->SignalQueue();
+            g_threads.pSendInput->SignalQueue();
             return true;
         }
         CLogger::LogDebug(L"Unable to redirect vertical wheel message to window 0x%08X with class: %s", HandleNumber(window),
@@ -115,7 +115,7 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
     if (receiver != window)
     {
         const int target = CachedWindowIntegrityLevel(receiver);
-        if (!IntegrityAllowsSend(g_nIntegrityLevel, target))
+        if (!IntegrityAllowsSend(g_engine.nIntegrityLevel, target))
         {
             CLogger::LogDebug(L"Unable to redirect vertical wheel message for elevated app with class '%s' (0x%08X) to 0x%08X",
                               cls, static_cast<unsigned>(wParam), HandleNumber(receiver));
@@ -135,13 +135,13 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
                                     : L"Window 0x%08X is a sheridan drop-down list. Force scroll method 1",
                           HandleNumber(window));
         CLogger::LogDebug(L"Window 0x%08X with class '%s' requires DoFidScroll method 1", HandleNumber(window), cls);
-        return Scroll(window, WM_VSCROLL, Clamp(static_cast<long long>(delta) * g_nDefaultWheelLines), kScrollLines);
+        return Scroll(window, WM_VSCROLL, Clamp(static_cast<long long>(delta) * g_system.nDefaultWheelLines), kScrollLines);
     }
 
     const int target = CachedWindowIntegrityLevel(window);
     CLogger::LogDebug(L"CanSendToProcess: Process integrity 0x%08X (%d), our integrity 0x%08X (%d)", target, target,
-                      g_nIntegrityLevel, g_nIntegrityLevel);
-    if (!IntegrityAllowsSend(g_nIntegrityLevel, target))
+                      g_engine.nIntegrityLevel, g_engine.nIntegrityLevel);
+    if (!IntegrityAllowsSend(g_engine.nIntegrityLevel, target))
     {
         CLogger::LogDebug(L"Unable to redirect vertical wheel message 0x%08X to elevated window 0x%08X: '%s'",
                           static_cast<unsigned>(wParam), HandleNumber(window), cls);
@@ -264,8 +264,8 @@ bool ScrollVertical(MSLLHOOKSTRUCT* hookData, short delta, bool allowSimulated)
     if (hookData == nullptr)
         return false;
     HWND foreground = ::GetForegroundWindow();
-    CApplicationSettings* profile = g_pCurrentApp;
-    HWND window = g_hCurrentWnd;
+    CApplicationSettings* profile = g_engine.pCurrentApp;
+    HWND window = g_engine.hCurrentWnd;
     HWND second = window;
     const CSettings* settings = g_pSettings;
     if (profile == nullptr || settings == nullptr)
@@ -338,7 +338,7 @@ bool ScrollVertical(MSLLHOOKSTRUCT* hookData, short delta, bool allowSimulated)
                                profile->AdvScrollVertical());
             }
         }
-        if (window == foreground && !Inverts(g_pCurrentApp))
+        if (window == foreground && !Inverts(g_engine.pCurrentApp))
         {
             CLogger::LogDebug(L"Not redirecting vertical wheel message as it is over the active window (0x%08X) anyway",
                               HandleNumber(window));
@@ -359,7 +359,7 @@ bool ScrollVertical(MSLLHOOKSTRUCT* hookData, short delta, bool allowSimulated)
         return Scroll(second, WM_VSCROLL, Clamp(static_cast<long long>(delta) * profile->AdvScrollVertical()),
                       ctrl ? kScrollDefault : method);
     }
-    if (Inverts(g_pCurrentApp))
+    if (Inverts(g_engine.pCurrentApp))
         return MouseWheel(delta);
     return false;
 }

@@ -222,10 +222,10 @@ TEST_F(LayerSwitchingEndToEnd, AChangedFileTakesEffectThroughUpdateSettingsWitho
     ASSERT_TRUE(LoadAndHook({{{kRight, 0, kSimulatedKeys, L"a"}}}));
     ASSERT_TRUE(MoveInside());
     EXPECT_EQ(RightClickTypes(), L'a') << s_probe->Describe();
-    const HHOOK hook = g_hMouseHook;
+    const HHOOK hook = g_threads.hMouseHook;
 
     ASSERT_TRUE(WriteAndLoad({{{kRight, 0, kSimulatedKeys, L"c"}}}));
-    EXPECT_EQ(g_hMouseHook, hook) << "the hooks were re-installed";
+    EXPECT_EQ(g_threads.hMouseHook, hook) << "the hooks were re-installed";
     EXPECT_EQ(RightClickTypes(), L'c') << s_probe->Describe();
 }
 
@@ -272,8 +272,8 @@ TEST_F(LayerSwitchingEndToEnd, ALayerChangeReleasesTheKeysHeldForAButtonAndEndsA
     SetCurrentLayer(1, false, false, false);
     EXPECT_TRUE(s_probe->WaitForRecord(Named(L"WM_KEYUP", L"vk", 'A'))) << "the held key was never released\n"
                                                                         << s_probe->Describe();
-    EXPECT_FALSE(g_pCurrentApp != nullptr && g_pCurrentApp->GetResetKeys(kRight, 0)) << "the slot still counts as held";
-    EXPECT_EQ(g_pWindowOperation, nullptr) << "the drag outlived the layer";
+    EXPECT_FALSE(g_engine.pCurrentApp != nullptr && g_engine.pCurrentApp->GetResetKeys(kRight, 0)) << "the slot still counts as held";
+    EXPECT_EQ(g_threads.pWindowOperation, nullptr) << "the drag outlived the layer";
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kRight));
     ASSERT_TRUE(Fence());
 }

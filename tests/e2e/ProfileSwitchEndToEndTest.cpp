@@ -130,7 +130,7 @@ protected:
 
     static bool InForce(const wchar_t* title)
     {
-        const CApplicationSettings* profile = g_pCurrentApp;
+        const CApplicationSettings* profile = g_engine.pCurrentApp;
         return profile != nullptr && profile->GetDescription() != nullptr && std::wstring(profile->GetDescription()) == title;
     }
 
@@ -256,7 +256,7 @@ TEST_F(ProfileSwitchEndToEnd, AReloadStormWhileThePointerWandersLeavesOnlyLivePr
         ASSERT_TRUE(PhysicalInput::MoveTo(at.x + (i % 7), at.y));
         ASSERT_TRUE(UpdateSettings());
         // Whatever is in force is one of the profiles loaded now.
-        const CApplicationSettings* profile = g_pCurrentApp;
+        const CApplicationSettings* profile = g_engine.pCurrentApp;
         bool live = profile == nullptr || profile == g_pSettings->GetDefaultApp();
         for (int p = 0; p < g_pSettings->GetApplicationCount() && !live; ++p)
             live = g_pSettings->GetApplication(p) == profile;

@@ -194,7 +194,7 @@ TEST_F(ProfileTargetingEndToEnd, AProfileLimitedToAQuarterAppliesOnlyThere)
         const POINT at = Inside(*s_bound, c.fx, c.fy);
         ASSERT_TRUE(PhysicalInput::MoveTo(at.x, at.y));
         const bool switched = WaitFor([&] {
-            const CApplicationSettings* profile = g_pCurrentApp;
+            const CApplicationSettings* profile = g_engine.pCurrentApp;
             const bool targeted = profile != nullptr && profile->GetDescription() != nullptr &&
                                   std::wstring(profile->GetDescription()) == L"Targeted probe";
             return targeted == !c.arrives;

@@ -105,7 +105,7 @@ protected:
         if (!PhysicalInput::MoveTo(at.x, at.y))
             return ::testing::AssertionFailure() << "xdotool move failed";
         if (!WaitFor([] {
-                const CApplicationSettings* profile = g_pCurrentApp;
+                const CApplicationSettings* profile = g_engine.pCurrentApp;
                 return profile != nullptr && profile->GetDescription() != nullptr &&
                        std::wstring(profile->GetDescription()) == kTargetTitle;
             }))

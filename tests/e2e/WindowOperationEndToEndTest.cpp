@@ -182,11 +182,11 @@ TEST_F(WindowActionsEndToEnd, DraggingWithTheMoveButtonMovesTheWindowByTheMouseM
     ASSERT_TRUE(MoveThere(grab));
 
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kMiddle));
-    ASSERT_TRUE(WaitFor([] { return g_pWindowOperation != nullptr; })) << "the drag did not start";
+    ASSERT_TRUE(WaitFor([] { return g_threads.pWindowOperation != nullptr; })) << "the drag did not start";
     ASSERT_TRUE(MoveThere(POINT{grab.x + 30, grab.y + 20}));
     ASSERT_TRUE(MoveThere(POINT{grab.x + 70, grab.y + 45}));
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kMiddle));
-    ASSERT_TRUE(WaitFor([] { return g_pWindowOperation == nullptr; })) << "the drag did not end";
+    ASSERT_TRUE(WaitFor([] { return g_threads.pWindowOperation == nullptr; })) << "the drag did not end";
 
     const RECT expected{start.left + 70, start.top + 45, start.right + 70, start.bottom + 45};
     EXPECT_TRUE(WaitFor([&] {
@@ -213,7 +213,7 @@ TEST_F(WindowActionsEndToEnd, DraggingWithTheSizeButtonGrowsTheWindow)
     const POINT grab = Inside(*s_scrolled);
     ASSERT_TRUE(MoveThere(grab));
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kMiddle));
-    ASSERT_TRUE(WaitFor([] { return g_pWindowOperation != nullptr; })) << "the drag did not start";
+    ASSERT_TRUE(WaitFor([] { return g_threads.pWindowOperation != nullptr; })) << "the drag did not start";
     ASSERT_TRUE(MoveThere(POINT{grab.x + 50, grab.y + 30}));
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kMiddle));
     EXPECT_TRUE(WaitFor([&] {

@@ -119,20 +119,19 @@ protected:
     {
         m_guard = std::make_unique<layertest::EngineStateGuard>();
         m_queue.SetAutoStart(false);
-        m_saved = g_pSendInput;
-        g_pSendInput = &m_queue;
-        m_savedRepeatDelay = g_nKeyRepeatDelay;
-        g_nKeyRepeatDelay = 60000;   // no repetition fires while a test runs
+        m_saved = g_threads.pSendInput;
+        g_threads.pSendInput = &m_queue;
+        m_savedRepeatDelay = g_system.nKeyRepeatDelay;
+        g_system.nKeyRepeatDelay = 60000;   // no repetition fires while a test runs
         m_savedFix = g_pSettings->m_bDoubleClickFix;
         g_nReturnLayer = -1;
-        std::memset(g_bReleasedByChord, 0, sizeof(g_bReleasedByChord));
         std::memset(g_bDownSeen, 0, sizeof(g_bDownSeen));
     }
     void TearDown() override
     {
         StopRepeat();
-        g_pSendInput = m_saved;
-        g_nKeyRepeatDelay = m_savedRepeatDelay;
+        g_threads.pSendInput = m_saved;
+        g_system.nKeyRepeatDelay = m_savedRepeatDelay;
         g_pSettings->m_bDoubleClickFix = m_savedFix;
         g_nReturnLayer = -1;
         m_guard.reset();
@@ -228,7 +227,7 @@ TEST_F(Dispatch, AClickActionClicksWithTheEventsKindAndCompletesAReleaseWhosePre
     EXPECT_EQ(Run(XLeft, ACTION_CLICK_BUTTON_5, 2), 0);
     EXPECT_EQ(click, 1);
     EXPECT_EQ(sink.Mouse(), "XD2 XU2 ");
-    EXPECT_TRUE(sink.AllMarkedAsOurs(reinterpret_cast<ULONG_PTR>(g_hMouseHook)));
+    EXPECT_TRUE(sink.AllMarkedAsOurs(reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook)));
 }
 
 TEST_F(Dispatch, ADoubleClickIsSentOnThePressAndOnlyTheSecondClickWithTheFix)
@@ -351,17 +350,17 @@ TEST_F(Dispatch, TheLayerButtonIsNotPressedAgainByTheChangeItMakes)
     Profile()->SetActions(XLeft, 0, ACTION_LAYER_NEXT);
     Profile()->SetActions(XLeft, 2, ACTION_RIGHT_CLICK);
 
-    g_bButtonDown[XRight] = 1;
+    g_hook.bButtonDown[XRight] = 1;
     EXPECT_EQ(Button(XRight, 1), 1);
     EXPECT_EQ(GetCurrentLayer(), 1);
-    g_bButtonDown[XRight] = 0;
+    g_hook.bButtonDown[XRight] = 0;
     EXPECT_EQ(Button(XRight, 2), 1);
     EXPECT_EQ(GetCurrentLayer(), 0);
 
-    g_bButtonDown[XLeft] = 1;
+    g_hook.bButtonDown[XLeft] = 1;
     EXPECT_EQ(Button(XLeft, 1), 1);
     EXPECT_EQ(Button(XLeft, 2), 1);   // still marked held: the hook may not have seen the release yet
-    g_bButtonDown[XLeft] = 0;
+    g_hook.bButtonDown[XLeft] = 0;
     EXPECT_EQ(GetCurrentLayer(), 1);
     EXPECT_EQ(sink.Mouse(), "");   // no click of another layer's slot
 }
@@ -544,14 +543,14 @@ TEST_F(StoredActions, ReleasingTheChordButtonFirstReleasesTheChordActionAndSwall
 {
     MakeChordButton(true);
     EXPECT_EQ(Button(Left, 1), 1);
-    g_bButtonDown[Right] = 1;   // physically held, as the hook marks it
+    g_hook.bButtonDown[Right] = 1;   // physically held, as the hook marks it
     EXPECT_EQ(Button(Right, 1), 1);
     EXPECT_EQ(Button(Left, 2), 1);
     EXPECT_EQ(sink.Mouse(), "MD MU ");
-    EXPECT_EQ(g_bReleasedByChord[Right], 1);
-    g_bButtonDown[Right] = 0;
+    EXPECT_EQ(g_hook.bReleasedByChord[Right], 1);
+    g_hook.bButtonDown[Right] = 0;
     EXPECT_EQ(Button(Right, 2), 1);
-    EXPECT_EQ(g_bReleasedByChord[Right], 0);
+    EXPECT_EQ(g_hook.bReleasedByChord[Right], 0);
     EXPECT_EQ(sink.Mouse(), "MD MU ");   // nothing more: neither a right up nor a second middle up
 }
 

@@ -32,9 +32,9 @@ protected:
         m_probe = std::make_unique<Probe>(ProbeOptions{});
         ASSERT_TRUE(m_probe->Start());
         ASSERT_TRUE(SetMouseHook());
-        ASSERT_TRUE(enginetest::WaitFor([] { return g_pSendInput != nullptr; }));
+        ASSERT_TRUE(enginetest::WaitFor([] { return g_threads.pSendInput != nullptr; }));
         m_guard = std::make_unique<layertest::EngineStateGuard>();
-        std::memset(g_bReleasedByChord, 0, sizeof(g_bReleasedByChord));
+        std::memset(g_hook.bReleasedByChord, 0, sizeof(g_hook.bReleasedByChord));
         m_probe->Clear();
     }
     void TearDown() override

@@ -39,7 +39,7 @@ protected:
         m_probe = std::make_unique<Probe>(ProbeOptions{});
         ASSERT_TRUE(m_probe->Start());
         ASSERT_TRUE(SetMouseHook());
-        ASSERT_TRUE(enginetest::WaitFor([] { return g_pSendInput != nullptr; }));
+        ASSERT_TRUE(enginetest::WaitFor([] { return g_threads.pSendInput != nullptr; }));
         m_guard = std::make_unique<layertest::EngineStateGuard>();
         ASSERT_TRUE(m_probe->Activate());
         const POINT center = m_probe->Center();
@@ -119,10 +119,10 @@ TEST_F(ChordAndScrollTimers, ATimeOutThatFindsTheLockBusyComesBackInsteadOfWaiti
 
 TEST_F(ChordAndScrollTimers, TheDelayedTiltUpReleasesTheButtonOnceAfterTheInterval)
 {
-    g_bButtonDown[6] = 1;
+    g_hook.bButtonDown[6] = 1;
     ASSERT_TRUE(SetPendingScroll(1, 6, m_probe->Center(), m_guard->Profile(), 10));
     // The record goes first, then the button is released: wait for both.
-    EXPECT_TRUE(enginetest::WaitFor([] { return g_pPendingScroll == nullptr && g_bButtonDown[6] == 0; }));
+    EXPECT_TRUE(enginetest::WaitFor([] { return g_pPendingScroll == nullptr && g_hook.bButtonDown[6] == 0; }));
     EXPECT_FALSE(QTTimerActive(ID_QTTIMER_HSCROLL));
 }
 

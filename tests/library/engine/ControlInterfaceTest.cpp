@@ -37,18 +37,16 @@ struct NoSettings
     {
         CThreadLock lock(L"NoSettings");
         saved = g_pSettings;
-        savedApp = g_pCurrentApp;
         g_pSettings = nullptr;
-        g_pCurrentApp = nullptr;
+        g_engine.Reset();
     }
     ~NoSettings()
     {
         CThreadLock lock(L"NoSettings");
         g_pSettings = saved;
-        g_pCurrentApp = savedApp;
+        g_engine.Reset();
     }
     CSettings* saved;
-    CApplicationSettings* savedApp;
 };
 }
 
@@ -108,18 +106,18 @@ TEST(ControlInterface, GettersFollowTheLoadedSettings)
     EXPECT_TRUE(GetQuillon());
     g_pSettings->m_bGlobalHotkeys = false;
     EXPECT_EQ(GetHotkeys(), nullptr);
-    CApplicationSettings* app = g_pCurrentApp;
-    g_pCurrentApp = nullptr;
+    CApplicationSettings* app = g_engine.pCurrentApp;
+    g_engine.pCurrentApp = nullptr;
     *g_pSettings = saved;
-    g_pCurrentApp = app == nullptr ? nullptr : g_pSettings->GetDefaultApp();
+    g_engine.pCurrentApp = app == nullptr ? nullptr : g_pSettings->GetDefaultApp();
 }
 
 TEST(ControlInterface, GetCurrentProcessNameNeverWritesPastTheCallersBuffer)
 {
     NoSettings none;
     wchar_t savedName[MAX_PATH];
-    std::wmemcpy(savedName, g_szCurrentProcess, MAX_PATH);
-    std::wcscpy(g_szCurrentProcess, L"notepad.exe");   // 11 characters
+    std::wmemcpy(savedName, g_engine.szCurrentProcess, MAX_PATH);
+    std::wcscpy(g_engine.szCurrentProcess, L"notepad.exe");   // 11 characters
 
     struct Case
     {
@@ -153,11 +151,11 @@ TEST(ControlInterface, GetCurrentProcessNameNeverWritesPastTheCallersBuffer)
     EXPECT_EQ(size, 12);
 
     // A name without a terminator in the global is still bounded.
-    std::wmemset(g_szCurrentProcess, L'a', MAX_PATH);
+    std::wmemset(g_engine.szCurrentProcess, L'a', MAX_PATH);
     size = 1000;
     std::wstring big(1000, L'#');
     EXPECT_EQ(GetCurrentProcessName(big.data(), size), MAX_PATH - 1);
-    std::wmemcpy(g_szCurrentProcess, savedName, MAX_PATH);
+    std::wmemcpy(g_engine.szCurrentProcess, savedName, MAX_PATH);
 }
 
 TEST(ControlInterface, TheProcessNameOfAnApplicationProfileIsItsFullName)
@@ -180,10 +178,10 @@ TEST(ControlInterface, TheLanguageFileIsCopiedOnlyWhenItFits)
     EXPECT_TRUE(GetLanguageFile(exact, 15));
     EXPECT_STREQ(exact, L"Deutsch.brmplp");
     EXPECT_FALSE(GetLanguageFile(nullptr, 15));
-    CApplicationSettings* app = g_pCurrentApp;
-    g_pCurrentApp = nullptr;
+    CApplicationSettings* app = g_engine.pCurrentApp;
+    g_engine.pCurrentApp = nullptr;
     *g_pSettings = saved;
-    g_pCurrentApp = app == nullptr ? nullptr : g_pSettings->GetDefaultApp();
+    g_engine.pCurrentApp = app == nullptr ? nullptr : g_pSettings->GetDefaultApp();
 }
 
 TEST(ControlInterface, TheWindowsOfTheProgramAreStoredAndNullRemovesThem)
@@ -193,19 +191,19 @@ TEST(ControlInterface, TheWindowsOfTheProgramAreStoredAndNullRemovesThem)
     SetHookVolumeOSDWindow(a.Handle());
     SetSetupWindow(a.Handle());
     CBrightness brightness(nullptr);
-    CBrightness* saved = g_pBrightness;
-    g_pBrightness = &brightness;
+    CBrightness* saved = g_threads.pBrightness;
+    g_threads.pBrightness = &brightness;
     SetHookBrightnessOSDWindow(a.Handle());
-    EXPECT_EQ(g_hMainWnd, a.Handle());
-    EXPECT_EQ(g_hVolumeOSDWnd, a.Handle());
-    EXPECT_EQ(g_hSetupWnd, a.Handle());
-    EXPECT_EQ(g_hBrightnessOSDWnd, a.Handle());
+    EXPECT_EQ(g_engine.hMainWnd, a.Handle());
+    EXPECT_EQ(g_engine.hVolumeOSDWnd, a.Handle());
+    EXPECT_EQ(g_engine.hSetupWnd, a.Handle());
+    EXPECT_EQ(g_engine.hBrightnessOSDWnd, a.Handle());
     EXPECT_EQ(brightness.GetOSD(), a.Handle()) << "a live brightness control gets the window too";
     for (auto set : {SetHookMainWindow, SetHookVolumeOSDWindow, SetSetupWindow, SetHookBrightnessOSDWindow})
         set(nullptr);
-    EXPECT_EQ(g_hMainWnd, nullptr);
+    EXPECT_EQ(g_engine.hMainWnd, nullptr);
     EXPECT_EQ(brightness.GetOSD(), nullptr);
-    g_pBrightness = saved;
+    g_threads.pBrightness = saved;
 }
 
 TEST(ControlInterface, TheProcessIntegrityLevelIsTheTokensLabelOrMinusOne)
@@ -283,7 +281,6 @@ TEST(ControlInterface, CycleCursorSpeedStepsThroughFourPositionsAndTellsTheMainW
     CSettings saved(*g_pSettings);
     CMouseInfo::SetSystemParametersFunction(FakeSpeed);
     RecordingWindow main;
-    HWND savedMain = g_hMainWnd;
     SetHookMainWindow(main.Handle());
     g_pSettings->m_bAllowSetSpeed = true;
     g_pSettings->m_bNotifyCursorSpeed = true;
@@ -317,16 +314,16 @@ TEST(ControlInterface, CycleCursorSpeedStepsThroughFourPositionsAndTellsTheMainW
     EXPECT_EQ(GetCycleCursorSpeed(), -1);
 
     CMouseInfo::SetSystemParametersFunction(nullptr);
-    g_hMainWnd = savedMain;
-    CApplicationSettings* app = g_pCurrentApp;
-    g_pCurrentApp = nullptr;
+    g_engine.hMainWnd = nullptr;
+    CApplicationSettings* app = g_engine.pCurrentApp;
+    g_engine.pCurrentApp = nullptr;
     *g_pSettings = saved;
-    g_pCurrentApp = app == nullptr ? nullptr : g_pSettings->GetDefaultApp();
+    g_engine.pCurrentApp = app == nullptr ? nullptr : g_pSettings->GetDefaultApp();
 }
 
 TEST(ControlInterface, RemappingCountsAsDisabledWithoutTheHooks)
 {
-    ASSERT_EQ(g_hMouseHook, nullptr);
+    ASSERT_EQ(g_threads.hMouseHook, nullptr);
     EXPECT_TRUE(IsBRMPDisabled(true));
     EXPECT_FALSE(GetHooked());
 }

@@ -136,7 +136,7 @@ void CrashAsChild(const std::wstring& mode)
     ExceptionHandlerInstaller crashReport;
     ASSERT_TRUE(SetMouseHook());
     CLogger::LogMessage(L"CrashChild[%u]: hooks installed (mouse 0x%X), crashing now (%s)", ::GetCurrentProcessId(),
-                        static_cast<unsigned>(reinterpret_cast<UINT_PTR>(g_hMouseHook)), mode.c_str());
+                        static_cast<unsigned>(reinterpret_cast<UINT_PTR>(g_threads.hMouseHook)), mode.c_str());
     if (mode == L"access-violation")
     {
         CrashingThread(nullptr);

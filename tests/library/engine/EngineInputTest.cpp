@@ -74,14 +74,14 @@ protected:
     void SetUp() override
     {
         queue.SetAutoStart(false);
-        saved = g_pSendInput;
-        g_pSendInput = &queue;
+        saved = g_threads.pSendInput;
+        g_threads.pSendInput = &queue;
         savedWhileDown = g_nWhileDownLayer;
         g_nWhileDownLayer = -1;
     }
     void TearDown() override
     {
-        g_pSendInput = saved;
+        g_threads.pSendInput = saved;
         g_nWhileDownLayer = savedWhileDown;
     }
     std::string Drain()
@@ -108,7 +108,7 @@ TEST_F(EngineQueue, EmptyOrMissingKeyTextsQueueNothing)
 
 TEST_F(EngineQueue, WithoutTheSendThreadNothingIsQueuedAndFalseIsReturned)
 {
-    g_pSendInput = nullptr;
+    g_threads.pSendInput = nullptr;
     const POINT point{0, 0};
     EXPECT_FALSE(SendKeysStateSingleShot(L"a", point, nullptr, false, false));
     EXPECT_FALSE(SendKeyStateWhileDown(L"a", true, point, nullptr));
@@ -157,7 +157,7 @@ TEST_F(EngineQueue, WheelAndTiltNotchesKeepTheirSignAndCarryOurMarker)
         SCOPED_TRACE(i);
         EXPECT_EQ(mouse[i].mi.dwFlags, cases[i].flag);
         EXPECT_EQ(static_cast<LONG>(mouse[i].mi.mouseData), static_cast<LONG>(cases[i].amount));
-        EXPECT_EQ(mouse[i].mi.dwExtraInfo, reinterpret_cast<ULONG_PTR>(g_hMouseHook));
+        EXPECT_EQ(mouse[i].mi.dwExtraInfo, reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook));
     }
 }
 
@@ -197,7 +197,6 @@ protected:
     {
         EngineQueue::SetUp();
         guard = std::make_unique<layertest::EngineStateGuard>();
-        std::memset(g_bReleasedByChord, 0, sizeof(g_bReleasedByChord));
     }
     void TearDown() override
     {
@@ -270,7 +269,7 @@ TEST_F(ButtonRoad, ADisabledLayerUsesTheFirstLayersAction)
     Keys(3, L"b", 0);
     Profile()->SetActions(3, 2, ACTION_DISABLE);
     Profile()->SetLayerDisabled(2, true);
-    g_nCurrentLayer = 2;
+    g_engine.nCurrentLayer = 2;
     EXPECT_EQ(Press(3, 1), 1);
     EXPECT_EQ(Drain(), "42+ 42- ");
 }
@@ -287,10 +286,10 @@ TEST_F(ButtonRoad, ADownIsRememberedAndItsReleaseForgetsIt)
 TEST_F(ButtonRoad, AReleaseAfterAChordIsSwallowedOnceWithoutAction)
 {
     Keys(1, L"a", 1);
-    g_bReleasedByChord[1] = 1;
+    g_hook.bReleasedByChord[1] = 1;
     EXPECT_EQ(Press(1, 2), 1);
     EXPECT_EQ(Drain(), "");
-    EXPECT_EQ(g_bReleasedByChord[1], 0);
+    EXPECT_EQ(g_hook.bReleasedByChord[1], 0);
     EXPECT_EQ(Press(1, 2), 1);
     EXPECT_EQ(Drain(), "41+ 41- ");
 }
@@ -299,7 +298,7 @@ TEST_F(ButtonRoad, ButtonsOutsideTheNineAndAMissingProfileGoOnToTheSystem)
 {
     EXPECT_EQ(Press(-1, 1), 0);
     EXPECT_EQ(Press(9, 1), 0);
-    g_pCurrentApp = nullptr;   // the guard puts the profile back
+    g_engine.pCurrentApp = nullptr;   // the guard puts the profile back
     EXPECT_EQ(Press(1, 1), 0);
 }
 } // namespace

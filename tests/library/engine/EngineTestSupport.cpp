@@ -90,11 +90,11 @@ void MarkActivate(HWND)
 
 bool TimerThreadIdle(DWORD timeoutMs)
 {
-    if (g_dwTimerThreadId == 0)
+    if (g_threads.dwTimerThreadId == 0)
         return false;
     SetTimerThreadRequestHandlers(MarkActivate, nullptr);
     const int before = g_marks.load();
-    ::PostThreadMessageW(g_dwTimerThreadId, BRMP_ActivateWindow, 0, 0);
+    ::PostThreadMessageW(g_threads.dwTimerThreadId, BRMP_ActivateWindow, 0, 0);
     const bool ok = WaitFor([&] { return g_marks.load() > before; }, timeoutMs);
     SetTimerThreadRequestHandlers(nullptr, nullptr);
     return ok;

@@ -54,7 +54,7 @@ protected:
     {
         // The tilt path acts only while the hooks run.
         ASSERT_TRUE(SetMouseHook());
-        ASSERT_TRUE(enginetest::WaitFor([] { return g_pSendInput != nullptr; }));
+        ASSERT_TRUE(enginetest::WaitFor([] { return g_threads.pSendInput != nullptr; }));
         m_guard = std::make_unique<layertest::EngineStateGuard>();
         m_fix = g_pSettings->m_bFixTiltRepeat;
         m_delay = g_pSettings->m_uRepeatTiltDelay;
@@ -99,7 +99,7 @@ protected:
         BYTE injected = 0;
         CThreadLock lock(L"HWheelTest");
         // A processed tilt may switch to the profile of the window under the cursor.
-        g_pCurrentApp = m_guard->Profile();
+        g_engine.pCurrentApp = m_guard->Profile();
         return ProcessHWheel(&data, injected);
     }
 
@@ -141,7 +141,7 @@ TEST_F(HWheelPath, ATakenOverTiltWithAnIgnoreIntervalReleasesItsButtonLaterAndEa
     EXPECT_TRUE(Tilt(120, 10000));
     ASSERT_NE(g_pPendingScroll, nullptr);
     EXPECT_EQ(g_pPendingScroll->button, 6);
-    EXPECT_EQ(g_bButtonDown[6], 1);
+    EXPECT_EQ(g_hook.bButtonDown[6], 1);
     EXPECT_TRUE(QTTimerActive(ID_QTTIMER_HSCROLL));
 
     // A notch inside the interval only pushes the release back.
@@ -150,6 +150,6 @@ TEST_F(HWheelPath, ATakenOverTiltWithAnIgnoreIntervalReleasesItsButtonLaterAndEa
 
     profile->SetIgnoreHScrollTime(1);
     EXPECT_TRUE(Tilt(120, 11000));
-    EXPECT_TRUE(enginetest::WaitFor([] { return g_pPendingScroll == nullptr && g_bButtonDown[6] == 0; }));
+    EXPECT_TRUE(enginetest::WaitFor([] { return g_pPendingScroll == nullptr && g_hook.bButtonDown[6] == 0; }));
 }
 } // namespace

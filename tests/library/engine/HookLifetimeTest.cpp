@@ -48,13 +48,13 @@ TEST_F(HookLifetime, SetMouseHookInstallsBothHooksBeforeItReturns)
     ASSERT_TRUE(SetMouseHook());
     // It returned on the hook thread's start signal, not on the 10 s time-out.
     EXPECT_LT(::GetTickCount64() - start, 10000u);
-    EXPECT_NE(g_hMouseHook, nullptr);
-    EXPECT_NE(g_hKeyHook, nullptr);
-    EXPECT_NE(g_hHookThread, nullptr);
-    EXPECT_NE(g_hTimerThread, nullptr);
-    EXPECT_NE(g_dwHookThreadId, 0u);
-    EXPECT_NE(g_dwTimerThreadId, 0u);
-    EXPECT_EQ(::GetThreadPriority(g_hHookThread), THREAD_PRIORITY_TIME_CRITICAL);
+    EXPECT_NE(g_threads.hMouseHook, nullptr);
+    EXPECT_NE(g_threads.hKeyHook, nullptr);
+    EXPECT_NE(g_threads.hHookThread, nullptr);
+    EXPECT_NE(g_threads.hTimerThread, nullptr);
+    EXPECT_NE(g_threads.dwHookThreadId, 0u);
+    EXPECT_NE(g_threads.dwTimerThreadId, 0u);
+    EXPECT_EQ(::GetThreadPriority(g_threads.hHookThread), THREAD_PRIORITY_TIME_CRITICAL);
     HANDLE named = ::OpenEventW(SYNCHRONIZE, FALSE, L"Local\\HooksStartWaitEvent");
     EXPECT_NE(named, nullptr) << "the start event is the named one other processes can see";
     if (named != nullptr)
@@ -64,26 +64,26 @@ TEST_F(HookLifetime, SetMouseHookInstallsBothHooksBeforeItReturns)
 TEST_F(HookLifetime, ASecondSetMouseHookReplacesTheRunningThreadsAndClearsTheButtonState)
 {
     ASSERT_TRUE(SetMouseHook());
-    const DWORD hookTid = g_dwHookThreadId;
-    const DWORD timerTid = g_dwTimerThreadId;
-    g_bButtonDown[0] = 1;
-    g_nInjectCount = 3;
+    const DWORD hookTid = g_threads.dwHookThreadId;
+    const DWORD timerTid = g_threads.dwTimerThreadId;
+    g_hook.bButtonDown[0] = 1;
+    g_hook.nInjectCount = 3;
 
     ASSERT_TRUE(SetMouseHook());
-    EXPECT_NE(g_hMouseHook, nullptr);
-    EXPECT_NE(g_hKeyHook, nullptr);
-    EXPECT_NE(g_dwHookThreadId, 0u);
-    EXPECT_NE(g_dwHookThreadId, hookTid) << "a new hook thread";
-    EXPECT_NE(g_dwTimerThreadId, timerTid) << "a new timer thread";
-    EXPECT_EQ(g_bButtonDown[0], 0);
-    EXPECT_EQ(g_nInjectCount.load(), 0) << "input of the old hooks is not expected back";
+    EXPECT_NE(g_threads.hMouseHook, nullptr);
+    EXPECT_NE(g_threads.hKeyHook, nullptr);
+    EXPECT_NE(g_threads.dwHookThreadId, 0u);
+    EXPECT_NE(g_threads.dwHookThreadId, hookTid) << "a new hook thread";
+    EXPECT_NE(g_threads.dwTimerThreadId, timerTid) << "a new timer thread";
+    EXPECT_EQ(g_hook.bButtonDown[0], 0);
+    EXPECT_EQ(g_hook.nInjectCount.load(), 0) << "input of the old hooks is not expected back";
 }
 
 TEST_F(HookLifetime, RemoveMouseHookEndsBothThreadsOnRequestWithoutTerminatingThem)
 {
     ASSERT_TRUE(SetMouseHook());
-    HANDLE hook = Duplicate(g_hHookThread);
-    HANDLE timer = Duplicate(g_hTimerThread);
+    HANDLE hook = Duplicate(g_threads.hHookThread);
+    HANDLE timer = Duplicate(g_threads.hTimerThread);
     ASSERT_NE(hook, nullptr);
     ASSERT_NE(timer, nullptr);
     const long forcedBefore = GetForcedThreadTerminations();
@@ -100,16 +100,16 @@ TEST_F(HookLifetime, RemoveMouseHookEndsBothThreadsOnRequestWithoutTerminatingTh
     EXPECT_EQ(GetForcedThreadTerminations(), forcedBefore);
     EXPECT_EQ(LogSince(logAt).find("terminating it"), std::string::npos);
 
-    EXPECT_EQ(g_hMouseHook, nullptr);
-    EXPECT_EQ(g_hKeyHook, nullptr);
-    EXPECT_EQ(g_hHookThread, nullptr);
-    EXPECT_EQ(g_hTimerThread, nullptr);
-    EXPECT_EQ(g_dwHookThreadId, 0u);
-    EXPECT_EQ(g_dwTimerThreadId, 0u);
-    EXPECT_EQ(g_hHookExitEvent, nullptr);
-    EXPECT_EQ(g_hTimerExitEvent, nullptr);
-    EXPECT_EQ(g_pSPIThread, nullptr) << "the hook thread deletes its workers on its way out";
-    EXPECT_EQ(g_pBrightness, nullptr);
+    EXPECT_EQ(g_threads.hMouseHook, nullptr);
+    EXPECT_EQ(g_threads.hKeyHook, nullptr);
+    EXPECT_EQ(g_threads.hHookThread, nullptr);
+    EXPECT_EQ(g_threads.hTimerThread, nullptr);
+    EXPECT_EQ(g_threads.dwHookThreadId, 0u);
+    EXPECT_EQ(g_threads.dwTimerThreadId, 0u);
+    EXPECT_EQ(g_threads.hHookExitEvent, nullptr);
+    EXPECT_EQ(g_threads.hTimerExitEvent, nullptr);
+    EXPECT_EQ(g_threads.pSPIThread, nullptr) << "the hook thread deletes its workers on its way out";
+    EXPECT_EQ(g_threads.pBrightness, nullptr);
     ::CloseHandle(hook);
     ::CloseHandle(timer);
 }
@@ -118,7 +118,7 @@ TEST_F(HookLifetime, RemoveMouseHookWithNothingRunningReturnsFalseAndChangesNoSe
 {
     MouseStateGuard guard;
     // A value that differs from the start-up one, which a restore would undo.
-    const UINT changedLines = static_cast<UINT>(g_nStartupWheelLines) == 7u ? 8u : 7u;
+    const UINT changedLines = static_cast<UINT>(g_system.nStartupWheelLines) == 7u ? 8u : 7u;
     ASSERT_TRUE(::SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, changedLines, nullptr, 0));
 
     EXPECT_FALSE(RemoveMouseHook(true));
@@ -144,28 +144,28 @@ TEST_F(HookLifetime, HooksCanBeInstalledAndRemovedRepeatedlyWithoutAStopRequestG
 
 TEST_F(HookLifetime, SetMouseHookClearsThePerButtonState)
 {
-    g_bButtonDown[0] = 1;
-    g_bButtonDown[8] = 1;
-    g_bReleasedByChord[4] = 1;
+    g_hook.bButtonDown[0] = 1;
+    g_hook.bButtonDown[8] = 1;
+    g_hook.bReleasedByChord[4] = 1;
     ASSERT_TRUE(SetMouseHook());
     for (int i = 0; i < 9; ++i)
     {
-        EXPECT_EQ(g_bButtonDown[i], 0) << i;
-        EXPECT_EQ(g_bReleasedByChord[i], 0) << i;
+        EXPECT_EQ(g_hook.bButtonDown[i], 0) << i;
+        EXPECT_EQ(g_hook.bReleasedByChord[i], 0) << i;
     }
 }
 
 TEST_F(HookLifetime, AStrayTimerRequestOnTheHookThreadIsIgnoredAndTheLoopGoesOn)
 {
     ASSERT_TRUE(SetMouseHook());
-    HANDLE hook = Duplicate(g_hHookThread);
-    const HHOOK before = g_hMouseHook;
-    ASSERT_TRUE(::PostThreadMessageW(g_dwHookThreadId, BRMP_SetTimer, 0x1015, 100));
+    HANDLE hook = Duplicate(g_threads.hHookThread);
+    const HHOOK before = g_threads.hMouseHook;
+    ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_SetTimer, 0x1015, 100));
     // A re-install request behind it is still served: the loop did not end.
-    ASSERT_TRUE(::PostThreadMessageW(g_dwHookThreadId, BRMP_ResetHook, WP_BOTH, 0));
-    EXPECT_TRUE(WaitFor([&] { return g_hMouseHook != nullptr && g_hMouseHook != before; }));
+    ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_BOTH, 0));
+    EXPECT_TRUE(WaitFor([&] { return g_threads.hMouseHook != nullptr && g_threads.hMouseHook != before; }));
     EXPECT_EQ(::WaitForSingleObject(hook, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    EXPECT_NE(g_hKeyHook, nullptr);
+    EXPECT_NE(g_threads.hKeyHook, nullptr);
     ::CloseHandle(hook);
 }
 
@@ -181,35 +181,35 @@ TEST_F(HookLifetime, ReinstallRequestsReplaceOnlyTheHooksTheyName)
     const Case cases[] = {{WP_MOUSEHOOK, true, false}, {WP_KEYHOOK, false, true}, {WP_BOTH, true, true}};
     for (const Case& c : cases)
     {
-        const HHOOK mouse = g_hMouseHook;
-        const HHOOK key = g_hKeyHook;
-        ASSERT_TRUE(::PostThreadMessageW(g_dwHookThreadId, BRMP_ResetHook, c.which, 0));
+        const HHOOK mouse = g_threads.hMouseHook;
+        const HHOOK key = g_threads.hKeyHook;
+        ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, c.which, 0));
         // Hold on until the last hook the request names has changed.
-        ASSERT_TRUE(WaitFor([&] { return c.keyChanges ? g_hKeyHook != key : g_hMouseHook != mouse; })) << c.which;
-        EXPECT_EQ(g_hMouseHook != mouse, c.mouseChanges) << c.which;
-        EXPECT_EQ(g_hKeyHook != key, c.keyChanges) << c.which;
-        EXPECT_NE(g_hMouseHook, nullptr);
-        EXPECT_NE(g_hKeyHook, nullptr);
+        ASSERT_TRUE(WaitFor([&] { return c.keyChanges ? g_threads.hKeyHook != key : g_threads.hMouseHook != mouse; })) << c.which;
+        EXPECT_EQ(g_threads.hMouseHook != mouse, c.mouseChanges) << c.which;
+        EXPECT_EQ(g_threads.hKeyHook != key, c.keyChanges) << c.which;
+        EXPECT_NE(g_threads.hMouseHook, nullptr);
+        EXPECT_NE(g_threads.hKeyHook, nullptr);
     }
 }
 
 TEST_F(HookLifetime, ASetMouseHookThatCannotCreateTheStartEventLeavesNothingRunning)
 {
     // Another object holds the start event's name, so the event cannot be made.
-    if (g_hHooksStartWaitEvent != nullptr)
+    if (g_threads.hHooksStartWaitEvent != nullptr)
     {
-        ::CloseHandle(g_hHooksStartWaitEvent);
-        g_hHooksStartWaitEvent = nullptr;
+        ::CloseHandle(g_threads.hHooksStartWaitEvent);
+        g_threads.hHooksStartWaitEvent = nullptr;
     }
     HANDLE squatter = ::CreateMutexW(nullptr, FALSE, L"Local\\HooksStartWaitEvent");
     ASSERT_NE(squatter, nullptr);
 
     EXPECT_FALSE(SetMouseHook());
-    EXPECT_EQ(g_hTimerThread, nullptr) << "the timer thread already started is stopped again";
-    EXPECT_EQ(g_dwTimerThreadId, 0u);
-    EXPECT_EQ(g_hTimerExitEvent, nullptr);
-    EXPECT_EQ(g_hHookThread, nullptr);
-    EXPECT_EQ(g_hMouseHook, nullptr);
+    EXPECT_EQ(g_threads.hTimerThread, nullptr) << "the timer thread already started is stopped again";
+    EXPECT_EQ(g_threads.dwTimerThreadId, 0u);
+    EXPECT_EQ(g_threads.hTimerExitEvent, nullptr);
+    EXPECT_EQ(g_threads.hHookThread, nullptr);
+    EXPECT_EQ(g_threads.hMouseHook, nullptr);
     ::CloseHandle(squatter);
 
     // Nothing was left behind that would refuse the next call.
@@ -220,7 +220,7 @@ TEST_F(HookLifetime, ThreadsThatHangAreTerminatedAndALockALiveThreadOwnsIsLeftAl
 {
     SetThreadStopTimeouts(300, 200);
     ASSERT_TRUE(SetMouseHook());
-    HANDLE hook = Duplicate(g_hHookThread);
+    HANDLE hook = Duplicate(g_threads.hHookThread);
     const long forcedBefore = GetForcedThreadTerminations();
     {
         // This thread holds the global lock, so neither the timer thread nor
@@ -233,7 +233,7 @@ TEST_F(HookLifetime, ThreadsThatHangAreTerminatedAndALockALiveThreadOwnsIsLeftAl
     }
     EXPECT_EQ(GetForcedThreadTerminations(), forcedBefore + 2);
     EXPECT_EQ(ExitCode(hook), static_cast<DWORD>(-1));
-    EXPECT_EQ(g_hMouseHook, nullptr) << "the system removed the dead thread's hooks";
+    EXPECT_EQ(g_threads.hMouseHook, nullptr) << "the system removed the dead thread's hooks";
     EXPECT_EQ(CThreadLock::m_sdwOwner, 0u);
     ::CloseHandle(hook);
     // The killed waiters are still counted by the lock; nobody owns it now, so

@@ -139,7 +139,7 @@ TEST_F(KeyHookAxisLockTest, HoldingAnAxisLockKeyKeepsThatAxisWhileThePointerMove
         const HCURSOR lockCursor = c.lockX ? g_LockAxis.CursorLockX() : g_LockAxis.CursorLockY();
         ASSERT_NE(lockCursor, nullptr);
         EXPECT_TRUE(WaitFor([&] {
-            return g_pSPIThread != nullptr && g_pSPIThread->GetCurrentOverlay() == reinterpret_cast<ULONG_PTR>(lockCursor);
+            return g_threads.pSPIThread != nullptr && g_threads.pSPIThread->GetCurrentOverlay() == reinterpret_cast<ULONG_PTR>(lockCursor);
         }));
 
         // Moves down and then up keep the locked axis while the free axis follows.
@@ -165,7 +165,7 @@ TEST_F(KeyHookAxisLockTest, HoldingAnAxisLockKeyKeepsThatAxisWhileThePointerMove
 
         ASSERT_TRUE(Key(observer, c.keysym, c.vk, true));
         ASSERT_TRUE(WaitFor([] { return !g_LockAxis.Locked(); })) << "the release unlocks";
-        EXPECT_TRUE(WaitFor([] { return g_pSPIThread != nullptr && g_pSPIThread->GetCurrentOverlay() == 0; }))
+        EXPECT_TRUE(WaitFor([] { return g_threads.pSPIThread != nullptr && g_threads.pSPIThread->GetCurrentOverlay() == 0; }))
             << "and the user's cursors come back (layer 1, no profile cursor)";
         probe.Clear();
         const POINT after{centre.x - 60, centre.y + 70};

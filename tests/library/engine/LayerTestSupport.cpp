@@ -1,7 +1,5 @@
 #include "LayerTestSupport.h"
 
-#include <cstring>
-
 #include "ApplicationSettings.h"
 #include "Globals.h"
 #include "Layers.h"
@@ -77,38 +75,30 @@ void RecordingWindow::Clear()
 EngineStateGuard::EngineStateGuard(int layers)
 {
     CThreadLock lock(L"EngineStateGuard");
-    m_savedApp = g_pCurrentApp;
     m_savedLayers = g_pSettings->m_nLayers;
-    m_savedLayer = g_nCurrentLayer;
-    m_savedLast = g_nLastLayer;
     m_savedNotifyLayer = g_pSettings->m_bNotifyLayer;
     m_savedSwitchOnMouseOver = g_pSettings->m_bSwitchOnMouseOver;
-    m_savedMain = g_hMainWnd;
-    m_savedSetup = g_hSetupWnd;
-    std::memcpy(m_savedDown, g_bButtonDown, sizeof(m_savedDown));
-    std::memset(g_bButtonDown, 0, sizeof(g_bButtonDown));
+    g_engine.Reset();
+    g_hook.Reset();
+    g_nLastLayer = 0;
     m_profile = new CApplicationSettings(g_pSettings, false, 99);
     m_profile->SetApplication(L"layertest.exe");
     g_pSettings->m_nLayers = layers;
     g_pSettings->m_bNotifyLayer = true;
     // The test's own profile stays in force wherever the pointer rests.
     g_pSettings->m_bSwitchOnMouseOver = false;
-    g_pCurrentApp = m_profile;
-    g_nCurrentLayer = 0;
+    g_engine.pCurrentApp = m_profile;
 }
 
 EngineStateGuard::~EngineStateGuard()
 {
     CThreadLock lock(L"EngineStateGuard");
-    g_pCurrentApp = m_savedApp;
     g_pSettings->m_nLayers = m_savedLayers;
     g_pSettings->m_bNotifyLayer = m_savedNotifyLayer;
     g_pSettings->m_bSwitchOnMouseOver = m_savedSwitchOnMouseOver;
-    g_nCurrentLayer = m_savedLayer;
-    g_nLastLayer = m_savedLast;
-    g_hMainWnd = m_savedMain;
-    g_hSetupWnd = m_savedSetup;
-    std::memcpy(g_bButtonDown, m_savedDown, sizeof(m_savedDown));
+    g_engine.Reset();
+    g_hook.Reset();
+    g_nLastLayer = 0;
     delete m_profile;
 }
 }

@@ -40,9 +40,10 @@ private:
     std::vector<Posted> m_received;
 };
 
-// The library's settings with a profile of the test in force: layer count,
-// current layer, last layer and the program's windows are restored by the
-// destructor. The profile belongs to the guard.
+// The library's settings with a profile of the test in force, from a fresh
+// engine and hook state (no layer, no program window, nothing held), which the
+// destructor resets again; the layer options are restored. The profile belongs
+// to the guard.
 class EngineStateGuard
 {
 public:
@@ -55,14 +56,8 @@ public:
 
 private:
     CApplicationSettings* m_profile = nullptr;
-    CApplicationSettings* m_savedApp = nullptr;
     int m_savedLayers = 0;
-    int m_savedLayer = 0;
-    int m_savedLast = 0;
     bool m_savedNotifyLayer = true;
     bool m_savedSwitchOnMouseOver = true;
-    HWND m_savedMain = nullptr;
-    HWND m_savedSetup = nullptr;
-    BYTE m_savedDown[9] = {};
 };
 }

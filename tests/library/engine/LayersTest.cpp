@@ -330,8 +330,8 @@ public:
 
 struct SendInputSwap
 {
-    explicit SendInputSwap(CSendInput* replacement) : saved(g_pSendInput) { g_pSendInput = replacement; }
-    ~SendInputSwap() { g_pSendInput = saved; }
+    explicit SendInputSwap(CSendInput* replacement) : saved(g_threads.pSendInput) { g_threads.pSendInput = replacement; }
+    ~SendInputSwap() { g_threads.pSendInput = saved; }
     CSendInput* saved;
 };
 
@@ -349,7 +349,7 @@ std::vector<DWORD> MouseFlags(const std::vector<INPUT>& inputs)
 
 TEST_F(LayersTest, AHeldButtonWhoseActionDiffersIsReleasedAndPressedAgainAfterTheQueueWasFlushed)
 {
-    ASSERT_EQ(g_hMouseHook, nullptr) << "the test owns the simulated-input queue";
+    ASSERT_EQ(g_threads.hMouseHook, nullptr) << "the test owns the simulated-input queue";
     EngineStateGuard state(4);
     // Two different codes that both leave the click to the system, so the
     // release and the press go out as plain button input.
@@ -366,8 +366,8 @@ TEST_F(LayersTest, AHeldButtonWhoseActionDiffersIsReleasedAndPressedAgainAfterTh
     stale.type = INPUT_KEYBOARD;
     stale.ki.wVk = 'A';
     queue.SendInputThreaded(1, &stale, 0, true);
-    g_bButtonDown[Left] = 1;
-    g_bButtonDown[Right] = 1;   // same action on both layers: left alone
+    g_hook.bButtonDown[Left] = 1;
+    g_hook.bButtonDown[Right] = 1;   // same action on both layers: left alone
 
     SetCurrentLayer(1, false, false, false);
     EXPECT_EQ(GetCurrentLayer(), 1);
@@ -381,7 +381,7 @@ TEST_F(LayersTest, AHeldButtonWhoseActionDiffersIsReleasedAndPressedAgainAfterTh
 
 TEST_F(LayersTest, HeldButtonsWithEqualActionsOrADisabledActionSendNothing)
 {
-    ASSERT_EQ(g_hMouseHook, nullptr);
+    ASSERT_EQ(g_threads.hMouseHook, nullptr);
     EngineStateGuard state(4);
     state.Profile()->SetActions(Middle, 0, ACTION_DISABLE);
     state.Profile()->SetActions(Middle, 1, ACTION_DISABLE);
@@ -391,8 +391,8 @@ TEST_F(LayersTest, HeldButtonsWithEqualActionsOrADisabledActionSendNothing)
     CSendInput queue(&sink);
     queue.SetAutoStart(false);
     SendInputSwap swap(&queue);
-    g_bButtonDown[Middle] = 1;
-    g_bButtonDown[XLeft] = 1;
+    g_hook.bButtonDown[Middle] = 1;
+    g_hook.bButtonDown[XLeft] = 1;
 
     SetCurrentLayer(1, false, false, false);
     queue.ProcessQueue();
@@ -448,9 +448,7 @@ TEST_F(LayersTest, LayerNamesComeFromTheProfileInForce)
         EXPECT_STREQ(GetLayername(2), L"") << "a layer without a name";
         EXPECT_STREQ(GetLayername(10), L"");
         EXPECT_STREQ(GetLayername(-1), L"");
-        CApplicationSettings* saved = g_pCurrentApp;
-        g_pCurrentApp = nullptr;
+        g_engine.pCurrentApp = nullptr;
         EXPECT_EQ(GetLayername(1), nullptr);
-        g_pCurrentApp = saved;
     }
 }

@@ -74,20 +74,19 @@ protected:
     void SetUp() override
     {
         ASSERT_NE(g_pSettings, nullptr);
-        m_hook = g_hMouseHook;
-        m_app = g_pCurrentApp;
-        m_timeout = g_dwHookTimeout;
-        m_hookThread = g_hHookThread;
+        g_engine.Reset();
+        g_hook.Reset();
+        m_timeout = g_system.dwHookTimeout;
         // The engine counts as running only with a hook thread.
-        g_hHookThread = ::GetCurrentThread();
+        g_threads.hHookThread = ::GetCurrentThread();
         m_switch = g_pSettings->m_bSwitchOnMouseOver;
         m_activate = g_pSettings->m_bActivateOnMouseOver;
         m_scrollLock = g_pSettings->m_bScrollLockBypassAll;
         m_rdp = g_pSettings->m_bDisableInRDP;
         m_quillon = g_pSettings->m_bQuillon;
         m_mtsCursor = g_pSettings->m_bMovementToScrollCursor;
-        g_hMouseHook = kFakeHook;
-        g_dwHookTimeout = 0;
+        g_threads.hMouseHook = kFakeHook;
+        g_system.dwHookTimeout = 0;
         g_pSettings->m_bSwitchOnMouseOver = false;
         g_pSettings->m_bActivateOnMouseOver = false;
         g_pSettings->m_bScrollLockBypassAll = false;
@@ -95,7 +94,7 @@ protected:
         g_pSettings->m_bQuillon = false;
         g_pSettings->m_bMovementToScrollCursor = false;
         m_profile = std::make_unique<CApplicationSettings>(g_pSettings, false, 1);
-        g_pCurrentApp = m_profile.get();
+        g_engine.pCurrentApp = m_profile.get();
         ResetMouseHookState();
         g_MTSProgress = MovementToScrollProgress{};
         g_LockAxis.Unlock(nullptr, 0, g_pSettings, nullptr, true);
@@ -118,10 +117,11 @@ protected:
         g_LockAxis.UninvertXY();
         SetMouseMoveOutput(nullptr);
         SetMouseHWheelProcessor(nullptr);
-        g_hMouseHook = m_hook;
-        g_pCurrentApp = m_app;
-        g_dwHookTimeout = m_timeout;
-        g_hHookThread = m_hookThread;
+        g_threads.hMouseHook = nullptr;
+        g_threads.hHookThread = nullptr;
+        g_engine.Reset();
+        g_hook.Reset();
+        g_system.dwHookTimeout = m_timeout;
         g_pSettings->m_bSwitchOnMouseOver = m_switch;
         g_pSettings->m_bActivateOnMouseOver = m_activate;
         g_pSettings->m_bScrollLockBypassAll = m_scrollLock;
@@ -150,10 +150,7 @@ protected:
     }
 
     std::unique_ptr<CApplicationSettings> m_profile;
-    HHOOK m_hook = nullptr;
-    CApplicationSettings* m_app = nullptr;
     DWORD m_timeout = 0;
-    HANDLE m_hookThread = nullptr;
     bool m_switch = false, m_activate = false, m_scrollLock = false, m_rdp = false, m_quillon = false,
          m_mtsCursor = false;
 };
@@ -251,7 +248,7 @@ TEST_F(MouseHookMovePath, InvertedAxesAreMovedByTheEngineInstead)
 
 TEST_F(MouseHookMovePath, WithoutAProfileTheMoveOnlyPasses)
 {
-    g_pCurrentApp = nullptr;
+    g_engine.pCurrentApp = nullptr;
     g_LockAxis.LockX(nullptr, 0, false, false);
     EXPECT_EQ(Move(300, 200, 1000), 0);
     EXPECT_TRUE(g_sent.empty());

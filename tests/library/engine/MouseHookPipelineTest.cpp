@@ -60,14 +60,11 @@ protected:
     {
         ASSERT_NE(g_pSettings, nullptr);
         m_settings = ReadFields();
-        m_hook = g_hMouseHook;
-        m_app = g_pCurrentApp;
-        m_timeout = g_dwHookTimeout;
-        m_count = g_nInjectCount.load();
-        g_hMouseHook = kFakeHook;
-        g_pCurrentApp = nullptr;
-        g_dwHookTimeout = 0;
-        g_nInjectCount = 0;
+        g_engine.Reset();
+        g_hook.Reset();
+        m_timeout = g_system.dwHookTimeout;
+        g_threads.hMouseHook = kFakeHook;
+        g_system.dwHookTimeout = 0;
         CSettings* s = g_pSettings;
         s->m_bSwitchOnMouseOver = false;
         s->m_bActivateOnMouseOver = false;
@@ -96,12 +93,10 @@ protected:
         SetMouseButtonProcessor(nullptr);
         SetMouseHookTickSource(nullptr);
         RestoreFields(m_settings);
-        g_hMouseHook = m_hook;
-        g_pCurrentApp = m_app;
-        g_dwHookTimeout = m_timeout;
-        g_nInjectCount = m_count;
-        for (BYTE& down : g_bButtonDown)
-            down = 0;
+        g_threads.hMouseHook = nullptr;
+        g_engine.Reset();
+        g_hook.Reset();
+        g_system.dwHookTimeout = m_timeout;
         ResetMouseHookState();
         delete m_profile;
         MSG msg;
@@ -153,7 +148,7 @@ protected:
         m_profile->SetActions(7, 0, wheelUpAction);
         m_profile->SetActions(8, 0, wheelDownAction);
         m_profile->SetInvertScrolling(inverted);
-        g_pCurrentApp = m_profile;
+        g_engine.pCurrentApp = m_profile;
         return m_profile;
     }
 
@@ -174,11 +169,8 @@ protected:
     static DWORD Wheel(int delta) { return MAKELONG(0, static_cast<WORD>(static_cast<short>(delta))); }
 
     Fields m_settings{};
-    HHOOK m_hook = nullptr;
-    CApplicationSettings* m_app = nullptr;
     CApplicationSettings* m_profile = nullptr;
     DWORD m_timeout = 0;
-    int m_count = 0;
 };
 }
 
@@ -186,7 +178,7 @@ TEST_F(MouseHookPipeline, NegativeCodesPassAndANullHookHandleDrops)
 {
     MSLLHOOKSTRUCT data{};
     EXPECT_EQ(MouseHookLLProc(-1, WM_LBUTTONDOWN, reinterpret_cast<LPARAM>(&data)), 0);
-    g_hMouseHook = nullptr;
+    g_threads.hMouseHook = nullptr;
     EXPECT_EQ(MouseHookLLProc(HC_ACTION, WM_LBUTTONDOWN, reinterpret_cast<LPARAM>(&data)), 1);
     EXPECT_TRUE(g_calls.empty());
 }
@@ -226,11 +218,11 @@ TEST_F(MouseHookPipeline, InjectedInputIsProcessedOnlyWhenItIsForeignAndRemappin
     {
         SCOPED_TRACE(c.name);
         g_calls.clear();
-        g_nInjectCount = c.count;
+        g_hook.nInjectCount = c.count;
         g_pSettings->m_bRemapSimulatedInput = c.remap;
         EXPECT_EQ(Send(WM_LBUTTONDOWN, 0, LLMHF_INJECTED, c.extra), c.processed ? 1 : 0);
         EXPECT_EQ(g_calls.size(), c.processed ? 1u : 0u);
-        EXPECT_EQ(g_nInjectCount.load(), c.countAfter);
+        EXPECT_EQ(g_hook.nInjectCount.load(), c.countAfter);
         Send(WM_LBUTTONUP, 0, LLMHF_INJECTED, c.extra);
     }
 }
@@ -260,7 +252,7 @@ TEST_F(MouseHookPipeline, ABouncedDownIsDroppedWithItsUpAndTheNextPressAfterAPau
     }
     // Injected input is never debounced.
     g_calls.clear();
-    g_nInjectCount = 0;
+    g_hook.nInjectCount = 0;
     Send(WM_LBUTTONDOWN, 0, LLMHF_INJECTED, 0x99, 1215);
     EXPECT_EQ(g_calls.size(), 1u);
 }
@@ -279,21 +271,21 @@ TEST_F(MouseHookPipeline, TheDownStateFollowsTheButtonsWithTheXSwap)
     g_pSettings->m_bSwap4and5 = true;
     g_takeOver = true;
     Send(WM_XBUTTONDOWN, MAKELONG(0, XBUTTON1));
-    EXPECT_EQ(g_bButtonDown[4], 1);
-    EXPECT_EQ(g_bButtonDown[3], 0);
+    EXPECT_EQ(g_hook.bButtonDown[4], 1);
+    EXPECT_EQ(g_hook.bButtonDown[3], 0);
     ASSERT_EQ(g_calls.size(), 1u);
     EXPECT_EQ(g_calls[0].button, 4);
     EXPECT_EQ(HIWORD(g_calls[0].mouseData), XBUTTON2);
     Send(WM_XBUTTONUP, MAKELONG(0, XBUTTON1));
-    EXPECT_EQ(g_bButtonDown[4], 0);
+    EXPECT_EQ(g_hook.bButtonDown[4], 0);
     Send(WM_RBUTTONDOWN);
-    EXPECT_EQ(g_bButtonDown[1], 1);
+    EXPECT_EQ(g_hook.bButtonDown[1], 1);
 }
 
 TEST_F(MouseHookPipeline, HighResolutionWheelStepsAreDroppedWhenTheWheelHasAnAction)
 {
     UseProfile(ACTION_BACK, ACTION_BACK);
-    ASSERT_EQ(g_pCurrentApp->GetActions(8, 0), ACTION_BACK);
+    ASSERT_EQ(g_engine.pCurrentApp->GetActions(8, 0), ACTION_BACK);
     g_takeOver = true;
     EXPECT_EQ(Send(WM_MOUSEWHEEL, Wheel(-40)), 1);
     EXPECT_EQ(Send(WM_MOUSEWHEEL, Wheel(-40)), 1);
@@ -308,7 +300,7 @@ TEST_F(MouseHookPipeline, HighResolutionWheelStepsAreDroppedWhenTheWheelHasAnAct
 TEST_F(MouseHookPipeline, HighResolutionWheelStepsPassWhenTheWheelHasNoAction)
 {
     UseProfile(ACTION_NO_CHANGE, ACTION_NO_CHANGE);
-    ASSERT_EQ(g_pCurrentApp->GetActions(7, 0), ACTION_NO_CHANGE);
+    ASSERT_EQ(g_engine.pCurrentApp->GetActions(7, 0), ACTION_NO_CHANGE);
     EXPECT_EQ(Send(WM_MOUSEWHEEL, Wheel(40)), 0);
     EXPECT_EQ(Send(WM_MOUSEWHEEL, Wheel(40)), 0);
     EXPECT_EQ(Send(WM_MOUSEWHEEL, Wheel(40)), 0) << "the processor did not take the notch";
@@ -386,27 +378,27 @@ TEST_F(MouseHookPipeline, MovesPassWhileTheGlobalLockIsBusyAndDropWhileACursorIs
         ::WaitForSingleObject(release, 10000);
     });
     ASSERT_EQ(::WaitForSingleObject(held, 10000), WAIT_OBJECT_0);
-    g_dwLastInput = 0;
+    g_hook.dwLastInput = 0;
     EXPECT_EQ(MouseHookLLProc(HC_ACTION, WM_MOUSEMOVE, reinterpret_cast<LPARAM>(&move)), 0);
-    EXPECT_EQ(g_dwLastInput, 0u) << "the move did no work without the lock";
+    EXPECT_EQ(g_hook.dwLastInput, 0u) << "the move did no work without the lock";
     ::SetEvent(release);
     holder.join();
     ::CloseHandle(held);
     ::CloseHandle(release);
     EXPECT_EQ(MouseHookLLProc(HC_ACTION, WM_MOUSEMOVE, reinterpret_cast<LPARAM>(&move)), 0);
-    EXPECT_EQ(g_dwLastInput, g_clock);
+    EXPECT_EQ(g_hook.dwLastInput, g_clock);
 }
 
 TEST_F(MouseHookPipeline, AHookRunLongerThanTheTimeOutAsksForTheHookAgain)
 {
     MSG msg;
     g_clockStep = 300;
-    g_dwHookTimeout = 0;
+    g_system.dwHookTimeout = 0;
     Send(WM_LBUTTONDOWN);
     Send(WM_LBUTTONUP);
     EXPECT_FALSE(::PeekMessageW(&msg, reinterpret_cast<HWND>(-1), BRMP_ResetHook, BRMP_ResetHook, PM_REMOVE))
         << "no time-out known";
-    g_dwHookTimeout = 200;
+    g_system.dwHookTimeout = 200;
     Send(WM_LBUTTONDOWN);
     ASSERT_TRUE(::PeekMessageW(&msg, reinterpret_cast<HWND>(-1), BRMP_ResetHook, BRMP_ResetHook, PM_REMOVE));
     EXPECT_EQ(msg.wParam, WP_MOUSEHOOK);
@@ -429,13 +421,13 @@ TEST_F(MouseHookPipeline, TheHorizontalWheelAndDoubleClicksReachTheirPaths)
 
 TEST_F(MouseHookPipeline, TheResetHookTimerAsksTheHookThreadForBothHooks)
 {
-    const DWORD savedThread = g_dwHookThreadId;
-    g_dwHookThreadId = ::GetCurrentThreadId();
+    const DWORD savedThread = g_threads.dwHookThreadId;
+    g_threads.dwHookThreadId = ::GetCurrentThreadId();
     MSG msg;
     ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);   // this thread's queue exists
     g_idResetHookTimer = 0;
     ResetHookTimerProc(nullptr, WM_TIMER, 0, 0);
-    g_dwHookThreadId = savedThread;
+    g_threads.dwHookThreadId = savedThread;
     ASSERT_TRUE(::PeekMessageW(&msg, reinterpret_cast<HWND>(-1), BRMP_ResetHook, BRMP_ResetHook, PM_REMOVE));
     EXPECT_EQ(msg.wParam, WP_BOTH);
     EXPECT_EQ(g_idResetHookTimer, 0u);

@@ -17,8 +17,8 @@ namespace
 MouseState Changed()
 {
     MouseState s;
-    s.speed = g_nStartupMouseSpeed == 10 ? 4 : 10;
-    if (g_nStartupMouse[2] != 0)
+    s.speed = g_system.nStartupMouseSpeed == 10 ? 4 : 10;
+    if (g_system.nStartupMouse[2] != 0)
         s.mouse[0] = s.mouse[1] = s.mouse[2] = 0;
     else
     {
@@ -26,8 +26,8 @@ MouseState Changed()
         s.mouse[1] = 10;
         s.mouse[2] = 1;
     }
-    s.swap = g_nStartupSwapButtons ? 0 : 1;
-    s.wheelLines = static_cast<UINT>(g_nDefaultWheelLines == 5 ? 9 : 5);
+    s.swap = g_system.nStartupSwapButtons ? 0 : 1;
+    s.wheelLines = static_cast<UINT>(g_system.nDefaultWheelLines == 5 ? 9 : 5);
     return s;
 }
 
@@ -76,16 +76,16 @@ TEST(MouseRestore, RemovingTheHooksRestoresTheStartupValuesPerRestoreFlagAndCurs
         const MouseState now = MouseState::Read();
         if (speedKept)
         {
-            EXPECT_EQ(now.speed, c.speedAndPrecisionBack ? g_nStartupMouseSpeed : changed.speed);
+            EXPECT_EQ(now.speed, c.speedAndPrecisionBack ? g_system.nStartupMouseSpeed : changed.speed);
         }
-        EXPECT_TRUE(SameMouse(now, c.speedAndPrecisionBack ? g_nStartupMouse : changed.mouse));
-        EXPECT_EQ(now.swap, c.swapAndWheelBack ? g_nStartupSwapButtons : changed.swap);
-        EXPECT_EQ(static_cast<int>(now.wheelLines), c.swapAndWheelBack ? g_nDefaultWheelLines : static_cast<int>(changed.wheelLines));
+        EXPECT_TRUE(SameMouse(now, c.speedAndPrecisionBack ? g_system.nStartupMouse : changed.mouse));
+        EXPECT_EQ(now.swap, c.swapAndWheelBack ? g_system.nStartupSwapButtons : changed.swap);
+        EXPECT_EQ(static_cast<int>(now.wheelLines), c.swapAndWheelBack ? g_system.nDefaultWheelLines : static_cast<int>(changed.wheelLines));
         // What the library believes follows what it restored.
         if (c.restore)
         {
-            EXPECT_EQ(g_nSwapButtons, g_nStartupSwapButtons);
-            EXPECT_EQ(g_nWheelLines, g_nDefaultWheelLines);
+            EXPECT_EQ(g_system.nSwapButtons, g_system.nStartupSwapButtons);
+            EXPECT_EQ(g_system.nWheelLines, g_system.nDefaultWheelLines);
         }
         guard.Saved().Write();
     }

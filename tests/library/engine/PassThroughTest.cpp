@@ -27,8 +27,8 @@ protected:
         m_probe = std::make_unique<Probe>(options);
         ASSERT_TRUE(m_probe->Start());
         ASSERT_TRUE(SetMouseHook());
-        ASSERT_NE(g_hMouseHook, nullptr);
-        ASSERT_NE(g_hKeyHook, nullptr);
+        ASSERT_NE(g_threads.hMouseHook, nullptr);
+        ASSERT_NE(g_threads.hKeyHook, nullptr);
         // The probe's warm-up left the pointer at its centre.
         m_probe->Clear();
     }

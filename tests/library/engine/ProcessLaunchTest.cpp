@@ -140,7 +140,7 @@ TEST_F(ProcessLaunch, NothingToLaunchOrAFailedLaunchIsReportedAsFailure)
 TEST_F(ProcessLaunch, ALaunchAskedForOnAnotherThreadRunsOnTheTimerThread)
 {
     ASSERT_TRUE(SetMouseHook());
-    ASSERT_NE(g_dwTimerThreadId, 0u);
+    ASSERT_NE(g_threads.dwTimerThreadId, 0u);
     EXPECT_TRUE(ThreadShellExecute(L"open", L"first.exe", L"/a"));
     EXPECT_TRUE(ThreadShellExecute(L"second.exe /b", 1));
     EXPECT_TRUE(WaitFor([] { return Calls().size() == 2; }));
@@ -150,13 +150,13 @@ TEST_F(ProcessLaunch, ALaunchAskedForOnAnotherThreadRunsOnTheTimerThread)
     EXPECT_EQ(calls[1].file, L"second.exe");
     EXPECT_EQ(calls[1].parameters, L"/b");
     for (const ShellCall& call : calls)
-        EXPECT_EQ(call.thread, g_dwTimerThreadId);
+        EXPECT_EQ(call.thread, g_threads.dwTimerThreadId);
     RemoveMouseHook(false);
 }
 
 TEST_F(ProcessLaunch, WithoutTheTimerThreadALaunchRunsWhereItIsAsked)
 {
-    ASSERT_EQ(g_dwTimerThreadId, 0u);
+    ASSERT_EQ(g_threads.dwTimerThreadId, 0u);
     EXPECT_TRUE(ThreadShellExecute(L"open", L"here.exe", nullptr));
     const std::vector<ShellCall> calls = Calls();
     ASSERT_EQ(calls.size(), 1u);

@@ -125,10 +125,10 @@ public:
     {
         m_saved = g_pSettings;
         m_savedAreas = g_bAreaAppsPresent;
-        m_savedAreaList = g_pAreaApps;
-        m_savedCurrent = g_pCurrentApp;
+        m_savedAreaList = g_engine.pAreaApps;
+        g_engine.Reset();
         g_pSettings = &m_settings;
-        g_pAreaApps = nullptr;
+        g_engine.pAreaApps = nullptr;
         CApplicationSettings* defaults = new CApplicationSettings(&m_settings, true, -1);
         defaults->SetDescription(L"Default");
         m_settings.SetDefaultApp(defaults);
@@ -136,10 +136,10 @@ public:
     }
     ~SettingsSwap()
     {
-        g_pCurrentApp = m_savedCurrent;
+        g_engine.Reset();
         g_pSettings = m_saved;
         g_bAreaAppsPresent = m_savedAreas;
-        g_pAreaApps = m_savedAreaList;
+        g_engine.pAreaApps = m_savedAreaList;
         ClearActiveWindowArea();
     }
     SettingsSwap(const SettingsSwap&) = delete;
@@ -173,7 +173,6 @@ private:
     CSettings* m_saved = nullptr;
     bool m_savedAreas = false;
     std::list<CApplicationSettings*>* m_savedAreaList = nullptr;
-    CApplicationSettings* m_savedCurrent = nullptr;
 };
 
 std::wstring DescriptionOf(const CApplicationSettings* profile)
@@ -416,10 +415,8 @@ TEST(SwitchToProfile, TheSetupWindowIsToldOfEachChangeWithTheWindowAndProfile)
     CApplicationSettings* quarter =
         swap.Add({L"*", kProcess, L"TgtLeaf", L"*", 1, L"quarter", true, false, WINDOWMASK_TOPRIGHT});
     CApplicationSettings* app = swap.Add({L"*", kProcess, nullptr, nullptr, 1, L"app"});
-    HWND savedSetup = g_hSetupWnd;
     layertest::RecordingWindow setup;
-    g_hSetupWnd = setup.Handle();
-    g_pCurrentApp = nullptr;
+    g_engine.hSetupWnd = setup.Handle();
 
     struct Step
     {
@@ -442,7 +439,7 @@ TEST(SwitchToProfile, TheSetupWindowIsToldOfEachChangeWithTheWindowAndProfile)
         ASSERT_TRUE(enginetest::WaitFor([&] { return result.load() != -1; }));
         hookSide.join();
         EXPECT_EQ(result.load(), step.changes ? 1 : 0) << DescriptionOf(step.profile);
-        EXPECT_EQ(g_pCurrentApp, step.profile);
+        EXPECT_EQ(g_engine.pCurrentApp, step.profile);
         EXPECT_EQ(CurrentProfileMasked(), step.masked) << DescriptionOf(step.profile);
         EXPECT_EQ(CurrentProfileMask(), step.mask) << DescriptionOf(step.profile);
         const std::vector<layertest::Posted> told = setup.Received(BRMP_ProcessChanged);
@@ -451,22 +448,19 @@ TEST(SwitchToProfile, TheSetupWindowIsToldOfEachChangeWithTheWindowAndProfile)
             ASSERT_EQ(told.size(), 1u) << DescriptionOf(step.profile);
             EXPECT_EQ(reinterpret_cast<HWND>(told[0].wParam), tree.leaf.Handle());
             EXPECT_EQ(reinterpret_cast<CApplicationSettings*>(told[0].lParam), step.profile);
-            EXPECT_EQ(std::wstring(g_szCurrentProcess), kProcess);
+            EXPECT_EQ(std::wstring(g_engine.szCurrentProcess), kProcess);
         }
         else
         {
             EXPECT_TRUE(told.empty()) << DescriptionOf(step.profile);
         }
     }
-    g_hSetupWnd = savedSetup;
 }
 
 TEST(SwitchToProfile, AHungSetupWindowDoesNotHoldUpTheSwitch)
 {
     SettingsSwap swap;
     CApplicationSettings* app = swap.Add({L"*", kProcess, nullptr, nullptr, 1, L"app"});
-    HWND savedSetup = g_hSetupWnd;
-    g_pCurrentApp = nullptr;
 
     HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::atomic<HWND> hung{nullptr};
@@ -476,10 +470,9 @@ TEST(SwitchToProfile, AHungSetupWindowDoesNotHoldUpTheSwitch)
         ::WaitForSingleObject(release, 10000);
     });
     ASSERT_TRUE(enginetest::WaitFor([&] { return hung.load() != nullptr; }));
-    g_hSetupWnd = hung.load();
+    g_engine.hSetupWnd = hung.load();
     EXPECT_TRUE(SwitchToProfile(nullptr, kProcess, app));
-    EXPECT_EQ(g_pCurrentApp, app);
-    g_hSetupWnd = savedSetup;
+    EXPECT_EQ(g_engine.pCurrentApp, app);
     ::SetEvent(release);
     owner.join();
     ::CloseHandle(release);

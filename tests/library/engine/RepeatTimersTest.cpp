@@ -124,15 +124,14 @@ protected:
         m_probe = std::make_unique<Probe>(ProbeOptions{});
         ASSERT_TRUE(m_probe->Start());
         ASSERT_TRUE(SetMouseHook());
-        ASSERT_TRUE(enginetest::WaitFor([] { return g_pSendInput != nullptr; }));
+        ASSERT_TRUE(enginetest::WaitFor([] { return g_threads.pSendInput != nullptr; }));
         m_guard = std::make_unique<layertest::EngineStateGuard>();
         ASSERT_TRUE(m_probe->Activate());
         const POINT center = m_probe->Center();
         ::SetCursorPos(center.x, center.y);
-        m_savedWindow = g_hCurrentWnd;
         m_savedDelay = g_nRepeatDelay.load();
         // The probe's window is the one in force, so the repeat's profile check keeps the test profile.
-        g_hCurrentWnd = m_probe->Window();
+        g_engine.hCurrentWnd = m_probe->Window();
         g_nRepeatDelay = 20;
         m_probe->Clear();
     }
@@ -141,7 +140,6 @@ protected:
         CLogger::EnableDebug(m_debug);
         StopRepeat();
         g_nRepeatDelay = m_savedDelay;
-        g_hCurrentWnd = m_savedWindow;
         m_guard.reset();
         RemoveMouseHook(false);
         m_probe.reset();
@@ -150,7 +148,6 @@ protected:
 
     std::unique_ptr<Probe> m_probe;
     std::unique_ptr<layertest::EngineStateGuard> m_guard;
-    HWND m_savedWindow = nullptr;
     int m_savedDelay = 100;
     bool m_debug = false;
 };
@@ -208,7 +205,7 @@ TEST_F(RepeatEndToEnd, ARepeatEndsWhenTheWindowUnderItBelongsToAnotherProfile)
 {
     m_guard->Profile()->SetActions(2, 0, ACTION_MOUSE_WHEEL_UP);
     // The window in force is not the foreground probe: its profile (the default) differs.
-    g_hCurrentWnd = ::GetDesktopWindow();
+    g_engine.hCurrentWnd = ::GetDesktopWindow();
     const size_t offset = enginetest::LogSize();
     ASSERT_TRUE(StartRepeat(2, 10));
     EXPECT_TRUE(enginetest::WaitFor([] { return g_nRepeatButton.load() == -1; }));

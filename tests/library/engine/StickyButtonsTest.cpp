@@ -65,21 +65,19 @@ protected:
         m_probe = std::make_unique<Probe>(ProbeOptions{});
         ASSERT_TRUE(m_probe->Start());
         ASSERT_TRUE(SetMouseHook());
-        ASSERT_TRUE(enginetest::WaitFor([] { return g_pSendInput != nullptr; }));
+        ASSERT_TRUE(enginetest::WaitFor([] { return g_threads.pSendInput != nullptr; }));
         m_guard = std::make_unique<layertest::EngineStateGuard>();
         std::memset(g_nStickyState, 0, sizeof(g_nStickyState));
         ASSERT_TRUE(m_probe->Activate());
         const POINT center = m_probe->Center();
         ::SetCursorPos(center.x, center.y);
-        m_savedWindow = g_hCurrentWnd;
-        g_hCurrentWnd = m_probe->Window();
+        g_engine.hCurrentWnd = m_probe->Window();
         m_probe->Clear();
     }
     void TearDown() override
     {
         ResetAllSticky(m_probe->Center());
         StopRepeat();
-        g_hCurrentWnd = m_savedWindow;
         m_guard.reset();
         RemoveMouseHook(false);
         m_probe.reset();
@@ -92,7 +90,6 @@ protected:
 
     std::unique_ptr<Probe> m_probe;
     std::unique_ptr<layertest::EngineStateGuard> m_guard;
-    HWND m_savedWindow = nullptr;
 };
 
 TEST_F(StickyEndToEnd, AStickyLeftPressesOnTheFirstClickAndReleasesOnTheSecond)
@@ -117,7 +114,7 @@ TEST_F(StickyEndToEnd, TheOutValueTellsWhenTheButtonWasPressedAndWhenReleased)
     int out = -1;
     EXPECT_TRUE(StickyButton(point, nullptr, 4, STICKY_RIGHT, 1, &out));
     EXPECT_EQ(out, 1);
-    g_bButtonDown[4] = 1;
+    g_hook.bButtonDown[4] = 1;
     EXPECT_TRUE(StickyButton(point, nullptr, 4, STICKY_RIGHT, 2, &out));
     EXPECT_EQ(out, 0);
     EXPECT_TRUE(StickyButton(point, nullptr, 4, STICKY_RIGHT, 1, &out));
@@ -147,7 +144,7 @@ TEST_F(StickyEndToEnd, AStickyHoldKeepsItsKeysUntilTheSecondReleaseOrAReset)
     const POINT point = m_probe->Center();
     EXPECT_TRUE(StickyKeyHold(point, nullptr, 3, 0, L"{SHIFT}", 1));
     EXPECT_STREQ(GetStickyKeys(3, 0), L"{SHIFT}");
-    g_bButtonDown[3] = 1;
+    g_hook.bButtonDown[3] = 1;
     EXPECT_TRUE(StickyKeyHold(point, nullptr, 3, 0, L"{SHIFT}", 2));
     EXPECT_TRUE(StickyKeyHold(point, nullptr, 3, 0, L"{SHIFT}", 1));
     EXPECT_EQ(g_nStickyState[STICKY_KEYHOLD], 2);

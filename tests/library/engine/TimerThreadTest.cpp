@@ -63,7 +63,7 @@ TEST_F(TimerThreadTest, ATimerStartedFromAnotherThreadRunsOnTheTimerThread)
     SetTimerThreadHandler(ID_TIMER_JIGGLER, CountingTimer);
     EXPECT_EQ(ProxySetTimer(nullptr, 0, ID_TIMER_JIGGLER, 10, nullptr, nullptr), 0u) << "posted, not set here";
     ASSERT_TRUE(WaitFor([] { return g_calls.load() >= 2; }));
-    EXPECT_EQ(g_callThread.load(), g_dwTimerThreadId);
+    EXPECT_EQ(g_callThread.load(), g_threads.dwTimerThreadId);
     EXPECT_NE(g_idJigglerTimer, 0u);
     EXPECT_EQ(GetTimerId(ID_TIMER_JIGGLER), g_idJigglerTimer);
 }
@@ -189,10 +189,10 @@ TEST_F(TimerThreadTest, AnActivationRequestRunsOnTheTimerThreadAndEndsTheHoverTi
     SetTimerThreadRequestHandlers(RecordActivation, nullptr);
 
     const HWND window = ::GetDesktopWindow();
-    ASSERT_TRUE(::PostThreadMessageW(g_dwTimerThreadId, BRMP_ActivateWindow, reinterpret_cast<WPARAM>(window), 0));
+    ASSERT_TRUE(::PostThreadMessageW(g_threads.dwTimerThreadId, BRMP_ActivateWindow, reinterpret_cast<WPARAM>(window), 0));
     ASSERT_TRUE(WaitFor([] { return g_activated.load() != nullptr; }));
     EXPECT_EQ(g_activated.load(), window);
-    EXPECT_EQ(g_activateThread.load(), g_dwTimerThreadId);
+    EXPECT_EQ(g_activateThread.load(), g_threads.dwTimerThreadId);
     EXPECT_EQ(g_idActivateOnHoverTimer, 0u);
 }
 
@@ -214,14 +214,14 @@ TEST_F(TimerThreadTest, RemovingTheHooksFromTheTimerThreadItselfIsRefused)
     ProxySetTimer(nullptr, 0, ID_TIMER_JIGGLER, 10, nullptr, nullptr);
     ASSERT_TRUE(WaitFor([] { return g_removeResult.load() != -1; }));
     EXPECT_EQ(g_removeResult.load(), 0);
-    EXPECT_NE(g_hMouseHook, nullptr);
-    EXPECT_NE(g_dwTimerThreadId, 0u);
+    EXPECT_NE(g_threads.hMouseHook, nullptr);
+    EXPECT_NE(g_threads.dwTimerThreadId, 0u);
     EXPECT_EQ(GetForcedThreadTerminations(), forcedBefore);
 }
 
 TEST(TimerWithoutTimerThread, ProxySetTimerSetsTheTimerOnTheCallingThreadWhenNoTimerThreadRuns)
 {
-    ASSERT_EQ(g_dwTimerThreadId, 0u);
+    ASSERT_EQ(g_threads.dwTimerThreadId, 0u);
     g_calls = 0;
     UINT_PTR id = 0;
     const UINT_PTR result = ProxySetTimer(nullptr, 0, ID_TIMER_JIGGLER, 10, CountingTimer, &id);

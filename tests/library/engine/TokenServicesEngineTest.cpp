@@ -41,13 +41,13 @@ protected:
                                      false, profile, true));
         ASSERT_FALSE(tokens.empty());
         SimTokenSendContext context;
-        context.sendInput = g_pSendInput;
-        context.keyExtraInfo = reinterpret_cast<ULONG_PTR>(g_hKeyHook);
-        context.mouseExtraInfo = reinterpret_cast<ULONG_PTR>(g_hMouseHook);
+        context.sendInput = g_threads.pSendInput;
+        context.keyExtraInfo = reinterpret_cast<ULONG_PTR>(g_threads.hKeyHook);
+        context.mouseExtraInfo = reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook);
         for (auto& token : tokens)
             token->SendSingleShot(context, SIMSEQ_WHOLE, false, false);
         // Producers queue; whoever sent the tokens wakes the worker.
-        g_pSendInput->SignalQueue();
+        g_threads.pSendInput->SignalQueue();
     }
 };
 }
@@ -60,7 +60,7 @@ TEST_F(TokenServicesEngineTest, TheHooksInstallTheLibrarysServices)
 TEST_F(TokenServicesEngineTest, LayerTokensThroughTheRealQueueChangeTheLayer)
 {
     EngineStateGuard state(4);
-    ASSERT_NE(g_pSendInput, nullptr);
+    ASSERT_NE(g_threads.pSendInput, nullptr);
     struct Case
     {
         const wchar_t* text;
@@ -93,12 +93,12 @@ TEST_F(TokenServicesEngineTest, NextAndPreviousLayerTagsStepOverTheLayersTheProf
 TEST_F(TokenServicesEngineTest, AHeldLayerKeyOfTheQueueSetsTheLayerAndSaysItCameFromAnAction)
 {
     EngineStateGuard state(4);
-    ASSERT_NE(g_pSendInput, nullptr);
-    ASSERT_TRUE(g_pSendInput->SimKeySetLayer(2, true));
-    g_pSendInput->SignalQueue();
+    ASSERT_NE(g_threads.pSendInput, nullptr);
+    ASSERT_TRUE(g_threads.pSendInput->SimKeySetLayer(2, true));
+    g_threads.pSendInput->SignalQueue();
     EXPECT_TRUE(WaitFor([] { return GetCurrentLayer() == 2 && EngineTokenServices().GetLayerSetByAction(); }));
-    ASSERT_TRUE(g_pSendInput->SimKeySetLayer(0, false));
-    g_pSendInput->SignalQueue();
+    ASSERT_TRUE(g_threads.pSendInput->SimKeySetLayer(0, false));
+    g_threads.pSendInput->SignalQueue();
     EXPECT_TRUE(WaitFor([] { return GetCurrentLayer() == 0 && !EngineTokenServices().GetLayerSetByAction(); }));
 }
 

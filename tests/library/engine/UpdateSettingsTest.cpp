@@ -98,11 +98,10 @@ public:
         g_bFirstXMLLoad = m_firstLoad;
         {
             CThreadLock lock(L"UpdateSettingsTest");
-            g_pCurrentApp = nullptr;
+            g_engine.Reset();
             *g_pSettings = CSettings(false, CMouseInfo());
-            g_nCurrentLayer = 0;
-            delete g_pAreaApps;
-            g_pAreaApps = nullptr;
+            delete g_engine.pAreaApps;
+            g_engine.pAreaApps = nullptr;
         }
         ::SetPriorityClass(::GetCurrentProcess(), m_priority);
         SetProgramRegistryKeys(nullptr, nullptr);
@@ -152,7 +151,7 @@ TEST_F(UpdateSettingsTest, AGoodDefaultFileLoadsAndTheDefaultProfileIsInForce)
     WriteSettings(m_defaultFile, 4);
     EXPECT_TRUE(UpdateSettings());
     EXPECT_EQ(MaxLayers(), 4);
-    EXPECT_EQ(g_pCurrentApp, g_pSettings->GetDefaultApp());
+    EXPECT_EQ(g_engine.pCurrentApp, g_pSettings->GetDefaultApp());
     EXPECT_TRUE(g_questions.empty());
     EXPECT_FALSE(g_bFirstXMLLoad) << "questions are asked during the first load only";
 }
@@ -219,7 +218,7 @@ TEST_F(UpdateSettingsTest, ABrokenDefaultFileCanBeRetriedOrIgnoredAndLaterLoadsA
     EXPECT_FALSE(UpdateSettings());
     EXPECT_EQ(g_questions.size(), 1u) << "no dialog after the first load";
     EXPECT_EQ(MaxLayers(), 5) << "a failed reload keeps what was loaded";
-    EXPECT_EQ(g_pCurrentApp, g_pSettings->GetDefaultApp()) << "the profile in force is found again";
+    EXPECT_EQ(g_engine.pCurrentApp, g_pSettings->GetDefaultApp()) << "the profile in force is found again";
 
     // Abort ends the process.
     g_bFirstXMLLoad = true;
@@ -235,17 +234,17 @@ TEST_F(UpdateSettingsTest, AReloadReselectsTheApplicationProfileByNameOrNoneWhen
     ASSERT_TRUE(UpdateSettings());
     CApplicationSettings* calc = g_pSettings->GetApplication(L"calc.exe");
     ASSERT_NE(calc, nullptr);
-    g_pCurrentApp = calc;
+    g_engine.pCurrentApp = calc;
     const std::wstring fullName = calc->GetFullName() != nullptr ? calc->GetFullName() : L"";
 
     ASSERT_TRUE(UpdateSettings());
-    ASSERT_NE(g_pCurrentApp, nullptr);
-    EXPECT_FALSE(g_pCurrentApp->IsDefault());
-    EXPECT_EQ(std::wstring(g_pCurrentApp->GetFullName()), fullName);
+    ASSERT_NE(g_engine.pCurrentApp, nullptr);
+    EXPECT_FALSE(g_engine.pCurrentApp->IsDefault());
+    EXPECT_EQ(std::wstring(g_engine.pCurrentApp->GetFullName()), fullName);
 
     WriteSettings(m_defaultFile, 3, {L"notepad.exe"});
     ASSERT_TRUE(UpdateSettings());
-    EXPECT_EQ(g_pCurrentApp, nullptr) << "no profile until the next window decision";
+    EXPECT_EQ(g_engine.pCurrentApp, nullptr) << "no profile until the next window decision";
 }
 
 namespace
@@ -265,7 +264,7 @@ void RecordReset(EngineResetReason reason, POINT)
     g_reset.reason = reason;
     g_reset.lockHeld = CThreadLock::IsHeldByCurrentThread();
     // The old profile must still be alive here.
-    g_reset.profileName = (g_pCurrentApp != nullptr && g_pCurrentApp->GetFullName() != nullptr) ? g_pCurrentApp->GetFullName() : L"";
+    g_reset.profileName = (g_engine.pCurrentApp != nullptr && g_engine.pCurrentApp->GetFullName() != nullptr) ? g_engine.pCurrentApp->GetFullName() : L"";
 }
 }
 
@@ -273,9 +272,9 @@ TEST_F(UpdateSettingsTest, StateThatPointsIntoTheProfilesIsResetUnderTheLockBefo
 {
     WriteSettings(m_defaultFile, 3, {L"notepad.exe"});
     ASSERT_TRUE(UpdateSettings());
-    g_pCurrentApp = g_pSettings->GetApplication(L"notepad.exe");
-    ASSERT_NE(g_pCurrentApp, nullptr);
-    const std::wstring name = g_pCurrentApp->GetFullName();
+    g_engine.pCurrentApp = g_pSettings->GetApplication(L"notepad.exe");
+    ASSERT_NE(g_engine.pCurrentApp, nullptr);
+    const std::wstring name = g_engine.pCurrentApp->GetFullName();
 
     g_reset = {};
     ASSERT_TRUE(AddEngineReset(RecordReset));
@@ -401,14 +400,14 @@ TEST_F(UpdateSettingsTest, AReloadWhileTheHooksRunTakesEffectWithoutReinstalling
 {
     WriteSettings(m_defaultFile, 3);
     ASSERT_TRUE(SetMouseHook());
-    const HHOOK hook = g_hMouseHook;
+    const HHOOK hook = g_threads.hMouseHook;
     ASSERT_TRUE(UpdateSettings());
     EXPECT_EQ(MaxLayers(), 3);
     WriteSettings(m_defaultFile, 6, {L"notepad.exe"});
     ASSERT_TRUE(UpdateSettings());
     EXPECT_EQ(MaxLayers(), 6);
     EXPECT_NE(g_pSettings->GetApplication(L"notepad.exe"), nullptr);
-    EXPECT_EQ(g_hMouseHook, hook);
+    EXPECT_EQ(g_threads.hMouseHook, hook);
     EXPECT_TRUE(GetHooked());
     RemoveMouseHook(false);
 }
@@ -423,7 +422,7 @@ TEST_F(UpdateSettingsTest, TheJigglerTimerIsKilledOnItsOwnThreadWhenAReloadTurns
     ASSERT_TRUE(UpdateSettings());
     ASSERT_TRUE(TimerThreadIdle());
     EXPECT_NE(g_idJigglerTimer, 0u);
-    EXPECT_TRUE(g_bInputSeen);
+    EXPECT_TRUE(g_hook.bInputSeen);
 
     WriteSettings(m_defaultFile, 2);
     ASSERT_TRUE(UpdateSettings());
@@ -542,9 +541,9 @@ std::wstring ClickIn(const targetingtest::TestWindow& window)
     const POINT point = targetingtest::CentreOf(window.Handle());
     ProcessButton(1, 1, false, point, fixUp, block, click);
     ProcessButton(1, 2, false, point, fixUp, block, click);
-    if (g_pCurrentApp == nullptr)
+    if (g_engine.pCurrentApp == nullptr)
         return L"<none>";
-    return g_pCurrentApp->IsDefault() ? L"<default>" : g_pCurrentApp->GetDescription();
+    return g_engine.pCurrentApp->IsDefault() ? L"<default>" : g_engine.pCurrentApp->GetDescription();
 }
 }
 

@@ -101,13 +101,13 @@ TEST(WindowActivation, ANormalWindowIsActivatedButNotOneThatCannotBe)
 TEST(WindowActivation, ActivationAskedForOnAnotherThreadIsCarriedOutOnTheTimerThread)
 {
     ASSERT_TRUE(SetMouseHook());
-    ASSERT_NE(g_dwTimerThreadId, 0u);
+    ASSERT_NE(g_threads.dwTimerThreadId, 0u);
     Windows windows;
     HWND window = windows.Make(nullptr);
 
     ActivateWindow(window, false, false);
     EXPECT_TRUE(WaitFor([&] { return LastForcedForeground().window == window; }));
-    EXPECT_EQ(LastForcedForeground().thread, g_dwTimerThreadId);
+    EXPECT_EQ(LastForcedForeground().thread, g_threads.dwTimerThreadId);
 
     // Asked for directly, it runs where it is asked.
     HWND second = windows.Make(nullptr);

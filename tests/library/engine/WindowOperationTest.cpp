@@ -101,8 +101,8 @@ TEST(WindowOperation, AWindowFollowsADragAndOnlyOneDragRunsAtATime)
 
     ASSERT_TRUE(StartWindowOperation(CWindowOperation::Move, target.Window(), grab));
     EXPECT_FALSE(StartWindowOperation(CWindowOperation::Size, target.Window(), grab));
-    ASSERT_NE(g_pWindowOperation, nullptr);
-    EXPECT_EQ(g_pWindowOperation->Window(), target.Window());
+    ASSERT_NE(g_threads.pWindowOperation, nullptr);
+    EXPECT_EQ(g_threads.pWindowOperation->Window(), target.Window());
 
     StepWindowOperation(POINT{grab.x + 30, grab.y + 20});
     StepWindowOperation(POINT{grab.x + 60, grab.y + 45});
@@ -111,7 +111,7 @@ TEST(WindowOperation, AWindowFollowsADragAndOnlyOneDragRunsAtATime)
     EXPECT_TRUE(WaitFor([&] { return SameRect(WindowRect(target.Window()), expected); }));
 
     EndWindowOperation();
-    EXPECT_EQ(g_pWindowOperation, nullptr);
+    EXPECT_EQ(g_threads.pWindowOperation, nullptr);
     StepWindowOperation(POINT{grab.x + 200, grab.y + 200}); // no drag: nothing moves
     EXPECT_TRUE(WaitFor([] { return true; }, 50));
     EXPECT_TRUE(SameRect(WindowRect(target.Window()), expected));
@@ -123,7 +123,7 @@ TEST(WindowOperation, ASizeDragResizesASizableWindowAndLeavesAFixedOneAlone)
     const RECT start = WindowRect(sizable.Window());
     const POINT grab{start.right - 5, start.bottom - 5};
     ASSERT_TRUE(StartWindowOperation(CWindowOperation::Size, sizable.Window(), grab));
-    EXPECT_TRUE(g_pWindowOperation->Sizable());
+    EXPECT_TRUE(g_threads.pWindowOperation->Sizable());
     StepWindowOperation(POINT{grab.x + 50, grab.y + 30});
     const RECT expected{start.left, start.top, start.right + 50, start.bottom + 30};
     EXPECT_TRUE(WaitFor([&] { return SameRect(WindowRect(sizable.Window()), expected); }));
@@ -132,9 +132,9 @@ TEST(WindowOperation, ASizeDragResizesASizableWindowAndLeavesAFixedOneAlone)
     DragTarget fixed(WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU);
     const RECT fixedStart = WindowRect(fixed.Window());
     ASSERT_TRUE(StartWindowOperation(CWindowOperation::Size, fixed.Window(), grab));
-    EXPECT_FALSE(g_pWindowOperation->Sizable());
+    EXPECT_FALSE(g_threads.pWindowOperation->Sizable());
     StepWindowOperation(POINT{grab.x + 50, grab.y + 30});
-    EXPECT_TRUE(SameRect(g_pWindowOperation->Rect(), fixedStart));
+    EXPECT_TRUE(SameRect(g_threads.pWindowOperation->Rect(), fixedStart));
     EndWindowOperation();
 }
 
@@ -157,6 +157,6 @@ TEST(WindowOperation, ADragEndedOnAnotherThreadWhileTheHookStepsItIsNeverUsedAft
     }
     stop = true;
     hook.join();
-    EXPECT_EQ(g_pWindowOperation, nullptr);
+    EXPECT_EQ(g_threads.pWindowOperation, nullptr);
     EXPECT_TRUE(::IsWindow(target.Window()));
 }

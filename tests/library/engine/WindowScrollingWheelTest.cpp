@@ -93,14 +93,13 @@ protected:
                                     200, nullptr, nullptr, wc.hInstance, nullptr);
         ::SetForegroundWindow(m_front);
         ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == m_front; }));
-        g_hCurrentWnd = m_under;
+        g_engine.hCurrentWnd = m_under;
         m_data.pt = {100, 100};
         m_data.mouseData = static_cast<DWORD>(WHEEL_DELTA) << 16;
         TakePosted();
     }
     void TearDown() override
     {
-        g_hCurrentWnd = nullptr;
         ::DestroyWindow(m_front);
         ::DestroyWindow(m_under);
         g_pSettings->m_bScrollWindowUnderCursor = m_savedUnderCursor;
@@ -147,11 +146,11 @@ TEST_F(WheelRedirection, TheProfilesMethodScrollsAndTheDisabledMethodSwallowsThe
 TEST_F(WheelRedirection, TheWheelOverTheForegroundWindowOrWithTheOptionOffPassesOn)
 {
     Profile()->SetAdvScrollMethod(kScrollDefault);
-    g_hCurrentWnd = m_front;
+    g_engine.hCurrentWnd = m_front;
     EXPECT_FALSE(ScrollVertical(&m_data, WHEEL_DELTA, true));
     EXPECT_TRUE(TakePosted().empty());
 
-    g_hCurrentWnd = m_under;
+    g_engine.hCurrentWnd = m_under;
     g_pSettings->m_bScrollWindowUnderCursor = false;
     EXPECT_FALSE(ScrollVertical(&m_data, WHEEL_DELTA, true));
     EXPECT_TRUE(TakePosted().empty());

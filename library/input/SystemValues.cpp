@@ -1,0 +1,47 @@
+#include "SystemValues.h"
+
+SystemValues g_system;
+
+namespace
+{
+int SystemInt(UINT action, int fallback)
+{
+    int value = fallback;
+    if (!::SystemParametersInfoW(action, 0, &value, 0))
+        return fallback;
+    return value;
+}
+}
+
+void SystemValues::Reset()
+{
+    nStartupMouseSpeed = SystemInt(SPI_GETMOUSESPEED, 10);
+    int mouse[3] = {0, 0, 0};
+    if (::SystemParametersInfoW(SPI_GETMOUSE, 0, mouse, 0))
+    {
+        for (int i = 0; i < 3; ++i)
+            nStartupMouse[i] = mouse[i];
+    }
+    bStartupEPP = nStartupMouse[2] != 0;
+
+    nStartupSwapButtons = ::GetSystemMetrics(SM_SWAPBUTTON);
+    nSwapButtons = nStartupSwapButtons;
+
+    UINT lines = 3;
+    if (!::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0))
+        lines = 3;
+    nStartupWheelLines = static_cast<int>(lines);
+    nDefaultWheelLines = nStartupWheelLines == 0 ? 3 : nStartupWheelLines;
+    nWheelLines = nDefaultWheelLines;
+    bWheelPageScroll = nDefaultWheelLines == -1;
+
+    UINT chars = 3;
+    if (!::SystemParametersInfoW(SPI_GETWHEELSCROLLCHARS, 0, &chars, 0))
+        chars = 3;
+    nWheelChars = (chars == 0 || static_cast<int>(chars) == -1) ? 3 : static_cast<int>(chars);
+
+    const int delay = SystemInt(SPI_GETKEYBOARDDELAY, 1);
+    const int speed = SystemInt(SPI_GETKEYBOARDSPEED, 31);
+    nKeyRepeatDelay = (delay + 1) * 250;
+    nKeyRepeatInterval = static_cast<int>(400.0 - 12.0 * speed);
+}
