@@ -114,11 +114,6 @@ const wchar_t* MessageName(UINT message)
     }
 }
 
-unsigned Value(const void* pointer)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(pointer));
-}
-
 LRESULT DefaultNextHook(int code, WPARAM wParam, LPARAM lParam)
 {
     return ::CallNextHookEx(g_threads.hMouseHook, code, wParam, lParam);
@@ -257,7 +252,7 @@ LRESULT Finish(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry, const
                             static_cast<int>(data->pt.x), static_cast<int>(data->pt.y),
                             static_cast<unsigned>(data->mouseData), static_cast<unsigned>(data->flags),
                             static_cast<int>(data->time), static_cast<unsigned>(data->dwExtraInfo),
-                            Value(g_threads.hMouseHook), g_engine.nCurrentLayer);
+                            HandleNumber(g_threads.hMouseHook), g_engine.nCurrentLayer);
         CLogger::LogMessage(L"%s", stars);
         // The system may have removed the hook: the hook thread installs it again.
         ::PostThreadMessageW(::GetCurrentThreadId(), BRMP_ResetHook, WP_MOUSEHOOK, 0);
@@ -577,7 +572,7 @@ bool RedirectInjectedWheel(UINT message, MSLLHOOKSTRUCT* data)
         return false;
     const bool horizontal = message == WM_MOUSEHWHEEL;
     CLogger::LogDebug(L"MouseHookLLProc: Redirecting injected %s wheel message to 0x%08X",
-                      horizontal ? L"horizontal" : L"vertical", Value(window));
+                      horizontal ? L"horizontal" : L"vertical", HandleNumber(window));
     if (horizontal)
     {
         BYTE injected = 0;
@@ -688,13 +683,13 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
                           message, MessageName(message), injected ? L" Injected" : L"", static_cast<int>(data->pt.x),
                           static_cast<int>(data->pt.y), static_cast<unsigned>(data->mouseData),
                           static_cast<unsigned>(data->flags), static_cast<int>(data->time), static_cast<int>(verdict.diff),
-                          static_cast<unsigned>(data->dwExtraInfo), Value(g_threads.hMouseHook), g_engine.nCurrentLayer);
+                          static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_threads.hMouseHook), g_engine.nCurrentLayer);
     else
         CLogger::LogDebug(L"MouseHookLLProc: MouseHookData: Msg=0x%04x%s%s, X=%d, Y=%d, Data=0x%08X, Flags=0x%08X, Time=%d, Info=0x%X, Ptr=0x%X, Layer=%d",
                           message, MessageName(message), injected ? L" Injected" : L"", static_cast<int>(data->pt.x),
                           static_cast<int>(data->pt.y), static_cast<unsigned>(data->mouseData),
                           static_cast<unsigned>(data->flags), static_cast<int>(data->time),
-                          static_cast<unsigned>(data->dwExtraInfo), Value(g_threads.hMouseHook), g_engine.nCurrentLayer);
+                          static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_threads.hMouseHook), g_engine.nCurrentLayer);
 
     bool mismatch = false;
     const InjectedSource source = ClassifyInjected(injected, g_hook.nInjectCount, data->dwExtraInfo,
@@ -705,7 +700,7 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
                           g_hook.nInjectCount.load() + 1);
     if (source == InjectedSource::ForeignRemapped && message != WM_MOUSEWHEEL && message != WM_MOUSEHWHEEL)
         CLogger::LogDebug(L"MouseHookLLProc: Message was injected by someone else (and remap simulated input is enabled) therefore process it. ExtraInfo = 0x%08x, Hook = 0x%08x, Injected count = %d",
-                          static_cast<unsigned>(data->dwExtraInfo), Value(g_threads.hMouseHook), g_hook.nInjectCount.load());
+                          static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_threads.hMouseHook), g_hook.nInjectCount.load());
     if (source == InjectedSource::Foreign)
         CLogger::LogDebug(L"MouseHookLLProc: Injected button will not be remapped (Remap Simulated Input is disabled)");
 
@@ -902,7 +897,7 @@ bool ProcessMouseOver(POINT point)
         g_nMouseOverQuarter = kNoArea;
         ClearActiveWindowArea();
         CLogger::LogDebug(L"ProcessMouseOver(%d,%d): No valid window (0x%08X) was detected under current cursor position (will retry).",
-                          static_cast<int>(point.x), static_cast<int>(point.y), Value(window));
+                          static_cast<int>(point.x), static_cast<int>(point.y), HandleNumber(window));
         StartMouseOverTimer(point, kMouseOverRetryMs);
         return false;
     }
@@ -978,11 +973,11 @@ bool ProcessMouseOver(POINT point)
             if (g_engine.szCurrentProcess[0] != 0)
                 CLogger::LogDebug(L"Detected active app/window change (due to mouse over [%d,%d]) from '%s' (0x%08X) to '%s' (0x%08X).",
                                   static_cast<int>(point.x), static_cast<int>(point.y), g_engine.szCurrentProcess,
-                                  Value(g_engine.hCurrentWnd), process, Value(window));
+                                  HandleNumber(g_engine.hCurrentWnd), process, HandleNumber(window));
             else
                 CLogger::LogDebug(L"Detected active app/window change (due to mouse over [%d,%d]) from <unknown> (0x%08X) to '%s' (0x%08X).",
-                                  static_cast<int>(point.x), static_cast<int>(point.y), Value(g_engine.hCurrentWnd), process,
-                                  Value(window));
+                                  static_cast<int>(point.x), static_cast<int>(point.y), HandleNumber(g_engine.hCurrentWnd), process,
+                                  HandleNumber(window));
             if (GetDebug())
                 profile->Log(process);
             SwitchToProfile(window, process, profile);
