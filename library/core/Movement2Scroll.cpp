@@ -4,6 +4,7 @@
 
 #include "ActionData.h"
 #include "ApplicationSettings.h"
+#include "Clock.h"
 #include "Logger.h"
 #include "OwnedString.h"
 #include "XmlReaders.h"
@@ -137,7 +138,7 @@ void CMovement2Scroll::SetActionData(const CActionData* record)
 
 void CMovement2Scroll::SetLastMTS(bool moved)
 {
-    SetLastMTS(moved, ::GetTickCount());
+    SetLastMTS(moved, TickNow());
 }
 
 void CMovement2Scroll::SetLastMTS(bool moved, DWORD now)
@@ -148,7 +149,7 @@ void CMovement2Scroll::SetLastMTS(bool moved, DWORD now)
 
 bool CMovement2Scroll::LastMTSMoved() const
 {
-    return LastMTSMoved(::GetTickCount());
+    return LastMTSMoved(TickNow());
 }
 
 bool CMovement2Scroll::LastMTSMoved(DWORD now) const

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "ApplicationSettings.h"
+#include "Clock.h"
 #include "Logger.h"
 #include "Settings.h"
 #include "ThreadLock.h"
@@ -19,8 +20,6 @@ constexpr UINT_PTR FeedbackTimerId = 0x1021;
 // Time value handed to the timer callback after an abort that jumps to the
 // last entry (the entry was not reached by holding).
 constexpr DWORD JumpTimeValue = 10000000;
-
-std::atomic<TimedClickTickSource> g_tickSource{nullptr};
 
 // The functions a test installs, else the engine's (null until it registers them).
 std::atomic<TimedClickShowStepFn> g_showStep{nullptr};
@@ -144,17 +143,6 @@ bool BeyondDistance(LONG from, LONG to, int distance)
 }
 } // namespace
 
-void SetTimedClickTickSource(TimedClickTickSource source)
-{
-    g_tickSource.store(source);
-}
-
-DWORD TimedClickTickCount()
-{
-    TimedClickTickSource source = g_tickSource.load();
-    return source != nullptr ? source() : ::GetTickCount();
-}
-
 void SetTimedClickCursorFunctions(TimedClickShowStepFn showStep, TimedClickRestoreFn restore)
 {
     g_showStep.store(showStep);
@@ -214,7 +202,7 @@ void CBRMPTimedClicks::SetPressed(TimedClickTimerCallback timerCallback, TimedCl
         m_feedbackTimerId = 0;
     }
 
-    m_pressTime = TimedClickTickCount();
+    m_pressTime = TickNow();
     m_timerCallback = timerCallback;
     m_abortCallback = abortCallback;
     m_spiThread = spiThread;
@@ -288,7 +276,7 @@ void CBRMPTimedClicks::ExecuteTimer()
     {
         if (m_enabled[i])
         {
-            m_timerCallback(this, &m_clicks[i], m_pressTime - TimedClickTickCount());
+            m_timerCallback(this, &m_clicks[i], m_pressTime - TickNow());
             return;
         }
     }
@@ -304,7 +292,7 @@ void CALLBACK CBRMPTimedClicks::TimedClickFeedbackTimer(HWND, UINT, UINT_PTR id,
     if (list->m_feedbackTimerId == id)
         list->m_feedbackTimerId = 0;
 
-    const DWORD elapsed = TimedClickTickCount() - list->m_pressTime;
+    const DWORD elapsed = TickNow() - list->m_pressTime;
     int candidate = -1;
     for (int i = TimedClickCount - 1; i > list->m_feedbackStep; --i)
     {
@@ -372,7 +360,7 @@ void CBRMPTimedClicks::Abort(POINT point, bool jumpToLast)
     if (!jumpToLast)
     {
         if (m_pending && m_abortCallback != nullptr)
-            m_abortCallback(this, &m_clicks[0], m_pressTime - TimedClickTickCount(), point);
+            m_abortCallback(this, &m_clicks[0], m_pressTime - TickNow(), point);
         return;
     }
     if (m_timerCallback == nullptr)
@@ -395,7 +383,7 @@ CBRMPTimedClick* CBRMPTimedClicks::GetClickAction()
 {
     if (m_abortOnMove && m_aborted)
         return &m_clicks[0];
-    const DWORD elapsed = TimedClickTickCount() - m_pressTime;
+    const DWORD elapsed = TickNow() - m_pressTime;
     for (int i = TimedClickCount - 1; i >= 0; --i)
     {
         if (!m_enabled[i] && i != 0)

@@ -9,11 +9,6 @@
 class CBRMPTimedClicks;
 class CSPIThread;
 
-// Time source of presses (GetTickCount units). Tests install a virtual clock;
-// null restores GetTickCount.
-using TimedClickTickSource = DWORD (*)();
-SNAREHOLD_API void SetTimedClickTickSource(TimedClickTickSource source);
-SNAREHOLD_API DWORD TimedClickTickCount();
 
 // Pointer overlay of a press: show the overlay of an entry (step 0-3) in the
 // given Cursor/ChangeHeld mode, and restore the cursors at the end. The engine

@@ -9,6 +9,7 @@
 #include "Brightness.h"
 #include "Control.h"
 #include "CrashReport.h"
+#include "EngineCursors.h"
 #include "Folders.h"
 #include "Globals.h"
 #include "Handles.h"
@@ -226,7 +227,7 @@ bool IsBRMPDisabled(bool quiet)
     {
         if (!quiet)
             CLogger::LogDebug(L"IsDisabled: %s disabled because the mouse hook is NULL. Hook thread = %d", ShortName(),
-                              static_cast<int>(reinterpret_cast<UINT_PTR>(g_threads.hHookThread)));
+                              HandleNumber(g_threads.hHookThread));
         return true;
     }
     if (g_threads.hHookThread == nullptr)
@@ -458,25 +459,9 @@ void CycleCursorSpeed()
 void UpdateCursors()
 {
     if (g_threads.hMouseHook != nullptr && g_threads.hHookThread != nullptr && !RemappingSwitchedOff())
-    {
-        g_LockAxis.ChangeCursor(g_threads.pSPIThread, g_engine.pCurrentApp, g_engine.nCurrentLayer, false,
-                                g_pSettings == nullptr || g_pSettings->m_bChangeCursorLayer);
-        return;
-    }
-    CLogger::LogDebug(L"CLockAxis: Reset Cursor");
-    if (g_threads.pSPIThread == nullptr)
-    {
-        ::SystemParametersInfoW(SPI_SETCURSORS, 0, nullptr, 0);
-        return;
-    }
-    const DWORD id = g_dwSPIThreadId;
-    if (id == 0)
-    {
-        CLogger::LogMessage(L"CSPIThread is not running. Unable to reset Cursors.");
-        return;
-    }
-    CLogger::LogDebug(L"CSPIThread: Reset Cursor (TID 0x%X)", static_cast<unsigned>(id));
-    ::PostThreadMessageW(id, BRMP_SPI_RESETCURSOR, 0, 0);
+        ShowProfileCursor();
+    else
+        ResetSystemCursors();
 }
 
 namespace

@@ -9,6 +9,7 @@
 #include <cstddef>
 
 #include "ApplicationSettings.h"
+#include "Clock.h"
 #include "EngineInput.h"
 #include "LockAxis.h"
 #include "MouseInfo.h"
@@ -544,7 +545,7 @@ LRESULT KeyHookEvent(int code, WPARAM wParam, LPARAM lParam)
         return ::CallNextHookEx(g_threads.hKeyHook, code, wParam, lParam);
     }
 
-    g_hook.dwLastInput = ::GetTickCount();
+    g_hook.dwLastInput = TickNow();
     g_hook.bInputSeen = true;
 
     const bool extended = DeriveModifierEntries(g_KeyState, key.vkCode, (key.flags & LLKHF_EXTENDED) != 0);

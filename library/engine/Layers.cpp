@@ -9,6 +9,7 @@
 #include "Actions.h"
 #include "ApplicationSettings.h"
 #include "ButtonProcessing.h"
+#include "Clock.h"
 #include "Debug.h"
 #include "EngineInput.h"
 #include "EngineResets.h"
@@ -348,7 +349,7 @@ void CALLBACK JigglerTimerProc(HWND, UINT, UINT_PTR, DWORD)
         return;
     try
     {
-        const JigglerStep step = DecideJiggle(g_idJigglerTimer != 0, g_hook.bInputSeen, ::GetTickCount(), g_hook.dwLastInput,
+        const JigglerStep step = DecideJiggle(g_idJigglerTimer != 0, g_hook.bInputSeen, TickNow(), g_hook.dwLastInput,
                                               JigglerTimeoutMs());
         if (step != JigglerStep::Nothing)
             CLogger::LogDebug(L"JigglerTimerProc Timer fired");

@@ -13,6 +13,7 @@
 #include "ApplicationSettings.h"
 #include "ButtonProcessing.h"
 #include "ChordTimers.h"
+#include "Clock.h"
 #include "Control.h"
 #include "DpiScaling.h"
 #include "EngineInput.h"
@@ -32,7 +33,6 @@
 #include "WindowFromPoint.h"
 #include "WindowOperation.h"
 #include "WindowScrolling.h"
-#include "WindowScrollingRecord.h"
 #include "WindowActivation.h"
 #include "ButtonProcessing.h"
 #include "Debug.h"
@@ -66,17 +66,10 @@ bool DefaultHWheelProcessor(MSLLHOOKSTRUCT* data, BYTE& injected)
 }
 
 std::atomic<MouseHWheelProcessor> g_hwheelProcessor{DefaultHWheelProcessor};
-std::atomic<MouseHookTickSource> g_tickSource{nullptr};
 
 // Remembered by the mouse-over check between its runs (timer thread).
 int g_nMouseOverQuarter = kNoArea;
 wchar_t g_szMouseOverCaption[kMaxCaptionChars] = {};
-
-DWORD Tick()
-{
-    const MouseHookTickSource source = g_tickSource.load(std::memory_order_relaxed);
-    return source != nullptr ? source() : ::GetTickCount();
-}
 
 // Names shown in log lines, built here rather than kept as one literal.
 const wchar_t* ShortTag()
@@ -121,11 +114,6 @@ const wchar_t* MessageName(UINT message)
     }
 }
 
-unsigned Value(const void* pointer)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(pointer));
-}
-
 LRESULT DefaultNextHook(int code, WPARAM wParam, LPARAM lParam)
 {
     return ::CallNextHookEx(g_threads.hMouseHook, code, wParam, lParam);
@@ -165,7 +153,7 @@ CachedMetric g_remoteMetric{SM_REMOTESESSION, 1000, 0, 0, false};
 
 bool RemoteSession()
 {
-    return g_remoteMetric.Get(Tick()) != 0;
+    return g_remoteMetric.Get(TickNow()) != 0;
 }
 
 
@@ -253,9 +241,9 @@ struct HookRun
 // The end of every path that ran: the self-timing, then the verdict.
 LRESULT Finish(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry, const HookRun& run)
 {
-    if (HookOverran(entry, Tick(), g_system.dwHookTimeout))
+    if (HookOverran(entry, TickNow(), g_system.dwHookTimeout))
     {
-        const DWORD spent = Tick() - entry;
+        const DWORD spent = TickNow() - entry;
         static const wchar_t stars[] = L"***************************************************************************";
         CLogger::LogMessage(L"%s", stars);
         CLogger::LogMessage(L"WARNING: Mouse hook has taken too long (%d ms). Hook may be disabled.", static_cast<int>(spent));
@@ -264,7 +252,7 @@ LRESULT Finish(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry, const
                             static_cast<int>(data->pt.x), static_cast<int>(data->pt.y),
                             static_cast<unsigned>(data->mouseData), static_cast<unsigned>(data->flags),
                             static_cast<int>(data->time), static_cast<unsigned>(data->dwExtraInfo),
-                            Value(g_threads.hMouseHook), g_engine.nCurrentLayer);
+                            HandleNumber(g_threads.hMouseHook), g_engine.nCurrentLayer);
         CLogger::LogMessage(L"%s", stars);
         // The system may have removed the hook: the hook thread installs it again.
         ::PostThreadMessageW(::GetCurrentThreadId(), BRMP_ResetHook, WP_MOUSEHOOK, 0);
@@ -584,7 +572,7 @@ bool RedirectInjectedWheel(UINT message, MSLLHOOKSTRUCT* data)
         return false;
     const bool horizontal = message == WM_MOUSEHWHEEL;
     CLogger::LogDebug(L"MouseHookLLProc: Redirecting injected %s wheel message to 0x%08X",
-                      horizontal ? L"horizontal" : L"vertical", Value(window));
+                      horizontal ? L"horizontal" : L"vertical", HandleNumber(window));
     if (horizontal)
     {
         BYTE injected = 0;
@@ -695,13 +683,13 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
                           message, MessageName(message), injected ? L" Injected" : L"", static_cast<int>(data->pt.x),
                           static_cast<int>(data->pt.y), static_cast<unsigned>(data->mouseData),
                           static_cast<unsigned>(data->flags), static_cast<int>(data->time), static_cast<int>(verdict.diff),
-                          static_cast<unsigned>(data->dwExtraInfo), Value(g_threads.hMouseHook), g_engine.nCurrentLayer);
+                          static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_threads.hMouseHook), g_engine.nCurrentLayer);
     else
         CLogger::LogDebug(L"MouseHookLLProc: MouseHookData: Msg=0x%04x%s%s, X=%d, Y=%d, Data=0x%08X, Flags=0x%08X, Time=%d, Info=0x%X, Ptr=0x%X, Layer=%d",
                           message, MessageName(message), injected ? L" Injected" : L"", static_cast<int>(data->pt.x),
                           static_cast<int>(data->pt.y), static_cast<unsigned>(data->mouseData),
                           static_cast<unsigned>(data->flags), static_cast<int>(data->time),
-                          static_cast<unsigned>(data->dwExtraInfo), Value(g_threads.hMouseHook), g_engine.nCurrentLayer);
+                          static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_threads.hMouseHook), g_engine.nCurrentLayer);
 
     bool mismatch = false;
     const InjectedSource source = ClassifyInjected(injected, g_hook.nInjectCount, data->dwExtraInfo,
@@ -712,7 +700,7 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
                           g_hook.nInjectCount.load() + 1);
     if (source == InjectedSource::ForeignRemapped && message != WM_MOUSEWHEEL && message != WM_MOUSEHWHEEL)
         CLogger::LogDebug(L"MouseHookLLProc: Message was injected by someone else (and remap simulated input is enabled) therefore process it. ExtraInfo = 0x%08x, Hook = 0x%08x, Injected count = %d",
-                          static_cast<unsigned>(data->dwExtraInfo), Value(g_threads.hMouseHook), g_hook.nInjectCount.load());
+                          static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_threads.hMouseHook), g_hook.nInjectCount.load());
     if (source == InjectedSource::Foreign)
         CLogger::LogDebug(L"MouseHookLLProc: Injected button will not be remapped (Remap Simulated Input is disabled)");
 
@@ -775,11 +763,6 @@ MouseHWheelProcessor SetMouseHWheelProcessor(MouseHWheelProcessor processor)
     return g_hwheelProcessor.exchange(processor != nullptr ? processor : DefaultHWheelProcessor);
 }
 
-MouseHookTickSource SetMouseHookTickSource(MouseHookTickSource source)
-{
-    return g_tickSource.exchange(source);
-}
-
 namespace
 {
 LRESULT MouseHookEvent(int code, WPARAM wParam, LPARAM lParam)
@@ -806,7 +789,7 @@ LRESULT MouseHookEvent(int code, WPARAM wParam, LPARAM lParam)
         return NextHook(code, wParam, lParam);
     }
 
-    const DWORD entry = Tick();
+    const DWORD entry = TickNow();
     // A button leaves the cursor where it is; a move that goes on puts it at
     // its point (the paths may rewrite the point of a move they take over).
     const POINT point = data->pt;
@@ -914,7 +897,7 @@ bool ProcessMouseOver(POINT point)
         g_nMouseOverQuarter = kNoArea;
         ClearActiveWindowArea();
         CLogger::LogDebug(L"ProcessMouseOver(%d,%d): No valid window (0x%08X) was detected under current cursor position (will retry).",
-                          static_cast<int>(point.x), static_cast<int>(point.y), Value(window));
+                          static_cast<int>(point.x), static_cast<int>(point.y), HandleNumber(window));
         StartMouseOverTimer(point, kMouseOverRetryMs);
         return false;
     }
@@ -990,11 +973,11 @@ bool ProcessMouseOver(POINT point)
             if (g_engine.szCurrentProcess[0] != 0)
                 CLogger::LogDebug(L"Detected active app/window change (due to mouse over [%d,%d]) from '%s' (0x%08X) to '%s' (0x%08X).",
                                   static_cast<int>(point.x), static_cast<int>(point.y), g_engine.szCurrentProcess,
-                                  Value(g_engine.hCurrentWnd), process, Value(window));
+                                  HandleNumber(g_engine.hCurrentWnd), process, HandleNumber(window));
             else
                 CLogger::LogDebug(L"Detected active app/window change (due to mouse over [%d,%d]) from <unknown> (0x%08X) to '%s' (0x%08X).",
-                                  static_cast<int>(point.x), static_cast<int>(point.y), Value(g_engine.hCurrentWnd), process,
-                                  Value(window));
+                                  static_cast<int>(point.x), static_cast<int>(point.y), HandleNumber(g_engine.hCurrentWnd), process,
+                                  HandleNumber(window));
             if (GetDebug())
                 profile->Log(process);
             SwitchToProfile(window, process, profile);

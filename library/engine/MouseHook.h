@@ -42,11 +42,6 @@ SNAREHOLD_API MouseHWheelProcessor SetMouseHWheelProcessor(MouseHWheelProcessor 
 using MouseHookNextFn = LRESULT (*)(int code, WPARAM wParam, LPARAM lParam);
 SNAREHOLD_API MouseHookNextFn SetMouseHookNextHook(MouseHookNextFn next);
 
-// The hook's clock (entry tick, wheel times, its own run time). Null restores
-// GetTickCount.
-using MouseHookTickSource = DWORD (*)();
-SNAREHOLD_API MouseHookTickSource SetMouseHookTickSource(MouseHookTickSource source);
-
 // The hook procedure itself (also declared with the hook thread's pieces).
 SNAREHOLD_API LRESULT CALLBACK MouseHookLLProc(int code, WPARAM wParam, LPARAM lParam);
 

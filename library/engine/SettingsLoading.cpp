@@ -8,6 +8,7 @@
 
 #include "ApplicationSettings.h"
 #include "ButtonProcessing.h"
+#include "Clock.h"
 #include "Control.h"
 #include "EngineResets.h"
 #include "Folders.h"
@@ -327,7 +328,7 @@ bool LoadSettings()
 
     if (g_pSettings->m_bMouseJiggler && g_pSettings->m_uMouseJigglerTimeout > 0)
     {
-        g_hook.dwLastInput = ::GetTickCount();
+        g_hook.dwLastInput = TickNow();
         g_hook.bInputSeen = true;
         ProxySetTimer(nullptr, 0, ID_TIMER_JIGGLER, kJigglerPeriodMs, JigglerTimerProc, &g_idJigglerTimer);
     }

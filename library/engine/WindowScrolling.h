@@ -79,3 +79,8 @@ SNAREHOLD_API WORD ReceiverKeyState();
 // own inversion; allowSimulated is false for injected events. True when the
 // event was taken over (the hook drops it).
 SNAREHOLD_API bool ScrollVertical(MSLLHOOKSTRUCT* hookData, short delta, bool allowSimulated);
+
+// Fills the wheel record (g_LastWheel) for window at point: the windows
+// activation looks at, the profile, its scroll method (m_nAppValue) and a box
+// of 4 pixels around point.
+void RefreshWheelRecord(HWND window, POINT point);

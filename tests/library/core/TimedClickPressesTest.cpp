@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ApplicationSettings.h"
+#include "Clock.h"
 #include "Settings.h"
 #include "TimedClickPresses.h"
 #include "TimedClicks.h"
@@ -89,7 +90,7 @@ protected:
     {
         m_list.reset();
         g_list = nullptr;
-        SetTimedClickTickSource(nullptr);
+        SetTickSource(nullptr);
         SetTimedClickCursorFunctions(nullptr, nullptr);
         EXPECT_EQ(CountTimedClickTimers(), 0) << "a press left timers in the tables";
     }
@@ -107,7 +108,7 @@ protected:
 
     void Press(POINT point = {500, 500}, bool virtualClock = true)
     {
-        SetTimedClickTickSource(virtualClock ? VirtualNow : nullptr);
+        SetTickSource(virtualClock ? VirtualNow : nullptr);
         m_list->SetPressed(OnTimer, OnAbort, Left, 2, false, nullptr, point, m_profile.get(), kFakeSPI);
     }
 
@@ -281,7 +282,7 @@ TEST_F(TimedClickPress, NoOverlayWithoutTheCursorOptionOrAnSPIThread)
     Press();
     m_list->Reset();
     EXPECT_EQ(g_restores, 0) << "ChangeHeld 0 never restores";
-    SetTimedClickTickSource(VirtualNow);
+    SetTickSource(VirtualNow);
     m_list->SetPressed(OnTimer, OnAbort, Left, 0, false, nullptr, POINT{1, 1}, m_profile.get(), nullptr);
     EXPECT_EQ(g_steps, std::vector<int>{0}) << "only the first press (mode 0) showed its step";
     m_list->Reset();

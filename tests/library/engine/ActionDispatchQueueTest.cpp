@@ -23,6 +23,7 @@
 #include "ButtonProcessing.h"
 #include "ChordTimers.h"
 #include "Chords.h"
+#include "Clock.h"
 #include "EngineInput.h"
 #include "EngineTestSupport.h"
 #include "Globals.h"
@@ -418,13 +419,13 @@ protected:
     void SetUp() override
     {
         Dispatch::SetUp();
-        SetTimedClickTickSource(VirtualTick);
+        SetTickSource(VirtualTick);
     }
     void TearDown() override
     {
         // Nothing of a chord may outlive the test's profile.
         AbandonChord();
-        SetTimedClickTickSource(nullptr);
+        SetTickSource(nullptr);
         Dispatch::TearDown();
     }
 

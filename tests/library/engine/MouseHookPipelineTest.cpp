@@ -13,6 +13,7 @@
 
 #include "Actions.h"
 #include "ApplicationSettings.h"
+#include "Clock.h"
 #include "Globals.h"
 #include "MouseHook.h"
 #include "Settings.h"
@@ -86,12 +87,12 @@ protected:
         g_clock = 100000;
         g_clockStep = 0;
         SetMouseButtonProcessor(Recorder);
-        SetMouseHookTickSource(VirtualClock);
+        SetTickSource(VirtualClock);
     }
     void TearDown() override
     {
         SetMouseButtonProcessor(nullptr);
-        SetMouseHookTickSource(nullptr);
+        SetTickSource(nullptr);
         RestoreFields(m_settings);
         g_threads.hMouseHook = nullptr;
         g_engine.Reset();

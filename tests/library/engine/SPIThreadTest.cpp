@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ApplicationSettings.h"
+#include "Clock.h"
 #include "Cursors.h"
 #include "EngineTestSupport.h"
 #include "Globals.h"
@@ -182,6 +183,7 @@ protected:
     {
         m_spi.reset();
         SetSPISystemCalls(nullptr);
+        SetTickSource(nullptr);
     }
 
     // Waits until the SPI thread has handled everything posted before.
@@ -363,7 +365,7 @@ TEST_F(SPIThreadTest, ASettingsChangeReloadsTheCursorsOnlyAfterTheStartUpGracePe
     EXPECT_NE(m_spi->GetCurrentAppCursor(), nullptr) << "within 10 s of the start nothing is reloaded";
 
     // The settings-changed message reaches the same handler on the thread.
-    m_spi->SetStartTick(::GetTickCount() - 20000);
+    SetTickSource([] { return ::GetTickCount() + 20000; });
     ASSERT_TRUE(::PostThreadMessageW(g_dwSPIThreadId, BRMP_SettingsChanged, 0, 0));
     EXPECT_TRUE(WaitFor([&] { return m_spi->GetCurrentAppCursor() == nullptr; }))
         << "the reload drops the application cursor";

@@ -31,6 +31,19 @@ struct SPISystemCalls
 SNAREHOLD_API void SetSPISystemCalls(const SPISystemCalls* calls);
 SNAREHOLD_API const SPISystemCalls& SPISystem();
 
+// What the pointer changes need to know of the hooks, told by the engine when
+// the library loads: whether both hooks are in (without them the pointer shows
+// the user's cursors) and whether the caller is the hook thread, which never
+// waits. Without it: no hooks, never the hook thread.
+struct HookPresence
+{
+    bool (*hooksInstalled)();
+    bool (*onHookThread)();
+};
+SNAREHOLD_API void SetHookPresence(const HookPresence* presence);
+SNAREHOLD_API bool HooksInstalled();
+SNAREHOLD_API bool OnHookThread();
+
 // One request for the swap state and the wheel lines.
 class SNAREHOLD_API CSPIThreadData
 {
@@ -93,8 +106,6 @@ public:
     HCURSOR GetCurrentAppCursor();
     CCursors* GetCursors() const { return m_pCursors; }
     DWORD GetStartTick() const { return m_dwStartTick; }
-    // Tests move the creation time back to leave the start-up grace period.
-    void SetStartTick(DWORD tick) { m_dwStartTick = tick; }
 
 private:
     bool DropUnpostedRequest(int lines, int swap);

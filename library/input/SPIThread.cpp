@@ -6,14 +6,17 @@
 #include <exception>
 
 #include "ApplicationSettings.h"
+#include "Clock.h"
 #include "CrashReport.h"
 #include "Cursors.h"
 #include "Folders.h"
-#include "Globals.h"
-#include "Hooks.h"
+#include "LibrarySettings.h"
 #include "LogCaughtException.h"
 #include "Logger.h"
+#include "RegisteredMessages.h"
+#include "SystemValues.h"
 #include "ThreadLock.h"
+#include "ThreadName.h"
 #include "ThreadStop.h"
 
 DWORD g_dwSPIThreadId = 0;
@@ -41,11 +44,6 @@ BOOL RealSetSystemCursor(HCURSOR cursor, DWORD id)
 
 const SPISystemCalls kRealCalls = {&RealSystemParametersInfo, &::GetSystemMetrics, &RealSetSystemCursor};
 const SPISystemCalls* s_pCalls = &kRealCalls;
-
-unsigned Hex(const void* p)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(p));
-}
 
 
 int ReadWheelLines()
@@ -83,6 +81,28 @@ void SetSPISystemCalls(const SPISystemCalls* calls)
 const SPISystemCalls& SPISystem()
 {
     return *s_pCalls;
+}
+
+namespace
+{
+std::atomic<const HookPresence*> g_hookPresence{nullptr};
+}
+
+void SetHookPresence(const HookPresence* presence)
+{
+    g_hookPresence.store(presence);
+}
+
+bool HooksInstalled()
+{
+    const HookPresence* presence = g_hookPresence.load();
+    return presence != nullptr && presence->hooksInstalled();
+}
+
+bool OnHookThread()
+{
+    const HookPresence* presence = g_hookPresence.load();
+    return presence != nullptr && presence->onHookThread();
 }
 
 // --- CSPIThreadData ----------------------------------------------------------------
@@ -157,7 +177,7 @@ CSPIThread::CSPIThread()
     m_Current.m_dwTick = ::GetTickCount();
     CLogger::LogDebug(L"SPIThread Initial State: Wheel Lines %d, Swap Buttons %d.", m_Current.m_nWheelLines,
                       m_Current.m_nSwapButtons);
-    CLogger::LogDebug(L"SPIThread: Loading cursors (Instance 0x%08X, ThreadID 0x%08X)...", Hex(m_hInstance),
+    CLogger::LogDebug(L"SPIThread: Loading cursors (Instance 0x%016llX, ThreadID 0x%08X)...", AddressNumber(m_hInstance),
                       static_cast<unsigned>(::GetCurrentThreadId()));
     try
     {
@@ -168,7 +188,7 @@ CSPIThread::CSPIThread()
     {
         LogCaughtException(L"SPIThread: Loading cursors");
     }
-    m_dwStartTick = ::GetTickCount();
+    m_dwStartTick = TickNow();
     m_nReloading = 0;
     Start();
 }
@@ -191,7 +211,7 @@ bool CSPIThread::Start()
 {
     if (m_hThread != nullptr)
     {
-        CLogger::LogMessage(L"CSPIThread::Start - Warning thread handle is already initialised [x0%X].", Hex(m_hThread));
+        CLogger::LogMessage(L"CSPIThread::Start - Warning thread handle is already initialised [x0%X].", HandleNumber(m_hThread));
         return false;
     }
     CLogger::LogDebug(L"Start SPIThread...");
@@ -208,7 +228,7 @@ bool CSPIThread::Start()
     // Requests may be posted as soon as the constructor returns.
     const HANDLE wait[2] = {m_hReadyEvent, m_hThread};
     ::WaitForMultipleObjects(2, wait, FALSE, 10000);
-    CLogger::LogDebug(L"SPI Thread [0x%08X] has started.", Hex(m_hThread));
+    CLogger::LogDebug(L"SPI Thread [0x%08X] has started.", HandleNumber(m_hThread));
     return true;
 }
 
@@ -217,7 +237,7 @@ bool CSPIThread::Stop()
     if (m_hThread == nullptr)
         return false;
     const DWORD id = ::GetThreadId(m_hThread);
-    CLogger::LogDebug(L"Requesting SPI Thread [0x%08X] (ID 0x%X) to exit...", Hex(m_hThread), id);
+    CLogger::LogDebug(L"Requesting SPI Thread [0x%08X] (ID 0x%X) to exit...", HandleNumber(m_hThread), id);
     ::SetEvent(m_hExitEvent);
     ::PostThreadMessageW(id, WM_QUIT, 0, 0);
     static const ThreadStopTexts texts = {
@@ -408,7 +428,7 @@ void CSPIThread::OnStartSPI()
     }
     catch (...)
     {
-        LogCaughtException(L"CSPIThread[0x%X::StartSPI", Hex(m_hThread));
+        LogCaughtException(L"CSPIThread[0x%X::StartSPI", HandleNumber(m_hThread));
         throw;
     }
 }
@@ -424,7 +444,7 @@ void CSPIThread::OnProcessSPI()
     }
     catch (...)
     {
-        LogCaughtException(L"CSPIThread[0x%08X]::ProcessSPI", Hex(m_hThread));
+        LogCaughtException(L"CSPIThread[0x%08X]::ProcessSPI", HandleNumber(m_hThread));
         throw;
     }
 }
@@ -448,7 +468,7 @@ bool CSPIThread::SendSPI(int swap, int lines, bool force)
     if (g_dwSPIThreadId == 0)
     {
         // A thread still starting gets a moment, but the hook thread never waits.
-        if (::GetCurrentThreadId() != g_threads.dwHookThreadId)
+        if (!OnHookThread())
             ::Sleep(100);
         if (g_dwSPIThreadId == 0)
         {
@@ -566,7 +586,7 @@ bool CSPIThread::ReloadCurrentState()
             m_nReloading = 0;
             return true;
         }
-        const DWORD age = ::GetTickCount() - m_dwStartTick;
+        const DWORD age = TickNow() - m_dwStartTick;
         if (age < kReloadGraceMs)
         {
             CLogger::LogDebug(L"CSPIThread::ReloadCurrentState - Ignoring cursor reload as the thread was started only %dms ago",
@@ -587,7 +607,7 @@ bool CSPIThread::ReloadCurrentState()
     catch (...)
     {
         m_nReloading = 0;
-        LogCaughtException(L"CSPIThread[0x%08X]::ReloadCurrentState", Hex(m_hThread));
+        LogCaughtException(L"CSPIThread[0x%08X]::ReloadCurrentState", HandleNumber(m_hThread));
         throw;
     }
     return false;
@@ -640,7 +660,7 @@ bool CSPIThread::ChangeAppCursor(const CApplicationSettings* profile, int layer)
     {
         CGenericThreadLock lock(&m_cs, L"CSPIThread::SetCurrentAppCursor");
         if (m_hAppCursor != nullptr && !::DestroyCursor(m_hAppCursor))
-            CLogger::LogMessage(L"CSPIThread::SetCurrentAppCursor Unable to destory cursor 0x%08X", Hex(m_hAppCursor));
+            CLogger::LogMessage(L"CSPIThread::SetCurrentAppCursor Unable to destory cursor 0x%08X", HandleNumber(m_hAppCursor));
         m_hAppCursor = nullptr;
     }
     return ChangeLayerCursor(layer);
@@ -706,16 +726,16 @@ void CSPIThread::DropAppCursor()
 
 void CSPIThread::SPISetCursor(HCURSOR cursor, LPARAM lParam)
 {
-    const unsigned self = Hex(m_hThread);
+    const unsigned self = HandleNumber(m_hThread);
     if (m_nCurrentOverlay.load() == reinterpret_cast<ULONG_PTR>(cursor))
     {
-        CLogger::LogDebug(L"CSPIThread[0x%08X]::SPISetCursor Cursor already set to %d", self, Hex(cursor));
+        CLogger::LogDebug(L"CSPIThread[0x%08X]::SPISetCursor Cursor already set to %d", self, HandleNumber(cursor));
         return;
     }
     try
     {
         CGenericThreadLock lock(&m_cs, L"CSPIThread::SPISetCursor");
-        CLogger::LogDebug(L"CSPIThread[0x%08X]::SPISetCursor Setting cursor(s) to %d", self, Hex(cursor));
+        CLogger::LogDebug(L"CSPIThread[0x%08X]::SPISetCursor Setting cursor(s) to %d", self, HandleNumber(cursor));
         RestoreDefaultsIfOverlaid();
         const bool all = lParam != 0;
         const int layer = static_cast<int>(LOWORD(lParam));
@@ -738,7 +758,7 @@ void CSPIThread::SPISetCursor(HCURSOR cursor, LPARAM lParam)
                     SetCursorFor(combined, id);
                 if (!::DestroyCursor(copy))
                     CLogger::LogMessage(L"CSPIThread[0x%08X]::SPISetCursor Unable to destory hCur 0x%08X (%d)", self,
-                                        Hex(copy), static_cast<int>(id));
+                                        HandleNumber(copy), static_cast<int>(id));
             }
             else
             {
@@ -756,7 +776,7 @@ void CSPIThread::SPISetCursor(HCURSOR cursor, LPARAM lParam)
 
 void CSPIThread::SPISetCursorLayer(int layer, bool all)
 {
-    const unsigned self = Hex(m_hThread);
+    const unsigned self = HandleNumber(m_hThread);
     if (m_nCurrentOverlay.load() == static_cast<ULONG_PTR>(layer))
     {
         CLogger::LogDebug(L"SPIThread[0x%08X]: Overlay icon already set to layer %d!", self, layer);
@@ -804,15 +824,15 @@ void CSPIThread::SetLayerCursor(int layer, bool all)
 
 void CSPIThread::SPIOverlayCursor(HBITMAP overlay, bool all)
 {
-    const unsigned self = Hex(m_hThread);
+    const unsigned self = HandleNumber(m_hThread);
     if (m_nCurrentOverlay.load() == reinterpret_cast<ULONG_PTR>(overlay))
     {
-        CLogger::LogDebug(L"CSPIThread[0x%08X]::SPIOverlayCursor Overlay icon %d already combined!", self, Hex(overlay));
+        CLogger::LogDebug(L"CSPIThread[0x%08X]::SPIOverlayCursor Overlay icon %d already combined!", self, HandleNumber(overlay));
         return;
     }
     try
     {
-        CLogger::LogDebug(L"CSPIThread[0x%08X]::SPIOverlayCursor Combining overlay cursor(s) %d", self, Hex(overlay));
+        CLogger::LogDebug(L"CSPIThread[0x%08X]::SPIOverlayCursor Combining overlay cursor(s) %d", self, HandleNumber(overlay));
         CGenericThreadLock lock(&m_cs, L"CSPIThread::SPIOverlayCursor");
         RestoreDefaultsIfOverlaid();
         m_nCurrentOverlay = reinterpret_cast<ULONG_PTR>(overlay);
@@ -835,7 +855,7 @@ void CSPIThread::SPIOverlayCursor(HBITMAP overlay, bool all)
                 SetCursorFor(combined, id);
             if (!::DestroyCursor(picture))
                 CLogger::LogMessage(L"CSPIThread[0x%08X]::SPIOverlayCursor Unable to destory hCur 0x%08X (%d)", self,
-                                    Hex(picture), static_cast<int>(id));
+                                    HandleNumber(picture), static_cast<int>(id));
         }
     }
     catch (...)
@@ -847,7 +867,7 @@ void CSPIThread::SPIOverlayCursor(HBITMAP overlay, bool all)
 
 void CSPIThread::SPISetAppCursor(const wchar_t* cursorName, LPARAM lParam)
 {
-    const unsigned self = Hex(m_hThread);
+    const unsigned self = HandleNumber(m_hThread);
     try
     {
         CGenericThreadLock lock(&m_cs, L"CSPIThread::SPISetAppCursor");
@@ -879,7 +899,7 @@ void CSPIThread::SPISetAppCursor(const wchar_t* cursorName, LPARAM lParam)
 
 void CSPIThread::SPIResetCursors()
 {
-    const unsigned self = Hex(m_hThread);
+    const unsigned self = HandleNumber(m_hThread);
     try
     {
         CGenericThreadLock lock(&m_cs, L"CSPIThread::SPIResetCursors");

@@ -2,15 +2,8 @@
 // The pictures with which the library marks the mouse pointer: six coloured
 // arrows a profile can choose as its pointer, and overlays (layer number, chord
 // mark, timed-click progress) combined into a cursor. The SPI thread owns the
-// one instance and sets the results as system cursors.
-//
-// Who changes the pointer, and how (all are posts to the SPI thread):
-//   layer / profile cursor   g_LockAxis.ChangeCursor(g_threads.pSPIThread, profile, layer, false, option)
-//   chord mark               g_threads.pSPIThread->ChangeCursorButtonChord(active)
-//   timed-click progress     g_threads.pSPIThread->ChangeCursorTimedClick(step, Cursor/ChangeHeld)
-//   scroll cursors           g_LockAxis.ChangeCursor(g_threads.pSPIThread, CursorScrollY, layer)
-//   system cursors back      g_LockAxis.ResetCursor(g_threads.pSPIThread)
-// The free functions at the end wrap these with the global state.
+// one instance and sets the results as system cursors. The engine asks for
+// them through EngineCursors.h.
 
 #include <windows.h>
 
@@ -86,15 +79,3 @@ private:
 // (a cursor without a colour picture included).
 SNAREHOLD_API bool ReadBitmapPixels(HBITMAP bitmap, std::vector<DWORD>& pixels, int& width, int& height);
 SNAREHOLD_API bool ReadCursorPixels(HCURSOR cursor, std::vector<DWORD>& pixels, int& width, int& height);
-
-// --- pointer changes with the global state (any thread) --------------------------
-// The layer / profile cursor for the current state (locks, layer, profile).
-SNAREHOLD_API bool ShowProfileCursor();
-// The chord mark, or back to the profile cursor when the chord ends.
-SNAREHOLD_API bool ShowChordCursor(bool active);
-// Timed-click progress with the Cursor/ChangeHeld option.
-SNAREHOLD_API bool ShowTimedClickCursor(int step);
-// A cursor of the library (scroll cursors) on all 16 system cursors with the layer overlay.
-SNAREHOLD_API void ShowLibraryCursor(HCURSOR cursor);
-// The system cursors back to the user's.
-SNAREHOLD_API void ResetSystemCursors();
