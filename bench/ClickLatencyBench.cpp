@@ -26,6 +26,7 @@
 #include "Hooks.h"
 #include "Settings.h"
 #include "StringFormat.h"
+#include "LibraryLifetime.h"
 
 namespace
 {
@@ -259,6 +260,8 @@ CApplicationSettings* FindProfile(const wchar_t* application)
 
 int wmain()
 {
+    // What the DLL does when it is loaded: the library is linked into this program.
+    LibraryAttach(::GetModuleHandleW(nullptr));
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     BecomePerMonitorAware();
     Calibrate();

@@ -1,7 +1,8 @@
 #pragma once
-// Counts what one module (the library) asks of the system: the calls it makes
-// through its import table to functions that may cross to another process (a
-// round trip to the window server under Wine, a kernel transition on Windows),
+// Counts what one module (the benchmark, into which the library is linked)
+// asks of the system: the calls it makes through its import table to
+// functions that may cross to another process (a round trip to the window
+// server under Wine, a kernel transition on Windows),
 // and its heap allocations (operator new and malloc of the shared runtime).
 // The import table of the module is patched in place, so nothing in the module
 // changes; functions it binds at run time by name are counted when the module

@@ -29,6 +29,7 @@
 #include "Settings.h"
 #include "StringFormat.h"
 #include "TimerThread.h"
+#include "LibraryLifetime.h"
 
 // The bench's own allocations count too (the library's are counted through
 // its imports of the shared runtime).
@@ -139,6 +140,8 @@ void Both(const char* name, int rounds, Body body)
 
 int wmain()
 {
+    // What the DLL does when it is loaded: the library is linked into this program.
+    LibraryAttach(::GetModuleHandleW(nullptr));
     // Figures appear as they are measured, also through a pipe.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     BecomePerMonitorAware();
@@ -152,7 +155,7 @@ int wmain()
         std::printf("no settings object\n");
         return 1;
     }
-    const int patched = importcount::Install(::GetModuleHandleW(L"Snarehold.dll"));
+    const int patched = importcount::Install(::GetModuleHandleW(nullptr));
     importcount::g_countedThread = ::GetCurrentThreadId();
     std::printf("library imports counted: %d\n", patched);
 

@@ -5,7 +5,7 @@
 // gives each address as module+offset from where the module was loaded, which
 // the build's debug information turns into a function and line on the build
 // machine (add the ImageBase that objdump -p shows):
-//   x86_64-w64-mingw32-addr2line -f -C -e build/bin/Snarehold.dll 0x<ImageBase + offset>
+//   x86_64-w64-mingw32-addr2line -f -C -e build/bin/<the benchmark>.exe 0x<ImageBase + offset>
 // Self counts say where the time is spent; inclusive counts (an address seen
 // anywhere in the walked frames) say which caller it is spent for.
 

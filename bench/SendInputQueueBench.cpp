@@ -11,6 +11,7 @@
 
 #include "SendInput.h"
 #include "Tokens.h"
+#include "LibraryLifetime.h"
 
 namespace
 {
@@ -44,6 +45,8 @@ public:
 
 int wmain()
 {
+    // What the DLL does when it is loaded: the library is linked into this program.
+    LibraryAttach(::GetModuleHandleW(nullptr));
     LARGE_INTEGER frequency;
     ::QueryPerformanceFrequency(&frequency);
     const double msPerTick = 1000.0 / static_cast<double>(frequency.QuadPart);

@@ -25,6 +25,7 @@
 #include "ImportCounter.h"
 #include "SamplingProfiler.h"
 #include "pugixml.hpp"
+#include "LibraryLifetime.h"
 
 namespace
 {
@@ -181,7 +182,7 @@ int ProfileLoads(const std::wstring& path, bool parseOnly)
     ::CloseHandle(self);
 
     // What the library allocates for one load (the XML parser's own memory aside).
-    if (importcount::Install(::GetModuleHandleW(L"Snarehold.dll")) > 0)
+    if (importcount::Install(::GetModuleHandleW(nullptr)) > 0)
     {
         importcount::g_countedThread = ::GetCurrentThreadId();
         auto settings = std::make_unique<CSettings>(false, CMouseInfo(0, 0, 0));
@@ -202,6 +203,8 @@ int ProfileLoads(const std::wstring& path, bool parseOnly)
 
 int wmain(int argc, wchar_t** argv)
 {
+    // What the DLL does when it is loaded: the library is linked into this program.
+    LibraryAttach(::GetModuleHandleW(nullptr));
     LARGE_INTEGER frequency;
     ::QueryPerformanceFrequency(&frequency);
     const double msPerTick = 1000.0 / static_cast<double>(frequency.QuadPart);
@@ -330,7 +333,7 @@ int wmain(int argc, wchar_t** argv)
                 write.max);
 
     // What the library allocates for one load (the XML parser's own memory aside).
-    if (importcount::Install(::GetModuleHandleW(L"Snarehold.dll")) > 0)
+    if (importcount::Install(::GetModuleHandleW(nullptr)) > 0)
     {
         importcount::g_countedThread = ::GetCurrentThreadId();
         auto settings = std::make_unique<CSettings>(false, CMouseInfo(0, 0, 0));

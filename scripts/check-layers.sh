@@ -10,7 +10,7 @@ declare -A rank=([core]=0 [input]=1 [engine]=2)
 declare -A layer=()
 
 # Interface headers without a source of their own name.
-for h in Handles SnareholdApi; do layer[$h]=core; done
+for h in DibSection Handles SnareholdApi; do layer[$h]=core; done
 for h in Volume; do layer[$h]=input; done
 for h in Control Debug Hooks; do layer[$h]=engine; done
 

@@ -12,6 +12,7 @@
 #include <exception>
 
 #include "Folders.h"
+#include "Handles.h"
 #include "Logger.h"
 #include "StringFormat.h"
 
@@ -214,17 +215,18 @@ bool MakeCrashDumpPath(wchar_t* buffer, size_t size)
 
 bool WriteCrashDump(const wchar_t* path, EXCEPTION_POINTERS* pointers)
 {
-    HANDLE file = ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    UniqueHandle file(
+        ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return false;
     MINIDUMP_EXCEPTION_INFORMATION exception = {};
     exception.ThreadId = ::GetCurrentThreadId();
     exception.ExceptionPointers = pointers;
     exception.ClientPointers = FALSE;
-    const BOOL ok = ::MiniDumpWriteDump(::GetCurrentProcess(), ::GetCurrentProcessId(), file, MiniDumpNormal,
+    const BOOL ok = ::MiniDumpWriteDump(::GetCurrentProcess(), ::GetCurrentProcessId(), file.Get(), MiniDumpNormal,
                                         pointers != nullptr ? &exception : nullptr, nullptr, nullptr);
     const DWORD error = ::GetLastError();
-    ::CloseHandle(file);
+    file.Reset();
     if (!ok)
     {
         ::DeleteFileW(path);
@@ -289,7 +291,7 @@ void CrashTerminateHandler()
 
 void ReportWindowProcException(const wchar_t* where, HWND window, UINT message, const char* what)
 {
-    const unsigned handle = static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window));
+    const unsigned handle = HandleNumber(window);
     if (what != nullptr)
         CLogger::LogMessage(L"Caught an exception in %s (window 0x%X, message 0x%04X): %S", where != nullptr ? where : L"?",
                             handle, message, what);

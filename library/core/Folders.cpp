@@ -192,11 +192,12 @@ std::wstring BoundedMessage(const wchar_t* format, const std::wstring& folder, c
     return text;
 }
 
-// The log folder with its fall-backs; the caller holds the global lock and
-// shows the pending message after leaving it.
-DWORD LogFolderLocked(std::wstring& folder, bool create, PendingMessage& pending)
+// The log folder chosen by the user (the portable state file's or the
+// registry's), else the settings folder; empty when neither is known. The
+// caller holds the global lock.
+std::wstring ChosenLogFolderLocked()
 {
-    folder.clear();
+    std::wstring folder;
     if (IsPortableMode())
     {
         if (g_pPersist != nullptr && g_pPersist->GetDefaultLogFolder() != nullptr)
@@ -208,6 +209,14 @@ DWORD LogFolderLocked(std::wstring& folder, bool create, PendingMessage& pending
     }
     if (folder.empty())
         SettingsFolderLocked(folder);
+    return folder;
+}
+
+// The log folder with its fall-backs; the caller holds the global lock and
+// shows the pending message after leaving it.
+DWORD LogFolderLocked(std::wstring& folder, bool create, PendingMessage& pending)
+{
+    folder = ChosenLogFolderLocked();
 
     const std::wstring temp = TempFolder();
     if (folder.empty())
@@ -361,19 +370,7 @@ DWORD GetLogFile(wchar_t* buffer, std::size_t size, bool create)
 bool GetDefaultLogFolder(wchar_t* buffer, std::size_t size)
 {
     CThreadLock lock(L"GetDefaultLogFolder");
-    std::wstring folder;
-    if (IsPortableMode())
-    {
-        if (g_pPersist != nullptr && g_pPersist->GetDefaultLogFolder() != nullptr)
-            folder = g_pPersist->GetDefaultLogFolder();
-    }
-    else
-    {
-        folder = ReadUserValue(L"LogFolder");
-    }
-    if (folder.empty())
-        SettingsFolderLocked(folder);
-    CopyOut(buffer, size, folder);
+    CopyOut(buffer, size, ChosenLogFolderLocked());
     return true;
 }
 

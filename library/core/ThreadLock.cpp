@@ -201,34 +201,44 @@ bool HeldByCurrentThread(GlobalLockState& s)
            reinterpret_cast<ULONG_PTR>(s.cs.OwningThread) == static_cast<ULONG_PTR>(::GetCurrentThreadId());
 }
 
-std::atomic<bool> g_globalInitialised{false};
-std::atomic<bool> g_audioInitialised{false};
+// What tells the two process-wide locks apart: the class name of their log
+// lines and the texts of a failed start.
+template <typename Tag>
+struct LockTraits;
 
-GlobalLockState& GlobalState()
+template <>
+struct LockTraits<GlobalLockTag>
 {
-    static GlobalLockState state{CThreadLock::g_GlobalCS,  CThreadLock::m_snEntryCount, CThreadLock::m_sdwOwner,
-                                 CThreadLock::m_sdwTimer,  CThreadLock::m_stcName,      g_globalInitialised,
-                                 L"CThreadLock"};
+    static constexpr const wchar_t* kClassName = L"CThreadLock";
+    static constexpr const wchar_t* kInitFailure = L"CThreadLock::InitGlobalCS Unable to initialise global critical section in ThreadLock";
+    static constexpr const wchar_t* kInitException =
+        L"CThreadLock::InitGlobalCS Exception: Unable to initialise global critical sections in ThreadLock";
+};
+
+template <>
+struct LockTraits<AudioLockTag>
+{
+    static constexpr const wchar_t* kClassName = L"CAudioThreadLock";
+    static constexpr const wchar_t* kInitFailure = L"CAudioThreadLock::InitGlobalCS Unable to initialise global critical section";
+    static constexpr const wchar_t* kInitException =
+        L"CAudioThreadLock::InitGlobalCS Exception: Unable to initialise global critical sections";
+};
+
+template <typename Tag>
+GlobalLockState& State()
+{
+    using Lock = CProcessLock<Tag>;
+    static std::atomic<bool> initialised{false};
+    static GlobalLockState state{Lock::g_GlobalCS, Lock::m_snEntryCount, Lock::m_sdwOwner, Lock::m_sdwTimer,
+                                 Lock::m_stcName,  initialised,         LockTraits<Tag>::kClassName};
     return state;
 }
 
-GlobalLockState& AudioState()
+template <typename Tag>
+void Ensure()
 {
-    static GlobalLockState state{CAudioThreadLock::g_GlobalCS, CAudioThreadLock::m_snEntryCount, CAudioThreadLock::m_sdwOwner,
-                                 CAudioThreadLock::m_sdwTimer, CAudioThreadLock::m_stcName,      g_audioInitialised,
-                                 L"CAudioThreadLock"};
-    return state;
+    EnsureInitialised(State<Tag>(), LockTraits<Tag>::kInitFailure, LockTraits<Tag>::kInitException);
 }
-
-constexpr const wchar_t* kGlobalInitFailure = L"CThreadLock::InitGlobalCS Unable to initialise global critical section in ThreadLock";
-constexpr const wchar_t* kGlobalInitException =
-    L"CThreadLock::InitGlobalCS Exception: Unable to initialise global critical sections in ThreadLock";
-constexpr const wchar_t* kAudioInitFailure = L"CAudioThreadLock::InitGlobalCS Unable to initialise global critical section";
-constexpr const wchar_t* kAudioInitException =
-    L"CAudioThreadLock::InitGlobalCS Exception: Unable to initialise global critical sections";
-
-void EnsureGlobal() { EnsureInitialised(GlobalState(), kGlobalInitFailure, kGlobalInitException); }
-void EnsureAudio() { EnsureInitialised(AudioState(), kAudioInitFailure, kAudioInitException); }
 
 // Both locks exist as soon as the library is loaded, before any code of the
 // library runs; the explicit calls at load then find them ready.
@@ -236,8 +246,8 @@ struct LockStartup
 {
     LockStartup()
     {
-        EnsureGlobal();
-        EnsureAudio();
+        Ensure<GlobalLockTag>();
+        Ensure<AudioLockTag>();
     }
 } g_lockStartup;
 }
@@ -251,54 +261,84 @@ DWORD LockTickCount()
 }
 
 // ---------------------------------------------------------------------------
-// CThreadLock
+// CThreadLock and CAudioThreadLock
 
-CRITICAL_SECTION CThreadLock::g_GlobalCS;
-int CThreadLock::m_snEntryCount = 0;
-DWORD CThreadLock::m_sdwOwner = 0;
-DWORD CThreadLock::m_sdwTimer = 0;
-wchar_t CThreadLock::m_stcName[255] = L"unknown";
+template <typename Tag>
+CRITICAL_SECTION CProcessLock<Tag>::g_GlobalCS;
+template <typename Tag>
+int CProcessLock<Tag>::m_snEntryCount = 0;
+template <typename Tag>
+DWORD CProcessLock<Tag>::m_sdwOwner = 0;
+template <typename Tag>
+DWORD CProcessLock<Tag>::m_sdwTimer = 0;
+template <typename Tag>
+wchar_t CProcessLock<Tag>::m_stcName[255] = L"unknown";
 
-CThreadLock::CThreadLock(const wchar_t* name) : m_dwStart(LockTickCount())
+template <typename Tag>
+CProcessLock<Tag>::CProcessLock(const wchar_t* name) : m_dwStart(LockTickCount())
 {
-    EnsureGlobal();
-    EnterLogged(g_GlobalCS, L"CThreadLock", name, m_dwStart, m_stcName, false);
-    NoteOuterEntry(GlobalState(), name);
+    Ensure<Tag>();
+    EnterLogged(g_GlobalCS, LockTraits<Tag>::kClassName, name, m_dwStart, m_stcName, false);
+    NoteOuterEntry(State<Tag>(), name);
 }
 
-CThreadLock::~CThreadLock()
+template <typename Tag>
+CProcessLock<Tag>::~CProcessLock()
 {
-    ReportLongHold(L"CThreadLock", m_dwStart, m_stcName);
-    NoteRelease(GlobalState());
+    ReportLongHold(LockTraits<Tag>::kClassName, m_dwStart, m_stcName);
+    NoteRelease(State<Tag>());
     ::LeaveCriticalSection(&g_GlobalCS);
 }
 
-bool CThreadLock::EnterCS(const wchar_t* name)
+template <typename Tag>
+bool CProcessLock<Tag>::EnterCS(const wchar_t* name)
 {
-    EnsureGlobal();
+    Ensure<Tag>();
     ::EnterCriticalSection(&g_GlobalCS);
-    NoteOuterEntry(GlobalState(), name);
+    NoteOuterEntry(State<Tag>(), name);
     m_sdwTimer = LockTickCount();
     return true;
 }
 
-bool CThreadLock::TryEnterCS(const wchar_t* name)
+template <typename Tag>
+bool CProcessLock<Tag>::TryEnterCS(const wchar_t* name)
 {
-    EnsureGlobal();
-    return TryEnterStatic(GlobalState(), name);
+    Ensure<Tag>();
+    return TryEnterStatic(State<Tag>(), name);
 }
 
-void CThreadLock::LeaveCS() { LeaveStatic(GlobalState()); }
+template <typename Tag>
+void CProcessLock<Tag>::LeaveCS()
+{
+    LeaveStatic(State<Tag>());
+}
 
-void CThreadLock::InitGlobalCS() { InitLock(GlobalState(), kGlobalInitFailure, kGlobalInitException); }
+template <typename Tag>
+void CProcessLock<Tag>::InitGlobalCS()
+{
+    InitLock(State<Tag>(), LockTraits<Tag>::kInitFailure, LockTraits<Tag>::kInitException);
+}
 
-void CThreadLock::ResetGlobalCS() { ResetLock(GlobalState()); }
+template <typename Tag>
+void CProcessLock<Tag>::ResetGlobalCS()
+{
+    ResetLock(State<Tag>());
+}
 
-void CThreadLock::DeleteCS() { DeleteLock(GlobalState()); }
+template <typename Tag>
+void CProcessLock<Tag>::DeleteCS()
+{
+    DeleteLock(State<Tag>());
+}
 
-bool CThreadLock::IsHeldByCurrentThread() { return HeldByCurrentThread(GlobalState()); }
+template <typename Tag>
+bool CProcessLock<Tag>::IsHeldByCurrentThread()
+{
+    return HeldByCurrentThread(State<Tag>());
+}
 
-void CThreadLock::GetOwnerName(wchar_t* buffer, size_t size)
+template <typename Tag>
+void CProcessLock<Tag>::GetOwnerName(wchar_t* buffer, size_t size)
 {
     if (buffer == nullptr || size == 0)
         return;
@@ -310,53 +350,8 @@ void CThreadLock::GetOwnerName(wchar_t* buffer, size_t size)
     buffer[i] = L'\0';
 }
 
-// ---------------------------------------------------------------------------
-// CAudioThreadLock
-
-CRITICAL_SECTION CAudioThreadLock::g_GlobalCS;
-int CAudioThreadLock::m_snEntryCount = 0;
-DWORD CAudioThreadLock::m_sdwOwner = 0;
-DWORD CAudioThreadLock::m_sdwTimer = 0;
-wchar_t CAudioThreadLock::m_stcName[255] = L"unknown";
-
-CAudioThreadLock::CAudioThreadLock(const wchar_t* name) : m_dwStart(LockTickCount())
-{
-    EnsureAudio();
-    EnterLogged(g_GlobalCS, L"CAudioThreadLock", name, m_dwStart, m_stcName, false);
-    NoteOuterEntry(AudioState(), name);
-}
-
-CAudioThreadLock::~CAudioThreadLock()
-{
-    ReportLongHold(L"CAudioThreadLock", m_dwStart, m_stcName);
-    NoteRelease(AudioState());
-    ::LeaveCriticalSection(&g_GlobalCS);
-}
-
-bool CAudioThreadLock::EnterCS(const wchar_t* name)
-{
-    EnsureAudio();
-    ::EnterCriticalSection(&g_GlobalCS);
-    NoteOuterEntry(AudioState(), name);
-    m_sdwTimer = LockTickCount();
-    return true;
-}
-
-bool CAudioThreadLock::TryEnterCS(const wchar_t* name)
-{
-    EnsureAudio();
-    return TryEnterStatic(AudioState(), name);
-}
-
-void CAudioThreadLock::LeaveCS() { LeaveStatic(AudioState()); }
-
-void CAudioThreadLock::InitGlobalCS() { InitLock(AudioState(), kAudioInitFailure, kAudioInitException); }
-
-void CAudioThreadLock::ResetGlobalCS() { ResetLock(AudioState()); }
-
-void CAudioThreadLock::DeleteCS() { DeleteLock(AudioState()); }
-
-bool CAudioThreadLock::IsHeldByCurrentThread() { return HeldByCurrentThread(AudioState()); }
+template class CProcessLock<GlobalLockTag>;
+template class CProcessLock<AudioLockTag>;
 
 // ---------------------------------------------------------------------------
 // CGenericThreadLock

@@ -11,19 +11,14 @@ constexpr DWORD kSecondWaitMs = 2000;
 std::atomic<DWORD> g_firstWaitMs{kFirstWaitMs};
 std::atomic<DWORD> g_secondWaitMs{kSecondWaitMs};
 
-unsigned HandleValue(HANDLE thread)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(thread));
-}
-
 void LogExit(HANDLE thread, const wchar_t* withCode, const wchar_t* plain)
 {
     DWORD code = 0;
     ::GetExitCodeThread(thread, &code);
     if (code != 0)
-        CLogger::LogThreadDebug(withCode, HandleValue(thread), static_cast<int>(code));
+        CLogger::LogThreadDebug(withCode, HandleNumber(thread), static_cast<int>(code));
     else
-        CLogger::LogThreadDebug(plain, HandleValue(thread));
+        CLogger::LogThreadDebug(plain, HandleNumber(thread));
 }
 }
 
@@ -40,13 +35,13 @@ ThreadEnd AwaitThreadEnd(HANDLE thread, const ThreadStopTexts& texts, DWORD afte
         LogExit(thread, texts.exitedWithCode, texts.exited);
         return ThreadEnd::Exited;
     }
-    CLogger::LogThreadDebug(texts.late, HandleValue(thread));
+    CLogger::LogThreadDebug(texts.late, HandleNumber(thread));
     if (::WaitForSingleObject(thread, g_secondWaitMs) == WAIT_OBJECT_0)
     {
         LogExit(thread, texts.lateExitedWithCode, texts.lateExited);
         return ThreadEnd::Exited;
     }
-    CLogger::LogMessage(texts.terminating, HandleValue(thread));
+    CLogger::LogMessage(texts.terminating, HandleNumber(thread));
     CLogger::GetLock();
     const BOOL killed = ::TerminateThread(thread, static_cast<DWORD>(-1));
     if (killed)

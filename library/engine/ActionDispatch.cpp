@@ -14,6 +14,7 @@
 #include "Actions.h"
 #include "ApplicationSettings.h"
 #include "Brightness.h"
+#include "ButtonEventKind.h"
 #include "ButtonProcessing.h"
 #include "Control.h"
 #include "EngineInput.h"
@@ -29,8 +30,8 @@
 
 KeyModeWork KeyModeWorkFor(int keyMode, int kind, bool heldFlag)
 {
-    const bool down = kind == 1;
-    const bool up = kind == 2;
+    const bool down = kind == kEventDown;
+    const bool up = kind == kEventUp;
     switch (keyMode)
     {
     case KEYMODE_PRESSED:

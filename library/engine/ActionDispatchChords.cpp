@@ -9,6 +9,7 @@
 #include "ActionDispatchState.h"
 #include "Actions.h"
 #include "ApplicationSettings.h"
+#include "ButtonEventKind.h"
 #include "ButtonProcessing.h"
 #include "ChordTimers.h"
 #include "Chords.h"
@@ -104,7 +105,7 @@ void StartChord(const Event& e, CBRMPChords& chords)
             g_ptChordStart = e.point;
         return;
     }
-    RunStored(e, own->GetAction(), own->GetActionData(), 1);
+    RunStored(e, own->GetAction(), own->GetActionData(), kEventDown);
 }
 
 void ReleaseChordedButton(const Event& e, CBRMPChords* chords, int chorded)
@@ -127,7 +128,7 @@ void ReleaseChordedButton(const Event& e, CBRMPChords* chords, int chorded)
             CLogger::LogDebug(L"ProcessButtonAction failed...");
             if (g_threads.pSendInput != nullptr)
             {
-                g_nQueueWait += SendMouseButton(chorded, 2, e.point, false, Quillon());
+                g_nQueueWait += SendMouseButton(chorded, kEventUp, e.point, false, Quillon());
                 g_threads.pSendInput->SignalQueue();
             }
         }
@@ -201,7 +202,7 @@ BYTE Chording(const Event& e)
             int code = ACTION_NO_CHANGE;
             CActionData* action = OwnEntryAction(e, code);
             if (action != nullptr)
-                RunStored(e, code, action, 2);
+                RunStored(e, code, action, kEventUp);
         }
         return 1;
     }
@@ -217,8 +218,8 @@ BYTE Chording(const Event& e)
         {
             if (!chord->GetChordUsed())
             {
-                ReplayButton(e.button, 1, true, e.point);
-                ReplayButton(e.button, 2, false, e.point);
+                ReplayButton(e.button, kEventDown, true, e.point);
+                ReplayButton(e.button, kEventUp, false, e.point);
             }
         }
         else
@@ -226,7 +227,7 @@ BYTE Chording(const Event& e)
             int code = ACTION_NO_CHANGE;
             CActionData* action = OwnEntryAction(e, code);
             if (action != nullptr)
-                RunStored(e, code, action, 2);
+                RunStored(e, code, action, kEventUp);
         }
     }
     else
@@ -238,7 +239,7 @@ BYTE Chording(const Event& e)
             int code = ACTION_NO_CHANGE;
             CActionData* action = OwnEntryAction(e, code);
             if (action != nullptr)
-                RunStored(e, code, action, 2);
+                RunStored(e, code, action, kEventUp);
             if (chord->GetChordUsed())
                 CLogger::LogDebug(L"ProcessButton:  Chord Used; Releasing global chord");
         }
@@ -315,7 +316,7 @@ ChordResolution ResolveThroughChord(int button, int kind, int& code, CActionData
     if (chord == nullptr)
         return ChordResolution::NotChorded;
     const int source = s_nChordSource >= 0 ? s_nChordSource : static_cast<int>(chord->GetChordSourceButton());
-    if (kind == 2 && button == chord->GetChordSourceButton())
+    if (kind == kEventUp && button == chord->GetChordSourceButton())
     {
         CLogger::LogDebug(L"Chording: Release original chord button");
         return ChordResolution::NotChorded;
@@ -331,7 +332,7 @@ ChordResolution ResolveThroughChord(int button, int kind, int& code, CActionData
         CLogger::LogDebug(L"Unable to chord with [%s] while chorded with [%s]", Name(button), Name(chorded));
         return ChordResolution::Refused;
     }
-    if (kind == 1)
+    if (kind == kEventDown)
     {
         if (button == source)
         {

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "ButtonEventKind.h"
+
 class CActionData;
 class CApplicationSettings;
 
@@ -23,8 +25,8 @@ struct Event
     BYTE& block;
     BYTE& click;
 
-    bool Down() const { return kind == 1; }
-    bool Up() const { return kind == 2; }
+    bool Down() const { return kind == kEventDown; }
+    bool Up() const { return kind == kEventUp; }
     bool DownSeen() const;
 };
 

@@ -21,11 +21,6 @@ namespace dispatch
 {
 namespace
 {
-unsigned Handle(HWND window)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window));
-}
-
 enum class WindowCheck
 {
     Send,   // go on with the key mode
@@ -43,8 +38,8 @@ WindowCheck CheckActiveWindow(const Event& e, const CActionData& action)
     HWND rootParent = root != nullptr ? ::GetParent(root) : nullptr;
     HWND foregroundParent = foreground != nullptr ? ::GetParent(foreground) : nullptr;
     CLogger::LogDebug(L"SimKeys: Checking active window: Current 0x%08x, Parent 0x%08x, Parent2 0x%08x, Foreground 0x%08x, Fore-Parent  0x%08x",
-                      Handle(g_engine.hCurrentWnd), Handle(root), Handle(rootParent), Handle(foreground),
-                      Handle(foregroundParent));
+                      HandleNumber(g_engine.hCurrentWnd), HandleNumber(root), HandleNumber(rootParent), HandleNumber(foreground),
+                      HandleNumber(foregroundParent));
     if (foreground == nullptr || foreground == root || (rootParent != nullptr && foreground == rootParent) ||
         (foregroundParent != nullptr && foregroundParent == root))
         return WindowCheck::Send;

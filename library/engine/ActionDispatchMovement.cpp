@@ -7,6 +7,7 @@
 #include "ActionData.h"
 #include "ActionDispatchState.h"
 #include "ApplicationSettings.h"
+#include "ButtonEventKind.h"
 #include "ButtonProcessing.h"
 #include "Control.h"
 #include "Cursors.h"
@@ -189,8 +190,8 @@ BYTE MovementToScroll(const Event& e)
     {
         g_pReplayingMTS = options;
         CLogger::LogMessage(L"Movement to scroll cancelled with no movement");
-        ReplayButton(e.button, 1, e.replayed != 0, e.point);
-        ReplayButton(e.button, 2, e.replayed != 0, e.point);
+        ReplayButton(e.button, kEventDown, e.replayed != 0, e.point);
+        ReplayButton(e.button, kEventUp, e.replayed != 0, e.point);
         g_pReplayingMTS = nullptr;
     }
     options->SetLastMTS(moved);

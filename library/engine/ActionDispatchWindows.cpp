@@ -65,11 +65,6 @@ namespace dispatch
 {
 namespace
 {
-unsigned Handle(HWND window)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window));
-}
-
 HWND EventWindow(const Event& e)
 {
     return e.window != nullptr ? e.window : g_engine.hCurrentWnd;
@@ -83,7 +78,7 @@ BYTE CloseWindow(const Event& e)
     HWND target = GetCaptionedActiveWindow(EventWindow(e));
     if (target != nullptr)
     {
-        CLogger::LogMessage(L"Attempting to close window %08X", Handle(target));
+        CLogger::LogMessage(L"Attempting to close window %08X", HandleNumber(target));
         ::PostMessageW(target, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
     return 1;
@@ -107,7 +102,7 @@ BYTE MinMaxRestore(const Event& e, int showCommand)
                                 : showCommand == SW_MINIMIZE
                                     ? L"Unable to minimize window 0x%08X as it does not have the correct style."
                                     : L"Unable to restore window 0x%08X as it does not have the correct style.";
-        CLogger::LogDebug(format, Handle(window));
+        CLogger::LogDebug(format, HandleNumber(window));
         return 1;
     }
     const LPARAM point = MAKELPARAM(static_cast<WORD>(e.point.x), static_cast<WORD>(e.point.y));

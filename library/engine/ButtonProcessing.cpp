@@ -10,6 +10,7 @@
 #include "ActionDispatchState.h"
 #include "Actions.h"
 #include "ApplicationSettings.h"
+#include "ButtonEventKind.h"
 #include "ChordTimers.h"
 #include "Chords.h"
 #include "Control.h"
@@ -208,7 +209,7 @@ ResolvedSlot ResolveSlot(const CApplicationSettings* profile, const CApplication
 
 bool DefersProfileSwitch(int kind, int currentCode, int newCode)
 {
-    return kind == 2 && currentCode != newCode && !IsStickyButtonCode(newCode);
+    return kind == kEventUp && currentCode != newCode && !IsStickyButtonCode(newCode);
 }
 
 int ButtonVirtualKey(int button, bool swapped)
@@ -226,7 +227,7 @@ int ButtonVirtualKey(int button, bool swapped)
 
 bool PassReleaseForSync(int kind, bool downSeen, bool systemDown)
 {
-    return kind == 2 && !downSeen && systemDown;
+    return kind == kEventUp && !downSeen && systemDown;
 }
 
 bool ResolveButtonAction(int button, int kind, int& layer, CApplicationSettings*& profile, int& configuredCode,
@@ -299,14 +300,14 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
     {
         wcsncpy_s(processName, known->process, _TRUNCATE);
         CLogger::LogDebug(L"ProcessButton: Window 0x%08X was seen before (process '%s'): its profile needs no look-up.",
-                          static_cast<UINT>(reinterpret_cast<UINT_PTR>(window)), processName);
+                          HandleNumber(window), processName);
     }
     else
     {
         CLogger::LogDebug(L"ProcessButton: Detected active HWND changed from 0x%08X to 0x%08X (profile window 0x%08X, ProcID %d). Getting process name...",
-                          static_cast<UINT>(reinterpret_cast<UINT_PTR>(g_engine.hCurrentWnd)),
-                          static_cast<UINT>(reinterpret_cast<UINT_PTR>(window)),
-                          static_cast<UINT>(reinterpret_cast<UINT_PTR>(s_hLastProfileWindow)), static_cast<int>(pid));
+                          HandleNumber(g_engine.hCurrentWnd),
+                          HandleNumber(window),
+                          HandleNumber(s_hLastProfileWindow), static_cast<int>(pid));
         if (!GetProcessName(window, pid, processName, MAX_PATH, nullptr, PNR_ProcessButton))
             wcsncpy_s(processName, g_engine.szCurrentProcess, _TRUNCATE);
     }
@@ -333,7 +334,7 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
         g_engine.hCurrentWnd = window;
         s_hLastProfileWindow = window;
         CLogger::LogDebug(L"ProcessButton: Profile has not changed when hWnd changed to %08X.",
-                          static_cast<UINT>(reinterpret_cast<UINT_PTR>(window)));
+                          HandleNumber(window));
         return;
     }
     if (g_engine.szCurrentProcess[0] != L'\0')
@@ -350,7 +351,7 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
         CLogger::LogDebug(L"ProcessButton: Previous process was Foobar2000.exe. Enabled special 'fix up' mode for next button press/release.");
         fixUp = 1;
     }
-    if (kind == 2 && g_engine.pCurrentApp != nullptr &&
+    if (kind == kEventUp && g_engine.pCurrentApp != nullptr &&
         DefersProfileSwitch(kind, SlotCode(g_engine.pCurrentApp, button, g_engine.nCurrentLayer),
                             SlotCode(profile, button, g_engine.nCurrentLayer)))
     {
@@ -415,7 +416,7 @@ int ReleaseLayer(int button, CApplicationSettings* profile, bool& swallow)
     int configured = 0;
     int code = 0;
     CActionData* action = nullptr;
-    if (!ResolveButtonAction(button, 2, recordedLayer, recordedProfile, configured, code, action))
+    if (!ResolveButtonAction(button, kEventUp, recordedLayer, recordedProfile, configured, code, action))
     {
         swallow = true;
         return layer;
@@ -446,7 +447,7 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
         CLogger::LogMessage(L"ProcessButton: Invalid button %d", button);
         return 0;
     }
-    if (kind == 2 && g_hook.bReleasedByChord[button] != 0)
+    if (kind == kEventUp && g_hook.bReleasedByChord[button] != 0)
     {
         CLogger::LogDebug(L"ProcessButton: Ignoring button up as it was previously a chord action!");
         g_hook.bReleasedByChord[button] = 0;
@@ -459,7 +460,7 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
     if (skipWindowCheck)
     {
         CLogger::LogDebug(L"ProcessButton: Skipping Window check. Last HWND %08X.",
-                          static_cast<UINT>(reinterpret_cast<UINT_PTR>(g_engine.hCurrentWnd)));
+                          HandleNumber(g_engine.hCurrentWnd));
     }
     else
     {
@@ -477,16 +478,16 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
     if (profile == nullptr)
         return 0;
 
-    if (kind == 2 && profile->ClipMouse())
+    if (kind == kEventUp && profile->ClipMouse())
         ClipCursorToForeground();
 
     int layer = g_engine.nCurrentLayer;
-    if (kind == 2 && g_bLayerSwitchedByButton && button == g_nLayerButton &&
+    if (kind == kEventUp && g_bLayerSwitchedByButton && button == g_nLayerButton &&
         CApplicationSettings::ValidLayer(g_nLayerButtonLayer))
     {
         layer = g_nLayerButtonLayer;
     }
-    else if (kind == 2)
+    else if (kind == kEventUp)
     {
         bool swallow = false;
         layer = ReleaseLayer(button, profile, swallow);
@@ -511,7 +512,8 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
         LogTranslation(button, kind, configuredCode, code, action);
 
     if (g_pSettings != nullptr && g_pSettings->m_bResetStickyOnAnyButton &&
-        (kind == 2 || (kind == 1 && (g_nStickyState[STICKY_KEYREPEAT] > 0 || g_nStickyState[STICKY_KEYHOLD] > 0))))
+        (kind == kEventUp ||
+         (kind == kEventDown && (g_nStickyState[STICKY_KEYREPEAT] > 0 || g_nStickyState[STICKY_KEYHOLD] > 0))))
         ResetOtherSticky(point, button, false);
 
     int result = ProcessButtonAction(button, code, action, profile, kind, layer, skipWindowCheck ? 1 : 0, window,
@@ -520,7 +522,7 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
     {
         if (g_pGlobalChord != nullptr && !dispatch::IsChordSource(button))
             g_pGlobalChord->SetChordUsed();
-        if (kind == 1)
+        if (kind == kEventDown)
         {
             g_bDownSeen[button] = 1;
             g_hook.bButtonDown[button] = 1;

@@ -1,5 +1,6 @@
 #include "ChordTimers.h"
 
+#include "ButtonEventKind.h"
 #include "ButtonProcessing.h"
 #include "Chords.h"
 #include "EngineInput.h"
@@ -34,7 +35,7 @@ void ReplayHeldDown(int button, POINT point)
     BYTE fixUp = 0;
     BYTE block = 0;
     BYTE click = 0;
-    if (ProcessButton(button, 1, true, point, fixUp, block, click) == 0)
+    if (ProcessButton(button, kEventDown, true, point, fixUp, block, click) == 0)
         SendPhysicalDown(button, point);
 }
 } // namespace
@@ -54,7 +55,7 @@ void SendPhysicalDown(int button, POINT point)
     int physical = button;
     if (g_system.nSwapButtons != 0 && button <= 1)
         physical = 1 - button;
-    SendCountedMouseButton(physical, 1, point, false);
+    SendCountedMouseButton(physical, kEventDown, point, false);
     g_threads.pSendInput->SignalQueue();
 }
 

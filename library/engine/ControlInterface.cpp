@@ -227,7 +227,7 @@ bool IsBRMPDisabled(bool quiet)
     {
         if (!quiet)
             CLogger::LogDebug(L"IsDisabled: %s disabled because the mouse hook is NULL. Hook thread = %d", ShortName(),
-                              static_cast<int>(reinterpret_cast<UINT_PTR>(g_threads.hHookThread)));
+                              HandleNumber(g_threads.hHookThread));
         return true;
     }
     if (g_threads.hHookThread == nullptr)

@@ -177,7 +177,7 @@ int ScaleWin81CursorPos(LPPOINT point)
                           static_cast<int>(source.x), static_cast<int>(source.y), scaleX, scaleY,
                           static_cast<int>(point->x), static_cast<int>(point->y), static_cast<int>(cursor.x),
                           static_cast<int>(cursor.y), static_cast<int>(dpiX), static_cast<int>(dpiY),
-                          static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(monitor)));
+                          HandleNumber(monitor));
     }
     return 1;
 }

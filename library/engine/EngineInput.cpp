@@ -2,6 +2,7 @@
 
 #include "EngineInput.h"
 
+#include "ButtonEventKind.h"
 #include "DpiScaling.h"
 #include "Globals.h"
 #include "Layers.h"
@@ -324,7 +325,7 @@ bool SendAppCommand(HWND window, int command)
         return false;
     case AppCommandRoute::Message:
         CLogger::LogDebug(L"Posting APPCOMMAND 0x%X message to window %08X", static_cast<unsigned>(lParam),
-                          static_cast<unsigned>(reinterpret_cast<UINT_PTR>(receiver)));
+                          HandleNumber(receiver));
         return ::PostMessageW(receiver, WM_APPCOMMAND, reinterpret_cast<WPARAM>(window), lParam) != FALSE;
     case AppCommandRoute::XButton1:
     case AppCommandRoute::XButton2:
@@ -336,8 +337,8 @@ bool SendAppCommand(HWND window, int command)
         }
         const int button = route == AppCommandRoute::XButton1 ? 3 : 4;
         const POINT cursor = CursorNow();
-        g_nQueueWait += SendMouseButton(button, 1, cursor, false, false);
-        g_nQueueWait += SendMouseButton(button, 2, cursor, false, false);
+        g_nQueueWait += SendMouseButton(button, kEventDown, cursor, false, false);
+        g_nQueueWait += SendMouseButton(button, kEventUp, cursor, false, false);
         g_threads.pSendInput->SignalQueue();
         return true;
     }

@@ -6,6 +6,7 @@
 #include "ActionDispatchState.h"
 #include "Actions.h"
 #include "ApplicationSettings.h"
+#include "ButtonEventKind.h"
 #include "ButtonProcessing.h"
 #include "Control.h"
 #include "EngineInput.h"
@@ -27,11 +28,6 @@ namespace
 constexpr int kTiltLeft = 5;
 constexpr int kTiltRight = 6;
 constexpr int kClassChars = 261;
-
-unsigned Hex(HWND window)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window));
-}
 
 short Clamp(long long value)
 {
@@ -107,19 +103,19 @@ bool RedirectTilt(MSLLHOOKSTRUCT* data, short delta)
         if (window == foreground && !inverted)
         {
             CLogger::LogDebug(L"Not redirecting horizontal wheel message as it is over the active window (0x%08X) anyway",
-                              Hex(window));
+                              HandleNumber(window));
             return false;
         }
         wchar_t cls[kClassChars] = L"";
         ::GetClassNameW(window, cls, kClassChars);
         if (std::wcsncmp(cls, L"HwndWrapper[DefaultDomain;;", 27) == 0)
         {
-            CLogger::LogDebug(L"Ignore Redirect horizontal wheel message to WPF window 0x%08X", Hex(window));
+            CLogger::LogDebug(L"Ignore Redirect horizontal wheel message to WPF window 0x%08X", HandleNumber(window));
             return Scroll(window, WM_HSCROLL, Clamp(static_cast<long long>(tilt) * g_system.nWheelChars), kScrollWindowLines);
         }
         if (!IsWheelTargetClass(cls, nullptr))
         {
-            CLogger::LogDebug(L"Unable to redirect horizontal wheel message to window 0x%08X with class: %s", Hex(window),
+            CLogger::LogDebug(L"Unable to redirect horizontal wheel message to window 0x%08X with class: %s", HandleNumber(window),
                               cls);
             return false;
         }
@@ -136,17 +132,17 @@ bool RedirectTilt(MSLLHOOKSTRUCT* data, short delta)
         {
             if (receiver == window)
                 CLogger::LogDebug(L"Unable to redirect horizontal wheel message 0x%08X to elevated window 0x%08X: '%s'",
-                                  wParamShown, Hex(window), cls);
+                                  wParamShown, HandleNumber(window), cls);
             else
                 CLogger::LogDebug(L"Unable to redirect horizontal wheel message for elevated app with class '%s' (0x%08X) to 0x%08X",
-                                  cls, wParamShown, Hex(receiver));
+                                  cls, wParamShown, HandleNumber(receiver));
             return false;
         }
         if (receiver == window)
-            CLogger::LogDebug(L"Redirecting horizontal wheel message to 0x%08X", Hex(window));
+            CLogger::LogDebug(L"Redirecting horizontal wheel message to 0x%08X", HandleNumber(window));
         else
             CLogger::LogDebug(L"Redirecting horizontal wheel message from app with class '%s' (0x%08X) to 0x%08X", cls,
-                              wParamShown, Hex(receiver));
+                              wParamShown, HandleNumber(receiver));
         return PostTilt(receiver, data, tilt, wantsKeys && receiver != window);
     }
 
@@ -255,7 +251,7 @@ bool ProcessHWheel(MSLLHOOKSTRUCT* data, BYTE& injected)
     BYTE block = 0;
     BYTE click = 0;
     const POINT point = data->pt;
-    if (ProcessButton(button, 1, false, point, fixUp, block, click) != 0)
+    if (ProcessButton(button, kEventDown, false, point, fixUp, block, click) != 0)
     {
         injected = click;
         UINT wait = settings != nullptr ? settings->m_uSimKeyDelay : 1;
@@ -266,11 +262,11 @@ bool ProcessHWheel(MSLLHOOKSTRUCT* data, BYTE& injected)
         {
             g_hook.bButtonDown[button] = 1;
             if (!SetPendingScroll(1, button, point, profile, profile->GetIgnoreHScrollTime() + repeatDelay))
-                ProcessButton(button, 2, true, point, fixUp, block, click);
+                ProcessButton(button, kEventUp, true, point, fixUp, block, click);
         }
         else
         {
-            ProcessButton(button, 2, true, point, fixUp, block, click);
+            ProcessButton(button, kEventUp, true, point, fixUp, block, click);
         }
         g_dwTiltLast = now;
         return true;

@@ -43,11 +43,6 @@ const wchar_t* ShortName()
     return name;
 }
 
-unsigned Value(const void* p)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(p));
-}
-
 void CloseAndClear(HANDLE& handle)
 {
     if (handle != nullptr)
@@ -92,7 +87,7 @@ void ChooseEnglishLayout(DWORD tid)
         g_threads.hEnglishLayout = nullptr;
 
         CLogger::LogDebug(L"HookThreadProc[0x%X]: Current language is 0x%08X", tid,
-                          static_cast<unsigned>(reinterpret_cast<UINT_PTR>(::GetKeyboardLayout(0))));
+                          HandleNumber(::GetKeyboardLayout(0)));
         HKL layouts[64] = {};
         const int count = ::GetKeyboardLayoutList(64, layouts);
         for (int i = 0; i < count; ++i)
@@ -107,7 +102,7 @@ void ChooseEnglishLayout(DWORD tid)
         }
         if (g_threads.hEnglishLayout != nullptr)
         {
-            CLogger::LogMessage(L"HookThreadProc[0x%X]: Using keyboard language 0x%08X", tid, Value(g_threads.hEnglishLayout));
+            CLogger::LogMessage(L"HookThreadProc[0x%X]: Using keyboard language 0x%08X", tid, HandleNumber(g_threads.hEnglishLayout));
             return;
         }
         CLogger::LogMessage(L"HookThreadProc[0x%X]: Unable to find suitable English keyboard layout...", tid);
@@ -148,12 +143,12 @@ void InstallHooks(DWORD tid)
             CLogger::LogOSMessage(::GetLastError(), L"HookThreadProc[0x%X]: Unable to set low level mouse hook", tid);
             return;
         }
-        CLogger::LogDebug(L"HookThreadProc[0x%X]: Successfully set the mouse hook 0x%X", tid, Value(g_threads.hMouseHook));
+        CLogger::LogDebug(L"HookThreadProc[0x%X]: Successfully set the mouse hook 0x%X", tid, HandleNumber(g_threads.hMouseHook));
         CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Installing low level key hook (for layer modifier keys)", tid);
         ResetKeyHookState();
         g_threads.hKeyHook = ::SetWindowsHookExW(WH_KEYBOARD_LL, KeyHookLLProc, g_system.hInstance, 0);
         if (g_threads.hKeyHook != nullptr)
-            CLogger::LogDebug(L"HookThreadProc[0x%X]: Successfully set the keyboard hook 0x%X", tid, Value(g_threads.hKeyHook));
+            CLogger::LogDebug(L"HookThreadProc[0x%X]: Successfully set the keyboard hook 0x%X", tid, HandleNumber(g_threads.hKeyHook));
         else
             CLogger::LogOSMessage(::GetLastError(), L"HookThreadProc[0x%X]: Unable to set low level keyboard hook (for layer modifier keys)", tid);
     }
@@ -425,7 +420,7 @@ void InstallMouseHook()
     if (old != nullptr && installed != nullptr)
         ::UnhookWindowsHookEx(old);
     if (installed != nullptr)
-        CLogger::LogDebug(L"HookThread: WP_MOUSEHOOK - Successfully set the mouse hook 0x%X", Value(g_threads.hMouseHook));
+        CLogger::LogDebug(L"HookThread: WP_MOUSEHOOK - Successfully set the mouse hook 0x%X", HandleNumber(g_threads.hMouseHook));
     else
         CLogger::LogOSMessage(::GetLastError(), L"HookThread: WP_MOUSEHOOK - Unable to set low level mouse hook.");
 }
@@ -439,7 +434,7 @@ void InstallKeyHook()
     if (old != nullptr && installed != nullptr)
         ::UnhookWindowsHookEx(old);
     if (installed != nullptr)
-        CLogger::LogDebug(L"HookThread: WP_KEYHOOK - Successfully set the keyboard hook 0x%X", Value(g_threads.hKeyHook));
+        CLogger::LogDebug(L"HookThread: WP_KEYHOOK - Successfully set the keyboard hook 0x%X", HandleNumber(g_threads.hKeyHook));
     else
         CLogger::LogOSMessage(::GetLastError(), L"HookThread: WP_KEYHOOK - Unable to set low level keyboard hook (for layer modifier keys).");
 }
@@ -479,7 +474,7 @@ bool SetMouseHook()
     {
         // A second start replaces the running pair of threads; the system's
         // mouse settings stay as they are.
-        CLogger::LogThreadDebug(L"SetMouseHook: Hook thread exists [0x%X]", Value(g_threads.hHookThread));
+        CLogger::LogThreadDebug(L"SetMouseHook: Hook thread exists [0x%X]", HandleNumber(g_threads.hHookThread));
         EndHookThread(false);
     }
     for (int i = 0; i < 9; ++i)
@@ -508,7 +503,7 @@ bool SetMouseHook()
         AbandonStart();
         return false;
     }
-    CLogger::LogThreadDebug(L"SetMouseHook: Starting timer thread [0x%X]...", Value(g_threads.hTimerThread));
+    CLogger::LogThreadDebug(L"SetMouseHook: Starting timer thread [0x%X]...", HandleNumber(g_threads.hTimerThread));
     // Requests may be posted to the timer thread as soon as this returns.
     const HANDLE timerStart[2] = {ready.Get(), g_threads.hTimerThread};
     ::WaitForMultipleObjects(2, timerStart, FALSE, 10000);
@@ -521,7 +516,7 @@ bool SetMouseHook()
         AbandonStart();
         return false;
     }
-    CLogger::LogThreadDebug(L"SetMouseHook: Started timer thread [0x%X]...", Value(g_threads.hTimerThread));
+    CLogger::LogThreadDebug(L"SetMouseHook: Started timer thread [0x%X]...", HandleNumber(g_threads.hTimerThread));
 
     g_threads.hHookExitEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
     g_threads.hHookThread = g_threads.hHookExitEvent != nullptr ? StartThread(HookThreadProc, nullptr) : nullptr;
@@ -531,7 +526,7 @@ bool SetMouseHook()
         AbandonStart();
         return false;
     }
-    CLogger::LogThreadDebug(L"SetMouseHook: Starting hook thread [0x%X]...", Value(g_threads.hHookThread));
+    CLogger::LogThreadDebug(L"SetMouseHook: Starting hook thread [0x%X]...", HandleNumber(g_threads.hHookThread));
     if (g_pSettings != nullptr && !::SetPriorityClass(::GetCurrentProcess(), g_pSettings->m_uPriority))
         CLogger::LogOSMessage(::GetLastError(), L"SetMouseHook: Unable to set process priority.");
 
@@ -540,9 +535,9 @@ bool SetMouseHook()
     const DWORD waited = ::WaitForMultipleObjects(2, hookStart, FALSE, 10000);
     if (waited == WAIT_TIMEOUT)
         CLogger::LogMessage(L"SetMouseHook: Timeout (10s) waiting for hook thread [0x%X] to start and install hooks. This is not good!",
-                            Value(g_threads.hHookThread));
+                            HandleNumber(g_threads.hHookThread));
     else
-        CLogger::LogThreadDebug(L"SetMouseHook: Started hook thread [0x%X]...", Value(g_threads.hHookThread));
+        CLogger::LogThreadDebug(L"SetMouseHook: Started hook thread [0x%X]...", HandleNumber(g_threads.hHookThread));
 
     if (g_threads.hHookThread != nullptr && g_threads.hMouseHook != nullptr)
         return true;
@@ -569,7 +564,7 @@ bool EndHookThread(bool restore)
     }
     if (g_threads.hTimerThread != nullptr)
     {
-        CLogger::LogThreadDebug(L"Requesting timer thread [0x%X] (ID 0x%X) to exit...", Value(g_threads.hTimerThread), g_threads.dwTimerThreadId);
+        CLogger::LogThreadDebug(L"Requesting timer thread [0x%X] (ID 0x%X) to exit...", HandleNumber(g_threads.hTimerThread), g_threads.dwTimerThreadId);
         if (g_threads.hTimerExitEvent != nullptr)
             ::SetEvent(g_threads.hTimerExitEvent);
         if (g_threads.dwTimerThreadId != 0)
@@ -577,7 +572,7 @@ bool EndHookThread(bool restore)
     }
     if (g_threads.hHookThread != nullptr)
     {
-        CLogger::LogThreadDebug(L"Requesting hook thread [0x%X] (ID 0x%X) to exit...", Value(g_threads.hHookThread), g_threads.dwHookThreadId);
+        CLogger::LogThreadDebug(L"Requesting hook thread [0x%X] (ID 0x%X) to exit...", HandleNumber(g_threads.hHookThread), g_threads.dwHookThreadId);
         if (g_threads.hHookExitEvent != nullptr)
             ::SetEvent(g_threads.hHookExitEvent);
         if (g_threads.dwHookThreadId != 0)

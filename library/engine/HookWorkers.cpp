@@ -10,11 +10,6 @@
 
 namespace
 {
-unsigned Value(const void* p)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(p));
-}
-
 void StopSPIThread(CSPIThread* spi)
 {
     if (spi == nullptr)
@@ -125,11 +120,11 @@ void DeleteRogueWorkers()
         workers = DetachHookWorkers();
     }
     if (workers.brightness != nullptr)
-        CLogger::LogThreadDebug(L"Destroying rogue brightness control [0x%X]", Value(workers.brightness));
+        CLogger::LogThreadDebug(L"Destroying rogue brightness control [0x%016llX]", AddressNumber(workers.brightness));
     if (workers.sendInput != nullptr)
-        CLogger::LogThreadDebug(L"Destroying rogue SendInput thread [0x%X]", Value(workers.sendInput));
+        CLogger::LogThreadDebug(L"Destroying rogue SendInput thread [0x%016llX]", AddressNumber(workers.sendInput));
     if (workers.spiThread != nullptr)
-        CLogger::LogThreadDebug(L"Destroying rogue SPIThread thread [0x%X]", Value(workers.spiThread));
+        CLogger::LogThreadDebug(L"Destroying rogue SPIThread thread [0x%016llX]", AddressNumber(workers.spiThread));
     StopHookWorkers(workers);
 }
 

@@ -27,11 +27,6 @@ HWND g_hLastKeyWindow = nullptr;     // the focus window examined last
 HWND g_hKeySwitchWindow = nullptr;   // the window that caused the last switch
 wchar_t g_szKeySwitchProcess[MAX_PATH] = {};
 
-unsigned Hex(HWND window)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window));
-}
-
 bool AnyButtonDown()
 {
     for (BYTE down : g_hook.bButtonDown)
@@ -116,7 +111,7 @@ bool GetKeyboardActiveAppSettings()
     if (profile == current)
     {
         CLogger::LogDebug(L"Detected new HWND %08X (due to keyboard) from %08X. The active profile has not changed.",
-                          Hex(window), Hex(g_hLastKeyWindow));
+                          HandleNumber(window), HandleNumber(g_hLastKeyWindow));
         g_hLastKeyWindow = window;
         AbortMovementToScroll(L"GetKeyboardActiveAppSettings: Aborting movement to scroll.");
         return false;

@@ -66,6 +66,60 @@ DWORD JigglerTimeoutMs()
     return static_cast<DWORD>(ms > kMaxJigglerTimeoutMs ? kMaxJigglerTimeoutMs : ms);
 }
 
+// A layer change the hook thread asked for while another thread held the
+// lock: the hook never waits for it, so the latest such request waits here for
+// a short retry on the timer-queue thread. The buttons that were down then are
+// the ones the change may press again (the layer button itself is not among
+// them, see ButtonOutOfLayerChange).
+constexpr int kNoPendingLayer = -1;
+constexpr DWORD kLayerRetryMs = 10;
+std::atomic<int> g_nPendingLayer{kNoPendingLayer};
+std::atomic<bool> g_bPendingLayerNotify{false};
+std::atomic<unsigned> g_uPendingLayerButtons{0};
+
+bool OnHookThread()
+{
+    const DWORD hook = g_threads.dwHookThreadId;
+    return hook != 0 && hook == ::GetCurrentThreadId();
+}
+
+unsigned ButtonsDown()
+{
+    unsigned mask = 0;
+    for (int button = Left; button <= XRight; ++button)
+    {
+        if (g_hook.bButtonDown[button] != 0)
+            mask |= 1u << button;
+    }
+    return mask;
+}
+
+void ChangeLayerLocked(int layer, bool notify, unsigned pressAgain);
+void PressHeldButtonsAgain(int newLayer, POINT cursor, unsigned buttons);
+
+void CALLBACK LayerRetryCallback(PVOID, BOOLEAN)
+{
+    try
+    {
+        CThreadTryLock lock(L"LayerRetryCallback");
+        if (!lock)
+        {
+            StartQTTimer(kLayerRetryMs, LayerRetryCallback, ID_QTTIMER_LAYERRETRY);
+            return;
+        }
+        StopQTTimer(ID_QTTIMER_LAYERRETRY, true);
+        const int layer = g_nPendingLayer.exchange(kNoPendingLayer);
+        if (layer == kNoPendingLayer)
+            return;
+        CLogger::LogDebug(L"LayerRetryCallback: Changing to layer %d, which found the lock busy on the hook thread", layer + 1);
+        ChangeLayerLocked(layer, g_bPendingLayerNotify.load(), g_uPendingLayerButtons.load() & ButtonsDown());
+    }
+    catch (...)
+    {
+        CLogger::LogMessage(L"LayerRetryCallback: An exception ended the layer change");
+    }
+}
+
 void StepLayerFromHere(int step, const wchar_t* lockName)
 {
     CThreadLock lock(lockName);
@@ -180,7 +234,33 @@ void SetCurrentLayer(int layer, bool notify, bool autoSwitch, bool rememberLast)
 
 void ChangeLayer(int layer, bool notify)
 {
+    if (OnHookThread())
+    {
+        // The hook procedures never wait for the lock.
+        CThreadTryLock lock(L"ChangeLayer");
+        if (!lock)
+        {
+            g_uPendingLayerButtons = ButtonsDown();
+            g_bPendingLayerNotify = notify;
+            g_nPendingLayer = layer;
+            if (!QTTimerActive(ID_QTTIMER_LAYERRETRY))
+                StartQTTimer(kLayerRetryMs, LayerRetryCallback, ID_QTTIMER_LAYERRETRY);
+            return;
+        }
+        g_nPendingLayer = kNoPendingLayer;
+        ChangeLayerLocked(layer, notify, ButtonsDown());
+        return;
+    }
     CThreadLock lock(L"ChangeLayer");
+    // A change made here is newer than one still waiting for its retry.
+    g_nPendingLayer = kNoPendingLayer;
+    ChangeLayerLocked(layer, notify, ButtonsDown());
+}
+
+namespace
+{
+void ChangeLayerLocked(int layer, bool notify, unsigned pressAgain)
+{
     if (g_pSettings == nullptr)
     {
         CLogger::LogMessage(L"Unable to change layer - settings object is not initialised");
@@ -210,7 +290,7 @@ void ChangeLayer(int layer, bool notify)
     if (g_threads.pSendInput != nullptr)
         g_threads.pSendInput->FlushQueue(false);
 
-    ChangeButtonOnLayerChange(layer, point);
+    PressHeldButtonsAgain(layer, point, pressAgain);
 
     StoreCurrentLayer(layer);
     if (g_pPersist != nullptr)
@@ -220,14 +300,24 @@ void ChangeLayer(int layer, bool notify)
     }
     LayerNotify(notify);
 }
+} // namespace
 
 void ChangeButtonOnLayerChange(int newLayer, POINT cursor)
+{
+    PressHeldButtonsAgain(newLayer, cursor, ButtonsDown());
+}
+
+namespace
+{
+// Of buttons, those still down get the new layer's action: a release with the
+// old one, a press with the new.
+void PressHeldButtonsAgain(int newLayer, POINT cursor, unsigned buttons)
 {
     const int oldLayer = CurrentLayer();
     const bool quillon = Quillon();
     for (int button = Left; button <= XRight; ++button)
     {
-        if (!g_hook.bButtonDown[button])
+        if ((buttons & (1u << button)) == 0 || !g_hook.bButtonDown[button])
             continue;
         const wchar_t* name = GetButtonName(button, quillon);
         CLogger::LogDebug(L"ChangeButtonOnLayerChange: %s button (%d) is down", name, button);
@@ -268,6 +358,8 @@ void ChangeButtonOnLayerChange(int newLayer, POINT cursor)
         QueueInputWait(10);
     }
 }
+
+} // namespace
 
 void LayerNotify(bool notify)
 {

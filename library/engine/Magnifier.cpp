@@ -13,11 +13,6 @@ namespace
 {
 std::atomic<bool> g_startedForZoom{false};
 
-unsigned Hex(HWND window)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window));
-}
-
 void LaunchMagnifier()
 {
     wchar_t folder[MAX_PATH];
@@ -39,7 +34,7 @@ void ToggleMagnifier()
 {
     if (HWND window = FindMagnifierWindow())
     {
-        CLogger::LogDebug(L"ToggleMagnifier: Found magnifier window: 0x%08X", Hex(window));
+        CLogger::LogDebug(L"ToggleMagnifier: Found magnifier window: 0x%08X", HandleNumber(window));
         ::PostMessageW(window, WM_QUIT, 0, 0);
         return;
     }

@@ -114,11 +114,6 @@ const wchar_t* MessageName(UINT message)
     }
 }
 
-unsigned Value(const void* pointer)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(pointer));
-}
-
 LRESULT DefaultNextHook(int code, WPARAM wParam, LPARAM lParam)
 {
     return ::CallNextHookEx(g_threads.hMouseHook, code, wParam, lParam);
@@ -196,6 +191,27 @@ void StartMouseOverTimer(POINT point, UINT milliseconds)
     ProxySetTimer(nullptr, 0, ID_TIMER_MOUSEOVER, milliseconds, ProcessMouseOverTimerProc, &g_idMouseOverTimer);
 }
 
+// Set when a move asked the timer thread for the mouse-over timer, until the
+// timer fires. The request is a message the timer thread takes in its own
+// time: until then every move would ask again, a call to the server each.
+// A request lost on the way stops counting after one period.
+std::atomic<bool> g_bMouseOverAsked{false};
+std::atomic<DWORD> g_dwMouseOverAskedAt{0};
+
+bool MouseOverTimerAsked(DWORD now)
+{
+    return g_idMouseOverTimer != 0 ||
+           (g_bMouseOverAsked.load() && now - g_dwMouseOverAskedAt.load() < kMouseOverAfterMoveMs);
+}
+
+// The timer checks where the cursor is when it fires.
+void AskForMouseOverTimer(POINT point, DWORD now)
+{
+    g_dwMouseOverAskedAt = now;
+    g_bMouseOverAsked = true;
+    StartMouseOverTimer(point, kMouseOverAfterMoveMs);
+}
+
 // The profile-independent mouse-over options, and the profile's own.
 bool MouseOverWanted(const CSettings* settings, const CApplicationSettings* profile)
 {
@@ -257,7 +273,7 @@ LRESULT Finish(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry, const
                             static_cast<int>(data->pt.x), static_cast<int>(data->pt.y),
                             static_cast<unsigned>(data->mouseData), static_cast<unsigned>(data->flags),
                             static_cast<int>(data->time), static_cast<unsigned>(data->dwExtraInfo),
-                            Value(g_threads.hMouseHook), g_engine.nCurrentLayer);
+                            HandleNumber(g_threads.hMouseHook), g_engine.nCurrentLayer);
         CLogger::LogMessage(L"%s", stars);
         // The system may have removed the hook: the hook thread installs it again.
         ::PostThreadMessageW(::GetCurrentThreadId(), BRMP_ResetHook, WP_MOUSEHOOK, 0);
@@ -336,12 +352,12 @@ LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
             run.takenOver = MouseHookAxisLock(data, toMouseOver);
             toMouseOver = toMouseOver || !run.takenOver;
         }
-        // Restart the rest timer only when it is not already counting: the
-        // timer thread ignores a start while it runs, so a post per move would
-        // only fill its queue.
-        if (toMouseOver && g_idMouseOverTimer == 0 && MouseOverWanted(settings, profile) && !AnyButtonDown() &&
+        // Start the rest timer only when it is not already counting or asked
+        // for: the timer thread ignores a start while it runs, so a request per
+        // move would only cost a call to the server and fill its queue.
+        if (toMouseOver && !MouseOverTimerAsked(entry) && MouseOverWanted(settings, profile) && !AnyButtonDown() &&
             !MouseHookEngineBusy() && !IsBRMPDisabled(true))
-            StartMouseOverTimer(data->pt, kMouseOverAfterMoveMs);
+            AskForMouseOverTimer(data->pt, entry);
     }
     lock.Release();
     return Finish(code, wParam, data, entry, run);
@@ -577,7 +593,7 @@ bool RedirectInjectedWheel(UINT message, MSLLHOOKSTRUCT* data)
         return false;
     const bool horizontal = message == WM_MOUSEHWHEEL;
     CLogger::LogDebug(L"MouseHookLLProc: Redirecting injected %s wheel message to 0x%08X",
-                      horizontal ? L"horizontal" : L"vertical", Value(window));
+                      horizontal ? L"horizontal" : L"vertical", HandleNumber(window));
     if (horizontal)
     {
         BYTE injected = 0;
@@ -688,13 +704,13 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
                           message, MessageName(message), injected ? L" Injected" : L"", static_cast<int>(data->pt.x),
                           static_cast<int>(data->pt.y), static_cast<unsigned>(data->mouseData),
                           static_cast<unsigned>(data->flags), static_cast<int>(data->time), static_cast<int>(verdict.diff),
-                          static_cast<unsigned>(data->dwExtraInfo), Value(g_threads.hMouseHook), g_engine.nCurrentLayer);
+                          static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_threads.hMouseHook), g_engine.nCurrentLayer);
     else
         CLogger::LogDebug(L"MouseHookLLProc: MouseHookData: Msg=0x%04x%s%s, X=%d, Y=%d, Data=0x%08X, Flags=0x%08X, Time=%d, Info=0x%X, Ptr=0x%X, Layer=%d",
                           message, MessageName(message), injected ? L" Injected" : L"", static_cast<int>(data->pt.x),
                           static_cast<int>(data->pt.y), static_cast<unsigned>(data->mouseData),
                           static_cast<unsigned>(data->flags), static_cast<int>(data->time),
-                          static_cast<unsigned>(data->dwExtraInfo), Value(g_threads.hMouseHook), g_engine.nCurrentLayer);
+                          static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_threads.hMouseHook), g_engine.nCurrentLayer);
 
     bool mismatch = false;
     const InjectedSource source = ClassifyInjected(injected, g_hook.nInjectCount, data->dwExtraInfo,
@@ -705,7 +721,7 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
                           g_hook.nInjectCount.load() + 1);
     if (source == InjectedSource::ForeignRemapped && message != WM_MOUSEWHEEL && message != WM_MOUSEHWHEEL)
         CLogger::LogDebug(L"MouseHookLLProc: Message was injected by someone else (and remap simulated input is enabled) therefore process it. ExtraInfo = 0x%08x, Hook = 0x%08x, Injected count = %d",
-                          static_cast<unsigned>(data->dwExtraInfo), Value(g_threads.hMouseHook), g_hook.nInjectCount.load());
+                          static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_threads.hMouseHook), g_hook.nInjectCount.load());
     if (source == InjectedSource::Foreign)
         CLogger::LogDebug(L"MouseHookLLProc: Injected button will not be remapped (Remap Simulated Input is disabled)");
 
@@ -742,6 +758,7 @@ void ResetMouseHookState()
     g_ptLastMove = POINT{0, 0};
     g_nMouseOverQuarter = kNoArea;
     g_szMouseOverCaption[0] = 0;
+    g_bMouseOverAsked = false;
     g_swapMetric.valid = false;
     g_remoteMetric.valid = false;
     g_bScrollWindowHeld = false;
@@ -846,6 +863,7 @@ void CALLBACK ProcessMouseOverTimerProc(HWND, UINT, UINT_PTR id, DWORD)
         ::KillTimer(nullptr, id);
     }
     g_idMouseOverTimer = 0;
+    g_bMouseOverAsked = false;
     if (expected == 0)
     {
         CLogger::LogDebug(L"ProcessMouseOverTimerProc: No timer set!");
@@ -902,7 +920,7 @@ bool ProcessMouseOver(POINT point)
         g_nMouseOverQuarter = kNoArea;
         ClearActiveWindowArea();
         CLogger::LogDebug(L"ProcessMouseOver(%d,%d): No valid window (0x%08X) was detected under current cursor position (will retry).",
-                          static_cast<int>(point.x), static_cast<int>(point.y), Value(window));
+                          static_cast<int>(point.x), static_cast<int>(point.y), HandleNumber(window));
         StartMouseOverTimer(point, kMouseOverRetryMs);
         return false;
     }
@@ -978,11 +996,11 @@ bool ProcessMouseOver(POINT point)
             if (g_engine.szCurrentProcess[0] != 0)
                 CLogger::LogDebug(L"Detected active app/window change (due to mouse over [%d,%d]) from '%s' (0x%08X) to '%s' (0x%08X).",
                                   static_cast<int>(point.x), static_cast<int>(point.y), g_engine.szCurrentProcess,
-                                  Value(g_engine.hCurrentWnd), process, Value(window));
+                                  HandleNumber(g_engine.hCurrentWnd), process, HandleNumber(window));
             else
                 CLogger::LogDebug(L"Detected active app/window change (due to mouse over [%d,%d]) from <unknown> (0x%08X) to '%s' (0x%08X).",
-                                  static_cast<int>(point.x), static_cast<int>(point.y), Value(g_engine.hCurrentWnd), process,
-                                  Value(window));
+                                  static_cast<int>(point.x), static_cast<int>(point.y), HandleNumber(g_engine.hCurrentWnd), process,
+                                  HandleNumber(window));
             if (GetDebug())
                 profile->Log(process);
             SwitchToProfile(window, process, profile);

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "ButtonEventKind.h"
+
 bool IsTouchEvent(ULONG_PTR extraInfo)
 {
     return (static_cast<DWORD>(extraInfo) & kTouchSignature) == kTouchSignature;
@@ -54,31 +56,31 @@ MouseEventButton ButtonOfMessage(UINT message, DWORD mouseData, ULONG_PTR extraI
     const bool tilt = quillon && (extraInfo & 0x400) != 0;
     switch (ClientMessage(message))
     {
-    case WM_LBUTTONDOWN: return {0, 1};
-    case WM_LBUTTONUP: return {0, 2};
-    case WM_LBUTTONDBLCLK: return {0, 3};
-    case WM_RBUTTONDOWN: return {1, 1};
-    case WM_RBUTTONUP: return {1, 2};
-    case WM_RBUTTONDBLCLK: return {1, 3};
-    case WM_MBUTTONDOWN: return {tilt ? 5 : 2, 1};
-    case WM_MBUTTONUP: return {tilt ? 5 : 2, 2};
-    case WM_MBUTTONDBLCLK: return {2, 3};
+    case WM_LBUTTONDOWN: return {0, kEventDown};
+    case WM_LBUTTONUP: return {0, kEventUp};
+    case WM_LBUTTONDBLCLK: return {0, kEventDoubleClick};
+    case WM_RBUTTONDOWN: return {1, kEventDown};
+    case WM_RBUTTONUP: return {1, kEventUp};
+    case WM_RBUTTONDBLCLK: return {1, kEventDoubleClick};
+    case WM_MBUTTONDOWN: return {tilt ? 5 : 2, kEventDown};
+    case WM_MBUTTONUP: return {tilt ? 5 : 2, kEventUp};
+    case WM_MBUTTONDBLCLK: return {2, kEventDoubleClick};
     case WM_XBUTTONDOWN:
     case WM_XBUTTONUP:
     case WM_XBUTTONDBLCLK:
     {
         const int button = XButtonOf(mouseData);
         if (button < 0)
-            return {-1, 0};
+            return {-1, kEventNone};
         const UINT client = ClientMessage(message);
         return {button, client == WM_XBUTTONDOWN ? 1 : client == WM_XBUTTONUP ? 2 : 3};
     }
     case WM_MOUSEWHEEL:
-        return {static_cast<short>(HIWORD(mouseData)) > 0 ? 7 : 8, 0};
+        return {static_cast<short>(HIWORD(mouseData)) > 0 ? 7 : 8, kEventNone};
     case WM_MOUSEHWHEEL:
-        return {static_cast<short>(HIWORD(mouseData)) > 0 ? 6 : 5, 0};
+        return {static_cast<short>(HIWORD(mouseData)) > 0 ? 6 : 5, kEventNone};
     default:
-        return {-1, 0};
+        return {-1, kEventNone};
     }
 }
 

@@ -11,6 +11,7 @@
 #include "ActionDispatchState.h"
 #include "Actions.h"
 #include "ApplicationSettings.h"
+#include "ButtonEventKind.h"
 #include "Control.h"
 #include "DpiScaling.h"
 #include "EngineInput.h"
@@ -325,11 +326,11 @@ bool MouseHookStickyMTSDrop(int button, int kind)
                                           : static_cast<int>(ACTION_NO_CHANGE);
     if (button == owner && !(action == 133 || (action == 128 && options->GetButtonUpCount() > 0)))
     {
-        if (kind == 2)
+        if (kind == kEventUp)
             options->IncButtonUpCount();
         return false;
     }
-    if (kind == 2)
+    if (kind == kEventUp)
     {
         const CSettings* settings = g_pSettings;
         if (settings != nullptr && settings->m_bMovementToScrollCursor)

@@ -51,18 +51,6 @@ std::atomic<bool> g_modernUIApp{false};
 bool g_currentMasked = false;
 int g_currentMask = WINDOWMASK_ALL;
 
-class SlimLock
-{
-public:
-    explicit SlimLock(SRWLOCK& lock) : m_lock(lock) { ::AcquireSRWLockExclusive(&m_lock); }
-    ~SlimLock() { ::ReleaseSRWLockExclusive(&m_lock); }
-    SlimLock(const SlimLock&) = delete;
-    SlimLock& operator=(const SlimLock&) = delete;
-
-private:
-    SRWLOCK& m_lock;
-};
-
 // Copies text into a buffer of size characters, truncating; always terminated.
 void CopyBounded(wchar_t* target, int size, const wchar_t* text)
 {
@@ -477,13 +465,13 @@ bool NameFromOpenProcess(HWND window, DWORD pid, int reason, wchar_t* name, int 
     {
         CLogger::LogOSMessage(::GetLastError(), L"GetProcessName(%d %s): Error %d in GetProcessName(). Unable to get name for PID %d, HWND 0x%08X",
                               reason, reasonText, static_cast<int>(::GetLastError()), static_cast<int>(pid),
-                              static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(window)));
+                              HandleNumber(window));
         return false;
     }
     g_engine.nIntegrityLevel = GetProcessIntegrityLevel(pid, process.Get());
 
     wchar_t path[kImagePathChars + 1] = {};
-    const unsigned windowId = static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(window));
+    const unsigned windowId = HandleNumber(window);
     if (::GetProcessImageFileNameW(process.Get(), path, kImagePathChars) > 0)
     {
         CopyBounded(name, size, FileNamePart(path));
@@ -544,7 +532,7 @@ bool NameFromSnapshot(HWND window, DWORD pid, int reason, wchar_t* name, int siz
             g_engine.nIntegrityLevel = kSnapshotIntegrity;
         CLogger::LogDebug(L"GetProcessName(%d %s): Got name for PID %d, '%s' for HWND 0x%08X using CreateToolhelp32Snapshot",
                           reason, reasonText, static_cast<int>(pid), name,
-                          static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(window)));
+                          HandleNumber(window));
         return true;
     }
     return false;
@@ -576,7 +564,7 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
 
     g_modernUIApp = false;
     const DWORD start = ::GetTickCount();
-    const unsigned windowId = static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(window));
+    const unsigned windowId = HandleNumber(window);
 
     if (*recursion > kMaxRecursion)
     {

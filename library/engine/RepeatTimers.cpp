@@ -7,6 +7,7 @@
 #include "ActionDispatchState.h"
 #include "Actions.h"
 #include "ApplicationSettings.h"
+#include "ButtonEventKind.h"
 #include "ButtonProcessing.h"
 #include "EngineInput.h"
 #include "Globals.h"
@@ -36,14 +37,6 @@ HANDLE g_hQueueTimer[TimerSlotCount] = {};
 UINT g_uRepeatTimer = 0;
 int g_nSlotDelay[TimerSlotCount] = {};
 
-struct SlotGuard
-{
-    SlotGuard() { ::AcquireSRWLockExclusive(&g_slotLock); }
-    ~SlotGuard() { ::ReleaseSRWLockExclusive(&g_slotLock); }
-    SlotGuard(const SlotGuard&) = delete;
-    SlotGuard& operator=(const SlotGuard&) = delete;
-};
-
 UINT ResolutionFor(int delay)
 {
     if (delay > 14)
@@ -61,7 +54,7 @@ bool ArmRepeat(int delay, bool onlyIfRunning)
         delay = 1;
     UINT old = 0;
     {
-        SlotGuard guard;
+        SlimLock guard(g_slotLock);
         if (onlyIfRunning && (g_bRepeatStopped.load() || g_nRepeatButton.load() < 0))
         {
             g_idRepeatTimer = 0;
@@ -90,7 +83,7 @@ bool ArmRepeat(int delay, bool onlyIfRunning)
     }
     bool stale = false;
     {
-        SlotGuard guard;
+        SlimLock guard(g_slotLock);
         if (onlyIfRunning && g_bRepeatStopped.load())
         {
             stale = true;
@@ -127,7 +120,7 @@ bool StopEventTimer()
 {
     UINT id = 0;
     {
-        SlotGuard guard;
+        SlimLock guard(g_slotLock);
         id = g_uRepeatTimer;
         g_uRepeatTimer = 0;
         g_idRepeatTimer = 0;
@@ -163,7 +156,7 @@ bool StartQTTimer(int ms, WAITORTIMERCALLBACK callback, int slot)
     HANDLE old = nullptr;
     HANDLE timer = nullptr;
     {
-        SlotGuard guard;
+        SlimLock guard(g_slotLock);
         old = g_hQueueTimer[slot];
         g_hQueueTimer[slot] = nullptr;
         g_nSlotDelay[slot] = ms;
@@ -196,7 +189,7 @@ bool StopQTTimer(int slot, bool quiet)
         return false;
     HANDLE timer = nullptr;
     {
-        SlotGuard guard;
+        SlimLock guard(g_slotLock);
         timer = g_hQueueTimer[slot];
         g_hQueueTimer[slot] = nullptr;
     }
@@ -204,20 +197,20 @@ bool StopQTTimer(int slot, bool quiet)
         return false;
     if (::DeleteTimerQueueTimer(nullptr, timer, nullptr))
     {
-        CLogger::LogDebug(L"StopQTTimer: DeleteTimerQueueTimer %d (0x%08x)\n", slot,
-                          static_cast<unsigned>(reinterpret_cast<UINT_PTR>(timer)));
+        CLogger::LogDebug(L"StopQTTimer: DeleteTimerQueueTimer %d (0x%016llx)\n", slot,
+                          AddressNumber(timer));
     }
     else if (!quiet)
     {
         const DWORD error = ::GetLastError();
         if (error == ERROR_IO_PENDING)
             CLogger::LogOSDebug(error,
-                                L"StopQTTimer: Unable to delete QueueTimer %d (0x%08x) as it is executing. The timer "
+                                L"StopQTTimer: Unable to delete QueueTimer %d (0x%016llx) as it is executing. The timer "
                                 L"will be cleaned up when execution finishes.\n",
-                                slot, static_cast<unsigned>(reinterpret_cast<UINT_PTR>(timer)));
+                                slot, AddressNumber(timer));
         else
-            CLogger::LogOSDebug(error, L"StopQTTimer: Unable to delete QueueTimer %d (0x%08x)\n", slot,
-                                static_cast<unsigned>(reinterpret_cast<UINT_PTR>(timer)));
+            CLogger::LogOSDebug(error, L"StopQTTimer: Unable to delete QueueTimer %d (0x%016llx)\n", slot,
+                                AddressNumber(timer));
     }
     return true;
 }
@@ -226,7 +219,7 @@ bool QTTimerActive(int slot)
 {
     if (slot < 0 || slot >= TimerSlotCount)
         return false;
-    SlotGuard guard;
+    SlimLock guard(g_slotLock);
     return slot == ID_TIMER_REPEAT_SLOT ? g_uRepeatTimer != 0 : g_hQueueTimer[slot] != nullptr;
 }
 
@@ -238,7 +231,7 @@ void StopAllEngineTimers()
     {
         HANDLE timer = nullptr;
         {
-            SlotGuard guard;
+            SlimLock guard(g_slotLock);
             timer = g_hQueueTimer[slot];
             g_hQueueTimer[slot] = nullptr;
         }
@@ -444,7 +437,7 @@ int Repeat(int delay, RepeatTarget& found)
     int configured = 0;
     int code = 0;
     CActionData* action = nullptr;
-    if (!ResolveButtonAction(button, 1, layer, profile, configured, code, action))
+    if (!ResolveButtonAction(button, kEventDown, layer, profile, configured, code, action))
         return -1;
     ResolveTimedClick(button, code, action);
     const RepeatWork work = RepeatWorkFor(code);
@@ -484,7 +477,7 @@ void CALLBACK RepeatTimerProc(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PT
                       static_cast<int>(user));
     int delay = 0;
     {
-        SlotGuard guard;
+        SlimLock guard(g_slotLock);
         if (g_uRepeatTimer != id)
             return;   // stopped or replaced after it fired
         g_uRepeatTimer = 0;

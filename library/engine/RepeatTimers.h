@@ -12,14 +12,16 @@
 
 #include "SnareholdApi.h"
 
-// Slots of the timer-handle table. Slot 5 holds the multimedia repeat timer.
+// Slots of the timer-handle table. The last slot holds the multimedia repeat timer.
 constexpr int ID_QTTIMER_HSCROLL = 1;
 constexpr int ID_QTTIMER_VSCROLL = 2;
 // Retry of keyboard-hook work that found the global lock busy.
 constexpr int ID_QTTIMER_KEYRETRY = 3;
 constexpr int ID_QTTIMER_CHORD = 4;
-constexpr int ID_TIMER_REPEAT_SLOT = 5;
-constexpr int TimerSlotCount = 6;
+// Retry of a layer change asked for on the hook thread while the lock was busy.
+constexpr int ID_QTTIMER_LAYERRETRY = 5;
+constexpr int ID_TIMER_REPEAT_SLOT = 6;
+constexpr int TimerSlotCount = 7;
 
 // Multimedia id of the running repeat timer, 0 when none.
 extern SNAREHOLD_API std::atomic<UINT> g_idRepeatTimer;
@@ -34,10 +36,10 @@ SNAREHOLD_API bool StartEventTimer(int delayMs);
 // True when a timer was stopped.
 SNAREHOLD_API bool StopEventTimer();
 
-// Arms a one-shot timer-queue timer in slot (1-4); the callback gets the slot
+// Arms a one-shot timer-queue timer in slot (1-5); the callback gets the slot
 // as its parameter. Replaces what the slot held.
 SNAREHOLD_API bool StartQTTimer(int ms, WAITORTIMERCALLBACK callback, int slot);
-// True when a timer was deleted. Slot 5 is refused (use StopEventTimer).
+// True when a timer was deleted. The repeat slot is refused (use StopEventTimer).
 SNAREHOLD_API bool StopQTTimer(int slot, bool quiet);
 // Whether a slot holds a timer (tests and diagnosis).
 SNAREHOLD_API bool QTTimerActive(int slot);

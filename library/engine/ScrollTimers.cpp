@@ -1,5 +1,6 @@
 #include "ScrollTimers.h"
 
+#include "ButtonEventKind.h"
 #include "ButtonProcessing.h"
 #include "Globals.h"
 #include "Logger.h"
@@ -54,7 +55,7 @@ void ScrollButtonUp(PVOID slot, const wchar_t* name, WAITORTIMERCALLBACK self)
                 BYTE fixUp = 0;
                 BYTE block = 0;
                 BYTE click = 0;
-                ProcessButton(pending->button, 2, true, pending->point, fixUp, block, click);
+                ProcessButton(pending->button, kEventUp, true, pending->point, fixUp, block, click);
             }
             delete pending;
         }

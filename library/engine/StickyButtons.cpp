@@ -6,6 +6,7 @@
 #include "ActionDispatchState.h"
 #include "Actions.h"
 #include "ApplicationSettings.h"
+#include "ButtonEventKind.h"
 #include "ButtonProcessing.h"
 #include "ChordTimers.h"
 #include "EngineInput.h"
@@ -146,9 +147,9 @@ bool AnyStickyActive()
 
 StickyStep StickyTransition(int state, int eventKind, bool downSeen)
 {
-    if (eventKind == 1)
+    if (eventKind == kEventDown)
         return state == 1 ? StickyStep{2, true, 0} : StickyStep{1, true, 1};
-    if (eventKind != 2 || !downSeen)
+    if (eventKind != kEventUp || !downSeen)
         return StickyStep{state, false, 0};
     if (state >= 2)
         return StickyStep{0, true, 2};
@@ -167,9 +168,9 @@ bool StickyButton(POINT point, HWND window, int button, int kind, int eventKind,
     const int state = g_nStickyState[kind];
     const bool downSeen = DownSeen(button);
     const StickyStep step = StickyTransition(state, eventKind, downSeen);
-    if (eventKind == 1)
+    if (eventKind == kEventDown)
         CLogger::LogDebug(state == 1 ? L"%s Sticky: Ignore button down" : L"%s Sticky: Button *DOWN*", name);
-    else if (eventKind == 2 && downSeen)
+    else if (eventKind == kEventUp && downSeen)
     {
         if (state > 2)
             CLogger::LogDebug(L"%s Sticky: Button UP with no button down! (state %d)", name, state);
@@ -246,7 +247,7 @@ bool StickyKeyHold(POINT point, HWND window, int button, int layer, const wchar_
             StickyKeys(button, layer) = keys;
         }
     };
-    if (eventKind == 1)
+    if (eventKind == kEventDown)
     {
         if (state == 1)
         {
@@ -260,7 +261,7 @@ bool StickyKeyHold(POINT point, HWND window, int button, int layer, const wchar_
         }
         return true;
     }
-    if (eventKind != 2)
+    if (eventKind != kEventUp)
         return false;
     if (!DownSeen(button))
     {

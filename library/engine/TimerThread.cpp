@@ -133,7 +133,7 @@ void OnActivateWindow(DWORD tid, HWND window)
         activate(window);
     else
         CLogger::LogDebug(L"TimerThread[0x%X]: No window activation available for 0x%X", tid,
-                          static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window)));
+                          HandleNumber(window));
 }
 
 void OnShellExecute(DWORD tid, void* info)

@@ -27,11 +27,6 @@ std::atomic<HWND> g_hoverWindow{nullptr};
 std::atomic<HWND> g_lastForcedWindow{nullptr};
 std::atomic<DWORD> g_lastForcedThread{0};
 
-unsigned Hex(HWND window)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window));
-}
-
 // The class name, truncated to the buffer; empty when it can't be read.
 struct ClassName
 {
@@ -201,17 +196,17 @@ HWND GetWindowToActivate(HWND window, HWND active)
     ClassName cls(window);
     if (Contains(cls.text, L"MozillaCompositorWindow"))
     {
-        CLogger::LogDebug(L"GetWindowToActivate: Window 0x%08X is a firefox window (class='%s')", Hex(window), cls.text);
+        CLogger::LogDebug(L"GetWindowToActivate: Window 0x%08X is a firefox window (class='%s')", HandleNumber(window), cls.text);
         if (HWND parent = ::GetParent(window))
         {
             window = parent;
             cls = ClassName(window);
-            CLogger::LogDebug(L"GetWindowToActivate: Getting parent window 0x%08X (class='%s')", Hex(window), cls.text);
+            CLogger::LogDebug(L"GetWindowToActivate: Getting parent window 0x%08X (class='%s')", HandleNumber(window), cls.text);
         }
     }
     if (Contains(cls.text, L"SALSUBFRAME"))
     {
-        CLogger::LogDebug(L"GetWindowToActivate: Not activating SALSUBFRAME window 0x%08X on scroll wheel", Hex(window));
+        CLogger::LogDebug(L"GetWindowToActivate: Not activating SALSUBFRAME window 0x%08X on scroll wheel", HandleNumber(window));
         return nullptr;
     }
     const wchar_t* kind = EqualsNoCase(cls.text, L"Intermediate D3D Window") ? L"Intermediate D3D"
@@ -223,7 +218,7 @@ HWND GetWindowToActivate(HWND window, HWND active)
     {
         HWND parent = ::GetParent(window);
         CLogger::LogDebug(L"GetWindowToActivate: Window 0x%08X is a %s window (class='%s') using parent 0x%08X",
-                          Hex(window), kind, cls.text, Hex(parent));
+                          HandleNumber(window), kind, cls.text, HandleNumber(parent));
         if (parent != nullptr)
         {
             window = parent;
@@ -233,26 +228,26 @@ HWND GetWindowToActivate(HWND window, HWND active)
     if (!::IsWindowEnabled(window))
     {
         CLogger::LogDebug(L"GetWindowToActivate: Not activating disabled window 0x%08X (class='%s') on scroll wheel",
-                          Hex(window), cls.text);
+                          HandleNumber(window), cls.text);
         return nullptr;
     }
     if ((::GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_NOACTIVATE) != 0)
     {
         CLogger::LogDebug(L"GetWindowToActivate: Window 0x%08X (class='%s') has the NO ACTIVATE style - aborting.",
-                          Hex(window), cls.text);
+                          HandleNumber(window), cls.text);
         return nullptr;
     }
     ClassName parentClass(::GetParent(window));
     const ActivateClassRule rule = ActivateRuleForClass(cls.text, parentClass.text);
     if (rule == ActivateClassRule::Never)
     {
-        CLogger::LogDebug(L"GetWindowToActivate: Not activating window %08X (%s)", Hex(window), cls.text);
+        CLogger::LogDebug(L"GetWindowToActivate: Not activating window %08X (%s)", HandleNumber(window), cls.text);
         return nullptr;
     }
     if (IsEditClass(cls.text))
     {
         CLogger::LogDebug(L"GetWindowToActivate: Activating edit window under cursor - window: 0x%08X (class='%s')",
-                          Hex(window), cls.text);
+                          HandleNumber(window), cls.text);
         return window;
     }
     if (rule == ActivateClassRule::Chrome && active != nullptr)
@@ -265,7 +260,7 @@ HWND GetWindowToActivate(HWND window, HWND active)
         {
             CLogger::LogDebug(L"GetWindowToActivate: Not activating chrome widget window: 0x%08X (class='%s', parent "
                               L"0x%08X) of the same process which is already active. Ignoring!",
-                              Hex(window), cls.text, Hex(::GetParent(window)));
+                              HandleNumber(window), cls.text, HandleNumber(::GetParent(window)));
             return nullptr;
         }
     }
@@ -278,7 +273,7 @@ HWND GetWindowToActivate(HWND window, HWND active)
         {
             CLogger::LogDebug(L"GetWindowToActivate: Not activating chrome window under cursor - window: 0x%08X "
                               L"(class='%s'), parent 0x%08X",
-                              Hex(window), cls.text, Hex(::GetParent(window)));
+                              HandleNumber(window), cls.text, HandleNumber(::GetParent(window)));
             return nullptr;
         }
     }
@@ -290,8 +285,8 @@ void ActivateWindow(HWND window, bool parents, bool direct)
     if (window == nullptr)
         return;
     ClassName cls(window);
-    CLogger::LogDebug(L"Activating foreground window: 0x%08X", Hex(window));
-    CLogger::LogDebug(L"ActivateWindow: Activating window: 0x%08X (class='%s')", Hex(window), cls.text);
+    CLogger::LogDebug(L"Activating foreground window: 0x%08X", HandleNumber(window));
+    CLogger::LogDebug(L"ActivateWindow: Activating window: 0x%08X (class='%s')", HandleNumber(window), cls.text);
     // A child whose top-level window is already in front only needs to be told
     // it was clicked: forcing the foreground would change nothing.
     HWND foreground = ::GetForegroundWindow();
@@ -299,7 +294,7 @@ void ActivateWindow(HWND window, bool parents, bool direct)
     {
         CLogger::LogDebug(L"ActivateWindow: Parent of window 0x%08X (class='%s') is already active sending "
                           L"WA_CLICKACTIVE instead.",
-                          Hex(window), cls.text);
+                          HandleNumber(window), cls.text);
         ::PostMessageW(window, WM_ACTIVATE, WA_CLICKACTIVE, reinterpret_cast<LPARAM>(foreground));
         return;
     }
@@ -327,7 +322,7 @@ void ForceForegroundWindow(HWND window, bool tryHard, bool direct)
     {
         for (HWND parent = ::GetParent(window); parent != nullptr; parent = ::GetParent(window))
         {
-            CLogger::LogDebug(L"Target window 0x%08X appears to be the desktop - dont try and get parent!", Hex(window));
+            CLogger::LogDebug(L"Target window 0x%08X appears to be the desktop - dont try and get parent!", HandleNumber(window));
             ClassName cls(parent);
             if (std::wcscmp(cls.text, L"SHELLDLL_DefView") == 0)
             {
@@ -344,17 +339,17 @@ void ForceForegroundWindow(HWND window, bool tryHard, bool direct)
 
     if (!::IsWindow(window))
     {
-        CLogger::LogMessage(L"Unable to force invalid window handle 0x%08X to foreground", Hex(window));
+        CLogger::LogMessage(L"Unable to force invalid window handle 0x%08X to foreground", HandleNumber(window));
         return;
     }
     g_lastForcedThread = ::GetCurrentThreadId();
     g_lastForcedWindow = window;
     HWND before = ::GetForegroundWindow();
-    CLogger::LogDebug(L"Force foreground window from 0x%08X to 0x%08X", Hex(before), Hex(window));
+    CLogger::LogDebug(L"Force foreground window from 0x%08X to 0x%08X", HandleNumber(before), HandleNumber(window));
     ::SetLastError(0);
     ::SwitchToThisWindow(window, TRUE);
     if (const DWORD error = ::GetLastError())
-        CLogger::LogOSDebug(error, L"Unable to force active window from 0x%08X to 0x%08X", Hex(before), Hex(window));
+        CLogger::LogOSDebug(error, L"Unable to force active window from 0x%08X to 0x%08X", HandleNumber(before), HandleNumber(window));
 
     if (tryHard)
     {
@@ -364,7 +359,7 @@ void ForceForegroundWindow(HWND window, bool tryHard, bool direct)
         {
             CLogger::LogDebug(L"ForceForegroundWindow: SwitchToThisWindow failed to switch active window to 0x%08X. "
                               L"Foreground window is 0x%08X.",
-                              Hex(window), Hex(now));
+                              HandleNumber(window), HandleNumber(now));
             const DWORD foregroundThread = ::GetWindowThreadProcessId(now, nullptr);
             const DWORD thisThread = ::GetCurrentThreadId();
             const bool attached = foregroundThread != 0 && foregroundThread != thisThread &&
@@ -385,7 +380,7 @@ void ForceForegroundWindow(HWND window, bool tryHard, bool direct)
             {
                 CLogger::LogDebug(L"ForceForegroundWindow: SwitchToThisWindow (attempt 2) failed to switch active "
                                   L"window to 0x%08X. Foreground window is 0x%08X.",
-                                  Hex(window), Hex(::GetForegroundWindow()));
+                                  HandleNumber(window), HandleNumber(::GetForegroundWindow()));
                 ::SetForegroundWindow(window);
                 ::Sleep(20);
             }
@@ -397,7 +392,7 @@ void ForceForegroundWindow(HWND window, bool tryHard, bool direct)
             {
                 CLogger::LogDebug(L"ForceForegroundWindow: SwitchToThisWindow (attempt 3) failed to switch active "
                                   L"window to 0x%08X. Foreground window is 0x%08X.",
-                                  Hex(window), Hex(::GetForegroundWindow()));
+                                  HandleNumber(window), HandleNumber(::GetForegroundWindow()));
                 ::SetLastError(0);
                 ::SwitchToThisWindow(window, TRUE);
                 if (const DWORD error = ::GetLastError())
@@ -405,7 +400,7 @@ void ForceForegroundWindow(HWND window, bool tryHard, bool direct)
                 if (!IsForeground(window))
                     CLogger::LogDebug(L"ForceForegroundWindow: SwitchToThisWindow (attempt 4) failed to switch "
                                       L"active window to 0x%08X. Foreground window is 0x%08X.",
-                                      Hex(window), Hex(::GetForegroundWindow()));
+                                      HandleNumber(window), HandleNumber(::GetForegroundWindow()));
             }
         }
         else
@@ -413,11 +408,11 @@ void ForceForegroundWindow(HWND window, bool tryHard, bool direct)
             ClassName cls(now);
             if (now == window)
                 CLogger::LogDebug(L"ForceForegroundWindow: SwitchToThisWindow succeeded. Active window is now 0x%08X (%s).",
-                                  Hex(now), cls.text);
+                                  HandleNumber(now), cls.text);
             else
                 CLogger::LogDebug(L"ForceForegroundWindow: SwitchToThisWindow succeeded BUT switched to a different "
                                   L"window. Active window is now 0x%08X (%s).",
-                                  Hex(now), cls.text);
+                                  HandleNumber(now), cls.text);
         }
         return;
     }

@@ -46,18 +46,6 @@ SRWLOCK g_tooltipLock = SRWLOCK_INIT;
 TooltipRecord g_lockedTooltips;     // RealWindowFromPoint
 TooltipRecord g_skipLockTooltips;   // RealWindowFromPoint_SkipLocked
 
-class SlimLock
-{
-public:
-    explicit SlimLock(SRWLOCK& lock) : m_lock(lock) { ::AcquireSRWLockExclusive(&m_lock); }
-    ~SlimLock() { ::ReleaseSRWLockExclusive(&m_lock); }
-    SlimLock(const SlimLock&) = delete;
-    SlimLock& operator=(const SlimLock&) = delete;
-
-private:
-    SRWLOCK& m_lock;
-};
-
 bool StartsWithIgnoreCase(const wchar_t* text, const wchar_t* prefix)
 {
     return text != nullptr && _wcsnicmp(text, prefix, std::wcslen(prefix)) == 0;

@@ -94,7 +94,7 @@ bool StartWindowOperation(int operation, HWND window, POINT point)
         if (created != nullptr && created->Window() == nullptr)
             CLogger::LogDebug(L"CWindowOperation: No window to %s under the cursor (0x%08X)",
                               operation == CWindowOperation::Size ? L"size" : L"move",
-                              static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window)));
+                              HandleNumber(window));
         g_threads.pWindowOperation = created;
     }
     ::LeaveCriticalSection(&g_operationLock.cs);

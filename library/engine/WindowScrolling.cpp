@@ -20,11 +20,6 @@ namespace
 constexpr int kClassChars = 261;
 constexpr int kHighIntegrity = 0x3000;
 
-unsigned Hex(HWND window)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window));
-}
-
 LPARAM PackPoint(POINT point)
 {
     return static_cast<LPARAM>((static_cast<DWORD>(point.y & 0xFFFF) << 16) | static_cast<DWORD>(point.x & 0xFFFF));
@@ -376,7 +371,7 @@ bool Scroll(HWND window, UINT message, short delta, int method)
     {
         const WORD key = delta >= 0 ? VK_RIGHT : VK_LEFT;
         CLogger::LogDebug(L"Simulating VK_%s to scroll window 0x%08X (Method 3)", delta >= 0 ? L"RIGHT" : L"LEFT",
-                          Hex(window));
+                          HandleNumber(window));
         const UINT scan = ::MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
         const LPARAM down = static_cast<LPARAM>(1u | ((scan & 0xFFu) << 16));
         const LPARAM up = static_cast<LPARAM>(static_cast<DWORD>(down) | 0xC0000000u);
@@ -392,7 +387,7 @@ bool Scroll(HWND window, UINT message, short delta, int method)
     }
     if (method == kScrollWheelMessage)
     {
-        CLogger::LogDebug(L"Simulating %s scroll for window 0x%08X (method 4) delta %d", direction, Hex(window),
+        CLogger::LogDebug(L"Simulating %s scroll for window 0x%08X (method 4) delta %d", direction, HandleNumber(window),
                           static_cast<int>(delta));
         POINT cursor{};
         GetPhysCursorPos(&cursor);
@@ -405,7 +400,7 @@ bool Scroll(HWND window, UINT message, short delta, int method)
     {
         POINT cursor{};
         GetPhysCursorPos(&cursor);
-        CLogger::LogDebug(L"Simulating WPF %s scroll for window 0x%08X (method 5) delta %d", direction, Hex(window),
+        CLogger::LogDebug(L"Simulating WPF %s scroll for window 0x%08X (method 5) delta %d", direction, HandleNumber(window),
                           static_cast<int>(delta));
         const WORD code = ScrollLineCode(horizontal, delta);
         if (HWND receiver = GetFirstEnabledWindow(window))
@@ -428,7 +423,7 @@ bool Scroll(HWND window, UINT message, short delta, int method)
     if (method == kScrollThumb)
     {
         CLogger::LogDebug(L"Simulating %s scroll for window 0x%08X (method 2, scrollbar 0x%08X) delta %d", direction,
-                          Hex(window), Hex(bar), static_cast<int>(delta));
+                          HandleNumber(window), HandleNumber(bar), static_cast<int>(delta));
         SCROLLINFO info{};
         info.cbSize = sizeof(info);
         info.fMask = SIF_RANGE | SIF_POS;
@@ -444,7 +439,7 @@ bool Scroll(HWND window, UINT message, short delta, int method)
     }
 
     CLogger::LogDebug(L"Simulating %s scroll for window 0x%08X (method 1, scrollbar 0x%08X) delta %d", direction,
-                      Hex(window), Hex(bar), static_cast<int>(delta));
+                      HandleNumber(window), HandleNumber(bar), static_cast<int>(delta));
     PostLines(bar, window, message, ScrollLineCode(horizontal, delta), ScrollLineCount(delta));
     return true;
 }

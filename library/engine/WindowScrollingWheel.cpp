@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "ApplicationSettings.h"
+#include "ButtonEventKind.h"
 #include "DpiScaling.h"
 #include "EngineInput.h"
 #include "Globals.h"
@@ -19,11 +20,6 @@
 namespace
 {
 constexpr int kClassChars = 261;
-
-unsigned Hex(HWND window)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window));
-}
 
 bool StartsWith(const wchar_t* text, const wchar_t* prefix)
 {
@@ -83,7 +79,7 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
 
     if (settings->m_bFixVS2010 && StartsWith(cls, L"HwndWrapper[DefaultDomain;;"))
     {
-        CLogger::LogDebug(L"Redirecting vertical wheel message to WPF window 0x%08X: '%s'", Hex(window), cls);
+        CLogger::LogDebug(L"Redirecting vertical wheel message to WPF window 0x%08X: '%s'", HandleNumber(window), cls);
         return Scroll(window, WM_VSCROLL, Clamp(static_cast<long long>(delta) * g_system.nDefaultWheelLines),
                       kScrollWindowLines);
     }
@@ -94,15 +90,15 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
         if (allowSimulated && special && Inverts(profile) && g_threads.pSendInput != nullptr)
         {
             CLogger::LogDebug(L"Sending simulating inverted vertical wheel message to 0x%08X with class: %s",
-                              Hex(window), cls);
+                              HandleNumber(window), cls);
             // The notch is counted as the library's own until the hook sees it.
             const bool leftDown = settings->m_bDoubleClickFix;
-            if (SendCountedMouseButton(delta < 0 ? 8 : 7, 1, hookData->pt, leftDown) == 0)
+            if (SendCountedMouseButton(delta < 0 ? 8 : 7, kEventDown, hookData->pt, leftDown) == 0)
                 return false;
             g_threads.pSendInput->SignalQueue();
             return true;
         }
-        CLogger::LogDebug(L"Unable to redirect vertical wheel message to window 0x%08X with class: %s", Hex(window),
+        CLogger::LogDebug(L"Unable to redirect vertical wheel message to window 0x%08X with class: %s", HandleNumber(window),
                           cls);
         return false;
     }
@@ -121,11 +117,11 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
         if (!IntegrityAllowsSend(g_engine.nIntegrityLevel, target))
         {
             CLogger::LogDebug(L"Unable to redirect vertical wheel message for elevated app with class '%s' (0x%08X) to 0x%08X",
-                              cls, static_cast<unsigned>(wParam), Hex(receiver));
+                              cls, static_cast<unsigned>(wParam), HandleNumber(receiver));
             return false;
         }
         CLogger::LogDebug(L"Redirecting vertical wheel message from app with class '%s' (0x%08X) to 0x%08X", cls,
-                          static_cast<unsigned>(wParam), Hex(receiver));
+                          static_cast<unsigned>(wParam), HandleNumber(receiver));
         const WPARAM posted = wantsKeys ? ((wParam & 0xFFFF0000u) | ReceiverKeyState()) : wParam;
         ::PostMessageW(receiver, WM_MOUSEWHEEL, posted, lParam);
         return true;
@@ -136,8 +132,8 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
     {
         CLogger::LogDebug(comboList ? L"Window 0x%08X is a VB6 DataComboListWndClass. Force scroll method 1"
                                     : L"Window 0x%08X is a sheridan drop-down list. Force scroll method 1",
-                          Hex(window));
-        CLogger::LogDebug(L"Window 0x%08X with class '%s' requires DoFidScroll method 1", Hex(window), cls);
+                          HandleNumber(window));
+        CLogger::LogDebug(L"Window 0x%08X with class '%s' requires DoFidScroll method 1", HandleNumber(window), cls);
         return Scroll(window, WM_VSCROLL, Clamp(static_cast<long long>(delta) * g_system.nDefaultWheelLines), kScrollLines);
     }
 
@@ -147,11 +143,11 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
     if (!IntegrityAllowsSend(g_engine.nIntegrityLevel, target))
     {
         CLogger::LogDebug(L"Unable to redirect vertical wheel message 0x%08X to elevated window 0x%08X: '%s'",
-                          static_cast<unsigned>(wParam), Hex(window), cls);
+                          static_cast<unsigned>(wParam), HandleNumber(window), cls);
         return false;
     }
     CLogger::LogDebug(L"Redirecting vertical wheel message 0x%08X to 0x%08X: '%s'", static_cast<unsigned>(wParam),
-                      Hex(window), cls);
+                      HandleNumber(window), cls);
     ::PostMessageW(window, WM_MOUSEWHEEL, wParam, lParam);
     return true;
 }
@@ -168,6 +164,19 @@ bool ClassIs(HWND window, const wchar_t* name)
 {
     wchar_t cls[kClassChars];
     return window != nullptr && ::GetClassNameW(window, cls, kClassChars) > 0 && std::wcscmp(cls, name) == 0;
+}
+
+// A browser draws into a child of its frame: the wheel goes to the frame's
+// first child (which also wants the key state), or to the frame when it has
+// none; null when that child is the window scrolled already.
+HWND HostChild(HWND parent, HWND scrolled, bool* wantsKeys)
+{
+    if (wantsKeys != nullptr)
+        *wantsKeys = true;
+    const HWND child = ::GetWindow(parent, GW_CHILD);
+    if (child == nullptr)
+        return parent;
+    return child == scrolled ? nullptr : child;
 }
 
 } // namespace
@@ -199,24 +208,14 @@ HWND ScrollTargetForClass(HWND window, const wchar_t* className, HWND scrolled, 
             return parent != nullptr ? parent : window;
         if (!ClassStarts(parent, L"MozillaWindow"))
             return window;
-        if (wantsKeys != nullptr)
-            *wantsKeys = true;
-        const HWND child = ::GetWindow(parent, GW_CHILD);
-        if (child == nullptr)
-            return parent;
-        return child == scrolled ? nullptr : child;
+        return HostChild(parent, scrolled, wantsKeys);
     }
     if (StartsWith(cls, L"Chrome_WidgetWin_") || std::wcscmp(cls, L"Intermediate D3D Window") == 0 ||
         std::wcscmp(cls, L"Intermediate Software Window") == 0)
     {
         if (!ClassStarts(parent, L"Chrome_WidgetWin_"))
             return window;
-        if (wantsKeys != nullptr)
-            *wantsKeys = true;
-        const HWND child = ::GetWindow(parent, GW_CHILD);
-        if (child == nullptr)
-            return parent;
-        return child == scrolled ? nullptr : child;
+        return HostChild(parent, scrolled, wantsKeys);
     }
     if (std::wcscmp(cls, L"Chrome_RenderWidgetHostHWND") == 0)
     {
@@ -240,7 +239,7 @@ HWND ScrollTargetForClass(HWND window, const wchar_t* className, HWND scrolled, 
     {
         wchar_t parentClass[kClassChars] = L"";
         ::GetClassNameW(parent, parentClass, kClassChars);
-        CLogger::LogDebug(L"Redirecting vertical wheel message to OneNote parent window 0x%08X: '%s'", Hex(parent),
+        CLogger::LogDebug(L"Redirecting vertical wheel message to OneNote parent window 0x%08X: '%s'", HandleNumber(parent),
                           parentClass);
         return parent == scrolled ? nullptr : parent;
     }
@@ -303,7 +302,7 @@ bool ScrollVertical(MSLLHOOKSTRUCT* hookData, short delta, bool allowSimulated)
         {
             if (window == nullptr || !::IsWindow(window))
             {
-                CLogger::LogDebug(L"ScrollVertical: Window handle 0x%08X is not valid", Hex(window));
+                CLogger::LogDebug(L"ScrollVertical: Window handle 0x%08X is not valid", HandleNumber(window));
                 return false;
             }
             ActivateBeforeScroll(foreground, second, window);
@@ -341,7 +340,7 @@ bool ScrollVertical(MSLLHOOKSTRUCT* hookData, short delta, bool allowSimulated)
         if (window == foreground && !Inverts(g_engine.pCurrentApp))
         {
             CLogger::LogDebug(L"Not redirecting vertical wheel message as it is over the active window (0x%08X) anyway",
-                              Hex(window));
+                              HandleNumber(window));
             return false;
         }
         return Redirect(hookData, window, profile, posted, allowSimulated);

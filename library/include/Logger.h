@@ -7,8 +7,22 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 
 #include "SnareholdApi.h"
+
+// Handles and addresses as numbers for log lines. Windows keeps 32 significant
+// bits in every handle (windows, hooks, cursors, threads, events) so that 32-
+// and 64-bit processes can share them: a handle prints as "0x%08X". An address
+// (a module base, an object) prints whole as "0x%016llX".
+inline unsigned HandleNumber(const void* handle)
+{
+    return static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(handle));
+}
+inline unsigned long long AddressNumber(const void* address)
+{
+    return static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(address));
+}
 
 class SNAREHOLD_API CLogger
 {

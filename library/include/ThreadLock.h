@@ -17,13 +17,16 @@ using LockTickSource = DWORD (*)();
 SNAREHOLD_API void SetLockTickSource(LockTickSource source);
 SNAREHOLD_API DWORD LockTickCount();
 
-class SNAREHOLD_API CThreadLock
+// A process-wide named lock; each tag gives a lock of its own (its critical
+// section and diagnostic data), named after the class in its log lines.
+template <typename Tag>
+class CProcessLock
 {
 public:
-    explicit CThreadLock(const wchar_t* name);
-    ~CThreadLock();
-    CThreadLock(const CThreadLock&) = delete;
-    CThreadLock& operator=(const CThreadLock&) = delete;
+    explicit CProcessLock(const wchar_t* name);
+    ~CProcessLock();
+    CProcessLock(const CProcessLock&) = delete;
+    CProcessLock& operator=(const CProcessLock&) = delete;
 
     // The same lock without a scope object, for code that enters and leaves in
     // different places. TryEnterCS never waits: false when another thread holds it.
@@ -51,33 +54,15 @@ private:
     DWORD m_dwStart;
 };
 
-class SNAREHOLD_API CAudioThreadLock
-{
-public:
-    explicit CAudioThreadLock(const wchar_t* name);
-    ~CAudioThreadLock();
-    CAudioThreadLock(const CAudioThreadLock&) = delete;
-    CAudioThreadLock& operator=(const CAudioThreadLock&) = delete;
+struct GlobalLockTag;
+struct AudioLockTag;
+extern template class SNAREHOLD_API CProcessLock<GlobalLockTag>;
+extern template class SNAREHOLD_API CProcessLock<AudioLockTag>;
 
-    static bool EnterCS(const wchar_t* name);
-    static bool TryEnterCS(const wchar_t* name);
-    static void LeaveCS();
-
-    static void InitGlobalCS();
-    static void ResetGlobalCS();
-    static void DeleteCS();
-
-    static bool IsHeldByCurrentThread();
-
-    static CRITICAL_SECTION g_GlobalCS;
-    static int m_snEntryCount;
-    static DWORD m_sdwOwner;
-    static DWORD m_sdwTimer;
-    static wchar_t m_stcName[255];
-
-private:
-    DWORD m_dwStart;
-};
+// The library's one global lock.
+using CThreadLock = CProcessLock<GlobalLockTag>;
+// A second process-wide lock for the audio classes.
+using CAudioThreadLock = CProcessLock<AudioLockTag>;
 
 // A scoped try of CThreadLock or CAudioThreadLock for the code that must never
 // wait (hook procedures, timer callbacks): the constructor tries the lock once,
@@ -109,6 +94,20 @@ private:
 
 using CThreadTryLock = CScopedTryLock<CThreadLock>;
 using CAudioThreadTryLock = CScopedTryLock<CAudioThreadLock>;
+
+// An exclusive hold of a slim reader/writer lock for a scope: for small tables
+// that must not take the global lock. Not recursive, no logging.
+class SlimLock
+{
+public:
+    explicit SlimLock(SRWLOCK& lock) : m_lock(lock) { ::AcquireSRWLockExclusive(&m_lock); }
+    ~SlimLock() { ::ReleaseSRWLockExclusive(&m_lock); }
+    SlimLock(const SlimLock&) = delete;
+    SlimLock& operator=(const SlimLock&) = delete;
+
+private:
+    SRWLOCK& m_lock;
+};
 
 class SNAREHOLD_API CGenericThreadLock
 {

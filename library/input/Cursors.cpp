@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "DibSection.h"
 #include "Folders.h"
+#include "Handles.h"
 #include "LibrarySettings.h"
 #include "LockAxis.h"
 #include "Logger.h"
@@ -15,105 +17,67 @@
 
 namespace
 {
-unsigned Hex(const void* p)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(p));
-}
-
-// A top-down 32-bit section with an alpha mask.
-HBITMAP CreateSection(HDC dc, int width, int height, DWORD** bits)
-{
-    BITMAPV5HEADER header{};
-    header.bV5Size = sizeof(header);
-    header.bV5Width = width;
-    header.bV5Height = -height;
-    header.bV5Planes = 1;
-    header.bV5BitCount = 32;
-    header.bV5Compression = BI_BITFIELDS;
-    header.bV5RedMask = 0x00FF0000;
-    header.bV5GreenMask = 0x0000FF00;
-    header.bV5BlueMask = 0x000000FF;
-    header.bV5AlphaMask = 0xFF000000;
-    void* pixels = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &pixels, nullptr, 0);
-    if (bitmap != nullptr && bits != nullptr)
-        *bits = static_cast<DWORD*>(pixels);
-    return bitmap;
-}
-
 // Screen DC and memory DC around an overlay section of cursor size, filled with
-// the key colour; releases all but the bitmap.
+// the key colour; Take hands the bitmap over and releases the rest.
 class OverlayCanvas
 {
 public:
-    OverlayCanvas(const wchar_t* noDc, const wchar_t* noSection)
+    OverlayCanvas(const wchar_t* noDc, const wchar_t* noSection) : m_screen(nullptr)
     {
         m_width = ::GetSystemMetrics(SM_CXCURSOR);
         m_height = ::GetSystemMetrics(SM_CYCURSOR);
         if (m_width <= 0 || m_height <= 0)
             m_width = m_height = 32;
-        m_screen = ::GetDC(nullptr);
-        if (m_screen == nullptr)
+        if (!m_screen)
         {
             CLogger::LogMessage(noDc);
             return;
         }
-        m_bitmap = CreateSection(m_screen, m_width, m_height, &m_bits);
-        if (m_bitmap == nullptr)
+        m_bitmap.Reset(CreateAlphaSection(m_screen.Get(), m_width, m_height, &m_bits));
+        if (!m_bitmap)
         {
             CLogger::LogMessage(noSection);
             return;
         }
-        m_dc = ::CreateCompatibleDC(m_screen);
-        if (m_dc == nullptr)
+        m_dc.Reset(::CreateCompatibleDC(m_screen.Get()));
+        if (!m_dc)
         {
-            ::DeleteObject(m_bitmap);
-            m_bitmap = nullptr;
+            m_bitmap.Reset();
             return;
         }
-        m_old = ::SelectObject(m_dc, m_bitmap);
+        m_old = ::SelectObject(m_dc.Get(), m_bitmap.Get());
         ::GdiFlush();
         for (int i = 0; i < m_width * m_height; ++i)
             m_bits[i] = kOverlayKey;
     }
     ~OverlayCanvas()
     {
-        if (m_dc != nullptr)
-        {
-            ::SelectObject(m_dc, m_old);
-            ::DeleteDC(m_dc);
-        }
-        if (m_bitmap != nullptr)
-            ::DeleteObject(m_bitmap);
-        if (m_screen != nullptr)
-            ::ReleaseDC(nullptr, m_screen);
+        if (m_dc)
+            ::SelectObject(m_dc.Get(), m_old);
     }
     OverlayCanvas(const OverlayCanvas&) = delete;
     OverlayCanvas& operator=(const OverlayCanvas&) = delete;
 
-    bool Ready() const { return m_dc != nullptr; }
-    HDC Dc() const { return m_dc; }
+    bool Ready() const { return static_cast<bool>(m_dc); }
+    HDC Dc() const { return m_dc.Get(); }
     DWORD* Bits() const { return m_bits; }
     int Width() const { return m_width; }
     int Height() const { return m_height; }
     HBITMAP Take()
     {
         ::GdiFlush();
-        ::SelectObject(m_dc, m_old);
+        ::SelectObject(m_dc.Get(), m_old);
         m_old = nullptr;
-        ::DeleteDC(m_dc);
-        m_dc = nullptr;
-        HBITMAP bitmap = m_bitmap;
-        m_bitmap = nullptr;
-        return bitmap;
+        m_dc.Reset();
+        return m_bitmap.Release();
     }
 
 private:
     int m_width = 0;
     int m_height = 0;
-    HDC m_screen = nullptr;
-    HDC m_dc = nullptr;
-    HBITMAP m_bitmap = nullptr;
+    WindowDC m_screen;
+    UniqueDC m_dc;
+    UniqueGdiObject<HBITMAP> m_bitmap;
     HGDIOBJ m_old = nullptr;
     DWORD* m_bits = nullptr;
 };
@@ -133,13 +97,7 @@ HFONT OverlayFont(int height, DWORD quality)
 // Pixels of a bitmap as 32-bit top-down rows.
 bool ReadPixels(HDC dc, HBITMAP bitmap, DWORD* pixels, int width, int height)
 {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDown32BitInfo(width, height);
     return ::GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels, &info, DIB_RGB_COLORS) == height;
 }
 
@@ -198,8 +156,8 @@ CCursors::~CCursors()
 bool CCursors::LoadCursors(HINSTANCE instance, const wchar_t* caller)
 {
     const DWORD tid = ::GetCurrentThreadId();
-    CLogger::LogDebug(L"CCursors::LoadCursors called from %s (Instance 0x%08X, ThreadID 0x%08X)...", caller, Hex(instance),
-                      tid);
+    CLogger::LogDebug(L"CCursors::LoadCursors called from %s (Instance 0x%016llX, ThreadID 0x%08X)...", caller,
+                      AddressNumber(instance), tid);
     CGenericThreadLock lock(&m_cs, L"CCursors::LoadCursors");
     DestroyCursors();
 
@@ -365,13 +323,10 @@ HBITMAP CCursors::CreateChordOverlayBitmap(bool active)
     HDC dc = canvas.Dc();
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, active ? RGB(200, 0, 0) : RGB(200, 200, 200));
-    HFONT font = OverlayFont(m_nChordTextHeight, NONANTIALIASED_QUALITY);
-    HGDIOBJ oldFont = font != nullptr ? ::SelectObject(dc, font) : nullptr;
-    ::TextOutW(dc, canvas.Width() - 17, canvas.Height() - 17, L"+", 1);
-    if (font != nullptr)
+    const UniqueGdiObject<HFONT> font(OverlayFont(m_nChordTextHeight, NONANTIALIASED_QUALITY));
     {
-        ::SelectObject(dc, oldFont);
-        ::DeleteObject(font);
+        const SelectedObject selectedFont(dc, font.Get());
+        ::TextOutW(dc, canvas.Width() - 17, canvas.Height() - 17, L"+", 1);
     }
     return canvas.Take();
 }
@@ -385,34 +340,30 @@ HBITMAP CCursors::CreateTBCOverlayBitmap(int step)
     HDC dc = canvas.Dc();
     const int w = canvas.Width();
     const int h = canvas.Height();
-    HBRUSH fill = ::CreateSolidBrush(step == 3 ? 720650 : 7339923);
-    HPEN outline = ::CreatePen(PS_SOLID, 1, 131586);
-    HBRUSH markBrush = ::CreateSolidBrush(131839);
-    HPEN markPen = ::CreatePen(PS_SOLID, 1, 131839);
-    const HGDIOBJ oldBrush = ::SelectObject(dc, fill);
-    const HGDIOBJ oldPen = ::SelectObject(dc, outline);
-    for (int i = 0; i < 3; ++i)
+    const UniqueGdiObject<HBRUSH> fill(::CreateSolidBrush(step == 3 ? 720650 : 7339923));
+    const UniqueGdiObject<HPEN> outline(::CreatePen(PS_SOLID, 1, 131586));
+    const UniqueGdiObject<HBRUSH> markBrush(::CreateSolidBrush(131839));
+    const UniqueGdiObject<HPEN> markPen(::CreatePen(PS_SOLID, 1, 131839));
     {
-        const int x = w / 4 + 4 + i * (w / 4);
-        if (i < step)
+        const SelectedObject selectedBrush(dc, fill.Get());
+        const SelectedObject selectedPen(dc, outline.Get());
+        for (int i = 0; i < 3; ++i)
         {
-            ::SelectObject(dc, fill);
-            ::SelectObject(dc, outline);
-            ::Ellipse(dc, x - 8, h - 8, x, h);
-        }
-        if (step == 0)
-        {
-            ::SelectObject(dc, markBrush);
-            ::SelectObject(dc, markPen);
-            ::Rectangle(dc, x - 5, h - 5, x - 3, h - 3);
+            const int x = w / 4 + 4 + i * (w / 4);
+            if (i < step)
+            {
+                ::SelectObject(dc, fill.Get());
+                ::SelectObject(dc, outline.Get());
+                ::Ellipse(dc, x - 8, h - 8, x, h);
+            }
+            if (step == 0)
+            {
+                ::SelectObject(dc, markBrush.Get());
+                ::SelectObject(dc, markPen.Get());
+                ::Rectangle(dc, x - 5, h - 5, x - 3, h - 3);
+            }
         }
     }
-    ::SelectObject(dc, oldBrush);
-    ::SelectObject(dc, oldPen);
-    ::DeleteObject(fill);
-    ::DeleteObject(outline);
-    ::DeleteObject(markBrush);
-    ::DeleteObject(markPen);
     return canvas.Take();
 }
 
@@ -429,26 +380,21 @@ HBITMAP CCursors::CreateLayerOverlayBitmap(int layer)
     Format(text, 5, L"%d", layer + 1);
     const int length = static_cast<int>(std::wcslen(text));
 
-    HFONT font = OverlayFont(m_nLayerTextHeight, CLEARTYPE_NATURAL_QUALITY);
-    const HGDIOBJ oldFont = font != nullptr ? ::SelectObject(dc, font) : nullptr;
-    SIZE size{};
-    ::GetTextExtentPoint32W(dc, text, length, &size);
-    const int xOffset = size.cx <= 10 ? 2 : 1;
-    const int top = h - size.cy - 1;
-
-    const HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(WHITE_BRUSH));
-    const HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(WHITE_PEN));
-    ::RoundRect(dc, w - size.cx - 4, top, w, h, 8, 8);
-    ::SetTextColor(dc, RGB(0, 0, 255));
-    ::SetBkColor(dc, RGB(255, 255, 255));
-    ::SetBkMode(dc, TRANSPARENT);
-    ::TextOutW(dc, w - size.cx - 4 + xOffset, top, text, length);
-    ::SelectObject(dc, oldBrush);
-    ::SelectObject(dc, oldPen);
-    if (font != nullptr)
+    const UniqueGdiObject<HFONT> font(OverlayFont(m_nLayerTextHeight, CLEARTYPE_NATURAL_QUALITY));
     {
-        ::SelectObject(dc, oldFont);
-        ::DeleteObject(font);
+        const SelectedObject selectedFont(dc, font.Get());
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, text, length, &size);
+        const int xOffset = size.cx <= 10 ? 2 : 1;
+        const int top = h - size.cy - 1;
+
+        const SelectedObject selectedBrush(dc, ::GetStockObject(WHITE_BRUSH));
+        const SelectedObject selectedPen(dc, ::GetStockObject(WHITE_PEN));
+        ::RoundRect(dc, w - size.cx - 4, top, w, h, 8, 8);
+        ::SetTextColor(dc, RGB(0, 0, 255));
+        ::SetBkColor(dc, RGB(255, 255, 255));
+        ::SetBkMode(dc, TRANSPARENT);
+        ::TextOutW(dc, w - size.cx - 4 + xOffset, top, text, length);
     }
     ::GdiFlush();
 
@@ -500,19 +446,19 @@ HCURSOR CCursors::Combine(HCURSOR cursor, HBITMAP overlay, bool layerAlpha)
     const CombineTexts& texts = layerAlpha ? kLayerTexts : kOverlayTexts;
     if (cursor == nullptr || overlay == nullptr)
         return nullptr;
-    HDC screen = ::GetDC(nullptr);
-    if (screen == nullptr)
+    const WindowDC screen(nullptr);
+    if (!screen)
     {
         CLogger::LogMessage(texts.noDc);
         return nullptr;
     }
-    ICONINFO info{};
-    if (!::GetIconInfo(cursor, &info))
+    const IconBitmaps cursorBitmaps(cursor);
+    if (!cursorBitmaps)
     {
         CLogger::LogMessage(texts.noIconInfo);
-        ::ReleaseDC(nullptr, screen);
         return nullptr;
     }
+    const ICONINFO& info = cursorBitmaps.Info();
     int width = ::GetSystemMetrics(SM_CXCURSOR);
     int height = ::GetSystemMetrics(SM_CYCURSOR);
     int maskWidth = 0;
@@ -525,22 +471,29 @@ HCURSOR CCursors::Combine(HCURSOR cursor, HBITMAP overlay, bool layerAlpha)
     }
     const bool monochrome = info.hbmColor == nullptr;
 
-    HCURSOR result = nullptr;
     DWORD* bits = nullptr;
-    HBITMAP section = width > 0 && height > 0 ? CreateSection(screen, width, height, &bits) : nullptr;
-    HDC dc = section != nullptr ? ::CreateCompatibleDC(screen) : nullptr;
-    if (section == nullptr)
-        CLogger::LogMessage(texts.noSection);
-    else if (dc == nullptr)
-        CLogger::LogMessage(texts.noCompatibleDc);
-    else
+    const UniqueGdiObject<HBITMAP> section(
+        width > 0 && height > 0 ? CreateAlphaSection(screen.Get(), width, height, &bits) : nullptr);
+    if (!section)
     {
-        const HGDIOBJ old = ::SelectObject(dc, section);
+        CLogger::LogMessage(texts.noSection);
+        return nullptr;
+    }
+    const UniqueDC dc(::CreateCompatibleDC(screen.Get()));
+    if (!dc)
+    {
+        CLogger::LogMessage(texts.noCompatibleDc);
+        return nullptr;
+    }
+
+    bool drawn = false;
+    {
+        const SelectedObject selectedSection(dc.Get(), section.Get());
         const int count = width * height;
         ::GdiFlush();
         for (int i = 0; i < count; ++i)
             bits[i] = 0;
-        bool drawn = ::DrawIconEx(dc, 0, 0, cursor, width, height, 0, nullptr, DI_NORMAL) != FALSE;
+        drawn = ::DrawIconEx(dc.Get(), 0, 0, cursor, width, height, 0, nullptr, DI_NORMAL) != FALSE;
         ::GdiFlush();
         if (!drawn)
             CLogger::LogMessage(texts.noDraw);
@@ -552,7 +505,7 @@ HCURSOR CCursors::Combine(HCURSOR cursor, HBITMAP overlay, bool layerAlpha)
         if (BitmapSize(overlay, overlayWidth, overlayHeight))
         {
             over.resize(static_cast<size_t>(overlayWidth) * static_cast<size_t>(overlayHeight));
-            if (!ReadPixels(dc, overlay, over.data(), overlayWidth, overlayHeight))
+            if (!ReadPixels(dc.Get(), overlay, over.data(), overlayWidth, overlayHeight))
             {
                 CLogger::LogMessage(texts.noBits);
                 over.clear();
@@ -584,7 +537,7 @@ HCURSOR CCursors::Combine(HCURSOR cursor, HBITMAP overlay, bool layerAlpha)
             const DWORD key = monochrome ? 0x00FDFDFD : kOverlayKey;
             for (int i = 0; i < count; ++i)
                 bits[i] = key;
-            ::DrawIconEx(dc, 0, 0, cursor, width, height, 0, nullptr, DI_NORMAL);
+            ::DrawIconEx(dc.Get(), 0, 0, cursor, width, height, 0, nullptr, DI_NORMAL);
             ::GdiFlush();
             for (int y = 0; haveOverlay && y < commonHeight; ++y)
             {
@@ -616,42 +569,27 @@ HCURSOR CCursors::Combine(HCURSOR cursor, HBITMAP overlay, bool layerAlpha)
                 }
             }
         }
-        ::SelectObject(dc, old);
-
-        if (drawn)
-        {
-            // All-zero mask: the colour bitmap's alpha decides everything.
-            const int stride = ((width + 15) / 16) * 2;
-            std::vector<BYTE> zero(static_cast<size_t>(stride) * static_cast<size_t>(height), 0);
-            HBITMAP mask = ::CreateBitmap(width, height, 1, 1, zero.data());
-            ICONINFO made{};
-            made.fIcon = FALSE;
-            made.xHotspot = info.xHotspot;
-            made.yHotspot = info.yHotspot;
-            made.hbmMask = mask;
-            made.hbmColor = section;
-            HICON icon = mask != nullptr ? ::CreateIconIndirect(&made) : nullptr;
-            if (icon == nullptr)
-                CLogger::LogMessage(texts.noIcon);
-            else
-            {
-                result = static_cast<HCURSOR>(::CopyIcon(icon));
-                ::DestroyIcon(icon);
-            }
-            if (mask != nullptr)
-                ::DeleteObject(mask);
-        }
     }
-    if (dc != nullptr)
-        ::DeleteDC(dc);
-    if (section != nullptr)
-        ::DeleteObject(section);
-    if (info.hbmMask != nullptr)
-        ::DeleteObject(info.hbmMask);
-    if (info.hbmColor != nullptr)
-        ::DeleteObject(info.hbmColor);
-    ::ReleaseDC(nullptr, screen);
-    return result;
+    if (!drawn)
+        return nullptr;
+
+    // All-zero mask: the colour bitmap's alpha decides everything.
+    const int stride = ((width + 15) / 16) * 2;
+    const std::vector<BYTE> zero(static_cast<size_t>(stride) * static_cast<size_t>(height), 0);
+    const UniqueGdiObject<HBITMAP> mask(::CreateBitmap(width, height, 1, 1, zero.data()));
+    ICONINFO made{};
+    made.fIcon = FALSE;
+    made.xHotspot = info.xHotspot;
+    made.yHotspot = info.yHotspot;
+    made.hbmMask = mask.Get();
+    made.hbmColor = section.Get();
+    const UniqueIcon icon(mask ? ::CreateIconIndirect(&made) : nullptr);
+    if (!icon)
+    {
+        CLogger::LogMessage(texts.noIcon);
+        return nullptr;
+    }
+    return static_cast<HCURSOR>(::CopyIcon(icon.Get()));
 }
 
 // --- pixel access for tests -------------------------------------------------------
@@ -660,24 +598,16 @@ bool ReadBitmapPixels(HBITMAP bitmap, std::vector<DWORD>& pixels, int& width, in
 {
     if (!BitmapSize(bitmap, width, height))
         return false;
-    HDC screen = ::GetDC(nullptr);
-    if (screen == nullptr)
+    const WindowDC screen(nullptr);
+    if (!screen)
         return false;
     pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
-    const bool ok = ReadPixels(screen, bitmap, pixels.data(), width, height);
-    ::ReleaseDC(nullptr, screen);
-    return ok;
+    return ReadPixels(screen.Get(), bitmap, pixels.data(), width, height);
 }
 
 bool ReadCursorPixels(HCURSOR cursor, std::vector<DWORD>& pixels, int& width, int& height)
 {
-    ICONINFO info{};
-    if (cursor == nullptr || !::GetIconInfo(cursor, &info))
-        return false;
-    const bool ok = info.hbmColor != nullptr && ReadBitmapPixels(info.hbmColor, pixels, width, height);
-    if (info.hbmMask != nullptr)
-        ::DeleteObject(info.hbmMask);
-    if (info.hbmColor != nullptr)
-        ::DeleteObject(info.hbmColor);
-    return ok;
+    const IconBitmaps bitmaps(cursor);
+    return bitmaps && bitmaps.Info().hbmColor != nullptr &&
+           ReadBitmapPixels(bitmaps.Info().hbmColor, pixels, width, height);
 }

@@ -11,6 +11,7 @@
 
 #include "ApplicationSettings.h"
 #include "Folders.h"
+#include "Handles.h"
 #include "LogCaughtException.h"
 #include "Logger.h"
 #include "StringFormat.h"
@@ -65,10 +66,9 @@ bool WriteAtomically(const pugi::xml_document& document, const wchar_t* path)
         ::DeleteFileW(temp.c_str());
         return false;
     }
-    HANDLE file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    const bool flushed = file != INVALID_HANDLE_VALUE && ::FlushFileBuffers(file);
-    if (file != INVALID_HANDLE_VALUE)
-        ::CloseHandle(file);
+    UniqueHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const bool flushed = file && ::FlushFileBuffers(file.Get());
+    file.Reset();
     if (!flushed || !::MoveFileExW(temp.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     {
         const DWORD error = ::GetLastError();

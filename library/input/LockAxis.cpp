@@ -15,11 +15,6 @@ CLockAxis g_LockAxis;
 
 namespace
 {
-unsigned Hex(const void* p)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(p));
-}
-
 // The global Cursor/ChangeLayer option, from the settings given or the global ones.
 bool CursorOption(const CSettings* settings)
 {
@@ -425,11 +420,11 @@ void CLockAxis::ChangeCursor(CSPIThread* thread, HCURSOR cursor, int layer)
         }
         ::PostThreadMessageW(id, BRMP_SPI_SETCURSOR, reinterpret_cast<WPARAM>(cursor),
                              static_cast<LPARAM>(lowLayer | 0x10000));
-        CLogger::LogDebug(L"Change cursor to 0x%08X (layer %d) all cursors %d", Hex(cursor), layer, 1);
+        CLogger::LogDebug(L"Change cursor to 0x%08X (layer %d) all cursors %d", HandleNumber(cursor), layer, 1);
         return;
     }
     CThreadLock lock(L"CLockAxis::ChangeCursor");
-    CLogger::LogDebug(L"Setting cursor to 0x%08X (layer %d)", Hex(cursor), layer);
+    CLogger::LogDebug(L"Setting cursor to 0x%08X (layer %d)", HandleNumber(cursor), layer);
     for (DWORD id : g_SystemCursorIds)
     {
         HCURSOR copy = static_cast<HCURSOR>(::CopyImage(cursor, IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));

@@ -45,11 +45,6 @@ BOOL RealSetSystemCursor(HCURSOR cursor, DWORD id)
 const SPISystemCalls kRealCalls = {&RealSystemParametersInfo, &::GetSystemMetrics, &RealSetSystemCursor};
 const SPISystemCalls* s_pCalls = &kRealCalls;
 
-unsigned Hex(const void* p)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(p));
-}
-
 
 int ReadWheelLines()
 {
@@ -182,7 +177,7 @@ CSPIThread::CSPIThread()
     m_Current.m_dwTick = ::GetTickCount();
     CLogger::LogDebug(L"SPIThread Initial State: Wheel Lines %d, Swap Buttons %d.", m_Current.m_nWheelLines,
                       m_Current.m_nSwapButtons);
-    CLogger::LogDebug(L"SPIThread: Loading cursors (Instance 0x%08X, ThreadID 0x%08X)...", Hex(m_hInstance),
+    CLogger::LogDebug(L"SPIThread: Loading cursors (Instance 0x%016llX, ThreadID 0x%08X)...", AddressNumber(m_hInstance),
                       static_cast<unsigned>(::GetCurrentThreadId()));
     try
     {
@@ -216,7 +211,7 @@ bool CSPIThread::Start()
 {
     if (m_hThread != nullptr)
     {
-        CLogger::LogMessage(L"CSPIThread::Start - Warning thread handle is already initialised [x0%X].", Hex(m_hThread));
+        CLogger::LogMessage(L"CSPIThread::Start - Warning thread handle is already initialised [x0%X].", HandleNumber(m_hThread));
         return false;
     }
     CLogger::LogDebug(L"Start SPIThread...");
@@ -233,7 +228,7 @@ bool CSPIThread::Start()
     // Requests may be posted as soon as the constructor returns.
     const HANDLE wait[2] = {m_hReadyEvent, m_hThread};
     ::WaitForMultipleObjects(2, wait, FALSE, 10000);
-    CLogger::LogDebug(L"SPI Thread [0x%08X] has started.", Hex(m_hThread));
+    CLogger::LogDebug(L"SPI Thread [0x%08X] has started.", HandleNumber(m_hThread));
     return true;
 }
 
@@ -242,7 +237,7 @@ bool CSPIThread::Stop()
     if (m_hThread == nullptr)
         return false;
     const DWORD id = ::GetThreadId(m_hThread);
-    CLogger::LogDebug(L"Requesting SPI Thread [0x%08X] (ID 0x%X) to exit...", Hex(m_hThread), id);
+    CLogger::LogDebug(L"Requesting SPI Thread [0x%08X] (ID 0x%X) to exit...", HandleNumber(m_hThread), id);
     ::SetEvent(m_hExitEvent);
     ::PostThreadMessageW(id, WM_QUIT, 0, 0);
     static const ThreadStopTexts texts = {
@@ -373,11 +368,42 @@ unsigned __stdcall CSPIThread::SPIThread(void* param)
     return 0;
 }
 
+namespace
+{
+// Each layer change asks for the layer's cursors, and drawing them is slow
+// (every system cursor is copied, combined and handed over). Of requests that
+// replace all cursors only the last one queued decides what the pointer shows:
+// an earlier one is not drawn, so that rapid layer changes do not leave this
+// thread drawing for long after they ended.
+bool IsCursorReplacement(UINT message)
+{
+    return message != 0 && (message == BRMP_SPI_SETCURSOR || message == BRMP_SPI_SETCURSORLAYER ||
+                            message == BRMP_SPI_RESETCURSOR || message == BRMP_SPI_SETAPPCURSOR);
+}
+
+bool LaterCursorReplacementQueued()
+{
+    MSG next;
+    for (UINT message : {BRMP_SPI_SETCURSOR, BRMP_SPI_SETCURSORLAYER, BRMP_SPI_RESETCURSOR, BRMP_SPI_SETAPPCURSOR})
+    {
+        if (message != 0 && ::PeekMessageW(&next, reinterpret_cast<HWND>(-1), message, message, PM_NOREMOVE))
+            return true;
+    }
+    return false;
+}
+} // namespace
+
 bool CSPIThread::Dispatch(const MSG& msg)
 {
     const UINT m = msg.message;
     if (m == 0)
         return false;
+    // The application cursor request also names the cursor later requests use.
+    if (m != BRMP_SPI_SETAPPCURSOR && IsCursorReplacement(m) && LaterCursorReplacementQueued())
+    {
+        CLogger::LogDebug(L"SPIThread: Skipping cursor request 0x%08X: a later one replaces it", m);
+        return true;
+    }
     if (m == BRMP_StartSPI)
         OnStartSPI();
     else if (m == BRMP_ProcessSPI)
@@ -433,7 +459,7 @@ void CSPIThread::OnStartSPI()
     }
     catch (...)
     {
-        LogCaughtException(L"CSPIThread[0x%X::StartSPI", Hex(m_hThread));
+        LogCaughtException(L"CSPIThread[0x%X::StartSPI", HandleNumber(m_hThread));
         throw;
     }
 }
@@ -449,7 +475,7 @@ void CSPIThread::OnProcessSPI()
     }
     catch (...)
     {
-        LogCaughtException(L"CSPIThread[0x%08X]::ProcessSPI", Hex(m_hThread));
+        LogCaughtException(L"CSPIThread[0x%08X]::ProcessSPI", HandleNumber(m_hThread));
         throw;
     }
 }
@@ -612,7 +638,7 @@ bool CSPIThread::ReloadCurrentState()
     catch (...)
     {
         m_nReloading = 0;
-        LogCaughtException(L"CSPIThread[0x%08X]::ReloadCurrentState", Hex(m_hThread));
+        LogCaughtException(L"CSPIThread[0x%08X]::ReloadCurrentState", HandleNumber(m_hThread));
         throw;
     }
     return false;
@@ -665,7 +691,7 @@ bool CSPIThread::ChangeAppCursor(const CApplicationSettings* profile, int layer)
     {
         CGenericThreadLock lock(&m_cs, L"CSPIThread::SetCurrentAppCursor");
         if (m_hAppCursor != nullptr && !::DestroyCursor(m_hAppCursor))
-            CLogger::LogMessage(L"CSPIThread::SetCurrentAppCursor Unable to destory cursor 0x%08X", Hex(m_hAppCursor));
+            CLogger::LogMessage(L"CSPIThread::SetCurrentAppCursor Unable to destory cursor 0x%08X", HandleNumber(m_hAppCursor));
         m_hAppCursor = nullptr;
     }
     return ChangeLayerCursor(layer);
@@ -731,16 +757,16 @@ void CSPIThread::DropAppCursor()
 
 void CSPIThread::SPISetCursor(HCURSOR cursor, LPARAM lParam)
 {
-    const unsigned self = Hex(m_hThread);
+    const unsigned self = HandleNumber(m_hThread);
     if (m_nCurrentOverlay.load() == reinterpret_cast<ULONG_PTR>(cursor))
     {
-        CLogger::LogDebug(L"CSPIThread[0x%08X]::SPISetCursor Cursor already set to %d", self, Hex(cursor));
+        CLogger::LogDebug(L"CSPIThread[0x%08X]::SPISetCursor Cursor already set to %d", self, HandleNumber(cursor));
         return;
     }
     try
     {
         CGenericThreadLock lock(&m_cs, L"CSPIThread::SPISetCursor");
-        CLogger::LogDebug(L"CSPIThread[0x%08X]::SPISetCursor Setting cursor(s) to %d", self, Hex(cursor));
+        CLogger::LogDebug(L"CSPIThread[0x%08X]::SPISetCursor Setting cursor(s) to %d", self, HandleNumber(cursor));
         RestoreDefaultsIfOverlaid();
         const bool all = lParam != 0;
         const int layer = static_cast<int>(LOWORD(lParam));
@@ -763,7 +789,7 @@ void CSPIThread::SPISetCursor(HCURSOR cursor, LPARAM lParam)
                     SetCursorFor(combined, id);
                 if (!::DestroyCursor(copy))
                     CLogger::LogMessage(L"CSPIThread[0x%08X]::SPISetCursor Unable to destory hCur 0x%08X (%d)", self,
-                                        Hex(copy), static_cast<int>(id));
+                                        HandleNumber(copy), static_cast<int>(id));
             }
             else
             {
@@ -781,7 +807,7 @@ void CSPIThread::SPISetCursor(HCURSOR cursor, LPARAM lParam)
 
 void CSPIThread::SPISetCursorLayer(int layer, bool all)
 {
-    const unsigned self = Hex(m_hThread);
+    const unsigned self = HandleNumber(m_hThread);
     if (m_nCurrentOverlay.load() == static_cast<ULONG_PTR>(layer))
     {
         CLogger::LogDebug(L"SPIThread[0x%08X]: Overlay icon already set to layer %d!", self, layer);
@@ -829,15 +855,15 @@ void CSPIThread::SetLayerCursor(int layer, bool all)
 
 void CSPIThread::SPIOverlayCursor(HBITMAP overlay, bool all)
 {
-    const unsigned self = Hex(m_hThread);
+    const unsigned self = HandleNumber(m_hThread);
     if (m_nCurrentOverlay.load() == reinterpret_cast<ULONG_PTR>(overlay))
     {
-        CLogger::LogDebug(L"CSPIThread[0x%08X]::SPIOverlayCursor Overlay icon %d already combined!", self, Hex(overlay));
+        CLogger::LogDebug(L"CSPIThread[0x%08X]::SPIOverlayCursor Overlay icon %d already combined!", self, HandleNumber(overlay));
         return;
     }
     try
     {
-        CLogger::LogDebug(L"CSPIThread[0x%08X]::SPIOverlayCursor Combining overlay cursor(s) %d", self, Hex(overlay));
+        CLogger::LogDebug(L"CSPIThread[0x%08X]::SPIOverlayCursor Combining overlay cursor(s) %d", self, HandleNumber(overlay));
         CGenericThreadLock lock(&m_cs, L"CSPIThread::SPIOverlayCursor");
         RestoreDefaultsIfOverlaid();
         m_nCurrentOverlay = reinterpret_cast<ULONG_PTR>(overlay);
@@ -860,7 +886,7 @@ void CSPIThread::SPIOverlayCursor(HBITMAP overlay, bool all)
                 SetCursorFor(combined, id);
             if (!::DestroyCursor(picture))
                 CLogger::LogMessage(L"CSPIThread[0x%08X]::SPIOverlayCursor Unable to destory hCur 0x%08X (%d)", self,
-                                    Hex(picture), static_cast<int>(id));
+                                    HandleNumber(picture), static_cast<int>(id));
         }
     }
     catch (...)
@@ -872,7 +898,7 @@ void CSPIThread::SPIOverlayCursor(HBITMAP overlay, bool all)
 
 void CSPIThread::SPISetAppCursor(const wchar_t* cursorName, LPARAM lParam)
 {
-    const unsigned self = Hex(m_hThread);
+    const unsigned self = HandleNumber(m_hThread);
     try
     {
         CGenericThreadLock lock(&m_cs, L"CSPIThread::SPISetAppCursor");
@@ -904,7 +930,7 @@ void CSPIThread::SPISetAppCursor(const wchar_t* cursorName, LPARAM lParam)
 
 void CSPIThread::SPIResetCursors()
 {
-    const unsigned self = Hex(m_hThread);
+    const unsigned self = HandleNumber(m_hThread);
     try
     {
         CGenericThreadLock lock(&m_cs, L"CSPIThread::SPIResetCursors");

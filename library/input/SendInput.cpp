@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "ButtonEventKind.h"
 #include "CrashReport.h"
 #include "KeyMapping.h"
 #include "LogCaughtException.h"
@@ -21,11 +22,6 @@ namespace
 constexpr UINT ScanByVirtualKey = 0xFFFFFFFF;
 constexpr DWORD StartWaitMs = 5000;
 constexpr long long MaxQueueDelay = 0x7FFFFFFF;
-
-unsigned Value(const void* p)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(p));
-}
 
 UINT AddDelays(UINT a, UINT b)
 {
@@ -198,11 +194,11 @@ std::vector<INPUT> BuildMouseInputs(int button, int kind, POINT point, bool left
         return inputs;
     const Flags& f = buttons[button];
     std::vector<DWORD> sequence;
-    if (kind == 1)
+    if (kind == kEventDown)
         sequence = {f.down};
-    else if (kind == 2 && f.up != 0)
+    else if (kind == kEventUp && f.up != 0)
         sequence = {f.up};
-    else if (kind == 3 && f.up != 0)
+    else if (kind == kEventDoubleClick && f.up != 0)
     {
         if (button == 0 && leftAlreadyDown)
             sequence = {f.up, f.down};
@@ -278,7 +274,7 @@ bool CSendInput::Start()
     CGenericThreadLock start(&m_csStart, L"SendInput::Start", true);
     if (m_hThread != nullptr)
     {
-        CLogger::LogMessage(L"CSendInput::Start - Warning thread handle is already initialised [x0%X].", Value(m_hThread));
+        CLogger::LogMessage(L"CSendInput::Start - Warning thread handle is already initialised [x0%X].", HandleNumber(m_hThread));
         return false;
     }
     // Manual reset: every wait of the worker sees the exit request, not only the first.
@@ -299,7 +295,7 @@ bool CSendInput::Start()
     }
     // The worker publishes its id once its message queue exists.
     ::WaitForSingleObject(m_hStartedEvent, StartWaitMs);
-    CLogger::LogMessage(L"SendInput Thread [0x%X] has started.", Value(m_hThread));
+    CLogger::LogMessage(L"SendInput Thread [0x%X] has started.", HandleNumber(m_hThread));
     return true;
 }
 
@@ -312,7 +308,7 @@ bool CSendInput::Stop()
         return false;
     }
     const DWORD id = m_dwThreadId.load();
-    CLogger::LogMessage(L"Requesting SendInput Thread [0x%X] (ID 0x%X) to exit...", Value(m_hThread), id);
+    CLogger::LogMessage(L"Requesting SendInput Thread [0x%X] (ID 0x%X) to exit...", HandleNumber(m_hThread), id);
     ::SetEvent(m_hExitEvent);
     if (id != 0)
         ::PostThreadMessageW(id, WM_QUIT, 0, 0);
@@ -661,7 +657,7 @@ UINT CSendInput::SendMouse(int button, int kind, POINT point, bool leftAlreadyDo
                       static_cast<unsigned>(extraInfo), pendingDelay);
     if (inputs.empty())
         return 0;
-    if (!SendInputThreaded(static_cast<UINT>(inputs.size()), inputs.data(), pendingDelay, kind == 1))
+    if (!SendInputThreaded(static_cast<UINT>(inputs.size()), inputs.data(), pendingDelay, kind == kEventDown))
         return 0;
     return static_cast<UINT>(inputs.size());
 }
@@ -679,7 +675,7 @@ UINT CSendInput::SendMouseCounted(int button, int kind, POINT point, bool leftAl
     }
     auto entry = std::make_unique<CInputQueue>();
     entry->m_Inputs = inputs;
-    entry->m_bPress = kind == 1;
+    entry->m_bPress = kind == kEventDown;
     entry->m_pInjectCount = &injectCount;
     entry->m_nInjectCounted = static_cast<int>(inputs.size());
     // Counted before the worker can send them: the hook must know them as ours.
@@ -717,9 +713,12 @@ bool CSendInput::FlushQueue(bool block)
         const DWORD id = m_dwThreadId.load();
         if (id != 0)
             ::PostThreadMessageW(id, BRMP_ProcessInput, 0, 0);
-        // Take back a wake-up the worker did not need, so that it cannot cut a later wait short.
+        // Take back a wake-up the worker did not need, so that it cannot cut a
+        // later wait short. Never waits: a worker that was waiting already took
+        // it (an auto-reset event goes to its waiter), and a flush may come
+        // from the hook thread.
         if (m_hWakeEvent != nullptr)
-            ::WaitForSingleObject(m_hWakeEvent, 10);
+            ::WaitForSingleObject(m_hWakeEvent, 0);
     }
     catch (...)
     {
@@ -1010,7 +1009,7 @@ void CSendInput::ChangeCursor(HCURSOR cursor)
     static const DWORD ids[] = {32650, 32512, 32515, 32649, 32651, 32513, 32648, 32646,
                                 32643, 32645, 32642, 32644, 32516, 32514, 32631, 32663};
     CThreadLock lock(L"CSendInput::ChangeCursor");
-    CLogger::LogDebug(L"Setting cursor 0x%08X", Value(cursor));
+    CLogger::LogDebug(L"Setting cursor 0x%08X", HandleNumber(cursor));
     for (DWORD id : ids)
     {
         HCURSOR copy = static_cast<HCURSOR>(::CopyIcon(cursor));

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "ButtonEventKind.h"
 #include "LogCaughtException.h"
 #include "Logger.h"
 #include "RegisteredMessages.h"
@@ -184,21 +185,21 @@ UINT CSimMouseToken::SendSingleShot(const SimTokenSendContext& context, int sequ
         if (m_nAction == 2)
             return 0;
         Modifiers(context, false);
-        return Mouse(context, 1);
+        return Mouse(context, kEventDown);
     }
     if (part == SIMPART_RELEASE)
     {
         if (m_nAction == 1)
             return 0;
-        ms = Mouse(context, 2);
+        ms = Mouse(context, kEventUp);
         Modifiers(context, true);
         return ms;
     }
     Modifiers(context, false);
     if (m_nAction == 0)
     {
-        ms += Mouse(context, 1);
-        ms += Mouse(context, 2);
+        ms += Mouse(context, kEventDown);
+        ms += Mouse(context, kEventUp);
     }
     else
     {
@@ -218,8 +219,8 @@ UINT CSimMouseToken::SendWhileDown(const SimTokenSendContext& context, bool up, 
         if (up != (m_nPart == SIMPART_RELEASE))
             return 0;
         Modifiers(context, false);
-        ms += Mouse(context, 1);
-        ms += Mouse(context, 2);
+        ms += Mouse(context, kEventDown);
+        ms += Mouse(context, kEventUp);
         Modifiers(context, true);
         return ms;
     }
@@ -229,7 +230,7 @@ UINT CSimMouseToken::SendWhileDown(const SimTokenSendContext& context, bool up, 
         Modifiers(context, false);
         if (oneShot)
         {
-            ms += Mouse(context, 1);
+            ms += Mouse(context, kEventDown);
             Modifiers(context, true);
         }
         else
@@ -241,7 +242,7 @@ UINT CSimMouseToken::SendWhileDown(const SimTokenSendContext& context, bool up, 
     if (oneShot)
         return 0;   // everything happened on the down half
     if (m_nAction == 0)
-        ms += Mouse(context, 2);
+        ms += Mouse(context, kEventUp);
     Modifiers(context, true);
     return ms;
 }
@@ -394,7 +395,7 @@ void CSimWMessageToken::Deliver() const
     if (!::SendMessageTimeoutW(m_hWnd, m_nMessage, m_wParam, m_lParam, SMTO_ABORTIFHUNG | SMTO_NORMAL, SendTimeout,
                                &result))
         CLogger::LogOSMessage(::GetLastError(), L"CSimWMessageToken: Message 0x%X to window 0x%X was not handled in time",
-                              m_nMessage, static_cast<unsigned>(reinterpret_cast<UINT_PTR>(m_hWnd)));
+                              m_nMessage, HandleNumber(m_hWnd));
 }
 
 UINT CSimWMessageToken::SendSingleShot(const SimTokenSendContext&, int sequenceType, bool up, bool repeat)

@@ -109,7 +109,7 @@ HRESULT STDMETHODCALLTYPE CVolumeNotification::OnNotify(PAUDIO_VOLUME_NOTIFICATI
             const GUID& g = data->guidEventContext;
             CLogger::LogDebug(L"CVolumeNotification(%s): received volume change notification (%d %%), sending to parent "
                               L"window %08X. From {%8.8x-%4.4x-%4.4x-%2.2x%2.2x-%2.2x%2.2x%2.2x%2.2x%2.2x%2.2x}",
-                              m_szName, level, static_cast<unsigned>(reinterpret_cast<UINT_PTR>(parent)),
+                              m_szName, level, HandleNumber(parent),
                               static_cast<unsigned>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2],
                               g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
             ::PostMessageW(parent, VolumeChangedMessage(), static_cast<WPARAM>(level), data->bMuted ? 1 : 0);

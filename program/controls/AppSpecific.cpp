@@ -15,6 +15,7 @@
 #include "DataExchange.h"
 #include "FileDialog.h"
 #include "FindWindow.h"
+#include "Handles.h"
 #include "LangSupport.h"
 #include "Logger.h"
 #include "MessageBox.h"
@@ -144,10 +145,8 @@ BOOL CAppSpecific::OnInitDialog()
     const HINSTANCE instance = GetResourceInstance();
     for (const int id : {IDI_APP_PLAIN, IDI_APP_MODERN})
     {
-        const auto icon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, 0));
-        ::ImageList_AddIcon(m_images, icon);
-        if (icon)
-            ::DestroyIcon(icon);
+        const UniqueIcon icon(static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, 0)));
+        ::ImageList_AddIcon(m_images, icon.Get());
     }
     const HWND list = GetDlgItem(IDC_APP_LIST);
     ListView_SetImageList(list, m_images, LVSIL_SMALL);
@@ -190,16 +189,14 @@ int CAppSpecific::ImageFor(const wchar_t* path, int fallbackImage)
 {
     if (path == nullptr || path[0] == L'\0')
         return fallbackImage;
-    HICON large = nullptr;
-    HICON small = nullptr;
-    if (::ExtractIconExW(path, 0, &large, &small, 1) == 0)
+    HICON largeIcon = nullptr;
+    HICON smallIcon = nullptr;
+    if (::ExtractIconExW(path, 0, &largeIcon, &smallIcon, 1) == 0)
         return fallbackImage;
-    const HICON chosen = small ? small : large;
+    const UniqueIcon large(largeIcon);
+    const UniqueIcon small(smallIcon);
+    const HICON chosen = small ? small.Get() : large.Get();
     const int image = chosen ? ::ImageList_AddIcon(m_images, chosen) : -1;
-    if (large)
-        ::DestroyIcon(large);
-    if (small)
-        ::DestroyIcon(small);
     return image >= 0 ? image : fallbackImage;
 }
 

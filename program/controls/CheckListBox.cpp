@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "Handles.h"
+
 namespace
 {
 constexpr int kCheckBoxSize = 13;
@@ -112,14 +114,11 @@ int CCheckListBox::CalcMinimumItemHeight() const
     int textHeight = 0;
     if (IsWindow())
     {
-        const HDC dc = ::GetDC(m_hWnd);
+        const WindowDC dc(m_hWnd);
         const auto font = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
-        const HGDIOBJ old = font ? ::SelectObject(dc, font) : nullptr;
+        const SelectedObject selectedFont(dc.Get(), font);
         TEXTMETRICW metrics{};
-        ::GetTextMetricsW(dc, &metrics);
-        if (old)
-            ::SelectObject(dc, old);
-        ::ReleaseDC(m_hWnd, dc);
+        ::GetTextMetricsW(dc.Get(), &metrics);
         textHeight = metrics.tmHeight;
     }
     return std::max(kCheckBoxSize + 2, textHeight);

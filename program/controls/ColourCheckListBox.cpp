@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "Application.h"
+#include "Handles.h"
 #include "LangSupport.h"
 #include "resource.h"
 #include "WindowTranslation.h"
@@ -71,9 +72,8 @@ bool CColourCheckListBox::DrawItem(DRAWITEMSTRUCT* item)
     const bool selected = (item->itemState & ODS_SELECTED) != 0;
     const bool marked = index == m_markedItem;
 
-    const HBRUSH brush = ::CreateSolidBrush(selected ? m_selectedBackground : m_background);
-    ::FillRect(item->hDC, &item->rcItem, brush);
-    ::DeleteObject(brush);
+    const UniqueGdiObject<HBRUSH> brush(::CreateSolidBrush(selected ? m_selectedBackground : m_background));
+    ::FillRect(item->hDC, &item->rcItem, brush.Get());
 
     COLORREF colour = m_textColour;
     if (selected)

@@ -6,6 +6,7 @@
 #include "ActionList.h"
 #include "CaughtException.h"
 #include "Chords.h"
+#include "Handles.h"
 #include "LangSupport.h"
 #include "StringFormat.h"
 #include "TimedClicks.h"
@@ -282,10 +283,9 @@ void CColourComboBox::OnDrawText(HDC dc, const RECT& rect, const wchar_t* text)
         CVComboBox::OnDrawText(dc, rect, text);
         return;
     }
-    const HGDIOBJ oldFont = ::SelectObject(dc, GetFont() != nullptr ? GetFont() : ::GetStockObject(DEFAULT_GUI_FONT));
-    const HBRUSH brush = ::CreateSolidBrush(m_background);
-    ::FillRect(dc, &rect, brush);
-    ::DeleteObject(brush);
+    const SelectedObject selectedFont(dc, GetFont() != nullptr ? GetFont() : ::GetStockObject(DEFAULT_GUI_FONT));
+    const UniqueGdiObject<HBRUSH> brush(::CreateSolidBrush(m_background));
+    ::FillRect(dc, &rect, brush.Get());
     const COLORREF oldBack = ::SetBkColor(dc, m_background);
     const COLORREF oldText =
         ::SetTextColor(dc, ::GetSysColor(::IsWindowEnabled(m_hWnd) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
@@ -293,7 +293,6 @@ void CColourComboBox::OnDrawText(HDC dc, const RECT& rect, const wchar_t* text)
     ::DrawTextW(dc, text, -1, &area, DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS | DT_SINGLELINE);
     ::SetTextColor(dc, oldText);
     ::SetBkColor(dc, oldBack);
-    ::SelectObject(dc, oldFont);
 }
 
 bool CColourComboBox::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)

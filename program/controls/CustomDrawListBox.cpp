@@ -6,6 +6,7 @@
 #include "ActionData.h"
 #include "ActionList.h"
 #include "Drawing.h"
+#include "Handles.h"
 #include "MemDC.h"
 #include "ThemedButton.h"
 
@@ -41,7 +42,6 @@ CCustomDrawListBox::CCustomDrawListBox() : m_separatorPen(::CreatePen(PS_SOLID, 
 
 CCustomDrawListBox::~CCustomDrawListBox()
 {
-    ::DeleteObject(m_separatorPen);
     m_toolTip.DestroyWindow();
     DestroyWindow();
 }
@@ -117,7 +117,7 @@ bool CCustomDrawListBox::DrawItem(DRAWITEMSTRUCT* item)
         return true;
     CSimpleMemDC memory(item->hDC, item->rcItem, CSimpleMemDC::kPlainCopy);
     const HDC dc = memory.GetDC();
-    const HGDIOBJ oldFont = ::SelectObject(dc, ::GetCurrentObject(item->hDC, OBJ_FONT));
+    const SelectedObject selectedFont(dc, ::GetCurrentObject(item->hDC, OBJ_FONT));
     DRAWITEMSTRUCT draw = *item;
     draw.hDC = dc;
     DrawItemBackground(dc, item->rcItem, draw);
@@ -133,7 +133,6 @@ bool CCustomDrawListBox::DrawItem(DRAWITEMSTRUCT* item)
         text.left += 2;
     }
     DrawItemText(dc, text, draw);
-    ::SelectObject(dc, oldFont);
     return true;
 }
 
@@ -150,9 +149,8 @@ void CCustomDrawListBox::DrawItemBackground(HDC dc, const RECT& rect, const DRAW
                 fill = kShadedItem;
         }
     }
-    const HBRUSH brush = ::CreateSolidBrush(fill);
-    ::FillRect(dc, &rect, brush);
-    ::DeleteObject(brush);
+    const UniqueGdiObject<HBRUSH> brush(::CreateSolidBrush(fill));
+    ::FillRect(dc, &rect, brush.Get());
     if (!enabled)
         return;
     CCustomDrawHelper helper;
@@ -173,12 +171,11 @@ bool CCustomDrawListBox::DrawItemIcon(HDC dc, const RECT& rect, const DRAWITEMST
         return false;
     int width = 0, height = 0;
     ImageList_GetIconSize(m_images, &width, &height);
-    const HICON icon = ImageList_GetIcon(m_images, image, ILD_NORMAL);
-    if (icon == nullptr)
+    const UniqueIcon icon(ImageList_GetIcon(m_images, image, ILD_NORMAL));
+    if (!icon)
         return false;
-    ::DrawIconEx(dc, rect.left + 4, rect.top + (rect.bottom - rect.top - height) / 2, icon, width, height, 0, nullptr,
-                 DI_NORMAL);
-    ::DestroyIcon(icon);
+    ::DrawIconEx(dc, rect.left + 4, rect.top + (rect.bottom - rect.top - height) / 2, icon.Get(), width, height, 0,
+                 nullptr, DI_NORMAL);
     return true;
 }
 
@@ -194,10 +191,9 @@ void CCustomDrawListBox::DrawItemText(HDC dc, const RECT& rect, const DRAWITEMST
     bool startsGroup = false;
     if (GetItemData(index, startsGroup) != nullptr && startsGroup)
     {
-        const HGDIOBJ oldPen = ::SelectObject(dc, m_separatorPen);
+        const SelectedObject selectedPen(dc, m_separatorPen.Get());
         ::MoveToEx(dc, rect.left, rect.top, nullptr);
         ::LineTo(dc, rect.right, rect.top);
-        ::SelectObject(dc, oldPen);
     }
     const int oldMode = ::SetBkMode(dc, TRANSPARENT);
     const COLORREF colour = GetItemTextColour(item);

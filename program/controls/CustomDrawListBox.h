@@ -82,7 +82,7 @@ private:
     int m_hotItem = -1;
     CCustomDrawToolTipCtrl m_toolTip;
     bool m_explorerTheme = false;
-    HPEN m_separatorPen;
+    UniqueGdiObject<HPEN> m_separatorPen;
 };
 
 class CComboListBox : public CCustomDrawListBox

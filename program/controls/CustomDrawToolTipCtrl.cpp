@@ -43,8 +43,6 @@ CCustomDrawToolTipCtrl::~CCustomDrawToolTipCtrl()
 {
     DestroyWindow();
     DiscardExtras();
-    if (m_boldFont != nullptr)
-        ::DeleteObject(m_boldFont);
 }
 
 bool CCustomDrawToolTipCtrl::Create(HWND owner, DWORD extraStyle)
@@ -67,32 +65,29 @@ LRESULT CCustomDrawToolTipCtrl::OnCreate(WPARAM, LPARAM)
 void CCustomDrawToolTipCtrl::SetBodyText(const wchar_t* text) { m_body = text != nullptr ? text : L""; }
 void CCustomDrawToolTipCtrl::SetDescription(const wchar_t* text) { m_description = text != nullptr ? text : L""; }
 void CCustomDrawToolTipCtrl::SetNote(const wchar_t* text) { m_note = text != nullptr ? text : L""; }
-SIZE CCustomDrawToolTipCtrl::GetBodyIconSize() const { return GetIconSize(m_bodyIcon); }
-SIZE CCustomDrawToolTipCtrl::GetDescriptionIconSize() const { return GetIconSize(m_descriptionIcon); }
+SIZE CCustomDrawToolTipCtrl::GetBodyIconSize() const { return GetIconSize(m_bodyIcon.Get()); }
+SIZE CCustomDrawToolTipCtrl::GetDescriptionIconSize() const { return GetIconSize(m_descriptionIcon.Get()); }
 SIZE CCustomDrawToolTipCtrl::GetBitmapSize() const
 {
-    return m_bitmap != nullptr ? ::GetBitmapSize(m_bitmap) : SIZE{0, 0};
+    return m_bitmap ? ::GetBitmapSize(m_bitmap.Get()) : SIZE{0, 0};
 }
 
 void CCustomDrawToolTipCtrl::SetBodyIcon(HICON icon)
 {
-    if (m_bodyIcon != nullptr && m_bodyIcon != icon)
-        ::DestroyIcon(m_bodyIcon);
-    m_bodyIcon = icon;
+    if (m_bodyIcon.Get() != icon)
+        m_bodyIcon.Reset(icon);
 }
 
 void CCustomDrawToolTipCtrl::SetDescriptionIcon(HICON icon)
 {
-    if (m_descriptionIcon != nullptr && m_descriptionIcon != icon)
-        ::DestroyIcon(m_descriptionIcon);
-    m_descriptionIcon = icon;
+    if (m_descriptionIcon.Get() != icon)
+        m_descriptionIcon.Reset(icon);
 }
 
 void CCustomDrawToolTipCtrl::SetBitmap(HBITMAP bitmap)
 {
-    if (m_bitmap != nullptr && m_bitmap != bitmap)
-        ::DeleteObject(m_bitmap);
-    m_bitmap = bitmap;
+    if (m_bitmap.Get() != bitmap)
+        m_bitmap.Reset(bitmap);
 }
 
 void CCustomDrawToolTipCtrl::DiscardExtras()
@@ -141,23 +136,21 @@ void CCustomDrawToolTipCtrl::SetDispInfoText(NMTTDISPINFOA* info, const wchar_t*
 HFONT CCustomDrawToolTipCtrl::FontFor(bool bold)
 {
     if (m_font != nullptr)
-        return bold && m_boldFont != nullptr ? m_boldFont : m_font;
+        return bold && m_boldFont ? m_boldFont.Get() : m_font;
     return bold ? DefaultBoldFont() : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
 }
 
 LRESULT CCustomDrawToolTipCtrl::OnSetFont(WPARAM wParam, LPARAM lParam)
 {
     m_font = reinterpret_cast<HFONT>(wParam);
-    if (m_boldFont != nullptr)
-        ::DeleteObject(m_boldFont);
-    m_boldFont = nullptr;
+    m_boldFont.Reset();
     if (m_font != nullptr)
     {
         LOGFONTW font{};
         if (::GetObjectW(m_font, sizeof(font), &font) != 0)
         {
             font.lfWeight = FW_BOLD;
-            m_boldFont = ::CreateFontIndirectW(&font);
+            m_boldFont.Reset(::CreateFontIndirectW(&font));
         }
     }
     if (LOWORD(lParam) != 0)
@@ -172,10 +165,9 @@ SIZE CCustomDrawToolTipCtrl::DrawTextPart(HDC dc, const std::wstring& text, cons
     DRAWTEXTPARAMS params{};
     params.cbSize = sizeof(params);
     params.iTabLength = m_tabLength;
-    const HGDIOBJ oldFont = ::SelectObject(dc, FontFor(bold));
+    const SelectedObject selectedFont(dc, FontFor(bold));
     ::DrawTextExW(dc, const_cast<wchar_t*>(text.c_str()), static_cast<int>(text.size()), &area,
                   format | (measureOnly ? DT_CALCRECT : 0), &params);
-    ::SelectObject(dc, oldFont);
     return SIZE{area.right - area.left, area.bottom - area.top};
 }
 
@@ -253,41 +245,36 @@ SIZE CCustomDrawToolTipCtrl::DrawNoteArea(HDC dc, const RECT& rect, bool measure
 void CCustomDrawToolTipCtrl::DrawBitmap(HDC dc, POINT at)
 {
     const SIZE size = GetBitmapSize();
-    const HDC source = ::CreateCompatibleDC(dc);
-    if (source == nullptr)
+    const UniqueDC source(::CreateCompatibleDC(dc));
+    if (!source)
         return;
-    const HGDIOBJ old = ::SelectObject(source, m_bitmap);
-    ::BitBlt(dc, at.x, at.y, size.cx, size.cy, source, 0, 0, SRCCOPY);
-    ::SelectObject(source, old);
-    ::DeleteDC(source);
+    const SelectedObject selectedBitmap(source.Get(), m_bitmap.Get());
+    ::BitBlt(dc, at.x, at.y, size.cx, size.cy, source.Get(), 0, 0, SRCCOPY);
 }
 
 void CCustomDrawToolTipCtrl::DrawBodyIcon(HDC dc, POINT at)
 {
     const SIZE size = GetBodyIconSize();
-    ::DrawIconEx(dc, at.x, at.y, m_bodyIcon, size.cx, size.cy, 0, nullptr, DI_NORMAL);
+    ::DrawIconEx(dc, at.x, at.y, m_bodyIcon.Get(), size.cx, size.cy, 0, nullptr, DI_NORMAL);
 }
 
 void CCustomDrawToolTipCtrl::DrawDescriptionIcon(HDC dc, POINT at)
 {
     const SIZE size = GetDescriptionIconSize();
-    ::DrawIconEx(dc, at.x, at.y, m_descriptionIcon, size.cx, size.cy, 0, nullptr, DI_NORMAL);
+    ::DrawIconEx(dc, at.x, at.y, m_descriptionIcon.Get(), size.cx, size.cy, 0, nullptr, DI_NORMAL);
 }
 
 void CCustomDrawToolTipCtrl::DrawSeparator(HDC dc, int left, int right, int y)
 {
     const COLORREF colour = m_separatorColourSelector == -1 ? RGB(158, 187, 221) : OrSystem(m_frameColour, COLOR_INFOTEXT);
-    const HPEN pen = ::CreatePen(PS_SOLID, 1, colour);
-    const HPEN white = ::CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
-    const HGDIOBJ old = ::SelectObject(dc, pen);
+    const UniqueGdiObject<HPEN> pen(::CreatePen(PS_SOLID, 1, colour));
+    const UniqueGdiObject<HPEN> white(::CreatePen(PS_SOLID, 1, RGB(255, 255, 255)));
+    const SelectedObject selectedPen(dc, pen.Get());
     ::MoveToEx(dc, left, y, nullptr);
     ::LineTo(dc, right, y);
-    ::SelectObject(dc, white);
+    ::SelectObject(dc, white.Get());
     ::MoveToEx(dc, left, y + 1, nullptr);
     ::LineTo(dc, right, y + 1);
-    ::SelectObject(dc, old);
-    ::DeleteObject(pen);
-    ::DeleteObject(white);
 }
 
 void CCustomDrawToolTipCtrl::DrawTipBackground(HDC dc, const RECT& rect)
@@ -299,9 +286,8 @@ void CCustomDrawToolTipCtrl::DrawTipBackground(HDC dc, const RECT& rect)
     }
     if (m_backgroundBottom == static_cast<COLORREF>(-1))
     {
-        const HBRUSH brush = ::CreateSolidBrush(m_backgroundTop);
-        ::FillRect(dc, &rect, brush);
-        ::DeleteObject(brush);
+        const UniqueGdiObject<HBRUSH> brush(::CreateSolidBrush(m_backgroundTop));
+        ::FillRect(dc, &rect, brush.Get());
         return;
     }
     DrawVerticalGradient(dc, rect, m_backgroundTop, m_backgroundBottom);
@@ -314,9 +300,8 @@ void CCustomDrawToolTipCtrl::DrawTipFrame(HDC dc, const RECT& rect, COLORREF col
         DrawRoundedFrame(dc, rect, colour, false);
         return;
     }
-    const HBRUSH brush = ::CreateSolidBrush(colour);
-    ::FrameRect(dc, &rect, brush);
-    ::DeleteObject(brush);
+    const UniqueGdiObject<HBRUSH> brush(::CreateSolidBrush(colour));
+    ::FrameRect(dc, &rect, brush.Get());
 }
 
 void CCustomDrawToolTipCtrl::SetMargins()
@@ -343,32 +328,37 @@ LRESULT CCustomDrawToolTipCtrl::OnShow(NMHDR*)
     const SIZE bodyIcon = m_showBodyIcon ? GetBodyIconSize() : SIZE{0, 0};
     const SIZE descriptionIcon = m_showDescriptionIcon ? GetDescriptionIconSize() : SIZE{0, 0};
 
-    const HDC dc = ::GetDC(m_hWnd);
-    RECT measure{0, 0, 4096, 4096};
-    const SIZE body = DrawBodyText(dc, measure, true);
-    m_bodyHeight = std::max<int>(body.cy, bodyIcon.cy);
-    int width = body.cx;
-    int height = m_bodyHeight;
+    int width = 0;
+    int height = 0;
     const bool description = m_showDescription && !m_description.empty();
-    if (description)
+    SIZE note{};
     {
-        SIZE text = DrawDescription(dc, measure, true);
-        if (descriptionIcon.cx > 0)
-            text.cx += descriptionIcon.cx + m_marginX;
-        if (text.cy >= 1)
+        const WindowDC windowDc(m_hWnd);
+        const HDC dc = windowDc.Get();
+        RECT measure{0, 0, 4096, 4096};
+        const SIZE body = DrawBodyText(dc, measure, true);
+        m_bodyHeight = std::max<int>(body.cy, bodyIcon.cy);
+        width = body.cx;
+        height = m_bodyHeight;
+        if (description)
         {
-            width = std::max<int>(width, text.cx);
-            height += std::max<int>(text.cy, descriptionIcon.cy) + 4 * m_marginY;
+            SIZE text = DrawDescription(dc, measure, true);
+            if (descriptionIcon.cx > 0)
+                text.cx += descriptionIcon.cx + m_marginX;
+            if (text.cy >= 1)
+            {
+                width = std::max<int>(width, text.cx);
+                height += std::max<int>(text.cy, descriptionIcon.cy) + 4 * m_marginY;
+            }
+            else
+            {
+                height += 2 * m_marginY;
+            }
         }
-        else
-        {
-            height += 2 * m_marginY;
-        }
+        if (bodyIcon.cx > 0)
+            width += bodyIcon.cx + m_marginX;
+        note = DrawNoteArea(dc, measure, true);
     }
-    if (bodyIcon.cx > 0)
-        width += bodyIcon.cx + m_marginX;
-    const SIZE note = DrawNoteArea(dc, measure, true);
-    ::ReleaseDC(m_hWnd, dc);
     if (note.cx > 0 || note.cy > 0)
     {
         width = std::max<int>(width, note.cx + 2 * m_marginX);

@@ -15,6 +15,7 @@
 
 #include <string>
 
+#include "Handles.h"
 #include "Window.h"
 
 constexpr UINT kToolTipShowPopMessage = 0x0A00;
@@ -103,13 +104,13 @@ private:
     POINT m_requested = {-1, -1};
     std::wstring m_note;
     std::wstring m_body;
-    HICON m_bodyIcon = nullptr;
-    HICON m_descriptionIcon = nullptr;
-    HBITMAP m_bitmap = nullptr;
+    UniqueIcon m_bodyIcon;
+    UniqueIcon m_descriptionIcon;
+    UniqueGdiObject<HBITMAP> m_bitmap;
     std::string m_longNarrowText;
     std::wstring m_longWideText;
     bool m_balloon = false;
     HFONT m_font = nullptr;
-    HFONT m_boldFont = nullptr;
+    UniqueGdiObject<HFONT> m_boldFont;
     int m_bodyHeight = 0;
 };

@@ -6,25 +6,6 @@
 
 namespace
 {
-
-// Selects a GDI object into a device context for one scope.
-class CSelectObject
-{
-public:
-    CSelectObject(HDC dc, HGDIOBJ object) : m_dc(dc), m_old(::SelectObject(dc, object)) {}
-    ~CSelectObject()
-    {
-        if (m_old != nullptr && m_old != HGDI_ERROR)
-            ::SelectObject(m_dc, m_old);
-    }
-    CSelectObject(const CSelectObject&) = delete;
-    CSelectObject& operator=(const CSelectObject&) = delete;
-
-private:
-    HDC m_dc;
-    HGDIOBJ m_old;
-};
-
 void Line(HDC dc, int x1, int y1, int x2, int y2)
 {
     ::MoveToEx(dc, x1, y1, nullptr);
@@ -74,7 +55,7 @@ void DrawVerticalGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF botto
 void DrawRoundedFrame(HDC dc, const RECT& rect, COLORREF colour, bool enlarge)
 {
     UniqueGdiObject<HPEN> pen(::CreatePen(PS_SOLID, 1, colour));
-    CSelectObject select(dc, pen.Get());
+    const SelectedObject select(dc, pen.Get());
     TraceRoundedOutline(dc, rect, enlarge);
 }
 
@@ -86,7 +67,7 @@ void DrawRoundedGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom
 
     {
         UniqueGdiObject<HPEN> pen(::CreatePen(PS_SOLID, 1, RGB(0, 0, 0)));
-        CSelectObject select(dc, pen.Get());
+        const SelectedObject select(dc, pen.Get());
         ::BeginPath(dc);
         TraceRoundedOutline(dc, rect, true);
         ::CloseFigure(dc);
@@ -102,7 +83,7 @@ void DrawRoundedGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom
 void DrawInsetFrame(HDC dc, const RECT& rect, COLORREF colour, int inset)
 {
     UniqueGdiObject<HPEN> pen(::CreatePen(PS_SOLID, 1, colour));
-    CSelectObject select(dc, pen.Get());
+    const SelectedObject select(dc, pen.Get());
     const int l = rect.left, t = rect.top, r = rect.right, b = rect.bottom, n = inset;
     Line(dc, l + n, t, r - n + 1, t);
     Line(dc, l + n, b, r - n + 1, b);

@@ -8,6 +8,7 @@
 #include "CaughtException.h"
 #include "DataExchange.h"
 #include "DpiScaling.h"
+#include "Handles.h"
 #include "Hooks.h"
 #include "LangSupport.h"
 #include "Logger.h"
@@ -106,10 +107,6 @@ CFindWindow::~CFindWindow()
     }
     if (m_tooltip && ::IsWindow(m_tooltip))
         ::DestroyWindow(m_tooltip);
-    if (m_finderBitmap)
-        ::DeleteObject(m_finderBitmap);
-    if (m_emptyBitmap)
-        ::DeleteObject(m_emptyBitmap);
     if (m_language)
         CLangSupport::Release(m_language);
 }
@@ -183,11 +180,12 @@ BOOL CFindWindow::OnInitDialog()
     for (const Quarter& quarter : kQuarters)
         ::CheckDlgButton(m_hWnd, quarter.id, (m_windowMask & quarter.bit) ? BST_CHECKED : BST_UNCHECKED);
 
-    m_finderBitmap = static_cast<HBITMAP>(
-        ::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDB_FINDER), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-    m_emptyBitmap = static_cast<HBITMAP>(
-        ::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDB_FINDER_EMPTY), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-    ::SendDlgItemMessageW(m_hWnd, IDC_FIND_FINDER, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_finderBitmap));
+    m_finderBitmap.Reset(static_cast<HBITMAP>(
+        ::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDB_FINDER), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+    m_emptyBitmap.Reset(static_cast<HBITMAP>(
+        ::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDB_FINDER_EMPTY), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+    ::SendDlgItemMessageW(m_hWnd, IDC_FIND_FINDER, STM_SETIMAGE, IMAGE_BITMAP,
+                          reinterpret_cast<LPARAM>(m_finderBitmap.Get()));
 
     ::SendDlgItemMessageW(m_hWnd, IDC_FIND_SPIN_TOP, UDM_SETRANGE32, static_cast<WPARAM>(-kMaxVertical), kMaxVertical);
     ::SendDlgItemMessageW(m_hWnd, IDC_FIND_SPIN_BOTTOM, UDM_SETRANGE32, static_cast<WPARAM>(-kMaxVertical), kMaxVertical);
@@ -288,7 +286,8 @@ void CFindWindow::BeginDrag()
         return;
     const HCURSOR cursor = ::LoadCursorW(GetResourceInstance(), MAKEINTRESOURCEW(IDC_FINDER_CURSOR));
     m_savedCursor = ::SetCursor(cursor ? cursor : ::LoadCursorW(nullptr, IDC_CROSS));
-    ::SendDlgItemMessageW(m_hWnd, IDC_FIND_FINDER, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_emptyBitmap));
+    ::SendDlgItemMessageW(m_hWnd, IDC_FIND_FINDER, STM_SETIMAGE, IMAGE_BITMAP,
+                          reinterpret_cast<LPARAM>(m_emptyBitmap.Get()));
     m_dragging = true;
     if (!m_hovering)
         HideAncestors();
@@ -303,7 +302,8 @@ void CFindWindow::EndDrag()
     m_dragging = false;
     if (::GetCapture() == m_hWnd)
         ::ReleaseCapture();
-    ::SendDlgItemMessageW(m_hWnd, IDC_FIND_FINDER, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_finderBitmap));
+    ::SendDlgItemMessageW(m_hWnd, IDC_FIND_FINDER, STM_SETIMAGE, IMAGE_BITMAP,
+                          reinterpret_cast<LPARAM>(m_finderBitmap.Get()));
     ::SetCursor(m_savedCursor ? m_savedCursor : ::LoadCursorW(nullptr, IDC_ARROW));
     m_savedCursor = nullptr;
     RemoveHighlight();
@@ -361,17 +361,13 @@ void CFindWindow::Highlight(HWND window)
 {
     RECT bounds{};
     ::GetWindowRect(window, &bounds);
-    const HDC dc = ::GetWindowDC(window);
-    if (dc == nullptr)
+    const WindowDC dc(window, true);
+    if (!dc)
         return;
-    const HPEN pen = ::CreatePen(PS_SOLID, kOutlineWidth, RGB(0, 0, 0));
-    const HGDIOBJ oldPen = ::SelectObject(dc, pen);
-    const HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(NULL_BRUSH));
-    ::Rectangle(dc, 0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top);
-    ::SelectObject(dc, oldBrush);
-    ::SelectObject(dc, oldPen);
-    ::DeleteObject(pen);
-    ::ReleaseDC(window, dc);
+    const UniqueGdiObject<HPEN> pen(::CreatePen(PS_SOLID, kOutlineWidth, RGB(0, 0, 0)));
+    const SelectedObject selectedPen(dc.Get(), pen.Get());
+    const SelectedObject selectedBrush(dc.Get(), ::GetStockObject(NULL_BRUSH));
+    ::Rectangle(dc.Get(), 0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top);
 }
 
 void CFindWindow::RemoveHighlight()
@@ -383,7 +379,7 @@ void CFindWindow::RemoveHighlight()
     if (!::IsWindow(window))
     {
         CLogger::LogMessage(L"CFindWindow::RefreshWindow was passed an invalid hWnd: 0x%08X",
-                            static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window)));
+                            HandleNumber(window));
         return;
     }
     ::InvalidateRect(window, nullptr, TRUE);

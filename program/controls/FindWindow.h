@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Dialog.h"
+#include "Handles.h"
 
 class CLangSupport;
 
@@ -87,8 +88,8 @@ private:
 
     bool m_dragging = false;
     bool m_hovering = false;
-    HBITMAP m_finderBitmap = nullptr;
-    HBITMAP m_emptyBitmap = nullptr;
+    UniqueGdiObject<HBITMAP> m_finderBitmap;
+    UniqueGdiObject<HBITMAP> m_emptyBitmap;
     HCURSOR m_savedCursor = nullptr;
     HWND m_highlighted = nullptr;
     std::vector<HWND> m_ancestors;

@@ -1,7 +1,9 @@
 #include "MemDC.h"
 
 #include <cstdlib>
+#include <optional>
 
+#include "Handles.h"
 #include "Logger.h"
 
 CMemBitmap::CMemBitmap(HDC target, HBITMAP* externalBitmap) : m_hTargetDC(target), m_pExternalBitmap(externalBitmap)
@@ -25,24 +27,14 @@ bool CMemBitmap::BeginDraw(int width, int height, bool create)
     width = std::abs(width);
     height = std::abs(height);
 
-    HWND screenWindow = nullptr;
+    // The screen context is only borrowed for the compatible objects.
+    std::optional<WindowDC> screen;
     HDC reference = m_hTargetDC;
     if (reference == nullptr)
     {
-        screenWindow = ::GetDesktopWindow();
-        reference = ::GetWindowDC(screenWindow);
+        screen.emplace(::GetDesktopWindow(), true);
+        reference = screen->Get();
     }
-    // The screen context is only borrowed for the compatible objects.
-    struct ScreenDC
-    {
-        HWND window;
-        HDC dc;
-        ~ScreenDC()
-        {
-            if (window != nullptr && dc != nullptr)
-                ::ReleaseDC(window, dc);
-        }
-    } screen{screenWindow, screenWindow != nullptr ? reference : nullptr};
 
     if (m_hMemDC == nullptr)
     {

@@ -9,24 +9,6 @@ HBITMAP LoadProgramBitmap(int id)
     return static_cast<HBITMAP>(::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(id), IMAGE_BITMAP,
                                              0, 0, LR_DEFAULTCOLOR));
 }
-
-// Selects a bitmap into a memory DC for the lifetime of the object.
-class SelectedBitmap
-{
-public:
-    SelectedBitmap(HDC dc, HBITMAP bitmap) : m_dc(dc), m_old(::SelectObject(dc, bitmap)) {}
-    ~SelectedBitmap()
-    {
-        if (m_old != nullptr && m_old != HGDI_ERROR)
-            ::SelectObject(m_dc, m_old);
-    }
-    SelectedBitmap(const SelectedBitmap&) = delete;
-    SelectedBitmap& operator=(const SelectedBitmap&) = delete;
-
-private:
-    HDC m_dc;
-    HGDIOBJ m_old;
-};
 }
 
 CPictureCtrl::CPictureCtrl()
@@ -58,19 +40,20 @@ void CPictureCtrl::Paint(HDC dc, const RECT& client)
 {
     if (dc == nullptr)
         return;
-    const HDC memory = ::CreateCompatibleDC(dc);
-    if (memory == nullptr)
+    const UniqueDC memoryDc(::CreateCompatibleDC(dc));
+    if (!memoryDc)
         return;
+    const HDC memory = memoryDc.Get();
     const int R = client.right;
     const int T = client.top;
     if (m_windowBitmap)
     {
-        SelectedBitmap selected(memory, m_windowBitmap.Get());
+        const SelectedObject selected(memory, m_windowBitmap.Get());
         ::BitBlt(dc, R - 32, T, 32, 32, memory, 0, 0, SRCCOPY);
     }
     if (m_regionBitmap)
     {
-        SelectedBitmap selected(memory, m_regionBitmap.Get());
+        const SelectedObject selected(memory, m_regionBitmap.Get());
         BITMAP info{};
         ::GetObjectW(m_regionBitmap.Get(), sizeof(info), &info);
         const auto copy = [&](int x, int y) { ::BitBlt(dc, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY); };
@@ -90,5 +73,4 @@ void CPictureCtrl::Paint(HDC dc, const RECT& client)
                 copy(R - 16, 18);
         }
     }
-    ::DeleteDC(memory);
 }

@@ -93,6 +93,9 @@ KeyCaptureDecision DecideCapturedKey(KeyCaptureState& state, DWORD vk, bool keyU
 CPressedButton::CPressedButton() : m_osVersion(static_cast<int>(GetOSVersion()))
 {
     BindMessage(WM_LBUTTONDOWN, &CPressedButton::OnLButtonDown);
+    // A press soon after a click is a double click: the button pushes for it
+    // as for any press, and so the capture starts with it too.
+    BindMessage(WM_LBUTTONDBLCLK, &CPressedButton::OnLButtonDown);
     BindMessage(WM_LBUTTONUP, &CPressedButton::OnLButtonUp);
     BindMessage(WM_RBUTTONUP, &CPressedButton::OnRButtonUp);
     BindMessage(WM_CAPTURECHANGED, &CPressedButton::OnCaptureChanged);

@@ -63,7 +63,7 @@ bool NameFromModule(DWORD processId, HWND window, std::wstring& path)
     if (!process)
     {
         CLogger::LogOSDebug(::GetLastError(), L"CProcessHelper: Error %d in GetProcessName(). Unable to get name for PID %d, HWND 0x%08X",
-                            ::GetLastError(), processId, static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window)));
+                            ::GetLastError(), processId, HandleNumber(window));
         return false;
     }
     wchar_t buffer[2048] = L"";
@@ -71,7 +71,7 @@ bool NameFromModule(DWORD processId, HWND window, std::wstring& path)
     {
         path = buffer;
         CLogger::LogDebug(L"CProcessHelper: Got name for PID %d, '%s' for HWND 0x%08X using GetModuleFileNameEx", processId,
-                          buffer, static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window)));
+                          buffer, HandleNumber(window));
         return true;
     }
     HMODULE module = nullptr;
@@ -81,12 +81,12 @@ bool NameFromModule(DWORD processId, HWND window, std::wstring& path)
     {
         path = buffer;
         CLogger::LogDebug(L"CProcessHelper: Got name for PID %d, '%s' for HWND 0x%08X using EnumProcessModules", processId,
-                          buffer, static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window)));
+                          buffer, HandleNumber(window));
         return true;
     }
     const DWORD error = ::GetLastError();
     CLogger::LogOSDebug(error, L"CProcessHelper: Error %d in EnumProcessModules(). Unable to get name for PID %d, HWND 0x%08X",
-                        error, processId, static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window)));
+                        error, processId, HandleNumber(window));
     return false;
 }
 
@@ -108,7 +108,7 @@ bool NameFromSnapshot(DWORD processId, HWND window, std::wstring& name)
             continue;
         name = entry.szExeFile;
         CLogger::LogDebug(L"CProcessHelper: Got name for PID %d, '%s' for HWND 0x%08X using CreateToolhelp32Snapshot",
-                          processId, entry.szExeFile, static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window)));
+                          processId, entry.szExeFile, HandleNumber(window));
         return !name.empty();
     }
     return false;
@@ -131,7 +131,7 @@ bool CProcessHelper::GetProcessName(HWND window, DWORD processId, wchar_t* name,
     if (depth > kMaxDepth)
     {
         CLogger::LogMessage(L"CProcessHelper::GetProcessName Recursion Protection : Unable to answer GetProcessByName request for window 0x%08X (PID: 0x%08X) '%s'. ",
-                            static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window)), processId, TextOf(window).c_str());
+                            HandleNumber(window), processId, TextOf(window).c_str());
         return false;
     }
     ++depth;

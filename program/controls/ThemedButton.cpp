@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Application.h"
+#include "DibSection.h"
 #include "Logger.h"
 #include "SystemLibrary.h"
 
@@ -168,10 +169,6 @@ CXButtonXP::CXButtonXP()
 CXButtonXP::~CXButtonXP()
 {
     CXThemeHelper::Get().CloseThemeData(m_theme);
-    if (m_icon != nullptr)
-        ::DestroyIcon(m_icon);
-    if (m_grayIcon != nullptr)
-        ::DestroyIcon(m_grayIcon);
 }
 
 void CXButtonXP::SetIcon(UINT resourceId)
@@ -182,12 +179,9 @@ void CXButtonXP::SetIcon(UINT resourceId)
 
 void CXButtonXP::SetIconHandle(HICON icon)
 {
-    if (m_icon != nullptr && m_icon != icon)
-        ::DestroyIcon(m_icon);
-    if (m_grayIcon != nullptr)
-        ::DestroyIcon(m_grayIcon);
-    m_icon = icon;
-    m_grayIcon = icon != nullptr ? CreateGrayscaleIcon(icon) : nullptr;
+    if (m_icon.Get() != icon)
+        m_icon.Reset(icon);
+    m_grayIcon.Reset(icon != nullptr ? CreateGrayscaleIcon(icon) : nullptr);
     m_iconPosition = 1;
     if (m_hWnd != nullptr)
         ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ERASE | RDW_INVALIDATE);
@@ -211,57 +205,40 @@ HICON CXButtonXP::CreateGrayscaleIcon(HICON icon)
         return table;
     }();
 
-    ICONINFO info{};
-    if (icon == nullptr || !::GetIconInfo(icon, &info))
+    const IconBitmaps iconBitmaps(icon);
+    if (!iconBitmaps)
         return nullptr;
-    HICON result = nullptr;
+    const ICONINFO& info = iconBitmaps.Info();
     BITMAP bitmap{};
-    if (info.hbmColor != nullptr && ::GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap) != 0 && bitmap.bmWidth > 0 &&
-        bitmap.bmHeight > 0)
+    if (info.hbmColor == nullptr || ::GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap) == 0 || bitmap.bmWidth <= 0 ||
+        bitmap.bmHeight <= 0)
+        return nullptr;
+    BITMAPINFO header = TopDown32BitInfo(bitmap.bmWidth, bitmap.bmHeight);
+    std::vector<DWORD> pixels(static_cast<size_t>(bitmap.bmWidth) * static_cast<size_t>(bitmap.bmHeight));
+    const WindowDC screen(nullptr);
+    if (::GetDIBits(screen.Get(), info.hbmColor, 0, static_cast<UINT>(bitmap.bmHeight), pixels.data(), &header,
+                    DIB_RGB_COLORS) == 0)
+        return nullptr;
+    for (DWORD& pixel : pixels)
     {
-        BITMAPINFO header{};
-        header.bmiHeader.biSize = sizeof(header.bmiHeader);
-        header.bmiHeader.biWidth = bitmap.bmWidth;
-        header.bmiHeader.biHeight = -bitmap.bmHeight;
-        header.bmiHeader.biPlanes = 1;
-        header.bmiHeader.biBitCount = 32;
-        header.bmiHeader.biCompression = BI_RGB;
-        std::vector<DWORD> pixels(static_cast<size_t>(bitmap.bmWidth) * static_cast<size_t>(bitmap.bmHeight));
-        const HDC dc = ::GetDC(nullptr);
-        if (::GetDIBits(dc, info.hbmColor, 0, static_cast<UINT>(bitmap.bmHeight), pixels.data(), &header,
-                        DIB_RGB_COLORS) != 0)
-        {
-            for (DWORD& pixel : pixels)
-            {
-                const DWORD alpha = pixel >> 24;
-                const int sum = static_cast<int>(((pixel >> 16) & 0xFF) + ((pixel >> 8) & 0xFF) + (pixel & 0xFF));
-                const int v = 255 - sum / 3;
-                if (alpha == 0 && v == 255)
-                    continue;
-                const COLORREF grey = greys[static_cast<size_t>(v == 0 ? 1 : v)];
-                pixel = (alpha << 24) | GetRValue(grey) << 16 | GetGValue(grey) << 8 | GetBValue(grey);
-            }
-            void* bits = nullptr;
-            const HBITMAP colour = ::CreateDIBSection(dc, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
-            if (colour != nullptr && bits != nullptr)
-            {
-                std::memcpy(bits, pixels.data(), pixels.size() * sizeof(DWORD));
-                ICONINFO grey{};
-                grey.fIcon = TRUE;
-                grey.hbmColor = colour;
-                grey.hbmMask = info.hbmMask;
-                result = ::CreateIconIndirect(&grey);
-            }
-            if (colour != nullptr)
-                ::DeleteObject(colour);
-        }
-        ::ReleaseDC(nullptr, dc);
+        const DWORD alpha = pixel >> 24;
+        const int sum = static_cast<int>(((pixel >> 16) & 0xFF) + ((pixel >> 8) & 0xFF) + (pixel & 0xFF));
+        const int v = 255 - sum / 3;
+        if (alpha == 0 && v == 255)
+            continue;
+        const COLORREF grey = greys[static_cast<size_t>(v == 0 ? 1 : v)];
+        pixel = (alpha << 24) | GetRValue(grey) << 16 | GetGValue(grey) << 8 | GetBValue(grey);
     }
-    if (info.hbmColor != nullptr)
-        ::DeleteObject(info.hbmColor);
-    if (info.hbmMask != nullptr)
-        ::DeleteObject(info.hbmMask);
-    return result;
+    void* bits = nullptr;
+    const UniqueGdiObject<HBITMAP> colour(::CreateDIBSection(screen.Get(), &header, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!colour || bits == nullptr)
+        return nullptr;
+    std::memcpy(bits, pixels.data(), pixels.size() * sizeof(DWORD));
+    ICONINFO grey{};
+    grey.fIcon = TRUE;
+    grey.hbmColor = colour.Get();
+    grey.hbmMask = info.hbmMask;
+    return ::CreateIconIndirect(&grey);
 }
 
 LRESULT CXButtonXP::OnEraseBkgnd(WPARAM, LPARAM)
@@ -386,17 +363,12 @@ bool CXButtonXP::DrawItem(DRAWITEMSTRUCT* item)
     const int width = bounds.right - bounds.left;
     const int height = bounds.bottom - bounds.top;
     const HDC target = item->hDC;
-    const HDC dc = ::CreateCompatibleDC(target);
-    const HBITMAP canvas = ::CreateCompatibleBitmap(target, width, height);
-    if (dc == nullptr || canvas == nullptr)
-    {
-        if (canvas != nullptr)
-            ::DeleteObject(canvas);
-        if (dc != nullptr)
-            ::DeleteDC(dc);
+    const UniqueDC memoryDc(::CreateCompatibleDC(target));
+    const UniqueGdiObject<HBITMAP> canvas(::CreateCompatibleBitmap(target, width, height));
+    if (!memoryDc || !canvas)
         return true;
-    }
-    const HGDIOBJ oldBitmap = ::SelectObject(dc, canvas);
+    const HDC dc = memoryDc.Get();
+    const SelectedObject selectedCanvas(dc, canvas.Get());
     ::BitBlt(dc, 0, 0, width, height, target, bounds.left, bounds.top, SRCCOPY);
     ::SetBkMode(dc, TRANSPARENT);
     RECT rect{0, 0, width, height};
@@ -413,7 +385,7 @@ bool CXButtonXP::DrawItem(DRAWITEMSTRUCT* item)
     }
     const HWND parent = GetParent();
     const HFONT font = parent != nullptr ? reinterpret_cast<HFONT>(::SendMessageW(parent, WM_GETFONT, 0, 0)) : nullptr;
-    const HGDIOBJ oldFont = font != nullptr ? ::SelectObject(dc, font) : nullptr;
+    const SelectedObject selectedFont(dc, font);
     const std::wstring text = GetWindowText();
 
     const bool disabled = (item->itemState & ODS_DISABLED) != 0;
@@ -454,9 +426,8 @@ bool CXButtonXP::DrawItem(DRAWITEMSTRUCT* item)
     {
         const COLORREF face = m_backgroundColour == static_cast<COLORREF>(-1) ? ::GetSysColor(COLOR_BTNFACE)
                                                                                 : m_backgroundColour;
-        const HBRUSH brush = ::CreateSolidBrush(face);
-        ::FillRect(dc, &rect, brush);
-        ::DeleteObject(brush);
+        const UniqueGdiObject<HBRUSH> brush(::CreateSolidBrush(face));
+        ::FillRect(dc, &rect, brush.Get());
         if (focus || isDefault)
         {
             if (!(m_toggleMode && pressed))
@@ -481,11 +452,6 @@ bool CXButtonXP::DrawItem(DRAWITEMSTRUCT* item)
 
     if (!::BitBlt(target, bounds.left, bounds.top, width, height, dc, 0, 0, SRCCOPY))
         CLogger::LogMessage(L"CXButtonXP::DrawItem: BitBlt Failed");
-    if (oldFont != nullptr)
-        ::SelectObject(dc, oldFont);
-    ::SelectObject(dc, oldBitmap);
-    ::DeleteObject(canvas);
-    ::DeleteDC(dc);
     return true;
 }
 
@@ -494,22 +460,13 @@ void CXButtonXP::DrawIcon(HDC dc, const RECT& item, bool hasText, bool pressed, 
 {
     int iconWidth = 32;
     int iconHeight = 32;
-    if (m_icon != nullptr)
+    const IconBitmaps iconBitmaps(m_icon.Get());
+    BITMAP bitmap{};
+    if (iconBitmaps && iconBitmaps.Info().hbmColor != nullptr &&
+        ::GetObjectW(iconBitmaps.Info().hbmColor, sizeof(bitmap), &bitmap) != 0)
     {
-        ICONINFO info{};
-        if (::GetIconInfo(m_icon, &info))
-        {
-            BITMAP bitmap{};
-            if (info.hbmColor != nullptr && ::GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap) != 0)
-            {
-                iconWidth = bitmap.bmWidth;
-                iconHeight = bitmap.bmHeight;
-            }
-            if (info.hbmColor != nullptr)
-                ::DeleteObject(info.hbmColor);
-            if (info.hbmMask != nullptr)
-                ::DeleteObject(info.hbmMask);
-        }
+        iconWidth = bitmap.bmWidth;
+        iconHeight = bitmap.bmHeight;
     }
     const int itemWidth = item.right - item.left;
     const int itemHeight = item.bottom - item.top;
@@ -534,14 +491,14 @@ void CXButtonXP::DrawIcon(HDC dc, const RECT& item, bool hasText, bool pressed, 
     if (pressed && !themed)
         dx = 1;
     bool drawn = false;
-    if (m_icon != nullptr)
+    if (m_icon)
     {
-        HICON icon = m_icon;
+        HICON icon = m_icon.Get();
         UINT flags = DST_ICON;
         if (disabled)
         {
-            if (m_grayIcon != nullptr)
-                icon = m_grayIcon;
+            if (m_grayIcon)
+                icon = m_grayIcon.Get();
             else
                 flags |= DSS_DISABLED;
         }
@@ -557,7 +514,7 @@ void CXButtonXP::DrawText(HDC dc, const RECT& textRect, const wchar_t* text, boo
     const LONG style = ::GetWindowLongW(m_hWnd, GWL_STYLE);
     UINT format = (style & BS_MULTILINE) != 0 ? DT_WORDBREAK : DT_SINGLELINE;
     format |= DT_VCENTER;
-    if (m_icon == nullptr)
+    if (!m_icon)
         format |= DT_CENTER;
     RECT measured = textRect;
     ::DrawTextW(dc, text, -1, &measured, format | DT_CALCRECT);

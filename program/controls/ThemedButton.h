@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <uxtheme.h>
 
+#include "Handles.h"
 #include "Window.h"
 
 // The theme functions, loaded at run time so that the program also runs where
@@ -86,7 +87,7 @@ public:
     bool IsToggled() const { return m_toggled; }
     void SetThemedDrawing(bool themed) { m_themedDrawing = themed; }
     bool IsHot() const { return m_hot; }
-    HICON GetGrayIcon() const { return m_grayIcon; }
+    HICON GetGrayIcon() const { return m_grayIcon.Get(); }
 
 protected:
     bool DrawItem(DRAWITEMSTRUCT* item) override;
@@ -107,8 +108,8 @@ private:
     bool m_doubleClickPending = false;
     bool m_themedDrawing = true;
     HTHEME m_theme = nullptr;
-    HICON m_icon = nullptr;
-    HICON m_grayIcon = nullptr;
+    UniqueIcon m_icon;
+    UniqueIcon m_grayIcon;
     int m_iconPosition = 1;
     COLORREF m_backgroundColour = static_cast<COLORREF>(-1);
     COLORREF m_textColour = static_cast<COLORREF>(-1);

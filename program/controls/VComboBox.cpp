@@ -7,6 +7,7 @@
 
 #include "CaughtException.h"
 #include "Drawing.h"
+#include "Handles.h"
 #include "MemDC.h"
 
 namespace
@@ -47,9 +48,8 @@ bool PointIn(const RECT& rect, POINT point) { return ::PtInRect(&rect, point) !=
 
 void FillSolid(HDC dc, const RECT& rect, COLORREF colour)
 {
-    const HBRUSH brush = ::CreateSolidBrush(colour);
-    ::FillRect(dc, &rect, brush);
-    ::DeleteObject(brush);
+    const UniqueGdiObject<HBRUSH> brush(::CreateSolidBrush(colour));
+    ::FillRect(dc, &rect, brush.Get());
 }
 }
 
@@ -450,12 +450,10 @@ bool CVComboBox::CreateParts()
 
 int CVComboBox::TextMetricHeight() const
 {
-    const HDC dc = ::GetDC(m_hWnd);
-    const HGDIOBJ old = ::SelectObject(dc, m_font != nullptr ? m_font : ::GetStockObject(DEFAULT_GUI_FONT));
+    const WindowDC dc(m_hWnd);
+    const SelectedObject selectedFont(dc.Get(), m_font != nullptr ? m_font : ::GetStockObject(DEFAULT_GUI_FONT));
     TEXTMETRICW metrics{};
-    ::GetTextMetricsW(dc, &metrics);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(m_hWnd, dc);
+    ::GetTextMetricsW(dc.Get(), &metrics);
     return metrics.tmHeight;
 }
 
@@ -468,12 +466,12 @@ void CVComboBox::OnSetFont(HFONT font)
         m_edit.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (m_list.IsWindow())
         m_list.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    const HDC dc = ::GetDC(m_hWnd);
-    const HGDIOBJ old = ::SelectObject(dc, font != nullptr ? font : ::GetStockObject(DEFAULT_GUI_FONT));
     TEXTMETRICW metrics{};
-    ::GetTextMetricsW(dc, &metrics);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(m_hWnd, dc);
+    {
+        const WindowDC dc(m_hWnd);
+        const SelectedObject selectedFont(dc.Get(), font != nullptr ? font : ::GetStockObject(DEFAULT_GUI_FONT));
+        ::GetTextMetricsW(dc.Get(), &metrics);
+    }
     if (m_list.IsWindow())
         m_list.SendMessage(LB_SETITEMHEIGHT, 0, metrics.tmHeight + 4);
     ::MoveWindow(m_hWnd, rect.left, rect.top, rect.right - rect.left, m_fullHeight, TRUE);
@@ -1140,9 +1138,8 @@ void CVComboBox::DrawFrame(HDC dc, const RECT& rect)
         colour = ::GetSysColor(COLOR_GRAYTEXT);
     else if (m_hot)
         colour = RGB(60, 127, 177);
-    const HBRUSH brush = ::CreateSolidBrush(colour);
-    ::FrameRect(dc, &rect, brush);
-    ::DeleteObject(brush);
+    const UniqueGdiObject<HBRUSH> brush(::CreateSolidBrush(colour));
+    ::FrameRect(dc, &rect, brush.Get());
 }
 
 void CVComboBox::DrawButton(HDC dc, const RECT& rect)
@@ -1187,7 +1184,7 @@ void CVComboBox::OnDrawText(HDC dc, const RECT& rect, const wchar_t* text)
 {
     try
     {
-        const HGDIOBJ oldFont = ::SelectObject(dc, m_font != nullptr ? m_font : ::GetStockObject(DEFAULT_GUI_FONT));
+        const SelectedObject selectedFont(dc, m_font != nullptr ? m_font : ::GetStockObject(DEFAULT_GUI_FONT));
         const bool enabled = ::IsWindowEnabled(m_hWnd) != FALSE;
         RECT client{};
         ::GetClientRect(m_hWnd, &client);
@@ -1215,7 +1212,6 @@ void CVComboBox::OnDrawText(HDC dc, const RECT& rect, const wchar_t* text)
         ::DrawTextW(dc, text, -1, &area, DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS | DT_SINGLELINE);
         ::SetBkMode(dc, oldMode);
         ::SetTextColor(dc, oldColour);
-        ::SelectObject(dc, oldFont);
     }
     catch (...)
     {

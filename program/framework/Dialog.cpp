@@ -7,6 +7,7 @@
 #include "Exceptions.h"
 #include "Logger.h"
 #include "MessageLoop.h"
+#include "ModalOwner.h"
 #include "WindowCreation.h"
 
 CDialog::CDialog(UINT templateId, CWindow* parent) : m_parent(parent), m_templateId(templateId)
@@ -82,15 +83,7 @@ bool CDialog::Create(HWND parent)
 
 HWND CDialog::ModalOwner() const
 {
-    HWND owner = m_parent != nullptr ? m_parent->GetSafeHwnd() : nullptr;
-    if (owner == nullptr)
-        owner = ::GetActiveWindow();
-    if (owner == nullptr)
-    {
-        if (const CApplication* app = CApplication::Get(); app != nullptr && app->GetMainWindow() != nullptr)
-            owner = app->GetMainWindow()->GetSafeHwnd();
-    }
-    return owner != nullptr ? ::GetAncestor(owner, GA_ROOT) : nullptr;
+    return ModalOwnerOf(m_parent);
 }
 
 INT_PTR CDialog::DoModal()

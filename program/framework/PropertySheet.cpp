@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "Logger.h"
 #include "MessageLoop.h"
+#include "ModalOwner.h"
 #include "WindowCreation.h"
 #include "WindowProcGuard.h"
 
@@ -195,15 +196,7 @@ bool CPropertySheet::SetActivePage(int index)
 
 HWND CPropertySheet::ModalOwner() const
 {
-    HWND owner = m_parent != nullptr ? m_parent->GetSafeHwnd() : nullptr;
-    if (owner == nullptr)
-        owner = ::GetActiveWindow();
-    if (owner == nullptr)
-    {
-        if (const CApplication* app = CApplication::Get(); app != nullptr && app->GetMainWindow() != nullptr)
-            owner = app->GetMainWindow()->GetSafeHwnd();
-    }
-    return owner != nullptr ? ::GetAncestor(owner, GA_ROOT) : nullptr;
+    return ModalOwnerOf(m_parent);
 }
 
 bool CPropertySheet::Closed() const

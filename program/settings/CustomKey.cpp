@@ -119,10 +119,6 @@ CCustomKey::~CCustomKey()
 {
     ShowHiddenWindows();
     RemoveTooltip();
-    if (m_targetBitmap)
-        ::DeleteObject(m_targetBitmap);
-    if (m_emptyBitmap)
-        ::DeleteObject(m_emptyBitmap);
     if (m_tagMenu)
         ::DestroyMenu(m_tagMenu);
     if (m_language)
@@ -146,11 +142,12 @@ BOOL CCustomKey::OnInitDialog()
 {
     CDialog::OnInitDialog();
     HINSTANCE resources = GetResourceInstance();
-    m_targetBitmap = static_cast<HBITMAP>(
-        ::LoadImageW(resources, MAKEINTRESOURCEW(IDB_PICKER_TARGET), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-    m_emptyBitmap = static_cast<HBITMAP>(
-        ::LoadImageW(resources, MAKEINTRESOURCEW(IDB_PICKER_TARGET_GREY), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-    ::SendDlgItemMessageW(m_hWnd, IDC_CK_PICKER, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_targetBitmap));
+    m_targetBitmap.Reset(static_cast<HBITMAP>(
+        ::LoadImageW(resources, MAKEINTRESOURCEW(IDB_PICKER_TARGET), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+    m_emptyBitmap.Reset(static_cast<HBITMAP>(
+        ::LoadImageW(resources, MAKEINTRESOURCEW(IDB_PICKER_TARGET_GREY), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+    ::SendDlgItemMessageW(m_hWnd, IDC_CK_PICKER, STM_SETIMAGE, IMAGE_BITMAP,
+                          reinterpret_cast<LPARAM>(m_targetBitmap.Get()));
 
     // Texts first, so that the values written below are never taken for captions.
     const std::wstring caption = LookupText(m_language, GetWindowText());
@@ -313,7 +310,9 @@ bool CCustomKey::OnCommand(WPARAM wParam, LPARAM lParam)
         OnTagCommand(id);
         return true;
     }
-    if (id == IDC_CK_PICKER && HIWORD(wParam) == STN_CLICKED && !m_picking)
+    // A press soon after the last one (an abandoned pick, say) comes as a double click.
+    const bool pressed = HIWORD(wParam) == STN_CLICKED || HIWORD(wParam) == STN_DBLCLK;
+    if (id == IDC_CK_PICKER && pressed && !m_picking)
         StartPicker();
     return CDialog::OnCommand(wParam, lParam);
 }
@@ -443,7 +442,8 @@ void CCustomKey::StartPicker()
     m_savedCursor = ::GetCursor();
     if (cursor)
         ::SetCursor(cursor);
-    ::SendDlgItemMessageW(m_hWnd, IDC_CK_PICKER, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_emptyBitmap));
+    ::SendDlgItemMessageW(m_hWnd, IDC_CK_PICKER, STM_SETIMAGE, IMAGE_BITMAP,
+                          reinterpret_cast<LPARAM>(m_emptyBitmap.Get()));
     m_picking = true;
     KillTimer(kCursorTimer);
     m_hiddenWindows.clear();
@@ -494,7 +494,7 @@ void CCustomKey::EndPicker(bool picked)
     try
     {
         ::SendDlgItemMessageW(m_hWnd, IDC_CK_PICKER, STM_SETIMAGE, IMAGE_BITMAP,
-                              reinterpret_cast<LPARAM>(m_targetBitmap));
+                              reinterpret_cast<LPARAM>(m_targetBitmap.Get()));
         if (m_savedCursor)
             ::SetCursor(m_savedCursor);
         m_savedCursor = nullptr;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Dialog.h"
+#include "Handles.h"
 #include "PressedButton.h"
 
 class CLangSupport;
@@ -115,8 +116,8 @@ private:
     int m_repeatDelay;
     CLangSupport* m_language;
     HCURSOR m_savedCursor = nullptr;
-    HBITMAP m_targetBitmap = nullptr;
-    HBITMAP m_emptyBitmap = nullptr;
+    UniqueGdiObject<HBITMAP> m_targetBitmap;
+    UniqueGdiObject<HBITMAP> m_emptyBitmap;
     std::vector<HWND> m_hiddenWindows;
     bool m_picking = false;
     // The timer saw Escape end the last pick, at that tick count.

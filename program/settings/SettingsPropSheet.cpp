@@ -93,10 +93,10 @@ CSettingsPropSheet::CSettingsPropSheet(const wchar_t* caption, CWindow* parent, 
     : CPropertySheet(caption, parent, GeneralPage), m_updates(shell)
 {
     EnableStackedTabs(false);
-    m_icon = static_cast<HICON>(::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDI_GLOBAL_SETTINGS), IMAGE_ICON,
-                                             0, 0, LR_DEFAULTCOLOR | LR_DEFAULTSIZE));
-    m_psh.hIcon = m_icon;
-    if (m_icon != nullptr)
+    m_icon.Reset(static_cast<HICON>(::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDI_GLOBAL_SETTINGS),
+                                                 IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR | LR_DEFAULTSIZE)));
+    m_psh.hIcon = m_icon.Get();
+    if (m_icon)
         m_psh.dwFlags |= PSH_USEHICON;
     m_psh.dwFlags |= PSH_NOAPPLYNOW;
     m_psh.dwFlags &= ~static_cast<DWORD>(PSH_HASHELP);
@@ -113,17 +113,15 @@ CSettingsPropSheet::~CSettingsPropSheet()
 {
     if (m_hWnd != nullptr)
         DestroyWindow();
-    if (m_icon != nullptr)
-        ::DestroyIcon(m_icon);
 }
 
 BOOL CSettingsPropSheet::OnInitDialog()
 {
     const BOOL result = CPropertySheet::OnInitDialog();
-    if (m_icon != nullptr)
+    if (m_icon)
     {
-        SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
-        SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
+        SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon.Get()));
+        SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon.Get()));
     }
     CLangSupport* language = LangSupport();
     if (const HWND applyNow = GetDlgItem(kApplyNowButton))

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "Handles.h"
 #include "HotkeySettings.h"
 #include "LanguageSettings.h"
 #include "LayerSettings.h"
@@ -61,7 +62,7 @@ protected:
     BOOL OnInitDialog() override;
 
 private:
-    HICON m_icon = nullptr;
+    UniqueIcon m_icon;
     int m_hotkeysChanged = 0;
     int m_modifiersChanged = 0;
 };

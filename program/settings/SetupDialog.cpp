@@ -65,10 +65,11 @@ CSetupDialog::CSetupDialog(bool portable, bool quillon, CWindow* parent, const s
     : CDialog(IDD_SETUP, parent), m_pendingLanguage(languageFile), m_portable(portable), m_quillon(quillon),
       m_pendingImport(importFile), m_initialSelection(initialSelection), m_language(LangSupport())
 {
-    m_icon = static_cast<HICON>(::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDI_ABOUT), IMAGE_ICON,
-                                             ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0));
-    m_smallIcon = static_cast<HICON>(::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDI_ABOUT), IMAGE_ICON,
-                                                  ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
+    m_icon.Reset(static_cast<HICON>(::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDI_ABOUT), IMAGE_ICON,
+                                                 ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), 0)));
+    m_smallIcon.Reset(static_cast<HICON>(::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDI_ABOUT), IMAGE_ICON,
+                                                      ::GetSystemMetrics(SM_CXSMICON),
+                                                      ::GetSystemMetrics(SM_CYSMICON), 0)));
 
     CStopwatch watch;
     m_actions.reserve(ActionCount);
@@ -111,12 +112,6 @@ CSetupDialog::~CSetupDialog()
     m_optionsTab.reset();
     m_removedProfiles.clear();
     m_settings.reset();
-    if (m_icon != nullptr)
-        ::DestroyIcon(m_icon);
-    if (m_smallIcon != nullptr)
-        ::DestroyIcon(m_smallIcon);
-    if (m_statusBrush != nullptr)
-        ::DeleteObject(m_statusBrush);
     CLangSupport::Release(m_language);
 }
 
@@ -158,8 +153,8 @@ BOOL CSetupDialog::OnInitDialog()
 
     CStopwatch step;
     SetTitle();
-    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
-    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon));
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon.Get()));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon.Get()));
     CLogger::LogDebug(L"OnInitDialog: Setup dialog initialisation took %dms", step.Elapsed());
 
     step.Restart();
@@ -233,10 +228,8 @@ std::wstring CSetupDialog::LayerTabLabel(int layer) const
     return L"   " + std::to_wstring(layer + 1);
 }
 
-void CSetupDialog::CreateTabs()
+SetupPageContext CSetupDialog::PageContext()
 {
-    for (int i = 0; i < kLayerPages; ++i)
-        m_layerTabs[i] = CreateLayerPage(m_language);
     SetupPageContext context;
     context.dialog = this;
     context.settings = m_settings.get();
@@ -245,6 +238,14 @@ void CSetupDialog::CreateTabs()
     context.quillon = IsQuillon();
     context.portable = m_portable;
     context.wheelLines = m_settings->m_nWheelScrollLines;
+    return context;
+}
+
+void CSetupDialog::CreateTabs()
+{
+    for (int i = 0; i < kLayerPages; ++i)
+        m_layerTabs[i] = CreateLayerPage(m_language);
+    const SetupPageContext context = PageContext();
     m_scrollingTab = CreateScrollingPage(m_language);
     m_optionsTab = CreateOptionsPage(m_language);
     if (m_scrollingTab && !m_scrollingTab->CreatePage(context))
@@ -278,14 +279,7 @@ void CSetupDialog::RebuildTabItems()
 
 void CSetupDialog::AddTabs(bool fillNewPages)
 {
-    SetupPageContext context;
-    context.dialog = this;
-    context.settings = m_settings.get();
-    context.tabs = &m_tabs;
-    context.actions = &m_actions;
-    context.quillon = IsQuillon();
-    context.portable = m_portable;
-    context.wheelLines = m_settings->m_nWheelScrollLines;
+    SetupPageContext context = PageContext();
 
     CApplicationSettings* selected = ProfileAt(SelectedEntry());
     const int layers = std::min(m_settings->MaxLayers(), kLayerPages);

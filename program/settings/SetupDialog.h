@@ -20,6 +20,7 @@
 
 #include "ColourCheckListBox.h"
 #include "Dialog.h"
+#include "Handles.h"
 #include "ListControls.h"
 #include "PictureCtrl.h"
 #include "ProfileRules.h"
@@ -114,6 +115,8 @@ protected:
 private:
     // The frame.
     void CreateTooltips();
+    // What every page is created and filled with.
+    SetupPageContext PageContext();
     void CreateTabs();
     // Creates the windows of the layer pages in use that have none and adds
     // every page's tab; fill: new pages show the selected profile.
@@ -197,8 +200,8 @@ private:
     CAboutDlg* m_aboutBox = nullptr;
     std::wstring m_pendingLanguage;
     std::unique_ptr<CSettings> m_settings;
-    HICON m_icon = nullptr;
-    HICON m_smallIcon = nullptr;
+    UniqueIcon m_icon;
+    UniqueIcon m_smallIcon;
     bool m_portable;
     bool m_quillon;
     int m_lastSelection = 0;
@@ -215,7 +218,6 @@ private:
     std::unique_ptr<ISetupProfilePage> m_optionsTab;
     int m_initialSelection;
     CLangSupport* m_language;
-    HBRUSH m_statusBrush = nullptr;
     // Set while an import or a switch rebuilds the list: the library's
     // profile notes are not matched then.
     bool m_reloading = false;

@@ -8,6 +8,7 @@
 #include "Application.h"
 #include "CaughtException.h"
 #include "Folders.h"
+#include "Handles.h"
 #include "LangSupport.h"
 #include "Logger.h"
 #include "StringFormat.h"
@@ -111,8 +112,6 @@ CAboutDlg::CAboutDlg(CWindow* parent, IAboutActions& actions)
 
 CAboutDlg::~CAboutDlg()
 {
-    if (m_donateBitmap)
-        ::DeleteObject(m_donateBitmap);
     if (m_language)
         CLangSupport::Release(m_language);
 }
@@ -120,8 +119,8 @@ CAboutDlg::~CAboutDlg()
 BOOL CAboutDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    m_donateBitmap = static_cast<HBITMAP>(
-        ::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDB_DONATE), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+    m_donateBitmap.Reset(static_cast<HBITMAP>(
+        ::LoadImageW(GetResourceInstance(), MAKEINTRESOURCEW(IDB_DONATE), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
 
     const std::wstring product = AppProductName();
     const std::wstring caption = FormatString(L"%s %s", LookupText(m_language, std::wstring(L"About")).c_str(),
@@ -192,15 +191,13 @@ LRESULT CAboutDlg::OnDrawItem(WPARAM wParam, LPARAM lParam)
     if (m_donateBitmap)
     {
         BITMAP info{};
-        ::GetObjectW(m_donateBitmap, sizeof(info), &info);
-        HDC memory = ::CreateCompatibleDC(item->hDC);
+        ::GetObjectW(m_donateBitmap.Get(), sizeof(info), &info);
+        const UniqueDC memory(::CreateCompatibleDC(item->hDC));
         if (memory)
         {
-            HGDIOBJ old = ::SelectObject(memory, m_donateBitmap);
+            const SelectedObject selectedBitmap(memory.Get(), m_donateBitmap.Get());
             const int top = rect.top + (rect.bottom - rect.top - info.bmHeight) / 2;
-            ::BitBlt(item->hDC, rect.left + 4, top, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
-            ::SelectObject(memory, old);
-            ::DeleteDC(memory);
+            ::BitBlt(item->hDC, rect.left + 4, top, info.bmWidth, info.bmHeight, memory.Get(), 0, 0, SRCCOPY);
             textLeft += info.bmWidth + 4;
         }
     }

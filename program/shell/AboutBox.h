@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Dialog.h"
+#include "Handles.h"
 
 class CLangSupport;
 
@@ -63,5 +64,5 @@ private:
 
     CLangSupport* m_language;
     IAboutActions& m_actions;
-    HBITMAP m_donateBitmap = nullptr;
+    UniqueGdiObject<HBITMAP> m_donateBitmap;
 };

@@ -12,6 +12,7 @@
 
 #include "AppTexts.h"
 #include "CaughtException.h"
+#include "Handles.h"
 #include "LangSupport.h"
 #include "Logger.h"
 #include "MessageBox.h"
@@ -111,17 +112,17 @@ bool VerifyDownloadedInstaller(const std::wstring& path, std::uint64_t announced
         why = FormatString(L"the file has %I64u of %I64u bytes", size, announcedSize);
         return false;
     }
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
     {
         why = L"the file cannot be read";
         return false;
     }
     char head[2] = {};
     DWORD read = 0;
-    const BOOL ok = ::ReadFile(file, head, sizeof(head), &read, nullptr);
-    ::CloseHandle(file);
+    const BOOL ok = ::ReadFile(file.Get(), head, sizeof(head), &read, nullptr);
+    file.Reset();
     if (!ok || read != 2 || head[0] != 'M' || head[1] != 'Z')
     {
         why = L"the file is not a Windows program";

@@ -1,11 +1,11 @@
 #include "CommandWord.h"
 
-#include <cwctype>
 #include <vector>
 
 #include "Logger.h"
 #include "MessageBox.h"
 #include "StringFormat.h"
+#include "TrimWhiteSpace.h"
 
 namespace
 {
@@ -67,17 +67,6 @@ bool IsSlash(wchar_t c)
 bool IsDriveLetter(wchar_t c)
 {
     return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
-}
-
-std::wstring Trimmed(const std::wstring& text)
-{
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && std::iswspace(text[first]))
-        ++first;
-    while (last > first && std::iswspace(text[last - 1]))
-        --last;
-    return text.substr(first, last - first);
 }
 
 // "x:" or "\\server\share" of an absolute folder; empty when it has neither.
@@ -172,7 +161,7 @@ bool ResolveFileArgument(DWORD word, std::wstring& argument, const std::wstring&
     for (wchar_t c : argument)
         if (c != L'"')
             path += c;
-    path = Trimmed(path);
+    path = TrimWhiteSpace(path);
     if (path.empty())
         return false;
 
@@ -247,7 +236,7 @@ std::optional<int> LayerFromCommand(DWORD word, const std::wstring& argument, in
     for (wchar_t c : argument)
         if (c != L'"')
             text += c;
-    text = Trimmed(text);
+    text = TrimWhiteSpace(text);
 
     int layer = 0;
     bool valid = !text.empty() && text.size() <= 9;

@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <iterator>
+#include <utility>
 
 #include "CaughtException.h"
 #include "CrashReport.h"
@@ -52,8 +53,6 @@ HotkeyHandler::~HotkeyHandler()
 {
     if (m_running)
         Stop();
-    if (m_startEvent)
-        ::CloseHandle(m_startEvent);
 }
 
 int HotkeyHandler::AddHotkey(WORD modifiers, WORD virtualKey, HotkeyCallback callback, int value, int* entry)
@@ -98,24 +97,23 @@ void HotkeyHandler::MarkAllRemoved()
 
 bool HotkeyHandler::LockMutex()
 {
-    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, kMutexName);
-    if (mutex == nullptr && ::GetLastError() == ERROR_ACCESS_DENIED)
-        mutex = ::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kMutexName);
-    if (mutex == nullptr)
+    UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, kMutexName));
+    if (!mutex && ::GetLastError() == ERROR_ACCESS_DENIED)
+        mutex.Reset(::OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kMutexName));
+    if (!mutex)
     {
         CLogger::LogOSMessage(::GetLastError(), L"HotkeyHandler: Unable to create or open the hotkey mutex.");
         return false;
     }
-    const DWORD wait = ::WaitForSingleObject(mutex, kMutexWaitMs);
+    const DWORD wait = ::WaitForSingleObject(mutex.Get(), kMutexWaitMs);
     if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED)
     {
         CLogger::LogMessage(L"HotkeyHandler: Timed out waiting for the hotkey mutex.");
-        ::CloseHandle(mutex);
         return false;
     }
     // Whichever handle was waited on is the one released: a mutex acquired and
     // never released would block every later start of every copy.
-    m_heldMutex = mutex;
+    m_heldMutex = std::move(mutex);
     return true;
 }
 
@@ -123,9 +121,8 @@ void HotkeyHandler::ReleaseMutex()
 {
     if (m_heldMutex)
     {
-        ::ReleaseMutex(m_heldMutex);
-        ::CloseHandle(m_heldMutex);
-        m_heldMutex = nullptr;
+        ::ReleaseMutex(m_heldMutex.Get());
+        m_heldMutex.Reset();
     }
 }
 
@@ -140,9 +137,7 @@ void HotkeyHandler::Start(void* context)
     if (!LockMutex())
         return;
 
-    if (m_startEvent)
-        ::CloseHandle(m_startEvent);
-    m_startEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    m_startEvent.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
     if (m_startEvent)
     {
         m_context = context;
@@ -153,21 +148,20 @@ void HotkeyHandler::Start(void* context)
         {
             CLogger::LogOSMessage(::GetLastError(), L"HotkeyHandler: Unable to start the hotkey thread.");
             m_threadId = 0;
-            m_thread = nullptr;
+            m_thread.Reset();
         }
         else
         {
-            m_thread = reinterpret_cast<HANDLE>(thread);
+            m_thread.Reset(reinterpret_cast<HANDLE>(thread));
             m_running = true;
             // The thread signals on every path; should it die without doing so,
             // its end releases the wait instead.
-            HANDLE waits[] = {m_startEvent, m_thread};
+            HANDLE waits[] = {m_startEvent.Get(), m_thread.Get()};
             const DWORD woke = ::WaitForMultipleObjects(2, waits, FALSE, INFINITE);
             if (woke != WAIT_OBJECT_0 || m_startResult != 0)
             {
-                ::WaitForSingleObject(m_thread, kThreadExitWaitMs);
-                ::CloseHandle(m_thread);
-                m_thread = nullptr;
+                ::WaitForSingleObject(m_thread.Get(), kThreadExitWaitMs);
+                m_thread.Reset();
                 m_threadId = 0;
                 m_window = nullptr;
                 m_running = false;
@@ -183,13 +177,9 @@ void HotkeyHandler::Start(void* context)
 
 int HotkeyHandler::Stop()
 {
-    if (!m_running || m_thread == nullptr)
+    if (!m_running || !m_thread)
     {
-        if (m_startEvent)
-        {
-            ::CloseHandle(m_startEvent);
-            m_startEvent = nullptr;
-        }
+        m_startEvent.Reset();
         return 0;
     }
     // Our own thread is ended even when the mutex cannot be had: the owner
@@ -199,16 +189,16 @@ int HotkeyHandler::Stop()
     // The thread unregisters its hotkeys itself when its loop ends: only the
     // thread that owns the window may do so.
     ::PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
-    bool ended = ::WaitForSingleObject(m_thread, kThreadExitWaitMs) == WAIT_OBJECT_0;
+    bool ended = ::WaitForSingleObject(m_thread.Get(), kThreadExitWaitMs) == WAIT_OBJECT_0;
     if (!ended && CThreadLock::m_sdwOwner == m_threadId)
-        ended = ::WaitForSingleObject(m_thread, kLockHolderExtraWaitMs) == WAIT_OBJECT_0;
+        ended = ::WaitForSingleObject(m_thread.Get(), kLockHolderExtraWaitMs) == WAIT_OBJECT_0;
     if (!ended)
     {
         const bool heldLock = CThreadLock::m_sdwOwner == m_threadId;
         CLogger::LogThreadDebug(L"Hotkey message loop thread [0x%X] did not exit in a timely fashion - terminate it...",
-                                static_cast<unsigned>(reinterpret_cast<uintptr_t>(m_thread)));
-        ::TerminateThread(m_thread, 0);
-        ::WaitForSingleObject(m_thread, kThreadExitWaitMs);
+                                HandleNumber(m_thread.Get()));
+        ::TerminateThread(m_thread.Get(), 0);
+        ::WaitForSingleObject(m_thread.Get(), kThreadExitWaitMs);
         if (heldLock)
             CThreadLock::ResetGlobalCS();
         // Its window died with it, and its hotkeys with the window; the atoms remain.
@@ -220,17 +210,12 @@ int HotkeyHandler::Stop()
         }
     }
     DWORD exitCode = 0;
-    ::GetExitCodeThread(m_thread, &exitCode);
-    ::CloseHandle(m_thread);
-    m_thread = nullptr;
+    ::GetExitCodeThread(m_thread.Get(), &exitCode);
+    m_thread.Reset();
     m_threadId = 0;
     m_window = nullptr;
     ::UnregisterClassW(kWindowClass, ModuleInstance());
-    if (m_startEvent)
-    {
-        ::CloseHandle(m_startEvent);
-        m_startEvent = nullptr;
-    }
+    m_startEvent.Reset();
     m_running = false;
     if (locked)
         ReleaseMutex();
@@ -253,7 +238,7 @@ unsigned HotkeyHandler::RunThread()
     if (created != Ok)
     {
         m_startResult = created;
-        ::SetEvent(m_startEvent);
+        ::SetEvent(m_startEvent.Get());
         return static_cast<unsigned>(created);
     }
 
@@ -275,13 +260,13 @@ unsigned HotkeyHandler::RunThread()
         ::UnregisterClassW(kWindowClass, ModuleInstance());
         m_window = nullptr;
         m_startResult = last;
-        ::SetEvent(m_startEvent);
+        ::SetEvent(m_startEvent.Get());
         return static_cast<unsigned>(last);
     }
 
     m_threadId = ::GetCurrentThreadId();
     m_startResult = Ok;
-    ::SetEvent(m_startEvent);
+    ::SetEvent(m_startEvent.Get());
 
     MSG msg;
     for (;;)

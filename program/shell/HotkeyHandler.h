@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include "Handles.h"
+
 using HotkeyCallback = void (*)(void* context, int value);
 
 struct HotkeyEntry
@@ -81,12 +83,11 @@ private:
 
     std::vector<HotkeyEntry> m_entries;
     HWND m_window = nullptr;
-    HANDLE m_thread = nullptr;
+    UniqueHandle m_thread;
     DWORD m_threadId = 0;
     int m_startResult = 0;
-    HANDLE m_startEvent = nullptr;
+    UniqueHandle m_startEvent;
     void* m_context = nullptr;
-    HANDLE m_mutex = nullptr;       // the named mutex while this object created and holds it
-    HANDLE m_heldMutex = nullptr;   // the handle waited on (ours or an opened one)
+    UniqueHandle m_heldMutex; // the named mutex while this object holds it (created or opened)
     bool m_running = false;
 };

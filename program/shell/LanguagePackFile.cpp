@@ -1,28 +1,17 @@
 #include "LanguagePackFile.h"
 
 #include <algorithm>
-#include <cwctype>
 
 #include "Handles.h"
 #include "Logger.h"
 #include "StringFormat.h"
+#include "TrimWhiteSpace.h"
 
 namespace
 {
 bool IsBlank(wchar_t c)
 {
     return c == L' ' || c == L'\t';
-}
-
-std::wstring TrimWhiteSpace(const std::wstring& text)
-{
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && std::iswspace(text[first]))
-        ++first;
-    while (last > first && std::iswspace(text[last - 1]))
-        --last;
-    return text.substr(first, last - first);
 }
 
 void TrimBlanks(std::wstring& text)
@@ -401,15 +390,16 @@ LanguageInstallResult InstallLanguagePack(const std::wstring& sourcePath, const 
     // old one is kept under a backup name first, so an interruption loses
     // neither.
     const std::wstring temporary = target + L".tmp";
-    if (!WriteWholeFile(temporary, bytes))
-    {
+    const auto copyFailed = [&] {
         CLogger::LogOSMessage(::GetLastError(),
                               L"Unable to copy file to '%s' (it probably already exists). Attempting to backup old "
                               L"file before replacing it.",
                               target.c_str());
         ::DeleteFileW(temporary.c_str());
         return LanguageInstallResult::Failed;
-    }
+    };
+    if (!WriteWholeFile(temporary, bytes))
+        return copyFailed();
     if (FileExists(target))
     {
         std::wstring backup;
@@ -422,14 +412,7 @@ LanguageInstallResult InstallLanguagePack(const std::wstring& sourcePath, const 
         }
     }
     if (!::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    {
-        CLogger::LogOSMessage(::GetLastError(),
-                              L"Unable to copy file to '%s' (it probably already exists). Attempting to backup old "
-                              L"file before replacing it.",
-                              target.c_str());
-        ::DeleteFileW(temporary.c_str());
-        return LanguageInstallResult::Failed;
-    }
+        return copyFailed();
     fileName = name;
     return LanguageInstallResult::Installed;
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "CaughtException.h"
+#include "DibSection.h"
 #include "Handles.h"
 #include "Logger.h"
 #include "StringFormat.h"
@@ -18,10 +19,8 @@ constexpr COLORREF kLayerColours[kLayerIconCount] = {
 
 int IconSize()
 {
-    HDC screen = ::GetDC(nullptr);
-    const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSX) : 96;
-    if (screen)
-        ::ReleaseDC(nullptr, screen);
+    const WindowDC screen(nullptr);
+    const int dpi = screen ? ::GetDeviceCaps(screen.Get(), LOGPIXELSX) : 96;
     const int size = 32 * dpi / 96;
     return size > 0 ? size : 32;
 }
@@ -31,54 +30,34 @@ int IconSize()
 class CIconCanvas
 {
 public:
-    explicit CIconCanvas(int size) : m_size(size)
+    explicit CIconCanvas(int size) : m_size(size), m_dc(::CreateCompatibleDC(nullptr))
     {
-        BITMAPV5HEADER header = {};
-        header.bV5Size = sizeof(header);
-        header.bV5Width = size;
-        header.bV5Height = -size;
-        header.bV5Planes = 1;
-        header.bV5BitCount = 32;
-        header.bV5Compression = BI_BITFIELDS;
-        header.bV5RedMask = 0x00FF0000;
-        header.bV5GreenMask = 0x0000FF00;
-        header.bV5BlueMask = 0x000000FF;
-        header.bV5AlphaMask = 0xFF000000;
-        m_dc = ::CreateCompatibleDC(nullptr);
-        void* bits = nullptr;
-        m_bitmap = ::CreateDIBSection(m_dc, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
-        m_bits = static_cast<DWORD*>(bits);
+        m_bitmap.Reset(CreateAlphaSection(m_dc.Get(), size, size, &m_bits));
         if (m_dc && m_bitmap && m_bits)
         {
             std::memset(m_bits, 0, static_cast<size_t>(size) * size * 4);
-            m_old = ::SelectObject(m_dc, m_bitmap);
+            m_old = ::SelectObject(m_dc.Get(), m_bitmap.Get());
         }
     }
     ~CIconCanvas()
     {
         if (m_old)
-            ::SelectObject(m_dc, m_old);
-        if (m_bitmap)
-            ::DeleteObject(m_bitmap);
-        if (m_dc)
-            ::DeleteDC(m_dc);
+            ::SelectObject(m_dc.Get(), m_old);
     }
     CIconCanvas(const CIconCanvas&) = delete;
     CIconCanvas& operator=(const CIconCanvas&) = delete;
 
     bool IsValid() const { return m_old != nullptr; }
-    HDC Dc() const { return m_dc; }
+    HDC Dc() const { return m_dc.Get(); }
     int Size() const { return m_size; }
 
     void Ellipse(int left, int top, int right, int bottom, COLORREF colour)
     {
-        UniqueGdiObject brush(::CreateSolidBrush(colour));
-        UniqueGdiObject pen(::CreatePen(PS_SOLID, 1, colour));
-        HGDIOBJ oldBrush = ::SelectObject(m_dc, brush.Get());
-        HGDIOBJ oldPen = ::SelectObject(m_dc, pen.Get());
-        ::Ellipse(m_dc, left, top, right, bottom);
-        ::SelectObject(m_dc, oldPen);
-        ::SelectObject(m_dc, oldBrush);
+        const UniqueGdiObject brush(::CreateSolidBrush(colour));
+        const UniqueGdiObject pen(::CreatePen(PS_SOLID, 1, colour));
+        const SelectedObject selectedBrush(m_dc.Get(), brush.Get());
+        const SelectedObject selectedPen(m_dc.Get(), pen.Get());
+        ::Ellipse(m_dc.Get(), left, top, right, bottom);
     }
 
     // Every pixel that is not black becomes opaque; black stays transparent.
@@ -88,22 +67,20 @@ public:
         for (int i = 0; i < m_size * m_size; ++i)
             m_bits[i] = (m_bits[i] & 0x00FFFFFF) != 0 ? (m_bits[i] | 0xFF000000) : 0;
         std::vector<BYTE> maskBits(static_cast<size_t>((m_size + 15) / 16 * 2) * m_size, 0);
-        HBITMAP mask = ::CreateBitmap(m_size, m_size, 1, 1, maskBits.data());
-        ::SelectObject(m_dc, m_old);
+        const UniqueGdiObject mask(::CreateBitmap(m_size, m_size, 1, 1, maskBits.data()));
+        ::SelectObject(m_dc.Get(), m_old);
         m_old = nullptr;
         ICONINFO info = {};
         info.fIcon = TRUE;
-        info.hbmMask = mask;
-        info.hbmColor = m_bitmap;
-        HICON icon = ::CreateIconIndirect(&info);
-        ::DeleteObject(mask);
-        return icon;
+        info.hbmMask = mask.Get();
+        info.hbmColor = m_bitmap.Get();
+        return ::CreateIconIndirect(&info);
     }
 
 private:
     int m_size;
-    HDC m_dc = nullptr;
-    HBITMAP m_bitmap = nullptr;
+    UniqueDC m_dc;
+    UniqueGdiObject<HBITMAP> m_bitmap;
     DWORD* m_bits = nullptr;
     HGDIOBJ m_old = nullptr;
 };
@@ -149,39 +126,35 @@ HICON DrawLayerIcon(int index, int size)
     const COLORREF colour = disabled ? RGB(128, 128, 128) : kLayerColours[index];
     HDC dc = canvas.Dc();
     {
-        UniqueGdiObject brush(::CreateSolidBrush(colour));
-        UniqueGdiObject pen(::CreatePen(PS_SOLID, 1, RGB(250, 250, 250)));
-        HGDIOBJ oldBrush = ::SelectObject(dc, brush.Get());
-        HGDIOBJ oldPen = ::SelectObject(dc, pen.Get());
+        const UniqueGdiObject brush(::CreateSolidBrush(colour));
+        const UniqueGdiObject pen(::CreatePen(PS_SOLID, 1, RGB(250, 250, 250)));
+        const SelectedObject selectedBrush(dc, brush.Get());
+        const SelectedObject selectedPen(dc, pen.Get());
         const int inset = size / 16;
         ::RoundRect(dc, inset, inset, size - inset, size - inset, size / 3, size / 3);
-        ::SelectObject(dc, oldPen);
-        ::SelectObject(dc, oldBrush);
     }
     if (disabled)
     {
         // A cross over the grey badge.
-        UniqueGdiObject pen(::CreatePen(PS_SOLID, size / 8 > 0 ? size / 8 : 1, RGB(220, 20, 20)));
-        HGDIOBJ oldPen = ::SelectObject(dc, pen.Get());
+        const UniqueGdiObject pen(::CreatePen(PS_SOLID, size / 8 > 0 ? size / 8 : 1, RGB(220, 20, 20)));
+        const SelectedObject selectedPen(dc, pen.Get());
         const int a = size / 4, b = size - size / 4;
         ::MoveToEx(dc, a, a, nullptr);
         ::LineTo(dc, b, b);
         ::MoveToEx(dc, b, a, nullptr);
         ::LineTo(dc, a, b);
-        ::SelectObject(dc, oldPen);
     }
     else
     {
         const std::wstring number = FormatString(L"%d", index + 1);
-        UniqueGdiObject font(::CreateFontW(-(size * (index == 9 ? 9 : 12) / 16), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+        const UniqueGdiObject font(::CreateFontW(-(size * (index == 9 ? 9 : 12) / 16), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
                                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                            NONANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Arial"));
-        HGDIOBJ oldFont = ::SelectObject(dc, font.Get());
+        const SelectedObject selectedFont(dc, font.Get());
         ::SetBkMode(dc, TRANSPARENT);
         ::SetTextColor(dc, RGB(255, 255, 255));
         RECT box = {0, 0, size, size};
         ::DrawTextW(dc, number.c_str(), static_cast<int>(number.size()), &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-        ::SelectObject(dc, oldFont);
     }
     return canvas.Finish();
 }
@@ -203,12 +176,8 @@ CLayerIcons::~CLayerIcons()
 
 void CLayerIcons::Release()
 {
-    for (HICON& icon : m_icons)
-    {
-        if (icon)
-            ::DestroyIcon(icon);
-        icon = nullptr;
-    }
+    for (UniqueIcon& icon : m_icons)
+        icon.Reset();
     m_fromFile.fill(false);
 }
 
@@ -222,14 +191,15 @@ void CLayerIcons::Load(const std::wstring& folder)
             folder + (index == kDisabledIconIndex ? std::wstring(L"Disabled.ico") : FormatString(L"Layer%d.ico", index + 1));
         if (::GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES)
         {
-            m_icons[index] = static_cast<HICON>(::LoadImageW(nullptr, file.c_str(), IMAGE_ICON, size, size, LR_LOADFROMFILE));
+            m_icons[index].Reset(
+                static_cast<HICON>(::LoadImageW(nullptr, file.c_str(), IMAGE_ICON, size, size, LR_LOADFROMFILE)));
             if (m_icons[index])
                 m_fromFile[index] = true;
             else
                 CLogger::LogOSMessage(::GetLastError(), L"Unable to load the icon file '%s'.", file.c_str());
         }
         if (!m_icons[index])
-            m_icons[index] = DrawLayerIcon(index, size);
+            m_icons[index].Reset(DrawLayerIcon(index, size));
     }
 }
 
@@ -237,7 +207,7 @@ HICON CLayerIcons::Get(int index) const
 {
     if (index < 0 || index > kLayerIconCount)
         index = 0;
-    return m_icons[index];
+    return m_icons[index].Get();
 }
 
 bool CLayerIcons::LoadedFromFile(int index) const

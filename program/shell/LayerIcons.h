@@ -8,6 +8,8 @@
 #include <array>
 #include <string>
 
+#include "Handles.h"
+
 // Index of the disabled icon in the icon table; 0..9 are the layers.
 constexpr int kDisabledIconIndex = 10;
 constexpr int kLayerIconCount = 10;
@@ -50,6 +52,6 @@ public:
 
 private:
     void Release();
-    std::array<HICON, kLayerIconCount + 1> m_icons{};
+    std::array<UniqueIcon, kLayerIconCount + 1> m_icons{};
     std::array<bool, kLayerIconCount + 1> m_fromFile{};
 };

@@ -18,6 +18,7 @@
 #include "AutoUpdate.h"
 #include "DesktopIconLayout.h"
 #include "Folders.h"
+#include "Handles.h"
 #include "LangSupport.h"
 #include "LayerIcons.h"
 #include "MyMessageWnd.h"
@@ -76,7 +77,7 @@ public:
         SetTrayPollProcedure(&CProgramServices::PollDisabledState);
         m_layer = ::GetCurrentLayer();
         Compose(m_layer, -2);
-        AddTaskBarIcon(window, m_trayIcon, Tooltip());
+        AddTaskBarIcon(window, m_trayIcon.Get(), Tooltip());
     }
     void UpdateTrayIcon(HWND window, int layer) override
     {
@@ -84,13 +85,13 @@ public:
         m_layer = layer;
         CLogger::LogDebug(L"Tray icon: showing layer %d.", layer + 1);
         Compose(layer, -2);
-        ModifyTaskBarIcon(window, m_trayIcon, Tooltip());
+        ModifyTaskBarIcon(window, m_trayIcon.Get(), Tooltip());
     }
     void ShowCursorSpeed(HWND window, int position, bool balloon) override
     {
         m_window = window;
         Compose(m_layer, position);
-        ModifyTaskBarIcon(window, m_trayIcon, Tooltip());
+        ModifyTaskBarIcon(window, m_trayIcon.Get(), Tooltip());
         const std::wstring text = LookupText(CLanguageUse(), L"Cycle cursor speed [%d]", position + 1);
         if (balloon)
             ShowBalloon(window, 9, text);
@@ -171,9 +172,7 @@ private:
         HICON icon = Icons().Compose(index, ::GetDebug(), speed == -2 ? ::GetCycleCursorSpeed() : speed);
         if (!icon)
             return;
-        if (m_trayIcon)
-            ::DestroyIcon(m_trayIcon);
-        m_trayIcon = icon;
+        m_trayIcon.Reset(icon);
     }
 
     // Every second while the icon is added: a change of the disabled state
@@ -191,7 +190,7 @@ private:
         if (disabled == self.m_disabledShown)
             return;
         self.Compose(self.m_layer, -2);
-        ModifyTaskBarIcon(window, self.m_trayIcon, self.Tooltip());
+        ModifyTaskBarIcon(window, self.m_trayIcon.Get(), self.Tooltip());
         ::UpdateCursors();
     }
 
@@ -205,7 +204,7 @@ public:
 private:
     CLayerIcons m_icons;
     bool m_iconsLoaded = false;
-    HICON m_trayIcon = nullptr;
+    UniqueIcon m_trayIcon;
     HWND m_window = nullptr;
     int m_layer = 0;
     CSetupDialogRunner m_setup;

@@ -29,17 +29,14 @@ int CALLBACK FontFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
 
 bool FontInstalled(const wchar_t* face)
 {
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    ::ReleaseDC(nullptr, screen);
-    if (memory == nullptr)
+    const UniqueDC memory(::CreateCompatibleDC(WindowDC(nullptr).Get()));
+    if (!memory)
         return false;
     LOGFONTW font{};
     font.lfCharSet = DEFAULT_CHARSET;
     wcsncpy_s(font.lfFaceName, face, _TRUNCATE);
     bool found = false;
-    ::EnumFontFamiliesExW(memory, &font, FontFound, reinterpret_cast<LPARAM>(&found), 0);
-    ::DeleteDC(memory);
+    ::EnumFontFamiliesExW(memory.Get(), &font, FontFound, reinterpret_cast<LPARAM>(&found), 0);
     return found;
 }
 
@@ -261,14 +258,12 @@ void COSDDlg::DrawValue(const DRAWITEMSTRUCT& item) const
     UniqueGdiObject<HFONT> font(::CreateFontW(m_bMuted ? 22 : 18, 0, 0, 0, m_bMuted ? 700 : 200, FALSE, FALSE, FALSE,
                                               DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                               ANTIALIASED_QUALITY, DEFAULT_PITCH, face.c_str()));
-    HGDIOBJ previous = font ? ::SelectObject(item.hDC, font.Get()) : nullptr;
+    const SelectedObject selectedFont(item.hDC, font.Get());
     ::SetTextColor(item.hDC, RGB(255, 255, 255));
     ::SetBkMode(item.hDC, TRANSPARENT);
     const std::wstring text = GetValueText();
     ::DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &rect,
                 DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP);
-    if (previous != nullptr)
-        ::SelectObject(item.hDC, previous);
 }
 
 bool COSDDlg::LevelFromBarPoint(POINT clientPoint)

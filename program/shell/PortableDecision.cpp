@@ -4,6 +4,7 @@
 
 #include "AppTexts.h"
 #include "CommandWord.h"
+#include "Handles.h"
 #include "StringFormat.h"
 
 namespace
@@ -19,14 +20,13 @@ std::wstring WithSeparator(std::wstring folder)
 
 bool TryCreateScratch(const std::wstring& path, DWORD& error)
 {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!file)
     {
         error = ::GetLastError();
         return false;
     }
-    ::CloseHandle(file);
     return true;
 }
 

@@ -1,14 +1,12 @@
 #include "SingleInstance.h"
 
+#include <utility>
+
 #include "Logger.h"
 
 CSingleInstance::CSingleInstance() = default;
 
-CSingleInstance::~CSingleInstance()
-{
-    if (m_hMutex != nullptr)
-        ::CloseHandle(m_hMutex);
-}
+CSingleInstance::~CSingleInstance() = default;
 
 std::wstring CSingleInstance::ProgramName()
 {
@@ -32,20 +30,15 @@ int CSingleInstance::Create(HINSTANCE instance, const wchar_t* baseName)
         instance = ::GetModuleHandleW(nullptr);
     m_name = CutName(baseName != nullptr ? std::wstring(baseName) : ProgramName());
 
-    if (m_hMutex != nullptr)
+    m_hMutex.Reset();
+    UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, m_name.c_str()));
+    if (mutex && ::GetLastError() == ERROR_ALREADY_EXISTS)
     {
-        ::CloseHandle(m_hMutex);
-        m_hMutex = nullptr;
-    }
-    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, m_name.c_str());
-    if (mutex != nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS)
-    {
-        ::CloseHandle(mutex);
         CLogger::LogDebug(L"SingleInstance:%s class already exists... Only one instance can be running at any one time!",
                           m_name.c_str());
         return AlreadyRunning;
     }
-    if (mutex == nullptr)
+    if (!mutex)
     {
         // A mutex of that name that this user may not open belongs to another
         // instance as much as one that opens.
@@ -54,7 +47,7 @@ int CSingleInstance::Create(HINSTANCE instance, const wchar_t* baseName)
         if (error == ERROR_ACCESS_DENIED)
             return AlreadyRunning;
     }
-    m_hMutex = mutex;
+    m_hMutex = std::move(mutex);
 
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);

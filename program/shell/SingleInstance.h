@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "Handles.h"
+
 class CSingleInstance
 {
 public:
@@ -35,6 +37,6 @@ public:
     static std::wstring ProgramName();
 
 private:
-    HANDLE m_hMutex = nullptr;
+    UniqueHandle m_hMutex;
     std::wstring m_name;
 };

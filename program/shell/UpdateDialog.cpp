@@ -24,14 +24,12 @@ CUpdateDlg::CUpdateDlg(const std::wstring& question, bool beta, CLangSupport* la
 
 CUpdateDlg::~CUpdateDlg()
 {
-    if (m_whiteBrush)
-        ::DeleteObject(m_whiteBrush);
 }
 
 BOOL CUpdateDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    m_whiteBrush = ::CreateSolidBrush(RGB(0xFF, 0xFF, 0xFF));
+    m_whiteBrush.Reset(::CreateSolidBrush(RGB(0xFF, 0xFF, 0xFF)));
     TranslateWindowTexts(m_language, m_hWnd);
     ::SetWindowTextW(m_hWnd, AppProductName().c_str());
     ::SetDlgItemTextW(m_hWnd, IDC_UPDATE_QUESTION, m_question.c_str());
@@ -57,7 +55,7 @@ BOOL CUpdateDlg::OnInitDialog()
 LRESULT CUpdateDlg::OnControlColour(WPARAM wParam, LPARAM)
 {
     ::SetBkColor(reinterpret_cast<HDC>(wParam), RGB(0xFF, 0xFF, 0xFF));
-    return reinterpret_cast<LRESULT>(m_whiteBrush ? m_whiteBrush : ::GetStockObject(WHITE_BRUSH));
+    return reinterpret_cast<LRESULT>(m_whiteBrush ? m_whiteBrush.Get() : ::GetStockObject(WHITE_BRUSH));
 }
 
 LRESULT CUpdateDlg::OnPaint(WPARAM, LPARAM)
@@ -171,8 +169,9 @@ BOOL CUPDialog::OnInitDialog()
     ::SetWindowTextW(m_hWnd, m_title.c_str());
     TranslateWindowTexts(m_context.language, m_hWnd);
     ::SetWindowTextW(m_hWnd, m_title.c_str());
-    m_thread = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &CUPDialog::WorkerThread, &m_context, 0, nullptr));
-    if (m_thread == nullptr)
+    m_thread.Reset(
+        reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &CUPDialog::WorkerThread, &m_context, 0, nullptr)));
+    if (!m_thread)
     {
         CLogger::LogOSMessage(::GetLastError(), L"CUPDialog::OnInitDialog: unable to start the download thread");
         EndDialog(kUpNoWorker);
@@ -206,11 +205,11 @@ LRESULT CUPDialog::OnCancelMessage(WPARAM, LPARAM)
     EnableCancel(false);
     if (m_context.running && m_thread)
     {
-        if (::WaitForSingleObject(m_thread, m_terminationWaitMs) == WAIT_TIMEOUT)
+        if (::WaitForSingleObject(m_thread.Get(), m_terminationWaitMs) == WAIT_TIMEOUT)
         {
             ::SetDlgItemTextW(m_hWnd, 1026, L"Termination Complete ..Shutting Down !!");
             if (m_context.running)
-                ::WaitForSingleObject(m_thread, m_terminationWaitMs);
+                ::WaitForSingleObject(m_thread.Get(), m_terminationWaitMs);
         }
     }
     EndDialog(kUpCancelled);
@@ -222,14 +221,13 @@ void CUPDialog::Cleanup()
     m_context.cancelled = true;
     if (m_thread)
     {
-        if (::WaitForSingleObject(m_thread, m_context.running ? m_terminationWaitMs : 0) == WAIT_TIMEOUT)
+        if (::WaitForSingleObject(m_thread.Get(), m_context.running ? m_terminationWaitMs : 0) == WAIT_TIMEOUT)
         {
             CLogger::LogMessage(L"CUPDialog::Cleanup thread [0x%X] did not exit in a timely fashion - terminate it...",
-                                static_cast<unsigned>(reinterpret_cast<UINT_PTR>(m_thread)));
-            ::TerminateThread(m_thread, 2);
+                                HandleNumber(m_thread.Get()));
+            ::TerminateThread(m_thread.Get(), 2);
         }
-        ::CloseHandle(m_thread);
-        m_thread = nullptr;
+        m_thread.Reset();
     }
     m_context.running = false;
     m_context.window = nullptr;

@@ -10,6 +10,7 @@
 
 #include "Dialog.h"
 #include "DialogTemplate.h"
+#include "Handles.h"
 
 class CAutoUpdate;
 class CLangSupport;
@@ -31,7 +32,7 @@ private:
     LRESULT OnEraseBackground(WPARAM wParam, LPARAM lParam);
 
     std::wstring m_question;
-    HBRUSH m_whiteBrush = nullptr;
+    UniqueGdiObject<HBRUSH> m_whiteBrush;
     bool m_beta;
     CLangSupport* m_language;
 };
@@ -89,7 +90,7 @@ public:
     // Stops a worker that is still running (terminated after the wait) and
     // closes its handle; after the dialog and from the destructor.
     void Cleanup();
-    bool WorkerStarted() const { return m_thread != nullptr; }
+    bool WorkerStarted() const { return static_cast<bool>(m_thread); }
 
 protected:
     BOOL OnInitDialog() override;
@@ -111,7 +112,7 @@ private:
 
     DWORD m_terminationWaitMs = 500;
     bool m_cancelAllowed = true;
-    HANDLE m_thread = nullptr;
+    UniqueHandle m_thread;
     std::wstring m_title;
     UpdateContext m_context;
 };

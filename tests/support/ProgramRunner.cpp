@@ -4,7 +4,6 @@
 
 #include "CommandLine.h"
 #include "Probe.h"
-#include "Settings.h"
 #include "WaitFor.h"
 
 namespace programtest
@@ -84,11 +83,6 @@ POINT TrayIconPoint()
     ::GetWindowRect(::FindWindowW(L"Shell_TrayWnd", nullptr), &bar);
     const int size = bar.bottom - bar.top;
     return {bar.right - size / 2, bar.top + size / 2};
-}
-
-bool ProgramCopy::WriteSettings(CSettings& settings)
-{
-    return settings.Save(m_folder.PathOf(L"Brindlemap.xml").c_str());
 }
 
 bool ProgramProcess::Start(const std::wstring& exe, const std::wstring& workingFolder, const std::wstring& arguments)

@@ -9,9 +9,8 @@
 #include <string>
 
 #include "Probe.h"
+#include "Settings.h"
 #include "TempFolder.h"
-
-class CSettings;
 
 namespace programtest
 {
@@ -54,8 +53,9 @@ public:
     // Copies the program beside the test executable into the folder; false
     // when a part is missing or a copy failed.
     bool Prepare();
-    // Writes the settings file that makes the copy portable.
-    bool WriteSettings(CSettings& settings);
+    // Writes the settings file that makes the copy portable. Inline: the
+    // support library links no copy of the library of its own.
+    bool WriteSettings(CSettings& settings) { return settings.Save(m_folder.PathOf(L"Brindlemap.xml").c_str()); }
 
     // Starts the copy in its folder.
     bool Start(const std::wstring& arguments) { return ProgramProcess::Start(ExePath(), m_folder.Path(), arguments); }

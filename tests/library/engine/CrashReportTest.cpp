@@ -185,9 +185,9 @@ TEST(CrashReport, ACrashWritesTheLogLineAndAMinidumpInTheLogFolderAndRemovesTheH
     const Case cases[] = {
         {L"access-violation", 0xC0000005, "Unhandled exception 0xC0000005 at 0x", "(engine_tests.exe+0x"},
         {L"thread-access-violation", 0xC0000005, "Unhandled exception 0xC0000005 at 0x", "(engine_tests.exe+0x"},
-        // Reported from the terminate handler, inside the library.
+        // Reported from the terminate handler, inside the library (linked into the test program).
         {L"cpp-exception", CRASH_CPP_EXCEPTION, "TerminateHandler : Unhandled C++ exception: deliberate failure",
-         "(Snarehold.dll+0x"},
+         "(engine_tests.exe+0x"},
     };
     for (const Case& c : cases)
     {

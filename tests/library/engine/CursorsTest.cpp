@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Cursors.h"
+#include "Globals.h"
 
 namespace
 {
@@ -66,9 +67,10 @@ Pixels OfCursor(HCURSOR cursor)
     return p;
 }
 
+// The module that holds the library's cursors.
 HINSTANCE Library()
 {
-    return ::GetModuleHandleW(L"Snarehold.dll");
+    return g_system.hInstance;
 }
 
 class CursorsTest : public ::testing::Test

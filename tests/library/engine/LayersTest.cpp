@@ -259,6 +259,45 @@ TEST_F(LayersTest, GetCurrentLayerAnswersTheLayerWhileAnotherThreadHoldsTheLock)
     ::CloseHandle(release);
 }
 
+TEST_F(LayersTest, ALayerChangeOnTheHookThreadNeverWaitsForTheLockAndHappensOnceItIsFree)
+{
+    EngineStateGuard state(4);
+    SetCurrentLayer(3, false, false, false);
+    HANDLE holding = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    struct Events
+    {
+        HANDLE holding, release;
+    } events = {holding, release};
+    HANDLE thread = reinterpret_cast<HANDLE>(::_beginthreadex(
+        nullptr, 0,
+        [](void* p) -> unsigned {
+            auto* e = static_cast<Events*>(p);
+            CThreadLock lock(L"LayersTest holder");
+            ::SetEvent(e->holding);
+            ::WaitForSingleObject(e->release, 10000);
+            return 0;
+        },
+        &events, 0, nullptr));
+    ASSERT_EQ(::WaitForSingleObject(holding, 5000), WAIT_OBJECT_0);
+
+    // This thread plays the hook thread: had the change waited for the lock,
+    // it would have been made by the time it returned.
+    const DWORD hookThread = g_threads.dwHookThreadId;
+    g_threads.dwHookThreadId = ::GetCurrentThreadId();
+    ChangeLayer(1, false);
+    ChangeLayer(2, false);   // the latest request is the one that counts
+    g_threads.dwHookThreadId = hookThread;
+    EXPECT_EQ(GetCurrentLayer(), 3);
+
+    ::SetEvent(release);
+    EXPECT_TRUE(WaitFor([] { return GetCurrentLayer() == 2; }));
+    ::WaitForSingleObject(thread, 10000);
+    ::CloseHandle(thread);
+    ::CloseHandle(holding);
+    ::CloseHandle(release);
+}
+
 TEST_F(LayersTest, AnAutomaticSwitchToTheFirstLayerNotifiesAndArmsNoFurtherSwitch)
 {
     EngineStateGuard state(4);

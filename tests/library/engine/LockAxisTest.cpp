@@ -322,7 +322,7 @@ TEST_F(LockAxisTest, WhileRemappingIsOffInARemoteSessionEveryLockShowsTheUsersCu
     // Outside a remote session the same lock sets all 16 system cursors.
     FakeSystem::remoteSession = 0;
     CLockAxis withCursors;
-    withCursors.InitCursors(::GetModuleHandleW(L"Snarehold.dll"));
+    withCursors.InitCursors(g_system.hInstance);
     ASSERT_NE(withCursors.CursorLockX(), nullptr) << "the library's own lock cursors";
     ASSERT_NE(withCursors.CursorLockY(), nullptr);
     ASSERT_NE(withCursors.CursorLockXY(), nullptr);

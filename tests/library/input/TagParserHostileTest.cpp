@@ -5,24 +5,11 @@
 #include <vector>
 
 #include "InputTestSupport.h"
+#include "SeededRandom.h"
 
 namespace
 {
-// A small deterministic generator, so that a failing text can be reproduced.
-class Lcg
-{
-public:
-    explicit Lcg(std::uint32_t seed) : m_state(seed) {}
-    std::uint32_t Next()
-    {
-        m_state = m_state * 1664525u + 1013904223u;
-        return m_state >> 8;
-    }
-    std::uint32_t Below(std::uint32_t n) { return Next() % n; }
-
-private:
-    std::uint32_t m_state;
-};
+using brmptest::SeededRandom;
 
 const wchar_t* const Fragments[] = {
     L"{", L"}", L"{{}", L":", L"<", L"-", L",", L"0x", L"h", L"99999999999", L"-2147483648", L"4294967296",
@@ -33,11 +20,11 @@ const wchar_t* const Fragments[] = {
     L"\u20ac", L"\xD800", L"\xDFFF", L"\xFFFF", L"\t", L"\r\n", L" ",
 };
 
-std::wstring RandomText(Lcg& random)
+std::wstring RandomText(SeededRandom& random)
 {
     std::wstring text;
-    const std::uint32_t pieces = random.Below(40);
-    for (std::uint32_t i = 0; i < pieces; ++i)
+    const std::size_t pieces = random.Below(40);
+    for (std::size_t i = 0; i < pieces; ++i)
     {
         if (random.Below(4) == 0)
             text.push_back(static_cast<wchar_t>(1 + random.Below(0xFFFE)));
@@ -80,7 +67,7 @@ void ExpectSane(const std::wstring& text, const SimTokenList& tokens)
 
 TEST(TagParserHostile, ARandomCorpusParsesWithinItsLimits)
 {
-    Lcg random(20261209);
+    SeededRandom random(20261209);
     TagParseContext context = inputtest::TestContext();
     for (int i = 0; i < 5000; ++i)
     {

@@ -13,6 +13,7 @@
 #include "FrameworkText.h"
 #include "LangSupport.h"
 #include "LanguagePackFile.h"
+#include "SeededRandom.h"
 #include "ShellTestFiles.h"
 #include "TempFolder.h"
 #include "TranslationFormat.h"
@@ -339,21 +340,7 @@ TEST_F(LanguagePacks, APackTooLargeToBeOneIsRefused)
     EXPECT_EQ(LookupText(m_language, std::wstring(L"Exit")), L"Exit");
 }
 
-// A fixed pseudo-random source, so that the hostile corpus is the same on every run.
-class Lcg
-{
-public:
-    explicit Lcg(std::uint32_t seed) : m_state(seed) {}
-    std::uint32_t Next()
-    {
-        m_state = m_state * 1664525u + 1013904223u;
-        return m_state >> 8;
-    }
-    std::size_t Below(std::size_t n) { return Next() % n; }
-
-private:
-    std::uint32_t m_state;
-};
+using brmptest::SeededRandom;
 
 TEST_F(LanguagePacks, HostileTranslationsOfRealFormatsNeverCrashALookup)
 {
@@ -362,7 +349,7 @@ TEST_F(LanguagePacks, HostileTranslationsOfRealFormatsNeverCrashALookup)
     const wchar_t* const pieces[] = {L"%s", L"%S", L"%d", L"%n", L"%p", L"%f", L"%99999999s", L"%*d", L"%",
                                      L"%%", L"\\\"", L"\"", L"=>", L"\\n", L"\\", L"text", L" ", L"%1$s",
                                      L"%I64d", L"\u00E4", L"%ls", L"%hs", L"%lld", L"%-5.3s"};
-    Lcg random(20261209);
+    SeededRandom random(20261209);
     for (int round = 0; round < 40; ++round)
     {
         std::wstring pack = L"Language=Feind\n";
