@@ -4,16 +4,14 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 class CBRMPTimedClicks;
 class CSPIThread;
 
 // Time source of presses (GetTickCount units). Tests install a virtual clock;
 // null restores GetTickCount.
 using TimedClickTickSource = DWORD (*)();
-SNAREHOLD_API void SetTimedClickTickSource(TimedClickTickSource source);
-SNAREHOLD_API DWORD TimedClickTickCount();
+void SetTimedClickTickSource(TimedClickTickSource source);
+DWORD TimedClickTickCount();
 
 // Pointer overlay of a press: show the overlay of an entry (step 0-3) in the
 // given Cursor/ChangeHeld mode, and restore the cursors at the end. The engine
@@ -21,17 +19,17 @@ SNAREHOLD_API DWORD TimedClickTickCount();
 // UpdateCursors); tests record instead, and null puts the defaults back.
 using TimedClickShowStepFn = void (*)(CSPIThread* spiThread, int step, int mode);
 using TimedClickRestoreFn = void (*)();
-SNAREHOLD_API void SetTimedClickCursorFunctions(TimedClickShowStepFn showStep, TimedClickRestoreFn restore);
+void SetTimedClickCursorFunctions(TimedClickShowStepFn showStep, TimedClickRestoreFn restore);
 void SetTimedClickCursorDefaults(TimedClickShowStepFn showStep, TimedClickRestoreFn restore);
 
 // Which list armed a click or feedback timer id (null when none), and the
 // number of timers in the tables. A table holds at most this many timers;
 // beyond it a timer is still armed but its list is not found (logged).
 constexpr int TimedClickTimerTableSize = 64;
-SNAREHOLD_API CBRMPTimedClicks* FindTimedClickTimer(UINT_PTR id);
-SNAREHOLD_API CBRMPTimedClicks* FindTimedClickFeedbackTimer(UINT_PTR id);
-SNAREHOLD_API int CountTimedClickTimers();
+CBRMPTimedClicks* FindTimedClickTimer(UINT_PTR id);
+CBRMPTimedClicks* FindTimedClickFeedbackTimer(UINT_PTR id);
+int CountTimedClickTimers();
 
 // A list that goes away forgets its table entries so that a late timer never
 // reaches freed memory.
-SNAREHOLD_API void ForgetTimedClickTimers(const CBRMPTimedClicks* list);
+void ForgetTimedClickTimers(const CBRMPTimedClicks* list);

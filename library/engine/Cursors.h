@@ -16,8 +16,6 @@
 
 #include <vector>
 
-#include "SnareholdApi.h"
-
 class CSettings;
 
 // Resource ids of the library's colour cursors.
@@ -31,7 +29,7 @@ constexpr int IDC_TURQUOISECURSOR = 176;
 // The transparent key colour of every overlay, as stored in a section (0xRRGGBB).
 constexpr DWORD kOverlayKey = 0x00FF00FF;
 
-class SNAREHOLD_API CCursors
+class CCursors
 {
 public:
     static constexpr int kTimedClickSteps = 4;
@@ -84,17 +82,17 @@ private:
 // The 32-bit pixels (0xAARRGGBB, top-down rows) of a bitmap, or of a cursor's
 // colour picture, with their size; for tests and diagnosis. False on failure
 // (a cursor without a colour picture included).
-SNAREHOLD_API bool ReadBitmapPixels(HBITMAP bitmap, std::vector<DWORD>& pixels, int& width, int& height);
-SNAREHOLD_API bool ReadCursorPixels(HCURSOR cursor, std::vector<DWORD>& pixels, int& width, int& height);
+bool ReadBitmapPixels(HBITMAP bitmap, std::vector<DWORD>& pixels, int& width, int& height);
+bool ReadCursorPixels(HCURSOR cursor, std::vector<DWORD>& pixels, int& width, int& height);
 
 // --- pointer changes with the global state (any thread) --------------------------
 // The layer / profile cursor for the current state (locks, layer, profile).
-SNAREHOLD_API bool ShowProfileCursor();
+bool ShowProfileCursor();
 // The chord mark, or back to the profile cursor when the chord ends.
-SNAREHOLD_API bool ShowChordCursor(bool active);
+bool ShowChordCursor(bool active);
 // Timed-click progress with the Cursor/ChangeHeld option.
-SNAREHOLD_API bool ShowTimedClickCursor(int step);
+bool ShowTimedClickCursor(int step);
 // A cursor of the library (scroll cursors) on all 16 system cursors with the layer overlay.
-SNAREHOLD_API void ShowLibraryCursor(HCURSOR cursor);
+void ShowLibraryCursor(HCURSOR cursor);
 // The system cursors back to the user's.
-SNAREHOLD_API void ResetSystemCursors();
+void ResetSystemCursors();

@@ -14,8 +14,8 @@
 // Time source of the locks' wait and hold measurements (milliseconds).
 // Tests install a virtual clock; null restores GetTickCount.
 using LockTickSource = DWORD (*)();
-SNAREHOLD_API void SetLockTickSource(LockTickSource source);
-SNAREHOLD_API DWORD LockTickCount();
+void SetLockTickSource(LockTickSource source);
+DWORD LockTickCount();
 
 class SNAREHOLD_API CThreadLock
 {
@@ -51,7 +51,7 @@ private:
     DWORD m_dwStart;
 };
 
-class SNAREHOLD_API CAudioThreadLock
+class CAudioThreadLock
 {
 public:
     explicit CAudioThreadLock(const wchar_t* name);
