@@ -24,9 +24,9 @@
 #include "ApplicationSettings.h"
 #include "Globals.h"
 #include "Hooks.h"
+#include "LibraryLifetime.h"
 #include "Settings.h"
 #include "StringFormat.h"
-#include "LibraryLifetime.h"
 
 namespace
 {

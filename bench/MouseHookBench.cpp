@@ -23,13 +23,13 @@
 #include "Control.h"
 #include "Folders.h"
 #include "Globals.h"
+#include "LibraryLifetime.h"
 #include "SendInput.h"
 #include "MouseHook.h"
 #include "ProfileTargeting.h"
 #include "Settings.h"
 #include "StringFormat.h"
 #include "TimerThread.h"
-#include "LibraryLifetime.h"
 
 // The bench's own allocations count too (the library's are counted through
 // its imports of the shared runtime).

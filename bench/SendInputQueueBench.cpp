@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "LibraryLifetime.h"
 #include "SendInput.h"
 #include "Tokens.h"
-#include "LibraryLifetime.h"
 
 namespace
 {

@@ -17,6 +17,7 @@
 #include "Actions.h"
 #include "ApplicationSettings.h"
 #include "Chords.h"
+#include "LibraryLifetime.h"
 #include "MouseInfo.h"
 #include "Movement2Scroll.h"
 #include "Settings.h"
@@ -25,7 +26,6 @@
 #include "ImportCounter.h"
 #include "SamplingProfiler.h"
 #include "pugixml.hpp"
-#include "LibraryLifetime.h"
 
 namespace
 {

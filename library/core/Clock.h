@@ -11,6 +11,6 @@
 
 using TickSource = DWORD (*)();
 
-SNAREHOLD_API DWORD TickNow();
+DWORD TickNow();
 // Returns the source it replaced.
-SNAREHOLD_API TickSource SetTickSource(TickSource source);
+TickSource SetTickSource(TickSource source);

@@ -2,9 +2,7 @@
 // The library's end of a catch-all block: logs the place and the kind and text
 // of the exception being handled, and consumes it (nothing is rethrown).
 
-#include "SnareholdApi.h"
-
 // Call from inside a catch block. The format is printf-style with the Microsoft
 // rules for wide formats (%s wide, %S narrow). Called outside a catch block it
 // logs the place and that no exception was being handled.
-SNAREHOLD_API void LogCaughtException(const wchar_t* format, ...);
+void LogCaughtException(const wchar_t* format, ...);

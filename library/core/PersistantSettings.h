@@ -6,9 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "SnareholdApi.h"
-
-class SNAREHOLD_API CPersistantSettings
+class CPersistantSettings
 {
 public:
     // Longest path accepted from the state file (characters); longer lengths
@@ -59,14 +57,14 @@ private:
 
 // The process-wide state object, portable mode only (null otherwise). Read and
 // changed under the global lock.
-extern SNAREHOLD_API CPersistantSettings* g_pPersist;
+extern CPersistantSettings* g_pPersist;
 
 // Each of these takes the global lock.
 // Saves and deletes the current object, then creates one for "Persist.brmpps"
 // in the settings folder (layer 0, last check 0, marked changed) and loads it.
 // The object exists afterwards whatever the load gave; returns the load's result.
-SNAREHOLD_API bool CreatePersistantSettings();
+bool CreatePersistantSettings();
 // Saves the object; false when there is none or nothing was written.
-SNAREHOLD_API bool SaveGlobalPersistantSettings();
+bool SaveGlobalPersistantSettings();
 // Saves and deletes the object (library unload).
-SNAREHOLD_API void DeletePersistantSettings();
+void DeletePersistantSettings();

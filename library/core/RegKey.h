@@ -7,9 +7,8 @@
 #include <cstddef>
 
 #include "Handles.h"
-#include "SnareholdApi.h"
 
-class SNAREHOLD_API CMyRegKey
+class CMyRegKey
 {
 public:
     CMyRegKey(const wchar_t* subKey, HKEY root = HKEY_CURRENT_USER, REGSAM access = KEY_READ);

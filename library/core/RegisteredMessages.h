@@ -4,33 +4,31 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 // Thread messages of the simulated-input and system-parameters threads.
-extern SNAREHOLD_API UINT BRMP_ProcessInput;
-extern SNAREHOLD_API UINT BRMP_StartSPI;
-extern SNAREHOLD_API UINT BRMP_ProcessSPI;
-extern SNAREHOLD_API UINT BRMP_SettingsChanged;
-extern SNAREHOLD_API UINT BRMP_SPI_SETCURSOR;
-extern SNAREHOLD_API UINT BRMP_SPI_RESETCURSOR;
-extern SNAREHOLD_API UINT BRMP_SPI_SETCURSORLAYER;
-extern SNAREHOLD_API UINT BRMP_SPI_SETAPPCURSOR;
-extern SNAREHOLD_API UINT BRMP_SPI_OVERLAYCURSOR;
+extern UINT BRMP_ProcessInput;
+extern UINT BRMP_StartSPI;
+extern UINT BRMP_ProcessSPI;
+extern UINT BRMP_SettingsChanged;
+extern UINT BRMP_SPI_SETCURSOR;
+extern UINT BRMP_SPI_RESETCURSOR;
+extern UINT BRMP_SPI_SETCURSORLAYER;
+extern UINT BRMP_SPI_SETAPPCURSOR;
+extern UINT BRMP_SPI_OVERLAYCURSOR;
 // Thread messages of the hook and timer threads.
-extern SNAREHOLD_API UINT BRMP_ResetHook;
-extern SNAREHOLD_API UINT BRMP_SetTimer;
-extern SNAREHOLD_API UINT BRMP_KillTimer;
-extern SNAREHOLD_API UINT BRMP_ShellExecute;
-extern SNAREHOLD_API UINT BRMP_ActivateWindow;
+extern UINT BRMP_ResetHook;
+extern UINT BRMP_SetTimer;
+extern UINT BRMP_KillTimer;
+extern UINT BRMP_ShellExecute;
+extern UINT BRMP_ActivateWindow;
 // Sent or posted to the program's windows.
-extern SNAREHOLD_API UINT BRMP_SetupHelperMsg;
-extern SNAREHOLD_API UINT BRMP_LayerChanged;
-extern SNAREHOLD_API UINT BRMP_CursorSpeedChanged;
-extern SNAREHOLD_API UINT BRMP_MainWindow;
-extern SNAREHOLD_API UINT BRMP_ProcessChanged;
-extern SNAREHOLD_API UINT BRMP_FindHover;
-extern SNAREHOLD_API UINT BRMP_RemoveIcon;
+extern UINT BRMP_SetupHelperMsg;
+extern UINT BRMP_LayerChanged;
+extern UINT BRMP_CursorSpeedChanged;
+extern UINT BRMP_MainWindow;
+extern UINT BRMP_ProcessChanged;
+extern UINT BRMP_FindHover;
+extern UINT BRMP_RemoveIcon;
 // On-screen displays and audio-device changes.
-extern SNAREHOLD_API UINT BRMP_OSDShowWindow;
-extern SNAREHOLD_API UINT WRMP_OSDVolumeChanged;
-extern SNAREHOLD_API UINT WRMP_OSDAudioDeviceChanged;
+extern UINT BRMP_OSDShowWindow;
+extern UINT WRMP_OSDVolumeChanged;
+extern UINT WRMP_OSDAudioDeviceChanged;

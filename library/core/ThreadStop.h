@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 // Log texts of one thread kind; each takes the thread handle, the "code" texts
 // also the exit code.
 struct ThreadStopTexts
@@ -31,4 +29,4 @@ enum class ThreadEnd
 ThreadEnd AwaitThreadEnd(HANDLE thread, const ThreadStopTexts& texts, DWORD afterTerminateMs = 0);
 
 // The two waits (10,000 ms and 2,000 ms). Tests shorten them; 0, 0 restores them.
-SNAREHOLD_API void SetThreadStopTimeouts(DWORD firstMs, DWORD secondMs);
+void SetThreadStopTimeouts(DWORD firstMs, DWORD secondMs);

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 class CBRMPTimedClicks;
 class CSPIThread;
 
@@ -16,17 +14,17 @@ class CSPIThread;
 // UpdateCursors); tests record instead, and null puts the defaults back.
 using TimedClickShowStepFn = void (*)(CSPIThread* spiThread, int step, int mode);
 using TimedClickRestoreFn = void (*)();
-SNAREHOLD_API void SetTimedClickCursorFunctions(TimedClickShowStepFn showStep, TimedClickRestoreFn restore);
+void SetTimedClickCursorFunctions(TimedClickShowStepFn showStep, TimedClickRestoreFn restore);
 void SetTimedClickCursorDefaults(TimedClickShowStepFn showStep, TimedClickRestoreFn restore);
 
 // Which list armed a click or feedback timer id (null when none), and the
 // number of timers in the tables. A table holds at most this many timers;
 // beyond it a timer is still armed but its list is not found (logged).
 constexpr int TimedClickTimerTableSize = 64;
-SNAREHOLD_API CBRMPTimedClicks* FindTimedClickTimer(UINT_PTR id);
-SNAREHOLD_API CBRMPTimedClicks* FindTimedClickFeedbackTimer(UINT_PTR id);
-SNAREHOLD_API int CountTimedClickTimers();
+CBRMPTimedClicks* FindTimedClickTimer(UINT_PTR id);
+CBRMPTimedClicks* FindTimedClickFeedbackTimer(UINT_PTR id);
+int CountTimedClickTimers();
 
 // A list that goes away forgets its table entries so that a late timer never
 // reaches freed memory.
-SNAREHOLD_API void ForgetTimedClickTimers(const CBRMPTimedClicks* list);
+void ForgetTimedClickTimers(const CBRMPTimedClicks* list);

@@ -7,36 +7,34 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 class CApplicationSettings;
 class CBRMPTimedClicks;
 class CMovement2Scroll;
 
 // Layer a held layer button returns to on its release, -1 for none, and whether
 // the layer in force was switched by a held button.
-extern SNAREHOLD_API int g_nReturnLayer;
-extern SNAREHOLD_API bool g_bLayerSwitchedByButton;
+extern int g_nReturnLayer;
+extern bool g_bLayerSwitchedByButton;
 // The held layer button and the layer its press was resolved on: its release
 // is resolved there too, so that it returns whatever the new layer gives it.
-extern SNAREHOLD_API int g_nLayerButton;
-extern SNAREHOLD_API int g_nLayerButtonLayer;
+extern int g_nLayerButton;
+extern int g_nLayerButtonLayer;
 
 // Timed clicks of each button while it is held (the slot's list, not owned).
-extern SNAREHOLD_API CBRMPTimedClicks* g_pTimedClicks[9];
+extern CBRMPTimedClicks* g_pTimedClicks[9];
 
 // Movement-to-scroll: the options in force while their button is held (the
 // slot's options, not owned; null when none), the last options used, whether
 // the mouse moved since the press, the cursor state (0 scroll, 1 scroll X,
 // 2 scroll Y), where it began, and the options whose no-movement action is
 // being replayed (null when none).
-extern SNAREHOLD_API CMovement2Scroll* g_pActiveMTS;
-extern SNAREHOLD_API CMovement2Scroll* g_pLastMTS;
-extern SNAREHOLD_API bool g_bMTSMoved;
-extern SNAREHOLD_API int g_nMTSCursorState;
-extern SNAREHOLD_API POINT g_ptMTSStart;
-extern SNAREHOLD_API CMovement2Scroll* g_pReplayingMTS;
+extern CMovement2Scroll* g_pActiveMTS;
+extern CMovement2Scroll* g_pLastMTS;
+extern bool g_bMTSMoved;
+extern int g_nMTSCursorState;
+extern POINT g_ptMTSStart;
+extern CMovement2Scroll* g_pReplayingMTS;
 
 // Forgets everything above that points into the profiles (the settings reload
 // and the hook's stop call it through the engine resets).
-SNAREHOLD_API void ResetActionDispatchState();
+void ResetActionDispatchState();

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 class CActionData;
 class CApplicationSettings;
 
@@ -13,29 +11,29 @@ class CApplicationSettings;
 // to the system. skipWindowCheck: use the last window instead of the one under
 // the point. The three out-bytes are cleared first; fixUp asks the hook for the
 // media-player fix-up of this one event.
-SNAREHOLD_API int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE& fixUp, BYTE& block,
+int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE& fixUp, BYTE& block,
                                 BYTE& click);
 
 // Per button: a press of it was handled here. The hook's g_hook.bButtonDown says the
 // button is physically down and is updated before the event comes here, so a
 // release always finds it clear; this one still says whether its press was
 // ours. Cleared with any other handled event of the button.
-extern SNAREHOLD_API BYTE g_bDownSeen[9];
+extern BYTE g_bDownSeen[9];
 
 // The window the profile in force was last decided for. A switch made by the
 // mouse-over or keyboard check records it, so that the next click there does
 // not look the profile up again.
-SNAREHOLD_API void SetLastProfileWindow(HWND window);
+void SetLastProfileWindow(HWND window);
 // Forgets the profiles decided for windows (the profiles are going away): the
 // next button looks its window's profile up. Global lock held.
-SNAREHOLD_API void ForgetWindowProfiles();
+void ForgetWindowProfiles();
 
-// --- resolution rules (plain values, exported for the tests) -----------------
+// --- resolution rules (plain values, tested directly) ------------------------
 
 // The code a profile gives a slot as the engine reads it: 40 without a profile
 // or for a slot outside the profile (negative indexes included), 82 when the
 // layer is disabled (the first layer never is).
-SNAREHOLD_API int SlotCode(const CApplicationSettings* profile, int button, int layer);
+int SlotCode(const CApplicationSettings* profile, int button, int layer);
 
 struct ResolvedSlot
 {
@@ -47,23 +45,23 @@ struct ResolvedSlot
 // Follows "same as layer 1" (to layer 0 of the same profile) and "same as
 // default profile" (to the default profile, and to its layer 0 when that says
 // "same as layer 1"). One step each, so no cycle can loop.
-SNAREHOLD_API ResolvedSlot ResolveSlot(const CApplicationSettings* profile, const CApplicationSettings* defaultProfile,
+ResolvedSlot ResolveSlot(const CApplicationSettings* profile, const CApplicationSettings* defaultProfile,
                                        int button, int layer);
 
 // A release that arrives in another profile than its press keeps the old
 // profile when the button's action differs there, unless the new action is a
 // sticky button (which expects a release without a press).
-SNAREHOLD_API bool DefersProfileSwitch(int kind, int currentCode, int newCode);
+bool DefersProfileSwitch(int kind, int currentCode, int newCode);
 
 // Virtual key the system keeps for a physical button (0 for the wheel and tilt
 // buttons); left and right are exchanged while the system swaps them.
-SNAREHOLD_API int ButtonVirtualKey(int button, bool swapped);
+int ButtonVirtualKey(int button, bool swapped);
 
 // A handled release whose press we never saw is passed on while the system
 // still believes the button is down, or Windows would keep it pressed.
-SNAREHOLD_API bool PassReleaseForSync(int kind, bool downSeen, bool systemDown);
+bool PassReleaseForSync(int kind, bool downSeen, bool systemDown);
 
 // Resolves the button's action in layer of profile (both may change). The
 // caller deletes action. False: swallow the event without action.
-SNAREHOLD_API bool ResolveButtonAction(int button, int kind, int& layer, CApplicationSettings*& profile,
+bool ResolveButtonAction(int button, int kind, int& layer, CApplicationSettings*& profile,
                                        int& configuredCode, int& code, CActionData*& action);

@@ -5,14 +5,12 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 class CBRMPChord;
 
 // Chord entry of the button that started the chord, null when none.
-extern SNAREHOLD_API CBRMPChord* g_pGlobalChord;
+extern CBRMPChord* g_pGlobalChord;
 // Point where a chord that unblocks on movement started; (0, 0) none.
-extern SNAREHOLD_API POINT g_ptChordStart;
+extern POINT g_ptChordStart;
 
 struct PendingChord
 {
@@ -20,30 +18,30 @@ struct PendingChord
     POINT point;
 };
 // The held-back press of the chord button, null when none. Owned here.
-extern SNAREHOLD_API PendingChord* g_pPendingChord;
+extern PendingChord* g_pPendingChord;
 
 // Replaces the pending record and arms the chord time-out (slot 4) with
 // HChordTimerCallback. False when the timer could not be created (the record
 // is dropped then).
-SNAREHOLD_API bool SetPendingChord(int button, POINT point, int timeoutMs);
+bool SetPendingChord(int button, POINT point, int timeoutMs);
 // Drops the pending record and its time-out.
-SNAREHOLD_API void DropPendingChord();
+void DropPendingChord();
 // Forgets the global chord (the chord entry itself belongs to the profile).
-SNAREHOLD_API void ReleaseGlobalChord();
+void ReleaseGlobalChord();
 
 // The chord time-out: the held-back press goes to its own action.
-SNAREHOLD_API void CALLBACK HChordTimerCallback(PVOID slot, BOOLEAN fired);
+void CALLBACK HChordTimerCallback(PVOID slot, BOOLEAN fired);
 // The mouse moved beyond the unblock distance: the same as a time-out.
-SNAREHOLD_API void ClearChord(POINT point);
+void ClearChord(POINT point);
 // Forgets the chord and its pending record without acting (profile switch,
 // hooks stopping).
-SNAREHOLD_API void AbandonChord();
+void AbandonChord();
 // The same without touching the cursor: for a reload, whose old profiles must
 // not be handed to the cursor thread.
-SNAREHOLD_API void ForgetChord();
+void ForgetChord();
 
 // Shows the profile's cursor again (with the layer mark when the settings ask
 // for it), ending a chord, lock or scroll cursor.
-SNAREHOLD_API void RestoreLayerCursor();
+void RestoreLayerCursor();
 // Sends the physical press of button that an action did not take over.
-SNAREHOLD_API void SendPhysicalDown(int button, POINT point);
+void SendPhysicalDown(int button, POINT point);

@@ -14,12 +14,12 @@
 #include "SnareholdApi.h"
 
 // The layer / profile cursor for the current state (locks, layer, profile).
-SNAREHOLD_API bool ShowProfileCursor();
+bool ShowProfileCursor();
 // The chord mark, or back to the profile cursor when the chord ends.
-SNAREHOLD_API bool ShowChordCursor(bool active);
+bool ShowChordCursor(bool active);
 // Timed-click progress with the Cursor/ChangeHeld option.
-SNAREHOLD_API bool ShowTimedClickCursor(int step);
+bool ShowTimedClickCursor(int step);
 // A cursor of the library (scroll cursors) on all 16 system cursors with the layer overlay.
-SNAREHOLD_API void ShowLibraryCursor(HCURSOR cursor);
+void ShowLibraryCursor(HCURSOR cursor);
 // The system cursors back to the user's.
-SNAREHOLD_API void ResetSystemCursors();
+void ResetSystemCursors();

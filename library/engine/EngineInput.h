@@ -6,17 +6,15 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 class CSimToken;
 
 // Layer a held ("during") key sequence switched away from, -1 for none. Written
 // when such a sequence's layer token acts; read on the release.
-extern SNAREHOLD_API int g_nWhileDownLayer;
+extern int g_nWhileDownLayer;
 // Layer a held sequence's layer token returns to when its press is parsed.
-extern SNAREHOLD_API int g_nWhileDownReturnLayer;
+extern int g_nWhileDownReturnLayer;
 // Milliseconds the queued entries will take, summed over the producers.
-extern SNAREHOLD_API UINT g_nQueueWait;
+extern UINT g_nQueueWait;
 
 // Which tokens of a held sequence act on the press and on the release, in the
 // order they act. Tokens with the down filter act once on the press, plain
@@ -30,28 +28,28 @@ enum class WhileDownStep
     HoldUp,              // SendWhileDown, up on
     SingleShotRelease,   // SendSingleShot, release on
 };
-SNAREHOLD_API WhileDownStep WhileDownPressStep(UINT filter, int pass);
-SNAREHOLD_API WhileDownStep WhileDownReleaseStep(UINT filter, int pass);
+WhileDownStep WhileDownPressStep(UINT filter, int pass);
+WhileDownStep WhileDownReleaseStep(UINT filter, int pass);
 
 // SendMouse on the library's queue, marked with the mouse hook's handle.
-SNAREHOLD_API UINT SendMouseButton(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames);
+UINT SendMouseButton(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames);
 // The same, counted in g_hook.nInjectCount until the mouse hook sees each record.
-SNAREHOLD_API UINT SendCountedMouseButton(int button, int kind, POINT point, bool leftAlreadyDown);
+UINT SendCountedMouseButton(int button, int kind, POINT point, bool leftAlreadyDown);
 
-SNAREHOLD_API bool SendKeysStateSingleShot(const wchar_t* keys, POINT point, HWND window, bool release, bool repeat);
-SNAREHOLD_API bool SendKeysStateSingleShotRepeatRelease(const wchar_t* keys, POINT point, HWND window);
-SNAREHOLD_API bool SendKeyStateWhileDown(const wchar_t* keys, bool up, POINT point, HWND window);
+bool SendKeysStateSingleShot(const wchar_t* keys, POINT point, HWND window, bool release, bool repeat);
+bool SendKeysStateSingleShotRepeatRelease(const wchar_t* keys, POINT point, HWND window);
+bool SendKeyStateWhileDown(const wchar_t* keys, bool up, POINT point, HWND window);
 // One key press and release. modifiers: Shift 1, Ctrl 2, Alt 4, Win 8.
-SNAREHOLD_API bool SendKey(int virtualKey, bool extended, UINT modifiers, UINT scan);
+bool SendKey(int virtualKey, bool extended, UINT modifiers, UINT scan);
 // Relative move from point to forcedPoint.
-SNAREHOLD_API bool MouseMove(POINT point, POINT forcedPoint);
+bool MouseMove(POINT point, POINT forcedPoint);
 // Up to two wheel inputs (vertical first); false when nothing was queued.
-SNAREHOLD_API bool MovementToScroll(int vertical, int horizontal);
+bool MovementToScroll(int vertical, int horizontal);
 // Relative move back to the message point along one axis (vertical: y only,
 // else x only), carrying the message's mouse data and time.
-SNAREHOLD_API bool MouseMoveToMessagePoint(const MSLLHOOKSTRUCT& message, bool vertical);
+bool MouseMoveToMessagePoint(const MSLLHOOKSTRUCT& message, bool vertical);
 // Relative move that mirrors the axes the axis lock inverts; false when none is.
-SNAREHOLD_API bool MouseMoveInverted(const MSLLHOOKSTRUCT& message);
+bool MouseMoveInverted(const MSLLHOOKSTRUCT& message);
 
 // Browser commands of the application-command actions.
 enum AppCommand : int
@@ -75,13 +73,13 @@ enum class AppCommandRoute
     XButton2,
     BrowserKey,
 };
-SNAREHOLD_API AppCommandRoute RouteAppCommand(int command, bool modernOrRemote, bool hasEnabledWindow);
-SNAREHOLD_API bool SendAppCommand(HWND window, int command);
+AppCommandRoute RouteAppCommand(int command, bool modernOrRemote, bool hasEnabledWindow);
+bool SendAppCommand(HWND window, int command);
 
-SNAREHOLD_API bool MouseWheel(short amount);
-SNAREHOLD_API bool MouseTilt(short amount);
-SNAREHOLD_API bool PreciseWait(UINT milliseconds);
+bool MouseWheel(short amount);
+bool MouseTilt(short amount);
+bool PreciseWait(UINT milliseconds);
 // A pause between the simulated input queued before and after it, waited by
 // the simulated-input thread: the hook and timer threads never wait themselves.
 // False when there is no simulated-input thread.
-SNAREHOLD_API bool QueueInputWait(UINT milliseconds);
+bool QueueInputWait(UINT milliseconds);

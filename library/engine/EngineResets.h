@@ -7,8 +7,6 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 enum class EngineResetReason
 {
     LayerChange,       // the old layer's keys, sticky buttons and repeats end
@@ -20,8 +18,8 @@ using EngineResetFn = void (*)(EngineResetReason reason, POINT point);
 
 // Adding the same function twice keeps one entry. At most 32 entries; false
 // when full. Remove returns whether the function was registered.
-SNAREHOLD_API bool AddEngineReset(EngineResetFn fn);
-SNAREHOLD_API bool RemoveEngineReset(EngineResetFn fn);
+bool AddEngineReset(EngineResetFn fn);
+bool RemoveEngineReset(EngineResetFn fn);
 // Runs every registered reset in the order they were added; an exception of
 // one is logged and the others still run.
-SNAREHOLD_API void RunEngineResets(EngineResetReason reason, POINT point);
+void RunEngineResets(EngineResetReason reason, POINT point);

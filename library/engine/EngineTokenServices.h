@@ -3,10 +3,9 @@
 // and windows goes to the engine's real functions. The hook thread installs
 // them before it starts the simulated-input queue.
 
-#include "SnareholdApi.h"
 #include "TokenServices.h"
 
-class SNAREHOLD_API CEngineTokenServices : public ITokenServices
+class CEngineTokenServices : public ITokenServices
 {
 public:
     void SetCurrentLayer(int layer, bool notify, bool autoSwitch, bool rememberLast) override;
@@ -38,6 +37,6 @@ private:
 };
 
 // The one instance of the library.
-SNAREHOLD_API CEngineTokenServices& EngineTokenServices();
+CEngineTokenServices& EngineTokenServices();
 // Makes it the services in force (idempotent).
-SNAREHOLD_API void InstallEngineTokenServices();
+void InstallEngineTokenServices();

@@ -17,7 +17,6 @@
 
 #include "LibrarySettings.h"
 #include "RegisteredMessages.h"
-#include "SnareholdApi.h"
 #include "SystemValues.h"
 
 class CSettings;
@@ -35,7 +34,7 @@ constexpr WPARAM WP_BOTH = 3;           // re-install both, mouse first
 constexpr WPARAM WP_EXITTHREAD = 0xA5A5; // wake-up that comes with an exit request (both threads)
 
 // What the hook procedures record as input arrives.
-struct SNAREHOLD_API HookState
+struct HookState
 {
     BYTE bButtonDown[9] = {};
     BYTE bReleasedByChord[9] = {};
@@ -55,7 +54,7 @@ struct SNAREHOLD_API HookState
 // objects are created by the hook thread, which deletes them on its way out;
 // whatever a dead hook thread leaves behind is deleted by the stop sequence or
 // at detach.
-struct SNAREHOLD_API ThreadState
+struct ThreadState
 {
     HHOOK hMouseHook = nullptr;
     HHOOK hKeyHook = nullptr;
@@ -80,7 +79,7 @@ struct SNAREHOLD_API ThreadState
 
 // What is in force: written by settings loading, profile targeting, layer
 // changes and the program's control calls.
-struct SNAREHOLD_API EngineState
+struct EngineState
 {
     CApplicationSettings* pCurrentApp = nullptr; // profile in force, may be null
     int nCurrentLayer = 0;                       // 0-based
@@ -105,6 +104,6 @@ struct SNAREHOLD_API EngineState
     void Reset();
 };
 
-extern SNAREHOLD_API HookState g_hook;
-extern SNAREHOLD_API ThreadState g_threads;
-extern SNAREHOLD_API EngineState g_engine;
+extern HookState g_hook;
+extern ThreadState g_threads;
+extern EngineState g_engine;

@@ -5,21 +5,19 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 // Event times of the first and the last tilt message of a series.
-extern SNAREHOLD_API DWORD g_dwTiltFirst;
-extern SNAREHOLD_API DWORD g_dwTiltLast;
+extern DWORD g_dwTiltFirst;
+extern DWORD g_dwTiltLast;
 
 // Whether a tilt message at time now is an auto-repeat of the series
 // (first, last) for a device repeat delay of repeatDelay ms.
-SNAREHOLD_API bool IsTiltRepeat(DWORD now, DWORD first, DWORD last, int repeatDelay);
+bool IsTiltRepeat(DWORD now, DWORD first, DWORD last, int repeatDelay);
 
 // WM_MOUSEHWHEEL of the mouse hook (hook thread). True: the hook swallows the
 // event. injected is set when the action injected input.
-SNAREHOLD_API bool ProcessHWheel(MSLLHOOKSTRUCT* data, BYTE& injected);
+bool ProcessHWheel(MSLLHOOKSTRUCT* data, BYTE& injected);
 
 // The tilt no action took, sent to the window under the cursor by the
 // profile's scroll method or as a posted WM_MOUSEHWHEEL (also used for the
 // injected tilts of other programs). True: the hook swallows the event.
-SNAREHOLD_API bool RedirectTilt(MSLLHOOKSTRUCT* data, short delta);
+bool RedirectTilt(MSLLHOOKSTRUCT* data, short delta);

@@ -7,60 +7,58 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 class CApplicationSettings;
 class CLayerModifierKeys;
 class CSettings;
 
 // One byte per virtual key: 0x80 while down, 0 when up. VK_SHIFT, VK_CONTROL
 // and VK_MENU are derived from their left and right keys.
-extern SNAREHOLD_API BYTE g_KeyState[256];
+extern BYTE g_KeyState[256];
 // The layer to go back to when the layer modifier key is released; -1 = none.
-extern SNAREHOLD_API int g_nSavedLayer;
+extern int g_nSavedLayer;
 // The cursor speed is lowered while the slow-down key is held.
-extern SNAREHOLD_API BYTE g_bSlowedByKey;
+extern BYTE g_bSlowedByKey;
 // Consecutive releases of our own simulated Volume Down key.
-extern SNAREHOLD_API int g_nVolDownCount;
+extern int g_nVolDownCount;
 
 // Derives the VK_SHIFT / VK_CONTROL / VK_MENU entries after the entry of vk was
 // set. The left Ctrl that comes with Alt Gr (right Alt) does not count as Ctrl.
 // Returns the extended flag the layer keys are matched with: cleared for the
 // modifier keys themselves, else the event's.
-SNAREHOLD_API bool DeriveModifierEntries(BYTE* keyState, DWORD vk, bool extended);
+bool DeriveModifierEntries(BYTE* keyState, DWORD vk, bool extended);
 
 // The modifier keys that are down, in the hotkey bits (Shift 1, Ctrl 2, Alt 4,
 // left Windows 8, right Windows 16, Applications 32).
-SNAREHOLD_API unsigned short HeldModifiers(const BYTE* keyState);
+unsigned short HeldModifiers(const BYTE* keyState);
 
 // Whether a layer modifier key (virtual key, 16-bit modifier with bit 15 the
 // extended flag) is held. A key without modifier bits accepts any modifiers;
 // with modifier bits exactly those modifiers must be down.
-SNAREHOLD_API bool LayerModifierKeyMatches(unsigned short virtualKey, unsigned short modifier, bool extended,
+bool LayerModifierKeyMatches(unsigned short virtualKey, unsigned short modifier, bool extended,
                                            const BYTE* keyState);
 
 // Index (0..12) of the first entry of the table that is held; -1 for none or
 // without a table.
-SNAREHOLD_API int FindLayerModifierKey(const CLayerModifierKeys* keys, bool extended, const BYTE* keyState);
+int FindLayerModifierKey(const CLayerModifierKeys* keys, bool extended, const BYTE* keyState);
 
 // The 0-based layer an entry switches to; -1 for the axis-lock and slow-down
 // entries and indices outside the table.
-SNAREHOLD_API int LayerOfModifierKey(int index);
+int LayerOfModifierKey(int index);
 
 // The cursor speed in force when no key slows it: the cycle value (doubled)
 // when a cycle position is set, else Cursor/Speed; a profile's own speed (the
 // one in force, else the default profile's) replaces it.
-SNAREHOLD_API int NormalCursorSpeed(const CSettings* settings, int cyclePosition, const CApplicationSettings* profile,
+int NormalCursorSpeed(const CSettings* settings, int cyclePosition, const CApplicationSettings* profile,
                                     const CApplicationSettings* defaultProfile);
 // The slowed speed: a fifth of the normal one, at least 1.
-SNAREHOLD_API int SlowCursorSpeed(int normalSpeed);
+int SlowCursorSpeed(int normalSpeed);
 
 // Axis locking by key, on the global axis lock (origin flag true).
-SNAREHOLD_API void LockAxisByKey(bool xAxis);
+void LockAxisByKey(bool xAxis);
 // Unlocks a lock the keys made; true when a lock held and was released.
-SNAREHOLD_API bool UnlockAxesByKey();
-SNAREHOLD_API bool IsAxisLockedByKey(bool xAxis);
+bool UnlockAxesByKey();
+bool IsAxisLockedByKey(bool xAxis);
 
 // Forgets the held keys and the remembered layer (tests, and a hook that is
 // put in again).
-SNAREHOLD_API void ResetKeyHookState();
+void ResetKeyHookState();

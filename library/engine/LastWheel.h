@@ -5,11 +5,9 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 class CApplicationSettings;
 
-class SNAREHOLD_API CLastWheel
+class CLastWheel
 {
 public:
     POINT m_pt = {0, 0};
@@ -36,4 +34,4 @@ public:
     void Reset();
 };
 
-extern SNAREHOLD_API CLastWheel g_LastWheel;
+extern CLastWheel g_LastWheel;

@@ -3,8 +3,6 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 void LibraryAttach(HINSTANCE instance);
 void LibraryDetach();
 

@@ -3,11 +3,9 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 // The magnifier's window, null when it does not run.
-SNAREHOLD_API HWND FindMagnifierWindow();
+HWND FindMagnifierWindow();
 // Closes the magnifier when it runs, else starts it.
-SNAREHOLD_API void ToggleMagnifier();
+void ToggleMagnifier();
 // Zooms in or out; a zoom in with no magnifier running starts it first.
-SNAREHOLD_API void MagnifierZoom(bool zoomIn);
+void MagnifierZoom(bool zoomIn);

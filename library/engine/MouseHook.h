@@ -6,23 +6,22 @@
 #include <windows.h>
 
 #include "MouseHookDecisions.h"
-#include "SnareholdApi.h"
 
 // A cursor position to force on the next injected button event; (0, 0) none.
 // While set, physical moves are dropped.
-extern SNAREHOLD_API POINT g_ptForcedCursor;
+extern POINT g_ptForcedCursor;
 // Debounce records of Left, Right, Middle, XLeft, XRight.
-extern SNAREHOLD_API DebounceRecord g_Debounce[5];
+extern DebounceRecord g_Debounce[5];
 // Wheel delta not yet worth a notch, and the last notch an action took over.
-extern SNAREHOLD_API int g_nWheelAccum;
-extern SNAREHOLD_API LastWheelNotch g_LastNotch;
+extern int g_nWheelAccum;
+extern LastWheelNotch g_LastNotch;
 // Position of the last mouse move; the point handed to the mouse-over timer.
-extern SNAREHOLD_API POINT g_ptLastMove;
-extern SNAREHOLD_API POINT g_ptMouseOver;
+extern POINT g_ptLastMove;
+extern POINT g_ptMouseOver;
 
 // Forgets the debounce records, the wheel sum and notch, the forced cursor and
 // the remembered mouse-over window (hooks starting, tests).
-SNAREHOLD_API void ResetMouseHookState();
+void ResetMouseHookState();
 
 // What a button event becomes: true when an action took it over. The three
 // out-bytes: pass the event on anyway, the action injected input, the action
@@ -30,28 +29,28 @@ SNAREHOLD_API void ResetMouseHookState();
 using MouseButtonProcessor = bool (*)(int button, int kind, bool fastWheel, MSLLHOOKSTRUCT* data, BYTE& passAnyway,
                                       BYTE& injected, BYTE& throttle);
 // Installs a processor (null restores the default); returns the previous one.
-SNAREHOLD_API MouseButtonProcessor SetMouseButtonProcessor(MouseButtonProcessor processor);
+MouseButtonProcessor SetMouseButtonProcessor(MouseButtonProcessor processor);
 
 // What a horizontal wheel event becomes once the hook hands it over: true when
 // taken over. The default is ProcessHWheel.
 using MouseHWheelProcessor = bool (*)(MSLLHOOKSTRUCT* data, BYTE& injected);
-SNAREHOLD_API MouseHWheelProcessor SetMouseHWheelProcessor(MouseHWheelProcessor processor);
+MouseHWheelProcessor SetMouseHWheelProcessor(MouseHWheelProcessor processor);
 
 // The call that passes an event on (CallNextHookEx with the hook's handle by
 // default). The benchmark replaces it to measure the procedure's own cost.
 using MouseHookNextFn = LRESULT (*)(int code, WPARAM wParam, LPARAM lParam);
-SNAREHOLD_API MouseHookNextFn SetMouseHookNextHook(MouseHookNextFn next);
+MouseHookNextFn SetMouseHookNextHook(MouseHookNextFn next);
 
 // The hook procedure itself (also declared with the hook thread's pieces).
-SNAREHOLD_API LRESULT CALLBACK MouseHookLLProc(int code, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK MouseHookLLProc(int code, WPARAM wParam, LPARAM lParam);
 
 // Timer 0x1015: the cursor has rested; switch to the profile of the window
 // under it.
-SNAREHOLD_API void CALLBACK ProcessMouseOverTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
+void CALLBACK ProcessMouseOverTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
 // False when no window lies under the cursor (the timer is restarted to retry).
-SNAREHOLD_API bool ProcessMouseOver(POINT point);
+bool ProcessMouseOver(POINT point);
 // Makes ProcessMouseOverTimerProc the timer thread's handler of timer 0x1015,
 // which switches the profile in force when the cursor rests over a window.
-SNAREHOLD_API void RegisterMouseOverTimerHandler();
+void RegisterMouseOverTimerHandler();
 // Timer 0x1016: re-install both hooks (the timer thread's handler from the start).
-SNAREHOLD_API void CALLBACK ResetHookTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
+void CALLBACK ResetHookTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);

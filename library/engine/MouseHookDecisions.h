@@ -7,12 +7,10 @@
 
 #include <atomic>
 
-#include "SnareholdApi.h"
-
 // Extra information that touch screens and pens put on the mouse events they
 // synthesise.
 constexpr DWORD kTouchSignature = 0xFF515700;
-SNAREHOLD_API bool IsTouchEvent(ULONG_PTR extraInfo);
+bool IsTouchEvent(ULONG_PTR extraInfo);
 
 // The button and event kind of a mouse message: kind 1 down, 2 up, 3 double
 // click, 0 for the wheels (button 7/8 vertical by the delta's sign, 6/5
@@ -24,17 +22,17 @@ struct MouseEventButton
     int button;
     int kind;
 };
-SNAREHOLD_API MouseEventButton ButtonOfMessage(UINT message, DWORD mouseData, ULONG_PTR extraInfo, bool quillon);
+MouseEventButton ButtonOfMessage(UINT message, DWORD mouseData, ULONG_PTR extraInfo, bool quillon);
 // The physical button (0 left, 1 right, 2 middle, 3/4 X) whose debounce record
 // an event uses; -1 for events that are not debounced.
-SNAREHOLD_API int PhysicalButtonOfMessage(UINT message, DWORD mouseData);
-SNAREHOLD_API bool IsXButtonMessage(UINT message);
-SNAREHOLD_API bool IsUpMessage(UINT message);
+int PhysicalButtonOfMessage(UINT message, DWORD mouseData);
+bool IsXButtonMessage(UINT message);
+bool IsUpMessage(UINT message);
 
 // The 4th/5th swap: applies always, or in a remote session when asked for there.
-SNAREHOLD_API bool XButtonSwapApplies(bool always, bool inRemoteSession, bool remoteSession);
+bool XButtonSwapApplies(bool always, bool inRemoteSession, bool remoteSession);
 // X button 1 becomes 2 and 2 becomes 1 in the high word; the low word is kept.
-SNAREHOLD_API DWORD SwapXButtonData(DWORD mouseData);
+DWORD SwapXButtonData(DWORD mouseData);
 
 // Debounce of one physical button.
 struct DebounceRecord
@@ -50,14 +48,14 @@ struct DebounceVerdict
 };
 // A down within debounceMs (inclusive) of the previous down is dropped; the
 // record takes the down's time either way.
-SNAREHOLD_API DebounceVerdict DebounceDown(DebounceRecord& record, DWORD time, int debounceMs);
+DebounceVerdict DebounceDown(DebounceRecord& record, DWORD time, int debounceMs);
 // The up of a dropped down is dropped too; fromUp measures the next down from
 // this up.
-SNAREHOLD_API bool DebounceUp(DebounceRecord& record, DWORD time, bool fromUp);
+bool DebounceUp(DebounceRecord& record, DWORD time, bool fromUp);
 
 // Adds a wheel delta; true when it completes a notch (the sum reached 120 either
 // way), which empties the sum. A change of direction starts a new sum.
-SNAREHOLD_API bool AccumulateWheel(int& accumulated, int delta);
+bool AccumulateWheel(int& accumulated, int delta);
 
 // The last wheel notch an action took over.
 struct LastWheelNotch
@@ -70,9 +68,9 @@ struct LastWheelNotch
 constexpr DWORD kWheelThrottleMs = 80;
 constexpr DWORD kFastWheelMs = 150;
 // A notch of the same button within 80 ms of a throttled one is dropped.
-SNAREHOLD_API bool ThrottleWheel(const LastWheelNotch& last, int button, DWORD now);
+bool ThrottleWheel(const LastWheelNotch& last, int button, DWORD now);
 // A notch of the same button within 150 ms skips the window look-up.
-SNAREHOLD_API bool IsFastWheel(const LastWheelNotch& last, int button, DWORD now);
+bool IsFastWheel(const LastWheelNotch& last, int button, DWORD now);
 
 // Who produced an event.
 enum class InjectedSource
@@ -85,12 +83,12 @@ enum class InjectedSource
 // Own input is recognised by the outstanding count (lowered here, never below 0)
 // or by the signature in the extra information. countMismatch (may be null) is
 // set when the count claimed an event that carries another signature.
-SNAREHOLD_API InjectedSource ClassifyInjected(bool injected, std::atomic<int>& injectCount, ULONG_PTR extraInfo,
+InjectedSource ClassifyInjected(bool injected, std::atomic<int>& injectCount, ULONG_PTR extraInfo,
                                               ULONG_PTR ownSignature, bool remapForeign, bool* countMismatch);
 
 // Whether a hook run from entry to now exceeded the system time-out (0: unknown).
-SNAREHOLD_API bool HookOverran(DWORD entry, DWORD now, DWORD timeoutMs);
+bool HookOverran(DWORD entry, DWORD now, DWORD timeoutMs);
 // A move more than 10 pixels from the last one on either axis ends a fast wheel.
-SNAREHOLD_API bool MovedAwayFromLast(POINT last, POINT point);
+bool MovedAwayFromLast(POINT last, POINT point);
 // A hit-test result that is neither nowhere nor the client area.
-SNAREHOLD_API bool IsNonClientHit(LRESULT hit);
+bool IsNonClientHit(LRESULT hit);

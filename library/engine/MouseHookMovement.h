@@ -6,8 +6,6 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 class CMovement2Scroll;
 
 // Movement-to-scroll progress between moves (hook thread, under the lock):
@@ -23,7 +21,7 @@ struct MovementToScrollProgress
     const CMovement2Scroll* owner = nullptr;
     POINT ownerStart{0, 0};
 };
-extern SNAREHOLD_API MovementToScrollProgress g_MTSProgress;
+extern MovementToScrollProgress g_MTSProgress;
 
 // What one move does while movement-to-scroll runs.
 struct MovementToScrollVerdict
@@ -37,12 +35,12 @@ struct MovementToScrollVerdict
 
 // One move at point and event time, for options whose axis-lock value is
 // axisLock, with sensitivities and inversions as given. progress carries over.
-SNAREHOLD_API MovementToScrollVerdict MovementToScrollStep(MovementToScrollProgress& progress, POINT start, POINT point,
+MovementToScrollVerdict MovementToScrollStep(MovementToScrollProgress& progress, POINT start, POINT point,
                                                            DWORD time, int axisLock, int sensitivityX, int sensitivityY,
                                                            bool invertVertical, bool invertHorizontal);
 
 // Whether point lies farther than distance from origin on either axis.
-SNAREHOLD_API bool BeyondDistance(POINT origin, POINT point, int distance);
+bool BeyondDistance(POINT origin, POINT point, int distance);
 
 // What the move path sends. Defaults go to the simulated-input queue; tests and
 // the benchmark install their own (null restores the defaults).
@@ -54,7 +52,7 @@ struct MouseMoveOutput
     // The move with the inverted axes mirrored; false when nothing is inverted.
     bool (*moveInverted)(const MSLLHOOKSTRUCT* data);
 };
-SNAREHOLD_API void SetMouseMoveOutput(const MouseMoveOutput* output);
+void SetMouseMoveOutput(const MouseMoveOutput* output);
 
 // The cursor position as the hook knows it: the point of the last event the
 // system was let to apply. The axis lock moves relative to it, so the move

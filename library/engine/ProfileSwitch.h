@@ -1,16 +1,14 @@
 #pragma once
 // Switching the library's profile in force.
 
-#include "SnareholdApi.h"
-
 class CApplicationSettings;
 
 // Makes profile (or none) the profile in force: a chord, timed clicks,
 // movement-to-scroll and a window drag of the old profile end, a layer held by
 // a modifier button the new profile lacks is left, and the new profile's
 // change script is queued.
-SNAREHOLD_API void SetNewApp(CApplicationSettings* profile);
+void SetNewApp(CApplicationSettings* profile);
 
 // Ends a movement-to-scroll in progress (logging logLine first): its cursor
 // goes, and the hook's progress and sticky state are cleared.
-SNAREHOLD_API void AbortMovementToScroll(const wchar_t* logLine);
+void AbortMovementToScroll(const wchar_t* logLine);

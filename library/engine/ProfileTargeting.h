@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 class CApplicationSettings;
 
 // --- decision rules on plain values ----------------------------------------------
@@ -14,52 +12,52 @@ class CApplicationSettings;
 // The rectangle of a profile's window area laid on base: left < 0 and right <= 0
 // count from base's right edge, top < 0 and bottom <= 0 from its bottom edge,
 // other offsets from its left or top edge.
-SNAREHOLD_API RECT WindowAreaRect(const RECT& area, const RECT& base);
+RECT WindowAreaRect(const RECT& area, const RECT& base);
 // An area whose left equals its right and top equals its bottom is never hit.
-SNAREHOLD_API bool IsEmptyWindowArea(const RECT& area);
+bool IsEmptyWindowArea(const RECT& area);
 // The quarter of window the point lies in: 1 upper left, 2 upper right, 4 lower
 // left, 8 lower right; the midlines belong to the left and upper halves.
-SNAREHOLD_API int WindowQuarterOf(const RECT& window, POINT point);
+int WindowQuarterOf(const RECT& window, POINT point);
 // The mask a profile is tested with: 16 with a window area, else its window mask.
-SNAREHOLD_API int ProfileWindowMask(const CApplicationSettings* profile);
+int ProfileWindowMask(const CApplicationSettings* profile);
 // Whether a hit passes a mask; 255 never passes.
-SNAREHOLD_API bool MaskAcceptsHit(int mask, int hit);
+bool MaskAcceptsHit(int mask, int hit);
 
 // --- windows ---------------------------------------------------------------------
 
 // The active window of window's thread (else its root) if it has a caption or
 // border, else null.
-SNAREHOLD_API HWND GetCaptionedActiveWindow(HWND window);
+HWND GetCaptionedActiveWindow(HWND window);
 // The mask value point hits: 16 inside profile's window area (or, without a
 // profile, the first area profile's), else the quarter of the window.
-SNAREHOLD_API int GetWindowAreaHit(HWND window, POINT point, CApplicationSettings* profile);
+int GetWindowAreaHit(HWND window, POINT point, CApplicationSettings* profile);
 // Whether point passes profile's mask; a hit of the window area makes it the
 // active window area.
-SNAREHOLD_API bool MatchWindowArea(HWND window, CApplicationSettings* profile, POINT point);
+bool MatchWindowArea(HWND window, CApplicationSettings* profile, POINT point);
 // Whether point lies in the active window area laid on window (true when none is active).
-SNAREHOLD_API bool PointInActiveWindowArea(HWND window, POINT point);
-SNAREHOLD_API void ClearActiveWindowArea();
+bool PointInActiveWindowArea(HWND window, POINT point);
+void ClearActiveWindowArea();
 // For a button event in the same window as the last one: whether the point
 // lies in another part of that window than before, while some profile is
 // limited to parts of its window (another quarter than lastQuarter, which is
 // updated, or outside the window area in force). Then the profile must be
 // looked up again, whatever profile is in force now.
-SNAREHOLD_API bool WindowPartChanged(HWND window, POINT point, int& lastQuarter);
+bool WindowPartChanged(HWND window, POINT point, int& lastQuarter);
 
 // How many captions were asked of windows so far: a profile decision during
 // which it grew depended on a caption.
-SNAREHOLD_API unsigned CaptionReadCount();
+unsigned CaptionReadCount();
 // The window's caption through messages that give up on a hung window; at most
 // size - 1 characters, always terminated. False when no custom-window profile
 // has a caption, for the program's own windows, and for no or over-long text.
 constexpr int kMaxCaptionChars = 256;
-SNAREHOLD_API bool GetWindowCaption(HWND window, const wchar_t* processName, wchar_t* caption, int size,
+bool GetWindowCaption(HWND window, const wchar_t* processName, wchar_t* caption, int size,
                                     const wchar_t* className);
 
 // Reads the captions of a window and of its parent ahead, on this thread, so
 // that a profile decision made afterwards under the global lock takes them
 // from here and waits on no other application. Scoped; null reads nothing.
-class SNAREHOLD_API CCaptionPrefetch
+class CCaptionPrefetch
 {
 public:
     CCaptionPrefetch(HWND window, const wchar_t* processName);
@@ -82,58 +80,58 @@ enum ProcessNameReason : int
     PNR_UniversalApp2Focus = 9,
     PNR_UniversalApp3 = 10,
 };
-SNAREHOLD_API const wchar_t* ProcessNameReasonText(int reason);
+const wchar_t* ProcessNameReasonText(int reason);
 
 // The executable file name of process pid (0: the one behind window), with " (Desktop)"
 // for the desktop's windows and "modern ui - <title>" for hosted apps. size is
 // in characters; the name is truncated to fit. recursion counts nested calls
 // (null: a fresh count). Takes the global lock.
-SNAREHOLD_API bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recursion, int reason);
+bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recursion, int reason);
 // Forgets the cached process name.
-SNAREHOLD_API void ResetProcessNameCache();
+void ResetProcessNameCache();
 // Set when the last name resolved came from a hosted ("modern UI") app.
-SNAREHOLD_API bool IsModernUIApp();
+bool IsModernUIApp();
 
 // The profile that applies to window of process at point; the default profile
 // when none matches, null without settings. taskbar (may be null) is set when
 // the window is a taskbar button or thumbnail.
-SNAREHOLD_API CApplicationSettings* FindAppSettings(HWND window, const wchar_t* processName, POINT point, bool* taskbar);
+CApplicationSettings* FindAppSettings(HWND window, const wchar_t* processName, POINT point, bool* taskbar);
 
 // --- the profile in force --------------------------------------------------------
 
 // Records the mask of the profile in force (SetNewApp's last step).
-SNAREHOLD_API void RecordProfileMask(CApplicationSettings* profile);
+void RecordProfileMask(CApplicationSettings* profile);
 // Whether the profile in force is limited to part of its window, and the mask.
-SNAREHOLD_API bool CurrentProfileMasked();
-SNAREHOLD_API int CurrentProfileMask();
+bool CurrentProfileMasked();
+int CurrentProfileMask();
 
 // Tells the setup window (when registered) that window's profile is now profile:
 // BRMP_ProcessChanged (window, profile), given up after 50 ms or on a hung window.
 constexpr UINT kProcessChangedTimeoutMs = 50;
-SNAREHOLD_API void NotifyProcessChanged(HWND window, CApplicationSettings* profile);
+void NotifyProcessChanged(HWND window, CApplicationSettings* profile);
 // Makes profile the one in force for window of process (SetNewApp, the mask,
 // the window and process in force) and tells the setup window. False, and
 // nothing done, when profile is already in force.
-SNAREHOLD_API bool SwitchToProfile(HWND window, const wchar_t* processName, CApplicationSettings* profile);
+bool SwitchToProfile(HWND window, const wchar_t* processName, CApplicationSettings* profile);
 
 // --- the keyboard focus ----------------------------------------------------------
 
 // The buttons and keys held now: LBUTTON 1, RBUTTON 2, SHIFT 4, CONTROL 8,
 // MBUTTON 16, XBUTTON1 32, XBUTTON2 64, ALT 256, LWIN 512, RWIN 1024, APPS 2048.
-SNAREHOLD_API unsigned GetKeyStateMask();
+unsigned GetKeyStateMask();
 // The first seven of those: the key-state word of mouse messages.
-SNAREHOLD_API WORD GetMouseKeyState();
+WORD GetMouseKeyState();
 // The profile follows the window with the keyboard focus (or, with the
 // mouse-over switch, the focus of the window under the cursor). True when the
 // profile changed; a held button defers the switch to the next press.
-SNAREHOLD_API bool GetKeyboardActiveAppSettings();
+bool GetKeyboardActiveAppSettings();
 // Timer 0x1010 on the timer thread: skips its tick while the global lock is busy.
-SNAREHOLD_API void CALLBACK KeySwitchTimerProc(HWND, UINT, UINT_PTR id, DWORD);
+void CALLBACK KeySwitchTimerProc(HWND, UINT, UINT_PTR id, DWORD);
 
 // --- wheel tests -----------------------------------------------------------------
 
 // Whether notches of a wheel button may be throttled: true without a profile; false (never throttled) while the button clicks, types,
 // scrolls or tilts, so that every notch gives its own click.
-SNAREHOLD_API bool ThrottleScrollWheel(int button, POINT point);
+bool ThrottleScrollWheel(int button, POINT point);
 // Whether the wheel or tilt button has an action in the profile and layer in force.
-SNAREHOLD_API bool HasWheelAction(int button);
+bool HasWheelAction(int button);

@@ -10,8 +10,6 @@
 
 #include <atomic>
 
-#include "SnareholdApi.h"
-
 // Slots of the timer-handle table. The last slot holds the multimedia repeat timer.
 constexpr int ID_QTTIMER_HSCROLL = 1;
 constexpr int ID_QTTIMER_VSCROLL = 2;
@@ -24,43 +22,43 @@ constexpr int ID_TIMER_REPEAT_SLOT = 6;
 constexpr int TimerSlotCount = 7;
 
 // Multimedia id of the running repeat timer, 0 when none.
-extern SNAREHOLD_API std::atomic<UINT> g_idRepeatTimer;
+extern std::atomic<UINT> g_idRepeatTimer;
 // Set when the repeat timer is stopped; a repetition in flight then does not re-arm.
-extern SNAREHOLD_API std::atomic<bool> g_bRepeatStopped;
+extern std::atomic<bool> g_bRepeatStopped;
 // The button whose action repeats, -1 for none.
-extern SNAREHOLD_API std::atomic<int> g_nRepeatButton;
+extern std::atomic<int> g_nRepeatButton;
 // Delay between repetitions when the action does not give its own (ms).
-extern SNAREHOLD_API std::atomic<int> g_nRepeatDelay;
+extern std::atomic<int> g_nRepeatDelay;
 
-SNAREHOLD_API bool StartEventTimer(int delayMs);
+bool StartEventTimer(int delayMs);
 // True when a timer was stopped.
-SNAREHOLD_API bool StopEventTimer();
+bool StopEventTimer();
 
 // Arms a one-shot timer-queue timer in slot (1-5); the callback gets the slot
 // as its parameter. Replaces what the slot held.
-SNAREHOLD_API bool StartQTTimer(int ms, WAITORTIMERCALLBACK callback, int slot);
+bool StartQTTimer(int ms, WAITORTIMERCALLBACK callback, int slot);
 // True when a timer was deleted. The repeat slot is refused (use StopEventTimer).
-SNAREHOLD_API bool StopQTTimer(int slot, bool quiet);
+bool StopQTTimer(int slot, bool quiet);
 // Whether a slot holds a timer (tests and diagnosis).
-SNAREHOLD_API bool QTTimerActive(int slot);
+bool QTTimerActive(int slot);
 // Deletes every timer-queue timer and the repeat timer, waiting for callbacks
 // in flight to finish; for the hook thread on its way out and for reloads.
 // Must not be called from a timer callback.
-SNAREHOLD_API void StopAllEngineTimers();
+void StopAllEngineTimers();
 
 // Starts repeating button's action every delayMs (the first action was already
 // done by the caller).
-SNAREHOLD_API bool StartRepeat(int button, int delayMs);
+bool StartRepeat(int button, int delayMs);
 // Ends any repeat: stops the timer, flushes the simulated-input queue and
 // forgets the repeating button.
-SNAREHOLD_API void StopRepeat();
+void StopRepeat();
 // Waits at most maxMs while the simulated-input queue is sending or holds work.
-SNAREHOLD_API void WaitForQueueIdle(DWORD maxMs);
+void WaitForQueueIdle(DWORD maxMs);
 // Whether the simulated-input queue is sending or holds queued work.
-SNAREHOLD_API bool SimulatedInputBusy();
+bool SimulatedInputBusy();
 
 // One repetition (multimedia timer thread).
-SNAREHOLD_API void CALLBACK RepeatTimerProc(UINT id, UINT message, DWORD_PTR user, DWORD_PTR reserved1,
+void CALLBACK RepeatTimerProc(UINT id, UINT message, DWORD_PTR user, DWORD_PTR reserved1,
                                             DWORD_PTR reserved2);
 
 // What a repetition sends for an action code.
@@ -77,8 +75,8 @@ enum class RepeatWork
     ScrollLeft,
     ScrollRight,
 };
-SNAREHOLD_API RepeatWork RepeatWorkFor(int code);
+RepeatWork RepeatWorkFor(int code);
 
 // Next delay of a repeating key sequence: the keys' wait/hold time plus the
 // slot's own repeat delay, or the default when that is 0.
-SNAREHOLD_API int KeyRepeatDelay(int waitHoldTime, int keyRepeat, int defaultDelay);
+int KeyRepeatDelay(int waitHoldTime, int keyRepeat, int defaultDelay);

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 class CApplicationSettings;
 
 struct PendingScroll
@@ -15,13 +13,13 @@ struct PendingScroll
     POINT point;
     CApplicationSettings* profile;   // only compared, never dereferenced after a reload
 };
-extern SNAREHOLD_API PendingScroll* g_pPendingScroll;
+extern PendingScroll* g_pPendingScroll;
 
 // Replaces the pending record and arms slot 1 (kind 1) or 2 (kind 2) with the
 // matching callback. False when the timer could not be created.
-SNAREHOLD_API bool SetPendingScroll(int kind, int button, POINT point, CApplicationSettings* profile, int ms);
-SNAREHOLD_API void DropPendingScroll();
+bool SetPendingScroll(int kind, int button, POINT point, CApplicationSettings* profile, int ms);
+void DropPendingScroll();
 
-SNAREHOLD_API void CALLBACK HScrollTimerCallback(PVOID slot, BOOLEAN fired);
-SNAREHOLD_API void CALLBACK VScrollTimerCallback(PVOID slot, BOOLEAN fired);
+void CALLBACK HScrollTimerCallback(PVOID slot, BOOLEAN fired);
+void CALLBACK VScrollTimerCallback(PVOID slot, BOOLEAN fired);
 

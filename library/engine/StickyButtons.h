@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 enum StickyKind
 {
     STICKY_LEFT = 0,
@@ -22,8 +20,8 @@ enum StickyKind
 };
 
 // 0 idle, 1 engaged, 2 armed (the next release ends it).
-extern SNAREHOLD_API short g_nStickyState[StickyKindCount];
-SNAREHOLD_API const wchar_t* StickyName(int kind);
+extern short g_nStickyState[StickyKindCount];
+const wchar_t* StickyName(int kind);
 
 // One step of the sticky state machine for a press (kind 1) or release (2).
 struct StickyStep
@@ -32,25 +30,25 @@ struct StickyStep
     bool consumed;    // the event is swallowed
     int press;        // 1 press the held thing, 2 release it, 0 nothing
 };
-SNAREHOLD_API StickyStep StickyTransition(int state, int eventKind, bool downSeen);
+StickyStep StickyTransition(int state, int eventKind, bool downSeen);
 
 // Sticky mouse button (kinds 0-4). out: 1 pressed, 2 released, else 0.
-SNAREHOLD_API bool StickyButton(POINT point, HWND window, int button, int kind, int eventKind, int* out = nullptr);
+bool StickyButton(POINT point, HWND window, int button, int kind, int eventKind, int* out = nullptr);
 // Sticky key repeat (key mode 6), on a press.
-SNAREHOLD_API bool StickyKeyRepeat(POINT point, HWND window, int button, int layer, const wchar_t* keys, int delayMs);
+bool StickyKeyRepeat(POINT point, HWND window, int button, int layer, const wchar_t* keys, int delayMs);
 // Sticky key hold (key mode 7).
-SNAREHOLD_API bool StickyKeyHold(POINT point, HWND window, int button, int layer, const wchar_t* keys, int eventKind);
+bool StickyKeyHold(POINT point, HWND window, int button, int layer, const wchar_t* keys, int eventKind);
 
 // Keys a sticky repeat or hold has pressed for a slot (button + layer x 9);
 // empty when none.
-SNAREHOLD_API const wchar_t* GetStickyKeys(int button, int layer);
+const wchar_t* GetStickyKeys(int button, int layer);
 
-SNAREHOLD_API void ResetSticky(POINT point, int kind, int layer, int button);
-SNAREHOLD_API void ResetAllSticky(POINT point);
-SNAREHOLD_API void ResetOtherSticky(POINT point, int button, bool keepScroll);
-SNAREHOLD_API void ResetDuringKeys(POINT point);
+void ResetSticky(POINT point, int kind, int layer, int button);
+void ResetAllSticky(POINT point);
+void ResetOtherSticky(POINT point, int button, bool keepScroll);
+void ResetDuringKeys(POINT point);
 // A key was released (keyboard hook, with the ResetSticky/Key option): the
 // sticky actions of every button end; control keeps a sticky scroll.
-SNAREHOLD_API void ResetStickyByKey(POINT point, bool control);
+void ResetStickyByKey(POINT point, bool control);
 // Whether any sticky state is above 0.
-SNAREHOLD_API bool AnyStickyActive();
+bool AnyStickyActive();

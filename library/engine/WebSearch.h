@@ -6,15 +6,13 @@
 
 #include <string>
 
-#include "SnareholdApi.h"
-
 constexpr size_t kMaxSearchChars = 1024;
 
 // The address opened for text, or empty when nothing is to be opened (no
 // address, no text, or text of kMaxSearchChars characters or more).
-SNAREHOLD_API std::wstring BuildSearchAddress(const wchar_t* searchUrl, const std::wstring& text);
+std::wstring BuildSearchAddress(const wchar_t* searchUrl, const std::wstring& text);
 
 // Thread procedure of one search (parameter unused).
-SNAREHOLD_API unsigned __stdcall SearchThread(void* unused);
+unsigned __stdcall SearchThread(void* unused);
 // Starts SearchThread on a new thread; false when the thread could not start.
-SNAREHOLD_API bool StartWebSearch();
+bool StartWebSearch();

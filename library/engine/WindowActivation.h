@@ -5,14 +5,12 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 // The window itself when it is enabled, else its nearest enabled ancestor, else null.
-SNAREHOLD_API HWND GetFirstEnabledWindow(HWND window);
+HWND GetFirstEnabledWindow(HWND window);
 
 // The window to activate when window is to be brought forward while active is
 // the active window; null when none should be.
-SNAREHOLD_API HWND GetWindowToActivate(HWND window, HWND active);
+HWND GetWindowToActivate(HWND window, HWND active);
 // The class rule of the above, on names alone (parentClass may be empty).
 enum class ActivateClassRule
 {
@@ -21,11 +19,11 @@ enum class ActivateClassRule
     Never,       // do not activate
     Chrome,      // decided by the process and thread of the active window
 };
-SNAREHOLD_API ActivateClassRule ActivateRuleForClass(const wchar_t* className, const wchar_t* parentClass);
+ActivateClassRule ActivateRuleForClass(const wchar_t* className, const wchar_t* parentClass);
 
 // Activates one window: posted to the timer thread unless direct.
-SNAREHOLD_API void ActivateWindow(HWND window, bool parents, bool direct);
-SNAREHOLD_API void ForceForegroundWindow(HWND window, bool tryHard, bool direct);
+void ActivateWindow(HWND window, bool parents, bool direct);
+void ForceForegroundWindow(HWND window, bool tryHard, bool direct);
 
 // The window the last forcing acted on and the thread that did it (for the
 // tests: activation must not run on the hook thread).
@@ -34,20 +32,20 @@ struct ForcedForeground
     HWND window;
     DWORD thread;
 };
-SNAREHOLD_API ForcedForeground LastForcedForeground();
+ForcedForeground LastForcedForeground();
 
 // mode 1 the window under the cursor, 2 its parent, 3 its top-level window.
-SNAREHOLD_API void ActivateWindowUnderCursor(int mode);
+void ActivateWindowUnderCursor(int mode);
 
 // Timer procedure of the hover-activation timer; the hovered window is
 // recorded with SetHoverActivateWindow.
-SNAREHOLD_API void CALLBACK ActivateWindowTimerProc(HWND, UINT, UINT_PTR id, DWORD);
-SNAREHOLD_API void SetHoverActivateWindow(HWND window);
+void CALLBACK ActivateWindowTimerProc(HWND, UINT, UINT_PTR id, DWORD);
+void SetHoverActivateWindow(HWND window);
 
 // Terminates the first process whose executable name equals name (ignoring
 // case). True when one was terminated.
-SNAREHOLD_API bool KillProcess(const wchar_t* name);
+bool KillProcess(const wchar_t* name);
 
 // Gives the timer thread its handlers of BRMP_ActivateWindow and
 // BRMP_ShellExecute (done when the library loads and before each request).
-SNAREHOLD_API void RegisterWindowRequestHandlers();
+void RegisterWindowRequestHandlers();

@@ -6,13 +6,12 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
 #include "Magnifier.h"
 #include "ProcessLaunch.h"
 #include "WebSearch.h"
 #include "WindowActivation.h"
 
-class SNAREHOLD_API CWindowOperation
+class CWindowOperation
 {
 public:
     enum : int
@@ -56,11 +55,11 @@ private:
 };
 
 // Starts a drag unless one is in progress (true when this one started).
-SNAREHOLD_API bool StartWindowOperation(int operation, HWND window, POINT point);
+bool StartWindowOperation(int operation, HWND window, POINT point);
 // Ends the drag in progress, if any; safe from any thread (a move step in
 // progress on the hook thread finishes first).
-SNAREHOLD_API void EndWindowOperation();
+void EndWindowOperation();
 // The mouse hook's move path: steps the drag in progress with the point.
 // Cheap when there is none; no allocation, no waiting (a step that would have
 // to wait for another thread's start or end is skipped).
-SNAREHOLD_API void StepWindowOperation(POINT point);
+void StepWindowOperation(POINT point);

@@ -192,4 +192,4 @@ constexpr int DefaultKeyMode = KEYMODE_DURING;
 
 // Suffix printed after the keys in the profile log, e.g. "(during)"; an empty
 // text for a value outside 0 to 8.
-SNAREHOLD_API const wchar_t* GetKeyModeSuffix(int keyMode);
+const wchar_t* GetKeyModeSuffix(int keyMode);

@@ -10,7 +10,7 @@
 // How brightness is read and set. The default reads and sets it through WMI
 // (root\wmi, WmiMonitorBrightness and WmiMonitorBrightnessMethods); tests
 // install their own.
-class SNAREHOLD_API IBrightnessDevice
+class IBrightnessDevice
 {
 public:
     virtual ~IBrightnessDevice();
@@ -51,9 +51,9 @@ private:
 };
 
 // Installs the device brightness goes through (not owned); null restores WMI.
-SNAREHOLD_API void SetBrightnessDevice(IBrightnessDevice* device);
+void SetBrightnessDevice(IBrightnessDevice* device);
 // The WMI device (the default).
-SNAREHOLD_API IBrightnessDevice& WmiBrightnessDevice();
+IBrightnessDevice& WmiBrightnessDevice();
 
 // The step rule: level + direction * 10 clamped to 0-100 (direction 1 up, -1 down).
-SNAREHOLD_API int SteppedBrightness(int level, int direction);
+int SteppedBrightness(int level, int direction);

@@ -20,7 +20,7 @@ class CMouseInfo;
 // profile in force and applies the settings (priority, jiggler, persisted
 // layer, mouse speed when Cursor/Allow). False when the file could not be loaded.
 SNAREHOLD_API bool UpdateSettings();
-SNAREHOLD_API CSettings* GetSettings();
+CSettings* GetSettings();
 // Portable mode: the state file is saved, dropped and read anew.
 SNAREHOLD_API void SetPortable(bool portable);
 SNAREHOLD_API bool GetPortable();
@@ -36,9 +36,9 @@ using SettingsQuestionFn = int (*)(const wchar_t* text, const wchar_t* caption, 
 using EndProcessFn = void (*)(UINT exitCode);
 SNAREHOLD_API void SetSettingsLoadQuestions(SettingsQuestionFn ask, EndProcessFn endProcess);
 // Parse-error questions are asked only while this is set (first load).
-extern SNAREHOLD_API bool g_bFirstXMLLoad;
+extern bool g_bFirstXMLLoad;
 // Set while at least one profile is restricted to an area of its window.
-extern SNAREHOLD_API bool g_bAreaAppsPresent;
+extern bool g_bAreaAppsPresent;
 
 // --- the program's windows -------------------------------------------------------
 
@@ -80,7 +80,7 @@ SNAREHOLD_API unsigned long GetHooktimeoutValue();
 // name's length plus its terminator (size in characters): copies it and returns
 // the length. Otherwise stores the size needed (terminator included) in size and
 // returns 0. Never writes past size characters.
-SNAREHOLD_API int GetCurrentProcessName(wchar_t* buffer, int& size);
+int GetCurrentProcessName(wchar_t* buffer, int& size);
 // The last sub-authority of the process token's integrity level (0x1000 low,
 // 0x2000 medium, 0x3000 high); -1 when it cannot be read.
 SNAREHOLD_API int GetProcessIntegrityLevel(unsigned long pid, HANDLE process);
@@ -88,7 +88,7 @@ SNAREHOLD_API int GetProcessIntegrityLevel(unsigned long pid, HANDLE process);
 SNAREHOLD_API bool IsDesktopLocked();
 // Decision behind IsDesktopLocked on an answer of WTSSessionInfoEx: the answer's
 // size in bytes and its session-flags word.
-SNAREHOLD_API bool SessionInfoSaysLocked(DWORD bytes, LONG sessionFlags);
+bool SessionInfoSaysLocked(DWORD bytes, LONG sessionFlags);
 
 // The day of the last update check that found a new version: the state file in
 // portable mode, else the per-user registry value "LastVersionCheck"; 0 when none.
@@ -113,16 +113,16 @@ SNAREHOLD_API void HookToggleXAxisInvert();
 SNAREHOLD_API void HookToggleYAxisInvert();
 
 // Logs and hands the process to the crash reporter. Diagnostics only.
-SNAREHOLD_API void TestCrash();
+void TestCrash();
 
-// --- engine (exported for the tests) ---------------------------------------------
+// --- engine internals (not exported; the library's tests link its objects) -------
 
 // LoadSettings: the whole reload under the global lock; NewApplicationSettings:
 // applies the profile's (or the global) mouse parameters.
-SNAREHOLD_API bool LoadSettings();
-SNAREHOLD_API bool LoadXMLSettings();
-SNAREHOLD_API bool NewApplicationSettings();
+bool LoadSettings();
+bool LoadXMLSettings();
+bool NewApplicationSettings();
 // Set when a profile that forces its system-parameter messages must not send
 // them (the shell's desktop preview is showing): NewApplicationSettings then
 // drops the forced request and reports false.
-extern SNAREHOLD_API std::atomic<bool> g_bAeroPeekDetected;
+extern std::atomic<bool> g_bAeroPeekDetected;

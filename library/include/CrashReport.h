@@ -28,31 +28,31 @@ struct CrashReportSettings
 
 // Installs the filter process-wide (and the terminate handler). A second call
 // replaces the settings. UninstallCrashReport puts the previous filter back.
-SNAREHOLD_API void InstallCrashReport(const CrashReportSettings& settings);
-SNAREHOLD_API void UninstallCrashReport();
-SNAREHOLD_API bool CrashReportInstalled();
+void InstallCrashReport(const CrashReportSettings& settings);
+void UninstallCrashReport();
+bool CrashReportInstalled();
 
 // The filter itself (what SetUnhandledExceptionFilter gets): logs, dumps, runs
 // the handlers and ends the process with the exception code.
-SNAREHOLD_API LONG WINAPI CrashExceptionFilter(EXCEPTION_POINTERS* pointers);
+LONG WINAPI CrashExceptionFilter(EXCEPTION_POINTERS* pointers);
 
 // Reports the current point as a crash of kind code (a C++ exception nothing
 // caught, a failed invariant) and ends the process. Never returns.
 constexpr DWORD CRASH_CPP_EXCEPTION = 0xE0435050;   // "CPP"
-[[noreturn]] SNAREHOLD_API void ReportCrashHere(DWORD code, const wchar_t* what);
+[[noreturn]] void ReportCrashHere(DWORD code, const wchar_t* what);
 
 // std::set_terminate target of every thread of the library and the program:
 // logs "TerminateHandler : Terminating..." and reports the crash.
 [[noreturn]] SNAREHOLD_API void CrashTerminateHandler();
 
 // Writes a minidump of the calling process to path (the exception may be null).
-SNAREHOLD_API bool WriteCrashDump(const wchar_t* path, EXCEPTION_POINTERS* pointers);
+bool WriteCrashDump(const wchar_t* path, EXCEPTION_POINTERS* pointers);
 
 // Builds the dump file's path in the configured folder: <app>_<date>_<time>_<pid>_<tid>.dmp.
-SNAREHOLD_API bool MakeCrashDumpPath(wchar_t* buffer, size_t size);
+bool MakeCrashDumpPath(wchar_t* buffer, size_t size);
 
 // Logs an exception caught at a window procedure's boundary.
-SNAREHOLD_API void ReportWindowProcException(const wchar_t* where, HWND window, UINT message, const char* what);
+void ReportWindowProcException(const wchar_t* where, HWND window, UINT message, const char* what);
 
 // Runs a window procedure body so that no C++ exception leaves it: an exception
 // is logged with the window and message and fallback is returned.

@@ -11,4 +11,4 @@ SNAREHOLD_API bool GetDebug();
 
 // Logs every monitor's effective DPI (or the screen's when per-monitor DPI is
 // not available).
-SNAREHOLD_API void LogMonitorDpi();
+void LogMonitorDpi();

@@ -68,8 +68,8 @@ private:
 
 // The element name of this computer's and user's layout: "<computer>-<user>",
 // made safe as an XML element name (see DesktopIconLayoutKey below).
-SNAREHOLD_API std::wstring CurrentDesktopIconLayoutKey();
+std::wstring CurrentDesktopIconLayoutKey();
 // "computer-user" with characters an element name may not hold replaced by
 // "_" (and "_" put in front when it may not start a name). Names that are
 // already valid stay as they are, so layouts saved before keep their key.
-SNAREHOLD_API std::wstring DesktopIconLayoutKey(const wchar_t* computer, const wchar_t* user);
+std::wstring DesktopIconLayoutKey(const wchar_t* computer, const wchar_t* user);

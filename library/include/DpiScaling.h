@@ -10,27 +10,27 @@
 // Binds the optional functions (only from modules already loaded) and sets the
 // scaling flag on Windows 8.1 and later. Safe to call again; the first lookup
 // binds them too.
-SNAREHOLD_API void InitScalingFunctions();
+void InitScalingFunctions();
 // Whether the low-level hook's point is the cursor position as GetCursorPos
 // gives it: in a per-monitor DPI aware process (the program's manifest makes
 // it one) both are physical pixels. Asked once per process.
-SNAREHOLD_API bool HookPointIsCursorPosition();
+bool HookPointIsCursorPosition();
 // Whether the scaling flag is set (Windows 8.1 or later).
-SNAREHOLD_API bool ScalingActive();
+bool ScalingActive();
 
 // GetPhysicalCursorPos when bound, else GetCursorPos.
 SNAREHOLD_API BOOL GetPhysCursorPos(LPPOINT point);
 // The physical cursor position converted for window when both physical
 // functions are bound, else GetCursorPos.
-SNAREHOLD_API BOOL GetLogicalCursorPos(HWND window, LPPOINT point);
+BOOL GetLogicalCursorPos(HWND window, LPPOINT point);
 // WindowFromPhysicalPoint (and the child at that point) when bound, else WindowFromPoint.
-SNAREHOLD_API HWND WindowFromPhysPoint(POINT point);
+HWND WindowFromPhysPoint(POINT point);
 // With the scaling flag: divides the point by its monitor's effective DPI
 // scale and returns 1. Without it (or without a DPI answer): returns 0 and
 // leaves the point.
-SNAREHOLD_API int ScaleWin81CursorPos(LPPOINT point);
+int ScaleWin81CursorPos(LPPOINT point);
 // With the scaling flag: GetCursorPos. Without it: returns 1 and leaves the point.
-SNAREHOLD_API int GetWin81CursorPos(LPPOINT point);
+int GetWin81CursorPos(LPPOINT point);
 
 // Whether WindowFromPhysicalPoint is bound (WindowFromPointEx uses it only
 // without the scaling flag).

@@ -24,5 +24,5 @@ public:
 };
 
 // The library's crash callbacks.
-SNAREHOLD_API void PreExceptionHandler(DWORD threadId);
-SNAREHOLD_API void RemoveTrayIconOnCrash();
+void PreExceptionHandler(DWORD threadId);
+void RemoveTrayIconOnCrash();

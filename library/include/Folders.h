@@ -24,8 +24,8 @@ inline constexpr const wchar_t* kStateFileName = L"Persist.brmpps";
 inline constexpr std::size_t kMaxPathChars = 4096;
 
 // Portable (settings and state beside the program) or installed mode.
-SNAREHOLD_API void SetPortableMode(bool portable);
-SNAREHOLD_API bool IsPortableMode();
+void SetPortableMode(bool portable);
+bool IsPortableMode();
 
 // The program's folder, without a trailing backslash.
 SNAREHOLD_API DWORD GetEXEFolder(wchar_t* buffer, std::size_t size);
@@ -35,11 +35,11 @@ SNAREHOLD_API DWORD GetEXEFolder(wchar_t* buffer, std::size_t size);
 SNAREHOLD_API DWORD GetSettingsFolder(wchar_t* buffer, std::size_t size);
 // Creates the folder and every missing parent. False for paths shorter than
 // three characters ("C:") and when the folder does not exist afterwards.
-SNAREHOLD_API bool CreateFolder(const wchar_t* path);
+bool CreateFolder(const wchar_t* path);
 // The log folder (ending in a backslash). Falls back to the temporary folder
 // when the chosen one is missing (create false) or cannot be made (create true;
 // the user is told in a message box unless the calling thread may not show one).
-SNAREHOLD_API DWORD GetLogFolder(wchar_t* buffer, std::size_t size, bool create);
+DWORD GetLogFolder(wchar_t* buffer, std::size_t size, bool create);
 SNAREHOLD_API DWORD GetLogFile(wchar_t* buffer, std::size_t size, bool create);
 // The configured log folder, or the settings folder when none; no checks. Always true.
 SNAREHOLD_API bool GetDefaultLogFolder(wchar_t* buffer, std::size_t size);
@@ -59,13 +59,13 @@ SNAREHOLD_API DWORD SetSettingsFile(const wchar_t* path);
 // user (the hook thread) call SetThreadMessageBoxesAllowed(false) first; their
 // messages go to the debugger output. The handler replaces MessageBoxW (tests
 // record the messages); null restores MessageBoxW.
-SNAREHOLD_API void SetThreadMessageBoxesAllowed(bool allowed);
-SNAREHOLD_API bool ThreadMessageBoxesAllowed();
+void SetThreadMessageBoxesAllowed(bool allowed);
+bool ThreadMessageBoxesAllowed();
 using FolderMessageBoxHandler = int (*)(const wchar_t* text, const wchar_t* caption, UINT type);
-SNAREHOLD_API void SetFolderMessageBoxHandler(FolderMessageBoxHandler handler);
+void SetFolderMessageBoxHandler(FolderMessageBoxHandler handler);
 
 // The per-user (HKCU) and machine-wide (HKLM) key of the program's values.
 // Tests point them at keys of their own; null restores kProgramRegistryKey.
 SNAREHOLD_API void SetProgramRegistryKeys(const wchar_t* userKey, const wchar_t* machineKey);
-SNAREHOLD_API std::wstring GetUserRegistryKey();
-SNAREHOLD_API std::wstring GetMachineRegistryKey();
+std::wstring GetUserRegistryKey();
+std::wstring GetMachineRegistryKey();

@@ -20,7 +20,7 @@ SNAREHOLD_API bool RemoveMouseHook(bool restore);
 
 // Unhooks the keyboard hook, then the mouse hook. The handles are cleared even
 // when the system had already removed a hook.
-SNAREHOLD_API void RemoveHooks();
+void RemoveHooks();
 
 // Re-reads the screen size (the program calls it on a display change).
 SNAREHOLD_API void DisplayChanged();

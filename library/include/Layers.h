@@ -31,27 +31,27 @@ SNAREHOLD_API void PreviousLayer();
 // LeftClickTrayIcon/Cycle; false without settings.
 SNAREHOLD_API bool LeftClickCycleLayer();
 
-// --- engine (exported for the tests) ------------------------------------------
+// --- engine internals (not exported; the library's tests link its objects) ----
 
 // The layer in force before the last SetCurrentLayer that asked to remember it.
-extern SNAREHOLD_API int g_nLastLayer;
+extern int g_nLastLayer;
 
 // Makes layer current (global lock "ChangeLayer"): refuses it without settings
 // or when it is not below MaxLayers; ends drags, held "during" keys, sticky
 // buttons and repeats of the old layer; re-presses held buttons; notifies.
-SNAREHOLD_API void ChangeLayer(int layer, bool notify);
-SNAREHOLD_API void ChangeButtonOnLayerChange(int newLayer, POINT cursor);
-SNAREHOLD_API void LayerNotify(bool notify);
+void ChangeLayer(int layer, bool notify);
+void ChangeButtonOnLayerChange(int newLayer, POINT cursor);
+void LayerNotify(bool notify);
 
 // The layer a step from current lands on: step +1 (next) or -1 (previous) over
 // layerCount layers, wrapping; with a profile, layers that are disabled or
 // excluded from next/previous are skipped. Answers current when no other layer
 // qualifies.
-SNAREHOLD_API int StepLayer(const CApplicationSettings* profile, int current, int layerCount, int step);
+int StepLayer(const CApplicationSettings* profile, int current, int layerCount, int step);
 
 // The automatic switch-back time of a layer in whole milliseconds (seconds x
 // 1000, truncated); 0 for a negative, not-a-number or absurd time.
-SNAREHOLD_API UINT AutoSwitchPeriodMs(double seconds);
+UINT AutoSwitchPeriodMs(double seconds);
 
 // What the jiggler does when its timer fires.
 enum class JigglerStep
@@ -60,10 +60,10 @@ enum class JigglerStep
     Jiggle,     // the user was active within the time-out: simulate activity
     Disarm      // no input for longer than the time-out: let the system idle
 };
-SNAREHOLD_API JigglerStep DecideJiggle(bool timerRunning, bool inputSeen, DWORD now, DWORD lastInput, DWORD timeoutMs);
+JigglerStep DecideJiggle(bool timerRunning, bool inputSeen, DWORD now, DWORD lastInput, DWORD timeoutMs);
 
 // Timer procedures of the timer thread.
-SNAREHOLD_API void CALLBACK AutoSwitchTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
-SNAREHOLD_API void CALLBACK JigglerTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
+void CALLBACK AutoSwitchTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
+void CALLBACK JigglerTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
 // Gives the timer thread the layer timers' handlers (idempotent).
-SNAREHOLD_API void RegisterLayerTimerHandlers();
+void RegisterLayerTimerHandlers();

@@ -99,7 +99,7 @@ public:
 // thread has one; the last to go writes what is left on its own thread.
 // A line that finds the ring full or busy is dropped and counted; the writer
 // reports the count.
-class SNAREHOLD_API CDeferredLogWrites
+class CDeferredLogWrites
 {
 public:
     CDeferredLogWrites();
@@ -127,11 +127,11 @@ private:
 // Time source of the lines' time stamps (local time). Tests install a fixed
 // clock; null restores GetLocalTime.
 using LogTimeSource = void (*)(SYSTEMTIME* time);
-SNAREHOLD_API void SetLogTimeSource(LogTimeSource source);
+void SetLogTimeSource(LogTimeSource source);
 
 // The recent debug lines written while debug logging was off, in a ring of
 // fixed-size lines allocated once.
-class SNAREHOLD_API CDebugLogQueue
+class CDebugLogQueue
 {
 public:
     static constexpr std::size_t MaxLines = 200;

@@ -25,7 +25,7 @@ enum _ActionOSVersion : int
 constexpr DWORD kFirstWindows11Build = 22000;
 
 // Maps what the system reports (queryOk false: the query failed) to the value.
-SNAREHOLD_API _ActionOSVersion OSVersionFromNumbers(bool queryOk, DWORD major, DWORD minor, DWORD build);
+_ActionOSVersion OSVersionFromNumbers(bool queryOk, DWORD major, DWORD minor, DWORD build);
 
 // The running version; the pinned value while one is pinned.
 SNAREHOLD_API _ActionOSVersion GetOSVersion();

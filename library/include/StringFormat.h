@@ -14,7 +14,7 @@
 // always terminated; a text that does not fit is cut. Returns the number of
 // characters written without the terminator.
 SNAREHOLD_API int FormatV(wchar_t* buffer, std::size_t count, const wchar_t* format, va_list args);
-SNAREHOLD_API int Format(wchar_t* buffer, std::size_t count, const wchar_t* format, ...);
+int Format(wchar_t* buffer, std::size_t count, const wchar_t* format, ...);
 
 // Formats into a string of any length.
 SNAREHOLD_API std::wstring FormatStringV(const wchar_t* format, va_list args);

@@ -14,8 +14,8 @@
 // Time source of the locks' wait and hold measurements (milliseconds).
 // Tests install a virtual clock; null restores GetTickCount.
 using LockTickSource = DWORD (*)();
-SNAREHOLD_API void SetLockTickSource(LockTickSource source);
-SNAREHOLD_API DWORD LockTickCount();
+void SetLockTickSource(LockTickSource source);
+DWORD LockTickCount();
 
 // A process-wide named lock; each tag gives a lock of its own (its critical
 // section and diagnostic data), named after the class in its log lines.

@@ -20,7 +20,7 @@ class CSPIThread;
 constexpr int TimedClickCount = 4;
 
 // One entry: an action like a profile slot's, plus two run-time flags.
-class SNAREHOLD_API CBRMPTimedClick : public CActionEntry
+class CBRMPTimedClick : public CActionEntry
 {
 public:
     CBRMPTimedClick();

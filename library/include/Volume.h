@@ -21,7 +21,7 @@ constexpr VolumeAction VOLUME_DEVICE_ADDED = 7;
 class CAudioNotificationClient;
 class CVolumeNotification;
 
-class SNAREHOLD_API CInternalVolumeNotification
+class CInternalVolumeNotification
 {
 public:
     virtual ~CInternalVolumeNotification();
@@ -86,11 +86,11 @@ private:
 // hands out a stand-in device; null restores CoCreateInstance of the system's
 // enumerator.
 using AudioEnumeratorFactory = HRESULT (*)(IMMDeviceEnumerator** enumerator);
-SNAREHOLD_API void SetAudioEnumeratorFactory(AudioEnumeratorFactory factory);
+void SetAudioEnumeratorFactory(AudioEnumeratorFactory factory);
 
 // The rules of the volume code, apart from the device.
 // The level a volume notification reports: the scalar as a whole percentage,
 // rounded half up.
-SNAREHOLD_API int VolumeNotificationLevel(float masterScalar);
+int VolumeNotificationLevel(float masterScalar);
 // current + delta clamped to 0-100.
-SNAREHOLD_API float ClampedVolumeChange(float current, float delta);
+float ClampedVolumeChange(float current, float delta);

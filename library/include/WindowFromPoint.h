@@ -15,22 +15,22 @@ SNAREHOLD_API HWND RealWindowFromPoint(POINT point);
 // The same with its own tooltip record; never waits: without skipLock it only
 // tries the global lock and answers null when it is busy, with skipLock it takes
 // no lock at all. No allocation.
-SNAREHOLD_API HWND RealWindowFromPoint_SkipLocked(POINT point, bool skipLock);
+HWND RealWindowFromPoint_SkipLocked(POINT point, bool skipLock);
 // Forgets the cached window.
-SNAREHOLD_API void ResetWindowFromPointCache();
+void ResetWindowFromPointCache();
 // While movement-to-scroll runs, the cached window holds wherever the cursor goes.
-SNAREHOLD_API void SetWindowCacheHeldForScroll(bool held);
+void SetWindowCacheHeldForScroll(bool held);
 
 // The cache rule: whether the window cached at cachedPoint, last used at
 // lastUse, answers a lookup at point at tick now.
 constexpr DWORD kWindowCacheMs = 500;
 constexpr LONG kWindowCachePixels = 5;
-SNAREHOLD_API bool UseCachedWindow(POINT cachedPoint, DWORD lastUse, POINT point, DWORD now, bool heldForScroll);
+bool UseCachedWindow(POINT cachedPoint, DWORD lastUse, POINT point, DWORD now, bool heldForScroll);
 // The deepest-child rule: whether a candidate of area (with class name) replaces
 // the one kept so far (keptArea < 0: none kept yet).
-SNAREHOLD_API bool ReplacesKeptWindow(long long keptArea, long long area, const wchar_t* className);
+bool ReplacesKeptWindow(long long keptArea, long long area, const wchar_t* className);
 
 // WM_NCHITTEST with a short time-out that gives up on a hung window; a failed or
 // timed-out hit test counts as the client area.
 constexpr UINT kHitTestTimeoutMs = 50;
-SNAREHOLD_API LRESULT NonClientHitTest(HWND window, POINT point);
+LRESULT NonClientHitTest(HWND window, POINT point);

@@ -9,8 +9,6 @@
 
 #include <vector>
 
-#include "SnareholdApi.h"
-
 class CSettings;
 
 // Resource ids of the library's colour cursors.
@@ -24,7 +22,7 @@ constexpr int IDC_TURQUOISECURSOR = 176;
 // The transparent key colour of every overlay, as stored in a section (0xRRGGBB).
 constexpr DWORD kOverlayKey = 0x00FF00FF;
 
-class SNAREHOLD_API CCursors
+class CCursors
 {
 public:
     static constexpr int kTimedClickSteps = 4;
@@ -77,5 +75,5 @@ private:
 // The 32-bit pixels (0xAARRGGBB, top-down rows) of a bitmap, or of a cursor's
 // colour picture, with their size; for tests and diagnosis. False on failure
 // (a cursor without a colour picture included).
-SNAREHOLD_API bool ReadBitmapPixels(HBITMAP bitmap, std::vector<DWORD>& pixels, int& width, int& height);
-SNAREHOLD_API bool ReadCursorPixels(HCURSOR cursor, std::vector<DWORD>& pixels, int& width, int& height);
+bool ReadBitmapPixels(HBITMAP bitmap, std::vector<DWORD>& pixels, int& width, int& height);
+bool ReadCursorPixels(HCURSOR cursor, std::vector<DWORD>& pixels, int& width, int& height);

@@ -8,8 +8,6 @@
 
 #include <atomic>
 
-#include "SnareholdApi.h"
-
 class CSPIThread;
 class CSettings;
 class CApplicationSettings;
@@ -29,7 +27,7 @@ enum class LockCursorShown
     Profile, // the profile / layer cursor (or the defaults)
 };
 
-class SNAREHOLD_API CLockAxis
+class CLockAxis
 {
 public:
     CLockAxis();
@@ -131,4 +129,4 @@ private:
     bool m_bOwnsCursors = false;
 };
 
-extern SNAREHOLD_API CLockAxis g_LockAxis;
+extern CLockAxis g_LockAxis;

@@ -7,9 +7,7 @@
 
 #include <string>
 
-#include "SnareholdApi.h"
-
-class SNAREHOLD_API CShellExecuteInfo
+class CShellExecuteInfo
 {
 public:
     // Each argument may be null and is then left empty.
@@ -28,16 +26,16 @@ public:
 
 // How a command line splits into file and parameters: at the first blank after
 // the first dot, when there is one at a position above 0; else all is the file.
-SNAREHOLD_API void SplitCommandLine(const std::wstring& commandLine, std::wstring& file, std::wstring& parameters);
+void SplitCommandLine(const std::wstring& commandLine, std::wstring& file, std::wstring& parameters);
 
 // Launches info through the shell; true when the shell started it. The
 // launched process is not waited for.
-SNAREHOLD_API bool LaunchProcessThreadProc(CShellExecuteInfo* info);
+bool LaunchProcessThreadProc(CShellExecuteInfo* info);
 
 // The shell call LaunchProcessThreadProc makes; tests replace it to see the
 // launch without starting anything (null restores the real one).
 using ShellExecuteFunction = BOOL (*)(SHELLEXECUTEINFOW* info);
-SNAREHOLD_API ShellExecuteFunction SetShellExecuteFunction(ShellExecuteFunction function);
+ShellExecuteFunction SetShellExecuteFunction(ShellExecuteFunction function);
 
 // What the registered hand-over did with a request: the other thread now owns
 // it, it must run on the calling thread, or it is dropped (the calling thread
@@ -55,5 +53,5 @@ void SetLaunchHandOver(LaunchHandOverFunction handOver);
 
 // Starts a program on the timer thread (at once when called there). True when
 // the request was handed over or, on the timer thread, when the launch started.
-SNAREHOLD_API bool ThreadShellExecute(const wchar_t* verb, const wchar_t* file, const wchar_t* parameters);
-SNAREHOLD_API bool ThreadShellExecute(const wchar_t* commandLine, int showCommand);
+bool ThreadShellExecute(const wchar_t* verb, const wchar_t* file, const wchar_t* parameters);
+bool ThreadShellExecute(const wchar_t* commandLine, int showCommand);

@@ -7,17 +7,15 @@
 
 #include <atomic>
 
-#include "SnareholdApi.h"
-
 class CApplicationSettings;
 class CCursors;
 
 // Id of the running SPI thread, 0 while none runs; every poster tests it first.
-extern SNAREHOLD_API DWORD g_dwSPIThreadId;
+extern DWORD g_dwSPIThreadId;
 
 // The 16 system cursors the library replaces, in the order of every loop.
 constexpr int kSystemCursorCount = 16;
-extern SNAREHOLD_API const DWORD g_SystemCursorIds[kSystemCursorCount];
+extern const DWORD g_SystemCursorIds[kSystemCursorCount];
 
 // The system calls of the SPI thread, replaceable so that tests can see what
 // would be set (Wine's SetSystemCursor reports success and does nothing).
@@ -28,8 +26,8 @@ struct SPISystemCalls
     BOOL (*setSystemCursor)(HCURSOR cursor, DWORD id);
 };
 // Null restores the real calls.
-SNAREHOLD_API void SetSPISystemCalls(const SPISystemCalls* calls);
-SNAREHOLD_API const SPISystemCalls& SPISystem();
+void SetSPISystemCalls(const SPISystemCalls* calls);
+const SPISystemCalls& SPISystem();
 
 // What the pointer changes need to know of the hooks, told by the engine when
 // the library loads: whether both hooks are in (without them the pointer shows
@@ -40,12 +38,12 @@ struct HookPresence
     bool (*hooksInstalled)();
     bool (*onHookThread)();
 };
-SNAREHOLD_API void SetHookPresence(const HookPresence* presence);
-SNAREHOLD_API bool HooksInstalled();
-SNAREHOLD_API bool OnHookThread();
+void SetHookPresence(const HookPresence* presence);
+bool HooksInstalled();
+bool OnHookThread();
 
 // One request for the swap state and the wheel lines.
-class SNAREHOLD_API CSPIThreadData
+class CSPIThreadData
 {
 public:
     int m_nWheelLines = 3;
@@ -57,7 +55,7 @@ public:
     bool Process() const;
 };
 
-class SNAREHOLD_API CSPIThread
+class CSPIThread
 {
 public:
     // Reads the current swap state and wheel lines, loads the cursors and starts the thread.

@@ -5,16 +5,14 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
-extern SNAREHOLD_API HCURSOR CursorScroll;
-extern SNAREHOLD_API HCURSOR CursorScrollX;
-extern SNAREHOLD_API HCURSOR CursorScrollY;
+extern HCURSOR CursorScroll;
+extern HCURSOR CursorScrollX;
+extern HCURSOR CursorScrollY;
 
 // Resource ids of the library's own scroll cursors.
 constexpr int IDC_BRMP_SCROLL = 104;
 constexpr int IDC_BRMP_SCROLLX = 108;
 constexpr int IDC_BRMP_SCROLLY = 109;
 
-SNAREHOLD_API void LoadCursors(HINSTANCE module);
-SNAREHOLD_API void DestroyCursors();
+void LoadCursors(HINSTANCE module);
+void DestroyCursors();

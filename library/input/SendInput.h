@@ -10,14 +10,12 @@
 #include <memory>
 #include <vector>
 
-#include "SnareholdApi.h"
-
 class CApplicationSettings;
 class ITokenServices;
 
 // Where simulated input leaves the library: SendInput and the cursor position.
 // Tests install a recorder.
-class SNAREHOLD_API ISimulatedInputSink
+class ISimulatedInputSink
 {
 public:
     virtual ~ISimulatedInputSink();
@@ -28,7 +26,7 @@ public:
 };
 
 // The sink of the real system.
-class SNAREHOLD_API CSystemInputSink : public ISimulatedInputSink
+class CSystemInputSink : public ISimulatedInputSink
 {
 public:
     UINT Send(UINT count, INPUT* records) override;
@@ -37,7 +35,7 @@ public:
 };
 
 // One queue entry.
-class SNAREHOLD_API CInputQueue
+class CInputQueue
 {
 public:
     virtual ~CInputQueue();
@@ -67,7 +65,7 @@ public:
 };
 
 // High-precision waits on the performance counter.
-class SNAREHOLD_API CPreciseTimer
+class CPreciseTimer
 {
 public:
     CPreciseTimer();
@@ -89,7 +87,7 @@ private:
 };
 
 // Ctrl+Alt+Del through the system's SAS library, when it has one.
-class SNAREHOLD_API CSecureAttentionSequence
+class CSecureAttentionSequence
 {
 public:
     CSecureAttentionSequence();
@@ -106,7 +104,7 @@ private:
     SendSASFn m_pSendSAS = nullptr;
 };
 
-class SNAREHOLD_API CSendInput
+class CSendInput
 {
 public:
     // sink and services are not owned; null means the real system and
@@ -227,12 +225,12 @@ private:
 
 // Counts the library's own cursor placements (SetCursorPos): the mouse hook's
 // record of the cursor is stale after one.
-extern SNAREHOLD_API std::atomic<unsigned> g_nCursorPlacements;
+extern std::atomic<unsigned> g_nCursorPlacements;
 
 // Tests whether a batch of entries is only volume-up or only volume-down keys:
 // 1 only up, 2 only down, 0 anything else.
-SNAREHOLD_API int VolumeOnlyBatch(const std::vector<const CInputQueue*>& entries);
+int VolumeOnlyBatch(const std::vector<const CInputQueue*>& entries);
 
 // The mouse records of one request (the same as SendMouse queues).
-SNAREHOLD_API std::vector<INPUT> BuildMouseInputs(int button, int kind, POINT point, bool leftAlreadyDown,
+std::vector<INPUT> BuildMouseInputs(int button, int kind, POINT point, bool leftAlreadyDown,
                                                   ULONG_PTR extraInfo);

@@ -6,9 +6,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-#include "SnareholdApi.h"
-
-struct SNAREHOLD_API SystemValues
+struct SystemValues
 {
     HINSTANCE hInstance = nullptr;        // the library's module
     LARGE_INTEGER liFrequency = {};       // performance counter
@@ -37,4 +35,4 @@ struct SNAREHOLD_API SystemValues
     void Reset();
 };
 
-extern SNAREHOLD_API SystemValues g_system;
+extern SystemValues g_system;

@@ -8,7 +8,6 @@
 
 #include <functional>
 
-#include "SnareholdApi.h"
 #include "Tokens.h"
 
 struct TagParseContext
@@ -42,4 +41,4 @@ constexpr long long MaxDelayMs = 0x7FFFFFFF;
 
 // Appends the tokens of text to tokens. False for a null text or an invalid
 // character after NUM; tokens appended before stay in the list.
-SNAREHOLD_API bool ParseTagText(SimTokenList& tokens, const wchar_t* text, const TagParseContext& context);
+bool ParseTagText(SimTokenList& tokens, const wchar_t* text, const TagParseContext& context);

@@ -10,11 +10,9 @@
 
 #include <string>
 
-#include "SnareholdApi.h"
-
 class CApplicationSettings;
 
-class SNAREHOLD_API ITokenServices
+class ITokenServices
 {
 public:
     virtual ~ITokenServices();
@@ -57,6 +55,6 @@ public:
 };
 
 // The services in force. Never null: without an installed one, the defaults.
-SNAREHOLD_API ITokenServices& GetTokenServices();
+ITokenServices& GetTokenServices();
 // Installs services (not owned); null puts the defaults back.
-SNAREHOLD_API void SetTokenServices(ITokenServices* services);
+void SetTokenServices(ITokenServices* services);

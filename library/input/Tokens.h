@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "SnareholdApi.h"
-
 class CSendInput;
 class CApplicationSettings;
 class ITokenServices;
@@ -115,7 +113,7 @@ struct SimTokenSendContext
 // Sequence types of SendSingleShot.
 enum SimSequenceType : int { SIMSEQ_WHOLE = 0, SIMSEQ_PRESS = 1, SIMSEQ_RELEASE = 2 };
 
-class SNAREHOLD_API CSimToken
+class CSimToken
 {
 public:
     explicit CSimToken(int kind) : m_nKind(kind) {}
@@ -149,7 +147,7 @@ public:
     UINT m_nHoldTime = 0;       // ms
 };
 
-class SNAREHOLD_API CSimKeyToken : public CSimToken
+class CSimKeyToken : public CSimToken
 {
 public:
     CSimKeyToken() : CSimToken(SIMTOKEN_KEY) {}
@@ -166,7 +164,7 @@ private:
     void TellVolumeDisplay(const SimTokenSendContext& context) const;
 };
 
-class SNAREHOLD_API CSimKeyActionToken : public CSimToken
+class CSimKeyActionToken : public CSimToken
 {
 public:
     CSimKeyActionToken(int action, int amount) : CSimToken(SIMTOKEN_OTHER), m_nAction(action), m_nAmount(amount) {}
@@ -177,7 +175,7 @@ public:
     int m_nAmount;
 };
 
-class SNAREHOLD_API CSimMouseToken : public CSimToken
+class CSimMouseToken : public CSimToken
 {
 public:
     CSimMouseToken(int button, int action, POINT point)
@@ -194,7 +192,7 @@ private:
     void Modifiers(const SimTokenSendContext& context, bool release);
 };
 
-class SNAREHOLD_API CSimCursorToken : public CSimToken
+class CSimCursorToken : public CSimToken
 {
 public:
     CSimCursorToken(int value, int operation) : CSimToken(SIMTOKEN_CURSOR), m_nValue(value), m_nOperation(operation) {}
@@ -205,7 +203,7 @@ public:
     int m_nOperation;
 };
 
-class SNAREHOLD_API CSimCursorTokenEx : public CSimToken
+class CSimCursorTokenEx : public CSimToken
 {
 public:
     CSimCursorTokenEx(int x, int y, int operation) : CSimToken(SIMTOKEN_CURSOR), m_nX(x), m_nY(y), m_nOperation(operation) {}
@@ -217,7 +215,7 @@ public:
     int m_nOperation;
 };
 
-class SNAREHOLD_API CSimLayerToken : public CSimToken
+class CSimLayerToken : public CSimToken
 {
 public:
     CSimLayerToken(int layer, int restoreLayer) : CSimToken(SIMTOKEN_LAYER), m_nLayer(layer), m_nRestoreLayer(restoreLayer) {}
@@ -228,7 +226,7 @@ public:
     int m_nRestoreLayer;   // layer to go back to when the button is released
 };
 
-class SNAREHOLD_API CSimWaitToken : public CSimToken
+class CSimWaitToken : public CSimToken
 {
 public:
     explicit CSimWaitToken(UINT milliseconds) : CSimToken(SIMTOKEN_WAIT), m_nMilliseconds(milliseconds) {}
@@ -238,7 +236,7 @@ public:
     UINT m_nMilliseconds;
 };
 
-class SNAREHOLD_API CSimBrightnessToken : public CSimToken
+class CSimBrightnessToken : public CSimToken
 {
 public:
     CSimBrightnessToken(int direction, POINT point) : CSimToken(SIMTOKEN_BRIGHTNESS), m_nDirection(direction), m_pt(point) {}
@@ -249,7 +247,7 @@ public:
     POINT m_pt;
 };
 
-class SNAREHOLD_API CSimRunAppToken : public CSimToken
+class CSimRunAppToken : public CSimToken
 {
 public:
     CSimRunAppToken(std::wstring program, int showMode)
@@ -261,7 +259,7 @@ public:
     int m_nShowMode;    // SW_* value; 12 = run elevated
 };
 
-class SNAREHOLD_API CSimKillAppToken : public CSimToken
+class CSimKillAppToken : public CSimToken
 {
 public:
     explicit CSimKillAppToken(std::wstring process) : CSimToken(SIMTOKEN_PROGRAM), m_strProcess(std::move(process)) {}
@@ -271,7 +269,7 @@ public:
     std::wstring m_strProcess;
 };
 
-class SNAREHOLD_API CSimWMessageToken : public CSimToken
+class CSimWMessageToken : public CSimToken
 {
 public:
     CSimWMessageToken(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool post)
@@ -292,7 +290,7 @@ private:
     void Deliver() const;
 };
 
-class SNAREHOLD_API CSimClipboardToken : public CSimToken
+class CSimClipboardToken : public CSimToken
 {
 public:
     explicit CSimClipboardToken(std::wstring text) : CSimToken(SIMTOKEN_OTHER), m_strText(std::move(text)) {}
@@ -308,4 +306,4 @@ public:
 
 // Tells the volume display to show itself and brings up the system's volume
 // flyout when there is one.
-SNAREHOLD_API void ShowVolumeFlyout(HWND volumeOsdWindow);
+void ShowVolumeFlyout(HWND volumeOsdWindow);

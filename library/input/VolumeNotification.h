@@ -9,10 +9,9 @@
 
 #include <vector>
 
-#include "SnareholdApi.h"
 #include "Volume.h"
 
-class SNAREHOLD_API CVolumeNotification : public IAudioEndpointVolumeCallback
+class CVolumeNotification : public IAudioEndpointVolumeCallback
 {
 public:
     // Starts with no reference: the first AddRef (or QueryInterface) takes one.
@@ -36,7 +35,7 @@ private:
     wchar_t m_szName[50] = {};
 };
 
-class SNAREHOLD_API CAudioNotificationClient : public IMMNotificationClient
+class CAudioNotificationClient : public IMMNotificationClient
 {
 public:
     // Starts with one reference, the creator's.

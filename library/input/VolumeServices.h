@@ -6,34 +6,32 @@
 
 #include <windows.h>
 
-#include "SnareholdApi.h"
-
 class CVolumeManager;
 
 // Send-input thread: at its start (COM initialised), at its end, and when it
 // receives WRMP_OSDAudioDeviceChanged.
-SNAREHOLD_API void SendThreadVolumeStarted(DWORD threadId);
-SNAREHOLD_API void SendThreadVolumeEnding();
-SNAREHOLD_API void SendThreadAudioDeviceChanged();
+void SendThreadVolumeStarted(DWORD threadId);
+void SendThreadVolumeEnding();
+void SendThreadAudioDeviceChanged();
 
 // Send-input thread: the volume actions and tags. False when there is no
 // manager or the device refused.
-SNAREHOLD_API bool SendThreadChangeVolume(int deltaPercent);
-SNAREHOLD_API bool SendThreadSetVolume(int percent);
-SNAREHOLD_API bool SendThreadToggleMute();
+bool SendThreadChangeVolume(int deltaPercent);
+bool SendThreadSetVolume(int percent);
+bool SendThreadToggleMute();
 
 // Any thread, never waits: the current volume in whole percent (rounded to
 // nearest); false when there is no manager, it is busy, or the volume is
 // unknown.
-SNAREHOLD_API bool PeekSendThreadVolume(int& percent);
-SNAREHOLD_API bool HasSendThreadVolume();
+bool PeekSendThreadVolume(int& percent);
+bool HasSendThreadVolume();
 
 // The key hook's repair of the system's volume display: after several of the
 // library's own Volume Down keys in a row the display can stick until a
 // Volume Up and a Volume Down are sent. Whether that nudge is wanted now:
 // when there is no volume manager, or it reports a volume above 6 %.
 // Never waits (a busy manager counts as "not wanted").
-SNAREHOLD_API bool VolumeDisplayNeedsRepair();
+bool VolumeDisplayNeedsRepair();
 // The rule itself. haveManager false: wanted; else wanted above 6 %. A
 // volume below 0 means unknown (not wanted).
-SNAREHOLD_API bool VolumeDisplayNeedsRepair(bool haveManager, float volumePercent);
+bool VolumeDisplayNeedsRepair(bool haveManager, float volumePercent);
