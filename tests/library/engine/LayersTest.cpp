@@ -118,6 +118,50 @@ TEST(Jiggler, JigglesWhileTheUserWasActiveWithinTheTimeoutAndDisarmsAfterIt)
 
 namespace
 {
+// Another thread holding the global lock until Release (or the end of the test).
+class GlobalLockHolder
+{
+public:
+    GlobalLockHolder()
+    {
+        m_thread = reinterpret_cast<HANDLE>(::_beginthreadex(
+            nullptr, 0,
+            [](void* p) -> unsigned {
+                auto* self = static_cast<GlobalLockHolder*>(p);
+                CThreadLock lock(L"LayersTest holder");
+                ::SetEvent(self->m_holding);
+                ::WaitForSingleObject(self->m_release, 10000);
+                return 0;
+            },
+            this, 0, nullptr));
+    }
+    ~GlobalLockHolder()
+    {
+        Release();
+        ::CloseHandle(m_holding);
+        ::CloseHandle(m_release);
+    }
+    GlobalLockHolder(const GlobalLockHolder&) = delete;
+    GlobalLockHolder& operator=(const GlobalLockHolder&) = delete;
+
+    bool Holding() const { return ::WaitForSingleObject(m_holding, 5000) == WAIT_OBJECT_0; }
+    void Release()
+    {
+        ::SetEvent(m_release);
+        if (m_thread != nullptr)
+        {
+            ::WaitForSingleObject(m_thread, 10000);
+            ::CloseHandle(m_thread);
+            m_thread = nullptr;
+        }
+    }
+
+private:
+    HANDLE m_holding = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE m_release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE m_thread = nullptr;
+};
+
 class LayersTest : public ::testing::Test
 {
 protected:
@@ -232,54 +276,18 @@ TEST_F(LayersTest, GetCurrentLayerAnswersTheLayerWhileAnotherThreadHoldsTheLock)
     EngineStateGuard state(4);
     SetCurrentLayer(3, false, false, false);
 
-    HANDLE holding = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    struct Events
-    {
-        HANDLE holding, release;
-    } events = {holding, release};
-    HANDLE thread = reinterpret_cast<HANDLE>(::_beginthreadex(
-        nullptr, 0,
-        [](void* p) -> unsigned {
-            auto* e = static_cast<Events*>(p);
-            CThreadLock lock(L"LayersTest holder");
-            ::SetEvent(e->holding);
-            ::WaitForSingleObject(e->release, 10000);
-            return 0;
-        },
-        &events, 0, nullptr));
-    ASSERT_EQ(::WaitForSingleObject(holding, 5000), WAIT_OBJECT_0);
+    GlobalLockHolder holder;
+    ASSERT_TRUE(holder.Holding());
 
     EXPECT_EQ(GetCurrentLayer(), 3);
-
-    ::SetEvent(release);
-    ::WaitForSingleObject(thread, 10000);
-    ::CloseHandle(thread);
-    ::CloseHandle(holding);
-    ::CloseHandle(release);
 }
 
 TEST_F(LayersTest, ALayerChangeOnTheHookThreadNeverWaitsForTheLockAndHappensOnceItIsFree)
 {
     EngineStateGuard state(4);
     SetCurrentLayer(3, false, false, false);
-    HANDLE holding = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    struct Events
-    {
-        HANDLE holding, release;
-    } events = {holding, release};
-    HANDLE thread = reinterpret_cast<HANDLE>(::_beginthreadex(
-        nullptr, 0,
-        [](void* p) -> unsigned {
-            auto* e = static_cast<Events*>(p);
-            CThreadLock lock(L"LayersTest holder");
-            ::SetEvent(e->holding);
-            ::WaitForSingleObject(e->release, 10000);
-            return 0;
-        },
-        &events, 0, nullptr));
-    ASSERT_EQ(::WaitForSingleObject(holding, 5000), WAIT_OBJECT_0);
+    GlobalLockHolder holder;
+    ASSERT_TRUE(holder.Holding());
 
     // This thread plays the hook thread: had the change waited for the lock,
     // it would have been made by the time it returned.
@@ -290,12 +298,8 @@ TEST_F(LayersTest, ALayerChangeOnTheHookThreadNeverWaitsForTheLockAndHappensOnce
     g_threads.dwHookThreadId = hookThread;
     EXPECT_EQ(GetCurrentLayer(), 3);
 
-    ::SetEvent(release);
+    holder.Release();
     EXPECT_TRUE(WaitFor([] { return GetCurrentLayer() == 2; }));
-    ::WaitForSingleObject(thread, 10000);
-    ::CloseHandle(thread);
-    ::CloseHandle(holding);
-    ::CloseHandle(release);
 }
 
 TEST_F(LayersTest, AnAutomaticSwitchToTheFirstLayerNotifiesAndArmsNoFurtherSwitch)

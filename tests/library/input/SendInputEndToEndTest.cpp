@@ -175,7 +175,9 @@ TEST_F(SendInputEndToEnd, CursorTagsMoveThePointerAndAClickLandsWhereItIs)
     wchar_t text[64];
     FormatArray(text, L"{MSET:%ld,%ld}{LMB}", centre.x, centre.y);
     Type(text);
-    const auto down = s_probe->WaitForRecord(Named(L"WM_LBUTTONDOWN"));
+    // Soon after an earlier test's click on the same spot, the press arrives as a double click.
+    const auto down = s_probe->WaitForRecord(
+        [](const ProbeRecord& r) { return r.Is(L"WM_LBUTTONDOWN") || r.Is(L"WM_LBUTTONDBLCLK"); });
     ASSERT_TRUE(down.has_value()) << s_probe->Describe();
     EXPECT_EQ(down->Value(L"sx"), centre.x);
     EXPECT_EQ(down->Value(L"sy"), centre.y);
