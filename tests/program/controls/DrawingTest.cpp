@@ -10,62 +10,19 @@
 
 #include "Drawing.h"
 #include "MemDC.h"
+#include "StaticControlsTestSupport.h"
 #include "WaitFor.h"
 
 namespace
 {
 constexpr COLORREF kBackground = RGB(1, 2, 3);
 
-// A memory device context over a 32-bit DIB, filled with kBackground.
-class CCanvas
+// A 32-bit memory canvas filled with kBackground.
+class CCanvas : public static_controls_test::PixelCanvas
 {
 public:
-    CCanvas(int width, int height) : m_width(width), m_height(height)
-    {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        m_dc = ::CreateCompatibleDC(nullptr);
-        m_bitmap = ::CreateDIBSection(m_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        m_old = ::SelectObject(m_dc, m_bitmap);
-        Fill(kBackground);
-    }
-    ~CCanvas()
-    {
-        ::SelectObject(m_dc, m_old);
-        ::DeleteObject(m_bitmap);
-        ::DeleteDC(m_dc);
-    }
-    CCanvas(const CCanvas&) = delete;
-    CCanvas& operator=(const CCanvas&) = delete;
-
-    HDC dc() const { return m_dc; }
-    COLORREF At(int x, int y) const { return ::GetPixel(m_dc, x, y); }
-    void Fill(COLORREF colour)
-    {
-        HBRUSH brush = ::CreateSolidBrush(colour);
-        const RECT all = {0, 0, m_width, m_height};
-        ::FillRect(m_dc, &all, brush);
-        ::DeleteObject(brush);
-    }
-    int CountRow(int y, COLORREF colour) const
-    {
-        int count = 0;
-        for (int x = 0; x < m_width; ++x)
-            count += At(x, y) == colour ? 1 : 0;
-        return count;
-    }
-
-private:
-    int m_width, m_height;
-    HDC m_dc;
-    HBITMAP m_bitmap;
-    HGDIOBJ m_old;
+    CCanvas(int width, int height) : PixelCanvas(width, height, kBackground) {}
+    HDC dc() const { return Dc(); }
 };
 
 bool Near(COLORREF actual, COLORREF expected, int tolerance = 3)

@@ -24,11 +24,7 @@ public:
         m_dc = ::CreateCompatibleDC(nullptr);
         m_bitmap = ::CreateDIBSection(m_dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), nullptr, 0);
         m_old = ::SelectObject(m_dc, m_bitmap);
-        const HBRUSH brush = ::CreateSolidBrush(fill);
-        RECT all{0, 0, width, height};
-        ::FillRect(m_dc, &all, brush);
-        ::DeleteObject(brush);
-        ::GdiFlush();
+        Fill(fill);
     }
     ~PixelCanvas()
     {
@@ -44,9 +40,26 @@ public:
     int Height() const { return m_height; }
     COLORREF At(int x, int y) const
     {
+        if (x < 0 || y < 0 || x >= m_width || y >= m_height)
+            return CLR_INVALID;
         ::GdiFlush();
         const std::uint32_t p = m_bits[static_cast<size_t>(y) * static_cast<size_t>(m_width) + static_cast<size_t>(x)];
         return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+    void Fill(COLORREF colour)
+    {
+        const HBRUSH brush = ::CreateSolidBrush(colour);
+        const RECT all{0, 0, m_width, m_height};
+        ::FillRect(m_dc, &all, brush);
+        ::DeleteObject(brush);
+        ::GdiFlush();
+    }
+    int CountRow(int y, COLORREF colour) const
+    {
+        int count = 0;
+        for (int x = 0; x < m_width; ++x)
+            count += At(x, y) == colour ? 1 : 0;
+        return count;
     }
     bool IsDark(int x, int y) const
     {
