@@ -15,6 +15,7 @@
 #include "EngineResets.h"
 #include "LockAxis.h"
 #include "RepeatTimers.h"
+#include "SPIThread.h"
 #include "StickyButtons.h"
 #include "WindowOperation.h"
 #include "Globals.h"
@@ -76,12 +77,6 @@ constexpr DWORD kLayerRetryMs = 10;
 std::atomic<int> g_nPendingLayer{kNoPendingLayer};
 std::atomic<bool> g_bPendingLayerNotify{false};
 std::atomic<unsigned> g_uPendingLayerButtons{0};
-
-bool OnHookThread()
-{
-    const DWORD hook = g_threads.dwHookThreadId;
-    return hook != 0 && hook == ::GetCurrentThreadId();
-}
 
 unsigned ButtonsDown()
 {
