@@ -188,13 +188,10 @@ bool Xdotool(const std::wstring& arguments)
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return false;
-    if (process.hProcess != nullptr)
-        ::CloseHandle(process.hProcess);
-    if (process.hThread != nullptr)
-        ::CloseHandle(process.hThread);
-    return true;
+    // Wine starts a Unix program without process or thread objects and leaves
+    // the two handles unset: they are not ours to close.
+    return ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &process) != FALSE;
 }
 
 // Clicks the window and waits (bounded) until every down has arrived.
