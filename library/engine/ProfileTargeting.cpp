@@ -548,6 +548,22 @@ bool IsDesktopWindowOfShell(HWND window)
     ReadClass(grandparent, className);
     return _wcsicmp(className, L"WorkerW") == 0 || _wcsicmp(className, L"progman") == 0;
 }
+
+// The shell's process owns both its folder windows and the desktop: the
+// desktop gets a name of its own so that a profile can target either.
+void NameExplorerWindow(HWND window, wchar_t* name, int size)
+{
+    HWND target = window;
+    if (target == nullptr)
+    {
+        POINT cursor = {};
+        ::GetCursorPos(&cursor);
+        target = RealWindowFromPoint(cursor);
+    }
+    CopyBounded(name, size, L"explorer.exe");
+    if (IsDesktopWindowOfShell(target))
+        AppendBounded(name, size, L" (Desktop)");
+}
 }
 
 bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recursion, int reason)
@@ -594,14 +610,17 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
             return true;
         }
         if (explorer)
+        {
+            // Only the desktop part of the name depends on the window: the
+            // process is the one already named.
             CLogger::LogDebug(L"GetProcessName(%d %s): Called for the same PID %d [%s] but as it is explorer.exe, we will check anyway HWND 0x%08X",
                               reason, reasonText, static_cast<int>(pid), cached, windowId);
-        else
-        {
-            g_modernUIApp = true;
-            CLogger::LogDebug(L"GetProcessName(%d %s): Called for the same PID %d [%s] but as it is a modern UI app, we will check anyway HWND 0x%08X",
-                              reason, reasonText, static_cast<int>(pid), cached, windowId);
+            NameExplorerWindow(window, name, size);
+            return true;
         }
+        g_modernUIApp = true;
+        CLogger::LogDebug(L"GetProcessName(%d %s): Called for the same PID %d [%s] but as it is a modern UI app, we will check anyway HWND 0x%08X",
+                          reason, reasonText, static_cast<int>(pid), cached, windowId);
     }
 
     wchar_t found[kNameChars] = {};
@@ -636,17 +655,7 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
             }
         }
         else if (_wcsicmp(found, L"explorer.exe") == 0)
-        {
-            HWND target = window;
-            if (target == nullptr)
-            {
-                POINT cursor = {};
-                ::GetCursorPos(&cursor);
-                target = RealWindowFromPoint(cursor);
-            }
-            if (IsDesktopWindowOfShell(target))
-                AppendBounded(found, kNameChars, L" (Desktop)");
-        }
+            NameExplorerWindow(window, found, kNameChars);
         else if (_wcsicmp(found, L"wwahost.exe") == 0 && window != nullptr)
         {
             g_modernUIApp = true;

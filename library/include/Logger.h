@@ -99,7 +99,7 @@ public:
 // thread has one; the last to go writes what is left on its own thread.
 // A line that finds the ring full or busy is dropped and counted; the writer
 // reports the count.
-class CDeferredLogWrites
+class SNAREHOLD_API CDeferredLogWrites
 {
 public:
     CDeferredLogWrites();

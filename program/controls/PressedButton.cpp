@@ -4,6 +4,9 @@
 #include "OSVersion.h"
 
 HHOOK CPressedButton::s_hook = nullptr;
+// While the keyboard hook is in, its lines go to the logger's writer thread:
+// a hook procedure never writes to the log file itself.
+std::optional<CDeferredLogWrites> CPressedButton::s_hookLog;
 CPressedButton* CPressedButton::s_capturing = nullptr;
 KeyCaptureState CPressedButton::s_state;
 
@@ -120,13 +123,16 @@ void CPressedButton::PreSubclassWindow()
     ButtonReleasedMessage();
 }
 
-void CPressedButton::RemoveHook()
+void CPressedButton::RemoveHook(bool fromHook)
 {
     if (s_hook != nullptr)
         ::UnhookWindowsHookEx(s_hook);
     s_hook = nullptr;
     s_capturing = nullptr;
     s_state.Clear();
+    // Ending the deferred lines may wait for the writer: never inside the hook.
+    if (!fromHook)
+        s_hookLog.reset();
 }
 
 void CPressedButton::StopCapture()
@@ -149,7 +155,11 @@ LRESULT CPressedButton::OnLButtonDown(WPARAM, LPARAM)
                               ::GetLastError());
     }
     if (s_hook != nullptr)
+    {
         s_capturing = this;
+        if (!s_hookLog)
+            s_hookLog.emplace();
+    }
     // Pushes the button, takes the mouse capture and, on the arrow, drops down.
     return Default();
 }
@@ -160,8 +170,7 @@ LRESULT CPressedButton::OnLButtonUp(WPARAM, LPARAM)
     m_held = false;
     if (::GetCapture() == m_hWnd)
         ::ReleaseCapture();
-    if (s_hook != nullptr)
-        RemoveHook();
+    RemoveHook();
     // A release after a lost capture or a drop-down is no click.
     if (!wasHeld)
         return 0;
@@ -202,6 +211,8 @@ LRESULT CPressedButton::OnCaptureChanged(WPARAM wParam, LPARAM lParam)
 LRESULT CPressedButton::OnDestroy(WPARAM, LPARAM)
 {
     StopCapture();
+    if (s_hook == nullptr)
+        s_hookLog.reset();
     return Default();
 }
 
@@ -256,7 +267,7 @@ LRESULT CALLBACK CPressedButton::KeyboardProc(int code, WPARAM wParam, LPARAM lP
     {
         // The pointer left the button (or the button went): the capture ends here.
         button->m_held = false;
-        RemoveHook();
+        RemoveHook(true);
         return ::CallNextHookEx(nullptr, code, wParam, lParam);
     }
     const auto* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);

@@ -16,6 +16,9 @@
 
 #include <windows.h>
 
+#include <optional>
+
+#include "Logger.h"
 #include "Window.h"
 
 // What the capture does with one key event: plain rules over the keys already
@@ -70,7 +73,7 @@ private:
     void ReportKey(DWORD virtualKey, bool extended);
 
     static LRESULT CALLBACK KeyboardProc(int code, WPARAM wParam, LPARAM lParam);
-    static void RemoveHook();
+    static void RemoveHook(bool fromHook = false);
 
     int m_osVersion;
     HMENU m_menu = nullptr;
@@ -80,6 +83,7 @@ private:
 
     // One capture at a time in the process; the hook runs on the UI thread.
     static HHOOK s_hook;
+    static std::optional<CDeferredLogWrites> s_hookLog;
     static CPressedButton* s_capturing;
     static KeyCaptureState s_state;
 };

@@ -355,6 +355,36 @@ TEST(GetProcessName, NamesTheExecutableBehindAWindowTruncatedToTheBuffer)
     ResetProcessNameCache();
 }
 
+// The shell's process owns the desktop and folder windows alike: a name found
+// for one of them must not be handed to the other from the cache.
+TEST(GetProcessName, TheShellsDesktopAndItsOtherWindowsAreNamedApartForTheSamePid)
+{
+    DWORD shellPid = 0;
+    ::GetWindowThreadProcessId(::GetDesktopWindow(), &shellPid);
+    ResetProcessNameCache();
+    wchar_t first[MAX_PATH] = {};
+    if (!GetProcessName(nullptr, shellPid, first, MAX_PATH, nullptr, PNR_ProcessButton) ||
+        _wcsnicmp(first, L"explorer.exe", 12) != 0)
+        GTEST_SKIP() << "the desktop here belongs to no shell process";
+
+    // The desktop's list view sits two levels below the shell's top window.
+    TestWindow shell = TestWindow::TopLevel(L"Progman", RECT{100, 100, 300, 300});
+    TestWindow view = TestWindow::Child(L"TgtShellView", shell.Handle(), RECT{0, 0, 200, 200});
+    TestWindow list = TestWindow::Child(L"TgtShellList", view.Handle(), RECT{0, 0, 200, 200});
+    TestWindow folder = TestWindow::TopLevel(L"TgtFolder", RECT{400, 100, 500, 200});
+
+    for (int round = 0; round < 2; ++round)   // the first round may look the process up, the second is cached
+    {
+        wchar_t desktop[MAX_PATH] = {};
+        wchar_t other[MAX_PATH] = {};
+        ASSERT_TRUE(GetProcessName(list.Handle(), shellPid, desktop, MAX_PATH, nullptr, PNR_ProcessButton));
+        ASSERT_TRUE(GetProcessName(folder.Handle(), shellPid, other, MAX_PATH, nullptr, PNR_ProcessButton));
+        EXPECT_EQ(_wcsicmp(desktop, L"explorer.exe (Desktop)"), 0) << round;
+        EXPECT_EQ(_wcsicmp(other, L"explorer.exe"), 0) << round;
+    }
+    ResetProcessNameCache();
+}
+
 TEST(GetWindowCaption, ReadsBoundedCaptionsAndRefusesLongOnesOwnWindowsAndHungOnes)
 {
     SettingsSwap swap;
