@@ -171,6 +171,8 @@ CSPIThread::CSPIThread()
     m_hInstance = g_system.hInstance;
     if (!::InitializeCriticalSectionAndSpinCount(&m_cs, 4000))
         CLogger::LogOSMessage(::GetLastError(), L"Unable to initialise critical section in SPIThread");
+    if (!::InitializeCriticalSectionAndSpinCount(&m_csDraw, 4000))
+        CLogger::LogOSMessage(::GetLastError(), L"Unable to initialise critical section in SPIThread");
     m_Current.m_nSwapButtons = SPISystem().getSystemMetrics(SM_SWAPBUTTON);
     m_Current.m_nWheelLines = ReadWheelLines();
     m_Current.m_nForce = 0;
@@ -197,13 +199,14 @@ CSPIThread::~CSPIThread()
 {
     CLogger::LogDebug(L"SPIThread desctructor...");
     Stop();
-    if (m_hAppCursor != nullptr && !::DestroyCursor(m_hAppCursor))
+    const HCURSOR app = m_hAppCursor.exchange(nullptr);
+    if (app != nullptr && !::DestroyCursor(app))
         CLogger::LogMessage(L"CSPIThread::~CSPIThread: Unable to destory CurrentAppCursor");
-    m_hAppCursor = nullptr;
     delete m_pPending;
     m_pPending = nullptr;
     delete m_pCursors;
     m_pCursors = nullptr;
+    ::DeleteCriticalSection(&m_csDraw);
     ::DeleteCriticalSection(&m_cs);
 }
 
@@ -599,24 +602,26 @@ bool CSPIThread::HasPendingRequest()
 
 HCURSOR CSPIThread::GetCurrentAppCursor()
 {
-    CGenericThreadLock lock(&m_cs, L"CSPIThread::GetCurrentAppCursor", true);
-    return m_hAppCursor;
+    return m_bDropAppCursor.load() ? nullptr : m_hAppCursor.load();
 }
 
 bool CSPIThread::ReloadCurrentState()
 {
     try
     {
-        CGenericThreadLock lock(&m_cs, L"CSPIThread::ReloadCurrentState");
-        const int swap = SPISystem().getSystemMetrics(SM_SWAPBUTTON);
-        const int lines = ReadWheelLines();
-        if (swap != m_Current.m_nSwapButtons || lines != m_Current.m_nWheelLines)
         {
-            CLogger::LogDebug(L"SPIThread New State: Wheel Lines %d, Swap Buttons %d.", lines, swap);
-            m_Current = CSPIThreadData{lines, swap, 0, ::GetTickCount()};
-            m_nReloading = 0;
-            return true;
+            CGenericThreadLock lock(&m_cs, L"CSPIThread::ReloadCurrentState");
+            const int swap = SPISystem().getSystemMetrics(SM_SWAPBUTTON);
+            const int lines = ReadWheelLines();
+            if (swap != m_Current.m_nSwapButtons || lines != m_Current.m_nWheelLines)
+            {
+                CLogger::LogDebug(L"SPIThread New State: Wheel Lines %d, Swap Buttons %d.", lines, swap);
+                m_Current = CSPIThreadData{lines, swap, 0, ::GetTickCount()};
+                m_nReloading = 0;
+                return true;
+            }
         }
+        CGenericThreadLock lock(&m_csDraw, L"CSPIThread::ReloadCurrentState");
         const DWORD age = TickNow() - m_dwStartTick;
         if (age < kReloadGraceMs)
         {
@@ -688,12 +693,10 @@ bool CSPIThread::ChangeAppCursor(const CApplicationSettings* profile, int layer)
         return Post(BRMP_SPI_SETAPPCURSOR, 0, static_cast<LPARAM>((layer < 0 ? 0 : layer & 0xFFFF) | 0x10000));
     }
     CLogger::LogDebug(L"Change layer cursor overlay (no app cursor) (layer %d)", layer + 1);
-    {
-        CGenericThreadLock lock(&m_cs, L"CSPIThread::SetCurrentAppCursor");
-        if (m_hAppCursor != nullptr && !::DestroyCursor(m_hAppCursor))
-            CLogger::LogMessage(L"CSPIThread::SetCurrentAppCursor Unable to destory cursor 0x%08X", HandleNumber(m_hAppCursor));
-        m_hAppCursor = nullptr;
-    }
+    // The cursor may be in use by a drawing right now: the SPI thread drops it
+    // before its next cursor request.
+    if (m_hAppCursor.load() != nullptr)
+        m_bDropAppCursor = true;
     return ChangeLayerCursor(layer);
 }
 
@@ -748,11 +751,18 @@ void CSPIThread::RestoreDefaultsIfOverlaid()
         SPISystem().systemParametersInfo(SPI_SETCURSORS, 0, nullptr, 0);
 }
 
+void CSPIThread::DropAppCursorIfAsked()
+{
+    if (m_bDropAppCursor.load())
+        DropAppCursor();
+}
+
 void CSPIThread::DropAppCursor()
 {
-    if (m_hAppCursor != nullptr)
-        ::DestroyCursor(m_hAppCursor);
-    m_hAppCursor = nullptr;
+    m_bDropAppCursor = false;
+    const HCURSOR app = m_hAppCursor.exchange(nullptr);
+    if (app != nullptr && !::DestroyCursor(app))
+        CLogger::LogMessage(L"CSPIThread::DropAppCursor: Unable to destory cursor 0x%08X", HandleNumber(app));
 }
 
 void CSPIThread::SPISetCursor(HCURSOR cursor, LPARAM lParam)
@@ -765,7 +775,8 @@ void CSPIThread::SPISetCursor(HCURSOR cursor, LPARAM lParam)
     }
     try
     {
-        CGenericThreadLock lock(&m_cs, L"CSPIThread::SPISetCursor");
+        CGenericThreadLock lock(&m_csDraw, L"CSPIThread::SPISetCursor");
+        DropAppCursorIfAsked();
         CLogger::LogDebug(L"CSPIThread[0x%08X]::SPISetCursor Setting cursor(s) to %d", self, HandleNumber(cursor));
         RestoreDefaultsIfOverlaid();
         const bool all = lParam != 0;
@@ -815,7 +826,8 @@ void CSPIThread::SPISetCursorLayer(int layer, bool all)
     }
     try
     {
-        CGenericThreadLock lock(&m_cs, L"CSPIThread::SPISetCursorLayer");
+        CGenericThreadLock lock(&m_csDraw, L"CSPIThread::SPISetCursorLayer");
+        DropAppCursorIfAsked();
         CLogger::LogDebug(L"CSPIThread[0x%08X]::SPISetCursorLayer Combining overlay cursor(s) for layer %d", self, layer + 1);
         RestoreDefaultsIfOverlaid();
         SetLayerCursor(layer, all);
@@ -834,7 +846,7 @@ void CSPIThread::SetLayerCursor(int layer, bool all)
     {
         if (!all && id != kNormalArrow)
             continue;
-        HCURSOR picture = PictureFor(id, m_hAppCursor);
+        HCURSOR picture = PictureFor(id, m_hAppCursor.load());
         if (picture == nullptr || m_pCursors == nullptr)
         {
             CLogger::LogMessage(all ? L"SetLayerCursor: CopyCursor/LoadCursor failed!"
@@ -864,14 +876,15 @@ void CSPIThread::SPIOverlayCursor(HBITMAP overlay, bool all)
     try
     {
         CLogger::LogDebug(L"CSPIThread[0x%08X]::SPIOverlayCursor Combining overlay cursor(s) %d", self, HandleNumber(overlay));
-        CGenericThreadLock lock(&m_cs, L"CSPIThread::SPIOverlayCursor");
+        CGenericThreadLock lock(&m_csDraw, L"CSPIThread::SPIOverlayCursor");
+        DropAppCursorIfAsked();
         RestoreDefaultsIfOverlaid();
         m_nCurrentOverlay = reinterpret_cast<ULONG_PTR>(overlay);
         for (DWORD id : g_SystemCursorIds)
         {
             if (!all && id != kNormalArrow)
                 continue;
-            HCURSOR picture = PictureFor(id, m_hAppCursor);
+            HCURSOR picture = PictureFor(id, m_hAppCursor.load());
             if (picture == nullptr || m_pCursors == nullptr)
             {
                 CLogger::LogMessage(all ? L"CSPIThread[0x%08X]::SPIOverlayCursor - CopyCursor/LoadCursor failed!"
@@ -901,7 +914,7 @@ void CSPIThread::SPISetAppCursor(const wchar_t* cursorName, LPARAM lParam)
     const unsigned self = HandleNumber(m_hThread);
     try
     {
-        CGenericThreadLock lock(&m_cs, L"CSPIThread::SPISetAppCursor");
+        CGenericThreadLock lock(&m_csDraw, L"CSPIThread::SPISetAppCursor");
         RestoreDefaultsIfOverlaid();
         m_nCurrentOverlay = 0;
         HCURSOR cursor = m_pCursors != nullptr && cursorName != nullptr ? m_pCursors->GetPredefinedPointerCursor(cursorName)
@@ -916,7 +929,7 @@ void CSPIThread::SPISetAppCursor(const wchar_t* cursorName, LPARAM lParam)
         if (!SPISystem().setSystemCursor(cursor, kNormalArrow) && !::DestroyCursor(cursor))
             CLogger::LogMessage(L"CSPIThread[0x%08X]::SPISetAppCursor unable to destory hNewCur", self);
         // The pointer is no longer the user's: a later change restores the defaults first.
-        m_nCurrentOverlay = reinterpret_cast<ULONG_PTR>(m_hAppCursor);
+        m_nCurrentOverlay = reinterpret_cast<ULONG_PTR>(m_hAppCursor.load());
         const int layer = static_cast<int>(LOWORD(lParam));
         if (layer != 0)
             SetLayerCursor(layer, true);
@@ -933,7 +946,7 @@ void CSPIThread::SPIResetCursors()
     const unsigned self = HandleNumber(m_hThread);
     try
     {
-        CGenericThreadLock lock(&m_cs, L"CSPIThread::SPIResetCursors");
+        CGenericThreadLock lock(&m_csDraw, L"CSPIThread::SPIResetCursors");
         CLogger::LogDebug(L"CSPIThread[0x%08X]::SPIResetCursors Resetting cursors", self);
         SPISystem().systemParametersInfo(SPI_SETCURSORS, 0, nullptr, 0);
         DropAppCursor();

@@ -115,12 +115,17 @@ private:
     void SetLayerCursor(int layer, bool all);
     void RestoreDefaultsIfOverlaid();
     void DropAppCursor();
+    void DropAppCursorIfAsked();
     bool Post(UINT message, WPARAM wParam, LPARAM lParam);
 
     DWORD m_dwStartTick = 0;
     std::atomic<int> m_nReloading{1};
     CCursors* m_pCursors = nullptr;
+    // Guards the requests' shared state (pending request, cursor name); held
+    // only briefly, so that a thread asking for a change never waits for a
+    // drawing. The drawing handlers are serialised by m_csDraw.
     CRITICAL_SECTION m_cs{};
+    CRITICAL_SECTION m_csDraw{};
     HANDLE m_hExitEvent = nullptr;
     HANDLE m_hThread = nullptr;
     HANDLE m_hReadyEvent = nullptr;
@@ -128,7 +133,10 @@ private:
     CSPIThreadData m_Current;
     CSPIThreadData* m_pPending = nullptr;
     UINT_PTR m_idTimer = 0;
-    HCURSOR m_hAppCursor = nullptr;
+    // Created and destroyed on this thread only; others read it, and ask for it
+    // to be dropped through m_bDropAppCursor.
+    std::atomic<HCURSOR> m_hAppCursor{nullptr};
+    std::atomic<bool> m_bDropAppCursor{false};
     std::atomic<ULONG_PTR> m_nCurrentOverlay{0};
     std::atomic<int> m_nCurrentLayer{0};
     // The profile's cursor name for the next BRMP_SPI_SETAPPCURSOR: a copy, so

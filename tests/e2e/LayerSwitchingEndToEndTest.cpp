@@ -231,11 +231,6 @@ TEST_F(LayerSwitchingEndToEnd, AChangedFileTakesEffectThroughUpdateSettingsWitho
 
 TEST_F(LayerSwitchingEndToEnd, RapidLayerChangesWhileARepeatRunsEndWithoutADeadlock)
 {
-    // After the earlier end-to-end tests this still stops making progress now and
-    // then under Wine (no thread waits on a lock; the process's server calls fall
-    // behind); it runs on request until that is found.
-    if (::GetEnvironmentVariableW(L"BRMP_RUN_RAPID_LAYER_TEST", nullptr, 0) == 0)
-        GTEST_SKIP() << "set BRMP_RUN_RAPID_LAYER_TEST=1 to run";
     // The middle button repeats the wheel on both layers, so the repeat runs on
     // whichever layer is in force.
     ASSERT_TRUE(LoadAndHook({{{kMiddle, 0, kWheelUp}, {kMiddle, 1, kWheelUp}, {kRight, 0, kNoChange}}}));

@@ -59,6 +59,21 @@ std::string PhysicalInput::UnixPath(const std::wstring& windowsPath)
     return path;
 }
 
+bool PhysicalInput::StartUnixProgram(std::wstring commandLine)
+{
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    // Wine runs a Unix program without a process or a thread object, yet reports
+    // success with whatever its stack held as the two handles. They are not ours
+    // to close: closing them closed live handles of this process, once the key
+    // through which Wine reads the display configuration, after which every
+    // display query rebuilt the display devices under a machine-wide mutex and
+    // two threads of this process deadlocked inside Wine.
+    return ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &process) != FALSE;
+}
+
 ::testing::AssertionResult PhysicalInput::Run(const std::vector<std::wstring>& arguments, DWORD timeoutMs)
 {
     const std::wstring described = L"xdotool " + Join(arguments);
@@ -85,16 +100,8 @@ std::string PhysicalInput::UnixPath(const std::wstring& windowsPath)
         commandLine += QuoteArgument(arg);
     }
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process))
+    if (!StartUnixProgram(commandLine))
         return ::testing::AssertionFailure() << "cannot start " << described << " (error " << ::GetLastError() << ")";
-    if (process.hProcess != nullptr)
-        ::CloseHandle(process.hProcess);
-    if (process.hThread != nullptr)
-        ::CloseHandle(process.hThread);
 
     const bool finished = WaitFor([&] { return ::GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES; },
                                   timeoutMs, 2);

@@ -62,6 +62,10 @@ public:
 
     // The Unix path of a Windows path (Wine only), empty when there is none.
     static std::string UnixPath(const std::wstring& windowsPath);
+
+    // Starts a Unix program (a command line such as "/bin/sh -c ..."); it runs
+    // on its own, with nothing to wait on or close. False when it did not start.
+    static bool StartUnixProgram(std::wstring commandLine);
 };
 
 } // namespace brmptest

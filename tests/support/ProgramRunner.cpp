@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "CommandLine.h"
+#include "PhysicalInput.h"
 #include "Probe.h"
 #include "WaitFor.h"
 
@@ -182,15 +183,8 @@ bool SaveScreenshot(const std::wstring& fileName)
     ::DeleteFileW(windowsFile.c_str());
     std::wstring line = L"/bin/sh -c \"/usr/bin/import -window root \\\"$0.part.png\\\" && mv \\\"$0.part.png\\\" "
                         L"\\\"$0\\\"\" \"" + file + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    if (!brmptest::PhysicalInput::StartUnixProgram(line))
         return false;
-    if (process.hThread != nullptr)
-        ::CloseHandle(process.hThread);
-    if (process.hProcess != nullptr)
-        ::CloseHandle(process.hProcess);
     return brmptest::WaitFor([&] { return ::GetFileAttributesW(windowsFile.c_str()) != INVALID_FILE_ATTRIBUTES; },
                              20000, 50);
 }

@@ -6,8 +6,10 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "ApplicationSettings.h"
@@ -75,8 +77,18 @@ struct FakeSystem
         std::lock_guard<std::mutex> lock(mutex);
         return index == SM_SWAPBUTTON ? swap : index == SM_REMOTESESSION ? 0 : ::GetSystemMetrics(index);
     }
+    // While armed, the next cursor handed to the system holds the SPI thread
+    // in the middle of its drawing until the gate opens.
+    static inline HANDLE cursorGate = nullptr;
+    static inline HANDLE cursorHeld = nullptr;
+
     static BOOL SetCursor(HCURSOR cursor, DWORD id)
     {
+        if (const HANDLE gate = cursorGate; gate != nullptr && ::SetEvent(cursorHeld))
+        {
+            cursorGate = nullptr;
+            ::WaitForSingleObject(gate, 10000);
+        }
         std::vector<DWORD> pixels;
         int width = 0, height = 0;
         if (!ReadCursorPixels(cursor, pixels, width, height))
@@ -355,6 +367,41 @@ TEST_F(SPIThreadTest, AProfileCursorIsSetEvenWhenTheProfileIsDeletedRightAfterTh
         orange += (p >> 24) != 0 && r > 200 && g > 100 && g < 180 && b < 60 ? 1 : 0;
     }
     EXPECT_GT(orange, 20) << "cursor \"3\" is the orange arrow";
+}
+
+TEST_F(SPIThreadTest, RequestsFromOtherThreadsNeverWaitForACursorDrawing)
+{
+    // A layer change asks for its cursors under the global lock, on the hook
+    // thread too: no request may wait while the SPI thread draws.
+    m_spi->SPISetAppCursor(L"1", 0);
+    ASSERT_NE(m_spi->GetCurrentAppCursor(), nullptr);
+    const HANDLE held = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE open = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    FakeSystem::cursorHeld = held;
+    FakeSystem::cursorGate = open;
+    ASSERT_TRUE(m_spi->ChangeLayerCursor(3));
+    ASSERT_EQ(::WaitForSingleObject(held, 5000), WAIT_OBJECT_0) << "the SPI thread never drew";
+
+    std::atomic<bool> asked{false};
+    std::thread asker([&] {
+        m_spi->ChangeAppCursor(nullptr, 2); // the next profile has no cursor of its own
+        m_spi->SendSPI(1, 7, false);
+        asked = true;
+    });
+    EXPECT_TRUE(WaitFor([&] { return asked.load(); })) << "a request waited for the drawing";
+    EXPECT_EQ(m_spi->GetCurrentAppCursor(), nullptr) << "the dropped cursor is no longer offered";
+    ::SetEvent(open);
+    asker.join();
+    ::CloseHandle(held);
+    ::CloseHandle(open);
+
+    EXPECT_TRUE(WaitFor([&] { return m_spi->GetCurrentOverlay() == 2u; }));
+    EXPECT_TRUE(WaitFor([&] { return FakeSystem::Writes(SPI_SETWHEELSCROLLLINES).size() == 1u; }));
+    EXPECT_TRUE(Idle());
+    FakeSystem::ClearCursors();
+    ASSERT_TRUE(m_spi->ChangeLayerCursor(0));
+    EXPECT_TRUE(WaitFor([&] { return m_spi->GetCurrentOverlay() == 0u; }));
+    EXPECT_EQ(FakeSystem::CursorCount(), 0u) << "layer one shows the defaults, not the dropped cursor";
 }
 
 TEST_F(SPIThreadTest, ASettingsChangeReloadsTheCursorsOnlyAfterTheStartUpGracePeriod)
