@@ -426,7 +426,10 @@ bool CSPIThread::Dispatch(const MSG& msg)
             CGenericThreadLock lock(&m_cs, L"CSPIThread::SPISetAppCursor");
             wcsncpy_s(name, m_szAppCursorName, _TRUNCATE);
         }
-        SPISetAppCursor(name[0] != L'\0' ? name : nullptr, msg.lParam);
+        if (name[0] != L'\0')
+            SPISetAppCursor(name, msg.lParam);
+        else
+            CLogger::LogDebug(L"SPIThread: Skipping application cursor request: a later profile has no cursor");
     }
     else if (m == BRMP_SPI_RESETCURSOR)
         SPIResetCursors();
@@ -693,10 +696,15 @@ bool CSPIThread::ChangeAppCursor(const CApplicationSettings* profile, int layer)
         return Post(BRMP_SPI_SETAPPCURSOR, 0, static_cast<LPARAM>((layer < 0 ? 0 : layer & 0xFFFF) | 0x10000));
     }
     CLogger::LogDebug(L"Change layer cursor overlay (no app cursor) (layer %d)", layer + 1);
+    {
+        // An earlier profile's cursor request still queued finds no name and
+        // does nothing.
+        CGenericThreadLock lock(&m_cs, L"CSPIThread::ChangeAppCursor");
+        m_szAppCursorName[0] = L'\0';
+    }
     // The cursor may be in use by a drawing right now: the SPI thread drops it
     // before its next cursor request.
-    if (m_hAppCursor.load() != nullptr)
-        m_bDropAppCursor = true;
+    m_bDropAppCursor = true;
     return ChangeLayerCursor(layer);
 }
 

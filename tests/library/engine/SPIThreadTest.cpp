@@ -404,6 +404,31 @@ TEST_F(SPIThreadTest, RequestsFromOtherThreadsNeverWaitForACursorDrawing)
     EXPECT_EQ(FakeSystem::CursorCount(), 0u) << "layer one shows the defaults, not the dropped cursor";
 }
 
+TEST_F(SPIThreadTest, AProfileWithoutACursorRightAfterOneWithACursorEndsWithNone)
+{
+    // The pointer crosses a window whose profile has a cursor into one whose
+    // profile has none, while the SPI thread is still busy drawing.
+    const HANDLE held = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE open = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    FakeSystem::cursorHeld = held;
+    FakeSystem::cursorGate = open;
+    ASSERT_TRUE(m_spi->ChangeLayerCursor(3));
+    ASSERT_EQ(::WaitForSingleObject(held, 5000), WAIT_OBJECT_0) << "the SPI thread never drew";
+
+    CApplicationSettings withCursor(g_pSettings, false, 98);
+    withCursor.ChangeCursor(true);
+    withCursor.SetCursor(L"3");
+    ASSERT_TRUE(m_spi->ChangeAppCursor(&withCursor, 2));
+    ASSERT_TRUE(m_spi->ChangeAppCursor(nullptr, 2));
+    ASSERT_TRUE(m_spi->SendSPI(1, 7, false));   // marks the end of the requests
+    ::SetEvent(open);
+    ASSERT_TRUE(WaitFor([&] { return FakeSystem::Writes(SPI_SETWHEELSCROLLLINES).size() == 1u; }));
+    EXPECT_EQ(m_spi->GetCurrentAppCursor(), nullptr) << "the earlier profile's cursor came back";
+    EXPECT_EQ(m_spi->GetCurrentOverlay(), 2u) << "the layer's cursor is shown";
+    ::CloseHandle(held);
+    ::CloseHandle(open);
+}
+
 TEST_F(SPIThreadTest, ASettingsChangeReloadsTheCursorsOnlyAfterTheStartUpGracePeriod)
 {
     m_spi->SPISetAppCursor(L"1", 0);
