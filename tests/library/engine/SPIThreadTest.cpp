@@ -211,6 +211,31 @@ protected:
         return WaitFor([&] { return FakeSystem::Writes(SPI_SETCURSORS).size() > before; });
     }
 
+    // Holds the SPI thread in the middle of drawing the cursors of a layer
+    // change until Release (or the end of the scope).
+    struct HeldDrawing
+    {
+        HANDLE held = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HANDLE open = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HeldDrawing()
+        {
+            FakeSystem::cursorHeld = held;
+            FakeSystem::cursorGate = open;
+        }
+        ~HeldDrawing()
+        {
+            FakeSystem::cursorGate = nullptr;
+            Release();
+            ::CloseHandle(held);
+            ::CloseHandle(open);
+        }
+        bool Started(CSPIThread& spi, int layer)
+        {
+            return spi.ChangeLayerCursor(layer) && ::WaitForSingleObject(held, 5000) == WAIT_OBJECT_0;
+        }
+        void Release() { ::SetEvent(open); }
+    };
+
     std::unique_ptr<CSPIThread> m_spi;
 };
 }
@@ -375,12 +400,8 @@ TEST_F(SPIThreadTest, RequestsFromOtherThreadsNeverWaitForACursorDrawing)
     // thread too: no request may wait while the SPI thread draws.
     m_spi->SPISetAppCursor(L"1", 0);
     ASSERT_NE(m_spi->GetCurrentAppCursor(), nullptr);
-    const HANDLE held = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    const HANDLE open = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    FakeSystem::cursorHeld = held;
-    FakeSystem::cursorGate = open;
-    ASSERT_TRUE(m_spi->ChangeLayerCursor(3));
-    ASSERT_EQ(::WaitForSingleObject(held, 5000), WAIT_OBJECT_0) << "the SPI thread never drew";
+    HeldDrawing drawing;
+    ASSERT_TRUE(drawing.Started(*m_spi, 3)) << "the SPI thread never drew";
 
     std::atomic<bool> asked{false};
     std::thread asker([&] {
@@ -390,10 +411,8 @@ TEST_F(SPIThreadTest, RequestsFromOtherThreadsNeverWaitForACursorDrawing)
     });
     EXPECT_TRUE(WaitFor([&] { return asked.load(); })) << "a request waited for the drawing";
     EXPECT_EQ(m_spi->GetCurrentAppCursor(), nullptr) << "the dropped cursor is no longer offered";
-    ::SetEvent(open);
+    drawing.Release();
     asker.join();
-    ::CloseHandle(held);
-    ::CloseHandle(open);
 
     EXPECT_TRUE(WaitFor([&] { return m_spi->GetCurrentOverlay() == 2u; }));
     EXPECT_TRUE(WaitFor([&] { return FakeSystem::Writes(SPI_SETWHEELSCROLLLINES).size() == 1u; }));
@@ -408,12 +427,8 @@ TEST_F(SPIThreadTest, AProfileWithoutACursorRightAfterOneWithACursorEndsWithNone
 {
     // The pointer crosses a window whose profile has a cursor into one whose
     // profile has none, while the SPI thread is still busy drawing.
-    const HANDLE held = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    const HANDLE open = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    FakeSystem::cursorHeld = held;
-    FakeSystem::cursorGate = open;
-    ASSERT_TRUE(m_spi->ChangeLayerCursor(3));
-    ASSERT_EQ(::WaitForSingleObject(held, 5000), WAIT_OBJECT_0) << "the SPI thread never drew";
+    HeldDrawing drawing;
+    ASSERT_TRUE(drawing.Started(*m_spi, 3)) << "the SPI thread never drew";
 
     CApplicationSettings withCursor(g_pSettings, false, 98);
     withCursor.ChangeCursor(true);
@@ -421,12 +436,10 @@ TEST_F(SPIThreadTest, AProfileWithoutACursorRightAfterOneWithACursorEndsWithNone
     ASSERT_TRUE(m_spi->ChangeAppCursor(&withCursor, 2));
     ASSERT_TRUE(m_spi->ChangeAppCursor(nullptr, 2));
     ASSERT_TRUE(m_spi->SendSPI(1, 7, false));   // marks the end of the requests
-    ::SetEvent(open);
+    drawing.Release();
     ASSERT_TRUE(WaitFor([&] { return FakeSystem::Writes(SPI_SETWHEELSCROLLLINES).size() == 1u; }));
     EXPECT_EQ(m_spi->GetCurrentAppCursor(), nullptr) << "the earlier profile's cursor came back";
     EXPECT_EQ(m_spi->GetCurrentOverlay(), 2u) << "the layer's cursor is shown";
-    ::CloseHandle(held);
-    ::CloseHandle(open);
 }
 
 TEST_F(SPIThreadTest, ASettingsChangeReloadsTheCursorsOnlyAfterTheStartUpGracePeriod)
