@@ -502,22 +502,10 @@ bool KeyWorkPending()
 
 void CALLBACK KeyRetryCallback(PVOID, BOOLEAN)
 {
-    try
-    {
-        CThreadTryLock lock(L"KeyRetryCallback");
-        if (!lock)
-        {
-            StartQTTimer(kKeyRetryMs, KeyRetryCallback, ID_QTTIMER_KEYRETRY);
-            return;
-        }
-        StopQTTimer(ID_QTTIMER_KEYRETRY, true);
+    RetryUnderGlobalLock(L"KeyRetryCallback", kKeyRetryMs, KeyRetryCallback, ID_QTTIMER_KEYRETRY, [] {
         CLogger::LogDebug(L"KeyRetryCallback: Catching up on key events that found the lock busy");
         RunPendingKeyWork();
-    }
-    catch (...)
-    {
-        CLogger::LogMessage(L"KeyRetryCallback: An exception ended the key retry");
-    }
+    });
 }
 
 LRESULT KeyHookEvent(int code, WPARAM wParam, LPARAM lParam)

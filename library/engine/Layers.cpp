@@ -94,25 +94,13 @@ void PressHeldButtonsAgain(int newLayer, POINT cursor, unsigned buttons);
 
 void CALLBACK LayerRetryCallback(PVOID, BOOLEAN)
 {
-    try
-    {
-        CThreadTryLock lock(L"LayerRetryCallback");
-        if (!lock)
-        {
-            StartQTTimer(kLayerRetryMs, LayerRetryCallback, ID_QTTIMER_LAYERRETRY);
-            return;
-        }
-        StopQTTimer(ID_QTTIMER_LAYERRETRY, true);
+    RetryUnderGlobalLock(L"LayerRetryCallback", kLayerRetryMs, LayerRetryCallback, ID_QTTIMER_LAYERRETRY, [] {
         const int layer = g_nPendingLayer.exchange(kNoPendingLayer);
         if (layer == kNoPendingLayer)
             return;
         CLogger::LogDebug(L"LayerRetryCallback: Changing to layer %d, which found the lock busy on the hook thread", layer + 1);
         ChangeLayerLocked(layer, g_bPendingLayerNotify.load(), g_uPendingLayerButtons.load() & ButtonsDown());
-    }
-    catch (...)
-    {
-        CLogger::LogMessage(L"LayerRetryCallback: An exception ended the layer change");
-    }
+    });
 }
 
 void StepLayerFromHere(int step, const wchar_t* lockName)

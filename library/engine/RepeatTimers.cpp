@@ -178,6 +178,25 @@ bool StartQTTimer(int ms, WAITORTIMERCALLBACK callback, int slot)
     return true;
 }
 
+void RetryUnderGlobalLock(const wchar_t* name, int retryMs, WAITORTIMERCALLBACK callback, int slot, void (*work)())
+{
+    try
+    {
+        CThreadTryLock lock(name);
+        if (!lock)
+        {
+            StartQTTimer(retryMs, callback, slot);
+            return;
+        }
+        StopQTTimer(slot, true);
+        work();
+    }
+    catch (...)
+    {
+        CLogger::LogMessage(L"%s: An exception ended the retry", name);
+    }
+}
+
 bool StopQTTimer(int slot, bool quiet)
 {
     if (slot == ID_TIMER_REPEAT_SLOT)

@@ -37,6 +37,11 @@ bool StopEventTimer();
 // Arms a one-shot timer-queue timer in slot (1-5); the callback gets the slot
 // as its parameter. Replaces what the slot held.
 bool StartQTTimer(int ms, WAITORTIMERCALLBACK callback, int slot);
+// The body of a timer-queue retry of work that found the global lock busy on
+// the hook thread: runs work under the lock, or arms callback in the slot
+// again while the lock is still busy. An exception is logged under name and
+// ends the retry.
+void RetryUnderGlobalLock(const wchar_t* name, int retryMs, WAITORTIMERCALLBACK callback, int slot, void (*work)());
 // True when a timer was deleted. The repeat slot is refused (use StopEventTimer).
 bool StopQTTimer(int slot, bool quiet);
 // Whether a slot holds a timer (tests and diagnosis).

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "DibSection.h"
+
 namespace static_controls_test
 {
 class PixelCanvas
@@ -14,13 +16,7 @@ class PixelCanvas
 public:
     PixelCanvas(int width, int height, COLORREF fill) : m_width(width), m_height(height)
     {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        BITMAPINFO info = TopDown32BitInfo(width, height);
         m_dc = ::CreateCompatibleDC(nullptr);
         m_bitmap = ::CreateDIBSection(m_dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), nullptr, 0);
         m_old = ::SelectObject(m_dc, m_bitmap);

@@ -11,6 +11,7 @@
 
 #include "Dialog.h"
 #include "DialogTemplate.h"
+#include "DibSection.h"
 #include "FrameworkTestSupport.h"
 #include "PhysicalInput.h"
 #include "StaticControlsTestSupport.h"
@@ -359,13 +360,7 @@ bool SaveWindowPicture(HWND window, const wchar_t* fileName)
     ::GetWindowRect(window, &r);
     const int width = r.right - r.left;
     const int height = r.bottom - r.top;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDown32BitInfo(width, height);
     const HDC screen = ::GetDC(nullptr);
     const HDC memory = ::CreateCompatibleDC(screen);
     void* bits = nullptr;

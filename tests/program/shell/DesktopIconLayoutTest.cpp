@@ -84,31 +84,10 @@ private:
     HWND m_list = nullptr;
 };
 
-std::string ReadFileBytes(const std::wstring& path)
+// A missing file reads as empty.
+std::string FileText(const std::wstring& path)
 {
-    std::string bytes;
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    char chunk[4096];
-    DWORD read = 0;
-    while (::ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0)
-        bytes.append(chunk, read);
-    ::CloseHandle(file);
-    return bytes;
-}
-
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
-    ::CloseHandle(file);
-    return ok;
+    return brmptest::ReadFileBytes(path).value_or(std::string());
 }
 }
 
@@ -294,7 +273,7 @@ TEST(DesktopIconGadgets, TheDropLocationGoesToTheSectionNamedOrLastAtTheGadgetsP
     brmptest::TempFolder folder(L"gadgets");
     ASSERT_TRUE(folder.IsValid());
     const std::wstring path = folder.PathOf(L"Settings.ini");
-    ASSERT_TRUE(WriteFileBytes(path, "[Section 1]\r\nPrivateSetting_GadgetName=x%5CWeather.Gadget\r\n"
+    ASSERT_TRUE(brmptest::WriteFileBytes(path, "[Section 1]\r\nPrivateSetting_GadgetName=x%5CWeather.Gadget\r\n"
                 "PrivateSetting_GadgetDropLocationX=10\r\nPrivateSetting_GadgetDropLocationY=20\r\n"
                 "[Section 3]\r\nPrivateSetting_GadgetName=other\r\n"
                 "PrivateSetting_GadgetDropLocationX=70\r\nPrivateSetting_GadgetDropLocationY=80\r\n"));
@@ -308,12 +287,12 @@ TEST(DesktopIconGadgets, TheDropLocationGoesToTheSectionNamedOrLastAtTheGadgetsP
     EXPECT_TRUE(sidebar.UpdateGadgetDropLocation(L"Weather.Gadget", POINT{0, 0}, POINT{-15, 16}));
     EXPECT_EQ(sidebar.ReadValue(L"Section 1", L"PrivateSetting_GadgetDropLocationY"), L"16");
     // Values are written as quoted decimals.
-    EXPECT_NE(ReadFileBytes(path).find("PrivateSetting_GadgetDropLocationX=\"-15\""), std::string::npos);
+    EXPECT_NE(FileText(path).find("PrivateSetting_GadgetDropLocationX=\"-15\""), std::string::npos);
 
     // No section by name or place: nothing changes and the search ends.
-    const std::string before = ReadFileBytes(path);
+    const std::string before = FileText(path);
     EXPECT_FALSE(sidebar.UpdateGadgetDropLocation(L"Nowhere", POINT{1, 1}, POINT{2, 2}));
-    EXPECT_EQ(ReadFileBytes(path), before);
+    EXPECT_EQ(FileText(path), before);
 }
 
 TEST(DesktopIconShell, WithoutTheShellsListViewNothingIsReadAndTheErrorIsThrown)

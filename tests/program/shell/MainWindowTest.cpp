@@ -27,6 +27,7 @@
 #include "MessageBox.h"
 #include "MyMessageWnd.h"
 #include "ProgramRunner.h"
+#include "RealProgramTest.h"
 #include "ShellTestFiles.h"
 #include "SingleInstance.h"
 #include "TempFolder.h"
@@ -347,25 +348,16 @@ TEST_F(MainWindowWithLibrary, ARelayedLayerBecomesTheLibrarysCurrentLayer)
 
 namespace
 {
-class TheProgram : public ::testing::Test
+class TheProgram : public programtest::RealProgramTest
 {
 protected:
-    void SetUp() override
-    {
-        if (!m_program.Prepare())
-            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
-        m_name = CSingleInstance::CutName(CSingleInstance::ProgramName());
-        ASSERT_EQ(::FindWindowW(m_name.c_str(), nullptr), nullptr) << "another instance of the program is running";
-    }
+    TheProgram() : RealProgramTest(L"brmp-program") {}
 
     // Runs a later start to its end.
     bool RunLater(const std::wstring& arguments) { return m_program.StartLater(arguments, 60000); }
     std::string Log() const { return m_program.Log(); }
     bool LogHas(const char* text) const { return m_program.LogHas(text); }
     bool FirstHasEnded() const { return m_program.Ended(0); }
-
-    programtest::ProgramCopy m_program{L"brmp-program"};
-    std::wstring m_name;
 };
 
 TEST_F(TheProgram, LaterStartsHandTheirSwitchesToTheRunningInstanceAndExitEndsIt)

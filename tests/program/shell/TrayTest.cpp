@@ -13,6 +13,7 @@
 #include "Handles.h"
 #include "LayerIcons.h"
 #include "ProgramRunner.h"
+#include "RealProgramTest.h"
 #include "SingleInstance.h"
 #include "TempFolder.h"
 #include "TrayIcon.h"
@@ -321,21 +322,13 @@ HWND VisibleMenuWindow()
     return menu && ::IsWindowVisible(menu) ? menu : nullptr;
 }
 
-class TrayOfTheProgram : public ::testing::Test
+class TrayOfTheProgram : public programtest::RealProgramTest
 {
 protected:
-    void SetUp() override
-    {
-        if (!m_program.Prepare())
-            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
-        m_name = CSingleInstance::CutName(CSingleInstance::ProgramName());
-        ASSERT_EQ(::FindWindowW(m_name.c_str(), nullptr), nullptr) << "another instance of the program is running";
-    }
+    TrayOfTheProgram() : RealProgramTest(L"brmp-tray") {}
     bool Ended() const { return m_program.Ended(0); }
     std::string Log() const { return m_program.Log(); }
 
-    programtest::ProgramCopy m_program{L"brmp-tray"};
-    std::wstring m_name;
     HWND m_window = nullptr;
 };
 
