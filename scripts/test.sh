@@ -13,7 +13,7 @@ brmp_wine_start always
 
 cd "$BUILD_DIR"
 set +e
-ctest --output-on-failure --timeout 420 --repeat until-pass:2 -j"${CTEST_JOBS:-4}" "$@"
+ctest --output-on-failure -j"${CTEST_JOBS:-4}" "$@"
 status=$?
 set -e
 brmp_wine_stop
