@@ -36,7 +36,7 @@ bool Exists(const std::wstring& path)
 void StartBesidePlanted(programtest::ProgramCopy& program, HWND& window)
 {
     const std::wstring planted = brmptest::ExecutableFolder() + L"PlantedLibrary.dll";
-    ASSERT_TRUE(Exists(planted)) << "PlantedLibrary.dll is not built beside the tests";
+    ASSERT_TRUE(Exists(planted)) << "PlantedLibrary.dll is missing beside the tests";
     for (const wchar_t* name : kPlantedNames)
         ASSERT_TRUE(::CopyFileW(planted.c_str(), program.Folder().PathOf(name).c_str(), FALSE));
     CSettings settings(false, GetStartupMouseInfo());
@@ -58,8 +58,7 @@ void ExpectNoneLoaded(const programtest::ProgramCopy& program)
 TEST(PlantedLibraries, NoneIsLoadedAtStartUpOrBySessionChanges)
 {
     programtest::ProgramCopy program(L"brmp-planted");
-    if (!program.Prepare())
-        GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+    ASSERT_TRUE(program.Prepare());
     // The hook thread looks for the secure attention sequence at once, through
     // the same object as the action that sends it (which no test may run:
     // Wine's SendSAS is not implemented and ends the process); the main window
@@ -84,8 +83,7 @@ TEST(PlantedLibraries, NoneIsLoadedAtStartUpOrBySessionChanges)
 TEST(PlantedLibraries, NoneIsLoadedByTheSettingsDialogsThemedButtonsAndPages)
 {
     programtest::ProgramCopy program(L"brmp-planted");
-    if (!program.Prepare())
-        GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+    ASSERT_TRUE(program.Prepare());
     HWND window = nullptr;
     ASSERT_NO_FATAL_FAILURE(StartBesidePlanted(program, window));
 

@@ -56,8 +56,7 @@ class ProgramCommands : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!m_program.Prepare())
-            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+        ASSERT_TRUE(m_program.Prepare());
         CSettings settings = SettingsTyping(L'a');
         ASSERT_TRUE(m_program.WriteSettings(settings));
     }

@@ -33,8 +33,7 @@ class ProgramLifetime : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!m_first.Prepare())
-            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+        ASSERT_TRUE(m_first.Prepare());
         // A settings file beside the program makes the copy portable.
         CSettings settings(false, GetStartupMouseInfo());
         ASSERT_TRUE(m_first.WriteSettings(settings));

@@ -38,8 +38,7 @@ class ProgramRemap : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!m_program.Prepare())
-            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+        ASSERT_TRUE(m_program.Prepare());
         CSettings settings(false, GetStartupMouseInfo());
         ASSERT_TRUE(settings.SetMaxLayers(3));
         settings.m_bLeftClickCycleLayers = true;

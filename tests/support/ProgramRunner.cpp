@@ -44,23 +44,30 @@ void ProgramProcess::Stop()
     }
 }
 
-bool ProgramCopy::Prepare()
+::testing::AssertionResult ProgramCopy::Prepare()
 {
     if (!m_folder)
-        return false;
+        return ::testing::AssertionFailure() << "no temporary folder for the program copy";
     const std::wstring from = brmptest::ExecutableFolder();
-    if (::GetFileAttributesW((from + L"Brindlemap.exe").c_str()) == INVALID_FILE_ATTRIBUTES)
-        return false;
+    // The stack-protector run-time exists only with some MinGW builds; the rest
+    // is built beside the tests, so a missing part is a broken set-up.
     for (const wchar_t* name : {L"Brindlemap.exe", L"Snarehold.dll", L"pugixml.dll", L"libstdc++-6.dll",
                                 L"libgcc_s_seh-1.dll", L"libwinpthread-1.dll", L"libssp-0.dll"})
     {
         const std::wstring source = from + name;
+        const bool optional = std::wstring_view(name) == L"libssp-0.dll";
         if (::GetFileAttributesW(source.c_str()) == INVALID_FILE_ATTRIBUTES)
-            continue;
+        {
+            if (optional)
+                continue;
+            return ::testing::AssertionFailure()
+                   << ::testing::PrintToString(source) << " is missing beside the tests";
+        }
         if (!::CopyFileW(source.c_str(), m_folder.PathOf(name).c_str(), FALSE))
-            return false;
+            return ::testing::AssertionFailure() << "copying " << ::testing::PrintToString(source) << " failed (error "
+                                                 << ::GetLastError() << ")";
     }
-    return true;
+    return ::testing::AssertionSuccess();
 }
 
 bool ProgramCopy::StartLater(const std::wstring& arguments, DWORD timeoutMs) const

@@ -4,6 +4,8 @@
 // started, watched through its log and its windows, and killed if a test
 // leaves it running.
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
 #include <string>
@@ -50,9 +52,9 @@ public:
     explicit ProgramCopy(const wchar_t* folderPrefix);
     ~ProgramCopy();
 
-    // Copies the program beside the test executable into the folder; false
-    // when a part is missing or a copy failed.
-    bool Prepare();
+    // Copies the program beside the test executable into the folder; fails,
+    // naming the part, when one is missing or a copy failed.
+    ::testing::AssertionResult Prepare();
     // Writes the settings file that makes the copy portable. Inline: the
     // support library links no copy of the library of its own.
     bool WriteSettings(CSettings& settings) { return settings.Save(m_folder.PathOf(L"Brindlemap.xml").c_str()); }

@@ -131,8 +131,7 @@ std::wstring TextOf(HWND dialog, int id)
 
 void SetupDialogTest::SetUp()
 {
-    if (!m_program.Prepare())
-        GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+    ASSERT_TRUE(m_program.Prepare());
     CSettings settings(false, GetStartupMouseInfo());
     settings.m_bNotifications = false;
     ASSERT_NO_FATAL_FAILURE(Prepare(settings));

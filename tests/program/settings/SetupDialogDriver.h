@@ -42,7 +42,7 @@ std::wstring TextOf(HWND window);
 std::wstring TextOf(HWND dialog, int id);
 
 // The real program in a portable copy of its own with its settings dialog
-// open. SetUp skips the test when the program is not built beside the tests,
+// open. SetUp fails the test when the program is missing beside the tests,
 // writes the settings Prepare fills, starts the copy and waits for the dialog;
 // m_dialog stays null when any of it failed.
 class SetupDialogTest : public ::testing::Test

@@ -151,8 +151,7 @@ TEST(AboutBox, TheUserGuideOpensLocallyWhenPresentElseOnTheWeb)
 TEST(AboutBox, TheDialogShowsTheProgramAndItsButtonsReachTheShell)
 {
     brmptest::ProgramResources resources;
-    if (!resources.Loaded())
-        GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+    ASSERT_TRUE(resources.Loaded()) << "Brindlemap.exe is missing beside the tests";
     CRecordingActions actions;
     CAboutDlg dialog(nullptr, actions);
     ASSERT_TRUE(dialog.Create(static_cast<HWND>(nullptr)));
@@ -210,8 +209,7 @@ TEST(AboutBox, TheDialogShowsTheProgramAndItsButtonsReachTheShell)
 TEST(AboutBox, ALanguagePackTranslatesTheButtonsAndCaption)
 {
     brmptest::ProgramResources resources;
-    if (!resources.Loaded())
-        GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+    ASSERT_TRUE(resources.Loaded()) << "Brindlemap.exe is missing beside the tests";
     ScopedLanguagePack pack(L"\"About\" => \"Info\"\n\"&Forums\" => \"&Foren\"\n\"Version\" => \"Fassung\"\n");
     ASSERT_TRUE(pack.Loaded());
     CRecordingActions actions;

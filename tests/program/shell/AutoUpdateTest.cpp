@@ -469,8 +469,7 @@ void CALLBACK PressWhenShown(HWND, UINT, UINT_PTR, DWORD)
 TEST_F(UpdateDownload, SkipDeclinesTheOfferAndUpgradeRunsTheDownload)
 {
     brmptest::ProgramResources dialogs;
-    if (!dialogs.Loaded())
-        GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+    ASSERT_TRUE(dialogs.Loaded()) << "Brindlemap.exe is missing beside the tests";
     struct OfferCase
     {
         int button;
@@ -514,8 +513,7 @@ public:
 TEST_F(UpdateDownload, AClickOnTheUpdateBalloonOffersThePendingVersionOnceAndADeclinedOfferComesBackInAnHour)
 {
     brmptest::ProgramResources dialogs;
-    if (!dialogs.Loaded())
-        GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+    ASSERT_TRUE(dialogs.Loaded()) << "Brindlemap.exe is missing beside the tests";
     if (GetPortable())
         GTEST_SKIP() << "a portable program only offers the web site";
     CUpdatingServices services;

@@ -19,8 +19,7 @@ protected:
 
     void SetUp() override
     {
-        if (!m_program.Prepare())
-            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+        ASSERT_TRUE(m_program.Prepare());
         m_name = CSingleInstance::CutName(CSingleInstance::ProgramName());
         ASSERT_EQ(::FindWindowW(m_name.c_str(), nullptr), nullptr) << "another instance of the program is running";
     }
