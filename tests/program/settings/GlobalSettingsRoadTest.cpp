@@ -9,6 +9,7 @@
 #include <prsht.h>
 
 #include <memory>
+#include <string>
 
 #include "Control.h"
 #include "GlobalSettingsIds.h"
@@ -16,6 +17,7 @@
 #include "Settings.h"
 #include "SetupDialogDriver.h"
 #include "SetupDialogIds.h"
+#include "TempFolder.h"
 #include "WaitFor.h"
 
 using namespace setuptest;
@@ -89,4 +91,42 @@ TEST_F(GlobalSettingsRoad, MoreLayersRebuildTheTabsAndApplyStoresThemWithAHotkey
     // Closing the dialog registers the hotkeys of the applied settings.
     Click(m_dialog, IDCANCEL);
     EXPECT_TRUE(m_program.WaitForLog("installed 1 global hotkeys", kDialogTimeoutMs)) << m_program.Log();
+}
+
+TEST_F(GlobalSettingsRoad, ALanguagePackInstalledWhileTheSheetIsOpenIsShownChosenOnItsLanguagePage)
+{
+    Click(m_dialog, IDC_SETUP_SETTINGS);
+    const HWND sheet = FindSheetOf(m_program.ProcessId());
+    ASSERT_NE(sheet, nullptr) << programtest::DescribeWindows();
+
+    brmptest::TempFolder downloads(L"brmp-road-pack");
+    const std::wstring pack = downloads.PathOf(L"Deutsch.brmplp");
+    ASSERT_TRUE(brmptest::WriteFileBytes(pack, "Language=Deutsch\n\"Apply\" => \"Anwenden\"\n"));
+    ASSERT_TRUE(m_program.StartLater(L"/install:\"" + pack + L"\""));
+
+    // The open sheet turns to its language page, where the new pack is listed and chosen.
+    const auto languageChosen = [&] {
+        const HWND list = PageControl(sheet, IDC_LANG_LIST);
+        if (list == nullptr)
+            return false;
+        const LRESULT index = ::SendMessageW(list, CB_GETCURSEL, 0, 0);
+        wchar_t text[64] = {};
+        if (index < 0 || ::SendMessageW(list, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0) >= 64)
+            return false;
+        ::SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
+        return std::wstring(text) == L"Deutsch";
+    };
+    EXPECT_TRUE(brmptest::WaitFor(languageChosen, kDialogTimeoutMs)) << m_program.Log();
+    programtest::SaveScreenshot(L"global-settings-language-installed.png");
+    EXPECT_TRUE(::IsWindow(sheet)) << "the same sheet, not one opened after it";
+    const auto tabControl = reinterpret_cast<HWND>(::SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
+    EXPECT_EQ(::SendMessageW(tabControl, TCM_GETCURSEL, 0, 0), 3) << "its Language tab is the one chosen";
+
+    ::PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    ASSERT_TRUE(brmptest::WaitFor([&] { return !::IsWindow(sheet); }, kDialogTimeoutMs));
+    EXPECT_TRUE(IsEnabled(m_dialog, IDOK)) << "the new language waits for Apply";
+    Apply();
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(_wcsicmp(saved->GetLanguage(), L"Deutsch.brmplp"), 0) << saved->GetLanguage();
 }
