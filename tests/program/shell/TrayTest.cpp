@@ -347,6 +347,15 @@ TEST_F(TrayOfTheProgram, ItsIconIsInTheTrayItsMenuOpensAndItsCommandsSwitchTheLa
     EXPECT_TRUE(brmptest::WaitFor([&] { return TrayHasIcon(m_window); }, 20000)) << Log();
     EXPECT_EQ(Log().find("Unable to create system tray icon."), std::string::npos) << Log();
 
+    // A shell that starts anew has lost every icon and says so: the icon comes back.
+    NOTIFYICONDATAW lost = MakeTrayRecord(m_window, nullptr, std::wstring());
+    lost.uFlags = 0;
+    ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &lost));
+    ASSERT_FALSE(TrayHasIcon(m_window));
+    ::PostMessageW(m_window, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(brmptest::WaitFor([&] { return TrayHasIcon(m_window); }, 20000)) << Log();
+    EXPECT_TRUE(m_program.LogHas("OnTaskBarCreated: Recreating systray icon")) << Log();
+
     // A right click on the icon opens the menu (at the cursor: put it by the tray).
     ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 10, ::GetSystemMetrics(SM_CYSCREEN) - 10);
     ::PostMessageW(m_window, kTrayCallbackMessage, kTrayIconId, WM_RBUTTONDOWN);
