@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Drawing.h"
+#include "HandleBalanceListener.h"
 #include "HandleCountCheck.h"
 #include "MemDC.h"
 #include "StaticControlsTestSupport.h"

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "GlobalSettingsIds.h"
+#include "HandleBalanceListener.h"
 #include "HandleCountCheck.h"
 #include "HotkeyDispatch.h"
 #include "Hotkeys.h"
