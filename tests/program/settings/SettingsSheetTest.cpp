@@ -150,11 +150,31 @@ TEST_F(SettingsSheetTest, EveryPagesFootNoteStaysClearOfItsControlsAndTheSheetGi
                     overlaps.push_back(L"page " + std::to_wstring(index) + L": \"" + Text(child) + L"\" (" +
                                        std::to_wstring(::GetDlgCtrlID(child)) + L")");
             }
-            if (index == CSettingsPropSheet::AdvancedPage)
+            // A page's own tab pages stay inside its tab control.
+            RECT tabs{};
+            for (HWND child = ::GetWindow(page, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT))
+            {
+                wchar_t className[32] = {};
+                ::GetClassNameW(child, className, 32);
+                if (std::wstring(className) == WC_TABCONTROLW)
+                    ::GetWindowRect(child, &tabs);
+            }
+            for (HWND child = ::GetWindow(page, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT))
+            {
+                wchar_t className[32] = {};
+                ::GetClassNameW(child, className, 32);
+                RECT inner{}, common{};
+                ::GetWindowRect(child, &inner);
+                if (std::wstring(className) == L"#32770" && ::IsWindowVisible(child) &&
+                    (!::IntersectRect(&common, &inner, &tabs) || !::EqualRect(&common, &inner)))
+                    overlaps.push_back(L"page " + std::to_wstring(index) + L": a tab page outside its tab control");
+            }
+            if (index == CSettingsPropSheet::AdvancedPage || index == CSettingsPropSheet::ModifiersPage)
             {
                 // Painted through before the picture is taken (sent to the sheet's thread).
                 ::RedrawWindow(page, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-                Screenshot(L"settings-sheet-advanced.png");
+                Screenshot(index == CSettingsPropSheet::AdvancedPage ? L"settings-sheet-advanced.png"
+                                                                     : L"settings-sheet-modifiers.png");
             }
         }
         PressCancel(sheet);
