@@ -120,8 +120,6 @@ CAppSpecific::CAppSpecific(CWindow* parent) : CDialog(IDD_APP_SPECIFIC, parent),
 
 CAppSpecific::~CAppSpecific()
 {
-    if (m_images)
-        ::ImageList_Destroy(m_images);
     if (m_language)
         CLangSupport::Release(m_language);
 }
@@ -141,15 +139,15 @@ void CAppSpecific::ShowMembers()
 
 BOOL CAppSpecific::OnInitDialog()
 {
-    m_images = ::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 2, 16);
+    m_images.Reset(::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 2, 16));
     const HINSTANCE instance = GetResourceInstance();
     for (const int id : {IDI_APP_PLAIN, IDI_APP_MODERN})
     {
         const UniqueIcon icon(static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, 0)));
-        ::ImageList_AddIcon(m_images, icon.Get());
+        ::ImageList_AddIcon(m_images.Get(), icon.Get());
     }
     const HWND list = GetDlgItem(IDC_APP_LIST);
-    ListView_SetImageList(list, m_images, LVSIL_SMALL);
+    ListView_SetImageList(list, m_images.Get(), LVSIL_SMALL);
 
     RECT client{};
     ::GetClientRect(list, &client);
@@ -180,7 +178,7 @@ void CAppSpecific::Refresh()
     const HWND list = GetDlgItem(IDC_APP_LIST);
     ListView_DeleteAllItems(list);
     // Back to the two images of our own; the icons of the last fill go with their items.
-    ::ImageList_SetImageCount(m_images, 2);
+    ::ImageList_SetImageCount(m_images.Get(), 2);
     AddModernApplications();
     AddProcesses();
 }
@@ -196,7 +194,7 @@ int CAppSpecific::ImageFor(const wchar_t* path, int fallbackImage)
     const UniqueIcon large(largeIcon);
     const UniqueIcon small(smallIcon);
     const HICON chosen = small ? small.Get() : large.Get();
-    const int image = chosen ? ::ImageList_AddIcon(m_images, chosen) : -1;
+    const int image = chosen ? ::ImageList_AddIcon(m_images.Get(), chosen) : -1;
     return image >= 0 ? image : fallbackImage;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "Dialog.h"
+#include "Handles.h"
 
 class CLangSupport;
 
@@ -59,7 +60,7 @@ private:
     LRESULT OnItemChanged(NMHDR* header);
     void ShowMembers();
 
-    HIMAGELIST m_images = nullptr;
+    UniqueImageList m_images;
     bool m_descriptionTyped = false;
     // Set while the dialog itself writes its edits.
     bool m_showingMembers = false;

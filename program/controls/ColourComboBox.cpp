@@ -198,7 +198,10 @@ std::wstring CColourComboBox::BuildItemText(const Item& item)
             return FormatString(L"%s: %s", text, LookupText(m_language, std::wstring(L"(undefined)")).c_str());
         if (HasText(data.GetChords()->GetDescription()))
             return FormatString(L"%s: %s", text, data.GetChords()->GetDescription());
-        return FormatString(L"%s: %s", text, ChordDetail(item.text, data).c_str());
+    {
+        const std::wstring detail = ChordDetail(data);
+        return detail.empty() ? item.text : FormatString(L"%s: %s", text, detail.c_str());
+    }
     case ACTION_BUTTON_HELD:
         if (data.GetTimedClicks() == nullptr)
             return FormatString(L"%s: %s", text, LookupText(m_language, std::wstring(L"(undefined)")).c_str());
@@ -210,12 +213,14 @@ std::wstring CColourComboBox::BuildItemText(const Item& item)
     }
 }
 
-std::wstring CColourComboBox::ChordDetail(const std::wstring& text, const CActionData& data)
+// The chord entry of the button this picker stands for, without the item's
+// own text, which the caller puts before it once; empty when there is none.
+std::wstring CColourComboBox::ChordDetail(const CActionData& data)
 {
     const int button = GetDlgCtrlID() - 1001;
     const CBRMPChord* chord = data.GetChords()->GetChord(button);
     if (chord == nullptr)
-        return text;
+        return std::wstring();
     int action = chord->GetAction();
     if (action < 0 || action >= ActionCount)
         action = ACTION_NO_CHANGE;
@@ -224,20 +229,15 @@ std::wstring CColourComboBox::ChordDetail(const std::wstring& text, const CActio
     {
         std::unique_ptr<CActionData> entry(chord->GetActionData());
         if (entry && HasText(entry->GetDescription()))
-            return FormatString(L"%s: (%s[%s])", text.c_str(), name.c_str(), entry->GetDescription());
+            return FormatString(L"(%s[%s])", name.c_str(), entry->GetDescription());
         const int keyAction = chord->SendKeyAction();
         const std::wstring mode = keyAction >= 0 && keyAction < static_cast<int>(std::size(kKeyActionNames))
                                       ? LookupText(m_language, std::wstring(kKeyActionNames[keyAction]))
                                       : std::wstring(L"???");
-        return FormatString(L"%s: (%s[%s])", text.c_str(), mode.c_str(),
-                            chord->GetKeys() != nullptr ? chord->GetKeys() : L"<null>");
+        return FormatString(L"(%s[%s])", mode.c_str(), chord->GetKeys() != nullptr ? chord->GetKeys() : L"<null>");
     }
-    if (action == ACTION_RUN_APPLICATION || action == ACTION_OPEN_FOLDER)
-    {
-        if (HasText(chord->GetLaunchApp()))
-            return FormatString(L"%s: (%s: [%s])", text.c_str(), name.c_str(), chord->GetLaunchApp());
-        return text;
-    }
+    if ((action == ACTION_RUN_APPLICATION || action == ACTION_OPEN_FOLDER) && HasText(chord->GetLaunchApp()))
+        return FormatString(L"(%s: [%s])", name.c_str(), chord->GetLaunchApp());
     return name;
 }
 
@@ -284,8 +284,12 @@ void CColourComboBox::OnDrawText(HDC dc, const RECT& rect, const wchar_t* text)
         return;
     }
     const SelectedObject selectedFont(dc, GetFont() != nullptr ? GetFont() : ::GetStockObject(DEFAULT_GUI_FONT));
+    // The control paints into a fresh buffer: the face and the arrow come
+    // first, the highlight colour only behind the text.
+    DrawClosedFace(dc);
     const UniqueGdiObject<HBRUSH> brush(::CreateSolidBrush(m_background));
     ::FillRect(dc, &rect, brush.Get());
+    DrawClosedFocus(dc, rect);
     const COLORREF oldBack = ::SetBkColor(dc, m_background);
     const COLORREF oldText =
         ::SetTextColor(dc, ::GetSysColor(::IsWindowEnabled(m_hWnd) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));

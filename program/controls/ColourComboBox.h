@@ -75,7 +75,7 @@ private:
     const Item* ItemAt(int index) const;
     Item* ItemAt(int index);
     std::wstring BuildItemText(const Item& item);
-    std::wstring ChordDetail(const std::wstring& text, const CActionData& data);
+    std::wstring ChordDetail(const CActionData& data);
     void OnChar(wchar_t c);
 
     std::list<Item> m_items;

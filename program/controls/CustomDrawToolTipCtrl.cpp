@@ -166,8 +166,11 @@ SIZE CCustomDrawToolTipCtrl::DrawTextPart(HDC dc, const std::wstring& text, cons
     params.cbSize = sizeof(params);
     params.iTabLength = m_tabLength;
     const SelectedObject selectedFont(dc, FontFor(bold));
+    // Measured from the top: centred in the large measuring area, a single
+    // line would report half that area as its height.
+    const UINT measureFormat = (format & ~static_cast<UINT>(DT_VCENTER)) | DT_CALCRECT;
     ::DrawTextExW(dc, const_cast<wchar_t*>(text.c_str()), static_cast<int>(text.size()), &area,
-                  format | (measureOnly ? DT_CALCRECT : 0), &params);
+                  measureOnly ? measureFormat : format, &params);
     return SIZE{area.right - area.left, area.bottom - area.top};
 }
 

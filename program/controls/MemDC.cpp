@@ -12,14 +12,9 @@ CMemBitmap::CMemBitmap(HDC target, HBITMAP* externalBitmap) : m_hTargetDC(target
 
 CMemBitmap::~CMemBitmap()
 {
-    if (m_hMemDC != nullptr)
-    {
-        if (m_hOldBitmap != nullptr)
-            ::SelectObject(m_hMemDC, m_hOldBitmap);
-        ::DeleteDC(m_hMemDC);
-    }
-    if (m_hBitmap != nullptr)
-        ::DeleteObject(m_hBitmap);
+    // Our bitmap is deselected before the owners delete the context and it.
+    if (m_memDC && m_hOldBitmap != nullptr)
+        ::SelectObject(m_memDC.Get(), m_hOldBitmap);
 }
 
 bool CMemBitmap::BeginDraw(int width, int height, bool create)
@@ -36,32 +31,36 @@ bool CMemBitmap::BeginDraw(int width, int height, bool create)
         reference = screen->Get();
     }
 
-    if (m_hMemDC == nullptr)
+    if (!m_memDC)
     {
-        m_hMemDC = ::CreateCompatibleDC(reference);
-        if (m_hMemDC == nullptr)
+        m_memDC.Reset(::CreateCompatibleDC(reference));
+        if (!m_memDC)
         {
             CLogger::LogOSMessage(::GetLastError(), L"CMemBitmap::BeginDraw Unable to create compatible DC");
             return false;
         }
     }
 
-    HBITMAP& bitmap = m_pExternalBitmap != nullptr ? *m_pExternalBitmap : m_hBitmap;
     if (create)
     {
-        if (bitmap != nullptr)
+        // A bitmap still selected into our context cannot be deleted.
+        if (m_hOldBitmap != nullptr)
         {
-            // A bitmap still selected into our context cannot be deleted.
-            if (m_hOldBitmap != nullptr)
-            {
-                ::SelectObject(m_hMemDC, m_hOldBitmap);
-                m_hOldBitmap = nullptr;
-            }
-            ::DeleteObject(bitmap);
-            bitmap = nullptr;
+            ::SelectObject(m_memDC.Get(), m_hOldBitmap);
+            m_hOldBitmap = nullptr;
         }
-        bitmap = ::CreateCompatibleBitmap(reference, width, height);
-        if (bitmap == nullptr)
+        const HBITMAP fresh = ::CreateCompatibleBitmap(reference, width, height);
+        if (m_pExternalBitmap != nullptr)
+        {
+            if (*m_pExternalBitmap != nullptr)
+                ::DeleteObject(*m_pExternalBitmap);
+            *m_pExternalBitmap = fresh;
+        }
+        else
+        {
+            m_bitmap.Reset(fresh);
+        }
+        if (fresh == nullptr)
         {
             CLogger::LogOSMessage(::GetLastError(), L"CMemBitmap::BeginDraw Unable to create compatible bitmap");
             return false;
@@ -70,7 +69,8 @@ bool CMemBitmap::BeginDraw(int width, int height, bool create)
 
     m_nWidth = width;
     m_nHeight = height;
-    HGDIOBJ old = bitmap != nullptr ? ::SelectObject(m_hMemDC, bitmap) : nullptr;
+    const HBITMAP bitmap = GetBitmap();
+    HGDIOBJ old = bitmap != nullptr ? ::SelectObject(m_memDC.Get(), bitmap) : nullptr;
     if (old == nullptr || old == HGDI_ERROR)
     {
         CLogger::LogOSMessage(::GetLastError(), L"CMemBitmap::BeginDraw Unable to select bitmap object");

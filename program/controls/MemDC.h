@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "Handles.h"
+
 // A memory device context with a bitmap selected into it.
 class CMemBitmap
 {
@@ -20,16 +22,16 @@ public:
     // are taken); create makes a new bitmap. False (and a log line) on failure.
     bool BeginDraw(int width, int height, bool create);
 
-    HDC GetDC() const { return m_hMemDC; }
-    HBITMAP GetBitmap() const { return m_pExternalBitmap != nullptr ? *m_pExternalBitmap : m_hBitmap; }
+    HDC GetDC() const { return m_memDC.Get(); }
+    HBITMAP GetBitmap() const { return m_pExternalBitmap != nullptr ? *m_pExternalBitmap : m_bitmap.Get(); }
     int Width() const { return m_nWidth; }
     int Height() const { return m_nHeight; }
 
 private:
     HDC m_hTargetDC;
     HBITMAP* m_pExternalBitmap;
-    HDC m_hMemDC = nullptr;
-    HBITMAP m_hBitmap = nullptr;
+    UniqueDC m_memDC;
+    UniqueGdiObject<HBITMAP> m_bitmap;
     HGDIOBJ m_hOldBitmap = nullptr;
     int m_nWidth = 0;
     int m_nHeight = 0;

@@ -151,41 +151,33 @@ void CTabCtrlSSL::ResizePages()
         PlacePage(index);
 }
 
-bool CTabCtrlSSL::PagePosition(int index, POINT* position) const
+bool CTabCtrlSSL::PageRect(int index, RECT* rect) const
 {
-    if (m_hWnd == nullptr || position == nullptr)
+    if (m_hWnd == nullptr || rect == nullptr || !IsValidIndex(index))
         return false;
-    RECT item{};
-    if (!::SendMessageW(m_hWnd, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item)))
-        return false;
-    const int rows = static_cast<int>(::SendMessageW(m_hWnd, TCM_GETROWCOUNT, 0, 0));
-    const LONG style = ::GetWindowLongW(m_hWnd, GWL_STYLE);
-    if ((style & TCS_VERTICAL) != 0)
-    {
-        const int r = rows * (item.right - item.left);
-        position->x = (style & TCS_RIGHT) != 0 ? 4 : r + 4;
-        position->y = 4;
-        return true;
-    }
-    const int r = rows * (item.bottom - item.top);
     RECT window{};
     ::GetWindowRect(m_hWnd, &window);
     const HWND parent = ::GetParent(m_hWnd);
     if (parent != nullptr)
         ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&window), 2);
-    position->x = window.left + 3;
-    position->y = (style & TCS_BOTTOM) != 0 ? window.top + 4 : window.top + r + 4;
+    RECT display = window;
+    ::SendMessageW(m_hWnd, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+    if (display.right <= display.left || display.bottom <= display.top)
+        return false;
+    *rect = display;
     return true;
 }
 
 void CTabCtrlSSL::PlacePage(int index)
 {
     CTabPageSSL* page = GetPage(index);
-    POINT position{};
-    if (page == nullptr || page->GetSafeHwnd() == nullptr || !PagePosition(index, &position))
+    RECT area{};
+    if (page == nullptr || page->GetSafeHwnd() == nullptr || !PageRect(index, &area))
         return;
-    ::SetWindowPos(page->GetSafeHwnd(), nullptr, position.x, position.y, 0, 0,
-                   SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+    // Sized to the display area: a page template taller or wider than the tab
+    // body would otherwise cover what lies beside the tab control.
+    ::SetWindowPos(page->GetSafeHwnd(), nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 BOOL CTabCtrlSSL::OnInitPage(int, int)

@@ -66,9 +66,9 @@ public:
     CTabPageSSL* GetPage(int index) const;
     int GetPageId(int index) const;
 
-    // Where a tab's page goes, in the parent's client coordinates; false when
-    // the control has no such tab.
-    bool PagePosition(int index, POINT* position) const;
+    // Where a tab's page goes: the control's display area, in the parent's
+    // client coordinates; false when the control has no such tab or no room.
+    bool PageRect(int index, RECT* rect) const;
 
 protected:
     virtual BOOL OnInitPage(int index, int pageId);

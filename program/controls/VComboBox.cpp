@@ -585,6 +585,9 @@ int CVComboBox::ShowDropDown(bool show)
         POINT clientTop{0, 0};
         ::ClientToScreen(m_hWnd, &clientTop);
         const DWORD direction = list.top >= clientTop.y ? AW_VER_POSITIVE : AW_VER_NEGATIVE;
+        // The list was made a top-level window after its creation, when its
+        // topmost style could not hold: without this it opens behind its dialog.
+        ::SetWindowPos(m_list.GetSafeHwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         if (!::AnimateWindow(m_list.GetSafeHwnd(), 100, AW_SLIDE | direction) ||
             !::IsWindowVisible(m_list.GetSafeHwnd()))
             ::ShowWindow(m_list.GetSafeHwnd(), SW_SHOWNA);
@@ -1186,22 +1189,9 @@ void CVComboBox::OnDrawText(HDC dc, const RECT& rect, const wchar_t* text)
     {
         const SelectedObject selectedFont(dc, m_font != nullptr ? m_font : ::GetStockObject(DEFAULT_GUI_FONT));
         const bool enabled = ::IsWindowEnabled(m_hWnd) != FALSE;
-        RECT client{};
-        ::GetClientRect(m_hWnd, &client);
-        CCustomDrawHelper face;
-        face.m_hWnd = m_hWnd;
-        face.m_bEnabled = enabled;
-        face.m_bPressed = m_pressed;
-        face.m_bHot = m_hot;
-        face.DrawThemedButtonFace(dc, client);
-        const RECT button = GetButtonRect();
-        DrawDropDownArrow(dc, button);
+        DrawClosedFace(dc);
         COLORREF oldColour = ::GetTextColor(dc);
-        if (enabled && ::GetFocus() == m_hWnd)
-        {
-            RECT focus = rect;
-            ::DrawFocusRect(dc, &focus);
-        }
+        DrawClosedFocus(dc, rect);
         if (!enabled)
         {
             FillSolid(dc, rect, ::GetSysColor(COLOR_BTNFACE));
@@ -1216,6 +1206,28 @@ void CVComboBox::OnDrawText(HDC dc, const RECT& rect, const wchar_t* text)
     catch (...)
     {
         LogCaughtException(L"CVComboBox::OnDrawText");
+    }
+}
+
+void CVComboBox::DrawClosedFace(HDC dc)
+{
+    RECT client{};
+    ::GetClientRect(m_hWnd, &client);
+    CCustomDrawHelper face;
+    face.m_hWnd = m_hWnd;
+    face.m_bEnabled = ::IsWindowEnabled(m_hWnd) != FALSE;
+    face.m_bPressed = m_pressed;
+    face.m_bHot = m_hot;
+    face.DrawThemedButtonFace(dc, client);
+    DrawDropDownArrow(dc, GetButtonRect());
+}
+
+void CVComboBox::DrawClosedFocus(HDC dc, const RECT& textRect)
+{
+    if (::IsWindowEnabled(m_hWnd) && ::GetFocus() == m_hWnd)
+    {
+        RECT focus = textRect;
+        ::DrawFocusRect(dc, &focus);
     }
 }
 

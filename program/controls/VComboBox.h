@@ -156,6 +156,11 @@ protected:
 
     void Notify(WORD code);
     void UpdateTextFromSelection();
+    // The closed drop-down list's face: the button face over the whole control
+    // with the drop-down arrow (mode 2).
+    void DrawClosedFace(HDC dc);
+    // The focus rectangle around the closed text, when the control has the focus.
+    void DrawClosedFocus(HDC dc, const RECT& textRect);
     DWORD m_lastTypeAhead = 0;
 
 private:

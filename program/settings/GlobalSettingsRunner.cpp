@@ -12,3 +12,8 @@ GlobalSettingsOutcome RunGlobalSettings(CSetupDialog& dialog, CSettings& setting
     outcome.changed = RunGlobalSettingsSheet(&dialog, settings, startPage);
     return outcome;
 }
+
+bool GlobalSettingsOpen()
+{
+    return GlobalSettingsSheetRunning();
+}

@@ -15,3 +15,5 @@ struct GlobalSettingsOutcome
 // Start pages: 0 General, 1 Pointer, 2 Advanced, 3 Language, 4 Updates and
 // Logging, 5 Hotkeys, 6 Layer modifiers.
 GlobalSettingsOutcome RunGlobalSettings(CSetupDialog& dialog, CSettings& settings, int startPage);
+// Whether the sheet is open (over the dialog) now.
+bool GlobalSettingsOpen();

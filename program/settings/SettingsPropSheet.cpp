@@ -166,11 +166,17 @@ namespace
 CSettingsPropSheet* g_runningSheet = nullptr;
 }
 
+bool GlobalSettingsSheetRunning()
+{
+    return g_runningSheet != nullptr;
+}
+
 bool RunGlobalSettingsSheet(CWindow* owner, CSettings& settings, int startPage)
 {
     if (g_runningSheet != nullptr)
     {
         g_runningSheet->RefreshLanguagePage(settings);
+        g_runningSheet->SetActivePage(startPage);
         return false;
     }
     CLangSupport* language = LangSupport();

@@ -70,5 +70,8 @@ private:
 // The settings dialog's road to the sheet: loads the pages from the settings,
 // runs the sheet on the start page and, after OK with a change, stores every
 // page back. True when the settings changed. While the sheet runs, a further
-// call only shows the settings' language on the language page.
+// call only shows the settings' language on the language page and turns the
+// sheet to the start page.
 bool RunGlobalSettingsSheet(CWindow* owner, CSettings& settings, int startPage);
+// Whether that sheet is open now.
+bool GlobalSettingsSheetRunning();

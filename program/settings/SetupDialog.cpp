@@ -451,7 +451,9 @@ void CSetupDialog::OnSettingsButton()
 
 bool CSetupDialog::SelectLanguage(const std::wstring& language)
 {
-    if (HasModalChild())
+    // The global settings sheet, when it is what is open, shows the new
+    // language at once; any other window waits for its turn.
+    if (HasModalChild() && !GlobalSettingsOpen())
     {
         m_queued.push_back({QueuedRequest::Language, language});
         return true;

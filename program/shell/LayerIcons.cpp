@@ -96,7 +96,7 @@ HICON ComposeIcon(HICON icon, int speedPosition, bool debug, const wchar_t* name
         if (debug)
             canvas.Ellipse(-1, -1, size + 1, size + 1, RGB(255, 0, 0));
         ::DrawIconEx(canvas.Dc(), 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
-        for (int i = 1; !debug && i <= speedPosition && i <= 3; ++i)
+        for (int i = 1; i <= speedPosition && i <= 3; ++i)
             canvas.Ellipse(size / 4 * i - 3 - 1, size - 6 - 1, size / 4 * i + 3 + 1, size + 1, RGB(255, 242, 0));
         return canvas.Finish();
     }
@@ -164,9 +164,9 @@ HICON CreateSpeedIcon(HICON icon, int speedPosition)
     return ComposeIcon(icon, speedPosition, false, L"CreateSpeedIcon");
 }
 
-HICON CreateDebugIcon(HICON icon)
+HICON CreateDebugIcon(HICON icon, int speedPosition)
 {
-    return ComposeIcon(icon, -1, true, L"CreateDebugIcon");
+    return ComposeIcon(icon, speedPosition, true, L"CreateDebugIcon");
 }
 
 CLayerIcons::~CLayerIcons()
@@ -220,8 +220,9 @@ HICON CLayerIcons::Compose(int index, bool debug, int speedPosition) const
     HICON plain = Get(index);
     if (!plain)
         return nullptr;
+    // Debug mode shows the same speed marks; the disabled icon has none.
     if (debug)
-        return CreateDebugIcon(plain);
+        return CreateDebugIcon(plain, index == kDisabledIconIndex ? -1 : speedPosition);
     if (index == kDisabledIconIndex)
         return ::CopyIcon(plain);
     return CreateSpeedIcon(plain, speedPosition);

@@ -24,10 +24,11 @@ int TrayIconIndex(bool hooked, bool brmpDisabled, int layer);
 HICON DrawLayerIcon(int index, int size);
 
 // The icon with the cursor-speed marks (one yellow dot per step of the
-// position, none when negative) and the icon on a red disc (debug mode).
+// position, none when negative) and the icon on a red disc with the same
+// marks (debug mode).
 // Drawn at the tray's size; a new icon the caller destroys.
 HICON CreateSpeedIcon(HICON icon, int speedPosition);
-HICON CreateDebugIcon(HICON icon);
+HICON CreateDebugIcon(HICON icon, int speedPosition = -1);
 
 // The icon table, loaded once.
 class CLayerIcons

@@ -637,9 +637,11 @@ LRESULT CMyMessageWnd::OnNotifyIcon(WPARAM id, LPARAM message)
 
 void CMyMessageWnd::OnCheckForUpdate()
 {
-    // The periodic check starts again once this one has answered.
+    // The user's check stands in for the periodic one, which then counts its
+    // period afresh from here.
     KillTimer(TimerVersionCheck);
     m_services.CheckForUpdateNow(m_hWnd);
+    ArmVersionCheck(VersionCheckPeriodMs);
 }
 
 LRESULT CMyMessageWnd::OnTimer(WPARAM id, LPARAM)

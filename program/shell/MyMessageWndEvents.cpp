@@ -118,9 +118,11 @@ void CMyMessageWnd::RehookAfterResume()
     if (!wasHooked)
     {
         CLogger::LogMessage(L"Power State: Remapping was not running before the suspension - leaving it off.");
-        // The suspension cleared the hotkeys: those that work while disabled come back.
+        // The suspension cleared the hotkeys and the update timer: the hotkeys
+        // that work while disabled come back, and so do the update checks.
         ClearHotkeys();
         SetHotkeys(false);
+        ArmVersionCheck(AfterResumeVersionCheckMs);
         return;
     }
     m_dwLastHookInstall = m_services.TickCount();

@@ -221,7 +221,10 @@ void CUPDialog::Cleanup()
     m_context.cancelled = true;
     if (m_thread)
     {
-        if (::WaitForSingleObject(m_thread.Get(), m_context.running ? m_terminationWaitMs : 0) == WAIT_TIMEOUT)
+        // A worker whose running flag is already down may still be ending its
+        // thread: it is waited for like one that runs, and only a thread still
+        // there after the wait is stopped.
+        if (::WaitForSingleObject(m_thread.Get(), m_terminationWaitMs) == WAIT_TIMEOUT)
         {
             CLogger::LogMessage(L"CUPDialog::Cleanup thread [0x%X] did not exit in a timely fashion - terminate it...",
                                 HandleNumber(m_thread.Get()));

@@ -91,6 +91,8 @@ public:
     // closes its handle; after the dialog and from the destructor.
     void Cleanup();
     bool WorkerStarted() const { return static_cast<bool>(m_thread); }
+    // How long a worker is given to end before it is stopped (a test lengthens it).
+    void SetTerminationWait(DWORD milliseconds) { m_terminationWaitMs = milliseconds; }
 
 protected:
     BOOL OnInitDialog() override;

@@ -7,7 +7,9 @@
 #include "Chords.h"
 #include "FrameworkTestSupport.h"
 #include "NaturalOrder.h"
+#include "ProgramRunner.h"
 
+using framework_test::PumpUntil;
 using picker_test::PickerFixture;
 
 namespace
@@ -92,12 +94,61 @@ TEST(ActionPicker, ItemTextsShowTheDataTheirRecordsCarry)
     std::unique_ptr<CBRMPChords> adopted(chorded->GetChords());
     f.picker.SetItemActionData(chords, chorded);
     EXPECT_EQ(L"Button Chording: Middle Click", f.picker.GetItemText(chords));
+    // The item's own text stands once, before the detail of the entry.
+    const std::unique_ptr<CActionData> keysRecord(
+        CActionData::KeyAction(L"{CTRL}v", 0, 2, 0, true, true, false, false, nullptr));
+    CBRMPChord keysEntry;
+    keysEntry.SetActionData(keysRecord.get());
+    adopted->SetChord(0, keysEntry);
+    EXPECT_EQ(L"Button Chording: ((during)[{CTRL}v])", f.picker.GetItemText(chords));
+    const std::unique_ptr<CActionData> appRecord(CActionData::AppAction(L"notepad.exe"));
+    CBRMPChord appEntry;
+    appEntry.SetActionData(appRecord.get());
+    adopted->SetChord(0, appEntry);
+    EXPECT_EQ(L"Button Chording: (Run Application: [notepad.exe])", f.picker.GetItemText(chords));
+    const std::unique_ptr<CActionData> emptyApp(CActionData::AppAction(L""));
+    appEntry.SetActionData(emptyApp.get());
+    adopted->SetChord(0, appEntry);
+    EXPECT_EQ(L"Button Chording: Run Application", f.picker.GetItemText(chords));
     adopted->SetDescription(L"Both buttons");
     EXPECT_EQ(L"Button Chording: Both buttons", f.picker.GetItemText(chords));
     f.picker.ClearActionData();
 
     EXPECT_EQ(L"Button Held: (undefined)", f.picker.GetItemText(held));
     EXPECT_EQ(L"#Invalid Item", f.picker.GetItemText(f.picker.GetItemCount()));
+}
+
+TEST(ActionPicker, AHighlightedPickerKeepsItsFaceAndItsArrow)
+{
+    PickerFixture f;
+    ASSERT_TRUE(f.created);
+    const COLORREF highlight = RGB(0xFC, 0xC7, 0x38);
+    f.picker.SetBackgroundColour(highlight);
+    ::UpdateWindow(f.picker.GetSafeHwnd());
+
+    RECT client{};
+    ::GetClientRect(f.picker.GetSafeHwnd(), &client);
+    const RECT button = f.picker.GetButtonRect();
+    const auto pixel = [&](int x, int y) {
+        POINT p{x, y};
+        ::ClientToScreen(f.picker.GetSafeHwnd(), &p);
+        const HDC screen = ::GetDC(nullptr);
+        const COLORREF c = ::GetPixel(screen, p.x, p.y);
+        ::ReleaseDC(nullptr, screen);
+        return c;
+    };
+    ASSERT_TRUE(PumpUntil([&] { return pixel(client.left + 8, (client.top + client.bottom) / 2) == highlight; }))
+        << "the text area shows the highlight";
+    programtest::SaveScreenshot(L"action_picker_highlighted.png");
+
+    int black = 0;
+    int total = 0;
+    for (int y = button.top; y < button.bottom; ++y)
+        for (int x = button.left; x < button.right; ++x, ++total)
+            black += pixel(x, y) == RGB(0, 0, 0) ? 1 : 0;
+    EXPECT_GE(black, 7 + 5 + 3 + 1) << "the drop-down arrow is drawn";
+    EXPECT_LT(black, total / 4) << "the button is not a black box";
+    EXPECT_NE(RGB(0, 0, 0), pixel(client.left + 1, client.top + 1)) << "the frame around the text is drawn";
 }
 
 TEST(ActionPicker, GroupsAreReportedOnlyWhileTheOwnerShowsThem)

@@ -137,36 +137,37 @@ struct TabFixture
 };
 }
 
-TEST(TabCtrl, TheFirstPageShowsLaterPagesStayHiddenAndEachSitsOverTheDisplayAreaAtItsTemplateSize)
+TEST(TabCtrl, TheFirstPageShowsLaterPagesStayHiddenAndEachFillsTheDisplayArea)
 {
     struct Case
     {
         DWORD style;
-        bool tabsAtBottom;
+        short height;
+        const char* name;
     };
-    for (const Case& c : {Case{0, false}, Case{TCS_BOTTOM, true}})
+    // A page template taller than the tab body must not spill over what lies below the control.
+    for (const Case& c : {Case{0, 120, "tabs on top"}, Case{TCS_BOTTOM, 120, "tabs at the bottom"},
+                          Case{0, 50, "a page taller than the tab body"}})
     {
-        SCOPED_TRACE(c.tabsAtBottom ? "tabs at the bottom" : "tabs on top");
-        TabFixture f(c.style);
+        SCOPED_TRACE(c.name);
+        TabFixture f(c.style, 180, c.height);
         ASSERT_TRUE(f.created);
-        RECT before{};
-        ::GetWindowRect(f.second.GetSafeHwnd(), &before);
         ASSERT_TRUE(f.AddBoth());
 
         EXPECT_TRUE(Visible(f.first));
         EXPECT_FALSE(Visible(f.second));
         EXPECT_EQ(f.host.GetSafeHwnd(), f.first.GetParent());
 
-        RECT item{};
-        ::SendMessageW(f.tabs.GetSafeHwnd(), TCM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
-        const int rows = static_cast<int>(::SendMessageW(f.tabs.GetSafeHwnd(), TCM_GETROWCOUNT, 0, 0));
-        const RECT control = RectInParent(f.tabs.GetSafeHwnd());
-        const RECT page = RectInParent(f.second.GetSafeHwnd());
-        EXPECT_EQ(control.left + 3, page.left);
-        const int expectedTop = c.tabsAtBottom ? control.top + 4 : control.top + rows * (item.bottom - item.top) + 4;
-        EXPECT_EQ(expectedTop, page.top);
-        EXPECT_EQ(before.right - before.left, page.right - page.left);
-        EXPECT_EQ(before.bottom - before.top, page.bottom - page.top);
+        RECT display = RectInParent(f.tabs.GetSafeHwnd());
+        f.tabs.SendMessage(TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+        for (const CountingPage* page : {&f.first, &f.second})
+        {
+            const RECT placed = RectInParent(page->GetSafeHwnd());
+            EXPECT_EQ(display.left, placed.left);
+            EXPECT_EQ(display.top, placed.top);
+            EXPECT_EQ(display.right, placed.right);
+            EXPECT_EQ(display.bottom, placed.bottom);
+        }
     }
 }
 
@@ -190,11 +191,11 @@ TEST(TabCtrl, APageAddedToAnEmptyControlStaysPutUntilThePagesAreResized)
 
     ::SetWindowPos(f.tabs.GetSafeHwnd(), nullptr, 8, 9, 200, 150, SWP_NOZORDER);
     f.tabs.ResizePages();
-    POINT expected{};
-    ASSERT_TRUE(f.tabs.PagePosition(0, &expected));
-    EXPECT_EQ(8 + 3, expected.x);
-    EXPECT_EQ(expected.x, RectInParent(f.first.GetSafeHwnd()).left);
-    EXPECT_EQ(expected.y, RectInParent(f.first.GetSafeHwnd()).top);
+    RECT expected{};
+    ASSERT_TRUE(f.tabs.PageRect(0, &expected));
+    EXPECT_GT(expected.left, 8);
+    EXPECT_EQ(expected.left, RectInParent(f.first.GetSafeHwnd()).left);
+    EXPECT_EQ(expected.top, RectInParent(f.first.GetSafeHwnd()).top);
 }
 
 TEST(TabCtrl, ActivatePageRefusesIndexesOutsideTheTabsAndLeavesTheSelectedTabAlone)

@@ -36,6 +36,10 @@ TEST(VirtualComboBox, AUserOpensTheListScrollsItWithTheWheelAndPicksAnItemWithAC
     ::GetWindowRect(f.List(), &list);
     ::GetWindowRect(f.picker.GetSafeHwnd(), &combo);
     EXPECT_GT(list.top, combo.top) << "room below: the list opens downwards";
+    // Above every other window, its own dialog included, also one kept on top.
+    const POINT listCentre{(list.left + list.right) / 2, (list.top + list.bottom) / 2};
+    EXPECT_EQ(f.List(), ::WindowFromPoint(listCentre));
+    EXPECT_NE(0, ::GetWindowLongW(f.List(), GWL_EXSTYLE) & WS_EX_TOPMOST) << "above dialogs that are activated later";
     PumpUntil([] { return false; }, 150);
     programtest::SaveScreenshot(L"action_picker_open.png");
 
@@ -167,6 +171,17 @@ TEST(VirtualComboBox, AHoveredItemShowsItsFullTextInTheTooltip)
     ::GetWindowRect(tip, &tipRect);
     ::GetWindowRect(f.List(), &listRect);
     EXPECT_GT(tipRect.right - tipRect.left, listRect.right - listRect.left) << "the whole text is shown";
+    // One line of text with its margins, not a box as tall as the measuring area.
+    TEXTMETRICW metrics{};
+    {
+        const HDC dc = ::GetDC(tip);
+        const HGDIOBJ old = ::SelectObject(dc, ::GetStockObject(DEFAULT_GUI_FONT));
+        ::GetTextMetricsW(dc, &metrics);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(tip, dc);
+    }
+    EXPECT_LE(tipRect.bottom - tipRect.top, 2 * metrics.tmHeight + 16) << "one line of text";
+    EXPECT_GE(tipRect.bottom - tipRect.top, metrics.tmHeight);
     programtest::SaveScreenshot(L"action_picker_tooltip.png");
 }
 

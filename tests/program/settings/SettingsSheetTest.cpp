@@ -8,6 +8,8 @@
 #include <string>
 
 #include "GlobalSettingsIds.h"
+#include "HandleBalanceListener.h"
+#include "HandleCountCheck.h"
 #include "HotkeyDispatch.h"
 #include "Hotkeys.h"
 #include "LangSupport.h"
@@ -119,6 +121,68 @@ TEST_F(SettingsSheetTest, OpensOnTheStartPageCreatesOnlyPagesShownAndCancelKeeps
     EXPECT_FALSE(m_sheet->PagesDiffer(*m_settings));
     EXPECT_EQ(boxes.Count(), 0u);
     EXPECT_EQ(m_sheet->GetSafeHwnd(), nullptr) << "the sheet's window ends with the run";
+}
+
+TEST_F(SettingsSheetTest, EveryPagesFootNoteStaysClearOfItsControlsAndTheSheetGivesBackItsHandles)
+{
+    // Counted from before the sheet object is made (it holds the sheet's icon).
+    m_sheet.reset();
+    const brmptest::HandleCountCheck handles;
+    m_sheet = std::make_unique<CSettingsPropSheet>(kTitle);
+    std::vector<std::wstring> overlaps;
+    int pagesWithNotes = 0;
+    Run(CSettingsPropSheet::GeneralPage, [&](HWND sheet) {
+        for (int index = CSettingsPropSheet::GeneralPage; index <= CSettingsPropSheet::ModifiersPage; ++index)
+        {
+            ::SendMessageW(sheet, PSM_SETCURSEL, static_cast<WPARAM>(index), 0);
+            const HWND page = CurrentPage(sheet);
+            const HWND note = ::GetDlgItem(page, IDC_SETTINGS_NOTE);
+            if (note == nullptr || !::IsWindowVisible(note))
+                continue;
+            ++pagesWithNotes;
+            RECT noteRect{};
+            ::GetWindowRect(note, &noteRect);
+            for (HWND child = ::GetWindow(page, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT))
+            {
+                RECT childRect{}, common{};
+                ::GetWindowRect(child, &childRect);
+                if (child != note && ::IsWindowVisible(child) && ::IntersectRect(&common, &noteRect, &childRect))
+                    overlaps.push_back(L"page " + std::to_wstring(index) + L": \"" + Text(child) + L"\" (" +
+                                       std::to_wstring(::GetDlgCtrlID(child)) + L")");
+            }
+            // A page's own tab pages stay inside its tab control.
+            RECT tabs{};
+            for (HWND child = ::GetWindow(page, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT))
+            {
+                wchar_t className[32] = {};
+                ::GetClassNameW(child, className, 32);
+                if (std::wstring(className) == WC_TABCONTROLW)
+                    ::GetWindowRect(child, &tabs);
+            }
+            for (HWND child = ::GetWindow(page, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT))
+            {
+                wchar_t className[32] = {};
+                ::GetClassNameW(child, className, 32);
+                RECT inner{}, common{};
+                ::GetWindowRect(child, &inner);
+                if (std::wstring(className) == L"#32770" && ::IsWindowVisible(child) &&
+                    (!::IntersectRect(&common, &inner, &tabs) || !::EqualRect(&common, &inner)))
+                    overlaps.push_back(L"page " + std::to_wstring(index) + L": a tab page outside its tab control");
+            }
+            if (index == CSettingsPropSheet::AdvancedPage || index == CSettingsPropSheet::ModifiersPage)
+            {
+                // Painted through before the picture is taken (sent to the sheet's thread).
+                ::RedrawWindow(page, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+                Screenshot(index == CSettingsPropSheet::AdvancedPage ? L"settings-sheet-advanced.png"
+                                                                     : L"settings-sheet-modifiers.png");
+            }
+        }
+        PressCancel(sheet);
+    });
+    EXPECT_EQ(pagesWithNotes, 7);
+    EXPECT_TRUE(overlaps.empty()) << ::testing::PrintToString(overlaps);
+    m_sheet.reset();
+    EXPECT_TRUE(handles.Balanced());
 }
 
 TEST_F(SettingsSheetTest, TheSettingsChangeOnlyWhenOkFollowsAChange)

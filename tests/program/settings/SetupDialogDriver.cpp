@@ -213,4 +213,85 @@ void SetupDialogTest::Apply()
     return ::testing::AssertionFailure() << "profile entry " << entry << " is not selected";
 }
 
+namespace
+{
+struct NamedDialog
+{
+    DWORD pid;
+    const std::wstring* titleStart;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK VisitNamed(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<NamedDialog*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    if (pid == search->pid && ::IsWindowVisible(window) && TextOf(window).rfind(*search->titleStart, 0) == 0)
+    {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The file name box of the system's file dialogs: the combo box cmb13
+// (its edit takes the text) or the edit edt1 of older layouts.
+HWND FileNameControl(HWND dialog)
+{
+    HWND control = nullptr;
+    ::EnumChildWindows(
+        dialog,
+        [](HWND child, LPARAM param) -> BOOL {
+            const int id = ::GetDlgCtrlID(child);
+            if ((id == 0x47C || id == 0x480) && ::IsWindowVisible(child))
+            {
+                *reinterpret_cast<HWND*>(param) = child;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&control));
+    return control;
+}
+}
+
+HWND WaitForDialogTitled(DWORD processId, const std::wstring& titleStart, DWORD timeoutMs)
+{
+    NamedDialog search{processId, &titleStart};
+    brmptest::WaitFor(
+        [&] {
+            search.found = nullptr;
+            ::EnumWindows(VisitNamed, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        timeoutMs);
+    return search.found;
+}
+
+::testing::AssertionResult AnswerFileDialog(HWND dialog, const std::wstring& path)
+{
+    HWND name = nullptr;
+    brmptest::WaitFor([&] { return (name = FileNameControl(dialog)) != nullptr; }, kDialogTimeoutMs);
+    if (name == nullptr)
+        return ::testing::AssertionFailure() << "no file name box in " << programtest::DescribeWindows();
+    ::SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult SetupDialogTest::SelectEntry(int entry)
+{
+    const HWND list = ::GetDlgItem(m_dialog, IDC_SETUP_PROFILES);
+    const int height = static_cast<int>(::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+    const int top = static_cast<int>(::SendMessageW(list, LB_GETTOPINDEX, 0, 0));
+    POINT at{60, (entry - top) * height + height / 2};
+    ::ClientToScreen(list, &at);
+    if (auto clicked = brmptest::PhysicalInput::ClickAt(at.x, at.y, brmptest::PhysicalInput::kLeft); !clicked)
+        return clicked;
+    if (brmptest::WaitFor([&] { return ::SendMessageW(list, LB_GETCURSEL, 0, 0) == entry; }, kDialogTimeoutMs))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "profile entry " << entry << " is not selected";
+}
+
 } // namespace setuptest

@@ -35,6 +35,12 @@ HWND WaitForMessageBox(DWORD processId, std::wstring* text = nullptr, DWORD time
 // Presses the box's button (IDYES, IDNO, IDOK, ...).
 void Answer(HWND box, int button);
 
+// Answers the system's open or save dialog as a user does: the path typed as
+// the file name, then OK.
+::testing::AssertionResult AnswerFileDialog(HWND dialog, const std::wstring& path);
+// The visible dialog of the process whose title begins with titleStart.
+HWND WaitForDialogTitled(DWORD processId, const std::wstring& titleStart, DWORD timeoutMs = kDialogTimeoutMs);
+
 // Presses a button of the dialog.
 void Click(HWND dialog, int id);
 bool IsEnabled(HWND dialog, int id);
@@ -78,6 +84,9 @@ protected:
     static ::testing::AssertionResult ClickOn(HWND window);
     // Selects an entry of the profile list (0 the default profile) with a real click on its text.
     ::testing::AssertionResult SelectProfileByClick(int entry);
+
+    // Selects an entry of the profile list with one real click on its text.
+    ::testing::AssertionResult SelectEntry(int entry);
 
     programtest::ProgramCopy m_program;
     std::unique_ptr<brmptest::Probe> m_probe;

@@ -13,6 +13,7 @@
 #include "AutoUpdate.h"
 #include "Control.h"
 #include "FrameworkTestSupport.h"
+#include "Handles.h"
 #include "LangSupport.h"
 #include "MainWindowRecorder.h"
 #include "MyMessageWnd.h"
@@ -377,6 +378,34 @@ TEST_F(UpdateDownload, TheProgressDialogRunsTheWorkerAndEndsWithItsResult)
     dialog.Cleanup();
     EXPECT_FALSE(watchdog.Fired());
     EXPECT_EQ(m_transport.launched.size(), 1u);
+}
+
+namespace
+{
+std::atomic<bool> g_workerEnded{false};
+HANDLE g_letWorkerEnd = nullptr;
+}
+
+TEST_F(UpdateDownload, AWorkerWhoseFlagIsDownWhileItsThreadStillRunsIsWaitedForAndNeverTerminated)
+{
+    g_workerEnded = false;
+    const UniqueHandle letGo(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    g_letWorkerEnd = letGo.Get();
+    CUPDialog dialog(nullptr, &m_update, L"Downloading v2.21", [](UpdateContext& context) {
+        // The thread on its way out: its flag is down, and the user cancels just then.
+        context.running = false;
+        ::PostMessageW(context.window, kUpCancel, 0, 0);
+        ::WaitForSingleObject(g_letWorkerEnd, 20000);
+        ::Sleep(200); // what is left of its work
+        g_workerEnded = true;
+        return true;
+    });
+    dialog.SetTerminationWait(20000);
+    framework_test::ModalWatchdog watchdog(dialog);
+    EXPECT_EQ(dialog.DoModal(), kUpCancelled);
+    ::SetEvent(letGo.Get());
+    dialog.Cleanup();
+    EXPECT_TRUE(g_workerEnded.load()) << "the worker's thread ended by itself";
 }
 
 TEST_F(UpdateDownload, TheStatusTextShownIsTheWorkersOwnWhateverAStatusMessageCarries)

@@ -83,6 +83,7 @@ public:
         Add(L"HotkeyAction(" + std::to_wstring(static_cast<int>(action)) + L")");
     }
     void StartVersionCheck(HWND) override { Add(L"StartVersionCheck"); }
+    void CheckForUpdateNow(HWND) override { Add(L"CheckForUpdateNow"); }
     bool StartUpdate(HWND, int version) override
     {
         Add(L"StartUpdate(" + std::to_wstring(version) + L")");

@@ -109,6 +109,25 @@ TEST_F(MainWindowVersion, EachTickOfTheUpdateTimerStartsOneCheck)
     EXPECT_EQ(services.Count(L"StartVersionCheck"), 2);
 }
 
+TEST_F(MainWindowVersion, ThePeriodicCheckRunsOnAfterAManualCheckAndAfterASuspensionWhileRemappingWasOff)
+{
+    // Whether the update timer is armed: killing it succeeds only then (and disarms it).
+    const auto armed = [&] { return ::KillTimer(window->GetSafeHwnd(), CMyMessageWnd::TimerVersionCheck) != FALSE; };
+
+    window->SendMessage(WM_COMMAND, MAKEWPARAM(CMyMessageWnd::IdCheckUpdate, 0), 0);
+    EXPECT_EQ(services.Count(L"CheckForUpdateNow"), 1);
+    EXPECT_TRUE(armed()) << "after the tray's Check for update";
+    EXPECT_EQ(window->NextVersionCheckDelay(), CMyMessageWnd::VersionCheckPeriodMs);
+
+    Fresh();
+    services.reinstallOnResume = true;
+    services.hooked = false;
+    window->SendMessage(WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    window->SendMessage(WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    EXPECT_FALSE(services.Called(L"SetMouseHook")) << "remapping stays off";
+    EXPECT_TRUE(armed()) << "after resuming with remapping off";
+}
+
 TEST_F(MainWindowVersion, TheDebugHotkeysNewStateIsShownOnTheMainThread)
 {
     services.notifications = true;

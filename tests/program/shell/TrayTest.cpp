@@ -170,17 +170,21 @@ TEST(TrayIcons, TheSpeedMarksFollowThePositionAndTheDisabledIconHasNone)
         int index;
         int position;
         int yellowDots;
-    } cases[] = {{0, -1, 0}, {0, 0, 0}, {0, 1, 1}, {0, 3, 3}, {4, 2, 2}, {kDisabledIconIndex, 3, 0}};
+        bool debug;
+    } cases[] = {{0, -1, 0, false}, {0, 0, 0, false}, {0, 1, 1, false}, {0, 3, 3, false}, {4, 2, 2, false},
+                 {kDisabledIconIndex, 3, 0, false},
+                 // Debug mode keeps the marks on its red disc.
+                 {0, 3, 3, true}, {4, 1, 1, true}, {kDisabledIconIndex, 3, 0, true}};
     for (const Case& c : cases)
     {
-        HICON icon = icons.Compose(c.index, false, c.position);
+        HICON icon = icons.Compose(c.index, c.debug, c.position);
         ASSERT_NE(icon, nullptr);
         const int size = IconWidth(icon);
         int dots = 0;
         for (int i = 1; i <= 3; ++i)
             if (PixelOf(icon, size / 4 * i, size - 3).rgb == 0xFFF200)
                 ++dots;
-        EXPECT_EQ(dots, c.yellowDots) << "index " << c.index << " position " << c.position;
+        EXPECT_EQ(dots, c.yellowDots) << "index " << c.index << " position " << c.position << " debug " << c.debug;
         ::DestroyIcon(icon);
     }
     HICON debug = icons.Compose(0, true, 3);
@@ -342,6 +346,15 @@ TEST_F(TrayOfTheProgram, ItsIconIsInTheTrayItsMenuOpensAndItsCommandsSwitchTheLa
     ASSERT_FALSE(Ended()) << Log();
     EXPECT_TRUE(brmptest::WaitFor([&] { return TrayHasIcon(m_window); }, 20000)) << Log();
     EXPECT_EQ(Log().find("Unable to create system tray icon."), std::string::npos) << Log();
+
+    // A shell that starts anew has lost every icon and says so: the icon comes back.
+    NOTIFYICONDATAW lost = MakeTrayRecord(m_window, nullptr, std::wstring());
+    lost.uFlags = 0;
+    ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &lost));
+    ASSERT_FALSE(TrayHasIcon(m_window));
+    ::PostMessageW(m_window, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(brmptest::WaitFor([&] { return TrayHasIcon(m_window); }, 20000)) << Log();
+    EXPECT_TRUE(m_program.LogHas("OnTaskBarCreated: Recreating systray icon")) << Log();
 
     // A right click on the icon opens the menu (at the cursor: put it by the tray).
     ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 10, ::GetSystemMetrics(SM_CYSCREEN) - 10);
