@@ -260,9 +260,14 @@ void CALLBACK CBRMPTimedClicks::TimedClickTimer(HWND, UINT, UINT_PTR id, DWORD)
 {
     ::KillTimer(nullptr, id);
     // The timer is dead, so its entry goes too: a list freed later can never
-    // be reached through a stale id.
+    // be reached through a stale id, and the list forgets the id, which the
+    // system may give to another timer of this thread.
     if (CBRMPTimedClicks* list = TakeTimer(g_clickTimers, id))
+    {
+        if (list->m_clickTimerId == id)
+            list->m_clickTimerId = 0;
         list->ExecuteTimer();
+    }
 }
 
 void CBRMPTimedClicks::ExecuteTimer()
@@ -342,11 +347,14 @@ void CBRMPTimedClicks::CheckAbort(POINT point)
 
 void CBRMPTimedClicks::Abort(POINT point, bool jumpToLast)
 {
-    // Timers are killed before the lock is taken; the ids stay for Reset.
+    // Timers are killed before the lock is taken. Their ids go with them: a
+    // later Reset must not kill another timer that was given the same id.
     if (m_clickTimerId != 0)
         ::KillTimer(nullptr, m_clickTimerId);
     if (m_feedbackTimerId != 0)
         ::KillTimer(nullptr, m_feedbackTimerId);
+    m_clickTimerId = 0;
+    m_feedbackTimerId = 0;
     ForgetTimedClickTimers(this);
 
     CThreadLock lock(L"CBRMPTimedClicks::Abort");
