@@ -213,6 +213,7 @@ void CBRMPTimedClicks::SetPressed(TimedClickTimerCallback timerCallback, TimedCl
     m_window = window;
     m_button = button;
     m_aborted = false;
+    m_abortedToShortPress = false;
     m_pending = true;
     for (CBRMPTimedClick& entry : m_clicks)
         entry.SetProcessedDown(false);
@@ -367,6 +368,9 @@ void CBRMPTimedClicks::Abort(POINT point, bool jumpToLast)
 
     if (!jumpToLast)
     {
+        // Entry 0 is pressed now and released with the button, whatever
+        // the abort options say (a profile switch aborts this way too).
+        m_abortedToShortPress = m_pending;
         if (m_pending && m_abortCallback != nullptr)
             m_abortCallback(this, &m_clicks[0], m_pressTime - TickNow(), point);
         return;
@@ -389,7 +393,7 @@ void CBRMPTimedClicks::Abort(POINT point, bool jumpToLast)
 
 CBRMPTimedClick* CBRMPTimedClicks::GetClickAction()
 {
-    if (m_abortOnMove && m_aborted)
+    if (m_aborted && (m_abortOnMove || m_abortedToShortPress))
         return &m_clicks[0];
     const DWORD elapsed = TickNow() - m_pressTime;
     for (int i = TimedClickCount - 1; i >= 0; --i)
@@ -422,5 +426,6 @@ void CBRMPTimedClicks::Reset()
     m_abortCallback = nullptr;
     m_profile = nullptr;
     m_aborted = false;
+    m_abortedToShortPress = false;
     m_executed = false;
 }
