@@ -577,9 +577,11 @@ HookRun RealEventPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry
     return run;
 }
 
-// A wheel another program injected scrolls the window under the cursor, as a
-// real one would. Our own wheels are already aimed where they belong.
-bool RedirectInjectedWheel(UINT message, MSLLHOOKSTRUCT* data)
+// An injected wheel scrolls the window under the cursor, as a real one would:
+// another program's, and the library's own (a wheel or tilt action). Our own
+// is sent as it is, never turned or simulated again, and never runs the tilt
+// buttons' actions: a tilt action on a tilt would feed itself.
+bool RedirectInjectedWheel(UINT message, MSLLHOOKSTRUCT* data, bool own)
 {
     const HWND window = RealWindowFromPoint_SkipLocked(data->pt, true);
     if (window == nullptr)
@@ -596,10 +598,12 @@ bool RedirectInjectedWheel(UINT message, MSLLHOOKSTRUCT* data)
                       horizontal ? L"horizontal" : L"vertical", HandleNumber(window));
     if (horizontal)
     {
+        if (own)
+            return RedirectTilt(data, static_cast<short>(HIWORD(data->mouseData)), true);
         BYTE injected = 0;
         return g_hwheelProcessor.load()(data, injected);
     }
-    return ScrollVertical(data, static_cast<short>(HIWORD(data->mouseData)), false);
+    return ScrollVertical(data, static_cast<short>(HIWORD(data->mouseData)), false, own);
 }
 
 bool CtrlOrShiftDown()
@@ -620,7 +624,7 @@ bool InjectedPath(const CSettings* settings, UINT message, MSLLHOOKSTRUCT* data,
     }
     else if (redirect && !CtrlOrShiftDown())
     {
-        if (foreign && RedirectInjectedWheel(message, data))
+        if (RedirectInjectedWheel(message, data, !foreign))
             return true;
     }
     else if (message == WM_MOUSEWHEEL && RedirectWheelToDisplay(settings, data, true))
