@@ -305,7 +305,10 @@ void ForceForegroundWindow(HWND window, bool tryHard, bool direct)
 {
     if (window == nullptr)
         return;
-    if (!direct && g_threads.dwTimerThreadId != 0 && !OnTimerThread())
+    // The activation waits on other applications: the hook thread never does
+    // it itself, whoever asks.
+    const bool onHookThread = g_threads.dwHookThreadId != 0 && ::GetCurrentThreadId() == g_threads.dwHookThreadId;
+    if ((!direct || onHookThread) && g_threads.dwTimerThreadId != 0 && !OnTimerThread())
     {
         CLogger::LogDebug(L"Activte window in the timer thread...");
         RegisterWindowRequestHandlers();
@@ -478,22 +481,43 @@ void SetHoverActivateWindow(HWND window)
     g_hoverWindow = window;
 }
 
+namespace
+{
+bool PointerRestsOver(HWND window)
+{
+    POINT point{};
+    if (!GetPhysCursorPos(&point))
+        return false;
+    HWND under = RealWindowFromPoint_SkipLocked(point, true);
+    return under != nullptr && ::GetAncestor(under, GA_ROOT) == ::GetAncestor(window, GA_ROOT);
+}
+} // namespace
+
 void CALLBACK ActivateWindowTimerProc(HWND, UINT, UINT_PTR id, DWORD)
 {
-    CThreadTryLock lock(L"ActivateWindowTimerProc");
-    if (!lock)
-        return;
-    const UINT_PTR stored = GetTimerId(ID_TIMER_ACTIVATEONHOVER);
-    const UINT_PTR kill = stored != 0 ? stored : id;
-    ::KillTimer(nullptr, kill);
-    CLogger::LogDebug(L"ActivateWindowTimerProc: Killed timer %08X", static_cast<unsigned>(kill));
-    g_idActivateOnHoverTimer = 0;
-    HWND hover = g_hoverWindow.exchange(nullptr);
-    if (hover != nullptr && ::IsWindow(hover))
+    HWND hover = nullptr;
     {
-        if (HWND activate = GetWindowToActivate(hover, ::GetForegroundWindow()))
-            ActivateWindow(activate, false, true);
+        CThreadTryLock lock(L"ActivateWindowTimerProc");
+        if (!lock)
+            return;
+        const UINT_PTR stored = GetTimerId(ID_TIMER_ACTIVATEONHOVER);
+        const UINT_PTR kill = stored != 0 ? stored : id;
+        ::KillTimer(nullptr, kill);
+        CLogger::LogDebug(L"ActivateWindowTimerProc: Killed timer %08X", static_cast<unsigned>(kill));
+        g_idActivateOnHoverTimer = 0;
+        hover = g_hoverWindow.exchange(nullptr);
     }
+    // The activation waits on the window's application: it runs without the
+    // lock. Only the window the pointer still rests over comes forward.
+    if (hover == nullptr || !::IsWindow(hover))
+        return;
+    if (!PointerRestsOver(hover))
+    {
+        CLogger::LogDebug(L"ActivateWindowTimerProc: The pointer left window 0x%08X - not activating it", HandleNumber(hover));
+        return;
+    }
+    if (HWND activate = GetWindowToActivate(hover, ::GetForegroundWindow()))
+        ActivateWindow(activate, false, true);
 }
 
 bool KillProcess(const wchar_t* name)
