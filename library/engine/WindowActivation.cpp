@@ -97,11 +97,19 @@ void OnShellExecuteRequest(void* request)
     delete info;
 }
 
+// The timer thread inside a step of the engine that holds the global lock (a
+// profile switch, a layer change): work that waits on other applications is
+// handed to the timer thread itself, to run once that step has left the lock.
+bool TimerThreadHoldsLock()
+{
+    return OnTimerThread() && CThreadLock::m_sdwOwner == ::GetCurrentThreadId();
+}
+
 // A launch from another thread goes to the timer thread; the hook thread never
 // launches itself, since the shell may wait on other applications.
 LaunchHandOver HandLaunchToTimerThread(CShellExecuteInfo* info)
 {
-    if (g_threads.dwTimerThreadId == 0 || OnTimerThread())
+    if (g_threads.dwTimerThreadId == 0 || (OnTimerThread() && !TimerThreadHoldsLock()))
         return LaunchHandOver::RunHere;
     RegisterWindowRequestHandlers();
     if (::PostThreadMessageW(g_threads.dwTimerThreadId, BRMP_ShellExecute, reinterpret_cast<WPARAM>(info), 0))
@@ -305,10 +313,10 @@ void ForceForegroundWindow(HWND window, bool tryHard, bool direct)
 {
     if (window == nullptr)
         return;
-    // The activation waits on other applications: the hook thread never does
-    // it itself, whoever asks.
-    const bool onHookThread = g_threads.dwHookThreadId != 0 && ::GetCurrentThreadId() == g_threads.dwHookThreadId;
-    if ((!direct || onHookThread) && g_threads.dwTimerThreadId != 0 && !OnTimerThread())
+    // The activation waits on other applications: the timer thread does it,
+    // and not while it holds the global lock.
+    const bool handOver = TimerThreadHoldsLock() || (!direct && !OnTimerThread());
+    if (handOver && g_threads.dwTimerThreadId != 0)
     {
         CLogger::LogDebug(L"Activte window in the timer thread...");
         RegisterWindowRequestHandlers();
