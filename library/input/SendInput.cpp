@@ -1209,11 +1209,17 @@ void CSendInput::ProcessQueue()
         // The mouse buttons this batch pressed: a flush that cuts it short lets them go.
         std::vector<MOUSEINPUT> pressedHere;
         std::size_t next = 0;
+        bool cut = false;   // a flush ended this batch before its end
         for (; next < local.size(); ++next)
         {
             auto& item = local[next];
-            if (m_bFlushed || ExitRequested())
+            if (ExitRequested())
                 break;
+            if (m_bFlushed)
+            {
+                cut = true;
+                break;
+            }
             if (!item)
                 continue;
             CInputQueue& entry = *item;
@@ -1257,7 +1263,8 @@ void CSendInput::ProcessQueue()
             {
                 LARGE_INTEGER start;
                 ::QueryPerformanceCounter(&start);
-                m_Timer.Wait(entry.m_nDelay, waitEvents, waitCount, &m_bFlushed);
+                if (!m_Timer.Wait(entry.m_nDelay, waitEvents, waitCount, &m_bFlushed) && m_bFlushed)
+                    cut = true;
                 LARGE_INTEGER end;
                 ::QueryPerformanceCounter(&end);
                 if (m_Timer.Available())
@@ -1281,13 +1288,17 @@ void CSendInput::ProcessQueue()
             CLogger::LogDebug(L"CSendInput::ProcessQueue: Flushing queue");
             // A flush drops presses, never releases of what is down: those of
             // the batch cut short first, then those the flush took from the
-            // queue, then the buttons this batch pressed and left down.
+            // queue, then the buttons the batch it cut short pressed and left
+            // down (a click cut in half).
             SendHeldReleases(releases);
             SendFlushReleases();
-            releases.clear();
-            for (auto it = pressedHere.rbegin(); it != pressedHere.rend(); ++it)
-                AppendButtonReleases(*it, releases);
-            SendHeldReleases(releases);
+            if (cut)
+            {
+                releases.clear();
+                for (auto it = pressedHere.rbegin(); it != pressedHere.rend(); ++it)
+                    AppendButtonReleases(*it, releases);
+                SendHeldReleases(releases);
+            }
         }
         m_bProcessing = false;
         CLogger::LogDebug(L"CSendInput::ProcessQueue: Finished sending %d queue entries... (Flushed = %d)", performed,
