@@ -213,6 +213,7 @@ void CBRMPTimedClicks::SetPressed(TimedClickTimerCallback timerCallback, TimedCl
     m_window = window;
     m_button = button;
     m_aborted = false;
+    m_abortedToShortPress = false;
     m_pending = true;
     for (CBRMPTimedClick& entry : m_clicks)
         entry.SetProcessedDown(false);
@@ -260,9 +261,14 @@ void CALLBACK CBRMPTimedClicks::TimedClickTimer(HWND, UINT, UINT_PTR id, DWORD)
 {
     ::KillTimer(nullptr, id);
     // The timer is dead, so its entry goes too: a list freed later can never
-    // be reached through a stale id.
+    // be reached through a stale id, and the list forgets the id, which the
+    // system may give to another timer of this thread.
     if (CBRMPTimedClicks* list = TakeTimer(g_clickTimers, id))
+    {
+        if (list->m_clickTimerId == id)
+            list->m_clickTimerId = 0;
         list->ExecuteTimer();
+    }
 }
 
 void CBRMPTimedClicks::ExecuteTimer()
@@ -342,11 +348,14 @@ void CBRMPTimedClicks::CheckAbort(POINT point)
 
 void CBRMPTimedClicks::Abort(POINT point, bool jumpToLast)
 {
-    // Timers are killed before the lock is taken; the ids stay for Reset.
+    // Timers are killed before the lock is taken. Their ids go with them: a
+    // later Reset must not kill another timer that was given the same id.
     if (m_clickTimerId != 0)
         ::KillTimer(nullptr, m_clickTimerId);
     if (m_feedbackTimerId != 0)
         ::KillTimer(nullptr, m_feedbackTimerId);
+    m_clickTimerId = 0;
+    m_feedbackTimerId = 0;
     ForgetTimedClickTimers(this);
 
     CThreadLock lock(L"CBRMPTimedClicks::Abort");
@@ -359,6 +368,9 @@ void CBRMPTimedClicks::Abort(POINT point, bool jumpToLast)
 
     if (!jumpToLast)
     {
+        // Entry 0 is pressed now and released with the button, whatever
+        // the abort options say (a profile switch aborts this way too).
+        m_abortedToShortPress = m_pending;
         if (m_pending && m_abortCallback != nullptr)
             m_abortCallback(this, &m_clicks[0], m_pressTime - TickNow(), point);
         return;
@@ -381,7 +393,7 @@ void CBRMPTimedClicks::Abort(POINT point, bool jumpToLast)
 
 CBRMPTimedClick* CBRMPTimedClicks::GetClickAction()
 {
-    if (m_abortOnMove && m_aborted)
+    if (m_aborted && (m_abortOnMove || m_abortedToShortPress))
         return &m_clicks[0];
     const DWORD elapsed = TickNow() - m_pressTime;
     for (int i = TimedClickCount - 1; i >= 0; --i)
@@ -414,5 +426,6 @@ void CBRMPTimedClicks::Reset()
     m_abortCallback = nullptr;
     m_profile = nullptr;
     m_aborted = false;
+    m_abortedToShortPress = false;
     m_executed = false;
 }

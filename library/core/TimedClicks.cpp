@@ -144,6 +144,7 @@ void CBRMPTimedClicks::ResetPressContext()
     m_aborted = false;
     m_pending = true;
     m_executed = false;
+    m_abortedToShortPress = false;
     m_feedbackStep = 0;
     m_pressTime = 0;
     m_timerCallback = nullptr;

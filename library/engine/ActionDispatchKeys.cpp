@@ -95,8 +95,9 @@ void StopKeyRepeat(const Event& e, const wchar_t* keys)
     const int repeating = g_nRepeatButton.load();
     if (repeating == e.button)
     {
+        // The release is queued behind what the flush left running: the input
+        // thread sends it afterwards, and the hook thread never waits for that.
         StopRepeat();
-        WaitForQueueIdle(50);
         SendKeysStateSingleShotRepeatRelease(keys, e.point, e.window);
     }
     else if (repeating >= 0)

@@ -26,6 +26,7 @@
 #include "Settings.h"
 #include "StickyButtons.h"
 #include "TimerThread.h"
+#include "TimedClicks.h"
 #include "Tokens.h"
 #include "WindowFromPoint.h"
 
@@ -503,6 +504,11 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
         delete action;
         return 1;
     }
+    // A "Button Held" press that a profile switch cut short ends with its own
+    // release, whatever the button does in the profile in force now.
+    if (kind == kEventUp && code != ACTION_BUTTON_HELD && g_pTimedClicks[button] != nullptr &&
+        g_pTimedClicks[button]->GetTimerCallback() != nullptr)
+        code = ACTION_BUTTON_HELD;
 
     if (g_engine.hSetupWnd != nullptr && ::IsWindow(g_engine.hSetupWnd))
         ::PostMessageW(g_engine.hSetupWnd, BRMP_SetupHelperMsg, static_cast<WPARAM>(button),

@@ -59,7 +59,7 @@ bool PostTilt(HWND receiver, const MSLLHOOKSTRUCT* data, short delta, bool wants
 // The tilt no action took: it scrolls the window under the cursor (which need
 // not have the focus) by the profile's method, or reaches it as a posted
 // horizontal wheel message. Nothing here waits on the window.
-bool RedirectTilt(MSLLHOOKSTRUCT* data, short delta)
+bool RedirectTilt(MSLLHOOKSTRUCT* data, short delta, bool ownInput)
 {
     const CSettings* settings = g_pSettings;
     if (settings == nullptr || data == nullptr)
@@ -87,7 +87,7 @@ bool RedirectTilt(MSLLHOOKSTRUCT* data, short delta)
 
     const bool enabled = profile->IsEnabled();
     const int method = profile->AdvScrollMethod();
-    const bool inverted = enabled && profile->InvertedHorzScrolling();
+    const bool inverted = !ownInput && enabled && profile->InvertedHorzScrolling();
     const short tilt = inverted ? Clamp(-static_cast<long long>(delta)) : delta;
     const short scaled = Clamp(static_cast<long long>(tilt) * profile->AdvScrollHorizontal());
     const bool ctrl = (::GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;

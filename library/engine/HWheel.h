@@ -19,5 +19,7 @@ bool ProcessHWheel(MSLLHOOKSTRUCT* data, BYTE& injected);
 
 // The tilt no action took, sent to the window under the cursor by the
 // profile's scroll method or as a posted WM_MOUSEHWHEEL (also used for the
-// injected tilts of other programs). True: the hook swallows the event.
-bool RedirectTilt(MSLLHOOKSTRUCT* data, short delta);
+// library's own injected tilts). True: the hook swallows the event.
+// ownInput: a tilt the library sent; its delta is final (never inverted again)
+// and it never leads to another simulated tilt.
+bool RedirectTilt(MSLLHOOKSTRUCT* data, short delta, bool ownInput = false);

@@ -24,8 +24,7 @@ namespace
 {
 // Timer thread only, under the global lock.
 HWND g_hLastKeyWindow = nullptr;     // the focus window examined last
-HWND g_hKeySwitchWindow = nullptr;   // the window that caused the last switch
-wchar_t g_szKeySwitchProcess[MAX_PATH] = {};
+constexpr UINT kKeySwitchRetryMs = 100;
 
 bool AnyButtonDown()
 {
@@ -86,27 +85,58 @@ WORD GetMouseKeyState()
     return static_cast<WORD>(GetKeyStateMask() & 0x7F);
 }
 
+namespace
+{
+// The window whose profile the keyboard focus asks for, or null.
+HWND KeyboardWindow(const CSettings& settings, POINT point)
+{
+    HWND window = settings.m_bSwitchOnMouseOver ? RealWindowFromPoint_SkipLocked(point, true) : ::GetForegroundWindow();
+    return window != nullptr ? FocusOf(window) : nullptr;
+}
+
+// The global lock was busy: the check comes again with the next tick.
+bool CheckAgainLater()
+{
+    CLogger::LogDebug(L"GetKeyboardActiveAppSettings: Thread locked - checking again later");
+    ProxySetTimer(nullptr, 0, ID_TIMER_KEYSWITCH, kKeySwitchRetryMs, KeySwitchTimerProc, &g_idKeySwitchTimer);
+    return false;
+}
+} // namespace
+
 bool GetKeyboardActiveAppSettings()
 {
-    CThreadLock lock(L"GetKeyboardActiveAppSettings");
     const CSettings* settings = g_pSettings;
     if (settings == nullptr)
         return false;
     POINT point{};
     GetPhysCursorPos(&point);
-    HWND window = settings->m_bSwitchOnMouseOver ? RealWindowFromPoint_SkipLocked(point, true) : ::GetForegroundWindow();
-    if (window == nullptr)
-        return false;
-    window = FocusOf(window);
+    const HWND window = KeyboardWindow(*settings, point);
     if (window == nullptr)
         return false;
 
-    CApplicationSettings* current = g_engine.pCurrentApp;
-    if (window == g_hLastKeyWindow && window == g_hKeySwitchWindow && MatchWindowArea(window, current, point))
-        return false;
+    unsigned switches = 0;
+    {
+        CThreadTryLock lock(L"GetKeyboardActiveAppSettings");
+        if (!lock)
+            return CheckAgainLater();
+        if (window == g_hLastKeyWindow && window == LastSwitchWindow() && MatchWindowArea(window, g_engine.pCurrentApp, point))
+            return false;
+        switches = ProfileSwitchCount();
+    }
 
+    // The process and the captions are asked of other applications before the
+    // lock is taken again: the hooks never wait while a window answers.
     wchar_t process[MAX_PATH] = {};
     GetProcessName(window, 0, process, MAX_PATH, nullptr, PNR_Keyboard);
+    const CCaptionPrefetch captions(window, process);
+
+    CThreadTryLock lock(L"GetKeyboardActiveAppSettings");
+    if (!lock)
+        return CheckAgainLater();
+    // A switch made meanwhile is newer than this check.
+    if (ProfileSwitchCount() != switches)
+        return false;
+    CApplicationSettings* current = g_engine.pCurrentApp;
     CApplicationSettings* profile = FindAppSettings(window, process, point, nullptr);
     if (profile == current)
     {
@@ -117,9 +147,9 @@ bool GetKeyboardActiveAppSettings()
         return false;
     }
 
-    if (g_szKeySwitchProcess[0] != L'\0')
-        CLogger::LogMessage(L"Detected active app/window change (due to keyboard) from '%s' to '%s'.", g_szKeySwitchProcess,
-                            process);
+    if (g_engine.szCurrentProcess[0] != L'\0')
+        CLogger::LogMessage(L"Detected active app/window change (due to keyboard) from '%s' to '%s'.",
+                            g_engine.szCurrentProcess, process);
     else
         CLogger::LogMessage(L"Detected active app/window change (due to keyboard) from <unknown> to '%s'.", process);
     if (g_nStickyState[STICKY_KEYREPEAT] > 0)
@@ -139,19 +169,18 @@ bool GetKeyboardActiveAppSettings()
     if (profile != nullptr && GetDebug())
         profile->Log(process);
     g_hLastKeyWindow = window;
-    g_hKeySwitchWindow = window;
-    wcsncpy_s(g_szKeySwitchProcess, MAX_PATH, process, _TRUNCATE);
-    SwitchToProfile(window, process, profile);
+    InstallProfile(window, process, profile);
     SetLastProfileWindow(window);
+    lock.Release();
+    ApplyProfileSwitch(window, profile);
     return true;
 }
 
 void CALLBACK KeySwitchTimerProc(HWND, UINT, UINT_PTR id, DWORD)
 {
     (void)g_registered;
-    CThreadTryLock lock(L"KeySwitchTimerProc");
-    if (!lock)
-        return;
+    // The timer's id is the timer thread's own; the check takes the lock
+    // itself, and only while no other application is asked anything.
     const UINT_PTR stored = g_idKeySwitchTimer;
     if (id != stored)
     {

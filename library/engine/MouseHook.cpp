@@ -577,9 +577,11 @@ HookRun RealEventPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry
     return run;
 }
 
-// A wheel another program injected scrolls the window under the cursor, as a
-// real one would. Our own wheels are already aimed where they belong.
-bool RedirectInjectedWheel(UINT message, MSLLHOOKSTRUCT* data)
+// An injected wheel scrolls the window under the cursor, as a real one would:
+// another program's, and the library's own (a wheel or tilt action). Our own
+// is sent as it is, never turned or simulated again, and never runs the tilt
+// buttons' actions: a tilt action on a tilt would feed itself.
+bool RedirectInjectedWheel(UINT message, MSLLHOOKSTRUCT* data, bool own)
 {
     const HWND window = RealWindowFromPoint_SkipLocked(data->pt, true);
     if (window == nullptr)
@@ -596,10 +598,12 @@ bool RedirectInjectedWheel(UINT message, MSLLHOOKSTRUCT* data)
                       horizontal ? L"horizontal" : L"vertical", HandleNumber(window));
     if (horizontal)
     {
+        if (own)
+            return RedirectTilt(data, static_cast<short>(HIWORD(data->mouseData)), true);
         BYTE injected = 0;
         return g_hwheelProcessor.load()(data, injected);
     }
-    return ScrollVertical(data, static_cast<short>(HIWORD(data->mouseData)), false);
+    return ScrollVertical(data, static_cast<short>(HIWORD(data->mouseData)), false, own);
 }
 
 bool CtrlOrShiftDown()
@@ -620,7 +624,7 @@ bool InjectedPath(const CSettings* settings, UINT message, MSLLHOOKSTRUCT* data,
     }
     else if (redirect && !CtrlOrShiftDown())
     {
-        if (foreign && RedirectInjectedWheel(message, data))
+        if (RedirectInjectedWheel(message, data, !foreign))
             return true;
     }
     else if (message == WM_MOUSEWHEEL && RedirectWheelToDisplay(settings, data, true))
@@ -880,13 +884,25 @@ void CALLBACK ProcessMouseOverTimerProc(HWND, UINT, UINT_PTR id, DWORD)
 
 namespace
 {
+void CancelHoverActivation()
+{
+    if (g_idActivateOnHoverTimer == 0)
+        return;
+    SetHoverActivateWindow(nullptr);
+    ProxyKillTimer(nullptr, ID_TIMER_ACTIVATEONHOVER);
+}
+
 // Resting over an inactive window activates it after the configured delay
-// (timer 0x1013); anything else stops a pending activation.
+// (timer 0x1013); anything else stops a pending activation, also resting over
+// a window whose profile does not activate on hover.
 void HoverActivation(HWND window, const CApplicationSettings* profile)
 {
     const CSettings* settings = g_pSettings;
     if (settings == nullptr || !(settings->m_bActivateOnMouseOver || (profile != nullptr && profile->ActivateOnHover())))
+    {
+        CancelHoverActivation();
         return;
+    }
     const HWND foreground = ::GetForegroundWindow();
     const HWND recorded = g_LastWheel.m_hWnd;
     if (recorded != nullptr && recorded != foreground && foreground != window)
@@ -895,10 +911,9 @@ void HoverActivation(HWND window, const CApplicationSettings* profile)
         ProxySetTimer(nullptr, 0, ID_TIMER_ACTIVATEONHOVER, static_cast<UINT>(settings->m_nActivateOnMouseOverDelay), ActivateWindowTimerProc,
                       &g_idActivateOnHoverTimer);
     }
-    else if (g_idActivateOnHoverTimer != 0)
+    else
     {
-        SetHoverActivateWindow(nullptr);
-        ProxyKillTimer(nullptr, ID_TIMER_ACTIVATEONHOVER);
+        CancelHoverActivation();
     }
 }
 
@@ -967,6 +982,14 @@ bool ProcessMouseOver(POINT point)
             return true;
     }
 
+    // The process behind the window and the captions the profiles may ask of
+    // it and its ancestors are read before the lock is taken: the hooks never
+    // wait while another application answers.
+    wchar_t processName[MAX_PATH] = {};
+    GetProcessName(window, 0, processName, MAX_PATH, nullptr, PNR_MouseMove);
+    const CCaptionPrefetch captions(window, processName);
+    const unsigned switches = ProfileSwitchCount();
+
     // The profiles are looked up and installed under the global lock: a reload
     // on another thread frees them. When it is busy this round is skipped.
     CThreadTryLock lock(L"ProcessMouseOver");
@@ -976,16 +999,24 @@ bool ProcessMouseOver(POINT point)
         StartMouseOverTimer(point, kMouseOverRetryMs);
         return true;
     }
+    // A switch made while the window was read (a click, the keyboard) is newer.
+    if (ProfileSwitchCount() != switches || !::IsWindow(window))
+    {
+        CLogger::LogDebug(L"ProcessMouseOver: The profile was decided meanwhile - skipping");
+        return true;
+    }
 
     // The wheel record of the window under the cursor names its profile.
     g_LastWheel.Reset();
     RefreshWheelRecord(window, point);
     CApplicationSettings* profile = g_LastWheel.m_pApp;
     const wchar_t* process = g_LastWheel.m_szProcess;
+    bool switched = false;
     if (profile != nullptr)
     {
         if (profile->GetDisableMouseOver())
         {
+            CancelHoverActivation();
             g_engine.hCurrentWnd = window;
             return true;
         }
@@ -1003,7 +1034,7 @@ bool ProcessMouseOver(POINT point)
                                   HandleNumber(window));
             if (GetDebug())
                 profile->Log(process);
-            SwitchToProfile(window, process, profile);
+            switched = InstallProfile(window, process, profile);
             CLogger::LogDebug(L"Enabling layer %d", g_engine.nCurrentLayer + 1);
         }
     }
@@ -1011,6 +1042,9 @@ bool ProcessMouseOver(POINT point)
     SetLastProfileWindow(window);
     HoverActivation(window, profile);
     g_engine.hCurrentWnd = window;
+    lock.Release();
+    if (switched)
+        ApplyProfileSwitch(window, profile);
     return true;
 }
 

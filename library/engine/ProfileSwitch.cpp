@@ -11,6 +11,7 @@
 #include "ApplicationSettings.h"
 #include "ChordTimers.h"
 #include "Chords.h"
+#include "DpiScaling.h"
 #include "Globals.h"
 #include "Layers.h"
 #include "LockAxis.h"
@@ -41,20 +42,23 @@ void ReleaseChord()
     dispatch::ForgetChordSource();
 }
 
+// A held "Button Held" press becomes its short press: entry 0 is pressed now
+// and released with the button (the list stays in its slot for that release).
 void AbortTimedClicks()
 {
     bool logged = false;
-    for (CBRMPTimedClicks*& clicks : g_pTimedClicks)
+    POINT point = {0, 0};
+    for (CBRMPTimedClicks* clicks : g_pTimedClicks)
     {
-        if (clicks == nullptr)
+        if (clicks == nullptr || clicks->GetAborted() || clicks->GetTimerCallback() == nullptr)
             continue;
         if (!logged)
         {
             CLogger::LogDebug(L"SetNewApp: Aborting button timed clicks.");
+            GetPhysCursorPos(&point);
             logged = true;
         }
-        clicks->Reset();
-        clicks = nullptr;
+        clicks->Abort(point, false);
     }
 }
 

@@ -313,24 +313,34 @@ void ClearActiveWindowArea()
 
 namespace
 {
-// The captions one thread read ahead (see CCaptionPrefetch); only that thread
-// looks at the entries.
+// The captions threads read ahead (see CCaptionPrefetch): a window and its
+// ancestors, as many as a profile can look at. Each set belongs to one thread
+// while it is in use; only that thread looks at its entries.
 struct PrefetchedCaption
 {
     HWND window = nullptr;
     bool read = false;
     wchar_t text[kMaxCaptionChars + 1] = {};
 };
-std::atomic<DWORD> g_prefetchThread{0};
-PrefetchedCaption g_prefetched[2];
-
-const PrefetchedCaption* Prefetched(HWND window)
+constexpr int kPrefetchDepth = 16;
+constexpr int kPrefetchSets = 4;
+constexpr DWORD kFilling = 0x80000000u;
+struct PrefetchSet
 {
-    if (g_prefetchThread.load(std::memory_order_acquire) != ::GetCurrentThreadId())
-        return nullptr;
-    for (const PrefetchedCaption& entry : g_prefetched)
-        if (entry.window == window)
-            return &entry;
+    std::atomic<DWORD> owner{0};   // the thread once filled, with kFilling while it fills
+    int count = 0;
+    PrefetchedCaption entries[kPrefetchDepth];
+};
+PrefetchSet g_prefetchSets[kPrefetchSets];
+
+const PrefetchSet* OwnPrefetch()
+{
+    const DWORD self = ::GetCurrentThreadId();
+    for (const PrefetchSet& set : g_prefetchSets)
+    {
+        if (set.owner.load(std::memory_order_acquire) == self)
+            return &set;
+    }
     return nullptr;
 }
 }
@@ -339,33 +349,36 @@ CCaptionPrefetch::CCaptionPrefetch(HWND window, const wchar_t* processName)
 {
     if (window == nullptr || g_pSettings == nullptr || !g_pSettings->m_bCaptionProfiles)
         return;
-    // Another thread's read-ahead in progress: this one goes without.
-    DWORD none = 0;
-    if (!g_prefetchThread.compare_exchange_strong(none, ::GetCurrentThreadId() | 0x80000000u))
-        return;
-    HWND windows[2] = {window, ::GetParent(window)};
-    for (int i = 0; i < 2; ++i)
+    const DWORD self = ::GetCurrentThreadId();
+    for (int i = 0; i < kPrefetchSets && m_set < 0; ++i)
     {
-        PrefetchedCaption& entry = g_prefetched[i];
-        entry.window = windows[i];
-        entry.text[0] = L'\0';
-        entry.read = false;
-        if (windows[i] == nullptr)
-            continue;
-        wchar_t className[kClassChars];
-        ReadClass(windows[i], className);
-        entry.read = GetWindowCaption(windows[i], processName, entry.text, kMaxCaptionChars + 1, className);
+        DWORD none = 0;
+        if (g_prefetchSets[i].owner.compare_exchange_strong(none, self | kFilling))
+            m_set = i;
     }
-    g_prefetchThread.store(::GetCurrentThreadId(), std::memory_order_release);
+    if (m_set < 0)
+    {
+        CLogger::LogDebug(L"CCaptionPrefetch: Every read-ahead is in use; captions are read as they are needed");
+        return;
+    }
+    PrefetchSet& set = g_prefetchSets[m_set];
+    set.count = 0;
+    for (HWND w = window; w != nullptr && set.count < kPrefetchDepth; w = ::GetParent(w))
+    {
+        PrefetchedCaption& entry = set.entries[set.count++];
+        entry.window = w;
+        entry.text[0] = L'\0';
+        wchar_t className[kClassChars];
+        ReadClass(w, className);
+        entry.read = GetWindowCaption(w, processName, entry.text, kMaxCaptionChars + 1, className);
+    }
+    set.owner.store(self, std::memory_order_release);
 }
 
 CCaptionPrefetch::~CCaptionPrefetch()
 {
-    const DWORD self = ::GetCurrentThreadId();
-    DWORD expected = self;
-    g_prefetchThread.compare_exchange_strong(expected, 0);
-    expected = self | 0x80000000u;
-    g_prefetchThread.compare_exchange_strong(expected, 0);
+    if (m_set >= 0)
+        g_prefetchSets[m_set].owner.store(0, std::memory_order_release);
 }
 
 unsigned CaptionReadCount()
@@ -389,10 +402,19 @@ bool GetWindowCaption(HWND window, const wchar_t* processName, wchar_t* caption,
     }
 
     g_captionReads.fetch_add(1, std::memory_order_relaxed);
-    if (const PrefetchedCaption* ahead = Prefetched(window))
+    if (const PrefetchSet* ahead = OwnPrefetch())
     {
-        CopyBounded(caption, size, ahead->read ? ahead->text : L"");
-        return ahead->read && caption[0] != L'\0';
+        // A look-up after a read-ahead holds the global lock: it never asks
+        // another application, a window that was not read ahead has no caption.
+        for (int i = 0; i < ahead->count; ++i)
+        {
+            const PrefetchedCaption& entry = ahead->entries[i];
+            if (entry.window != window)
+                continue;
+            CopyBounded(caption, size, entry.read ? entry.text : L"");
+            return entry.read && caption[0] != L'\0';
+        }
+        return false;
     }
     DWORD_PTR length = 0;
     if (::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 200, &length) == 0)
@@ -868,17 +890,48 @@ void NotifyProcessChanged(HWND window, CApplicationSettings* profile)
                           SMTO_ABORTIFHUNG, kProcessChangedTimeoutMs, &result);
 }
 
-bool SwitchToProfile(HWND window, const wchar_t* processName, CApplicationSettings* profile)
+namespace
 {
+std::atomic<unsigned> g_profileSwitches{0};
+std::atomic<HWND> g_lastSwitchWindow{nullptr};
+} // namespace
+
+bool InstallProfile(HWND window, const wchar_t* processName, CApplicationSettings* profile)
+{
+    CThreadLock lock(L"InstallProfile");
     if (profile == g_engine.pCurrentApp)
         return false;
     CopyBounded(g_engine.szCurrentProcess, MAX_PATH, processName);
     g_engine.hCurrentWnd = window;
     g_engine.hProfileWnd = (profile != nullptr && profile->IsCustomWindow()) ? window : nullptr;
     SetNewApp(profile);
+    g_lastSwitchWindow = window;
+    g_profileSwitches.fetch_add(1, std::memory_order_acq_rel);
+    return true;
+}
+
+unsigned ProfileSwitchCount()
+{
+    return g_profileSwitches.load(std::memory_order_acquire);
+}
+
+HWND LastSwitchWindow()
+{
+    return g_lastSwitchWindow.load(std::memory_order_acquire);
+}
+
+void ApplyProfileSwitch(HWND window, CApplicationSettings* profile)
+{
     // The new profile's pointer speed, button swap and wheel lines.
     NewApplicationSettings();
     NotifyProcessChanged(window, profile);
+}
+
+bool SwitchToProfile(HWND window, const wchar_t* processName, CApplicationSettings* profile)
+{
+    if (!InstallProfile(window, processName, profile))
+        return false;
+    ApplyProfileSwitch(window, profile);
     return true;
 }
 

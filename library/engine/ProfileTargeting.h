@@ -54,9 +54,10 @@ constexpr int kMaxCaptionChars = 256;
 bool GetWindowCaption(HWND window, const wchar_t* processName, wchar_t* caption, int size,
                                     const wchar_t* className);
 
-// Reads the captions of a window and of its parent ahead, on this thread, so
-// that a profile decision made afterwards under the global lock takes them
-// from here and waits on no other application. Scoped; null reads nothing.
+// Reads the captions of a window and of its ancestors ahead, on this thread,
+// so that a profile decision made afterwards under the global lock takes them
+// from here and waits on no other application: while it lasts, this thread
+// asks no window for its caption. Scoped; null reads nothing.
 class CCaptionPrefetch
 {
 public:
@@ -64,6 +65,9 @@ public:
     ~CCaptionPrefetch();
     CCaptionPrefetch(const CCaptionPrefetch&) = delete;
     CCaptionPrefetch& operator=(const CCaptionPrefetch&) = delete;
+
+private:
+    int m_set = -1;
 };
 
 // Reason codes of GetProcessName (for its log lines).
@@ -113,6 +117,19 @@ void NotifyProcessChanged(HWND window, CApplicationSettings* profile);
 // the window and process in force) and tells the setup window. False, and
 // nothing done, when profile is already in force.
 bool SwitchToProfile(HWND window, const wchar_t* processName, CApplicationSettings* profile);
+// The two halves of SwitchToProfile, for threads that must not hold the global
+// lock while other applications answer: InstallProfile (under the lock) makes
+// the profile the one in force and records the switch; ApplyProfileSwitch
+// (after the lock is left) applies the profile's mouse settings and tells the
+// setup window.
+bool InstallProfile(HWND window, const wchar_t* processName, CApplicationSettings* profile);
+void ApplyProfileSwitch(HWND window, CApplicationSettings* profile);
+// How many switches were made so far: a decision prepared without the lock
+// is dropped when a switch came in between.
+unsigned ProfileSwitchCount();
+// The window that caused the last switch, whether by the mouse, the pointer
+// resting or the keyboard focus.
+HWND LastSwitchWindow();
 
 // --- the keyboard focus ----------------------------------------------------------
 

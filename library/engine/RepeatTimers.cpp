@@ -266,13 +266,6 @@ bool SimulatedInputBusy()
     return input != nullptr && input->QueueLength() > 0;
 }
 
-void WaitForQueueIdle(DWORD maxMs)
-{
-    const DWORD start = ::GetTickCount();
-    while (SimulatedInputBusy() && ::GetTickCount() - start < maxMs)
-        ::Sleep(1);
-}
-
 bool StartRepeat(int button, int delayMs)
 {
     g_nRepeatButton = button;

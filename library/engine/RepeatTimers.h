@@ -57,8 +57,6 @@ bool StartRepeat(int button, int delayMs);
 // Ends any repeat: stops the timer, flushes the simulated-input queue and
 // forgets the repeating button.
 void StopRepeat();
-// Waits at most maxMs while the simulated-input queue is sending or holds work.
-void WaitForQueueIdle(DWORD maxMs);
 // Whether the simulated-input queue is sending or holds queued work.
 bool SimulatedInputBusy();
 

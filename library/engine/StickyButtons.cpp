@@ -204,10 +204,11 @@ bool StickyKeyRepeat(POINT point, HWND window, int button, int layer, const wcha
     const int repeating = g_nRepeatButton.load();
     if (repeating >= 0 && g_nStickyState[STICKY_KEYREPEAT] != 0)
     {
+        // The releases are queued behind whatever the flush left running: the
+        // input thread sends them after it, and the hook thread never waits.
         if (g_threads.pSendInput != nullptr)
             g_threads.pSendInput->FlushQueue(false);
         StopEventTimer();
-        WaitForQueueIdle(50);
         for (int l = 0; l < kLayers; ++l)
         {
             if (ValidSlot(repeating, l) && !StickyKeys(repeating, l).empty())
@@ -224,7 +225,6 @@ bool StickyKeyRepeat(POINT point, HWND window, int button, int layer, const wcha
     }
     if (keys == nullptr || !ValidSlot(button, layer))
         return false;
-    WaitForQueueIdle(50);
     SendKeysStateSingleShot(keys, point, window, false, true);
     g_nStickyState[STICKY_KEYREPEAT] = 1;
     StickyKeys(button, layer) = keys;

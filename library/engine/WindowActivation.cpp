@@ -97,11 +97,19 @@ void OnShellExecuteRequest(void* request)
     delete info;
 }
 
+// The timer thread inside a step of the engine that holds the global lock (a
+// profile switch, a layer change): work that waits on other applications is
+// handed to the timer thread itself, to run once that step has left the lock.
+bool TimerThreadHoldsLock()
+{
+    return OnTimerThread() && CThreadLock::m_sdwOwner == ::GetCurrentThreadId();
+}
+
 // A launch from another thread goes to the timer thread; the hook thread never
 // launches itself, since the shell may wait on other applications.
 LaunchHandOver HandLaunchToTimerThread(CShellExecuteInfo* info)
 {
-    if (g_threads.dwTimerThreadId == 0 || OnTimerThread())
+    if (g_threads.dwTimerThreadId == 0 || (OnTimerThread() && !TimerThreadHoldsLock()))
         return LaunchHandOver::RunHere;
     RegisterWindowRequestHandlers();
     if (::PostThreadMessageW(g_threads.dwTimerThreadId, BRMP_ShellExecute, reinterpret_cast<WPARAM>(info), 0))
@@ -305,7 +313,10 @@ void ForceForegroundWindow(HWND window, bool tryHard, bool direct)
 {
     if (window == nullptr)
         return;
-    if (!direct && g_threads.dwTimerThreadId != 0 && !OnTimerThread())
+    // The activation waits on other applications: the timer thread does it,
+    // and not while it holds the global lock.
+    const bool handOver = TimerThreadHoldsLock() || (!direct && !OnTimerThread());
+    if (handOver && g_threads.dwTimerThreadId != 0)
     {
         CLogger::LogDebug(L"Activte window in the timer thread...");
         RegisterWindowRequestHandlers();
@@ -478,22 +489,43 @@ void SetHoverActivateWindow(HWND window)
     g_hoverWindow = window;
 }
 
+namespace
+{
+bool PointerRestsOver(HWND window)
+{
+    POINT point{};
+    if (!GetPhysCursorPos(&point))
+        return false;
+    HWND under = RealWindowFromPoint_SkipLocked(point, true);
+    return under != nullptr && ::GetAncestor(under, GA_ROOT) == ::GetAncestor(window, GA_ROOT);
+}
+} // namespace
+
 void CALLBACK ActivateWindowTimerProc(HWND, UINT, UINT_PTR id, DWORD)
 {
-    CThreadTryLock lock(L"ActivateWindowTimerProc");
-    if (!lock)
-        return;
-    const UINT_PTR stored = GetTimerId(ID_TIMER_ACTIVATEONHOVER);
-    const UINT_PTR kill = stored != 0 ? stored : id;
-    ::KillTimer(nullptr, kill);
-    CLogger::LogDebug(L"ActivateWindowTimerProc: Killed timer %08X", static_cast<unsigned>(kill));
-    g_idActivateOnHoverTimer = 0;
-    HWND hover = g_hoverWindow.exchange(nullptr);
-    if (hover != nullptr && ::IsWindow(hover))
+    HWND hover = nullptr;
     {
-        if (HWND activate = GetWindowToActivate(hover, ::GetForegroundWindow()))
-            ActivateWindow(activate, false, true);
+        CThreadTryLock lock(L"ActivateWindowTimerProc");
+        if (!lock)
+            return;
+        const UINT_PTR stored = GetTimerId(ID_TIMER_ACTIVATEONHOVER);
+        const UINT_PTR kill = stored != 0 ? stored : id;
+        ::KillTimer(nullptr, kill);
+        CLogger::LogDebug(L"ActivateWindowTimerProc: Killed timer %08X", static_cast<unsigned>(kill));
+        g_idActivateOnHoverTimer = 0;
+        hover = g_hoverWindow.exchange(nullptr);
     }
+    // The activation waits on the window's application: it runs without the
+    // lock. Only the window the pointer still rests over comes forward.
+    if (hover == nullptr || !::IsWindow(hover))
+        return;
+    if (!PointerRestsOver(hover))
+    {
+        CLogger::LogDebug(L"ActivateWindowTimerProc: The pointer left window 0x%08X - not activating it", HandleNumber(hover));
+        return;
+    }
+    if (HWND activate = GetWindowToActivate(hover, ::GetForegroundWindow()))
+        ActivateWindow(activate, false, true);
 }
 
 bool KillProcess(const wchar_t* name)

@@ -74,9 +74,11 @@ WORD ReceiverKeyState();
 
 // The mouse hook's vertical wheel: scrolls the window under the cursor when it
 // is not the foreground window. delta is the event's delta after the hook's
-// own inversion; allowSimulated is false for injected events. True when the
-// event was taken over (the hook drops it).
-bool ScrollVertical(MSLLHOOKSTRUCT* hookData, short delta, bool allowSimulated);
+// own inversion; allowSimulated is false for injected events. ownInput: a
+// wheel the library sent; its delta is final (never inverted again) and it
+// never leads to another simulated wheel. True when the event was taken over
+// (the hook drops it).
+bool ScrollVertical(MSLLHOOKSTRUCT* hookData, short delta, bool allowSimulated, bool ownInput = false);
 
 // Fills the wheel record (g_LastWheel) for window at point: the windows
 // activation looks at, the profile, its scroll method (m_nAppValue) and a box

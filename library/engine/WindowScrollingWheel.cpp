@@ -258,7 +258,7 @@ bool IsWheelTargetClass(const wchar_t* className, bool* special)
     return !isSpecial && std::wcscmp(cls, L"tooltips_class32") != 0;
 }
 
-bool ScrollVertical(MSLLHOOKSTRUCT* hookData, short delta, bool allowSimulated)
+bool ScrollVertical(MSLLHOOKSTRUCT* hookData, short delta, bool allowSimulated, bool ownInput)
 {
     if (hookData == nullptr)
         return false;
@@ -328,7 +328,7 @@ bool ScrollVertical(MSLLHOOKSTRUCT* hookData, short delta, bool allowSimulated)
             if (method == kScrollDefault || method == kScrollDefaultAlt)
             {
                 posted = static_cast<short>(HIWORD(hookData->mouseData));
-                if (Inverts(profile))
+                if (!ownInput && Inverts(profile))
                     posted = Clamp(-static_cast<long long>(posted));
             }
             else
@@ -337,7 +337,7 @@ bool ScrollVertical(MSLLHOOKSTRUCT* hookData, short delta, bool allowSimulated)
                                profile->AdvScrollVertical());
             }
         }
-        if (window == foreground && !Inverts(g_engine.pCurrentApp))
+        if (window == foreground && (ownInput || !Inverts(g_engine.pCurrentApp)))
         {
             CLogger::LogDebug(L"Not redirecting vertical wheel message as it is over the active window (0x%08X) anyway",
                               HandleNumber(window));
@@ -358,7 +358,7 @@ bool ScrollVertical(MSLLHOOKSTRUCT* hookData, short delta, bool allowSimulated)
         return Scroll(second, WM_VSCROLL, Clamp(static_cast<long long>(delta) * profile->AdvScrollVertical()),
                       ctrl ? kScrollDefault : method);
     }
-    if (Inverts(g_engine.pCurrentApp))
+    if (!ownInput && Inverts(g_engine.pCurrentApp))
         return MouseWheel(delta);
     return false;
 }

@@ -139,6 +139,9 @@ private:
     bool m_pending = true;
     bool m_releaseOnUp = true;
     bool m_executed = false;
+    // The press was aborted before its last entry came, without a jump: it
+    // became the short press, whose release performs entry 0.
+    bool m_abortedToShortPress = false;
     int m_abortPixels = 5;
     int m_feedbackStep = 0;
     std::unique_ptr<wchar_t[]> m_description;

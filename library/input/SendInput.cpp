@@ -122,6 +122,84 @@ bool IsVolumeRecord(const INPUT& input, WORD vk)
 {
     return input.type == INPUT_KEYBOARD && input.ki.wVk == vk;
 }
+
+constexpr DWORD kButtonUpFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_RIGHTUP | MOUSEEVENTF_MIDDLEUP | MOUSEEVENTF_XUP;
+constexpr DWORD kButtonDownFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_RIGHTDOWN | MOUSEEVENTF_MIDDLEDOWN | MOUSEEVENTF_XDOWN;
+
+// The key and button releases among the records of an entry that was never performed.
+void AppendReleases(const CInputQueue& entry, std::vector<INPUT>& releases)
+{
+    if (entry.m_nLayerKind != 0)
+        return;
+    for (const INPUT& input : entry.m_Inputs)
+    {
+        INPUT release = input;
+        if (input.type == INPUT_KEYBOARD && (input.ki.dwFlags & KEYEVENTF_KEYUP) != 0)
+            release.ki.time = 0;
+        else if (input.type == INPUT_MOUSE && (input.mi.dwFlags & kButtonUpFlags) != 0)
+        {
+            // Only the release: a move or wheel of the record is not sent.
+            release.mi.dwFlags = input.mi.dwFlags & kButtonUpFlags;
+            release.mi.time = 0;
+        }
+        else
+            continue;
+        releases.push_back(release);
+    }
+}
+
+// The releases of the buttons a record pressed.
+void AppendButtonReleases(const MOUSEINPUT& press, std::vector<INPUT>& releases)
+{
+    DWORD up = 0;
+    for (const ButtonFlags& flags : kButtonFlags)
+    {
+        if ((press.dwFlags & flags.down) != 0)
+            up |= flags.up;
+    }
+    if (up == 0)
+        return;
+    INPUT release = {};
+    release.type = INPUT_MOUSE;
+    release.mi = press;
+    release.mi.dwFlags = up;
+    release.mi.time = 0;
+    releases.push_back(release);
+}
+
+// Removes from held the presses that record releases; returns the up flags of
+// those that were held.
+DWORD ForgetHeldButtons(std::vector<MOUSEINPUT>& held, const MOUSEINPUT& record)
+{
+    DWORD released = 0;
+    for (const ButtonFlags& flags : kButtonFlags)
+    {
+        if ((record.dwFlags & flags.up) == 0)
+            continue;
+        const bool x = flags.down == MOUSEEVENTF_XDOWN;
+        for (auto it = held.rbegin(); it != held.rend(); ++it)
+        {
+            if (it->dwFlags == flags.down && (!x || it->mouseData == record.mouseData))
+            {
+                held.erase(std::next(it).base());
+                released |= flags.up;
+                break;
+            }
+        }
+    }
+    return released;
+}
+
+// An entry that never went out takes its part of the injection count back:
+// the hook would wait for records that never come.
+void ReturnInjectCount(CInputQueue& entry)
+{
+    if (entry.m_pInjectCount != nullptr && entry.m_nInjectCounted != 0)
+    {
+        *entry.m_pInjectCount -= entry.m_nInjectCounted;
+        entry.m_nInjectCounted = 0;
+    }
+}
 }
 
 // ---------------------------------------------------------------------------
@@ -234,6 +312,7 @@ CSendInput::CSendInput(ISimulatedInputSink* sink, ITokenServices* services)
     constexpr std::size_t room = 256;
     m_Queue.reserve(room);
     m_Spare.reserve(room);
+    m_FlushReleases.reserve(room);
     m_Pool.reserve(PooledEntries);
     for (std::size_t i = 0; i < PooledEntries; ++i)
     {
@@ -695,18 +774,19 @@ bool CSendInput::FlushQueue(bool block)
             dropped = !m_Queue.empty();
             for (const std::unique_ptr<CInputQueue>& entry : m_Queue)
             {
-                if (entry->m_pInjectCount != nullptr)
-                    *entry->m_pInjectCount -= entry->m_nInjectCounted;
+                ReturnInjectCount(*entry);
+                // A release of what the worker already pressed must still go out.
+                AppendReleases(*entry, m_FlushReleases);
             }
             Recycle(m_Queue);
+            // Set with the queue emptied: a batch the worker takes after this
+            // was queued after the flush and is not cut.
+            m_bFlushed = true;
         }
         if (dropped)
             CLogger::LogDebug(L"SendInput::FlushQueue - Finished flushing the queue");
         else
             CLogger::LogDebug(L"SendInput::FlushQueue requested, nothing in queue!");
-        m_bFlushed = true;
-        // Keys the worker pressed may have lost their releases with the dropped entries.
-        m_bReleaseHeld = true;
         if (m_hWakeEvent != nullptr)
             ::SetEvent(m_hWakeEvent);
         m_bBlocked = false;
@@ -821,7 +901,57 @@ void CSendInput::ReleaseHeldKeys()
     m_pSink->Send(static_cast<UINT>(releases.size()), releases.data());
 }
 
-void CSendInput::SendBatch(CInputQueue& entry)
+void CSendInput::SendHeldReleases(const std::vector<INPUT>& releases)
+{
+    if (releases.empty())
+        return;
+    std::vector<INPUT> due;
+    {
+        CGenericThreadLock lock(&m_csHeld, L"SendInput::SendHeldReleases", true);
+        for (const INPUT& release : releases)
+        {
+            if (release.type == INPUT_KEYBOARD)
+            {
+                for (auto it = m_HeldKeys.rbegin(); it != m_HeldKeys.rend(); ++it)
+                {
+                    if (SameKey(*it, release.ki))
+                    {
+                        m_HeldKeys.erase(std::next(it).base());
+                        due.push_back(release);
+                        break;
+                    }
+                }
+            }
+            else if (release.type == INPUT_MOUSE)
+            {
+                if (const DWORD up = ForgetHeldButtons(m_HeldButtons, release.mi))
+                {
+                    due.push_back(release);
+                    due.back().mi.dwFlags = up;
+                }
+            }
+        }
+    }
+    if (due.empty())
+        return;
+    CLogger::LogDebug(L"CSendInput::ProcessQueue: Sending %d releases of flushed input", static_cast<int>(due.size()));
+    m_pSink->Send(static_cast<UINT>(due.size()), due.data());
+}
+
+void CSendInput::SendFlushReleases()
+{
+    std::vector<INPUT> releases;
+    {
+        CGenericThreadLock lock(&m_cs, L"SendInput::SendFlushReleases", true);
+        if (m_FlushReleases.empty())
+            return;
+        releases.assign(m_FlushReleases.begin(), m_FlushReleases.end());
+        m_FlushReleases.clear();
+    }
+    SendHeldReleases(releases);
+}
+
+UINT CSendInput::SendBatch(CInputQueue& entry)
 {
     const UINT count = static_cast<UINT>(entry.m_Inputs.size());
     ::SetLastError(0);
@@ -843,6 +973,7 @@ void CSendInput::SendBatch(CInputQueue& entry)
             CLogger::LogOSMessage(error, L"CSendInput::ProcessQueue: Failed to send keys. Tried to send %d keystrokes, sent %d keystrokes",
                                   count, sent);
     }
+    return sent < count ? sent : count;
 }
 
 void CSendInput::ModifyCursor(const CInputQueue& entry)
@@ -1048,8 +1179,8 @@ void CSendInput::ProcessQueue()
         } giveBack{*this, local};
         if (ExitRequested())
             return;
-        if (m_bReleaseHeld.exchange(false))
-            ReleaseHeldKeys();
+        // Releases an earlier flush took from the queue come before anything queued after it.
+        SendFlushReleases();
         if (local.empty())
             return;
         CLogger::LogDebug(L"CSendInput::ProcessQueue: Starting to process %d queue entries", static_cast<int>(local.size()));
@@ -1075,10 +1206,20 @@ void CSendInput::ProcessQueue()
         int performed = 0;
         HANDLE waitEvents[2] = {m_hWakeEvent, m_hExitEvent};
         const DWORD waitCount = (m_hWakeEvent != nullptr ? 1u : 0u) + (m_hExitEvent != nullptr ? 1u : 0u);
-        for (auto& item : local)
+        // The mouse buttons this batch pressed: a flush that cuts it short lets them go.
+        std::vector<MOUSEINPUT> pressedHere;
+        std::size_t next = 0;
+        bool cut = false;   // a flush ended this batch before its end
+        for (; next < local.size(); ++next)
         {
-            if (m_bFlushed || ExitRequested())
+            auto& item = local[next];
+            if (ExitRequested())
                 break;
+            if (m_bFlushed)
+            {
+                cut = true;
+                break;
+            }
             if (!item)
                 continue;
             CInputQueue& entry = *item;
@@ -1098,7 +1239,13 @@ void CSendInput::ProcessQueue()
             }
             else if (!entry.m_Inputs.empty() && entry.m_nLayerKind == 0)
             {
-                SendBatch(entry);
+                const UINT sent = SendBatch(entry);
+                for (UINT i = 0; i < sent; ++i)
+                {
+                    const INPUT& input = entry.m_Inputs[i];
+                    if (input.type == INPUT_MOUSE && (input.mi.dwFlags & kButtonDownFlags) != 0)
+                        pressedHere.push_back(input.mi);
+                }
             }
             else if (entry.m_nLayerKind == 1)
             {
@@ -1116,7 +1263,8 @@ void CSendInput::ProcessQueue()
             {
                 LARGE_INTEGER start;
                 ::QueryPerformanceCounter(&start);
-                m_Timer.Wait(entry.m_nDelay, waitEvents, waitCount, &m_bFlushed);
+                if (!m_Timer.Wait(entry.m_nDelay, waitEvents, waitCount, &m_bFlushed) && m_bFlushed)
+                    cut = true;
                 LARGE_INTEGER end;
                 ::QueryPerformanceCounter(&end);
                 if (m_Timer.Available())
@@ -1125,18 +1273,36 @@ void CSendInput::ProcessQueue()
                                       static_cast<long>(entry.m_nDelay));
             }
         }
-        const bool flushed = m_bFlushed.load();
-        if (flushed)
+        // What this batch did not perform never goes out.
+        std::vector<INPUT> releases;
+        for (std::size_t i = next; i < local.size(); ++i)
+        {
+            if (!local[i])
+                continue;
+            ReturnInjectCount(*local[i]);
+            AppendReleases(*local[i], releases);
+        }
+        const bool flushed = m_bFlushed.exchange(false);
+        if (flushed && !ExitRequested())
         {
             CLogger::LogDebug(L"CSendInput::ProcessQueue: Flushing queue");
-            // Nothing the flush dropped may leave a key down.
-            m_bReleaseHeld = false;
-            ReleaseHeldKeys();
+            // A flush drops presses, never releases of what is down: those of
+            // the batch cut short first, then those the flush took from the
+            // queue, then the buttons the batch it cut short pressed and left
+            // down (a click cut in half).
+            SendHeldReleases(releases);
+            SendFlushReleases();
+            if (cut)
+            {
+                releases.clear();
+                for (auto it = pressedHere.rbegin(); it != pressedHere.rend(); ++it)
+                    AppendButtonReleases(*it, releases);
+                SendHeldReleases(releases);
+            }
         }
         m_bProcessing = false;
         CLogger::LogDebug(L"CSendInput::ProcessQueue: Finished sending %d queue entries... (Flushed = %d)", performed,
                           flushed ? 1 : 0);
-        m_bFlushed = false;
     }
     catch (...)
     {

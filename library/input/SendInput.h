@@ -150,7 +150,11 @@ public:
     // they are taken back when the entry is flushed or the system refuses them.
     UINT SendMouseCounted(int button, int kind, POINT point, bool leftAlreadyDown, ULONG_PTR extraInfo,
                           std::atomic<int>& injectCount);
-    // Empties the queue and cuts a running wait short; true when entries were dropped.
+    // Empties the queue and cuts a running wait short; true when entries were
+    // dropped. Of what it drops only the releases of keys and buttons the
+    // worker holds still go out, and a mouse button the batch it cut short had
+    // pressed goes up: keys held on purpose (a button's "during" keys, sticky
+    // drags and holds) stay down.
     bool FlushQueue(bool block);
 
     // --- worker side (public so that tests can drain the queue on their own thread) ---
@@ -182,8 +186,14 @@ private:
     void Recycle(std::vector<std::unique_ptr<CInputQueue>>& entries);
     void EnsureStarted();
     void ModifyCursor(const CInputQueue& entry);
-    void SendBatch(CInputQueue& entry);
+    // Returns the number of records the system took.
+    UINT SendBatch(CInputQueue& entry);
     void ReleaseHeldKeys();
+    // Sends those of releases whose key or button the worker holds, and
+    // forgets them as held.
+    void SendHeldReleases(const std::vector<INPUT>& releases);
+    // The releases a flush took from the queue (m_cs guards them).
+    void SendFlushReleases();
     void TrackKeys(const INPUT* records, UINT count);
     bool ExitRequested() const;
     ITokenServices& Services() const;
@@ -213,11 +223,13 @@ private:
     std::atomic<bool> m_bBlocked{false};
     std::atomic<bool> m_bFlushed{false};
     std::atomic<bool> m_bProcessing{false};
-    std::atomic<bool> m_bReleaseHeld{false};
+    // Release records of the entries flushes dropped, not yet looked at by
+    // the worker (m_cs).
+    std::vector<INPUT> m_FlushReleases;
 
     // Keys and mouse buttons the worker has pressed and not released (worker
     // thread only, read under m_csHeld by HeldKeyCount and HeldButtonCount).
-    // A flush or the end of the worker releases them.
+    // The end of the worker releases them.
     CRITICAL_SECTION m_csHeld;
     std::vector<KEYBDINPUT> m_HeldKeys;
     std::vector<MOUSEINPUT> m_HeldButtons;

@@ -13,6 +13,7 @@
 
 #include "ApplicationSettings.h"
 #include "Control.h"
+#include "EngineInput.h"
 #include "Folders.h"
 #include "Globals.h"
 #include "Hooks.h"
@@ -51,6 +52,7 @@ struct FileOptions
 {
     std::vector<Slot> slots;
     UINT layerKey = 0;   // virtual key that holds layer 2, 0 for none
+    int layers = 0;      // layers in use, 0 for the default
 };
 
 class LayerSwitchingEndToEnd : public ::testing::Test
@@ -90,6 +92,8 @@ protected:
         {
             CSettings settings(false, CMouseInfo());
             settings.m_bSwitchOnMouseOver = true;
+            if (file.layers != 0)
+                settings.SetMaxLayers(file.layers);
             if (file.layerKey != 0)
             {
                 settings.m_bLayerModifierKeys = true;
@@ -271,4 +275,35 @@ TEST_F(LayerSwitchingEndToEnd, ALayerChangeReleasesTheKeysHeldForAButtonAndEndsA
     EXPECT_EQ(g_threads.pWindowOperation, nullptr) << "the drag outlived the layer";
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kRight));
     ASSERT_TRUE(Fence());
+}
+
+TEST_F(LayerSwitchingEndToEnd, AKeyHeldForAButtonThatItsLayersTakeFromLayerOneStaysDownAcrossALayerChange)
+{
+    // Layers 2 and 3 do on the right button what layer 1 does: hold "a".
+    constexpr int kDuring = 2, kSameAsLayer1 = 82;
+    FileOptions file{{{kRight, 0, kSimulatedKeys, L"a", kDuring}, {kRight, 1, kSameAsLayer1}, {kRight, 2, kSameAsLayer1}}};
+    file.layers = 3;
+    ASSERT_TRUE(LoadAndHook(file));
+    SetCurrentLayer(1, false, false, false);
+    ASSERT_EQ(GetCurrentLayer(), 1);
+    ASSERT_TRUE(MoveInside());
+    s_probe->Clear();
+    ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kRight));
+    ASSERT_TRUE(s_probe->WaitForRecord(Named(L"WM_KEYDOWN", L"vk", 'A'))) << s_probe->Describe();
+
+    // The change flushes the queue; a key queued after it is sent after
+    // anything the flush sent.
+    SetCurrentLayer(2, false, false, false);
+    ASSERT_EQ(GetCurrentLayer(), 2);
+    ASSERT_TRUE(SendKey(VK_F9, false, 0, 0));
+    ASSERT_TRUE(s_probe->WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_F9))) << s_probe->Describe();
+    EXPECT_TRUE(s_probe->Records(Named(L"WM_KEYUP", L"vk", 'A')).empty()) << "the layer change let go of the key\n"
+                                                                       << s_probe->Describe();
+    EXPECT_TRUE((::GetAsyncKeyState('A') & 0x8000) != 0);
+
+    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kRight));
+    EXPECT_TRUE(s_probe->WaitForRecord(Named(L"WM_KEYUP", L"vk", 'A'))) << "the button's release never let go of it\n"
+                                                                        << s_probe->Describe();
+    ASSERT_TRUE(Fence());
+    EXPECT_TRUE(s_probe->Records(Named(L"WM_RBUTTONDOWN")).empty()) << s_probe->Describe();
 }

@@ -29,8 +29,10 @@ using namespace brmptest;
 
 namespace
 {
-constexpr int kMiddle = 2, kWheelDown = 8;
+constexpr int kMiddle = 2, kTiltLeft = 5, kTiltRight = 6, kWheelDown = 8;
 constexpr int kLeftClick = 0, kScrollWindowUp = 67;
+constexpr int kWheelDownAction = 43, kTiltLeftAction = 65, kTiltRightAction = 66;
+constexpr int kLineMessagesToTheWindow = 4;
 const wchar_t kTargetTitle[] = L"Brmp Wheel Target";
 const wchar_t kFocusTitle[] = L"Brmp Wheel Focus";
 
@@ -40,6 +42,10 @@ struct Options
     int code = 40;
     bool invertTilt = false;
     bool remapInjected = false;
+    int button2 = -1;
+    int code2 = 40;
+    bool invertWheel = false;
+    int scrollMethod = 8;   // the profile's way of scrolling; 8: as the system does
 };
 
 class WheelRedirectionEndToEnd : public ::testing::Test
@@ -78,8 +84,12 @@ protected:
         settings.m_bRemapSimulatedInput = options.remapInjected;
         CApplicationSettings* profile = AddProbeProfile(settings, kTargetTitle);
         profile->SetInvertHorzScrolling(options.invertTilt);
+        profile->SetInvertScrolling(options.invertWheel);
+        profile->SetAdvScrollMethod(options.scrollMethod);
         if (options.button >= 0)
             profile->SetActions(options.button, 0, options.code);
+        if (options.button2 >= 0)
+            profile->SetActions(options.button2, 0, options.code2);
         if (auto hooked = IsolatedSettings::LoadAndHook(settings); !hooked)
             return hooked;
         if (!s_focus->Activate())
@@ -170,4 +180,68 @@ TEST_F(WheelRedirectionEndToEnd, AWheelMappedToALeftClickClicksOncePerNotchAfter
     const auto ups = s_target->WaitForRecords(Named(L"WM_LBUTTONUP"), 5);
     EXPECT_EQ(ups.size(), 5u) << "notches 40 ms apart were throttled\n" << s_target->Describe();
     EXPECT_TRUE(s_target->Records(Named(L"WM_MOUSEWHEEL")).empty()) << s_target->Describe();
+}
+
+TEST_F(WheelRedirectionEndToEnd, WheelAndTiltActionsScrollTheWindowUnderThePointerTheWayItsProfileScrolls)
+{
+    // The profile scrolls by line messages to the window: a notch that reaches
+    // it as a plain wheel message went past the redirection (under Wine, as on
+    // current Windows, a wheel lands under the pointer either way).
+    struct Case
+    {
+        const char* name;
+        int code;
+        bool inverted;   // the profile turns the physical wheel and tilt round
+        const wchar_t* scroll;
+        int line;
+        const wchar_t* wheel;
+    };
+    const Case cases[] = {
+        {"wheel down", kWheelDownAction, false, L"WM_VSCROLL", SB_LINEDOWN, L"WM_MOUSEWHEEL"},
+        {"wheel down, inverting profile", kWheelDownAction, true, L"WM_VSCROLL", SB_LINEDOWN, L"WM_MOUSEWHEEL"},
+        {"tilt left", kTiltLeftAction, false, L"WM_HSCROLL", SB_LINELEFT, L"WM_MOUSEHWHEEL"},
+        {"tilt left, inverting profile", kTiltLeftAction, true, L"WM_HSCROLL", SB_LINELEFT, L"WM_MOUSEHWHEEL"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        Options options;
+        options.button = kMiddle;
+        options.code = c.code;
+        options.invertWheel = c.inverted;
+        options.invertTilt = c.inverted;
+        options.scrollMethod = kLineMessagesToTheWindow;
+        ASSERT_TRUE(LoadAndHook(options));
+        ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kMiddle));
+        const auto line = s_target->WaitForRecord(Named(c.scroll));
+        ASSERT_TRUE(line.has_value()) << "the action's notch missed the window under the pointer\n"
+                                      << s_target->Describe() << s_focus->Describe();
+        EXPECT_EQ(line->Value(L"code"), c.line) << "an action's notch goes the way the action says";
+        EXPECT_TRUE(s_target->Records(Named(c.wheel)).empty()) << s_target->Describe();
+        EXPECT_TRUE(s_focus->Records(Named(c.wheel)).empty()) << s_focus->Describe();
+        RemoveMouseHook(false);
+    }
+}
+
+TEST_F(WheelRedirectionEndToEnd, TiltButtonsThatSwapTheTiltSendOneTiltEach)
+{
+    // Each tilt's action is the other tilt: the tilt an action sends must not
+    // run the other tilt's action in turn.
+    Options options;
+    options.button = kTiltLeft;
+    options.code = kTiltRightAction;
+    options.button2 = kTiltRight;
+    options.code2 = kTiltLeftAction;
+    options.scrollMethod = kLineMessagesToTheWindow;
+    ASSERT_TRUE(LoadAndHook(options));
+    ASSERT_TRUE(PhysicalInput::HorizontalWheel(-1));
+    const auto tilt = s_target->WaitForRecord(Named(L"WM_HSCROLL"));
+    ASSERT_TRUE(tilt.has_value()) << s_target->Describe();
+    EXPECT_EQ(tilt->Value(L"code"), SB_LINERIGHT);
+    // A wheel notch without an action reaches the window after anything the tilt caused.
+    ASSERT_TRUE(PhysicalInput::Wheel(-1));
+    ASSERT_TRUE(s_target->WaitForRecord(Named(L"WM_VSCROLL")).has_value()) << s_target->Describe();
+    EXPECT_EQ(s_target->Records(Named(L"WM_HSCROLL")).size(), 1u) << s_target->Describe();
+    EXPECT_TRUE(s_target->Records(Named(L"WM_MOUSEHWHEEL")).empty()) << s_target->Describe();
+    EXPECT_TRUE(s_focus->Records(Named(L"WM_MOUSEHWHEEL")).empty()) << s_focus->Describe();
 }

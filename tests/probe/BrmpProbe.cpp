@@ -5,7 +5,7 @@
 //
 // BrmpProbe.exe --record <file> [--title <text>] [--rect <x>,<y>,<width>,<height>]
 //               [--parent <pid>] [--no-activate] [--moves] [--no-dblclk] [--topmost]
-//               [--keep-on-close] [--own-scroll] [--scroll-child]
+//               [--keep-on-close] [--own-scroll] [--scroll-child] [--slow-caption <ms>]
 // BrmpProbe.exe --record <file> --system-parameters
 //
 // --parent: exit when that process ends, so a crashed test leaves no probe behind.
@@ -16,6 +16,9 @@
 // --scroll-child: the window holds a vertical and a horizontal scroll-bar
 //   control; WM_VSCROLL/WM_HSCROLL record which window received them (target)
 //   and what their lParam named (from), see ScrollRecord.
+// --slow-caption: WM_GETTEXTLENGTH and WM_GETTEXT sent by another thread are
+//   recorded ("WM_GETTEXT" with length=1 for the length) and answered only
+//   after that many milliseconds, as by a window whose application is busy.
 // --system-parameters: no window; records "SYSTEM speed=<pointer speed>
 //   lines=<wheel lines>" as the system reports them now and exits. A process
 //   under Wine keeps the values it read first and never sees another
@@ -52,6 +55,7 @@ struct Options
     bool keepOnClose = false;
     bool ownScroll = false;
     bool scrollChild = false;
+    DWORD slowCaptionMs = 0;
     bool systemParameters = false;
 };
 
@@ -105,6 +109,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options)
             options.ownScroll = true;
         else if (arg == L"--scroll-child")
             options.scrollChild = true;
+        else if (arg == L"--slow-caption" && hasValue)
+            options.slowCaptionMs = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
         else if (arg == L"--system-parameters")
             options.systemParameters = true;
         else
@@ -525,6 +531,14 @@ LRESULT ProbeWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_HSCROLL:
         Record(ScrollRecord(message, wParam, lParam, 0));
         return 0;
+    case WM_GETTEXT:
+    case WM_GETTEXTLENGTH:
+        if (m_options.slowCaptionMs != 0 && (::InSendMessageEx(nullptr) & ISMEX_SEND) != 0)
+        {
+            Record(RecordLine("WM_GETTEXT").Add("length", message == WM_GETTEXTLENGTH ? 1 : 0));
+            ::Sleep(m_options.slowCaptionMs);
+        }
+        break;
     case WM_WINDOWPOSCHANGED:
     {
         const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);

@@ -131,6 +131,13 @@ bool Probe::IsRunning() const
         arguments.push_back(L"--no-dblclk");
     if (m_options.topmost)
         arguments.push_back(L"--topmost");
+    if (m_options.scrollChild)
+        arguments.push_back(L"--scroll-child");
+    if (m_options.slowCaptionMs != 0)
+    {
+        arguments.push_back(L"--slow-caption");
+        arguments.push_back(std::to_wstring(m_options.slowCaptionMs));
+    }
 
     const std::wstring program = ExecutableFolder() + L"BrmpProbe.exe";
     std::wstring commandLine = BuildCommandLine(program, arguments);

@@ -67,6 +67,11 @@ struct ProbeOptions
     bool recordMoves = false;  // record WM_MOUSEMOVE too
     bool doubleClicks = true;  // CS_DBLCLKS: a quick second click records *DBLCLK instead of *DOWN
     bool topmost = false;
+    // Scroll-bar controls inside the window (the probe's --scroll-child).
+    bool scrollChild = false;
+    // Caption requests of other programs are answered only after this many
+    // milliseconds (0: at once); each one is recorded as "WM_GETTEXT".
+    DWORD slowCaptionMs = 0;
     // After "ready", move the pointer to the centre of the probe and wait until
     // Wine reports it there, so that the first real input is not the first event
     // a fresh desktop sees.

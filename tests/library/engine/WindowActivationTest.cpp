@@ -10,6 +10,7 @@
 #include "EngineTestSupport.h"
 #include "Globals.h"
 #include "Hooks.h"
+#include "ThreadLock.h"
 #include "TimerThread.h"
 #include "WindowActivation.h"
 
@@ -114,5 +115,37 @@ TEST(WindowActivation, ActivationAskedForOnAnotherThreadIsCarriedOutOnTheTimerTh
     ForceForegroundWindow(second, false, true);
     EXPECT_EQ(LastForcedForeground().window, second);
     EXPECT_EQ(LastForcedForeground().thread, ::GetCurrentThreadId());
+    RemoveMouseHook(false);
+}
+
+namespace
+{
+HWND g_lockedTarget = nullptr;
+std::atomic<int> g_forcedUnderLock{-1};   // -1 not yet asked, 1 forced while the lock was held, 0 not
+
+// A step of the timer thread that holds the global lock and asks for an activation.
+void CALLBACK ActivateUnderTheLock(HWND, UINT, UINT_PTR id, DWORD)
+{
+    ::KillTimer(nullptr, id);
+    g_idClearCursorTimer = 0;
+    CThreadLock lock(L"WindowActivationTest");
+    ForceForegroundWindow(g_lockedTarget, false, true);
+    g_forcedUnderLock = LastForcedForeground().window == g_lockedTarget ? 1 : 0;
+}
+} // namespace
+
+TEST(WindowActivation, TheTimerThreadActivatesAWindowOnlyOnceItHasLeftTheGlobalLock)
+{
+    ASSERT_TRUE(SetMouseHook());
+    Windows windows;
+    g_lockedTarget = windows.Make(nullptr);
+    g_forcedUnderLock = -1;
+    const TIMERPROC previous = SetTimerThreadHandler(ID_TIMER_CLEARCURSOR, ActivateUnderTheLock);
+    ProxySetTimer(nullptr, 0, ID_TIMER_CLEARCURSOR, 1, nullptr, nullptr);
+    EXPECT_TRUE(WaitFor([] { return g_forcedUnderLock.load() >= 0; }));
+    EXPECT_EQ(g_forcedUnderLock.load(), 0) << "the hooks waited while the window was activated";
+    EXPECT_TRUE(WaitFor([] { return LastForcedForeground().window == g_lockedTarget; }));
+    EXPECT_EQ(LastForcedForeground().thread, g_threads.dwTimerThreadId);
+    SetTimerThreadHandler(ID_TIMER_CLEARCURSOR, previous);
     RemoveMouseHook(false);
 }

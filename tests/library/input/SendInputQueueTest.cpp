@@ -196,30 +196,42 @@ TEST(SendInputQueue, AFlushNeverLeavesAKeyPressed)
     EXPECT_EQ(f.queue.HeldKeyCount(), 0u);
 }
 
-TEST(SendInputQueue, AFlushReleasesTheMouseButtonsTheQueuePressedAndNothingElse)
+TEST(SendInputQueue, AFlushSendsOnlyTheReleasesItDroppedOfWhatIsDown)
 {
+    // Held on purpose in an earlier batch: a drag, a back button, a key and a modifier.
     QueueFixture f;
     f.queue.SendMouse(0, 1, POINT{}, false, false, Signature, 0);   // left down
-    f.queue.SendMouse(1, 1, POINT{}, false, false, Signature, 0);   // right down
-    f.queue.SendMouse(1, 2, POINT{}, false, false, Signature, 0);   // right up
     f.queue.SendMouse(4, 1, POINT{}, false, false, Signature, 0);   // X2 down
     f.Key('A', 0, false);
+    f.Key(VK_SHIFT, 0, false);
+    f.queue.ProcessQueue();
+    ASSERT_EQ(f.queue.HeldButtonCount(), 2u);
+    ASSERT_EQ(f.queue.HeldKeyCount(), 2u);
+
+    // Queued, then flushed: the modifier's release, a key pressed and
+    // released, a right click and the X2 release.
+    f.Key(VK_SHIFT, 0, true);
+    f.Key('B', 0, false);
+    f.Key('B', 0, true);
+    f.queue.SendMouse(1, 1, POINT{}, false, false, Signature, 0);
+    f.queue.SendMouse(1, 2, POINT{}, false, false, Signature, 0);
+    f.queue.SendMouse(4, 2, POINT{}, false, false, Signature, 0);
+    f.sink.Clear();
+    EXPECT_TRUE(f.queue.FlushQueue(false));
+    f.queue.ProcessQueue();
+    // Only what is down goes up, in the order it was queued; nothing is pressed.
+    EXPECT_EQ(f.sink.KeyText(), "10- ");
+    EXPECT_EQ(f.sink.Buttons(), "XU2 ");
+    for (const INPUT& input : f.sink.All())
+        EXPECT_EQ(input.type == INPUT_KEYBOARD ? input.ki.dwExtraInfo : input.mi.dwExtraInfo, Signature);
+    // The drag and the key stay down until their own releases.
+    EXPECT_EQ(f.queue.HeldButtonCount(), 1u);
+    EXPECT_EQ(f.queue.HeldKeyCount(), 1u);
+    f.queue.SendMouse(0, 2, POINT{}, false, false, Signature, 0);
     f.Key('A', 0, true);
     f.queue.ProcessQueue();
-    EXPECT_EQ(f.queue.HeldKeyCount(), 0u);
-    EXPECT_EQ(f.queue.HeldButtonCount(), 2u);
-    const std::size_t before = f.sink.All().size();
-    f.queue.FlushQueue(false);
-    f.queue.ProcessQueue();
-    EXPECT_EQ(f.queue.HeldButtonCount(), 0u);
-    // The two buttons still down go up, newest first, with the signature; no key.
-    const std::vector<INPUT> all = f.sink.All();
-    ASSERT_EQ(all.size(), before + 2);
-    EXPECT_EQ(all[before].mi.dwFlags, static_cast<DWORD>(MOUSEEVENTF_XUP));
-    EXPECT_EQ(all[before].mi.mouseData, 2u);
-    EXPECT_EQ(all[before + 1].mi.dwFlags, static_cast<DWORD>(MOUSEEVENTF_LEFTUP));
-    EXPECT_EQ(all[before + 1].mi.dwExtraInfo, Signature);
-    EXPECT_EQ(f.sink.Keys(), (std::vector<std::string>{"41+", "41-"}));
+    EXPECT_EQ(f.sink.Buttons(), "XU2 LU ");
+    EXPECT_EQ(f.sink.KeyText(), "10- 41- ");
 }
 
 TEST(SendInputQueue, ABatchOfOnlyVolumeKeysIsDroppedAtTheLimit)
@@ -373,7 +385,7 @@ TEST(SendInputThread, TheWorkerDrainsTheQueueAndStopsCleanly)
     EXPECT_FALSE(queue.IsRunning());
 }
 
-TEST(SendInputThread, AFlushCutsARunningWaitShortAndReleasesWhatWasPressed)
+TEST(SendInputThread, AFlushCutsARunningWaitShortAndSendsTheReleasesOfWhatWasPressed)
 {
     RecordingSink sink;
     RecordingServices services;
@@ -391,6 +403,30 @@ TEST(SendInputThread, AFlushCutsARunningWaitShortAndReleasesWhatWasPressed)
     ASSERT_TRUE(brmptest::WaitFor([&] { return sink.Keys().size() == 2; }));
     EXPECT_EQ(sink.Keys(), (std::vector<std::string>{"11+", "11-"}));
     EXPECT_EQ(queue.HeldKeyCount(), 0u);
+    EXPECT_TRUE(queue.Stop());
+}
+
+TEST(SendInputThread, AFlushLetsGoOfAButtonTheBatchItCutShortPressedButNotOfAKey)
+{
+    // A click cut in half by a flush must not leave the button down; a key
+    // the same batch pressed on purpose stays.
+    std::atomic<int> injected{0};
+    RecordingSink sink;
+    RecordingServices services;
+    CSendInput queue(&sink, &services);
+    ASSERT_TRUE(queue.Start());
+    UINT pending = 0;
+    queue.SendKeyState(VK_SHIFT, false, 0, 0, false, false, 0, Signature, nullptr, pending);
+    queue.SendMouse(0, 1, POINT{}, false, false, Signature, 0);
+    queue.SendInputDelay(60000);
+    queue.SendMouseCounted(1, 1, POINT{}, false, Signature, injected);
+    queue.SignalQueue();
+    ASSERT_TRUE(brmptest::WaitFor([&] { return queue.HeldButtonCount() == 1; }));
+    queue.FlushQueue(false);
+    ASSERT_TRUE(brmptest::WaitFor([&] { return sink.Buttons() == "LD LU "; })) << sink.Buttons();
+    EXPECT_EQ(queue.HeldButtonCount(), 0u);
+    EXPECT_EQ(queue.HeldKeyCount(), 1u);
+    EXPECT_EQ(injected.load(), 0) << "the right press that never went out is still counted as coming";
     EXPECT_TRUE(queue.Stop());
 }
 
