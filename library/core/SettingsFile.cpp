@@ -14,6 +14,7 @@
 #include "Handles.h"
 #include "LogCaughtException.h"
 #include "Logger.h"
+#include "RegularFile.h"
 #include "SettingsOptions.h"
 #include "StringFormat.h"
 #include "XmlWriters.h"
@@ -272,17 +273,21 @@ namespace
         return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
     }
 
+    // A regular file of at most the largest size a settings file may have.
     bool ReadWholeFile(const std::wstring& path, std::string& bytes)
     {
-        UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueHandle file(OpenRegularFile(path.c_str(), FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
         if (!file)
             return false;
         bytes.clear();
         char chunk[65536];
         DWORD read = 0;
         while (::ReadFile(file.Get(), chunk, sizeof(chunk), &read, nullptr) && read > 0)
+        {
+            if (bytes.size() + read > kMaxSettingsFileBytes)
+                return false;
             bytes.append(chunk, read);
+        }
         return true;
     }
 
@@ -293,11 +298,13 @@ namespace
     pugi::xml_parse_result LoadDocument(pugi::xml_document& document, const wchar_t* path, unsigned int flags)
     {
         pugi::xml_parse_result result;
-        UniqueHandle file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        UniqueHandle file(OpenRegularFile(path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          FILE_FLAG_SEQUENTIAL_SCAN));
         if (!file)
         {
             const DWORD error = ::GetLastError();
+            if (error == kNotRegularFileError)
+                CLogger::LogMessage(L"CSettings: '%s' is not a regular file; it is not read", path);
             result.status = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? pugi::status_file_not_found
                                                                                              : pugi::status_io_error;
             return result;
@@ -388,9 +395,35 @@ namespace
         return false;
     }
 
+    // Writes bytes into a new file (never over an existing one).
+    bool WriteNewFile(const std::wstring& path, const std::string& bytes)
+    {
+        UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                        nullptr));
+        if (!file)
+            return false;
+        size_t done = 0;
+        while (done < bytes.size())
+        {
+            DWORD written = 0;
+            const DWORD piece = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 64u * 1024 * 1024));
+            if (!::WriteFile(file.Get(), bytes.data() + done, piece, &written, nullptr) || written == 0)
+            {
+                const DWORD error = ::GetLastError();
+                file.Reset();
+                ::DeleteFileW(path.c_str());
+                ::SetLastError(error);
+                return false;
+            }
+            done += written;
+        }
+        return true;
+    }
+
     // Copies a file that could not be parsed aside, so that a later save cannot
     // lose it. An identical earlier copy is reused. Returns the copy's path
-    // (empty when the file could not be copied).
+    // (empty when the file could not be copied). Only a regular file is kept:
+    // the copy is written from the bytes read once, never by opening the name again.
     std::wstring PreserveUnreadableFile(const wchar_t* path)
     {
         std::string original;
@@ -422,7 +455,7 @@ namespace
         for (int attempt = 0; attempt < 100; ++attempt)
         {
             const std::wstring copy = attempt == 0 ? base : FormatString(L"%s-%d", base.c_str(), attempt);
-            if (::CopyFileW(path, copy.c_str(), TRUE))
+            if (WriteNewFile(copy, original))
             {
                 CLogger::LogMessage(L"CSettings: The settings file '%s' could not be read completely; a copy was kept as '%s'",
                                     path, copy.c_str());
