@@ -154,7 +154,12 @@ private:
     // Profile management.
     void BindProfileHandlers();
     LRESULT OnCheckChanged(WPARAM, LPARAM entry);
-    LRESULT OnProcessChangeMessage(WPARAM window, LPARAM profile);
+    // The library's note that another profile is in force, and the look-up
+    // of that profile among the listed ones that it leads to.
+    LRESULT OnProcessChangeMessage(WPARAM, LPARAM);
+    LRESULT OnShowActiveProfile(WPARAM, LPARAM);
+    void AskActiveProfile();
+    static constexpr UINT kShowActiveProfileMessage = WM_APP + 0x22;
     void OnProfileDblClk();
     void OnAdd();
     void OnEdit();
@@ -225,6 +230,8 @@ private:
     bool m_missingSettingsFile = false;
     std::vector<QueuedRequest> m_queued;
     bool m_queuedPosted = false;
+    // A look-up of the profile in force is posted and not yet done.
+    bool m_activeProfileAsked = false;
 
     friend class CSetupDialogTestAccess;
 
