@@ -69,6 +69,8 @@ public:
     // --- used by the pages ---
     void EnableApply();
     bool IsApplyEnabled() const;
+    // Every page writes its controls into the profile it shows. False when a
+    // page refused a value: that page is shown and the caller stops.
     bool StoreTabs();
     bool PopulateTabs();
     void ShowProfileInfo(CApplicationSettings* profile);
@@ -125,6 +127,8 @@ private:
     // out and hides it, and adds the tabs of the current layer count again.
     void RebuildTabItems();
     std::wstring LayerTabLabel(int layer) const;
+    // The tab that shows the page, or -1.
+    int TabOfPage(const CTabPageSSL& page) const;
     void OnCloseButton();
     void OnAbout();
     void OnSettingsButton();

@@ -99,6 +99,14 @@ void CSetupDialog::SelectEntry(int index)
 
 void CSetupDialog::OnProfileSelChange()
 {
+    // The pages give up the profile they show only when they take their values.
+    if (SelectedEntry() != m_lastSelection && m_lastSelection >= 0 && m_lastSelection < ProfileCount() &&
+        !StoreTabs())
+    {
+        SelectEntry(m_lastSelection);
+        OnProfileSelChange();
+        return;
+    }
     const int selected = SelectedEntry();
     const int last = ProfileCount() - 1;
     const auto enable = [this](int id, bool on) { ::EnableWindow(GetDlgItem(id), on); };
@@ -116,8 +124,6 @@ void CSetupDialog::OnProfileSelChange()
     enable(IDC_SETUP_DOWN, selected != 0 && selected != last);
     if (selected != m_lastSelection)
     {
-        if (m_lastSelection >= 0)
-            StoreTabs();
         m_lastSelection = selected;
         PopulateTabs();
     }
@@ -250,7 +256,8 @@ void CSetupDialog::OnProfileDblClk()
 
 void CSetupDialog::OnAdd()
 {
-    StoreTabs();
+    if (!StoreTabs())
+        return;
     CAppSpecific picker(this);
     if (picker.DoModal() != IDOK)
         return;
@@ -295,7 +302,8 @@ void CSetupDialog::OnEdit()
         ShowProfileMessage(L"You can not edit the default profile!");
         return;
     }
-    StoreTabs();
+    if (!StoreTabs())
+        return;
     CApplicationSettings* profile = ProfileAt(selected);
     if (profile == nullptr)
     {
@@ -389,7 +397,8 @@ void CSetupDialog::OnEdit()
 
 void CSetupDialog::OnCopy()
 {
-    StoreTabs();
+    if (!StoreTabs())
+        return;
     const int selected = SelectedEntry();
     CApplicationSettings* source = selected >= 0 ? ProfileAt(selected) : nullptr;
     if (source == nullptr)
@@ -439,7 +448,8 @@ void CSetupDialog::OnRemove()
         return;
     }
     // The pages may show another entry than the one removed: their edits are kept.
-    StoreTabs();
+    if (!StoreTabs())
+        return;
     CApplicationSettings* profile = ProfileAt(selected);
     CLogger::LogMessage(L"Remove profile settings for '%s'.",
                         profile && profile->GetFullName() ? profile->GetFullName() : L"");
@@ -460,6 +470,8 @@ void CSetupDialog::OnRemove()
 
 void CSetupDialog::MoveEntry(int from, int to)
 {
+    if (!StoreTabs())
+        return;
     CApplicationSettings* profile = ProfileAt(from);
     const std::wstring text = m_profiles.GetText(from);
     const int check = m_profiles.GetCheck(from);
@@ -470,6 +482,8 @@ void CSetupDialog::MoveEntry(int from, int to)
     m_profiles.InsertString(to, text.c_str());
     m_profiles.SetItemDataPtr(to, profile);
     m_profiles.SetCheck(to, check);
+    // The pages go on showing the profile that moved.
+    m_lastSelection = to;
     SelectEntry(to);
     OnProfileSelChange();
     EnableApply();
