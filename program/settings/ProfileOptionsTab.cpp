@@ -145,6 +145,11 @@ BOOL CProfileOptionsTab::PreTranslateMessage(MSG* msg)
     return CTabPageSSL::PreTranslateMessage(msg);
 }
 
+bool CProfileOptionsTab::IsThreeStateBox(int id)
+{
+    return id == IDC_OPT_AXIS_LOCKING || id == IDC_OPT_DISABLE_LAYER_MODIFIER || id == IDC_OPT_DISABLE_MOUSE_OVER;
+}
+
 bool CProfileOptionsTab::Checked(int id) const
 {
     return ::IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED;
@@ -316,6 +321,12 @@ void CProfileOptionsTab::OnCheck(UINT id)
 {
     if (m_profile == nullptr || m_filling)
         return;
+    if (IsThreeStateBox(static_cast<int>(id)))
+    {
+        // These boxes show the mixed state when a global option takes them
+        // out of use; they never change by themselves: a click ticks or unticks.
+        ::CheckDlgButton(m_hWnd, static_cast<int>(id), Checked(static_cast<int>(id)) ? BST_UNCHECKED : BST_CHECKED);
+    }
     const bool on = Checked(static_cast<int>(id));
     const auto apply = [this](bool differs) {
         if (differs)

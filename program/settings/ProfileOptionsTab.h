@@ -48,6 +48,8 @@ private:
     void SelectCursor(const wchar_t* value);
     void SelectCommandFromProfile();
     bool Checked(int id) const;
+    // The boxes that code shows in the mixed state (not changed by a click itself).
+    static bool IsThreeStateBox(int id);
     void EnableApply();
     void OnCheck(UINT id);
     void OnSwapButtons();

@@ -155,3 +155,36 @@ TEST_F(SetupDialogUserActions, TheProfileMenuFromTheKeyboardKeepsTheSelectedProf
         ASSERT_TRUE(WaitFor([&] { return FindPopupMenu(m_program.ProcessId()) == nullptr; }, kDialogTimeoutMs));
     }
 }
+
+TEST_F(SetupDialogUserActions, AClickOnAModifierBoxOfTheOptionsPageTogglesItAndNeverLeavesItMixed)
+{
+    ASSERT_TRUE(ClickProfileEntry(1));
+    ASSERT_TRUE(ClickTab(m_dialog, kOptionsTab));
+    const HWND page = FindPage(m_dialog, IDC_OPT_AXIS_LOCKING);
+    ASSERT_NE(page, nullptr);
+    const HWND axis = ::GetDlgItem(page, IDC_OPT_AXIS_LOCKING);
+    const HWND modifiers = ::GetDlgItem(page, IDC_OPT_DISABLE_LAYER_MODIFIER);
+    // Switching on mouse move is off for all profiles: its box shows the mixed state, out of reach.
+    EXPECT_EQ(CheckState(::GetDlgItem(page, IDC_OPT_DISABLE_MOUSE_OVER)), BST_INDETERMINATE);
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(page, IDC_OPT_DISABLE_MOUSE_OVER)));
+    ASSERT_EQ(CheckState(axis), BST_CHECKED);
+    ASSERT_EQ(CheckState(modifiers), BST_UNCHECKED);
+
+    ASSERT_TRUE(ClickControlAt(axis, 6, 6));
+    EXPECT_TRUE(WaitFor([&] { return CheckState(axis) != BST_CHECKED; }, kDialogTimeoutMs));
+    EXPECT_EQ(CheckState(axis), BST_UNCHECKED);
+    ASSERT_TRUE(ClickControlAt(modifiers, 6, 6));
+    EXPECT_TRUE(WaitFor([&] { return CheckState(modifiers) != BST_UNCHECKED; }, kDialogTimeoutMs));
+    EXPECT_EQ(CheckState(modifiers), BST_CHECKED);
+    ASSERT_TRUE(ClickControlAt(modifiers, 6, 6));
+    EXPECT_TRUE(WaitFor([&] { return CheckState(modifiers) != BST_CHECKED; }, kDialogTimeoutMs));
+    EXPECT_EQ(CheckState(modifiers), BST_UNCHECKED) << "a second click takes the tick away";
+    programtest::SaveScreenshot(L"setup-options-modifier-boxes.png");
+
+    Apply();
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    ASSERT_EQ(saved->GetApplicationCount(), 3);
+    EXPECT_FALSE(saved->GetApplication(0)->AxisLocking());
+    EXPECT_FALSE(saved->GetApplication(0)->GetDisableLayerModifier());
+}
