@@ -530,6 +530,25 @@ void CLayerTab::RevertChoice(int button, int oldAction)
     SetEditButton(button, IsCustomAction(oldAction));
 }
 
+void CLayerTab::RemoveReplacedLayerAction(int button, int oldAction)
+{
+    CColourComboBox* picker = GetPicker(button);
+    if (picker == nullptr || m_profile == nullptr)
+        return;
+    // A cancelled editor put the layer modifier back: it stays on every layer.
+    if (picker->GetItemAction(picker->GetCurSel()) == oldAction)
+        return;
+    if (!StoreLayerPages())
+    {
+        RevertChoice(button, oldAction);
+        return;
+    }
+    RemoveLayerAction(button, oldAction);
+    if (m_host != nullptr)
+        m_host->RebuildLayerTabs(this, false);
+    UpdateLayerControls();
+}
+
 void CLayerTab::SelChangeCombo(UINT id)
 {
     const int button = static_cast<int>(id) - IDC_LAYER_PICKER_FIRST;
@@ -575,6 +594,7 @@ void CLayerTab::SelChangeCombo(UINT id)
         return;
     }
 
+    bool removeReplaced = false;
     try
     {
         const HWND owner = m_hWnd;
@@ -673,15 +693,9 @@ void CLayerTab::SelChangeCombo(UINT id)
                 }
                 g_layerRemoveConfirmed = true;
             }
-            if (!StoreLayerPages())
-            {
-                RevertChoice(button, oldAction);
-                return;
-            }
-            RemoveLayerAction(button, oldAction);
-            if (m_host != nullptr)
-                m_host->RebuildLayerTabs(this, false);
-            UpdateLayerControls();
+            // The other layers lose the modifier once the new action stands:
+            // its editor may yet be cancelled.
+            removeReplaced = true;
         }
     }
     catch (...)
@@ -696,6 +710,8 @@ void CLayerTab::SelChangeCombo(UINT id)
         if (newAction == oldAction)
             return;
         SelChangeTail(button, newAction, oldAction);
+        if (removeReplaced)
+            RemoveReplacedLayerAction(button, oldAction);
     }
     catch (...)
     {

@@ -106,6 +106,9 @@ private:
     // Every layer page stored before this one writes other layers; false when a page refused.
     bool StoreLayerPages();
     void RevertChoice(int button, int oldAction);
+    // The layer modifier that a button's new action replaced leaves the other
+    // layers, unless the new action did not stand.
+    void RemoveReplacedLayerAction(int button, int oldAction);
 
     void SelChangeCombo(UINT id);
     void SelChangeTail(int button, int newAction, int oldAction);

@@ -40,6 +40,29 @@ LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
     return static_cast<LRESULT>(answer);
 }
 
+// A visible top-level window of the process that has a control of that id.
+HWND DialogWithControl(DWORD processId, int controlId)
+{
+    struct Search
+    {
+        DWORD processId;
+        int controlId;
+        HWND found;
+    } search{processId, controlId, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(context);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner != s.processId || !::IsWindowVisible(window) || ::GetDlgItem(window, s.controlId) == nullptr)
+                return TRUE;
+            s.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 class SetupDialogUserActions : public SetupDialogTest
 {
 protected:
@@ -187,4 +210,38 @@ TEST_F(SetupDialogUserActions, AClickOnAModifierBoxOfTheOptionsPageTogglesItAndN
     ASSERT_EQ(saved->GetApplicationCount(), 3);
     EXPECT_FALSE(saved->GetApplication(0)->AxisLocking());
     EXPECT_FALSE(saved->GetApplication(0)->GetDisableLayerModifier());
+}
+
+TEST_F(SetupDialogUserActions, AnEditorCancelledAfterALayerModifierWasTakenOffLeavesBothLayersAsTheyWere)
+{
+    ASSERT_EQ(TextOf(MiddlePicker()), L"Layer 2");
+    ASSERT_TRUE(Choose(MiddlePicker(), L"Run Application"));
+    EXPECT_EQ(AnswerBox(IDYES).rfind(L"If you remove a layer changing command", 0), 0u);
+    HWND editor = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (editor = DialogWithControl(m_program.ProcessId(), IDC_CUSTOM_APP_PATH)) != nullptr; },
+                        kDialogTimeoutMs));
+    programtest::SaveScreenshot(L"setup-layer-modifier-editor.png");
+    ASSERT_TRUE(ClickControl(::GetDlgItem(editor, IDCANCEL)));
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(editor); }, kDialogTimeoutMs));
+
+    EXPECT_EQ(TextOf(MiddlePicker()), L"Layer 2");
+    ASSERT_TRUE(ClickTab(m_dialog, kLayer2Tab));
+    EXPECT_EQ(TextOf(MiddlePicker()), L"Layer Modifier Revert") << "the target layer keeps its side of the modifier";
+
+    // Confirmed, the new action stands and the modifier leaves both layers.
+    ASSERT_TRUE(ClickTab(m_dialog, kLayer1Tab));
+    ASSERT_TRUE(Choose(MiddlePicker(), L"Run Application"));
+    ASSERT_TRUE(WaitFor([&] { return (editor = DialogWithControl(m_program.ProcessId(), IDC_CUSTOM_APP_PATH)) != nullptr; },
+                        kDialogTimeoutMs));
+    ASSERT_TRUE(TypeIntoEdit(::GetDlgItem(editor, IDC_CUSTOM_APP_PATH), L"c:\\tools\\run.exe"));
+    ASSERT_TRUE(ClickControl(::GetDlgItem(editor, IDOK)));
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(editor); }, kDialogTimeoutMs));
+    ASSERT_TRUE(ClickTab(m_dialog, kLayer2Tab));
+    EXPECT_NE(TextOf(MiddlePicker()), L"Layer Modifier Revert");
+
+    Apply();
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->GetDefaultApp()->GetActions(Middle, 0), ACTION_RUN_APPLICATION);
+    EXPECT_EQ(saved->GetDefaultApp()->GetActions(Middle, 1), ACTION_NO_CHANGE);
 }
