@@ -17,6 +17,7 @@
 #include "RegularFile.h"
 #include "SettingsOptions.h"
 #include "StringFormat.h"
+#include "XmlFile.h"
 #include "XmlWriters.h"
 #include "pugixml.hpp"
 
@@ -32,9 +33,6 @@ namespace
     constexpr unsigned int kExportFormat = pugi::format_indent;
     // Comments and the declaration of a user's file survive a save.
     constexpr unsigned int kParseFlags = pugi::parse_default | pugi::parse_comments | pugi::parse_declaration;
-    // A settings file of this size is no settings file (a full one with every
-    // profile slot used is a few megabytes per hundred profiles).
-    constexpr unsigned long long kMaxSettingsFileBytes = 512ull * 1024 * 1024;
 
     std::atomic<ImportQuestionFn> g_importQuestion{nullptr};
     std::atomic<SettingsFileWriteFn> g_fileWrite{nullptr};
@@ -284,64 +282,16 @@ namespace
         DWORD read = 0;
         while (::ReadFile(file.Get(), chunk, sizeof(chunk), &read, nullptr) && read > 0)
         {
-            if (bytes.size() + read > kMaxSettingsFileBytes)
+            if (bytes.size() + read > kMaxXmlFileBytes)
                 return false;
             bytes.append(chunk, read);
         }
         return true;
     }
 
-    // Parses the file at path. The file is read in one piece and shared for
-    // deleting as well: a save elsewhere (the program's Apply while the engine
-    // reloads) may put a new file in its place meanwhile, and this read goes on
-    // with the file as it was.
     pugi::xml_parse_result LoadDocument(pugi::xml_document& document, const wchar_t* path, unsigned int flags)
     {
-        pugi::xml_parse_result result;
-        UniqueHandle file(OpenRegularFile(path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          FILE_FLAG_SEQUENTIAL_SCAN));
-        if (!file)
-        {
-            const DWORD error = ::GetLastError();
-            if (error == kNotRegularFileError)
-                CLogger::LogMessage(L"CSettings: '%s' is not a regular file; it is not read", path);
-            result.status = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? pugi::status_file_not_found
-                                                                                             : pugi::status_io_error;
-            return result;
-        }
-        LARGE_INTEGER size = {};
-        if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0)
-        {
-            result.status = pugi::status_io_error;
-            return result;
-        }
-        if (static_cast<unsigned long long>(size.QuadPart) > kMaxSettingsFileBytes)
-        {
-            result.status = pugi::status_out_of_memory;
-            return result;
-        }
-        std::unique_ptr<char[]> bytes(new (std::nothrow) char[static_cast<size_t>(size.QuadPart) + 1]);
-        if (!bytes)
-        {
-            result.status = pugi::status_out_of_memory;
-            return result;
-        }
-        size_t total = 0;
-        const size_t wanted = static_cast<size_t>(size.QuadPart);
-        while (total < wanted)
-        {
-            DWORD read = 0;
-            const DWORD piece = static_cast<DWORD>(std::min<size_t>(wanted - total, 64u * 1024 * 1024));
-            if (!::ReadFile(file.Get(), bytes.get() + total, piece, &read, nullptr))
-            {
-                result.status = pugi::status_io_error;
-                return result;
-            }
-            if (read == 0)
-                break; // the file became shorter: parse what is there
-            total += read;
-        }
-        return document.load_buffer(bytes.get(), total, flags);
+        return LoadXmlFile(document, path, flags);
     }
 
     // Writes the document to a new file beside path and puts it in place of

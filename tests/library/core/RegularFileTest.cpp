@@ -1,7 +1,7 @@
 // Names of files the user gives are read only when they name a regular file:
 // devices, pipes, volumes and folders are refused before anything reads them,
-// the settings model neither loads, imports nor keeps a copy of them, and a
-// pipe that never writes makes no reader wait.
+// the settings model and the desktop icon layout neither load, import, write
+// nor keep a copy of them, and a pipe that never writes makes no reader wait.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ApplicationSettings.h"
+#include "DesktopIcons.h"
 #include "Handles.h"
 #include "MouseInfo.h"
 #include "RegularFile.h"
@@ -161,6 +162,21 @@ TEST_F(RegularFile, TheSettingsNeitherLoadNorImportNorKeepACopyOfWhatIsNoRegular
     EXPECT_TRUE(settings.Save(damaged.c_str()));
     ASSERT_NE(settings.GetUnreadableFileCopy(), nullptr);
     EXPECT_EQ(brmptest::ReadFileBytes(settings.GetUnreadableFileCopy()).value_or(""), "<root><version major=\"2\"");
+}
+
+TEST_F(RegularFile, TheDesktopIconLayoutIsNeitherReadFromNorWrittenIntoWhatIsNoRegularFile)
+{
+    ASSERT_TRUE(m_pipe.IsValid());
+    for (const std::wstring& path : {m_pipe.Name(), std::wstring(L"NUL"), m_folder.Path()})
+    {
+        SCOPED_TRACE(testing::PrintToString(path));
+        CIconSettings icons;
+        EXPECT_EQ(icons.LoadIcons(path.c_str()), 0);
+        icons.AddIcon(new CIcon(0, L"Recycle Bin", POINT{10, 20}, nullptr, false));
+        EXPECT_EQ(icons.SaveIcons(path.c_str()), 0);
+        EXPECT_EQ(icons.RemoveListedIcons(path.c_str()), 0);
+    }
+    EXPECT_FALSE(m_pipe.Connected());
 }
 
 TEST(DeviceNamespacePath, OnlyTheSystemsDeviceNamespacesAreNamedSo)
