@@ -1,6 +1,7 @@
 #include "SetupDialogDriver.h"
 
 #include <commctrl.h>
+#include <prsht.h>
 
 #include <vector>
 
@@ -359,6 +360,34 @@ HWND FindPopupMenu(DWORD processId)
         if (owner == processId && ::IsWindowVisible(menu))
             return menu;
     }
+    return nullptr;
+}
+
+HWND FindSettingsSheet(DWORD processId)
+{
+    HWND sheet = nullptr;
+    while ((sheet = ::FindWindowExW(nullptr, sheet, L"#32770", L"Global Settings")) != nullptr)
+    {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(sheet, &owner);
+        DWORD_PTR page = 0;
+        if (owner == processId &&
+            ::SendMessageTimeoutW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_ABORTIFHUNG, 5000, &page) && page != 0)
+            return sheet;
+    }
+    return nullptr;
+}
+
+HWND SheetPageControl(HWND sheet, int id)
+{
+    DWORD_PTR answer = 0;
+    ::SendMessageTimeoutW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    const auto page = reinterpret_cast<HWND>(answer);
+    if (const HWND direct = ::GetDlgItem(page, id))
+        return direct;
+    for (HWND child = ::GetWindow(page, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT))
+        if (const HWND inner = ::GetDlgItem(child, id))
+            return inner;
     return nullptr;
 }
 

@@ -106,5 +106,9 @@ int SelectedTab(HWND dialog);
 LRESULT CheckState(HWND box);
 // The visible popup menu of a process, null when none.
 HWND FindPopupMenu(DWORD processId);
+// The global settings sheet of a process once its first page is up, null before;
+// and a control of the page it shows.
+HWND FindSettingsSheet(DWORD processId);
+HWND SheetPageControl(HWND sheet, int id);
 
 } // namespace setuptest

@@ -2,17 +2,21 @@
 // Apply (or at a change of profile) saves nothing, brings the page up with the
 // refused text still in its field, and keeps Apply for when it is mended;
 // values of the file that a page could never take are shown within its range;
-// and the arrows beside the timed layer switch step its seconds.
+// edits on a page outlive the global settings sheet; and the arrows beside the
+// timed layer switch step its seconds.
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
 
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "ApplicationSettings.h"
+#include "GlobalSettingsIds.h"
 #include "ProgramRunner.h"
 #include "Settings.h"
 #include "SetupDialogDriver.h"
@@ -186,6 +190,32 @@ TEST_F(SetupDialogRefusedValues, AnEmptyIgnoreTimeOnTheOptionsPageIsRefusedAtApp
     EXPECT_EQ(saved->GetDefaultApp()->GetIgnoreVScrollTime(), 300);
     EXPECT_TRUE(saved->GetDefaultApp()->GetIgnoreVScroll());
     EXPECT_TRUE(saved->GetDefaultApp()->GetDisableScrollUnderCursor());
+}
+
+TEST_F(SetupDialogRefusedValues, AnEditOnTheScrollingPageSurvivesTheSettingsSheetClosedWithChanges)
+{
+    ASSERT_TRUE(ClickProfileEntry(1));
+    ASSERT_TRUE(ClickTab(m_dialog, kScrollingTab));
+    const HWND vertical = ::GetDlgItem(FindPage(m_dialog, IDC_SCROLL_ADV_VERTICAL), IDC_SCROLL_ADV_VERTICAL);
+    ASSERT_TRUE(TypeIntoEdit(vertical, L"7"));
+
+    // The sheet's changes refill the pages from the profile.
+    ASSERT_TRUE(ClickControl(::GetDlgItem(m_dialog, IDC_SETUP_SETTINGS)));
+    HWND sheet = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (sheet = FindSettingsSheet(m_program.ProcessId())) != nullptr; }, kDialogTimeoutMs));
+    ::SendMessageW(SheetPageControl(sheet, IDC_GEN_LAYERS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"3"));
+    ::PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(sheet); }, kDialogTimeoutMs));
+    ASSERT_TRUE(WaitFor([&] { return ::SendMessageW(::GetDlgItem(m_dialog, IDC_SETUP_TABS), TCM_GETITEMCOUNT, 0, 0) == 5; },
+                        kDialogTimeoutMs));
+    EXPECT_EQ(TextOf(vertical), L"7") << "the edit made before the sheet is kept";
+
+    ASSERT_TRUE(ApplyByClick());
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    ASSERT_EQ(saved->GetApplicationCount(), 1);
+    EXPECT_EQ(saved->GetApplication(0)->AdvScrollVertical(), 7);
+    EXPECT_EQ(saved->MaxLayers(), 3);
 }
 
 namespace
