@@ -14,8 +14,10 @@
 #include "Handles.h"
 #include "LogCaughtException.h"
 #include "Logger.h"
+#include "RegularFile.h"
 #include "SettingsOptions.h"
 #include "StringFormat.h"
+#include "XmlFile.h"
 #include "XmlWriters.h"
 #include "pugixml.hpp"
 
@@ -31,9 +33,6 @@ namespace
     constexpr unsigned int kExportFormat = pugi::format_indent;
     // Comments and the declaration of a user's file survive a save.
     constexpr unsigned int kParseFlags = pugi::parse_default | pugi::parse_comments | pugi::parse_declaration;
-    // A settings file of this size is no settings file (a full one with every
-    // profile slot used is a few megabytes per hundred profiles).
-    constexpr unsigned long long kMaxSettingsFileBytes = 512ull * 1024 * 1024;
 
     std::atomic<ImportQuestionFn> g_importQuestion{nullptr};
     std::atomic<SettingsFileWriteFn> g_fileWrite{nullptr};
@@ -272,69 +271,27 @@ namespace
         return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
     }
 
+    // A regular file of at most the largest size a settings file may have.
     bool ReadWholeFile(const std::wstring& path, std::string& bytes)
     {
-        UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueHandle file(OpenRegularFile(path.c_str(), FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
         if (!file)
             return false;
         bytes.clear();
         char chunk[65536];
         DWORD read = 0;
         while (::ReadFile(file.Get(), chunk, sizeof(chunk), &read, nullptr) && read > 0)
+        {
+            if (bytes.size() + read > kMaxXmlFileBytes)
+                return false;
             bytes.append(chunk, read);
+        }
         return true;
     }
 
-    // Parses the file at path. The file is read in one piece and shared for
-    // deleting as well: a save elsewhere (the program's Apply while the engine
-    // reloads) may put a new file in its place meanwhile, and this read goes on
-    // with the file as it was.
     pugi::xml_parse_result LoadDocument(pugi::xml_document& document, const wchar_t* path, unsigned int flags)
     {
-        pugi::xml_parse_result result;
-        UniqueHandle file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!file)
-        {
-            const DWORD error = ::GetLastError();
-            result.status = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? pugi::status_file_not_found
-                                                                                             : pugi::status_io_error;
-            return result;
-        }
-        LARGE_INTEGER size = {};
-        if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0)
-        {
-            result.status = pugi::status_io_error;
-            return result;
-        }
-        if (static_cast<unsigned long long>(size.QuadPart) > kMaxSettingsFileBytes)
-        {
-            result.status = pugi::status_out_of_memory;
-            return result;
-        }
-        std::unique_ptr<char[]> bytes(new (std::nothrow) char[static_cast<size_t>(size.QuadPart) + 1]);
-        if (!bytes)
-        {
-            result.status = pugi::status_out_of_memory;
-            return result;
-        }
-        size_t total = 0;
-        const size_t wanted = static_cast<size_t>(size.QuadPart);
-        while (total < wanted)
-        {
-            DWORD read = 0;
-            const DWORD piece = static_cast<DWORD>(std::min<size_t>(wanted - total, 64u * 1024 * 1024));
-            if (!::ReadFile(file.Get(), bytes.get() + total, piece, &read, nullptr))
-            {
-                result.status = pugi::status_io_error;
-                return result;
-            }
-            if (read == 0)
-                break; // the file became shorter: parse what is there
-            total += read;
-        }
-        return document.load_buffer(bytes.get(), total, flags);
+        return LoadXmlFile(document, path, flags);
     }
 
     // Writes the document to a new file beside path and puts it in place of
@@ -388,9 +345,35 @@ namespace
         return false;
     }
 
+    // Writes bytes into a new file (never over an existing one).
+    bool WriteNewFile(const std::wstring& path, const std::string& bytes)
+    {
+        UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                        nullptr));
+        if (!file)
+            return false;
+        size_t done = 0;
+        while (done < bytes.size())
+        {
+            DWORD written = 0;
+            const DWORD piece = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 64u * 1024 * 1024));
+            if (!::WriteFile(file.Get(), bytes.data() + done, piece, &written, nullptr) || written == 0)
+            {
+                const DWORD error = ::GetLastError();
+                file.Reset();
+                ::DeleteFileW(path.c_str());
+                ::SetLastError(error);
+                return false;
+            }
+            done += written;
+        }
+        return true;
+    }
+
     // Copies a file that could not be parsed aside, so that a later save cannot
     // lose it. An identical earlier copy is reused. Returns the copy's path
-    // (empty when the file could not be copied).
+    // (empty when the file could not be copied). Only a regular file is kept:
+    // the copy is written from the bytes read once, never by opening the name again.
     std::wstring PreserveUnreadableFile(const wchar_t* path)
     {
         std::string original;
@@ -422,7 +405,7 @@ namespace
         for (int attempt = 0; attempt < 100; ++attempt)
         {
             const std::wstring copy = attempt == 0 ? base : FormatString(L"%s-%d", base.c_str(), attempt);
-            if (::CopyFileW(path, copy.c_str(), TRUE))
+            if (WriteNewFile(copy, original))
             {
                 CLogger::LogMessage(L"CSettings: The settings file '%s' could not be read completely; a copy was kept as '%s'",
                                     path, copy.c_str());

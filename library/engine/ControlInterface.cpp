@@ -105,6 +105,22 @@ HWND GetProfileWindow()
     return (window != nullptr && ::IsWindow(window)) ? window : nullptr;
 }
 
+bool GetActiveProfileIdentity(ActiveProfileIdentity& identity)
+{
+    CThreadLock lock(L"GetActiveProfileIdentity");
+    const CApplicationSettings* profile = g_engine.pCurrentApp;
+    if (profile == nullptr || profile->IsDefault())
+        return false;
+    const auto text = [](const wchar_t* value) { return value != nullptr ? std::wstring(value) : std::wstring(); };
+    identity.fullName = text(profile->GetFullName());
+    identity.description = text(profile->GetDescription());
+    identity.matchType = profile->GetMatchType();
+    identity.windowMask = profile->GetWindowMask();
+    identity.usesArea = profile->GetUseWindowArea();
+    identity.area = profile->GetWindowArea();
+    return true;
+}
+
 // --- options -----------------------------------------------------------------
 
 bool GetShowIcon()

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <string>
 
 #include "SnareholdApi.h"
 
@@ -48,6 +49,22 @@ SNAREHOLD_API void SetHookBrightnessOSDWindow(HWND window);
 SNAREHOLD_API void SetSetupWindow(HWND window);
 // The window the window-specific profile in force matched, while it exists.
 SNAREHOLD_API HWND GetProfileWindow();
+
+// What tells the profile in force apart from the others, copied out of the
+// library's settings: the settings dialog finds it among its own copies by
+// these values (its note BRMP_ProcessChanged carries nothing the dialog may
+// follow). False, with the identity untouched, when no application profile is
+// in force (none, or the default profile). Global lock "GetActiveProfileIdentity".
+struct ActiveProfileIdentity
+{
+    std::wstring fullName;
+    std::wstring description;
+    int matchType = 1;
+    int windowMask = 15;
+    bool usesArea = false;
+    RECT area{};
+};
+SNAREHOLD_API bool GetActiveProfileIdentity(ActiveProfileIdentity& identity);
 
 // --- options (default without settings in brackets) ------------------------------
 

@@ -15,6 +15,7 @@
 #include "LogCaughtException.h"
 #include "Logger.h"
 #include "StringFormat.h"
+#include "XmlFile.h"
 #include "XmlWriters.h"
 #include "pugixml.hpp"
 
@@ -223,7 +224,7 @@ int CIconSettings::LoadIcons(const wchar_t* path)
     try
     {
         pugi::xml_document document;
-        const pugi::xml_parse_result result = document.load_file(path, pugi::parse_default);
+        const pugi::xml_parse_result result = LoadXmlFile(document, path, pugi::parse_default);
         if (result.status != pugi::status_ok)
         {
             CLogger::LogMessage(L"There is a problem with your profile: %S", result.description());
@@ -279,7 +280,7 @@ int CIconSettings::SaveIcons(const wchar_t* path)
     try
     {
         pugi::xml_document document;
-        const pugi::xml_parse_result result = document.load_file(path, kEditParseFlags);
+        const pugi::xml_parse_result result = LoadXmlFile(document, path, kEditParseFlags);
         if (result.status == pugi::status_file_not_found)
         {
             CLogger::LogMessage(L"There is no existing profile. Attempting to creating a new one.");
@@ -349,7 +350,7 @@ int CIconSettings::RemoveListedIcons(const wchar_t* path)
     try
     {
         pugi::xml_document document;
-        const pugi::xml_parse_result result = document.load_file(path, kEditParseFlags);
+        const pugi::xml_parse_result result = LoadXmlFile(document, path, kEditParseFlags);
         // A partly read file is never written back: the unread rest would be lost.
         if (result.status != pugi::status_ok)
         {

@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
+
 #include "Application.h"
 #include "Handles.h"
 #include "LangSupport.h"
@@ -193,25 +195,45 @@ LRESULT CColourCheckListBox::OnChar(WPARAM wParam, LPARAM)
     return 0;
 }
 
+POINT CColourCheckListBox::MenuPointOfSelection() const
+{
+    POINT point = kKeyboardMenuOffset;
+    RECT item{};
+    RECT client{};
+    const int selected = GetCurSel();
+    if (selected < 0 || !GetItemRect(selected, &item) || !::GetClientRect(m_hWnd, &client))
+        return point;
+    // An entry scrolled out of sight gives the edge of the list it is beyond.
+    point.x = item.left + kKeyboardMenuOffset.x;
+    point.y = std::clamp<LONG>(item.bottom, client.top, client.bottom);
+    return point;
+}
+
 LRESULT CColourCheckListBox::OnContextMenu(WPARAM, LPARAM lParam)
 {
     POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     if (point.x == -1 && point.y == -1)
     {
-        point = kKeyboardMenuOffset;
+        // From the keyboard (Shift+F10, the menu key) the menu works on the
+        // selection as it is, and opens below the selected entry.
+        point = MenuPointOfSelection();
         ::ClientToScreen(m_hWnd, &point);
     }
-    POINT client = point;
-    ::ScreenToClient(m_hWnd, &client);
-    bool outside = true;
-    const int under = ItemFromPoint(client, &outside);
-    // The entry clicked becomes the selection, and the owner hears of it as of
-    // any other selection: its commands and the pages then work on that entry.
-    if (!outside && under >= 0 && under < GetCount() && under != GetCurSel())
+    else
     {
-        SetCurSel(under);
-        if (const HWND parent = GetParent())
-            ::SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), LBN_SELCHANGE), reinterpret_cast<LPARAM>(m_hWnd));
+        POINT client = point;
+        ::ScreenToClient(m_hWnd, &client);
+        bool outside = true;
+        const int under = ItemFromPoint(client, &outside);
+        // The entry clicked becomes the selection, and the owner hears of it as
+        // of any other selection: its commands and the pages then work on that entry.
+        if (!outside && under >= 0 && under < GetCount() && under != GetCurSel())
+        {
+            SetCurSel(under);
+            if (const HWND parent = GetParent())
+                ::SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), LBN_SELCHANGE),
+                               reinterpret_cast<LPARAM>(m_hWnd));
+        }
     }
     const int entry = GetCurSel();
 

@@ -53,6 +53,8 @@ protected:
 
 private:
     LRESULT OnContextMenu(WPARAM wParam, LPARAM lParam);
+    // Where a menu asked for from the keyboard opens, in client coordinates.
+    POINT MenuPointOfSelection() const;
     LRESULT OnLButtonDown(WPARAM wParam, LPARAM lParam);
     LRESULT OnLButtonDblClk(WPARAM wParam, LPARAM lParam);
     LRESULT OnChar(WPARAM wParam, LPARAM lParam);

@@ -460,6 +460,8 @@ void CFindWindow::StopHover()
     if (!m_hovering)
         return;
     m_hovering = false;
+    // Hovering also ends without a click on the box (a refused OK): the box shows it.
+    ::CheckDlgButton(m_hWnd, IDC_FIND_HOVER, BST_UNCHECKED);
     ::RemoveFindHook();
     ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     if (!m_dragging)

@@ -31,7 +31,10 @@ public:
     CTabPageSSL& Page() override { return m_tab; }
     void SetSettings(CSettings* settings) override { m_tab.SetSettings(settings); }
     void ShowProfile(CApplicationSettings* profile) override { m_tab.UpdateApplication(profile); }
-    bool StoreProfile() override { return m_tab.SaveSettings(); }
+    bool StoreProfile() override
+    {
+        return !m_tab.IsWindow() || m_tab.GetProfile() == nullptr || m_tab.SaveSettings();
+    }
     void Refill() override { m_tab.Refill(); }
     void PopulateLayerCombo() override { m_tab.PopulateLayerCombo(); }
     void ResetActionCombos() override { m_tab.ResetActionCombos(); }
@@ -42,10 +45,9 @@ public:
         if (m_dialog != nullptr)
             m_dialog->EnableApply();
     }
-    void StoreLayerTabs() override
+    bool StoreLayerTabs() override
     {
-        if (m_dialog != nullptr)
-            m_dialog->StoreTabs();
+        return m_dialog == nullptr || m_dialog->StoreTabs();
     }
     void RebuildLayerTabs(CLayerTab*, bool layerCountChanged) override
     {

@@ -78,8 +78,8 @@ BOOL CLayerScrollingTab::OnInitDialog()
         CComboBox::AddString(methods, LookupText(m_language, method.text), method.value);
     CComboBox::EnableAll(methods, false);
     EnableStepSizes(false);
-    ::SendDlgItemMessageW(m_hWnd, IDC_SCROLL_ADV_VERTICAL_SPIN, UDM_SETRANGE32, -1000, 1000);
-    ::SendDlgItemMessageW(m_hWnd, IDC_SCROLL_ADV_HORIZONTAL_SPIN, UDM_SETRANGE32, -1000, 1000);
+    ::SendDlgItemMessageW(m_hWnd, IDC_SCROLL_ADV_VERTICAL_SPIN, UDM_SETRANGE32, -kMaxStep, kMaxStep);
+    ::SendDlgItemMessageW(m_hWnd, IDC_SCROLL_ADV_HORIZONTAL_SPIN, UDM_SETRANGE32, -kMaxStep, kMaxStep);
     ::SendDlgItemMessageW(m_hWnd, IDC_SCROLL_LINES_SPIN, UDM_SETRANGE, 0, MAKELPARAM(kMaxLines, 0));
     m_lines = m_initialLines;
     TranslateWindowTexts(m_language, m_hWnd);
@@ -91,8 +91,12 @@ void CLayerScrollingTab::DoDataExchange(CDataExchange& dx)
 {
     CTabPageSSL::DoDataExchange(dx);
     ExchangeComboIndex(dx, IDC_SCROLL_METHOD, m_methodIndex);
-    ExchangeInt(dx, IDC_SCROLL_ADV_VERTICAL, m_advancedVertical);
-    ExchangeInt(dx, IDC_SCROLL_ADV_HORIZONTAL, m_advancedHorizontal);
+    // A field the user cannot edit (the method takes no step sizes) keeps the
+    // value it was given and is not refused.
+    if (!dx.IsSaving() || ::IsWindowEnabled(GetDlgItem(IDC_SCROLL_ADV_VERTICAL)))
+        ExchangeInt(dx, IDC_SCROLL_ADV_VERTICAL, m_advancedVertical);
+    if (!dx.IsSaving() || ::IsWindowEnabled(GetDlgItem(IDC_SCROLL_ADV_HORIZONTAL)))
+        ExchangeInt(dx, IDC_SCROLL_ADV_HORIZONTAL, m_advancedHorizontal);
 }
 
 BOOL CLayerScrollingTab::PreTranslateMessage(MSG* msg)
@@ -143,8 +147,9 @@ void CLayerScrollingTab::UpdateApplication(CApplicationSettings* profile)
             m_methodIndex = i;
             break;
         }
-    m_advancedVertical = profile->AdvScrollVertical();
-    m_advancedHorizontal = profile->AdvScrollHorizontal();
+    // Shown within the fields' range, which is what a store writes.
+    m_advancedVertical = std::clamp(profile->AdvScrollVertical(), -kMaxStep, kMaxStep);
+    m_advancedHorizontal = std::clamp(profile->AdvScrollHorizontal(), -kMaxStep, kMaxStep);
 
     CComboBox::EnableAll(GetDlgItem(IDC_SCROLL_METHOD), !profile->IsDefault());
     EnableStepSizes(!profile->IsDefault() && UsesStepSizes(profile->AdvScrollMethod()));
@@ -160,8 +165,8 @@ bool CLayerScrollingTab::SaveSettings()
         return false;
     const int index = std::clamp(m_methodIndex, 0, static_cast<int>(std::size(kMethods)) - 1);
     m_profile->SetAdvScrollMethod(kMethods[m_methodIndex < 0 ? 0 : index].value);
-    m_profile->SetAdvScrollVertical(std::clamp(m_advancedVertical, -1000, 1000));
-    m_profile->SetAdvScrollHorizontal(std::clamp(m_advancedHorizontal, -1000, 1000));
+    m_profile->SetAdvScrollVertical(std::clamp(m_advancedVertical, -kMaxStep, kMaxStep));
+    m_profile->SetAdvScrollHorizontal(std::clamp(m_advancedHorizontal, -kMaxStep, kMaxStep));
     return true;
 }
 

@@ -17,6 +17,8 @@ public:
     static constexpr int kDefaultMethod = 8;
     static constexpr int kNoScrolling = 9;
     static constexpr int kMaxLines = 100;
+    // The step sizes the fields and their arrows take.
+    static constexpr int kMaxStep = 1000;
 
     explicit CLayerScrollingTab(CLangSupport* language);
     ~CLayerScrollingTab() override;
@@ -25,9 +27,10 @@ public:
     bool CreatePage(const SetupPageContext& context) override;
     void SetSettings(CSettings* settings) override { m_settings = settings; }
     void ShowProfile(CApplicationSettings* profile) override { UpdateApplication(profile); }
-    bool StoreProfile() override { return SaveSettings(); }
+    bool StoreProfile() override { return m_profile == nullptr || !IsWindow() || SaveSettings(); }
 
     void UpdateApplication(CApplicationSettings* profile);
+    // False without a profile, or when a step size is refused (the profile is then as it was).
     bool SaveSettings();
 
     BOOL PreTranslateMessage(MSG* msg) override;

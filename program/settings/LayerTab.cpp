@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "ActionData.h"
 #include "ApplicationSettings.h"
 #include "CaughtException.h"
@@ -11,6 +14,7 @@
 #include "Logger.h"
 #include "MessageBox.h"
 #include "Settings.h"
+#include "StringFormat.h"
 #include "WindowTranslation.h"
 #include "resource.h"
 
@@ -39,6 +43,7 @@ CLayerTab::CLayerTab(CLangSupport* language, CWindow* parent)
     BindControl(CBN_SELCHANGE, IDC_LAYER_SWITCH_LAYER, &CLayerTab::OnCbnSelchangeSwitchLayer);
     BindControl(BN_CLICKED, IDC_LAYER_REVERT, &CLayerTab::OnBnClickedRevert);
     BindControl(EN_CHANGE, IDC_LAYER_SWITCH_TIME, &CLayerTab::OnEnChangeSwitchTime);
+    BindNotify(UDN_DELTAPOS, IDC_LAYER_SWITCH_SPIN, &CLayerTab::OnSwitchTimeArrows);
     BindControl(EN_CHANGE, IDC_LAYER_NAME, &CLayerTab::OnEnChangeLayername);
     BindMessage(WM_TIMER, &CLayerTab::OnTimer);
 }
@@ -178,8 +183,14 @@ BOOL CLayerTab::OnInitDialog()
 void CLayerTab::DoDataExchange(CDataExchange& dx)
 {
     ExchangeComboIndex(dx, IDC_LAYER_SWITCH_LAYER, m_switchIndex);
-    ExchangeDouble(dx, IDC_LAYER_SWITCH_TIME, m_seconds);
-    ValidateRange(dx, m_seconds, 0.1, 30.0);
+    // The time of a hidden timed switch (the first layer, a layer a modifier
+    // switches to) cannot be edited: it keeps the value shown and is not refused.
+    const HWND time = GetDlgItem(IDC_LAYER_SWITCH_TIME);
+    if (!dx.IsSaving() || (::GetWindowLongW(time, GWL_STYLE) & WS_VISIBLE) != 0)
+    {
+        ExchangeDouble(dx, IDC_LAYER_SWITCH_TIME, m_seconds);
+        ValidateRange(dx, m_seconds, kMinSwitchSeconds, kMaxSwitchSeconds);
+    }
     ExchangeCheck(dx, IDC_LAYER_REVERT, m_revert);
     ExchangeCheck(dx, IDC_LAYER_DISABLE_NEXT_PREV, m_disabledNextPrev);
     ExchangeCheck(dx, IDC_LAYER_DISABLE, m_layerDisabled);
@@ -338,7 +349,7 @@ void CLayerTab::UpdateApplication(CApplicationSettings* profile)
         m_revert = profile->GetRevertLayer1(m_layer);
         const int target = profile->GetAutoSwitchLayer(m_layer);
         m_switchIndex = target > m_layer ? target - 1 : target;
-        m_seconds = profile->GetAutoSwitchTime(m_layer);
+        m_seconds = ShownSwitchTime(profile->GetAutoSwitchTime(m_layer));
         m_disabledNextPrev = profile->GetLayerDisabledNextPrev(m_layer, false);
         m_layerDisabled = profile->GetLayerDisabled(m_layer);
         EnableButtonControls(m_layerDisabled);
@@ -354,6 +365,10 @@ void CLayerTab::UpdateApplication(CApplicationSettings* profile)
 bool CLayerTab::SaveSettings()
 {
     if (m_hWnd == nullptr || m_profile == nullptr)
+        return false;
+    // The controls are checked before anything is written: a refused value
+    // leaves the profile as it was.
+    if (!UpdateData(true))
         return false;
     try
     {
@@ -395,8 +410,6 @@ bool CLayerTab::SaveSettings()
                 break;
             }
         }
-        if (!UpdateData(true))
-            return false;
         m_profile->SetAutoSwitchLayer(m_layer, SwitchLayerValue(m_switchIndex));
         m_profile->SetAutoSwitchTime(m_layer, m_seconds);
         m_profile->SetRevertLayer1(m_layer, m_revert);
@@ -502,6 +515,40 @@ void CLayerTab::RemoveLayerAction(int button, int oldAction)
     }
 }
 
+bool CLayerTab::StoreLayerPages()
+{
+    return m_host == nullptr || m_host->StoreLayerTabs();
+}
+
+void CLayerTab::RevertChoice(int button, int oldAction)
+{
+    // A page that refused its values is shown: the choice that needed every
+    // page stored is taken back, on the picker and in the profile.
+    PopulateCombo(IDC_LAYER_PICKER_FIRST + button, oldAction, ACTION_NO_CHANGE);
+    if (m_profile != nullptr)
+        m_profile->SetActions(button, m_layer, oldAction);
+    SetEditButton(button, IsCustomAction(oldAction));
+}
+
+void CLayerTab::RemoveReplacedLayerAction(int button, int oldAction)
+{
+    CColourComboBox* picker = GetPicker(button);
+    if (picker == nullptr || m_profile == nullptr)
+        return;
+    // A cancelled editor put the layer modifier back: it stays on every layer.
+    if (picker->GetItemAction(picker->GetCurSel()) == oldAction)
+        return;
+    if (!StoreLayerPages())
+    {
+        RevertChoice(button, oldAction);
+        return;
+    }
+    RemoveLayerAction(button, oldAction);
+    if (m_host != nullptr)
+        m_host->RebuildLayerTabs(this, false);
+    UpdateLayerControls();
+}
+
 void CLayerTab::SelChangeCombo(UINT id)
 {
     const int button = static_cast<int>(id) - IDC_LAYER_PICKER_FIRST;
@@ -547,6 +594,7 @@ void CLayerTab::SelChangeCombo(UINT id)
         return;
     }
 
+    bool removeReplaced = false;
     try
     {
         const HWND owner = m_hWnd;
@@ -578,8 +626,11 @@ void CLayerTab::SelChangeCombo(UINT id)
                 bool refused = false;
                 if (newAction == ACTION_LAYER_NEXT || newAction == ACTION_LAYER_PREVIOUS)
                 {
-                    if (m_host != nullptr)
-                        m_host->StoreLayerTabs();
+                    if (!StoreLayerPages())
+                    {
+                        RevertChoice(button, oldAction);
+                        return;
+                    }
                     for (int layer = 0; layer < LayerCount; ++layer)
                         m_profile->SetActions(button, layer, newAction);
                 }
@@ -605,8 +656,11 @@ void CLayerTab::SelChangeCombo(UINT id)
                     }
                     else
                     {
-                        if (m_host != nullptr)
-                            m_host->StoreLayerTabs();
+                        if (!StoreLayerPages())
+                        {
+                            RevertChoice(button, oldAction);
+                            return;
+                        }
                         m_profile->SetActions(button, target, newAction);
                         m_profile->SetActions(button, m_layer, newAction);
                         if (m_settings != nullptr && m_settings->MaxLayers() < target + 1)
@@ -639,12 +693,9 @@ void CLayerTab::SelChangeCombo(UINT id)
                 }
                 g_layerRemoveConfirmed = true;
             }
-            if (m_host != nullptr)
-                m_host->StoreLayerTabs();
-            RemoveLayerAction(button, oldAction);
-            if (m_host != nullptr)
-                m_host->RebuildLayerTabs(this, false);
-            UpdateLayerControls();
+            // The other layers lose the modifier once the new action stands:
+            // its editor may yet be cancelled.
+            removeReplaced = true;
         }
     }
     catch (...)
@@ -659,6 +710,8 @@ void CLayerTab::SelChangeCombo(UINT id)
         if (newAction == oldAction)
             return;
         SelChangeTail(button, newAction, oldAction);
+        if (removeReplaced)
+            RemoveReplacedLayerAction(button, oldAction);
     }
     catch (...)
     {
@@ -728,10 +781,8 @@ void CLayerTab::OnBnClickedReset()
 {
     try
     {
-        if (m_profile == nullptr)
+        if (m_profile == nullptr || !StoreLayerPages())
             return;
-        if (m_host != nullptr)
-            m_host->StoreLayerTabs();
         const int fill = FillAction();
         for (int button = 0; button < ButtonCount; ++button)
         {
@@ -800,6 +851,41 @@ void CLayerTab::OnEnChangeSwitchTime()
     const double seconds = std::wcstod(text, &end);
     if (end != text && seconds != m_profile->GetAutoSwitchTime(m_layer))
         EnableApply();
+}
+
+double CLayerTab::ShownSwitchTime(double seconds)
+{
+    if (!(seconds >= kMinSwitchSeconds))
+        return std::isnan(seconds) ? 1.0 : kMinSwitchSeconds;
+    return std::min(seconds, kMaxSwitchSeconds);
+}
+
+double CLayerTab::StepSwitchTime(double seconds, int steps)
+{
+    return ShownSwitchTime(seconds + steps);
+}
+
+std::wstring CLayerTab::SwitchTimeText(double seconds)
+{
+    // Hundredths at most, and always the tenths: "2.0", "2.5", "2.25".
+    std::wstring text = FormatString(L"%.2f", std::round(seconds * 100.0) / 100.0);
+    if (text.size() > 1 && text.back() == L'0')
+        text.pop_back();
+    return text;
+}
+
+LRESULT CLayerTab::OnSwitchTimeArrows(NMHDR* header)
+{
+    // The arrows step the seconds in the field; their own position means nothing.
+    const auto* change = reinterpret_cast<const NMUPDOWN*>(header);
+    wchar_t text[64] = {};
+    ::GetDlgItemTextW(m_hWnd, IDC_LAYER_SWITCH_TIME, text, 64);
+    double seconds = m_seconds;
+    if (!ParseExchangedDouble(text, &seconds))
+        seconds = m_profile != nullptr ? m_profile->GetAutoSwitchTime(m_layer) : m_seconds;
+    const int steps = change->iDelta > 0 ? 1 : (change->iDelta < 0 ? -1 : 0);
+    ::SetDlgItemTextW(m_hWnd, IDC_LAYER_SWITCH_TIME, SwitchTimeText(StepSwitchTime(seconds, steps)).c_str());
+    return 1;
 }
 
 void CLayerTab::OnEnChangeLayername()

@@ -77,6 +77,15 @@ public:
     // The layer action that names layer (0-based) itself.
     static int OwnLayerAction(int layer) { return layer < 5 ? layer + 54 : layer + 97; }
 
+    // The seconds of a timed switch the page takes, a time of the profile as
+    // the page shows it (within that range), a step of the arrows (whole
+    // seconds, stopping at the range's ends) and the text the arrows write.
+    static constexpr double kMinSwitchSeconds = 0.1;
+    static constexpr double kMaxSwitchSeconds = 30.0;
+    static double ShownSwitchTime(double seconds);
+    static double StepSwitchTime(double seconds, int steps);
+    static std::wstring SwitchTimeText(double seconds);
+
 protected:
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange& dx) override;
@@ -94,6 +103,12 @@ private:
     void RevertPicker(int button);
     std::wstring CurrentPath(int button) const;
     void RemoveLayerAction(int button, int oldAction);
+    // Every layer page stored before this one writes other layers; false when a page refused.
+    bool StoreLayerPages();
+    void RevertChoice(int button, int oldAction);
+    // The layer modifier that a button's new action replaced leaves the other
+    // layers, unless the new action did not stand.
+    void RemoveReplacedLayerAction(int button, int oldAction);
 
     void SelChangeCombo(UINT id);
     void SelChangeTail(int button, int newAction, int oldAction);
@@ -107,6 +122,7 @@ private:
     void OnCbnSelchangeSwitchLayer();
     void OnBnClickedRevert();
     void OnEnChangeSwitchTime();
+    LRESULT OnSwitchTimeArrows(NMHDR* header);
     void OnEnChangeLayername();
     LRESULT OnTimer(WPARAM wParam, LPARAM lParam);
     int SwitchLayerValue(int index) const;

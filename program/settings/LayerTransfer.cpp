@@ -181,14 +181,16 @@ bool RunCopyLayer(CSetupDialog& dialog, CWindow* page, CApplicationSettings* pro
 {
     if (profile == nullptr || dialog.Settings() == nullptr)
         return false;
+    // The copy holds what the pages show before a layer moves or is looked at;
+    // a page that refuses a value is shown instead.
+    if (!dialog.StoreTabs())
+        return false;
     CLangSupport* language = dialog.Language();
     CCopyLayerDlg choose(page, language, dialog.Settings(), profile, layer);
     if (choose.DoModal() != IDOK || choose.m_chosenProfile == nullptr || choose.m_chosenLayer < 0)
         return false;
     CApplicationSettings* target = choose.m_chosenProfile;
     const int to = choose.m_chosenLayer;
-    // The copy holds what the pages show before a layer moves or is looked at.
-    dialog.StoreTabs();
     bool used = false;
     for (int button = 0; button < ButtonCount; ++button)
         used = used || target->GetActions(button, to) != ACTION_NO_CHANGE;
@@ -216,13 +218,12 @@ bool RunCopyLayer(CSetupDialog& dialog, CWindow* page, CApplicationSettings* pro
 
 bool RunSwapLayer(CSetupDialog& dialog, CWindow* page, CApplicationSettings* profile, int layer)
 {
-    if (profile == nullptr || dialog.Settings() == nullptr)
+    if (profile == nullptr || dialog.Settings() == nullptr || !dialog.StoreTabs())
         return false;
     CSwapLayerDlg choose(page, dialog.Language(), dialog.Settings(), profile, layer);
     if (choose.DoModal() != IDOK || choose.m_chosenLayer < 0)
         return false;
     const int other = choose.m_chosenLayer;
-    dialog.StoreTabs();
     OfferApply(dialog, L"Do you want to apply your settings before swapping the layer?");
     CLogger::LogMessage(L"Swapping layer %d with %d.", layer + 1, other + 1);
     SwapLayers(*profile, layer, other);

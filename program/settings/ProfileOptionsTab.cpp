@@ -88,8 +88,8 @@ BOOL CProfileOptionsTab::OnInitDialog()
     for (int i = 0; i < 3; ++i)
         CComboBox::AddString(swap, LookupText(m_language, kSwapTexts[i]), i);
     FillCursorList();
-    ::SendDlgItemMessageW(m_hWnd, IDC_OPT_VSCROLL_SPIN, UDM_SETRANGE32, 0, 1000);
-    ::SendDlgItemMessageW(m_hWnd, IDC_OPT_HSCROLL_SPIN, UDM_SETRANGE32, 0, 1000);
+    ::SendDlgItemMessageW(m_hWnd, IDC_OPT_VSCROLL_SPIN, UDM_SETRANGE32, 0, kMaxIgnoreTime);
+    ::SendDlgItemMessageW(m_hWnd, IDC_OPT_HSCROLL_SPIN, UDM_SETRANGE32, 0, kMaxIgnoreTime);
     ::SendDlgItemMessageW(m_hWnd, IDC_OPT_SPEED, TBM_SETRANGE, TRUE, MAKELPARAM(0, 10));
     ::SendDlgItemMessageW(m_hWnd, IDC_OPT_SPEED, TBM_SETPAGESIZE, 0, 1);
     EnableForGlobalOptions();
@@ -145,6 +145,11 @@ BOOL CProfileOptionsTab::PreTranslateMessage(MSG* msg)
     return CTabPageSSL::PreTranslateMessage(msg);
 }
 
+bool CProfileOptionsTab::IsThreeStateBox(int id)
+{
+    return id == IDC_OPT_AXIS_LOCKING || id == IDC_OPT_DISABLE_LAYER_MODIFIER || id == IDC_OPT_DISABLE_MOUSE_OVER;
+}
+
 bool CProfileOptionsTab::Checked(int id) const
 {
     return ::IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED;
@@ -173,8 +178,9 @@ void CProfileOptionsTab::LoadProfile(CApplicationSettings* profile)
     SetCheck(page, IDC_OPT_DISABLE_SCROLL_UNDER, profile->GetDisableScrollUnderCursor());
     SetCheck(page, IDC_OPT_IGNORE_VSCROLL, profile->GetIgnoreVScroll());
     SetCheck(page, IDC_OPT_IGNORE_HSCROLL, profile->GetIgnoreHScroll());
-    m_verticalIgnoreTime = profile->GetIgnoreVScrollTime();
-    m_horizontalIgnoreTime = profile->GetIgnoreHScrollTime();
+    // Shown within the fields' range, which is what a store writes.
+    m_verticalIgnoreTime = std::clamp(profile->GetIgnoreVScrollTime(), 0, kMaxIgnoreTime);
+    m_horizontalIgnoreTime = std::clamp(profile->GetIgnoreHScrollTime(), 0, kMaxIgnoreTime);
     enable(IDC_OPT_OVERRIDE_SPEED, m_settings == nullptr || m_settings->m_bAllowSetSpeed);
 
     if (m_settings == nullptr || !m_settings->m_bSwitchOnMouseOver || isDefault)
@@ -282,11 +288,11 @@ std::wstring CProfileOptionsTab::SelectedCursor() const
 bool CProfileOptionsTab::StoreProfile()
 {
     if (m_profile == nullptr || !IsWindow())
-        return false;
+        return true;
     if (!UpdateData(true))
         return false;
-    m_profile->SetIgnoreVScrollTime(std::clamp(m_verticalIgnoreTime, 0, 1000));
-    m_profile->SetIgnoreHScrollTime(std::clamp(m_horizontalIgnoreTime, 0, 1000));
+    m_profile->SetIgnoreVScrollTime(std::clamp(m_verticalIgnoreTime, 0, kMaxIgnoreTime));
+    m_profile->SetIgnoreHScrollTime(std::clamp(m_horizontalIgnoreTime, 0, kMaxIgnoreTime));
     const int swap = static_cast<int>(::SendDlgItemMessageW(m_hWnd, IDC_OPT_SWAP_BUTTONS, CB_GETCURSEL, 0, 0));
     if (swap >= 0 && swap <= 2)
         m_profile->SetSwapButtons(static_cast<swapbuttons>(swap));
@@ -315,6 +321,12 @@ void CProfileOptionsTab::OnCheck(UINT id)
 {
     if (m_profile == nullptr || m_filling)
         return;
+    if (IsThreeStateBox(static_cast<int>(id)))
+    {
+        // These boxes show the mixed state when a global option takes them
+        // out of use; they never change by themselves: a click ticks or unticks.
+        ::CheckDlgButton(m_hWnd, static_cast<int>(id), Checked(static_cast<int>(id)) ? BST_UNCHECKED : BST_CHECKED);
+    }
     const bool on = Checked(static_cast<int>(id));
     const auto apply = [this](bool differs) {
         if (differs)

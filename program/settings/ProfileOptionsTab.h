@@ -23,6 +23,7 @@ public:
     bool CreatePage(const SetupPageContext& context) override;
     void SetSettings(CSettings* settings) override;
     void ShowProfile(CApplicationSettings* profile) override { LoadProfile(profile); }
+    // True without a profile (nothing to store); false when an ignore time is refused.
     bool StoreProfile() override;
 
     void LoadProfile(CApplicationSettings* profile);
@@ -30,6 +31,8 @@ public:
     // Trackbar position and the system's pointer speed (1-20) it stands for.
     static int SpeedFromPosition(int position) { return position == 0 ? 1 : position * 2; }
     static int PositionFromSpeed(int speed) { return (speed == 1 ? 0 : speed) / 2; }
+    // The ignore times the fields and their arrows take, in milliseconds.
+    static constexpr int kMaxIgnoreTime = 1000;
 
     BOOL PreTranslateMessage(MSG* msg) override;
 
@@ -45,6 +48,8 @@ private:
     void SelectCursor(const wchar_t* value);
     void SelectCommandFromProfile();
     bool Checked(int id) const;
+    // The boxes that code shows in the mixed state (not changed by a click itself).
+    static bool IsThreeStateBox(int id);
     void EnableApply();
     void OnCheck(UINT id);
     void OnSwapButtons();

@@ -4,6 +4,7 @@
 
 #include "AppSpecific.h"
 #include "ApplicationSettings.h"
+#include "Control.h"
 
 namespace
 {
@@ -72,28 +73,37 @@ std::wstring ComposeWindowProfileKey(const std::wstring& caption, const std::wst
     return CAppSpecific::WindowKey(caption, process, className, parentClass);
 }
 
-bool IsSameProfileByValue(const CApplicationSettings& listed, const CApplicationSettings& active)
+bool IsSameProfileByValue(const CApplicationSettings& listed, const ActiveProfileIdentity& active)
 {
     const wchar_t* listedKey = listed.GetFullName();
-    const wchar_t* activeKey = active.GetFullName();
-    if (Empty(listedKey) || Empty(activeKey) || std::wcscmp(listedKey, activeKey) != 0)
+    if (Empty(listedKey) || active.fullName.empty() || active.fullName != listedKey)
         return false;
     const wchar_t* listedDescription = listed.GetDescription();
-    const wchar_t* activeDescription = active.GetDescription();
-    if (!Empty(listedDescription) || !Empty(activeDescription))
+    if (!Empty(listedDescription) || !active.description.empty())
     {
-        if (Empty(listedDescription) || Empty(activeDescription) ||
-            std::wcscmp(listedDescription, activeDescription) != 0)
+        if (Empty(listedDescription) || active.description != listedDescription)
             return false;
     }
-    if (listed.GetWindowMask() != active.GetWindowMask())
+    if (listed.GetWindowMask() != active.windowMask || listed.GetMatchType() != active.matchType)
         return false;
-    if (active.GetUseWindowArea())
+    if (active.usesArea)
     {
         const RECT a = listed.GetWindowArea();
-        const RECT b = active.GetWindowArea();
+        const RECT& b = active.area;
         if (a.left != b.left || a.top != b.top || a.right != b.right || a.bottom != b.bottom)
             return false;
     }
     return true;
+}
+
+bool IsSameProfileByValue(const CApplicationSettings& listed, const CApplicationSettings& active)
+{
+    ActiveProfileIdentity identity;
+    identity.fullName = active.GetFullName() != nullptr ? active.GetFullName() : L"";
+    identity.description = active.GetDescription() != nullptr ? active.GetDescription() : L"";
+    identity.matchType = active.GetMatchType();
+    identity.windowMask = active.GetWindowMask();
+    identity.usesArea = active.GetUseWindowArea();
+    identity.area = active.GetWindowArea();
+    return IsSameProfileByValue(listed, identity);
 }

@@ -7,6 +7,7 @@
 
 #include <string>
 
+struct ActiveProfileIdentity;
 class CApplicationSettings;
 
 // What makes a profile distinct: its key (application or window key), its
@@ -41,7 +42,8 @@ std::wstring ComposeWindowProfileKey(const std::wstring& caption, const std::wst
                                      const std::wstring& className, const std::wstring& parentClass);
 
 // Whether listed (a profile of the dialog's copy) is the profile that the
-// engine reports (a profile of the library's own settings): the same key
-// (case counts), the same description when either has one, the same mask and,
-// for an area profile, the same area.
+// engine reports (its identity, or a profile of the library's own settings):
+// the same key (case counts), the same description when either has one, the
+// same mask and match type and, for an area profile, the same area.
+bool IsSameProfileByValue(const CApplicationSettings& listed, const ActiveProfileIdentity& active);
 bool IsSameProfileByValue(const CApplicationSettings& listed, const CApplicationSettings& active);

@@ -344,14 +344,39 @@ bool CSetupDialog::IsApplyEnabled() const
 
 bool CSetupDialog::StoreTabs()
 {
+    // The pages are stored in the order of their tabs. The first that refuses
+    // a value has said why; it is shown, with the refused text still in its
+    // field, and the caller stops.
+    const auto store = [this](ISetupProfilePage& page) {
+        if (page.StoreProfile())
+            return true;
+        const int tab = TabOfPage(page.Page());
+        if (tab >= 0)
+        {
+            m_tabs.ActivatePage(tab);
+            return false;
+        }
+        // A layer page without a tab (beyond the layers in use) cannot be
+        // shown, so it cannot be mended either: what it holds is left unstored.
+        CLogger::LogMessage(L"CSetupDialog::StoreTabs: A page without a tab refused its values; they are not stored.");
+        return true;
+    };
     for (auto& page : m_layerTabs)
-        if (page && page->Page().IsWindow())
-            page->StoreProfile();
-    if (m_scrollingTab)
-        m_scrollingTab->StoreProfile();
-    if (m_optionsTab)
-        m_optionsTab->StoreProfile();
+        if (page && page->Page().IsWindow() && !store(*page))
+            return false;
+    if (m_scrollingTab && !store(*m_scrollingTab))
+        return false;
+    if (m_optionsTab && !store(*m_optionsTab))
+        return false;
     return true;
+}
+
+int CSetupDialog::TabOfPage(const CTabPageSSL& page) const
+{
+    for (int tab = 0; tab < m_tabs.GetPageCount(); ++tab)
+        if (m_tabs.GetPage(tab) == &page)
+            return tab;
+    return -1;
 }
 
 bool CSetupDialog::Save()
@@ -379,7 +404,12 @@ bool CSetupDialog::OnApply()
 {
     CWaitCursor wait;
     CLogger::LogMessage(L"Applying changes to %s settings...", AppProductName().c_str());
-    StoreTabs();
+    // A page that refuses a value keeps the edits on screen, unsaved.
+    if (!StoreTabs())
+    {
+        CLogger::LogMessage(L"CSetupDialog::OnApply: A page refused its values; nothing was saved.");
+        return false;
+    }
     const bool saved = Save();
     if (saved)
     {
@@ -466,6 +496,10 @@ bool CSetupDialog::SelectLanguage(const std::wstring& language)
 
 void CSetupDialog::ShowGlobalSettings(int startPage)
 {
+    // The sheet may refill the scrolling and options pages from the profile:
+    // their edits go into it first.
+    if (!StoreTabs())
+        return;
     CApplicationSettings* profile = ProfileAt(SelectedEntry());
     const int layersBefore = m_settings->MaxLayers();
     const int selectedTab = static_cast<int>(m_tabs.SendMessage(TCM_GETCURSEL));

@@ -69,6 +69,8 @@ public:
     // --- used by the pages ---
     void EnableApply();
     bool IsApplyEnabled() const;
+    // Every page writes its controls into the profile it shows. False when a
+    // page refused a value: that page is shown and the caller stops.
     bool StoreTabs();
     bool PopulateTabs();
     void ShowProfileInfo(CApplicationSettings* profile);
@@ -125,6 +127,8 @@ private:
     // out and hides it, and adds the tabs of the current layer count again.
     void RebuildTabItems();
     std::wstring LayerTabLabel(int layer) const;
+    // The tab that shows the page, or -1.
+    int TabOfPage(const CTabPageSSL& page) const;
     void OnCloseButton();
     void OnAbout();
     void OnSettingsButton();
@@ -154,7 +158,12 @@ private:
     // Profile management.
     void BindProfileHandlers();
     LRESULT OnCheckChanged(WPARAM, LPARAM entry);
-    LRESULT OnProcessChangeMessage(WPARAM window, LPARAM profile);
+    // The library's note that another profile is in force, and the look-up
+    // of that profile among the listed ones that it leads to.
+    LRESULT OnProcessChangeMessage(WPARAM, LPARAM);
+    LRESULT OnShowActiveProfile(WPARAM, LPARAM);
+    void AskActiveProfile();
+    static constexpr UINT kShowActiveProfileMessage = WM_APP + 0x22;
     void OnProfileDblClk();
     void OnAdd();
     void OnEdit();
@@ -225,6 +234,8 @@ private:
     bool m_missingSettingsFile = false;
     std::vector<QueuedRequest> m_queued;
     bool m_queuedPosted = false;
+    // A look-up of the profile in force is posted and not yet done.
+    bool m_activeProfileAsked = false;
 
     friend class CSetupDialogTestAccess;
 

@@ -284,7 +284,8 @@ int CSetupDialog::ImportNow(const std::wstring& file)
     {
         // The copy holds what the screen shows, in the list's order, before
         // the import looks for profiles of the same name.
-        StoreTabs();
+        if (!StoreTabs())
+            return 0;
         OrderProfilesAsListed();
         const int selected = SelectedEntry();
         CApplicationSettings* reselect = selected > 0 ? ProfileAt(selected) : nullptr;
@@ -341,6 +342,9 @@ bool CSetupDialog::OnExportAll(int entry)
 {
     try
     {
+        // The file holds what the screen shows; a page that refuses a value is shown instead.
+        if (!StoreTabs())
+            return false;
         FileDialogRequest request;
         request.kind = FileDialogKind::Save;
         request.owner = m_hWnd;
@@ -356,8 +360,6 @@ bool CSetupDialog::OnExportAll(int entry)
         path = WithExtension(path, ProfileExtension());
         if (!ConfirmOverwrite(path))
             return false;
-        // The file holds what the screen shows.
-        StoreTabs();
         CApplicationSettings* profile = entry >= 1 ? ProfileAt(entry) : nullptr;
         if (entry < 1)
             OrderProfilesAsListed();
@@ -378,6 +380,9 @@ void CSetupDialog::OnBnClickedSaveProfile()
 {
     try
     {
+        // The saved file holds what the screen shows; a page that refuses a value is shown instead.
+        if (!StoreTabs())
+            return;
         wchar_t user[UNLEN + 1] = {};
         DWORD size = UNLEN + 1;
         if (!::GetUserNameW(user, &size))
@@ -409,8 +414,6 @@ void CSetupDialog::OnBnClickedSaveProfile()
 bool CSetupDialog::SaveProfile(const std::wstring& path)
 {
     CWaitCursor wait;
-    // The saved file holds what the screen shows.
-    StoreTabs();
     OrderProfilesAsListed();
     if (!m_settings->Save(path.c_str()))
     {
@@ -480,9 +483,9 @@ bool CSetupDialog::SwitchProfileNow(const std::wstring& file)
             CWaitCursor wait;
             CLogger::LogMessage(L"Applying changes to %s profile '%s'...", AppProductName().c_str(),
                                 m_settings->GetFilename() != nullptr ? m_settings->GetFilename() : L"");
-            StoreTabs();
-            // A failed save keeps the dialog on the edits it could not write.
-            if (!Save())
+            // A page that refuses a value, or a failed save, keeps the dialog
+            // on the edits it could not write.
+            if (!StoreTabs() || !Save())
                 return false;
             ::EnableWindow(GetDlgItem(IDOK), FALSE);
             ::SetDebug(m_settings->m_bDebugging, L"switch profile");

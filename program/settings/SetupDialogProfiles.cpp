@@ -8,11 +8,11 @@
 #include <memory>
 
 #include "AppSpecific.h"
-#include "Exceptions.h"
 #include "FindWindow.h"
 #include "MessageBox.h"
 
 #include "ApplicationSettings.h"
+#include "Control.h"
 #include "LangSupport.h"
 #include "Logger.h"
 #include "WindowTranslation.h"
@@ -66,10 +66,13 @@ void CSetupDialog::FillProfileList(CApplicationSettings* select)
             selected = index;
     }
     m_profiles.SetCurSel(selected);
+    // The mark of the profile in force belonged to the old entries.
+    m_profiles.SetMarkedItem(-1, false);
     m_profiles.SendMessage(WM_SETREDRAW, TRUE);
     ::InvalidateRect(m_profiles.GetSafeHwnd(), nullptr, TRUE);
     ::UpdateWindow(m_profiles.GetSafeHwnd());
     PostMessage(::RegisterWindowMessageW(L"BRMPFixScrollBar"));
+    AskActiveProfile();
 }
 
 CApplicationSettings* CSetupDialog::ProfileAt(int index) const
@@ -96,6 +99,14 @@ void CSetupDialog::SelectEntry(int index)
 
 void CSetupDialog::OnProfileSelChange()
 {
+    // The pages give up the profile they show only when they take their values.
+    if (SelectedEntry() != m_lastSelection && m_lastSelection >= 0 && m_lastSelection < ProfileCount() &&
+        !StoreTabs())
+    {
+        SelectEntry(m_lastSelection);
+        OnProfileSelChange();
+        return;
+    }
     const int selected = SelectedEntry();
     const int last = ProfileCount() - 1;
     const auto enable = [this](int id, bool on) { ::EnableWindow(GetDlgItem(id), on); };
@@ -113,8 +124,6 @@ void CSetupDialog::OnProfileSelChange()
     enable(IDC_SETUP_DOWN, selected != 0 && selected != last);
     if (selected != m_lastSelection)
     {
-        if (m_lastSelection >= 0)
-            StoreTabs();
         m_lastSelection = selected;
         PopulateTabs();
     }
@@ -188,6 +197,7 @@ void CSetupDialog::BindProfileHandlers()
     BindControl(LBN_DBLCLK, IDC_SETUP_PROFILES, &CSetupDialog::OnProfileDblClk);
     BindMessage(CColourCheckListBox::CheckChangedMessage(), &CSetupDialog::OnCheckChanged);
     BindRegisteredMessage(L"BRMP_ProcessChanged", &CSetupDialog::OnProcessChangeMessage);
+    BindMessage(kShowActiveProfileMessage, &CSetupDialog::OnShowActiveProfile);
     BindCommand(IDC_SETUP_ADD, &CSetupDialog::OnAdd);
     BindCommand(IDC_SETUP_EDIT, &CSetupDialog::OnEdit);
     BindCommand(ID_PROFILE_EDIT, &CSetupDialog::OnEdit);
@@ -246,7 +256,8 @@ void CSetupDialog::OnProfileDblClk()
 
 void CSetupDialog::OnAdd()
 {
-    StoreTabs();
+    if (!StoreTabs())
+        return;
     CAppSpecific picker(this);
     if (picker.DoModal() != IDOK)
         return;
@@ -291,7 +302,8 @@ void CSetupDialog::OnEdit()
         ShowProfileMessage(L"You can not edit the default profile!");
         return;
     }
-    StoreTabs();
+    if (!StoreTabs())
+        return;
     CApplicationSettings* profile = ProfileAt(selected);
     if (profile == nullptr)
     {
@@ -385,7 +397,8 @@ void CSetupDialog::OnEdit()
 
 void CSetupDialog::OnCopy()
 {
-    StoreTabs();
+    if (!StoreTabs())
+        return;
     const int selected = SelectedEntry();
     CApplicationSettings* source = selected >= 0 ? ProfileAt(selected) : nullptr;
     if (source == nullptr)
@@ -435,7 +448,8 @@ void CSetupDialog::OnRemove()
         return;
     }
     // The pages may show another entry than the one removed: their edits are kept.
-    StoreTabs();
+    if (!StoreTabs())
+        return;
     CApplicationSettings* profile = ProfileAt(selected);
     CLogger::LogMessage(L"Remove profile settings for '%s'.",
                         profile && profile->GetFullName() ? profile->GetFullName() : L"");
@@ -456,6 +470,8 @@ void CSetupDialog::OnRemove()
 
 void CSetupDialog::MoveEntry(int from, int to)
 {
+    if (!StoreTabs())
+        return;
     CApplicationSettings* profile = ProfileAt(from);
     const std::wstring text = m_profiles.GetText(from);
     const int check = m_profiles.GetCheck(from);
@@ -466,6 +482,8 @@ void CSetupDialog::MoveEntry(int from, int to)
     m_profiles.InsertString(to, text.c_str());
     m_profiles.SetItemDataPtr(to, profile);
     m_profiles.SetCheck(to, check);
+    // The pages go on showing the profile that moved.
+    m_lastSelection = to;
     SelectEntry(to);
     OnProfileSelChange();
     EnableApply();
@@ -485,46 +503,46 @@ void CSetupDialog::OnMoveDown()
         MoveEntry(selected, selected + 1);
 }
 
-LRESULT CSetupDialog::OnProcessChangeMessage(WPARAM window, LPARAM lParam)
+LRESULT CSetupDialog::OnProcessChangeMessage(WPARAM, LPARAM)
 {
-    try
+    // Nothing the note carries is used: any process may send or post it, and
+    // the profile the library sent it about may be gone when it arrives. The
+    // library is asked once its sender no longer waits for the answer (it may
+    // hold the library's lock while it waits).
+    AskActiveProfile();
+    return 0;
+}
+
+void CSetupDialog::AskActiveProfile()
+{
+    if (m_activeProfileAsked)
+        return;
+    m_activeProfileAsked = true;
+    PostMessage(kShowActiveProfileMessage);
+}
+
+LRESULT CSetupDialog::OnShowActiveProfile(WPARAM, LPARAM)
+{
+    m_activeProfileAsked = false;
+    // A list being refilled is asked again once it is full.
+    if (m_reloading)
+        return 0;
+    ActiveProfileIdentity active;
+    if (!::GetActiveProfileIdentity(active))
     {
-        const auto* active = reinterpret_cast<const CApplicationSettings*>(lParam);
-        if (active == nullptr)
+        m_profiles.SetMarkedItem(-1, false);
+        return 0;
+    }
+    CLogger::LogDebug(L"CSetupDialog: OnProcessChangeMessage: the profile in force is '%s' - '%s'",
+                      active.description.c_str(), active.fullName.c_str());
+    for (int index = 1, count = ProfileCount(); index < count; ++index)
+    {
+        const CApplicationSettings* listed = ProfileAt(index);
+        if (listed != nullptr && IsSameProfileByValue(*listed, active))
         {
-            CLogger::LogDebug(L"CSetupDialog: OnProcessChangeMessage called with NULL ApplicationSettings!");
-            m_profiles.SetMarkedItem(-1, false);
+            m_profiles.SetMarkedItem(index, listed->IsEnabled());
             return 0;
         }
-        if (!active->IsDefault() && !m_reloading)
-        {
-            CLogger::LogDebug(L"CSetupDialog: OnProcessChangeMessage called with HWND %08X, App Profile '%s' - '%s'",
-                              static_cast<unsigned>(window), active->GetDescription() ? active->GetDescription() : L"",
-                              active->GetFullName() ? active->GetFullName() : L"");
-            for (int index = 1, count = ProfileCount(); index < count; ++index)
-            {
-                const CApplicationSettings* listed = ProfileAt(index);
-                if (listed != nullptr && IsSameProfileByValue(*listed, *active))
-                {
-                    m_profiles.SetMarkedItem(index, listed->IsEnabled());
-                    return 1;
-                }
-            }
-        }
-    }
-    catch (const CException& e)
-    {
-        wchar_t message[261] = L"";
-        if (e.GetErrorMessage(message, 261))
-            CLogger::LogMessage(L"CSetupDialog: OnProcessChangedMessage threw an exception: %s", message);
-        else
-            CLogger::LogMessage(L"CSetupDialog: OnProcessChangedMessage caught a CException but could not extract the error message.");
-        CLogger::FlushLog();
-    }
-    catch (...)
-    {
-        CLogger::LogMessage(L"CSetupDialog: OnProcessChangedMessage threw an exception.");
-        CLogger::FlushLog();
     }
     m_profiles.SetMarkedItem(-1, false);
     return 0;

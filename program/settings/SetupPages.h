@@ -2,8 +2,9 @@
 // How the settings dialog drives the pages of its tab control. Every page
 // shows one profile of the dialog's settings copy; the dialog tells it which
 // (ShowProfile), asks it to write its controls back into that profile before
-// anything reads the copy (StoreProfile), and points it at a new copy after a
-// switch of settings file (SetSettings). Layer pages add what only they need.
+// anything reads the copy (StoreProfile, which a page may refuse), and points
+// it at a new copy after a switch of settings file (SetSettings). Layer pages
+// add what only they need.
 
 #include <windows.h>
 
@@ -50,7 +51,10 @@ public:
     virtual CTabPageSSL& Page() = 0;
     virtual void SetSettings(CSettings* settings) = 0;
     virtual void ShowProfile(CApplicationSettings* profile) = 0;
-    // False when no profile is shown.
+    // Writes the page into the profile it shows. False when the page refused
+    // a value of its controls: it has said why, the profile is as it was, and
+    // the dialog stops what needed the values. A page without a window or a
+    // profile has nothing to write and answers true.
     virtual bool StoreProfile() = 0;
 };
 

@@ -4,6 +4,7 @@
 
 #include "Handles.h"
 #include "Logger.h"
+#include "RegularFile.h"
 #include "StringFormat.h"
 #include "TrimWhiteSpace.h"
 
@@ -49,8 +50,7 @@ std::wstring Decode(const char* data, int size, UINT codePage, DWORD flags)
 
 bool ReadWholeFile(const std::wstring& path, std::string& bytes, DWORD& error)
 {
-    UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(OpenRegularFile(path.c_str(), FILE_SHARE_READ | FILE_SHARE_DELETE, 0));
     if (!file)
     {
         error = ::GetLastError();

@@ -134,7 +134,8 @@ TEST(LayerTab, RunApplicationIsEditedStoredAndCancelledBackToTheStoredActionByIt
     boxes.texts.clear();
     Choose(page, Middle, ACTION_RUN_APPLICATION);
     Choose(page, Left, ACTION_RUN_APPLICATION); // leaves a layer action: confirmed by the box answer
-    EXPECT_EQ(ACTION_RUN_APPLICATION, Shown(page, Left)) << "a removed modifier is not an editor cancel";
+    EXPECT_EQ(ACTION_LAYER_1, Shown(page, Left)) << "the cancelled editor leaves the modifier in place";
+    EXPECT_EQ(ACTION_LAYER_1, host.profile->GetActions(Left, 1)) << "on both of its layers";
 
     // Middle: now confirm a program.
     editors.appOutcome = EditorOutcome::kConfirmed;

@@ -110,11 +110,13 @@ public:
     }
 
     void EnableApply() override { ++applyEnabled; }
-    void StoreLayerTabs() override
+    bool StoreLayerTabs() override
     {
+        bool stored = true;
         for (auto& page : pages)
-            if (page)
-                page->SaveSettings();
+            if (page && page->GetProfile() != nullptr && !page->SaveSettings())
+                stored = false;
+        return stored;
     }
     void RebuildLayerTabs(CLayerTab* source, bool changed) override
     {

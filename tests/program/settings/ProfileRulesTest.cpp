@@ -56,6 +56,10 @@ TEST(ProfileRules, TheEnginesActiveProfileIsFoundInTheDialogsCopyByValue)
     EXPECT_FALSE(IsSameProfileByValue(listed, active)) << "only one of them has a description";
     active.SetDescription(L"Probe");
 
+    active.SetMatchType(2);
+    EXPECT_FALSE(IsSameProfileByValue(listed, active)) << "profiles of one window may differ by their match type";
+    active.SetMatchType(listed.GetMatchType());
+
     listed.SetUseWindowArea(true);
     active.SetUseWindowArea(true);
     listed.SetWindowArea(RECT{0, 0, 10, 10});

@@ -1,5 +1,10 @@
 #include "SetupDialogDriver.h"
 
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <vector>
+
 #include "Control.h"
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
@@ -292,6 +297,177 @@ HWND WaitForDialogTitled(DWORD processId, const std::wstring& titleStart, DWORD 
     if (brmptest::WaitFor([&] { return ::SendMessageW(list, LB_GETCURSEL, 0, 0) == entry; }, kDialogTimeoutMs))
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "profile entry " << entry << " is not selected";
+
+HWND FindPage(HWND dialog, int controlId, bool shownOnly)
+{
+    struct PageSearch
+    {
+        int id;
+        bool shownOnly;
+        HWND found;
+    } search{controlId, shownOnly, nullptr};
+    ::EnumChildWindows(
+        dialog,
+        [](HWND child, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<PageSearch*>(param);
+            wchar_t cls[32] = L"";
+            ::GetClassNameW(child, cls, 32);
+            if (std::wstring(cls) == L"#32770" && ::GetDlgItem(child, s->id) != nullptr &&
+                (!s->shownOnly || ::IsWindowVisible(child)))
+            {
+                s->found = child;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+int SelectedTab(HWND dialog)
+{
+    DWORD_PTR selected = static_cast<DWORD_PTR>(-1);
+    ::SendMessageTimeoutW(::GetDlgItem(dialog, IDC_SETUP_TABS), TCM_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &selected);
+    return static_cast<int>(static_cast<LRESULT>(selected));
+}
+
+namespace
+{
+// The rectangle of a tab, in screen coordinates. The tab control answers
+// into memory of its own process, which is lent to it for the question.
+bool TabRect(HWND tabs, int index, RECT& rect)
+{
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(tabs, &processId);
+    const HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (process == nullptr)
+        return false;
+    bool found = false;
+    if (void* remote = ::VirtualAllocEx(process, nullptr, sizeof(RECT), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))
+    {
+        DWORD_PTR answer = 0;
+        SIZE_T read = 0;
+        found = ::SendMessageTimeoutW(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote),
+                                      SMTO_ABORTIFHUNG, 5000, &answer) &&
+                answer != 0 && ::ReadProcessMemory(process, remote, &rect, sizeof(rect), &read) && read == sizeof(rect);
+        ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    ::CloseHandle(process);
+    if (found)
+        ::MapWindowPoints(tabs, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    return found;
+}
+}
+
+::testing::AssertionResult ClickTab(HWND dialog, int index)
+{
+    RECT rect{};
+    if (!TabRect(::GetDlgItem(dialog, IDC_SETUP_TABS), index, rect))
+        return ::testing::AssertionFailure() << "tab " << index << " has no rectangle";
+    if (auto clicked = brmptest::PhysicalInput::ClickAt((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2,
+                                                        brmptest::PhysicalInput::kLeft);
+        !clicked)
+        return clicked;
+    if (!brmptest::WaitFor([&] { return SelectedTab(dialog) == index; }, kDialogTimeoutMs))
+        return ::testing::AssertionFailure() << "tab " << index << " was not selected (tab " << SelectedTab(dialog)
+                                             << " is)";
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult ClickControlAt(HWND control, int x, int y)
+{
+    if (control == nullptr || !::IsWindowVisible(control))
+        return ::testing::AssertionFailure() << "the control is missing or hidden";
+    POINT at{x, y};
+    RECT window{};
+    ::GetWindowRect(control, &window);
+    return brmptest::PhysicalInput::ClickAt(window.left + at.x, window.top + at.y, brmptest::PhysicalInput::kLeft);
+}
+
+::testing::AssertionResult ClickControl(HWND control)
+{
+    RECT window{};
+    ::GetWindowRect(control, &window);
+    return ClickControlAt(control, (window.right - window.left) / 2, (window.bottom - window.top) / 2);
+}
+
+namespace
+{
+HWND FocusOfThread(HWND window)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+}
+
+::testing::AssertionResult TypeIntoEdit(HWND edit, const std::wstring& text)
+{
+    if (edit == nullptr || !::IsWindowVisible(edit) || !::IsWindowEnabled(edit))
+        return ::testing::AssertionFailure() << "the edit is missing, hidden or disabled";
+    if (auto clicked = ClickControl(edit); !clicked)
+        return clicked;
+    // Keys typed before the click gave the edit the focus would go elsewhere.
+    if (!brmptest::WaitFor([&] { return FocusOfThread(edit) == edit; }, kDialogTimeoutMs))
+        return ::testing::AssertionFailure() << "the click gave the edit no focus";
+    std::vector<std::wstring> arguments = {L"key", L"End", L"shift+Home", L"BackSpace"};
+    if (!text.empty())
+        arguments.insert(arguments.end(), {L"type", text});
+    if (auto typed = brmptest::PhysicalInput::Run(arguments); !typed)
+        return typed;
+    if (!brmptest::WaitFor([&] { return TextOf(edit) == text; }, kDialogTimeoutMs))
+        return ::testing::AssertionFailure() << "the edit holds " << ::testing::PrintToString(TextOf(edit));
+    return ::testing::AssertionSuccess();
+}
+
+LRESULT CheckState(HWND box)
+{
+    DWORD_PTR state = static_cast<DWORD_PTR>(-1);
+    ::SendMessageTimeoutW(box, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+    return static_cast<LRESULT>(state);
+}
+
+HWND FindPopupMenu(DWORD processId)
+{
+    HWND menu = nullptr;
+    while ((menu = ::FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr)
+    {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(menu, &owner);
+        if (owner == processId && ::IsWindowVisible(menu))
+            return menu;
+    }
+    return nullptr;
+}
+
+HWND FindSettingsSheet(DWORD processId)
+{
+    HWND sheet = nullptr;
+    while ((sheet = ::FindWindowExW(nullptr, sheet, L"#32770", L"Global Settings")) != nullptr)
+    {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(sheet, &owner);
+        DWORD_PTR page = 0;
+        if (owner == processId &&
+            ::SendMessageTimeoutW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_ABORTIFHUNG, 5000, &page) && page != 0)
+            return sheet;
+    }
+    return nullptr;
+}
+
+HWND SheetPageControl(HWND sheet, int id)
+{
+    DWORD_PTR answer = 0;
+    ::SendMessageTimeoutW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    const auto page = reinterpret_cast<HWND>(answer);
+    if (const HWND direct = ::GetDlgItem(page, id))
+        return direct;
+    for (HWND child = ::GetWindow(page, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT))
+        if (const HWND inner = ::GetDlgItem(child, id))
+            return inner;
+    return nullptr;
 }
 
 } // namespace setuptest

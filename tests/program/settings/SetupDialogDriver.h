@@ -95,4 +95,29 @@ protected:
 private:
     std::wstring m_arguments;
 };
+// --- single actions of a user, each checked once ---
+
+// The page (a child dialog) of the settings dialog that holds a control with
+// that id; shownOnly: the one shown now.
+HWND FindPage(HWND dialog, int controlId, bool shownOnly = false);
+// The index of the tab the dialog shows.
+int SelectedTab(HWND dialog);
+// A real click on the tab of that index, then a wait until it is the tab shown.
+::testing::AssertionResult ClickTab(HWND dialog, int index);
+// A real click on a control of another process's window, in its middle or at a
+// point given relative to its top left corner.
+::testing::AssertionResult ClickControl(HWND control);
+::testing::AssertionResult ClickControlAt(HWND control, int x, int y);
+// A real click into an edit, its text selected by the keyboard and replaced by
+// typing (an empty text deletes it); then a wait until the edit holds it.
+::testing::AssertionResult TypeIntoEdit(HWND edit, const std::wstring& text);
+// A check box's state (BST_*) as its window answers.
+LRESULT CheckState(HWND box);
+// The visible popup menu of a process, null when none.
+HWND FindPopupMenu(DWORD processId);
+// The global settings sheet of a process once its first page is up, null before;
+// and a control of the page it shows.
+HWND FindSettingsSheet(DWORD processId);
+HWND SheetPageControl(HWND sheet, int id);
+
 } // namespace setuptest

@@ -1,0 +1,17 @@
+#pragma once
+// Reading an XML file the user names (the settings file, a profile file): only
+// a regular file of a bounded size is read, in one piece.
+
+#include "pugixml.hpp"
+
+// A settings file of this size is no settings file (a full one with every
+// profile slot used is a few megabytes per hundred profiles).
+inline constexpr unsigned long long kMaxXmlFileBytes = 512ull * 1024 * 1024;
+
+// Parses the file at path. The file is read in one piece and shared for
+// deleting as well: a save elsewhere (the program's Apply while the engine
+// reloads) may put a new file in its place meanwhile, and this read goes on
+// with the file as it was. A missing file gives status_file_not_found; a name
+// that is no regular file (a device, a pipe, a folder) is logged and gives
+// status_io_error without being read.
+pugi::xml_parse_result LoadXmlFile(pugi::xml_document& document, const wchar_t* path, unsigned int flags);

@@ -1,0 +1,286 @@
+// Values the pages of the real program's settings dialog refuse: a refusal at
+// Apply (or at a change of profile) saves nothing, brings the page up with the
+// refused text still in its field, and keeps Apply for when it is mended;
+// values of the file that a page could never take are shown within its range;
+// edits on a page outlive the global settings sheet; and the arrows beside the
+// timed layer switch step its seconds.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "ApplicationSettings.h"
+#include "GlobalSettingsIds.h"
+#include "ProgramRunner.h"
+#include "Settings.h"
+#include "SetupDialogDriver.h"
+#include "SetupDialogIds.h"
+#include "TempFolder.h"
+#include "WaitFor.h"
+#include "resource.h"
+
+using brmptest::WaitFor;
+using namespace setuptest;
+
+namespace
+{
+// The tabs of a dialog with two layers.
+constexpr int kLayer1Tab = 0;
+constexpr int kLayer2Tab = 1;
+constexpr int kScrollingTab = 2;
+constexpr int kOptionsTab = 3;
+
+class SetupDialogRefusedValues : public SetupDialogTest
+{
+protected:
+    SetupDialogRefusedValues() : SetupDialogTest(L"brmp-setup-refused") {}
+
+    void Prepare(CSettings& settings) override
+    {
+        settings.m_bScrollWindowUnderCursor = true;
+        // An application profile whose scroll method uses the step sizes.
+        auto* profile = new CApplicationSettings(&settings, false, -1);
+        profile->SetApplication(L"notepad.exe");
+        profile->SetAdvScrollMethod(0);
+        profile->SetAdvScrollVertical(2);
+        settings.AddApplication(profile);
+    }
+
+    std::string File() const { return brmptest::ReadFileBytes(SettingsFile()).value_or(""); }
+
+    // A real click on an entry's text, then a wait until it is selected.
+    ::testing::AssertionResult ClickProfileEntry(int entry)
+    {
+        const HWND list = ::GetDlgItem(m_dialog, IDC_SETUP_PROFILES);
+        const int height = static_cast<int>(::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+        const int top = static_cast<int>(::SendMessageW(list, LB_GETTOPINDEX, 0, 0));
+        if (auto clicked = ClickControlAt(list, 60, (entry - top) * height + height / 2); !clicked)
+            return clicked;
+        if (!WaitFor([&] { return ::SendMessageW(list, LB_GETCURSEL, 0, 0) == entry; }, kDialogTimeoutMs))
+            return ::testing::AssertionFailure() << "entry " << entry << " was not selected";
+        return ::testing::AssertionSuccess();
+    }
+
+    // Presses Apply with a click while another tab than the edit's is shown,
+    // and expects the refusal: the message, then the edit's page shown with
+    // the text kept, Apply still enabled and the file as it was.
+    void ExpectRefusedApply(int tab, HWND edit, const std::wstring& message, const char* screenshot)
+    {
+        const std::wstring typed = TextOf(edit);
+        const std::string before = File();
+        ASSERT_FALSE(before.empty());
+        ASSERT_TRUE(ClickTab(m_dialog, tab == kLayer1Tab ? kLayer2Tab : kLayer1Tab));
+        ASSERT_TRUE(IsEnabled(m_dialog, IDOK));
+        ASSERT_TRUE(ClickControl(::GetDlgItem(m_dialog, IDOK)));
+        ExpectRefusal(tab, edit, typed, message, screenshot);
+        EXPECT_TRUE(IsEnabled(m_dialog, IDOK)) << "the edits are still to be applied";
+        EXPECT_TRUE(File() == before) << "nothing was saved";
+    }
+
+    void ExpectRefusal(int tab, HWND edit, const std::wstring& typed, const std::wstring& message,
+                       const char* screenshot)
+    {
+        std::wstring text;
+        const HWND box = WaitForMessageBox(m_program.ProcessId(), &text);
+        ASSERT_NE(box, nullptr) << m_program.Log();
+        EXPECT_EQ(text, message);
+        Answer(box, IDOK);
+        ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }, kDialogTimeoutMs));
+        EXPECT_TRUE(WaitFor([&] { return SelectedTab(m_dialog) == tab && ::IsWindowVisible(::GetParent(edit)); },
+                            kDialogTimeoutMs))
+            << "the page that refused is shown (tab " << SelectedTab(m_dialog) << " is)";
+        EXPECT_EQ(TextOf(edit), typed) << "the refused text is kept";
+        // The page was hidden under the message: drawn whole before the picture is taken.
+        ::RedrawWindow(m_dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        programtest::SaveScreenshot(std::wstring(screenshot, screenshot + std::strlen(screenshot)));
+    }
+
+    // Presses Apply with a click and waits until the file is written.
+    ::testing::AssertionResult ApplyByClick()
+    {
+        if (auto clicked = ClickControl(::GetDlgItem(m_dialog, IDOK)); !clicked)
+            return clicked;
+        if (!WaitFor([&] { return !IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs))
+            return ::testing::AssertionFailure() << "Apply stayed enabled\n" << m_program.Log();
+        if (HWND box = FindMessageBox(m_program.ProcessId()))
+            return ::testing::AssertionFailure() << "a message is open: " << testing::PrintToString(TextOf(box));
+        return ::testing::AssertionSuccess();
+    }
+};
+}
+
+TEST_F(SetupDialogRefusedValues, ASwitchTimeOutOfRangeOnALayerPageIsRefusedAtApplyAndAppliedOnceMended)
+{
+    ASSERT_TRUE(ClickTab(m_dialog, kLayer2Tab));
+    const HWND page = FindPage(m_dialog, IDC_LAYER_SWITCH_TIME, true);
+    ASSERT_NE(page, nullptr);
+    const HWND seconds = ::GetDlgItem(page, IDC_LAYER_SWITCH_TIME);
+    ASSERT_TRUE(TypeIntoEdit(seconds, L"45"));
+    ASSERT_TRUE(WaitFor([&] { return IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs));
+    ASSERT_NO_FATAL_FAILURE(
+        ExpectRefusedApply(kLayer2Tab, seconds, L"Enter a number between 0.1 and 30.", "setup-refused-layer.png"));
+
+    // Mended, the time and the layer's flags reach the file together.
+    ASSERT_TRUE(TypeIntoEdit(seconds, L"2.5"));
+    ASSERT_TRUE(ClickControl(::GetDlgItem(page, IDC_LAYER_DISABLE_NEXT_PREV)));
+    ASSERT_TRUE(WaitFor([&] { return CheckState(::GetDlgItem(page, IDC_LAYER_DISABLE_NEXT_PREV)) == BST_CHECKED; }));
+    ASSERT_TRUE(ApplyByClick());
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    EXPECT_DOUBLE_EQ(saved->GetDefaultApp()->GetAutoSwitchTime(1), 2.5);
+    EXPECT_TRUE(saved->GetDefaultApp()->GetLayerDisabledNextPrev(1, false));
+}
+
+TEST_F(SetupDialogRefusedValues, AnEmptyStepSizeOnTheScrollingPageIsRefusedAtApplyAndTheMethodKept)
+{
+    ASSERT_TRUE(ClickProfileEntry(1));
+    ASSERT_TRUE(ClickTab(m_dialog, kScrollingTab));
+    const HWND page = FindPage(m_dialog, IDC_SCROLL_ADV_VERTICAL);
+    ASSERT_NE(page, nullptr);
+    const HWND vertical = ::GetDlgItem(page, IDC_SCROLL_ADV_VERTICAL);
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(vertical) != FALSE; }));
+    ASSERT_TRUE(ClickControl(::GetDlgItem(page, IDC_SCROLL_INVERT)));
+    ASSERT_TRUE(WaitFor([&] { return IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs));
+    ASSERT_TRUE(TypeIntoEdit(vertical, L""));
+    ASSERT_NO_FATAL_FAILURE(ExpectRefusedApply(kScrollingTab, vertical, L"Enter an integer.", "setup-refused-scrolling.png"));
+
+    ASSERT_TRUE(TypeIntoEdit(vertical, L"4"));
+    ASSERT_TRUE(ApplyByClick());
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    ASSERT_EQ(saved->GetApplicationCount(), 1);
+    EXPECT_EQ(saved->GetApplication(0)->AdvScrollMethod(), 0);
+    EXPECT_EQ(saved->GetApplication(0)->AdvScrollVertical(), 4);
+    EXPECT_TRUE(saved->GetApplication(0)->InvertedScrolling());
+}
+
+TEST_F(SetupDialogRefusedValues, AnEmptyIgnoreTimeOnTheOptionsPageIsRefusedAtApplyAndAtAChangeOfProfile)
+{
+    ASSERT_TRUE(ClickTab(m_dialog, kOptionsTab));
+    const HWND page = FindPage(m_dialog, IDC_OPT_VSCROLL_TIME);
+    ASSERT_NE(page, nullptr);
+    const HWND time = ::GetDlgItem(page, IDC_OPT_VSCROLL_TIME);
+    ASSERT_TRUE(ClickControl(::GetDlgItem(page, IDC_OPT_IGNORE_VSCROLL)));
+    ASSERT_TRUE(WaitFor([&] { return IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs));
+    ASSERT_TRUE(TypeIntoEdit(time, L""));
+    ASSERT_NO_FATAL_FAILURE(ExpectRefusedApply(kOptionsTab, time, L"Enter an integer.", "setup-refused-options.png"));
+
+    // Another profile is not shown while the page refuses.
+    ASSERT_TRUE(ClickTab(m_dialog, kLayer1Tab));
+    const HWND list = ::GetDlgItem(m_dialog, IDC_SETUP_PROFILES);
+    const int height = static_cast<int>(::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+    ASSERT_TRUE(ClickControlAt(list, 60, height + height / 2));
+    ASSERT_NO_FATAL_FAILURE(ExpectRefusal(kOptionsTab, time, L"", L"Enter an integer.", "setup-refused-profile-change.png"));
+    EXPECT_EQ(::SendMessageW(list, LB_GETCURSEL, 0, 0), 0) << "the profile shown stays selected";
+    EXPECT_EQ(TextOf(m_dialog, IDC_SETUP_DESCRIPTION).rfind(L"Default", 0), 0u);
+
+    // Mended, the time and the options stored after it reach the file.
+    ASSERT_TRUE(TypeIntoEdit(time, L"300"));
+    ASSERT_TRUE(ClickControl(::GetDlgItem(page, IDC_OPT_DISABLE_SCROLL_UNDER)));
+    ASSERT_TRUE(WaitFor([&] { return CheckState(::GetDlgItem(page, IDC_OPT_DISABLE_SCROLL_UNDER)) == BST_CHECKED; }));
+    ASSERT_TRUE(ApplyByClick());
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->GetDefaultApp()->GetIgnoreVScrollTime(), 300);
+    EXPECT_TRUE(saved->GetDefaultApp()->GetIgnoreVScroll());
+    EXPECT_TRUE(saved->GetDefaultApp()->GetDisableScrollUnderCursor());
+}
+
+TEST_F(SetupDialogRefusedValues, AnEditOnTheScrollingPageSurvivesTheSettingsSheetClosedWithChanges)
+{
+    ASSERT_TRUE(ClickProfileEntry(1));
+    ASSERT_TRUE(ClickTab(m_dialog, kScrollingTab));
+    const HWND vertical = ::GetDlgItem(FindPage(m_dialog, IDC_SCROLL_ADV_VERTICAL), IDC_SCROLL_ADV_VERTICAL);
+    ASSERT_TRUE(TypeIntoEdit(vertical, L"7"));
+
+    // The sheet's changes refill the pages from the profile.
+    ASSERT_TRUE(ClickControl(::GetDlgItem(m_dialog, IDC_SETUP_SETTINGS)));
+    HWND sheet = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (sheet = FindSettingsSheet(m_program.ProcessId())) != nullptr; }, kDialogTimeoutMs));
+    ::SendMessageW(SheetPageControl(sheet, IDC_GEN_LAYERS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"3"));
+    ::PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(sheet); }, kDialogTimeoutMs));
+    ASSERT_TRUE(WaitFor([&] { return ::SendMessageW(::GetDlgItem(m_dialog, IDC_SETUP_TABS), TCM_GETITEMCOUNT, 0, 0) == 5; },
+                        kDialogTimeoutMs));
+    EXPECT_EQ(TextOf(vertical), L"7") << "the edit made before the sheet is kept";
+
+    ASSERT_TRUE(ApplyByClick());
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    ASSERT_EQ(saved->GetApplicationCount(), 1);
+    EXPECT_EQ(saved->GetApplication(0)->AdvScrollVertical(), 7);
+    EXPECT_EQ(saved->MaxLayers(), 3);
+}
+
+namespace
+{
+class SetupDialogFarSwitchTime : public SetupDialogRefusedValues
+{
+protected:
+    void Prepare(CSettings& settings) override
+    {
+        // A timed switch no page can show on the first layer.
+        settings.GetDefaultApp()->SetAutoSwitchTime(0, 45.0);
+    }
+};
+}
+
+TEST_F(SetupDialogFarSwitchTime, ATimeOfTheFileOutsideThePagesRangeIsShownWithinItAndNeverBlocksApply)
+{
+    // The first layer's page hides its timed switch; the file's 45 seconds are shown as the most it takes.
+    const HWND page = FindPage(m_dialog, IDC_LAYER_SWITCH_TIME, true);
+    ASSERT_NE(page, nullptr);
+    EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(page, IDC_LAYER_SWITCH_TIME)));
+    EXPECT_EQ(TextOf(page, IDC_LAYER_SWITCH_TIME), L"30");
+
+    ASSERT_TRUE(TypeIntoEdit(::GetDlgItem(page, IDC_LAYER_NAME), L"Named"));
+    ASSERT_TRUE(WaitFor([&] { return IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs));
+    ASSERT_TRUE(ApplyByClick());
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    ASSERT_NE(saved->GetDefaultApp()->GetLayerName(0), nullptr);
+    EXPECT_STREQ(saved->GetDefaultApp()->GetLayerName(0), L"Named");
+    EXPECT_DOUBLE_EQ(saved->GetDefaultApp()->GetAutoSwitchTime(0), 30.0);
+}
+
+TEST_F(SetupDialogRefusedValues, TheArrowsBesideTheSwitchTimeStepItBySecondsAndApplyStoresIt)
+{
+    ASSERT_TRUE(ClickTab(m_dialog, kLayer2Tab));
+    const HWND page = FindPage(m_dialog, IDC_LAYER_SWITCH_TIME, true);
+    ASSERT_NE(page, nullptr);
+    const HWND seconds = ::GetDlgItem(page, IDC_LAYER_SWITCH_TIME);
+    const HWND arrows = ::GetDlgItem(page, IDC_LAYER_SWITCH_SPIN);
+    ASSERT_EQ(TextOf(seconds), L"1");
+    RECT rect{};
+    ::GetWindowRect(arrows, &rect);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    const auto clickArrow = [&](bool up) { return ClickControlAt(arrows, width / 2, up ? height / 4 : height * 3 / 4); };
+
+    ASSERT_TRUE(clickArrow(true));
+    EXPECT_TRUE(WaitFor([&] { return TextOf(seconds) == L"2.0"; }, kDialogTimeoutMs)) << testing::PrintToString(TextOf(seconds));
+    ASSERT_TRUE(clickArrow(true));
+    EXPECT_TRUE(WaitFor([&] { return TextOf(seconds) == L"3.0"; }, kDialogTimeoutMs)) << testing::PrintToString(TextOf(seconds));
+    programtest::SaveScreenshot(L"setup-switch-time-arrows.png");
+    ASSERT_TRUE(clickArrow(false));
+    EXPECT_TRUE(WaitFor([&] { return TextOf(seconds) == L"2.0"; }, kDialogTimeoutMs)) << testing::PrintToString(TextOf(seconds));
+
+    // A typed time keeps its tenths; the arrows stop at the most the field takes.
+    ASSERT_TRUE(TypeIntoEdit(seconds, L"2.5"));
+    ASSERT_TRUE(clickArrow(true));
+    EXPECT_TRUE(WaitFor([&] { return TextOf(seconds) == L"3.5"; }, kDialogTimeoutMs)) << testing::PrintToString(TextOf(seconds));
+    ASSERT_TRUE(TypeIntoEdit(seconds, L"29.5"));
+    ASSERT_TRUE(clickArrow(true));
+    EXPECT_TRUE(WaitFor([&] { return TextOf(seconds) == L"30.0"; }, kDialogTimeoutMs)) << testing::PrintToString(TextOf(seconds));
+
+    ASSERT_TRUE(ApplyByClick());
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    EXPECT_DOUBLE_EQ(saved->GetDefaultApp()->GetAutoSwitchTime(1), 30.0);
+}
