@@ -112,12 +112,14 @@ TEST(HotkeyDispatch, SnappingMovesTheCursorIntoTheForegroundWindow)
     HWND window = ::CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"snap target", WS_POPUP | WS_VISIBLE, 200, 150, 300,
                                     200, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(window, nullptr);
+    // A window of the calling thread comes forward at once.
     ::SetForegroundWindow(window);
-    if (::GetForegroundWindow() != window)
+    struct Destroy
     {
-        ::DestroyWindow(window);
-        GTEST_SKIP() << "the test window could not be brought to the foreground";
-    }
+        HWND window;
+        ~Destroy() { ::DestroyWindow(window); }
+    } destroy{window};
+    ASSERT_EQ(::GetForegroundWindow(), window) << "the test window could not be brought to the foreground";
     RECT rect = {};
     ::GetWindowRect(window, &rect);
     ASSERT_TRUE(SnapCursorToActiveWindow(false));
@@ -130,6 +132,5 @@ TEST(HotkeyDispatch, SnappingMovesTheCursorIntoTheForegroundWindow)
     ::GetCursorPos(&cursor);
     EXPECT_EQ(cursor.x, ::GetSystemMetrics(SM_CXSCREEN) / 2);
     EXPECT_EQ(cursor.y, ::GetSystemMetrics(SM_CYSCREEN) / 2);
-    ::DestroyWindow(window);
 }
 } // namespace
