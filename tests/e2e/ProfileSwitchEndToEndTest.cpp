@@ -14,6 +14,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ApplicationSettings.h"
@@ -41,6 +42,10 @@ struct Options
     bool mouseOver = true;
     bool hoverActivation = false;
     int hoverDelayMs = 100;
+    // The script runs in a console window of its own, which takes the
+    // foreground while it runs and leaves none when it closes: only the test
+    // of the script has it.
+    bool changeScript = false;
 };
 
 int WheelLines()
@@ -84,7 +89,7 @@ protected:
     // appends a line to runs.txt.
     ::testing::AssertionResult LoadAndHook(const Options& options)
     {
-        const std::wstring script = m_folder.Path() + L"\\switched.bat";
+        const std::wstring script = ScriptPath();
         {
             std::wofstream bat(script.c_str());
             bat << L"@echo switched>>\"" << m_runs << L"\"\r\n";
@@ -101,9 +106,11 @@ protected:
         CApplicationSettings* scripted = AddProbeProfile(settings, kScriptTitle);
         scripted->SetScrollLines(m_startLines);
         scripted->SetProfileChangeScript(script.c_str());
-        scripted->EnableProfileScript(true);
+        scripted->EnableProfileScript(options.changeScript);
         return IsolatedSettings::LoadAndHook(settings);
     }
+
+    std::wstring ScriptPath() const { return m_folder.Path() + L"\\switched.bat"; }
 
     static bool InForce(const wchar_t* title)
     {
@@ -168,7 +175,9 @@ std::unique_ptr<Probe> ProfileSwitchEndToEnd::s_script;
 
 TEST_F(ProfileSwitchEndToEnd, RestingOverAWindowAppliesItsProfilesMouseSettingsAndRunsItsScriptOncePerSwitch)
 {
-    ASSERT_TRUE(LoadAndHook(Options{}));
+    Options options;
+    options.changeScript = true;
+    ASSERT_TRUE(LoadAndHook(options));
     for (int round = 1; round <= 2; ++round)
     {
         SCOPED_TRACE(round);
@@ -180,6 +189,10 @@ TEST_F(ProfileSwitchEndToEnd, RestingOverAWindowAppliesItsProfilesMouseSettingsA
             << "swap " << ::GetSystemMetrics(SM_SWAPBUTTON) << " lines " << WheelLines();
         EXPECT_TRUE(WaitFor([&] { return ScriptRuns() >= round; }, 10000)) << "the change script never ran";
         EXPECT_EQ(ScriptRuns(), round) << "one run per switch into the profile";
+        // Its console window, there before the script wrote its line, goes
+        // before the next step: it would take the foreground from the tests.
+        EXPECT_TRUE(WaitFor([&] { return ::FindWindowW(nullptr, ScriptPath().c_str()) == nullptr; }, 10000))
+            << "the script's console window stays";
     }
 }
 
@@ -216,11 +229,18 @@ TEST_F(ProfileSwitchEndToEnd, RestingOverAnInactiveWindowActivatesItAfterTheDela
     ASSERT_TRUE(MoveOver(*s_swapped));
     ASSERT_TRUE(WaitWhileResting([&] { return InForce(kSwappedTitle); }));
 
+    s_script->Clear();
+    // The pointer arrives over the window after this moment; the window's
+    // activation, as the window itself records it, comes a whole delay later.
+    const DWORD beforeMove = ::GetTickCount();
     ASSERT_TRUE(MoveOver(*s_script));
-    ASSERT_TRUE(WaitWhileResting([&] { return InForce(kScriptTitle); }));
-    // The profile follows at once; the window only once the delay has passed.
-    EXPECT_FALSE(s_script->IsFocused()) << "activated before its delay";
-    EXPECT_TRUE(WaitFor([&] { return s_script->IsFocused(); })) << "never activated by hovering";
+    EXPECT_TRUE(WaitWhileResting([&] { return InForce(kScriptTitle) && s_script->IsFocused(); }))
+        << "never activated by hovering\n" << s_script->Describe();
+    const std::optional<ProbeRecord> activated =
+        s_script->WaitForRecord([](const ProbeRecord& r) { return r.Is(L"WM_ACTIVATE") && r.Value(L"state") != 0; });
+    ASSERT_TRUE(activated.has_value()) << s_script->Describe();
+    EXPECT_GE(static_cast<DWORD>(activated->Value(L"tick")) - beforeMove, static_cast<DWORD>(options.hoverDelayMs))
+        << "activated before its delay\n" << s_script->Describe();
 }
 
 TEST_F(ProfileSwitchEndToEnd, AReloadStormWhileThePointerWandersLeavesOnlyLiveProfilesInForce)
