@@ -25,6 +25,9 @@ namespace
 // Timer thread only, under the global lock.
 HWND g_hLastKeyWindow = nullptr;     // the focus window examined last
 HWND g_hKeySwitchWindow = nullptr;   // the window that caused the last switch
+// The profile that switch put in force: once a click or the pointer has put
+// another one in force, the window's focus decides again. Compared, never used.
+const CApplicationSettings* g_pKeySwitchProfile = nullptr;
 wchar_t g_szKeySwitchProcess[MAX_PATH] = {};
 
 bool AnyButtonDown()
@@ -102,7 +105,8 @@ bool GetKeyboardActiveAppSettings()
         return false;
 
     CApplicationSettings* current = g_engine.pCurrentApp;
-    if (window == g_hLastKeyWindow && window == g_hKeySwitchWindow && MatchWindowArea(window, current, point))
+    if (window == g_hLastKeyWindow && window == g_hKeySwitchWindow && current == g_pKeySwitchProfile &&
+        MatchWindowArea(window, current, point))
         return false;
 
     wchar_t process[MAX_PATH] = {};
@@ -140,6 +144,7 @@ bool GetKeyboardActiveAppSettings()
         profile->Log(process);
     g_hLastKeyWindow = window;
     g_hKeySwitchWindow = window;
+    g_pKeySwitchProfile = profile;
     wcsncpy_s(g_szKeySwitchProcess, MAX_PATH, process, _TRUNCATE);
     SwitchToProfile(window, process, profile);
     SetLastProfileWindow(window);

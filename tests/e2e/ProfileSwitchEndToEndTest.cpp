@@ -217,6 +217,17 @@ TEST_F(ProfileSwitchEndToEnd, WithoutMouseOverAClickOrTheKeyboardFocusSwitchesTh
     ASSERT_TRUE(s_swapped->Activate());
     ASSERT_TRUE(PhysicalInput::KeyTap(L"Control_L"));
     EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }));
+
+    // A click puts the other window's profile in force; the keyboard focus
+    // back on the window that switched last brings its profile back.
+    ASSERT_TRUE(s_script->Activate());
+    const POINT scriptAt = s_script->Center();
+    ASSERT_TRUE(PhysicalInput::ClickAt(scriptAt.x, scriptAt.y, PhysicalInput::kMiddle));
+    ASSERT_TRUE(WaitFor([&] { return InForce(kScriptTitle) && StartValuesInForce(); }));
+    ASSERT_TRUE(s_swapped->Activate());
+    ASSERT_TRUE(PhysicalInput::KeyTap(L"Control_L"));
+    EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }))
+        << "the keyboard focus on the window that switched last was ignored";
 }
 
 TEST_F(ProfileSwitchEndToEnd, RestingOverAnInactiveWindowActivatesItAfterTheDelayAndNotBefore)
