@@ -22,7 +22,9 @@
 #include "Folders.h"
 #include "Globals.h"
 #include "Hooks.h"
+#include "Debug.h"
 #include "IsolatedSettings.h"
+#include "LogFile.h"
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
@@ -252,6 +254,44 @@ TEST_F(ProfileSwitchEndToEnd, RestingOverAnInactiveWindowActivatesItAfterTheDela
     ASSERT_TRUE(activated.has_value()) << s_script->Describe();
     EXPECT_GE(static_cast<DWORD>(activated->Value(L"tick")) - beforeMove, static_cast<DWORD>(options.hoverDelayMs))
         << "activated before its delay\n" << s_script->Describe();
+}
+
+TEST_F(ProfileSwitchEndToEnd, ACtrlReleasedWhileNoWindowHasTheForegroundLetsTheWindowThatComesForwardDecide)
+{
+    Options options;
+    options.mouseOver = false;
+    ASSERT_TRUE(LoadAndHook(options));
+    SetDebug(true, L"test");
+    struct DebugOff
+    {
+        ~DebugOff() { SetDebug(false, L"test"); }
+    } debugOff;
+
+    ASSERT_TRUE(s_script->Activate());
+    const POINT scriptAt = s_script->Center();
+    ASSERT_TRUE(PhysicalInput::ClickAt(scriptAt.x, scriptAt.y, PhysicalInput::kMiddle));
+    ASSERT_TRUE(WaitFor([&] { return InForce(kScriptTitle) && StartValuesInForce(); }));
+
+    // A window that had the foreground ends with its process: none has it now.
+    ProbeOptions goneOptions;
+    goneOptions.title = L"Brmp Ended Window";
+    goneOptions.rect = RECT{40, 500, 240, 700};
+    Probe gone(goneOptions);
+    ASSERT_TRUE(gone.Start());
+    ASSERT_TRUE(gone.Terminate());
+    ASSERT_EQ(::GetForegroundWindow(), nullptr);
+
+    // The Ctrl release finds no window to decide; the profile stays.
+    ASSERT_TRUE(PhysicalInput::KeyTap(L"Control_L"));
+    ASSERT_TRUE(WaitFor([] {
+        return ReadLogFile().find("KeySwitchTimerProc: No window has the keyboard focus yet") != std::string::npos;
+    })) << "the key-switch timer never looked";
+    EXPECT_TRUE(InForce(kScriptTitle));
+
+    // The window that then comes forward decides, without another key.
+    ASSERT_TRUE(s_swapped->Activate());
+    EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }))
+        << "the keyboard switch was lost";
 }
 
 TEST_F(ProfileSwitchEndToEnd, AReloadStormWhileThePointerWandersLeavesOnlyLiveProfilesInForce)

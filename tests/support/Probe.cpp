@@ -215,6 +215,17 @@ bool Probe::IsRunning() const
     return ::testing::AssertionFailure() << "the probe did not end within " << timeoutMs << " ms after WM_CLOSE";
 }
 
+::testing::AssertionResult Probe::Terminate(DWORD timeoutMs)
+{
+    if (!IsRunning())
+        return ::testing::AssertionFailure() << "the probe is not running";
+    if (!::TerminateProcess(m_process, 1))
+        return ::testing::AssertionFailure() << "the probe could not be ended (error " << ::GetLastError() << ")";
+    if (::WaitForSingleObject(m_process, timeoutMs) != WAIT_OBJECT_0)
+        return ::testing::AssertionFailure() << "the probe did not end within " << timeoutMs << " ms";
+    return ::testing::AssertionSuccess();
+}
+
 void Probe::Kill()
 {
     if (IsRunning())
