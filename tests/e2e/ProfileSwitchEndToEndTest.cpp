@@ -146,20 +146,6 @@ protected:
         return PhysicalInput::MoveTo(at.x, at.y);
     }
 
-    // Waits while the pointer rests over the window, as a hand on a mouse
-    // does: now and then it moves a pixel. A move that arrives while the
-    // engine's lock is busy is passed on without arming the mouse-over check,
-    // so a single jump of the pointer may go unnoticed.
-    static bool WaitWhileResting(const std::function<bool()>& condition, DWORD timeoutMs = 10000)
-    {
-        int polls = 0;
-        return WaitFor([&] {
-            if (++polls % 60 == 0)
-                PhysicalInput::MoveBy(polls % 120 == 0 ? 1 : -1, 0);
-            return condition();
-        }, timeoutMs);
-    }
-
     TempFolder m_folder{L"brmpswitch"};
     IsolatedSettings m_isolated;
     std::wstring m_runs;
@@ -184,10 +170,10 @@ TEST_F(ProfileSwitchEndToEnd, RestingOverAWindowAppliesItsProfilesMouseSettingsA
     {
         SCOPED_TRACE(round);
         ASSERT_TRUE(MoveOver(*s_swapped));
-        EXPECT_TRUE(WaitWhileResting([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }))
+        EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }))
             << "swap " << ::GetSystemMetrics(SM_SWAPBUTTON) << " lines " << WheelLines();
         ASSERT_TRUE(MoveOver(*s_script));
-        EXPECT_TRUE(WaitWhileResting([&] { return InForce(kScriptTitle) && StartValuesInForce(); }))
+        EXPECT_TRUE(WaitFor([&] { return InForce(kScriptTitle) && StartValuesInForce(); }))
             << "swap " << ::GetSystemMetrics(SM_SWAPBUTTON) << " lines " << WheelLines();
         EXPECT_TRUE(WaitFor([&] { return ScriptRuns() >= round; }, 10000)) << "the change script never ran";
         EXPECT_EQ(ScriptRuns(), round) << "one run per switch into the profile";
@@ -240,14 +226,14 @@ TEST_F(ProfileSwitchEndToEnd, RestingOverAnInactiveWindowActivatesItAfterTheDela
     ASSERT_TRUE(LoadAndHook(options));
     ASSERT_TRUE(s_swapped->Activate());
     ASSERT_TRUE(MoveOver(*s_swapped));
-    ASSERT_TRUE(WaitWhileResting([&] { return InForce(kSwappedTitle); }));
+    ASSERT_TRUE(WaitFor([&] { return InForce(kSwappedTitle); }));
 
     s_script->Clear();
     // The pointer arrives over the window after this moment; the window's
     // activation, as the window itself records it, comes a whole delay later.
     const DWORD beforeMove = ::GetTickCount();
     ASSERT_TRUE(MoveOver(*s_script));
-    EXPECT_TRUE(WaitWhileResting([&] { return InForce(kScriptTitle) && s_script->IsFocused(); }))
+    EXPECT_TRUE(WaitFor([&] { return InForce(kScriptTitle) && s_script->IsFocused(); }))
         << "never activated by hovering\n" << s_script->Describe();
     const std::optional<ProbeRecord> activated =
         s_script->WaitForRecord([](const ProbeRecord& r) { return r.Is(L"WM_ACTIVATE") && r.Value(L"state") != 0; });
@@ -311,7 +297,7 @@ TEST_F(ProfileSwitchEndToEnd, AReloadStormWhileThePointerWandersLeavesOnlyLivePr
         EXPECT_TRUE(live) << "a freed profile is in force";
     }
     // Once the pointer rests, the profile of the window under it is in force.
-    EXPECT_TRUE(WaitWhileResting([&] { return InForce(kScriptTitle); }));
+    EXPECT_TRUE(WaitFor([&] { return InForce(kScriptTitle); }));
     ASSERT_TRUE(MoveOver(*s_swapped));
-    EXPECT_TRUE(WaitWhileResting([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }));
+    EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }));
 }

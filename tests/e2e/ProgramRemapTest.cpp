@@ -230,7 +230,8 @@ TEST_F(ProgramRemap, TheTrayIconShowsTheVersionCyclesLayersAndItsMenuSwitchesDis
     ::GetWindowRect(menu, &box);
     ASSERT_TRUE(PhysicalInput::ClickAt(box.left + 40, metrics.ItemCentre(box.top, 4, 1), PhysicalInput::kLeft));
     ASSERT_TRUE(brmptest::WaitFor([&] { return OpenMenuOf(m_program.ProcessId()) == nullptr; }, 10000));
-    EXPECT_TRUE(brmptest::WaitFor([&] { return MiddleClickInProbe() == L"M"; }, 20000)) << m_probe->Describe();
+    ASSERT_TRUE(m_program.WaitForLog("RemoveHooks: Removed mouse hook.", 20000)) << m_program.Log();
+    EXPECT_EQ(MiddleClickInProbe(), L"M") << m_probe->Describe();
 
     // "Exit", the last item, ends the program.
     ASSERT_TRUE(ClickIcon(iconAt, PhysicalInput::kRight));
