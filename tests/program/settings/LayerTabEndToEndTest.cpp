@@ -210,6 +210,22 @@ protected:
     std::unique_ptr<CSettings> m_saved;
     int m_step = 0;
 };
+
+// The same with a settings file that takes the library a moment to load.
+class LayerTabEndToEndWithManyProfiles : public LayerTabEndToEnd
+{
+protected:
+    void Prepare(CSettings& settings) override
+    {
+        LayerTabEndToEnd::Prepare(settings);
+        for (int i = 0; i < 1500; ++i)
+        {
+            auto* profile = new CApplicationSettings(&settings, false, -1);
+            profile->SetApplication((L"filler-" + std::to_wstring(i) + L".exe").c_str());
+            settings.AddApplication(profile);
+        }
+    }
+};
 } // namespace
 
 TEST_F(LayerTabEndToEnd, ARightButtonMadeAMiddleClickAndAMiddleButtonMadeLayerNextWorkAtOnceAfterApply)
@@ -386,4 +402,17 @@ TEST_F(LayerTabEndToEnd, KeysTypedInTheKeystrokeEditorAreSentByTheRightButtonAft
             order += std::wstring(record.Is(L"WM_KEYDOWN") ? L"+" : L"-") +
                      (record.Value(L"vk") == VK_CONTROL ? L"ctrl" : std::wstring(1, wchar_t(record.Value(L"vk"))));
     EXPECT_EQ(order, L"+ctrl+C-C-ctrl") << m_probe->Describe() << m_program.Log();
+}
+
+TEST_F(LayerTabEndToEndWithManyProfiles, TheFirstClickAfterApplyHasTheNewAction)
+{
+    ASSERT_TRUE(SelectProfileByClick(1));
+    ASSERT_TRUE(Choose(Picker(Right), L"Middle Click"));
+    // Apply, greyed out again, has put the change in force: the click at once
+    // after it is remapped. The file is read only afterwards.
+    ASSERT_TRUE(ClickApply([] { return true; }));
+    EXPECT_EQ(ClickInProbe(PhysicalInput::kRight), L"M") << m_probe->Describe();
+    m_saved = Saved();
+    ASSERT_NE(SavedProbeProfile(), nullptr);
+    EXPECT_EQ(SavedProbeProfile()->GetActions(Right, 0), ACTION_MIDDLE_CLICK);
 }
