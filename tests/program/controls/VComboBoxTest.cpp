@@ -36,7 +36,7 @@ TEST(VirtualComboBox, AUserOpensTheListScrollsItWithTheWheelAndPicksAnItemWithAC
     ::GetWindowRect(f.List(), &list);
     ::GetWindowRect(f.picker.GetSafeHwnd(), &combo);
     EXPECT_GT(list.top, combo.top) << "room below: the list opens downwards";
-    PumpUntil([] { return false; }, 150);
+    ::RedrawWindow(f.List(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     programtest::SaveScreenshot(L"action_picker_open.png");
 
     // The wheel over the open list scrolls it and leaves the selection alone.
@@ -93,10 +93,17 @@ TEST(VirtualComboBox, TheWheelOnAClosedControlStepsThroughItemsUnlessLocked)
     ASSERT_TRUE(PumpUntil([&] { return f.Selection() == start + 1; }));
     EXPECT_EQ(1, f.host.Count(VCBN_SELCHANGE));
 
+    // A locked control ignores the notch. A notch back with the lock off
+    // fences it: its change is the first and the only one, back to the start.
     f.picker.WheelLocked = 1;
+    f.host.codes.clear();
     ASSERT_TRUE(PhysicalInput::Wheel(-1));
-    PumpUntil([] { return false; }, 300);
-    EXPECT_EQ(start + 1, f.Selection());
+    ASSERT_TRUE(PumpUntil([&] { return f.Selection() == start + 1; }));
+    f.picker.WheelLocked = 0;
+    ASSERT_TRUE(PhysicalInput::Wheel(1));
+    ASSERT_TRUE(PumpUntil([&] { return f.host.Count(VCBN_SELCHANGE) >= 1; }));
+    EXPECT_EQ(start, f.Selection());
+    EXPECT_EQ(1, f.host.Count(VCBN_SELCHANGE));
 
     // At the last item a further turn towards the user does nothing.
     f.picker.WheelLocked = 0;

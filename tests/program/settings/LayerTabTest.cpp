@@ -197,7 +197,6 @@ TEST(LayerTab, TheFirstLayerOffersNoSameAsLayerOneAndHidesTheSwitchControls)
     EXPECT_NE(0, ::GetWindowLongW(host.Page(1).GetDlgItem(1191), GWL_STYLE) & WS_VISIBLE);
     EXPECT_EQ(-1, first.GetPicker(TiltLeft)->FindItemText(L"Button Chording")) << "no chords on the tilt wheel";
     ::RedrawWindow(host.GetSafeHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    PumpUntil([] { return false; }, 200);
     programtest::SaveScreenshot(L"layer_page.png");
 }
 
