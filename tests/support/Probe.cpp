@@ -262,13 +262,10 @@ bool Probe::IsFocused() const
     if (!IsRunning() || m_hwnd == nullptr)
         return ::testing::AssertionFailure() << "the probe is not running";
     static const UINT activateMessage = ::RegisterWindowMessageW(L"BrmpProbeActivate");
-    int polls = 0;
-    const bool focused = WaitFor([&] {
-        // Asked again now and then: another window may take the foreground back meanwhile.
-        if (polls++ % 50 == 0)
-            ::PostMessageW(m_hwnd, activateMessage, 0, 0);
-        return IsFocused();
-    }, timeoutMs);
+    // Asked once: a window that takes the foreground back meanwhile is a
+    // fault of the test's set-up to be found, not to be outlasted.
+    ::PostMessageW(m_hwnd, activateMessage, 0, 0);
+    const bool focused = WaitFor([&] { return IsFocused(); }, timeoutMs);
     if (!focused)
         return ::testing::AssertionFailure() << "the probe did not get the foreground and focus within " << timeoutMs
                                              << " ms (foreground window " << ::GetForegroundWindow() << ")";
