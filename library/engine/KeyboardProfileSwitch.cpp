@@ -2,6 +2,7 @@
 // window switch by keyboard) starts the key-switch timer, and when it fires the
 // window with the focus decides the profile, without waiting for a click.
 
+#include <atomic>
 #include <cwchar>
 
 #include "ApplicationSettings.h"
@@ -65,9 +66,9 @@ HWND FocusOf(HWND window)
 // ticking, up to this many ticks, so that the window that comes forward
 // decides instead of the switch being lost.
 constexpr int kKeySwitchWaitTicks = 50;
-// Timer thread, under the global lock: the ticks waited so far, counted for
-// the timer started last.
-int g_nKeySwitchWaits = 0;
+// Timer thread, under the global lock: the ticks waited so far (read by
+// others), counted for the timer started last.
+std::atomic<int> g_nKeySwitchWaits{0};
 UINT_PTR g_idKeySwitchWaitTimer = 0;
 
 const bool g_registered = [] {
@@ -75,6 +76,11 @@ const bool g_registered = [] {
     return true;
 }();
 } // namespace
+
+int KeySwitchWaitedTicks()
+{
+    return g_nKeySwitchWaits.load();
+}
 
 unsigned GetKeyStateMask()
 {

@@ -22,11 +22,10 @@
 #include "Folders.h"
 #include "Globals.h"
 #include "Hooks.h"
-#include "Debug.h"
 #include "IsolatedSettings.h"
-#include "LogFile.h"
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
+#include "ProfileTargeting.h"
 #include "Probe.h"
 #include "Settings.h"
 #include "TempFolder.h"
@@ -247,11 +246,6 @@ TEST_F(ProfileSwitchEndToEnd, ACtrlReleasedWhileNoWindowHasTheForegroundLetsTheW
     Options options;
     options.mouseOver = false;
     ASSERT_TRUE(LoadAndHook(options));
-    SetDebug(true, L"test");
-    struct DebugOff
-    {
-        ~DebugOff() { SetDebug(false, L"test"); }
-    } debugOff;
 
     ASSERT_TRUE(s_script->Activate());
     const POINT scriptAt = s_script->Center();
@@ -269,9 +263,7 @@ TEST_F(ProfileSwitchEndToEnd, ACtrlReleasedWhileNoWindowHasTheForegroundLetsTheW
 
     // The Ctrl release finds no window to decide; the profile stays.
     ASSERT_TRUE(PhysicalInput::KeyTap(L"Control_L"));
-    ASSERT_TRUE(WaitFor([] {
-        return ReadLogFile().find("KeySwitchTimerProc: No window has the keyboard focus yet") != std::string::npos;
-    })) << "the key-switch timer never looked";
+    ASSERT_TRUE(WaitFor([] { return KeySwitchWaitedTicks() > 0; })) << "the key-switch timer never looked";
     EXPECT_TRUE(InForce(kScriptTitle));
 
     // The window that then comes forward decides, without another key.
