@@ -57,10 +57,8 @@ struct PickerFixture
         ::SetForegroundWindow(host.GetSafeHwnd());
         // The system makes the window active a moment later; a capture taken
         // before that would be cancelled by the activation.
-        framework_test::PumpUntil(
-            [&] { return ::GetForegroundWindow() == host.GetSafeHwnd() && ::GetActiveWindow() == host.GetSafeHwnd(); },
-            3000);
-        framework_test::PumpPending();
+        framework_test::PumpUntil([&] { return ::GetForegroundWindow() == host.GetSafeHwnd(); }, 3000);
+        framework_test::PumpUntil([] { return false; }, 100);
         ::SetFocus(picker.GetSafeHwnd());
         host.codes.clear();
     }
