@@ -2,6 +2,7 @@
 // window switch by keyboard) starts the key-switch timer, and when it fires the
 // window with the focus decides the profile, without waiting for a click.
 
+#include <atomic>
 #include <cwchar>
 
 #include "ApplicationSettings.h"
@@ -55,11 +56,27 @@ HWND FocusOf(HWND window)
     return window;
 }
 
+// While a window comes forward there is a moment without a foreground window
+// (and when the foreground window's process ends, none until the next
+// activation): without mouse-over switching the key-switch timer keeps
+// ticking, up to this many ticks, so that the window that comes forward
+// decides instead of the switch being lost.
+constexpr int kKeySwitchWaitTicks = 50;
+// Timer thread, under the global lock: the ticks waited so far (read by
+// others), counted for the timer started last.
+std::atomic<int> g_nKeySwitchWaits{0};
+UINT_PTR g_idKeySwitchWaitTimer = 0;
+
 const bool g_registered = [] {
     SetTimerThreadHandler(ID_TIMER_KEYSWITCH, KeySwitchTimerProc);
     return true;
 }();
 } // namespace
+
+int KeySwitchWaitedTicks()
+{
+    return g_nKeySwitchWaits.load();
+}
 
 unsigned GetKeyStateMask()
 {
@@ -189,6 +206,23 @@ void CALLBACK KeySwitchTimerProc(HWND, UINT, UINT_PTR id, DWORD)
         if (!::KillTimer(nullptr, id))
             CLogger::LogMessage(L"KeySwitchTimerProc: Unable to kill timer 0x%08X", static_cast<unsigned>(id));
     }
+    if (id == stored && g_pSettings != nullptr && !g_pSettings->m_bSwitchOnMouseOver)
+    {
+        if (stored != g_idKeySwitchWaitTimer)
+        {
+            g_idKeySwitchWaitTimer = stored;
+            g_nKeySwitchWaits = 0;
+        }
+        const HWND foreground = ::GetForegroundWindow();
+        if ((foreground == nullptr || FocusOf(foreground) == nullptr) && ++g_nKeySwitchWaits < kKeySwitchWaitTicks)
+        {
+            if (g_nKeySwitchWaits == 1)
+                CLogger::LogDebug(L"KeySwitchTimerProc: No window has the keyboard focus yet, checking on the next tick.");
+            return;
+        }
+    }
+    g_nKeySwitchWaits = 0;
+    g_idKeySwitchWaitTimer = 0;
     if (stored != 0 && !::KillTimer(nullptr, stored))
         CLogger::LogOSMessage(::GetLastError(), L"KeySwitchTimerProc: Unable to stop timer id 0x%08X (ptrID: 0x%08X).",
                               static_cast<unsigned>(stored), static_cast<unsigned>(ID_TIMER_KEYSWITCH));

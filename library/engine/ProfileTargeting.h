@@ -142,8 +142,12 @@ WORD GetMouseKeyState();
 // mouse-over switch, the focus of the window under the cursor). True when the
 // profile changed; a held button defers the switch to the next press.
 bool GetKeyboardActiveAppSettings();
-// Timer 0x1010 on the timer thread: skips its tick while the global lock is busy.
+// Timer 0x1010 on the timer thread: skips its tick while the global lock is
+// busy, and without mouse-over switching waits (a bounded number of ticks)
+// while no window has the foreground.
 void CALLBACK KeySwitchTimerProc(HWND, UINT, UINT_PTR id, DWORD);
+// The ticks the key-switch timer has waited so far for a foreground window (tests and diagnosis).
+int KeySwitchWaitedTicks();
 
 // --- wheel tests -----------------------------------------------------------------
 

@@ -413,10 +413,12 @@ bool CSetupDialog::OnApply()
     const bool saved = Save();
     if (saved)
     {
-        ::EnableWindow(GetDlgItem(IDOK), FALSE);
         ::SetDebug(m_settings->m_bDebugging, L"Apply settings");
         ::UpdateSettings();
         m_remoteDesktopDisable = m_settings->m_bDisableInRDP;
+        // Greyed out only now: once it is, the change is in force, and a
+        // click right after it already has the new actions.
+        ::EnableWindow(GetDlgItem(IDOK), FALSE);
     }
     else
     {

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ApplicationSettings.h"
@@ -24,6 +25,7 @@
 #include "IsolatedSettings.h"
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
+#include "ProfileTargeting.h"
 #include "Probe.h"
 #include "Settings.h"
 #include "TempFolder.h"
@@ -41,6 +43,10 @@ struct Options
     bool mouseOver = true;
     bool hoverActivation = false;
     int hoverDelayMs = 100;
+    // The script runs in a console window of its own, which takes the
+    // foreground while it runs and leaves none when it closes: only the test
+    // of the script has it.
+    bool changeScript = false;
 };
 
 int WheelLines()
@@ -84,7 +90,7 @@ protected:
     // appends a line to runs.txt.
     ::testing::AssertionResult LoadAndHook(const Options& options)
     {
-        const std::wstring script = m_folder.Path() + L"\\switched.bat";
+        const std::wstring script = ScriptPath();
         {
             std::wofstream bat(script.c_str());
             bat << L"@echo switched>>\"" << m_runs << L"\"\r\n";
@@ -101,9 +107,11 @@ protected:
         CApplicationSettings* scripted = AddProbeProfile(settings, kScriptTitle);
         scripted->SetScrollLines(m_startLines);
         scripted->SetProfileChangeScript(script.c_str());
-        scripted->EnableProfileScript(true);
+        scripted->EnableProfileScript(options.changeScript);
         return IsolatedSettings::LoadAndHook(settings);
     }
+
+    std::wstring ScriptPath() const { return m_folder.Path() + L"\\switched.bat"; }
 
     static bool InForce(const wchar_t* title)
     {
@@ -137,20 +145,6 @@ protected:
         return PhysicalInput::MoveTo(at.x, at.y);
     }
 
-    // Waits while the pointer rests over the window, as a hand on a mouse
-    // does: now and then it moves a pixel. A move that arrives while the
-    // engine's lock is busy is passed on without arming the mouse-over check,
-    // so a single jump of the pointer may go unnoticed.
-    static bool WaitWhileResting(const std::function<bool()>& condition, DWORD timeoutMs = 10000)
-    {
-        int polls = 0;
-        return WaitFor([&] {
-            if (++polls % 60 == 0)
-                PhysicalInput::MoveBy(polls % 120 == 0 ? 1 : -1, 0);
-            return condition();
-        }, timeoutMs);
-    }
-
     TempFolder m_folder{L"brmpswitch"};
     IsolatedSettings m_isolated;
     std::wstring m_runs;
@@ -168,18 +162,24 @@ std::unique_ptr<Probe> ProfileSwitchEndToEnd::s_script;
 
 TEST_F(ProfileSwitchEndToEnd, RestingOverAWindowAppliesItsProfilesMouseSettingsAndRunsItsScriptOncePerSwitch)
 {
-    ASSERT_TRUE(LoadAndHook(Options{}));
+    Options options;
+    options.changeScript = true;
+    ASSERT_TRUE(LoadAndHook(options));
     for (int round = 1; round <= 2; ++round)
     {
         SCOPED_TRACE(round);
         ASSERT_TRUE(MoveOver(*s_swapped));
-        EXPECT_TRUE(WaitWhileResting([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }))
+        EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }))
             << "swap " << ::GetSystemMetrics(SM_SWAPBUTTON) << " lines " << WheelLines();
         ASSERT_TRUE(MoveOver(*s_script));
-        EXPECT_TRUE(WaitWhileResting([&] { return InForce(kScriptTitle) && StartValuesInForce(); }))
+        EXPECT_TRUE(WaitFor([&] { return InForce(kScriptTitle) && StartValuesInForce(); }))
             << "swap " << ::GetSystemMetrics(SM_SWAPBUTTON) << " lines " << WheelLines();
         EXPECT_TRUE(WaitFor([&] { return ScriptRuns() >= round; }, 10000)) << "the change script never ran";
         EXPECT_EQ(ScriptRuns(), round) << "one run per switch into the profile";
+        // Its console window, there before the script wrote its line, goes
+        // before the next step: it would take the foreground from the tests.
+        EXPECT_TRUE(WaitFor([&] { return ::FindWindowW(nullptr, ScriptPath().c_str()) == nullptr; }, 10000))
+            << "the script's console window stays";
     }
 }
 
@@ -204,6 +204,17 @@ TEST_F(ProfileSwitchEndToEnd, WithoutMouseOverAClickOrTheKeyboardFocusSwitchesTh
     ASSERT_TRUE(s_swapped->Activate());
     ASSERT_TRUE(PhysicalInput::KeyTap(L"Control_L"));
     EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }));
+
+    // A click puts the other window's profile in force; the keyboard focus
+    // back on the window that switched last brings its profile back.
+    ASSERT_TRUE(s_script->Activate());
+    const POINT scriptAt = s_script->Center();
+    ASSERT_TRUE(PhysicalInput::ClickAt(scriptAt.x, scriptAt.y, PhysicalInput::kMiddle));
+    ASSERT_TRUE(WaitFor([&] { return InForce(kScriptTitle) && StartValuesInForce(); }));
+    ASSERT_TRUE(s_swapped->Activate());
+    ASSERT_TRUE(PhysicalInput::KeyTap(L"Control_L"));
+    EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }))
+        << "the keyboard focus on the window that switched last was ignored";
 }
 
 TEST_F(ProfileSwitchEndToEnd, RestingOverAnInactiveWindowActivatesItAfterTheDelayAndNotBefore)
@@ -214,13 +225,51 @@ TEST_F(ProfileSwitchEndToEnd, RestingOverAnInactiveWindowActivatesItAfterTheDela
     ASSERT_TRUE(LoadAndHook(options));
     ASSERT_TRUE(s_swapped->Activate());
     ASSERT_TRUE(MoveOver(*s_swapped));
-    ASSERT_TRUE(WaitWhileResting([&] { return InForce(kSwappedTitle); }));
+    ASSERT_TRUE(WaitFor([&] { return InForce(kSwappedTitle); }));
 
+    s_script->Clear();
+    // The pointer arrives over the window after this moment; the window's
+    // activation, as the window itself records it, comes a whole delay later.
+    const DWORD beforeMove = ::GetTickCount();
     ASSERT_TRUE(MoveOver(*s_script));
-    ASSERT_TRUE(WaitWhileResting([&] { return InForce(kScriptTitle); }));
-    // The profile follows at once; the window only once the delay has passed.
-    EXPECT_FALSE(s_script->IsFocused()) << "activated before its delay";
-    EXPECT_TRUE(WaitFor([&] { return s_script->IsFocused(); })) << "never activated by hovering";
+    EXPECT_TRUE(WaitFor([&] { return InForce(kScriptTitle) && s_script->IsFocused(); }))
+        << "never activated by hovering\n" << s_script->Describe();
+    const std::optional<ProbeRecord> activated =
+        s_script->WaitForRecord([](const ProbeRecord& r) { return r.Is(L"WM_ACTIVATE") && r.Value(L"state") != 0; });
+    ASSERT_TRUE(activated.has_value()) << s_script->Describe();
+    EXPECT_GE(static_cast<DWORD>(activated->Value(L"tick")) - beforeMove, static_cast<DWORD>(options.hoverDelayMs))
+        << "activated before its delay\n" << s_script->Describe();
+}
+
+TEST_F(ProfileSwitchEndToEnd, ACtrlReleasedWhileNoWindowHasTheForegroundLetsTheWindowThatComesForwardDecide)
+{
+    Options options;
+    options.mouseOver = false;
+    ASSERT_TRUE(LoadAndHook(options));
+
+    ASSERT_TRUE(s_script->Activate());
+    const POINT scriptAt = s_script->Center();
+    ASSERT_TRUE(PhysicalInput::ClickAt(scriptAt.x, scriptAt.y, PhysicalInput::kMiddle));
+    ASSERT_TRUE(WaitFor([&] { return InForce(kScriptTitle) && StartValuesInForce(); }));
+
+    // A window that had the foreground ends with its process: none has it now.
+    ProbeOptions goneOptions;
+    goneOptions.title = L"Brmp Ended Window";
+    goneOptions.rect = RECT{40, 500, 240, 700};
+    Probe gone(goneOptions);
+    ASSERT_TRUE(gone.Start());
+    ASSERT_TRUE(gone.Terminate());
+    ASSERT_EQ(::GetForegroundWindow(), nullptr);
+
+    // The Ctrl release finds no window to decide; the profile stays.
+    ASSERT_TRUE(PhysicalInput::KeyTap(L"Control_L"));
+    ASSERT_TRUE(WaitFor([] { return KeySwitchWaitedTicks() > 0; })) << "the key-switch timer never looked";
+    EXPECT_TRUE(InForce(kScriptTitle));
+
+    // The window that then comes forward decides, without another key.
+    ASSERT_TRUE(s_swapped->Activate());
+    EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }))
+        << "the keyboard switch was lost";
 }
 
 TEST_F(ProfileSwitchEndToEnd, AReloadStormWhileThePointerWandersLeavesOnlyLiveProfilesInForce)
@@ -240,7 +289,7 @@ TEST_F(ProfileSwitchEndToEnd, AReloadStormWhileThePointerWandersLeavesOnlyLivePr
         EXPECT_TRUE(live) << "a freed profile is in force";
     }
     // Once the pointer rests, the profile of the window under it is in force.
-    EXPECT_TRUE(WaitWhileResting([&] { return InForce(kScriptTitle); }));
+    EXPECT_TRUE(WaitFor([&] { return InForce(kScriptTitle); }));
     ASSERT_TRUE(MoveOver(*s_swapped));
-    EXPECT_TRUE(WaitWhileResting([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }));
+    EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }));
 }

@@ -51,6 +51,9 @@ std::wstring MessageBoxText(HWND* box = nullptr)
     return text;
 }
 
+// The library's debug line at the end of every settings load.
+constexpr char kLoaded[] = "HookDLL: Load Settings took";
+
 class ProgramCommands : public ::testing::Test
 {
 protected:
@@ -107,8 +110,13 @@ TEST_F(ProgramCommands, AProfileFromALaterStartReplacesTheSettingsAndOneThatHold
     ASSERT_NO_FATAL_FAILURE(StartProgram());
     EXPECT_EQ(MiddleClickInProbe(), L"a") << m_program.Log();
 
-    ASSERT_TRUE(m_program.StartLater(L"/profile:\"" + other + L"\""));
-    EXPECT_TRUE(brmptest::WaitFor([&] { return MiddleClickInProbe() == L"b"; }, 20000)) << m_program.Log();
+    // The running program has the new settings in force once the library
+    // reports the load that follows the command (a debug line: a later start
+    // without /debug would switch debug logging off).
+    const int loads = m_program.LogCount(kLoaded);
+    ASSERT_TRUE(m_program.StartLater(L"/debug /profile:\"" + other + L"\""));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return m_program.LogCount(kLoaded) > loads; }, 20000)) << m_program.Log();
+    EXPECT_EQ(MiddleClickInProbe(), L"b") << m_program.Log();
     // The command line reaches the running program in lower case; file names do not mind.
     EXPECT_TRUE(m_program.LogHas("OnNextInstance: Switching profile to 'c:")) << m_program.Log();
 

@@ -222,6 +222,17 @@ bool Probe::IsRunning() const
     return ::testing::AssertionFailure() << "the probe did not end within " << timeoutMs << " ms after WM_CLOSE";
 }
 
+::testing::AssertionResult Probe::Terminate(DWORD timeoutMs)
+{
+    if (!IsRunning())
+        return ::testing::AssertionFailure() << "the probe is not running";
+    if (!::TerminateProcess(m_process, 1))
+        return ::testing::AssertionFailure() << "the probe could not be ended (error " << ::GetLastError() << ")";
+    if (::WaitForSingleObject(m_process, timeoutMs) != WAIT_OBJECT_0)
+        return ::testing::AssertionFailure() << "the probe did not end within " << timeoutMs << " ms";
+    return ::testing::AssertionSuccess();
+}
+
 void Probe::Kill()
 {
     if (IsRunning())
@@ -258,13 +269,10 @@ bool Probe::IsFocused() const
     if (!IsRunning() || m_hwnd == nullptr)
         return ::testing::AssertionFailure() << "the probe is not running";
     static const UINT activateMessage = ::RegisterWindowMessageW(L"BrmpProbeActivate");
-    int polls = 0;
-    const bool focused = WaitFor([&] {
-        // Asked again now and then: another window may take the foreground back meanwhile.
-        if (polls++ % 50 == 0)
-            ::PostMessageW(m_hwnd, activateMessage, 0, 0);
-        return IsFocused();
-    }, timeoutMs);
+    // Asked once: a window that takes the foreground back meanwhile is a
+    // fault of the test's set-up to be found, not to be outlasted.
+    ::PostMessageW(m_hwnd, activateMessage, 0, 0);
+    const bool focused = WaitFor([&] { return IsFocused(); }, timeoutMs);
     if (!focused)
         return ::testing::AssertionFailure() << "the probe did not get the foreground and focus within " << timeoutMs
                                              << " ms (foreground window " << ::GetForegroundWindow() << ")";

@@ -92,6 +92,9 @@ public:
     // Asks the probe to close (WM_CLOSE) and waits for its process to end.
     ::testing::AssertionResult Close(DWORD timeoutMs = kDefaultTimeoutMs);
     bool IsRunning() const;
+    // Ends the probe's process at once, as a crash would: its windows go
+    // without being closed, so no other window is activated in their place.
+    ::testing::AssertionResult Terminate(DWORD timeoutMs = kDefaultTimeoutMs);
 
     HWND Window() const { return m_hwnd; }
     DWORD ProcessId() const { return m_processId; }

@@ -171,6 +171,26 @@ std::string ProgramCopy::Log() const
     return text;
 }
 
+std::string ProgramCopy::LogTail(std::size_t lines) const
+{
+    const std::string log = Log();
+    std::size_t start = log.size();
+    for (std::size_t seen = 0; start > 0 && seen <= lines; --start)
+        if (log[start - 1] == '\n')
+            ++seen;
+    return log.substr(start);
+}
+
+int ProgramCopy::LogCount(const char* text) const
+{
+    const std::string log = Log();
+    const std::string_view wanted(text);
+    int count = 0;
+    for (std::size_t at = log.find(wanted); !wanted.empty() && at != std::string::npos; at = log.find(wanted, at + 1))
+        ++count;
+    return count;
+}
+
 bool ProgramCopy::WaitForLog(const char* text, DWORD timeoutMs) const
 {
     return brmptest::WaitFor([&] { return LogHas(text); }, timeoutMs, 50);

@@ -69,6 +69,10 @@ public:
     // The log beside the program (narrow text).
     std::string Log() const;
     bool LogHas(const char* text) const { return Log().find(text) != std::string::npos; }
+    // The last lines of the log, for failure messages.
+    std::string LogTail(std::size_t lines = 40) const;
+    // How many times the log holds the text.
+    int LogCount(const char* text) const;
     bool WaitForLog(const char* text, DWORD timeoutMs = kStartTimeoutMs) const;
 
     const brmptest::TempFolder& Folder() const { return m_folder; }

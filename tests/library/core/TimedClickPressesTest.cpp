@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include <memory>
 #include <vector>
 
@@ -295,8 +297,17 @@ TEST_F(TimedClickPress, APressWithoutResetDoesNotLeaveTheOldTimersRunning)
     Press({500, 500}, false);
     EXPECT_EQ(CountTimedClickTimers(), 2) << "one click and one feedback timer";
     ASSERT_TRUE(brmptest::WaitFor([] { return !g_fired.empty(); }));
-    // Give a stray second timer the chance to fire as well.
-    brmptest::WaitFor([] { return g_fired.size() > 1; }, 200);
+    // A timer of this thread (the presses' timers are this thread's too) that
+    // falls due after a stray timer of the first press would have: once it
+    // has fired, the stray one had its chance.
+    static std::atomic<bool> fenced;
+    fenced = false;
+    ASSERT_NE(::SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+                  ::KillTimer(nullptr, id);
+                  fenced = true;
+              }),
+              0u);
+    ASSERT_TRUE(brmptest::WaitFor([] { return fenced.load(); }));
     EXPECT_EQ(g_fired.size(), 1u);
     m_list->Reset();
 }

@@ -253,7 +253,13 @@ TEST_F(LayersTest, NextLayerWithEveryOtherLayerDisabledChangesNothingAndTellsNoO
     NextLayer();
     PreviousLayer();
     EXPECT_EQ(GetCurrentLayer(), 0);
-    EXPECT_FALSE(WaitFor([&] { return !main.Received(BRMP_LayerChanged).empty(); }, 200));
+    // A change that does notify, posted after anything the two could have
+    // posted: once it arrives, it is the only one.
+    SetCurrentLayer(2, false, false, false);
+    ASSERT_TRUE(WaitFor([&] { return !main.Received(BRMP_LayerChanged).empty(); }));
+    const auto got = main.Received(BRMP_LayerChanged);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].wParam, 2u);
 }
 
 TEST_F(LayersTest, NextAndPreviousLayerMoveThroughTheEnabledLayersAndRememberTheLayerLeft)
@@ -320,18 +326,35 @@ TEST_F(LayersTest, AnAutomaticSwitchToTheFirstLayerNotifiesAndArmsNoFurtherSwitc
     EXPECT_EQ(got.back().wParam, 0u);
     EXPECT_EQ(got.back().lParam, 1) << "the automatic switch asks for the balloon";
     EXPECT_EQ(g_nLastLayer, 2);
-    EXPECT_FALSE(WaitFor([] { return GetCurrentLayer() != 0; }, 300)) << "layer 1 never switches on its own";
+    // Layer 1 never switches on its own: the timer procedure that switched to
+    // it (run on this thread, which has seen its message) armed no switch.
     EXPECT_EQ(g_idAutoSwitchLayerTimer, 0u);
+    EXPECT_EQ(GetCurrentLayer(), 0);
 }
 
 TEST_F(LayersTest, ANewLayerChangeCancelsAPendingAutomaticSwitch)
 {
     EngineStateGuard state(4);
-    state.Profile()->SetAutoSwitchLayer(1, 1);
+    state.Profile()->SetAutoSwitchLayer(1, 1);      // layer 2 back to layer 1 after 0.2 s
     state.Profile()->SetAutoSwitchTime(1, 0.2);
+    // Layer 4 has a switch of its own, which a timer left running would make.
+    state.Profile()->SetAutoSwitchLayer(3, 3);
+    state.Profile()->SetAutoSwitchTime(3, 60);
+    // Without the hooks the automatic switch is a timer of this thread.
+    ASSERT_EQ(g_threads.dwTimerThreadId, 0u);
     SetCurrentLayer(1, false, true, false);
     SetCurrentLayer(3, false, false, false);
-    EXPECT_FALSE(WaitFor([] { return GetCurrentLayer() != 3; }, 600));
+    // A timer of this thread that falls due after the cancelled switch would
+    // have: once it has fired, the switch had its chance.
+    static std::atomic<bool> fenced;
+    fenced = false;
+    const UINT_PTR fence = ::SetTimer(nullptr, 0, 400, [](HWND, UINT, UINT_PTR id, DWORD) {
+        ::KillTimer(nullptr, id);
+        fenced = true;
+    });
+    ASSERT_NE(fence, 0u);
+    ASSERT_TRUE(WaitFor([] { return fenced.load(); }));
+    EXPECT_EQ(GetCurrentLayer(), 3);
 }
 
 TEST_F(LayersTest, TheAutomaticSwitchRunsOnTheTimerThreadWhileTheHooksRun)

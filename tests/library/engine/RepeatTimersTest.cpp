@@ -16,6 +16,7 @@
 #include "Hooks.h"
 #include "Logger.h"
 #include "LayerTestSupport.h"
+#include "EngineInput.h"
 #include "Probe.h"
 #include "RepeatTimers.h"
 #include "ThreadLock.h"
@@ -146,6 +147,23 @@ protected:
     }
     size_t Wheels() { return m_probe->Records(Named(L"WM_MOUSEWHEEL")).size(); }
 
+    // A fence on the repetitions' own road: a one-shot multimedia timer, due
+    // afterMs from now, queues F9 for the probe. The multimedia timer thread
+    // runs its callbacks one after another in the order they fall due, and the
+    // simulated-input queue sends in order: once the probe has this F9, every
+    // repetition due before it has arrived.
+    ::testing::AssertionResult RepeatFence(UINT afterMs)
+    {
+        const size_t before = m_probe->Records(Named(L"WM_KEYUP", L"vk", VK_F9)).size();
+        const UINT timer = ::timeSetEvent(afterMs, 1, &QueueFenceKey, 0, TIME_ONESHOT | TIME_CALLBACK_FUNCTION);
+        if (timer == 0)
+            return ::testing::AssertionFailure() << "no multimedia timer for the fence";
+        if (m_probe->WaitForRecords(Named(L"WM_KEYUP", L"vk", VK_F9), before + 1).size() <= before)
+            return ::testing::AssertionFailure() << "the fence key never arrived\n" << m_probe->Describe();
+        return ::testing::AssertionSuccess();
+    }
+    static void CALLBACK QueueFenceKey(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) { SendKey(VK_F9, false, 0, 0); }
+
     std::unique_ptr<Probe> m_probe;
     std::unique_ptr<layertest::EngineStateGuard> m_guard;
     int m_savedDelay = 100;
@@ -164,10 +182,12 @@ TEST_F(RepeatEndToEnd, AWheelRepeatReachesTheWindowAgainAndAgainUntilStopped)
     StopRepeat();
     EXPECT_FALSE(QTTimerActive(ID_TIMER_REPEAT_SLOT));
     EXPECT_EQ(g_nRepeatButton.load(), -1);
-    // A repetition that was running at the stop may still land; after that, none.
-    enginetest::WaitFor([] { return !SimulatedInputBusy(); });
+    // A repetition that was running at the stop may still land (the first
+    // fence lets it); after that, none in five times the repeat's delay.
+    ASSERT_TRUE(RepeatFence(1));
     const size_t settled = Wheels();
-    EXPECT_FALSE(enginetest::WaitFor([&] { return Wheels() > settled + 1; }, 300)) << m_probe->Describe();
+    ASSERT_TRUE(RepeatFence(100));
+    EXPECT_EQ(Wheels(), settled) << m_probe->Describe();
 }
 
 TEST_F(RepeatEndToEnd, HoldingAButtonMappedToWheelDownRepeatsAndItsReleaseStopsTheRepeat)
@@ -197,7 +217,9 @@ TEST_F(RepeatEndToEnd, ARepeatStoppedWhileItsTickWaitsForTheLockNeverComesBack)
         }));
         StopRepeat();
     }
-    EXPECT_FALSE(enginetest::WaitFor([] { return QTTimerActive(ID_TIMER_REPEAT_SLOT); }, 300));
+    // Ten periods of the repeat later, nothing came back.
+    ASSERT_TRUE(RepeatFence(50));
+    EXPECT_FALSE(QTTimerActive(ID_TIMER_REPEAT_SLOT));
     EXPECT_TRUE(m_probe->Records(Named(L"WM_MOUSEWHEEL")).empty()) << m_probe->Describe();
 }
 

@@ -448,7 +448,14 @@ TEST_F(UpdateSettingsTest, SetPortableAlwaysLeavesAFreshStateObjectForTheSetting
     SetPortable(false);
     ASSERT_NE(g_pPersist, nullptr);
     EXPECT_EQ(g_pPersist->GetLayer(), 2) << "read back from the state file the first object wrote";
-    EXPECT_TRUE(SavePersistantSettings() || !g_pPersist->IsDirty());
+    EXPECT_FALSE(g_pPersist->IsDirty()) << "as read from the file";
+    EXPECT_FALSE(SavePersistantSettings()) << "an unchanged state writes nothing";
+    g_pPersist->SetLayer(3);
+    g_pPersist->SetDirty(true);
+    EXPECT_TRUE(SavePersistantSettings());
+    SetPortable(false);
+    ASSERT_NE(g_pPersist, nullptr);
+    EXPECT_EQ(g_pPersist->GetLayer(), 3) << "the saved change is read back";
     DeletePersistantSettings();
     EXPECT_FALSE(SavePersistantSettings()) << "nothing to save without a state object";
     SetPortableMode(portable);

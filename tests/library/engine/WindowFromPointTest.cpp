@@ -86,9 +86,10 @@ TEST_F(WindowUnderPoint, TheDeepestVisibleChildAnswersAndHiddenOnesOnlyOnRequest
     TestWindow panel = TestWindow::Child(L"TgtPanel", top.Handle(), RECT{0, 0, 400, 300});
     TestWindow button = TestWindow::Child(L"TgtButton", panel.Handle(), RECT{20, 20, 120, 60});
     TestWindow hidden = TestWindow::Child(L"TgtHidden", panel.Handle(), RECT{200, 200, 240, 240}, false);
-    enginetest::WaitFor([] { return false; }, 50);
 
     const POINT inButton = At(panel.Handle(), 50, 40);
+    // The system places the new windows under the points.
+    ASSERT_TRUE(enginetest::WaitFor([&] { return ::GetAncestor(::WindowFromPoint(inButton), GA_ROOT) == top.Handle(); }));
     const POINT inPanel = At(panel.Handle(), 300, 50);
     const POINT overHidden = At(panel.Handle(), 220, 220);
 

@@ -40,7 +40,7 @@ TEST(VirtualComboBox, AUserOpensTheListScrollsItWithTheWheelAndPicksAnItemWithAC
     const POINT listCentre{(list.left + list.right) / 2, (list.top + list.bottom) / 2};
     EXPECT_EQ(f.List(), ::WindowFromPoint(listCentre));
     EXPECT_NE(0, ::GetWindowLongW(f.List(), GWL_EXSTYLE) & WS_EX_TOPMOST) << "above dialogs that are activated later";
-    PumpUntil([] { return false; }, 150);
+    ::RedrawWindow(f.List(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     programtest::SaveScreenshot(L"action_picker_open.png");
 
     // The wheel over the open list scrolls it and leaves the selection alone.
@@ -97,10 +97,17 @@ TEST(VirtualComboBox, TheWheelOnAClosedControlStepsThroughItemsUnlessLocked)
     ASSERT_TRUE(PumpUntil([&] { return f.Selection() == start + 1; }));
     EXPECT_EQ(1, f.host.Count(VCBN_SELCHANGE));
 
+    // A locked control ignores the notch. A notch back with the lock off
+    // fences it: its change is the first and the only one, back to the start.
     f.picker.WheelLocked = 1;
+    f.host.codes.clear();
     ASSERT_TRUE(PhysicalInput::Wheel(-1));
-    PumpUntil([] { return false; }, 300);
-    EXPECT_EQ(start + 1, f.Selection());
+    ASSERT_TRUE(PumpUntil([&] { return f.Selection() == start + 1; }));
+    f.picker.WheelLocked = 0;
+    ASSERT_TRUE(PhysicalInput::Wheel(1));
+    ASSERT_TRUE(PumpUntil([&] { return f.host.Count(VCBN_SELCHANGE) >= 1; }));
+    EXPECT_EQ(start, f.Selection());
+    EXPECT_EQ(1, f.host.Count(VCBN_SELCHANGE));
 
     // At the last item a further turn towards the user does nothing.
     f.picker.WheelLocked = 0;

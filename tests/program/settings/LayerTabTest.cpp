@@ -48,7 +48,6 @@ TEST(LayerTab, ALayerModifierIsMirroredOnItsTargetLayerWhichThenCannotSwitchOnIt
     CLayerTab& layer3 = host.Page(2);
     EXPECT_EQ(ACTION_LAYER_3, Shown(layer3, Left));
     EXPECT_EQ(L"Layer Modifier Revert", layer3.GetPicker(Left)->GetWindowText());
-    EXPECT_TRUE(::IsWindowVisible(layer3.GetDlgItem(1099)) || !::IsWindowVisible(layer3.GetSafeHwnd()));
     EXPECT_EQ(0, ::GetWindowLongW(layer3.GetDlgItem(1191), GWL_STYLE) & WS_VISIBLE);
     EXPECT_NE(0, ::GetWindowLongW(layer3.GetDlgItem(1099), GWL_STYLE) & WS_VISIBLE);
 
@@ -198,7 +197,6 @@ TEST(LayerTab, TheFirstLayerOffersNoSameAsLayerOneAndHidesTheSwitchControls)
     EXPECT_NE(0, ::GetWindowLongW(host.Page(1).GetDlgItem(1191), GWL_STYLE) & WS_VISIBLE);
     EXPECT_EQ(-1, first.GetPicker(TiltLeft)->FindItemText(L"Button Chording")) << "no chords on the tilt wheel";
     ::RedrawWindow(host.GetSafeHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    PumpUntil([] { return false; }, 200);
     programtest::SaveScreenshot(L"layer_page.png");
 }
 

@@ -178,17 +178,18 @@ void SetupDialogTest::Apply()
     ASSERT_TRUE(brmptest::WaitFor([&] { return !IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs)) << m_program.Log();
 }
 
-::testing::AssertionResult SetupDialogTest::ClickApplyUntil(const std::function<bool()>& saved)
+::testing::AssertionResult SetupDialogTest::ClickApply(const std::function<bool()>& saved)
 {
-    for (int round = 0; round < 3; ++round)
-    {
-        if (IsEnabled(m_dialog, IDOK))
-            if (auto clicked = ClickOn(::GetDlgItem(m_dialog, IDOK)); !clicked)
-                return clicked;
-        if (brmptest::WaitFor(saved, 5000))
-            return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure() << "the file never held the change";
+    if (!brmptest::WaitFor([&] { return IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs))
+        return ::testing::AssertionFailure() << "Apply never became enabled";
+    if (auto clicked = ClickOn(::GetDlgItem(m_dialog, IDOK)); !clicked)
+        return clicked;
+    // Apply is disabled again once the file is written and the library told.
+    if (!brmptest::WaitFor([&] { return !IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs))
+        return ::testing::AssertionFailure() << "Apply stayed enabled after the click";
+    if (!saved())
+        return ::testing::AssertionFailure() << "the file does not hold the change";
+    return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult SetupDialogTest::ClickOn(HWND window)
@@ -204,18 +205,33 @@ void SetupDialogTest::Apply()
 ::testing::AssertionResult SetupDialogTest::SelectProfileByClick(int entry)
 {
     const HWND list = ::GetDlgItem(m_dialog, IDC_SETUP_PROFILES);
-    for (int round = 0; round < 3; ++round)
+    const int height = static_cast<int>(::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+    const int top = static_cast<int>(::SendMessageW(list, LB_GETTOPINDEX, 0, 0));
+    POINT at{60, (entry - top) * height + height / 2};
+    ::ClientToScreen(list, &at);
+    // The entry's process, as the information box shows it for the profile
+    // (the default profile's is "All").
+    std::wstring process = L"All";
+    if (entry > 0)
     {
-        const int height = static_cast<int>(::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
-        const int top = static_cast<int>(::SendMessageW(list, LB_GETTOPINDEX, 0, 0));
-        POINT at{60, (entry - top) * height + height / 2};
-        ::ClientToScreen(list, &at);
-        if (auto clicked = brmptest::PhysicalInput::ClickAt(at.x, at.y, brmptest::PhysicalInput::kLeft); !clicked)
-            return clicked;
-        if (brmptest::WaitFor([&] { return ::SendMessageW(list, LB_GETCURSEL, 0, 0) == entry; }))
-            return ::testing::AssertionSuccess();
+        wchar_t text[512] = L"";
+        if (::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(entry), 0) < 512)
+            ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(entry), reinterpret_cast<LPARAM>(text));
+        process = text;
     }
-    return ::testing::AssertionFailure() << "profile entry " << entry << " is not selected";
+    if (auto clicked = brmptest::PhysicalInput::ClickAt(at.x, at.y, brmptest::PhysicalInput::kLeft); !clicked)
+        return clicked;
+    // The list selects the entry when the button goes down; the dialog shows
+    // the profile (information box and pages alike) once the button is up.
+    // Until then the pages still hold the profile selected before.
+    if (!brmptest::WaitFor([&] {
+            return ::SendMessageW(list, LB_GETCURSEL, 0, 0) == entry && TextOf(m_dialog, IDC_SETUP_PROCESS) == process;
+        }))
+        return ::testing::AssertionFailure() << "profile entry " << entry << " is not shown after the click (entry "
+                                             << ::SendMessageW(list, LB_GETCURSEL, 0, 0) << " is selected, the process "
+                                             << ::testing::PrintToString(TextOf(m_dialog, IDC_SETUP_PROCESS))
+                                             << " is shown, " << ::testing::PrintToString(process) << " expected)";
+    return ::testing::AssertionSuccess();
 }
 
 namespace
@@ -284,19 +300,6 @@ HWND WaitForDialogTitled(DWORD processId, const std::wstring& titleStart, DWORD 
     ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
     return ::testing::AssertionSuccess();
 }
-
-::testing::AssertionResult SetupDialogTest::SelectEntry(int entry)
-{
-    const HWND list = ::GetDlgItem(m_dialog, IDC_SETUP_PROFILES);
-    const int height = static_cast<int>(::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
-    const int top = static_cast<int>(::SendMessageW(list, LB_GETTOPINDEX, 0, 0));
-    POINT at{60, (entry - top) * height + height / 2};
-    ::ClientToScreen(list, &at);
-    if (auto clicked = brmptest::PhysicalInput::ClickAt(at.x, at.y, brmptest::PhysicalInput::kLeft); !clicked)
-        return clicked;
-    if (brmptest::WaitFor([&] { return ::SendMessageW(list, LB_GETCURSEL, 0, 0) == entry; }, kDialogTimeoutMs))
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "profile entry " << entry << " is not selected";
 
 HWND FindPage(HWND dialog, int controlId, bool shownOnly)
 {

@@ -76,17 +76,15 @@ protected:
     // Presses Apply with a posted click once it is enabled and waits until it
     // is disabled again, which it is once the file is written.
     void Apply();
-    // Presses Apply with real clicks until the saved file passes the check (a
-    // click that a busy desktop drops leaves Apply enabled: it is pressed again).
-    ::testing::AssertionResult ClickApplyUntil(const std::function<bool()>& saved);
+    // Presses Apply with one real click once it is enabled, waits until it is
+    // disabled again (the file is written) and checks the saved file.
+    ::testing::AssertionResult ClickApply(const std::function<bool()>& saved);
 
     // A real left click in the middle of a window that is there and enabled.
     static ::testing::AssertionResult ClickOn(HWND window);
-    // Selects an entry of the profile list (0 the default profile) with a real click on its text.
+    // Selects an entry of the profile list (0 the default profile) with a real
+    // click on its text and waits until the dialog shows that profile.
     ::testing::AssertionResult SelectProfileByClick(int entry);
-
-    // Selects an entry of the profile list with one real click on its text.
-    ::testing::AssertionResult SelectEntry(int entry);
 
     programtest::ProgramCopy m_program;
     std::unique_ptr<brmptest::Probe> m_probe;

@@ -131,7 +131,7 @@ protected:
 TEST_F(SetupDialogRoads, ExportSaveImportAndLoadWriteAndReadTheFilesTheUserNames)
 {
     // Export: the selected profile alone.
-    ASSERT_TRUE(SelectEntry(1));
+    ASSERT_TRUE(SelectProfileByClick(1));
     const std::wstring exported = m_files.PathOf(L"probe.brmpa");
     ASSERT_NO_FATAL_FAILURE(ChooseFile(IDC_SETUP_EXPORT, exported));
     ASSERT_TRUE(WaitFor([&] { return brmptest::ReadFileBytes(exported).has_value(); }, kDialogTimeoutMs));
@@ -190,7 +190,7 @@ TEST_F(SetupDialogRoads, ExportSaveImportAndLoadWriteAndReadTheFilesTheUserNames
 TEST_F(SetupDialogRoads, CopyEditAndAWindowProfileGoThroughTheApplicationPicker)
 {
     // Copy: the picker names the copy, which keeps the profile's actions.
-    ASSERT_TRUE(SelectEntry(1));
+    ASSERT_TRUE(SelectProfileByClick(1));
     Click(m_dialog, IDC_SETUP_COPY);
     HWND picker = Picker();
     ASSERT_NE(picker, nullptr) << programtest::DescribeWindows();
@@ -204,7 +204,7 @@ TEST_F(SetupDialogRoads, CopyEditAndAWindowProfileGoThroughTheApplicationPicker)
     // Edit: the picker shows the profile and takes a new description.
     const int copied = EntryText(1) == L"Copied" ? 1 : 2;
     ASSERT_EQ(EntryText(copied), L"Copied");
-    ASSERT_TRUE(SelectEntry(copied));
+    ASSERT_TRUE(SelectProfileByClick(copied));
     Click(m_dialog, IDC_SETUP_EDIT);
     picker = Picker();
     ASSERT_NE(picker, nullptr) << programtest::DescribeWindows();

@@ -113,12 +113,14 @@ TEST(HotkeyDispatch, SnappingMovesTheCursorIntoTheForegroundWindow)
     HWND window = ::CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"snap target", WS_POPUP | WS_VISIBLE, 200, 150, 300,
                                     200, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(window, nullptr);
+    // A window of the calling thread comes forward at once.
     ::SetForegroundWindow(window);
-    if (::GetForegroundWindow() != window)
+    struct Destroy
     {
-        ::DestroyWindow(window);
-        GTEST_SKIP() << "the test window could not be brought to the foreground";
-    }
+        HWND window;
+        ~Destroy() { ::DestroyWindow(window); }
+    } destroy{window};
+    ASSERT_EQ(::GetForegroundWindow(), window) << "the test window could not be brought to the foreground";
     RECT rect = {};
     ::GetWindowRect(window, &rect);
     // Wine moves the X pointer after the call returns and may report the
@@ -137,6 +139,5 @@ TEST(HotkeyDispatch, SnappingMovesTheCursorIntoTheForegroundWindow)
     CentreCursorOnPrimaryMonitor();
     EXPECT_TRUE(cursorAt(POINT{::GetSystemMetrics(SM_CXSCREEN) / 2, ::GetSystemMetrics(SM_CYSCREEN) / 2}))
         << cursor.x << "," << cursor.y;
-    ::DestroyWindow(window);
 }
 } // namespace

@@ -16,6 +16,7 @@
 #include "InstanceMessage.h"
 #include "InstancePipe.h"
 #include "InstancePipeServer.h"
+#include "LogFile.h"
 #include "WaitFor.h"
 #include "Window.h"
 
@@ -296,6 +297,18 @@ protected:
     CInstancePipeServer server;
 };
 
+// How many times the log holds the client's line of a pipe that does not
+// exist yet: one more once a client has looked, found none and waits.
+std::size_t ClientsWaitingForThePipe()
+{
+    const std::string log = brmptest::ReadLogFile();
+    const std::string line = "SendInstanceCommand: the IPC named pipe does not exist yet";
+    std::size_t count = 0;
+    for (std::size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1))
+        ++count;
+    return count;
+}
+
 // Writes raw bytes as one message, like a client that does not follow the format.
 bool WriteRaw(const std::wstring& name, const void* data, DWORD size)
 {
@@ -396,17 +409,16 @@ TEST_F(InstancePipeRoad, AClientThatFindsNoPipeYetWaitsForTheStartingInstance)
 {
     const std::wstring name = UniquePipeName(L"late");
     std::atomic<bool> sent{false};
-    std::atomic<bool> started{false};
     std::atomic<bool> done{false};
+    const std::size_t waiting = ClientsWaitingForThePipe();
     std::thread client([&] {
-        started = true;
         sent = SendInstanceCommand(name, 0x80002001, L"", 20000);
         done = true;
     });
-    // The client is already looking for the pipe, and does not give up, while
-    // the instance is still starting.
-    EXPECT_TRUE(brmptest::WaitFor([&] { return started.load(); }));
-    EXPECT_FALSE(brmptest::WaitFor([&] { return done.load(); }, 700));
+    // The client has looked for the pipe, found none and waits for it while
+    // the instance is still starting; the server comes only then.
+    EXPECT_TRUE(brmptest::WaitFor([&] { return ClientsWaitingForThePipe() > waiting; }));
+    EXPECT_FALSE(done.load());
     const bool serverStarted = StartServer(name);
     const bool arrived = serverStarted && WaitForCommands(1, 20000);
     client.join();
@@ -431,12 +443,14 @@ TEST_F(InstancePipeRoad, AClientStopsWaitingWhenTheStartingInstanceEnds)
     ASSERT_NE(mutex, nullptr);
     std::atomic<bool> done{false};
     std::atomic<bool> sent{true};
+    const std::size_t waiting = ClientsWaitingForThePipe();
     std::thread client([&] {
         sent = SendInstanceCommand(name, 0x80000004, L"", 120000, mutexName);
         done = true;
     });
-    // While the instance's mutex exists the client keeps waiting for its pipe.
-    const bool waitedWhileRunning = !brmptest::WaitFor([&] { return done.load(); }, 500);
+    // While the instance's mutex exists the client, having found no pipe, waits for it.
+    const bool waitedWhileRunning =
+        brmptest::WaitFor([&] { return ClientsWaitingForThePipe() > waiting; }) && !done.load();
     ::CloseHandle(mutex);
     // Far below the two minutes it would wait for a live instance.
     const bool gaveUp = brmptest::WaitFor([&] { return done.load(); }, 30000);
