@@ -209,28 +209,32 @@ void SetupDialogTest::Apply()
     const int top = static_cast<int>(::SendMessageW(list, LB_GETTOPINDEX, 0, 0));
     POINT at{60, (entry - top) * height + height / 2};
     ::ClientToScreen(list, &at);
-    // The entry's process, as the information box shows it for the profile
-    // (the default profile's is "All").
-    std::wstring process = L"All";
+    // The entry's short name, which the information box shows for the
+    // profile as its description or else its process (the default profile
+    // shows the process "All").
+    std::wstring name = L"All";
     if (entry > 0)
     {
         wchar_t text[512] = L"";
         if (::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(entry), 0) < 512)
             ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(entry), reinterpret_cast<LPARAM>(text));
-        process = text;
+        name = text;
     }
+    const auto shown = [&] {
+        return TextOf(m_dialog, IDC_SETUP_PROCESS) == name || (entry > 0 && TextOf(m_dialog, IDC_SETUP_DESCRIPTION) == name);
+    };
     if (auto clicked = brmptest::PhysicalInput::ClickAt(at.x, at.y, brmptest::PhysicalInput::kLeft); !clicked)
         return clicked;
     // The list selects the entry when the button goes down; the dialog shows
     // the profile (information box and pages alike) once the button is up.
     // Until then the pages still hold the profile selected before.
     if (!brmptest::WaitFor([&] {
-            return ::SendMessageW(list, LB_GETCURSEL, 0, 0) == entry && TextOf(m_dialog, IDC_SETUP_PROCESS) == process;
+            return ::SendMessageW(list, LB_GETCURSEL, 0, 0) == entry && shown();
         }))
         return ::testing::AssertionFailure() << "profile entry " << entry << " is not shown after the click (entry "
                                              << ::SendMessageW(list, LB_GETCURSEL, 0, 0) << " is selected, the process "
                                              << ::testing::PrintToString(TextOf(m_dialog, IDC_SETUP_PROCESS))
-                                             << " is shown, " << ::testing::PrintToString(process) << " expected)";
+                                             << " is shown, " << ::testing::PrintToString(name) << " expected)";
     return ::testing::AssertionSuccess();
 }
 
