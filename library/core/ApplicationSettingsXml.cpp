@@ -64,12 +64,6 @@ const wchar_t* SlotElementName(wchar_t (&buffer)[32], int button, int layer, boo
     return buffer;
 }
 
-// The slot elements of a profile's element by slot index (button + layer x
-// ButtonCount), found in one pass over its children: a look-up by name for each
-// of the ninety slots walks the children ninety times. Like that look-up, the
-// first element of a name counts.
-using SlotElements = pugi::xml_node[ButtonCount * LayerCount];
-
 // Compared here rather than by the runtime's wcsncmp: a load makes this test
 // nine times for each of thousands of elements.
 bool StartsWith(const wchar_t* text, const wchar_t* prefix, std::size_t length)
@@ -82,7 +76,12 @@ bool StartsWith(const wchar_t* text, const wchar_t* prefix, std::size_t length)
     return true;
 }
 
-void FindSlotElements(pugi::xml_node element, bool quillonMode, SlotElements& slots)
+// Calls visit(child, button, layer) for each child of a profile's element that
+// names a slot, in document order, in one pass over the children: a look-up by
+// name for each of the ninety slots would walk them ninety times, and a slot
+// read as its element is reached finds its attributes at hand.
+template <typename Visit>
+void ForEachSlotElement(pugi::xml_node element, bool quillonMode, Visit visit)
 {
     const wchar_t* names[ButtonCount];
     std::size_t lengths[ButtonCount];
@@ -104,7 +103,7 @@ void FindSlotElements(pugi::xml_node element, bool quillonMode, SlotElements& sl
             int layer = -1;
             if (*rest == L'\0')
                 layer = 0;
-            else if (std::wcsncmp(rest, kLayerSuffix, kSuffixLength) == 0 && rest[kSuffixLength] >= L'1' &&
+            else if (StartsWith(rest, kLayerSuffix, kSuffixLength) && rest[kSuffixLength] >= L'1' &&
                      rest[kSuffixLength] <= L'9')
             {
                 // The writer's form only: no sign, no leading zero, no trailing text.
@@ -117,9 +116,7 @@ void FindSlotElements(pugi::xml_node element, bool quillonMode, SlotElements& sl
             }
             if (layer < 0)
                 continue;
-            pugi::xml_node& slot = slots[button + layer * ButtonCount];
-            if (!slot)
-                slot = child;
+            visit(child, button, layer);
             break;
         }
     }
@@ -502,15 +499,23 @@ bool CApplicationSettings::Load(pugi::xml_node element, int perKeyTime, bool& re
             SetLayerDisabled(layer, layer != 0 && ReadXmlBool(disable.attribute(key), false));
         }
 
-        SlotElements slots;
-        FindSlotElements(element, quillonMode, slots);
+        // Like a look-up by name, the first element of a slot counts; a slot
+        // without one reads as an empty element.
+        bool read[SlotCount] = {};
+        ForEachSlotElement(element, quillonMode, [&](pugi::xml_node slot, int button, int layer) {
+            bool& done = read[button + layer * ButtonCount];
+            if (done)
+                return;
+            done = true;
+            LoadSlot(*this, slot, button, layer, quillonMode, perKeyTime, true, highestLayer, context);
+        });
         for (int layer = 0; layer < LayerCount; ++layer)
         {
             for (int button = 0; button < ButtonCount; ++button)
             {
-                if (*GetButtonName(button, quillonMode) != L'\0')
-                    LoadSlot(*this, slots[button + layer * ButtonCount], button, layer, quillonMode, perKeyTime, true,
-                             highestLayer, context);
+                if (!read[button + layer * ButtonCount] && *GetButtonName(button, quillonMode) != L'\0')
+                    LoadSlot(*this, pugi::xml_node(), button, layer, quillonMode, perKeyTime, true, highestLayer,
+                             context);
             }
         }
         return true;

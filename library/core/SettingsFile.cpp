@@ -404,7 +404,14 @@ namespace
             result.status = pugi::status_out_of_memory;
             return result;
         }
-        std::unique_ptr<char[]> bytes(new (std::nothrow) char[static_cast<size_t>(size.QuadPart) + 1]);
+        // The bytes go to the document, which frees them as soon as they are
+        // converted to its own text, as a parse of a file by name does.
+        struct PugiFree
+        {
+            void operator()(char* memory) const { pugi::get_memory_deallocation_function()(memory); }
+        };
+        std::unique_ptr<char, PugiFree> bytes(
+            static_cast<char*>(pugi::get_memory_allocation_function()(static_cast<size_t>(size.QuadPart) + 1)));
         if (!bytes)
         {
             result.status = pugi::status_out_of_memory;
@@ -426,7 +433,7 @@ namespace
                 break; // the file became shorter: parse what is there
             total += got;
         }
-        return document.load_buffer(bytes.get(), total, flags);
+        return document.load_buffer_inplace_own(bytes.release(), total, flags);
     }
 
     // Writes a new file beside path (write gives the content to a writer) and
