@@ -14,7 +14,7 @@ inline bool AtMost(const char* name, double value, double limit)
     const bool met = value <= limit;
     if (!met)
         ++g_failed;
-    std::printf("goal %s %.3g %.3g %s\n", name, value, limit, met ? "ok" : "FAIL");
+    std::printf("goal %s %.4g %.4g %s\n", name, value, limit, met ? "ok" : "FAIL");
     return met;
 }
 
@@ -22,7 +22,7 @@ inline bool AtMost(const char* name, double value, double limit)
 inline void NotMeasured(const char* name, double limit)
 {
     ++g_failed;
-    std::printf("goal %s - %.3g FAIL\n", name, limit);
+    std::printf("goal %s - %.4g FAIL\n", name, limit);
 }
 
 // The exit code: 0 when every goal was met.
