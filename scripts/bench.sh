@@ -20,12 +20,13 @@ brmp_wine_start always
 
 results="$BUILD_DIR/bench-results"
 mkdir -p "$results"
-echo "load before: $(uptime)"
+echo "machine load before: $(uptime)"
 status=0
 for bench in "${benches[@]}"; do
     echo "=== $bench"
     set +e
-    (cd "$BUILD_DIR/bin" && timeout "${BENCH_TIMEOUT:-1200}" wine "$bench.exe") 2>&1 | tee "$results/$bench.txt"
+    # The programs print Windows line ends.
+    (cd "$BUILD_DIR/bin" && timeout "${BENCH_TIMEOUT:-1200}" wine "$bench.exe") 2>&1 | tr -d '\r' | tee "$results/$bench.txt"
     code=${PIPESTATUS[0]}
     set -e
     if [ "$code" -ne 0 ]; then
@@ -36,7 +37,7 @@ for bench in "${benches[@]}"; do
             echo "goal $bench-finished $code 0 FAIL" | tee -a "$results/$bench.txt"
     fi
 done
-echo "load after: $(uptime)"
+echo "machine load after: $(uptime)"
 echo "=== goals"
 for bench in "${benches[@]}"; do
     grep '^goal ' "$results/$bench.txt" || true
