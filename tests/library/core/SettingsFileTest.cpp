@@ -636,6 +636,41 @@ TEST_F(SettingsFileTest, WhatAnotherWriterPutInTheFileAfterTheLoadSurvivesTheNex
     EXPECT_NE(saved.find("Time=\"56\""), std::string::npos);
 }
 
+TEST_F(SettingsFileTest, ASaveKeepsTheElementsOfTheFileItWritesNotThoseOfTheFileItRead)
+{
+    const std::wstring first = WriteSettings(L"first.xml", L"<DesktopIcons><PC-first /></DesktopIcons>");
+    const std::wstring second = WriteSettings(L"second.xml", L"<DesktopIcons><PC-second /></DesktopIcons>");
+    auto settings = LoadNew(first);
+
+    ASSERT_TRUE(settings->Save(second.c_str()));
+    std::string saved = ReadBytes(second);
+    EXPECT_NE(saved.find("<PC-second />"), std::string::npos);
+    EXPECT_EQ(saved.find("PC-first"), std::string::npos);
+
+    // A new file holds only what the model writes.
+    const std::wstring fresh = Path(L"fresh.xml");
+    ASSERT_TRUE(settings->Save(fresh.c_str()));
+    EXPECT_EQ(ReadBytes(fresh).find("DesktopIcons"), std::string::npos);
+
+    // A copy of the settings reads the file at its first save; the original
+    // still knows the file it read.
+    CSettings copy(*settings);
+    WriteBytes(first, ReadBytes(first) + "<!-- a later line of the user's -->\n");
+    ASSERT_TRUE(copy.Save(first.c_str()));
+    saved = ReadBytes(first);
+    EXPECT_NE(saved.find("<PC-first />"), std::string::npos);
+    EXPECT_NE(saved.find("a later line of the user's"), std::string::npos);
+    ASSERT_TRUE(settings->Save(first.c_str()));
+    EXPECT_NE(ReadBytes(first).find("a later line of the user's"), std::string::npos);
+
+    // A file damaged after the load is kept aside before the save overwrites it.
+    const std::string damaged = "<?xml version=\"1.0\"?>\n<root><version major=\"2\" /><Unclosed></root>";
+    WriteBytes(first, damaged);
+    ASSERT_TRUE(settings->Save(first.c_str()));
+    ASSERT_NE(settings->GetUnreadableFileCopy(), nullptr);
+    EXPECT_EQ(ReadBytes(settings->GetUnreadableFileCopy()), damaged);
+}
+
 TEST_F(SettingsFileTest, ProfilesAreSavedAsTheDocumentWriterWritesThemWhateverTheirText)
 {
     auto settings = std::make_unique<CSettings>(false, CMouseInfo(0, 0, 0));
