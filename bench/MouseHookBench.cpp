@@ -1,7 +1,16 @@
 // Mouse hook cost per event: synthetic events through the real hook procedure
-// (outside a hook chain) with 200 profiles loaded. Prints the median and the
-// 99th percentile of each kind of event, and per event the library's calls to
-// the system that may cross to another process and its heap allocations.
+// (outside a hook chain) with 200 profiles loaded, among them profiles matched
+// by caption. Prints the median and the 99th percentile of each kind of event,
+// and per event the library's calls to the system that may cross to another
+// process and its heap allocations. Besides the events in a window seen
+// before, the rows a user pays now and then: the first press in a window not
+// seen before (process name, classes and caption read), a press while the
+// timer thread reads a slow window's caption (a window of another process that
+// answers WM_GETTEXT after 250 ms; the press is made once the read is under
+// way), and moves with mouse-over switching over seconds, so that the requests
+// for the mouse-over timer every 150 ms are among them. The windows of another
+// process come from the BenchWindows helper beside the bench. The goal lines
+// at the end hold the own costs (the next hook replaced) to their limits.
 
 #include <windows.h>
 
@@ -15,6 +24,7 @@
 #include <new>
 #include <vector>
 
+#include "BenchGoals.h"
 #include "ImportCounter.h"
 #include "LockAxis.h"
 #include "Logger.h"
@@ -30,6 +40,7 @@
 #include "Settings.h"
 #include "StringFormat.h"
 #include "TimerThread.h"
+#include "Hooks.h"
 
 // The bench's own allocations count too (the library's are counted through
 // its imports of the shared runtime).
@@ -69,20 +80,80 @@ LONGLONG Now()
     return counter.QuadPart;
 }
 
+struct Figures
+{
+    double median = 0;
+    double p99 = 0;
+    int events = 0;
+};
+
+Figures Summarise(std::vector<double> times)
+{
+    Figures figures;
+    figures.events = static_cast<int>(times.size());
+    if (times.empty())
+        return figures;
+    std::sort(times.begin(), times.end());
+    figures.median = times[times.size() / 2];
+    figures.p99 = times[std::min(times.size() - 1, times.size() * 99 / 100)];
+    return figures;
+}
+
+void Print(const char* name, const Figures& figures)
+{
+    std::printf("%-58s median %8.2f us   p99 %8.2f us   (%d events)\n", name, figures.median, figures.p99, figures.events);
+}
+
+double Microseconds(LONGLONG ticks)
+{
+    return static_cast<double>(ticks) * g_usPerTick;
+}
+
+// What the measured thread asked of the system and of the heap between two
+// snapshots, per event.
+struct Calls
+{
+    double system = 0;
+    double allocations = 0;
+};
+
+Calls PerEvent(const importcount::Snapshot& before, const importcount::Snapshot& after, int events)
+{
+    Calls calls;
+    if (events <= 0)
+        return calls;
+    for (int i = 0; i < importcount::CrossProcessCounters; ++i)
+        calls.system += after.counts[i] - before.counts[i];
+    calls.allocations = static_cast<double>(after.counts[importcount::OperatorNew] - before.counts[importcount::OperatorNew] +
+                                            after.counts[importcount::OperatorNewArray] -
+                                            before.counts[importcount::OperatorNewArray] + after.counts[importcount::Malloc] -
+                                            before.counts[importcount::Malloc]);
+    calls.system /= events;
+    calls.allocations /= events;
+    importcount::PrintPerEvent(before, after, events);
+    return calls;
+}
+
+// Times each event; with calls, also counts what the events alone (not the
+// bench's own bookkeeping) asked of the system and the heap.
 template <typename Event>
-void Measure(const char* name, int rounds, Event event)
+Figures Measure(const char* name, int rounds, Event event, Calls* calls = nullptr)
 {
     std::vector<double> times;
     times.reserve(static_cast<size_t>(rounds));
+    const importcount::Snapshot before = importcount::Snapshot::Take();
     for (int i = 0; i < rounds; ++i)
     {
         const LONGLONG start = Now();
         event(i);
-        times.push_back(static_cast<double>(Now() - start) * g_usPerTick);
+        times.push_back(Microseconds(Now() - start));
     }
-    std::sort(times.begin(), times.end());
-    std::printf("%-52s median %8.2f us   p99 %8.2f us   (%d events)\n", name, times[times.size() / 2],
-                times[times.size() * 99 / 100], rounds);
+    const importcount::Snapshot after = importcount::Snapshot::Take();
+    const Figures figures = Summarise(std::move(times));
+    Print(name, figures);
+    if (calls != nullptr)
+        *calls = PerEvent(before, after, rounds);
+    return figures;
 }
 
 LRESULT Event(UINT message, POINT point, DWORD mouseData = 0, DWORD time = 0)
@@ -122,19 +193,162 @@ LRESULT NoNextHook(int, WPARAM, LPARAM)
 }
 
 // Every event kind, once with the real CallNextHookEx and once with the next
-// hook replaced, so that the procedure's own cost shows apart from Wine's.
+// hook replaced, so that the procedure's own cost shows apart from Wine's. The
+// own cost's figures and calls are returned.
+struct OwnCost
+{
+    Figures figures;
+    Calls calls;
+};
+
 template <typename Body>
-void Both(const char* name, int rounds, Body body)
+OwnCost Both(const char* name, int rounds, Body body)
 {
     char label[96];
     std::snprintf(label, sizeof label, "%s", name);
     Measure(label, rounds, body);
     SetMouseHookNextHook(NoNextHook);
     std::snprintf(label, sizeof label, "%s [own cost]", name);
-    const importcount::Snapshot before = importcount::Snapshot::Take();
-    Measure(label, rounds, body);
-    importcount::PrintPerEvent(before, importcount::Snapshot::Take(), rounds);
+    OwnCost own;
+    own.figures = Measure(label, rounds, body, &own.calls);
     SetMouseHookNextHook(nullptr);
+    return own;
+}
+
+// The helper's windows: a grid of ordinary ones and two slow to give their caption.
+struct ForeignWindows
+{
+    std::vector<POINT> grid;
+    POINT slow[2] = {};
+    int slowFound = 0;
+};
+
+struct FindContext
+{
+    DWORD pid;
+    ForeignWindows* windows;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM parameter)
+{
+    auto* context = reinterpret_cast<FindContext*>(parameter);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    if (pid != context->pid || !::IsWindowVisible(window))
+        return TRUE;
+    wchar_t className[64] = {};
+    ::GetClassNameW(window, className, 64);
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    const POINT centre{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    if (std::wcscmp(className, L"BrmpBenchGrid") == 0)
+        context->windows->grid.push_back(centre);
+    else if (std::wcscmp(className, L"BrmpBenchSlow") == 0 && context->windows->slowFound < 2)
+        context->windows->slow[context->windows->slowFound++] = centre;
+    return TRUE;
+}
+
+// Starts the helper (another process) and waits until its windows are up.
+class BenchWindows
+{
+public:
+    explicit BenchWindows(int gridCount)
+    {
+        const std::wstring tag = std::to_wstring(::GetCurrentProcessId());
+        const std::wstring names[4] = {L"Local\\BrmpBenchReady" + tag, L"Local\\BrmpBenchAsked" + tag,
+                                       L"Local\\BrmpBenchAnswered" + tag, L"Local\\BrmpBenchQuit" + tag};
+        m_ready = ::CreateEventW(nullptr, FALSE, FALSE, names[0].c_str());
+        m_asked = ::CreateEventW(nullptr, TRUE, FALSE, names[1].c_str());
+        m_answered = ::CreateEventW(nullptr, TRUE, FALSE, names[2].c_str());
+        m_quit = ::CreateEventW(nullptr, TRUE, FALSE, names[3].c_str());
+        wchar_t self[MAX_PATH] = {};
+        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring helper = self;
+        helper = helper.substr(0, helper.find_last_of(L'\\') + 1) + L"BenchWindows.exe";
+        std::wstring commandLine = L"\"" + helper + L"\" " + std::to_wstring(gridCount) + L" " + names[0] + L" " + names[1] +
+                                   L" " + names[2] + L" " + names[3];
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        if (::CreateProcessW(helper.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &m_process) == FALSE)
+        {
+            std::printf("the helper %ls did not start (error %lu)\n", helper.c_str(), ::GetLastError());
+            return;
+        }
+        const HANDLE started[2] = {m_ready, m_process.hProcess};
+        if (::WaitForMultipleObjects(2, started, FALSE, 20000) != WAIT_OBJECT_0)
+        {
+            std::printf("the helper's windows did not come up\n");
+            return;
+        }
+        FindContext context{m_process.dwProcessId, &m_windows};
+        ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&context));
+        m_up = static_cast<int>(m_windows.grid.size()) == gridCount && m_windows.slowFound == 2;
+        if (!m_up)
+            std::printf("the helper shows %zu grid and %d slow windows\n", m_windows.grid.size(), m_windows.slowFound);
+    }
+    ~BenchWindows()
+    {
+        if (m_process.hProcess != nullptr)
+        {
+            ::SetEvent(m_quit);
+            ::WaitForSingleObject(m_process.hProcess, 10000);
+            ::CloseHandle(m_process.hProcess);
+            ::CloseHandle(m_process.hThread);
+        }
+        for (HANDLE event : {m_ready, m_asked, m_answered, m_quit})
+            if (event != nullptr)
+                ::CloseHandle(event);
+    }
+    BenchWindows(const BenchWindows&) = delete;
+    BenchWindows& operator=(const BenchWindows&) = delete;
+
+    bool Up() const { return m_up; }
+    const ForeignWindows& Windows() const { return m_windows; }
+    // Set by a slow window when a caption request arrives / when it has answered.
+    HANDLE Asked() const { return m_asked; }
+    HANDLE Answered() const { return m_answered; }
+
+private:
+    PROCESS_INFORMATION m_process{};
+    ForeignWindows m_windows;
+    HANDLE m_ready = nullptr;
+    HANDLE m_asked = nullptr;
+    HANDLE m_answered = nullptr;
+    HANDLE m_quit = nullptr;
+    bool m_up = false;
+};
+}
+
+namespace
+{
+// Busy-waits until the performance counter passes when (the moves of a run
+// come at a steady rate, in real time, as a mouse sends them).
+void WaitUntil(LONGLONG when)
+{
+    while (Now() < when)
+        ::YieldProcessor();
+}
+
+void FakeHooks()
+{
+    g_threads.hMouseHook = reinterpret_cast<HHOOK>(static_cast<UINT_PTR>(0x4D4800));
+    g_engine.pCurrentApp = g_pSettings->GetDefaultApp();
+    g_pSettings->m_uSimKeyDelay = 0;
+    ResetMouseHookState();
+}
+
+// A profile that matches windows of the helper by process and class and then
+// reads their caption (which never matches): every look-up in such a window
+// reads its caption, as with a user's caption profiles.
+void AddCaptionProfile(const wchar_t* className, int index)
+{
+    auto* profile = new CApplicationSettings(g_pSettings, false, index);
+    const std::wstring key = std::wstring(L"W3:No such caption \\;| BenchWindows.exe \\;| ") + className + L" \\;| *";
+    profile->SetApplication(key.c_str());
+    profile->SetDescription(key.c_str());
+    if (!g_pSettings->AddApplication(profile))
+        delete profile;
 }
 }
 
@@ -159,7 +373,6 @@ int wmain()
     importcount::g_countedThread = ::GetCurrentThreadId();
     std::printf("library imports counted: %d\n", patched);
 
-    std::vector<CApplicationSettings*> profiles;
     for (int i = 0; i < 200; ++i)
     {
         auto* profile = new CApplicationSettings(g_pSettings, false, i + 1);
@@ -172,11 +385,16 @@ int wmain()
         if (!g_pSettings->AddApplication(profile))
             delete profile;
     }
-    g_threads.hMouseHook = reinterpret_cast<HHOOK>(static_cast<UINT_PTR>(0x4D4800));
-    g_engine.pCurrentApp = g_pSettings->GetDefaultApp();
-    g_pSettings->m_uSimKeyDelay = 0;
-    ResetMouseHookState();
+    AddCaptionProfile(L"BrmpBenchGrid", 201);
+    AddCaptionProfile(L"BrmpBenchSlow", 202);
+    // As a load of a file with these profiles sets it.
+    g_pSettings->m_bCaptionProfiles = true;
+    FakeHooks();
     std::printf("profiles loaded: %d\n", g_pSettings->GetApplicationCount());
+
+    constexpr int GridWindows = 200;
+    BenchWindows helper(GridWindows);
+    const ForeignWindows& foreign = helper.Windows();
 
     POINT cursor{};
     ::GetCursorPos(&cursor);
@@ -194,47 +412,155 @@ int wmain()
     });
 
     g_pSettings->m_bSwitchOnMouseOver = false;
-    Both("(a) plain moves", Rounds, [&](int i) { Event(WM_MOUSEMOVE, {cursor.x + (i % 7), cursor.y}); });
+    const OwnCost plainMoves =
+        Both("(a) plain moves", Rounds, [&](int i) {
+            Event(WM_MOUSEMOVE, {cursor.x + (i % 7), cursor.y});
+        });
 
-    // The move paths below act only while the hooks count as running.
+    // Axis lock on X: every move is rewritten and re-sent (for scale: these
+    // moves are taken over, not passed).
     g_threads.hHookThread = ::GetCurrentThread();
-    // The mouse-over timer is not running in this process: every qualifying
-    // move asks for it.
-    g_pSettings->m_bSwitchOnMouseOver = true;
-    Both("(b) moves with mouse-over switching", Rounds, [&](int i) {
-        g_idMouseOverTimer = 0;
-        Event(WM_MOUSEMOVE, {cursor.x + (i % 7), cursor.y});
-    });
-    g_pSettings->m_bSwitchOnMouseOver = false;
-
-    // Axis lock on X: every move is rewritten and re-sent.
     g_threads.pSendInput = new CSendInput(&g_discard);
     g_engine.pCurrentApp->SetAxisLocking(true);
     g_LockAxis.LockX(nullptr, 0, false, false);
     Both("(b') moves with the X axis locked", Rounds, [&](int i) { Event(WM_MOUSEMOVE, {cursor.x, cursor.y + (i % 7)}); });
     g_LockAxis.Init();
+    g_engine.pCurrentApp->SetAxisLocking(false);
     g_threads.hHookThread = nullptr;
 
     SetMouseButtonProcessor(LookupProcessor);
-    Both("(c) button down/up with profile lookup", Rounds / 4, [&](int i) {
+    const OwnCost lookup = Both("(c) button down/up with profile lookup", Rounds / 4, [&](int i) {
         Event((i & 1) == 0 ? WM_RBUTTONDOWN : WM_RBUTTONUP, cursor);
     });
     SetMouseButtonProcessor(nullptr);
-    Both("(c') button down/up, engine processor", Rounds / 4, [&](int i) {
+    const OwnCost engine = Both("(c') button down/up, engine processor", Rounds / 4, [&](int i) {
         Event((i & 1) == 0 ? WM_RBUTTONDOWN : WM_RBUTTONUP, cursor);
     });
 
     // The program's default: the profile follows the window under the cursor.
     g_pSettings->m_bSwitchOnMouseOver = true;
-    Both("(c'') button down/up, engine processor, mouse-over on", Rounds / 4, [&](int i) {
+    const OwnCost mouseOver = Both("(c'') button down/up, engine processor, mouse-over on", Rounds / 4, [&](int i) {
         Event((i & 1) == 0 ? WM_RBUTTONDOWN : WM_RBUTTONUP, cursor);
     });
-    Both("(d) wheel notches", Rounds / 4, [&](int i) {
+    const OwnCost wheel = Both("(d) wheel notches", Rounds / 4, [&](int i) {
         Event(WM_MOUSEWHEEL, cursor, MAKELONG(0, static_cast<WORD>((i & 1) == 0 ? 120 : -120)));
     });
 
-    // Button events while another thread reloads the settings file of the
-    // 200 profiles (every slot of every layer filled) again and again.
+    // (f) The first press in each window of the helper's grid, none of them
+    // seen before: its process's name (the first only: names are kept per
+    // process), its classes and, for the caption profile, its caption.
+    Figures newWindow;
+    Calls newWindowCalls;
+    if (helper.Up())
+    {
+        SetMouseHookNextHook(NoNextHook);
+        std::vector<double> times;
+        times.reserve(foreign.grid.size());
+        const importcount::Snapshot before = importcount::Snapshot::Take();
+        for (const POINT& centre : foreign.grid)
+        {
+            const LONGLONG start = Now();
+            Event(WM_RBUTTONDOWN, centre);
+            times.push_back(Microseconds(Now() - start));
+            Event(WM_RBUTTONUP, centre);
+        }
+        const importcount::Snapshot after = importcount::Snapshot::Take();
+        SetMouseHookNextHook(nullptr);
+        newWindow = Summarise(std::move(times));
+        Print("(f) first press in a window not seen before [own cost]", newWindow);
+        std::printf("      (system calls and allocations per press and release)\n");
+        newWindowCalls = PerEvent(before, after, newWindow.events);
+    }
+
+    // With the real hook and timer threads: the timer thread reads captions
+    // for mouse-over switching, as it does in the program.
+    Figures slowCaption;
+    int slowReadsMissed = 0;
+    OwnCost overMoves;
+    int overMovesCount = 0;
+    // The mouse-over timer the rows above asked for on this thread (no timer
+    // thread ran) never fires here: it must not count as running for the
+    // timer thread that starts now.
+    if (g_idMouseOverTimer != 0)
+        ::KillTimer(nullptr, g_idMouseOverTimer);
+    g_idMouseOverTimer = 0;
+    ResetMouseHookState();
+    if (helper.Up() && SetMouseHook())
+    {
+        // (g) A press in a window seen before, made once the timer thread has
+        // asked a slow window (of another process) for its caption. Each
+        // round moves the pointer onto the other slow window, so that the
+        // mouse-over check has a new window to look up.
+        const POINT seen = foreign.grid[0];
+        SetMouseHookNextHook(NoNextHook);
+        Event(WM_RBUTTONDOWN, seen);
+        Event(WM_RBUTTONUP, seen);
+        std::vector<double> times;
+        constexpr int SlowPresses = 60;
+        for (int i = 0; i < SlowPresses; ++i)
+        {
+            const POINT target = foreign.slow[i % 2];
+            ::ResetEvent(helper.Asked());
+            ::ResetEvent(helper.Answered());
+            ::SetCursorPos(target.x, target.y);
+            Event(WM_MOUSEMOVE, target);
+            if (::WaitForSingleObject(helper.Asked(), 3000) != WAIT_OBJECT_0)
+            {
+                ++slowReadsMissed;
+                continue;
+            }
+            const LONGLONG start = Now();
+            Event(WM_RBUTTONDOWN, seen);
+            times.push_back(Microseconds(Now() - start));
+            Event(WM_RBUTTONUP, seen);
+            // The slow window is free again before the next request.
+            ::WaitForSingleObject(helper.Answered(), 3000);
+        }
+        SetMouseHookNextHook(nullptr);
+        slowCaption = Summarise(std::move(times));
+        Print("(g) press while the timer thread reads a slow caption [own cost]", slowCaption);
+        std::printf("      rounds in which no caption read began within 3 s: %d of %d\n", slowReadsMissed, SlowPresses);
+
+        // (b) Moves with mouse-over switching, one every half millisecond for
+        // three seconds: the timer fires every 150 ms and moves ask for it
+        // again, as they do while a user moves the mouse.
+        ::SetCursorPos(cursor.x, cursor.y);
+        const LONGLONG period = static_cast<LONGLONG>(500.0 / g_usPerTick);
+        const int moves = 6000;
+        SetMouseHookNextHook(NoNextHook);
+        std::vector<double> moveTimes;
+        moveTimes.reserve(moves);
+        const importcount::Snapshot before = importcount::Snapshot::Take();
+        LONGLONG next = Now();
+        for (int i = 0; i < moves; ++i)
+        {
+            next += period;
+            WaitUntil(next);
+            const LONGLONG start = Now();
+            Event(WM_MOUSEMOVE, {cursor.x + (i % 7), cursor.y});
+            moveTimes.push_back(Microseconds(Now() - start));
+        }
+        const importcount::Snapshot after = importcount::Snapshot::Take();
+        SetMouseHookNextHook(nullptr);
+        overMoves.figures = Summarise(std::move(moveTimes));
+        overMovesCount = moves;
+        Print("(b) moves with mouse-over switching, 3 s in real time [own cost]", overMoves.figures);
+        overMoves.calls = PerEvent(before, after, moves);
+        RemoveMouseHook(false);
+    }
+    else
+    {
+        std::printf("the hook and timer threads did not start, or the helper's windows are missing\n");
+    }
+    g_threads.hHookThread = nullptr;
+    FakeHooks();
+    g_pSettings->m_bSwitchOnMouseOver = true;
+
+    // (e) Presses while another thread reloads the settings file of the 200
+    // profiles (every slot of every layer filled) again and again: after each
+    // reload has ended, one press (its window unknown again: the reload forgets
+    // the windows) and three more in the same window, while the next reload
+    // reads the file. A press with a reload ending during it counts as unknown.
     const std::wstring key = L"Software\\BrindlemapBench\\MouseHook-" + std::to_wstring(::GetCurrentProcessId());
     wchar_t folder[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, folder);
@@ -272,17 +598,69 @@ int wmain()
     while (reloads.load() == 0)
         ::Sleep(1);
     SetMouseButtonProcessor(nullptr);
-    // Few events: with the parse under the lock, each may wait for a whole reload.
-    Both("(e) button down/up during settings reloads", 200, [&](int i) {
-        Event((i & 1) == 0 ? WM_RBUTTONDOWN : WM_RBUTTONUP, cursor);
-    });
+    SetMouseHookNextHook(NoNextHook);
+    std::vector<double> seenDuringReloads;
+    std::vector<double> afterReload;
+    constexpr int ReloadRounds = 40;
+    for (int round = 0; round < ReloadRounds; ++round)
+    {
+        const int ended = reloads.load();
+        const DWORD waitStart = ::GetTickCount();
+        while (reloads.load() == ended && ::GetTickCount() - waitStart < 5000)
+            ::Sleep(0);
+        for (int press = 0; press < 4; ++press)
+        {
+            const int reloadsBefore = reloads.load();
+            const LONGLONG start = Now();
+            Event(WM_RBUTTONDOWN, cursor);
+            const double time = Microseconds(Now() - start);
+            Event(WM_RBUTTONUP, cursor);
+            (press == 0 || reloads.load() != reloadsBefore ? afterReload : seenDuringReloads).push_back(time);
+        }
+    }
+    SetMouseHookNextHook(nullptr);
     stop = true;
     reloader.join();
+    const Figures seenReload = Summarise(std::move(seenDuringReloads));
+    const Figures unknownReload = Summarise(std::move(afterReload));
+    Print("(e) press during reloads, window seen before [own cost]", seenReload);
+    Print("(e) press during reloads, first after a reload [own cost]", unknownReload);
     std::printf("      reloads meanwhile: %d\n", reloads.load());
     ::DeleteFileW(settingsFile);
     SetProgramRegistryKeys(nullptr, nullptr);
     ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
-
     g_threads.hMouseHook = nullptr;
-    return 0;
+
+    // Goals: own cost, 99th percentile.
+    benchgoal::AtMost("button-seen-p99-us-lookup", lookup.figures.p99, 300);
+    benchgoal::AtMost("button-seen-p99-us-engine", engine.figures.p99, 300);
+    benchgoal::AtMost("button-seen-p99-us-mouse-over", mouseOver.figures.p99, 300);
+    if (seenReload.events > 0)
+        benchgoal::AtMost("button-seen-p99-us-during-reloads", seenReload.p99, 300);
+    else
+        benchgoal::NotMeasured("button-seen-p99-us-during-reloads", 300);
+    if (newWindow.events > 0)
+        benchgoal::AtMost("button-new-window-p99-us", newWindow.p99, 1000);
+    else
+        benchgoal::NotMeasured("button-new-window-p99-us", 1000);
+    if (unknownReload.events > 0)
+        benchgoal::AtMost("button-first-after-reload-p99-us", unknownReload.p99, 1000);
+    if (slowCaption.events > 0 && slowReadsMissed == 0)
+        benchgoal::AtMost("button-during-slow-caption-p99-us", slowCaption.p99, 1000);
+    else
+        benchgoal::NotMeasured("button-during-slow-caption-p99-us", 1000);
+    benchgoal::AtMost("wheel-p99-us", wheel.figures.p99, 200);
+    benchgoal::AtMost("moves-plain-allocations", plainMoves.calls.allocations, 0);
+    benchgoal::AtMost("moves-plain-system-calls", plainMoves.calls.system, 0);
+    if (overMovesCount > 0)
+    {
+        benchgoal::AtMost("moves-mouse-over-allocations", overMoves.calls.allocations, 0);
+        benchgoal::AtMost("moves-mouse-over-system-calls", overMoves.calls.system, 0);
+    }
+    else
+    {
+        benchgoal::NotMeasured("moves-mouse-over-allocations", 0);
+        benchgoal::NotMeasured("moves-mouse-over-system-calls", 0);
+    }
+    return benchgoal::ExitCode();
 }

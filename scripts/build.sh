@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds everything (program, library, tests, benchmarks) into BUILD_DIR.
+# Configures and builds into BUILD_DIR: everything (program, library, tests,
+# benchmarks), or only the targets named as arguments.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${BUILD_DIR:-$root/build}"
@@ -15,4 +16,6 @@ if [ ! -f "$BUILD_DIR/build.ninja" ]; then
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
         -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" >/dev/null
 fi
-cmake --build "$BUILD_DIR" -- -j"$(nproc)"
+targets=()
+[ $# -eq 0 ] || targets=(--target "$@")
+cmake --build "$BUILD_DIR" "${targets[@]}" -- -j"$(nproc)"

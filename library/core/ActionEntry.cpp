@@ -5,6 +5,7 @@
 #include "ActionData.h"
 #include "ApplicationSettings.h"
 #include "OwnedString.h"
+#include "ProfileXmlWriting.h"
 #include "XmlReaders.h"
 #include "XmlWriters.h"
 
@@ -77,18 +78,28 @@ void CActionEntry::SetDescription(const wchar_t* description)
 
 void CActionEntry::SaveEntry(pugi::xml_node element) const
 {
-    SetXmlAttribute(element, nullptr, L"action", static_cast<int>(m_action));
-    SetXmlAttribute(element, nullptr, L"keys", m_keys.get());
-    SetXmlAttribute(element, nullptr, L"keyaction", m_keyAction);
-    SetXmlAttribute(element, nullptr, L"keyrepeat", m_keyRepeat);
-    SetXmlAttribute(element, nullptr, L"active", m_active);
-    SetXmlAttribute(element, nullptr, L"blockmouse", m_blockMouse);
-    SetXmlAttribute(element, nullptr, L"blockmouseactive", m_blockMouseActive);
-    SetXmlAttribute(element, nullptr, L"randomisedelay", m_randomiseDelay);
-    SetXmlAttribute(element, nullptr, L"app", m_application.get());
-    SetXmlAttribute(element, nullptr, L"desc", m_description.get());
-    if (m_movement2Scroll)
-        m_movement2Scroll->Save(FindOrAppendChild(element, L"mts"));
+    XmlNodeWriter out(element);
+    ProfileXmlWriting::Entry(*this, out);
+}
+
+void ProfileXmlWriting::Entry(const CActionEntry& entry, XmlElementWriter& out)
+{
+    out.Attribute(L"action", static_cast<int>(entry.m_action));
+    out.Attribute(L"keys", entry.m_keys.get());
+    out.Attribute(L"keyaction", entry.m_keyAction);
+    out.Attribute(L"keyrepeat", entry.m_keyRepeat);
+    out.Attribute(L"active", entry.m_active);
+    out.Attribute(L"blockmouse", entry.m_blockMouse);
+    out.Attribute(L"blockmouseactive", entry.m_blockMouseActive);
+    out.Attribute(L"randomisedelay", entry.m_randomiseDelay);
+    out.Attribute(L"app", entry.m_application.get());
+    out.Attribute(L"desc", entry.m_description.get());
+    if (entry.m_movement2Scroll)
+    {
+        out.Child(L"mts");
+        Movement2Scroll(*entry.m_movement2Scroll, out);
+        out.End();
+    }
 }
 
 void CActionEntry::LoadEntry(pugi::xml_node element, _ACTIONS fallback, bool activeDefault, int simulatedKeyDelay,

@@ -17,6 +17,7 @@
 #include "Chords.h"
 #include "Logger.h"
 #include "Movement2Scroll.h"
+#include "ProfileXmlWriting.h"
 #include "Settings.h"
 #include "StringFormat.h"
 #include "TimedClicks.h"
@@ -43,23 +44,44 @@ const wchar_t* NonEmpty(const wchar_t* text)
     return text != nullptr && *text != L'\0' ? text : nullptr;
 }
 
-// Element of a button in the first layer ("Left") or a later one ("Left_Layer3");
-// empty for the button that has no element in Quillon mode.
-std::wstring SlotElementName(int button, int layer, bool quillonMode)
+// Element of a button in the first layer ("Left") or a later one ("Left_Layer3"),
+// written into buffer; empty for the button that has no element in Quillon mode.
+const wchar_t* SlotElementName(wchar_t (&buffer)[32], int button, int layer, bool quillonMode)
 {
     const wchar_t* name = GetButtonName(button, quillonMode);
-    if (*name == L'\0')
-        return std::wstring();
-    return layer == 0 ? std::wstring(name) : FormatString(L"%s_Layer%d", name, layer);
+    if (*name == L'\0' || layer == 0)
+        return name;
+    // Built by hand: a save names thousands of slots.
+    static_assert(LayerCount <= 10, "a later layer's number is one digit");
+    static const wchar_t kSuffix[] = L"_Layer";
+    size_t at = 0;
+    for (const wchar_t* c = name; *c != L'\0' && at < 20; ++c)
+        buffer[at++] = *c;
+    for (const wchar_t* c = kSuffix; *c != L'\0'; ++c)
+        buffer[at++] = *c;
+    buffer[at++] = static_cast<wchar_t>(L'0' + layer % 10);
+    buffer[at] = L'\0';
+    return buffer;
 }
 
-// The slot elements of a profile's element by slot index (button + layer x
-// ButtonCount), found in one pass over its children: a look-up by name for each
-// of the ninety slots walks the children ninety times. Like that look-up, the
-// first element of a name counts.
-using SlotElements = pugi::xml_node[ButtonCount * LayerCount];
+// Compared here rather than by the runtime's wcsncmp: a load makes this test
+// nine times for each of thousands of elements.
+bool StartsWith(const wchar_t* text, const wchar_t* prefix, std::size_t length)
+{
+    for (std::size_t i = 0; i < length; ++i)
+    {
+        if (text[i] != prefix[i])
+            return false;
+    }
+    return true;
+}
 
-void FindSlotElements(pugi::xml_node element, bool quillonMode, SlotElements& slots)
+// Calls visit(child, button, layer) for each child of a profile's element that
+// names a slot, in document order, in one pass over the children: a look-up by
+// name for each of the ninety slots would walk them ninety times, and a slot
+// read as its element is reached finds its attributes at hand.
+template <typename Visit>
+void ForEachSlotElement(pugi::xml_node element, bool quillonMode, Visit visit)
 {
     const wchar_t* names[ButtonCount];
     std::size_t lengths[ButtonCount];
@@ -75,13 +97,13 @@ void FindSlotElements(pugi::xml_node element, bool quillonMode, SlotElements& sl
         const wchar_t* name = child.name();
         for (int button = 0; button < ButtonCount; ++button)
         {
-            if (lengths[button] == 0 || std::wcsncmp(name, names[button], lengths[button]) != 0)
+            if (lengths[button] == 0 || !StartsWith(name, names[button], lengths[button]))
                 continue;
             const wchar_t* rest = name + lengths[button];
             int layer = -1;
             if (*rest == L'\0')
                 layer = 0;
-            else if (std::wcsncmp(rest, kLayerSuffix, kSuffixLength) == 0 && rest[kSuffixLength] >= L'1' &&
+            else if (StartsWith(rest, kLayerSuffix, kSuffixLength) && rest[kSuffixLength] >= L'1' &&
                      rest[kSuffixLength] <= L'9')
             {
                 // The writer's form only: no sign, no leading zero, no trailing text.
@@ -94,9 +116,7 @@ void FindSlotElements(pugi::xml_node element, bool quillonMode, SlotElements& sl
             }
             if (layer < 0)
                 continue;
-            pugi::xml_node& slot = slots[button + layer * ButtonCount];
-            if (!slot)
-                slot = child;
+            visit(child, button, layer);
             break;
         }
     }
@@ -130,41 +150,45 @@ int ReadScrollMethod(pugi::xml_attribute attribute, const wchar_t* context)
     return method;
 }
 
-// Writes or removes one option child of a slot element, so that a list taken
-// out of a slot does not come back from an element that is being reused.
+// Writes one option child of a slot element, or says it has none, so that a
+// list taken out of a slot does not come back from an element being reused.
 template <typename Write>
-void WriteOptionChild(pugi::xml_node slot, const wchar_t* name, bool present, Write write)
+void WriteOptionChild(XmlElementWriter& out, const wchar_t* name, bool present, Write write)
 {
-    if (present)
-        write(FindOrAppendChild(slot, name));
-    else
-        while (pugi::xml_node stale = slot.child(name))
-            slot.remove_child(stale);
+    if (!present)
+    {
+        out.NoChild(name);
+        return;
+    }
+    out.Child(name);
+    write();
+    out.End();
 }
 
-void SaveSlot(const CApplicationSettings& profile, pugi::xml_node slot, int button, int layer, bool quillonMode,
+// The attributes and option children of the slot element open in out.
+void SaveSlot(const CApplicationSettings& profile, XmlElementWriter& out, int button, int layer, bool quillonMode,
               bool withBlockMouseActive)
 {
-    SetXmlAttribute(slot, nullptr, L"action", static_cast<int>(profile.GetActions(button, layer)));
-    SetXmlAttribute(slot, nullptr, L"keys", profile.GetKeystrokes(button, layer));
-    SetXmlAttribute(slot, nullptr, L"keyaction", profile.SendKeyAction(button, layer));
-    SetXmlAttribute(slot, nullptr, L"keyrepeat", profile.SendKeyRepeat(button, layer));
-    SetXmlAttribute(slot, nullptr, L"active", profile.SendKeyWhenActive(button, layer));
-    SetXmlAttribute(slot, nullptr, L"blockmouse", profile.BlockMouse(button, layer));
+    out.Attribute(L"action", static_cast<int>(profile.GetActions(button, layer)));
+    out.Attribute(L"keys", profile.GetKeystrokes(button, layer));
+    out.Attribute(L"keyaction", profile.SendKeyAction(button, layer));
+    out.Attribute(L"keyrepeat", profile.SendKeyRepeat(button, layer));
+    out.Attribute(L"active", profile.SendKeyWhenActive(button, layer));
+    out.Attribute(L"blockmouse", profile.BlockMouse(button, layer));
     if (withBlockMouseActive)
-        SetXmlAttribute(slot, nullptr, L"blockmouseactive", profile.BlockMouseActive(button, layer));
-    SetXmlAttribute(slot, nullptr, L"randomisedelay", profile.RandomiseDelay(button, layer));
-    SetXmlAttribute(slot, nullptr, L"app", profile.GetLaunchApp(button, layer));
-    SetXmlAttribute(slot, nullptr, L"desc", profile.GetActionDescription(button, layer));
+        out.Attribute(L"blockmouseactive", profile.BlockMouseActive(button, layer));
+    out.Attribute(L"randomisedelay", profile.RandomiseDelay(button, layer));
+    out.Attribute(L"app", profile.GetLaunchApp(button, layer));
+    out.Attribute(L"desc", profile.GetActionDescription(button, layer));
 
     const CBRMPChords* chords = profile.GetChords(button, layer);
-    WriteOptionChild(slot, L"chords", chords != nullptr,
-                     [&](pugi::xml_node child) { chords->Save(quillonMode, child); });
+    WriteOptionChild(out, L"chords", chords != nullptr,
+                     [&] { ProfileXmlWriting::Chords(*chords, quillonMode, out); });
     const CBRMPTimedClicks* timedClicks = profile.GetTimedClicks(button, layer);
-    WriteOptionChild(slot, L"timedclicks", timedClicks != nullptr,
-                     [&](pugi::xml_node child) { timedClicks->Save(quillonMode, child); });
+    WriteOptionChild(out, L"timedclicks", timedClicks != nullptr,
+                     [&] { ProfileXmlWriting::TimedClicks(*timedClicks, out); });
     const CMovement2Scroll* options = profile.GetMovement2Scroll(button, layer);
-    WriteOptionChild(slot, L"mts", options != nullptr, [&](pugi::xml_node child) { options->Save(child); });
+    WriteOptionChild(out, L"mts", options != nullptr, [&] { ProfileXmlWriting::Movement2Scroll(*options, out); });
 }
 
 // Reads one slot; slot may be empty (no element for the button), which leaves
@@ -320,74 +344,8 @@ bool CApplicationSettings::Save(pugi::xml_node parent) const
         pugi::xml_node app = parent.append_child(L"Application");
         if (!app)
             throw std::runtime_error("no element to write into");
-        const bool quillonMode = QuillonMode(m_pSettings);
-
-        SetXmlAttribute(app, nullptr, L"Name", m_pszFullName);
-        SetXmlAttribute(app, nullptr, L"Description", m_pszDescription);
-        SetXmlAttribute(app, nullptr, L"Enabled", m_bEnabled);
-        SetXmlAttribute(app, nullptr, L"OverrideSpeed", m_bOverrideMouseSpeed);
-        SetXmlAttribute(app, nullptr, L"EnhancePointerPrecision", m_bEnhancePointerPrecision);
-        SetXmlAttribute(app, nullptr, L"ActivateOnHover", m_bActivateOnHover);
-        SetXmlAttribute(app, nullptr, L"Speed", m_nMouseSpeed);
-        SetXmlAttribute(app, nullptr, L"InvertScrolling", m_bInvertScrolling);
-        SetXmlAttribute(app, nullptr, L"InvertHorizontalScrolling", m_bInvertHorzScrolling);
-        SetXmlAttribute(app, nullptr, L"ScrollPages", m_bScrollPages);
-        SetXmlAttribute(app, nullptr, L"ScrollLines", m_nScrollLines);
-        SetXmlAttribute(app, nullptr, L"ForceSPI", m_bForceSPIMessage);
-        SetXmlAttribute(app, nullptr, L"ClipMouse", m_bClipMouse);
-        SetXmlAttribute(app, nullptr, L"AxisLocking", m_bAxisLocking);
-        SetXmlAttribute(app, nullptr, L"ChangeCursor", m_bChangeCursor);
-        SetXmlAttribute(app, nullptr, L"Cursor", m_pszCursor);
-        SetXmlAttribute(app, nullptr, L"Script", m_pszProfileChangeScript);
-        SetXmlAttribute(app, nullptr, L"EnableScript", m_bProfileScriptEnabled);
-        SetXmlAttribute(app, nullptr, L"SwapButtons", static_cast<int>(m_SwapButtons));
-        SetXmlAttribute(app, nullptr, L"NoParent", m_bNoParent);
-        SetXmlAttribute(app, nullptr, L"RegExMatching", m_bRegExMatching);
-        SetXmlAttribute(app, nullptr, L"MatchType", m_nMatchType);
-        SetXmlAttribute(app, nullptr, L"WindowArea", m_bUseWindowArea);
-        SetXmlAttribute(app, nullptr, L"Top", static_cast<int>(m_rcWindowArea.top));
-        SetXmlAttribute(app, nullptr, L"Bottom", static_cast<int>(m_rcWindowArea.bottom));
-        SetXmlAttribute(app, nullptr, L"Left", static_cast<int>(m_rcWindowArea.left));
-        SetXmlAttribute(app, nullptr, L"Right", static_cast<int>(m_rcWindowArea.right));
-        SetXmlAttribute(app, nullptr, L"IgnoreVScroll", m_bIgnoreVScroll);
-        SetXmlAttribute(app, nullptr, L"IgnoreVScrollTime", m_nIgnoreVScrollTime);
-        SetXmlAttribute(app, nullptr, L"IgnoreHScroll", m_bIgnoreHScroll);
-        SetXmlAttribute(app, nullptr, L"IgnoreHScrollTime", m_nIgnoreHScrollTime);
-        SetXmlAttribute(app, nullptr, L"AdvScrollMethod", m_nAdvScrollMethod);
-        SetXmlAttribute(app, nullptr, L"AdvScrollVert", m_nAdvScrollVertical);
-        SetXmlAttribute(app, nullptr, L"AdvScrollHorz", m_nAdvScrollHorizontal);
-        SetXmlAttribute(app, nullptr, L"DisableScrollUnderCursor", m_bDisableScrollUnderCursor);
-        SetXmlAttribute(app, nullptr, L"DisableMouseOver", m_bDisableMouseOver);
-        SetXmlAttribute(app, nullptr, L"DisableLayerModifier", m_bDisableLayerModifier);
-        SetXmlAttribute(app, nullptr, L"WindowMask", m_WindowMask);
-
-        for (int layer = 0; layer < LayerCount; ++layer)
-        {
-            const int number = layer + 1;
-            SetXmlAttribute(app, L"LayerNames", FormatString(L"layer%d", number).c_str(), m_pszLayerNames[layer]);
-            SetXmlAttribute(app, L"AutoSwitch", FormatString(L"layer%d_switch", number).c_str(),
-                            m_nAutoSwitchLayer[layer]);
-            SetXmlAttribute(app, L"AutoSwitch", FormatString(L"layer%d_time", number).c_str(),
-                            m_dAutoSwitchTime[layer]);
-        }
-        for (int layer = 0; layer < LayerCount; ++layer)
-            SetXmlAttribute(app, L"RevertLayer1", FormatString(L"layer%d", layer + 1).c_str(), m_bRevertLayer1[layer]);
-        for (int layer = 0; layer < LayerCount; ++layer)
-            SetXmlAttribute(app, L"DisableNextPrev", FormatString(L"layer%d", layer + 1).c_str(),
-                            m_bLayerDisabledNextPrev[layer]);
-        for (int layer = 0; layer < LayerCount; ++layer)
-            SetXmlAttribute(app, L"Disable", FormatString(L"layer%d", layer + 1).c_str(),
-                            layer != 0 && m_bLayerDisabled[layer]);
-
-        for (int layer = 0; layer < LayerCount; ++layer)
-        {
-            for (int button = 0; button < ButtonCount; ++button)
-            {
-                const std::wstring name = SlotElementName(button, layer, quillonMode);
-                if (!name.empty())
-                    SaveSlot(*this, app.append_child(name.c_str()), button, layer, quillonMode, true);
-            }
-        }
+        XmlNodeWriter out(app);
+        ProfileXmlWriting::Application(*this, out);
         return true;
     }
     catch (...)
@@ -395,6 +353,88 @@ bool CApplicationSettings::Save(pugi::xml_node parent) const
         CLogger::LogMessage(L"CApplicationSettings::Save Unable to save application '%s' to XML",
                             m_pszFullName != nullptr ? m_pszFullName : L"");
         return false;
+    }
+}
+
+void ProfileXmlWriting::Application(const CApplicationSettings& profile, XmlElementWriter& out)
+{
+    const bool quillonMode = QuillonMode(profile.m_pSettings);
+
+    out.Attribute(L"Name", profile.m_pszFullName);
+    out.Attribute(L"Description", profile.m_pszDescription);
+    out.Attribute(L"Enabled", profile.m_bEnabled);
+    out.Attribute(L"OverrideSpeed", profile.m_bOverrideMouseSpeed);
+    out.Attribute(L"EnhancePointerPrecision", profile.m_bEnhancePointerPrecision);
+    out.Attribute(L"ActivateOnHover", profile.m_bActivateOnHover);
+    out.Attribute(L"Speed", profile.m_nMouseSpeed);
+    out.Attribute(L"InvertScrolling", profile.m_bInvertScrolling);
+    out.Attribute(L"InvertHorizontalScrolling", profile.m_bInvertHorzScrolling);
+    out.Attribute(L"ScrollPages", profile.m_bScrollPages);
+    out.Attribute(L"ScrollLines", profile.m_nScrollLines);
+    out.Attribute(L"ForceSPI", profile.m_bForceSPIMessage);
+    out.Attribute(L"ClipMouse", profile.m_bClipMouse);
+    out.Attribute(L"AxisLocking", profile.m_bAxisLocking);
+    out.Attribute(L"ChangeCursor", profile.m_bChangeCursor);
+    out.Attribute(L"Cursor", profile.m_pszCursor);
+    out.Attribute(L"Script", profile.m_pszProfileChangeScript);
+    out.Attribute(L"EnableScript", profile.m_bProfileScriptEnabled);
+    out.Attribute(L"SwapButtons", static_cast<int>(profile.m_SwapButtons));
+    out.Attribute(L"NoParent", profile.m_bNoParent);
+    out.Attribute(L"RegExMatching", profile.m_bRegExMatching);
+    out.Attribute(L"MatchType", profile.m_nMatchType);
+    out.Attribute(L"WindowArea", profile.m_bUseWindowArea);
+    out.Attribute(L"Top", static_cast<int>(profile.m_rcWindowArea.top));
+    out.Attribute(L"Bottom", static_cast<int>(profile.m_rcWindowArea.bottom));
+    out.Attribute(L"Left", static_cast<int>(profile.m_rcWindowArea.left));
+    out.Attribute(L"Right", static_cast<int>(profile.m_rcWindowArea.right));
+    out.Attribute(L"IgnoreVScroll", profile.m_bIgnoreVScroll);
+    out.Attribute(L"IgnoreVScrollTime", profile.m_nIgnoreVScrollTime);
+    out.Attribute(L"IgnoreHScroll", profile.m_bIgnoreHScroll);
+    out.Attribute(L"IgnoreHScrollTime", profile.m_nIgnoreHScrollTime);
+    out.Attribute(L"AdvScrollMethod", profile.m_nAdvScrollMethod);
+    out.Attribute(L"AdvScrollVert", profile.m_nAdvScrollVertical);
+    out.Attribute(L"AdvScrollHorz", profile.m_nAdvScrollHorizontal);
+    out.Attribute(L"DisableScrollUnderCursor", profile.m_bDisableScrollUnderCursor);
+    out.Attribute(L"DisableMouseOver", profile.m_bDisableMouseOver);
+    out.Attribute(L"DisableLayerModifier", profile.m_bDisableLayerModifier);
+    out.Attribute(L"WindowMask", profile.m_WindowMask);
+
+    wchar_t name[32];
+    out.Child(L"LayerNames");
+    for (int layer = 0; layer < LayerCount; ++layer)
+        out.Attribute(NumberedXmlName(name, L"layer", layer + 1), profile.m_pszLayerNames[layer]);
+    out.End();
+    out.Child(L"AutoSwitch");
+    for (int layer = 0; layer < LayerCount; ++layer)
+    {
+        out.Attribute(NumberedXmlName(name, L"layer", layer + 1, L"_switch"), profile.m_nAutoSwitchLayer[layer]);
+        out.Attribute(NumberedXmlName(name, L"layer", layer + 1, L"_time"), profile.m_dAutoSwitchTime[layer]);
+    }
+    out.End();
+    out.Child(L"RevertLayer1");
+    for (int layer = 0; layer < LayerCount; ++layer)
+        out.Attribute(NumberedXmlName(name, L"layer", layer + 1), profile.m_bRevertLayer1[layer]);
+    out.End();
+    out.Child(L"DisableNextPrev");
+    for (int layer = 0; layer < LayerCount; ++layer)
+        out.Attribute(NumberedXmlName(name, L"layer", layer + 1), profile.m_bLayerDisabledNextPrev[layer]);
+    out.End();
+    out.Child(L"Disable");
+    for (int layer = 0; layer < LayerCount; ++layer)
+        out.Attribute(NumberedXmlName(name, L"layer", layer + 1), layer != 0 && profile.m_bLayerDisabled[layer]);
+    out.End();
+
+    for (int layer = 0; layer < LayerCount; ++layer)
+    {
+        for (int button = 0; button < ButtonCount; ++button)
+        {
+            const wchar_t* slot = SlotElementName(name, button, layer, quillonMode);
+            if (*slot == L'\0')
+                continue;
+            out.Child(slot);
+            SaveSlot(profile, out, button, layer, quillonMode, true);
+            out.End();
+        }
     }
 }
 
@@ -459,15 +499,23 @@ bool CApplicationSettings::Load(pugi::xml_node element, int perKeyTime, bool& re
             SetLayerDisabled(layer, layer != 0 && ReadXmlBool(disable.attribute(key), false));
         }
 
-        SlotElements slots;
-        FindSlotElements(element, quillonMode, slots);
+        // Like a look-up by name, the first element of a slot counts; a slot
+        // without one reads as an empty element.
+        bool read[SlotCount] = {};
+        ForEachSlotElement(element, quillonMode, [&](pugi::xml_node slot, int button, int layer) {
+            bool& done = read[button + layer * ButtonCount];
+            if (done)
+                return;
+            done = true;
+            LoadSlot(*this, slot, button, layer, quillonMode, perKeyTime, true, highestLayer, context);
+        });
         for (int layer = 0; layer < LayerCount; ++layer)
         {
             for (int button = 0; button < ButtonCount; ++button)
             {
-                if (*GetButtonName(button, quillonMode) != L'\0')
-                    LoadSlot(*this, slots[button + layer * ButtonCount], button, layer, quillonMode, perKeyTime, true,
-                             highestLayer, context);
+                if (!read[button + layer * ButtonCount] && *GetButtonName(button, quillonMode) != L'\0')
+                    LoadSlot(*this, pugi::xml_node(), button, layer, quillonMode, perKeyTime, true, highestLayer,
+                             context);
             }
         }
         return true;
@@ -483,47 +531,63 @@ void CApplicationSettings::SaveDefault(pugi::xml_node element) const
 {
     try
     {
-        const bool quillonMode = QuillonMode(m_pSettings);
-        SetXmlAttribute(element, nullptr, L"OverrideSpeed", m_bOverrideMouseSpeed);
-        SetXmlAttribute(element, nullptr, L"EnhancePointerPrecision", m_bEnhancePointerPrecision);
-        SetXmlAttribute(element, nullptr, L"Speed", m_nMouseSpeed);
-        SetXmlAttribute(element, nullptr, L"InvertScrolling", m_bInvertScrolling);
-        SetXmlAttribute(element, nullptr, L"InvertHorizontalScrolling", m_bInvertHorzScrolling);
-        SetXmlAttribute(element, nullptr, L"ScrollPages", m_bScrollPages);
-        SetXmlAttribute(element, nullptr, L"ScrollLines", m_nScrollLines);
-        SetXmlAttribute(element, nullptr, L"ForceSPI", m_bForceSPIMessage);
-        SetXmlAttribute(element, nullptr, L"AxisLocking", m_bAxisLocking);
-        SetXmlAttribute(element, nullptr, L"SwapButtons", static_cast<int>(m_SwapButtons));
-        SetXmlAttribute(element, nullptr, L"DisableScrollUnderCursor", m_bDisableScrollUnderCursor);
-        SetXmlAttribute(element, nullptr, L"DisableMouseOver", m_bDisableMouseOver);
-        SetXmlAttribute(element, nullptr, L"DisableLayerModifier", m_bDisableLayerModifier);
-        SetXmlAttribute(element, nullptr, L"IgnoreVScroll", m_bIgnoreVScroll);
-        SetXmlAttribute(element, nullptr, L"IgnoreVScrollTime", m_nIgnoreVScrollTime);
-        SetXmlAttribute(element, nullptr, L"IgnoreHScroll", m_bIgnoreHScroll);
-        SetXmlAttribute(element, nullptr, L"IgnoreHScrollTime", m_nIgnoreHScrollTime);
-
-        for (int layer = 0; layer < LayerCount; ++layer)
-        {
-            pugi::xml_node layerElement =
-                layer == 0 ? element : FindOrAppendChild(element, FormatString(L"Layer%d", layer).c_str());
-            SetXmlAttribute(layerElement, L"Layer", L"name", m_pszLayerNames[layer]);
-            SetXmlAttribute(layerElement, L"Layer", L"autoswitchlayer", m_nAutoSwitchLayer[layer]);
-            SetXmlAttribute(layerElement, L"Layer", L"autoswitchtime", m_dAutoSwitchTime[layer]);
-            SetXmlAttribute(layerElement, L"Layer", L"revertlayer1", m_bRevertLayer1[layer]);
-            SetXmlAttribute(layerElement, L"Layer", L"disablenextprev", m_bLayerDisabledNextPrev[layer]);
-            SetXmlAttribute(layerElement, L"Layer", L"disable", layer != 0 && m_bLayerDisabled[layer]);
-            for (int button = 0; button < ButtonCount; ++button)
-            {
-                const std::wstring name = SlotElementName(button, 0, quillonMode);
-                if (!name.empty())
-                    SaveSlot(*this, FindOrAppendChild(layerElement, name.c_str()), button, layer, quillonMode, false);
-            }
-        }
+        XmlNodeWriter out(element);
+        ProfileXmlWriting::Default(*this, out);
     }
     catch (...)
     {
         CLogger::LogMessage(L"CApplicationSettings::SaveDefault Unable to save the default profile to XML");
         throw;
+    }
+}
+
+void ProfileXmlWriting::Default(const CApplicationSettings& profile, XmlElementWriter& out)
+{
+    const bool quillonMode = QuillonMode(profile.m_pSettings);
+    out.Attribute(L"OverrideSpeed", profile.m_bOverrideMouseSpeed);
+    out.Attribute(L"EnhancePointerPrecision", profile.m_bEnhancePointerPrecision);
+    out.Attribute(L"Speed", profile.m_nMouseSpeed);
+    out.Attribute(L"InvertScrolling", profile.m_bInvertScrolling);
+    out.Attribute(L"InvertHorizontalScrolling", profile.m_bInvertHorzScrolling);
+    out.Attribute(L"ScrollPages", profile.m_bScrollPages);
+    out.Attribute(L"ScrollLines", profile.m_nScrollLines);
+    out.Attribute(L"ForceSPI", profile.m_bForceSPIMessage);
+    out.Attribute(L"AxisLocking", profile.m_bAxisLocking);
+    out.Attribute(L"SwapButtons", static_cast<int>(profile.m_SwapButtons));
+    out.Attribute(L"DisableScrollUnderCursor", profile.m_bDisableScrollUnderCursor);
+    out.Attribute(L"DisableMouseOver", profile.m_bDisableMouseOver);
+    out.Attribute(L"DisableLayerModifier", profile.m_bDisableLayerModifier);
+    out.Attribute(L"IgnoreVScroll", profile.m_bIgnoreVScroll);
+    out.Attribute(L"IgnoreVScrollTime", profile.m_nIgnoreVScrollTime);
+    out.Attribute(L"IgnoreHScroll", profile.m_bIgnoreHScroll);
+    out.Attribute(L"IgnoreHScrollTime", profile.m_nIgnoreHScrollTime);
+
+    wchar_t name[32];
+    for (int layer = 0; layer < LayerCount; ++layer)
+    {
+        // The first layer's elements sit in the default profile's element itself.
+        if (layer != 0)
+            out.Child(NumberedXmlName(name, L"Layer", layer));
+        out.Child(L"Layer");
+        out.Attribute(L"name", profile.m_pszLayerNames[layer]);
+        out.Attribute(L"autoswitchlayer", profile.m_nAutoSwitchLayer[layer]);
+        out.Attribute(L"autoswitchtime", profile.m_dAutoSwitchTime[layer]);
+        out.Attribute(L"revertlayer1", profile.m_bRevertLayer1[layer]);
+        out.Attribute(L"disablenextprev", profile.m_bLayerDisabledNextPrev[layer]);
+        out.Attribute(L"disable", layer != 0 && profile.m_bLayerDisabled[layer]);
+        out.End();
+        for (int button = 0; button < ButtonCount; ++button)
+        {
+            // Slots of later layers have the first layer's names inside their layer's element.
+            const wchar_t* slot = SlotElementName(name, button, 0, quillonMode);
+            if (*slot == L'\0')
+                continue;
+            out.Child(slot);
+            SaveSlot(profile, out, button, layer, quillonMode, false);
+            out.End();
+        }
+        if (layer != 0)
+            out.End();
     }
 }
 
@@ -559,9 +623,9 @@ void CApplicationSettings::LoadDefault(pugi::xml_node element, int perKeyTime, i
 
         for (int button = 0; button < ButtonCount; ++button)
         {
-            const std::wstring name = SlotElementName(button, 0, quillonMode);
-            if (!name.empty())
-                LoadSlot(*this, layerElement.child(name.c_str()), button, layer, quillonMode, perKeyTime, false,
+            const wchar_t* name = GetButtonName(button, quillonMode);
+            if (*name != L'\0')
+                LoadSlot(*this, layerElement.child(name), button, layer, quillonMode, perKeyTime, false,
                          highestLayer, context);
         }
     }

@@ -6,6 +6,7 @@
 #include "ApplicationSettings.h"
 #include "Logger.h"
 #include "OwnedString.h"
+#include "ProfileXmlWriting.h"
 #include "XmlReaders.h"
 #include "XmlWriters.h"
 
@@ -150,18 +151,26 @@ void CBRMPChords::SetDescription(const wchar_t* description)
 
 void CBRMPChords::Save(bool quillonMode, pugi::xml_node element) const
 {
-    SetXmlAttribute(element, nullptr, L"Description", m_description.get());
-    SetXmlAttribute(element, nullptr, L"BlockUntilEstablished", m_blockUntilEstablished);
-    SetXmlAttribute(element, nullptr, L"UnblockAfterDelay", m_unblockAfterDelay);
-    SetXmlAttribute(element, nullptr, L"UnblockDelay", m_unblockDelay);
-    SetXmlAttribute(element, nullptr, L"UnblockMovement", m_unblockMovement);
-    SetXmlAttribute(element, nullptr, L"UnblockMPixels", m_unblockMPixels);
+    XmlNodeWriter out(element);
+    ProfileXmlWriting::Chords(*this, quillonMode, out);
+}
+
+void ProfileXmlWriting::Chords(const CBRMPChords& chords, bool quillonMode, XmlElementWriter& out)
+{
+    out.Attribute(L"Description", chords.m_description.get());
+    out.Attribute(L"BlockUntilEstablished", chords.m_blockUntilEstablished);
+    out.Attribute(L"UnblockAfterDelay", chords.m_unblockAfterDelay);
+    out.Attribute(L"UnblockDelay", chords.m_unblockDelay);
+    out.Attribute(L"UnblockMovement", chords.m_unblockMovement);
+    out.Attribute(L"UnblockMPixels", chords.m_unblockMPixels);
     for (int button = 0; button < ButtonCount; ++button)
     {
         const wchar_t* name = GetButtonName(button, quillonMode);
         if (*name == L'\0')
             continue;
-        m_chords[button].Save(FindOrAppendChild(element, name));
+        out.Child(name);
+        Entry(chords.m_chords[button], out);
+        out.End();
     }
 }
 

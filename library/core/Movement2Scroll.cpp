@@ -7,6 +7,7 @@
 #include "Clock.h"
 #include "Logger.h"
 #include "OwnedString.h"
+#include "ProfileXmlWriting.h"
 #include "XmlReaders.h"
 #include "XmlWriters.h"
 
@@ -171,23 +172,29 @@ bool CMovement2Scroll::LastMTSMoved(DWORD now) const
 
 void CMovement2Scroll::Save(pugi::xml_node element) const
 {
-    SetXmlAttribute(element, nullptr, L"Lock", m_axisLock);
-    SetXmlAttribute(element, nullptr, L"Sticky", m_sticky);
-    SetXmlAttribute(element, nullptr, L"StickyBlock", m_stickyBlock);
-    SetXmlAttribute(element, nullptr, L"Block", m_blockMouse);
-    SetXmlAttribute(element, nullptr, L"InvV", m_invertVertical);
-    SetXmlAttribute(element, nullptr, L"InvH", m_invertHorizontal);
-    SetXmlAttribute(element, nullptr, L"SensitivityX", m_sensitivityX);
-    SetXmlAttribute(element, nullptr, L"SensitivityY", m_sensitivityY);
-    SetXmlAttribute(element, nullptr, L"NoMovementAction", static_cast<int>(m_noMovementAction));
-    SetXmlAttribute(element, nullptr, L"keys", m_keys.get());
-    SetXmlAttribute(element, nullptr, L"keyaction", m_keyAction);
-    SetXmlAttribute(element, nullptr, L"keyrepeat", m_keyRepeat);
-    SetXmlAttribute(element, nullptr, L"active", m_active);
-    SetXmlAttribute(element, nullptr, L"blockmouse", m_noMovementBlockMouse);
-    SetXmlAttribute(element, nullptr, L"blockmouseactive", m_blockMouseActive);
-    SetXmlAttribute(element, nullptr, L"randomisedelay", m_randomiseDelay);
-    SetXmlAttribute(element, nullptr, L"app", m_application.get());
+    XmlNodeWriter out(element);
+    ProfileXmlWriting::Movement2Scroll(*this, out);
+}
+
+void ProfileXmlWriting::Movement2Scroll(const CMovement2Scroll& options, XmlElementWriter& out)
+{
+    out.Attribute(L"Lock", options.m_axisLock);
+    out.Attribute(L"Sticky", options.m_sticky);
+    out.Attribute(L"StickyBlock", options.m_stickyBlock);
+    out.Attribute(L"Block", options.m_blockMouse);
+    out.Attribute(L"InvV", options.m_invertVertical);
+    out.Attribute(L"InvH", options.m_invertHorizontal);
+    out.Attribute(L"SensitivityX", options.m_sensitivityX);
+    out.Attribute(L"SensitivityY", options.m_sensitivityY);
+    out.Attribute(L"NoMovementAction", static_cast<int>(options.m_noMovementAction));
+    out.Attribute(L"keys", options.m_keys.get());
+    out.Attribute(L"keyaction", options.m_keyAction);
+    out.Attribute(L"keyrepeat", options.m_keyRepeat);
+    out.Attribute(L"active", options.m_active);
+    out.Attribute(L"blockmouse", options.m_noMovementBlockMouse);
+    out.Attribute(L"blockmouseactive", options.m_blockMouseActive);
+    out.Attribute(L"randomisedelay", options.m_randomiseDelay);
+    out.Attribute(L"app", options.m_application.get());
 }
 
 bool CMovement2Scroll::Load(pugi::xml_node element, int perKeyTime)

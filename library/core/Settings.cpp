@@ -173,6 +173,7 @@ void CSettings::TakeOver(CSettings& other)
     std::swap(m_pApplications, other.m_pApplications);
     m_NormalApplications.swap(other.m_NormalApplications);
     m_CustomApplications.swap(other.m_CustomApplications);
+    m_keptFile.swap(other.m_keptFile);
     // Each profile knows the settings that own it.
     for (CSettings* owner : {this, &other})
     {

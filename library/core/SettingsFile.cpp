@@ -7,6 +7,8 @@
 #include <cwchar>
 #include <memory>
 #include <new>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -16,8 +18,10 @@
 #include "Logger.h"
 #include "RegularFile.h"
 #include "SettingsOptions.h"
+#include "ProfileXmlWriting.h"
 #include "StringFormat.h"
 #include "XmlFile.h"
+#include "XmlTextWriter.h"
 #include "XmlWriters.h"
 #include "pugixml.hpp"
 
@@ -229,6 +233,12 @@ namespace
         void write(const void* data, size_t size) override
         {
             const char* bytes = static_cast<const char*>(data);
+            // A writer that buffers its own pieces hands them on without a copy.
+            if (m_buffer.empty() && size >= kPieceSize / 4)
+            {
+                WriteAll(bytes, size);
+                return;
+            }
             while (size > 0 && m_error == ERROR_SUCCESS)
             {
                 const size_t room = kPieceSize - m_buffer.size();
@@ -244,20 +254,25 @@ namespace
         // Writes what is buffered; the error of the first failed write, or ERROR_SUCCESS.
         DWORD Flush()
         {
-            size_t offset = 0;
-            while (offset < m_buffer.size() && m_error == ERROR_SUCCESS)
-            {
-                const DWORD piece = static_cast<DWORD>(m_buffer.size() - offset);
-                DWORD written = 0;
-                if (!m_writeFn(m_file, m_buffer.data() + offset, piece, &written, nullptr) || written == 0)
-                    m_error = ::GetLastError() != ERROR_SUCCESS ? ::GetLastError() : ERROR_WRITE_FAULT;
-                offset += written;
-            }
+            WriteAll(m_buffer.data(), m_buffer.size());
             m_buffer.clear();
             return m_error;
         }
 
     private:
+        void WriteAll(const char* bytes, size_t size)
+        {
+            size_t offset = 0;
+            while (offset < size && m_error == ERROR_SUCCESS)
+            {
+                const DWORD piece = static_cast<DWORD>(std::min(size - offset, kPieceSize));
+                DWORD written = 0;
+                if (!m_writeFn(m_file, bytes + offset, piece, &written, nullptr) || written == 0)
+                    m_error = ::GetLastError() != ERROR_SUCCESS ? ::GetLastError() : ERROR_WRITE_FAULT;
+                offset += written;
+            }
+        }
+
         static constexpr size_t kPieceSize = 256 * 1024;
         HANDLE m_file;
         SettingsFileWriteFn m_writeFn;
@@ -289,14 +304,96 @@ namespace
         return true;
     }
 
-    pugi::xml_parse_result LoadDocument(pugi::xml_document& document, const wchar_t* path, unsigned int flags)
+    // What identifies one version of a file: the file itself (volume and
+    // index: every save puts a new file in place), its size and its times (the
+    // change time moves with any write or rename, also when the write time is
+    // set back).
+    struct FileStamp
     {
-        return LoadXmlFile(document, path, flags);
+        ULONGLONG volume = 0;
+        BYTE id[16] = {};
+        LONGLONG size = 0;
+        LONGLONG created = 0;
+        LONGLONG written = 0;
+        LONGLONG changed = 0;
+
+        bool operator==(const FileStamp&) const = default;
+    };
+
+    // The file itself: it stays the same through a rename.
+    bool IdentityOf(HANDLE file, FileStamp& stamp)
+    {
+        FILE_ID_INFO identity = {};
+        if (::GetFileInformationByHandleEx(file, FileIdInfo, &identity, sizeof(identity)))
+        {
+            stamp.volume = identity.VolumeSerialNumber;
+            static_assert(sizeof(stamp.id) == sizeof(identity.FileId), "a 128-bit file id");
+            std::memcpy(stamp.id, &identity.FileId, sizeof(stamp.id));
+            return true;
+        }
+        // Windows 7 knows only the 64-bit index.
+        BY_HANDLE_FILE_INFORMATION information = {};
+        if (!::GetFileInformationByHandle(file, &information))
+            return false;
+        stamp.volume = information.dwVolumeSerialNumber;
+        std::memcpy(stamp.id, &information.nFileIndexLow, sizeof(DWORD));
+        std::memcpy(stamp.id + sizeof(DWORD), &information.nFileIndexHigh, sizeof(DWORD));
+        return true;
     }
 
-    // Writes the document to a new file beside path and puts it in place of
-    // path in one step; the previous file stays untouched on any failure.
-    bool ReplaceFileAtomically(const std::wstring& path, const pugi::xml_document& document, unsigned int format)
+    // Its size and times.
+    bool VersionOf(HANDLE file, FileStamp& stamp)
+    {
+        FILE_BASIC_INFO times = {};
+        FILE_STANDARD_INFO standard = {};
+        if (!::GetFileInformationByHandleEx(file, FileBasicInfo, &times, sizeof(times)) ||
+            !::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof(standard)))
+            return false;
+        stamp.size = standard.EndOfFile.QuadPart;
+        stamp.created = times.CreationTime.QuadPart;
+        stamp.written = times.LastWriteTime.QuadPart;
+        stamp.changed = times.ChangeTime.QuadPart;
+        return true;
+    }
+
+    bool StampOf(HANDLE file, FileStamp& stamp)
+    {
+        return IdentityOf(file, stamp) && VersionOf(file, stamp);
+    }
+
+    // What a read of a file found besides the document: the system's error
+    // when it could not be opened or read, and, when asked for, the version it
+    // read (asking costs a query of the volume).
+    struct ReadOutcome
+    {
+        bool wantStamp = false;
+        DWORD error = ERROR_SUCCESS;
+        FileStamp stamp;
+        bool stamped = false;
+    };
+
+    // Parses the file at path (only a regular file is read; see LoadXmlFile),
+    // and tells the system's error and, when asked for, the version it read.
+    pugi::xml_parse_result LoadDocument(pugi::xml_document& document, const wchar_t* path, unsigned int flags,
+                                        ReadOutcome* outcome = nullptr)
+    {
+        XmlFileRead read;
+        if (outcome != nullptr && outcome->wantStamp)
+            // The version is taken before the bytes: a change while they are
+            // read then shows as a later version.
+            read.opened = [outcome](HANDLE file) { outcome->stamped = StampOf(file, outcome->stamp); };
+        const pugi::xml_parse_result result = LoadXmlFile(document, path, flags, &read);
+        if (outcome != nullptr)
+            outcome->error = read.error;
+        return result;
+    }
+
+    // Writes a new file beside path (write gives the content to a writer) and
+    // puts it in place of path in one step; the previous file stays untouched
+    // on any failure, an exception included. The stamp, when asked for, is the
+    // new file's, taken through the handle that wrote it after it is in place.
+    template <typename Write>
+    bool ReplaceFileAtomically(const std::wstring& path, Write write, std::optional<FileStamp>* stamp)
     {
         // A read-only file is the user's wish to keep it (some file systems let a
         // rename replace it anyway).
@@ -309,39 +406,61 @@ namespace
         static std::atomic<unsigned> counter{0};
         const std::wstring temp = FormatString(L"%s.%lu.%u.tmp", path.c_str(), ::GetCurrentProcessId(), ++counter);
         DWORD error = ERROR_SUCCESS;
+        // Shared for deleting only: the handle stays open through the move, so
+        // that the stamp is surely the file this save wrote.
+        UniqueHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
+            return false;
+        try
         {
-            UniqueHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                            nullptr));
-            if (!file)
-                return false;
-            SettingsFileWriteFn write = g_fileWrite.load();
-            if (write == nullptr)
-                write = ::WriteFile;
-            FileWriter writer(file.Get(), write);
-            document.save(writer, L"\t", format, pugi::encoding_utf8);
+            SettingsFileWriteFn writeFn = g_fileWrite.load();
+            if (writeFn == nullptr)
+                writeFn = ::WriteFile;
+            FileWriter writer(file.Get(), writeFn);
+            write(static_cast<pugi::xml_writer&>(writer));
             error = writer.Flush();
-            if (error == ERROR_SUCCESS && !::FlushFileBuffers(file.Get()))
-                error = ::GetLastError();
         }
+        catch (...)
+        {
+            file.Reset();
+            ::DeleteFileW(temp.c_str());
+            throw;
+        }
+        if (error == ERROR_SUCCESS && !::FlushFileBuffers(file.Get()))
+            error = ::GetLastError();
+        // The file is named before the move (a rename keeps it; through a
+        // renamed file's handle Wine reports no volume), its times after.
+        FileStamp written;
+        const bool identified = stamp != nullptr && error == ERROR_SUCCESS && IdentityOf(file.Get(), written);
         if (error == ERROR_SUCCESS &&
             !::MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             error = ::GetLastError();
         if (error != ERROR_SUCCESS)
         {
+            file.Reset();
             ::DeleteFileW(temp.c_str());
             ::SetLastError(error);
             return false;
         }
+        if (identified && VersionOf(file.Get(), written))
+            *stamp = written;
         return true;
+    }
+
+    void LogUnwritten(const wchar_t* who, const wchar_t* path)
+    {
+        const DWORD error = ::GetLastError();
+        CLogger::LogOSMessage(error, L"%s: Unable to write the file '%s'; the previous file is unchanged", who, path);
+        ::SetLastError(error);
     }
 
     bool SaveDocument(const pugi::xml_document& document, const wchar_t* path, unsigned int format, const wchar_t* who)
     {
-        if (ReplaceFileAtomically(path, document, format))
+        const auto write = [&](pugi::xml_writer& writer) { document.save(writer, L"\t", format, pugi::encoding_utf8); };
+        if (ReplaceFileAtomically(path, write, nullptr))
             return true;
-        const DWORD error = ::GetLastError();
-        CLogger::LogOSMessage(error, L"%s: Unable to write the file '%s'; the previous file is unchanged", who, path);
-        ::SetLastError(error);
+        LogUnwritten(who, path);
         return false;
     }
 
@@ -368,6 +487,75 @@ namespace
             done += written;
         }
         return true;
+    }
+
+    // Collects a document's text (the settings file without its profiles, a few
+    // kilobytes) to be written around the profiles.
+    struct TextCollector : pugi::xml_writer
+    {
+        std::string text;
+        void write(const void* data, size_t size) override { text.append(static_cast<const char*>(data), size); }
+    };
+
+    // A comment that stands for the application profiles in the document while
+    // it is printed; the profiles' text takes its place. Its text is new for
+    // every save, so no comment of the user's can be taken for it.
+    std::wstring ProfilesMark()
+    {
+        static std::atomic<unsigned> counter{0};
+        LARGE_INTEGER now = {};
+        ::QueryPerformanceCounter(&now);
+        return FormatString(L"brmp-profiles-%lu-%u-%llx", ::GetCurrentProcessId(), ++counter,
+                            static_cast<unsigned long long>(now.QuadPart));
+    }
+
+    // Whether path is a file this save may read and replace, and its version:
+    // Missing when there is none; Other for anything a file opened for its
+    // attributes cannot say (the read that follows reports it).
+    enum class TargetState
+    {
+        Present,
+        Missing,
+        NotAFile,
+        Other
+    };
+
+    TargetState InspectTarget(const wchar_t* path, FileStamp& stamp)
+    {
+        UniqueHandle file(::CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!file)
+        {
+            const DWORD error = ::GetLastError();
+            return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? TargetState::Missing : TargetState::Other;
+        }
+        if (::GetFileType(file.Get()) != FILE_TYPE_DISK)
+            return TargetState::NotAFile;
+        return StampOf(file.Get(), stamp) ? TargetState::Present : TargetState::Other;
+    }
+
+    // A copy of document without the application profiles: what a save keeps.
+    void CopyWithoutProfiles(const pugi::xml_document& from, pugi::xml_document& to)
+    {
+        to.reset();
+        bool rootDone = false;
+        for (pugi::xml_node node : from.children())
+        {
+            if (rootDone || node.type() != pugi::node_element || std::wcscmp(node.name(), L"root") != 0)
+            {
+                to.append_copy(node);
+                continue;
+            }
+            rootDone = true;
+            pugi::xml_node root = to.append_child(node.name());
+            for (pugi::xml_attribute attribute : node.attributes())
+                root.append_copy(attribute);
+            for (pugi::xml_node child : node.children())
+            {
+                if (child.type() != pugi::node_element || std::wcscmp(child.name(), L"Applications") != 0)
+                    root.append_copy(child);
+            }
+        }
     }
 
     // Copies a file that could not be parsed aside, so that a later save cannot
@@ -419,6 +607,114 @@ namespace
     }
 }
 
+class KeptSettingsFile
+{
+public:
+    pugi::xml_document document;   // the file's document without its application profiles
+    FileStamp stamp;               // the version of the file it was read from or written as
+};
+
+void KeptSettingsFileDeleter::operator()(KeptSettingsFile* kept) const
+{
+    delete kept;
+}
+
+namespace
+{
+    using KeptFile = std::unique_ptr<KeptSettingsFile, KeptSettingsFileDeleter>;
+
+    // Keeps what a save needs of a file read whole (a damaged one is read
+    // again, and kept aside, by the save that overwrites it): a copy of the
+    // document without its profiles, or the document itself when it has none.
+    // Without it (no memory) the next save reads the file.
+    void KeepFile(KeptFile& kept, pugi::xml_document& document, const FileStamp* stamp, bool withoutProfiles)
+    {
+        kept.reset();
+        if (stamp == nullptr)
+            return;
+        try
+        {
+            KeptFile fresh(new KeptSettingsFile());
+            if (withoutProfiles)
+                fresh->document = std::move(document);
+            else
+                CopyWithoutProfiles(document, fresh->document);
+            fresh->stamp = *stamp;
+            kept = std::move(fresh);
+        }
+        catch (...)
+        {
+            LogCaughtException(L"CSettings: keeping the settings file's other elements");
+        }
+    }
+
+    // The document a save starts from: what the file at path holds that the
+    // model does not write. False (the reason in the last error, logged) when
+    // the file must be left as it is.
+    bool StartSaveDocument(const wchar_t* path, pugi::xml_document& document, const KeptFile& kept,
+                           wchar_t*& unreadableCopy)
+    {
+        FileStamp current;
+        switch (InspectTarget(path, current))
+        {
+        case TargetState::Missing:
+            CLogger::LogMessage(L"There is no existing settings file. Attempting to creating a new one.");
+            return true;
+        case TargetState::NotAFile:
+            CLogger::LogMessage(L"CSettings::Save: '%s' is not a file; nothing is written", path);
+            ::SetLastError(ERROR_BAD_FILE_TYPE);
+            return false;
+        case TargetState::Present:
+            if (kept != nullptr && kept->stamp == current)
+            {
+                document.reset(kept->document);
+                return true;
+            }
+            break;
+        case TargetState::Other:
+            break;
+        }
+
+        // Another version of the file, or another file: what it holds that the
+        // model does not write is read from it now.
+        ReadOutcome read;
+        const pugi::xml_parse_result result = LoadDocument(document, path, kParseFlags, &read);
+        if (result.status == pugi::status_ok)
+            return true;
+        if (result.status == pugi::status_file_not_found)
+        {
+            document.reset();
+            CLogger::LogMessage(L"There is no existing settings file. Attempting to creating a new one.");
+            return true;
+        }
+        if (result.status == pugi::status_io_error)
+        {
+            // Busy (another program holds it) or refused: nothing is known of what
+            // it holds, so it is not replaced. The caller sees the system's reason
+            // and may try again.
+            const DWORD error = read.error != ERROR_SUCCESS ? read.error : static_cast<DWORD>(ERROR_READ_FAULT);
+            CLogger::LogOSMessage(error,
+                                  L"CSettings::Save: Unable to read the existing settings file '%s'; it is left as it is",
+                                  path);
+            ::SetLastError(error);
+            return false;
+        }
+
+        CLogger::LogMessage(L"There is a problem with your existing XML Settings file '%s': %S", path,
+                            result.description());
+        // What the parser could not read is about to be overwritten: keep the file.
+        const std::wstring copy = PreserveUnreadableFile(path);
+        if (copy.empty())
+        {
+            CLogger::LogMessage(L"CSettings::Save: The unreadable settings file '%s' is left as it is", path);
+            ::SetLastError(ERROR_FILE_CORRUPT);
+            return false;
+        }
+        CApplicationSettings::CopyString(unreadableCopy, copy.c_str());
+        return true;
+    }
+}
+
 void CSettings::SetImportQuestion(ImportQuestionFn fn)
 {
     g_importQuestion.store(fn);
@@ -440,7 +736,9 @@ bool CSettings::Load(const wchar_t* path, bool& regionsDefined, bool logDetails)
             m_nHookTimeout = timeout;
 
         pugi::xml_document document;
-        const pugi::xml_parse_result result = LoadDocument(document, path, kParseFlags);
+        ReadOutcome read;
+        read.wantStamp = true;
+        const pugi::xml_parse_result result = LoadDocument(document, path, kParseFlags, &read);
         if (result.status != pugi::status_ok)
         {
             CLogger::LogMessage(L"There is a problem with your XML Settings file: %S", result.description());
@@ -550,6 +848,7 @@ bool CSettings::Load(const wchar_t* path, bool& regionsDefined, bool logDetails)
             CLogger::LogMessage(L"Loaded %d application specific profiles (%d normal and %d custom window).", total, normal,
                                 custom);
         }
+        KeepFile(m_keptFile, document, read.stamped && result.status == pugi::status_ok ? &read.stamp : nullptr, false);
         return true;
     }
     catch (...)
@@ -568,25 +867,8 @@ bool CSettings::Save(const wchar_t* path)
         UpdateHookTimeout(m_nHookTimeout);
 
         pugi::xml_document document;
-        const pugi::xml_parse_result result = LoadDocument(document, path, kParseFlags);
-        if (result.status == pugi::status_file_not_found)
-        {
-            CLogger::LogMessage(L"There is no existing settings file. Attempting to creating a new one.");
-        }
-        else if (result.status != pugi::status_ok)
-        {
-            CLogger::LogMessage(L"There is a problem with your existing XML Settings file '%s': %S", path,
-                                result.description());
-            // What the parser could not read is about to be overwritten: keep the file.
-            const std::wstring copy = PreserveUnreadableFile(path);
-            if (copy.empty())
-            {
-                CLogger::LogMessage(L"CSettings::Save: The unreadable settings file '%s' is left as it is", path);
-                ::SetLastError(ERROR_FILE_CORRUPT);
-                return false;
-            }
-            CApplicationSettings::CopyString(m_pszUnreadableCopy, copy.c_str());
-        }
+        if (!StartSaveDocument(path, document, m_keptFile, m_pszUnreadableCopy))
+            return false;
 
         pugi::xml_node root = document.child(L"root");
         if (!root)
@@ -605,14 +887,19 @@ bool CSettings::Save(const wchar_t* path)
         if (m_pDefaultApp != nullptr)
             m_pDefaultApp->SaveDefault(FindOrAppendChild(root, L"Default"));
 
+        // The application profiles are most of the file: they are written as
+        // text where this mark stands, without a document of their own.
         while (root.remove_child(L"Applications"))
         {
         }
+        const bool anyProfile = m_pApplications != nullptr && !m_pApplications->empty();
+        const std::wstring mark = ProfilesMark();
+        pugi::xml_node applications;
         if (m_pApplications != nullptr)
         {
-            pugi::xml_node applications = root.append_child(L"Applications");
-            for (CApplicationSettings* profile : *m_pApplications)
-                profile->Save(applications);
+            applications = root.append_child(L"Applications");
+            if (anyProfile)
+                applications.append_child(pugi::node_comment).set_value(mark.c_str());
         }
 
         pugi::xml_node hotkeys = FindOrAppendChild(root, L"GlobalHotkeys");
@@ -645,7 +932,50 @@ bool CSettings::Save(const wchar_t* path)
         {
         }
 
-        return SaveDocument(document, path, kSaveFormat, L"CSettings::Save");
+        TextCollector outline;
+        document.save(outline, L"\t", kSaveFormat, pugi::encoding_utf8);
+        // The mark's line, as the document writer prints a comment inside
+        // Applications (a child of root); the profiles' elements take its place.
+        size_t markAt = std::string::npos;
+        size_t markLength = 0;
+        if (anyProfile)
+        {
+            const std::string markLine = "\n\t\t<!--" + std::string(mark.begin(), mark.end()) + "-->";
+            markAt = outline.text.find(markLine);
+            if (markAt == std::string::npos || outline.text.find(markLine, markAt + 1) != std::string::npos)
+                throw std::runtime_error("the place of the application profiles was not found once");
+            markLength = markLine.size();
+        }
+        const auto write = [&](pugi::xml_writer& writer) {
+            if (markAt == std::string::npos)
+            {
+                writer.write(outline.text.data(), outline.text.size());
+                return;
+            }
+            writer.write(outline.text.data(), markAt);
+            XmlTextWriter text(writer, 2);
+            for (const CApplicationSettings* profile : *m_pApplications)
+            {
+                text.Child(L"Application");
+                ProfileXmlWriting::Application(*profile, text);
+                text.End();
+            }
+            text.Flush();
+            writer.write(outline.text.data() + markAt + markLength, outline.text.size() - markAt - markLength);
+        };
+        std::optional<FileStamp> written;
+        if (!ReplaceFileAtomically(path, write, &written))
+        {
+            LogUnwritten(L"CSettings::Save", path);
+            return false;
+        }
+
+        // What was written, without the profiles, is what the file now holds
+        // besides them.
+        if (applications)
+            root.remove_child(applications);
+        KeepFile(m_keptFile, document, written ? &*written : nullptr, true);
+        return true;
     }
     catch (...)
     {

@@ -6,6 +6,7 @@
 #include "ApplicationSettings.h"
 #include "Logger.h"
 #include "OwnedString.h"
+#include "ProfileXmlWriting.h"
 #include "StringFormat.h"
 #include "TimedClickPresses.h"
 #include "XmlReaders.h"
@@ -222,20 +223,30 @@ void CBRMPTimedClicks::SetDescription(const wchar_t* description)
 
 void CBRMPTimedClicks::Save(bool /*quillonMode*/, pugi::xml_node element) const
 {
-    SetXmlAttribute(element, nullptr, L"Description", m_description.get());
-    SetXmlAttribute(element, nullptr, L"ReleaseOnUp", m_releaseOnUp);
-    SetXmlAttribute(element, nullptr, L"AbortOnMove", m_abortOnMove);
-    SetXmlAttribute(element, nullptr, L"AbortOnMove2", m_abortOnMove2);
-    SetXmlAttribute(element, nullptr, L"AbortPixels", m_abortPixels);
+    XmlNodeWriter out(element);
+    ProfileXmlWriting::TimedClicks(*this, out);
+}
+
+void ProfileXmlWriting::TimedClicks(const CBRMPTimedClicks& clicks, XmlElementWriter& out)
+{
+    out.Attribute(L"Description", clicks.m_description.get());
+    out.Attribute(L"ReleaseOnUp", clicks.m_releaseOnUp);
+    out.Attribute(L"AbortOnMove", clicks.m_abortOnMove);
+    out.Attribute(L"AbortOnMove2", clicks.m_abortOnMove2);
+    out.Attribute(L"AbortPixels", clicks.m_abortPixels);
     wchar_t name[16];
     for (int i = 0; i < TimedClickCount; ++i)
     {
         NumberedXmlName(name, L"Time", i);
-        SetXmlAttribute(element, nullptr, name, m_times[i]);
+        out.Attribute(name, clicks.m_times[i]);
         NumberedXmlName(name, L"Enable", i);
-        SetXmlAttribute(element, nullptr, name, m_enabled[i]);
-        NumberedXmlName(name, L"Press", i);
-        m_clicks[i].Save(FindOrAppendChild(element, name));
+        out.Attribute(name, clicks.m_enabled[i]);
+    }
+    for (int i = 0; i < TimedClickCount; ++i)
+    {
+        out.Child(NumberedXmlName(name, L"Press", i));
+        Entry(clicks.m_clicks[i], out);
+        out.End();
     }
 }
 

@@ -2,6 +2,10 @@
 // Reading an XML file the user names (the settings file, a profile file): only
 // a regular file of a bounded size is read, in one piece.
 
+#include <windows.h>
+
+#include <functional>
+
 #include "pugixml.hpp"
 
 // A settings file of this size is no settings file (a full one with every
@@ -14,4 +18,12 @@ inline constexpr unsigned long long kMaxXmlFileBytes = 512ull * 1024 * 1024;
 // with the file as it was. A missing file gives status_file_not_found; a name
 // that is no regular file (a device, a pipe, a folder) is logged and gives
 // status_io_error without being read.
-pugi::xml_parse_result LoadXmlFile(pugi::xml_document& document, const wchar_t* path, unsigned int flags);
+// read, when given, learns the system's error of a failed open or read, and
+// opened is called with the file once it is open, before its bytes are read.
+struct XmlFileRead
+{
+    DWORD error = ERROR_SUCCESS;
+    std::function<void(HANDLE)> opened;
+};
+pugi::xml_parse_result LoadXmlFile(pugi::xml_document& document, const wchar_t* path, unsigned int flags,
+                                   XmlFileRead* read = nullptr);

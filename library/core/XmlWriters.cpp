@@ -1,6 +1,7 @@
 #include "XmlWriters.h"
 
 #include <cwchar>
+#include <stdexcept>
 
 namespace
 {
@@ -70,4 +71,63 @@ std::wstring MakeXmlElementName(const wchar_t* text)
             c = L'_';
     }
     return name;
+}
+
+XmlNodeWriter::XmlNodeWriter(pugi::xml_node element) : m_element(element)
+{
+}
+
+void XmlNodeWriter::Attribute(const wchar_t* name, int value)
+{
+    SetXmlAttribute(m_element, nullptr, name, value);
+}
+
+void XmlNodeWriter::Attribute(const wchar_t* name, long value)
+{
+    SetXmlAttribute(m_element, nullptr, name, value);
+}
+
+void XmlNodeWriter::Attribute(const wchar_t* name, unsigned int value)
+{
+    SetXmlAttribute(m_element, nullptr, name, value);
+}
+
+void XmlNodeWriter::Attribute(const wchar_t* name, unsigned long value)
+{
+    SetXmlAttribute(m_element, nullptr, name, value);
+}
+
+void XmlNodeWriter::Attribute(const wchar_t* name, double value)
+{
+    SetXmlAttribute(m_element, nullptr, name, value);
+}
+
+void XmlNodeWriter::Attribute(const wchar_t* name, bool value)
+{
+    SetXmlAttribute(m_element, nullptr, name, value);
+}
+
+void XmlNodeWriter::Attribute(const wchar_t* name, const wchar_t* value)
+{
+    SetXmlAttribute(m_element, nullptr, name, value);
+}
+
+void XmlNodeWriter::Child(const wchar_t* name)
+{
+    m_parents.push_back(m_element);
+    m_element = FindOrAppendChild(m_element, name);
+}
+
+void XmlNodeWriter::End()
+{
+    if (m_parents.empty())
+        throw std::logic_error("XmlNodeWriter: End without Child");
+    m_element = m_parents.back();
+    m_parents.pop_back();
+}
+
+void XmlNodeWriter::NoChild(const wchar_t* name)
+{
+    while (pugi::xml_node stale = m_element.child(name))
+        m_element.remove_child(stale);
 }

@@ -75,4 +75,6 @@ protected:
     bool m_randomiseDelay = false;
     // Always the entry's own: every way an entry gets options copies them.
     std::unique_ptr<CMovement2Scroll> m_movement2Scroll;
+    // Writes the XML form (the library's ProfileXmlWriting.h).
+    friend struct ProfileXmlWriting;
 };

@@ -340,4 +340,6 @@ private:
     // Regular expressions of the four match fields, compiled once when a field
     // or the regular-expression flag changes.
     CompiledPatterns* m_pPatterns = nullptr;
+    // Writes the XML form (the library's ProfileXmlWriting.h).
+    friend struct ProfileXmlWriting;
 };

@@ -108,4 +108,6 @@ private:
     int m_unblockDelay = 750;
     int m_unblockMPixels = 5;
     std::unique_ptr<wchar_t[]> m_description;
+    // Writes the XML form (the library's ProfileXmlWriting.h).
+    friend struct ProfileXmlWriting;
 };

@@ -100,4 +100,6 @@ private:
     bool m_blockMouseActive = false;
     bool m_randomiseDelay = false;
     int m_buttonUpCount = 0;
+    // Writes the XML form (the library's ProfileXmlWriting.h).
+    friend struct ProfileXmlWriting;
 };

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <list>
+#include <memory>
 #include <vector>
 
 #include "Hotkeys.h"
@@ -14,6 +15,14 @@
 #include "SnareholdApi.h"
 
 class CApplicationSettings;
+
+// What a save keeps of the settings file this object last read or wrote
+// (SettingsFile.cpp).
+class KeptSettingsFile;
+struct KeptSettingsFileDeleter
+{
+    void operator()(KeptSettingsFile* kept) const;
+};
 
 // The write call of the settings file writer (WriteFile's form); tests replace
 // it to make a save fail midway.
@@ -223,4 +232,10 @@ private:
     std::vector<CApplicationSettings*>* m_pApplications = nullptr;
     std::list<CApplicationSettings*> m_NormalApplications;
     std::list<CApplicationSettings*> m_CustomApplications;
+    // The file's elements that this object does not write, as last read or
+    // written, with what identified that version of the file: a save while the
+    // file is still that version starts from them instead of reading the file
+    // again. Never copied (a copy reads the file at its first save); a
+    // TakeOver swaps it with the contents.
+    std::unique_ptr<KeptSettingsFile, KeptSettingsFileDeleter> m_keptFile;
 };

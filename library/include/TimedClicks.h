@@ -157,4 +157,6 @@ private:
     bool m_replayed = false;
     HWND m_window = nullptr;
     CApplicationSettings* m_profile = nullptr;
+    // Writes the XML form (the library's ProfileXmlWriting.h).
+    friend struct ProfileXmlWriting;
 };

@@ -10,6 +10,7 @@
 
 #include "ApplicationSettings.h"
 #include "Chords.h"
+#include "DesktopIcons.h"
 #include "Movement2Scroll.h"
 #include "Logger.h"
 #include "LogFile.h"
@@ -550,6 +551,176 @@ TEST_F(SettingsFileTest, AnUnreadableFileIsCopiedAsideBeforeASaveOverwritesIt)
     EXPECT_NE(ReadBytes(path), damaged);
     auto reloaded = LoadNew(path);
     EXPECT_EQ(reloaded->GetUnreadableFileCopy(), nullptr);
+}
+
+// The saved file's Applications element, from its start tag to its end tag.
+std::string ApplicationsPart(const std::string& file)
+{
+    const size_t start = file.find("<Applications>");
+    const size_t end = file.find("</Applications>");
+    if (start == std::string::npos || end == std::string::npos || end < start)
+        return "<no Applications element>";
+    return file.substr(start, end - start);
+}
+
+TEST_F(SettingsFileTest, ASaveOverAFileAnotherProgramHoldsIsRefusedAsBusyAndLosesNothing)
+{
+    // A file this model never read, with a layout only the file holds.
+    const std::wstring path = WriteSettings(L"busy.xml", L"<DesktopIcons><PC-user><Icon Name=\"Bin\" xPos=\"1\" yPos=\"2\" "
+                                                         L"gadget=\"false\" /></PC-user></DesktopIcons>");
+    const std::string before = ReadBytes(path);
+    auto model = BuildModel();
+
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(model->Save(path.c_str()));
+    const DWORD error = GetLastError();
+    CloseHandle(held);
+    EXPECT_TRUE(error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED)
+        << "a busy file, which the caller tries again, not a damaged one: " << error;
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(FilesMatching(path + L".corrupt-*", m_folder).size(), 0u) << "a file that could not be opened is not damaged";
+    EXPECT_EQ(model->GetUnreadableFileCopy(), nullptr);
+
+    // Free again, the file gets the model and keeps what only it held.
+    ASSERT_TRUE(model->Save(path.c_str()));
+    const std::string saved = ReadBytes(path);
+    EXPECT_NE(saved.find("<Icon Name=\"Bin\" xPos=\"1\" yPos=\"2\" gadget=\"false\" />"), std::string::npos);
+    EXPECT_NE(saved.find("Notepad.exe"), std::string::npos);
+
+    // A device is no settings file: nothing is read from it or written to it.
+    EXPECT_FALSE(model->Save(L"\\\\.\\NUL"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_FILE_TYPE));
+}
+
+TEST_F(SettingsFileTest, WhatAnotherWriterPutInTheFileAfterTheLoadSurvivesTheNextSave)
+{
+    const std::wstring path = WriteSettings(L"shared.xml", L"<Applications><Application Name=\"a.exe\" Enabled=\"true\" />"
+                                                           L"</Applications>");
+    auto settings = LoadNew(path);
+
+    // The program saves the desktop layout into the same file.
+    CIconSettings icons;
+    icons.AddIcon(new CIcon(0, L"Recycle Bin", 10, 20, nullptr, false));
+    ASSERT_EQ(icons.SaveIcons(path.c_str()), 1);
+    settings->m_nDebounceTime = 55;
+    ASSERT_TRUE(settings->Save(path.c_str()));
+    std::string saved = ReadBytes(path);
+    EXPECT_NE(saved.find("Name=\"Recycle Bin\" xPos=\"10\""), std::string::npos);
+    EXPECT_NE(saved.find("Time=\"55\""), std::string::npos);
+
+    // Again after a save of our own, and for a change in place that keeps the
+    // size and puts the write time back.
+    ASSERT_EQ(icons.SaveIcons(path.c_str()), 1);
+    ASSERT_TRUE(settings->Save(path.c_str()));
+    saved = ReadBytes(path);
+    const size_t digit = saved.find("xPos=\"10\"");
+    ASSERT_NE(digit, std::string::npos);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    FILETIME created = {}, accessed = {}, written = {};
+    GetFileTime(file, &created, &accessed, &written);
+    LARGE_INTEGER at = {};
+    at.QuadPart = static_cast<LONGLONG>(digit + 7);
+    SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+    DWORD count = 0;
+    WriteFile(file, "9", 1, &count, nullptr);
+    SetFileTime(file, &created, &accessed, &written);
+    CloseHandle(file);
+    ASSERT_NE(ReadBytes(path).find("xPos=\"19\""), std::string::npos);
+
+    settings->m_nDebounceTime = 56;
+    ASSERT_TRUE(settings->Save(path.c_str()));
+    saved = ReadBytes(path);
+    EXPECT_NE(saved.find("Name=\"Recycle Bin\" xPos=\"19\""), std::string::npos);
+    EXPECT_NE(saved.find("Time=\"56\""), std::string::npos);
+}
+
+TEST_F(SettingsFileTest, ASaveKeepsTheElementsOfTheFileItWritesNotThoseOfTheFileItRead)
+{
+    const std::wstring first = WriteSettings(L"first.xml", L"<DesktopIcons><PC-first /></DesktopIcons>");
+    const std::wstring second = WriteSettings(L"second.xml", L"<DesktopIcons><PC-second /></DesktopIcons>");
+    auto settings = LoadNew(first);
+
+    ASSERT_TRUE(settings->Save(second.c_str()));
+    std::string saved = ReadBytes(second);
+    EXPECT_NE(saved.find("<PC-second />"), std::string::npos);
+    EXPECT_EQ(saved.find("PC-first"), std::string::npos);
+
+    // A new file holds only what the model writes.
+    const std::wstring fresh = Path(L"fresh.xml");
+    ASSERT_TRUE(settings->Save(fresh.c_str()));
+    EXPECT_EQ(ReadBytes(fresh).find("DesktopIcons"), std::string::npos);
+
+    // A copy of the settings reads the file at its first save; the original
+    // still knows the file it read.
+    CSettings copy(*settings);
+    WriteBytes(first, ReadBytes(first) + "<!-- a later line of the user's -->\n");
+    ASSERT_TRUE(copy.Save(first.c_str()));
+    saved = ReadBytes(first);
+    EXPECT_NE(saved.find("<PC-first />"), std::string::npos);
+    EXPECT_NE(saved.find("a later line of the user's"), std::string::npos);
+    ASSERT_TRUE(settings->Save(first.c_str()));
+    EXPECT_NE(ReadBytes(first).find("a later line of the user's"), std::string::npos);
+
+    // A file damaged after the load is kept aside before the save overwrites it.
+    const std::string damaged = "<?xml version=\"1.0\"?>\n<root><version major=\"2\" /><Unclosed></root>";
+    WriteBytes(first, damaged);
+    ASSERT_TRUE(settings->Save(first.c_str()));
+    ASSERT_NE(settings->GetUnreadableFileCopy(), nullptr);
+    EXPECT_EQ(ReadBytes(settings->GetUnreadableFileCopy()), damaged);
+}
+
+TEST_F(SettingsFileTest, ProfilesAreSavedAsTheDocumentWriterWritesThemWhateverTheirText)
+{
+    auto settings = std::make_unique<CSettings>(false, CMouseInfo(0, 0, 0));
+    auto* profile = new CApplicationSettings(settings.get(), false, 1);
+    profile->SetApplication(L"odd <name> & \"quotes\" 'apostrophes'.exe");
+    // Control characters, markup, letters of every width, a pair of surrogates,
+    // lone surrogates (the writer leaves them out), and a text longer than the
+    // writer's pieces with a pair where one piece ends.
+    std::wstring odd = L"tab\there\nnew line\r\x01\x1F end > & < \" ' \x00FC\x20AC\x4E2D \xD83D\xDE00 lone\xD800x\xDC00y";
+    std::wstring longText(4095, L'a');
+    longText += L"\xD83D\xDE00";
+    longText += std::wstring(5000, L'b');
+    profile->SetDescription(odd.c_str());
+    profile->SetActions(Left, 0, ACTION_SIMULATED_KEYS);
+    profile->SetKeystrokes(Left, 0, odd.c_str(), 2, 7, true, false, true, true, 5);
+    profile->SetActionDescription(Left, 0, longText.c_str());
+    profile->SetActions(Right, 3, ACTION_RUN_APPLICATION);
+    profile->SetLaunchApp(Right, 3, L"C:\\\x00E9t\x00E9\\x.exe");
+    profile->SetLayerName(odd.c_str(), 4);
+    profile->SetAutoSwitchTime(2, 0.1);
+    profile->SetAutoSwitchTime(3, 123456.789);
+    profile->SetWindowArea(RECT{INT_MIN, -5, INT_MAX, 0});
+    profile->SetActions(Middle, 1, ACTION_BUTTON_CHORDING);
+    auto* chords = new CBRMPChords();
+    chords->SetDescription(odd.c_str());
+    chords->GetChord(Right)->SetAction(ACTION_SIMULATED_KEYS);
+    chords->GetChord(Right)->SetKeys(L"{CTRL}\"&<");
+    profile->SetChords(Middle, 1, chords);
+    profile->SetActions(XLeft, 2, ACTION_BUTTON_HELD);
+    auto* clicks = new CBRMPTimedClicks();
+    clicks->SetDescription(L"\xD83D\xDE00 held");
+    clicks->SetTime(3, -1);
+    profile->SetTimedClicks(XLeft, 2, clicks);
+    settings->AddApplication(profile);
+    auto* plain = new CApplicationSettings(settings.get(), false, 2);
+    plain->SetApplication(L"plain.exe");
+    settings->AddApplication(plain);
+
+    const std::wstring saved = Path(L"text.xml");
+    const std::wstring exported = Path(L"document.xml");
+    ASSERT_TRUE(settings->Save(saved.c_str()));
+    ASSERT_TRUE(settings->Export(nullptr, exported.c_str()));
+    EXPECT_EQ(Difference(ApplicationsPart(ReadBytes(saved)), ApplicationsPart(ReadBytes(exported))), "");
+
+    // And the file reads back to the same profile.
+    auto loaded = LoadNew(saved);
+    ASSERT_EQ(loaded->GetApplicationCount(), 2);
+    const std::wstring withoutLoneSurrogates = L"tab\there\nnew line\r\x01\x1F end > & < \" ' \x00FC\x20AC\x4E2D \xD83D\xDE00 lonexy";
+    EXPECT_EQ(std::wstring(loaded->GetApplication(0)->GetDescription()), withoutLoneSurrogates);
+    EXPECT_EQ(std::wstring(loaded->GetApplication(0)->GetActionDescription(Left, 0)), longText);
 }
 
 TEST_F(SettingsFileTest, ExportWritesProfilesWithoutAByteOrderMark)

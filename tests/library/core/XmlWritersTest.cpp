@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+#include <string>
+
+#include "XmlTextWriter.h"
 #include "XmlWriters.h"
 
 TEST(XmlWriters, EachValueFormIsWrittenAsTheSettingsFileExpects)
@@ -68,4 +72,62 @@ TEST(XmlWriters, ElementNamesLoseEveryCharacterAnElementNameCannotHold)
     };
     for (const auto& c : cases)
         EXPECT_EQ(MakeXmlElementName(c.text), c.name) << (c.text ? c.text : L"(null)");
+}
+
+namespace
+{
+struct CollectedText : pugi::xml_writer
+{
+    std::string text;
+    void write(const void* data, size_t size) override { text.append(static_cast<const char*>(data), size); }
+};
+}
+
+TEST(XmlWriters, TheTextWriterPrintsEveryValueFormAsTheDocumentWriterDoes)
+{
+    const auto fill = [](XmlElementWriter& out) {
+        out.Attribute(L"int", -42);
+        out.Attribute(L"unsigned", 4000000000u);
+        out.Attribute(L"dword", static_cast<unsigned long>(7));
+        out.Attribute(L"long", static_cast<long>(-2147483647 - 1));
+        out.Attribute(L"double", 0.1);
+        out.Attribute(L"yes", true);
+        out.Attribute(L"text", L"a\t\"b\" & <c> '\x00E9'");
+        out.Attribute(L"null", static_cast<const wchar_t*>(nullptr));
+        out.Child(L"empty");
+        out.End();
+        out.Child(L"full");
+        out.Attribute(L"x", 1);
+        out.Child(L"inner");
+        out.End();
+        out.End();
+    };
+    pugi::xml_document document;
+    pugi::xml_node outer = document.append_child(L"outer");
+    XmlNodeWriter nodes(outer.append_child(L"e"));
+    fill(nodes);
+    CollectedText expected;
+    document.save(expected, L"\t", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
+
+    CollectedText written;
+    XmlTextWriter text(written, 1);
+    text.Child(L"e");
+    fill(text);
+    text.End();
+    text.Flush();
+    EXPECT_EQ("<outer>" + written.text + "\n</outer>\n", expected.text);
+}
+
+TEST(XmlWriters, TheTextWriterRefusesWhatItCannotPrintInOrder)
+{
+    CollectedText written;
+    XmlTextWriter text(written, 0);
+    EXPECT_THROW(text.Attribute(L"loose", 1), std::logic_error) << "an attribute outside an element";
+    EXPECT_THROW(text.End(), std::logic_error);
+    text.Child(L"e");
+    text.Child(L"child");
+    text.End();
+    EXPECT_THROW(text.Attribute(L"late", 1), std::logic_error) << "an attribute after a child";
+    EXPECT_THROW(text.Child(L"\x00E9l\x00E9ment"), std::invalid_argument) << "a name the text writer would have to encode";
+    EXPECT_THROW(text.Flush(), std::logic_error) << "an element left open";
 }
