@@ -8,6 +8,7 @@
 #include <atomic>
 #include <exception>
 
+#include "ButtonProcessing.h"
 #include "Control.h"
 #include "CrashReport.h"
 #include "Folders.h"
@@ -344,6 +345,19 @@ void RepairGlobalLockAfter(DWORD deadTid)
     lstrcpynW(CThreadLock::m_stcName, L"unknown", 255);
 }
 
+// What the hooks knew of the buttons: without hooks nobody follows them, so a
+// press taken over before a stop tells nothing about a release after a start,
+// and a change of layer while the hooks are out must not press them again.
+void ForgetButtonStates()
+{
+    for (int i = 0; i < 9; ++i)
+    {
+        g_hook.bButtonDown[i] = 0;
+        g_hook.bReleasedByChord[i] = 0;
+        g_bDownSeen[i] = 0;
+    }
+}
+
 // Stops what SetMouseHook had started when it cannot go on.
 void AbandonStart()
 {
@@ -477,11 +491,7 @@ bool SetMouseHook()
         CLogger::LogThreadDebug(L"SetMouseHook: Hook thread exists [0x%X]", HandleNumber(g_threads.hHookThread));
         EndHookThread(false);
     }
-    for (int i = 0; i < 9; ++i)
-    {
-        g_hook.bButtonDown[i] = 0;
-        g_hook.bReleasedByChord[i] = 0;
-    }
+    ForgetButtonStates();
     g_LockAxis.Init();
     g_system.dwHookTimeout = GetHooktimeoutValue();
     SetThreadName(::GetCurrentThreadId(), "Main Thread");
@@ -619,6 +629,7 @@ bool EndHookThread(bool restore)
 
     RestoreMouseSettings(restore);
 
+    ForgetButtonStates();
     g_engine.hCurrentWnd = nullptr;
     g_engine.szCurrentProcess[0] = L'\0';
     SetNewApp(nullptr);
