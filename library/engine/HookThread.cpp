@@ -451,6 +451,9 @@ void InstallKeyHook()
         CLogger::LogDebug(L"HookThread: WP_KEYHOOK - Successfully set the keyboard hook 0x%X", HandleNumber(g_threads.hKeyHook));
     else
         CLogger::LogOSMessage(::GetLastError(), L"HookThread: WP_KEYHOOK - Unable to set low level keyboard hook (for layer modifier keys).");
+    // The system drops a hook that timed out without telling: releases may
+    // have gone by unseen while it was out.
+    ForgetHeldKeys();
 }
 
 void RemoveHooks()

@@ -1,8 +1,9 @@
 // What the hooks knew of held buttons and keys never outlives them: the
 // library's hooks run in this process, xdotool holds buttons and keys on a probe
-// window, and the hooks stop and start again meanwhile. A layer held by a
-// button ends when the hooks stop; a release the system passed while the hooks
-// were out reaches the window after they are back.
+// window, and the hooks stop, start again or are put in again meanwhile. A
+// layer held by a button ends when the hooks stop; a release the system passed
+// while the hooks were out reaches the window after they are back; a layer key
+// released while the keyboard hook was out does not keep its layer.
 
 #include <gtest/gtest.h>
 
@@ -10,12 +11,14 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Actions.h"
 #include "ApplicationSettings.h"
 #include "Control.h"
 #include "Globals.h"
 #include "Hooks.h"
+#include "Hotkeys.h"
 #include "IsolatedSettings.h"
 #include "Layers.h"
 #include "MouseInfo.h"
@@ -61,6 +64,8 @@ protected:
     void TearDown() override
     {
         // Whatever a failed test left held goes up before the next one.
+        for (const wchar_t* key : m_heldKeys)
+            PhysicalInput::KeyUp(key);
         if (m_middleHeld)
             PhysicalInput::ButtonUp(PhysicalInput::kMiddle);
         RemoveMouseHook(false);
@@ -90,6 +95,7 @@ protected:
     TempFolder m_folder{L"brmprestart"};
     IsolatedSettings m_isolated;
     bool m_middleHeld = false;
+    std::vector<const wchar_t*> m_heldKeys;
     static std::unique_ptr<Probe> s_probe;
     static ::testing::AssertionResult s_started;
 };
@@ -135,4 +141,26 @@ TEST_F(HookRestartEndToEnd, AReleaseTheSystemPassedWhileTheHooksWereOutReachesTh
     ASSERT_TRUE(MiddleUp());
     EXPECT_TRUE(s_probe->WaitForRecord(Named(L"WM_MBUTTONUP"))) << "the button stays down in the window\n"
                                                                << s_probe->Describe();
+}
+
+TEST_F(HookRestartEndToEnd, ALayerKeyReleasedWhileTheKeyboardHookWasOutDoesNotKeepItsLayer)
+{
+    CSettings settings(false, CMouseInfo());
+    ProbeProfile(settings);
+    settings.m_bLayerModifierKeys = true;
+    settings.GetLayerModifierKeys()->GetHotkey(MK_Layer2)->SetVirtualKey(VK_F8);
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+    m_heldKeys.push_back(L"F8");
+    ASSERT_TRUE(PhysicalInput::KeyDown(L"F8"));
+    ASSERT_TRUE(WaitFor([] { return GetCurrentLayer() == 1; }));
+
+    // The system drops a keyboard hook that took too long, without a word; the
+    // release then goes by unseen, and the hook is put in again later.
+    ASSERT_TRUE(::UnhookWindowsHookEx(g_threads.hKeyHook));
+    m_heldKeys.clear();
+    ASSERT_TRUE(PhysicalInput::KeyUp(L"F8"));
+    ASSERT_TRUE(s_probe->WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_F8))) << s_probe->Describe();
+    ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_KEYHOOK, 0));
+
+    EXPECT_TRUE(WaitFor([] { return GetCurrentLayer() == 0; })) << "the layer of a released key stayed";
 }
