@@ -288,7 +288,6 @@ bool LoadSettings()
     CThreadLock lock(L"LoadSettings");
     if (g_pSettings == nullptr)
         return false;
-    g_bAreaAppsPresent = false;
     delete g_engine.pAreaApps;
     g_engine.pAreaApps = nullptr;
     // The jiggler's timer belongs to the timer thread: it is killed there.
@@ -306,8 +305,13 @@ bool LoadSettings()
     g_LastWheel.Reset();
     g_engine.pCurrentApp = nullptr;
 
+    // A file that could not be loaded leaves the profiles in force, and with
+    // them their area profiles, which are listed again below.
     if (loaded)
+    {
+        g_bAreaAppsPresent = false;
         InstallParsedSettings(parsed);
+    }
     if (loaded && g_pPersist != nullptr && !g_pPersist->IsDirty() && g_pSettings->m_bPersistLayer)
         ChangeLayer(g_pPersist->GetLayer(), false);
     RebuildAreaProfiles();
