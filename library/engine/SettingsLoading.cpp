@@ -13,6 +13,7 @@
 #include "EngineResets.h"
 #include "Folders.h"
 #include "Globals.h"
+#include "KeyHook.h"
 #include "LastWheel.h"
 #include "Layers.h"
 #include "Logger.h"
@@ -367,6 +368,15 @@ int SpiSwapState(swapbuttons swap)
         return g_system.nStartupSwapButtons != 0 ? 1 : 0;
     return swap == SWAPBUTTONS_YES ? 1 : 0;
 }
+
+// The pointer speed a profile wants: its own, else the default profile's, else
+// the Cursor/Speed option, else the user's speed at start-up - never the speed
+// the profile before it left behind.
+int ProfileMouseSpeed(const CApplicationSettings* profile)
+{
+    const int speed = NormalCursorSpeed(g_pSettings, -1, profile, g_pSettings != nullptr ? g_pSettings->GetDefaultApp() : nullptr);
+    return ValidMouseSpeed(speed) ? speed : g_system.nStartupMouseSpeed;
+}
 } // namespace
 
 bool NewApplicationSettings()
@@ -382,14 +392,10 @@ bool NewApplicationSettings()
     const CMouseInfo mouse;
     const bool precision = mouse.EnhancePointerPrecision();
 
-    int speed = current;
+    const int speed = ProfileMouseSpeed(profile);
     bool wantedPrecision = g_pSettings != nullptr ? g_pSettings->m_bEnhancePointerPrecision : g_system.bStartupEPP;
     if (profile != nullptr && profile->OverrideMouseSpeed())
-    {
-        if (profile->GetMouseSpeed() != -1)
-            speed = profile->GetMouseSpeed();
         wantedPrecision = profile->EnhancePointerPrecision();
-    }
     if (speed != current)
     {
         if (!CursorChangesAllowed())
