@@ -295,8 +295,13 @@ void RestoreMouseSettings(bool restore)
     if (::GetSystemMetrics(SM_SWAPBUTTON) != g_system.nStartupSwapButtons)
     {
         CLogger::LogDebug(L"Reset Swap Mouse Buttons to system default (%d)", g_system.nStartupSwapButtons);
-        if (!::SystemParametersInfoW(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(g_system.nStartupSwapButtons), nullptr, SPIF_UPDATEINIFILE))
-            CLogger::LogMessage(L"Unable to reset Swap Mouse Buttons to default! (%d)", g_system.nStartupSwapButtons);
+        g_swapWatch.ApplyOwnChange(
+            [] {
+                if (!::SystemParametersInfoW(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(g_system.nStartupSwapButtons), nullptr,
+                                             SPIF_UPDATEINIFILE))
+                    CLogger::LogMessage(L"Unable to reset Swap Mouse Buttons to default! (%d)", g_system.nStartupSwapButtons);
+            },
+            &::GetSystemMetrics);
     }
     UINT lines = 0;
     ::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);

@@ -1,8 +1,9 @@
-// A profile's own pointer speed stays inside its window: two probe windows
-// side by side, the left one with a profile that sets the speed, the right one
-// under the default profile, the library's hooks in this process and xdotool
-// turning the wheel. Outside the profile's window the user's speed is in
-// force, and once the hooks stop.
+// A profile's own button swap and pointer speed stay inside its window: two
+// probe windows side by side, the left one with a profile that swaps the
+// buttons and sets the speed, the right one under the default profile, the
+// library's hooks in this process and xdotool turning the wheel. Outside the
+// profile's window the user's values are in force, also when the wheel turned
+// while the profile's swap was still on its way, and once the hooks stop.
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,30 @@ std::unique_ptr<Probe> SystemMouseSettingsEndToEnd::s_own;
 std::unique_ptr<Probe> SystemMouseSettingsEndToEnd::s_plain;
 ::testing::AssertionResult SystemMouseSettingsEndToEnd::s_started = ::testing::AssertionFailure();
 } // namespace
+
+TEST_F(SystemMouseSettingsEndToEnd, AProfilesButtonSwapStaysInItsWindowAlsoWhenTheWheelTurnsWhileItComesIn)
+{
+    CSettings settings(false, CMouseInfo());
+    OwnProfile(settings)->SetSwapButtons(m_startSwap != 0 ? SWAPBUTTONS_NO : SWAPBUTTONS_YES);
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+
+    // The first notch switches to the window's profile; its swap is applied a
+    // moment later, while the wheel goes on turning.
+    ASSERT_TRUE(Enter(*s_own));
+    ASSERT_TRUE(PhysicalInput::Run({L"click", L"--repeat", L"30", L"--delay", L"20", std::to_wstring(PhysicalInput::kWheelDown)}));
+    ASSERT_TRUE(WaitFor([&] { return InForce(kOwnTitle) && Swap() != m_startSwap; })) << Values();
+
+    ASSERT_TRUE(Enter(*s_plain));
+    ASSERT_TRUE(PhysicalInput::Wheel(-1));
+    EXPECT_TRUE(WaitFor([&] { return DefaultInForce() && Swap() == m_startSwap; }))
+        << "the profile's swap stayed outside its window: " << Values();
+
+    ASSERT_TRUE(Enter(*s_own));
+    ASSERT_TRUE(PhysicalInput::Wheel(-1));
+    ASSERT_TRUE(WaitFor([&] { return InForce(kOwnTitle) && Swap() != m_startSwap; })) << Values();
+    EXPECT_TRUE(RemoveMouseHook(true));
+    EXPECT_EQ(Swap(), m_startSwap) << "the profile's swap outlived the hooks";
+}
 
 TEST_F(SystemMouseSettingsEndToEnd, AProfilesPointerSpeedStaysInItsWindowAndTheUsersComesBackElsewhere)
 {
