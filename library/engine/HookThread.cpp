@@ -23,6 +23,7 @@
 #include "MouseHook.h"
 #include "MouseInfo.h"
 #include "OSVersion.h"
+#include "PersistantSettings.h"
 #include "ProfileSwitch.h"
 #include "RepeatTimers.h"
 #include "SendInput.h"
@@ -665,6 +666,10 @@ bool RemoveMouseHook(bool restore)
         if (took > 20)
             CLogger::LogThreadDebug(L"RemoveMouseHook thread took %dms", static_cast<int>(took));
     }
+    // The program stops the hooks before it ends, and the library is not told
+    // again when the process ends: the remembered layer and the last update
+    // check are written now (only when they changed).
+    SaveGlobalPersistantSettings();
     return ended;
 }
 
