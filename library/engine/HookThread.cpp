@@ -667,9 +667,11 @@ bool RemoveMouseHook(bool restore)
             CLogger::LogThreadDebug(L"RemoveMouseHook thread took %dms", static_cast<int>(took));
     }
     // The program stops the hooks before it ends, and the library is not told
-    // again when the process ends: the remembered layer and the last update
-    // check are written now (only when they changed).
-    SaveGlobalPersistantSettings();
+    // again when the process ends: the remembered layer and, in portable mode,
+    // the last update check are written now. Installed, the state file holds
+    // only the layer, and only when the layer is to be remembered.
+    if (IsPortableMode() || (g_pSettings != nullptr && g_pSettings->m_bPersistLayer))
+        SaveGlobalPersistantSettings();
     return ended;
 }
 

@@ -9,6 +9,7 @@
 
 #include "Control.h"
 #include "Folders.h"
+#include "Globals.h"
 #include "Hooks.h"
 #include "LayerTestSupport.h"
 #include "Layers.h"
@@ -60,4 +61,22 @@ TEST_F(LibraryStopState, TheLayerAndTheLastUpdateCheckAreWrittenWhenTheHooksAreR
     ASSERT_TRUE(written.Load());
     EXPECT_EQ(written.GetLayer(), 2);
     EXPECT_EQ(written.GetLastUpdateCheck(), 4321);
+}
+
+TEST_F(LibraryStopState, InstalledTheLayerIsWrittenOnlyWhileItIsToBeRemembered)
+{
+    SetPortableMode(false);
+    const bool remembered = g_pSettings->m_bPersistLayer;
+    layertest::EngineStateGuard state(4);
+    for (const bool remember : {false, true})
+    {
+        SCOPED_TRACE(remember ? "remembered" : "not remembered");
+        g_pSettings->m_bPersistLayer = remember;
+        SetCurrentLayer(remember ? 3 : 1, false, false, false);
+        RemoveMouseHook(true);
+        CPersistantSettings written(m_file.c_str());
+        ASSERT_TRUE(written.Load());
+        EXPECT_EQ(written.GetLayer(), remember ? 3 : 0);
+    }
+    g_pSettings->m_bPersistLayer = remembered;
 }
