@@ -374,7 +374,8 @@ int SpiSwapState(swapbuttons swap)
 // the profile before it left behind.
 int ProfileMouseSpeed(const CApplicationSettings* profile)
 {
-    const int speed = NormalCursorSpeed(g_pSettings, -1, profile, g_pSettings != nullptr ? g_pSettings->GetDefaultApp() : nullptr);
+    const CApplicationSettings* defaults = g_pSettings != nullptr ? g_pSettings->GetDefaultApp() : nullptr;
+    const int speed = NormalCursorSpeed(g_pSettings, -1, profile, defaults);
     return ValidMouseSpeed(speed) ? speed : g_system.nStartupMouseSpeed;
 }
 } // namespace
