@@ -129,8 +129,14 @@ struct CApplicationSettings::CompiledPatterns
     Entry entries[PatternCount];
 };
 
+namespace
+{
+std::atomic<unsigned long long> g_nextProfileSerial{1};
+}
+
 CApplicationSettings::CApplicationSettings(CSettings* settings, bool isDefault, int index)
-    : m_bDefault(isDefault), m_nIndex(index), m_pSettings(settings), m_pPatterns(new CompiledPatterns)
+    : m_uSerial(g_nextProfileSerial.fetch_add(1)), m_bDefault(isDefault), m_nIndex(index), m_pSettings(settings),
+      m_pPatterns(new CompiledPatterns)
 {
     const int repeat = DefaultRepeat();
     for (int i = 0; i < SlotCount; ++i)

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "Logger.h"
+#include "LoggerWrite.h"
 #include "ThreadLock.h"
 
 namespace
@@ -62,6 +63,12 @@ void CopyLine(wchar_t (&slot)[CDebugLogQueue::LineChars], const wchar_t* line)
 }
 
 void CDebugLogQueue::Initialise() { Queue(); }
+
+CRITICAL_SECTION* DebugQueueLock()
+{
+    QueueState& q = Queue();
+    return q.ready ? &q.cs : nullptr;
+}
 
 void CDebugLogQueue::PushDebugLog(const wchar_t* line)
 {

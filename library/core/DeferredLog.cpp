@@ -161,6 +161,8 @@ CDeferredLogWrites::~CDeferredLogWrites()
 
 bool CDeferredLogWrites::Active() { return t_depth > 0; }
 
+CRITICAL_SECTION* DeferredRingLock() { return &Ring().cs; }
+
 bool CDeferredLogWrites::Push(const wchar_t* line, bool debugLine)
 {
     if (line == nullptr)

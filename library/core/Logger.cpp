@@ -282,8 +282,9 @@ bool OpenLogFile()
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
     {
+        // The next line tries the same path again: looking it up once more
+        // would take the global lock for every line of every thread.
         DebuggerFormat(L"Error %d. Unable to open the log file '%s'.\n", static_cast<int>(::GetLastError()), g_logPath);
-        g_pathKnown.store(false);
         return false;
     }
     CLogger::m_hLogFile = file;
@@ -584,7 +585,8 @@ bool CLogger::GetLock()
 {
     if (m_bDead.load())
         return true;
-    EnsureLogPath();
+    // No path look-up: a caller about to terminate a thread must take nothing
+    // that thread may hold, and the look-up takes the global lock.
     EnterLoggerLock(L"GetLock", nullptr);
     return true;
 }
@@ -594,6 +596,60 @@ void CLogger::ReleaseLock()
     if (m_bDead.load() || t_lockDepth <= 0)
         return;
     LeaveLoggerLock();
+}
+
+namespace
+{
+// Enters cs, trying until the deadline passes; never waits longer.
+bool EnterBefore(CRITICAL_SECTION* cs, DWORD start, DWORD timeoutMs)
+{
+    for (;;)
+    {
+        if (::TryEnterCriticalSection(cs))
+            return true;
+        if (::GetTickCount() - start >= timeoutMs)
+            return false;
+        ::Sleep(1);
+    }
+}
+
+// What HoldLoggingLocks took, in the order taken (the logger's lock first, as
+// everywhere else).
+thread_local CRITICAL_SECTION* t_held[3] = {};
+thread_local int t_heldCount = 0;
+}
+
+bool HoldLoggingLocks(DWORD timeoutMs)
+{
+    ReleaseLoggingLocks();
+    const DWORD start = ::GetTickCount();
+    CRITICAL_SECTION* locks[3] = {g_csReady.load() && !CLogger::m_bDead.load() ? &CLogger::csLogMutex : nullptr,
+                                  DebugQueueLock(), DeferredRingLock()};
+    for (CRITICAL_SECTION* cs : locks)
+    {
+        if (cs == nullptr)
+            continue;
+        if (!EnterBefore(cs, start, timeoutMs))
+        {
+            ReleaseLoggingLocks();
+            return false;
+        }
+        t_held[t_heldCount++] = cs;
+        if (cs == &CLogger::csLogMutex)
+            ++t_lockDepth;
+    }
+    return true;
+}
+
+void ReleaseLoggingLocks()
+{
+    while (t_heldCount > 0)
+    {
+        CRITICAL_SECTION* cs = t_held[--t_heldCount];
+        if (cs == &CLogger::csLogMutex)
+            --t_lockDepth;
+        ::LeaveCriticalSection(cs);
+    }
 }
 
 bool CLogger::ResolveLogPath()

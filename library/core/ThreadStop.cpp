@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "Logger.h"
+#include "LoggerWrite.h"
 
 namespace
 {
@@ -41,8 +42,16 @@ ThreadEnd AwaitThreadEnd(HANDLE thread, const ThreadStopTexts& texts, DWORD afte
         LogExit(thread, texts.lateExitedWithCode, texts.lateExited);
         return ThreadEnd::Exited;
     }
+    // A thread killed inside the logger would leave its locks taken for good,
+    // and every later line of every thread would wait for them: it is killed
+    // only while this thread holds them all, and logged about only then.
+    if (!HoldLoggingLocks(g_secondWaitMs))
+    {
+        CLogger::DebugOutput(L"AwaitThreadEnd: thread [0x%08X] holds a lock of the logger - it is left running.",
+                             HandleNumber(thread));
+        return ThreadEnd::StillRunning;
+    }
     CLogger::LogMessage(texts.terminating, HandleNumber(thread));
-    CLogger::GetLock();
     const BOOL killed = ::TerminateThread(thread, static_cast<DWORD>(-1));
     if (killed)
     {
@@ -51,6 +60,6 @@ ThreadEnd AwaitThreadEnd(HANDLE thread, const ThreadStopTexts& texts, DWORD afte
         if (afterTerminateMs != 0)
             ::Sleep(afterTerminateMs);
     }
-    CLogger::ReleaseLock();
+    ReleaseLoggingLocks();
     return killed ? ThreadEnd::Terminated : ThreadEnd::StillRunning;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The one way a worker thread is stopped once it has been asked to end: wait,
-// wait a little more, then terminate it while holding the logger's lock so that
-// it does not die in the middle of a log line.
+// wait a little more, then terminate it while holding the logger's locks so
+// that it does not die in the middle of a log line. A thread that keeps one of
+// them is left running rather than killed with it.
 
 #include <windows.h>
 
@@ -21,7 +22,7 @@ enum class ThreadEnd
 {
     Exited,        // ended on its own
     Terminated,    // killed after both waits
-    StillRunning   // could not even be killed
+    StillRunning   // could not be killed, or held a lock of the logger
 };
 
 // Waits for a thread that has been asked to end. Does not close the handle.

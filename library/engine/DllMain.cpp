@@ -11,6 +11,7 @@
 #include "LibraryLifetime.h"
 #include "Logger.h"
 #include "MouseInfo.h"
+#include "PersistantSettings.h"
 #include "ThreadLock.h"
 
 void LibraryAttach(HINSTANCE instance)
@@ -37,6 +38,7 @@ void LibraryAttach(HINSTANCE instance)
 void LibraryDetach()
 {
     RemoveMouseHook(true);
+    DeletePersistantSettings();
     g_engine.hMainWnd = g_engine.hVolumeOSDWnd = g_engine.hBrightnessOSDWnd = g_engine.hSetupWnd = g_engine.hFindWnd = nullptr;
     DeleteRogueWorkers();
     if (g_threads.hEnglishLayout != nullptr && g_threads.bLoadedEnglishLayout)

@@ -107,33 +107,31 @@ void CEngineTokenServices::KillProcess(const std::wstring& processName)
 // are now in force: index "short name" for each profile, then layer "name".
 namespace
 {
-// Whether profile is one of the settings' profiles now: a reload may have
-// freed the ones a queued request names.
-bool IsLiveProfile(const CApplicationSettings* profile)
+// Whether the profile a queued request names is one of the settings' profiles
+// now: a reload may have freed it, and a new profile may sit at its address,
+// which only its serial tells apart.
+bool IsLiveProfile(const CApplicationSettings* profile, unsigned long long serial)
 {
     const CSettings* settings = g_pSettings;
     if (profile == nullptr || settings == nullptr)
         return false;
-    if (profile == settings->GetDefaultApp())
-        return true;
-    for (int i = 0; i < settings->GetApplicationCount(); ++i)
-    {
-        if (settings->GetApplication(i) == profile)
-            return true;
-    }
-    return false;
+    bool found = profile == settings->GetDefaultApp();
+    for (int i = 0; i < settings->GetApplicationCount() && !found; ++i)
+        found = settings->GetApplication(i) == profile;
+    // Only a profile found among the live ones may be read.
+    return found && profile->GetSerial() == serial;
 }
 } // namespace
 
-void CEngineTokenServices::RunProfileChangedScript(CApplicationSettings* previous, CApplicationSettings* next,
-                                                   int layer)
+void CEngineTokenServices::RunProfileChangedScript(CApplicationSettings* previous, unsigned long long previousSerial,
+                                                   CApplicationSettings* next, unsigned long long nextSerial, int layer)
 {
     // Runs on the simulated-input thread: the profiles are read under the
     // global lock, and only while they still exist.
     CThreadLock lock(L"RunProfileChangedScript");
-    if (!IsLiveProfile(next))
+    if (!IsLiveProfile(next, nextSerial))
         return;
-    if (!IsLiveProfile(previous))
+    if (!IsLiveProfile(previous, previousSerial))
         previous = nullptr;
     const wchar_t* script = next->GetProfileChangeScript();
     if (script == nullptr || *script == L'\0')

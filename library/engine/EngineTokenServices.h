@@ -27,7 +27,8 @@ public:
 
     void ShellExecute(const std::wstring& program, int showMode) override;
     void KillProcess(const std::wstring& processName) override;
-    void RunProfileChangedScript(CApplicationSettings* previous, CApplicationSettings* next, int layer) override;
+    void RunProfileChangedScript(CApplicationSettings* previous, unsigned long long previousSerial,
+                                 CApplicationSettings* next, unsigned long long nextSerial, int layer) override;
 
     // Whether the last layer switch of the queue came from a layer action.
     bool GetLayerSetByAction() const { return m_bLayerSetByAction; }

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <exception>
 
+#include "ButtonProcessing.h"
 #include "Control.h"
 #include "CrashReport.h"
 #include "Folders.h"
@@ -22,6 +23,7 @@
 #include "MouseHook.h"
 #include "MouseInfo.h"
 #include "OSVersion.h"
+#include "PersistantSettings.h"
 #include "ProfileSwitch.h"
 #include "RepeatTimers.h"
 #include "SendInput.h"
@@ -294,8 +296,13 @@ void RestoreMouseSettings(bool restore)
     if (::GetSystemMetrics(SM_SWAPBUTTON) != g_system.nStartupSwapButtons)
     {
         CLogger::LogDebug(L"Reset Swap Mouse Buttons to system default (%d)", g_system.nStartupSwapButtons);
-        if (!::SystemParametersInfoW(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(g_system.nStartupSwapButtons), nullptr, SPIF_UPDATEINIFILE))
-            CLogger::LogMessage(L"Unable to reset Swap Mouse Buttons to default! (%d)", g_system.nStartupSwapButtons);
+        g_swapWatch.ApplyOwnChange(
+            [] {
+                if (!::SystemParametersInfoW(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(g_system.nStartupSwapButtons), nullptr,
+                                             SPIF_UPDATEINIFILE))
+                    CLogger::LogMessage(L"Unable to reset Swap Mouse Buttons to default! (%d)", g_system.nStartupSwapButtons);
+            },
+            &::GetSystemMetrics);
     }
     UINT lines = 0;
     ::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
@@ -342,6 +349,19 @@ void RepairGlobalLockAfter(DWORD deadTid)
     CThreadLock::m_snEntryCount = 0;
     CThreadLock::m_sdwOwner = 0;
     lstrcpynW(CThreadLock::m_stcName, L"unknown", 255);
+}
+
+// What the hooks knew of the buttons: without hooks nobody follows them, so a
+// press taken over before a stop tells nothing about a release after a start,
+// and a change of layer while the hooks are out must not press them again.
+void ForgetButtonStates()
+{
+    for (int i = 0; i < 9; ++i)
+    {
+        g_hook.bButtonDown[i] = 0;
+        g_hook.bReleasedByChord[i] = 0;
+        g_bDownSeen[i] = 0;
+    }
 }
 
 // Stops what SetMouseHook had started when it cannot go on.
@@ -437,6 +457,9 @@ void InstallKeyHook()
         CLogger::LogDebug(L"HookThread: WP_KEYHOOK - Successfully set the keyboard hook 0x%X", HandleNumber(g_threads.hKeyHook));
     else
         CLogger::LogOSMessage(::GetLastError(), L"HookThread: WP_KEYHOOK - Unable to set low level keyboard hook (for layer modifier keys).");
+    // The system drops a hook that timed out without telling: releases may
+    // have gone by unseen while it was out.
+    ForgetHeldKeys();
 }
 
 void RemoveHooks()
@@ -477,11 +500,7 @@ bool SetMouseHook()
         CLogger::LogThreadDebug(L"SetMouseHook: Hook thread exists [0x%X]", HandleNumber(g_threads.hHookThread));
         EndHookThread(false);
     }
-    for (int i = 0; i < 9; ++i)
-    {
-        g_hook.bButtonDown[i] = 0;
-        g_hook.bReleasedByChord[i] = 0;
-    }
+    ForgetButtonStates();
     g_LockAxis.Init();
     g_system.dwHookTimeout = GetHooktimeoutValue();
     SetThreadName(::GetCurrentThreadId(), "Main Thread");
@@ -619,6 +638,7 @@ bool EndHookThread(bool restore)
 
     RestoreMouseSettings(restore);
 
+    ForgetButtonStates();
     g_engine.hCurrentWnd = nullptr;
     g_engine.szCurrentProcess[0] = L'\0';
     SetNewApp(nullptr);
@@ -646,6 +666,12 @@ bool RemoveMouseHook(bool restore)
         if (took > 20)
             CLogger::LogThreadDebug(L"RemoveMouseHook thread took %dms", static_cast<int>(took));
     }
+    // The program stops the hooks before it ends, and the library is not told
+    // again when the process ends: the remembered layer and, in portable mode,
+    // the last update check are written now. Installed, the state file holds
+    // only the layer, and only when the layer is to be remembered.
+    if (IsPortableMode() || (g_pSettings != nullptr && g_pSettings->m_bPersistLayer))
+        SaveGlobalPersistantSettings();
     return ended;
 }
 

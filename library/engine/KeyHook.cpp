@@ -442,6 +442,15 @@ void KeyWork(WPARAM wParam, const KBDLLHOOKSTRUCT& key, bool extended)
     }
 }
 
+// What a key event with nothing held would do: ends what a held key kept in
+// force. The global lock is held.
+void ReleaseEveryKey()
+{
+    KBDLLHOOKSTRUCT key{};
+    key.flags = LLKHF_UP;
+    KeyWork(0, key, false);
+}
+
 void CALLBACK KeyRetryCallback(PVOID, BOOLEAN);
 
 // Hook thread, lock busy: the event waits for the retry. Never waits itself.
@@ -488,9 +497,7 @@ void RunPendingKeyWork()
     if (overflow)
     {
         // No event to replay: a release of every key clears what is no longer held.
-        KBDLLHOOKSTRUCT key{};
-        key.flags = LLKHF_UP;
-        KeyWork(0, key, false);
+        ReleaseEveryKey();
     }
 }
 
@@ -553,6 +560,13 @@ LRESULT KeyHookEvent(int code, WPARAM wParam, LPARAM lParam)
 }
 
 std::atomic<bool> g_exceptionLogged{false};
+}
+
+void ForgetHeldKeys()
+{
+    CThreadLock lock(L"ForgetHeldKeys");
+    ZeroMemory(g_KeyState, sizeof(g_KeyState));
+    ReleaseEveryKey();
 }
 
 LRESULT CALLBACK KeyHookLLProc(int code, WPARAM wParam, LPARAM lParam)

@@ -59,6 +59,10 @@ void LockAxisByKey(bool xAxis);
 bool UnlockAxesByKey();
 bool IsAxisLockedByKey(bool xAxis);
 
-// Forgets the held keys and the remembered layer (tests, and a hook that is
-// put in again).
+// Forgets the held keys and the remembered layer (tests, and the hooks of a
+// new hook thread).
 void ResetKeyHookState();
+// A keyboard hook put in again may have missed releases: every key counts as
+// up, and what a held key kept in force (a layer, an axis lock, the slowed
+// cursor) ends as on a release. Takes the global lock.
+void ForgetHeldKeys();

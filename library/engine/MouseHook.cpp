@@ -148,7 +148,6 @@ struct CachedMetric
         return value;
     }
 };
-CachedMetric g_swapMetric{SM_SWAPBUTTON, 250, 0, 0, false};
 CachedMetric g_remoteMetric{SM_REMOTESESSION, 1000, 0, 0, false};
 
 bool RemoteSession()
@@ -652,12 +651,11 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
     if (settings == nullptr)
         return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
 
-    const int swap = g_swapMetric.Get(entry);
-    if (swap != g_system.nSwapButtons)
+    const int swap = g_swapWatch.UserChange(entry);
+    if (swap >= 0)
     {
         CLogger::LogDebug(L"MouseHookLLProc: Button swap state has changed outside BRMP");
         g_system.nStartupSwapButtons = swap;
-        g_system.nSwapButtons = swap;
     }
 
     CThreadLock lock(L"MouseHookLLProc 1");
@@ -763,7 +761,7 @@ void ResetMouseHookState()
     g_nMouseOverQuarter = kNoArea;
     g_szMouseOverCaption[0] = 0;
     g_bMouseOverAsked = false;
-    g_swapMetric.valid = false;
+    g_swapWatch.ForgetReading();
     g_remoteMetric.valid = false;
     g_bScrollWindowHeld = false;
     SetWindowCacheHeldForScroll(false);

@@ -71,7 +71,8 @@ void AbortWindowOperation()
 }
 
 // The layer a held layer button of the old profile selected stays only when
-// the new profile has the same button for it.
+// the new profile has the same button for it. No new profile (the hooks stop)
+// has none: the release that would end the layer will never be seen.
 void ResetHeldLayer(CApplicationSettings* previous, CApplicationSettings* next)
 {
     if (!g_bLayerSwitchedByButton || previous == nullptr || next == previous)
@@ -91,7 +92,7 @@ void ResetHeldLayer(CApplicationSettings* previous, CApplicationSettings* next)
                 button = b;
         }
     }
-    if (button >= 0 && button < kButtons &&
+    if (next != nullptr && button >= 0 && button < kButtons &&
         previous->GetActions(button, modifierLayer) == next->GetActions(button, modifierLayer))
     {
         CLogger::LogMessage(L"Not resetting layer as the new application has the same layer modifiers!");

@@ -13,6 +13,7 @@
 #include "EngineResets.h"
 #include "Folders.h"
 #include "Globals.h"
+#include "KeyHook.h"
 #include "LastWheel.h"
 #include "Layers.h"
 #include "Logger.h"
@@ -288,7 +289,6 @@ bool LoadSettings()
     CThreadLock lock(L"LoadSettings");
     if (g_pSettings == nullptr)
         return false;
-    g_bAreaAppsPresent = false;
     delete g_engine.pAreaApps;
     g_engine.pAreaApps = nullptr;
     // The jiggler's timer belongs to the timer thread: it is killed there.
@@ -306,8 +306,13 @@ bool LoadSettings()
     g_LastWheel.Reset();
     g_engine.pCurrentApp = nullptr;
 
+    // A file that could not be loaded leaves the profiles in force, and with
+    // them their area profiles, which are listed again below.
     if (loaded)
+    {
+        g_bAreaAppsPresent = false;
         InstallParsedSettings(parsed);
+    }
     if (loaded && g_pPersist != nullptr && !g_pPersist->IsDirty() && g_pSettings->m_bPersistLayer)
         ChangeLayer(g_pPersist->GetLayer(), false);
     RebuildAreaProfiles();
@@ -363,6 +368,16 @@ int SpiSwapState(swapbuttons swap)
         return g_system.nStartupSwapButtons != 0 ? 1 : 0;
     return swap == SWAPBUTTONS_YES ? 1 : 0;
 }
+
+// The pointer speed a profile wants: its own, else the default profile's, else
+// the Cursor/Speed option, else the user's speed at start-up - never the speed
+// the profile before it left behind.
+int ProfileMouseSpeed(const CApplicationSettings* profile)
+{
+    const CApplicationSettings* defaults = g_pSettings != nullptr ? g_pSettings->GetDefaultApp() : nullptr;
+    const int speed = NormalCursorSpeed(g_pSettings, -1, profile, defaults);
+    return ValidMouseSpeed(speed) ? speed : g_system.nStartupMouseSpeed;
+}
 } // namespace
 
 bool NewApplicationSettings()
@@ -378,14 +393,10 @@ bool NewApplicationSettings()
     const CMouseInfo mouse;
     const bool precision = mouse.EnhancePointerPrecision();
 
-    int speed = current;
+    const int speed = ProfileMouseSpeed(profile);
     bool wantedPrecision = g_pSettings != nullptr ? g_pSettings->m_bEnhancePointerPrecision : g_system.bStartupEPP;
     if (profile != nullptr && profile->OverrideMouseSpeed())
-    {
-        if (profile->GetMouseSpeed() != -1)
-            speed = profile->GetMouseSpeed();
         wantedPrecision = profile->EnhancePointerPrecision();
-    }
     if (speed != current)
     {
         if (!CursorChangesAllowed())

@@ -59,6 +59,10 @@ public:
     CApplicationSettings& operator=(const CApplicationSettings&) = delete;
 
     CSettings* Settings() const { return m_pSettings; }
+    // Never the same for two profiles of one process, also when a new profile
+    // takes the memory of a freed one: a request queued for later names its
+    // profile by address and serial.
+    unsigned long long GetSerial() const { return m_uSerial; }
     bool IsDefault() const { return m_bDefault; }
     int GetIndex() const { return m_nIndex; }
 
@@ -272,6 +276,7 @@ private:
     void RecompilePatterns();
     bool MatchField(PatternField field, const wchar_t* value, const wchar_t* text) const;
 
+    const unsigned long long m_uSerial;
     _ACTIONS m_Actions[SlotCount];
     bool m_bResetKeys[SlotCount];
     bool m_bRevertLayer1[LayerCount];

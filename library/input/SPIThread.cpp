@@ -123,8 +123,9 @@ bool CSPIThreadData::Process() const
                 const DWORD start = ::GetTickCount();
                 // Our own change: the hook must not take it for the user's
                 // setting, which is restored when the hooks stop.
-                g_system.nSwapButtons = m_nSwapButtons;
-                sys.systemParametersInfo(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(m_nSwapButtons), nullptr, flags);
+                g_swapWatch.ApplyOwnChange(
+                    [&] { sys.systemParametersInfo(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(m_nSwapButtons), nullptr, flags); },
+                    sys.getSystemMetrics);
                 CLogger::LogMessage(L"CSPIThreadData: Result of Set Swap Buttons to %d (in %dms)", m_nSwapButtons,
                                     static_cast<int>(::GetTickCount() - start));
             }

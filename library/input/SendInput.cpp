@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "ApplicationSettings.h"
 #include "ButtonEventKind.h"
 #include "CrashReport.h"
 #include "KeyMapping.h"
@@ -567,6 +568,8 @@ bool CSendInput::SendProfileAction(CApplicationSettings* previous, CApplicationS
     entry->m_nLayer = currentLayer;
     entry->m_pPreviousProfile = previous;
     entry->m_pNewProfile = next;
+    entry->m_uPreviousSerial = previous != nullptr ? previous->GetSerial() : 0;
+    entry->m_uNewSerial = next != nullptr ? next->GetSerial() : 0;
     return Append(std::move(entry), L"SendInput::SendProfileAction");
 }
 
@@ -1235,7 +1238,8 @@ void CSendInput::ProcessQueue()
             else if (entry.m_pNewProfile != nullptr)
             {
                 CLogger::LogDebug(L"CSendInput::ProcessQueue: Processing profile changed script");
-                Services().RunProfileChangedScript(entry.m_pPreviousProfile, entry.m_pNewProfile, entry.m_nLayer);
+                Services().RunProfileChangedScript(entry.m_pPreviousProfile, entry.m_uPreviousSerial, entry.m_pNewProfile,
+                                                   entry.m_uNewSerial, entry.m_nLayer);
             }
             else if (!entry.m_Inputs.empty() && entry.m_nLayerKind == 0)
             {

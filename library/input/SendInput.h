@@ -54,6 +54,10 @@ public:
     bool m_bSimKeyLayerFlag = false;
     CApplicationSettings* m_pPreviousProfile = nullptr;   // not owned
     CApplicationSettings* m_pNewProfile = nullptr;        // not owned
+    // The profiles' serials: by the time the entry is sent, a reload may have
+    // freed them and put others at the same addresses.
+    unsigned long long m_uPreviousSerial = 0;
+    unsigned long long m_uNewSerial = 0;
     // Records of this entry the sender counted in an injection count (the
     // mouse hook lowers it as each comes back): an entry that is dropped or
     // that the system refuses takes its part back.

@@ -1,6 +1,7 @@
 #include "SystemValues.h"
 
 SystemValues g_system;
+CButtonSwapWatch g_swapWatch;
 
 namespace
 {
@@ -44,4 +45,49 @@ void SystemValues::Reset()
     const int speed = SystemInt(SPI_GETKEYBOARDSPEED, 31);
     nKeyRepeatDelay = (delay + 1) * 250;
     nKeyRepeatInterval = static_cast<int>(400.0 - 12.0 * speed);
+}
+
+namespace
+{
+// The system's swap is a server round trip on some systems: the hook reads it
+// at most this often.
+constexpr DWORD kSwapReadPeriodMs = 250;
+}
+
+void CButtonSwapWatch::Begin()
+{
+    ::AcquireSRWLockExclusive(&m_lock);
+}
+
+void CButtonSwapWatch::End(MetricsFn read)
+{
+    g_system.nSwapButtons = read(SM_SWAPBUTTON);
+    ++m_generation;
+    ::ReleaseSRWLockExclusive(&m_lock);
+}
+
+int CButtonSwapWatch::UserChange(DWORD now)
+{
+    if (!::TryAcquireSRWLockExclusive(&m_lock))
+        return -1;
+    if (!m_readValid || m_readGeneration != m_generation || now - m_readAt >= kSwapReadPeriodMs)
+    {
+        m_read = ::GetSystemMetrics(SM_SWAPBUTTON);
+        m_readAt = now;
+        m_readGeneration = m_generation;
+        m_readValid = true;
+    }
+    int changed = -1;
+    if (m_read != g_system.nSwapButtons)
+    {
+        g_system.nSwapButtons = m_read;
+        changed = m_read;
+    }
+    ::ReleaseSRWLockExclusive(&m_lock);
+    return changed;
+}
+
+void CButtonSwapWatch::ForgetReading()
+{
+    m_readValid = false;
 }

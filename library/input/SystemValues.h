@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <atomic>
+
 struct SystemValues
 {
     HINSTANCE hInstance = nullptr;        // the library's module
@@ -21,7 +23,7 @@ struct SystemValues
     int nStartupMouse[3] = {};            // threshold 1, threshold 2, acceleration
     bool bStartupEPP = false;
     int nStartupSwapButtons = 0;
-    int nSwapButtons = 0;                 // current, as the SPI thread set it
+    int nSwapButtons = 0;                 // in force: the library's own, or the user's (g_swapWatch)
     int nStartupWheelLines = 3;           // raw value
     int nDefaultWheelLines = 3;           // 0 replaced by 3
     int nWheelLines = 3;
@@ -36,3 +38,56 @@ struct SystemValues
 };
 
 extern SystemValues g_system;
+
+// The button swap as the library put it in force, told apart from a change the
+// user makes (the Control Panel), which becomes the swap restored at the end.
+// Every change of the library's own runs inside ApplyOwnChange; the watch of
+// the mouse hook compares the system's value only with the library's latest
+// own value, and skips its turn while a change of ours is under way.
+class CButtonSwapWatch
+{
+public:
+    using MetricsFn = int (*)(int index);
+
+    // Runs change (which sets the system's swap) as the library's own change;
+    // the value read afterwards is the swap the library put in force
+    // (g_system.nSwapButtons). Waits only for another change or a watch turn.
+    template <class Change>
+    void ApplyOwnChange(Change&& change, MetricsFn read)
+    {
+        Begin();
+        try
+        {
+            change();
+        }
+        catch (...)
+        {
+            End(read);
+            throw;
+        }
+        End(read);
+    }
+
+    // The mouse hook's turn: the user's new swap (stored as the swap in
+    // force) when the system's value, read at most once per period, differs
+    // from the library's; -1 otherwise. Never waits: a change of ours under
+    // way makes it -1.
+    int UserChange(DWORD now);
+    // The next turn reads the system's value afresh (new hooks).
+    void ForgetReading();
+
+private:
+    void Begin();
+    void End(MetricsFn read);
+
+    SRWLOCK m_lock = SRWLOCK_INIT;
+    unsigned m_generation = 0;    // counts the library's own changes
+    // The hook's last reading, and the generation it was read in: a reading
+    // from before a change of ours says nothing about the user.
+    int m_read = 0;
+    DWORD m_readAt = 0;
+    unsigned m_readGeneration = 0;
+    std::atomic<bool> m_readValid{false};
+};
+
+extern CButtonSwapWatch g_swapWatch;

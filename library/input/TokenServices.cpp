@@ -33,7 +33,8 @@ void ITokenServices::AudioDeviceChanged() {}
 void ITokenServices::ChangeBrightness(int, POINT) { NotAvailable(L"ChangeBrightness"); }
 void ITokenServices::ShellExecute(const std::wstring&, int) { NotAvailable(L"ShellExecute"); }
 void ITokenServices::KillProcess(const std::wstring&) { NotAvailable(L"KillProcess"); }
-void ITokenServices::RunProfileChangedScript(CApplicationSettings*, CApplicationSettings*, int)
+void ITokenServices::RunProfileChangedScript(CApplicationSettings*, unsigned long long, CApplicationSettings*,
+                                             unsigned long long, int)
 {
     NotAvailable(L"RunProfileChangedScript");
 }

@@ -48,10 +48,13 @@ public:
     virtual void ChangeBrightness(int direction, POINT point);
 
     // Programs: start (show mode 12 = elevated), end by process name, and the
-    // profile-changed script of the new profile.
+    // profile-changed script of the new profile. The profiles are named by
+    // address and serial (CApplicationSettings::GetSerial), as they were when
+    // the change was queued.
     virtual void ShellExecute(const std::wstring& program, int showMode);
     virtual void KillProcess(const std::wstring& processName);
-    virtual void RunProfileChangedScript(CApplicationSettings* previous, CApplicationSettings* next, int layer);
+    virtual void RunProfileChangedScript(CApplicationSettings* previous, unsigned long long previousSerial,
+                                         CApplicationSettings* next, unsigned long long nextSerial, int layer);
 };
 
 // The services in force. Never null: without an installed one, the defaults.

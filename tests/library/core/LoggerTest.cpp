@@ -385,3 +385,27 @@ TEST_F(LoggerTest, LinesOfAThreadWithDeferredWritesAreWrittenByTheWriterInOrderA
         EXPECT_EQ(lines[3 + i], Stamp(1 + i) + "CTest::Deferred line " + Pad3(i));
     EXPECT_EQ(CDeferredLogWrites::DroppedLines(), droppedBefore);
 }
+
+TEST_F(LoggerTest, AfterTheFileFailedToOpenALineNeverWaitsForTheGlobalLockAndTheNextOneTriesTheFileAgain)
+{
+    // A folder where the log file should be: the file cannot be opened.
+    ASSERT_TRUE(::CreateDirectoryW(m_logFile.c_str(), nullptr));
+    CLogger::LogMessage(L"first line, lost");
+
+    std::atomic<bool> written{false};
+    std::thread writer;
+    {
+        CThreadLock global(L"LoggerTest::Holder");
+        writer = std::thread([&] {
+            CLogger::LogMessage(L"second line, lost too");
+            written = true;
+        });
+        EXPECT_TRUE(PollUntil([&] { return written.load(); })) << "the line waited for the global lock";
+    }
+    writer.join();
+
+    ASSERT_TRUE(::RemoveDirectoryW(m_logFile.c_str()));
+    CLogger::LogMessage(L"third line");
+    CLogger::FlushLog();
+    EXPECT_NE(Log().find("> third line\r\n"), std::string::npos) << Log();
+}

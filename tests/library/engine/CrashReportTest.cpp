@@ -200,10 +200,11 @@ TEST(CrashReport, ACrashWritesTheLogLineAndAMinidumpInTheLogFolderAndRemovesTheH
         EXPECT_EQ(child.exitCode, c.exitCode);
 
         // The child may have cut the log back when it opened it: find its own
-        // lines by its process id.
+        // lines by its process id - the last such line, as the log folder is
+        // shared with earlier runs whose children may have had the same id.
         const std::string all = FileTextSince(logPath, FileSize(logPath) >= logAt ? logAt : 0);
         const std::string marker = "CrashChild[" + std::to_string(child.processId) + "]: hooks installed";
-        const size_t start = all.find(marker);
+        const size_t start = all.rfind(marker);
         ASSERT_NE(start, std::string::npos) << all;
         const std::string log = all.substr(start);
         EXPECT_NE(log.find(c.logged), std::string::npos) << log;

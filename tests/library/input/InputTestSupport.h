@@ -50,7 +50,8 @@ public:
         Log("run " + std::string(program.begin(), program.end()) + " " + std::to_string(showMode));
     }
     void KillProcess(const std::wstring& name) override { Log("kill " + std::string(name.begin(), name.end())); }
-    void RunProfileChangedScript(CApplicationSettings* previous, CApplicationSettings* next, int layer) override
+    void RunProfileChangedScript(CApplicationSettings* previous, unsigned long long, CApplicationSettings* next,
+                                 unsigned long long, int layer) override
     {
         Log(std::string("script ") + (previous ? "prev " : "noprev ") + (next ? "next " : "nonext ") + std::to_string(layer));
     }

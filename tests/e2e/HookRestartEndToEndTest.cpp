@@ -1,0 +1,166 @@
+// What the hooks knew of held buttons and keys never outlives them: the
+// library's hooks run in this process, xdotool holds buttons and keys on a probe
+// window, and the hooks stop, start again or are put in again meanwhile. A
+// layer held by a button ends when the hooks stop; a release the system passed
+// while the hooks were out reaches the window after they are back; a layer key
+// released while the keyboard hook was out does not keep its layer.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Actions.h"
+#include "ApplicationSettings.h"
+#include "Control.h"
+#include "Globals.h"
+#include "Hooks.h"
+#include "Hotkeys.h"
+#include "IsolatedSettings.h"
+#include "Layers.h"
+#include "MouseInfo.h"
+#include "PhysicalInput.h"
+#include "Probe.h"
+#include "Settings.h"
+#include "TempFolder.h"
+#include "WaitFor.h"
+
+using namespace brmptest;
+
+namespace
+{
+const wchar_t kTitle[] = L"Brmp Restart Window";
+
+class HookRestartEndToEnd : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        ProbeOptions options;
+        options.title = kTitle;
+        options.rect = RECT{60, 80, 620, 540};
+        s_probe = std::make_unique<Probe>(options);
+        s_started = ::testing::AssertionResult(s_probe->Start());
+    }
+    static void TearDownTestSuite() { s_probe.reset(); }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_started);
+        ASSERT_TRUE(m_folder.IsValid());
+        ASSERT_TRUE(m_isolated.Begin(L"HookRestart", m_folder.Path()));
+        ASSERT_TRUE(s_probe->Activate());
+        const POINT at = s_probe->Center();
+        ASSERT_TRUE(PhysicalInput::MoveTo(at.x, at.y));
+        ASSERT_TRUE(WaitFor([&] {
+            POINT cursor{};
+            return ::GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y;
+        }));
+        s_probe->Clear();
+    }
+    void TearDown() override
+    {
+        // Whatever a failed test left held goes up before the next one.
+        for (const wchar_t* key : m_heldKeys)
+            PhysicalInput::KeyUp(key);
+        if (m_middleHeld)
+            PhysicalInput::ButtonUp(PhysicalInput::kMiddle);
+        RemoveMouseHook(false);
+        SetCurrentLayer(0, false, false, false);
+        m_isolated.End();
+    }
+
+    // Settings with the probe's profile; clicks decide the profile (no
+    // mouse-over switching, whose timers would add events of their own).
+    static CApplicationSettings* ProbeProfile(CSettings& settings)
+    {
+        settings.m_bSwitchOnMouseOver = false;
+        return AddProbeProfile(settings, kTitle);
+    }
+
+    ::testing::AssertionResult MiddleDown()
+    {
+        m_middleHeld = true;
+        return PhysicalInput::ButtonDown(PhysicalInput::kMiddle);
+    }
+    ::testing::AssertionResult MiddleUp()
+    {
+        m_middleHeld = false;
+        return PhysicalInput::ButtonUp(PhysicalInput::kMiddle);
+    }
+
+    TempFolder m_folder{L"brmprestart"};
+    IsolatedSettings m_isolated;
+    bool m_middleHeld = false;
+    std::vector<const wchar_t*> m_heldKeys;
+    static std::unique_ptr<Probe> s_probe;
+    static ::testing::AssertionResult s_started;
+};
+
+std::unique_ptr<Probe> HookRestartEndToEnd::s_probe;
+::testing::AssertionResult HookRestartEndToEnd::s_started = ::testing::AssertionFailure();
+} // namespace
+
+TEST_F(HookRestartEndToEnd, StoppingTheHooksWhileALayerButtonIsHeldEndsItsLayer)
+{
+    CSettings settings(false, CMouseInfo());
+    ProbeProfile(settings)->SetActions(Middle, 0, ACTION_LAYER_2);
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+    ASSERT_TRUE(MiddleDown());
+    ASSERT_TRUE(WaitFor([] { return GetCurrentLayer() == 1; })) << s_probe->Describe();
+
+    // Its release will never be seen: the layer it holds ends with the hooks.
+    EXPECT_TRUE(RemoveMouseHook(false));
+    EXPECT_EQ(GetCurrentLayer(), 0);
+    ASSERT_TRUE(MiddleUp());
+}
+
+TEST_F(HookRestartEndToEnd, AReleaseTheSystemPassedWhileTheHooksWereOutReachesTheWindowAfterTheyAreBack)
+{
+    CSettings settings(false, CMouseInfo());
+    ProbeProfile(settings)->SetActions(Middle, 0, ACTION_SIMULATED_KEYS);
+    settings.GetApplication(0)->SetKeystrokes(Middle, 0, L"x", 0, 0, false, true, false, false);
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+    // A press the hooks take over: the probe sees what it typed, not the button.
+    ASSERT_TRUE(MiddleDown());
+    ASSERT_TRUE(s_probe->WaitForRecord(Named(L"WM_CHAR", L"char", L'x'))) << s_probe->Describe();
+    ASSERT_TRUE(RemoveMouseHook(false));
+
+    // Without hooks the release and the next press go to the window as they are.
+    ASSERT_TRUE(MiddleUp());
+    ASSERT_TRUE(s_probe->WaitForRecord(Named(L"WM_MBUTTONUP"))) << s_probe->Describe();
+    ASSERT_TRUE(MiddleDown());
+    ASSERT_TRUE(s_probe->WaitForRecord(Named(L"WM_MBUTTONDOWN"))) << s_probe->Describe();
+    ASSERT_TRUE(SetMouseHook());
+
+    // The window has the button down: its release must reach it.
+    s_probe->Clear();
+    ASSERT_TRUE(MiddleUp());
+    EXPECT_TRUE(s_probe->WaitForRecord(Named(L"WM_MBUTTONUP"))) << "the button stays down in the window\n"
+                                                               << s_probe->Describe();
+}
+
+TEST_F(HookRestartEndToEnd, ALayerKeyReleasedWhileTheKeyboardHookWasOutDoesNotKeepItsLayer)
+{
+    CSettings settings(false, CMouseInfo());
+    ProbeProfile(settings);
+    settings.m_bLayerModifierKeys = true;
+    settings.GetLayerModifierKeys()->GetHotkey(MK_Layer2)->SetVirtualKey(VK_F8);
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+    m_heldKeys.push_back(L"F8");
+    ASSERT_TRUE(PhysicalInput::KeyDown(L"F8"));
+    ASSERT_TRUE(WaitFor([] { return GetCurrentLayer() == 1; }));
+
+    // The system drops a keyboard hook that took too long, without a word; the
+    // release then goes by unseen, and the hook is put in again later.
+    ASSERT_TRUE(::UnhookWindowsHookEx(g_threads.hKeyHook));
+    m_heldKeys.clear();
+    ASSERT_TRUE(PhysicalInput::KeyUp(L"F8"));
+    ASSERT_TRUE(s_probe->WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_F8))) << s_probe->Describe();
+    ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_KEYHOOK, 0));
+
+    EXPECT_TRUE(WaitFor([] { return GetCurrentLayer() == 0; })) << "the layer of a released key stayed";
+}
