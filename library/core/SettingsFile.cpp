@@ -522,6 +522,9 @@ namespace
 
     TargetState InspectTarget(const wchar_t* path, FileStamp& stamp)
     {
+        // A pipe would be connected to by the open below.
+        if (IsDeviceNamespacePath(path))
+            return TargetState::NotAFile;
         UniqueHandle file(::CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, 0, nullptr));
         if (!file)
