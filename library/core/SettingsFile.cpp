@@ -304,6 +304,15 @@ namespace
         return true;
     }
 
+    // A file another handle holds for a moment is read again for up to two seconds.
+    constexpr int kBusyReadAttempts = 40;
+    constexpr DWORD kBusyReadRetryMs = 50;
+
+    bool IsBusyError(DWORD error)
+    {
+        return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+    }
+
     // What identifies one version of a file: the file itself (volume and
     // index: every save puts a new file in place), its size and its times (the
     // change time moves with any write or rename, also when the write time is
@@ -741,11 +750,27 @@ bool CSettings::Load(const wchar_t* path, bool& regionsDefined, bool logDetails)
         pugi::xml_document document;
         ReadOutcome read;
         read.wantStamp = true;
-        const pugi::xml_parse_result result = LoadDocument(document, path, kParseFlags, &read);
+        pugi::xml_parse_result result = LoadDocument(document, path, kParseFlags, &read);
+        // Another program (a backup, a scanner, an editor saving) may hold the
+        // file for a moment: it is read again, never taken for a damaged one.
+        for (int attempt = 1; result.status == pugi::status_io_error && IsBusyError(read.error) &&
+                              attempt < kBusyReadAttempts;
+             ++attempt)
+        {
+            ::Sleep(kBusyReadRetryMs);
+            read = ReadOutcome();
+            read.wantStamp = true;
+            result = LoadDocument(document, path, kParseFlags, &read);
+        }
         if (result.status != pugi::status_ok)
         {
             CLogger::LogMessage(L"There is a problem with your XML Settings file: %S", result.description());
-            if (result.status != pugi::status_file_not_found)
+            if (result.status == pugi::status_io_error && read.error != ERROR_SUCCESS)
+                CLogger::LogOSMessage(read.error, L"CSettings::Load: Unable to read '%s'", path);
+            // Only a file that was read and could not be parsed is damaged; one
+            // that could not be read at all (busy, refused, too large) is not.
+            if (result.status != pugi::status_file_not_found && result.status != pugi::status_io_error &&
+                result.status != pugi::status_out_of_memory)
             {
                 const std::wstring copy = PreserveUnreadableFile(path);
                 if (!copy.empty())

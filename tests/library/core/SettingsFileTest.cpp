@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ApplicationSettings.h"
 #include "Chords.h"
 #include "DesktopIcons.h"
 #include "Movement2Scroll.h"
+#include "Handles.h"
 #include "Logger.h"
 #include "LogFile.h"
 #include "Settings.h"
@@ -591,6 +593,37 @@ TEST_F(SettingsFileTest, ASaveOverAFileAnotherProgramHoldsIsRefusedAsBusyAndLose
     // A device is no settings file: nothing is read from it or written to it.
     EXPECT_FALSE(model->Save(L"\\\\.\\NUL"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_FILE_TYPE));
+}
+
+TEST_F(SettingsFileTest, ALoadOfAFileAnotherProgramHoldsWaitsForItAndNeverKeepsItAsideAsDamaged)
+{
+    const std::wstring path = WriteSettings(L"held.xml", L"<Applications><Application Name=\"a.exe\" Enabled=\"true\" />"
+                                                         L"</Applications>");
+    const std::string before = ReadBytes(path);
+
+    // Held for the whole load: refused, and nothing is kept aside.
+    {
+        UniqueHandle held(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        CSettings settings(false, CMouseInfo());
+        bool regions = false;
+        EXPECT_FALSE(settings.Load(path.c_str(), regions, false));
+        EXPECT_EQ(settings.GetUnreadableFileCopy(), nullptr);
+    }
+    EXPECT_EQ(FilesMatching(path + L".corrupt-*", m_folder).size(), 0u) << "a file that could not be opened is not damaged";
+    EXPECT_EQ(ReadBytes(path), before);
+
+    // Let go while the load waits: the load reads it.
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::thread release([held] {
+        ::Sleep(100);
+        ::CloseHandle(held);
+    });
+    auto settings = LoadNew(path);
+    release.join();
+    EXPECT_EQ(settings->GetUnreadableFileCopy(), nullptr);
+    EXPECT_EQ(FilesMatching(path + L".corrupt-*", m_folder).size(), 0u);
 }
 
 TEST_F(SettingsFileTest, WhatAnotherWriterPutInTheFileAfterTheLoadSurvivesTheNextSave)
