@@ -30,8 +30,7 @@ class ProgramLayerMemory : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!m_program.Prepare())
-            GTEST_SKIP() << "Brindlemap.exe is not built beside the tests";
+        ASSERT_TRUE(m_program.Prepare());
         // The middle button types the layer's letter: "a" on layer 1, "b" on layer 2.
         CSettings settings(false, GetStartupMouseInfo());
         settings.m_bPersistLayer = true;
