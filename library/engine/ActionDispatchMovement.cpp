@@ -289,7 +289,7 @@ BYTE SlowCursorSticky(const Event& e)
                           L"BRMP");
         return 0;
     }
-    const int base = BaseSpeed(GetCycleCursorSpeed());
+    const int base = BaseSpeed(CycledCursorSpeedPosition());
     const int slow = SlowCursorSpeed(base);
     short& state = g_nStickyState[STICKY_SLOWCURSOR];
     if (e.Down())

@@ -29,6 +29,9 @@
 namespace
 {
 int g_nCursorSpeedPosition = 0;
+// The position counts for the speed the pointer returns to only once the user
+// has cycled: before that the speed the settings name is the normal one.
+bool g_bCursorSpeedCycled = false;
 
 const wchar_t* ShortName()
 {
@@ -439,6 +442,12 @@ int GetCycleCursorSpeed()
     return CursorChangesAllowed() ? g_nCursorSpeedPosition : -1;
 }
 
+int CycledCursorSpeedPosition()
+{
+    CThreadLock lock(L"CycledCursorSpeedPosition");
+    return CursorChangesAllowed() && g_bCursorSpeedCycled ? g_nCursorSpeedPosition : -1;
+}
+
 void CycleCursorSpeed()
 {
     CThreadLock lock(L"CycleCursorSpeed");
@@ -448,6 +457,7 @@ void CycleCursorSpeed()
         return;
     }
     g_nCursorSpeedPosition = (g_nCursorSpeedPosition + 1) % 4;
+    g_bCursorSpeedCycled = true;
     if (g_nCursorSpeedPosition < 0)
         g_nCursorSpeedPosition = 0;
     const int position = g_nCursorSpeedPosition;

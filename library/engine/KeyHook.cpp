@@ -123,7 +123,7 @@ bool LayerKeysApply()
 
 int CurrentNormalSpeed()
 {
-    const int speed = NormalCursorSpeed(g_pSettings, GetCycleCursorSpeed(), g_engine.pCurrentApp, g_pSettings->GetDefaultApp());
+    const int speed = NormalCursorSpeed(g_pSettings, CycledCursorSpeedPosition(), g_engine.pCurrentApp, g_pSettings->GetDefaultApp());
     // A speed the system does not take (Cursor/Speed unset) falls back to the
     // speed seen at start-up.
     return speed >= 1 && speed <= 20 ? speed : g_system.nStartupMouseSpeed;

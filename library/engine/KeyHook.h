@@ -50,6 +50,9 @@ int LayerOfModifierKey(int index);
 // one in force, else the default profile's) replaces it.
 int NormalCursorSpeed(const CSettings* settings, int cyclePosition, const CApplicationSettings* profile,
                                     const CApplicationSettings* defaultProfile);
+// The position of the cursor-speed cycle the normal speed comes from: -1
+// until the user has cycled (or while cursor changes are not allowed).
+int CycledCursorSpeedPosition();
 // The slowed speed: a fifth of the normal one, at least 1.
 int SlowCursorSpeed(int normalSpeed);
 

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -192,4 +193,21 @@ TEST_F(SystemMouseSettingsEndToEnd, WithoutAnOwnSpeedAProfileTakesTheDefaultProf
         EXPECT_TRUE(RemoveMouseHook(true));
         EXPECT_EQ(Speed(), m_startSpeed);
     }
+}
+
+TEST_F(SystemMouseSettingsEndToEnd, AStickySlowDownButtonGivesTheUsersSpeedBackOnItsSecondClick)
+{
+    CSettings settings(false, CMouseInfo());
+    settings.m_bSwitchOnMouseOver = false;
+    settings.m_bAllowSetSpeed = true;
+    settings.m_nCursorSpeed = -1;   // the system's speed, read at the load
+    settings.GetDefaultApp()->SetActions(Middle, 0, ACTION_SLOW_CURSOR_STICKY);
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+
+    ASSERT_TRUE(Enter(*s_plain));
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kMiddle));
+    const int slowed = std::max(1, m_startSpeed / 5);
+    EXPECT_TRUE(WaitFor([&] { return Speed() == slowed; })) << Values();
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kMiddle));
+    EXPECT_TRUE(WaitFor([&] { return Speed() == m_startSpeed; })) << "the second click set another speed: " << Values();
 }
