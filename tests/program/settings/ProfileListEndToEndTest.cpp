@@ -254,10 +254,15 @@ TEST_F(ProfileListEndToEnd, TheFinderFillsTheProbesDetailsAndEscapeInTheMiddleOf
     HWND picker = nullptr;
     ASSERT_TRUE(brmptest::WaitFor(
         [&] { return (picker = DialogWithControl(m_program.ProcessId(), IDC_APP_SPECIFIC_WINDOW)) != nullptr; }, 10000));
+    ASSERT_TRUE(PhysicalInput::PrepareForInput(picker));
     ASSERT_TRUE(ClickButton(picker, IDC_APP_SPECIFIC_WINDOW));
     HWND finder = nullptr;
     ASSERT_TRUE(brmptest::WaitFor(
         [&] { return (finder = DialogWithControl(m_program.ProcessId(), IDC_FIND_HOVER)) != nullptr; }, 10000));
+    // Also for the Escape below: should the picker keep the X focus, the
+    // search hides it, the X focus falls back to the desktop, and Escape goes
+    // to the window under the pointer: the probe.
+    ASSERT_TRUE(PhysicalInput::PrepareForInput(finder));
     const auto field = [&](int id) { return programtest::WindowTextOf(::GetDlgItem(finder, id)); };
 
     RECT iconRect{};
