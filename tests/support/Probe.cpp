@@ -176,6 +176,11 @@ bool Probe::IsRunning() const
     }
     m_hwnd = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(ready->Value(L"hwnd")));
     m_threadId = static_cast<DWORD>(ready->Value(L"tid"));
+    if (m_options.activate)
+    {
+        if (::testing::AssertionResult prepared = PhysicalInput::PrepareForInput(m_hwnd); !prepared)
+            return prepared << "\nthe probe recorded:\n" << Describe();
+    }
 
     if (m_options.warmUp)
     {
@@ -276,7 +281,7 @@ bool Probe::IsFocused() const
     if (!focused)
         return ::testing::AssertionFailure() << "the probe did not get the foreground and focus within " << timeoutMs
                                              << " ms (foreground window " << ::GetForegroundWindow() << ")";
-    return ::testing::AssertionSuccess();
+    return PhysicalInput::PrepareForInput(m_hwnd);
 }
 
 void Probe::ReadNewRecords()
