@@ -163,9 +163,27 @@ unsigned long PhysicalInput::XWindowOf(HWND window)
     // Asked with the server's current time, which the X server never refuses.
     if (auto focused = Run({L"windowfocus", L"--sync", id}, timeoutMs); !focused)
         return focused;
+    // Wine gives a key to the focus of the thread whose window has the X
+    // focus: another window of the same thread (mapped late, say) does as well.
     std::string focus;
-    if (!Query({L"getwindowfocus"}, focus) || std::strtoul(focus.c_str(), nullptr, 10) != xwindow)
-        return ::testing::AssertionFailure() << "the X input focus is on X window " << focus << ", not on " << xwindow;
+    if (!Query({L"getwindowfocus"}, focus))
+        return ::testing::AssertionFailure() << "xdotool could not tell the X input focus";
+    struct Search
+    {
+        unsigned long xwindow;
+        bool found;
+    } search{std::strtoul(focus.c_str(), nullptr, 10), false};
+    ::EnumThreadWindows(
+        ::GetWindowThreadProcessId(window, nullptr),
+        [](HWND top, LPARAM context) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(context);
+            s.found = XWindowOf(top) == s.xwindow;
+            return !s.found;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (!search.found)
+        return ::testing::AssertionFailure() << "the X input focus is on X window " << search.xwindow
+                                             << ", of no window of the thread of X window " << xwindow;
     return ::testing::AssertionSuccess();
 }
 

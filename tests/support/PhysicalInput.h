@@ -48,13 +48,14 @@ public:
     // Makes the X server ready to give xdotool's input to window's top-level
     // window: waits until Wine has mapped its X window (a click before that
     // reaches the window below it), and puts the X input focus on it. Wine
-    // gives a key to the window of the X window that the X server delivered it
-    // to: the one with the X focus, or the one under the pointer inside it. It
-    // moves the X focus to a window it activates, but a window activated before
-    // it was mapped gets the X focus only when Wine sees the mapping, and that
-    // request is at times refused (traces show the mapping and no focus event
-    // after it): the keys then go to the window that kept the X focus, or, once
-    // that one is hidden, to whatever window is under the pointer.
+    // gives a key to the thread of the window whose X window the X server
+    // delivered it to: the one with the X focus, or the one under the pointer
+    // inside it. It moves the X focus to a window it activates, but a window
+    // activated before it was mapped gets the X focus only when Wine sees the
+    // mapping, and that request is at times refused (traces show the mapping
+    // and no focus event after it): the keys then go to the window that kept
+    // the X focus, or, once that one is hidden, to whatever window is under
+    // the pointer. Fails when the X focus is then on no window of window's thread.
     static ::testing::AssertionResult PrepareForInput(HWND window, DWORD timeoutMs = 10000);
 
     static ::testing::AssertionResult MoveTo(int x, int y);

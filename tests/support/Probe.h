@@ -105,8 +105,9 @@ public:
     RECT ClientRect() const;
     POINT Center() const;
 
-    // Brings the probe back to the foreground with the focus and waits for it;
-    // then gives it the X input focus as Start does.
+    // Brings the probe back to the foreground with the focus and waits for it.
+    // (Not the X input focus: a window of another program that Wine maps late
+    // may take that back, and clicks do not need it.)
     ::testing::AssertionResult Activate(DWORD timeoutMs = kDefaultTimeoutMs);
     // True while the probe is the foreground window and its window has the focus.
     bool IsFocused() const;
