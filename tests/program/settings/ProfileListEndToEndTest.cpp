@@ -195,6 +195,7 @@ TEST_F(ProfileListEndToEnd, AProfileAddedThroughThePickerRemapsTheProbeAndIsMark
     // The probe's process is chosen in the list of running programs by typing its name there.
     const HWND running = ::GetDlgItem(picker, IDC_APP_LIST);
     const auto chosen = [&] { return programtest::WindowTextOf(::GetDlgItem(picker, IDC_APP_APPLICATION)); };
+    ASSERT_TRUE(PhysicalInput::PrepareForInput(picker));
     ASSERT_TRUE(ClickOn(running));
     ASSERT_TRUE(PhysicalInput::Type(L"brmpprobe"));
     ASSERT_TRUE(brmptest::WaitFor([&] { return chosen() == L"brmpprobe.exe"; }))
@@ -227,7 +228,7 @@ TEST_F(ProfileListEndToEnd, AProfileAddedThroughThePickerRemapsTheProbeAndIsMark
     ASSERT_TRUE(brmptest::WaitFor([&] { return ::SendMessageW(m_list, LB_GETCURSEL, 0, 0) == 0; }));
     ASSERT_TRUE(m_probe->Activate());
     EXPECT_EQ(middleClickInProbe(), L"M") << m_probe->Describe();
-    EXPECT_TRUE(brmptest::WaitFor(marked)) << "the probe's profile is drawn in the marked colour";
+    EXPECT_TRUE(brmptest::WaitFor(marked)) << "the probe's profile is drawn in the marked colour" << m_program.Log();
     programtest::SaveScreenshot(L"profile_marked.png");
 
     // Entries removed or moved by messages (no click that would move the
