@@ -142,7 +142,9 @@ private:
             return;
         HWND edit = ::GetDlgItem(editor, IDC_CK_KEYS);
         ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
-        // Into the keys box as a user gets there: a click.
+        // Into the keys box as a user gets there: a click, once the new editor takes input.
+        if (!PhysicalInput::PrepareForInput(editor))
+            return;
         RECT box{};
         ::GetWindowRect(edit, &box);
         if (!PhysicalInput::ClickAt((box.left + box.right) / 2, (box.top + box.bottom) / 2, PhysicalInput::kLeft))
