@@ -6,7 +6,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 deps="$root/deps"
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-          wine wine64 fonts-wine xvfb xauth xdotool imagemagick x11-apps googletest)
+          wine wine64 fonts-wine xvfb xauth xdotool x11-utils imagemagick x11-apps googletest)
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 

@@ -1,6 +1,8 @@
 // Lines of the hook and timer threads, written by a thread of the logger's own.
-// The ring is allocated once; a push only tries its lock, copies the line and,
-// when the writer sleeps, wakes it.
+// The ring is allocated once and shared without a lock: a push claims a slot
+// with one compare-and-swap, copies the line and publishes it, so it never waits
+// for the writer or another pushing thread; a line is lost only when the ring
+// is really full. When the writer sleeps, the push wakes it.
 
 #include <windows.h>
 
@@ -22,14 +24,32 @@ struct DeferredLine
     wchar_t text[CDeferredLogWrites::LineChars];
 };
 
+static_assert((CDeferredLogWrites::MaxLines & (CDeferredLogWrites::MaxLines - 1)) == 0,
+              "the ring's positions wrap by masking");
+
+// A bounded queue of many writers and readers after Dmitry Vyukov's: each slot
+// carries a sequence number that says whose turn it is. A slot at position p
+// is free for the push of p when its sequence is p, holds the line of p for
+// the pop of p when it is p + 1, and is free again for the push of
+// p + MaxLines once the pop set it to that.
 struct DeferredRing
 {
-    CRITICAL_SECTION cs;
-    DeferredLine lines[CDeferredLogWrites::MaxLines];
-    std::size_t first = 0;
-    std::size_t count = 0;
+    struct Slot
+    {
+        std::atomic<std::size_t> sequence;
+        DeferredLine line;
+    };
+    Slot slots[CDeferredLogWrites::MaxLines];
+    std::atomic<std::size_t> pushAt{0};
+    std::atomic<std::size_t> popAt{0};
 
-    DeferredRing() { ::InitializeCriticalSectionAndSpinCount(&cs, 4000); }
+    DeferredRing()
+    {
+        for (std::size_t i = 0; i < CDeferredLogWrites::MaxLines; ++i)
+            slots[i].sequence.store(i);
+    }
+
+    Slot& At(std::size_t position) { return slots[position & (CDeferredLogWrites::MaxLines - 1)]; }
 };
 
 DeferredRing& Ring()
@@ -37,6 +57,13 @@ DeferredRing& Ring()
     static DeferredRing ring;
     return ring;
 }
+
+// The ring exists from library load on, so a first push never waits for its
+// construction by another thread.
+struct RingStartup
+{
+    RingStartup() { Ring(); }
+} g_ringStartup;
 
 thread_local int t_depth = 0;
 
@@ -52,37 +79,47 @@ std::atomic<unsigned long> g_pushed{0};
 std::atomic<unsigned long> g_written{0};
 std::atomic<long> g_reportedDrops{0};
 
-// Takes the oldest line out of the ring; false when it is empty.
+// Takes the oldest line out of the ring; false when it is empty (or its oldest
+// line is still being copied in: its push wakes the writer once it is there).
 bool Pop(DeferredLine& line)
 {
     DeferredRing& ring = Ring();
-    ::EnterCriticalSection(&ring.cs);
-    const bool any = ring.count > 0;
-    if (any)
+    std::size_t position = ring.popAt.load();
+    for (;;)
     {
-        line = ring.lines[ring.first];
-        ring.first = (ring.first + 1) % CDeferredLogWrites::MaxLines;
-        --ring.count;
+        DeferredRing::Slot& slot = ring.At(position);
+        const std::size_t sequence = slot.sequence.load();
+        const auto lag = static_cast<std::ptrdiff_t>(sequence - (position + 1));
+        if (lag < 0)
+            return false;
+        if (lag > 0)
+        {
+            position = ring.popAt.load();
+            continue;
+        }
+        if (ring.popAt.compare_exchange_weak(position, position + 1))
+        {
+            line = slot.line;
+            slot.sequence.store(position + CDeferredLogWrites::MaxLines);
+            return true;
+        }
     }
-    ::LeaveCriticalSection(&ring.cs);
-    return any;
 }
 
 bool RingEmpty()
 {
     DeferredRing& ring = Ring();
-    ::EnterCriticalSection(&ring.cs);
-    const bool empty = ring.count == 0;
-    ::LeaveCriticalSection(&ring.cs);
-    return empty;
+    const std::size_t position = ring.popAt.load();
+    return ring.At(position).sequence.load() != position + 1;
 }
 
 void ReportDrops()
 {
-    const long lost = g_dropped.load() - g_reportedDrops.exchange(g_dropped.load());
+    const long dropped = g_dropped.load();
+    const long lost = dropped - g_reportedDrops.exchange(dropped);
     if (lost <= 0)
         return;
-    CLogger::LogMessage(L"CDeferredLogWrites: %d log lines of the hook and timer threads were lost (the queue was full or busy).",
+    CLogger::LogMessage(L"CDeferredLogWrites: %d log lines of the hook and timer threads were lost (the queue was full).",
                         static_cast<int>(lost));
 }
 
@@ -168,32 +205,38 @@ bool CDeferredLogWrites::Push(const wchar_t* line, bool debugLine)
     if (line == nullptr)
         return false;
     DeferredRing& ring = Ring();
-    if (!::TryEnterCriticalSection(&ring.cs))
+    std::size_t position = ring.pushAt.load();
+    DeferredRing::Slot* slot = nullptr;
+    for (;;)
     {
-        ++g_dropped;
-        return false;
+        slot = &ring.At(position);
+        const std::size_t sequence = slot->sequence.load();
+        const auto lag = static_cast<std::ptrdiff_t>(sequence - position);
+        if (lag < 0)
+        {
+            // The slot still holds the line of one lap before: the ring is full.
+            ++g_dropped;
+            return false;
+        }
+        if (lag > 0)
+            position = ring.pushAt.load();
+        else if (ring.pushAt.compare_exchange_weak(position, position + 1))
+            break;
     }
-    if (ring.count == MaxLines)
-    {
-        ::LeaveCriticalSection(&ring.cs);
-        ++g_dropped;
-        return false;
-    }
-    DeferredLine& slot = ring.lines[(ring.first + ring.count) % MaxLines];
-    slot.debug = debugLine;
+    DeferredLine& out = slot->line;
+    out.debug = debugLine;
     std::size_t i = 0;
     for (; i + 1 < LineChars && line[i] != L'\0'; ++i)
-        slot.text[i] = line[i];
+        out.text[i] = line[i];
     if (line[i] != L'\0')
     {
         i = LineChars - 3;
-        slot.text[i++] = L'\r';
-        slot.text[i++] = L'\n';
+        out.text[i++] = L'\r';
+        out.text[i++] = L'\n';
     }
-    slot.text[i] = L'\0';
-    ++ring.count;
+    out.text[i] = L'\0';
+    slot->sequence.store(position + 1);
     ++g_pushed;
-    ::LeaveCriticalSection(&ring.cs);
     if (g_writerSleeping.exchange(false) && g_wake != nullptr)
         ::SetEvent(g_wake);
     return true;

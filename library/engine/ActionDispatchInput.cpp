@@ -47,11 +47,21 @@ void FullDoubleClick(int mouseButton, POINT point)
     Queue(mouseButton, 2, point);
 }
 
-// Any repeat ends with the release of a repeating action's button.
+// Any repeat ends with the release of a repeating action's button. The flush
+// cuts off a notch that a repetition queued; before the first repetition the
+// queue can only hold the press's own notch, which a quick click must still
+// send.
 void EndRepeat()
 {
-    if (g_nRepeatButton.load() >= 0)
+    if (g_nRepeatButton.load() < 0)
+        return;
+    if (g_bRepetitionQueued.load())
+    {
         StopRepeat();
+        return;
+    }
+    g_nRepeatButton = -1;
+    StopEventTimer();
 }
 } // namespace
 

@@ -26,6 +26,7 @@ std::atomic<UINT> g_idRepeatTimer{0};
 std::atomic<bool> g_bRepeatStopped{false};
 std::atomic<int> g_nRepeatButton{-1};
 std::atomic<int> g_nRepeatDelay{100};
+std::atomic<bool> g_bRepetitionQueued{false};
 
 namespace
 {
@@ -268,6 +269,7 @@ bool SimulatedInputBusy()
 
 bool StartRepeat(int button, int delayMs)
 {
+    g_bRepetitionQueued = false;
     g_nRepeatButton = button;
     return StartEventTimer(delayMs);
 }
@@ -468,10 +470,10 @@ int Repeat(int delay, RepeatTarget& found)
             }
         }
         break;
-    case RepeatWork::WheelUp: MouseWheel(120); break;
-    case RepeatWork::WheelDown: MouseWheel(-120); break;
-    case RepeatWork::TiltLeft: MouseTilt(-120); break;
-    case RepeatWork::TiltRight: MouseTilt(120); break;
+    case RepeatWork::WheelUp: g_bRepetitionQueued = MouseWheel(120); break;
+    case RepeatWork::WheelDown: g_bRepetitionQueued = MouseWheel(-120); break;
+    case RepeatWork::TiltLeft: g_bRepetitionQueued = MouseTilt(-120); break;
+    case RepeatWork::TiltRight: g_bRepetitionQueued = MouseTilt(120); break;
     case RepeatWork::None: break;
     default: ScrollRepeat(work, point); break;
     }

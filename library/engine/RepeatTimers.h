@@ -29,6 +29,9 @@ extern std::atomic<bool> g_bRepeatStopped;
 extern std::atomic<int> g_nRepeatButton;
 // Delay between repetitions when the action does not give its own (ms).
 extern std::atomic<int> g_nRepeatDelay;
+// Set when a repetition of a wheel or tilt action queued a notch since the
+// repeat started: the release then has something of the repeat to cut off.
+extern std::atomic<bool> g_bRepetitionQueued;
 
 bool StartEventTimer(int delayMs);
 // True when a timer was stopped.

@@ -97,8 +97,9 @@ public:
 // path and never waits for the logger's lock. For the hook and timer threads:
 // create one at the top of the thread procedure. The writer runs while any
 // thread has one; the last to go writes what is left on its own thread.
-// A line that finds the ring full or busy is dropped and counted; the writer
-// reports the count.
+// A push never waits, neither for the writer nor for another thread pushing; a
+// line that finds the ring full is dropped and counted, and the writer reports
+// the count.
 class SNAREHOLD_API CDeferredLogWrites
 {
 public:

@@ -184,7 +184,6 @@ private:
     RecordFile m_file;
     bool m_painted = false;
     bool m_ready = false;
-    int m_readyChecks = 0;
     std::deque<std::string> m_recent; // shown in the window for a person looking at a screenshot
 };
 
@@ -369,7 +368,6 @@ RecordLine ProbeWindow::Key(const char* name, WPARAM wParam, LPARAM lParam)
 
 void ProbeWindow::CheckReady()
 {
-    ++m_readyChecks;
     const bool shown = ::IsWindowVisible(m_hwnd) && !::IsIconic(m_hwnd) && m_painted;
     const bool focused = !m_options.activate || (::GetForegroundWindow() == m_hwnd && ::GetFocus() == m_hwnd);
     if (shown && focused)
@@ -388,12 +386,6 @@ void ProbeWindow::CheckReady()
                    .Add("right", client.right)
                    .Add("bottom", client.bottom));
         return;
-    }
-    // Another window may have held on to the foreground: ask again now and then.
-    if (m_options.activate && m_readyChecks % 25 == 0)
-    {
-        ::SetForegroundWindow(m_hwnd);
-        ::SetFocus(m_hwnd);
     }
 }
 

@@ -76,24 +76,41 @@ bool PhysicalInput::StartUnixProgram(std::wstring commandLine)
 
 ::testing::AssertionResult PhysicalInput::Run(const std::vector<std::wstring>& arguments, DWORD timeoutMs)
 {
-    const std::wstring described = L"xdotool " + Join(arguments);
+    return RunTool(L"/usr/bin/xdotool", arguments, timeoutMs, nullptr);
+}
+
+::testing::AssertionResult PhysicalInput::Query(const std::vector<std::wstring>& arguments, std::string& output,
+                                                DWORD timeoutMs)
+{
+    return RunTool(L"/usr/bin/xdotool", arguments, timeoutMs, &output);
+}
+
+::testing::AssertionResult PhysicalInput::RunTool(const wchar_t* tool, const std::vector<std::wstring>& arguments,
+                                                  DWORD timeoutMs, std::string* output)
+{
+    std::wstring described = tool;
+    described = described.substr(described.find_last_of(L'/') + 1) + L" " + Join(arguments);
     const TempFolder& folder = MarkerFolder();
     if (!folder)
         return ::testing::AssertionFailure() << "no temporary folder for " << described;
 
     // Wine starts a Unix program without a process handle to wait on: a shell
-    // runs xdotool and then leaves its exit code in a marker file we poll for.
+    // runs the tool and then leaves its exit code in a marker file we poll for
+    // (and what it printed beside it).
     static std::atomic<unsigned> counter{0};
     const std::wstring marker = folder.PathOf(L"done-" + std::to_wstring(++counter));
+    const std::wstring printed = marker + L".out";
     const std::string unixMarker = UnixPath(marker);
     if (unixMarker.empty())
         return ::testing::AssertionFailure() << "not running under Wine: cannot start " << described;
 
     std::wstring commandLine = L"/bin/sh -c ";
-    commandLine += QuoteArgument(L"\"$@\"; echo $? >\"$0.tmp\" && mv \"$0.tmp\" \"$0\"");
+    commandLine += QuoteArgument(output != nullptr ? L"\"$@\" >\"$0.out\"; echo $? >\"$0.tmp\" && mv \"$0.tmp\" \"$0\""
+                                                   : L"\"$@\"; echo $? >\"$0.tmp\" && mv \"$0.tmp\" \"$0\"");
     commandLine += L' ';
     commandLine += QuoteArgument(Widen(unixMarker));
-    commandLine += L" /usr/bin/xdotool";
+    commandLine += L' ';
+    commandLine += tool;
     for (const std::wstring& arg : arguments)
     {
         commandLine += L' ';
@@ -109,8 +126,64 @@ bool PhysicalInput::StartUnixProgram(std::wstring commandLine)
         return ::testing::AssertionFailure() << described << " did not finish within " << timeoutMs << " ms";
     const std::optional<std::string> code = ReadFileBytes(marker);
     ::DeleteFileW(marker.c_str());
+    if (output != nullptr)
+    {
+        *output = ReadFileBytes(printed).value_or(std::string());
+        ::DeleteFileW(printed.c_str());
+    }
     if (!code || std::atoi(code->c_str()) != 0)
         return ::testing::AssertionFailure() << described << " failed: exit code " << (code ? *code : "unknown");
+    return ::testing::AssertionSuccess();
+}
+
+unsigned long PhysicalInput::XWindowOf(HWND window)
+{
+    const HWND top = window != nullptr ? ::GetAncestor(window, GA_ROOT) : nullptr;
+    return top != nullptr ? static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(
+                                ::GetPropW(top, L"__wine_x11_whole_window")))
+                          : 0;
+}
+
+::testing::AssertionResult PhysicalInput::PrepareForInput(HWND window, DWORD timeoutMs)
+{
+    const unsigned long xwindow = XWindowOf(window);
+    if (xwindow == 0)
+        return ::testing::AssertionFailure() << "the window " << window << " has no X window";
+    const std::wstring id = std::to_wstring(xwindow);
+    std::string state;
+    const bool mapped = WaitFor(
+        [&] {
+            return RunTool(L"/usr/bin/xwininfo", {L"-id", id}, timeoutMs, &state) &&
+                   state.find("Map State: IsViewable") != std::string::npos;
+        },
+        timeoutMs, 20);
+    if (!mapped)
+        return ::testing::AssertionFailure() << "the X window " << xwindow << " of " << window
+                                             << " was not mapped within " << timeoutMs << " ms:\n" << state;
+    // Asked with the server's current time, which the X server never refuses.
+    if (auto focused = Run({L"windowfocus", L"--sync", id}, timeoutMs); !focused)
+        return focused;
+    // Wine gives a key to the focus of the thread whose window has the X
+    // focus: another window of the same thread (mapped late, say) does as well.
+    std::string focus;
+    if (!Query({L"getwindowfocus"}, focus))
+        return ::testing::AssertionFailure() << "xdotool could not tell the X input focus";
+    struct Search
+    {
+        unsigned long xwindow;
+        bool found;
+    } search{std::strtoul(focus.c_str(), nullptr, 10), false};
+    ::EnumThreadWindows(
+        ::GetWindowThreadProcessId(window, nullptr),
+        [](HWND top, LPARAM context) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(context);
+            s.found = XWindowOf(top) == s.xwindow;
+            return !s.found;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (!search.found)
+        return ::testing::AssertionFailure() << "the X input focus is on X window " << search.xwindow
+                                             << ", of no window of the thread of X window " << xwindow;
     return ::testing::AssertionSuccess();
 }
 

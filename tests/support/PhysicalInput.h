@@ -39,6 +39,24 @@ public:
     // waits until it ends. Several commands may be chained in one call, as
     // xdotool allows: {"mousemove", "10", "20", "click", "1"}.
     static ::testing::AssertionResult Run(const std::vector<std::wstring>& arguments, DWORD timeoutMs = 10000);
+    // As Run, for xdotool commands that answer: output receives what xdotool printed.
+    static ::testing::AssertionResult Query(const std::vector<std::wstring>& arguments, std::string& output,
+                                            DWORD timeoutMs = 10000);
+
+    // The X window in which Wine shows the top-level window of window; 0 when none.
+    static unsigned long XWindowOf(HWND window);
+    // Makes the X server ready to give xdotool's input to window's top-level
+    // window: waits until Wine has mapped its X window (a click before that
+    // reaches the window below it), and puts the X input focus on it. Wine
+    // gives a key to the thread of the window whose X window the X server
+    // delivered it to: the one with the X focus, or the one under the pointer
+    // inside it. It moves the X focus to a window it activates, but a window
+    // activated before it was mapped gets the X focus only when Wine sees the
+    // mapping, and that request is at times refused (traces show the mapping
+    // and no focus event after it): the keys then go to the window that kept
+    // the X focus, or, once that one is hidden, to whatever window is under
+    // the pointer. Fails when the X focus is then on no window of window's thread.
+    static ::testing::AssertionResult PrepareForInput(HWND window, DWORD timeoutMs = 10000);
 
     static ::testing::AssertionResult MoveTo(int x, int y);
     static ::testing::AssertionResult MoveBy(int dx, int dy);
@@ -66,6 +84,10 @@ public:
     // Starts a Unix program (a command line such as "/bin/sh -c ..."); it runs
     // on its own, with nothing to wait on or close. False when it did not start.
     static bool StartUnixProgram(std::wstring commandLine);
+
+private:
+    static ::testing::AssertionResult RunTool(const wchar_t* tool, const std::vector<std::wstring>& arguments,
+                                              DWORD timeoutMs, std::string* output);
 };
 
 } // namespace brmptest

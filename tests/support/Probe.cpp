@@ -146,7 +146,24 @@ bool Probe::IsRunning() const
     PROCESS_INFORMATION process{};
     if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &process))
-        return ::testing::AssertionFailure() << "cannot start " << program << " (error " << ::GetLastError() << ")";
+    {
+        const DWORD error = ::GetLastError();
+        ::testing::AssertionResult failure = ::testing::AssertionFailure();
+        failure << "cannot start " << program << " (error " << error << ")";
+        if (error == ERROR_INTERNAL_ERROR)
+        {
+            // Wine's answer when the new process ended before its start-up was
+            // done: its fork or exec failed, or it died in Wine's loader, before
+            // any code of the probe ran. What the machine had left may tell why.
+            MEMORYSTATUSEX memory{};
+            memory.dwLength = sizeof(memory);
+            ::GlobalMemoryStatusEx(&memory);
+            failure << ": the new process ended while Wine started it; memory in use " << memory.dwMemoryLoad
+                    << "%, " << memory.ullAvailPhys / (1024 * 1024) << " MB free, "
+                    << memory.ullAvailPageFile / (1024 * 1024) << " MB left to commit";
+        }
+        return failure;
+    }
     ::CloseHandle(process.hThread);
     m_process = process.hProcess;
     m_processId = process.dwProcessId;
@@ -176,6 +193,11 @@ bool Probe::IsRunning() const
     }
     m_hwnd = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(ready->Value(L"hwnd")));
     m_threadId = static_cast<DWORD>(ready->Value(L"tid"));
+    if (m_options.activate)
+    {
+        if (::testing::AssertionResult prepared = PhysicalInput::PrepareForInput(m_hwnd); !prepared)
+            return prepared << "\nthe probe recorded:\n" << Describe();
+    }
 
     if (m_options.warmUp)
     {

@@ -87,7 +87,9 @@ public:
     Probe(const Probe&) = delete;
     Probe& operator=(const Probe&) = delete;
 
-    // Starts BrmpProbe.exe and waits until it reports ready.
+    // Starts BrmpProbe.exe and waits until it reports ready; a probe that
+    // takes the foreground then also gets the X input focus (see
+    // PhysicalInput::PrepareForInput), so that keys typed reach it.
     ::testing::AssertionResult Start(DWORD timeoutMs = 15000);
     // Asks the probe to close (WM_CLOSE) and waits for its process to end.
     ::testing::AssertionResult Close(DWORD timeoutMs = kDefaultTimeoutMs);
@@ -104,6 +106,8 @@ public:
     POINT Center() const;
 
     // Brings the probe back to the foreground with the focus and waits for it.
+    // (Not the X input focus: a window of another program that Wine maps late
+    // may take that back, and clicks do not need it.)
     ::testing::AssertionResult Activate(DWORD timeoutMs = kDefaultTimeoutMs);
     // True while the probe is the foreground window and its window has the focus.
     bool IsFocused() const;

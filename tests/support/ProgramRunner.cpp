@@ -218,6 +218,41 @@ bool SaveScreenshot(const std::wstring& fileName)
 
 namespace
 {
+// The number of window's visible descendants with a part still to paint.
+int DescendantsToPaint(HWND window)
+{
+    int count = 0;
+    ::EnumChildWindows(
+        window,
+        [](HWND child, LPARAM context) -> BOOL {
+            if (::IsWindowVisible(child) && ::GetUpdateRect(child, nullptr, FALSE))
+                ++*reinterpret_cast<int*>(context);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+} // namespace
+
+::testing::AssertionResult WaitUntilPainted(HWND window, DWORD timeoutMs)
+{
+    int left = 0;
+    const bool painted = brmptest::WaitFor(
+        [&] {
+            left = DescendantsToPaint(window) + (::GetUpdateRect(window, nullptr, FALSE) ? 1 : 0);
+            return left == 0;
+        },
+        timeoutMs);
+    if (!painted)
+        return ::testing::AssertionFailure() << left << " windows were still to be painted after " << timeoutMs << " ms";
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &answer))
+        return ::testing::AssertionFailure() << "the window's thread did not answer (error " << ::GetLastError() << ")";
+    return ::testing::AssertionSuccess();
+}
+
+namespace
+{
 struct ClassSearch
 {
     const wchar_t* className;

@@ -91,6 +91,12 @@ POINT TrayIconPoint();
 // is the Unix root); a person looks at it, no test reads it.
 bool SaveScreenshot(const std::wstring& fileName);
 
+// Waits until window (of any process) and each of its visible descendants has
+// nothing left to paint, and then until its thread has answered a message: a
+// thread of Wine hands what it painted to the X server before it waits for the
+// next message, so that a screenshot taken afterwards shows the painting.
+::testing::AssertionResult WaitUntilPainted(HWND window, DWORD timeoutMs = 10000);
+
 // A window of another process by a class name (top-level windows and their
 // children), visible only when visibleOnly; null when there is none.
 HWND FindWindowOfClass(const wchar_t* className, bool visibleOnly);

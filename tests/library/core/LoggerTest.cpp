@@ -365,25 +365,88 @@ TEST_F(LoggerTest, ACaughtExceptionIsLoggedByKindAndConsumed)
     EXPECT_NE(Log().find("Caught an exception in CTest::NoException..."), std::string::npos);
 }
 
-TEST_F(LoggerTest, LinesOfAThreadWithDeferredWritesAreWrittenByTheWriterInOrderAndNoneIsLost)
+TEST_F(LoggerTest, LinesOfThreadsWithDeferredWritesPushedAtTheSameTimeAreAllWrittenInOrderWhileTheRingHasRoom)
 {
+    // As the hook, timer and other deferred threads do: several threads push at
+    // once while the writer takes lines out. Together they push no more than
+    // the ring holds, so not one line may be lost even if the writer never ran.
+    constexpr int kThreads = 4;
+    constexpr int kLinesEach = static_cast<int>(CDeferredLogWrites::MaxLines) / kThreads;
     CLogger::LogMessage(L"start");
     const long droppedBefore = CDeferredLogWrites::DroppedLines();
-    std::thread hookLike([] {
-        CDeferredLogWrites deferred;
-        EXPECT_TRUE(CDeferredLogWrites::Active());
-        // Fewer lines than the ring holds: none may be lost even if the writer never ran.
-        for (int i = 0; i < 100; ++i)
-            CLogger::LogMessage(L"CTest::Deferred line %03d", i);
-    });
-    hookLike.join();
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([t, &ready] {
+            CDeferredLogWrites deferred;
+            EXPECT_TRUE(CDeferredLogWrites::Active());
+            ++ready;
+            while (ready.load() < kThreads)
+                std::this_thread::yield();
+            for (int i = 0; i < kLinesEach; ++i)
+                CLogger::LogMessage(L"CTest::Deferred %d line %03d", t, i);
+        });
+    for (std::thread& thread : threads)
+        thread.join();
     EXPECT_FALSE(CDeferredLogWrites::Active());
-    CLogger::FlushLog();
-    const std::vector<std::string> lines = Lines(Log());
-    ASSERT_EQ(lines.size(), 2u + 1u + 100u) << Log();
-    for (int i = 0; i < 100; ++i)
-        EXPECT_EQ(lines[3 + i], Stamp(1 + i) + "CTest::Deferred line " + Pad3(i));
     EXPECT_EQ(CDeferredLogWrites::DroppedLines(), droppedBefore);
+    CLogger::FlushLog();
+    const std::string log = Log();
+    int next[kThreads] = {};
+    int written = 0;
+    for (const std::string& line : Lines(log))
+    {
+        const std::size_t at = line.find("CTest::Deferred ");
+        if (at == std::string::npos)
+            continue;
+        const int t = line[at + 16] - '0';
+        ASSERT_TRUE(t >= 0 && t < kThreads) << line;
+        EXPECT_EQ(line.substr(at), "CTest::Deferred " + std::to_string(t) + " line " + Pad3(next[t])) << "out of order";
+        ++next[t];
+        ++written;
+    }
+    EXPECT_EQ(written, kThreads * kLinesEach) << log;
+}
+
+TEST_F(LoggerTest, ALineThatFindsTheRingOfDeferredWritesFullIsCountedAndTheWriterReportsTheCount)
+{
+    // The writer cannot write while this thread holds the logger's lock: the
+    // ring fills up, and the lines beyond it are lost and counted.
+    constexpr int kExtra = 10;
+    constexpr int kPushed = static_cast<int>(CDeferredLogWrites::MaxLines) + kExtra;
+    CLogger::LogMessage(L"start");
+    const long droppedBefore = CDeferredLogWrites::DroppedLines();
+    std::atomic<bool> pushed{false};
+    std::atomic<bool> finish{false};
+    ASSERT_TRUE(CLogger::GetLock());
+    std::thread hookLike([&] {
+        CDeferredLogWrites deferred;
+        for (int i = 0; i < kPushed; ++i)
+            CLogger::LogMessage(L"CTest::Deferred line %03d", i);
+        pushed = true;
+        while (!finish.load())
+            std::this_thread::yield();
+    });
+    const bool allPushed = PollUntil([&] { return pushed.load(); });
+    const long dropped = CDeferredLogWrites::DroppedLines() - droppedBefore;
+    CLogger::ReleaseLock();
+    finish = true;
+    hookLike.join();
+    ASSERT_TRUE(allPushed) << "a push waited for the writer";
+    // The writer may have taken one line out before it waited for the lock.
+    EXPECT_GE(dropped, kExtra - 1);
+    EXPECT_LE(dropped, kExtra);
+
+    CLogger::FlushLog();
+    const std::string log = Log();
+    int written = 0;
+    for (const std::string& line : Lines(log))
+        written += line.find("CTest::Deferred line ") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(written + dropped, kPushed) << log;
+    EXPECT_NE(log.find("CDeferredLogWrites: " + std::to_string(dropped) +
+                       " log lines of the hook and timer threads were lost (the queue was full)."),
+              std::string::npos)
+        << log;
 }
 
 TEST_F(LoggerTest, AfterTheFileFailedToOpenALineNeverWaitsForTheGlobalLockAndTheNextOneTriesTheFileAgain)

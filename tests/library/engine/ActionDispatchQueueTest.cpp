@@ -68,13 +68,14 @@ protected:
 
     // Runs code for button with the slot's action record (when the slot holds
     // one) and drains what it queued.
-    BYTE Run(int button, int code, int kind, int layer = 0)
+    BYTE Run(int button, int code, int kind, int layer = 0, bool drain = true)
     {
         std::unique_ptr<CActionData> action(Profile()->GetActionData(button, layer));
         block = click = 0;
         const BYTE result = ProcessButtonAction(button, code, action.get(), Profile(), kind, layer, 0, nullptr,
                                                 POINT{50, 60}, block, click);
-        m_queue.ProcessQueue();
+        if (drain)
+            m_queue.ProcessQueue();
         return result;
     }
     int Button(int button, int kind)
@@ -194,6 +195,28 @@ TEST_F(Dispatch, AWheelActionOnAHeldButtonRepeatsUntilItsRelease)
     EXPECT_EQ(Run(WheelUp, ACTION_MOUSE_TILT_LEFT, 1), 1);
     EXPECT_EQ(sink.Buttons(), "H-120 ");
     EXPECT_EQ(g_nRepeatButton.load(), -1);
+}
+
+TEST_F(Dispatch, AQuickClickOnAWheelOrTiltButtonSendsItsNotchAlsoWhenReleasedBeforeTheQueueSentIt)
+{
+    struct Case { int code; const char* sent; };
+    const Case cases[] = {
+        {ACTION_MOUSE_WHEEL_DOWN, "W-120 "},
+        {ACTION_MOUSE_WHEEL_UP, "W120 "},
+        {ACTION_MOUSE_TILT_LEFT, "H-120 "},
+        {ACTION_MOUSE_TILT_RIGHT, "H120 "},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "action " << c.code);
+        sink.Clear();
+        // The simulated-input thread has not taken the press's notch yet when the release comes.
+        EXPECT_EQ(Run(Middle, c.code, 1, 0, false), 1);
+        EXPECT_EQ(Run(Middle, c.code, 2), 1);
+        EXPECT_EQ(sink.Buttons(), c.sent);
+        EXPECT_EQ(g_nRepeatButton.load(), -1);
+        EXPECT_FALSE(QTTimerActive(ID_TIMER_REPEAT_SLOT)) << "the release stops the repeat";
+    }
 }
 
 TEST_F(Dispatch, SimulatedKeysThatDoNotBlockPassTheClickAfterSending)

@@ -1,6 +1,8 @@
 #pragma once
 // A plain window hosting action pickers, recording the notifications they send.
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
 #include <memory>
@@ -12,6 +14,7 @@
 #include "ColourComboBox.h"
 #include "FrameworkTestSupport.h"
 #include "LangSupport.h"
+#include "PhysicalInput.h"
 #include "Window.h"
 
 namespace picker_test
@@ -45,7 +48,7 @@ struct PickerFixture
         const HFONT font = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
         host.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font));
         const RECT rect{10, 10, 290, 40};
-        created = picker.Create(WS_CHILD | WS_VISIBLE | WS_TABSTOP | 3, rect, host.GetSafeHwnd(), 1001);
+        const bool made = picker.Create(WS_CHILD | WS_VISIBLE | WS_TABSTOP | 3, rect, host.GetSafeHwnd(), 1001);
         picker.SetDropDownItemCount(12);
         picker.ShowGroups = groups ? 1 : 0;
         CActionList list = BuildActionList(nullptr);
@@ -58,8 +61,11 @@ struct PickerFixture
         // The system makes the window active a moment later; a capture taken
         // before that would be cancelled by the activation.
         framework_test::PumpUntil([&] { return ::GetForegroundWindow() == host.GetSafeHwnd(); }, 3000);
-        framework_test::PumpUntil([] { return false; }, 100);
         ::SetFocus(picker.GetSafeHwnd());
+        // The first key typed goes where the X input focus is: until Wine has
+        // mapped the new window and moved the X focus to it, it may go elsewhere.
+        created = made ? brmptest::PhysicalInput::PrepareForInput(host.GetSafeHwnd())
+                       : ::testing::AssertionFailure() << "the picker was not created";
         host.codes.clear();
     }
     ~PickerFixture() { host.DestroyWindow(); }
@@ -77,6 +83,6 @@ struct PickerFixture
 
     PickerHost host;
     CColourComboBox picker;
-    bool created = false;
+    ::testing::AssertionResult created = ::testing::AssertionFailure();
 };
 }

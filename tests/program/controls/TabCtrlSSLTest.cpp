@@ -255,6 +255,7 @@ TEST(TabCtrl, ArrowKeysOnTheFocusedTabsSwitchPagesLikeAClick)
     ::SetForegroundWindow(f.host.GetSafeHwnd());
     ::SetFocus(f.tabs.GetSafeHwnd());
     ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == f.tabs.GetSafeHwnd(); }));
+    ASSERT_TRUE(brmptest::PhysicalInput::PrepareForInput(f.host.GetSafeHwnd()));
 
     ASSERT_TRUE(brmptest::PhysicalInput::KeyTap(L"Right"));
     ASSERT_TRUE(PumpUntil([&] { return Visible(f.second) && !Visible(f.first); }));

@@ -142,7 +142,9 @@ private:
             return;
         HWND edit = ::GetDlgItem(editor, IDC_CK_KEYS);
         ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
-        // Into the keys box as a user gets there: a click.
+        // Into the keys box as a user gets there: a click, once the new editor takes input.
+        if (!PhysicalInput::PrepareForInput(editor))
+            return;
         RECT box{};
         ::GetWindowRect(edit, &box);
         if (!PhysicalInput::ClickAt((box.left + box.right) / 2, (box.top + box.bottom) / 2, PhysicalInput::kLeft))
@@ -479,6 +481,32 @@ protected:
         return Choose(::GetDlgItem(editor, IDC_ROW_PICKER + row), item, true);
     }
 
+    // A click as a hand makes it: the release comes in a later tick of the
+    // clock than the one in which the engine took the press. A press and a
+    // release that the engine takes in one tick have held the button for no
+    // time at all, which chooses no entry of a held button's list.
+    ::testing::AssertionResult ClickHeldButton(int xButton, const char* pressLine)
+    {
+        const auto presses = [&] {
+            const std::string log = m_program.Log();
+            std::size_t count = 0;
+            for (std::size_t at = log.find(pressLine); at != std::string::npos; at = log.find(pressLine, at + 1))
+                ++count;
+            return count;
+        };
+        const std::size_t before = presses();
+        if (auto down = PhysicalInput::ButtonDown(xButton); !down)
+            return down;
+        const bool taken = brmptest::WaitFor([&] { return presses() > before; }, 10000);
+        const DWORD seen = ::GetTickCount();
+        brmptest::WaitFor([&] { return ::GetTickCount() != seen; });
+        if (auto up = PhysicalInput::ButtonUp(xButton); !up)
+            return up;
+        if (!taken)
+            return ::testing::AssertionFailure() << "the engine never logged the press: " << pressLine;
+        return ::testing::AssertionSuccess();
+    }
+
     bool Applied()
     {
         const std::unique_ptr<CSettings> settings = Saved();
@@ -527,7 +555,7 @@ TEST_F(EditorsInTheSettingsDialog, ChordsHeldButtonsAndMovementToScrollWorkAfter
     ASSERT_TRUE(PhysicalInput::MoveTo(at.x, at.y));
     // The engine takes the applied settings: a short click of button 5 types "short".
     m_probe->Clear();
-    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kForward));
+    ASSERT_TRUE(ClickHeldButton(PhysicalInput::kForward, "Translating XRight Button Down"));
     ASSERT_TRUE(brmptest::WaitFor([&] { return TypedText(*m_probe) == L"short"; }, 10000))
         << m_probe->Describe() << m_program.Log();
 

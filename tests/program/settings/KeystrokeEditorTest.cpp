@@ -68,7 +68,8 @@ struct OpenEditor
         window = editor.GetSafeHwnd();
         ::ShowWindow(window, SW_SHOW);
         framework_test::PumpPending();
-        return true;
+        // Clicks and keys reach the editor once Wine has mapped it and given it the X input focus.
+        return PhysicalInput::PrepareForInput(window);
     }
     ~OpenEditor()
     {

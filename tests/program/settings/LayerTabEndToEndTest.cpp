@@ -377,6 +377,7 @@ TEST_F(LayerTabEndToEnd, KeysTypedInTheKeystrokeEditorAreSentByTheRightButtonAft
         << "the picker shows " << testing::PrintToString(programtest::WindowTextOf(Picker(Right))) << "\n"
         << m_program.LogTail();
     const HWND keys = ::GetDlgItem(editor, 1019);
+    ASSERT_TRUE(PhysicalInput::PrepareForInput(editor));
     ASSERT_TRUE(ClickOn(keys));
     ASSERT_TRUE(brmptest::WaitFor([&] { return ::GetForegroundWindow() == editor; }));
     ASSERT_TRUE(PhysicalInput::Type(L"{CTRL}c"));

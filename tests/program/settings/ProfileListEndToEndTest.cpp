@@ -195,6 +195,7 @@ TEST_F(ProfileListEndToEnd, AProfileAddedThroughThePickerRemapsTheProbeAndIsMark
     // The probe's process is chosen in the list of running programs by typing its name there.
     const HWND running = ::GetDlgItem(picker, IDC_APP_LIST);
     const auto chosen = [&] { return programtest::WindowTextOf(::GetDlgItem(picker, IDC_APP_APPLICATION)); };
+    ASSERT_TRUE(PhysicalInput::PrepareForInput(picker));
     ASSERT_TRUE(ClickOn(running));
     ASSERT_TRUE(PhysicalInput::Type(L"brmpprobe"));
     ASSERT_TRUE(brmptest::WaitFor([&] { return chosen() == L"brmpprobe.exe"; }))
@@ -227,7 +228,7 @@ TEST_F(ProfileListEndToEnd, AProfileAddedThroughThePickerRemapsTheProbeAndIsMark
     ASSERT_TRUE(brmptest::WaitFor([&] { return ::SendMessageW(m_list, LB_GETCURSEL, 0, 0) == 0; }));
     ASSERT_TRUE(m_probe->Activate());
     EXPECT_EQ(middleClickInProbe(), L"M") << m_probe->Describe();
-    EXPECT_TRUE(brmptest::WaitFor(marked)) << "the probe's profile is drawn in the marked colour";
+    EXPECT_TRUE(brmptest::WaitFor(marked)) << "the probe's profile is drawn in the marked colour" << m_program.Log();
     programtest::SaveScreenshot(L"profile_marked.png");
 
     // Entries removed or moved by messages (no click that would move the
@@ -254,10 +255,15 @@ TEST_F(ProfileListEndToEnd, TheFinderFillsTheProbesDetailsAndEscapeInTheMiddleOf
     HWND picker = nullptr;
     ASSERT_TRUE(brmptest::WaitFor(
         [&] { return (picker = DialogWithControl(m_program.ProcessId(), IDC_APP_SPECIFIC_WINDOW)) != nullptr; }, 10000));
+    ASSERT_TRUE(PhysicalInput::PrepareForInput(picker));
     ASSERT_TRUE(ClickButton(picker, IDC_APP_SPECIFIC_WINDOW));
     HWND finder = nullptr;
     ASSERT_TRUE(brmptest::WaitFor(
         [&] { return (finder = DialogWithControl(m_program.ProcessId(), IDC_FIND_HOVER)) != nullptr; }, 10000));
+    // Also for the Escape below: should the picker keep the X focus, the
+    // search hides it, the X focus falls back to the desktop, and Escape goes
+    // to the window under the pointer: the probe.
+    ASSERT_TRUE(PhysicalInput::PrepareForInput(finder));
     const auto field = [&](int id) { return programtest::WindowTextOf(::GetDlgItem(finder, id)); };
 
     RECT iconRect{};

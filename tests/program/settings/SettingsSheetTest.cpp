@@ -254,6 +254,8 @@ TEST_F(SettingsSheetTest, AValueOutOfRangeKeepsThePageUpUntilItIsMended)
         if (CurrentPage(sheet) != general)
             return;
         // The user clicks into the box the message pointed at and types a good value.
+        if (!brmptest::PhysicalInput::PrepareForInput(sheet))
+            return;
         RECT box{};
         ::GetWindowRect(Control(sheet, IDC_GEN_LAYERS), &box);
         brmptest::PhysicalInput::ClickAt(box.right - 3, (box.top + box.bottom) / 2, brmptest::PhysicalInput::kLeft);

@@ -145,6 +145,9 @@ void SetupDialogTest::SetUp()
     const HWND dialog = WaitForSetupDialog(m_program.ProcessId(), programtest::kStartTimeoutMs);
     ASSERT_NE(dialog, nullptr) << m_program.Log() << programtest::DescribeWindows();
     m_dialog = dialog;
+    // Clicks and keys of the tests reach the dialog only once Wine has mapped
+    // it and the X input focus is there.
+    ASSERT_TRUE(brmptest::PhysicalInput::PrepareForInput(m_dialog));
 }
 
 void SetupDialogTest::StartProbe(const RECT& rect, const wchar_t* switches)
