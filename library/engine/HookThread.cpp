@@ -411,6 +411,10 @@ unsigned __stdcall HookThreadProc(void*)
         ChooseEnglishLayout(tid);
         RegisterMouseOverTimerHandler();
         InstallHooks(tid);
+        {
+            CThreadLock lock(L"HookThread MouseOver");
+            EnsureMouseOverPoll();
+        }
         g_LockAxis.ChangeCursor(g_threads.pSPIThread, g_engine.pCurrentApp, g_engine.nCurrentLayer, false,
                                 g_pSettings == nullptr || g_pSettings->m_bChangeCursorLayer);
         if (g_threads.hHooksStartWaitEvent != nullptr)
