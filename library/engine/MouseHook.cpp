@@ -58,6 +58,7 @@ MouseOverRequest g_mouseOverRequest;
 std::atomic<bool> g_mouseOverPollAsked{false};
 // The poll's period as last set (timer thread; 0 while it does not run).
 DWORD g_mouseOverPollPeriod = 0;
+std::atomic<unsigned> g_mouseOverChecksTaken{0};
 
 bool DefaultProcessor(int button, int kind, bool fastWheel, MSLLHOOKSTRUCT* data, BYTE& passAnyway, BYTE& injected,
                       BYTE& throttle)
@@ -806,6 +807,16 @@ void AskMouseOverCheck(POINT point, UINT delayMs)
     g_mouseOverRequest.Ask(point, TickNow(), delayMs);
 }
 
+bool MouseOverCheckPending()
+{
+    return g_mouseOverRequest.Pending();
+}
+
+unsigned MouseOverChecksTaken()
+{
+    return g_mouseOverChecksTaken.load();
+}
+
 MouseButtonProcessor SetMouseButtonProcessor(MouseButtonProcessor processor)
 {
     return g_processor.exchange(processor != nullptr ? processor : DefaultProcessor);
@@ -905,6 +916,7 @@ void CALLBACK ProcessMouseOverTimerProc(HWND, UINT, UINT_PTR id, DWORD)
     POINT point{};
     if (!g_mouseOverRequest.TakeDue(now, point))
         return;
+    g_mouseOverChecksTaken.fetch_add(1);
     // A held button keeps the profile of its press; the release asks again.
     if (AnyButtonDown() || IsBRMPDisabled(true))
     {

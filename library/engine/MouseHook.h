@@ -59,5 +59,9 @@ void EnsureMouseOverPoll();
 // Asks for the check at point after delayMs; a request already pending keeps
 // its time. No call to the system: any thread, moves included.
 void AskMouseOverCheck(POINT point, UINT delayMs);
+// Whether a check is asked for and not yet taken, and how many requests the
+// poll has taken so far (tests and diagnosis).
+bool MouseOverCheckPending();
+unsigned MouseOverChecksTaken();
 // Timer 0x1016: re-install both hooks (the timer thread's handler from the start).
 void CALLBACK ResetHookTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
