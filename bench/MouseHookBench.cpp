@@ -7,8 +7,9 @@
 // seen before (process name, classes and caption read), a press while the
 // timer thread reads a slow window's caption (a window of another process that
 // answers WM_GETTEXT after 250 ms; the press is made once the read is under
-// way), and moves with mouse-over switching over seconds, so that the requests
-// for the mouse-over timer every 150 ms are among them. The windows of another
+// way), and moves with mouse-over switching over seconds, so that the moves
+// that ask for the next check of the window under the pointer (one every
+// 150 ms or so) are among them. The windows of another
 // process come from the BenchWindows helper beside the bench. The goal lines
 // at the end hold the own costs (the next hook replaced) to their limits.
 
@@ -535,12 +536,8 @@ int wmain()
     int slowReadsMissed = 0;
     OwnCost overMoves;
     int overMovesCount = 0;
-    // The mouse-over timer the rows above asked for on this thread (no timer
-    // thread ran) never fires here: it must not count as running for the
-    // timer thread that starts now.
-    if (g_idMouseOverTimer != 0)
-        ::KillTimer(nullptr, g_idMouseOverTimer);
-    g_idMouseOverTimer = 0;
+    // The rows above ran without a timer thread: the mouse-over checks they
+    // asked for are forgotten before the threads start.
     ResetMouseHookState();
     if (helper.Up() && SetMouseHook())
     {
@@ -579,8 +576,9 @@ int wmain()
         slowest.Print();
 
         // (b) Moves with mouse-over switching, one every half millisecond for
-        // three seconds: the timer fires every 150 ms and moves ask for it
-        // again, as they do while a user moves the mouse.
+        // three seconds, with the real timer thread: a check of the window
+        // under the pointer comes due every 150 ms or so, and the moves ask
+        // for the next one, as they do while a user moves the mouse.
         ::SetCursorPos(cursor.x, cursor.y);
         const LONGLONG period = static_cast<LONGLONG>(500.0 / g_usPerTick);
         const int moves = 6000;
