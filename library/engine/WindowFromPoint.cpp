@@ -116,7 +116,8 @@ HWND CachedWindowFromPoint(POINT point, bool dropDeadWindow)
 // Brings record up to date for window and returns the window to answer.
 HWND SeeThroughTooltip(TooltipRecord& record, HWND window, POINT point, bool mayLog)
 {
-    if (window == record.last)
+    // The answer for a tooltip is another window, which may be gone since.
+    if (window == record.last && (record.answer == window || ::IsWindow(record.answer)))
         return record.answer;
 
     record.last = window;
