@@ -37,8 +37,6 @@ constexpr int kSnapshotIntegrity = 0x3000;
 SRWLOCK g_areaLock = SRWLOCK_INIT;
 RECT g_activeWindowArea = {0, 0, 0, 0};
 
-// Captions asked of windows so far (any thread).
-std::atomic<unsigned> g_captionReads{0};
 
 // Process-name cache of the last process named. Its own slim lock is held
 // only to copy the name in or out, never across a call to the system: the
@@ -387,11 +385,6 @@ CCaptionPrefetch::~CCaptionPrefetch()
         g_prefetchSets[m_set].owner.store(0, std::memory_order_release);
 }
 
-unsigned CaptionReadCount()
-{
-    return g_captionReads.load(std::memory_order_relaxed);
-}
-
 namespace
 {
 // The caption itself, by the means this thread may use (see GetWindowCaption).
@@ -473,7 +466,6 @@ bool GetWindowCaption(HWND window, const wchar_t* processName, wchar_t* caption,
         return true;
     }
 
-    g_captionReads.fetch_add(1, std::memory_order_relaxed);
     const bool found = ReadCaption(window, caption, size);
     windowfacts::NoteCaption(window, found, caption);
     return found;
