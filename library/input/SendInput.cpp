@@ -1189,13 +1189,15 @@ void CSendInput::ProcessQueue()
         CLogger::LogDebug(L"CSendInput::ProcessQueue: Starting to process %d queue entries", static_cast<int>(local.size()));
         m_bProcessing = true;
 
+        // Only a batch of nothing but volume keys asks the audio endpoint for
+        // the volume: a click must not wait for it.
+        std::vector<const CInputQueue*> entries;
+        for (const auto& e : local)
+            entries.push_back(e.get());
+        const int only = VolumeOnlyBatch(entries);
         int volume = 0;
-        if (Services().GetVolume(volume) && (volume == 0 || volume >= 100))
+        if (only != 0 && Services().GetVolume(volume) && (volume == 0 || volume >= 100))
         {
-            std::vector<const CInputQueue*> entries;
-            for (const auto& e : local)
-                entries.push_back(e.get());
-            const int only = VolumeOnlyBatch(entries);
             if ((only == 1 && volume >= 100) || (only == 2 && volume == 0))
             {
                 CLogger::LogDebug(only == 1 ? L"Skipping volume up as it is already 100!"
