@@ -344,7 +344,7 @@ ITokenServices& CSendInput::Services() const
 
 bool CSendInput::ExitRequested() const
 {
-    return m_hExitEvent != nullptr && ::WaitForSingleObject(m_hExitEvent, 0) == WAIT_OBJECT_0;
+    return m_bExitAsked.load(std::memory_order_acquire);
 }
 
 // --- thread control --------------------------------------------------------
@@ -358,6 +358,7 @@ bool CSendInput::Start()
         return false;
     }
     // Manual reset: every wait of the worker sees the exit request, not only the first.
+    m_bExitAsked = false;
     m_hExitEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     m_hWakeEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
     m_hStartedEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -389,6 +390,7 @@ bool CSendInput::Stop()
     }
     const DWORD id = m_dwThreadId.load();
     CLogger::LogMessage(L"Requesting SendInput Thread [0x%X] (ID 0x%X) to exit...", HandleNumber(m_hThread), id);
+    m_bExitAsked = true;
     ::SetEvent(m_hExitEvent);
     if (id != 0)
         ::PostThreadMessageW(id, WM_QUIT, 0, 0);
@@ -407,6 +409,8 @@ bool CSendInput::Stop()
         *h = nullptr;
     }
     m_dwThreadId = 0;
+    // As without a worker: the queue may be drained where it is asked.
+    m_bExitAsked = false;
     return true;
 }
 
