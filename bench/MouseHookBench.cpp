@@ -7,8 +7,9 @@
 // seen before (process name, classes and caption read), a press while the
 // timer thread reads a slow window's caption (a window of another process that
 // answers WM_GETTEXT after 250 ms; the press is made once the read is under
-// way), and moves with mouse-over switching over seconds, so that the requests
-// for the mouse-over timer every 150 ms are among them. The windows of another
+// way), and moves with mouse-over switching over seconds, so that the moves
+// that ask for the next check of the window under the pointer (one every
+// 150 ms or so) are among them. The windows of another
 // process come from the BenchWindows helper beside the bench. The goal lines
 // at the end hold the own costs (the next hook replaced) to their limits.
 
@@ -134,6 +135,54 @@ Calls PerEvent(const importcount::Snapshot& before, const importcount::Snapshot&
     return calls;
 }
 
+// The slowest events of a row with the system calls each made: a slow event
+// with many calls took a long road, one with few waited (for a lock, the
+// window server, or the processor).
+class SlowestEvents
+{
+public:
+    // Room for every event up front: the bench's own allocations count too.
+    explicit SlowestEvents(size_t events) { m_events.reserve(events); }
+
+    // Times one event and counts its calls.
+    template <typename Body>
+    double Run(Body body)
+    {
+        const importcount::Snapshot before = importcount::Snapshot::Take();
+        const LONGLONG start = Now();
+        body();
+        const double time = Microseconds(Now() - start);
+        Add(time, before, importcount::Snapshot::Take());
+        return time;
+    }
+
+    void Add(double time, const importcount::Snapshot& before, const importcount::Snapshot& after)
+    {
+        long calls = 0;
+        for (int i = 0; i < importcount::CrossProcessCounters; ++i)
+            calls += after.counts[i] - before.counts[i];
+        m_events.push_back({time, calls});
+    }
+
+    void Print() const
+    {
+        std::vector<Entry> sorted = m_events;
+        std::sort(sorted.begin(), sorted.end(), [](const Entry& a, const Entry& b) { return a.time > b.time; });
+        std::printf("      slowest:");
+        for (size_t i = 0; i < sorted.size() && i < 4; ++i)
+            std::printf(" %.0f us (%ld calls)", sorted[i].time, sorted[i].calls);
+        std::printf("\n");
+    }
+
+private:
+    struct Entry
+    {
+        double time;
+        long calls;
+    };
+    std::vector<Entry> m_events;
+};
+
 // Times each event; with calls, also counts what the events alone (not the
 // bench's own bookkeeping) asked of the system and the heap.
 template <typename Event>
@@ -141,9 +190,15 @@ Figures Measure(const char* name, int rounds, Event event, Calls* calls = nullpt
 {
     std::vector<double> times;
     times.reserve(static_cast<size_t>(rounds));
+    SlowestEvents slowest(static_cast<size_t>(rounds));
     const importcount::Snapshot before = importcount::Snapshot::Take();
     for (int i = 0; i < rounds; ++i)
     {
+        if (calls != nullptr)
+        {
+            times.push_back(slowest.Run([&] { event(i); }));
+            continue;
+        }
         const LONGLONG start = Now();
         event(i);
         times.push_back(Microseconds(Now() - start));
@@ -152,7 +207,10 @@ Figures Measure(const char* name, int rounds, Event event, Calls* calls = nullpt
     const Figures figures = Summarise(std::move(times));
     Print(name, figures);
     if (calls != nullptr)
+    {
         *calls = PerEvent(before, after, rounds);
+        slowest.Print();
+    }
     return figures;
 }
 
@@ -457,11 +515,10 @@ int wmain()
         std::vector<double> times;
         times.reserve(foreign.grid.size());
         const importcount::Snapshot before = importcount::Snapshot::Take();
+        SlowestEvents slowest(foreign.grid.size());
         for (const POINT& centre : foreign.grid)
         {
-            const LONGLONG start = Now();
-            Event(WM_RBUTTONDOWN, centre);
-            times.push_back(Microseconds(Now() - start));
+            times.push_back(slowest.Run([&] { Event(WM_RBUTTONDOWN, centre); }));
             Event(WM_RBUTTONUP, centre);
         }
         const importcount::Snapshot after = importcount::Snapshot::Take();
@@ -470,6 +527,7 @@ int wmain()
         Print("(f) first press in a window not seen before [own cost]", newWindow);
         std::printf("      (system calls and allocations per press and release)\n");
         newWindowCalls = PerEvent(before, after, newWindow.events);
+        slowest.Print();
     }
 
     // With the real hook and timer threads: the timer thread reads captions
@@ -478,12 +536,8 @@ int wmain()
     int slowReadsMissed = 0;
     OwnCost overMoves;
     int overMovesCount = 0;
-    // The mouse-over timer the rows above asked for on this thread (no timer
-    // thread ran) never fires here: it must not count as running for the
-    // timer thread that starts now.
-    if (g_idMouseOverTimer != 0)
-        ::KillTimer(nullptr, g_idMouseOverTimer);
-    g_idMouseOverTimer = 0;
+    // The rows above ran without a timer thread: the mouse-over checks they
+    // asked for are forgotten before the threads start.
     ResetMouseHookState();
     if (helper.Up() && SetMouseHook())
     {
@@ -495,8 +549,9 @@ int wmain()
         SetMouseHookNextHook(NoNextHook);
         Event(WM_RBUTTONDOWN, seen);
         Event(WM_RBUTTONUP, seen);
-        std::vector<double> times;
         constexpr int SlowPresses = 60;
+        std::vector<double> times;
+        SlowestEvents slowest(SlowPresses);
         for (int i = 0; i < SlowPresses; ++i)
         {
             const POINT target = foreign.slow[i % 2];
@@ -509,9 +564,7 @@ int wmain()
                 ++slowReadsMissed;
                 continue;
             }
-            const LONGLONG start = Now();
-            Event(WM_RBUTTONDOWN, seen);
-            times.push_back(Microseconds(Now() - start));
+            times.push_back(slowest.Run([&] { Event(WM_RBUTTONDOWN, seen); }));
             Event(WM_RBUTTONUP, seen);
             // The slow window is free again before the next request.
             ::WaitForSingleObject(helper.Answered(), 3000);
@@ -520,10 +573,12 @@ int wmain()
         slowCaption = Summarise(std::move(times));
         Print("(g) press while the timer thread reads a slow caption [own cost]", slowCaption);
         std::printf("      rounds in which no caption read began within 3 s: %d of %d\n", slowReadsMissed, SlowPresses);
+        slowest.Print();
 
         // (b) Moves with mouse-over switching, one every half millisecond for
-        // three seconds: the timer fires every 150 ms and moves ask for it
-        // again, as they do while a user moves the mouse.
+        // three seconds, with the real timer thread: a check of the window
+        // under the pointer comes due every 150 ms or so, and the moves ask
+        // for the next one, as they do while a user moves the mouse.
         ::SetCursorPos(cursor.x, cursor.y);
         const LONGLONG period = static_cast<LONGLONG>(500.0 / g_usPerTick);
         const int moves = 6000;
@@ -602,6 +657,10 @@ int wmain()
     std::vector<double> seenDuringReloads;
     std::vector<double> afterReload;
     constexpr int ReloadRounds = 40;
+    SlowestEvents slowestSeen(4 * ReloadRounds);
+    SlowestEvents slowestAfter(4 * ReloadRounds);
+    importcount::Snapshot seenCalls{};
+    importcount::Snapshot afterCalls{};
     for (int round = 0; round < ReloadRounds; ++round)
     {
         const int ended = reloads.load();
@@ -611,11 +670,18 @@ int wmain()
         for (int press = 0; press < 4; ++press)
         {
             const int reloadsBefore = reloads.load();
+            const importcount::Snapshot before = importcount::Snapshot::Take();
             const LONGLONG start = Now();
             Event(WM_RBUTTONDOWN, cursor);
             const double time = Microseconds(Now() - start);
+            const importcount::Snapshot after = importcount::Snapshot::Take();
             Event(WM_RBUTTONUP, cursor);
-            (press == 0 || reloads.load() != reloadsBefore ? afterReload : seenDuringReloads).push_back(time);
+            const bool unknown = press == 0 || reloads.load() != reloadsBefore;
+            (unknown ? afterReload : seenDuringReloads).push_back(time);
+            (unknown ? slowestAfter : slowestSeen).Add(time, before, after);
+            importcount::Snapshot& sum = unknown ? afterCalls : seenCalls;
+            for (int i = 0; i < importcount::CounterCount; ++i)
+                sum.counts[i] += after.counts[i] - before.counts[i];
         }
     }
     SetMouseHookNextHook(nullptr);
@@ -624,7 +690,11 @@ int wmain()
     const Figures seenReload = Summarise(std::move(seenDuringReloads));
     const Figures unknownReload = Summarise(std::move(afterReload));
     Print("(e) press during reloads, window seen before [own cost]", seenReload);
+    importcount::PrintPerEvent(importcount::Snapshot{}, seenCalls, std::max(1, seenReload.events));
+    slowestSeen.Print();
     Print("(e) press during reloads, first after a reload [own cost]", unknownReload);
+    importcount::PrintPerEvent(importcount::Snapshot{}, afterCalls, std::max(1, unknownReload.events));
+    slowestAfter.Print();
     std::printf("      reloads meanwhile: %d\n", reloads.load());
     ::DeleteFileW(settingsFile);
     SetProgramRegistryKeys(nullptr, nullptr);

@@ -22,6 +22,7 @@
 #include "LogCaughtException.h"
 #include "Logger.h"
 #include "OSVersion.h"
+#include "ScrollLockState.h"
 #include "Settings.h"
 #include "StickyButtons.h"
 #include "WindowOperation.h"
@@ -242,7 +243,7 @@ BYTE PlainKey(const Event& e)
 
 BYTE Disable()
 {
-    if (g_pSettings != nullptr && g_pSettings->m_bScrollLockBypassDisabled && (::GetKeyState(VK_SCROLL) & 1) != 0)
+    if (g_pSettings != nullptr && g_pSettings->m_bScrollLockBypassDisabled && ScrollLockToggled())
     {
         CLogger::LogDebug(L"Bypassing disabled action because scroll lock is ON");
         return 0;

@@ -153,8 +153,7 @@ void EndChord(const Event& e, CBRMPChord& chord)
     if (g_pSettings != nullptr && g_pSettings->m_bSwitchOnMouseOver &&
         !CApplicationSettings::GetDisableMouseOver(e.profile))
     {
-        g_ptMouseOver = e.point;
-        ProxySetTimer(nullptr, 0, ID_TIMER_MOUSEOVER, 300, nullptr, &g_idMouseOverTimer);
+        AskMouseOverCheck(e.point, 300);
     }
     CLogger::LogDebug(L"ProcessButton: Chord active; Releasing global chord");
     DropPendingChord();

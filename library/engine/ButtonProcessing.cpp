@@ -28,6 +28,7 @@
 #include "TimerThread.h"
 #include "TimedClicks.h"
 #include "Tokens.h"
+#include "WindowFacts.h"
 #include "WindowFromPoint.h"
 
 BYTE g_bDownSeen[9] = {};
@@ -40,37 +41,36 @@ HWND s_hLastProfileWindow = nullptr;
 // The profiles recently decided for windows, so that going back and forth
 // between windows needs no process-name or profile look-up (hook thread, global
 // lock held). A reload empties the table. An entry is dropped when its window
-// is gone or belongs to another process now, and one whose decision read a
-// caption when a title of the window or of its ancestors changed.
+// is gone or belongs to another process now, and one whose decision read
+// captions when one of those captions changed.
 struct KnownWindow
 {
     HWND window = nullptr;
     DWORD pid = 0;
     CApplicationSettings* profile = nullptr;
-    bool captioned = false;
-    unsigned titles = 0;
+    windowfacts::CaptionsRead captions;
     unsigned lastUse = 0;
     wchar_t process[MAX_PATH] = {};
 };
 constexpr int kKnownWindows = 8;
-constexpr int kTitleDepth = 8;
+constexpr int kClassChars = 261;
 KnownWindow s_known[kKnownWindows];
 unsigned s_knownUse = 0;
 
-// The titles the window server keeps for the window and its ancestors, hashed
-// (no message reaches the windows).
-unsigned TitlesOf(HWND window)
+// Whether the captions a decision read still read the same, asked the same way.
+bool CaptionsUnchanged(const KnownWindow& known)
 {
-    unsigned hash = 2166136261u;
-    wchar_t text[kMaxCaptionChars + 1];
-    for (int depth = 0; window != nullptr && depth < kTitleDepth; ++depth, window = ::GetParent(window))
+    unsigned hash = windowfacts::kCaptionHashStart;
+    for (int i = 0; i < known.captions.count; ++i)
     {
-        const int length = ::InternalGetWindowText(window, text, kMaxCaptionChars + 1);
-        for (int i = 0; i < length; ++i)
-            hash = (hash ^ text[i]) * 16777619u;
-        hash = (hash ^ 0xFFFFu) * 16777619u;
+        const HWND window = known.captions.windows[i];
+        wchar_t className[kClassChars];
+        windowfacts::ClassName(window, className, kClassChars);
+        wchar_t caption[kMaxCaptionChars + 1];
+        const bool found = GetWindowCaption(window, known.process, caption, kMaxCaptionChars + 1, className);
+        hash = windowfacts::CombineCaptionHash(hash, windowfacts::CaptionHash(window, found, caption));
     }
-    return hash;
+    return hash == known.captions.hash;
 }
 
 const KnownWindow* FindKnownWindow(HWND window, DWORD pid)
@@ -79,7 +79,7 @@ const KnownWindow* FindKnownWindow(HWND window, DWORD pid)
     {
         if (known.window != window)
             continue;
-        if (known.pid != pid || (known.captioned && known.titles != TitlesOf(window)))
+        if (known.pid != pid || (known.captions.count > 0 && !CaptionsUnchanged(known)))
         {
             known = KnownWindow{};
             return nullptr;
@@ -90,7 +90,8 @@ const KnownWindow* FindKnownWindow(HWND window, DWORD pid)
     return nullptr;
 }
 
-void RememberWindow(HWND window, DWORD pid, const wchar_t* process, CApplicationSettings* profile, bool captioned)
+void RememberWindow(HWND window, DWORD pid, const wchar_t* process, CApplicationSettings* profile,
+                    const windowfacts::CaptionsRead& captions)
 {
     KnownWindow* slot = &s_known[0];
     for (KnownWindow& known : s_known)
@@ -106,8 +107,7 @@ void RememberWindow(HWND window, DWORD pid, const wchar_t* process, CApplication
     slot->window = window;
     slot->pid = pid;
     slot->profile = profile;
-    slot->captioned = captioned;
-    slot->titles = captioned ? TitlesOf(window) : 0;
+    slot->captions = captions;
     slot->lastUse = ++s_knownUse;
     wcsncpy_s(slot->process, process, _TRUNCATE);
 }
@@ -265,32 +265,35 @@ HWND EventWindow(POINT point)
 {
     if (g_pSettings != nullptr && g_pSettings->m_bSwitchOnMouseOver)
     {
-        // The look-up drops a cached window that is gone: no second check here.
+        // The look-up drops a cached window that is gone, and a window it has
+        // just found is one: no second check here.
         HWND window = RealWindowFromPoint_SkipLocked(point, true);
         if (window == nullptr)
         {
             ResetWindowFromPointCache();
             window = RealWindowFromPoint_SkipLocked(point, true);
         }
-        if (window == nullptr || !::IsWindow(window))
-            window = g_engine.hCurrentWnd;
-        return window;
+        return window != nullptr ? window : g_engine.hCurrentWnd;
     }
+    // The foreground thread's focus, asked of it directly (thread 0): its
+    // active window is the foreground window.
     GUITHREADINFO info{};
     info.cbSize = sizeof(info);
-    HWND foreground = ::GetForegroundWindow();
-    if (foreground != nullptr &&
-        ::GetGUIThreadInfo(::GetWindowThreadProcessId(foreground, nullptr), &info) && info.hwndFocus != nullptr)
-        return info.hwndFocus;
-    return foreground;
+    if (::GetGUIThreadInfo(0, &info))
+    {
+        if (info.hwndFocus != nullptr)
+            return info.hwndFocus;
+        if (info.hwndActive != nullptr)
+            return info.hwndActive;
+    }
+    return ::GetForegroundWindow();
 }
 
 // Switches to the profile of window, unless a release must finish in the old one.
 void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
 {
     wchar_t processName[MAX_PATH] = {};
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(window, &pid);
+    const DWORD pid = windowfacts::ProcessId(window);
     const bool samePlace = window == g_engine.hCurrentWnd && window == s_hLastProfileWindow;
     const KnownWindow* known = samePlace || pid == 0 ? nullptr : FindKnownWindow(window, pid);
     if (samePlace || pid == 0)
@@ -312,8 +315,6 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
         if (!GetProcessName(window, pid, processName, MAX_PATH, nullptr, PNR_ProcessButton))
             wcsncpy_s(processName, g_engine.szCurrentProcess, _TRUNCATE);
     }
-    if (g_idMouseOverTimer != 0)
-        ProxyKillTimer(nullptr, ID_TIMER_MOUSEOVER);
     CApplicationSettings* profile = nullptr;
     if (known != nullptr)
     {
@@ -321,12 +322,14 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
     }
     else
     {
-        const unsigned captions = CaptionReadCount();
+        const int mark = windowfacts::CaptionMark();
         profile = FindAppSettings(window, processName, point, nullptr);
         // A decision that depends on the point or on the hosted app of a frame
-        // is made again each time.
-        if (pid != 0 && !g_bAreaAppsPresent && !IsModernUIApp())
-            RememberWindow(window, pid, processName, profile, CaptionReadCount() != captions);
+        // is made again each time, and so is one that read more captions than
+        // an entry keeps.
+        const windowfacts::CaptionsRead captions = windowfacts::CaptionsSince(mark);
+        if (pid != 0 && !g_bAreaAppsPresent && !IsModernUIApp() && captions.count >= 0)
+            RememberWindow(window, pid, processName, profile, captions);
     }
     if (profile == g_engine.pCurrentApp)
     {
@@ -457,6 +460,9 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
         return 1;
     }
 
+    // Each fact of a window is asked once for this event (and captions are
+    // noted, so that a decision remembers which it depended on).
+    CWindowFactsScope facts(CWindowFactsScope::Captions::ByMessage);
     HWND window = g_engine.hCurrentWnd;
     if (skipWindowCheck)
     {

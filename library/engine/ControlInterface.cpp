@@ -21,6 +21,7 @@
 #include "PersistantSettings.h"
 #include "RegKey.h"
 #include "SPIThread.h"
+#include "ScrollLockState.h"
 #include "Settings.h"
 #include "SystemLibrary.h"
 #include "ThreadLock.h"
@@ -46,7 +47,7 @@ bool CursorChangesAllowed()
 
 bool ScrollLockOn()
 {
-    return (::GetKeyState(VK_SCROLL) & 1) != 0;
+    return ScrollLockToggled();
 }
 
 bool RemoteSession()

@@ -132,8 +132,10 @@ BOOL GetLogicalCursorPos(HWND window, LPPOINT point)
     return ::GetCursorPos(point);
 }
 
-HWND WindowFromPhysPoint(POINT point)
+HWND WindowFromPhysPoint(POINT point, bool* childFound)
 {
+    if (childFound != nullptr)
+        *childFound = false;
     const ScalingFunctions& f = Functions();
     if (f.windowFromPhysicalPoint != nullptr)
     {
@@ -145,7 +147,11 @@ HWND WindowFromPhysPoint(POINT point)
             {
                 HWND child = ::ChildWindowFromPointEx(window, client, CWP_ALL);
                 if (child != nullptr)
+                {
+                    if (childFound != nullptr)
+                        *childFound = child != window;
                     return child;
+                }
             }
             return window;
         }

@@ -65,6 +65,9 @@ struct ThreadState
     DWORD dwTimerThreadId = 0;
     HANDLE hHookExitEvent = nullptr;
     HANDLE hTimerExitEvent = nullptr;
+    // Set with hTimerExitEvent: what the timer thread checks on each message
+    // (its poll ticks often; no call to the system for that).
+    std::atomic<bool> bTimerExitAsked{false};
     HANDLE hHooksStartWaitEvent = nullptr;
     CRITICAL_SECTION csHookControl = {};
 

@@ -411,6 +411,10 @@ unsigned __stdcall HookThreadProc(void*)
         ChooseEnglishLayout(tid);
         RegisterMouseOverTimerHandler();
         InstallHooks(tid);
+        {
+            CThreadLock lock(L"HookThread MouseOver");
+            EnsureMouseOverPoll();
+        }
         g_LockAxis.ChangeCursor(g_threads.pSPIThread, g_engine.pCurrentApp, g_engine.nCurrentLayer, false,
                                 g_pSettings == nullptr || g_pSettings->m_bChangeCursorLayer);
         if (g_threads.hHooksStartWaitEvent != nullptr)
@@ -507,6 +511,7 @@ bool SetMouseHook()
     // The threads must never wait on a message box while finding the log file.
     CLogger::ResolveLogPath();
 
+    g_threads.bTimerExitAsked = false;
     g_threads.hTimerExitEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
     UniqueHandle ready(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (g_threads.hTimerExitEvent == nullptr || ready.Get() == nullptr)
@@ -584,6 +589,7 @@ bool EndHookThread(bool restore)
     if (g_threads.hTimerThread != nullptr)
     {
         CLogger::LogThreadDebug(L"Requesting timer thread [0x%X] (ID 0x%X) to exit...", HandleNumber(g_threads.hTimerThread), g_threads.dwTimerThreadId);
+        g_threads.bTimerExitAsked = true;
         if (g_threads.hTimerExitEvent != nullptr)
             ::SetEvent(g_threads.hTimerExitEvent);
         if (g_threads.dwTimerThreadId != 0)

@@ -13,6 +13,7 @@
 #include "EngineInput.h"
 #include "LockAxis.h"
 #include "MouseInfo.h"
+#include "ScrollLockState.h"
 #include "StickyButtons.h"
 #include "VolumeServices.h"
 #include "Control.h"
@@ -533,6 +534,8 @@ LRESULT KeyHookEvent(int code, WPARAM wParam, LPARAM lParam)
 
     const bool up = (key.flags & LLKHF_UP) != 0;
     g_KeyState[key.vkCode] = up ? 0 : 0x80;
+    if (key.vkCode == VK_SCROLL)
+        NoteScrollLockKey();
 
     if ((key.flags & LLKHF_INJECTED) != 0 && key.dwExtraInfo == reinterpret_cast<ULONG_PTR>(g_threads.hKeyHook))
     {

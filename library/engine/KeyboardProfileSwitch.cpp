@@ -19,6 +19,7 @@
 #include "StickyButtons.h"
 #include "ThreadLock.h"
 #include "TimerThread.h"
+#include "WindowFacts.h"
 #include "WindowFromPoint.h"
 
 namespace
@@ -125,6 +126,9 @@ bool GetKeyboardActiveAppSettings()
     const CSettings* settings = g_pSettings;
     if (settings == nullptr)
         return false;
+    // Each fact of the window is read once, the ones the profile rules ask
+    // for before the lock is taken for the decision.
+    CWindowFactsScope facts(CWindowFactsScope::Captions::ByMessage);
     POINT point{};
     GetPhysCursorPos(&point);
     const HWND window = KeyboardWindow(*settings, point);
@@ -146,6 +150,7 @@ bool GetKeyboardActiveAppSettings()
     wchar_t process[MAX_PATH] = {};
     GetProcessName(window, 0, process, MAX_PATH, nullptr, PNR_Keyboard);
     const CCaptionPrefetch captions(window, process);
+    windowfacts::Prefetch(window);
 
     CThreadTryLock lock(L"GetKeyboardActiveAppSettings");
     if (!lock)

@@ -25,11 +25,13 @@
 #include "Logger.h"
 #include "ProfileTargeting.h"
 #include "RepeatTimers.h"
+#include "ScrollLockState.h"
 #include "ScrollTimers.h"
 #include "SendInput.h"
 #include "Settings.h"
 #include "ThreadLock.h"
 #include "TimerThread.h"
+#include "WindowFacts.h"
 #include "WindowFromPoint.h"
 #include "WindowOperation.h"
 #include "WindowScrolling.h"
@@ -43,7 +45,6 @@ DebounceRecord g_Debounce[5];
 int g_nWheelAccum = 0;
 LastWheelNotch g_LastNotch;
 POINT g_ptLastMove = {0, 0};
-POINT g_ptMouseOver = {0, 0};
 
 namespace
 {
@@ -51,6 +52,13 @@ constexpr UINT kMouseOverAfterMoveMs = 150;
 constexpr UINT kMouseOverAfterUpMs = 300;
 constexpr UINT kMouseOverRetryMs = 100;
 constexpr LONG kNoArea = -1000000;
+
+MouseOverRequest g_mouseOverRequest;
+// Set once the timer thread was asked to start the poll, until the poll runs.
+std::atomic<bool> g_mouseOverPollAsked{false};
+// The poll's period as last set (timer thread; 0 while it does not run).
+DWORD g_mouseOverPollPeriod = 0;
+std::atomic<unsigned> g_mouseOverChecksTaken{0};
 
 bool DefaultProcessor(int button, int kind, bool fastWheel, MSLLHOOKSTRUCT* data, BYTE& passAnyway, BYTE& injected,
                       BYTE& throttle)
@@ -182,33 +190,6 @@ bool RedirectWheelToDisplay(const CSettings* settings, const MSLLHOOKSTRUCT* dat
         }
     }
     return false;
-}
-
-void StartMouseOverTimer(POINT point, UINT milliseconds)
-{
-    g_ptMouseOver = point;
-    ProxySetTimer(nullptr, 0, ID_TIMER_MOUSEOVER, milliseconds, ProcessMouseOverTimerProc, &g_idMouseOverTimer);
-}
-
-// Set when a move asked the timer thread for the mouse-over timer, until the
-// timer fires. The request is a message the timer thread takes in its own
-// time: until then every move would ask again, a call to the server each.
-// A request lost on the way stops counting after one period.
-std::atomic<bool> g_bMouseOverAsked{false};
-std::atomic<DWORD> g_dwMouseOverAskedAt{0};
-
-bool MouseOverTimerAsked(DWORD now)
-{
-    return g_idMouseOverTimer != 0 ||
-           (g_bMouseOverAsked.load() && now - g_dwMouseOverAskedAt.load() < kMouseOverAfterMoveMs);
-}
-
-// The timer checks where the cursor is when it fires.
-void AskForMouseOverTimer(POINT point, DWORD now)
-{
-    g_dwMouseOverAskedAt = now;
-    g_bMouseOverAsked = true;
-    StartMouseOverTimer(point, kMouseOverAfterMoveMs);
 }
 
 // The profile-independent mouse-over options, and the profile's own.
@@ -351,12 +332,11 @@ LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
             run.takenOver = MouseHookAxisLock(data, toMouseOver);
             toMouseOver = toMouseOver || !run.takenOver;
         }
-        // Start the rest timer only when it is not already counting or asked
-        // for: the timer thread ignores a start while it runs, so a request per
-        // move would only cost a call to the server and fill its queue.
-        if (toMouseOver && !MouseOverTimerAsked(entry) && MouseOverWanted(settings, profile) && !AnyButtonDown() &&
-            !MouseHookEngineBusy() && !IsBRMPDisabled(true))
-            AskForMouseOverTimer(data->pt, entry);
+        // The check of the window under the resting pointer is asked for
+        // without a call to the system; the timer thread's poll makes it
+        // (and skips it while remapping is switched off).
+        if (toMouseOver && MouseOverWanted(settings, profile) && !AnyButtonDown() && !MouseHookEngineBusy())
+            g_mouseOverRequest.Ask(data->pt, entry, kMouseOverAfterMoveMs);
     }
     lock.Release();
     return Finish(code, wParam, data, entry, run);
@@ -472,7 +452,7 @@ HookRun RealEventPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry
     g_hook.dwLastInput = entry;
     g_hook.bInputSeen = true;
 
-    if (settings->m_bScrollLockBypassAll && (::GetKeyState(VK_SCROLL) & 1) != 0)
+    if (settings->m_bScrollLockBypassAll && ScrollLockToggled())
     {
         CLogger::LogDebug(L"MouseHookLLProc: Ignoring %s configuration because SCROLL Lock is enabled!", LongTag());
         passNow = true;
@@ -563,6 +543,7 @@ HookRun RealEventPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry
     const MouseEventButton event = ButtonOfMessage(message, data->mouseData, data->dwExtraInfo, settings->m_bQuillon);
     if (event.button < 0 || event.kind == 0)
         return run;
+    EnsureMouseOverPoll();
     BYTE injected = 0;
     BYTE throttle = 0;
     const MouseButtonProcessor processor = g_processor.load();
@@ -570,7 +551,7 @@ HookRun RealEventPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry
     if (event.kind == 2 && profile != nullptr && !profile->GetDisableMouseOver() && settings->m_bSwitchOnMouseOver)
     {
         g_LastWheel.m_hWnd = nullptr;
-        StartMouseOverTimer(data->pt, kMouseOverAfterUpMs);
+        g_mouseOverRequest.Ask(data->pt, entry, kMouseOverAfterUpMs);
     }
     (void)code;
     return run;
@@ -650,6 +631,9 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
     const CSettings* settings = g_pSettings;
     if (settings == nullptr)
         return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
+    // Windows are asked each thing once per event, and other applications
+    // nothing at all: captions come from the window server.
+    CWindowFactsScope facts(CWindowFactsScope::Captions::FromWindowServer);
 
     const int swap = g_swapWatch.UserChange(entry);
     if (swap >= 0)
@@ -760,7 +744,10 @@ void ResetMouseHookState()
     g_ptLastMove = POINT{0, 0};
     g_nMouseOverQuarter = kNoArea;
     g_szMouseOverCaption[0] = 0;
-    g_bMouseOverAsked = false;
+    g_mouseOverRequest.Forget();
+    g_mouseOverPollAsked = false;
+    g_mouseOverPollPeriod = 0;
+    ForgetScrollLockReading();
     g_swapWatch.ForgetReading();
     g_remoteMetric.valid = false;
     g_bScrollWindowHeld = false;
@@ -770,6 +757,64 @@ void ResetMouseHookState()
 void RegisterMouseOverTimerHandler()
 {
     SetTimerThreadHandler(ID_TIMER_MOUSEOVER, ProcessMouseOverTimerProc);
+}
+
+namespace
+{
+// The poll is needed while some option or the profile in force may ask for
+// the check. Read under the global lock (the profile may be freed by a reload).
+bool MouseOverPollWanted()
+{
+    const CSettings* settings = g_pSettings;
+    if (settings == nullptr)
+        return false;
+    const CApplicationSettings* profile = g_engine.pCurrentApp;
+    return settings->m_bSwitchOnMouseOver || settings->m_bActivateOnMouseOver ||
+           (profile != nullptr && profile->ActivateOnHover());
+}
+
+// Timer thread, global lock held: the poll runs at the pace the pointer asks
+// for, and stops when nothing can ask for it any more.
+void PaceMouseOverPoll(DWORD now)
+{
+    if (!MouseOverPollWanted() && !g_mouseOverRequest.Pending())
+    {
+        CLogger::LogDebug(L"ProcessMouseOverTimerProc: Mouse over switching is off - stopping the timer");
+        ProxyKillTimer(nullptr, ID_TIMER_MOUSEOVER);
+        g_idMouseOverTimer = 0;
+        g_mouseOverPollPeriod = 0;
+        return;
+    }
+    const DWORD period = MouseOverPollPeriod(g_mouseOverRequest.Pending(), g_mouseOverRequest.LastAsked(), now);
+    const DWORD current = g_mouseOverPollPeriod != 0 ? g_mouseOverPollPeriod : kMouseOverPollMs;
+    if (period != current)
+        ProxySetTimer(nullptr, 0, ID_TIMER_MOUSEOVER, period, nullptr, &g_idMouseOverTimer);
+    g_mouseOverPollPeriod = period;
+}
+} // namespace
+
+void EnsureMouseOverPoll()
+{
+    // Only the timer thread's own poll: a thread timer set here would never fire.
+    if (g_threads.dwTimerThreadId == 0 || g_idMouseOverTimer != 0 || !MouseOverPollWanted())
+        return;
+    if (!g_mouseOverPollAsked.exchange(true))
+        ProxySetTimer(nullptr, 0, ID_TIMER_MOUSEOVER, kMouseOverPollMs, nullptr, &g_idMouseOverTimer);
+}
+
+void AskMouseOverCheck(POINT point, UINT delayMs)
+{
+    g_mouseOverRequest.Ask(point, TickNow(), delayMs);
+}
+
+bool MouseOverCheckPending()
+{
+    return g_mouseOverRequest.Pending();
+}
+
+unsigned MouseOverChecksTaken()
+{
+    return g_mouseOverChecksTaken.load();
 }
 
 MouseButtonProcessor SetMouseButtonProcessor(MouseButtonProcessor processor)
@@ -850,28 +895,34 @@ LRESULT CALLBACK MouseHookLLProc(int code, WPARAM wParam, LPARAM lParam)
 
 void CALLBACK ProcessMouseOverTimerProc(HWND, UINT, UINT_PTR id, DWORD)
 {
-    CThreadTryLock lock(L"ProcessMouseOverTimerProc");
-    if (!lock)
-    {
-        CLogger::LogDebug(L"ProcessMouseOverTimerProc: Thread locked - skipping");
-        return;
-    }
     const UINT_PTR expected = g_idMouseOverTimer;
-    ::KillTimer(nullptr, expected);
     if (id != expected)
     {
         CLogger::LogMessage(L"ProcessMouseOverTimerProc: Unexpected timer ID 0x%08X (0x%08X)", static_cast<unsigned>(id),
                             static_cast<unsigned>(expected));
         ::KillTimer(nullptr, id);
-    }
-    g_idMouseOverTimer = 0;
-    g_bMouseOverAsked = false;
-    if (expected == 0)
-    {
-        CLogger::LogDebug(L"ProcessMouseOverTimerProc: No timer set!");
         return;
     }
-    const POINT point = g_ptMouseOver;
+    g_mouseOverPollAsked = false;
+    CThreadTryLock lock(L"ProcessMouseOverTimerProc");
+    if (!lock)
+    {
+        // A request waits for the next tick.
+        CLogger::LogDebug(L"ProcessMouseOverTimerProc: Thread locked - skipping");
+        return;
+    }
+    const DWORD now = TickNow();
+    PaceMouseOverPoll(now);
+    POINT point{};
+    if (!g_mouseOverRequest.TakeDue(now, point))
+        return;
+    g_mouseOverChecksTaken.fetch_add(1);
+    // A held button keeps the profile of its press; the release asks again.
+    if (AnyButtonDown() || IsBRMPDisabled(true))
+    {
+        CLogger::LogDebug(L"ProcessMouseOverTimerProc: A button is down or remapping is off - skipping");
+        return;
+    }
     CLogger::LogDebug(L"ProcessMouseOverTimerProc: Checking MouseOver(%d,%d)...", static_cast<int>(point.x),
                       static_cast<int>(point.y));
     lock.Release();
@@ -924,22 +975,26 @@ bool IsLayeredBrowserClass(const wchar_t* name)
 
 bool ProcessMouseOver(POINT point)
 {
+    // The window's facts are read once, and as far as the profile rules may
+    // ask for them before the global lock is taken: the hooks wait for that
+    // lock, never for the window server's answers.
+    CWindowFactsScope facts(CWindowFactsScope::Captions::ByMessage);
     POINT cursor;
     if (::GetCursorPos(&cursor))
         point = cursor;
-    const HWND window = RealWindowFromPoint_SkipLocked(point, false);
+    const HWND window = RealWindowFromPoint_SkipLocked(point, true);
     if (window == nullptr || !::IsWindow(window))
     {
         g_nMouseOverQuarter = kNoArea;
         ClearActiveWindowArea();
         CLogger::LogDebug(L"ProcessMouseOver(%d,%d): No valid window (0x%08X) was detected under current cursor position (will retry).",
                           static_cast<int>(point.x), static_cast<int>(point.y), HandleNumber(window));
-        StartMouseOverTimer(point, kMouseOverRetryMs);
+        g_mouseOverRequest.Ask(point, TickNow(), kMouseOverRetryMs);
         return false;
     }
 
     wchar_t className[256] = {};
-    ::GetClassNameW(window, className, 256);
+    windowfacts::ClassName(window, className, 256);
     if (window == g_engine.hCurrentWnd)
     {
         bool force = false;
@@ -986,6 +1041,7 @@ bool ProcessMouseOver(POINT point)
     wchar_t processName[MAX_PATH] = {};
     GetProcessName(window, 0, processName, MAX_PATH, nullptr, PNR_MouseMove);
     const CCaptionPrefetch captions(window, processName);
+    windowfacts::Prefetch(window);
     const unsigned switches = ProfileSwitchCount();
 
     // The profiles are looked up and installed under the global lock: a reload
@@ -994,7 +1050,7 @@ bool ProcessMouseOver(POINT point)
     if (!lock)
     {
         CLogger::LogDebug(L"ProcessMouseOver: Thread locked - skipping");
-        StartMouseOverTimer(point, kMouseOverRetryMs);
+        g_mouseOverRequest.Ask(point, TickNow(), kMouseOverRetryMs);
         return true;
     }
     // A switch made while the window was read (a click, the keyboard) is newer.

@@ -15,9 +15,8 @@ extern DebounceRecord g_Debounce[5];
 // Wheel delta not yet worth a notch, and the last notch an action took over.
 extern int g_nWheelAccum;
 extern LastWheelNotch g_LastNotch;
-// Position of the last mouse move; the point handed to the mouse-over timer.
+// Position of the last mouse move.
 extern POINT g_ptLastMove;
-extern POINT g_ptMouseOver;
 
 // Forgets the debounce records, the wheel sum and notch, the forced cursor and
 // the remembered mouse-over window (hooks starting, tests).
@@ -44,13 +43,25 @@ MouseHookNextFn SetMouseHookNextHook(MouseHookNextFn next);
 // The hook procedure itself (also declared with the hook thread's pieces).
 LRESULT CALLBACK MouseHookLLProc(int code, WPARAM wParam, LPARAM lParam);
 
-// Timer 0x1015: the cursor has rested; switch to the profile of the window
-// under it.
+// Timer 0x1015 polls on the timer thread while mouse-over switching or hover
+// activation may be wanted (quickly while the pointer moves, slowly when it
+// has long rested, not at all without those options). Each tick takes a due
+// request for the check and switches to the profile of the window under the
+// cursor, unless a button is held or remapping is switched off.
 void CALLBACK ProcessMouseOverTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
-// False when no window lies under the cursor (the timer is restarted to retry).
+// False when no window lies under the cursor (the check is asked for again).
 bool ProcessMouseOver(POINT point);
-// Makes ProcessMouseOverTimerProc the timer thread's handler of timer 0x1015,
-// which switches the profile in force when the cursor rests over a window.
+// Makes ProcessMouseOverTimerProc the timer thread's handler of timer 0x1015.
 void RegisterMouseOverTimerHandler();
+// Starts the poll when it may be wanted and does not run (asks the timer
+// thread once; nothing without a timer thread). Any thread, global lock held.
+void EnsureMouseOverPoll();
+// Asks for the check at point after delayMs; a request already pending keeps
+// its time. No call to the system: any thread, moves included.
+void AskMouseOverCheck(POINT point, UINT delayMs);
+// Whether a check is asked for and not yet taken, and how many requests the
+// poll has taken so far (tests and diagnosis).
+bool MouseOverCheckPending();
+unsigned MouseOverChecksTaken();
 // Timer 0x1016: re-install both hooks (the timer thread's handler from the start).
 void CALLBACK ResetHookTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);

@@ -204,3 +204,52 @@ bool IsNonClientHit(LRESULT hit)
 {
     return hit >= 2;
 }
+
+namespace
+{
+unsigned long long PackPoint(POINT point)
+{
+    return static_cast<unsigned long long>(static_cast<DWORD>(point.x)) |
+           (static_cast<unsigned long long>(static_cast<DWORD>(point.y)) << 32);
+}
+
+POINT UnpackPoint(unsigned long long packed)
+{
+    return POINT{static_cast<LONG>(static_cast<DWORD>(packed)), static_cast<LONG>(static_cast<DWORD>(packed >> 32))};
+}
+} // namespace
+
+void MouseOverRequest::Ask(POINT point, DWORD now, DWORD delayMs)
+{
+    m_point.store(PackPoint(point), std::memory_order_relaxed);
+    m_lastAsked.store(now, std::memory_order_relaxed);
+    if (m_pending.load(std::memory_order_acquire))
+        return;
+    m_due.store(now + delayMs, std::memory_order_relaxed);
+    m_pending.store(true, std::memory_order_release);
+}
+
+bool MouseOverRequest::TakeDue(DWORD now, POINT& point)
+{
+    if (!m_pending.load(std::memory_order_acquire))
+        return false;
+    if (static_cast<LONG>(now - m_due.load(std::memory_order_relaxed)) < 0)
+        return false;
+    bool pending = true;
+    if (!m_pending.compare_exchange_strong(pending, false, std::memory_order_acq_rel))
+        return false;
+    point = UnpackPoint(m_point.load(std::memory_order_relaxed));
+    return true;
+}
+
+DWORD MouseOverPollPeriod(bool pending, DWORD lastAsked, DWORD now)
+{
+    return pending || now - lastAsked < kMouseOverIdleAfterMs ? kMouseOverPollMs : kMouseOverIdlePollMs;
+}
+
+bool ScrollLockReadDue(const ScrollLockReading& reading, DWORD now)
+{
+    if (!reading.valid || now - reading.readAt >= kScrollLockKeepMs)
+        return true;
+    return reading.keySeen && now - reading.keyAt < kScrollLockAfterKeyMs;
+}

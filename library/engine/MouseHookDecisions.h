@@ -92,3 +92,53 @@ bool HookOverran(DWORD entry, DWORD now, DWORD timeoutMs);
 bool MovedAwayFromLast(POINT last, POINT point);
 // A hit-test result that is neither nowhere nor the client area.
 bool IsNonClientHit(LRESULT hit);
+
+// The mouse-over check (is the pointer over another profile's window?) is
+// asked for by the moves and releases of the hook, and by other threads,
+// without a call to the system: they leave a request here, and a poll of the
+// timer thread takes it once it is due. A request while one is pending only
+// moves the point: the check comes the first request's delay after it, as a
+// running timer is not restarted, so that a pointer that keeps moving is
+// still followed. Any thread may ask; one thread takes.
+class MouseOverRequest
+{
+public:
+    void Ask(POINT point, DWORD now, DWORD delayMs);
+    // The point of a request due at now, which is then no longer pending.
+    bool TakeDue(DWORD now, POINT& point);
+    bool Pending() const { return m_pending.load(std::memory_order_acquire); }
+    // When the last request was made (for the poll's pace).
+    DWORD LastAsked() const { return m_lastAsked.load(std::memory_order_relaxed); }
+    void Forget() { m_pending.store(false, std::memory_order_release); }
+
+private:
+    std::atomic<unsigned long long> m_point{0};   // x in the low half, y in the high half
+    std::atomic<DWORD> m_due{0};
+    std::atomic<DWORD> m_lastAsked{0};
+    std::atomic<bool> m_pending{false};
+};
+// The poll's period: quick while the pointer moves (a request pending or made
+// within the last second), slower when it has long rested. The slow period is
+// no longer than the shortest delay asked for after a move, so a request made
+// while the poll is slow is still seen before it comes due.
+constexpr DWORD kMouseOverPollMs = 50;
+constexpr DWORD kMouseOverIdlePollMs = 150;
+constexpr DWORD kMouseOverIdleAfterMs = 1000;
+DWORD MouseOverPollPeriod(bool pending, DWORD lastAsked, DWORD now);
+
+// Scroll Lock's toggle is asked on every button and wheel event (the "ignore
+// everything while Scroll Lock is on" option), and each GetKeyState is a
+// round trip to the server under Wine. A reading is kept for a while, except
+// just after the keyboard hook saw the key: the toggle lands once the system
+// has taken the key, so for a while after it every event reads it again.
+constexpr DWORD kScrollLockKeepMs = 1000;
+constexpr DWORD kScrollLockAfterKeyMs = 1000;
+struct ScrollLockReading
+{
+    bool valid = false;
+    bool on = false;
+    DWORD readAt = 0;
+    bool keySeen = false;
+    DWORD keyAt = 0;
+};
+bool ScrollLockReadDue(const ScrollLockReading& reading, DWORD now);

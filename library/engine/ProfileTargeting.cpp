@@ -19,9 +19,11 @@
 #include "Globals.h"
 #include "Handles.h"
 #include "Logger.h"
+#include "MouseHook.h"
 #include "ProfileSwitch.h"
 #include "Settings.h"
 #include "ThreadLock.h"
+#include "WindowFacts.h"
 #include "WindowFromPoint.h"
 
 namespace
@@ -35,8 +37,6 @@ constexpr int kSnapshotIntegrity = 0x3000;
 SRWLOCK g_areaLock = SRWLOCK_INIT;
 RECT g_activeWindowArea = {0, 0, 0, 0};
 
-// Captions asked of windows so far (any thread).
-std::atomic<unsigned> g_captionReads{0};
 
 // Process-name cache of the last process named. Its own slim lock is held
 // only to copy the name in or out, never across a call to the system: the
@@ -79,8 +79,12 @@ const wchar_t* FileNamePart(const wchar_t* path)
 
 bool ReadClass(HWND window, wchar_t* className)
 {
-    className[0] = L'\0';
-    return window != nullptr && ::GetClassNameW(window, className, kClassChars) > 0;
+    return windowfacts::ClassName(window, className, kClassChars);
+}
+
+HWND ParentOf(HWND window)
+{
+    return window != nullptr ? windowfacts::Parent(window) : nullptr;
 }
 
 bool HasRect(const RECT& r)
@@ -363,7 +367,7 @@ CCaptionPrefetch::CCaptionPrefetch(HWND window, const wchar_t* processName)
     }
     PrefetchSet& set = g_prefetchSets[m_set];
     set.count = 0;
-    for (HWND w = window; w != nullptr && set.count < kPrefetchDepth; w = ::GetParent(w))
+    for (HWND w = window; w != nullptr && set.count < kPrefetchDepth; w = ParentOf(w))
     {
         PrefetchedCaption& entry = set.entries[set.count++];
         entry.window = w;
@@ -381,27 +385,11 @@ CCaptionPrefetch::~CCaptionPrefetch()
         g_prefetchSets[m_set].owner.store(0, std::memory_order_release);
 }
 
-unsigned CaptionReadCount()
+namespace
 {
-    return g_captionReads.load(std::memory_order_relaxed);
-}
-
-bool GetWindowCaption(HWND window, const wchar_t* processName, wchar_t* caption, int size, const wchar_t* className)
+// The caption itself, by the means this thread may use (see GetWindowCaption).
+bool ReadCaption(HWND window, wchar_t* caption, int size)
 {
-    if (caption == nullptr || size <= 0)
-        return false;
-    caption[0] = L'\0';
-    if (window == nullptr || g_pSettings == nullptr || !g_pSettings->m_bCaptionProfiles)
-        return false;
-    if (processName != nullptr && _wcsicmp(processName, OwnProcessName()) == 0)
-        return false;
-    if (className != nullptr && std::wcscmp(className, L"Scintilla") == 0)
-    {
-        CopyBounded(caption, size, L"Scintilla");
-        return true;
-    }
-
-    g_captionReads.fetch_add(1, std::memory_order_relaxed);
     if (const PrefetchSet* ahead = OwnPrefetch())
     {
         // A look-up after a read-ahead holds the global lock: it never asks
@@ -415,6 +403,23 @@ bool GetWindowCaption(HWND window, const wchar_t* processName, wchar_t* caption,
             return entry.read && caption[0] != L'\0';
         }
         return false;
+    }
+    if (windowfacts::CaptionsFromWindowServer())
+    {
+        // The text the window server keeps (the title bar's): the application
+        // is not asked, so a slow or hung one holds nothing up. One character
+        // more than a caption may have tells a text that is too long.
+        wchar_t text[kMaxCaptionChars + 2] = {};
+        const int length = ::InternalGetWindowText(window, text, kMaxCaptionChars + 2);
+        if (length > kMaxCaptionChars)
+        {
+            CLogger::LogDebug(L"GetWindowCaption: The window's text is too long to be a caption!");
+            return false;
+        }
+        if (length <= 0)
+            return false;
+        CopyBounded(caption, size, text);
+        return caption[0] != L'\0';
     }
     DWORD_PTR length = 0;
     if (::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 200, &length) == 0)
@@ -444,6 +449,28 @@ bool GetWindowCaption(HWND window, const wchar_t* processName, wchar_t* caption,
     CopyBounded(caption, size, text);
     return caption[0] != L'\0';
 }
+} // namespace
+
+bool GetWindowCaption(HWND window, const wchar_t* processName, wchar_t* caption, int size, const wchar_t* className)
+{
+    if (caption == nullptr || size <= 0)
+        return false;
+    caption[0] = L'\0';
+    if (window == nullptr || g_pSettings == nullptr || !g_pSettings->m_bCaptionProfiles)
+        return false;
+    if (processName != nullptr && _wcsicmp(processName, OwnProcessName()) == 0)
+        return false;
+    if (className != nullptr && std::wcscmp(className, L"Scintilla") == 0)
+    {
+        CopyBounded(caption, size, L"Scintilla");
+        return true;
+    }
+
+    const bool found = ReadCaption(window, caption, size);
+    windowfacts::NoteCaption(window, found, caption);
+    return found;
+}
+
 
 // --- process names ---------------------------------------------------------------
 
@@ -562,9 +589,9 @@ bool NameFromSnapshot(HWND window, DWORD pid, int reason, wchar_t* name, int siz
 
 bool IsDesktopWindowOfShell(HWND window)
 {
-    HWND parent = window != nullptr ? ::GetParent(window) : nullptr;
-    HWND grandparent = parent != nullptr ? ::GetParent(parent) : nullptr;
-    if (grandparent == nullptr || ::GetParent(grandparent) != nullptr)
+    HWND parent = ParentOf(window);
+    HWND grandparent = ParentOf(parent);
+    if (grandparent == nullptr || ParentOf(grandparent) != nullptr)
         return false;
     wchar_t className[kClassChars];
     ReadClass(grandparent, className);
@@ -598,7 +625,7 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
     const wchar_t* reasonText = ProcessNameReasonText(reason);
 
     if (pid == 0 && window != nullptr)
-        ::GetWindowThreadProcessId(window, &pid);
+        pid = windowfacts::ProcessId(window);
 
     g_modernUIApp = false;
     const DWORD start = ::GetTickCount();
@@ -727,9 +754,9 @@ CApplicationSettings* FindAppSettings(HWND window, const wchar_t* processName, P
         wchar_t parentClass[kClassChars];
         wchar_t grandparentClass[kClassChars];
         ReadClass(window, className);
-        HWND parent = window != nullptr ? ::GetParent(window) : nullptr;
+        HWND parent = ParentOf(window);
         const bool windowHasParent = ReadClass(parent, parentClass);
-        HWND grandparent = parent != nullptr ? ::GetParent(parent) : nullptr;
+        HWND grandparent = ParentOf(parent);
         const bool parentHasParent = ReadClass(grandparent, grandparentClass);
         if (taskbar != nullptr && (ContainsText(className, L"TaskListThumbnailWnd") || ContainsText(className, L"MSTaskListWClass")))
             *taskbar = true;
@@ -758,7 +785,7 @@ CApplicationSettings* FindAppSettings(HWND window, const wchar_t* processName, P
                         pass = profile->MatchParentClass(parentClass);
                         if (!pass && type == 5)
                         {
-                            for (HWND ancestor = grandparent; ancestor != nullptr && !pass; ancestor = ::GetParent(ancestor))
+                            for (HWND ancestor = grandparent; ancestor != nullptr && !pass; ancestor = ParentOf(ancestor))
                             {
                                 wchar_t ancestorClass[kClassChars];
                                 ReadClass(ancestor, ancestorClass);
@@ -778,7 +805,7 @@ CApplicationSettings* FindAppSettings(HWND window, const wchar_t* processName, P
                         caption = parentCaption.Of(parent, parentClass);
                         pass = profile->MatchCaption(caption);
                     }
-                    for (HWND ancestor = grandparent; !pass && ancestor != nullptr; ancestor = ::GetParent(ancestor))
+                    for (HWND ancestor = grandparent; !pass && ancestor != nullptr; ancestor = ParentOf(ancestor))
                         pass = CaptionOfAccepted(profile, ancestor, processName);
                 }
                 if (pass && areas)
@@ -815,13 +842,13 @@ CApplicationSettings* FindAppSettings(HWND window, const wchar_t* processName, P
             if (type == 4 || type == 5)
             {
                 int number = 1;
-                for (HWND ancestor = parent; ancestor != nullptr; ancestor = ::GetParent(ancestor), ++number)
+                for (HWND ancestor = parent; ancestor != nullptr; ancestor = ParentOf(ancestor), ++number)
                 {
                     wchar_t ancestorClass[kClassChars];
                     ReadClass(ancestor, ancestorClass);
                     if (!profile->MatchClass(ancestorClass))
                         continue;
-                    HWND above = ::GetParent(ancestor);
+                    HWND above = ParentOf(ancestor);
                     if (!ParentRuleAccepts(profile, above))
                         continue;
                     wchar_t caption[kMaxCaptionChars + 1] = {};
@@ -907,6 +934,8 @@ bool InstallProfile(HWND window, const wchar_t* processName, CApplicationSetting
     SetNewApp(profile);
     g_lastSwitchWindow = window;
     g_profileSwitches.fetch_add(1, std::memory_order_acq_rel);
+    // A profile that activates windows on hover needs the mouse-over poll.
+    EnsureMouseOverPoll();
     return true;
 }
 

@@ -44,12 +44,13 @@ void ClearActiveWindowArea();
 // looked up again, whatever profile is in force now.
 bool WindowPartChanged(HWND window, POINT point, int& lastQuarter);
 
-// How many captions were asked of windows so far: a profile decision during
-// which it grew depended on a caption.
-unsigned CaptionReadCount();
-// The window's caption through messages that give up on a hung window; at most
-// size - 1 characters, always terminated. False when no custom-window profile
-// has a caption, for the program's own windows, and for no or over-long text.
+// The window's caption: on the hook thread (or in a hook procedure's window
+// facts scope) the text the window server keeps for it, no application being
+// asked; elsewhere through messages that give up on a hung window, or from a
+// read-ahead (CCaptionPrefetch). At most size - 1 characters, always
+// terminated. False when no custom-window profile has a caption, for the
+// program's own windows, and for no or over-long text. Each read is noted in
+// the thread's window facts scope.
 constexpr int kMaxCaptionChars = 256;
 bool GetWindowCaption(HWND window, const wchar_t* processName, wchar_t* caption, int size,
                                     const wchar_t* className);

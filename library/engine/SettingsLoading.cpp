@@ -17,6 +17,7 @@
 #include "LastWheel.h"
 #include "Layers.h"
 #include "Logger.h"
+#include "MouseHook.h"
 #include "MouseInfo.h"
 #include "PersistantSettings.h"
 #include "ProfileSwitch.h"
@@ -338,6 +339,11 @@ bool LoadSettings()
         ProxySetTimer(nullptr, 0, ID_TIMER_JIGGLER, kJigglerPeriodMs, JigglerTimerProc, &g_idJigglerTimer);
     }
     NewApplicationSettings();
+    {
+        // The options may have turned mouse-over switching on.
+        CThreadLock lock(L"LoadSettings MouseOver");
+        EnsureMouseOverPoll();
+    }
     return true;
 }
 

@@ -184,7 +184,7 @@ bool HandleTimerThreadMessage(DWORD tid, MSG& msg)
 
 bool ExitRequested(DWORD tid)
 {
-    if (g_threads.hTimerExitEvent != nullptr && ::WaitForSingleObject(g_threads.hTimerExitEvent, 0) == WAIT_OBJECT_0)
+    if (g_threads.bTimerExitAsked.load())
     {
         CLogger::LogThreadDebug(L"TimerThread[0x%X]: Recieved exit event.", tid);
         return true;

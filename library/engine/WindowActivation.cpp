@@ -14,6 +14,7 @@
 #include "ProcessLaunch.h"
 #include "Settings.h"
 #include "ThreadLock.h"
+#include "MouseHook.h"
 #include "TimerThread.h"
 #include "WindowFromPoint.h"
 #include "DpiScaling.h"
@@ -132,7 +133,8 @@ void StartMouseOverSwitch()
         return;
     if (CApplicationSettings::GetDisableMouseOver(g_engine.pCurrentApp))
         return;
-    ProxySetTimer(nullptr, 0, ID_TIMER_MOUSEOVER, 100, nullptr, nullptr);
+    // The check reads the cursor itself; the last move's point is its fallback.
+    AskMouseOverCheck(g_ptLastMove, 100);
 }
 
 bool IsForeground(HWND window)

@@ -12,6 +12,7 @@
 #include "DpiScaling.h"
 #include "Logger.h"
 #include "ThreadLock.h"
+#include "WindowFacts.h"
 
 namespace
 {
@@ -26,16 +27,17 @@ struct WindowCache
     DWORD tick = kResetTick;
 };
 
+// What the last window answered was: only a tool window's class, and only a
+// tooltip's parent, are ever needed, so only those are read.
 struct TooltipRecord
 {
     HWND last = nullptr;       // the window the cache answered last
-    HWND parent = nullptr;
+    HWND parent = nullptr;     // of a tooltip
     HWND answer = nullptr;
     HWND probed = nullptr;     // what lies just above a parentless tooltip
     HWND probedParent = nullptr;
-    LONG style = 0;
     LONG exStyle = 0;
-    wchar_t className[kClassChars] = {};
+    wchar_t className[kClassChars] = {};   // of a tool window, in lower case
 };
 
 SRWLOCK g_cacheLock = SRWLOCK_INIT;
@@ -70,7 +72,7 @@ BOOL CALLBACK KeepDeepest(HWND window, LPARAM param)
     const long long area = static_cast<long long>(rect.right - rect.left) * (rect.bottom - rect.top);
     wchar_t className[kClassChars] = {};
     if (search.keptArea >= 0 && area == search.keptArea)
-        ::GetClassNameW(window, className, kClassChars);
+        windowfacts::ClassName(window, className, kClassChars);
     if (ReplacesKeptWindow(search.keptArea, area, className))
     {
         search.kept = window;
@@ -90,17 +92,17 @@ HWND CachedWindowFromPoint(POINT point, bool dropDeadWindow)
         seen = g_cache;
         held = g_heldForScroll;
     }
-    if (dropDeadWindow && seen.window != nullptr && !::IsWindow(seen.window))
-    {
-        ResetWindowFromPointCache();
-        seen = WindowCache();
-    }
     if (seen.window != nullptr && UseCachedWindow(seen.point, seen.tick, point, now, held))
     {
-        SlimLock lock(g_cacheLock);
-        if (g_cache.window == seen.window)
-            g_cache.tick = now;
-        return seen.window;
+        // Only a window about to be answered is asked whether it still is one.
+        if (!dropDeadWindow || ::IsWindow(seen.window))
+        {
+            SlimLock lock(g_cacheLock);
+            if (g_cache.window == seen.window)
+                g_cache.tick = now;
+            return seen.window;
+        }
+        ResetWindowFromPointCache();
     }
 
     HWND window = WindowFromPointEx(point, 0);
@@ -114,24 +116,24 @@ HWND CachedWindowFromPoint(POINT point, bool dropDeadWindow)
 // Brings record up to date for window and returns the window to answer.
 HWND SeeThroughTooltip(TooltipRecord& record, HWND window, POINT point, bool mayLog)
 {
-    if (window == record.last)
+    // The answer for a tooltip is another window, which may be gone since.
+    if (window == record.last && (record.answer == window || ::IsWindow(record.answer)))
         return record.answer;
 
     record.last = window;
     record.answer = window;
-    record.parent = window != nullptr ? ::GetParent(window) : nullptr;
-    record.style = window != nullptr ? ::GetWindowLongW(window, GWL_STYLE) : 0;
-    record.exStyle = window != nullptr ? ::GetWindowLongW(window, GWL_EXSTYLE) : 0;
+    record.parent = nullptr;
+    record.exStyle = window != nullptr ? windowfacts::ExStyle(window) : 0;
     record.className[0] = L'\0';
     if (window == nullptr || (record.exStyle & WS_EX_TOOLWINDOW) == 0)
         return window;
 
-    // GetClassNameW truncates to the buffer and always terminates.
-    ::GetClassNameW(window, record.className, kClassChars);
+    windowfacts::ClassName(window, record.className, kClassChars);
     for (wchar_t* c = record.className; *c != L'\0'; ++c)
         *c = static_cast<wchar_t>(std::towlower(*c));
     if (std::wcsstr(record.className, L"tooltip") == nullptr)
         return window;
+    record.parent = windowfacts::Parent(window);
 
     // The hook's road stays free of the logger (it may allocate).
     if (mayLog)
@@ -187,37 +189,41 @@ bool ReplacesKeptWindow(long long keptArea, long long area, const wchar_t* class
 
 HWND WindowFromPointEx(POINT point, int includeHidden)
 {
-    HWND window = (!ScalingActive() && PhysicalWindowLookupBound()) ? WindowFromPhysPoint(point) : ::WindowFromPoint(point);
+    CWindowFactsScope facts(CWindowFactsScope::Captions::ByMessage);
+    // WindowFromPoint and WindowFromPhysicalPoint answer visible windows only;
+    // the search for the child at the point may give a hidden one.
+    bool childFound = false;
+    HWND window = (!ScalingActive() && PhysicalWindowLookupBound()) ? WindowFromPhysPoint(point, &childFound)
+                                                                     : ::WindowFromPoint(point);
     if (window == nullptr)
         return nullptr;
-    if (!::IsWindowVisible(window))
+    if (childFound && !::IsWindowVisible(window))
     {
-        window = ::GetParent(window);
+        window = windowfacts::Parent(window);
         if (window == nullptr)
             return nullptr;
     }
 
-    const LONG style = ::GetWindowLongW(window, GWL_STYLE);
-    const LONG exStyle = ::GetWindowLongW(window, GWL_EXSTYLE);
+    const LONG style = windowfacts::Style(window);
+    const LONG exStyle = windowfacts::ExStyle(window);
     if (exStyle & WS_EX_MDICHILD)
         return window;
-    HWND parent = ::GetParent(window);
-    HWND base = (parent == nullptr || (style & WS_POPUP) || (exStyle & WS_EX_TOPMOST)) ? window : parent;
+    // A pop-up or topmost window is searched itself, whatever its parent.
+    const bool searchItself = (style & WS_POPUP) != 0 || (exStyle & WS_EX_TOPMOST) != 0;
+    HWND parent = searchItself ? nullptr : windowfacts::Parent(window);
+    HWND base = parent == nullptr ? window : parent;
 
     DeepestSearch search = {point, includeHidden == 1, nullptr, -1};
     ::EnumChildWindows(base, KeepDeepest, reinterpret_cast<LPARAM>(&search));
-    HWND result = search.kept != nullptr ? search.kept : base;
-
-    if (includeHidden == 0)
-    {
-        while (result != nullptr && !::IsWindowVisible(result))
-            result = ::GetParent(result);
-    }
-    return result;
+    // Unless hidden windows were asked for, the answer is visible already: the
+    // search keeps visible windows only, window is visible, and so is the
+    // parent of a visible window.
+    return search.kept != nullptr ? search.kept : base;
 }
 
 HWND RealWindowFromPoint(POINT point)
 {
+    CWindowFactsScope facts(CWindowFactsScope::Captions::ByMessage);
     HWND window = CachedWindowFromPoint(point, false);
     CThreadLock lock(L"RealWindowFromPoint");
     return AnswerThroughTooltip(g_lockedTooltips, window, point, true);
@@ -232,6 +238,7 @@ HWND RealWindowFromPoint_SkipLocked(POINT point, bool skipLock)
         if (!*lock)
             return nullptr;
     }
+    CWindowFactsScope facts(CWindowFactsScope::Captions::ByMessage);
     HWND window = CachedWindowFromPoint(point, true);
     return AnswerThroughTooltip(g_skipLockTooltips, window, point, false);
 }

@@ -13,6 +13,7 @@
 #include "ProfileTargeting.h"
 #include "Settings.h"
 #include "WindowActivation.h"
+#include "WindowFacts.h"
 #include "WindowFromPoint.h"
 
 namespace
@@ -134,12 +135,13 @@ void RefreshWheelRecord(HWND window, POINT point)
     CLastWheel record;
     record.m_hWnd = window;
     record.m_hWnd2 = window;
-    record.m_hParent = ::GetParent(window);
-    HWND root = ::GetAncestor(window, GA_ROOT);
-    if (root != nullptr && (::GetWindowLongW(root, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0)
+    record.m_hParent = windowfacts::Parent(window);
+    HWND root = windowfacts::Root(window);
+    const LONG rootExStyle = root != nullptr ? windowfacts::ExStyle(root) : 0;
+    if (root != nullptr && (rootExStyle & WS_EX_TOPMOST) == 0)
     {
         record.m_hTopLevel = root;
-        record.m_bNoActivate = (::GetWindowLongW(root, GWL_EXSTYLE) & WS_EX_NOACTIVATE) != 0;
+        record.m_bNoActivate = (rootExStyle & WS_EX_NOACTIVATE) != 0;
         HWND foreground = ::GetForegroundWindow();
         record.m_bForegroundIsChild = foreground != nullptr && foreground != root && ::IsChild(root, foreground);
     }

@@ -12,6 +12,7 @@
 #include "Globals.h"
 #include "LastWheel.h"
 #include "Logger.h"
+#include "ScrollLockState.h"
 #include "SendInput.h"
 #include "Settings.h"
 #include "WindowFromPoint.h"
@@ -55,7 +56,7 @@ bool RemappingOff(const CSettings* settings)
         return true;
     if (settings->m_bDisableInRDP && ::GetSystemMetrics(SM_REMOTESESSION) != 0)
         return true;
-    return settings->m_bScrollLockBypassAll && (::GetKeyState(VK_SCROLL) & 1) != 0;
+    return settings->m_bScrollLockBypassAll && ScrollLockToggled();
 }
 
 bool PointInRecordBox(POINT point)

@@ -24,7 +24,9 @@ SNAREHOLD_API BOOL GetPhysCursorPos(LPPOINT point);
 // functions are bound, else GetCursorPos.
 BOOL GetLogicalCursorPos(HWND window, LPPOINT point);
 // WindowFromPhysicalPoint (and the child at that point) when bound, else WindowFromPoint.
-HWND WindowFromPhysPoint(POINT point);
+// childFound (may be null) is set when the answer is a child that the search for
+// it gave, hidden ones included; any other answer is a visible window.
+HWND WindowFromPhysPoint(POINT point, bool* childFound = nullptr);
 // With the scaling flag: divides the point by its monitor's effective DPI
 // scale and returns 1. Without it (or without a DPI answer): returns 0 and
 // leaves the point.

@@ -344,7 +344,7 @@ ITokenServices& CSendInput::Services() const
 
 bool CSendInput::ExitRequested() const
 {
-    return m_hExitEvent != nullptr && ::WaitForSingleObject(m_hExitEvent, 0) == WAIT_OBJECT_0;
+    return m_bExitAsked.load(std::memory_order_acquire);
 }
 
 // --- thread control --------------------------------------------------------
@@ -358,6 +358,7 @@ bool CSendInput::Start()
         return false;
     }
     // Manual reset: every wait of the worker sees the exit request, not only the first.
+    m_bExitAsked = false;
     m_hExitEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     m_hWakeEvent = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
     m_hStartedEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -389,6 +390,7 @@ bool CSendInput::Stop()
     }
     const DWORD id = m_dwThreadId.load();
     CLogger::LogMessage(L"Requesting SendInput Thread [0x%X] (ID 0x%X) to exit...", HandleNumber(m_hThread), id);
+    m_bExitAsked = true;
     ::SetEvent(m_hExitEvent);
     if (id != 0)
         ::PostThreadMessageW(id, WM_QUIT, 0, 0);
@@ -407,6 +409,8 @@ bool CSendInput::Stop()
         *h = nullptr;
     }
     m_dwThreadId = 0;
+    // As without a worker: the queue may be drained where it is asked.
+    m_bExitAsked = false;
     return true;
 }
 
@@ -1189,13 +1193,15 @@ void CSendInput::ProcessQueue()
         CLogger::LogDebug(L"CSendInput::ProcessQueue: Starting to process %d queue entries", static_cast<int>(local.size()));
         m_bProcessing = true;
 
+        // Only a batch of nothing but volume keys asks the audio endpoint for
+        // the volume: a click must not wait for it.
+        std::vector<const CInputQueue*> entries;
+        for (const auto& e : local)
+            entries.push_back(e.get());
+        const int only = VolumeOnlyBatch(entries);
         int volume = 0;
-        if (Services().GetVolume(volume) && (volume == 0 || volume >= 100))
+        if (only != 0 && Services().GetVolume(volume) && (volume == 0 || volume >= 100))
         {
-            std::vector<const CInputQueue*> entries;
-            for (const auto& e : local)
-                entries.push_back(e.get());
-            const int only = VolumeOnlyBatch(entries);
             if ((only == 1 && volume >= 100) || (only == 2 && volume == 0))
             {
                 CLogger::LogDebug(only == 1 ? L"Skipping volume up as it is already 100!"

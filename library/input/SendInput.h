@@ -207,6 +207,9 @@ private:
     ITokenServices* m_pServices;
 
     HANDLE m_hThread = nullptr;
+    // The exit request: the flag is what the worker checks between its steps
+    // (no call to the system per simulated click), the event what ends its waits.
+    std::atomic<bool> m_bExitAsked{false};
     HANDLE m_hExitEvent = nullptr;
     HANDLE m_hWakeEvent = nullptr;
     HANDLE m_hStartedEvent = nullptr;

@@ -17,6 +17,7 @@
 #include "Globals.h"
 #include "Hooks.h"
 #include "IsolatedSettings.h"
+#include "MouseHook.h"
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
@@ -187,4 +188,34 @@ TEST_F(ProfileTargetingEndToEnd, AProfileLimitedToAQuarterAppliesOnlyThere)
         ASSERT_TRUE(RightClickArrives(*s_bound, at, arrived));
         EXPECT_EQ(arrived, c.arrives) << s_bound->Describe();
     }
+}
+
+// A button held down keeps the profile of its press: a check of the window
+// under the pointer that comes due while the button is held (asked for by the
+// move just before the press) is skipped, and the release asks for a new one.
+TEST_F(ProfileTargetingEndToEnd, AButtonHeldWhileThePointerMovesOnKeepsTheProfileOfItsPressUntilTheRelease)
+{
+    ASSERT_TRUE(LoadAndHook(WINDOWMASK_ALL, true));
+    const auto targeted = [] {
+        const CApplicationSettings* profile = g_engine.pCurrentApp;
+        return profile != nullptr && profile->GetDescription() != nullptr &&
+               std::wstring(profile->GetDescription()) == L"Targeted probe";
+    };
+    const POINT bound = Inside(*s_bound, 0.5, 0.5);
+    ASSERT_TRUE(PhysicalInput::MoveTo(bound.x, bound.y));
+    ASSERT_TRUE(WaitFor(targeted)) << "the bound window's profile never came into force";
+    ASSERT_TRUE(WaitFor([] { return !MouseOverCheckPending(); }));
+    const unsigned taken = MouseOverChecksTaken();
+
+    // A move within the bound window asks for a check; the press follows at
+    // once and the pointer goes on to the other window with the button held.
+    const POINT other = Inside(*s_other, 0.5, 0.5);
+    ASSERT_TRUE(PhysicalInput::Run({L"mousemove", std::to_wstring(bound.x + 10), std::to_wstring(bound.y + 10), L"mousedown",
+                                    L"1", L"mousemove", std::to_wstring(other.x), std::to_wstring(other.y)}));
+    const bool checked = WaitFor([&] { return MouseOverChecksTaken() != taken; });
+    const bool kept = targeted();
+    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kLeft));
+    ASSERT_TRUE(checked) << "the check asked for by the move never came due";
+    EXPECT_TRUE(kept) << "the profile changed while the button was held";
+    EXPECT_TRUE(WaitFor([&] { return !targeted(); })) << "the release did not lead to the other window's profile";
 }

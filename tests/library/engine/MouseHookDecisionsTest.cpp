@@ -222,3 +222,72 @@ TEST(MouseHookRules, TouchSignatureOverranHookAndFarMoves)
     EXPECT_TRUE(IsNonClientHit(HTCAPTION));
     EXPECT_FALSE(IsNonClientHit(HTERROR));
 }
+
+TEST(MouseOverRequest, TheCheckComesTheFirstRequestsDelayAfterItAtTheLastPoint)
+{
+    MouseOverRequest request;
+    POINT point{};
+    EXPECT_FALSE(request.TakeDue(1000, point)) << "nothing asked";
+    request.Ask(POINT{10, 20}, 1000, 150);
+    EXPECT_TRUE(request.Pending());
+    // A pointer that keeps moving moves the point, not the time.
+    request.Ask(POINT{30, 40}, 1100, 150);
+    request.Ask(POINT{-5, 60}, 1149, 150);
+    EXPECT_FALSE(request.TakeDue(1149, point)) << "one tick before";
+    ASSERT_TRUE(request.TakeDue(1150, point)) << "at the first request's time";
+    EXPECT_EQ(point.x, -5);
+    EXPECT_EQ(point.y, 60);
+    EXPECT_FALSE(request.Pending());
+    EXPECT_FALSE(request.TakeDue(1151, point)) << "taken once";
+
+    // The next request starts its own delay: a release asks for 300 ms.
+    request.Ask(POINT{1, 2}, 1200, 300);
+    EXPECT_FALSE(request.TakeDue(1499, point));
+    EXPECT_TRUE(request.TakeDue(1500, point));
+    EXPECT_EQ(request.LastAsked(), 1200u);
+}
+
+TEST(MouseOverRequest, ARequestAcrossTheTickCountWrappingComesDueOnTime)
+{
+    MouseOverRequest request;
+    POINT point{};
+    request.Ask(POINT{7, 7}, 0xFFFFFFA0u, 150);
+    EXPECT_FALSE(request.TakeDue(0xFFFFFFFFu, point));
+    EXPECT_FALSE(request.TakeDue(0x35u, point)) << "0x36 is 150 ms after";
+    EXPECT_TRUE(request.TakeDue(0x36u, point));
+    request.Ask(POINT{8, 8}, 5000, 100);
+    request.Forget();
+    EXPECT_FALSE(request.TakeDue(6000, point)) << "forgotten";
+}
+
+TEST(MouseOverRequest, ThePollIsQuickWhileThePointerMovesAndSlowOnceItHasLongRested)
+{
+    EXPECT_EQ(MouseOverPollPeriod(true, 0, 50000), kMouseOverPollMs) << "a request is pending";
+    EXPECT_EQ(MouseOverPollPeriod(false, 10000, 10000 + kMouseOverIdleAfterMs - 1), kMouseOverPollMs);
+    EXPECT_EQ(MouseOverPollPeriod(false, 10000, 10000 + kMouseOverIdleAfterMs), kMouseOverIdlePollMs);
+    EXPECT_EQ(MouseOverPollPeriod(false, 0xFFFFFF00u, 0x10u), kMouseOverPollMs) << "across the wrap";
+    // A request made while the poll is slow is seen before it comes due.
+    EXPECT_LE(kMouseOverIdlePollMs, 150u);
+}
+
+TEST(ScrollLockReading, KeptForASecondUnlessTheKeyWasJustSeen)
+{
+    ScrollLockReading reading;
+    EXPECT_TRUE(ScrollLockReadDue(reading, 1000)) << "never read";
+    reading.valid = true;
+    reading.readAt = 1000;
+    EXPECT_FALSE(ScrollLockReadDue(reading, 1000));
+    EXPECT_FALSE(ScrollLockReadDue(reading, 1000 + kScrollLockKeepMs - 1));
+    EXPECT_TRUE(ScrollLockReadDue(reading, 1000 + kScrollLockKeepMs));
+
+    // The key was seen at 1500: every event reads again for a second.
+    reading.keySeen = true;
+    reading.keyAt = 1500;
+    reading.readAt = 1600;
+    EXPECT_TRUE(ScrollLockReadDue(reading, 1600));
+    EXPECT_TRUE(ScrollLockReadDue(reading, 1500 + kScrollLockAfterKeyMs - 1));
+    EXPECT_FALSE(ScrollLockReadDue(reading, 1500 + kScrollLockAfterKeyMs));
+    reading.readAt = 0xFFFFFFF0u;
+    reading.keySeen = false;
+    EXPECT_FALSE(ScrollLockReadDue(reading, 0x10u)) << "across the wrap";
+}

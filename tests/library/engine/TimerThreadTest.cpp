@@ -12,6 +12,7 @@
 #include "HookThread.h"
 #include "Hooks.h"
 #include "Logger.h"
+#include "Settings.h"
 #include "TimerThread.h"
 
 using namespace enginetest;
@@ -45,16 +46,28 @@ protected:
         g_calls = 0;
         g_callThread = 0;
         g_killOnFirstCall = false;
+        // Without mouse-over switching the engine runs no poll of its own on
+        // the mouse-over timer: its slot is free for these tests.
+        ASSERT_NE(g_pSettings, nullptr);
+        m_switch = g_pSettings->m_bSwitchOnMouseOver;
+        m_activate = g_pSettings->m_bActivateOnMouseOver;
+        g_pSettings->m_bSwitchOnMouseOver = false;
+        g_pSettings->m_bActivateOnMouseOver = false;
         ASSERT_TRUE(SetMouseHook());
     }
     void TearDown() override
     {
         RemoveMouseHook(false);
+        g_pSettings->m_bSwitchOnMouseOver = m_switch;
+        g_pSettings->m_bActivateOnMouseOver = m_activate;
         for (UINT_PTR id : {ID_TIMER_KEYSWITCH, ID_TIMER_ACTIVATEONHOVER, ID_TIMER_AUTOSWITCHLAYER, ID_TIMER_MOUSEOVER,
                             ID_TIMER_RESETHOOK, ID_TIMER_JIGGLER, ID_TIMER_CLEARCURSOR})
             SetTimerThreadHandler(id, nullptr);
         SetTimerThreadRequestHandlers(nullptr, nullptr);
     }
+
+    bool m_switch = true;
+    bool m_activate = false;
 };
 }
 

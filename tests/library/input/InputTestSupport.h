@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -38,6 +39,7 @@ public:
     void AxisAction(int code) override { Log("axis " + std::to_string(code)); }
     bool GetVolume(int& percent) override
     {
+        ++volumeAsked;
         percent = volume;
         return volume >= 0;
     }
@@ -63,6 +65,7 @@ public:
     }
 
     int volume = -1;
+    std::atomic<int> volumeAsked{0};
     unsigned skipped = 0;
     HWND profileWindow = nullptr;
 

@@ -234,7 +234,7 @@ TEST(SendInputQueue, AFlushSendsOnlyTheReleasesItDroppedOfWhatIsDown)
     EXPECT_EQ(f.sink.KeyText(), "10- 41- ");
 }
 
-TEST(SendInputQueue, ABatchOfOnlyVolumeKeysIsDroppedAtTheLimit)
+TEST(SendInputQueue, ABatchOfOnlyVolumeKeysIsDroppedAtTheLimitAndOnlySuchABatchAsksForTheVolume)
 {
     struct VolumeCase
     {
@@ -242,15 +242,17 @@ TEST(SendInputQueue, ABatchOfOnlyVolumeKeysIsDroppedAtTheLimit)
         int volume;
         std::vector<WORD> keys;
         bool sent;
+        bool asked;
     };
     const VolumeCase cases[] = {
-        {"volume up at 100", 100, {VK_VOLUME_UP}, false},
-        {"volume down at 0", 0, {VK_VOLUME_DOWN}, false},
-        {"volume up at 99", 99, {VK_VOLUME_UP}, true},
-        {"volume down at 100", 100, {VK_VOLUME_DOWN}, true},
-        {"volume up with another key", 100, {VK_VOLUME_UP, 'A'}, true},
-        {"both volume keys", 100, {VK_VOLUME_UP, VK_VOLUME_DOWN}, true},
-        {"volume unknown", -1, {VK_VOLUME_UP}, true},
+        {"volume up at 100", 100, {VK_VOLUME_UP}, false, true},
+        {"volume down at 0", 0, {VK_VOLUME_DOWN}, false, true},
+        {"volume up at 99", 99, {VK_VOLUME_UP}, true, true},
+        {"volume down at 100", 100, {VK_VOLUME_DOWN}, true, true},
+        {"volume up with another key", 100, {VK_VOLUME_UP, 'A'}, true, false},
+        {"both volume keys", 100, {VK_VOLUME_UP, VK_VOLUME_DOWN}, true, false},
+        {"volume unknown", -1, {VK_VOLUME_UP}, true, true},
+        {"another key", 100, {'A'}, true, false},
     };
     for (const VolumeCase& c : cases)
     {
@@ -264,7 +266,16 @@ TEST(SendInputQueue, ABatchOfOnlyVolumeKeysIsDroppedAtTheLimit)
         f.queue.ProcessQueue();
         EXPECT_EQ(!f.sink.All().empty(), c.sent) << c.name;
         EXPECT_EQ(f.queue.QueueLength(), 0u) << c.name;
+        EXPECT_EQ(f.services.volumeAsked.load() != 0, c.asked) << c.name;
     }
+    // A simulated click never waits for the audio endpoint.
+    QueueFixture f;
+    f.services.volume = 50;
+    f.queue.SendMouse(0, 1, POINT{10, 10}, false, false, Signature, 0);
+    f.queue.SendMouse(0, 2, POINT{10, 10}, false, false, Signature, 0);
+    f.queue.ProcessQueue();
+    EXPECT_EQ(f.sink.All().size(), 2u);
+    EXPECT_EQ(f.services.volumeAsked.load(), 0);
 }
 
 TEST(SendInputQueue, CursorStoresAreNumberedOneToTenAndBoundsChecked)

@@ -1,0 +1,323 @@
+#include "WindowFacts.h"
+
+#include <atomic>
+
+#include "Globals.h"
+
+namespace
+{
+constexpr int kSlots = 8;
+constexpr int kWindows = 16;
+constexpr int kNotes = 32;
+constexpr int kClassChars = 261;
+
+enum Known : unsigned
+{
+    kParent = 1,
+    kStyle = 2,
+    kExStyle = 4,
+    kClass = 8,
+    kProcess = 16,
+    kRoot = 32,
+};
+
+struct Entry
+{
+    HWND window = nullptr;
+    unsigned known = 0;
+    HWND parent = nullptr;
+    LONG style = 0;
+    LONG exStyle = 0;
+    DWORD pid = 0;
+    HWND root = nullptr;
+    bool hasClass = false;
+    wchar_t className[kClassChars] = {};
+};
+
+struct Note
+{
+    HWND window = nullptr;
+    unsigned hash = 0;   // CaptionHash of this read
+};
+
+// One open scope. Only the owning thread looks at anything but the owner.
+struct Slot
+{
+    std::atomic<DWORD> owner{0};
+    CWindowFactsScope::Captions captions = CWindowFactsScope::Captions::ByMessage;
+    int used = 0;
+    Entry entries[kWindows];
+    int notes = 0;
+    bool notesOverflowed = false;
+    Note noted[kNotes];
+};
+Slot g_slots[kSlots];
+
+Slot* OwnSlot()
+{
+    const DWORD self = ::GetCurrentThreadId();
+    for (Slot& slot : g_slots)
+    {
+        if (slot.owner.load(std::memory_order_acquire) == self)
+            return &slot;
+    }
+    return nullptr;
+}
+
+// The entry of window in this thread's scope, made when missing; null without
+// a scope, for no window, or when the scope is full (then facts are read each time).
+Entry* EntryOf(HWND window)
+{
+    if (window == nullptr)
+        return nullptr;
+    Slot* slot = OwnSlot();
+    if (slot == nullptr)
+        return nullptr;
+    for (int i = 0; i < slot->used; ++i)
+    {
+        if (slot->entries[i].window == window)
+            return &slot->entries[i];
+    }
+    if (slot->used == kWindows)
+        return nullptr;
+    Entry& entry = slot->entries[slot->used++];
+    entry.window = window;
+    entry.known = 0;
+    return &entry;
+}
+
+void CopyBounded(wchar_t* target, int size, const wchar_t* text)
+{
+    int i = 0;
+    for (; i < size - 1 && text[i] != L'\0'; ++i)
+        target[i] = text[i];
+    target[i] = L'\0';
+}
+} // namespace
+
+CWindowFactsScope::CWindowFactsScope(Captions captions)
+{
+    if (OwnSlot() != nullptr)
+        return;
+    const DWORD self = ::GetCurrentThreadId();
+    for (int i = 0; i < kSlots; ++i)
+    {
+        DWORD none = 0;
+        if (g_slots[i].owner.compare_exchange_strong(none, self, std::memory_order_acq_rel))
+        {
+            Slot& slot = g_slots[i];
+            slot.captions = captions;
+            slot.used = 0;
+            slot.notes = 0;
+            slot.notesOverflowed = false;
+            m_slot = i;
+            return;
+        }
+    }
+}
+
+CWindowFactsScope::~CWindowFactsScope()
+{
+    if (m_slot >= 0)
+        g_slots[m_slot].owner.store(0, std::memory_order_release);
+}
+
+namespace windowfacts
+{
+LONG Style(HWND window)
+{
+    Entry* entry = EntryOf(window);
+    if (entry == nullptr)
+        return ::GetWindowLongW(window, GWL_STYLE);
+    if ((entry->known & kStyle) == 0)
+    {
+        entry->style = ::GetWindowLongW(window, GWL_STYLE);
+        entry->known |= kStyle;
+    }
+    return entry->style;
+}
+
+LONG ExStyle(HWND window)
+{
+    Entry* entry = EntryOf(window);
+    if (entry == nullptr)
+        return ::GetWindowLongW(window, GWL_EXSTYLE);
+    if ((entry->known & kExStyle) == 0)
+    {
+        entry->exStyle = ::GetWindowLongW(window, GWL_EXSTYLE);
+        entry->known |= kExStyle;
+    }
+    return entry->exStyle;
+}
+
+HWND Parent(HWND window)
+{
+    Entry* entry = EntryOf(window);
+    if (entry == nullptr)
+        return window != nullptr ? ::GetParent(window) : nullptr;
+    if ((entry->known & kParent) == 0)
+    {
+        if ((entry->known & kStyle) != 0)
+        {
+            // GetParent's own rule, on the style already read: a pop-up's
+            // owner, a child's parent, nothing for other top-level windows.
+            if ((entry->style & WS_POPUP) != 0)
+                entry->parent = ::GetWindow(window, GW_OWNER);
+            else if ((entry->style & WS_CHILD) != 0)
+                entry->parent = ::GetAncestor(window, GA_PARENT);
+            else
+                entry->parent = nullptr;
+        }
+        else
+            entry->parent = ::GetParent(window);
+        entry->known |= kParent;
+    }
+    return entry->parent;
+}
+
+bool ClassName(HWND window, wchar_t* name, int size)
+{
+    if (name == nullptr || size <= 0)
+        return false;
+    name[0] = L'\0';
+    if (window == nullptr)
+        return false;
+    Entry* entry = EntryOf(window);
+    if (entry == nullptr)
+        return ::GetClassNameW(window, name, size) > 0;
+    if ((entry->known & kClass) == 0)
+    {
+        entry->hasClass = ::GetClassNameW(window, entry->className, kClassChars) > 0;
+        if (!entry->hasClass)
+            entry->className[0] = L'\0';
+        entry->known |= kClass;
+    }
+    CopyBounded(name, size, entry->className);
+    return entry->hasClass;
+}
+
+DWORD ProcessId(HWND window)
+{
+    if (window == nullptr)
+        return 0;
+    Entry* entry = EntryOf(window);
+    DWORD pid = 0;
+    if (entry == nullptr)
+    {
+        ::GetWindowThreadProcessId(window, &pid);
+        return pid;
+    }
+    if ((entry->known & kProcess) == 0)
+    {
+        ::GetWindowThreadProcessId(window, &entry->pid);
+        entry->known |= kProcess;
+    }
+    return entry->pid;
+}
+
+HWND Root(HWND window)
+{
+    Entry* entry = EntryOf(window);
+    if (entry == nullptr)
+        return window != nullptr ? ::GetAncestor(window, GA_ROOT) : nullptr;
+    if ((entry->known & kRoot) == 0)
+    {
+        entry->root = ::GetAncestor(window, GA_ROOT);
+        entry->known |= kRoot;
+    }
+    return entry->root;
+}
+
+void Prefetch(HWND window)
+{
+    if (window == nullptr || OwnSlot() == nullptr)
+        return;
+    wchar_t name[kClassChars];
+    HWND w = window;
+    for (int depth = 0; depth < 3 && w != nullptr; ++depth, w = Parent(w))
+        ClassName(w, name, kClassChars);
+    if (HWND root = Root(window))
+        ExStyle(root);
+}
+
+bool CaptionsFromWindowServer()
+{
+    // The hook thread itself never asks another application, scope or none.
+    if (g_threads.dwHookThreadId != 0 && g_threads.dwHookThreadId == ::GetCurrentThreadId())
+        return true;
+    const Slot* slot = OwnSlot();
+    return slot != nullptr && slot->captions == CWindowFactsScope::Captions::FromWindowServer;
+}
+
+unsigned CaptionHash(HWND window, bool found, const wchar_t* text)
+{
+    unsigned hash = kCaptionHashStart;
+    const auto fold = [&hash](unsigned value) { hash = (hash ^ value) * 16777619u; };
+    const auto handle = static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window));
+    fold(static_cast<unsigned>(handle));
+    fold(static_cast<unsigned>(handle >> 32));
+    fold(found ? 1u : 0u);
+    if (found && text != nullptr)
+    {
+        for (const wchar_t* c = text; *c != L'\0'; ++c)
+            fold(static_cast<unsigned>(*c));
+    }
+    return hash;
+}
+
+unsigned CombineCaptionHash(unsigned combined, unsigned one)
+{
+    return (combined ^ one) * 16777619u;
+}
+
+void NoteCaption(HWND window, bool found, const wchar_t* text)
+{
+    Slot* slot = OwnSlot();
+    if (slot == nullptr)
+        return;
+    if (slot->notes == kNotes)
+    {
+        slot->notesOverflowed = true;
+        return;
+    }
+    slot->noted[slot->notes++] = Note{window, CaptionHash(window, found, text)};
+}
+
+int CaptionMark()
+{
+    const Slot* slot = OwnSlot();
+    return slot != nullptr ? slot->notes : 0;
+}
+
+CaptionsRead CaptionsSince(int mark)
+{
+    CaptionsRead read;
+    const Slot* slot = OwnSlot();
+    if (slot == nullptr)
+        return read;
+    if (slot->notesOverflowed)
+    {
+        read.count = -1;
+        return read;
+    }
+    read.hash = kCaptionHashStart;
+    for (int i = mark < 0 ? 0 : mark; i < slot->notes; ++i)
+    {
+        const Note& note = slot->noted[i];
+        bool seen = false;
+        for (int j = 0; j < read.count && !seen; ++j)
+            seen = read.windows[j] == note.window;
+        // A window read twice in one decision counts once, as first read.
+        if (seen)
+            continue;
+        if (read.count == kMaxNotedCaptions)
+        {
+            read.count = -1;
+            return read;
+        }
+        read.windows[read.count++] = note.window;
+        read.hash = CombineCaptionHash(read.hash, note.hash);
+    }
+    return read;
+}
+} // namespace windowfacts
