@@ -198,7 +198,8 @@ CDeferredLogWrites::~CDeferredLogWrites()
 
 bool CDeferredLogWrites::Active() { return t_depth > 0; }
 
-CRITICAL_SECTION* DeferredRingLock() { return &Ring().cs; }
+// The ring takes no lock, so a thread terminated in a push leaves none taken.
+CRITICAL_SECTION* DeferredRingLock() { return nullptr; }
 
 bool CDeferredLogWrites::Push(const wchar_t* line, bool debugLine)
 {
