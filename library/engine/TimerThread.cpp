@@ -14,6 +14,7 @@
 #include "Hooks.h"
 #include "Logger.h"
 #include "ThreadLock.h"
+#include "WindowFacts.h"
 
 UINT_PTR g_idKeySwitchTimer = 0;
 UINT_PTR g_idActivateOnHoverTimer = 0;
@@ -182,6 +183,14 @@ bool HandleTimerThreadMessage(DWORD tid, MSG& msg)
     return true;
 }
 
+// The facts the hook keeps of windows are dropped once a window is gone.
+constexpr UINT kForgetGoneWindowsMs = 1000;
+
+void CALLBACK ForgetGoneWindowsProc(HWND, UINT, UINT_PTR, DWORD)
+{
+    windowfacts::ForgetGoneWindows();
+}
+
 bool ExitRequested(DWORD tid)
 {
     if (g_threads.bTimerExitAsked.load())
@@ -206,6 +215,9 @@ unsigned __stdcall TimerThread(void* readyEvent)
     g_threads.dwTimerThreadId = tid;
     SetThreadName(tid, "Timer Thread");
     ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_NORMAL);
+    const UINT_PTR forgetGoneWindows = ::SetTimer(nullptr, 0, kForgetGoneWindowsMs, ForgetGoneWindowsProc);
+    if (forgetGoneWindows == 0)
+        CLogger::LogOSMessage(::GetLastError(), L"TimerThread: The check for windows gone could not be started.");
     if (readyEvent != nullptr)
         ::SetEvent(static_cast<HANDLE>(readyEvent));
 
@@ -247,6 +259,8 @@ unsigned __stdcall TimerThread(void* readyEvent)
     {
         CLogger::LogMessage(L"TimerThread[0x%X]: Caught exception removing timers.", tid);
     }
+    if (forgetGoneWindows != 0)
+        ::KillTimer(nullptr, forgetGoneWindows);
     return 0;
 }
 

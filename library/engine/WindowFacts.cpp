@@ -93,6 +93,120 @@ void CopyBounded(wchar_t* target, int size, const wchar_t* text)
         target[i] = text[i];
     target[i] = L'\0';
 }
+
+// What stays true of a window for as long as it lives, its class and its
+// process, kept across events for the hook procedures: a button press in a
+// window seen before then asks the window server only what can change (the
+// window at the point, its parent). A window handle carries a reuse counter,
+// so a destroyed window's handle does not come back for a long while; the
+// timer thread forgets the windows that are gone (ForgetGoneWindows) long
+// before that. A fixed table, taken only by trying: a thread that finds it
+// busy asks the system instead of waiting.
+constexpr int kKept = 64;
+struct KeptFacts
+{
+    HWND window = nullptr;
+    unsigned known = 0;   // kClass and kProcess only
+    DWORD pid = 0;
+    bool hasClass = false;
+    wchar_t className[kClassChars] = {};
+};
+struct KeptTable
+{
+    std::atomic<bool> busy{false};
+    int next = 0;
+    KeptFacts entries[kKept];
+};
+KeptTable g_kept;
+
+class KeptAccess
+{
+public:
+    KeptAccess() : m_taken(!g_kept.busy.exchange(true, std::memory_order_acquire)) {}
+    ~KeptAccess()
+    {
+        if (m_taken)
+            g_kept.busy.store(false, std::memory_order_release);
+    }
+    KeptAccess(const KeptAccess&) = delete;
+    KeptAccess& operator=(const KeptAccess&) = delete;
+    bool Taken() const { return m_taken; }
+
+private:
+    bool m_taken;
+};
+
+bool KeepsAcrossEvents()
+{
+    const Slot* slot = OwnSlot();
+    return slot != nullptr && slot->captions == CWindowFactsScope::Captions::FromWindowServer;
+}
+
+KeptFacts* KeptOf(HWND window)
+{
+    for (KeptFacts& kept : g_kept.entries)
+    {
+        if (kept.window == window)
+            return &kept;
+    }
+    return nullptr;
+}
+
+// Fills what the table knows of the entry's window into it (a hook scope only).
+void RecallKept(Entry& entry)
+{
+    if (!KeepsAcrossEvents())
+        return;
+    const KeptAccess access;
+    if (!access.Taken())
+        return;
+    const KeptFacts* kept = KeptOf(entry.window);
+    if (kept == nullptr)
+        return;
+    if ((kept->known & kProcess) != 0 && (entry.known & kProcess) == 0)
+    {
+        entry.pid = kept->pid;
+        entry.known |= kProcess;
+    }
+    if ((kept->known & kClass) != 0 && (entry.known & kClass) == 0)
+    {
+        entry.hasClass = kept->hasClass;
+        CopyBounded(entry.className, kClassChars, kept->className);
+        entry.known |= kClass;
+    }
+}
+
+// Keeps the entry's lasting facts that the system gave (a window that gave no
+// class or no process is gone or going: nothing of it is kept).
+void Keep(const Entry& entry)
+{
+    const bool classKnown = (entry.known & kClass) != 0 && entry.hasClass;
+    const bool processKnown = (entry.known & kProcess) != 0 && entry.pid != 0;
+    if ((!classKnown && !processKnown) || !KeepsAcrossEvents())
+        return;
+    const KeptAccess access;
+    if (!access.Taken())
+        return;
+    KeptFacts* kept = KeptOf(entry.window);
+    if (kept == nullptr)
+    {
+        kept = &g_kept.entries[g_kept.next];
+        g_kept.next = (g_kept.next + 1) % kKept;
+        kept->window = entry.window;
+        kept->known = 0;
+    }
+    if (classKnown)
+    {
+        kept->hasClass = true;
+        CopyBounded(kept->className, kClassChars, entry.className);
+        kept->known |= kClass;
+    }
+    if (processKnown)
+    {
+        kept->pid = entry.pid;
+        kept->known |= kProcess;
+    }
+}
 } // namespace
 
 CWindowFactsScope::CWindowFactsScope(Captions captions)
@@ -186,11 +300,14 @@ bool ClassName(HWND window, wchar_t* name, int size)
     if (entry == nullptr)
         return ::GetClassNameW(window, name, size) > 0;
     if ((entry->known & kClass) == 0)
+        RecallKept(*entry);
+    if ((entry->known & kClass) == 0)
     {
         entry->hasClass = ::GetClassNameW(window, entry->className, kClassChars) > 0;
         if (!entry->hasClass)
             entry->className[0] = L'\0';
         entry->known |= kClass;
+        Keep(*entry);
     }
     CopyBounded(name, size, entry->className);
     return entry->hasClass;
@@ -208,9 +325,12 @@ DWORD ProcessId(HWND window)
         return pid;
     }
     if ((entry->known & kProcess) == 0)
+        RecallKept(*entry);
+    if ((entry->known & kProcess) == 0)
     {
         ::GetWindowThreadProcessId(window, &entry->pid);
         entry->known |= kProcess;
+        Keep(*entry);
     }
     return entry->pid;
 }
@@ -238,6 +358,53 @@ void Prefetch(HWND window)
         ClassName(w, name, kClassChars);
     if (HWND root = Root(window))
         ExStyle(root);
+}
+
+void ForgetGoneWindows()
+{
+    HWND windows[kKept] = {};
+    {
+        const KeptAccess access;
+        if (!access.Taken())
+            return;
+        for (int i = 0; i < kKept; ++i)
+            windows[i] = g_kept.entries[i].window;
+    }
+    // Asked outside the table: the hook procedures never wait for these calls.
+    bool gone[kKept] = {};
+    bool any = false;
+    for (int i = 0; i < kKept; ++i)
+    {
+        gone[i] = windows[i] != nullptr && ::IsWindow(windows[i]) == FALSE;
+        any = any || gone[i];
+    }
+    if (!any)
+        return;
+    const KeptAccess access;
+    if (!access.Taken())
+        return;
+    for (int i = 0; i < kKept; ++i)
+    {
+        // The entry may have been given to another window meanwhile.
+        if (gone[i] && g_kept.entries[i].window == windows[i])
+        {
+            g_kept.entries[i].window = nullptr;
+            g_kept.entries[i].known = 0;
+        }
+    }
+}
+
+void ForgetKeptWindows()
+{
+    while (g_kept.busy.exchange(true, std::memory_order_acquire))
+        ::SwitchToThread();
+    for (KeptFacts& kept : g_kept.entries)
+    {
+        kept.window = nullptr;
+        kept.known = 0;
+    }
+    g_kept.next = 0;
+    g_kept.busy.store(false, std::memory_order_release);
 }
 
 bool CaptionsFromWindowServer()

@@ -57,6 +57,15 @@ HWND Root(HWND window);
 // window server nothing. Without a scope it reads nothing.
 void Prefetch(HWND window);
 
+// A hook procedure's scope (captions from the window server) also keeps a
+// window's class and process across events, for as long as the window lives;
+// other scopes read them anew. ForgetGoneWindows drops what is kept of the
+// windows that no longer exist (the timer thread calls it every second; it
+// asks the system outside the table, so a hook procedure never waits for it).
+// ForgetKeptWindows drops everything kept (it may wait for the table).
+void ForgetGoneWindows();
+void ForgetKeptWindows();
+
 // Whether this thread reads captions from the window server (a hook
 // procedure's scope) rather than by message.
 bool CaptionsFromWindowServer();

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "TargetingTestSupport.h"
 #include "WindowFacts.h"
@@ -122,4 +123,66 @@ TEST(WindowFacts, TheCaptionsADecisionReadAreNotedOncePerWindowInOrder)
     for (UINT_PTR i = 0; i < windowfacts::kMaxNotedCaptions + 1; ++i)
         windowfacts::NoteCaption(reinterpret_cast<HWND>(0x3000 + i * 16), true, L"x");
     EXPECT_EQ(windowfacts::CaptionsSince(windowfacts::CaptionMark() - windowfacts::kMaxNotedCaptions - 1).count, -1);
+}
+
+// A hook procedure's scope keeps a window's class and process across events
+// (no other scope does), until the window is gone and the check for windows
+// gone has run: a later window given the same handle is then asked anew. (A
+// gone window's class shows this: the system gives none.)
+TEST(WindowFacts, AHookScopeKeepsClassAndProcessOfAWindowUntilItIsGone)
+{
+    windowfacts::ForgetKeptWindows();
+    HWND window = Overlapped(L"kept", nullptr);
+    ASSERT_NE(window, nullptr);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    wchar_t name[64] = {};
+    {
+        CWindowFactsScope hook(CWindowFactsScope::Captions::FromWindowServer);
+        EXPECT_TRUE(windowfacts::ClassName(window, name, 64));
+        EXPECT_EQ(windowfacts::ProcessId(window), pid);
+    }
+    ::DestroyWindow(window);
+    {
+        CWindowFactsScope other(CWindowFactsScope::Captions::ByMessage);
+        EXPECT_FALSE(windowfacts::ClassName(window, name, 64)) << "another scope asks the system";
+    }
+    {
+        CWindowFactsScope hook(CWindowFactsScope::Captions::FromWindowServer);
+        EXPECT_TRUE(windowfacts::ClassName(window, name, 64)) << "kept from the event before";
+        EXPECT_STREQ(name, L"BrmpFactsOverlapped");
+    }
+    windowfacts::ForgetGoneWindows();
+    {
+        CWindowFactsScope hook(CWindowFactsScope::Captions::FromWindowServer);
+        EXPECT_FALSE(windowfacts::ClassName(window, name, 64)) << "forgotten once gone";
+    }
+}
+
+// A live window's kept facts survive the check for windows gone, and more
+// windows than the table holds still get their own answers.
+TEST(WindowFacts, TheKeptFactsOfLiveWindowsStayAndEachWindowGetsItsOwn)
+{
+    windowfacts::ForgetKeptWindows();
+    const TestWindow live = TestWindow::TopLevel(L"BrmpFactsLive", RECT{10, 10, 200, 200});
+    std::vector<HWND> others;
+    for (int i = 0; i < 80; ++i)
+        others.push_back(Overlapped(L"many", nullptr));
+    wchar_t name[64] = {};
+    {
+        CWindowFactsScope hook(CWindowFactsScope::Captions::FromWindowServer);
+        EXPECT_TRUE(windowfacts::ClassName(live.Handle(), name, 64));
+    }
+    windowfacts::ForgetGoneWindows();
+    for (const HWND other : others)
+    {
+        CWindowFactsScope hook(CWindowFactsScope::Captions::FromWindowServer);
+        EXPECT_TRUE(windowfacts::ClassName(other, name, 64));
+        EXPECT_STREQ(name, L"BrmpFactsOverlapped");
+        EXPECT_TRUE(windowfacts::ClassName(live.Handle(), name, 64));
+        EXPECT_STREQ(name, L"BrmpFactsLive");
+    }
+    for (const HWND other : others)
+        ::DestroyWindow(other);
+    windowfacts::ForgetGoneWindows();
 }
