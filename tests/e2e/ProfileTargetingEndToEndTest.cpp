@@ -24,6 +24,7 @@
 #include "Settings.h"
 #include "TempFolder.h"
 #include "WaitFor.h"
+#include "WindowFacts.h"
 
 using namespace brmptest;
 
@@ -218,4 +219,31 @@ TEST_F(ProfileTargetingEndToEnd, AButtonHeldWhileThePointerMovesOnKeepsTheProfil
     ASSERT_TRUE(checked) << "the check asked for by the move never came due";
     EXPECT_TRUE(kept) << "the profile changed while the button was held";
     EXPECT_TRUE(WaitFor([&] { return !targeted(); })) << "the release did not lead to the other window's profile";
+}
+
+// The hook keeps the class and the process of a window it has looked up; once
+// the window is gone (its program closed) the library's timer thread forgets
+// them, so that a later window given the same handle is looked up anew.
+TEST_F(ProfileTargetingEndToEnd, WhatTheHookKeptOfAWindowIsForgottenOnceTheWindowIsGone)
+{
+    ASSERT_TRUE(LoadAndHook(WINDOWMASK_ALL));
+    ProbeOptions options;
+    options.title = L"Brmp Short-lived Window";
+    options.rect = RECT{620, 480, 1100, 700};
+    Probe passing(options);
+    ASSERT_TRUE(passing.Start());
+    const HWND window = passing.Window();
+    ASSERT_TRUE(passing.Activate());
+    bool arrived = false;
+    ASSERT_TRUE(RightClickArrives(passing, Inside(passing, 0.5, 0.5), arrived));
+    ASSERT_TRUE(arrived) << "no profile is bound to this window\n" << passing.Describe();
+
+    ASSERT_TRUE(passing.Close());
+    const bool forgotten = WaitFor([&] {
+        // As the hook procedures read facts.
+        CWindowFactsScope hook(CWindowFactsScope::Captions::FromWindowServer);
+        wchar_t name[64] = {};
+        return !windowfacts::ClassName(window, name, 64);
+    });
+    EXPECT_TRUE(forgotten) << "the class of a window gone is still given";
 }
