@@ -542,11 +542,13 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
         else
         {
             // The hook keeps the swap state current (it watches SM_SWAPBUTTON).
+            // The system is asked only about a press this hook did not see:
+            // a release of one it saw is never passed for that.
             const int vk = ButtonVirtualKey(button, g_system.nSwapButtons != 0);
-            if (vk != 0)
+            if (vk != 0 && g_bDownSeen[button] == 0)
             {
                 const bool systemDown = (::GetAsyncKeyState(vk) & 0x8000) != 0;
-                if (PassReleaseForSync(kind, g_bDownSeen[button] != 0, systemDown))
+                if (PassReleaseForSync(kind, false, systemDown))
                 {
                     CLogger::LogDebug(L"ProcessButton: Button is down but we didn't see it. Allowing button up to keep Windows in sync!");
                     result = 0;

@@ -247,3 +247,35 @@ TEST_F(ProfileTargetingEndToEnd, WhatTheHookKeptOfAWindowIsForgottenOnceTheWindo
     });
     EXPECT_TRUE(forgotten) << "the class of a window gone is still given";
 }
+
+// A press made before the hooks went in is never seen by them; its release in
+// a window whose profile disables the button still goes through, or the
+// system would be left with the button held down.
+TEST_F(ProfileTargetingEndToEnd, TheReleaseOfAPressMadeBeforeTheHooksPassesWhereTheButtonIsDisabled)
+{
+    ASSERT_TRUE(s_bound->Activate());
+    const POINT at = Inside(*s_bound, 0.5, 0.5);
+    ASSERT_TRUE(PhysicalInput::MoveTo(at.x, at.y));
+    ASSERT_TRUE(WaitFor([&] {
+        POINT cursor{};
+        return ::GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y;
+    }));
+    s_bound->Clear();
+    ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kRight));
+    ASSERT_TRUE(s_bound->WaitForRecord(Named(L"WM_RBUTTONDOWN"))) << s_bound->Describe();
+    ASSERT_TRUE(LoadAndHook(WINDOWMASK_ALL));
+    // A click of another button brings the window's profile into force.
+    ASSERT_TRUE(ClickWhenThere(POINT{at.x + 7, at.y + 5}, PhysicalInput::kLeft));
+    ASSERT_TRUE(s_bound->WaitForRecord(Named(L"WM_LBUTTONUP"))) << s_bound->Describe();
+    ASSERT_TRUE(WaitFor([] {
+        const CApplicationSettings* profile = g_engine.pCurrentApp;
+        return profile != nullptr && profile->GetDescription() != nullptr &&
+               std::wstring(profile->GetDescription()) == L"Targeted probe";
+    })) << "the bound window's profile never came into force";
+    s_bound->Clear();
+
+    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kRight));
+    ASSERT_TRUE(ClickWhenThere(POINT{at.x + 3, at.y + 9}, PhysicalInput::kLeft));
+    ASSERT_TRUE(s_bound->WaitForRecord(Named(L"WM_LBUTTONUP"))) << "the fence click never arrived\n" << s_bound->Describe();
+    EXPECT_FALSE(s_bound->Records(Named(L"WM_RBUTTONUP")).empty()) << s_bound->Describe();
+}
