@@ -68,7 +68,7 @@ namespace
     // Reads the decimal number at position (after one optional ":", one optional
     // "<" and blanks); false when there are no digits. A "-" never starts a
     // number (it starts the upper bound of a range). Large numbers saturate.
-    bool ReadTagNumber(const std::wstring& text, size_t position, long long& value)
+    bool ReadTagNumber(std::wstring_view text, size_t position, long long& value)
     {
         if (position < text.size() && text[position] == L':')
             ++position;
@@ -97,18 +97,29 @@ namespace
         return text.compare(0, std::wcslen(prefix), prefix) == 0;
     }
 
-    // The time one tag adds to the estimate.
-    long long TagTime(const std::wstring& tag, int perKeyTime)
+    // Whether the tag, read in upper case, starts with prefix (in upper case).
+    // Only the prefix's characters are compared: a load asks this of every tag
+    // of every slot, and needs no copy of them.
+    bool StartsWithInUpperCase(std::wstring_view tag, const wchar_t* prefix)
     {
-        std::wstring upper = tag;
-        for (wchar_t& c : upper)
-            c = static_cast<wchar_t>(std::towupper(c));
-        long long number = 0;
-        if (StartsWith(upper, L"HOLDMS") || StartsWith(upper, L"WAITMS"))
-            return ReadTagNumber(upper, 6, number) ? number : perKeyTime;
-        if (StartsWith(upper, L"HOLD") || StartsWith(upper, L"WAIT"))
+        for (size_t i = 0; prefix[i] != L'\0'; ++i)
         {
-            if (!ReadTagNumber(upper, 4, number) || number == 0)
+            if (i >= tag.size() || static_cast<wchar_t>(std::towupper(tag[i])) != prefix[i])
+                return false;
+        }
+        return true;
+    }
+
+    // The time one tag adds to the estimate. (The number after the name is
+    // read as it is: upper case changes none of its characters.)
+    long long TagTime(std::wstring_view tag, int perKeyTime)
+    {
+        long long number = 0;
+        if (StartsWithInUpperCase(tag, L"HOLDMS") || StartsWithInUpperCase(tag, L"WAITMS"))
+            return ReadTagNumber(tag, 6, number) ? number : perKeyTime;
+        if (StartsWithInUpperCase(tag, L"HOLD") || StartsWithInUpperCase(tag, L"WAIT"))
+        {
+            if (!ReadTagNumber(tag, 4, number) || number == 0)
                 return 250;
             return number * 1000;
         }
@@ -1009,7 +1020,7 @@ int CApplicationSettings::CalculateKeystrokesWaitHoldTime(const wchar_t* keys, i
             const size_t close = std::wstring_view(keys, length).find(L'}', i + 1);
             const size_t tagEnd = close == std::wstring_view::npos ? length : close;
             const size_t examined = std::min<size_t>(tagEnd - (i + 1), kMaxTagExamined);
-            total = SaturatingAdd(total, TagTime(std::wstring(keys + i + 1, examined), perKeyTime));
+            total = SaturatingAdd(total, TagTime(std::wstring_view(keys + i + 1, examined), perKeyTime));
             i = close == std::wstring_view::npos ? length : close + 1;
         }
         else
