@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cwchar>
 
 #include "Actions.h"
@@ -275,6 +276,27 @@ LRESULT Finish(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry, const
     return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
 }
 
+// A move that finds the global lock busy is passed at once, without the check
+// of the window under the pointer it would have asked for; the poll asks for
+// that check under the lock, on the same conditions (AskForUnaskedMove), so a
+// pointer that comes to rest after such a move still gets its window's profile.
+struct UnaskedMove
+{
+    std::atomic<unsigned long long> point{0};   // x in the low half, y in the high half
+    std::atomic<DWORD> time{0};
+    std::atomic<bool> pending{false};
+};
+UnaskedMove g_unaskedMove;
+
+void NoteUnaskedMove(POINT point, DWORD time)
+{
+    g_unaskedMove.point.store(static_cast<unsigned long long>(static_cast<unsigned>(point.x)) |
+                                  (static_cast<unsigned long long>(static_cast<unsigned>(point.y)) << 32),
+                              std::memory_order_relaxed);
+    g_unaskedMove.time.store(time, std::memory_order_relaxed);
+    g_unaskedMove.pending.store(true, std::memory_order_release);
+}
+
 // Moves: never wait, never allocate.
 LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
 {
@@ -291,7 +313,12 @@ LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
         return 1;
     CThreadTryLock lock(L"WM_MOUSEMOVE");
     if (!lock)
+    {
+        NoteUnaskedMove(data->pt, entry);
         return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
+    }
+    // This move decides now, whatever an earlier one left to the poll.
+    g_unaskedMove.pending.store(false, std::memory_order_relaxed);
     SyncScrollWindowHold();
 
     if (g_threads.pWindowOperation != nullptr)
@@ -745,6 +772,7 @@ void ResetMouseHookState()
     g_nMouseOverQuarter = kNoArea;
     g_szMouseOverCaption[0] = 0;
     g_mouseOverRequest.Forget();
+    g_unaskedMove.pending.store(false);
     g_mouseOverPollAsked = false;
     g_mouseOverPollPeriod = 0;
     ForgetScrollLockReading();
@@ -771,6 +799,23 @@ bool MouseOverPollWanted()
     const CApplicationSettings* profile = g_engine.pCurrentApp;
     return settings->m_bSwitchOnMouseOver || settings->m_bActivateOnMouseOver ||
            (profile != nullptr && profile->ActivateOnHover());
+}
+
+// Timer thread, global lock held: the check a move left unasked (it found the
+// lock busy) is asked now, as that move would have asked it.
+void AskForUnaskedMove()
+{
+    if (!g_unaskedMove.pending.exchange(false, std::memory_order_acquire))
+        return;
+    const CSettings* settings = g_pSettings;
+    const CApplicationSettings* profile = g_engine.pCurrentApp;
+    if (settings == nullptr || !MouseOverWanted(settings, profile) || AnyButtonDown() || MouseHookEngineBusy() ||
+        g_threads.pWindowOperation != nullptr || g_LockAxis.LockedX() || g_LockAxis.LockedY())
+        return;
+    const unsigned long long packed = g_unaskedMove.point.load(std::memory_order_relaxed);
+    const POINT point{static_cast<LONG>(static_cast<unsigned>(packed & 0xFFFFFFFFu)),
+                      static_cast<LONG>(static_cast<unsigned>(packed >> 32))};
+    g_mouseOverRequest.Ask(point, g_unaskedMove.time.load(std::memory_order_relaxed), kMouseOverAfterMoveMs);
 }
 
 // Timer thread, global lock held: the poll runs at the pace the pointer asks
@@ -911,6 +956,7 @@ void CALLBACK ProcessMouseOverTimerProc(HWND, UINT, UINT_PTR id, DWORD)
         CLogger::LogDebug(L"ProcessMouseOverTimerProc: Thread locked - skipping");
         return;
     }
+    AskForUnaskedMove();
     const DWORD now = TickNow();
     PaceMouseOverPoll(now);
     POINT point{};
