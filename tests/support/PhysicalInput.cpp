@@ -205,6 +205,15 @@ bool PointerAlreadyAt(int x, int y)
     return Run({L"mousemove", L"--sync", Number(x), Number(y)});
 }
 
+::testing::AssertionResult PhysicalInput::MoveToAndWait(int x, int y, DWORD timeoutMs)
+{
+    if (auto moved = MoveTo(x, y); !moved)
+        return moved;
+    if (!WaitFor([&] { return PointerAlreadyAt(x, y); }, timeoutMs))
+        return ::testing::AssertionFailure() << "the cursor did not arrive at " << x << "," << y;
+    return ::testing::AssertionSuccess();
+}
+
 ::testing::AssertionResult PhysicalInput::MoveBy(int dx, int dy)
 {
     // "--" keeps a negative offset from being read as an option.
