@@ -45,6 +45,14 @@ protected:
                 return;
         }
     }
+    // A probe window of that title at that place, with the other options as they come.
+    static ProbeOptions Placed(const wchar_t* title, RECT rect)
+    {
+        ProbeOptions options;
+        options.title = title;
+        options.rect = rect;
+        return options;
+    }
     // The last started goes first.
     static void TearDownTestSuite()
     {
@@ -67,12 +75,22 @@ protected:
     }
     void TearDown() override
     {
-        RemoveMouseHook(false);
+        RemoveMouseHook(m_unhookRestores);
         m_isolated.End();
+    }
+
+    // Two probes side by side, left and right on the desktop, for tests that
+    // move between two windows.
+    static void StartProbePair(const wchar_t* leftTitle, const wchar_t* rightTitle)
+    {
+        StartProbes({Placed(leftTitle, RECT{40, 60, 520, 460}), Placed(rightTitle, RECT{620, 60, 1100, 460})});
     }
 
     std::wstring m_name;
     bool m_activate;
+    // Whether removing the hooks at the end puts back the system settings a
+    // profile changed (button swap, wheel lines, pointer speed).
+    bool m_unhookRestores = false;
     TempFolder m_folder;
     IsolatedSettings m_isolated;
 

@@ -21,6 +21,7 @@
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
+#include "ProbeSuite.h"
 #include "Settings.h"
 #include "TempFolder.h"
 #include "WaitFor.h"
@@ -34,31 +35,14 @@ constexpr int kActionDisable = 6;
 const wchar_t kBoundTitle[] = L"Brmp Targeted Window";
 const wchar_t kOtherTitle[] = L"Brmp Other Window";
 
-class ProfileTargetingEndToEnd : public ::testing::Test
+class ProfileTargetingEndToEnd : public ProbeSuite<ProfileTargetingEndToEnd>
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_started = StartProbePair(kBoundTitle, s_bound, kOtherTitle, s_other);
-    }
-    static void TearDownTestSuite()
-    {
-        s_bound.reset();
-        s_other.reset();
-    }
+    ProfileTargetingEndToEnd() : ProbeSuite(L"Targeting") {}
 
-    void SetUp() override
-    {
-        ASSERT_TRUE(s_started);
-        ASSERT_TRUE(m_folder.IsValid());
-        ASSERT_TRUE(m_isolated.Begin(L"Targeting", m_folder.Path()));
-    }
-    void TearDown() override
-    {
-        // The loaded profiles stay until the next load replaces them safely.
-        RemoveMouseHook(false);
-        m_isolated.End();
-    }
+    static void SetUpTestSuite() { StartProbePair(kBoundTitle, kOtherTitle); }
+    static Probe& Bound() { return ProbeAt(0); }
+    static Probe& Other() { return ProbeAt(1); }
 
     // A settings file whose one window profile is bound to the bound probe by
     // caption, process and class, limited to the given quarters; its right
@@ -79,15 +63,7 @@ protected:
     // report the previous one while a move and a click arrive together.
     static bool ClickWhenThere(POINT at, int button)
     {
-        // A synchronous move to where the pointer already is would wait forever.
-        POINT now{};
-        if ((!::GetCursorPos(&now) || now.x != at.x || now.y != at.y) && !PhysicalInput::MoveTo(at.x, at.y))
-            return false;
-        WaitFor([&] {
-            POINT cursor{};
-            return ::GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y;
-        });
-        return static_cast<bool>(PhysicalInput::Click(button));
+        return PhysicalInput::MoveToAndWait(at.x, at.y) && PhysicalInput::Click(button);
     }
 
     // Right-clicks at the point of the probe and tells whether the probe got
@@ -114,16 +90,8 @@ protected:
                 window.top + static_cast<LONG>((window.bottom - window.top) * fy)};
     }
 
-    TempFolder m_folder{L"brmptarget"};
-    IsolatedSettings m_isolated;
-    static std::unique_ptr<Probe> s_bound;
-    static std::unique_ptr<Probe> s_other;
-    static ::testing::AssertionResult s_started;
 };
 
-std::unique_ptr<Probe> ProfileTargetingEndToEnd::s_bound;
-std::unique_ptr<Probe> ProfileTargetingEndToEnd::s_other;
-::testing::AssertionResult ProfileTargetingEndToEnd::s_started = ::testing::AssertionFailure();
 } // namespace
 
 // Without the mouse-over switch a click goes to the profile of the window with
@@ -138,9 +106,9 @@ TEST_F(ProfileTargetingEndToEnd, AClickOverTheBoundWindowIsRemappedAndOverTheOth
         bool arrives;
     };
     const Case cases[] = {
-        {"over the bound window", s_bound.get(), false},
-        {"over the other window", s_other.get(), true},
-        {"over the bound window again", s_bound.get(), false},
+        {"over the bound window", &Bound(), false},
+        {"over the other window", &Other(), true},
+        {"over the bound window again", &Bound(), false},
     };
     for (const Case& c : cases)
     {
@@ -164,7 +132,7 @@ TEST_F(ProfileTargetingEndToEnd, AProfileLimitedToAQuarterAppliesOnlyThere)
         double fx, fy;
         bool arrives;
     };
-    ASSERT_TRUE(s_other->Activate());
+    ASSERT_TRUE(Other().Activate());
     const Case cases[] = {
         {"top-left quarter", 0.3, 0.3, false},
         {"bottom-right quarter", 0.7, 0.7, true},
@@ -175,7 +143,7 @@ TEST_F(ProfileTargetingEndToEnd, AProfileLimitedToAQuarterAppliesOnlyThere)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
-        const POINT at = Inside(*s_bound, c.fx, c.fy);
+        const POINT at = Inside(Bound(), c.fx, c.fy);
         ASSERT_TRUE(PhysicalInput::MoveTo(at.x, at.y));
         const bool switched = WaitFor([&] {
             const CApplicationSettings* profile = g_engine.pCurrentApp;
@@ -185,8 +153,8 @@ TEST_F(ProfileTargetingEndToEnd, AProfileLimitedToAQuarterAppliesOnlyThere)
         });
         EXPECT_TRUE(switched) << "the profile in force never followed the cursor";
         bool arrived = false;
-        ASSERT_TRUE(RightClickArrives(*s_bound, at, arrived));
-        EXPECT_EQ(arrived, c.arrives) << s_bound->Describe();
+        ASSERT_TRUE(RightClickArrives(Bound(), at, arrived));
+        EXPECT_EQ(arrived, c.arrives) << Bound().Describe();
     }
 }
 
@@ -201,7 +169,7 @@ TEST_F(ProfileTargetingEndToEnd, AButtonHeldWhileThePointerMovesOnKeepsTheProfil
         return profile != nullptr && profile->GetDescription() != nullptr &&
                std::wstring(profile->GetDescription()) == L"Targeted probe";
     };
-    const POINT bound = Inside(*s_bound, 0.5, 0.5);
+    const POINT bound = Inside(Bound(), 0.5, 0.5);
     ASSERT_TRUE(PhysicalInput::MoveTo(bound.x, bound.y));
     ASSERT_TRUE(WaitFor(targeted)) << "the bound window's profile never came into force";
     ASSERT_TRUE(WaitFor([] { return !MouseOverCheckPending(); }));
@@ -209,7 +177,7 @@ TEST_F(ProfileTargetingEndToEnd, AButtonHeldWhileThePointerMovesOnKeepsTheProfil
 
     // A move within the bound window asks for a check; the press follows at
     // once and the pointer goes on to the other window with the button held.
-    const POINT other = Inside(*s_other, 0.5, 0.5);
+    const POINT other = Inside(Other(), 0.5, 0.5);
     ASSERT_TRUE(PhysicalInput::Run({L"mousemove", std::to_wstring(bound.x + 10), std::to_wstring(bound.y + 10), L"mousedown",
                                     L"1", L"mousemove", std::to_wstring(other.x), std::to_wstring(other.y)}));
     const bool checked = WaitFor([&] { return MouseOverChecksTaken() != taken; });
