@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "ApplicationSettings.h"
@@ -50,11 +51,7 @@ class KeyHookAxisLockTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_savedKeys = *g_pSettings->GetLayerModifierKeys();
-        m_savedEnable = g_pSettings->m_bLayerModifierKeys;
-        *g_pSettings->GetLayerModifierKeys() = CLayerModifierKeys();
-        g_pSettings->m_bLayerModifierKeys = true;
-        ResetKeyHookState();
+        m_layerKeys.emplace();
         g_LockAxis.Init();
     }
     void TearDown() override
@@ -62,9 +59,7 @@ protected:
         PhysicalInput::KeyUp(L"F7");
         PhysicalInput::KeyUp(L"F8");
         RemoveMouseHook(false);
-        *g_pSettings->GetLayerModifierKeys() = m_savedKeys;
-        g_pSettings->m_bLayerModifierKeys = m_savedEnable;
-        ResetKeyHookState();
+        m_layerKeys.reset();
         g_LockAxis.Init();
     }
 
@@ -93,8 +88,7 @@ protected:
         return PhysicalInput::Run({L"mousemove", std::to_wstring(p.x), std::to_wstring(p.y)});
     }
 
-    CLayerModifierKeys m_savedKeys;
-    bool m_savedEnable = false;
+    std::optional<layertest::LayerKeysGuard> m_layerKeys;
 };
 }
 

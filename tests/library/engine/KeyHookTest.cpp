@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "ApplicationSettings.h"
@@ -29,6 +30,7 @@ using brmptest::LowLevelKeyboardHook;
 using brmptest::PhysicalInput;
 using enginetest::WaitFor;
 using layertest::EngineStateGuard;
+using layertest::LayerKeysGuard;
 using layertest::RecordingWindow;
 
 namespace
@@ -36,22 +38,13 @@ namespace
 class KeyHookTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_savedKeys = *g_pSettings->GetLayerModifierKeys();
-        m_savedEnable = g_pSettings->m_bLayerModifierKeys;
-        *g_pSettings->GetLayerModifierKeys() = CLayerModifierKeys();
-        g_pSettings->m_bLayerModifierKeys = true;
-        ResetKeyHookState();
-    }
+    void SetUp() override { m_layerKeys.emplace(); }
     void TearDown() override
     {
         for (const wchar_t* key : {L"F7", L"F8", L"F9", L"shift"})
             PhysicalInput::KeyUp(key);
         RemoveMouseHook(false);
-        *g_pSettings->GetLayerModifierKeys() = m_savedKeys;
-        g_pSettings->m_bLayerModifierKeys = m_savedEnable;
-        ResetKeyHookState();
+        m_layerKeys.reset();
     }
 
     static void SetKey(ModifierKeys index, unsigned short vk, unsigned short modifier)
@@ -78,8 +71,7 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
-    bool m_savedEnable = false;
-    CLayerModifierKeys m_savedKeys;
+    std::optional<LayerKeysGuard> m_layerKeys;
 };
 }
 

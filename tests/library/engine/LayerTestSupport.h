@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include "Hotkeys.h"
+
 class CApplicationSettings;
 
 namespace layertest
@@ -59,5 +61,21 @@ private:
     int m_savedLayers = 0;
     bool m_savedNotifyLayer = true;
     bool m_savedSwitchOnMouseOver = true;
+};
+
+// The layer modifier keys of the library's settings, on and with no key set
+// while the guard lives, and the keyboard hook's state fresh; the keys and the
+// switch are put back and the hook's state reset again at the end.
+class LayerKeysGuard
+{
+public:
+    LayerKeysGuard();
+    ~LayerKeysGuard();
+    LayerKeysGuard(const LayerKeysGuard&) = delete;
+    LayerKeysGuard& operator=(const LayerKeysGuard&) = delete;
+
+private:
+    CLayerModifierKeys m_savedKeys;
+    bool m_savedEnable = false;
 };
 }
