@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "ApplicationSettings.h"
@@ -46,12 +45,12 @@ std::string Moves(Probe& probe)
     return text.empty() ? std::string("  no moves\n") : text;
 }
 
-class KeyHookAxisLockTest : public ::testing::Test
+class KeyHookAxisLockTest : public layertest::LayerKeysTest
 {
 protected:
     void SetUp() override
     {
-        m_layerKeys.emplace();
+        LayerKeysTest::SetUp();
         g_LockAxis.Init();
     }
     void TearDown() override
@@ -59,7 +58,7 @@ protected:
         PhysicalInput::KeyUp(L"F7");
         PhysicalInput::KeyUp(L"F8");
         RemoveMouseHook(false);
-        m_layerKeys.reset();
+        LayerKeysTest::TearDown();
         g_LockAxis.Init();
     }
 
@@ -88,7 +87,6 @@ protected:
         return PhysicalInput::Run({L"mousemove", std::to_wstring(p.x), std::to_wstring(p.y)});
     }
 
-    std::optional<layertest::LayerKeysGuard> m_layerKeys;
 };
 }
 

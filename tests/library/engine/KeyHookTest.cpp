@@ -8,7 +8,6 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
 
 #include "ApplicationSettings.h"
@@ -30,21 +29,20 @@ using brmptest::LowLevelKeyboardHook;
 using brmptest::PhysicalInput;
 using enginetest::WaitFor;
 using layertest::EngineStateGuard;
-using layertest::LayerKeysGuard;
+using layertest::LayerKeysTest;
 using layertest::RecordingWindow;
 
 namespace
 {
-class KeyHookTest : public ::testing::Test
+class KeyHookTest : public LayerKeysTest
 {
 protected:
-    void SetUp() override { m_layerKeys.emplace(); }
     void TearDown() override
     {
         for (const wchar_t* key : {L"F7", L"F8", L"F9", L"shift"})
             PhysicalInput::KeyUp(key);
         RemoveMouseHook(false);
-        m_layerKeys.reset();
+        LayerKeysTest::TearDown();
     }
 
     static void SetKey(ModifierKeys index, unsigned short vk, unsigned short modifier)
@@ -71,7 +69,6 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
-    std::optional<LayerKeysGuard> m_layerKeys;
 };
 }
 

@@ -103,15 +103,16 @@ EngineStateGuard::~EngineStateGuard()
     delete m_profile;
 }
 
-LayerKeysGuard::LayerKeysGuard()
-    : m_savedKeys(*g_pSettings->GetLayerModifierKeys()), m_savedEnable(g_pSettings->m_bLayerModifierKeys)
+void LayerKeysTest::SetUp()
 {
+    m_savedKeys = *g_pSettings->GetLayerModifierKeys();
+    m_savedEnable = g_pSettings->m_bLayerModifierKeys;
     *g_pSettings->GetLayerModifierKeys() = CLayerModifierKeys();
     g_pSettings->m_bLayerModifierKeys = true;
     ResetKeyHookState();
 }
 
-LayerKeysGuard::~LayerKeysGuard()
+void LayerKeysTest::TearDown()
 {
     *g_pSettings->GetLayerModifierKeys() = m_savedKeys;
     g_pSettings->m_bLayerModifierKeys = m_savedEnable;

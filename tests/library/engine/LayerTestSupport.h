@@ -3,6 +3,8 @@
 // registered messages the library posts to the program, and a guard that
 // gives the library a test profile and puts the engine state back afterwards.
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
 #include <vector>
@@ -63,16 +65,14 @@ private:
     bool m_savedSwitchOnMouseOver = true;
 };
 
-// The layer modifier keys of the library's settings, on and with no key set
-// while the guard lives, and the keyboard hook's state fresh; the keys and the
-// switch are put back and the hook's state reset again at the end.
-class LayerKeysGuard
+// Tests of the keyboard hook: the layer modifier keys of the library's
+// settings are on, with no key set, and the hook's state is fresh; the keys and
+// the switch are put back and the hook's state reset again at the end.
+class LayerKeysTest : public ::testing::Test
 {
-public:
-    LayerKeysGuard();
-    ~LayerKeysGuard();
-    LayerKeysGuard(const LayerKeysGuard&) = delete;
-    LayerKeysGuard& operator=(const LayerKeysGuard&) = delete;
+protected:
+    void SetUp() override;
+    void TearDown() override;
 
 private:
     CLayerModifierKeys m_savedKeys;
