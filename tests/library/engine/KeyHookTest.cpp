@@ -68,7 +68,6 @@ protected:
                                                  << " never came through the library's hook";
         return ::testing::AssertionSuccess();
     }
-
 };
 }
 
