@@ -182,8 +182,13 @@ unsigned long PhysicalInput::XWindowOf(HWND window)
         },
         reinterpret_cast<LPARAM>(&search));
     if (!search.found)
+    {
+        std::string other;
+        RunTool(L"/usr/bin/xwininfo", {L"-id", std::to_wstring(search.xwindow)}, timeoutMs, &other);
         return ::testing::AssertionFailure() << "the X input focus is on X window " << search.xwindow
-                                             << ", of no window of the thread of X window " << xwindow;
+                                             << ", of no window of the thread of X window " << xwindow << ":\n"
+                                             << other;
+    }
     return ::testing::AssertionSuccess();
 }
 
