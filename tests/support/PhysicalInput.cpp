@@ -163,6 +163,14 @@ unsigned long PhysicalInput::XWindowOf(HWND window)
     // Asked with the server's current time, which the X server never refuses.
     if (auto focused = Run({L"windowfocus", L"--sync", id}, timeoutMs); !focused)
         return focused;
+    // A fence on the window's thread: once it answers, it has read the X focus
+    // event too. A thread busy meanwhile (a dialog still painting) would
+    // otherwise read it later and take the foreground back from whatever window
+    // the test brings forward next.
+    DWORD_PTR answer = 0;
+    if (::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &answer) == 0)
+        return ::testing::AssertionFailure() << "the thread of window " << window << " did not answer within "
+                                             << timeoutMs << " ms";
     // Wine gives a key to the focus of the thread whose window has the X
     // focus: another window of the same thread (mapped late, say) does as well.
     std::string focus;
