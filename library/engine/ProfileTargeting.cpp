@@ -913,8 +913,13 @@ void NotifyProcessChanged(HWND window, CApplicationSettings* profile)
     if (setup == nullptr || !::IsWindow(setup))
         return;
     DWORD_PTR result = 0;
-    ::SendMessageTimeoutW(setup, BRMP_ProcessChanged, reinterpret_cast<WPARAM>(window), reinterpret_cast<LPARAM>(profile),
-                          SMTO_ABORTIFHUNG, kProcessChangedTimeoutMs, &result);
+    if (::SendMessageTimeoutW(setup, BRMP_ProcessChanged, reinterpret_cast<WPARAM>(window),
+                              reinterpret_cast<LPARAM>(profile), SMTO_ABORTIFHUNG, kProcessChangedTimeoutMs, &result) == 0)
+    {
+        // A note not taken in time may be dropped with the send (Wine does):
+        // the dialog, busy or hung now, then reads of the switch once free.
+        ::PostMessageW(setup, BRMP_ProcessChanged, reinterpret_cast<WPARAM>(window), reinterpret_cast<LPARAM>(profile));
+    }
 }
 
 namespace

@@ -111,7 +111,8 @@ bool CurrentProfileMasked();
 int CurrentProfileMask();
 
 // Tells the setup window (when registered) that window's profile is now profile:
-// BRMP_ProcessChanged (window, profile), given up after 50 ms or on a hung window.
+// BRMP_ProcessChanged (window, profile), given up after 50 ms or on a hung window,
+// and then posted, so that a dialog busy at the moment still hears of it.
 constexpr UINT kProcessChangedTimeoutMs = 50;
 void NotifyProcessChanged(HWND window, CApplicationSettings* profile);
 // Makes profile the one in force for window of process (SetNewApp, the mask,

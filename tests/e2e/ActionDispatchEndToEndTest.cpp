@@ -21,6 +21,7 @@
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
+#include "ProbeSuite.h"
 #include "Settings.h"
 #include "TempFolder.h"
 #include "WaitFor.h"
@@ -53,9 +54,11 @@ struct BoundProfile
     std::vector<Slot> slots;
 };
 
-class ActionDispatchEndToEnd : public ::testing::Test
+class ActionDispatchEndToEnd : public ProbeSuite<ActionDispatchEndToEnd>
 {
 protected:
+    ActionDispatchEndToEnd() : ProbeSuite(L"Dispatch") {}
+
     static void SetUpTestSuite()
     {
         ProbeOptions main;
@@ -64,70 +67,39 @@ protected:
         ProbeOptions other;
         other.title = kOtherTitle;
         other.rect = RECT{680, 60, 1180, 520};
-        s_main = std::make_unique<Probe>(main);
-        s_other = std::make_unique<Probe>(other);
-        s_started = ::testing::AssertionResult(s_main->Start() && s_other->Start());
+        StartProbes({main, other});
     }
-    static void TearDownTestSuite()
-    {
-        s_main.reset();
-        s_other.reset();
-    }
+    static Probe& MainProbe() { return ProbeAt(0); }
+    static Probe& OtherProbe() { return ProbeAt(1); }
 
     void SetUp() override
     {
-        ASSERT_TRUE(s_started);
-        ASSERT_TRUE(m_folder.IsValid());
-        ASSERT_TRUE(m_isolated.Begin(L"Dispatch", m_folder.Path()));
-        if (::IsIconic(s_main->Window()) || ::IsZoomed(s_main->Window()))
-            ::ShowWindow(s_main->Window(), SW_RESTORE);
-        ASSERT_TRUE(s_main->Activate());
-    }
-    void TearDown() override
-    {
-        RemoveMouseHook(false);
-        m_isolated.End();
+        ProbeSuite::SetUp();
+        if (HasFatalFailure())
+            return;
+        if (::IsIconic(MainProbe().Window()) || ::IsZoomed(MainProbe().Window()))
+            ::ShowWindow(MainProbe().Window(), SW_RESTORE);
+        ASSERT_TRUE(MainProbe().Activate());
     }
 
     // Writes a settings file with one window profile per entry (bound to the
     // probe of that title), loads it and installs the hooks.
     ::testing::AssertionResult LoadAndHook(const std::vector<BoundProfile>& profiles)
     {
-        wchar_t path[kMaxPathChars] = L"";
-        if (GetDefaultSettingsFile(path, kMaxPathChars) != 0)
-            return ::testing::AssertionFailure() << "no settings file path";
+        CSettings settings(false, CMouseInfo());
+        settings.m_bSwitchOnMouseOver = true;
+        int index = 1;
+        for (const BoundProfile& bound : profiles)
         {
-            CSettings settings(false, CMouseInfo());
-            settings.m_bSwitchOnMouseOver = true;
-            int index = 1;
-            for (const BoundProfile& bound : profiles)
+            CApplicationSettings* profile = AddProbeProfile(settings, bound.title, index++);
+            for (const Slot& slot : bound.slots)
             {
-                auto* profile = new CApplicationSettings(&settings, false, index++);
-                const std::wstring sep = kWindowKeySeparator;
-                profile->SetApplication((L"W3:" + std::wstring(bound.title) + sep + L"BrmpProbe.exe" + sep +
-                                         L"BrmpProbeWindow" + sep + L"*")
-                                            .c_str());
-                profile->SetDescription(bound.title);
-                profile->SetMatchType(1);
-                profile->SetWindowMask(WINDOWMASK_ALL);
-                for (const Slot& slot : bound.slots)
-                {
-                    profile->SetActions(slot.button, slot.layer, slot.code);
-                    if (slot.keys != nullptr)
-                        profile->SetKeystrokes(slot.button, slot.layer, slot.keys, slot.keyMode, 0, false, true,
-                                               false, false);
-                }
-                settings.AddApplication(profile);
+                profile->SetActions(slot.button, slot.layer, slot.code);
+                if (slot.keys != nullptr)
+                    profile->SetKeystrokes(slot.button, slot.layer, slot.keys, slot.keyMode, 0, false, true, false, false);
             }
-            ::DeleteFileW(path);
-            if (!settings.Save(path))
-                return ::testing::AssertionFailure() << "the settings file could not be written";
         }
-        if (!UpdateSettings())
-            return ::testing::AssertionFailure() << "UpdateSettings failed";
-        if (!SetMouseHook())
-            return ::testing::AssertionFailure() << "SetMouseHook failed";
-        return ::testing::AssertionSuccess();
+        return IsolatedSettings::LoadAndHook(settings);
     }
 
     static POINT Inside(Probe& probe, double fx = 0.5, double fy = 0.5)
@@ -138,24 +110,8 @@ protected:
                 window.top + static_cast<LONG>((window.bottom - window.top) * fy)};
     }
 
-    // Moves there and waits until the system reports the cursor there: the
-    // hook takes the cursor's position as the click's point.
-    static ::testing::AssertionResult MoveThere(POINT at)
-    {
-        // xdotool's synchronous move waits for a motion that never comes when
-        // the pointer is there already.
-        POINT now{};
-        if (::GetCursorPos(&now) && now.x == at.x && now.y == at.y)
-            return ::testing::AssertionSuccess();
-        if (!PhysicalInput::MoveTo(at.x, at.y))
-            return ::testing::AssertionFailure() << "xdotool move failed";
-        if (!WaitFor([&] {
-                POINT cursor{};
-                return ::GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y;
-            }))
-            return ::testing::AssertionFailure() << "the cursor did not arrive at " << at.x << "," << at.y;
-        return ::testing::AssertionSuccess();
-    }
+    // The hook takes the cursor's position as the click's point.
+    static ::testing::AssertionResult MoveThere(POINT at) { return PhysicalInput::MoveToAndWait(at.x, at.y); }
 
     // A key tap that nothing remaps: once the probe has it, every input
     // before it has been delivered.
@@ -179,54 +135,45 @@ protected:
     }
 
     static bool Has(Probe& probe, const wchar_t* name) { return !probe.Records(Named(name)).empty(); }
-
-    TempFolder m_folder{L"brmpdispatch"};
-    IsolatedSettings m_isolated;
-    static std::unique_ptr<Probe> s_main;
-    static std::unique_ptr<Probe> s_other;
-    static ::testing::AssertionResult s_started;
 };
 
-std::unique_ptr<Probe> ActionDispatchEndToEnd::s_main;
-std::unique_ptr<Probe> ActionDispatchEndToEnd::s_other;
-::testing::AssertionResult ActionDispatchEndToEnd::s_started = ::testing::AssertionFailure();
 } // namespace
 
 TEST_F(ActionDispatchEndToEnd, ARightClickMappedToKeysTypesThemAndNeverArrivesButPassesElsewhere)
 {
     ASSERT_TRUE(LoadAndHook({{kMainTitle, {{kRight, 0, kSimulatedKeys, L"{SHIFT}hello", 0}}}}));
 
-    s_main->Clear();
-    ASSERT_TRUE(MoveThere(Inside(*s_main)));
+    MainProbe().Clear();
+    ASSERT_TRUE(MoveThere(Inside(MainProbe())));
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kRight));
-    s_main->WaitForRecords(Named(L"WM_CHAR"), 5);
+    MainProbe().WaitForRecords(Named(L"WM_CHAR"), 5);
     long long fence = 0;
-    ASSERT_TRUE(Fence(*s_main, fence));
-    EXPECT_EQ(Typed(*s_main), L"Hello") << s_main->Describe();
-    EXPECT_FALSE(Has(*s_main, L"WM_RBUTTONDOWN") || Has(*s_main, L"WM_RBUTTONUP")) << s_main->Describe();
+    ASSERT_TRUE(Fence(MainProbe(), fence));
+    EXPECT_EQ(Typed(MainProbe()), L"Hello") << MainProbe().Describe();
+    EXPECT_FALSE(Has(MainProbe(), L"WM_RBUTTONDOWN") || Has(MainProbe(), L"WM_RBUTTONUP")) << MainProbe().Describe();
 
     // The window of no profile gets the click as it was and no keys.
-    ASSERT_TRUE(s_other->Activate());
-    s_other->Clear();
-    ASSERT_TRUE(MoveThere(Inside(*s_other)));
+    ASSERT_TRUE(OtherProbe().Activate());
+    OtherProbe().Clear();
+    ASSERT_TRUE(MoveThere(Inside(OtherProbe())));
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kRight));
-    EXPECT_TRUE(s_other->WaitForRecord(Named(L"WM_RBUTTONUP"))) << s_other->Describe();
-    EXPECT_TRUE(Has(*s_other, L"WM_RBUTTONDOWN")) << s_other->Describe();
-    EXPECT_EQ(Typed(*s_other), L"");
+    EXPECT_TRUE(OtherProbe().WaitForRecord(Named(L"WM_RBUTTONUP"))) << OtherProbe().Describe();
+    EXPECT_TRUE(Has(OtherProbe(), L"WM_RBUTTONDOWN")) << OtherProbe().Describe();
+    EXPECT_EQ(Typed(OtherProbe()), L"");
 }
 
 TEST_F(ActionDispatchEndToEnd, NoChangePassesTheClickAndDisableSwallowsIt)
 {
     ASSERT_TRUE(LoadAndHook({{kMainTitle, {{kRight, 0, kNoChange}, {kMiddle, 0, kDisable}}}}));
-    s_main->Clear();
-    ASSERT_TRUE(MoveThere(Inside(*s_main)));
+    MainProbe().Clear();
+    ASSERT_TRUE(MoveThere(Inside(MainProbe())));
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kMiddle));
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kRight));
-    EXPECT_TRUE(s_main->WaitForRecord(Named(L"WM_RBUTTONUP"))) << s_main->Describe();
+    EXPECT_TRUE(MainProbe().WaitForRecord(Named(L"WM_RBUTTONUP"))) << MainProbe().Describe();
     long long fence = 0;
-    ASSERT_TRUE(Fence(*s_main, fence));
-    EXPECT_TRUE(Has(*s_main, L"WM_RBUTTONDOWN"));
-    EXPECT_FALSE(Has(*s_main, L"WM_MBUTTONDOWN") || Has(*s_main, L"WM_MBUTTONUP")) << s_main->Describe();
+    ASSERT_TRUE(Fence(MainProbe(), fence));
+    EXPECT_TRUE(Has(MainProbe(), L"WM_RBUTTONDOWN"));
+    EXPECT_FALSE(Has(MainProbe(), L"WM_MBUTTONDOWN") || Has(MainProbe(), L"WM_MBUTTONUP")) << MainProbe().Describe();
 }
 
 TEST_F(ActionDispatchEndToEnd, ButtonsMappedToAClickAKeyChordAndKeysDoThatInstead)
@@ -235,35 +182,35 @@ TEST_F(ActionDispatchEndToEnd, ButtonsMappedToAClickAKeyChordAndKeysDoThatInstea
                               {{kLeft, 0, kMiddleClick},
                                {kXLeft, 0, kCopy},
                                {kWheelUp, 0, kSimulatedKeys, L"w", 0}}}}));
-    s_main->Clear();
-    const POINT at = Inside(*s_main, 0.4, 0.6);
+    MainProbe().Clear();
+    const POINT at = Inside(MainProbe(), 0.4, 0.6);
     ASSERT_TRUE(MoveThere(at));
 
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kLeft));
-    const auto middleUp = s_main->WaitForRecord(Named(L"WM_MBUTTONUP"));
-    ASSERT_TRUE(middleUp) << s_main->Describe();
-    EXPECT_TRUE(Has(*s_main, L"WM_MBUTTONDOWN"));
+    const auto middleUp = MainProbe().WaitForRecord(Named(L"WM_MBUTTONUP"));
+    ASSERT_TRUE(middleUp) << MainProbe().Describe();
+    EXPECT_TRUE(Has(MainProbe(), L"WM_MBUTTONDOWN"));
     EXPECT_EQ(middleUp->Value(L"sx", -1), at.x);
     EXPECT_EQ(middleUp->Value(L"sy", -1), at.y);
 
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kBack));
-    EXPECT_TRUE(s_main->WaitForRecord(Named(L"WM_KEYUP", L"vk", 'C'))) << s_main->Describe();
-    EXPECT_FALSE(s_main->Records(Named(L"WM_KEYDOWN", L"vk", VK_CONTROL)).empty()) << s_main->Describe();
+    EXPECT_TRUE(MainProbe().WaitForRecord(Named(L"WM_KEYUP", L"vk", 'C'))) << MainProbe().Describe();
+    EXPECT_FALSE(MainProbe().Records(Named(L"WM_KEYDOWN", L"vk", VK_CONTROL)).empty()) << MainProbe().Describe();
 
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kWheelUp));
-    EXPECT_TRUE(s_main->WaitForRecord(Named(L"WM_CHAR", L"char", 'w'))) << s_main->Describe();
+    EXPECT_TRUE(MainProbe().WaitForRecord(Named(L"WM_CHAR", L"char", 'w'))) << MainProbe().Describe();
 
     long long fence = 0;
-    ASSERT_TRUE(Fence(*s_main, fence));
+    ASSERT_TRUE(Fence(MainProbe(), fence));
     for (const wchar_t* original : {L"WM_LBUTTONDOWN", L"WM_LBUTTONUP", L"WM_XBUTTONDOWN", L"WM_XBUTTONUP",
                                     L"WM_APPCOMMAND", L"WM_MOUSEWHEEL"})
-        EXPECT_FALSE(Has(*s_main, original)) << original << "\n" << s_main->Describe();
+        EXPECT_FALSE(Has(MainProbe(), original)) << original << "\n" << MainProbe().Describe();
 }
 
 TEST_F(ActionDispatchEndToEnd, WindowActionsMaximiseRestoreAndMinimiseTheWindowUnderTheCursor)
 {
     ASSERT_TRUE(LoadAndHook({{kMainTitle, {{kMiddle, 0, kMaximize}, {kXLeft, 0, kRestore}, {kRight, 0, kMinimize}}}}));
-    const HWND window = s_main->Window();
+    const HWND window = MainProbe().Window();
     struct Step
     {
         int xbutton;
@@ -278,13 +225,13 @@ TEST_F(ActionDispatchEndToEnd, WindowActionsMaximiseRestoreAndMinimiseTheWindowU
     for (const Step& step : steps)
     {
         SCOPED_TRACE(testing::Message() << "command 0x" << std::hex << step.command);
-        s_main->Clear();
-        ASSERT_TRUE(MoveThere(Inside(*s_main, 0.5, 0.5)));
+        MainProbe().Clear();
+        ASSERT_TRUE(MoveThere(Inside(MainProbe(), 0.5, 0.5)));
         ASSERT_TRUE(PhysicalInput::Click(step.xbutton));
-        EXPECT_TRUE(s_main->WaitForRecord(Named(L"WM_SYSCOMMAND", L"command", step.command))) << s_main->Describe();
+        EXPECT_TRUE(MainProbe().WaitForRecord(Named(L"WM_SYSCOMMAND", L"command", step.command))) << MainProbe().Describe();
         EXPECT_TRUE(WaitFor(step.done));
         for (const wchar_t* original : {L"WM_MBUTTONUP", L"WM_RBUTTONUP", L"WM_XBUTTONUP"})
-            EXPECT_FALSE(Has(*s_main, original)) << original;
+            EXPECT_FALSE(Has(MainProbe(), original)) << original;
     }
     ::ShowWindow(window, SW_RESTORE);
 }
@@ -311,36 +258,36 @@ TEST_F(ActionDispatchEndToEnd, KeyModesSendOnThePressOnTheReleaseOrHoldWhileTheB
                               {{kMiddle, 0, kSimulatedKeys, L"a", 0},
                                {kRight, 0, kSimulatedKeys, L"b", 1},
                                {kXLeft, 0, kSimulatedKeys, L"c", 2}}}}));
-    ASSERT_TRUE(MoveThere(Inside(*s_main)));
+    ASSERT_TRUE(MoveThere(Inside(MainProbe())));
     long long fence = 0;
 
     // pressed: the whole key goes while the button is still down
-    s_main->Clear();
+    MainProbe().Clear();
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kMiddle));
-    EXPECT_TRUE(s_main->WaitForRecord(Named(L"WM_KEYUP", L"vk", 'A'))) << s_main->Describe();
+    EXPECT_TRUE(MainProbe().WaitForRecord(Named(L"WM_KEYUP", L"vk", 'A'))) << MainProbe().Describe();
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kMiddle));
-    ASSERT_TRUE(Fence(*s_main, fence));
-    EXPECT_EQ(s_main->Records(Named(L"WM_KEYDOWN", L"vk", 'A')).size(), 1u) << s_main->Describe();
+    ASSERT_TRUE(Fence(MainProbe(), fence));
+    EXPECT_EQ(MainProbe().Records(Named(L"WM_KEYDOWN", L"vk", 'A')).size(), 1u) << MainProbe().Describe();
 
     // released: nothing until the release
-    s_main->Clear();
+    MainProbe().Clear();
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kRight));
-    ASSERT_TRUE(Fence(*s_main, fence));
-    EXPECT_TRUE(s_main->Records(Named(L"WM_KEYDOWN", L"vk", 'B')).empty()) << s_main->Describe();
+    ASSERT_TRUE(Fence(MainProbe(), fence));
+    EXPECT_TRUE(MainProbe().Records(Named(L"WM_KEYDOWN", L"vk", 'B')).empty()) << MainProbe().Describe();
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kRight));
-    const auto released = s_main->WaitForRecord(Named(L"WM_KEYDOWN", L"vk", 'B'));
-    ASSERT_TRUE(released) << s_main->Describe();
+    const auto released = MainProbe().WaitForRecord(Named(L"WM_KEYDOWN", L"vk", 'B'));
+    ASSERT_TRUE(released) << MainProbe().Describe();
     EXPECT_GT(released->Value(L"seq"), fence);
 
     // during: down with the button, up with its release
-    s_main->Clear();
+    MainProbe().Clear();
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kBack));
-    EXPECT_TRUE(s_main->WaitForRecord(Named(L"WM_KEYDOWN", L"vk", 'C'))) << s_main->Describe();
-    ASSERT_TRUE(Fence(*s_main, fence));
-    EXPECT_TRUE(s_main->Records(Named(L"WM_KEYUP", L"vk", 'C')).empty()) << s_main->Describe();
+    EXPECT_TRUE(MainProbe().WaitForRecord(Named(L"WM_KEYDOWN", L"vk", 'C'))) << MainProbe().Describe();
+    ASSERT_TRUE(Fence(MainProbe(), fence));
+    EXPECT_TRUE(MainProbe().Records(Named(L"WM_KEYUP", L"vk", 'C')).empty()) << MainProbe().Describe();
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kBack));
-    const auto up = s_main->WaitForRecord(Named(L"WM_KEYUP", L"vk", 'C'));
-    ASSERT_TRUE(up) << s_main->Describe();
+    const auto up = MainProbe().WaitForRecord(Named(L"WM_KEYUP", L"vk", 'C'));
+    ASSERT_TRUE(up) << MainProbe().Describe();
     EXPECT_GT(up->Value(L"seq"), fence);
 }
 
@@ -350,20 +297,20 @@ TEST_F(ActionDispatchEndToEnd, AHeldLayerButtonSwitchesTheLayerWhileHeldAndRetur
                               {{kMiddle, 0, kLayer2},
                                {kRight, 0, kNoChange},
                                {kRight, 1, kSimulatedKeys, L"z", 0}}}}));
-    ASSERT_TRUE(MoveThere(Inside(*s_main, 0.6, 0.4)));
-    s_main->Clear();
+    ASSERT_TRUE(MoveThere(Inside(MainProbe(), 0.6, 0.4)));
+    MainProbe().Clear();
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kMiddle));
     ASSERT_TRUE(WaitFor([] { return GetCurrentLayer() == 1; }));
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kRight));
-    EXPECT_TRUE(s_main->WaitForRecord(Named(L"WM_CHAR", L"char", 'z'))) << s_main->Describe();
+    EXPECT_TRUE(MainProbe().WaitForRecord(Named(L"WM_CHAR", L"char", 'z'))) << MainProbe().Describe();
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kMiddle));
     EXPECT_TRUE(WaitFor([] { return GetCurrentLayer() == 0; }));
 
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kRight));
-    EXPECT_TRUE(s_main->WaitForRecord(Named(L"WM_RBUTTONUP"))) << s_main->Describe();
+    EXPECT_TRUE(MainProbe().WaitForRecord(Named(L"WM_RBUTTONUP"))) << MainProbe().Describe();
     long long fence = 0;
-    ASSERT_TRUE(Fence(*s_main, fence));
-    EXPECT_EQ(s_main->Records(Named(L"WM_RBUTTONDOWN")).size(), 1u) << s_main->Describe();
-    EXPECT_EQ(Typed(*s_main), L"z");
-    EXPECT_FALSE(Has(*s_main, L"WM_MBUTTONDOWN") || Has(*s_main, L"WM_MBUTTONUP")) << s_main->Describe();
+    ASSERT_TRUE(Fence(MainProbe(), fence));
+    EXPECT_EQ(MainProbe().Records(Named(L"WM_RBUTTONDOWN")).size(), 1u) << MainProbe().Describe();
+    EXPECT_EQ(Typed(MainProbe()), L"z");
+    EXPECT_FALSE(Has(MainProbe(), L"WM_MBUTTONDOWN") || Has(MainProbe(), L"WM_MBUTTONUP")) << MainProbe().Describe();
 }

@@ -126,17 +126,9 @@ protected:
     {
         RECT window{};
         ::GetWindowRect(m_probe->Window(), &window);
-        const POINT at{(window.left + window.right) / 2, (window.top + window.bottom) / 2};
-        POINT cursor{};
-        if (::GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y)
-            return PhysicalInput::Click(button);
-        if (!PhysicalInput::MoveTo(at.x, at.y))
-            return ::testing::AssertionFailure() << "xdotool move failed";
-        if (!WaitFor([&] {
-                POINT cursor{};
-                return ::GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y;
-            }))
-            return ::testing::AssertionFailure() << "the cursor did not arrive";
+        if (auto moved = PhysicalInput::MoveToAndWait((window.left + window.right) / 2, (window.top + window.bottom) / 2);
+            !moved)
+            return moved;
         return PhysicalInput::Click(button);
     }
 

@@ -22,6 +22,7 @@
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
+#include "ProbeSuite.h"
 #include "Settings.h"
 #include "TempFolder.h"
 #include "WaitFor.h"
@@ -36,51 +37,40 @@ const wchar_t kNamedTitle[] = L"Brmp Named Window";
 const wchar_t kRenamedTitle[] = L"Brmp Renamed Window";
 const wchar_t kOtherTitle[] = L"Brmp Unnamed Window";
 
-class CaptionProfileEndToEnd : public ::testing::Test
+class CaptionProfileEndToEnd : public ProbeSuite<CaptionProfileEndToEnd>
 {
 protected:
+    CaptionProfileEndToEnd() : ProbeSuite(L"CaptionProfile") {}
+
     static void SetUpTestSuite()
     {
         ProbeOptions slow;
         slow.title = kSlowTitle;
         slow.rect = RECT{20, 60, 420, 360};
         slow.slowCaptionMs = 250;
-        s_slow = std::make_unique<Probe>(slow);
-        s_started = s_slow->Start();
-        if (!s_started)
-            return;
         ProbeOptions named;
         named.title = kNamedTitle;
         named.rect = RECT{440, 60, 840, 360};
-        s_named = std::make_unique<Probe>(named);
-        s_started = s_named->Start();
-        if (!s_started)
-            return;
         ProbeOptions other;
         other.title = kOtherTitle;
         other.rect = RECT{860, 60, 1260, 360};
-        s_other = std::make_unique<Probe>(other);
-        s_started = s_other->Start();
+        StartProbes({slow, named, other});
     }
-    static void TearDownTestSuite()
-    {
-        s_other.reset();
-        s_named.reset();
-        s_slow.reset();
-    }
+    static Probe& SlowProbe() { return ProbeAt(0); }
+    static Probe& NamedProbe() { return ProbeAt(1); }
+    static Probe& OtherProbe() { return ProbeAt(2); }
 
     void SetUp() override
     {
-        ASSERT_TRUE(s_started);
-        ASSERT_TRUE(m_folder.IsValid());
-        ASSERT_TRUE(m_isolated.Begin(L"CaptionProfile", m_folder.Path()));
-        ::SetWindowTextW(s_named->Window(), kNamedTitle);
+        ProbeSuite::SetUp();
+        if (HasFatalFailure())
+            return;
+        ::SetWindowTextW(NamedProbe().Window(), kNamedTitle);
     }
     void TearDown() override
     {
-        RemoveMouseHook(false);
-        m_isolated.End();
-        ::SetWindowTextW(s_named->Window(), kNamedTitle);
+        ProbeSuite::TearDown();
+        ::SetWindowTextW(NamedProbe().Window(), kNamedTitle);
     }
 
     // Caption profiles for the slow and the named window; the click decides.
@@ -103,12 +93,8 @@ protected:
             return active;
         probe.Clear();
         const POINT at = probe.Center();
-        if (!PhysicalInput::MoveTo(at.x, at.y))
-            return ::testing::AssertionFailure() << "xdotool move failed";
-        WaitFor([&] {
-            POINT cursor{};
-            return ::GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y;
-        });
+        if (auto moved = PhysicalInput::MoveToAndWait(at.x, at.y); !moved)
+            return moved;
         if (!PhysicalInput::Click(kMiddle) || !PhysicalInput::Click(PhysicalInput::kRight))
             return ::testing::AssertionFailure() << "xdotool click failed";
         if (!probe.WaitForRecord(Named(L"WM_RBUTTONUP")))
@@ -120,27 +106,15 @@ protected:
         remapped = left;
         return ::testing::AssertionSuccess();
     }
-
-    TempFolder m_folder{L"brmpcaption"};
-    IsolatedSettings m_isolated;
-    static std::unique_ptr<Probe> s_slow;
-    static std::unique_ptr<Probe> s_named;
-    static std::unique_ptr<Probe> s_other;
-    static ::testing::AssertionResult s_started;
 };
-
-std::unique_ptr<Probe> CaptionProfileEndToEnd::s_slow;
-std::unique_ptr<Probe> CaptionProfileEndToEnd::s_named;
-std::unique_ptr<Probe> CaptionProfileEndToEnd::s_other;
-::testing::AssertionResult CaptionProfileEndToEnd::s_started = ::testing::AssertionFailure();
 } // namespace
 
 TEST_F(CaptionProfileEndToEnd, AClickInAWindowThatAnswersCaptionRequestsSlowlyGetsTheProfileOfItsCaption)
 {
     ASSERT_TRUE(LoadAndHook());
     bool remapped = false;
-    ASSERT_TRUE(MiddleClickIsRemapped(*s_slow, remapped));
-    EXPECT_TRUE(remapped) << "the click went on as it came: the caption was not read\n" << s_slow->Describe();
+    ASSERT_TRUE(MiddleClickIsRemapped(SlowProbe(), remapped));
+    EXPECT_TRUE(remapped) << "the click went on as it came: the caption was not read\n" << SlowProbe().Describe();
 }
 
 TEST_F(CaptionProfileEndToEnd, AWindowClickedBeforeIsMatchedByItsNewTitle)
@@ -154,18 +128,18 @@ TEST_F(CaptionProfileEndToEnd, AWindowClickedBeforeIsMatchedByItsNewTitle)
         bool remapped;
     };
     const Step steps[] = {
-        {"the named window", nullptr, s_named.get(), true},
-        {"the other window", nullptr, s_other.get(), false},
-        {"the named window, renamed", kRenamedTitle, s_named.get(), false},
-        {"the other window again", nullptr, s_other.get(), false},
-        {"the named window, named again", kNamedTitle, s_named.get(), true},
+        {"the named window", nullptr, &NamedProbe(), true},
+        {"the other window", nullptr, &OtherProbe(), false},
+        {"the named window, renamed", kRenamedTitle, &NamedProbe(), false},
+        {"the other window again", nullptr, &OtherProbe(), false},
+        {"the named window, named again", kNamedTitle, &NamedProbe(), true},
     };
     for (const Step& step : steps)
     {
         SCOPED_TRACE(step.name);
         if (step.title != nullptr)
         {
-            ASSERT_TRUE(::SetWindowTextW(s_named->Window(), step.title));
+            ASSERT_TRUE(::SetWindowTextW(NamedProbe().Window(), step.title));
         }
         bool remapped = false;
         ASSERT_TRUE(MiddleClickIsRemapped(*step.probe, remapped));

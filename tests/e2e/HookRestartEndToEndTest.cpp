@@ -24,6 +24,7 @@
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
+#include "ProbeSuite.h"
 #include "Settings.h"
 #include "TempFolder.h"
 #include "WaitFor.h"
@@ -34,32 +35,27 @@ namespace
 {
 const wchar_t kTitle[] = L"Brmp Restart Window";
 
-class HookRestartEndToEnd : public ::testing::Test
+class HookRestartEndToEnd : public ProbeSuite<HookRestartEndToEnd>
 {
 protected:
+    HookRestartEndToEnd() : ProbeSuite(L"HookRestart", true) {}
+
     static void SetUpTestSuite()
     {
         ProbeOptions options;
         options.title = kTitle;
         options.rect = RECT{60, 80, 620, 540};
-        s_probe = std::make_unique<Probe>(options);
-        s_started = ::testing::AssertionResult(s_probe->Start());
+        StartProbes({options});
     }
-    static void TearDownTestSuite() { s_probe.reset(); }
 
     void SetUp() override
     {
-        ASSERT_TRUE(s_started);
-        ASSERT_TRUE(m_folder.IsValid());
-        ASSERT_TRUE(m_isolated.Begin(L"HookRestart", m_folder.Path()));
-        ASSERT_TRUE(s_probe->Activate());
-        const POINT at = s_probe->Center();
-        ASSERT_TRUE(PhysicalInput::MoveTo(at.x, at.y));
-        ASSERT_TRUE(WaitFor([&] {
-            POINT cursor{};
-            return ::GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y;
-        }));
-        s_probe->Clear();
+        ProbeSuite::SetUp();
+        if (HasFatalFailure())
+            return;
+        const POINT at = ProbeAt().Center();
+        ASSERT_TRUE(PhysicalInput::MoveToAndWait(at.x, at.y));
+        ProbeAt().Clear();
     }
     void TearDown() override
     {
@@ -70,7 +66,7 @@ protected:
             PhysicalInput::ButtonUp(PhysicalInput::kMiddle);
         RemoveMouseHook(false);
         SetCurrentLayer(0, false, false, false);
-        m_isolated.End();
+        ProbeSuite::TearDown();
     }
 
     // Settings with the probe's profile; clicks decide the profile (no
@@ -92,16 +88,9 @@ protected:
         return PhysicalInput::ButtonUp(PhysicalInput::kMiddle);
     }
 
-    TempFolder m_folder{L"brmprestart"};
-    IsolatedSettings m_isolated;
     bool m_middleHeld = false;
     std::vector<const wchar_t*> m_heldKeys;
-    static std::unique_ptr<Probe> s_probe;
-    static ::testing::AssertionResult s_started;
 };
-
-std::unique_ptr<Probe> HookRestartEndToEnd::s_probe;
-::testing::AssertionResult HookRestartEndToEnd::s_started = ::testing::AssertionFailure();
 } // namespace
 
 TEST_F(HookRestartEndToEnd, StoppingTheHooksWhileALayerButtonIsHeldEndsItsLayer)
@@ -110,7 +99,7 @@ TEST_F(HookRestartEndToEnd, StoppingTheHooksWhileALayerButtonIsHeldEndsItsLayer)
     ProbeProfile(settings)->SetActions(Middle, 0, ACTION_LAYER_2);
     ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
     ASSERT_TRUE(MiddleDown());
-    ASSERT_TRUE(WaitFor([] { return GetCurrentLayer() == 1; })) << s_probe->Describe();
+    ASSERT_TRUE(WaitFor([] { return GetCurrentLayer() == 1; })) << ProbeAt().Describe();
 
     // Its release will never be seen: the layer it holds ends with the hooks.
     EXPECT_TRUE(RemoveMouseHook(false));
@@ -126,21 +115,21 @@ TEST_F(HookRestartEndToEnd, AReleaseTheSystemPassedWhileTheHooksWereOutReachesTh
     ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
     // A press the hooks take over: the probe sees what it typed, not the button.
     ASSERT_TRUE(MiddleDown());
-    ASSERT_TRUE(s_probe->WaitForRecord(Named(L"WM_CHAR", L"char", L'x'))) << s_probe->Describe();
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_CHAR", L"char", L'x'))) << ProbeAt().Describe();
     ASSERT_TRUE(RemoveMouseHook(false));
 
     // Without hooks the release and the next press go to the window as they are.
     ASSERT_TRUE(MiddleUp());
-    ASSERT_TRUE(s_probe->WaitForRecord(Named(L"WM_MBUTTONUP"))) << s_probe->Describe();
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_MBUTTONUP"))) << ProbeAt().Describe();
     ASSERT_TRUE(MiddleDown());
-    ASSERT_TRUE(s_probe->WaitForRecord(Named(L"WM_MBUTTONDOWN"))) << s_probe->Describe();
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_MBUTTONDOWN"))) << ProbeAt().Describe();
     ASSERT_TRUE(SetMouseHook());
 
     // The window has the button down: its release must reach it.
-    s_probe->Clear();
+    ProbeAt().Clear();
     ASSERT_TRUE(MiddleUp());
-    EXPECT_TRUE(s_probe->WaitForRecord(Named(L"WM_MBUTTONUP"))) << "the button stays down in the window\n"
-                                                               << s_probe->Describe();
+    EXPECT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_MBUTTONUP"))) << "the button stays down in the window\n"
+                                                               << ProbeAt().Describe();
 }
 
 TEST_F(HookRestartEndToEnd, ALayerKeyReleasedWhileTheKeyboardHookWasOutDoesNotKeepItsLayer)
@@ -159,7 +148,7 @@ TEST_F(HookRestartEndToEnd, ALayerKeyReleasedWhileTheKeyboardHookWasOutDoesNotKe
     ASSERT_TRUE(::UnhookWindowsHookEx(g_threads.hKeyHook));
     m_heldKeys.clear();
     ASSERT_TRUE(PhysicalInput::KeyUp(L"F8"));
-    ASSERT_TRUE(s_probe->WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_F8))) << s_probe->Describe();
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_F8))) << ProbeAt().Describe();
     ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_KEYHOOK, 0));
 
     EXPECT_TRUE(WaitFor([] { return GetCurrentLayer() == 0; })) << "the layer of a released key stayed";

@@ -24,6 +24,7 @@
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
+#include "ProbeSuite.h"
 #include "RepeatTimers.h"
 #include "Settings.h"
 #include "TempFolder.h"
@@ -55,40 +56,29 @@ struct FileOptions
     int layers = 0;      // layers in use, 0 for the default
 };
 
-class LayerSwitchingEndToEnd : public ::testing::Test
+class LayerSwitchingEndToEnd : public ProbeSuite<LayerSwitchingEndToEnd>
 {
 protected:
+    LayerSwitchingEndToEnd() : ProbeSuite(L"Layers", true) {}
+
     static void SetUpTestSuite()
     {
         ProbeOptions options;
         options.title = kTitle;
         options.rect = RECT{40, 60, 600, 520};
-        s_probe = std::make_unique<Probe>(options);
-        s_started = ::testing::AssertionResult(s_probe->Start());
-    }
-    static void TearDownTestSuite() { s_probe.reset(); }
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(s_started);
-        ASSERT_TRUE(m_folder.IsValid());
-        ASSERT_TRUE(m_isolated.Begin(L"Layers", m_folder.Path()));
-        ASSERT_TRUE(s_probe->Activate());
+        StartProbes({options});
     }
     void TearDown() override
     {
         RemoveMouseHook(false);
         SetCurrentLayer(0, false, false, false);
-        m_isolated.End();
+        ProbeSuite::TearDown();
     }
 
     // Writes the settings file with one profile bound to the probe window and
     // has the library load it.
     static ::testing::AssertionResult WriteAndLoad(const FileOptions& file)
     {
-        wchar_t path[kMaxPathChars] = L"";
-        if (GetDefaultSettingsFile(path, kMaxPathChars) != 0)
-            return ::testing::AssertionFailure() << "no settings file path";
         {
             CSettings settings(false, CMouseInfo());
             settings.m_bSwitchOnMouseOver = true;
@@ -99,23 +89,15 @@ protected:
                 settings.m_bLayerModifierKeys = true;
                 settings.GetLayerModifierKeys()->GetHotkey(MK_Layer2)->SetVirtualKey(static_cast<unsigned short>(file.layerKey));
             }
-            auto* profile = new CApplicationSettings(&settings, false, 1);
-            const std::wstring sep = kWindowKeySeparator;
-            profile->SetApplication(
-                (L"W3:" + std::wstring(kTitle) + sep + L"BrmpProbe.exe" + sep + L"BrmpProbeWindow" + sep + L"*").c_str());
-            profile->SetDescription(kTitle);
-            profile->SetMatchType(1);
-            profile->SetWindowMask(WINDOWMASK_ALL);
+            CApplicationSettings* profile = AddProbeProfile(settings, kTitle);
             for (const Slot& slot : file.slots)
             {
                 profile->SetActions(slot.button, slot.layer, slot.code);
                 if (slot.keys != nullptr)
                     profile->SetKeystrokes(slot.button, slot.layer, slot.keys, slot.keyMode, 0, false, true, false, false);
             }
-            settings.AddApplication(profile);
-            ::DeleteFileW(path);
-            if (!settings.Save(path))
-                return ::testing::AssertionFailure() << "the settings file could not be written";
+            if (auto written = IsolatedSettings::WriteSettings(settings); !written)
+                return written;
         }
         if (!UpdateSettings())
             return ::testing::AssertionFailure() << "UpdateSettings failed";
@@ -135,20 +117,8 @@ protected:
     static ::testing::AssertionResult MoveInside()
     {
         RECT window{};
-        ::GetWindowRect(s_probe->Window(), &window);
-        const POINT at{(window.left + window.right) / 2, (window.top + window.bottom) / 2};
-        POINT cursor{};
-        // A synchronous move to where the pointer already is never completes.
-        if (::GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y)
-            return ::testing::AssertionSuccess();
-        if (!PhysicalInput::MoveTo(at.x, at.y))
-            return ::testing::AssertionFailure() << "xdotool move failed";
-        if (!WaitFor([&] {
-                POINT cursor{};
-                return ::GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y;
-            }))
-            return ::testing::AssertionFailure() << "the cursor did not arrive";
-        return ::testing::AssertionSuccess();
+        ::GetWindowRect(ProbeAt().Window(), &window);
+        return PhysicalInput::MoveToAndWait((window.left + window.right) / 2, (window.top + window.bottom) / 2);
     }
 
     // Once the probe has this unmapped key, every input before it was delivered.
@@ -156,15 +126,15 @@ protected:
     {
         if (!PhysicalInput::KeyTap(L"F9"))
             return ::testing::AssertionFailure() << "xdotool key failed";
-        if (!s_probe->WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_F9)))
-            return ::testing::AssertionFailure() << "the fence key never arrived\n" << s_probe->Describe();
+        if (!ProbeAt().WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_F9)))
+            return ::testing::AssertionFailure() << "the fence key never arrived\n" << ProbeAt().Describe();
         return ::testing::AssertionSuccess();
     }
 
     static std::wstring Typed()
     {
         std::wstring text;
-        for (const ProbeRecord& record : s_probe->Records(Named(L"WM_CHAR")))
+        for (const ProbeRecord& record : ProbeAt().Records(Named(L"WM_CHAR")))
             text += static_cast<wchar_t>(record.Value(L"char"));
         return text;
     }
@@ -172,21 +142,13 @@ protected:
     // Right click; the character it types (0 when it typed nothing).
     static wchar_t RightClickTypes()
     {
-        s_probe->Clear();
+        ProbeAt().Clear();
         if (!PhysicalInput::Click(PhysicalInput::kRight) || !Fence())
             return L'?';
         const std::wstring typed = Typed();
         return typed.empty() ? 0 : typed.back();
     }
-
-    TempFolder m_folder{L"brmplayers"};
-    IsolatedSettings m_isolated;
-    static std::unique_ptr<Probe> s_probe;
-    static ::testing::AssertionResult s_started;
 };
-
-std::unique_ptr<Probe> LayerSwitchingEndToEnd::s_probe;
-::testing::AssertionResult LayerSwitchingEndToEnd::s_started = ::testing::AssertionFailure();
 
 const std::vector<Slot> kRightPerLayer = {{kRight, 0, kSimulatedKeys, L"a"}, {kRight, 1, kSimulatedKeys, L"b"}};
 } // namespace
@@ -199,11 +161,11 @@ TEST_F(LayerSwitchingEndToEnd, AMiddleClickOnNextLayerSwitchesAndTheRightButtonT
     ASSERT_TRUE(LoadAndHook(file));
     ASSERT_TRUE(MoveInside());
 
-    EXPECT_EQ(RightClickTypes(), L'a') << s_probe->Describe();
+    EXPECT_EQ(RightClickTypes(), L'a') << ProbeAt().Describe();
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kMiddle));
     ASSERT_TRUE(WaitFor([] { return GetCurrentLayer() == 1; }));
-    EXPECT_EQ(RightClickTypes(), L'b') << s_probe->Describe();
-    EXPECT_TRUE(s_probe->Records(Named(L"WM_RBUTTONDOWN")).empty()) << s_probe->Describe();
+    EXPECT_EQ(RightClickTypes(), L'b') << ProbeAt().Describe();
+    EXPECT_TRUE(ProbeAt().Records(Named(L"WM_RBUTTONDOWN")).empty()) << ProbeAt().Describe();
 }
 
 TEST_F(LayerSwitchingEndToEnd, HoldingALayerKeySwitchesWhileHeldAndRestoresOnRelease)
@@ -215,22 +177,22 @@ TEST_F(LayerSwitchingEndToEnd, HoldingALayerKeySwitchesWhileHeldAndRestoresOnRel
 
     ASSERT_TRUE(PhysicalInput::KeyDown(L"F8"));
     EXPECT_TRUE(WaitFor([] { return GetCurrentLayer() == 1; }));
-    EXPECT_EQ(RightClickTypes(), L'b') << s_probe->Describe();
+    EXPECT_EQ(RightClickTypes(), L'b') << ProbeAt().Describe();
     ASSERT_TRUE(PhysicalInput::KeyUp(L"F8"));
     EXPECT_TRUE(WaitFor([] { return GetCurrentLayer() == 0; }));
-    EXPECT_EQ(RightClickTypes(), L'a') << s_probe->Describe();
+    EXPECT_EQ(RightClickTypes(), L'a') << ProbeAt().Describe();
 }
 
 TEST_F(LayerSwitchingEndToEnd, AChangedFileTakesEffectThroughUpdateSettingsWithoutNewHooks)
 {
     ASSERT_TRUE(LoadAndHook({{{kRight, 0, kSimulatedKeys, L"a"}}}));
     ASSERT_TRUE(MoveInside());
-    EXPECT_EQ(RightClickTypes(), L'a') << s_probe->Describe();
+    EXPECT_EQ(RightClickTypes(), L'a') << ProbeAt().Describe();
     const HHOOK hook = g_threads.hMouseHook;
 
     ASSERT_TRUE(WriteAndLoad({{{kRight, 0, kSimulatedKeys, L"c"}}}));
     EXPECT_EQ(g_threads.hMouseHook, hook) << "the hooks were re-installed";
-    EXPECT_EQ(RightClickTypes(), L'c') << s_probe->Describe();
+    EXPECT_EQ(RightClickTypes(), L'c') << ProbeAt().Describe();
 }
 
 TEST_F(LayerSwitchingEndToEnd, RapidLayerChangesWhileARepeatRunsEndWithoutADeadlock)
@@ -239,9 +201,9 @@ TEST_F(LayerSwitchingEndToEnd, RapidLayerChangesWhileARepeatRunsEndWithoutADeadl
     // whichever layer is in force.
     ASSERT_TRUE(LoadAndHook({{{kMiddle, 0, kWheelUp}, {kMiddle, 1, kWheelUp}, {kRight, 0, kNoChange}}}));
     ASSERT_TRUE(MoveInside());
-    s_probe->Clear();
+    ProbeAt().Clear();
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kMiddle));
-    ASSERT_TRUE(WaitFor([] { return g_nRepeatButton.load() == kMiddle; })) << s_probe->Describe();
+    ASSERT_TRUE(WaitFor([] { return g_nRepeatButton.load() == kMiddle; })) << ProbeAt().Describe();
 
     for (int i = 0; i < 200; ++i)
         SetCurrentLayer(i % 2 == 0 ? 1 : 0, false, false, false);
@@ -261,16 +223,16 @@ TEST_F(LayerSwitchingEndToEnd, ALayerChangeReleasesTheKeysHeldForAButtonAndEndsA
     constexpr int kDuring = 2;
     ASSERT_TRUE(LoadAndHook({{{kRight, 0, kSimulatedKeys, L"a", kDuring}, {kRight, 1, kSimulatedKeys, L"a", kDuring}}}));
     ASSERT_TRUE(MoveInside());
-    s_probe->Clear();
+    ProbeAt().Clear();
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kRight));
-    ASSERT_TRUE(s_probe->WaitForRecord(Named(L"WM_KEYDOWN", L"vk", 'A'))) << s_probe->Describe();
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_KEYDOWN", L"vk", 'A'))) << ProbeAt().Describe();
     POINT cursor{};
     ::GetCursorPos(&cursor);
-    ASSERT_TRUE(StartWindowOperation(1, s_probe->Window(), cursor));
+    ASSERT_TRUE(StartWindowOperation(1, ProbeAt().Window(), cursor));
 
     SetCurrentLayer(1, false, false, false);
-    EXPECT_TRUE(s_probe->WaitForRecord(Named(L"WM_KEYUP", L"vk", 'A'))) << "the held key was never released\n"
-                                                                        << s_probe->Describe();
+    EXPECT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_KEYUP", L"vk", 'A'))) << "the held key was never released\n"
+                                                                        << ProbeAt().Describe();
     EXPECT_FALSE(g_engine.pCurrentApp != nullptr && g_engine.pCurrentApp->GetResetKeys(kRight, 0)) << "the slot still counts as held";
     EXPECT_EQ(g_threads.pWindowOperation, nullptr) << "the drag outlived the layer";
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kRight));
@@ -287,23 +249,23 @@ TEST_F(LayerSwitchingEndToEnd, AKeyHeldForAButtonThatItsLayersTakeFromLayerOneSt
     SetCurrentLayer(1, false, false, false);
     ASSERT_EQ(GetCurrentLayer(), 1);
     ASSERT_TRUE(MoveInside());
-    s_probe->Clear();
+    ProbeAt().Clear();
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kRight));
-    ASSERT_TRUE(s_probe->WaitForRecord(Named(L"WM_KEYDOWN", L"vk", 'A'))) << s_probe->Describe();
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_KEYDOWN", L"vk", 'A'))) << ProbeAt().Describe();
 
     // The change flushes the queue; a key queued after it is sent after
     // anything the flush sent.
     SetCurrentLayer(2, false, false, false);
     ASSERT_EQ(GetCurrentLayer(), 2);
     ASSERT_TRUE(SendKey(VK_F9, false, 0, 0));
-    ASSERT_TRUE(s_probe->WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_F9))) << s_probe->Describe();
-    EXPECT_TRUE(s_probe->Records(Named(L"WM_KEYUP", L"vk", 'A')).empty()) << "the layer change let go of the key\n"
-                                                                       << s_probe->Describe();
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_F9))) << ProbeAt().Describe();
+    EXPECT_TRUE(ProbeAt().Records(Named(L"WM_KEYUP", L"vk", 'A')).empty()) << "the layer change let go of the key\n"
+                                                                       << ProbeAt().Describe();
     EXPECT_TRUE((::GetAsyncKeyState('A') & 0x8000) != 0);
 
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kRight));
-    EXPECT_TRUE(s_probe->WaitForRecord(Named(L"WM_KEYUP", L"vk", 'A'))) << "the button's release never let go of it\n"
-                                                                        << s_probe->Describe();
+    EXPECT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_KEYUP", L"vk", 'A'))) << "the button's release never let go of it\n"
+                                                                        << ProbeAt().Describe();
     ASSERT_TRUE(Fence());
-    EXPECT_TRUE(s_probe->Records(Named(L"WM_RBUTTONDOWN")).empty()) << s_probe->Describe();
+    EXPECT_TRUE(ProbeAt().Records(Named(L"WM_RBUTTONDOWN")).empty()) << ProbeAt().Describe();
 }

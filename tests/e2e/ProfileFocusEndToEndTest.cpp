@@ -19,6 +19,7 @@
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
+#include "ProbeSuite.h"
 #include "Settings.h"
 #include "TempFolder.h"
 #include "ThreadLock.h"
@@ -41,44 +42,19 @@ struct Options
     int hoverDelayMs = 1500;
 };
 
-class ProfileFocusEndToEnd : public ::testing::Test
+class ProfileFocusEndToEnd : public ProbeSuite<ProfileFocusEndToEnd>
 {
 protected:
+    ProfileFocusEndToEnd() : ProbeSuite(L"ProfileFocus") {}
+
     static void SetUpTestSuite()
     {
-        s_started = Start(s_first, kFirstTitle, RECT{20, 60, 420, 560});
-        if (s_started)
-            s_started = Start(s_second, kSecondTitle, RECT{440, 60, 840, 560});
-        if (s_started)
-            s_started = Start(s_elsewhere, kElsewhereTitle, RECT{860, 60, 1260, 560});
+        StartProbes({Placed(kFirstTitle, RECT{20, 60, 420, 560}), Placed(kSecondTitle, RECT{440, 60, 840, 560}),
+                     Placed(kElsewhereTitle, RECT{860, 60, 1260, 560})});
     }
-    static void TearDownTestSuite()
-    {
-        s_first.reset();
-        s_second.reset();
-        s_elsewhere.reset();
-    }
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(s_started);
-        ASSERT_TRUE(m_folder.IsValid());
-        ASSERT_TRUE(m_isolated.Begin(L"ProfileFocus", m_folder.Path()));
-    }
-    void TearDown() override
-    {
-        RemoveMouseHook(false);
-        m_isolated.End();
-    }
-
-    static ::testing::AssertionResult Start(std::unique_ptr<Probe>& probe, const wchar_t* title, RECT rect)
-    {
-        ProbeOptions options;
-        options.title = title;
-        options.rect = rect;
-        probe = std::make_unique<Probe>(options);
-        return probe->Start();
-    }
+    static Probe& First() { return ProbeAt(0); }
+    static Probe& Second() { return ProbeAt(1); }
+    static Probe& Elsewhere() { return ProbeAt(2); }
 
     // The first two windows have profiles of their own; the keyboard hook
     // watches Ctrl and Alt while layer keys are on.
@@ -124,18 +100,8 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
-    TempFolder m_folder{L"brmpfocus"};
-    IsolatedSettings m_isolated;
-    static std::unique_ptr<Probe> s_first;
-    static std::unique_ptr<Probe> s_second;
-    static std::unique_ptr<Probe> s_elsewhere;
-    static ::testing::AssertionResult s_started;
 };
 
-std::unique_ptr<Probe> ProfileFocusEndToEnd::s_first;
-std::unique_ptr<Probe> ProfileFocusEndToEnd::s_second;
-std::unique_ptr<Probe> ProfileFocusEndToEnd::s_elsewhere;
-::testing::AssertionResult ProfileFocusEndToEnd::s_started = ::testing::AssertionFailure();
 } // namespace
 
 TEST_F(ProfileFocusEndToEnd, TheKeyboardFocusBringsAWindowsProfileBackAfterAClickElsewhere)
@@ -144,17 +110,17 @@ TEST_F(ProfileFocusEndToEnd, TheKeyboardFocusBringsAWindowsProfileBackAfterAClic
     options.mouseOver = false;
     ASSERT_TRUE(LoadAndHook(options));
 
-    ASSERT_TRUE(s_second->Activate());
+    ASSERT_TRUE(Second().Activate());
     ASSERT_TRUE(PhysicalInput::KeyTap(L"Control_L"));
     ASSERT_TRUE(WaitFor([] { return InForce(kSecondTitle); })) << "the keyboard focus never switched the profile";
 
-    ASSERT_TRUE(s_first->Activate());
-    const POINT at = s_first->Center();
+    ASSERT_TRUE(First().Activate());
+    const POINT at = First().Center();
     ASSERT_TRUE(PhysicalInput::ClickAt(at.x, at.y, PhysicalInput::kMiddle));
     ASSERT_TRUE(WaitFor([] { return InForce(kFirstTitle); })) << "the click never switched the profile";
 
     // Back to the window the keyboard switched to before.
-    ASSERT_TRUE(s_second->Activate());
+    ASSERT_TRUE(Second().Activate());
     ASSERT_TRUE(PhysicalInput::KeyTap(L"Control_L"));
     EXPECT_TRUE(WaitFor([] { return InForce(kSecondTitle); })) << "the keyboard refused to switch back";
 }
@@ -164,18 +130,18 @@ TEST_F(ProfileFocusEndToEnd, MovingOnToAWindowWhoseProfileDoesNotActivateCancels
     Options options;
     options.firstActivatesOnHover = true;
     ASSERT_TRUE(LoadAndHook(options));
-    ASSERT_TRUE(s_elsewhere->Activate());
-    s_first->Clear();
+    ASSERT_TRUE(Elsewhere().Activate());
+    First().Clear();
 
-    ASSERT_TRUE(MoveOver(*s_first));
+    ASSERT_TRUE(MoveOver(First()));
     ASSERT_TRUE(WaitFor([] { return InForce(kFirstTitle) && g_idActivateOnHoverTimer != 0; }))
         << "resting over the first window armed no activation";
-    ASSERT_TRUE(MoveOver(*s_second));
+    ASSERT_TRUE(MoveOver(Second()));
     ASSERT_TRUE(WaitFor([] { return InForce(kSecondTitle); }));
     ASSERT_TRUE(TimerThreadFence());
     EXPECT_EQ(g_idActivateOnHoverTimer, 0u) << "the first window's activation is still to come";
-    EXPECT_FALSE(s_first->IsFocused());
-    EXPECT_TRUE(s_first->Records(Named(L"WM_ACTIVATE", L"state", WA_ACTIVE)).empty()) << s_first->Describe();
+    EXPECT_FALSE(First().IsFocused());
+    EXPECT_TRUE(First().Records(Named(L"WM_ACTIVATE", L"state", WA_ACTIVE)).empty()) << First().Describe();
 }
 
 TEST_F(ProfileFocusEndToEnd, AnActivationThatComesDueActivatesNoWindowThePointerHasLeft)
@@ -187,16 +153,16 @@ TEST_F(ProfileFocusEndToEnd, AnActivationThatComesDueActivatesNoWindowThePointer
     Options options;
     options.firstActivatesOnHover = true;
     ASSERT_TRUE(LoadAndHook(options));
-    ASSERT_TRUE(s_elsewhere->Activate());
+    ASSERT_TRUE(Elsewhere().Activate());
 
-    ASSERT_TRUE(MoveOver(*s_first));
+    ASSERT_TRUE(MoveOver(First()));
     ASSERT_TRUE(WaitFor([] { return InForce(kFirstTitle) && g_idActivateOnHoverTimer != 0; }))
         << "resting over the first window armed no activation";
-    s_first->Clear();
+    First().Clear();
     {
         CThreadLock busy(L"ProfileFocusEndToEnd");
-        ASSERT_TRUE(MoveOver(*s_second));
-        const POINT at = s_second->Center();
+        ASSERT_TRUE(MoveOver(Second()));
+        const POINT at = Second().Center();
         ASSERT_TRUE(WaitFor([&] {
             POINT cursor{};
             return ::GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y;
@@ -208,6 +174,6 @@ TEST_F(ProfileFocusEndToEnd, AnActivationThatComesDueActivatesNoWindowThePointer
     ASSERT_TRUE(WaitFor([] { return InForce(kSecondTitle) && g_idActivateOnHoverTimer == 0; }, 10000))
         << "the resting pointer never brought its window's profile";
     ASSERT_TRUE(TimerThreadFence());
-    EXPECT_NE(::GetForegroundWindow(), s_first->Window());
-    EXPECT_TRUE(s_first->Records(Named(L"WM_ACTIVATE", L"state", WA_ACTIVE)).empty()) << s_first->Describe();
+    EXPECT_NE(::GetForegroundWindow(), First().Window());
+    EXPECT_TRUE(First().Records(Named(L"WM_ACTIVATE", L"state", WA_ACTIVE)).empty()) << First().Describe();
 }

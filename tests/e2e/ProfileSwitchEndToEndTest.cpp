@@ -27,6 +27,7 @@
 #include "PhysicalInput.h"
 #include "ProfileTargeting.h"
 #include "Probe.h"
+#include "ProbeSuite.h"
 #include "Settings.h"
 #include "TempFolder.h"
 #include "WaitFor.h"
@@ -56,35 +57,25 @@ int WheelLines()
     return static_cast<int>(lines);
 }
 
-class ProfileSwitchEndToEnd : public ::testing::Test
+class ProfileSwitchEndToEnd : public ProbeSuite<ProfileSwitchEndToEnd>
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_started = StartProbePair(kSwappedTitle, s_swapped, kScriptTitle, s_script);
-    }
-    static void TearDownTestSuite()
-    {
-        s_swapped.reset();
-        s_script.reset();
-    }
+    // Removing the hooks puts the system's swap and wheel lines back as they were.
+    ProfileSwitchEndToEnd() : ProbeSuite(L"ProfileSwitch") { m_unhookRestores = true; }
+
+    static void SetUpTestSuite() { StartProbePair(kSwappedTitle, kScriptTitle); }
+    static Probe& Swapped() { return ProbeAt(0); }
+    static Probe& Script() { return ProbeAt(1); }
 
     void SetUp() override
     {
-        ASSERT_TRUE(s_started);
-        ASSERT_TRUE(m_folder.IsValid());
-        ASSERT_TRUE(m_isolated.Begin(L"ProfileSwitch", m_folder.Path()));
+        ProbeSuite::SetUp();
+        if (HasFatalFailure())
+            return;
         m_startSwap = ::GetSystemMetrics(SM_SWAPBUTTON);
         m_startLines = WheelLines();
         m_runs = m_folder.Path() + L"\\runs.txt";
     }
-    void TearDown() override
-    {
-        // The system's swap and wheel lines go back as they were.
-        RemoveMouseHook(true);
-        m_isolated.End();
-    }
-
     // The swapped window's profile swaps the buttons and scrolls 5 lines; the
     // script window's profile keeps the system's values and runs a script that
     // appends a line to runs.txt.
@@ -145,19 +136,11 @@ protected:
         return PhysicalInput::MoveTo(at.x, at.y);
     }
 
-    TempFolder m_folder{L"brmpswitch"};
-    IsolatedSettings m_isolated;
     std::wstring m_runs;
     int m_startSwap = 0;
     int m_startLines = 3;
-    static std::unique_ptr<Probe> s_swapped;
-    static std::unique_ptr<Probe> s_script;
-    static ::testing::AssertionResult s_started;
 };
 
-std::unique_ptr<Probe> ProfileSwitchEndToEnd::s_swapped;
-std::unique_ptr<Probe> ProfileSwitchEndToEnd::s_script;
-::testing::AssertionResult ProfileSwitchEndToEnd::s_started = ::testing::AssertionFailure();
 } // namespace
 
 TEST_F(ProfileSwitchEndToEnd, RestingOverAWindowAppliesItsProfilesMouseSettingsAndRunsItsScriptOncePerSwitch)
@@ -168,10 +151,10 @@ TEST_F(ProfileSwitchEndToEnd, RestingOverAWindowAppliesItsProfilesMouseSettingsA
     for (int round = 1; round <= 2; ++round)
     {
         SCOPED_TRACE(round);
-        ASSERT_TRUE(MoveOver(*s_swapped));
+        ASSERT_TRUE(MoveOver(Swapped()));
         EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }))
             << "swap " << ::GetSystemMetrics(SM_SWAPBUTTON) << " lines " << WheelLines();
-        ASSERT_TRUE(MoveOver(*s_script));
+        ASSERT_TRUE(MoveOver(Script()));
         EXPECT_TRUE(WaitFor([&] { return InForce(kScriptTitle) && StartValuesInForce(); }))
             << "swap " << ::GetSystemMetrics(SM_SWAPBUTTON) << " lines " << WheelLines();
         EXPECT_TRUE(WaitFor([&] { return ScriptRuns() >= round; }, 10000)) << "the change script never ran";
@@ -190,28 +173,28 @@ TEST_F(ProfileSwitchEndToEnd, WithoutMouseOverAClickOrTheKeyboardFocusSwitchesTh
     ASSERT_TRUE(LoadAndHook(options));
 
     // A click (the middle button: the swap never changes what it is).
-    ASSERT_TRUE(s_swapped->Activate());
-    const POINT swappedAt = s_swapped->Center();
+    ASSERT_TRUE(Swapped().Activate());
+    const POINT swappedAt = Swapped().Center();
     ASSERT_TRUE(PhysicalInput::ClickAt(swappedAt.x, swappedAt.y, PhysicalInput::kMiddle));
     EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }));
 
     // The keyboard: the other window comes forward and a key is released,
     // with the pointer still resting over the first one.
-    ASSERT_TRUE(s_script->Activate());
+    ASSERT_TRUE(Script().Activate());
     ASSERT_TRUE(PhysicalInput::KeyTap(L"Control_L"));
     EXPECT_TRUE(WaitFor([&] { return InForce(kScriptTitle) && StartValuesInForce(); }))
         << "the keyboard focus never switched the profile";
-    ASSERT_TRUE(s_swapped->Activate());
+    ASSERT_TRUE(Swapped().Activate());
     ASSERT_TRUE(PhysicalInput::KeyTap(L"Control_L"));
     EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }));
 
     // A click puts the other window's profile in force; the keyboard focus
     // back on the window that switched last brings its profile back.
-    ASSERT_TRUE(s_script->Activate());
-    const POINT scriptAt = s_script->Center();
+    ASSERT_TRUE(Script().Activate());
+    const POINT scriptAt = Script().Center();
     ASSERT_TRUE(PhysicalInput::ClickAt(scriptAt.x, scriptAt.y, PhysicalInput::kMiddle));
     ASSERT_TRUE(WaitFor([&] { return InForce(kScriptTitle) && StartValuesInForce(); }));
-    ASSERT_TRUE(s_swapped->Activate());
+    ASSERT_TRUE(Swapped().Activate());
     ASSERT_TRUE(PhysicalInput::KeyTap(L"Control_L"));
     EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }))
         << "the keyboard focus on the window that switched last was ignored";
@@ -223,22 +206,22 @@ TEST_F(ProfileSwitchEndToEnd, RestingOverAnInactiveWindowActivatesItAfterTheDela
     options.hoverActivation = true;
     options.hoverDelayMs = 1500;
     ASSERT_TRUE(LoadAndHook(options));
-    ASSERT_TRUE(s_swapped->Activate());
-    ASSERT_TRUE(MoveOver(*s_swapped));
+    ASSERT_TRUE(Swapped().Activate());
+    ASSERT_TRUE(MoveOver(Swapped()));
     ASSERT_TRUE(WaitFor([&] { return InForce(kSwappedTitle); }));
 
-    s_script->Clear();
+    Script().Clear();
     // The pointer arrives over the window after this moment; the window's
     // activation, as the window itself records it, comes a whole delay later.
     const DWORD beforeMove = ::GetTickCount();
-    ASSERT_TRUE(MoveOver(*s_script));
-    EXPECT_TRUE(WaitFor([&] { return InForce(kScriptTitle) && s_script->IsFocused(); }))
-        << "never activated by hovering\n" << s_script->Describe();
+    ASSERT_TRUE(MoveOver(Script()));
+    EXPECT_TRUE(WaitFor([&] { return InForce(kScriptTitle) && Script().IsFocused(); }))
+        << "never activated by hovering\n" << Script().Describe();
     const std::optional<ProbeRecord> activated =
-        s_script->WaitForRecord([](const ProbeRecord& r) { return r.Is(L"WM_ACTIVATE") && r.Value(L"state") != 0; });
-    ASSERT_TRUE(activated.has_value()) << s_script->Describe();
+        Script().WaitForRecord([](const ProbeRecord& r) { return r.Is(L"WM_ACTIVATE") && r.Value(L"state") != 0; });
+    ASSERT_TRUE(activated.has_value()) << Script().Describe();
     EXPECT_GE(static_cast<DWORD>(activated->Value(L"tick")) - beforeMove, static_cast<DWORD>(options.hoverDelayMs))
-        << "activated before its delay\n" << s_script->Describe();
+        << "activated before its delay\n" << Script().Describe();
 }
 
 TEST_F(ProfileSwitchEndToEnd, ACtrlReleasedWhileNoWindowHasTheForegroundLetsTheWindowThatComesForwardDecide)
@@ -247,8 +230,8 @@ TEST_F(ProfileSwitchEndToEnd, ACtrlReleasedWhileNoWindowHasTheForegroundLetsTheW
     options.mouseOver = false;
     ASSERT_TRUE(LoadAndHook(options));
 
-    ASSERT_TRUE(s_script->Activate());
-    const POINT scriptAt = s_script->Center();
+    ASSERT_TRUE(Script().Activate());
+    const POINT scriptAt = Script().Center();
     ASSERT_TRUE(PhysicalInput::ClickAt(scriptAt.x, scriptAt.y, PhysicalInput::kMiddle));
     ASSERT_TRUE(WaitFor([&] { return InForce(kScriptTitle) && StartValuesInForce(); }));
 
@@ -267,7 +250,7 @@ TEST_F(ProfileSwitchEndToEnd, ACtrlReleasedWhileNoWindowHasTheForegroundLetsTheW
     EXPECT_TRUE(InForce(kScriptTitle));
 
     // The window that then comes forward decides, without another key.
-    ASSERT_TRUE(s_swapped->Activate());
+    ASSERT_TRUE(Swapped().Activate());
     EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }))
         << "the keyboard switch was lost";
 }
@@ -277,7 +260,7 @@ TEST_F(ProfileSwitchEndToEnd, AReloadStormWhileThePointerWandersLeavesOnlyLivePr
     ASSERT_TRUE(LoadAndHook(Options{}));
     for (int i = 0; i < 40; ++i)
     {
-        Probe& probe = i % 2 == 0 ? *s_swapped : *s_script;
+        Probe& probe = i % 2 == 0 ? Swapped() : Script();
         const POINT at = probe.Center();
         ASSERT_TRUE(PhysicalInput::MoveTo(at.x + (i % 7), at.y));
         ASSERT_TRUE(UpdateSettings());
@@ -290,6 +273,6 @@ TEST_F(ProfileSwitchEndToEnd, AReloadStormWhileThePointerWandersLeavesOnlyLivePr
     }
     // Once the pointer rests, the profile of the window under it is in force.
     EXPECT_TRUE(WaitFor([&] { return InForce(kScriptTitle); }));
-    ASSERT_TRUE(MoveOver(*s_swapped));
+    ASSERT_TRUE(MoveOver(Swapped()));
     EXPECT_TRUE(WaitFor([&] { return InForce(kSwappedTitle) && SwappedValuesInForce(); }));
 }

@@ -21,6 +21,7 @@
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
+#include "ProbeSuite.h"
 #include "Settings.h"
 #include "TempFolder.h"
 #include "WaitFor.h"
@@ -35,31 +36,14 @@ constexpr int kActionDisable = 6;
 const wchar_t kBoundTitle[] = L"Brmp Targeted Window";
 const wchar_t kOtherTitle[] = L"Brmp Other Window";
 
-class ProfileTargetingEndToEnd : public ::testing::Test
+class ProfileTargetingEndToEnd : public ProbeSuite<ProfileTargetingEndToEnd>
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_started = StartProbePair(kBoundTitle, s_bound, kOtherTitle, s_other);
-    }
-    static void TearDownTestSuite()
-    {
-        s_bound.reset();
-        s_other.reset();
-    }
+    ProfileTargetingEndToEnd() : ProbeSuite(L"Targeting") {}
 
-    void SetUp() override
-    {
-        ASSERT_TRUE(s_started);
-        ASSERT_TRUE(m_folder.IsValid());
-        ASSERT_TRUE(m_isolated.Begin(L"Targeting", m_folder.Path()));
-    }
-    void TearDown() override
-    {
-        // The loaded profiles stay until the next load replaces them safely.
-        RemoveMouseHook(false);
-        m_isolated.End();
-    }
+    static void SetUpTestSuite() { StartProbePair(kBoundTitle, kOtherTitle); }
+    static Probe& Bound() { return ProbeAt(0); }
+    static Probe& Other() { return ProbeAt(1); }
 
     // A settings file whose one window profile is bound to the bound probe by
     // caption, process and class, limited to the given quarters; its right
@@ -80,15 +64,7 @@ protected:
     // report the previous one while a move and a click arrive together.
     static bool ClickWhenThere(POINT at, int button)
     {
-        // A synchronous move to where the pointer already is would wait forever.
-        POINT now{};
-        if ((!::GetCursorPos(&now) || now.x != at.x || now.y != at.y) && !PhysicalInput::MoveTo(at.x, at.y))
-            return false;
-        WaitFor([&] {
-            POINT cursor{};
-            return ::GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y;
-        });
-        return static_cast<bool>(PhysicalInput::Click(button));
+        return PhysicalInput::MoveToAndWait(at.x, at.y) && PhysicalInput::Click(button);
     }
 
     // Right-clicks at the point of the probe and tells whether the probe got
@@ -115,16 +91,8 @@ protected:
                 window.top + static_cast<LONG>((window.bottom - window.top) * fy)};
     }
 
-    TempFolder m_folder{L"brmptarget"};
-    IsolatedSettings m_isolated;
-    static std::unique_ptr<Probe> s_bound;
-    static std::unique_ptr<Probe> s_other;
-    static ::testing::AssertionResult s_started;
 };
 
-std::unique_ptr<Probe> ProfileTargetingEndToEnd::s_bound;
-std::unique_ptr<Probe> ProfileTargetingEndToEnd::s_other;
-::testing::AssertionResult ProfileTargetingEndToEnd::s_started = ::testing::AssertionFailure();
 } // namespace
 
 // Without the mouse-over switch a click goes to the profile of the window with
@@ -139,9 +107,9 @@ TEST_F(ProfileTargetingEndToEnd, AClickOverTheBoundWindowIsRemappedAndOverTheOth
         bool arrives;
     };
     const Case cases[] = {
-        {"over the bound window", s_bound.get(), false},
-        {"over the other window", s_other.get(), true},
-        {"over the bound window again", s_bound.get(), false},
+        {"over the bound window", &Bound(), false},
+        {"over the other window", &Other(), true},
+        {"over the bound window again", &Bound(), false},
     };
     for (const Case& c : cases)
     {
@@ -165,7 +133,7 @@ TEST_F(ProfileTargetingEndToEnd, AProfileLimitedToAQuarterAppliesOnlyThere)
         double fx, fy;
         bool arrives;
     };
-    ASSERT_TRUE(s_other->Activate());
+    ASSERT_TRUE(Other().Activate());
     const Case cases[] = {
         {"top-left quarter", 0.3, 0.3, false},
         {"bottom-right quarter", 0.7, 0.7, true},
@@ -176,7 +144,7 @@ TEST_F(ProfileTargetingEndToEnd, AProfileLimitedToAQuarterAppliesOnlyThere)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
-        const POINT at = Inside(*s_bound, c.fx, c.fy);
+        const POINT at = Inside(Bound(), c.fx, c.fy);
         ASSERT_TRUE(PhysicalInput::MoveTo(at.x, at.y));
         const bool switched = WaitFor([&] {
             const CApplicationSettings* profile = g_engine.pCurrentApp;
@@ -186,8 +154,8 @@ TEST_F(ProfileTargetingEndToEnd, AProfileLimitedToAQuarterAppliesOnlyThere)
         });
         EXPECT_TRUE(switched) << "the profile in force never followed the cursor";
         bool arrived = false;
-        ASSERT_TRUE(RightClickArrives(*s_bound, at, arrived));
-        EXPECT_EQ(arrived, c.arrives) << s_bound->Describe();
+        ASSERT_TRUE(RightClickArrives(Bound(), at, arrived));
+        EXPECT_EQ(arrived, c.arrives) << Bound().Describe();
     }
 }
 
@@ -202,7 +170,7 @@ TEST_F(ProfileTargetingEndToEnd, AButtonHeldWhileThePointerMovesOnKeepsTheProfil
         return profile != nullptr && profile->GetDescription() != nullptr &&
                std::wstring(profile->GetDescription()) == L"Targeted probe";
     };
-    const POINT bound = Inside(*s_bound, 0.5, 0.5);
+    const POINT bound = Inside(Bound(), 0.5, 0.5);
     ASSERT_TRUE(PhysicalInput::MoveTo(bound.x, bound.y));
     ASSERT_TRUE(WaitFor(targeted)) << "the bound window's profile never came into force";
     ASSERT_TRUE(WaitFor([] { return !MouseOverCheckPending(); }));
@@ -210,7 +178,7 @@ TEST_F(ProfileTargetingEndToEnd, AButtonHeldWhileThePointerMovesOnKeepsTheProfil
 
     // A move within the bound window asks for a check; the press follows at
     // once and the pointer goes on to the other window with the button held.
-    const POINT other = Inside(*s_other, 0.5, 0.5);
+    const POINT other = Inside(Other(), 0.5, 0.5);
     ASSERT_TRUE(PhysicalInput::Run({L"mousemove", std::to_wstring(bound.x + 10), std::to_wstring(bound.y + 10), L"mousedown",
                                     L"1", L"mousemove", std::to_wstring(other.x), std::to_wstring(other.y)}));
     const bool checked = WaitFor([&] { return MouseOverChecksTaken() != taken; });
@@ -253,29 +221,25 @@ TEST_F(ProfileTargetingEndToEnd, WhatTheHookKeptOfAWindowIsForgottenOnceTheWindo
 // system would be left with the button held down.
 TEST_F(ProfileTargetingEndToEnd, TheReleaseOfAPressMadeBeforeTheHooksPassesWhereTheButtonIsDisabled)
 {
-    ASSERT_TRUE(s_bound->Activate());
-    const POINT at = Inside(*s_bound, 0.5, 0.5);
-    ASSERT_TRUE(PhysicalInput::MoveTo(at.x, at.y));
-    ASSERT_TRUE(WaitFor([&] {
-        POINT cursor{};
-        return ::GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y;
-    }));
-    s_bound->Clear();
+    ASSERT_TRUE(Bound().Activate());
+    const POINT at = Inside(Bound(), 0.5, 0.5);
+    ASSERT_TRUE(PhysicalInput::MoveToAndWait(at.x, at.y));
+    Bound().Clear();
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kRight));
-    ASSERT_TRUE(s_bound->WaitForRecord(Named(L"WM_RBUTTONDOWN"))) << s_bound->Describe();
+    ASSERT_TRUE(Bound().WaitForRecord(Named(L"WM_RBUTTONDOWN"))) << Bound().Describe();
     ASSERT_TRUE(LoadAndHook(WINDOWMASK_ALL));
     // A click of another button brings the window's profile into force.
     ASSERT_TRUE(ClickWhenThere(POINT{at.x + 7, at.y + 5}, PhysicalInput::kLeft));
-    ASSERT_TRUE(s_bound->WaitForRecord(Named(L"WM_LBUTTONUP"))) << s_bound->Describe();
+    ASSERT_TRUE(Bound().WaitForRecord(Named(L"WM_LBUTTONUP"))) << Bound().Describe();
     ASSERT_TRUE(WaitFor([] {
         const CApplicationSettings* profile = g_engine.pCurrentApp;
         return profile != nullptr && profile->GetDescription() != nullptr &&
                std::wstring(profile->GetDescription()) == L"Targeted probe";
     })) << "the bound window's profile never came into force";
-    s_bound->Clear();
+    Bound().Clear();
 
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kRight));
     ASSERT_TRUE(ClickWhenThere(POINT{at.x + 3, at.y + 9}, PhysicalInput::kLeft));
-    ASSERT_TRUE(s_bound->WaitForRecord(Named(L"WM_LBUTTONUP"))) << "the fence click never arrived\n" << s_bound->Describe();
-    EXPECT_FALSE(s_bound->Records(Named(L"WM_RBUTTONUP")).empty()) << s_bound->Describe();
+    ASSERT_TRUE(Bound().WaitForRecord(Named(L"WM_LBUTTONUP"))) << "the fence click never arrived\n" << Bound().Describe();
+    EXPECT_FALSE(Bound().Records(Named(L"WM_RBUTTONUP")).empty()) << Bound().Describe();
 }

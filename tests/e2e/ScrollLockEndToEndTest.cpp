@@ -17,6 +17,7 @@
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
+#include "ProbeSuite.h"
 #include "Settings.h"
 #include "TempFolder.h"
 #include "WaitFor.h"
@@ -33,32 +34,19 @@ bool ScrollLockToggledHere()
     return (::GetKeyState(VK_SCROLL) & 1) != 0;
 }
 
-class ScrollLockEndToEnd : public ::testing::Test
+class ScrollLockEndToEnd : public ProbeSuite<ScrollLockEndToEnd>
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        ProbeOptions options;
-        options.title = kTitle;
-        options.rect = RECT{100, 100, 600, 500};
-        s_probe = std::make_unique<Probe>(options);
-        s_started = s_probe->Start();
-    }
-    static void TearDownTestSuite() { s_probe.reset(); }
+    ScrollLockEndToEnd() : ProbeSuite(L"ScrollLock") {}
 
-    void SetUp() override
-    {
-        ASSERT_TRUE(s_started);
-        ASSERT_TRUE(m_folder.IsValid());
-        ASSERT_TRUE(m_isolated.Begin(L"ScrollLock", m_folder.Path()));
-    }
+    static void SetUpTestSuite() { StartProbes({Placed(kTitle, RECT{100, 100, 600, 500})}); }
+
     void TearDown() override
     {
         // Scroll Lock is left off, as it was found.
         if (ScrollLockToggledHere())
             PhysicalInput::KeyTap(L"Scroll_Lock");
-        RemoveMouseHook(false);
-        m_isolated.End();
+        ProbeSuite::TearDown();
     }
 
     // The probe's middle button is a left click; Scroll Lock turns remapping off.
@@ -75,35 +63,29 @@ protected:
     // before it has arrived.
     static ::testing::AssertionResult MiddleClickIsRemapped(bool& remapped)
     {
-        s_probe->Clear();
+        ProbeAt().Clear();
         if (!PhysicalInput::Click(kMiddle) || !PhysicalInput::Click(PhysicalInput::kRight))
             return ::testing::AssertionFailure() << "xdotool click failed";
-        if (!s_probe->WaitForRecord(Named(L"WM_RBUTTONUP")))
-            return ::testing::AssertionFailure() << "the fence click never arrived\n" << s_probe->Describe();
-        remapped = !s_probe->Records(Named(L"WM_LBUTTONUP")).empty();
+        if (!ProbeAt().WaitForRecord(Named(L"WM_RBUTTONUP")))
+            return ::testing::AssertionFailure() << "the fence click never arrived\n" << ProbeAt().Describe();
+        remapped = !ProbeAt().Records(Named(L"WM_LBUTTONUP")).empty();
         return ::testing::AssertionSuccess();
     }
 
-    TempFolder m_folder{L"brmpscrolllock"};
-    IsolatedSettings m_isolated;
-    static std::unique_ptr<Probe> s_probe;
-    static ::testing::AssertionResult s_started;
 };
 
-std::unique_ptr<Probe> ScrollLockEndToEnd::s_probe;
-::testing::AssertionResult ScrollLockEndToEnd::s_started = ::testing::AssertionFailure();
 } // namespace
 
 TEST_F(ScrollLockEndToEnd, TheKeyTurnsRemappingOffForTheNextClickAndOnAgain)
 {
     ASSERT_FALSE(ScrollLockToggledHere()) << "Scroll Lock was on before the test";
     ASSERT_TRUE(LoadAndHook());
-    ASSERT_TRUE(s_probe->Activate());
-    const POINT at = s_probe->Center();
+    ASSERT_TRUE(ProbeAt().Activate());
+    const POINT at = ProbeAt().Center();
     ASSERT_TRUE(PhysicalInput::MoveTo(at.x, at.y));
     bool remapped = false;
     ASSERT_TRUE(MiddleClickIsRemapped(remapped));
-    EXPECT_TRUE(remapped) << "Scroll Lock off: remapped\n" << s_probe->Describe();
+    EXPECT_TRUE(remapped) << "Scroll Lock off: remapped\n" << ProbeAt().Describe();
 
     for (const bool on : {true, false})
     {
@@ -111,8 +93,8 @@ TEST_F(ScrollLockEndToEnd, TheKeyTurnsRemappingOffForTheNextClickAndOnAgain)
         ASSERT_TRUE(PhysicalInput::KeyTap(L"Scroll_Lock"));
         // The probe has the focus: once the key reached it, the system has taken it.
         ASSERT_TRUE(WaitFor([&] { return ScrollLockToggledHere() == on; })) << "the key did not toggle Scroll Lock";
-        ASSERT_TRUE(s_probe->WaitForRecord(Named(L"WM_KEYUP")).has_value()) << s_probe->Describe();
+        ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_KEYUP")).has_value()) << ProbeAt().Describe();
         ASSERT_TRUE(MiddleClickIsRemapped(remapped));
-        EXPECT_EQ(remapped, !on) << s_probe->Describe();
+        EXPECT_EQ(remapped, !on) << ProbeAt().Describe();
     }
 }

@@ -19,6 +19,7 @@
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
+#include "ProbeSuite.h"
 #include "Settings.h"
 #include "TempFolder.h"
 #include "WaitFor.h"
@@ -30,30 +31,17 @@ namespace
 const wchar_t kTitle[] = L"Brmp Reload Window";
 constexpr LONG kAreaWidth = 200;
 
-class SettingsReloadEndToEnd : public ::testing::Test
+class SettingsReloadEndToEnd : public ProbeSuite<SettingsReloadEndToEnd>
 {
 protected:
+    SettingsReloadEndToEnd() : ProbeSuite(L"Reload", true) {}
+
     static void SetUpTestSuite()
     {
         ProbeOptions options;
         options.title = kTitle;
         options.rect = RECT{80, 100, 680, 500};
-        s_probe = std::make_unique<Probe>(options);
-        s_started = ::testing::AssertionResult(s_probe->Start());
-    }
-    static void TearDownTestSuite() { s_probe.reset(); }
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(s_started);
-        ASSERT_TRUE(m_folder.IsValid());
-        ASSERT_TRUE(m_isolated.Begin(L"Reload", m_folder.Path()));
-        ASSERT_TRUE(s_probe->Activate());
-    }
-    void TearDown() override
-    {
-        RemoveMouseHook(false);
-        m_isolated.End();
+        StartProbes({options});
     }
 
     static void TypeOnMiddle(CApplicationSettings* profile, const wchar_t* keys)
@@ -66,22 +54,14 @@ protected:
     static wchar_t MiddleClickTypes(LONG x)
     {
         RECT window{};
-        ::GetWindowRect(s_probe->Window(), &window);
-        s_probe->Clear();
+        ::GetWindowRect(ProbeAt().Window(), &window);
+        ProbeAt().Clear();
         if (!PhysicalInput::ClickAt(window.left + x, (window.top + window.bottom) / 2, PhysicalInput::kMiddle))
             return L'?';
-        const auto typed = s_probe->WaitForRecord(Named(L"WM_CHAR"));
+        const auto typed = ProbeAt().WaitForRecord(Named(L"WM_CHAR"));
         return typed ? static_cast<wchar_t>(typed->Value(L"char")) : L'-';
     }
-
-    TempFolder m_folder{L"brmpreload"};
-    IsolatedSettings m_isolated;
-    static std::unique_ptr<Probe> s_probe;
-    static ::testing::AssertionResult s_started;
 };
-
-std::unique_ptr<Probe> SettingsReloadEndToEnd::s_probe;
-::testing::AssertionResult SettingsReloadEndToEnd::s_started = ::testing::AssertionFailure();
 } // namespace
 
 TEST_F(SettingsReloadEndToEnd, AFailedReloadKeepsTheProfilesOfAPartOfTheWindowInForce)
@@ -100,7 +80,7 @@ TEST_F(SettingsReloadEndToEnd, AFailedReloadKeepsTheProfilesOfAPartOfTheWindowIn
     ASSERT_TRUE(WriteFileBytes(path, "<not settings"));
     ASSERT_FALSE(UpdateSettings());
 
-    EXPECT_EQ(MiddleClickTypes(kAreaWidth / 2), L'l') << s_probe->Describe();
-    EXPECT_EQ(MiddleClickTypes(kAreaWidth * 2), L'w') << "the part of the window was forgotten\n" << s_probe->Describe();
-    EXPECT_EQ(MiddleClickTypes(kAreaWidth / 2), L'l') << s_probe->Describe();
+    EXPECT_EQ(MiddleClickTypes(kAreaWidth / 2), L'l') << ProbeAt().Describe();
+    EXPECT_EQ(MiddleClickTypes(kAreaWidth * 2), L'w') << "the part of the window was forgotten\n" << ProbeAt().Describe();
+    EXPECT_EQ(MiddleClickTypes(kAreaWidth / 2), L'l') << ProbeAt().Describe();
 }

@@ -20,6 +20,7 @@
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
+#include "ProbeSuite.h"
 #include "Settings.h"
 #include "TempFolder.h"
 #include "WaitFor.h"
@@ -32,9 +33,11 @@ const wchar_t kSlowTitle[] = L"Brmp Slow Caption";
 const wchar_t kQuickTitle[] = L"Brmp Quick Window";
 constexpr int kCaptionProfiles = 30;
 
-class SlowCaptionEndToEnd : public ::testing::Test
+class SlowCaptionEndToEnd : public ProbeSuite<SlowCaptionEndToEnd>
 {
 protected:
+    SlowCaptionEndToEnd() : ProbeSuite(L"SlowCaption") {}
+
     static void SetUpTestSuite()
     {
         ProbeOptions slow;
@@ -42,33 +45,13 @@ protected:
         slow.rect = RECT{20, 60, 620, 560};
         slow.scrollChild = true;
         slow.slowCaptionMs = 250;
-        s_slow = std::make_unique<Probe>(slow);
-        s_started = s_slow->Start();
-        if (!s_started)
-            return;
         ProbeOptions quick;
         quick.title = kQuickTitle;
         quick.rect = RECT{660, 60, 1260, 560};
-        s_quick = std::make_unique<Probe>(quick);
-        s_started = s_quick->Start();
+        StartProbes({slow, quick});
     }
-    static void TearDownTestSuite()
-    {
-        s_quick.reset();
-        s_slow.reset();
-    }
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(s_started);
-        ASSERT_TRUE(m_folder.IsValid());
-        ASSERT_TRUE(m_isolated.Begin(L"SlowCaption", m_folder.Path()));
-    }
-    void TearDown() override
-    {
-        RemoveMouseHook(false);
-        m_isolated.End();
-    }
+    static Probe& SlowProbe() { return ProbeAt(0); }
+    static Probe& QuickProbe() { return ProbeAt(1); }
 
     // The quick window's middle button is a left click. The other profiles
     // look at the caption of a probe window above the window under the
@@ -92,45 +75,35 @@ protected:
         quick->SetActions(Middle, 0, ACTION_LEFT_CLICK);
         return IsolatedSettings::LoadAndHook(settings);
     }
-
-    TempFolder m_folder{L"brmpslowcaption"};
-    IsolatedSettings m_isolated;
-    static std::unique_ptr<Probe> s_slow;
-    static std::unique_ptr<Probe> s_quick;
-    static ::testing::AssertionResult s_started;
 };
-
-std::unique_ptr<Probe> SlowCaptionEndToEnd::s_slow;
-std::unique_ptr<Probe> SlowCaptionEndToEnd::s_quick;
-::testing::AssertionResult SlowCaptionEndToEnd::s_started = ::testing::AssertionFailure();
 } // namespace
 
 TEST_F(SlowCaptionEndToEnd, AClickWhileASlowWindowIsAskedForItsCaptionIsRemappedAtOnce)
 {
     ASSERT_TRUE(LoadAndHook());
-    s_slow->Clear();
-    s_quick->Clear();
+    SlowProbe().Clear();
+    QuickProbe().Clear();
 
     // The pointer rests on the slow window's scroll bar: the profile look-up
     // asks the window above it for its caption.
-    const RECT client = s_slow->ClientRect();
+    const RECT client = SlowProbe().ClientRect();
     const int barX = client.right - 10;
     const int barY = (client.top + client.bottom) / 2;
     ASSERT_TRUE(PhysicalInput::Run({L"mousemove", std::to_wstring(barX - 2), std::to_wstring(barY), L"mousemove",
                                     std::to_wstring(barX), std::to_wstring(barY)}));
-    ASSERT_TRUE(s_slow->WaitForRecord(Named(L"WM_GETTEXT"), 10000).has_value())
+    ASSERT_TRUE(SlowProbe().WaitForRecord(Named(L"WM_GETTEXT"), 10000).has_value())
         << "the slow window was never asked for its caption\n"
-        << s_slow->Describe();
+        << SlowProbe().Describe();
 
-    const POINT at = s_quick->Center();
+    const POINT at = QuickProbe().Center();
     ASSERT_TRUE(PhysicalInput::ClickAt(at.x, at.y, PhysicalInput::kMiddle));
-    EXPECT_TRUE(s_quick->WaitForRecord(Named(L"WM_LBUTTONUP"), 10000).has_value()) << "the click was never remapped\n"
-                                                                                   << s_quick->Describe();
+    EXPECT_TRUE(QuickProbe().WaitForRecord(Named(L"WM_LBUTTONUP"), 10000).has_value()) << "the click was never remapped\n"
+                                                                                   << QuickProbe().Describe();
     // Whatever the middle click did has arrived once this right click has.
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kRight));
-    ASSERT_TRUE(s_quick->WaitForRecord(Named(L"WM_RBUTTONUP")).has_value()) << s_quick->Describe();
-    EXPECT_TRUE(s_quick->Records(Named(L"WM_MBUTTONDOWN")).empty())
+    ASSERT_TRUE(QuickProbe().WaitForRecord(Named(L"WM_RBUTTONUP")).has_value()) << QuickProbe().Describe();
+    EXPECT_TRUE(QuickProbe().Records(Named(L"WM_MBUTTONDOWN")).empty())
         << "the hook was held so long that the system passed the click on as it came\n"
-        << s_quick->Describe();
-    EXPECT_TRUE(s_quick->Records(Named(L"WM_MBUTTONUP")).empty()) << s_quick->Describe();
+        << QuickProbe().Describe();
+    EXPECT_TRUE(QuickProbe().Records(Named(L"WM_MBUTTONUP")).empty()) << QuickProbe().Describe();
 }

@@ -21,6 +21,7 @@
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
+#include "ProbeSuite.h"
 #include "Settings.h"
 #include "TempFolder.h"
 #include "WaitFor.h"
@@ -42,28 +43,26 @@ int Speed()
     return CMouseInfo::GetMouseSpeed();
 }
 
-class SystemMouseSettingsEndToEnd : public ::testing::Test
+class SystemMouseSettingsEndToEnd : public ProbeSuite<SystemMouseSettingsEndToEnd>
 {
 protected:
-    static void SetUpTestSuite() { s_started = StartProbePair(kOwnTitle, s_own, kPlainTitle, s_plain); }
-    static void TearDownTestSuite()
-    {
-        s_own.reset();
-        s_plain.reset();
-    }
+    SystemMouseSettingsEndToEnd() : ProbeSuite(L"MouseSettings") { m_unhookRestores = true; }
+
+    static void SetUpTestSuite() { StartProbePair(kOwnTitle, kPlainTitle); }
+    static Probe& Own() { return ProbeAt(0); }
+    static Probe& Plain() { return ProbeAt(1); }
 
     void SetUp() override
     {
-        ASSERT_TRUE(s_started);
-        ASSERT_TRUE(m_folder.IsValid());
-        ASSERT_TRUE(m_isolated.Begin(L"MouseSettings", m_folder.Path()));
+        ProbeSuite::SetUp();
+        if (HasFatalFailure())
+            return;
         m_startSwap = Swap();
         m_startSpeed = Speed();
     }
     void TearDown() override
     {
-        RemoveMouseHook(true);
-        m_isolated.End();
+        ProbeSuite::TearDown();
         // A failed test must not leave the next ones with swapped buttons.
         if (Swap() != m_startSwap)
             ::SystemParametersInfoW(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(m_startSwap), nullptr, 0);
@@ -104,18 +103,10 @@ protected:
                std::to_string(Speed()) + " (user's " + std::to_string(m_startSpeed) + ")";
     }
 
-    TempFolder m_folder{L"brmpmouse"};
-    IsolatedSettings m_isolated;
     int m_startSwap = 0;
     int m_startSpeed = 10;
-    static std::unique_ptr<Probe> s_own;
-    static std::unique_ptr<Probe> s_plain;
-    static ::testing::AssertionResult s_started;
 };
 
-std::unique_ptr<Probe> SystemMouseSettingsEndToEnd::s_own;
-std::unique_ptr<Probe> SystemMouseSettingsEndToEnd::s_plain;
-::testing::AssertionResult SystemMouseSettingsEndToEnd::s_started = ::testing::AssertionFailure();
 } // namespace
 
 TEST_F(SystemMouseSettingsEndToEnd, AProfilesButtonSwapStaysInItsWindowAlsoWhenTheWheelTurnsWhileItComesIn)
@@ -126,16 +117,16 @@ TEST_F(SystemMouseSettingsEndToEnd, AProfilesButtonSwapStaysInItsWindowAlsoWhenT
 
     // The first notch switches to the window's profile; its swap is applied a
     // moment later, while the wheel goes on turning.
-    ASSERT_TRUE(Enter(*s_own));
+    ASSERT_TRUE(Enter(Own()));
     ASSERT_TRUE(PhysicalInput::Run({L"click", L"--repeat", L"30", L"--delay", L"20", std::to_wstring(PhysicalInput::kWheelDown)}));
     ASSERT_TRUE(WaitFor([&] { return InForce(kOwnTitle) && Swap() != m_startSwap; })) << Values();
 
-    ASSERT_TRUE(Enter(*s_plain));
+    ASSERT_TRUE(Enter(Plain()));
     ASSERT_TRUE(PhysicalInput::Wheel(-1));
     EXPECT_TRUE(WaitFor([&] { return DefaultInForce() && Swap() == m_startSwap; }))
         << "the profile's swap stayed outside its window: " << Values();
 
-    ASSERT_TRUE(Enter(*s_own));
+    ASSERT_TRUE(Enter(Own()));
     ASSERT_TRUE(PhysicalInput::Wheel(-1));
     ASSERT_TRUE(WaitFor([&] { return InForce(kOwnTitle) && Swap() != m_startSwap; })) << Values();
     EXPECT_TRUE(RemoveMouseHook(true));
@@ -151,16 +142,16 @@ TEST_F(SystemMouseSettingsEndToEnd, AProfilesPointerSpeedStaysInItsWindowAndTheU
     profile->SetMouseSpeed(own);
     ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
 
-    ASSERT_TRUE(Enter(*s_own));
+    ASSERT_TRUE(Enter(Own()));
     ASSERT_TRUE(PhysicalInput::Wheel(-1));
     ASSERT_TRUE(WaitFor([&] { return InForce(kOwnTitle) && Speed() == own; })) << Values();
 
-    ASSERT_TRUE(Enter(*s_plain));
+    ASSERT_TRUE(Enter(Plain()));
     ASSERT_TRUE(PhysicalInput::Wheel(-1));
     EXPECT_TRUE(WaitFor([&] { return DefaultInForce() && Speed() == m_startSpeed; }))
         << "the profile's speed stayed outside its window: " << Values();
 
-    ASSERT_TRUE(Enter(*s_own));
+    ASSERT_TRUE(Enter(Own()));
     ASSERT_TRUE(PhysicalInput::Wheel(-1));
     ASSERT_TRUE(WaitFor([&] { return InForce(kOwnTitle) && Speed() == own; })) << Values();
     EXPECT_TRUE(RemoveMouseHook(true));
@@ -184,10 +175,10 @@ TEST_F(SystemMouseSettingsEndToEnd, WithoutAnOwnSpeedAProfileTakesTheDefaultProf
         settings.GetDefaultApp()->SetMouseSpeed(byDefault);
         ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
 
-        ASSERT_TRUE(Enter(*s_own));
+        ASSERT_TRUE(Enter(Own()));
         ASSERT_TRUE(PhysicalInput::Wheel(-1));
         ASSERT_TRUE(WaitFor([&] { return InForce(kOwnTitle) && Speed() == profile->GetMouseSpeed(); })) << Values();
-        ASSERT_TRUE(Enter(*s_plain));
+        ASSERT_TRUE(Enter(Plain()));
         ASSERT_TRUE(PhysicalInput::Wheel(-1));
         EXPECT_TRUE(WaitFor([&] { return DefaultInForce() && Speed() == expected; })) << Values();
         EXPECT_TRUE(RemoveMouseHook(true));
@@ -204,7 +195,7 @@ TEST_F(SystemMouseSettingsEndToEnd, AStickySlowDownButtonGivesTheUsersSpeedBackO
     settings.GetDefaultApp()->SetActions(Middle, 0, ACTION_SLOW_CURSOR_STICKY);
     ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
 
-    ASSERT_TRUE(Enter(*s_plain));
+    ASSERT_TRUE(Enter(Plain()));
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kMiddle));
     const int slowed = std::max(1, m_startSpeed / 5);
     EXPECT_TRUE(WaitFor([&] { return Speed() == slowed; })) << Values();

@@ -21,6 +21,7 @@
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
+#include "ProbeSuite.h"
 #include "Settings.h"
 #include "TempFolder.h"
 #include "WaitFor.h"
@@ -48,30 +49,14 @@ struct Options
     int scrollMethod = 8;   // the profile's way of scrolling; 8: as the system does
 };
 
-class WheelRedirectionEndToEnd : public ::testing::Test
+class WheelRedirectionEndToEnd : public ProbeSuite<WheelRedirectionEndToEnd>
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_started = StartProbePair(kTargetTitle, s_target, kFocusTitle, s_focus);
-    }
-    static void TearDownTestSuite()
-    {
-        s_target.reset();
-        s_focus.reset();
-    }
+    WheelRedirectionEndToEnd() : ProbeSuite(L"WheelRedirection") {}
 
-    void SetUp() override
-    {
-        ASSERT_TRUE(s_started);
-        ASSERT_TRUE(m_folder.IsValid());
-        ASSERT_TRUE(m_isolated.Begin(L"WheelRedirection", m_folder.Path()));
-    }
-    void TearDown() override
-    {
-        RemoveMouseHook(false);
-        m_isolated.End();
-    }
+    static void SetUpTestSuite() { StartProbePair(kTargetTitle, kFocusTitle); }
+    static Probe& Target() { return ProbeAt(0); }
+    static Probe& Focus() { return ProbeAt(1); }
 
     // One profile bound to the target window; the wheel scrolls the window
     // under the pointer. Then the focus goes to the other probe and the pointer
@@ -92,9 +77,9 @@ protected:
             profile->SetActions(options.button2, 0, options.code2);
         if (auto hooked = IsolatedSettings::LoadAndHook(settings); !hooked)
             return hooked;
-        if (!s_focus->Activate())
+        if (!Focus().Activate())
             return ::testing::AssertionFailure() << "the focus probe could not be activated";
-        const POINT at = s_target->Center();
+        const POINT at = Target().Center();
         if (!PhysicalInput::MoveTo(at.x, at.y))
             return ::testing::AssertionFailure() << "xdotool move failed";
         if (!WaitFor([] {
@@ -103,23 +88,15 @@ protected:
                        std::wstring(profile->GetDescription()) == kTargetTitle;
             }))
             return ::testing::AssertionFailure() << "the target's profile never came into force";
-        s_target->Clear();
-        s_focus->Clear();
+        Target().Clear();
+        Focus().Clear();
         return ::testing::AssertionSuccess();
     }
 
     static long long Delta(const ProbeRecord& record) { return record.Value(L"delta"); }
 
-    TempFolder m_folder{L"brmpwheel"};
-    IsolatedSettings m_isolated;
-    static std::unique_ptr<Probe> s_target;
-    static std::unique_ptr<Probe> s_focus;
-    static ::testing::AssertionResult s_started;
 };
 
-std::unique_ptr<Probe> WheelRedirectionEndToEnd::s_target;
-std::unique_ptr<Probe> WheelRedirectionEndToEnd::s_focus;
-::testing::AssertionResult WheelRedirectionEndToEnd::s_started = ::testing::AssertionFailure();
 } // namespace
 
 TEST_F(WheelRedirectionEndToEnd, AWheelInjectedByAnotherProgramScrollsTheWindowUnderThePointer)
@@ -130,10 +107,10 @@ TEST_F(WheelRedirectionEndToEnd, AWheelInjectedByAnotherProgramScrollsTheWindowU
     wheel.mi.dwFlags = MOUSEEVENTF_WHEEL;
     wheel.mi.mouseData = static_cast<DWORD>(-WHEEL_DELTA);
     ASSERT_EQ(::SendInput(1, &wheel, sizeof(wheel)), 1u);
-    const auto record = s_target->WaitForRecord(Named(L"WM_MOUSEWHEEL"));
-    ASSERT_TRUE(record.has_value()) << s_target->Describe();
+    const auto record = Target().WaitForRecord(Named(L"WM_MOUSEWHEEL"));
+    ASSERT_TRUE(record.has_value()) << Target().Describe();
     EXPECT_EQ(Delta(*record), -WHEEL_DELTA);
-    EXPECT_TRUE(s_focus->Records(Named(L"WM_MOUSEWHEEL")).empty()) << "the wheel also reached the focused window";
+    EXPECT_TRUE(Focus().Records(Named(L"WM_MOUSEWHEEL")).empty()) << "the wheel also reached the focused window";
 }
 
 TEST_F(WheelRedirectionEndToEnd, ATiltScrollsTheWindowUnderThePointerInvertedWhenTheProfileSaysSo)
@@ -145,10 +122,10 @@ TEST_F(WheelRedirectionEndToEnd, ATiltScrollsTheWindowUnderThePointerInvertedWhe
         options.invertTilt = inverted;
         ASSERT_TRUE(LoadAndHook(options));
         ASSERT_TRUE(PhysicalInput::HorizontalWheel(-1));
-        const auto record = s_target->WaitForRecord(Named(L"WM_MOUSEHWHEEL"));
-        ASSERT_TRUE(record.has_value()) << s_target->Describe();
+        const auto record = Target().WaitForRecord(Named(L"WM_MOUSEHWHEEL"));
+        ASSERT_TRUE(record.has_value()) << Target().Describe();
         EXPECT_EQ(Delta(*record), inverted ? WHEEL_DELTA : -WHEEL_DELTA);
-        EXPECT_TRUE(s_focus->Records(Named(L"WM_MOUSEHWHEEL")).empty());
+        EXPECT_TRUE(Focus().Records(Named(L"WM_MOUSEHWHEEL")).empty());
         RemoveMouseHook(false);
     }
 }
@@ -160,12 +137,12 @@ TEST_F(WheelRedirectionEndToEnd, AHeldScrollWindowUpButtonScrollsTheWindowUnderT
     options.code = kScrollWindowUp;
     ASSERT_TRUE(LoadAndHook(options));
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kMiddle));
-    const auto wheels = s_target->WaitForRecords(Named(L"WM_MOUSEWHEEL"), 4, 10000);
+    const auto wheels = Target().WaitForRecords(Named(L"WM_MOUSEWHEEL"), 4, 10000);
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kMiddle));
-    ASSERT_GE(wheels.size(), 4u) << "the repeats never reached the window under the pointer\n" << s_target->Describe();
+    ASSERT_GE(wheels.size(), 4u) << "the repeats never reached the window under the pointer\n" << Target().Describe();
     for (const ProbeRecord& wheel : wheels)
         EXPECT_EQ(Delta(wheel), WHEEL_DELTA) << wheel.line;
-    EXPECT_TRUE(s_focus->Records(Named(L"WM_MOUSEWHEEL")).empty()) << s_focus->Describe();
+    EXPECT_TRUE(Focus().Records(Named(L"WM_MOUSEWHEEL")).empty()) << Focus().Describe();
 }
 
 TEST_F(WheelRedirectionEndToEnd, AWheelMappedToALeftClickClicksOncePerNotchAfterTheHooksWereStartedTwice)
@@ -177,9 +154,9 @@ TEST_F(WheelRedirectionEndToEnd, AWheelMappedToALeftClickClicksOncePerNotchAfter
     // A second start replaces the hook threads; the new hooks do the work.
     ASSERT_TRUE(SetMouseHook());
     ASSERT_TRUE(PhysicalInput::Wheel(-5));
-    const auto ups = s_target->WaitForRecords(Named(L"WM_LBUTTONUP"), 5);
-    EXPECT_EQ(ups.size(), 5u) << "notches 40 ms apart were throttled\n" << s_target->Describe();
-    EXPECT_TRUE(s_target->Records(Named(L"WM_MOUSEWHEEL")).empty()) << s_target->Describe();
+    const auto ups = Target().WaitForRecords(Named(L"WM_LBUTTONUP"), 5);
+    EXPECT_EQ(ups.size(), 5u) << "notches 40 ms apart were throttled\n" << Target().Describe();
+    EXPECT_TRUE(Target().Records(Named(L"WM_MOUSEWHEEL")).empty()) << Target().Describe();
 }
 
 TEST_F(WheelRedirectionEndToEnd, WheelAndTiltActionsScrollTheWindowUnderThePointerTheWayItsProfileScrolls)
@@ -213,12 +190,12 @@ TEST_F(WheelRedirectionEndToEnd, WheelAndTiltActionsScrollTheWindowUnderThePoint
         options.scrollMethod = kLineMessagesToTheWindow;
         ASSERT_TRUE(LoadAndHook(options));
         ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kMiddle));
-        const auto line = s_target->WaitForRecord(Named(c.scroll));
+        const auto line = Target().WaitForRecord(Named(c.scroll));
         ASSERT_TRUE(line.has_value()) << "the action's notch missed the window under the pointer\n"
-                                      << s_target->Describe() << s_focus->Describe();
+                                      << Target().Describe() << Focus().Describe();
         EXPECT_EQ(line->Value(L"code"), c.line) << "an action's notch goes the way the action says";
-        EXPECT_TRUE(s_target->Records(Named(c.wheel)).empty()) << s_target->Describe();
-        EXPECT_TRUE(s_focus->Records(Named(c.wheel)).empty()) << s_focus->Describe();
+        EXPECT_TRUE(Target().Records(Named(c.wheel)).empty()) << Target().Describe();
+        EXPECT_TRUE(Focus().Records(Named(c.wheel)).empty()) << Focus().Describe();
         RemoveMouseHook(false);
     }
 }
@@ -235,13 +212,13 @@ TEST_F(WheelRedirectionEndToEnd, TiltButtonsThatSwapTheTiltSendOneTiltEach)
     options.scrollMethod = kLineMessagesToTheWindow;
     ASSERT_TRUE(LoadAndHook(options));
     ASSERT_TRUE(PhysicalInput::HorizontalWheel(-1));
-    const auto tilt = s_target->WaitForRecord(Named(L"WM_HSCROLL"));
-    ASSERT_TRUE(tilt.has_value()) << s_target->Describe();
+    const auto tilt = Target().WaitForRecord(Named(L"WM_HSCROLL"));
+    ASSERT_TRUE(tilt.has_value()) << Target().Describe();
     EXPECT_EQ(tilt->Value(L"code"), SB_LINERIGHT);
     // A wheel notch without an action reaches the window after anything the tilt caused.
     ASSERT_TRUE(PhysicalInput::Wheel(-1));
-    ASSERT_TRUE(s_target->WaitForRecord(Named(L"WM_VSCROLL")).has_value()) << s_target->Describe();
-    EXPECT_EQ(s_target->Records(Named(L"WM_HSCROLL")).size(), 1u) << s_target->Describe();
-    EXPECT_TRUE(s_target->Records(Named(L"WM_MOUSEHWHEEL")).empty()) << s_target->Describe();
-    EXPECT_TRUE(s_focus->Records(Named(L"WM_MOUSEHWHEEL")).empty()) << s_focus->Describe();
+    ASSERT_TRUE(Target().WaitForRecord(Named(L"WM_VSCROLL")).has_value()) << Target().Describe();
+    EXPECT_EQ(Target().Records(Named(L"WM_HSCROLL")).size(), 1u) << Target().Describe();
+    EXPECT_TRUE(Target().Records(Named(L"WM_MOUSEHWHEEL")).empty()) << Target().Describe();
+    EXPECT_TRUE(Focus().Records(Named(L"WM_MOUSEHWHEEL")).empty()) << Focus().Describe();
 }

@@ -22,6 +22,7 @@
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
+#include "ProbeSuite.h"
 #include "ProcessLaunch.h"
 #include "Settings.h"
 #include "TempFolder.h"
@@ -67,45 +68,29 @@ RECT WindowRect(HWND window)
     return rect;
 }
 
-class WindowActionsEndToEnd : public ::testing::Test
+class WindowActionsEndToEnd : public ProbeSuite<WindowActionsEndToEnd>
 {
 protected:
+    WindowActionsEndToEnd() : ProbeSuite(L"WindowActions") {}
+
     static void SetUpTestSuite()
     {
-        ProbeOptions scrolled;
-        scrolled.title = kScrolledTitle;
-        scrolled.rect = RECT{40, 60, 600, 520};
-        ProbeOptions wheeled;
-        wheeled.title = kWheeledTitle;
-        wheeled.rect = RECT{680, 60, 1180, 520};
-        {
-            ProbeSwitches switches(L"--scroll-child");
-            s_scrolled = std::make_unique<Probe>(scrolled);
-            s_started = s_scrolled->Start();
-        }
-        s_wheeled = std::make_unique<Probe>(wheeled);
-        s_started = s_started && s_wheeled->Start();
+        ProbeOptions scrolled = Placed(kScrolledTitle, RECT{40, 60, 600, 520});
+        scrolled.scrollChild = true;
+        StartProbes({scrolled, Placed(kWheeledTitle, RECT{680, 60, 1180, 520})});
     }
-    static void TearDownTestSuite()
-    {
-        s_scrolled.reset();
-        s_wheeled.reset();
-    }
+    static Probe& Scrolled() { return ProbeAt(0); }
+    static Probe& Wheeled() { return ProbeAt(1); }
 
     void SetUp() override
     {
-        ASSERT_TRUE(s_started);
-        ASSERT_TRUE(m_folder.IsValid());
-        ASSERT_TRUE(m_isolated.Begin(L"WindowActions", m_folder.Path()));
-        ::SetWindowPos(s_scrolled->Window(), nullptr, 40, 60, 560, 460, SWP_NOZORDER | SWP_NOACTIVATE);
-        ASSERT_TRUE(s_scrolled->Activate());
-        s_scrolled->Clear();
-        s_wheeled->Clear();
-    }
-    void TearDown() override
-    {
-        RemoveMouseHook(false);
-        m_isolated.End();
+        ProbeSuite::SetUp();
+        if (HasFatalFailure())
+            return;
+        ::SetWindowPos(Scrolled().Window(), nullptr, 40, 60, 560, 460, SWP_NOZORDER | SWP_NOACTIVATE);
+        ASSERT_TRUE(Scrolled().Activate());
+        Scrolled().Clear();
+        Wheeled().Clear();
     }
 
     // Writes a settings file with one window profile per entry (bound to the
@@ -126,14 +111,7 @@ protected:
 
     static ::testing::AssertionResult MoveThere(POINT at)
     {
-        if (!PhysicalInput::MoveTo(at.x, at.y))
-            return ::testing::AssertionFailure() << "xdotool move failed";
-        if (!WaitFor([&] {
-                POINT cursor{};
-                return ::GetCursorPos(&cursor) && cursor.x == at.x && cursor.y == at.y;
-            }))
-            return ::testing::AssertionFailure() << "the cursor did not arrive at " << at.x << "," << at.y;
-        return ::testing::AssertionSuccess();
+        return PhysicalInput::MoveToAndWait(at.x, at.y);
     }
 
     static POINT Inside(Probe& probe)
@@ -141,24 +119,14 @@ protected:
         const RECT client = probe.ClientRect();
         return {(client.left + client.right) / 2 - 40, (client.top + client.bottom) / 2 - 40};
     }
-
-    TempFolder m_folder{L"brmpwindowactions"};
-    IsolatedSettings m_isolated;
-    static std::unique_ptr<Probe> s_scrolled;
-    static std::unique_ptr<Probe> s_wheeled;
-    static bool s_started;
 };
-
-std::unique_ptr<Probe> WindowActionsEndToEnd::s_scrolled;
-std::unique_ptr<Probe> WindowActionsEndToEnd::s_wheeled;
-bool WindowActionsEndToEnd::s_started = false;
 } // namespace
 
 TEST_F(WindowActionsEndToEnd, DraggingWithTheMoveButtonMovesTheWindowByTheMouseMovement)
 {
     ASSERT_TRUE(LoadAndHook({{kScrolledTitle, {{kMiddle, kDragToMove}}}}));
-    const RECT start = WindowRect(s_scrolled->Window());
-    const POINT grab = Inside(*s_scrolled);
+    const RECT start = WindowRect(Scrolled().Window());
+    const POINT grab = Inside(Scrolled());
     ASSERT_TRUE(MoveThere(grab));
 
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kMiddle));
@@ -170,18 +138,18 @@ TEST_F(WindowActionsEndToEnd, DraggingWithTheMoveButtonMovesTheWindowByTheMouseM
 
     const RECT expected{start.left + 70, start.top + 45, start.right + 70, start.bottom + 45};
     EXPECT_TRUE(WaitFor([&] {
-        const RECT now = WindowRect(s_scrolled->Window());
+        const RECT now = WindowRect(Scrolled().Window());
         return now.left == expected.left && now.top == expected.top && now.right == expected.right &&
                now.bottom == expected.bottom;
-    })) << "the window is at " << WindowRect(s_scrolled->Window()).left << ","
-        << WindowRect(s_scrolled->Window()).top << "\n"
-        << s_scrolled->Describe();
-    EXPECT_FALSE(s_scrolled->Records(Named(L"WM_MOVE")).empty()) << s_scrolled->Describe();
-    EXPECT_TRUE(s_scrolled->Records(Named(L"WM_MBUTTONDOWN")).empty()) << "the drag button reached the window";
+    })) << "the window is at " << WindowRect(Scrolled().Window()).left << ","
+        << WindowRect(Scrolled().Window()).top << "\n"
+        << Scrolled().Describe();
+    EXPECT_FALSE(Scrolled().Records(Named(L"WM_MOVE")).empty()) << Scrolled().Describe();
+    EXPECT_TRUE(Scrolled().Records(Named(L"WM_MBUTTONDOWN")).empty()) << "the drag button reached the window";
 
     // After the release the window stays where it is.
     ASSERT_TRUE(MoveThere(POINT{grab.x + 150, grab.y + 120}));
-    const RECT after = WindowRect(s_scrolled->Window());
+    const RECT after = WindowRect(Scrolled().Window());
     EXPECT_EQ(after.left, expected.left);
     EXPECT_EQ(after.top, expected.top);
 }
@@ -189,18 +157,18 @@ TEST_F(WindowActionsEndToEnd, DraggingWithTheMoveButtonMovesTheWindowByTheMouseM
 TEST_F(WindowActionsEndToEnd, DraggingWithTheSizeButtonGrowsTheWindow)
 {
     ASSERT_TRUE(LoadAndHook({{kScrolledTitle, {{kMiddle, kDragToSize}}}}));
-    const RECT start = WindowRect(s_scrolled->Window());
-    const POINT grab = Inside(*s_scrolled);
+    const RECT start = WindowRect(Scrolled().Window());
+    const POINT grab = Inside(Scrolled());
     ASSERT_TRUE(MoveThere(grab));
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kMiddle));
     ASSERT_TRUE(WaitFor([] { return g_threads.pWindowOperation != nullptr; })) << "the drag did not start";
     ASSERT_TRUE(MoveThere(POINT{grab.x + 50, grab.y + 30}));
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kMiddle));
     EXPECT_TRUE(WaitFor([&] {
-        const RECT now = WindowRect(s_scrolled->Window());
+        const RECT now = WindowRect(Scrolled().Window());
         return now.left == start.left && now.top == start.top && now.right == start.right + 50 &&
                now.bottom == start.bottom + 30;
-    })) << s_scrolled->Describe();
+    })) << Scrolled().Describe();
 }
 
 TEST_F(WindowActionsEndToEnd, AScrollActionSendsTheMessagesOfTheProfilesScrollMethod)
@@ -209,40 +177,40 @@ TEST_F(WindowActionsEndToEnd, AScrollActionSendsTheMessagesOfTheProfilesScrollMe
     // (a plain wheel message) for the other.
     ASSERT_TRUE(LoadAndHook({{kScrolledTitle, {{kXLeft, kScrollWindowUp}, {kXRight, kScrollWindowRight}}, 0},
                              {kWheeledTitle, {{kXLeft, kScrollWindowUp}}, 8}}));
-    ASSERT_TRUE(MoveThere(Inside(*s_scrolled)));
+    ASSERT_TRUE(MoveThere(Inside(Scrolled())));
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kBack));
     // One line up: to the vertical control, a copy to the window naming the
     // control, then the end of the scroll to both.
-    const auto end = s_scrolled->WaitForRecord(Named(L"WM_VSCROLL", L"code", SB_ENDSCROLL));
-    ASSERT_TRUE(end.has_value()) << s_scrolled->Describe();
-    const auto toBar = s_scrolled->Records([](const ProbeRecord& r) {
+    const auto end = Scrolled().WaitForRecord(Named(L"WM_VSCROLL", L"code", SB_ENDSCROLL));
+    ASSERT_TRUE(end.has_value()) << Scrolled().Describe();
+    const auto toBar = Scrolled().Records([](const ProbeRecord& r) {
         return r.Is(L"WM_VSCROLL") && r.Value(L"target") == 1 && r.Value(L"code") == SB_LINEUP;
     });
-    const auto toWindow = s_scrolled->Records([](const ProbeRecord& r) {
+    const auto toWindow = Scrolled().Records([](const ProbeRecord& r) {
         return r.Is(L"WM_VSCROLL") && r.Value(L"target") == 0 && r.Value(L"code") == SB_LINEUP &&
                r.Value(L"from") == 2;
     });
-    EXPECT_GE(toBar.size(), 1u) << s_scrolled->Describe();
-    EXPECT_EQ(toBar.size(), toWindow.size()) << s_scrolled->Describe();
-    EXPECT_TRUE(s_scrolled->Records(Named(L"WM_VSCROLL", L"code", SB_LINEDOWN)).empty());
-    EXPECT_TRUE(s_scrolled->Records(Named(L"WM_MOUSEWHEEL")).empty());
-    EXPECT_TRUE(s_scrolled->Records(Named(L"WM_XBUTTONDOWN")).empty()) << "the button reached the window";
+    EXPECT_GE(toBar.size(), 1u) << Scrolled().Describe();
+    EXPECT_EQ(toBar.size(), toWindow.size()) << Scrolled().Describe();
+    EXPECT_TRUE(Scrolled().Records(Named(L"WM_VSCROLL", L"code", SB_LINEDOWN)).empty());
+    EXPECT_TRUE(Scrolled().Records(Named(L"WM_MOUSEWHEEL")).empty());
+    EXPECT_TRUE(Scrolled().Records(Named(L"WM_XBUTTONDOWN")).empty()) << "the button reached the window";
 
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kForward));
-    EXPECT_TRUE(s_scrolled
-                    ->WaitForRecord([](const ProbeRecord& r) {
+    EXPECT_TRUE(Scrolled()
+                    .WaitForRecord([](const ProbeRecord& r) {
                         return r.Is(L"WM_HSCROLL") && r.Value(L"target") == 2 && r.Value(L"code") == SB_LINERIGHT;
                     })
                     .has_value())
-        << s_scrolled->Describe();
+        << Scrolled().Describe();
 
     // Declined by the default method: the window gets a plain wheel notch.
-    ASSERT_TRUE(MoveThere(Inside(*s_wheeled)));
+    ASSERT_TRUE(MoveThere(Inside(Wheeled())));
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kBack));
-    const auto wheel = s_wheeled->WaitForRecord(Named(L"WM_MOUSEWHEEL"));
-    ASSERT_TRUE(wheel.has_value()) << s_wheeled->Describe();
+    const auto wheel = Wheeled().WaitForRecord(Named(L"WM_MOUSEWHEEL"));
+    ASSERT_TRUE(wheel.has_value()) << Wheeled().Describe();
     EXPECT_EQ(wheel->Value(L"delta"), WHEEL_DELTA);
-    EXPECT_TRUE(s_wheeled->Records(Named(L"WM_VSCROLL")).empty());
+    EXPECT_TRUE(Wheeled().Records(Named(L"WM_VSCROLL")).empty());
 }
 
 namespace

@@ -163,6 +163,14 @@ unsigned long PhysicalInput::XWindowOf(HWND window)
     // Asked with the server's current time, which the X server never refuses.
     if (auto focused = Run({L"windowfocus", L"--sync", id}, timeoutMs); !focused)
         return focused;
+    // A fence on the window's thread: once it answers, it has read the X focus
+    // event too. A thread busy meanwhile (a dialog still painting) would
+    // otherwise read it later and take the foreground back from whatever window
+    // the test brings forward next.
+    DWORD_PTR answer = 0;
+    if (::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &answer) == 0)
+        return ::testing::AssertionFailure() << "the thread of window " << window << " did not answer within "
+                                             << timeoutMs << " ms";
     // Wine gives a key to the focus of the thread whose window has the X
     // focus: another window of the same thread (mapped late, say) does as well.
     std::string focus;
@@ -182,8 +190,13 @@ unsigned long PhysicalInput::XWindowOf(HWND window)
         },
         reinterpret_cast<LPARAM>(&search));
     if (!search.found)
+    {
+        std::string other;
+        RunTool(L"/usr/bin/xwininfo", {L"-id", std::to_wstring(search.xwindow)}, timeoutMs, &other);
         return ::testing::AssertionFailure() << "the X input focus is on X window " << search.xwindow
-                                             << ", of no window of the thread of X window " << xwindow;
+                                             << ", of no window of the thread of X window " << xwindow << ":\n"
+                                             << other;
+    }
     return ::testing::AssertionSuccess();
 }
 
@@ -203,6 +216,15 @@ bool PointerAlreadyAt(int x, int y)
     if (PointerAlreadyAt(x, y))
         return Run({L"mousemove", Number(x), Number(y)});
     return Run({L"mousemove", L"--sync", Number(x), Number(y)});
+}
+
+::testing::AssertionResult PhysicalInput::MoveToAndWait(int x, int y, DWORD timeoutMs)
+{
+    if (auto moved = MoveTo(x, y); !moved)
+        return moved;
+    if (!WaitFor([&] { return PointerAlreadyAt(x, y); }, timeoutMs))
+        return ::testing::AssertionFailure() << "the cursor did not arrive at " << x << "," << y;
+    return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult PhysicalInput::MoveBy(int dx, int dy)

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "WaitFor.h"
+
 namespace brmptest
 {
 
@@ -59,6 +61,9 @@ public:
     static ::testing::AssertionResult PrepareForInput(HWND window, DWORD timeoutMs = 10000);
 
     static ::testing::AssertionResult MoveTo(int x, int y);
+    // Moves there and waits until the system's cursor stands there too, so that
+    // the next click lands where the test means it.
+    static ::testing::AssertionResult MoveToAndWait(int x, int y, DWORD timeoutMs = kDefaultTimeoutMs);
     static ::testing::AssertionResult MoveBy(int dx, int dy);
     static ::testing::AssertionResult Click(int button, int count = 1);
     // Moves, then clicks, in one xdotool run.

@@ -435,21 +435,4 @@ std::optional<ProbeRecord> ReadSystemParameters(DWORD timeoutMs)
     return ProbeRecord::Parse(std::wstring(line.begin(), line.end()));
 }
 
-::testing::AssertionResult StartProbePair(const wchar_t* leftTitle, std::unique_ptr<Probe>& left, const wchar_t* rightTitle,
-                    std::unique_ptr<Probe>& right)
-{
-    ProbeOptions leftOptions;
-    leftOptions.title = leftTitle;
-    leftOptions.rect = RECT{40, 60, 520, 460};
-    ProbeOptions rightOptions;
-    rightOptions.title = rightTitle;
-    rightOptions.rect = RECT{620, 60, 1100, 460};
-    left = std::make_unique<Probe>(leftOptions);
-    right = std::make_unique<Probe>(rightOptions);
-    ::testing::AssertionResult started = left->Start();
-    if (!started)
-        return started;
-    return right->Start();
-}
-
 } // namespace brmptest

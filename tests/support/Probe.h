@@ -157,9 +157,4 @@ std::wstring ExecutableFolder();
 // probe could not read them.
 std::optional<ProbeRecord> ReadSystemParameters(DWORD timeoutMs = kDefaultTimeoutMs);
 
-// Starts two probes side by side, left and right on the desktop, for tests
-// that move between two windows; a failure names the probe that did not start.
-::testing::AssertionResult StartProbePair(const wchar_t* leftTitle, std::unique_ptr<Probe>& left, const wchar_t* rightTitle,
-                    std::unique_ptr<Probe>& right);
-
 } // namespace brmptest

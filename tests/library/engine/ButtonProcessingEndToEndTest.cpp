@@ -13,35 +13,27 @@
 #include "ApplicationSettings.h"
 #include "ButtonProcessing.h"
 #include "EngineTestSupport.h"
+#include "HookedProbeTest.h"
 #include "Globals.h"
 #include "Hooks.h"
 #include "LayerTestSupport.h"
 #include "Probe.h"
 
 using brmptest::Named;
-using brmptest::Probe;
-using brmptest::ProbeOptions;
 
 namespace
 {
-class ButtonEndToEnd : public ::testing::Test
+class ButtonEndToEnd : public enginetest::HookedProbeTest
 {
 protected:
+    ButtonEndToEnd() : HookedProbeTest(false) {}
+
     void SetUp() override
     {
-        m_probe = std::make_unique<Probe>(ProbeOptions{});
-        ASSERT_TRUE(m_probe->Start());
-        ASSERT_TRUE(SetMouseHook());
-        ASSERT_TRUE(enginetest::WaitFor([] { return g_threads.pSendInput != nullptr; }));
-        m_guard = std::make_unique<layertest::EngineStateGuard>();
+        HookedProbeTest::SetUp();
+        if (HasFatalFailure())
+            return;
         std::memset(g_hook.bReleasedByChord, 0, sizeof(g_hook.bReleasedByChord));
-        m_probe->Clear();
-    }
-    void TearDown() override
-    {
-        m_guard.reset();
-        RemoveMouseHook(false);
-        m_probe.reset();
     }
 
     int Button(int button, int kind)
@@ -57,9 +49,6 @@ protected:
             text += static_cast<wchar_t>(record.Value(L"char"));
         return text;
     }
-
-    std::unique_ptr<Probe> m_probe;
-    std::unique_ptr<layertest::EngineStateGuard> m_guard;
 };
 
 TEST_F(ButtonEndToEnd, ARightButtonMappedToKeysTypesThemIntoTheFocusedWindow)

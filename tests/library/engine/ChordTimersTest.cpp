@@ -14,6 +14,7 @@
 #include "Chords.h"
 #include "EngineResets.h"
 #include "EngineTestSupport.h"
+#include "HookedProbeTest.h"
 #include "Globals.h"
 #include "Hooks.h"
 #include "Logger.h"
@@ -24,40 +25,28 @@
 #include "ThreadLock.h"
 
 using brmptest::Named;
-using brmptest::Probe;
-using brmptest::ProbeOptions;
 
 namespace
 {
-class ChordAndScrollTimers : public ::testing::Test
+class ChordAndScrollTimers : public enginetest::HookedProbeTest
 {
 protected:
+    ChordAndScrollTimers() : HookedProbeTest(true) {}
+
     void SetUp() override
     {
         m_debug = CLogger::DebugEnabled();
         CLogger::EnableDebug(true);
-        m_probe = std::make_unique<Probe>(ProbeOptions{});
-        ASSERT_TRUE(m_probe->Start());
-        ASSERT_TRUE(SetMouseHook());
-        ASSERT_TRUE(enginetest::WaitFor([] { return g_threads.pSendInput != nullptr; }));
-        m_guard = std::make_unique<layertest::EngineStateGuard>();
-        ASSERT_TRUE(m_probe->Activate());
-        const POINT center = m_probe->Center();
-        ::SetCursorPos(center.x, center.y);
-        m_probe->Clear();
+        HookedProbeTest::SetUp();
     }
     void TearDown() override
     {
         CLogger::EnableDebug(m_debug);
         AbandonChord();
         DropPendingScroll();
-        m_guard.reset();
-        RemoveMouseHook(false);
-        m_probe.reset();
+        HookedProbeTest::TearDown();
     }
 
-    std::unique_ptr<Probe> m_probe;
-    std::unique_ptr<layertest::EngineStateGuard> m_guard;
     CBRMPChord m_chord;
     bool m_debug = false;
 };

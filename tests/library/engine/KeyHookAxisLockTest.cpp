@@ -45,16 +45,12 @@ std::string Moves(Probe& probe)
     return text.empty() ? std::string("  no moves\n") : text;
 }
 
-class KeyHookAxisLockTest : public ::testing::Test
+class KeyHookAxisLockTest : public layertest::LayerKeysTest
 {
 protected:
     void SetUp() override
     {
-        m_savedKeys = *g_pSettings->GetLayerModifierKeys();
-        m_savedEnable = g_pSettings->m_bLayerModifierKeys;
-        *g_pSettings->GetLayerModifierKeys() = CLayerModifierKeys();
-        g_pSettings->m_bLayerModifierKeys = true;
-        ResetKeyHookState();
+        LayerKeysTest::SetUp();
         g_LockAxis.Init();
     }
     void TearDown() override
@@ -62,9 +58,7 @@ protected:
         PhysicalInput::KeyUp(L"F7");
         PhysicalInput::KeyUp(L"F8");
         RemoveMouseHook(false);
-        *g_pSettings->GetLayerModifierKeys() = m_savedKeys;
-        g_pSettings->m_bLayerModifierKeys = m_savedEnable;
-        ResetKeyHookState();
+        LayerKeysTest::TearDown();
         g_LockAxis.Init();
     }
 
@@ -93,8 +87,6 @@ protected:
         return PhysicalInput::Run({L"mousemove", std::to_wstring(p.x), std::to_wstring(p.y)});
     }
 
-    CLayerModifierKeys m_savedKeys;
-    bool m_savedEnable = false;
 };
 }
 

@@ -29,29 +29,20 @@ using brmptest::LowLevelKeyboardHook;
 using brmptest::PhysicalInput;
 using enginetest::WaitFor;
 using layertest::EngineStateGuard;
+using layertest::LayerKeysTest;
 using layertest::RecordingWindow;
 
 namespace
 {
-class KeyHookTest : public ::testing::Test
+class KeyHookTest : public LayerKeysTest
 {
 protected:
-    void SetUp() override
-    {
-        m_savedKeys = *g_pSettings->GetLayerModifierKeys();
-        m_savedEnable = g_pSettings->m_bLayerModifierKeys;
-        *g_pSettings->GetLayerModifierKeys() = CLayerModifierKeys();
-        g_pSettings->m_bLayerModifierKeys = true;
-        ResetKeyHookState();
-    }
     void TearDown() override
     {
         for (const wchar_t* key : {L"F7", L"F8", L"F9", L"shift"})
             PhysicalInput::KeyUp(key);
         RemoveMouseHook(false);
-        *g_pSettings->GetLayerModifierKeys() = m_savedKeys;
-        g_pSettings->m_bLayerModifierKeys = m_savedEnable;
-        ResetKeyHookState();
+        LayerKeysTest::TearDown();
     }
 
     static void SetKey(ModifierKeys index, unsigned short vk, unsigned short modifier)
@@ -77,9 +68,6 @@ protected:
                                                  << " never came through the library's hook";
         return ::testing::AssertionSuccess();
     }
-
-    bool m_savedEnable = false;
-    CLayerModifierKeys m_savedKeys;
 };
 }
 

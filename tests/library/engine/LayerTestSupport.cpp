@@ -2,6 +2,7 @@
 
 #include "ApplicationSettings.h"
 #include "Globals.h"
+#include "KeyHook.h"
 #include "Layers.h"
 #include "Settings.h"
 #include "ThreadLock.h"
@@ -100,5 +101,21 @@ EngineStateGuard::~EngineStateGuard()
     g_hook.Reset();
     g_nLastLayer = 0;
     delete m_profile;
+}
+
+void LayerKeysTest::SetUp()
+{
+    m_savedKeys = *g_pSettings->GetLayerModifierKeys();
+    m_savedEnable = g_pSettings->m_bLayerModifierKeys;
+    *g_pSettings->GetLayerModifierKeys() = CLayerModifierKeys();
+    g_pSettings->m_bLayerModifierKeys = true;
+    ResetKeyHookState();
+}
+
+void LayerKeysTest::TearDown()
+{
+    *g_pSettings->GetLayerModifierKeys() = m_savedKeys;
+    g_pSettings->m_bLayerModifierKeys = m_savedEnable;
+    ResetKeyHookState();
 }
 }

@@ -3,9 +3,13 @@
 // registered messages the library posts to the program, and a guard that
 // gives the library a test profile and puts the engine state back afterwards.
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
 #include <vector>
+
+#include "Hotkeys.h"
 
 class CApplicationSettings;
 
@@ -59,5 +63,19 @@ private:
     int m_savedLayers = 0;
     bool m_savedNotifyLayer = true;
     bool m_savedSwitchOnMouseOver = true;
+};
+
+// Tests of the keyboard hook: the layer modifier keys of the library's
+// settings are on, with no key set, and the hook's state is fresh; the keys and
+// the switch are put back and the hook's state reset again at the end.
+class LayerKeysTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+private:
+    CLayerModifierKeys m_savedKeys;
+    bool m_savedEnable = false;
 };
 }

@@ -531,6 +531,30 @@ TEST(SwitchToProfile, AHungSetupWindowDoesNotHoldUpTheSwitch)
     owner.join();
     ::CloseHandle(release);
 }
+
+TEST(SwitchToProfile, ASetupWindowBusyLongerThanTheTimeOutStillHearsOfTheSwitch)
+{
+    SettingsSwap swap;
+    CApplicationSettings* app = swap.Add({L"*", kProcess, nullptr, nullptr, 1, L"app"});
+
+    HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<HWND> busy{nullptr};
+    std::atomic<bool> told{false};
+    std::thread owner([&] {
+        layertest::RecordingWindow setup;
+        busy = setup.Handle();
+        // Busy past the note's time-out, then free to read its messages.
+        ::WaitForSingleObject(release, 10000);
+        told = enginetest::WaitFor([&] { return !setup.Received(BRMP_ProcessChanged).empty(); });
+    });
+    ASSERT_TRUE(enginetest::WaitFor([&] { return busy.load() != nullptr; }));
+    g_engine.hSetupWnd = busy.load();
+    EXPECT_TRUE(SwitchToProfile(nullptr, kProcess, app));
+    ::SetEvent(release);
+    owner.join();
+    ::CloseHandle(release);
+    EXPECT_TRUE(told.load()) << "the note was lost with its time-out";
+}
 }
 
 // A click in another part of the same window asks for the profile again, but

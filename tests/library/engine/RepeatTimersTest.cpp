@@ -12,6 +12,7 @@
 #include "ApplicationSettings.h"
 #include "ButtonProcessing.h"
 #include "EngineTestSupport.h"
+#include "HookedProbeTest.h"
 #include "Globals.h"
 #include "Hooks.h"
 #include "Logger.h"
@@ -22,8 +23,6 @@
 #include "ThreadLock.h"
 
 using brmptest::Named;
-using brmptest::Probe;
-using brmptest::ProbeOptions;
 
 namespace
 {
@@ -115,35 +114,29 @@ TEST(KeyRepeatDelays, TheWaitHoldTimeIsAddedToTheSlotsOwnDelayOrTheDefault)
 }
 
 // Repeats through the real hooks and the real simulated-input thread.
-class RepeatEndToEnd : public ::testing::Test
+class RepeatEndToEnd : public enginetest::HookedProbeTest
 {
 protected:
+    RepeatEndToEnd() : HookedProbeTest(true) {}
+
     void SetUp() override
     {
         m_debug = CLogger::DebugEnabled();
         CLogger::EnableDebug(true);
-        m_probe = std::make_unique<Probe>(ProbeOptions{});
-        ASSERT_TRUE(m_probe->Start());
-        ASSERT_TRUE(SetMouseHook());
-        ASSERT_TRUE(enginetest::WaitFor([] { return g_threads.pSendInput != nullptr; }));
-        m_guard = std::make_unique<layertest::EngineStateGuard>();
-        ASSERT_TRUE(m_probe->Activate());
-        const POINT center = m_probe->Center();
-        ::SetCursorPos(center.x, center.y);
         m_savedDelay = g_nRepeatDelay.load();
+        HookedProbeTest::SetUp();
+        if (HasFatalFailure())
+            return;
         // The probe's window is the one in force, so the repeat's profile check keeps the test profile.
         g_engine.hCurrentWnd = m_probe->Window();
         g_nRepeatDelay = 20;
-        m_probe->Clear();
     }
     void TearDown() override
     {
         CLogger::EnableDebug(m_debug);
         StopRepeat();
         g_nRepeatDelay = m_savedDelay;
-        m_guard.reset();
-        RemoveMouseHook(false);
-        m_probe.reset();
+        HookedProbeTest::TearDown();
     }
     size_t Wheels() { return m_probe->Records(Named(L"WM_MOUSEWHEEL")).size(); }
 
@@ -164,8 +157,6 @@ protected:
     }
     static void CALLBACK QueueFenceKey(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) { SendKey(VK_F9, false, 0, 0); }
 
-    std::unique_ptr<Probe> m_probe;
-    std::unique_ptr<layertest::EngineStateGuard> m_guard;
     int m_savedDelay = 100;
     bool m_debug = false;
 };

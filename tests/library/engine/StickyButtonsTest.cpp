@@ -13,6 +13,7 @@
 #include "ApplicationSettings.h"
 #include "ButtonProcessing.h"
 #include "EngineTestSupport.h"
+#include "HookedProbeTest.h"
 #include "Globals.h"
 #include "Hooks.h"
 #include "LayerTestSupport.h"
@@ -23,8 +24,6 @@
 #include "ThreadLock.h"
 
 using brmptest::Named;
-using brmptest::Probe;
-using brmptest::ProbeOptions;
 
 namespace
 {
@@ -57,39 +56,31 @@ TEST(StickyMachine, EachPressAndReleaseMovesTheStateAsTheHoldRequires)
     }
 }
 
-class StickyEndToEnd : public ::testing::Test
+class StickyEndToEnd : public enginetest::HookedProbeTest
 {
 protected:
+    StickyEndToEnd() : HookedProbeTest(true) {}
+
     void SetUp() override
     {
-        m_probe = std::make_unique<Probe>(ProbeOptions{});
-        ASSERT_TRUE(m_probe->Start());
-        ASSERT_TRUE(SetMouseHook());
-        ASSERT_TRUE(enginetest::WaitFor([] { return g_threads.pSendInput != nullptr; }));
-        m_guard = std::make_unique<layertest::EngineStateGuard>();
+        HookedProbeTest::SetUp();
+        if (HasFatalFailure())
+            return;
         std::memset(g_nStickyState, 0, sizeof(g_nStickyState));
-        ASSERT_TRUE(m_probe->Activate());
-        const POINT center = m_probe->Center();
-        ::SetCursorPos(center.x, center.y);
         g_engine.hCurrentWnd = m_probe->Window();
-        m_probe->Clear();
     }
     void TearDown() override
     {
-        ResetAllSticky(m_probe->Center());
+        if (m_probe)
+            ResetAllSticky(m_probe->Center());
         StopRepeat();
-        m_guard.reset();
-        RemoveMouseHook(false);
-        m_probe.reset();
+        HookedProbeTest::TearDown();
     }
     int Button(int button, int kind)
     {
         BYTE fixUp = 0, block = 0, click = 0;
         return ProcessButton(button, kind, true, m_probe->Center(), fixUp, block, click);
     }
-
-    std::unique_ptr<Probe> m_probe;
-    std::unique_ptr<layertest::EngineStateGuard> m_guard;
 };
 
 TEST_F(StickyEndToEnd, AStickyLeftPressesOnTheFirstClickAndReleasesOnTheSecond)
