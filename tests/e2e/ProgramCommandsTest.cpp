@@ -81,14 +81,8 @@ protected:
             if (!m_probe->Start())
                 return L"(no probe)";
         }
-        if (!m_probe->Activate())
-            return L"(probe not focused)";
-        m_probe->Clear();
-        const POINT at = m_probe->Center();
         m_side = -m_side;
-        if (!PhysicalInput::ClickAt(at.x + 20 * m_side, at.y, PhysicalInput::kMiddle))
-            return L"(no click)";
-        return programtest::TypedOrMiddleClick(*m_probe);
+        return programtest::MiddleClickInProbe(*m_probe, 20 * m_side);
     }
 
     ProgramCopy m_program{L"brmp-commands"};

@@ -55,13 +55,7 @@ protected:
     // What a middle click in the probe typed ("M" when the click arrived as it is).
     std::wstring MiddleClickInProbe()
     {
-        if (!m_probe.Activate())
-            return L"(probe not focused)";
-        m_probe.Clear();
-        const POINT at = m_probe.Center();
-        if (!PhysicalInput::ClickAt(at.x, at.y, PhysicalInput::kMiddle))
-            return L"(no click)";
-        return programtest::TypedOrMiddleClick(m_probe);
+        return programtest::MiddleClickInProbe(m_probe);
     }
 
     ProgramCopy m_program{L"brmp-layermemory"};

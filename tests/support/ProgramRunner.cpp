@@ -355,4 +355,15 @@ std::wstring TypedOrMiddleClick(brmptest::Probe& probe, DWORD timeoutMs)
     return seen;
 }
 
+std::wstring MiddleClickInProbe(brmptest::Probe& probe, int dx)
+{
+    if (!probe.Activate())
+        return L"(probe not focused)";
+    probe.Clear();
+    const POINT at = probe.Center();
+    if (!brmptest::PhysicalInput::ClickAt(at.x + dx, at.y, brmptest::PhysicalInput::kMiddle))
+        return L"(no click)";
+    return TypedOrMiddleClick(probe);
+}
+
 } // namespace programtest

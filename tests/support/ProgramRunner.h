@@ -112,4 +112,10 @@ std::wstring WindowTextOf(HWND window);
 // What a middle click on a probe produced: the characters it typed, and "M" for
 // each middle-button release that arrived unchanged; waits until either shows.
 std::wstring TypedOrMiddleClick(brmptest::Probe& probe, DWORD timeoutMs = 10000);
+
+// Brings the probe forward and clicks the middle button once at its centre,
+// dx pixels to the side (a click on the very spot of the last one would count
+// as its double click): what TypedOrMiddleClick reads then, or a text in
+// brackets saying what could not be done.
+std::wstring MiddleClickInProbe(brmptest::Probe& probe, int dx = 0);
 } // namespace programtest

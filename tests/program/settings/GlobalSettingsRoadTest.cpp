@@ -89,13 +89,7 @@ protected:
     // One middle click in the probe and what it gave: the keys typed, or "M" for the click itself.
     std::wstring MiddleClickInProbe()
     {
-        if (!m_probe->Activate())
-            return L"(probe not focused)";
-        m_probe->Clear();
-        const POINT at = m_probe->Center();
-        if (!brmptest::PhysicalInput::ClickAt(at.x, at.y, brmptest::PhysicalInput::kMiddle))
-            return L"(no click)";
-        return programtest::TypedOrMiddleClick(*m_probe);
+        return programtest::MiddleClickInProbe(*m_probe);
     }
 };
 
