@@ -379,13 +379,14 @@ std::wstring ExecutableOf(DWORD pid)
 // for one of them must not be handed to the other from the cache.
 TEST(GetProcessName, TheShellsDesktopAndItsOtherWindowsAreNamedApartForTheSamePid)
 {
+    // The shell's process: the one of its own window on Windows (the desktop
+    // window there belongs to a system process), of the desktop under Wine,
+    // which draws the desktop in the shell and names no shell window.
+    const HWND shellWindow = ::GetShellWindow() != nullptr ? ::GetShellWindow() : ::GetDesktopWindow();
     DWORD shellPid = 0;
-    ::GetWindowThreadProcessId(::GetDesktopWindow(), &shellPid);
-    // Under Wine the shell draws the desktop; on Windows the desktop window
-    // belongs to a system process that has no shell windows to tell apart.
-    if (_wcsicmp(ExecutableOf(shellPid).c_str(), L"explorer.exe") != 0)
-        GTEST_SKIP() << "the desktop window here belongs to " << testing::PrintToString(ExecutableOf(shellPid))
-                     << ", not to the shell";
+    ::GetWindowThreadProcessId(shellWindow, &shellPid);
+    ASSERT_EQ(_wcsicmp(ExecutableOf(shellPid).c_str(), L"explorer.exe"), 0)
+        << "the shell's window belongs to " << testing::PrintToString(ExecutableOf(shellPid));
     ResetProcessNameCache();
     wchar_t first[MAX_PATH] = {};
     ASSERT_TRUE(GetProcessName(nullptr, shellPid, first, MAX_PATH, nullptr, PNR_ProcessButton));
