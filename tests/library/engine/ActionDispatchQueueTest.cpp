@@ -32,6 +32,7 @@
 #include "Movement2Scroll.h"
 #include "RepeatTimers.h"
 #include "RecordingSink.h"
+#include "PrivateInputQueue.h"
 #include "SendInput.h"
 #include "Settings.h"
 #include "TimedClickPresses.h"
@@ -45,9 +46,6 @@ protected:
     void SetUp() override
     {
         m_guard = std::make_unique<layertest::EngineStateGuard>();
-        m_queue.SetAutoStart(false);
-        m_saved = g_threads.pSendInput;
-        g_threads.pSendInput = &m_queue;
         m_savedRepeatDelay = g_system.nKeyRepeatDelay;
         g_system.nKeyRepeatDelay = 60000;   // no repetition fires while a test runs
         m_savedFix = g_pSettings->m_bDoubleClickFix;
@@ -57,7 +55,6 @@ protected:
     void TearDown() override
     {
         StopRepeat();
-        g_threads.pSendInput = m_saved;
         g_system.nKeyRepeatDelay = m_savedRepeatDelay;
         g_pSettings->m_bDoubleClickFix = m_savedFix;
         g_nReturnLayer = -1;
@@ -87,14 +84,14 @@ protected:
         return result;
     }
 
-    brmptest::RecordingSink sink;
+    PrivateInputQueue m_input;
+    brmptest::RecordingSink& sink = m_input.sink;
     BYTE block = 0;
     BYTE click = 0;
 
 private:
     std::unique_ptr<layertest::EngineStateGuard> m_guard;
-    CSendInput m_queue{&sink, nullptr};
-    CSendInput* m_saved = nullptr;
+    CSendInput& m_queue = m_input.queue;
     int m_savedRepeatDelay = 0;
     bool m_savedFix = false;
 };

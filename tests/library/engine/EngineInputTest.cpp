@@ -17,6 +17,7 @@
 #include "Globals.h"
 #include "LayerTestSupport.h"
 #include "RecordingSink.h"
+#include "PrivateInputQueue.h"
 #include "SendInput.h"
 
 namespace
@@ -27,15 +28,11 @@ class EngineQueue : public ::testing::Test
 protected:
     void SetUp() override
     {
-        queue.SetAutoStart(false);
-        saved = g_threads.pSendInput;
-        g_threads.pSendInput = &queue;
         savedWhileDown = g_nWhileDownLayer;
         g_nWhileDownLayer = -1;
     }
     void TearDown() override
     {
-        g_threads.pSendInput = saved;
         g_nWhileDownLayer = savedWhileDown;
     }
     std::string Drain()
@@ -44,9 +41,9 @@ protected:
         return sink.KeyText();
     }
 
-    brmptest::RecordingSink sink;
-    CSendInput queue{&sink, nullptr};
-    CSendInput* saved = nullptr;
+    PrivateInputQueue m_input;
+    brmptest::RecordingSink& sink = m_input.sink;
+    CSendInput& queue = m_input.queue;
     int savedWhileDown = -1;
 };
 

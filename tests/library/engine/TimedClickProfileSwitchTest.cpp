@@ -17,6 +17,7 @@
 #include "LayerTestSupport.h"
 #include "ProfileSwitch.h"
 #include "RecordingSink.h"
+#include "PrivateInputQueue.h"
 #include "SendInput.h"
 #include "Settings.h"
 #include "TimedClicks.h"
@@ -35,9 +36,6 @@ protected:
     void SetUp() override
     {
         m_guard = std::make_unique<layertest::EngineStateGuard>();
-        m_queue.SetAutoStart(false);
-        m_savedQueue = g_threads.pSendInput;
-        g_threads.pSendInput = &m_queue;
         g_tick = 100000;
         SetTickSource(Tick);
 
@@ -63,7 +61,6 @@ protected:
     {
         SetNewApp(m_guard->Profile());
         SetTickSource(nullptr);
-        g_threads.pSendInput = m_savedQueue;
         m_guard.reset();
     }
 
@@ -74,9 +71,9 @@ protected:
         m_queue.ProcessQueue();
     }
 
-    brmptest::RecordingSink m_sink;
-    CSendInput m_queue{&m_sink, nullptr};
-    CSendInput* m_savedQueue = nullptr;
+    PrivateInputQueue m_input;
+    brmptest::RecordingSink& m_sink = m_input.sink;
+    CSendInput& m_queue = m_input.queue;
     std::unique_ptr<layertest::EngineStateGuard> m_guard;
     std::unique_ptr<CApplicationSettings> m_other;
 };

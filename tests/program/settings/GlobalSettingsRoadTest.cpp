@@ -46,19 +46,6 @@ HWND FindSheetOf(DWORD processId)
     return sheet;
 }
 
-HWND PageControl(HWND sheet, int id)
-{
-    const auto page = reinterpret_cast<HWND>(::SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
-    if (const HWND direct = ::GetDlgItem(page, id))
-        return direct;
-    for (HWND child = ::GetWindow(page, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT))
-    {
-        if (const HWND inner = ::GetDlgItem(child, id))
-            return inner;
-    }
-    return nullptr;
-}
-
 class GlobalSettingsRoad : public SetupDialogTest
 {
 protected:
@@ -124,10 +111,10 @@ TEST_F(GlobalSettingsRoad, MoreLayersRebuildTheTabsAndApplyStoresThemWithAHotkey
     Click(m_dialog, IDC_SETUP_SETTINGS);
     const HWND sheet = FindSheetOf(m_program.ProcessId());
     ASSERT_NE(sheet, nullptr) << programtest::DescribeWindows();
-    ::SendMessageW(PageControl(sheet, IDC_GEN_LAYERS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"4"));
+    ::SendMessageW(SheetPageControl(sheet, IDC_GEN_LAYERS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"4"));
     ::SendMessageW(sheet, PSM_SETCURSEL, 5, 0);
-    ::SendMessageW(PageControl(sheet, IDC_HK_ENABLE), BM_SETCHECK, BST_CHECKED, 0);
-    ::SendMessageW(PageControl(sheet, IDC_HOTKEY_FIRST + 1), HKM_SETHOTKEY,
+    ::SendMessageW(SheetPageControl(sheet, IDC_HK_ENABLE), BM_SETCHECK, BST_CHECKED, 0);
+    ::SendMessageW(SheetPageControl(sheet, IDC_HOTKEY_FIRST + 1), HKM_SETHOTKEY,
                    MAKEWORD('2', HOTKEYF_CONTROL | HOTKEYF_ALT), 0);
     programtest::SaveScreenshot(L"global-settings-road.png");
     ::PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
@@ -163,7 +150,7 @@ TEST_F(GlobalSettingsRoad, ALanguagePackInstalledWhileTheSheetIsOpenIsShownChose
 
     // The open sheet turns to its language page, where the new pack is listed and chosen.
     const auto languageChosen = [&] {
-        const HWND list = PageControl(sheet, IDC_LANG_LIST);
+        const HWND list = SheetPageControl(sheet, IDC_LANG_LIST);
         if (list == nullptr)
             return false;
         const LRESULT index = ::SendMessageW(list, CB_GETCURSEL, 0, 0);
@@ -195,12 +182,12 @@ TEST_F(GlobalSettingsKeysRoad, AHotkeyAndALayerModifierKeySetInTheSheetSwitchLay
     const HWND sheet = FindSheetOf(m_program.ProcessId());
     ASSERT_NE(sheet, nullptr) << programtest::DescribeWindows();
     ::SendMessageW(sheet, PSM_SETCURSEL, 5, 0);
-    ::SendMessageW(PageControl(sheet, IDC_HK_ENABLE), BM_SETCHECK, BST_CHECKED, 0);
-    ::SendMessageW(PageControl(sheet, IDC_HOTKEY_FIRST + HK_Layer2), HKM_SETHOTKEY,
+    ::SendMessageW(SheetPageControl(sheet, IDC_HK_ENABLE), BM_SETCHECK, BST_CHECKED, 0);
+    ::SendMessageW(SheetPageControl(sheet, IDC_HOTKEY_FIRST + HK_Layer2), HKM_SETHOTKEY,
                    MAKEWORD('2', HOTKEYF_CONTROL | HOTKEYF_ALT), 0);
     ::SendMessageW(sheet, PSM_SETCURSEL, 6, 0);
-    ::SendMessageW(PageControl(sheet, IDC_MK_ENABLE), BM_SETCHECK, BST_CHECKED, 0);
-    ::SendMessageW(PageControl(sheet, IDC_HOTKEY_FIRST + MK_Layer3), HKM_SETHOTKEY, MAKEWORD(VK_F9, 0), 0);
+    ::SendMessageW(SheetPageControl(sheet, IDC_MK_ENABLE), BM_SETCHECK, BST_CHECKED, 0);
+    ::SendMessageW(SheetPageControl(sheet, IDC_HOTKEY_FIRST + MK_Layer3), HKM_SETHOTKEY, MAKEWORD(VK_F9, 0), 0);
     programtest::SaveScreenshot(L"global-settings-modifier-key.png");
     ::PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
     ASSERT_TRUE(brmptest::WaitFor([&] { return !::IsWindow(sheet); }, kDialogTimeoutMs));

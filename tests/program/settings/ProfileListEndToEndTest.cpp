@@ -29,32 +29,6 @@ using brmptest::Probe;
 
 namespace
 {
-// A top-level dialog of the process that has a control of that id, or null.
-HWND DialogWithControl(DWORD processId, int controlId, const wchar_t* title = nullptr)
-{
-    struct Search
-    {
-        DWORD processId;
-        int controlId;
-        const wchar_t* title;
-        HWND found;
-    } search{processId, controlId, title, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(context);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            if (owner != s.processId || !::IsWindowVisible(window) || ::GetDlgItem(window, s.controlId) == nullptr)
-                return TRUE;
-            if (s.title != nullptr && programtest::WindowTextOf(window) != s.title)
-                return TRUE;
-            s.found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 class ProfileListEndToEnd : public setuptest::SetupDialogTest
 {
 protected:
@@ -189,7 +163,7 @@ TEST_F(ProfileListEndToEnd, AProfileAddedThroughThePickerRemapsTheProbeAndIsMark
     ASSERT_TRUE(ClickButton(m_dialog, 1012));
     HWND picker = nullptr;
     ASSERT_TRUE(brmptest::WaitFor(
-        [&] { return (picker = DialogWithControl(m_program.ProcessId(), IDC_APP_APPLICATION)) != nullptr; }, 10000))
+        [&] { return (picker = setuptest::DialogWithControl(m_program.ProcessId(), IDC_APP_APPLICATION)) != nullptr; }, 10000))
         << programtest::DescribeWindows();
     programtest::SaveScreenshot(L"profile_add_picker.png");
     // The probe's process is chosen in the list of running programs by typing its name there.
@@ -254,12 +228,12 @@ TEST_F(ProfileListEndToEnd, TheFinderFillsTheProbesDetailsAndEscapeInTheMiddleOf
     ASSERT_TRUE(ClickButton(m_dialog, IDC_SETUP_ADD));
     HWND picker = nullptr;
     ASSERT_TRUE(brmptest::WaitFor(
-        [&] { return (picker = DialogWithControl(m_program.ProcessId(), IDC_APP_SPECIFIC_WINDOW)) != nullptr; }, 10000));
+        [&] { return (picker = setuptest::DialogWithControl(m_program.ProcessId(), IDC_APP_SPECIFIC_WINDOW)) != nullptr; }, 10000));
     ASSERT_TRUE(PhysicalInput::PrepareForInput(picker));
     ASSERT_TRUE(ClickButton(picker, IDC_APP_SPECIFIC_WINDOW));
     HWND finder = nullptr;
     ASSERT_TRUE(brmptest::WaitFor(
-        [&] { return (finder = DialogWithControl(m_program.ProcessId(), IDC_FIND_HOVER)) != nullptr; }, 10000));
+        [&] { return (finder = setuptest::DialogWithControl(m_program.ProcessId(), IDC_FIND_HOVER)) != nullptr; }, 10000));
     // Also for the Escape below: should the picker keep the X focus, the
     // search hides it, the X focus falls back to the desktop, and Escape goes
     // to the window under the pointer: the probe.

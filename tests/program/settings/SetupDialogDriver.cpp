@@ -284,6 +284,31 @@ HWND FileNameControl(HWND dialog)
 }
 }
 
+HWND DialogWithControl(DWORD processId, int controlId, const wchar_t* title)
+{
+    struct Search
+    {
+        DWORD processId;
+        int controlId;
+        const wchar_t* title;
+        HWND found;
+    } search{processId, controlId, title, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(context);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner != s.processId || !::IsWindowVisible(window) || ::GetDlgItem(window, s.controlId) == nullptr)
+                return TRUE;
+            if (s.title != nullptr && programtest::WindowTextOf(window) != s.title)
+                return TRUE;
+            s.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 HWND WaitForDialogTitled(DWORD processId, const std::wstring& titleStart, DWORD timeoutMs)
 {
     NamedDialog search{processId, &titleStart};

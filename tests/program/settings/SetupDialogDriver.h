@@ -38,6 +38,9 @@ void Answer(HWND box, int button);
 // Answers the system's open or save dialog as a user does: the path typed as
 // the file name, then OK.
 ::testing::AssertionResult AnswerFileDialog(HWND dialog, const std::wstring& path);
+// A visible top-level window of the process that has a control of that id
+// (and, when given, exactly that title), or null.
+HWND DialogWithControl(DWORD processId, int controlId, const wchar_t* title = nullptr);
 // The visible dialog of the process whose title begins with titleStart.
 HWND WaitForDialogTitled(DWORD processId, const std::wstring& titleStart, DWORD timeoutMs = kDialogTimeoutMs);
 

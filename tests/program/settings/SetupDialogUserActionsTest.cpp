@@ -40,29 +40,6 @@ LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
     return static_cast<LRESULT>(answer);
 }
 
-// A visible top-level window of the process that has a control of that id.
-HWND DialogWithControl(DWORD processId, int controlId)
-{
-    struct Search
-    {
-        DWORD processId;
-        int controlId;
-        HWND found;
-    } search{processId, controlId, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(context);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            if (owner != s.processId || !::IsWindowVisible(window) || ::GetDlgItem(window, s.controlId) == nullptr)
-                return TRUE;
-            s.found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 class SetupDialogUserActions : public SetupDialogTest
 {
 protected:
