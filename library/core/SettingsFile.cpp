@@ -404,6 +404,12 @@ namespace
     template <typename Write>
     bool ReplaceFileAtomically(const std::wstring& path, Write write, std::optional<FileStamp>* stamp)
     {
+        // Even a query of a pipe's attributes connects to it.
+        if (IsDeviceNamespacePath(path.c_str()))
+        {
+            ::SetLastError(kNotRegularFileError);
+            return false;
+        }
         // A read-only file is the user's wish to keep it (some file systems let a
         // rename replace it anyway).
         const DWORD attributes = ::GetFileAttributesW(path.c_str());
