@@ -40,6 +40,13 @@ namespace
 
     std::atomic<ImportQuestionFn> g_importQuestion{nullptr};
     std::atomic<SettingsFileWriteFn> g_fileWrite{nullptr};
+    std::atomic<SettingsFileReadFn> g_fileRead{nullptr};
+
+    SettingsFileReadFn FileReadFunction()
+    {
+        SettingsFileReadFn fn = g_fileRead.load();
+        return fn != nullptr ? fn : ::ReadFile;
+    }
 
     int AskImportQuestion(HWND owner, const wchar_t* text, const wchar_t* caption)
     {
@@ -286,24 +293,6 @@ namespace
         return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
     }
 
-    // A regular file of at most the largest size a settings file may have.
-    bool ReadWholeFile(const std::wstring& path, std::string& bytes)
-    {
-        UniqueHandle file(OpenRegularFile(path.c_str(), FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
-        if (!file)
-            return false;
-        bytes.clear();
-        char chunk[65536];
-        DWORD read = 0;
-        while (::ReadFile(file.Get(), chunk, sizeof(chunk), &read, nullptr) && read > 0)
-        {
-            if (bytes.size() + read > kMaxXmlFileBytes)
-                return false;
-            bytes.append(chunk, read);
-        }
-        return true;
-    }
-
     // A file another handle holds for a moment is read again for up to two seconds.
     constexpr int kBusyReadAttempts = 40;
     constexpr DWORD kBusyReadRetryMs = 50;
@@ -311,6 +300,52 @@ namespace
     bool IsBusyError(DWORD error)
     {
         return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+    }
+
+    // All of a regular file of at most the largest size a settings file may
+    // have, to its end. False, with the system's error as the last error, when
+    // it could not be opened or read to its end: a read that fails is no end.
+    bool ReadWholeFile(const std::wstring& path, std::string& bytes)
+    {
+        bytes.clear();
+        UniqueHandle file(OpenRegularFile(path.c_str(), FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
+        if (!file)
+            return false;
+        const SettingsFileReadFn readFn = FileReadFunction();
+        char chunk[65536];
+        for (;;)
+        {
+            DWORD read = 0;
+            if (!readFn(file.Get(), chunk, sizeof(chunk), &read, nullptr))
+            {
+                const DWORD error = ::GetLastError() != ERROR_SUCCESS ? ::GetLastError() : ERROR_READ_FAULT;
+                bytes.clear();
+                ::SetLastError(error);
+                return false;
+            }
+            if (read == 0)
+                return true;
+            if (bytes.size() + read > kMaxXmlFileBytes)
+            {
+                bytes.clear();
+                ::SetLastError(ERROR_FILE_TOO_LARGE);
+                return false;
+            }
+            bytes.append(chunk, read);
+        }
+    }
+
+    // The same, reading again while another handle holds the file, as a load
+    // waits for a busy file.
+    bool ReadWholeFileWhenFree(const std::wstring& path, std::string& bytes)
+    {
+        bool done = ReadWholeFile(path, bytes);
+        for (int attempt = 1; !done && IsBusyError(::GetLastError()) && attempt < kBusyReadAttempts; ++attempt)
+        {
+            ::Sleep(kBusyReadRetryMs);
+            done = ReadWholeFile(path, bytes);
+        }
+        return done;
     }
 
     // What identifies one version of a file: the file itself (volume and
@@ -387,6 +422,7 @@ namespace
                                         ReadOutcome* outcome = nullptr)
     {
         XmlFileRead read;
+        read.readFile = FileReadFunction();
         if (outcome != nullptr && outcome->wantStamp)
             // The version is taken before the bytes: a change while they are
             // read then shows as a later version.
@@ -577,14 +613,18 @@ namespace
     }
 
     // Copies a file that could not be parsed aside, so that a later save cannot
-    // lose it. An identical earlier copy is reused. Returns the copy's path
-    // (empty when the file could not be copied). Only a regular file is kept:
-    // the copy is written from the bytes read once, never by opening the name again.
-    std::wstring PreserveUnreadableFile(const wchar_t* path)
+    // lose it. An identical earlier copy is reused. False, with the system's
+    // error as the last error, when the file could not be read whole (busy, it
+    // is read again while whenFree allows): then no part of it is kept. Else
+    // copy is the copy's path, empty when no copy could be written. Only a
+    // regular file is kept: the copy is written from the bytes read once, never
+    // by opening the name again.
+    bool PreserveUnreadableFile(const wchar_t* path, bool whenFree, std::wstring& copy)
     {
+        copy.clear();
         std::string original;
-        if (!ReadWholeFile(path, original))
-            return std::wstring();
+        if (!(whenFree ? ReadWholeFileWhenFree(path, original) : ReadWholeFile(path, original)))
+            return false;
 
         const std::wstring folder = FolderOf(path);
         WIN32_FIND_DATAW found = {};
@@ -601,7 +641,10 @@ namespace
             } while (match.empty() && ::FindNextFileW(search, &found));
             ::FindClose(search);
             if (!match.empty())
-                return match;
+            {
+                copy = match;
+                return true;
+            }
         }
 
         SYSTEMTIME now = {};
@@ -610,18 +653,19 @@ namespace
                                                now.wDay, now.wHour, now.wMinute, now.wSecond);
         for (int attempt = 0; attempt < 100; ++attempt)
         {
-            const std::wstring copy = attempt == 0 ? base : FormatString(L"%s-%d", base.c_str(), attempt);
-            if (WriteNewFile(copy, original))
+            const std::wstring name = attempt == 0 ? base : FormatString(L"%s-%d", base.c_str(), attempt);
+            if (WriteNewFile(name, original))
             {
                 CLogger::LogMessage(L"CSettings: The settings file '%s' could not be read completely; a copy was kept as '%s'",
-                                    path, copy.c_str());
-                return copy;
+                                    path, name.c_str());
+                copy = name;
+                return true;
             }
             if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS)
                 break;
         }
         CLogger::LogOSMessage(::GetLastError(), L"CSettings: Unable to keep a copy of the unreadable settings file '%s'", path);
-        return std::wstring();
+        return true;
     }
 }
 
@@ -720,8 +764,19 @@ namespace
 
         CLogger::LogMessage(L"There is a problem with your existing XML Settings file '%s': %S", path,
                             result.description());
-        // What the parser could not read is about to be overwritten: keep the file.
-        const std::wstring copy = PreserveUnreadableFile(path);
+        // What the parser could not read is about to be overwritten: keep the
+        // file. One that cannot be read now is left as it is, with the reason
+        // (busy: the caller may try again).
+        std::wstring copy;
+        if (!PreserveUnreadableFile(path, false, copy))
+        {
+            const DWORD error = ::GetLastError();
+            CLogger::LogOSMessage(error,
+                                  L"CSettings::Save: Unable to read the existing settings file '%s'; it is left as it is",
+                                  path);
+            ::SetLastError(error);
+            return false;
+        }
         if (copy.empty())
         {
             CLogger::LogMessage(L"CSettings::Save: The unreadable settings file '%s' is left as it is", path);
@@ -741,6 +796,11 @@ void CSettings::SetImportQuestion(ImportQuestionFn fn)
 void CSettings::SetFileWriteFunction(SettingsFileWriteFn fn)
 {
     g_fileWrite.store(fn);
+}
+
+void CSettings::SetFileReadFunction(SettingsFileReadFn fn)
+{
+    g_fileRead.store(fn);
 }
 
 bool CSettings::Load(const wchar_t* path, bool& regionsDefined, bool logDetails)
@@ -778,7 +838,14 @@ bool CSettings::Load(const wchar_t* path, bool& regionsDefined, bool logDetails)
             if (result.status != pugi::status_file_not_found && result.status != pugi::status_io_error &&
                 result.status != pugi::status_out_of_memory)
             {
-                const std::wstring copy = PreserveUnreadableFile(path);
+                std::wstring copy;
+                if (!PreserveUnreadableFile(path, true, copy))
+                {
+                    const DWORD error = ::GetLastError();
+                    CLogger::LogOSMessage(error, L"CSettings::Load: Unable to read '%s'", path);
+                    ::SetLastError(error);
+                    return false;
+                }
                 if (!copy.empty())
                     CApplicationSettings::CopyString(m_pszUnreadableCopy, copy.c_str());
             }

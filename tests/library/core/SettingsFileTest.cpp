@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -116,6 +117,7 @@ namespace
         void TearDown() override
         {
             CSettings::SetFileWriteFunction(nullptr);
+            CSettings::SetFileReadFunction(nullptr);
             CSettings::SetImportQuestion(nullptr);
             CApplicationSettings::PinKeyboardSpeed(-1);
             for (const std::wstring& file : FilesMatching(m_folder + L"*", m_folder))
@@ -553,6 +555,46 @@ TEST_F(SettingsFileTest, AnUnreadableFileIsCopiedAsideBeforeASaveOverwritesIt)
     EXPECT_NE(ReadBytes(path), damaged);
     auto reloaded = LoadNew(path);
     EXPECT_EQ(reloaded->GetUnreadableFileCopy(), nullptr);
+}
+
+// Reads past the first 64 KiB of a file fail, as over a range another program
+// has locked, as often as this says.
+std::atomic<int> g_lockedReads{0};
+
+BOOL WINAPI ReadLockedPastTheStart(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED overlapped)
+{
+    LARGE_INTEGER at = {};
+    SetFilePointerEx(file, LARGE_INTEGER{}, &at, FILE_CURRENT);
+    if (at.QuadPart >= 65536 && g_lockedReads.fetch_sub(1) > 0)
+    {
+        *read = 0;
+        SetLastError(ERROR_LOCK_VIOLATION);
+        return FALSE;
+    }
+    return ReadFile(file, data, size, read, overlapped);
+}
+
+TEST_F(SettingsFileTest, AFileThatCannotBeReadToItsEndIsNeitherKeptAsideInPartNorOverwritten)
+{
+    const std::string damaged = "<?xml version=\"1.0\"?>\n<root><version major=\"2\" /><!--" + std::string(100000, 'x') +
+                                "--><Unclosed></root>";
+    const std::wstring path = Path(L"locked.xml");
+    WriteBytes(path, damaged);
+    CSettings::SetFileReadFunction(ReadLockedPastTheStart);
+
+    g_lockedReads = 1000;
+    auto model = BuildModel();
+    EXPECT_FALSE(model->Save(path.c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_LOCK_VIOLATION)) << "busy, which the caller tries again";
+    EXPECT_EQ(ReadBytes(path), damaged);
+    EXPECT_EQ(FilesMatching(path + L".corrupt-*", m_folder).size(), 0u);
+    EXPECT_EQ(model->GetUnreadableFileCopy(), nullptr);
+
+    // A load reads a busy file again, and keeps all of it.
+    g_lockedReads = 1;
+    auto settings = LoadNew(path, false);
+    ASSERT_NE(settings->GetUnreadableFileCopy(), nullptr);
+    EXPECT_EQ(ReadBytes(settings->GetUnreadableFileCopy()), damaged);
 }
 
 // The saved file's Applications element, from its start tag to its end tag.
