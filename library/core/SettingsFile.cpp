@@ -41,6 +41,7 @@ namespace
     std::atomic<ImportQuestionFn> g_importQuestion{nullptr};
     std::atomic<SettingsFileWriteFn> g_fileWrite{nullptr};
     std::atomic<SettingsFileReadFn> g_fileRead{nullptr};
+    std::atomic<SettingsFileCloseFn> g_fileClose{nullptr};
 
     SettingsFileReadFn FileReadFunction()
     {
@@ -405,6 +406,19 @@ namespace
         return IdentityOf(file, stamp) && VersionOf(file, stamp);
     }
 
+    bool IsSameFile(const FileStamp& a, const FileStamp& b)
+    {
+        return a.volume == b.volume && std::memcmp(a.id, b.id, sizeof(a.id)) == 0;
+    }
+
+    // A handle for the file's attributes only: it reads nothing and lets any
+    // other handle be.
+    UniqueHandle OpenForAttributes(const wchar_t* path)
+    {
+        return UniqueHandle(::CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+    }
+
     // What a read of a file found besides the document: the system's error
     // when it could not be opened or read, and, when asked for, the version it
     // read (asking costs a query of the volume).
@@ -436,7 +450,8 @@ namespace
     // Writes a new file beside path (write gives the content to a writer) and
     // puts it in place of path in one step; the previous file stays untouched
     // on any failure, an exception included. The stamp, when asked for, is the
-    // new file's, taken through the handle that wrote it after it is in place.
+    // new file's as it stands once its handle is closed (none when another
+    // file has taken its place by then).
     template <typename Write>
     bool ReplaceFileAtomically(const std::wstring& path, Write write, std::optional<FileStamp>* stamp)
     {
@@ -458,7 +473,7 @@ namespace
         const std::wstring temp = FormatString(L"%s.%lu.%u.tmp", path.c_str(), ::GetCurrentProcessId(), ++counter);
         DWORD error = ERROR_SUCCESS;
         // Shared for deleting only: the handle stays open through the move, so
-        // that the stamp is surely the file this save wrote.
+        // that nothing else writes into the file before it is in place.
         UniqueHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file)
@@ -481,7 +496,7 @@ namespace
         if (error == ERROR_SUCCESS && !::FlushFileBuffers(file.Get()))
             error = ::GetLastError();
         // The file is named before the move (a rename keeps it; through a
-        // renamed file's handle Wine reports no volume), its times after.
+        // renamed file's handle Wine reports no volume).
         FileStamp written;
         const bool identified = stamp != nullptr && error == ERROR_SUCCESS && IdentityOf(file.Get(), written);
         if (error == ERROR_SUCCESS &&
@@ -494,8 +509,17 @@ namespace
             ::SetLastError(error);
             return false;
         }
-        if (identified && VersionOf(file.Get(), written))
-            *stamp = written;
+        // Windows sets the write time when the writing handle closes: a stamp
+        // taken before would never match the file again.
+        SettingsFileCloseFn closeFn = g_fileClose.load();
+        (closeFn != nullptr ? closeFn : ::CloseHandle)(file.Release());
+        if (identified)
+        {
+            FileStamp now;
+            UniqueHandle placed = OpenForAttributes(path.c_str());
+            if (placed && StampOf(placed.Get(), now) && IsSameFile(now, written))
+                *stamp = now;
+        }
         return true;
     }
 
@@ -576,8 +600,7 @@ namespace
         // A pipe would be connected to by the open below.
         if (IsDeviceNamespacePath(path))
             return TargetState::NotAFile;
-        UniqueHandle file(::CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, 0, nullptr));
+        UniqueHandle file = OpenForAttributes(path);
         if (!file)
         {
             const DWORD error = ::GetLastError();
@@ -801,6 +824,11 @@ void CSettings::SetFileWriteFunction(SettingsFileWriteFn fn)
 void CSettings::SetFileReadFunction(SettingsFileReadFn fn)
 {
     g_fileRead.store(fn);
+}
+
+void CSettings::SetFileCloseFunction(SettingsFileCloseFn fn)
+{
+    g_fileClose.store(fn);
 }
 
 bool CSettings::Load(const wchar_t* path, bool& regionsDefined, bool logDetails)

@@ -118,6 +118,7 @@ namespace
         {
             CSettings::SetFileWriteFunction(nullptr);
             CSettings::SetFileReadFunction(nullptr);
+            CSettings::SetFileCloseFunction(nullptr);
             CSettings::SetImportQuestion(nullptr);
             CApplicationSettings::PinKeyboardSpeed(-1);
             for (const std::wstring& file : FilesMatching(m_folder + L"*", m_folder))
@@ -709,6 +710,61 @@ TEST_F(SettingsFileTest, WhatAnotherWriterPutInTheFileAfterTheLoadSurvivesTheNex
     saved = ReadBytes(path);
     EXPECT_NE(saved.find("Name=\"Recycle Bin\" xPos=\"19\""), std::string::npos);
     EXPECT_NE(saved.find("Time=\"56\""), std::string::npos);
+}
+
+std::atomic<int> g_reads{0};
+
+BOOL WINAPI CountedRead(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED overlapped)
+{
+    ++g_reads;
+    return ReadFile(file, data, size, read, overlapped);
+}
+
+// Windows sets the write time of a file written when its handle closes (Wine
+// at each write).
+BOOL WINAPI CloseAsWindowsDoes(HANDLE file)
+{
+    FILE_BASIC_INFO times = {};
+    GetFileInformationByHandleEx(file, FileBasicInfo, &times, sizeof(times));
+    const ULONGLONG later = static_cast<ULONGLONG>(times.LastWriteTime.QuadPart) + 10000000;
+    const FILETIME written = {static_cast<DWORD>(later), static_cast<DWORD>(later >> 32)};
+    SetFileTime(file, nullptr, nullptr, &written);
+    return CloseHandle(file);
+}
+
+// Another program that puts its own file in place as soon as a save is done.
+std::wstring g_replacedPath;
+
+BOOL WINAPI CloseAndReplace(HANDLE file)
+{
+    const BOOL closed = CloseHandle(file);
+    const std::wstring side = g_replacedPath + L".other";
+    WriteBytes(side, ReadBytes(g_replacedPath) + "<!-- another program's -->\n");
+    MoveFileExW(side.c_str(), g_replacedPath.c_str(), MOVEFILE_REPLACE_EXISTING);
+    return closed;
+}
+
+TEST_F(SettingsFileTest, ASaveAfterASaveOfOurOwnDoesNotReadTheFileAgain)
+{
+    CSettings::SetFileCloseFunction(CloseAsWindowsDoes);
+    CSettings::SetFileReadFunction(CountedRead);
+    auto model = BuildModel();
+    const std::wstring path = Path(L"again.xml");
+    ASSERT_TRUE(model->Save(path.c_str()));
+
+    g_reads = 0;
+    model->m_nDebounceTime = 77;
+    ASSERT_TRUE(model->Save(path.c_str()));
+    EXPECT_EQ(g_reads, 0);
+    EXPECT_NE(ReadBytes(path).find("Time=\"77\""), std::string::npos);
+
+    // Another file in its place is read, however soon it came.
+    g_replacedPath = path;
+    CSettings::SetFileCloseFunction(CloseAndReplace);
+    ASSERT_TRUE(model->Save(path.c_str()));
+    CSettings::SetFileCloseFunction(nullptr);
+    ASSERT_TRUE(model->Save(path.c_str()));
+    EXPECT_NE(ReadBytes(path).find("another program's"), std::string::npos);
 }
 
 TEST_F(SettingsFileTest, ASaveKeepsTheElementsOfTheFileItWritesNotThoseOfTheFileItRead)
