@@ -447,6 +447,9 @@ namespace
         return result;
     }
 
+    // Names of temporary files tried before a save gives up.
+    constexpr int kTempNameAttempts = 100;
+
     // Writes a new file beside path (write gives the content to a writer) and
     // puts it in place of path in one step; the previous file stays untouched
     // on any failure, an exception included. The stamp, when asked for, is the
@@ -469,15 +472,24 @@ namespace
             ::SetLastError(ERROR_ACCESS_DENIED);
             return false;
         }
+        // A run that ended before it removed its temporary file may have had
+        // this process's id: a name taken is passed over, never written into.
         static std::atomic<unsigned> counter{0};
-        const std::wstring temp = FormatString(L"%s.%lu.%u.tmp", path.c_str(), ::GetCurrentProcessId(), ++counter);
-        DWORD error = ERROR_SUCCESS;
-        // Shared for deleting only: the handle stays open through the move, so
-        // that nothing else writes into the file before it is in place.
-        UniqueHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        std::wstring temp;
+        UniqueHandle file;
+        for (int attempt = 0; attempt < kTempNameAttempts && !file; ++attempt)
+        {
+            temp = FormatString(L"%s.%lu.%u.tmp", path.c_str(), ::GetCurrentProcessId(), ++counter);
+            // Shared for deleting only: the handle stays open through the move,
+            // so that nothing else writes into the file before it is in place.
+            file.Reset(::CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!file && ::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS)
+                break;
+        }
         if (!file)
             return false;
+        DWORD error = ERROR_SUCCESS;
         try
         {
             SettingsFileWriteFn writeFn = g_fileWrite.load();

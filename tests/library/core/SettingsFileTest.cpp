@@ -538,6 +538,38 @@ TEST_F(SettingsFileTest, AFailedSaveLeavesThePreviousFileByteForByte)
     EXPECT_NE(Difference(ReadBytes(path), before), "");
 }
 
+// The temporary file a save writes, as the save names it.
+std::wstring g_tempFile;
+
+BOOL WINAPI WriteNamingTheFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    wchar_t name[MAX_PATH * 2] = {};
+    if (GetFinalPathNameByHandleW(file, name, MAX_PATH * 2, FILE_NAME_NORMALIZED) > 0)
+        g_tempFile = name;
+    return WriteFile(file, data, size, written, overlapped);
+}
+
+TEST_F(SettingsFileTest, ATemporaryFileLeftByARunThatHadTheSameProcessIdDoesNotBlockASave)
+{
+    auto model = BuildModel();
+    const std::wstring path = Path(L"leftover.xml");
+    CSettings::SetFileWriteFunction(WriteNamingTheFile);
+    ASSERT_TRUE(model->Save(path.c_str()));
+    CSettings::SetFileWriteFunction(nullptr);
+    // "<path>.<process id>.<count>.tmp": the next save's name, taken.
+    const size_t end = g_tempFile.rfind(L".tmp");
+    ASSERT_NE(end, std::wstring::npos) << "no temporary file seen";
+    const size_t start = g_tempFile.rfind(L'.', end - 1) + 1;
+    const std::wstring leftover = path + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
+                                  std::to_wstring(std::stoul(g_tempFile.substr(start, end - start)) + 1) + L".tmp";
+    WriteBytes(leftover, "left by a run that crashed");
+
+    model->m_nDebounceTime = 78;
+    EXPECT_TRUE(model->Save(path.c_str())) << GetLastError();
+    EXPECT_NE(ReadBytes(path).find("Time=\"78\""), std::string::npos);
+    EXPECT_EQ(ReadBytes(leftover), "left by a run that crashed") << "not ours to change";
+}
+
 TEST_F(SettingsFileTest, AnUnreadableFileIsCopiedAsideBeforeASaveOverwritesIt)
 {
     const std::string damaged = "<?xml version=\"1.0\"?>\n<root><version major=\"2\" /><Layers Number=\"3\"><Unclosed></root>";
