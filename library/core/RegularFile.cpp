@@ -1,6 +1,7 @@
 #include "RegularFile.h"
 
 #include <cwctype>
+#include <string>
 
 #include "Handles.h"
 
@@ -27,6 +28,30 @@ bool IsSeparator(wchar_t c)
 bool IsDrivePath(const wchar_t* text)
 {
     return std::iswalpha(text[0]) && text[1] == L':' && IsSeparator(text[2]);
+}
+
+// After the two separators of a UNC name: whether its share is "pipe" or
+// "mailslot", which every machine's redirector takes for its named pipes and
+// mailslots rather than for a folder. Runs of separators and the trailing dots
+// and spaces that the path normalisation drops are passed over, so that no
+// spelling of them is taken for a share of files.
+bool IsPipeOrMailslotShare(const wchar_t* server)
+{
+    while (IsSeparator(*server))
+        ++server;
+    const wchar_t* share = server;
+    while (*share != L'\0' && !IsSeparator(*share))
+        ++share;
+    while (IsSeparator(*share))
+        ++share;
+    size_t length = 0;
+    while (share[length] != L'\0' && !IsSeparator(share[length]))
+        ++length;
+    while (length > 0 && (share[length - 1] == L'.' || share[length - 1] == L' '))
+        --length;
+    const std::wstring name(share, length);
+    return ::CompareStringOrdinal(name.c_str(), -1, L"PIPE", -1, TRUE) == CSTR_EQUAL ||
+           ::CompareStringOrdinal(name.c_str(), -1, L"MAILSLOT", -1, TRUE) == CSTR_EQUAL;
 }
 
 // The handle of a check: no access to the data, so that opening a device or a
@@ -79,9 +104,11 @@ bool IsDeviceNamespacePath(const wchar_t* path)
     if (StartsWith(path, L"\\\\.\\") || StartsWith(path, L"\\??\\"))
         return true;
     if (!StartsWith(path, L"\\\\?\\"))
-        return false;
+        return StartsWith(path, L"\\\\") && IsPipeOrMailslotShare(path + 2);
     const wchar_t* rest = path + 4;
-    return !IsDrivePath(rest) && !StartsWith(rest, L"UNC\\");
+    if (StartsWith(rest, L"UNC\\"))
+        return IsPipeOrMailslotShare(rest + 4);
+    return !IsDrivePath(rest);
 }
 
 HANDLE OpenRegularFile(const wchar_t* path, DWORD share, DWORD flags)

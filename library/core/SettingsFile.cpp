@@ -40,6 +40,14 @@ namespace
 
     std::atomic<ImportQuestionFn> g_importQuestion{nullptr};
     std::atomic<SettingsFileWriteFn> g_fileWrite{nullptr};
+    std::atomic<SettingsFileReadFn> g_fileRead{nullptr};
+    std::atomic<SettingsFileCloseFn> g_fileClose{nullptr};
+
+    SettingsFileReadFn FileReadFunction()
+    {
+        SettingsFileReadFn fn = g_fileRead.load();
+        return fn != nullptr ? fn : ::ReadFile;
+    }
 
     int AskImportQuestion(HWND owner, const wchar_t* text, const wchar_t* caption)
     {
@@ -286,24 +294,6 @@ namespace
         return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
     }
 
-    // A regular file of at most the largest size a settings file may have.
-    bool ReadWholeFile(const std::wstring& path, std::string& bytes)
-    {
-        UniqueHandle file(OpenRegularFile(path.c_str(), FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
-        if (!file)
-            return false;
-        bytes.clear();
-        char chunk[65536];
-        DWORD read = 0;
-        while (::ReadFile(file.Get(), chunk, sizeof(chunk), &read, nullptr) && read > 0)
-        {
-            if (bytes.size() + read > kMaxXmlFileBytes)
-                return false;
-            bytes.append(chunk, read);
-        }
-        return true;
-    }
-
     // A file another handle holds for a moment is read again for up to two seconds.
     constexpr int kBusyReadAttempts = 40;
     constexpr DWORD kBusyReadRetryMs = 50;
@@ -311,6 +301,52 @@ namespace
     bool IsBusyError(DWORD error)
     {
         return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+    }
+
+    // All of a regular file of at most the largest size a settings file may
+    // have, to its end. False, with the system's error as the last error, when
+    // it could not be opened or read to its end: a read that fails is no end.
+    bool ReadWholeFile(const std::wstring& path, std::string& bytes)
+    {
+        bytes.clear();
+        UniqueHandle file(OpenRegularFile(path.c_str(), FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
+        if (!file)
+            return false;
+        const SettingsFileReadFn readFn = FileReadFunction();
+        char chunk[65536];
+        for (;;)
+        {
+            DWORD read = 0;
+            if (!readFn(file.Get(), chunk, sizeof(chunk), &read, nullptr))
+            {
+                const DWORD error = ::GetLastError() != ERROR_SUCCESS ? ::GetLastError() : ERROR_READ_FAULT;
+                bytes.clear();
+                ::SetLastError(error);
+                return false;
+            }
+            if (read == 0)
+                return true;
+            if (bytes.size() + read > kMaxXmlFileBytes)
+            {
+                bytes.clear();
+                ::SetLastError(ERROR_FILE_TOO_LARGE);
+                return false;
+            }
+            bytes.append(chunk, read);
+        }
+    }
+
+    // The same, reading again while another handle holds the file, as a load
+    // waits for a busy file.
+    bool ReadWholeFileWhenFree(const std::wstring& path, std::string& bytes)
+    {
+        bool done = ReadWholeFile(path, bytes);
+        for (int attempt = 1; !done && IsBusyError(::GetLastError()) && attempt < kBusyReadAttempts; ++attempt)
+        {
+            ::Sleep(kBusyReadRetryMs);
+            done = ReadWholeFile(path, bytes);
+        }
+        return done;
     }
 
     // What identifies one version of a file: the file itself (volume and
@@ -370,6 +406,19 @@ namespace
         return IdentityOf(file, stamp) && VersionOf(file, stamp);
     }
 
+    bool IsSameFile(const FileStamp& a, const FileStamp& b)
+    {
+        return a.volume == b.volume && std::memcmp(a.id, b.id, sizeof(a.id)) == 0;
+    }
+
+    // A handle for the file's attributes only: it reads nothing and lets any
+    // other handle be.
+    UniqueHandle OpenForAttributes(const wchar_t* path)
+    {
+        return UniqueHandle(::CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+    }
+
     // What a read of a file found besides the document: the system's error
     // when it could not be opened or read, and, when asked for, the version it
     // read (asking costs a query of the volume).
@@ -387,6 +436,7 @@ namespace
                                         ReadOutcome* outcome = nullptr)
     {
         XmlFileRead read;
+        read.readFile = FileReadFunction();
         if (outcome != nullptr && outcome->wantStamp)
             // The version is taken before the bytes: a change while they are
             // read then shows as a later version.
@@ -397,13 +447,23 @@ namespace
         return result;
     }
 
+    // Names of temporary files tried before a save gives up.
+    constexpr int kTempNameAttempts = 100;
+
     // Writes a new file beside path (write gives the content to a writer) and
     // puts it in place of path in one step; the previous file stays untouched
     // on any failure, an exception included. The stamp, when asked for, is the
-    // new file's, taken through the handle that wrote it after it is in place.
+    // new file's as it stands once its handle is closed (none when another
+    // file has taken its place by then).
     template <typename Write>
     bool ReplaceFileAtomically(const std::wstring& path, Write write, std::optional<FileStamp>* stamp)
     {
+        // Even a query of a pipe's attributes connects to it.
+        if (IsDeviceNamespacePath(path.c_str()))
+        {
+            ::SetLastError(kNotRegularFileError);
+            return false;
+        }
         // A read-only file is the user's wish to keep it (some file systems let a
         // rename replace it anyway).
         const DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -412,15 +472,24 @@ namespace
             ::SetLastError(ERROR_ACCESS_DENIED);
             return false;
         }
+        // A run that ended before it removed its temporary file may have had
+        // this process's id: a name taken is passed over, never written into.
         static std::atomic<unsigned> counter{0};
-        const std::wstring temp = FormatString(L"%s.%lu.%u.tmp", path.c_str(), ::GetCurrentProcessId(), ++counter);
-        DWORD error = ERROR_SUCCESS;
-        // Shared for deleting only: the handle stays open through the move, so
-        // that the stamp is surely the file this save wrote.
-        UniqueHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        std::wstring temp;
+        UniqueHandle file;
+        for (int attempt = 0; attempt < kTempNameAttempts && !file; ++attempt)
+        {
+            temp = FormatString(L"%s.%lu.%u.tmp", path.c_str(), ::GetCurrentProcessId(), ++counter);
+            // Shared for deleting only: the handle stays open through the move,
+            // so that nothing else writes into the file before it is in place.
+            file.Reset(::CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!file && ::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS)
+                break;
+        }
         if (!file)
             return false;
+        DWORD error = ERROR_SUCCESS;
         try
         {
             SettingsFileWriteFn writeFn = g_fileWrite.load();
@@ -439,7 +508,7 @@ namespace
         if (error == ERROR_SUCCESS && !::FlushFileBuffers(file.Get()))
             error = ::GetLastError();
         // The file is named before the move (a rename keeps it; through a
-        // renamed file's handle Wine reports no volume), its times after.
+        // renamed file's handle Wine reports no volume).
         FileStamp written;
         const bool identified = stamp != nullptr && error == ERROR_SUCCESS && IdentityOf(file.Get(), written);
         if (error == ERROR_SUCCESS &&
@@ -452,8 +521,17 @@ namespace
             ::SetLastError(error);
             return false;
         }
-        if (identified && VersionOf(file.Get(), written))
-            *stamp = written;
+        // Windows sets the write time when the writing handle closes: a stamp
+        // taken before would never match the file again.
+        SettingsFileCloseFn closeFn = g_fileClose.load();
+        (closeFn != nullptr ? closeFn : ::CloseHandle)(file.Release());
+        if (identified)
+        {
+            FileStamp now;
+            UniqueHandle placed = OpenForAttributes(path.c_str());
+            if (placed && StampOf(placed.Get(), now) && IsSameFile(now, written))
+                *stamp = now;
+        }
         return true;
     }
 
@@ -534,8 +612,7 @@ namespace
         // A pipe would be connected to by the open below.
         if (IsDeviceNamespacePath(path))
             return TargetState::NotAFile;
-        UniqueHandle file(::CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, 0, nullptr));
+        UniqueHandle file = OpenForAttributes(path);
         if (!file)
         {
             const DWORD error = ::GetLastError();
@@ -571,14 +648,18 @@ namespace
     }
 
     // Copies a file that could not be parsed aside, so that a later save cannot
-    // lose it. An identical earlier copy is reused. Returns the copy's path
-    // (empty when the file could not be copied). Only a regular file is kept:
-    // the copy is written from the bytes read once, never by opening the name again.
-    std::wstring PreserveUnreadableFile(const wchar_t* path)
+    // lose it. An identical earlier copy is reused. False, with the system's
+    // error as the last error, when the file could not be read whole (busy, it
+    // is read again while whenFree allows): then no part of it is kept. Else
+    // copy is the copy's path, empty when no copy could be written. Only a
+    // regular file is kept: the copy is written from the bytes read once, never
+    // by opening the name again.
+    bool PreserveUnreadableFile(const wchar_t* path, bool whenFree, std::wstring& copy)
     {
+        copy.clear();
         std::string original;
-        if (!ReadWholeFile(path, original))
-            return std::wstring();
+        if (!(whenFree ? ReadWholeFileWhenFree(path, original) : ReadWholeFile(path, original)))
+            return false;
 
         const std::wstring folder = FolderOf(path);
         WIN32_FIND_DATAW found = {};
@@ -595,7 +676,10 @@ namespace
             } while (match.empty() && ::FindNextFileW(search, &found));
             ::FindClose(search);
             if (!match.empty())
-                return match;
+            {
+                copy = match;
+                return true;
+            }
         }
 
         SYSTEMTIME now = {};
@@ -604,18 +688,19 @@ namespace
                                                now.wDay, now.wHour, now.wMinute, now.wSecond);
         for (int attempt = 0; attempt < 100; ++attempt)
         {
-            const std::wstring copy = attempt == 0 ? base : FormatString(L"%s-%d", base.c_str(), attempt);
-            if (WriteNewFile(copy, original))
+            const std::wstring name = attempt == 0 ? base : FormatString(L"%s-%d", base.c_str(), attempt);
+            if (WriteNewFile(name, original))
             {
                 CLogger::LogMessage(L"CSettings: The settings file '%s' could not be read completely; a copy was kept as '%s'",
-                                    path, copy.c_str());
-                return copy;
+                                    path, name.c_str());
+                copy = name;
+                return true;
             }
             if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS)
                 break;
         }
         CLogger::LogOSMessage(::GetLastError(), L"CSettings: Unable to keep a copy of the unreadable settings file '%s'", path);
-        return std::wstring();
+        return true;
     }
 }
 
@@ -714,8 +799,19 @@ namespace
 
         CLogger::LogMessage(L"There is a problem with your existing XML Settings file '%s': %S", path,
                             result.description());
-        // What the parser could not read is about to be overwritten: keep the file.
-        const std::wstring copy = PreserveUnreadableFile(path);
+        // What the parser could not read is about to be overwritten: keep the
+        // file. One that cannot be read now is left as it is, with the reason
+        // (busy: the caller may try again).
+        std::wstring copy;
+        if (!PreserveUnreadableFile(path, false, copy))
+        {
+            const DWORD error = ::GetLastError();
+            CLogger::LogOSMessage(error,
+                                  L"CSettings::Save: Unable to read the existing settings file '%s'; it is left as it is",
+                                  path);
+            ::SetLastError(error);
+            return false;
+        }
         if (copy.empty())
         {
             CLogger::LogMessage(L"CSettings::Save: The unreadable settings file '%s' is left as it is", path);
@@ -735,6 +831,16 @@ void CSettings::SetImportQuestion(ImportQuestionFn fn)
 void CSettings::SetFileWriteFunction(SettingsFileWriteFn fn)
 {
     g_fileWrite.store(fn);
+}
+
+void CSettings::SetFileReadFunction(SettingsFileReadFn fn)
+{
+    g_fileRead.store(fn);
+}
+
+void CSettings::SetFileCloseFunction(SettingsFileCloseFn fn)
+{
+    g_fileClose.store(fn);
 }
 
 bool CSettings::Load(const wchar_t* path, bool& regionsDefined, bool logDetails)
@@ -772,7 +878,14 @@ bool CSettings::Load(const wchar_t* path, bool& regionsDefined, bool logDetails)
             if (result.status != pugi::status_file_not_found && result.status != pugi::status_io_error &&
                 result.status != pugi::status_out_of_memory)
             {
-                const std::wstring copy = PreserveUnreadableFile(path);
+                std::wstring copy;
+                if (!PreserveUnreadableFile(path, true, copy))
+                {
+                    const DWORD error = ::GetLastError();
+                    CLogger::LogOSMessage(error, L"CSettings::Load: Unable to read '%s'", path);
+                    ::SetLastError(error);
+                    return false;
+                }
                 if (!copy.empty())
                     CApplicationSettings::CopyString(m_pszUnreadableCopy, copy.c_str());
             }

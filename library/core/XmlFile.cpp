@@ -60,7 +60,7 @@ pugi::xml_parse_result LoadXmlFile(pugi::xml_document& document, const wchar_t* 
     {
         DWORD got = 0;
         const DWORD piece = static_cast<DWORD>(std::min<size_t>(wanted - total, 64u * 1024 * 1024));
-        if (!::ReadFile(file.Get(), bytes.get() + total, piece, &got, nullptr))
+        if (!outcome.readFile(file.Get(), bytes.get() + total, piece, &got, nullptr))
         {
             outcome.error = ::GetLastError();
             result.status = pugi::status_io_error;

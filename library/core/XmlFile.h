@@ -19,11 +19,13 @@ inline constexpr unsigned long long kMaxXmlFileBytes = 512ull * 1024 * 1024;
 // that is no regular file (a device, a pipe, a folder) is logged and gives
 // status_io_error without being read.
 // read, when given, learns the system's error of a failed open or read, and
-// opened is called with the file once it is open, before its bytes are read.
+// opened is called with the file once it is open, before its bytes are read;
+// readFile reads them.
 struct XmlFileRead
 {
     DWORD error = ERROR_SUCCESS;
     std::function<void(HANDLE)> opened;
+    BOOL (WINAPI* readFile)(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) = ::ReadFile;
 };
 pugi::xml_parse_result LoadXmlFile(pugi::xml_document& document, const wchar_t* path, unsigned int flags,
                                    XmlFileRead* read = nullptr);

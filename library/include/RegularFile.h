@@ -14,9 +14,12 @@
 inline constexpr DWORD kNotRegularFileError = ERROR_BAD_FILE_TYPE;
 
 // Names in the system's device namespaces ("\\.\", "\\?\GLOBALROOT", "\??\",
-// and "\\?\" other than before a drive path or "UNC\"): they name devices,
-// pipes and volumes, never a file of a folder. Decided from the text alone.
-bool IsDeviceNamespacePath(const wchar_t* path);
+// and "\\?\" other than before a drive path or "UNC\"), and the named pipes
+// and mailslots of a machine over UNC ("\\server\pipe\...",
+// "\\?\UNC\server\mailslot\..."): they name devices, pipes and volumes,
+// never a file of a folder. Decided from the text alone, so that not even a
+// query of the name's attributes reaches them (that opens a pipe too).
+SNAREHOLD_API bool IsDeviceNamespacePath(const wchar_t* path);
 
 // Opens path for reading (GENERIC_READ with the given share mode and
 // FILE_FLAG_ values) when it names a regular file: the name is first opened without any access

@@ -27,6 +27,12 @@ struct KeptSettingsFileDeleter
 // The write call of the settings file writer (WriteFile's form); tests replace
 // it to make a save fail midway.
 using SettingsFileWriteFn = BOOL (WINAPI*)(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped);
+// The read call of the settings file's readers (ReadFile's form); tests replace
+// it to make a read fail midway, as a range another program has locked does.
+using SettingsFileReadFn = BOOL (WINAPI*)(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED overlapped);
+// The close of a settings file just written and put in place (CloseHandle's
+// form); tests replace it to do what a file system does at the close.
+using SettingsFileCloseFn = BOOL (WINAPI*)(HANDLE file);
 
 // Answers the import question "replace the existing profile?" with IDYES, IDNO
 // or IDCANCEL. The default shows a message box; tests install their own.
@@ -68,6 +74,8 @@ public:
     int Import(const wchar_t* path, HWND owner, const wchar_t* prompt, CApplicationSettings*& lastImported);
     static void SetImportQuestion(ImportQuestionFn fn);   // null restores the message box
     static void SetFileWriteFunction(SettingsFileWriteFn fn); // null restores WriteFile
+    static void SetFileReadFunction(SettingsFileReadFn fn);   // null restores ReadFile
+    static void SetFileCloseFunction(SettingsFileCloseFn fn); // null restores CloseHandle
     // Where the last settings file that could not be parsed was copied before
     // anything could overwrite it; null when none.
     const wchar_t* GetUnreadableFileCopy() const { return m_pszUnreadableCopy; }

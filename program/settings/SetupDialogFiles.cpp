@@ -20,6 +20,7 @@
 #include "LangSupport.h"
 #include "Logger.h"
 #include "MessageBox.h"
+#include "RegularFile.h"
 #include "Settings.h"
 #include "WaitCursor.h"
 #include "resource.h"
@@ -65,8 +66,11 @@ std::wstring SettingsFolder()
     return folder;
 }
 
+// A pipe's name is no file, and a query of its attributes would connect to it.
 bool FileExists(const std::wstring& path)
 {
+    if (IsDeviceNamespacePath(path.c_str()))
+        return false;
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
@@ -79,6 +83,8 @@ constexpr DWORD kSaveRetryMs = 50;
 bool IsFileBusy(DWORD error, const std::wstring& path)
 {
     if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION)
+        return false;
+    if (IsDeviceNamespacePath(path.c_str()))
         return false;
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;

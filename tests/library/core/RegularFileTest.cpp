@@ -61,6 +61,13 @@ private:
     UniqueHandle m_instances[2];
 };
 
+std::wstring ComputerName()
+{
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    return ::GetComputerNameW(name, &size) ? name : L"localhost";
+}
+
 class RegularFile : public ::testing::Test
 {
 protected:
@@ -108,6 +115,11 @@ TEST_F(RegularFile, DevicesPipesVolumesAndFoldersAreRefusedAndNoPipeIsOpened)
         {"a pipe", m_pipe.Name(), true},
         {"a pipe through the global root", L"\\\\?\\GLOBALROOT\\Device\\NamedPipe\\" + pipeTail, true},
         {"a pipe with forward slashes", L"//./pipe/" + pipeTail, true},
+        {"a pipe of this machine over UNC", L"\\\\localhost\\pipe\\" + pipeTail, true},
+        {"a pipe over UNC by the computer's name", L"\\\\" + ComputerName() + L"\\PiPe\\" + pipeTail, true},
+        {"a pipe over UNC with forward slashes", L"//localhost/PIPE/" + pipeTail, true},
+        {"a pipe over a long UNC name", L"\\\\?\\UNC\\localhost\\pipe\\" + pipeTail, true},
+        {"a mailslot over UNC", L"\\\\localhost\\mailslot\\" + pipeTail, true},
         {"the null device", L"NUL", false},
         {"the null device by its device name", L"\\\\.\\NUL", true},
         {"a serial port", L"\\\\.\\COM1", true},
@@ -142,7 +154,8 @@ TEST_F(RegularFile, DevicesPipesVolumesAndFoldersAreRefusedAndNoPipeIsOpened)
 TEST_F(RegularFile, TheSettingsNeitherLoadNorImportNorKeepACopyOfWhatIsNoRegularFile)
 {
     ASSERT_TRUE(m_pipe.IsValid());
-    for (const std::wstring& path : {m_pipe.Name(), std::wstring(L"NUL"), m_folder.Path()})
+    const std::wstring overUnc = L"\\\\" + ComputerName() + L"\\pipe\\" + m_pipe.Name().substr(9);
+    for (const std::wstring& path : {m_pipe.Name(), overUnc, std::wstring(L"NUL"), m_folder.Path()})
     {
         SCOPED_TRACE(testing::PrintToString(path));
         CSettings settings(false, CMouseInfo());
@@ -152,6 +165,7 @@ TEST_F(RegularFile, TheSettingsNeitherLoadNorImportNorKeepACopyOfWhatIsNoRegular
         CApplicationSettings* imported = nullptr;
         EXPECT_EQ(settings.Import(path.c_str(), nullptr, L"", imported), 0);
         EXPECT_FALSE(settings.Save(path.c_str())) << "nothing is written over it";
+        EXPECT_FALSE(settings.Export(nullptr, path.c_str()));
     }
     EXPECT_FALSE(m_pipe.Connected());
 
@@ -197,8 +211,18 @@ TEST(DeviceNamespacePath, OnlyTheSystemsDeviceNamespacesAreNamedSo)
         {L"\\\\?\\pipe\\x", true},
         {L"\\??\\C:\\x.xml", true},
         {L"\\\\?\\C:\\x.xml", false},
+        {L"\\\\server\\pipe\\x", true},
+        {L"\\\\server\\Pipe", true},
+        {L"//server/PIPE/x", true},
+        {L"\\\\server/pipe. \\x", true},
+        {L"\\\\server\\mailslot\\x", true},
+        {L"\\\\?\\UNC\\server\\pipe\\x", true},
+        {L"\\\\?\\unc\\server\\MailSlot\\x", true},
         {L"\\\\?\\UNC\\server\\share\\x.xml", false},
         {L"\\\\server\\share\\x.xml", false},
+        {L"\\\\server\\pipes\\x.xml", false},
+        {L"\\\\server\\share\\pipe\\x.xml", false},
+        {L"\\\\?\\UNC\\server\\share\\pipe\\x.xml", false},
         {L"C:\\x.xml", false},
         {L"x.xml", false},
         {L"", false},

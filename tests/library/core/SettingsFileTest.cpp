@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -116,6 +117,8 @@ namespace
         void TearDown() override
         {
             CSettings::SetFileWriteFunction(nullptr);
+            CSettings::SetFileReadFunction(nullptr);
+            CSettings::SetFileCloseFunction(nullptr);
             CSettings::SetImportQuestion(nullptr);
             CApplicationSettings::PinKeyboardSpeed(-1);
             for (const std::wstring& file : FilesMatching(m_folder + L"*", m_folder))
@@ -535,6 +538,38 @@ TEST_F(SettingsFileTest, AFailedSaveLeavesThePreviousFileByteForByte)
     EXPECT_NE(Difference(ReadBytes(path), before), "");
 }
 
+// The temporary file a save writes, as the save names it.
+std::wstring g_tempFile;
+
+BOOL WINAPI WriteNamingTheFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    wchar_t name[MAX_PATH * 2] = {};
+    if (GetFinalPathNameByHandleW(file, name, MAX_PATH * 2, FILE_NAME_NORMALIZED) > 0)
+        g_tempFile = name;
+    return WriteFile(file, data, size, written, overlapped);
+}
+
+TEST_F(SettingsFileTest, ATemporaryFileLeftByARunThatHadTheSameProcessIdDoesNotBlockASave)
+{
+    auto model = BuildModel();
+    const std::wstring path = Path(L"leftover.xml");
+    CSettings::SetFileWriteFunction(WriteNamingTheFile);
+    ASSERT_TRUE(model->Save(path.c_str()));
+    CSettings::SetFileWriteFunction(nullptr);
+    // "<path>.<process id>.<count>.tmp": the next save's name, taken.
+    const size_t end = g_tempFile.rfind(L".tmp");
+    ASSERT_NE(end, std::wstring::npos) << "no temporary file seen";
+    const size_t start = g_tempFile.rfind(L'.', end - 1) + 1;
+    const std::wstring leftover = path + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
+                                  std::to_wstring(std::stoul(g_tempFile.substr(start, end - start)) + 1) + L".tmp";
+    WriteBytes(leftover, "left by a run that crashed");
+
+    model->m_nDebounceTime = 78;
+    EXPECT_TRUE(model->Save(path.c_str())) << GetLastError();
+    EXPECT_NE(ReadBytes(path).find("Time=\"78\""), std::string::npos);
+    EXPECT_EQ(ReadBytes(leftover), "left by a run that crashed") << "not ours to change";
+}
+
 TEST_F(SettingsFileTest, AnUnreadableFileIsCopiedAsideBeforeASaveOverwritesIt)
 {
     const std::string damaged = "<?xml version=\"1.0\"?>\n<root><version major=\"2\" /><Layers Number=\"3\"><Unclosed></root>";
@@ -553,6 +588,46 @@ TEST_F(SettingsFileTest, AnUnreadableFileIsCopiedAsideBeforeASaveOverwritesIt)
     EXPECT_NE(ReadBytes(path), damaged);
     auto reloaded = LoadNew(path);
     EXPECT_EQ(reloaded->GetUnreadableFileCopy(), nullptr);
+}
+
+// Reads past the first 64 KiB of a file fail, as over a range another program
+// has locked, as often as this says.
+std::atomic<int> g_lockedReads{0};
+
+BOOL WINAPI ReadLockedPastTheStart(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED overlapped)
+{
+    LARGE_INTEGER at = {};
+    SetFilePointerEx(file, LARGE_INTEGER{}, &at, FILE_CURRENT);
+    if (at.QuadPart >= 65536 && g_lockedReads.fetch_sub(1) > 0)
+    {
+        *read = 0;
+        SetLastError(ERROR_LOCK_VIOLATION);
+        return FALSE;
+    }
+    return ReadFile(file, data, size, read, overlapped);
+}
+
+TEST_F(SettingsFileTest, AFileThatCannotBeReadToItsEndIsNeitherKeptAsideInPartNorOverwritten)
+{
+    const std::string damaged = "<?xml version=\"1.0\"?>\n<root><version major=\"2\" /><!--" + std::string(100000, 'x') +
+                                "--><Unclosed></root>";
+    const std::wstring path = Path(L"locked.xml");
+    WriteBytes(path, damaged);
+    CSettings::SetFileReadFunction(ReadLockedPastTheStart);
+
+    g_lockedReads = 1000;
+    auto model = BuildModel();
+    EXPECT_FALSE(model->Save(path.c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_LOCK_VIOLATION)) << "busy, which the caller tries again";
+    EXPECT_EQ(ReadBytes(path), damaged);
+    EXPECT_EQ(FilesMatching(path + L".corrupt-*", m_folder).size(), 0u);
+    EXPECT_EQ(model->GetUnreadableFileCopy(), nullptr);
+
+    // A load reads a busy file again, and keeps all of it.
+    g_lockedReads = 1;
+    auto settings = LoadNew(path, false);
+    ASSERT_NE(settings->GetUnreadableFileCopy(), nullptr);
+    EXPECT_EQ(ReadBytes(settings->GetUnreadableFileCopy()), damaged);
 }
 
 // The saved file's Applications element, from its start tag to its end tag.
@@ -667,6 +742,61 @@ TEST_F(SettingsFileTest, WhatAnotherWriterPutInTheFileAfterTheLoadSurvivesTheNex
     saved = ReadBytes(path);
     EXPECT_NE(saved.find("Name=\"Recycle Bin\" xPos=\"19\""), std::string::npos);
     EXPECT_NE(saved.find("Time=\"56\""), std::string::npos);
+}
+
+std::atomic<int> g_reads{0};
+
+BOOL WINAPI CountedRead(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED overlapped)
+{
+    ++g_reads;
+    return ReadFile(file, data, size, read, overlapped);
+}
+
+// Windows sets the write time of a file written when its handle closes (Wine
+// at each write).
+BOOL WINAPI CloseAsWindowsDoes(HANDLE file)
+{
+    FILE_BASIC_INFO times = {};
+    GetFileInformationByHandleEx(file, FileBasicInfo, &times, sizeof(times));
+    const ULONGLONG later = static_cast<ULONGLONG>(times.LastWriteTime.QuadPart) + 10000000;
+    const FILETIME written = {static_cast<DWORD>(later), static_cast<DWORD>(later >> 32)};
+    SetFileTime(file, nullptr, nullptr, &written);
+    return CloseHandle(file);
+}
+
+// Another program that puts its own file in place as soon as a save is done.
+std::wstring g_replacedPath;
+
+BOOL WINAPI CloseAndReplace(HANDLE file)
+{
+    const BOOL closed = CloseHandle(file);
+    const std::wstring side = g_replacedPath + L".other";
+    WriteBytes(side, ReadBytes(g_replacedPath) + "<!-- another program's -->\n");
+    MoveFileExW(side.c_str(), g_replacedPath.c_str(), MOVEFILE_REPLACE_EXISTING);
+    return closed;
+}
+
+TEST_F(SettingsFileTest, ASaveAfterASaveOfOurOwnDoesNotReadTheFileAgain)
+{
+    CSettings::SetFileCloseFunction(CloseAsWindowsDoes);
+    CSettings::SetFileReadFunction(CountedRead);
+    auto model = BuildModel();
+    const std::wstring path = Path(L"again.xml");
+    ASSERT_TRUE(model->Save(path.c_str()));
+
+    g_reads = 0;
+    model->m_nDebounceTime = 77;
+    ASSERT_TRUE(model->Save(path.c_str()));
+    EXPECT_EQ(g_reads, 0);
+    EXPECT_NE(ReadBytes(path).find("Time=\"77\""), std::string::npos);
+
+    // Another file in its place is read, however soon it came.
+    g_replacedPath = path;
+    CSettings::SetFileCloseFunction(CloseAndReplace);
+    ASSERT_TRUE(model->Save(path.c_str()));
+    CSettings::SetFileCloseFunction(nullptr);
+    ASSERT_TRUE(model->Save(path.c_str()));
+    EXPECT_NE(ReadBytes(path).find("another program's"), std::string::npos);
 }
 
 TEST_F(SettingsFileTest, ASaveKeepsTheElementsOfTheFileItWritesNotThoseOfTheFileItRead)
