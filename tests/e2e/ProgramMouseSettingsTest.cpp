@@ -180,3 +180,28 @@ TEST_F(ProgramMouseSettings, ACycledPointerSpeedOutlivesProfileSwitchesAndAHeldS
     EXPECT_EQ(speedInside, 1) << "the switch ended the slow-down of the held key\n" << m_program.LogTail();
     EXPECT_TRUE(SystemBecomes(L"speed", 6)) << "the key's release did not give the cycled speed back";
 }
+
+TEST_F(ProgramMouseSettings, AProfilesForcedWheelLinesAndSwapAreNotLeftInStoreOnceThePointerLeftIt)
+{
+    CSettings settings(false, GetStartupMouseInfo());
+    const int own = m_userLines == 7 ? 8 : 7;
+    CApplicationSettings* profile = ProbeProfile(settings);
+    profile->SetScrollLines(own);
+    profile->SetSwapButtons(m_userSwap != 0 ? SWAPBUTTONS_NO : SWAPBUTTONS_YES);
+    profile->SetForceSPIMessage(true);
+    ASSERT_NO_FATAL_FAILURE(StartProbeAndProgram(settings));
+
+    // Inside, the profile's values are stored as the user's.
+    ASSERT_TRUE(EnterProbe());
+    ASSERT_TRUE(brmptest::WaitFor([&] { return StoredValue(kDesktopKey, L"WheelScrollLines", -1) == own; },
+                                  kSystemTimeoutMs))
+        << m_program.LogTail();
+    EXPECT_NE(StoredValue(kMouseKey, L"SwapMouseButtons", -1), m_userSwap);
+    ASSERT_TRUE(PhysicalInput::MoveTo(kDesktop.x, kDesktop.y));
+    ASSERT_TRUE(SystemBecomes(L"lines", m_userLines));
+
+    ASSERT_TRUE(m_program.StartLater(L"/debug /exit"));
+    ASSERT_TRUE(m_program.Ended(programtest::kEndTimeoutMs)) << m_program.LogTail();
+    EXPECT_EQ(StoredValue(kDesktopKey, L"WheelScrollLines", -1), m_userLines) << m_program.LogTail();
+    EXPECT_EQ(StoredValue(kMouseKey, L"SwapMouseButtons", -1), m_userSwap) << m_program.LogTail();
+}
