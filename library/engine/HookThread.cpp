@@ -293,7 +293,11 @@ void RestoreMouseSettings(bool restore)
 
     if (!restore)
         return;
-    if (::GetSystemMetrics(SM_SWAPBUTTON) != g_system.nStartupSwapButtons)
+    // A value a forced profile change stored as the user's is stored over also
+    // when the user's value is the one in force.
+    const bool swapStored = g_system.bSwapStored.exchange(false);
+    const bool linesStored = g_system.bWheelLinesStored.exchange(false);
+    if (::GetSystemMetrics(SM_SWAPBUTTON) != g_system.nStartupSwapButtons || swapStored)
     {
         CLogger::LogDebug(L"Reset Swap Mouse Buttons to system default (%d)", g_system.nStartupSwapButtons);
         g_swapWatch.ApplyOwnChange(
@@ -306,7 +310,7 @@ void RestoreMouseSettings(bool restore)
     }
     UINT lines = 0;
     ::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
-    if (static_cast<int>(lines) != g_system.nStartupWheelLines)
+    if (static_cast<int>(lines) != g_system.nStartupWheelLines || linesStored)
     {
         CLogger::LogDebug(L"Reset Wheel Scroll Lines to default (%d)", g_system.nDefaultWheelLines);
         if (!::SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, static_cast<UINT>(g_system.nDefaultWheelLines), nullptr, SPIF_UPDATEINIFILE))

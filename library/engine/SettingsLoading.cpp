@@ -376,13 +376,17 @@ int SpiSwapState(swapbuttons swap)
 }
 
 // The pointer speed a profile wants: its own, else the default profile's, else
-// the Cursor/Speed option, else the user's speed at start-up - never the speed
-// the profile before it left behind.
+// the speed the user chose last (the cycle's once the user cycled, else the
+// Cursor/Speed option), else the user's speed at start-up - never the speed
+// the profile before it left behind. A held slow-down key keeps it slowed: its
+// release gives the profile's speed back.
 int ProfileMouseSpeed(const CApplicationSettings* profile)
 {
     const CApplicationSettings* defaults = g_pSettings != nullptr ? g_pSettings->GetDefaultApp() : nullptr;
-    const int speed = NormalCursorSpeed(g_pSettings, -1, profile, defaults);
-    return ValidMouseSpeed(speed) ? speed : g_system.nStartupMouseSpeed;
+    int speed = NormalCursorSpeed(g_pSettings, CycledCursorSpeedPosition(), profile, defaults);
+    if (!ValidMouseSpeed(speed))
+        speed = g_system.nStartupMouseSpeed;
+    return g_bSlowedByKey != 0 ? SlowCursorSpeed(speed) : speed;
 }
 } // namespace
 

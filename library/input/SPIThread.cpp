@@ -107,25 +107,68 @@ bool OnHookThread()
 
 // --- CSPIThreadData ----------------------------------------------------------------
 
+namespace
+{
+constexpr UINT kStoreFlags = SPIF_UPDATEINIFILE | SPIF_SENDCHANGE;
+
+// After a forced change stored a profile's value as the user's, a change that
+// is not forced stores the user's own value again first; the change is
+// announced only when that value is also the one wanted (else the write of the
+// wanted value announces it).
+UINT UserValueFlags(int user, int wanted)
+{
+    return user == wanted ? kStoreFlags : SPIF_UPDATEINIFILE;
+}
+} // namespace
+
 bool CSPIThreadData::Process() const
 {
     try
     {
         CLogger::LogDebug(L"CSPIThreadData: Process SPI Request: lines %d, state %d, force %d", m_nWheelLines, m_nSwapButtons,
                           m_nForce);
-        const UINT flags = m_nForce != 0 ? (SPIF_UPDATEINIFILE | SPIF_SENDCHANGE) : SPIF_SENDCHANGE;
+        const bool forced = m_nForce != 0;
+        const UINT flags = forced ? kStoreFlags : SPIF_SENDCHANGE;
         const SPISystemCalls& sys = SPISystem();
         if (m_nSwapButtons != -1)
         {
-            if (sys.getSystemMetrics(SM_SWAPBUTTON) != m_nSwapButtons)
+            int swap = sys.getSystemMetrics(SM_SWAPBUTTON);
+            if (!forced && g_system.bSwapStored.load())
+            {
+                const int user = g_system.nStartupSwapButtons;
+                BOOL stored = FALSE;
+                g_swapWatch.ApplyOwnChange(
+                    [&] {
+                        stored = sys.systemParametersInfo(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(user), nullptr,
+                                                          UserValueFlags(user, m_nSwapButtons));
+                    },
+                    sys.getSystemMetrics);
+                if (stored)
+                {
+                    g_system.bSwapStored = false;
+                    swap = user;
+                    CLogger::LogMessage(L"CSPIThreadData: Stored the user's Swap Buttons %d again", user);
+                }
+                else
+                {
+                    CLogger::LogOSMessage(::GetLastError(), L"CSPIThreadData: Unable to store the user's Swap Buttons %d", user);
+                }
+            }
+            if (swap != m_nSwapButtons)
             {
                 CLogger::LogDebug(L"CSPIThreadData: System Set Parameter Info: Swap Buttons %d", m_nSwapButtons);
                 const DWORD start = ::GetTickCount();
+                BOOL result = FALSE;
                 // Our own change: the hook must not take it for the user's
                 // setting, which is restored when the hooks stop.
                 g_swapWatch.ApplyOwnChange(
-                    [&] { sys.systemParametersInfo(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(m_nSwapButtons), nullptr, flags); },
+                    [&] {
+                        result = sys.systemParametersInfo(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(m_nSwapButtons), nullptr,
+                                                          flags);
+                    },
                     sys.getSystemMetrics);
+                if (forced && result)
+                    g_system.bSwapStored = m_nSwapButtons != g_system.nStartupSwapButtons;
                 CLogger::LogMessage(L"CSPIThreadData: Result of Set Swap Buttons to %d (in %dms)", m_nSwapButtons,
                                     static_cast<int>(::GetTickCount() - start));
             }
@@ -140,12 +183,29 @@ bool CSPIThreadData::Process() const
             CLogger::LogOSMessage(::GetLastError(), L"CSPIThreadData: Unable to get wheel scroll lines");
             lines = 0;
         }
+        if (!forced && g_system.bWheelLinesStored.load())
+        {
+            const int user = g_system.nDefaultWheelLines;
+            if (sys.systemParametersInfo(SPI_SETWHEELSCROLLLINES, static_cast<UINT>(user), nullptr,
+                                         UserValueFlags(user, m_nWheelLines)))
+            {
+                g_system.bWheelLinesStored = false;
+                lines = static_cast<UINT>(user);
+                CLogger::LogMessage(L"CSPIThreadData: Stored the user's Wheel Scrolling %d again", user);
+            }
+            else
+            {
+                CLogger::LogOSMessage(::GetLastError(), L"CSPIThreadData: Unable to store the user's Wheel Scrolling %d", user);
+            }
+        }
         if (static_cast<int>(lines) != m_nWheelLines)
         {
             CLogger::LogDebug(L"CSPIThreadData: System Set Parameter Info: Scroll Lines %d", m_nWheelLines);
             const DWORD start = ::GetTickCount();
             const BOOL result =
                 sys.systemParametersInfo(SPI_SETWHEELSCROLLLINES, static_cast<UINT>(m_nWheelLines), nullptr, flags);
+            if (forced && result)
+                g_system.bWheelLinesStored = m_nWheelLines != g_system.nDefaultWheelLines;
             CLogger::LogMessage(L"CSPIThreadData: Result of Set Wheel Scrolling %d = %d (in %dms)", m_nWheelLines,
                                 static_cast<int>(result), static_cast<int>(::GetTickCount() - start));
         }
@@ -516,12 +576,18 @@ bool CSPIThread::SendSPI(int swap, int lines, bool force)
     }
     CGenericThreadLock lock(&m_cs, L"CSPIThread::SendSPI");
     const DWORD now = ::GetTickCount();
+    // A value a forced change stored as the user's is to be stored over by the
+    // next change that is not forced, also one that keeps the values in force.
+    const bool storedByForce =
+        !force && (g_system.bWheelLinesStored.load() || (swap != -1 && g_system.bSwapStored.load()));
     const bool differs = swap != m_Current.m_nSwapButtons || lines != m_Current.m_nWheelLines ||
-                         (force && m_Current.m_nForce == 0);
+                         (force && m_Current.m_nForce == 0) || storedByForce;
     if (differs)
     {
+        // A pending forced request is replaced by one that is not: the profile
+        // that asked to store its values is already left.
         if (m_pPending == nullptr || m_pPending->m_nSwapButtons != swap || m_pPending->m_nWheelLines != lines ||
-            (force && m_pPending->m_nForce == 0))
+            m_pPending->m_nForce != (force ? 1 : 0))
         {
             CLogger::LogDebug(L"SPI Changed (lines: %d, state: %d), Starting Send SPI process", lines, swap);
             delete m_pPending;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "ApplicationSettings.h"
@@ -18,6 +19,7 @@
 #include "EngineTestSupport.h"
 #include "Globals.h"
 #include "SPIThread.h"
+#include "SystemValues.h"
 
 using enginetest::WaitFor;
 
@@ -187,6 +189,12 @@ protected:
     {
         ASSERT_EQ(g_dwSPIThreadId, 0u) << "another SPI thread runs";
         FakeSystem::Reset(3, 0);
+        // The user's own values are the fake system's.
+        m_savedUser = {g_system.nDefaultWheelLines, g_system.nStartupSwapButtons};
+        g_system.nDefaultWheelLines = 3;
+        g_system.nStartupSwapButtons = 0;
+        g_system.bWheelLinesStored = false;
+        g_system.bSwapStored = false;
         SetSPISystemCalls(&kFake);
         m_spi = std::make_unique<CSPIThread>();
         ASSERT_NE(g_dwSPIThreadId, 0u);
@@ -196,6 +204,10 @@ protected:
         m_spi.reset();
         SetSPISystemCalls(nullptr);
         SetTickSource(nullptr);
+        g_system.nDefaultWheelLines = m_savedUser.first;
+        g_system.nStartupSwapButtons = m_savedUser.second;
+        g_system.bWheelLinesStored = false;
+        g_system.bSwapStored = false;
     }
 
     // Waits until the SPI thread has handled everything posted before.
@@ -237,6 +249,7 @@ protected:
     };
 
     std::unique_ptr<CSPIThread> m_spi;
+    std::pair<int, int> m_savedUser{3, 0};
 };
 }
 
@@ -292,6 +305,7 @@ TEST_F(SPIThreadTest, TheSameRequestTwiceIsQueuedOnceAndARequestForTheAppliedSta
 
 TEST_F(SPIThreadTest, ForcedRequestsWriteTheUserProfileAndSwapMinusOneLeavesTheButtonsAlone)
 {
+    constexpr UINT store = SPIF_UPDATEINIFILE | SPIF_SENDCHANGE;
     struct Case
     {
         const char* what;
@@ -299,11 +313,12 @@ TEST_F(SPIThreadTest, ForcedRequestsWriteTheUserProfileAndSwapMinusOneLeavesTheB
         int lines;
         bool force;
         size_t swapWrites;
-        UINT flags;
+        std::vector<std::pair<UINT, UINT>> lineWrites;   // value, flags
     } const cases[] = {
-        {"swap -1, forced", -1, 8, true, 0, SPIF_UPDATEINIFILE | SPIF_SENDCHANGE},
-        {"swap 1, not forced", 1, 2, false, 1, SPIF_SENDCHANGE},
-        {"page scroll passed on", 1, -1, false, 0, SPIF_SENDCHANGE},
+        {"swap -1, forced", -1, 8, true, 0, {{8, store}}},
+        {"swap 1, not forced: the user's lines stored again first", 1, 2, false, 1,
+         {{3, SPIF_UPDATEINIFILE}, {2, SPIF_SENDCHANGE}}},
+        {"page scroll passed on", 1, -1, false, 0, {{static_cast<UINT>(-1), SPIF_SENDCHANGE}}},
     };
     for (const Case& c : cases)
     {
@@ -312,9 +327,12 @@ TEST_F(SPIThreadTest, ForcedRequestsWriteTheUserProfileAndSwapMinusOneLeavesTheB
         ASSERT_TRUE(WaitFor([] { return !FakeSystem::Writes(SPI_SETWHEELSCROLLLINES).empty(); })) << c.what;
         ASSERT_TRUE(Idle()) << c.what;
         const auto lines = FakeSystem::Writes(SPI_SETWHEELSCROLLLINES);
-        ASSERT_EQ(lines.size(), 1u) << c.what;
-        EXPECT_EQ(lines[0].param, static_cast<UINT>(c.lines)) << c.what;
-        EXPECT_EQ(lines[0].flags, c.flags) << c.what;
+        ASSERT_EQ(lines.size(), c.lineWrites.size()) << c.what;
+        for (size_t i = 0; i < lines.size(); ++i)
+        {
+            EXPECT_EQ(lines[i].param, c.lineWrites[i].first) << c.what;
+            EXPECT_EQ(lines[i].flags, c.lineWrites[i].second) << c.what;
+        }
         EXPECT_EQ(FakeSystem::Writes(SPI_SETMOUSEBUTTONSWAP).size(), c.swapWrites) << c.what;
     }
 }
