@@ -53,3 +53,5 @@ public:
 
 // An edit control's text as an integer; fallback when it is not one.
 int ReadDlgItemInt(HWND dialog, int id, int fallback);
+// A control's whole text; empty when there is no such control.
+std::wstring ReadDlgItemText(HWND dialog, int id);

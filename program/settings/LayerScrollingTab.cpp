@@ -147,13 +147,17 @@ void CLayerScrollingTab::UpdateApplication(CApplicationSettings* profile)
             m_methodIndex = i;
             break;
         }
-    // Shown within the fields' range, which is what a store writes.
+    // Shown within the fields' range; the profile keeps a step beyond it
+    // until the user changes the field.
     m_advancedVertical = std::clamp(profile->AdvScrollVertical(), -kMaxStep, kMaxStep);
     m_advancedHorizontal = std::clamp(profile->AdvScrollHorizontal(), -kMaxStep, kMaxStep);
 
     CComboBox::EnableAll(GetDlgItem(IDC_SCROLL_METHOD), !profile->IsDefault());
     EnableStepSizes(!profile->IsDefault() && UsesStepSizes(profile->AdvScrollMethod()));
     UpdateData(false);
+    m_shownMethod.Showing(m_methodIndex);
+    m_shownVertical.Showing(m_advancedVertical);
+    m_shownHorizontal.Showing(m_advancedHorizontal);
     m_filling = false;
 }
 
@@ -164,9 +168,12 @@ bool CLayerScrollingTab::SaveSettings()
     if (!UpdateData(true))
         return false;
     const int index = std::clamp(m_methodIndex, 0, static_cast<int>(std::size(kMethods)) - 1);
-    m_profile->SetAdvScrollMethod(kMethods[m_methodIndex < 0 ? 0 : index].value);
-    m_profile->SetAdvScrollVertical(std::clamp(m_advancedVertical, -kMaxStep, kMaxStep));
-    m_profile->SetAdvScrollHorizontal(std::clamp(m_advancedHorizontal, -kMaxStep, kMaxStep));
+    if (m_shownMethod.Changed(m_methodIndex))
+        m_profile->SetAdvScrollMethod(kMethods[m_methodIndex < 0 ? 0 : index].value);
+    if (m_shownVertical.Changed(m_advancedVertical))
+        m_profile->SetAdvScrollVertical(std::clamp(m_advancedVertical, -kMaxStep, kMaxStep));
+    if (m_shownHorizontal.Changed(m_advancedHorizontal))
+        m_profile->SetAdvScrollHorizontal(std::clamp(m_advancedHorizontal, -kMaxStep, kMaxStep));
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "SetupPages.h"
+#include "ShownValue.h"
 #include "TabCtrlSSL.h"
 
 class CLayerScrollingTab : public CTabPageSSL, public ISetupProfilePage
@@ -59,6 +60,11 @@ private:
     int m_methodIndex = 0;
     int m_advancedVertical = 1;
     int m_advancedHorizontal = 1;
+    // What the method and step fields showed of the profile: only what the
+    // user changed is written back.
+    CShownValue<int> m_shownMethod;
+    CShownValue<int> m_shownVertical;
+    CShownValue<int> m_shownHorizontal;
     int m_lines = 3;
     int m_initialLines = 3;
     // Set while the page fills its own controls: their notes are not edits.

@@ -11,6 +11,7 @@
 #include "DataExchange.h"
 #include "LangSupport.h"
 #include "LayerTabHost.h"
+#include "ListControls.h"
 #include "Logger.h"
 #include "MessageBox.h"
 #include "Settings.h"
@@ -265,7 +266,8 @@ bool CLayerTab::PopulateCombo(int pickerId, int action, int fallback)
         picker->UpdateCount();
     }
     // An action this picker does not offer shows the first item, never the
-    // selection of the profile shown before; the dialog then holds an edit.
+    // selection of the profile shown before (the profile keeps its action
+    // until the user picks another).
     if (picker->SelectAction(wanted) < 0)
     {
         picker->SendMessage(VCB_SETCURSEL, 0);
@@ -303,6 +305,9 @@ void CLayerTab::PopulateLayerCombo()
     if (combo == nullptr)
         return;
     const int old = static_cast<int>(::SendMessageW(combo, CB_GETCURSEL, 0, 0));
+    // A choice the user left alone shows the profile's target again: a list
+    // of more layers may hold it now, and one beyond the list stays unchosen.
+    const bool untouched = m_profile != nullptr && !m_shownSwitchIndex.Changed(old);
     ::SendMessageW(combo, CB_RESETCONTENT, 0, 0);
     const std::wstring disable = LookupText(m_language, std::wstring(L"Disable"));
     ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(disable.c_str()));
@@ -314,7 +319,10 @@ void CLayerTab::PopulateLayerCombo()
         const std::wstring name = LookupText(m_language, L"Layer %d", i + 1);
         ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     }
-    ::SendMessageW(combo, CB_SETCURSEL, old >= 0 && old < maxLayers ? old : 0, 0);
+    const int index = untouched ? StoredSwitchIndex() : (old >= 0 && old < maxLayers ? old : 0);
+    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    if (untouched)
+        m_shownSwitchIndex.Showing(static_cast<int>(::SendMessageW(combo, CB_GETCURSEL, 0, 0)));
 }
 
 void CLayerTab::UpdateApplication(CApplicationSettings* profile)
@@ -329,6 +337,7 @@ void CLayerTab::UpdateApplication(CApplicationSettings* profile)
         // Always set, so that a layer without a name never shows (and then
         // stores) the name of the profile shown before.
         ::SetDlgItemTextW(m_hWnd, IDC_LAYER_NAME, profile->GetLayerName(m_layer));
+        m_shownName.Showing(ReadDlgItemText(m_hWnd, IDC_LAYER_NAME));
         PopulateLayerCombo();
         for (int button = 0; button < ButtonCount; ++button)
         {
@@ -343,17 +352,22 @@ void CLayerTab::UpdateApplication(CApplicationSettings* profile)
             }
             PopulateCombo(IDC_LAYER_PICKER_FIRST + button, profile->GetActions(button, m_layer), ACTION_NO_CHANGE);
             SetCustomCombo(button, profile->GetActionData(button, m_layer));
+            m_shownActions[button].Showing(m_pickers[button]->GetItemAction(m_pickers[button]->GetCurSel()));
             if (tilt)
                 m_pickers[button]->EnableWindow(true);
         }
         m_revert = profile->GetRevertLayer1(m_layer);
-        const int target = profile->GetAutoSwitchLayer(m_layer);
-        m_switchIndex = target > m_layer ? target - 1 : target;
+        m_switchIndex = StoredSwitchIndex();
         m_seconds = ShownSwitchTime(profile->GetAutoSwitchTime(m_layer));
         m_disabledNextPrev = profile->GetLayerDisabledNextPrev(m_layer, false);
         m_layerDisabled = profile->GetLayerDisabled(m_layer);
         EnableButtonControls(m_layerDisabled);
         UpdateData(false);
+        // The time within the field's range, a target beyond the layers in use:
+        // the profile keeps its own until the user changes the field.
+        m_shownSwitchIndex.Showing(
+            static_cast<int>(::SendDlgItemMessageW(m_hWnd, IDC_LAYER_SWITCH_LAYER, CB_GETCURSEL, 0, 0)));
+        m_shownSeconds.Showing(ReadDlgItemText(m_hWnd, IDC_LAYER_SWITCH_TIME));
         UpdateLayerControls();
     }
     catch (...)
@@ -372,9 +386,9 @@ bool CLayerTab::SaveSettings()
         return false;
     try
     {
-        wchar_t name[256] = {};
-        ::GetDlgItemTextW(m_hWnd, IDC_LAYER_NAME, name, 256);
-        m_profile->SetLayerName(name, m_layer);
+        const std::wstring name = ReadDlgItemText(m_hWnd, IDC_LAYER_NAME);
+        if (m_shownName.Changed(name))
+            m_profile->SetLayerName(name.c_str(), m_layer);
         for (int button = 0; button < ButtonCount; ++button)
         {
             CColourComboBox* picker = GetPicker(button);
@@ -382,7 +396,9 @@ bool CLayerTab::SaveSettings()
                 continue;
             const int selection = picker->GetCurSel();
             const CActionData* data = picker->GetItemActionData(selection);
-            if (data == nullptr)
+            // A button the user left alone keeps all it holds, a description
+            // of an action without an editor too.
+            if (data == nullptr || !m_shownActions[button].Changed(data->Action()))
                 continue;
             m_profile->SetActionDescription(button, m_layer, data->GetDescription());
             m_profile->SetActions(button, m_layer, data->Action());
@@ -410,8 +426,10 @@ bool CLayerTab::SaveSettings()
                 break;
             }
         }
-        m_profile->SetAutoSwitchLayer(m_layer, SwitchLayerValue(m_switchIndex));
-        m_profile->SetAutoSwitchTime(m_layer, m_seconds);
+        if (m_shownSwitchIndex.Changed(m_switchIndex))
+            m_profile->SetAutoSwitchLayer(m_layer, SwitchLayerValue(m_switchIndex));
+        if (m_shownSeconds.Changed(ReadDlgItemText(m_hWnd, IDC_LAYER_SWITCH_TIME)))
+            m_profile->SetAutoSwitchTime(m_layer, m_seconds);
         m_profile->SetRevertLayer1(m_layer, m_revert);
         m_profile->SetLayerDisabledNextPrev(m_layer, m_disabledNextPrev);
         m_profile->SetLayerDisabled(m_layer, m_layerDisabled);
@@ -427,6 +445,12 @@ bool CLayerTab::SaveSettings()
 int CLayerTab::SwitchLayerValue(int index) const
 {
     return index > m_layer ? index + 1 : index;
+}
+
+int CLayerTab::StoredSwitchIndex() const
+{
+    const int target = m_profile != nullptr ? m_profile->GetAutoSwitchLayer(m_layer) : 0;
+    return target > m_layer ? target - 1 : target;
 }
 
 void CLayerTab::SetSettings(CSettings* settings)
@@ -733,6 +757,7 @@ void CLayerTab::SelChangeTail(int button, int newAction, int oldAction)
     bool keep = false;
     if (EditCustomAction(button, newAction, oldAction, picker->GetItemActionData(picker->GetCurSel()), keep))
     {
+        m_shownActions[button].Forget();
         EnableApply();
         SetEditButton(button, keep);
     }
@@ -759,6 +784,8 @@ void CLayerTab::OnBnClickedEdit(UINT id)
     bool keep = false;
     if (EditCustomAction(button, action, action, record, keep))
     {
+        // The record may have changed in place, under the same action.
+        m_shownActions[button].Forget();
         EnableApply();
         SetEditButton(button, keep);
     }

@@ -16,6 +16,7 @@
 
 #include "ActionList.h"
 #include "ColourComboBox.h"
+#include "ShownValue.h"
 #include "TabCtrlSSL.h"
 #include "ThemedButton.h"
 
@@ -126,6 +127,9 @@ private:
     void OnEnChangeLayername();
     LRESULT OnTimer(WPARAM wParam, LPARAM lParam);
     int SwitchLayerValue(int index) const;
+    // The switch-to entry of the profile's stored target (-1: none, it is
+    // beyond the layers in use).
+    int StoredSwitchIndex() const;
 
     const CActionList* m_actionList = nullptr;
     int m_layer = -1;
@@ -136,6 +140,12 @@ private:
     bool m_layerDisabled = false;
     bool m_disabledNextPrev = false;
     int m_switchIndex = 0;
+    // What the fields showed of the profile: only what the user changed is
+    // written back.
+    std::array<CShownValue<int>, 9> m_shownActions;
+    CShownValue<std::wstring> m_shownName;
+    CShownValue<int> m_shownSwitchIndex;
+    CShownValue<std::wstring> m_shownSeconds;
     CXButtonXP m_copy;
     CXButtonXP m_swap;
     CXButtonXP m_reset;

@@ -225,9 +225,8 @@ BOOL CPointerSettings::OnInitDialog()
     const HWND trackbar = GetDlgItem(IDC_PTR_SPEED);
     ::SendMessageW(trackbar, TBM_SETRANGE, TRUE, MAKELPARAM(0, 10));
     ::SendMessageW(trackbar, TBM_SETPAGESIZE, 0, 1);
-    if (m_speed == 1)
-        m_speed = 0;
-    ::SendMessageW(trackbar, TBM_SETPOS, TRUE, m_speed / 2);
+    ::SendMessageW(trackbar, TBM_SETPOS, TRUE, (m_speed == 1 ? 0 : m_speed) / 2);
+    m_shownPosition.Showing(static_cast<int>(::SendMessageW(trackbar, TBM_GETPOS, 0, 0)));
     for (const int spin : {IDC_PTR_CS1_SPIN, IDC_PTR_CS2_SPIN, IDC_PTR_CS3_SPIN, IDC_PTR_CS4_SPIN})
         SetSpinRange(spin, 1, 10);
     ApplyAllowRule();
@@ -238,7 +237,8 @@ BOOL CPointerSettings::OnInitDialog()
 void CPointerSettings::OnOK()
 {
     const int position = static_cast<int>(::SendMessageW(GetDlgItem(IDC_PTR_SPEED), TBM_GETPOS, 0, 0));
-    m_speed = position == 0 ? 1 : 2 * position;
+    if (m_shownPosition.Changed(position))
+        m_speed = position == 0 ? 1 : 2 * position;
 }
 
 void CPointerSettings::OnAllowSetSpeed()

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "SettingsPage.h"
+#include "ShownValue.h"
 
 class CSettings;
 
@@ -67,6 +68,9 @@ protected:
 private:
     void OnAllowSetSpeed();
     void ApplyAllowRule();
+
+    // A speed between the slider's steps stays as it is unless the slider moves.
+    CShownValue<int> m_shownPosition;
 };
 
 class CAdvancedSettings : public CSettingsPage

@@ -178,7 +178,7 @@ void CProfileOptionsTab::LoadProfile(CApplicationSettings* profile)
     SetCheck(page, IDC_OPT_DISABLE_SCROLL_UNDER, profile->GetDisableScrollUnderCursor());
     SetCheck(page, IDC_OPT_IGNORE_VSCROLL, profile->GetIgnoreVScroll());
     SetCheck(page, IDC_OPT_IGNORE_HSCROLL, profile->GetIgnoreHScroll());
-    // Shown within the fields' range, which is what a store writes.
+    // Shown within the fields' range.
     m_verticalIgnoreTime = std::clamp(profile->GetIgnoreVScrollTime(), 0, kMaxIgnoreTime);
     m_horizontalIgnoreTime = std::clamp(profile->GetIgnoreHScrollTime(), 0, kMaxIgnoreTime);
     enable(IDC_OPT_OVERRIDE_SPEED, m_settings == nullptr || m_settings->m_bAllowSetSpeed);
@@ -232,6 +232,12 @@ void CProfileOptionsTab::LoadProfile(CApplicationSettings* profile)
     const wchar_t* script = profile->GetProfileChangeScript();
     m_script = script != nullptr ? script : L"";
     UpdateData(false);
+    m_shownVerticalIgnoreTime.Showing(m_verticalIgnoreTime);
+    m_shownHorizontalIgnoreTime.Showing(m_horizontalIgnoreTime);
+    m_shownSwap.Showing(SelectedIndex(IDC_OPT_SWAP_BUTTONS));
+    m_shownSpeed.Showing(SpeedPosition());
+    m_shownCursor.Showing(SelectedIndex(IDC_OPT_CURSOR));
+    m_shownScript.Showing(ReadDlgItemText(page, IDC_OPT_COMMAND));
     m_filling = false;
 }
 
@@ -285,34 +291,47 @@ std::wstring CProfileOptionsTab::SelectedCursor() const
     return text.data();
 }
 
+int CProfileOptionsTab::SelectedIndex(int listId) const
+{
+    return static_cast<int>(::SendDlgItemMessageW(m_hWnd, listId, CB_GETCURSEL, 0, 0));
+}
+
+int CProfileOptionsTab::SpeedPosition() const
+{
+    return static_cast<int>(::SendDlgItemMessageW(m_hWnd, IDC_OPT_SPEED, TBM_GETPOS, 0, 0));
+}
+
 bool CProfileOptionsTab::StoreProfile()
 {
     if (m_profile == nullptr || !IsWindow())
         return true;
     if (!UpdateData(true))
         return false;
-    m_profile->SetIgnoreVScrollTime(std::clamp(m_verticalIgnoreTime, 0, kMaxIgnoreTime));
-    m_profile->SetIgnoreHScrollTime(std::clamp(m_horizontalIgnoreTime, 0, kMaxIgnoreTime));
-    const int swap = static_cast<int>(::SendDlgItemMessageW(m_hWnd, IDC_OPT_SWAP_BUTTONS, CB_GETCURSEL, 0, 0));
-    if (swap >= 0 && swap <= 2)
+    if (m_shownVerticalIgnoreTime.Changed(m_verticalIgnoreTime))
+        m_profile->SetIgnoreVScrollTime(std::clamp(m_verticalIgnoreTime, 0, kMaxIgnoreTime));
+    if (m_shownHorizontalIgnoreTime.Changed(m_horizontalIgnoreTime))
+        m_profile->SetIgnoreHScrollTime(std::clamp(m_horizontalIgnoreTime, 0, kMaxIgnoreTime));
+    const int swap = SelectedIndex(IDC_OPT_SWAP_BUTTONS);
+    if (swap >= 0 && swap <= 2 && m_shownSwap.Changed(swap))
         m_profile->SetSwapButtons(static_cast<swapbuttons>(swap));
     m_profile->SetDisableScrollUnderCursor(Checked(IDC_OPT_DISABLE_SCROLL_UNDER));
     if (!m_profile->IsDefault())
         m_profile->ActivateOnHover(Checked(IDC_OPT_ACTIVATE_ON_HOVER));
     m_profile->OverrideMouseSpeed(Checked(IDC_OPT_OVERRIDE_SPEED));
     m_profile->EnhancePointerPrecision(Checked(IDC_OPT_ENHANCE_PRECISION));
-    const int position = static_cast<int>(::SendDlgItemMessageW(m_hWnd, IDC_OPT_SPEED, TBM_GETPOS, 0, 0));
-    m_profile->SetMouseSpeed(SpeedFromPosition(std::clamp(position, 0, 10)));
+    const int position = SpeedPosition();
+    if (m_shownSpeed.Changed(position))
+        m_profile->SetMouseSpeed(SpeedFromPosition(std::clamp(position, 0, 10)));
     // A cursor or command that is switched off keeps its value for the day it
     // is switched on again.
     if (!m_profile->IsDefault())
     {
         m_profile->ChangeCursor(Checked(IDC_OPT_CHANGE_CURSOR));
-        if (Checked(IDC_OPT_CHANGE_CURSOR))
+        if (Checked(IDC_OPT_CHANGE_CURSOR) && m_shownCursor.Changed(SelectedIndex(IDC_OPT_CURSOR)))
             m_profile->SetCursor(SelectedCursor().c_str());
     }
     m_profile->EnableProfileScript(Checked(IDC_OPT_RUN_COMMAND));
-    if (Checked(IDC_OPT_RUN_COMMAND))
+    if (Checked(IDC_OPT_RUN_COMMAND) && m_shownScript.Changed(m_script))
         m_profile->SetProfileChangeScript(m_script.c_str());
     return true;
 }
@@ -399,7 +418,10 @@ void CProfileOptionsTab::OnCheck(UINT id)
         }
         // The cursor the profile kept while the option was off comes back.
         if (on)
+        {
             SelectCursor(m_profile->GetCursor());
+            m_shownCursor.Showing(SelectedIndex(IDC_OPT_CURSOR));
+        }
         break;
     case IDC_OPT_RUN_COMMAND:
         if (on != m_profile->IsProfileScriptEnabled())
@@ -422,6 +444,7 @@ void CProfileOptionsTab::SelectCommandFromProfile()
     const wchar_t* script = m_profile->GetProfileChangeScript();
     m_filling = true;
     ::SetDlgItemTextW(m_hWnd, IDC_OPT_COMMAND, script != nullptr ? script : L"");
+    m_shownScript.Showing(ReadDlgItemText(m_hWnd, IDC_OPT_COMMAND));
     m_filling = false;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "SetupPages.h"
+#include "ShownValue.h"
 #include "TabCtrlSSL.h"
 
 class CProfileOptionsTab : public CTabPageSSL, public ISetupProfilePage
@@ -45,6 +46,8 @@ private:
     void EnableForGlobalOptions();
     // The cursor value the list shows: the colour number or the file name.
     std::wstring SelectedCursor() const;
+    int SelectedIndex(int listId) const;
+    int SpeedPosition() const;
     void SelectCursor(const wchar_t* value);
     void SelectCommandFromProfile();
     bool Checked(int id) const;
@@ -67,4 +70,13 @@ private:
     int m_horizontalIgnoreTime = 400;
     std::wstring m_script;
     bool m_filling = false;
+    // What the fields showed of the profile: a speed between the slider's
+    // steps or the system's (-1), a time beyond its field, a cursor no entry
+    // names; only what the user changed is written back.
+    CShownValue<int> m_shownVerticalIgnoreTime;
+    CShownValue<int> m_shownHorizontalIgnoreTime;
+    CShownValue<int> m_shownSwap;
+    CShownValue<int> m_shownSpeed;
+    CShownValue<int> m_shownCursor;
+    CShownValue<std::wstring> m_shownScript;
 };

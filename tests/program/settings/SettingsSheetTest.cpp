@@ -380,7 +380,8 @@ TEST_F(SettingsSheetTest, AdvancedKeepsAnUnknownPriorityAndAsksBeforeDroppingNon
 
 TEST_F(SettingsSheetTest, PointerSpeedsAndClampedCycleSpeeds)
 {
-    m_settings->m_nCursorSpeed = 20;
+    // A speed between the slider's steps stays as it is while the slider rests.
+    m_settings->m_nCursorSpeed = 7;
     m_settings->m_nCursorSpeedCycle[0] = 0;
     m_settings->m_nCursorSpeedCycle[1] = 15;
     LRESULT position = -1;
@@ -389,8 +390,8 @@ TEST_F(SettingsSheetTest, PointerSpeedsAndClampedCycleSpeeds)
         PressOk(sheet);
     });
     EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(position, 10);
-    EXPECT_EQ(m_sheet->m_pointer.m_speed, 20);
+    EXPECT_EQ(position, 3);
+    EXPECT_EQ(m_sheet->m_pointer.m_speed, 7);
     EXPECT_EQ(m_sheet->m_pointer.m_cycleSpeeds[0], 1);
     EXPECT_EQ(m_sheet->m_pointer.m_cycleSpeeds[1], 10);
     EXPECT_TRUE(m_sheet->m_pointer.DiffersFromSettings(*m_settings)) << "clamped speeds are stored";

@@ -1,7 +1,8 @@
 // Values the pages of the real program's settings dialog refuse: a refusal at
 // Apply (or at a change of profile) saves nothing, brings the page up with the
 // refused text still in its field, and keeps Apply for when it is mended;
-// values of the file that a page could never take are shown within its range;
+// values of the file that a page could never take are shown within its range
+// and kept as they are until the user edits them;
 // edits on a page outlive the global settings sheet; and the arrows beside the
 // timed layer switch step its seconds.
 
@@ -15,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "Actions.h"
 #include "ApplicationSettings.h"
 #include "GlobalSettingsIds.h"
 #include "ProgramRunner.h"
@@ -220,18 +222,31 @@ TEST_F(SetupDialogRefusedValues, AnEditOnTheScrollingPageSurvivesTheSettingsShee
 
 namespace
 {
-class SetupDialogFarSwitchTime : public SetupDialogRefusedValues
+class SetupDialogUntouchedValues : public SetupDialogRefusedValues
 {
 protected:
     void Prepare(CSettings& settings) override
     {
-        // A timed switch no page can show on the first layer.
-        settings.GetDefaultApp()->SetAutoSwitchTime(0, 45.0);
+        // Values no field shows as they are: timed switches beyond the layer
+        // pages' range (the first layer's field is hidden), the system's
+        // pointer speed, a speed between the slider's steps, and the
+        // description of an action that has no editor.
+        CApplicationSettings* standard = settings.GetDefaultApp();
+        standard->SetAutoSwitchTime(0, 45.0);
+        standard->SetAutoSwitchTime(1, 45.0);
+        standard->SetMouseSpeed(-1);
+        auto* profile = new CApplicationSettings(&settings, false, -1);
+        profile->SetApplication(L"notepad.exe");
+        profile->OverrideMouseSpeed(true);
+        profile->SetMouseSpeed(7);
+        profile->SetActions(Right, 0, ACTION_DOUBLE_CLICK);
+        profile->SetActionDescription(Right, 0, L"Open");
+        settings.AddApplication(profile);
     }
 };
 }
 
-TEST_F(SetupDialogFarSwitchTime, ATimeOfTheFileOutsideThePagesRangeIsShownWithinItAndNeverBlocksApply)
+TEST_F(SetupDialogUntouchedValues, ValuesTheFieldsCannotShowAsTheyAreSurviveAnApplyOfOtherEdits)
 {
     // The first layer's page hides its timed switch; the file's 45 seconds are shown as the most it takes.
     const HWND page = FindPage(m_dialog, IDC_LAYER_SWITCH_TIME, true);
@@ -239,14 +254,26 @@ TEST_F(SetupDialogFarSwitchTime, ATimeOfTheFileOutsideThePagesRangeIsShownWithin
     EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(page, IDC_LAYER_SWITCH_TIME)));
     EXPECT_EQ(TextOf(page, IDC_LAYER_SWITCH_TIME), L"30");
 
+    // One edit on the default profile, then the other profile shown, which
+    // stores the default profile's pages; Apply stores the other's.
     ASSERT_TRUE(TypeIntoEdit(::GetDlgItem(page, IDC_LAYER_NAME), L"Named"));
     ASSERT_TRUE(WaitFor([&] { return IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs));
+    ASSERT_TRUE(SelectProfileByClick(1));
     ASSERT_TRUE(ApplyByClick());
     const std::unique_ptr<CSettings> saved = Saved();
     ASSERT_NE(saved, nullptr);
-    ASSERT_NE(saved->GetDefaultApp()->GetLayerName(0), nullptr);
-    EXPECT_STREQ(saved->GetDefaultApp()->GetLayerName(0), L"Named");
-    EXPECT_DOUBLE_EQ(saved->GetDefaultApp()->GetAutoSwitchTime(0), 30.0);
+    const CApplicationSettings* standard = saved->GetDefaultApp();
+    ASSERT_NE(standard->GetLayerName(0), nullptr);
+    EXPECT_STREQ(standard->GetLayerName(0), L"Named");
+    EXPECT_DOUBLE_EQ(standard->GetAutoSwitchTime(0), 45.0);
+    EXPECT_DOUBLE_EQ(standard->GetAutoSwitchTime(1), 45.0);
+    EXPECT_EQ(standard->GetMouseSpeed(), -1);
+    ASSERT_EQ(saved->GetApplicationCount(), 1);
+    const CApplicationSettings* profile = saved->GetApplication(0);
+    EXPECT_EQ(profile->GetMouseSpeed(), 7);
+    EXPECT_EQ(profile->GetActions(Right, 0), ACTION_DOUBLE_CLICK);
+    ASSERT_NE(profile->GetActionDescription(Right, 0), nullptr);
+    EXPECT_STREQ(profile->GetActionDescription(Right, 0), L"Open");
 }
 
 TEST_F(SetupDialogRefusedValues, TheArrowsBesideTheSwitchTimeStepItBySecondsAndApplyStoresIt)
