@@ -387,13 +387,13 @@ CCaptionPrefetch::~CCaptionPrefetch()
 
 namespace
 {
-// The caption itself, by the means this thread may use (see GetWindowCaption).
+// The caption itself (see GetWindowCaption).
 bool ReadCaption(HWND window, wchar_t* caption, int size)
 {
     if (const PrefetchSet* ahead = OwnPrefetch())
     {
-        // A look-up after a read-ahead holds the global lock: it never asks
-        // another application, a window that was not read ahead has no caption.
+        // A look-up after a read-ahead holds the global lock: a window that
+        // was not read ahead has no caption.
         for (int i = 0; i < ahead->count; ++i)
         {
             const PrefetchedCaption& entry = ahead->entries[i];
@@ -404,48 +404,20 @@ bool ReadCaption(HWND window, wchar_t* caption, int size)
         }
         return false;
     }
-    if (windowfacts::CaptionsFromWindowServer())
-    {
-        // The text the window server keeps (the title bar's): the application
-        // is not asked, so a slow or hung one holds nothing up. One character
-        // more than a caption may have tells a text that is too long.
-        wchar_t text[kMaxCaptionChars + 2] = {};
-        const int length = ::InternalGetWindowText(window, text, kMaxCaptionChars + 2);
-        if (length > kMaxCaptionChars)
-        {
-            CLogger::LogDebug(L"GetWindowCaption: The window's text is too long to be a caption!");
-            return false;
-        }
-        if (length <= 0)
-            return false;
-        CopyBounded(caption, size, text);
-        return caption[0] != L'\0';
-    }
-    DWORD_PTR length = 0;
-    if (::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 200, &length) == 0)
-    {
-        CLogger::LogDebug(L"GetWindowCaption: WM_GETTEXTLENGTH timed out!");
-        return false;
-    }
-    if (length > static_cast<DWORD_PTR>(kMaxCaptionChars))
-    {
-        CLogger::LogDebug(L"GetWindowCaption: WM_GETTEXTLENGTH returned %d which is too long to be a caption!",
-                          static_cast<int>(length > 0x7FFFFFFF ? 0x7FFFFFFF : length));
-        return false;
-    }
-    if (length == 0)
-        return false;
-
-    // Read into a buffer of our own that fits the whole text, then truncate to the caller's.
+    // The text the window server keeps (the title bar's), on every thread:
+    // the application is not asked, so a slow or hung one holds nothing up,
+    // and one that answers WM_GETTEXT with another text than its caption gets
+    // the same profile whichever thread looks it up. One character more than
+    // a caption may have tells a text that is too long.
     wchar_t text[kMaxCaptionChars + 2] = {};
-    DWORD_PTR copied = 0;
-    if (::SendMessageTimeoutW(window, WM_GETTEXT, kMaxCaptionChars + 1, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                              100, &copied) == 0)
+    const int length = ::InternalGetWindowText(window, text, kMaxCaptionChars + 2);
+    if (length > kMaxCaptionChars)
     {
-        CLogger::LogDebug(L"GetWindowCaption: WM_GETTEXT timed out!");
+        CLogger::LogDebug(L"GetWindowCaption: The window's text is too long to be a caption!");
         return false;
     }
-    text[kMaxCaptionChars + 1] = L'\0';
+    if (length <= 0)
+        return false;
     CopyBounded(caption, size, text);
     return caption[0] != L'\0';
 }
@@ -709,9 +681,10 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
         {
             g_modernUIApp = true;
             CopyBounded(found, kNameChars, L"modern ui");
+            // The title as the window server keeps it, as captions are read.
             wchar_t title[1025] = {};
             HWND root = ::GetAncestor(window, GA_ROOT);
-            if (root != nullptr && ::GetWindowTextW(root, title, 1025) > 0)
+            if (root != nullptr && ::InternalGetWindowText(root, title, 1025) > 0)
             {
                 for (wchar_t* c = title; *c != L'\0'; ++c)
                     *c = static_cast<wchar_t>(std::towlower(*c));

@@ -44,21 +44,20 @@ void ClearActiveWindowArea();
 // looked up again, whatever profile is in force now.
 bool WindowPartChanged(HWND window, POINT point, int& lastQuarter);
 
-// The window's caption: on the hook thread (or in a hook procedure's window
-// facts scope) the text the window server keeps for it, no application being
-// asked; elsewhere through messages that give up on a hung window, or from a
-// read-ahead (CCaptionPrefetch). At most size - 1 characters, always
-// terminated. False when no custom-window profile has a caption, for the
-// program's own windows, and for no or over-long text. Each read is noted in
-// the thread's window facts scope.
+// The window's caption: on every thread the text the window server keeps for
+// it (what its title bar shows), no application being asked, or a read-ahead
+// of it (CCaptionPrefetch). At most size - 1 characters, always terminated.
+// False when no custom-window profile has a caption, for the program's own
+// windows, and for no or over-long text. Each read is noted in the thread's
+// window facts scope.
 constexpr int kMaxCaptionChars = 256;
 bool GetWindowCaption(HWND window, const wchar_t* processName, wchar_t* caption, int size,
                                     const wchar_t* className);
 
 // Reads the captions of a window and of its ancestors ahead, on this thread,
 // so that a profile decision made afterwards under the global lock takes them
-// from here and waits on no other application: while it lasts, this thread
-// asks no window for its caption. Scoped; null reads nothing.
+// from here and keeps the window server's round trips out of the lock: while
+// it lasts, this thread reads no other caption. Scoped; null reads nothing.
 class CCaptionPrefetch
 {
 public:
