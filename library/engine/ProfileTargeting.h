@@ -89,11 +89,16 @@ const wchar_t* ProcessNameReasonText(int reason);
 // The executable file name of process pid (0: the one behind window), with " (Desktop)"
 // for the desktop's windows and "modern ui - <title>" for hosted apps. size is
 // in characters; the name is truncated to fit. recursion counts nested calls
-// (null: a fresh count). Takes the global lock.
-bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recursion, int reason);
+// (null: a fresh count). modernUI (may be null) tells whether this look-up met
+// a host of "modern UI" apps: the frame host, whose windows are named after
+// the app they host now, or a hosted app; a decision about the window that
+// depends on its name must then be made anew each time.
+bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recursion, int reason,
+                    bool* modernUI = nullptr);
 // Forgets the cached process name.
 void ResetProcessNameCache();
-// Set when the last name resolved came from a hosted ("modern UI") app.
+// The modernUI flag of the last look-up made, on whichever thread. A decision
+// about one window takes the flag of its own look-up instead.
 bool IsModernUIApp();
 
 // The profile that applies to window of process at point; the default profile

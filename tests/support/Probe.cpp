@@ -144,7 +144,7 @@ bool Probe::IsRunning() const
         arguments.push_back(m_options.captionAnswer);
     }
 
-    const std::wstring program = ExecutableFolder() + L"BrmpProbe.exe";
+    const std::wstring program = ExecutableFolder() + m_options.program;
     std::wstring commandLine = BuildCommandLine(program, arguments);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);

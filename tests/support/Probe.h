@@ -75,6 +75,9 @@ struct ProbeOptions
     // Caption requests of other programs are answered with this text instead
     // of the window's caption (empty: the caption).
     std::wstring captionAnswer;
+    // The program started: BrmpProbe.exe, or its copy under another name
+    // beside it (ApplicationFrameHost.exe).
+    std::wstring program = L"BrmpProbe.exe";
     // After "ready", move the pointer to the centre of the probe and wait until
     // Wine reports it there, so that the first real input is not the first event
     // a fresh desktop sees.
