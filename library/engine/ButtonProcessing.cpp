@@ -293,6 +293,7 @@ HWND EventWindow(POINT point)
 void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
 {
     wchar_t processName[MAX_PATH] = {};
+    bool hostedApp = false;
     const DWORD pid = windowfacts::ProcessId(window);
     const bool samePlace = window == g_engine.hCurrentWnd && window == s_hLastProfileWindow;
     const KnownWindow* known = samePlace || pid == 0 ? nullptr : FindKnownWindow(window, pid);
@@ -312,7 +313,7 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
                           HandleNumber(g_engine.hCurrentWnd),
                           HandleNumber(window),
                           HandleNumber(s_hLastProfileWindow), static_cast<int>(pid));
-        if (!GetProcessName(window, pid, processName, MAX_PATH, nullptr, PNR_ProcessButton))
+        if (!GetProcessName(window, pid, processName, MAX_PATH, nullptr, PNR_ProcessButton, &hostedApp))
             wcsncpy_s(processName, g_engine.szCurrentProcess, _TRUNCATE);
     }
     CApplicationSettings* profile = nullptr;
@@ -328,7 +329,7 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
         // is made again each time, and so is one that read more captions than
         // an entry keeps.
         const windowfacts::CaptionsRead captions = windowfacts::CaptionsSince(mark);
-        if (pid != 0 && !g_bAreaAppsPresent && !IsModernUIApp() && captions.count >= 0)
+        if (pid != 0 && !g_bAreaAppsPresent && !hostedApp && captions.count >= 0)
             RememberWindow(window, pid, processName, profile, captions);
     }
     if (profile == g_engine.pCurrentApp)

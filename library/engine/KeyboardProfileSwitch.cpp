@@ -145,8 +145,8 @@ bool GetKeyboardActiveAppSettings()
         switches = ProfileSwitchCount();
     }
 
-    // The process and the captions are asked of other applications before the
-    // lock is taken again: the hooks never wait while a window answers.
+    // The process and the captions are read before the lock is taken again:
+    // the hooks never wait for those answers of the system.
     wchar_t process[MAX_PATH] = {};
     GetProcessName(window, 0, process, MAX_PATH, nullptr, PNR_Keyboard);
     const CCaptionPrefetch captions(window, process);

@@ -1083,7 +1083,7 @@ bool ProcessMouseOver(POINT point)
 
     // The process behind the window and the captions the profiles may ask of
     // it and its ancestors are read before the lock is taken: the hooks never
-    // wait while another application answers.
+    // wait for those answers of the system.
     wchar_t processName[MAX_PATH] = {};
     GetProcessName(window, 0, processName, MAX_PATH, nullptr, PNR_MouseMove);
     const CCaptionPrefetch captions(window, processName);

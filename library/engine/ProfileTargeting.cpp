@@ -45,6 +45,8 @@ RECT g_activeWindowArea = {0, 0, 0, 0};
 SRWLOCK g_nameCacheLock = SRWLOCK_INIT;
 DWORD g_cachedPid = static_cast<DWORD>(-1);
 wchar_t g_cachedName[kNameChars] = {};
+bool g_cachedModern = false;   // the cached name is a hosted app's ("modern ui - ...")
+// The flag of the last look-up on any thread (IsModernUIApp).
 std::atomic<bool> g_modernUIApp{false};
 
 // Mask of the profile in force.
@@ -387,13 +389,13 @@ CCaptionPrefetch::~CCaptionPrefetch()
 
 namespace
 {
-// The caption itself, by the means this thread may use (see GetWindowCaption).
+// The caption itself (see GetWindowCaption).
 bool ReadCaption(HWND window, wchar_t* caption, int size)
 {
     if (const PrefetchSet* ahead = OwnPrefetch())
     {
-        // A look-up after a read-ahead holds the global lock: it never asks
-        // another application, a window that was not read ahead has no caption.
+        // A look-up after a read-ahead holds the global lock: a window that
+        // was not read ahead has no caption.
         for (int i = 0; i < ahead->count; ++i)
         {
             const PrefetchedCaption& entry = ahead->entries[i];
@@ -404,48 +406,20 @@ bool ReadCaption(HWND window, wchar_t* caption, int size)
         }
         return false;
     }
-    if (windowfacts::CaptionsFromWindowServer())
-    {
-        // The text the window server keeps (the title bar's): the application
-        // is not asked, so a slow or hung one holds nothing up. One character
-        // more than a caption may have tells a text that is too long.
-        wchar_t text[kMaxCaptionChars + 2] = {};
-        const int length = ::InternalGetWindowText(window, text, kMaxCaptionChars + 2);
-        if (length > kMaxCaptionChars)
-        {
-            CLogger::LogDebug(L"GetWindowCaption: The window's text is too long to be a caption!");
-            return false;
-        }
-        if (length <= 0)
-            return false;
-        CopyBounded(caption, size, text);
-        return caption[0] != L'\0';
-    }
-    DWORD_PTR length = 0;
-    if (::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 200, &length) == 0)
-    {
-        CLogger::LogDebug(L"GetWindowCaption: WM_GETTEXTLENGTH timed out!");
-        return false;
-    }
-    if (length > static_cast<DWORD_PTR>(kMaxCaptionChars))
-    {
-        CLogger::LogDebug(L"GetWindowCaption: WM_GETTEXTLENGTH returned %d which is too long to be a caption!",
-                          static_cast<int>(length > 0x7FFFFFFF ? 0x7FFFFFFF : length));
-        return false;
-    }
-    if (length == 0)
-        return false;
-
-    // Read into a buffer of our own that fits the whole text, then truncate to the caller's.
+    // The text the window server keeps (the title bar's), on every thread:
+    // the application is not asked, so a slow or hung one holds nothing up,
+    // and one that answers WM_GETTEXT with another text than its caption gets
+    // the same profile whichever thread looks it up. One character more than
+    // a caption may have tells a text that is too long.
     wchar_t text[kMaxCaptionChars + 2] = {};
-    DWORD_PTR copied = 0;
-    if (::SendMessageTimeoutW(window, WM_GETTEXT, kMaxCaptionChars + 1, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                              100, &copied) == 0)
+    const int length = ::InternalGetWindowText(window, text, kMaxCaptionChars + 2);
+    if (length > kMaxCaptionChars)
     {
-        CLogger::LogDebug(L"GetWindowCaption: WM_GETTEXT timed out!");
+        CLogger::LogDebug(L"GetWindowCaption: The window's text is too long to be a caption!");
         return false;
     }
-    text[kMaxCaptionChars + 1] = L'\0';
+    if (length <= 0)
+        return false;
     CopyBounded(caption, size, text);
     return caption[0] != L'\0';
 }
@@ -613,9 +587,11 @@ void NameExplorerWindow(HWND window, wchar_t* name, int size)
     if (IsDesktopWindowOfShell(target))
         AppendBounded(name, size, L" (Desktop)");
 }
-}
 
-bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recursion, int reason)
+// GetProcessName itself. modern is set, never cleared, when the look-up meets
+// a host of "modern UI" apps, also on its way to the window a frame hosts: the
+// answer then depends on what the host shows, not only on its process.
+bool NameProcess(HWND window, DWORD pid, wchar_t* name, int size, int* recursion, int reason, bool& modern)
 {
     if (name == nullptr || size <= 0)
         return false;
@@ -627,7 +603,6 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
     if (pid == 0 && window != nullptr)
         pid = windowfacts::ProcessId(window);
 
-    g_modernUIApp = false;
     const DWORD start = ::GetTickCount();
     const unsigned windowId = HandleNumber(window);
 
@@ -641,11 +616,13 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
 
     wchar_t cached[kNameChars] = {};
     bool hit = false;
+    bool cachedModern = false;
     {
         SlimLock cache(g_nameCacheLock);
         if (pid == g_cachedPid)
         {
             hit = true;
+            cachedModern = g_cachedModern;
             CopyBounded(cached, kNameChars, g_cachedName);
         }
     }
@@ -655,6 +632,7 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
         const bool frameHost = _wcsicmp(cached, L"applicationframehost.exe") == 0;
         if (!explorer && !frameHost)
         {
+            modern = modern || cachedModern;
             CopyBounded(name, size, cached);
             return true;
         }
@@ -667,7 +645,7 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
             NameExplorerWindow(window, name, size);
             return true;
         }
-        g_modernUIApp = true;
+        modern = true;
         CLogger::LogDebug(L"GetProcessName(%d %s): Called for the same PID %d [%s] but as it is a modern UI app, we will check anyway HWND 0x%08X",
                           reason, reasonText, static_cast<int>(pid), cached, windowId);
     }
@@ -677,11 +655,12 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
     if (!result)
         result = NameFromSnapshot(window, pid, reason, found, kNameChars);
 
+    bool hostedName = false;
     if (result)
     {
         if (_wcsicmp(found, L"applicationframehost.exe") == 0)
         {
-            g_modernUIApp = true;
+            modern = true;
             if (window != nullptr)
             {
                 // The frame hosts another process's window: name that one instead.
@@ -692,14 +671,14 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
                         DWORD childPid = 0;
                         ::GetWindowThreadProcessId(child, &childPid);
                         if (childPid != pid)
-                            return GetProcessName(child, childPid, name, size, recursion, PNR_UniversalApp3);
+                            return NameProcess(child, childPid, name, size, recursion, PNR_UniversalApp3, modern);
                     }
                 }
                 else if (HWND above = ::GetWindow(window, GW_HWNDPREV))
                 {
                     DWORD abovePid = 0;
                     ::GetWindowThreadProcessId(above, &abovePid);
-                    return GetProcessName(above, abovePid, name, size, recursion, PNR_UniversalApp2);
+                    return NameProcess(above, abovePid, name, size, recursion, PNR_UniversalApp2, modern);
                 }
             }
         }
@@ -707,11 +686,13 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
             NameExplorerWindow(window, found, kNameChars);
         else if (_wcsicmp(found, L"wwahost.exe") == 0 && window != nullptr)
         {
-            g_modernUIApp = true;
+            modern = true;
+            hostedName = true;
             CopyBounded(found, kNameChars, L"modern ui");
+            // The title as the window server keeps it, as captions are read.
             wchar_t title[1025] = {};
             HWND root = ::GetAncestor(window, GA_ROOT);
-            if (root != nullptr && ::GetWindowTextW(root, title, 1025) > 0)
+            if (root != nullptr && ::InternalGetWindowText(root, title, 1025) > 0)
             {
                 for (wchar_t* c = title; *c != L'\0'; ++c)
                     *c = static_cast<wchar_t>(std::towlower(*c));
@@ -722,6 +703,7 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
         {
             SlimLock cache(g_nameCacheLock);
             CopyBounded(g_cachedName, kNameChars, found);
+            g_cachedModern = hostedName;
             g_cachedPid = pid;
         }
         CopyBounded(name, size, found);
@@ -733,6 +715,17 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
         g_cachedName[0] = L'\0';
     }
     CLogger::LogDebug(L"GetProcessName result %d time %dms", result ? 1 : 0, static_cast<int>(::GetTickCount() - start));
+    return result;
+}
+} // namespace
+
+bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recursion, int reason, bool* modernUI)
+{
+    bool modern = false;
+    const bool result = NameProcess(window, pid, name, size, recursion, reason, modern);
+    g_modernUIApp = modern;
+    if (modernUI != nullptr)
+        *modernUI = modern;
     return result;
 }
 

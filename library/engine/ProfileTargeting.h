@@ -44,21 +44,20 @@ void ClearActiveWindowArea();
 // looked up again, whatever profile is in force now.
 bool WindowPartChanged(HWND window, POINT point, int& lastQuarter);
 
-// The window's caption: on the hook thread (or in a hook procedure's window
-// facts scope) the text the window server keeps for it, no application being
-// asked; elsewhere through messages that give up on a hung window, or from a
-// read-ahead (CCaptionPrefetch). At most size - 1 characters, always
-// terminated. False when no custom-window profile has a caption, for the
-// program's own windows, and for no or over-long text. Each read is noted in
-// the thread's window facts scope.
+// The window's caption: on every thread the text the window server keeps for
+// it (what its title bar shows), no application being asked, or a read-ahead
+// of it (CCaptionPrefetch). At most size - 1 characters, always terminated.
+// False when no custom-window profile has a caption, for the program's own
+// windows, and for no or over-long text. Each read is noted in the thread's
+// window facts scope.
 constexpr int kMaxCaptionChars = 256;
 bool GetWindowCaption(HWND window, const wchar_t* processName, wchar_t* caption, int size,
                                     const wchar_t* className);
 
 // Reads the captions of a window and of its ancestors ahead, on this thread,
 // so that a profile decision made afterwards under the global lock takes them
-// from here and waits on no other application: while it lasts, this thread
-// asks no window for its caption. Scoped; null reads nothing.
+// from here and keeps the window server's round trips out of the lock: while
+// it lasts, this thread reads no other caption. Scoped; null reads nothing.
 class CCaptionPrefetch
 {
 public:
@@ -90,11 +89,16 @@ const wchar_t* ProcessNameReasonText(int reason);
 // The executable file name of process pid (0: the one behind window), with " (Desktop)"
 // for the desktop's windows and "modern ui - <title>" for hosted apps. size is
 // in characters; the name is truncated to fit. recursion counts nested calls
-// (null: a fresh count). Takes the global lock.
-bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recursion, int reason);
+// (null: a fresh count). modernUI (may be null) tells whether this look-up met
+// a host of "modern UI" apps: the frame host, whose windows are named after
+// the app they host now, or a hosted app; a decision about the window that
+// depends on its name must then be made anew each time.
+bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recursion, int reason,
+                    bool* modernUI = nullptr);
 // Forgets the cached process name.
 void ResetProcessNameCache();
-// Set when the last name resolved came from a hosted ("modern UI") app.
+// The modernUI flag of the last look-up made, on whichever thread. A decision
+// about one window takes the flag of its own look-up instead.
 bool IsModernUIApp();
 
 // The profile that applies to window of process at point; the default profile

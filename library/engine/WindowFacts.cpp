@@ -2,8 +2,6 @@
 
 #include <atomic>
 
-#include "Globals.h"
-
 namespace
 {
 constexpr int kSlots = 8;
@@ -405,15 +403,6 @@ void ForgetKeptWindows()
     }
     g_kept.next = 0;
     g_kept.busy.store(false, std::memory_order_release);
-}
-
-bool CaptionsFromWindowServer()
-{
-    // The hook thread itself never asks another application, scope or none.
-    if (g_threads.dwHookThreadId != 0 && g_threads.dwHookThreadId == ::GetCurrentThreadId())
-        return true;
-    const Slot* slot = OwnSlot();
-    return slot != nullptr && slot->captions == CWindowFactsScope::Captions::FromWindowServer;
 }
 
 unsigned CaptionHash(HWND window, bool found, const wchar_t* text)

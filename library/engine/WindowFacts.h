@@ -8,12 +8,10 @@
 // is read once and nothing outlives it, so no answer is older than the event
 // that asked. Without an open scope every question goes to the system.
 //
-// A scope also says how captions are read. The hook procedures never wait on
-// another application: in their scope a caption is the text the window server
-// keeps for the window (what its title bar shows), never a WM_GETTEXT that the
-// application answers in its own time. Other threads read captions by message.
-// Each caption read in a scope is noted, so that a decision made in it can
-// tell later whether the captions it depended on are still the same.
+// Captions are read the same way on every thread, from the window server's
+// copy (ProfileTargeting), and each caption read in a scope is noted, so that
+// a decision made in it can tell later whether the captions it depended on
+// are still the same.
 //
 // A scope belongs to the thread that opened it; scopes opened inside it (by
 // the same thread) are the same scope. No allocation.
@@ -23,10 +21,13 @@
 class CWindowFactsScope
 {
 public:
+    // How long what the scope reads of a window's class and process lasts
+    // (see below). The names date from when the two kinds also read captions
+    // differently; they no longer do.
     enum class Captions
     {
-        ByMessage,        // WM_GETTEXTLENGTH and WM_GETTEXT, given up on a hung window
-        FromWindowServer, // the window server's copy, no message to the application
+        ByMessage,        // a look-up on a thread of ours: read anew in each scope
+        FromWindowServer, // a hook procedure's event: kept while the window lives
     };
     explicit CWindowFactsScope(Captions captions);
     ~CWindowFactsScope();
@@ -65,10 +66,6 @@ void Prefetch(HWND window);
 // ForgetKeptWindows drops everything kept (it may wait for the table).
 void ForgetGoneWindows();
 void ForgetKeptWindows();
-
-// Whether this thread reads captions from the window server (a hook
-// procedure's scope) rather than by message.
-bool CaptionsFromWindowServer();
 
 // The captions a decision read, as a decision remembers them: the windows and
 // one hash over what each gave. count is -1 when more were read than fit.

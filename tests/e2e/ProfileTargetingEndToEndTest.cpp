@@ -8,8 +8,10 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <memory>
 #include <string>
+#include <type_traits>
 
 #include "ApplicationSettings.h"
 #include "Control.h"
@@ -214,6 +216,58 @@ TEST_F(ProfileTargetingEndToEnd, WhatTheHookKeptOfAWindowIsForgottenOnceTheWindo
         return !windowfacts::ClassName(window, name, 64);
     });
     EXPECT_TRUE(forgotten) << "the class of a window gone is still given";
+}
+
+// A window of the host of "modern UI" apps is named after the app it hosts,
+// and what it hosts may change while the window stays: the profile of such a
+// window is looked up anew on each click that comes from another window,
+// never taken from the windows the hook remembers. Here the frame hosts a
+// window of this test's program first, and nothing after.
+TEST_F(ProfileTargetingEndToEnd, AWindowOfTheAppFrameHostIsLookedUpAgainAfterWhatItHostsHasChanged)
+{
+    ProbeOptions options = Placed(L"Brmp Frame Host Window", RECT{620, 480, 1100, 700});
+    options.program = L"ApplicationFrameHost.exe";
+    Probe frame(options);
+    ASSERT_TRUE(frame.Start());
+    std::unique_ptr<std::remove_pointer_t<HWND>, decltype(&::DestroyWindow)> hosted(
+        ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 40, 40, frame.Window(), nullptr,
+                          ::GetModuleHandleW(nullptr), nullptr),
+        &::DestroyWindow);
+    ASSERT_NE(hosted, nullptr);
+
+    // The profile of this test's program disables the right button.
+    wchar_t path[MAX_PATH] = {};
+    ASSERT_NE(::GetModuleFileNameW(nullptr, path, MAX_PATH), 0u);
+    CSettings settings(false, CMouseInfo());
+    settings.m_bSwitchOnMouseOver = false;
+    auto* profile = new CApplicationSettings(&settings, false, 1);
+    profile->SetApplication(std::wcsrchr(path, L'\\') + 1);
+    profile->SetDescription(L"Hosted program");
+    profile->SetActions(kRightButton, 0, kActionDisable);
+    settings.AddApplication(profile);
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+
+    struct Step
+    {
+        const char* name;
+        Probe* probe;
+        bool arrives;
+    };
+    const Step steps[] = {
+        {"the frame hosting this program", &frame, false},
+        {"another window", &Other(), true},
+        {"the frame hosting nothing", &frame, true},
+    };
+    for (const Step& step : steps)
+    {
+        SCOPED_TRACE(step.name);
+        if (step.probe == &frame && step.arrives)
+            hosted.reset();
+        ASSERT_TRUE(step.probe->Activate());
+        bool arrived = false;
+        ASSERT_TRUE(RightClickArrives(*step.probe, Inside(*step.probe, 0.6, 0.6), arrived));
+        EXPECT_EQ(arrived, step.arrives) << step.probe->Describe();
+    }
 }
 
 // A press made before the hooks went in is never seen by them; its release in

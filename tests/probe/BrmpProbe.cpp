@@ -6,6 +6,7 @@
 // BrmpProbe.exe --record <file> [--title <text>] [--rect <x>,<y>,<width>,<height>]
 //               [--parent <pid>] [--no-activate] [--moves] [--no-dblclk] [--topmost]
 //               [--keep-on-close] [--own-scroll] [--scroll-child] [--slow-caption <ms>]
+//               [--caption-answer <text>]
 // BrmpProbe.exe --record <file> --system-parameters
 //
 // --parent: exit when that process ends, so a crashed test leaves no probe behind.
@@ -19,6 +20,8 @@
 // --slow-caption: WM_GETTEXTLENGTH and WM_GETTEXT sent by another thread are
 //   recorded ("WM_GETTEXT" with length=1 for the length) and answered only
 //   after that many milliseconds, as by a window whose application is busy.
+// --caption-answer: WM_GETTEXTLENGTH and WM_GETTEXT sent by another thread are
+//   answered with this text instead of the window's caption (its title).
 // --system-parameters: no window; records "SYSTEM speed=<pointer speed>
 //   lines=<wheel lines>" as the system reports them now and exits. A process
 //   under Wine keeps the values it read first and never sees another
@@ -56,6 +59,7 @@ struct Options
     bool ownScroll = false;
     bool scrollChild = false;
     DWORD slowCaptionMs = 0;
+    std::wstring captionAnswer;
     bool systemParameters = false;
 };
 
@@ -111,6 +115,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options)
             options.scrollChild = true;
         else if (arg == L"--slow-caption" && hasValue)
             options.slowCaptionMs = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
+        else if (arg == L"--caption-answer" && hasValue)
+            options.captionAnswer = argv[++i];
         else if (arg == L"--system-parameters")
             options.systemParameters = true;
         else
@@ -529,6 +535,18 @@ LRESULT ProbeWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         {
             Record(RecordLine("WM_GETTEXT").Add("length", message == WM_GETTEXTLENGTH ? 1 : 0));
             ::Sleep(m_options.slowCaptionMs);
+        }
+        if (!m_options.captionAnswer.empty() && (::InSendMessageEx(nullptr) & ISMEX_SEND) != 0)
+        {
+            const std::wstring& answer = m_options.captionAnswer;
+            if (message == WM_GETTEXTLENGTH)
+                return static_cast<LRESULT>(answer.size());
+            if (wParam == 0 || lParam == 0)
+                return 0;
+            const std::size_t copied = answer.size() < wParam - 1 ? answer.size() : wParam - 1;
+            std::wmemcpy(reinterpret_cast<wchar_t*>(lParam), answer.c_str(), copied);
+            reinterpret_cast<wchar_t*>(lParam)[copied] = L'\0';
+            return static_cast<LRESULT>(copied);
         }
         break;
     case WM_WINDOWPOSCHANGED:

@@ -138,8 +138,13 @@ bool Probe::IsRunning() const
         arguments.push_back(L"--slow-caption");
         arguments.push_back(std::to_wstring(m_options.slowCaptionMs));
     }
+    if (!m_options.captionAnswer.empty())
+    {
+        arguments.push_back(L"--caption-answer");
+        arguments.push_back(m_options.captionAnswer);
+    }
 
-    const std::wstring program = ExecutableFolder() + L"BrmpProbe.exe";
+    const std::wstring program = ExecutableFolder() + m_options.program;
     std::wstring commandLine = BuildCommandLine(program, arguments);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);

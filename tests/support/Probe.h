@@ -72,6 +72,12 @@ struct ProbeOptions
     // Caption requests of other programs are answered only after this many
     // milliseconds (0: at once); each one is recorded as "WM_GETTEXT".
     DWORD slowCaptionMs = 0;
+    // Caption requests of other programs are answered with this text instead
+    // of the window's caption (empty: the caption).
+    std::wstring captionAnswer;
+    // The program started: BrmpProbe.exe, or its copy under another name
+    // beside it (ApplicationFrameHost.exe).
+    std::wstring program = L"BrmpProbe.exe";
     // After "ready", move the pointer to the centre of the probe and wait until
     // Wine reports it there, so that the first real input is not the first event
     // a fresh desktop sees.

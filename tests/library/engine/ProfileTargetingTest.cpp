@@ -410,7 +410,7 @@ TEST(GetProcessName, TheShellsDesktopAndItsOtherWindowsAreNamedApartForTheSamePi
     ResetProcessNameCache();
 }
 
-TEST(GetWindowCaption, ReadsBoundedCaptionsAndRefusesLongOnesOwnWindowsAndHungOnes)
+TEST(GetWindowCaption, ReadsBoundedCaptionsAndRefusesLongOnesAndOwnWindowsWithoutAskingTheApplication)
 {
     SettingsSwap swap;
     const std::wstring longTitle(300, L'x');
@@ -446,7 +446,8 @@ TEST(GetWindowCaption, ReadsBoundedCaptionsAndRefusesLongOnesOwnWindowsAndHungOn
     EXPECT_EQ(DescriptionOf(FindAppSettings(formatty.Handle(), kProcess, CentreOf(formatty.Handle()), nullptr)),
               L"formatty");
 
-    // A window whose thread stops pumping gives no caption, and the call returns.
+    // A window whose thread stops pumping still gives its caption: the window
+    // server answers, not the window's application.
     HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::atomic<HWND> hung{nullptr};
     std::thread owner([&] {
@@ -455,7 +456,8 @@ TEST(GetWindowCaption, ReadsBoundedCaptionsAndRefusesLongOnesOwnWindowsAndHungOn
         ::WaitForSingleObject(release, 10000);
     });
     ASSERT_TRUE(enginetest::WaitFor([&] { return hung.load() != nullptr; }));
-    EXPECT_FALSE(GetWindowCaption(hung.load(), kProcess, caption, kMaxCaptionChars + 1, L"TgtHungCaption"));
+    EXPECT_TRUE(GetWindowCaption(hung.load(), kProcess, caption, kMaxCaptionChars + 1, L"TgtHungCaption"));
+    EXPECT_EQ(std::wstring(caption), L"Hung");
     ::SetEvent(release);
     owner.join();
     ::CloseHandle(release);
