@@ -364,13 +364,18 @@ void ForgetButtonStates()
     }
 }
 
-// Stops what SetMouseHook had started when it cannot go on.
+// Stops what SetMouseHook had started when it cannot go on; the events of a
+// thread that could not be stopped stay with it.
 void AbandonStart()
 {
     EndHookThread(false);
-    CloseAndClear(g_threads.hTimerExitEvent);
-    CloseAndClear(g_threads.hHookExitEvent);
-    CloseAndClear(g_threads.hHooksStartWaitEvent);
+    if (g_threads.hTimerThread == nullptr)
+        CloseAndClear(g_threads.hTimerExitEvent);
+    if (g_threads.hHookThread == nullptr)
+    {
+        CloseAndClear(g_threads.hHookExitEvent);
+        CloseAndClear(g_threads.hHooksStartWaitEvent);
+    }
 }
 }
 
@@ -502,7 +507,13 @@ bool SetMouseHook()
         // A second start replaces the running pair of threads; the system's
         // mouse settings stay as they are.
         CLogger::LogThreadDebug(L"SetMouseHook: Hook thread exists [0x%X]", HandleNumber(g_threads.hHookThread));
-        EndHookThread(false);
+        // Never a second pair beside one that could not be stopped: both
+        // would take every event.
+        if (!EndHookThread(false))
+        {
+            CLogger::LogMessage(L"SetMouseHook: The running hook or timer thread could not be stopped - no new ones are started.");
+            return false;
+        }
     }
     ForgetButtonStates();
     g_LockAxis.Init();
@@ -604,6 +615,9 @@ bool EndHookThread(bool restore)
             ::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_EXITTHREAD, 0);
     }
 
+    // A thread that could be neither stopped nor killed keeps its handle, id
+    // and exit request: it may still read them, and the next stop tries again.
+    bool leftRunning = false;
     if (g_threads.hTimerThread != nullptr)
     {
         const DWORD timerTid = ::GetThreadId(g_threads.hTimerThread);
@@ -613,12 +627,23 @@ bool EndHookThread(bool restore)
             ++g_forcedTerminations;
             RepairGlobalLockAfter(timerTid);
         }
-        if (end != ThreadEnd::StillRunning)
+        if (end == ThreadEnd::StillRunning)
+        {
+            CLogger::LogMessage(L"EndHookThread: The timer thread [0x%X] could not be stopped - it keeps running.",
+                                HandleNumber(g_threads.hTimerThread));
+            leftRunning = true;
+        }
+        else
+        {
             ::CloseHandle(g_threads.hTimerThread);
+            g_threads.hTimerThread = nullptr;
+        }
     }
-    CloseAndClear(g_threads.hTimerExitEvent);
-    g_threads.dwTimerThreadId = 0;
-    g_threads.hTimerThread = nullptr;
+    if (g_threads.hTimerThread == nullptr)
+    {
+        CloseAndClear(g_threads.hTimerExitEvent);
+        g_threads.dwTimerThreadId = 0;
+    }
 
     if (g_threads.hHookThread != nullptr)
     {
@@ -634,12 +659,27 @@ bool EndHookThread(bool restore)
             if (g_engine.hMainWnd != nullptr)
                 ::PostMessageW(g_engine.hMainWnd, BRMP_MainWindow, 0, 0);
         }
-        if (end != ThreadEnd::StillRunning)
+        if (end == ThreadEnd::StillRunning)
+        {
+            // Its hooks, workers and events stay with it: they are in use.
+            CLogger::LogMessage(L"EndHookThread: The hook thread [0x%X] could not be stopped - it keeps its hooks and workers.",
+                                HandleNumber(g_threads.hHookThread));
+            leftRunning = true;
+        }
+        else
+        {
             ::CloseHandle(g_threads.hHookThread);
+            g_threads.hHookThread = nullptr;
+        }
     }
-    CloseAndClear(g_threads.hHookExitEvent);
-    g_threads.dwHookThreadId = 0;
-    g_threads.hHookThread = nullptr;
+    if (g_threads.hHookThread == nullptr)
+    {
+        CloseAndClear(g_threads.hHookExitEvent);
+        g_threads.dwHookThreadId = 0;
+    }
+    // What the engine holds is used by a thread still running: it stays as it is.
+    if (leftRunning)
+        return false;
     DeleteRogueWorkers();
 
     RestoreMouseSettings(restore);
