@@ -8,6 +8,7 @@
 #include <atomic>
 #include <exception>
 
+#include "Actions.h"
 #include "ButtonProcessing.h"
 #include "Control.h"
 #include "CrashReport.h"
@@ -364,6 +365,25 @@ void ForgetButtonStates()
     }
 }
 
+// The hook put in again may have missed releases while it was out, or presses:
+// a button counts as down exactly when the system says so, its press as ours
+// (or taken by a chord) only while it is still down. The wheel's pending
+// releases are timers of the engine, not buttons the system knows.
+void TakeButtonStatesFromSystem()
+{
+    for (int button = Left; button <= XRight; ++button)
+    {
+        const int vk = ButtonVirtualKey(button, g_system.nSwapButtons != 0);
+        const bool down = vk != 0 && (::GetAsyncKeyState(vk) & 0x8000) != 0;
+        g_hook.bButtonDown[button] = down ? 1 : 0;
+        if (!down)
+        {
+            g_bDownSeen[button] = 0;
+            g_hook.bReleasedByChord[button] = 0;
+        }
+    }
+}
+
 // Stops what SetMouseHook had started when it cannot go on; the events of a
 // thread that could not be stopped stay with it.
 void AbandonStart()
@@ -452,6 +472,7 @@ void InstallMouseHook()
         CLogger::LogDebug(L"HookThread: WP_MOUSEHOOK - Successfully set the mouse hook 0x%X", HandleNumber(g_threads.hMouseHook));
     else
         CLogger::LogOSMessage(::GetLastError(), L"HookThread: WP_MOUSEHOOK - Unable to set low level mouse hook.");
+    TakeButtonStatesFromSystem();
 }
 
 void InstallKeyHook()
