@@ -4,7 +4,7 @@
 // layer held by a button ends when the hooks stop; a release the system passed
 // while the hooks were out reaches the window after they are back, and leaves
 // no button held for mouse-over switching; a layer key released while the
-// keyboard hook was out does not keep its layer.
+// keyboard hook was out does not keep its layer, and one still held does.
 
 #include <gtest/gtest.h>
 
@@ -198,4 +198,26 @@ TEST_F(HookRestartEndToEnd, AReleaseLostWhileTheMouseHookWasOutLeavesNoButtonHel
     const POINT other = ProbeAt(1).Center();
     ASSERT_TRUE(PhysicalInput::MoveToAndWait(other.x, other.y));
     EXPECT_TRUE(WaitFor([] { return InForce(kOtherTitle); })) << "mouse-over switching waits for a release it missed";
+}
+
+TEST_F(HookRestartEndToEnd, AKeyboardHookPutInAgainWhileALayerKeyIsHeldKeepsItsLayerUntilTheRelease)
+{
+    CSettings settings(false, CMouseInfo());
+    ProbeProfile(settings);
+    settings.m_bLayerModifierKeys = true;
+    settings.GetLayerModifierKeys()->GetHotkey(MK_Layer2)->SetVirtualKey(VK_F8);
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+    m_heldKeys.push_back(L"F8");
+    ASSERT_TRUE(PhysicalInput::KeyDown(L"F8"));
+    ASSERT_TRUE(WaitFor([] { return GetCurrentLayer() == 1; }));
+
+    // Put in again as after a slow key event, with nothing missed.
+    const HHOOK before = g_threads.hKeyHook;
+    ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_KEYHOOK, 0));
+    ASSERT_TRUE(Reinstalled(g_threads.hKeyHook, before));
+    EXPECT_EQ(GetCurrentLayer(), 1) << "the layer of a key still held ended";
+
+    m_heldKeys.clear();
+    ASSERT_TRUE(PhysicalInput::KeyUp(L"F8"));
+    EXPECT_TRUE(WaitFor([] { return GetCurrentLayer() == 0; })) << "the new hook missed the release";
 }
