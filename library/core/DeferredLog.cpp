@@ -129,6 +129,7 @@ bool StalledPastDeadline(std::size_t position)
 PopResult Pop(DeferredLine& line)
 {
     DeferredRing& ring = Ring();
+    std::size_t retiredSeen = 0;
     for (;;)
     {
         std::size_t position = ring.popAt.load();
@@ -137,6 +138,8 @@ PopResult Pop(DeferredLine& line)
         if (sequence == kRetired)
         {
             // Out of use: no push claims it, so nothing of this lap is there.
+            if (++retiredSeen > CDeferredLogWrites::MaxLines)
+                return PopResult::Empty;
             ring.popAt.compare_exchange_weak(position, position + 1);
             continue;
         }
@@ -166,15 +169,22 @@ PopResult Pop(DeferredLine& line)
     }
 }
 
+// What a pop would find first, past the slots out of use.
 PopResult Peek()
 {
     DeferredRing& ring = Ring();
-    const std::size_t position = ring.popAt.load();
-    const std::size_t sequence = ring.At(position).sequence.load();
-    if (sequence == position + 1 || sequence == kRetired)
-        return PopResult::Line;
-    if (sequence == position && static_cast<std::ptrdiff_t>(ring.pushAt.load() - position) > 0)
-        return PopResult::Stalled;
+    const std::size_t first = ring.popAt.load();
+    for (std::size_t position = first; position - first < CDeferredLogWrites::MaxLines; ++position)
+    {
+        const std::size_t sequence = ring.At(position).sequence.load();
+        if (sequence == kRetired)
+            continue;
+        if (sequence == position + 1)
+            return PopResult::Line;
+        if (sequence == position && static_cast<std::ptrdiff_t>(ring.pushAt.load() - position) > 0)
+            return PopResult::Stalled;
+        return PopResult::Empty;
+    }
     return PopResult::Empty;
 }
 
