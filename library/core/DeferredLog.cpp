@@ -2,7 +2,8 @@
 // The ring is allocated once and shared without a lock: a push claims a slot
 // with one compare-and-swap, copies the line and publishes it, so it never waits
 // for the writer or another pushing thread; a line is lost only when the ring
-// is really full. When the writer sleeps, the push wakes it.
+// is really full, or when its thread did not publish it in time (it may have
+// been ended between claim and publish). When the writer sleeps, the push wakes it.
 
 #include <windows.h>
 
@@ -17,6 +18,9 @@
 namespace
 {
 constexpr DWORD kWriterStopMs = 2000;
+// A claimed slot is published within microseconds; one still unpublished after
+// this long is stepped over, or every later line would wait behind it for good.
+constexpr DWORD kUnpublishedDeadlineMs = 1000;
 
 struct DeferredLine
 {
@@ -32,6 +36,15 @@ static_assert((CDeferredLogWrites::MaxLines & (CDeferredLogWrites::MaxLines - 1)
 // is free for the push of p when its sequence is p, holds the line of p for
 // the pop of p when it is p + 1, and is free again for the push of
 // p + MaxLines once the pop set it to that.
+// A slot claimed for p (push position past p) whose sequence stays p past the
+// deadline is retired by the reader: its sequence becomes kRetired, which only
+// that compare-and-swap can write and nothing changes back. Its writer, if it
+// still lives, finds its publish refused and leaves; the slot's text is then
+// read by nobody, and pushes and pops on every later lap step over the slot,
+// so a late copy into it can never land in another line. A retired slot is
+// out of use for the life of the process.
+constexpr std::size_t kRetired = ~static_cast<std::size_t>(0);
+
 struct DeferredRing
 {
     struct Slot
@@ -75,52 +88,120 @@ HANDLE g_wake = nullptr;
 std::atomic<bool> g_stop{false};
 std::atomic<bool> g_writerSleeping{false};
 std::atomic<long> g_dropped{0};
+std::atomic<long> g_abandoned{0};
 std::atomic<unsigned long> g_pushed{0};
 std::atomic<unsigned long> g_written{0};
 std::atomic<long> g_reportedDrops{0};
+std::atomic<long> g_reportedAbandoned{0};
 
-// Takes the oldest line out of the ring; false when it is empty (or its oldest
-// line is still being copied in: its push wakes the writer once it is there).
-bool Pop(DeferredLine& line)
+// The claimed slot the reader found unpublished, and since when.
+std::atomic<std::size_t> g_stalledAt{kRetired};
+std::atomic<DWORD> g_stalledSince{0};
+
+std::atomic<DeferredPushPause> g_pushPause{nullptr};
+
+void PauseAfterClaim()
+{
+    if (const DeferredPushPause pause = g_pushPause.load(std::memory_order_relaxed))
+        pause();
+}
+
+enum class PopResult
+{
+    Line,
+    Empty,
+    Stalled   // the oldest line is claimed and not yet published
+};
+
+bool StalledPastDeadline(std::size_t position)
+{
+    const DWORD now = ::GetTickCount();
+    if (g_stalledAt.load() != position)
+    {
+        g_stalledSince.store(now);
+        g_stalledAt.store(position);
+        return false;
+    }
+    return now - g_stalledSince.load() >= kUnpublishedDeadlineMs;
+}
+
+// Takes the oldest line out of the ring.
+PopResult Pop(DeferredLine& line)
 {
     DeferredRing& ring = Ring();
-    std::size_t position = ring.popAt.load();
+    std::size_t retiredSeen = 0;
     for (;;)
     {
+        std::size_t position = ring.popAt.load();
         DeferredRing::Slot& slot = ring.At(position);
         const std::size_t sequence = slot.sequence.load();
-        const auto lag = static_cast<std::ptrdiff_t>(sequence - (position + 1));
-        if (lag < 0)
-            return false;
-        if (lag > 0)
+        if (sequence == kRetired)
         {
-            position = ring.popAt.load();
+            // Out of use: no push claims it, so nothing of this lap is there.
+            if (++retiredSeen > CDeferredLogWrites::MaxLines)
+                return PopResult::Empty;
+            ring.popAt.compare_exchange_weak(position, position + 1);
             continue;
         }
-        if (ring.popAt.compare_exchange_weak(position, position + 1))
+        if (sequence == position + 1)
         {
-            line = slot.line;
-            slot.sequence.store(position + CDeferredLogWrites::MaxLines);
-            return true;
+            if (ring.popAt.compare_exchange_weak(position, position + 1))
+            {
+                line = slot.line;
+                slot.sequence.store(position + CDeferredLogWrites::MaxLines);
+                return PopResult::Line;
+            }
+            continue;
+        }
+        if (sequence != position)
+            continue;   // another reader took this position meanwhile
+        if (static_cast<std::ptrdiff_t>(ring.pushAt.load() - position) <= 0)
+            return PopResult::Empty;
+        // Claimed, not published yet.
+        if (!StalledPastDeadline(position))
+            return PopResult::Stalled;
+        std::size_t claimed = position;
+        if (slot.sequence.compare_exchange_strong(claimed, kRetired))
+        {
+            ++g_abandoned;
+            ring.popAt.compare_exchange_strong(position, position + 1);
         }
     }
 }
 
-bool RingEmpty()
+// What a pop would find first, past the slots out of use.
+PopResult Peek()
 {
     DeferredRing& ring = Ring();
-    const std::size_t position = ring.popAt.load();
-    return ring.At(position).sequence.load() != position + 1;
+    const std::size_t first = ring.popAt.load();
+    for (std::size_t position = first; position - first < CDeferredLogWrites::MaxLines; ++position)
+    {
+        const std::size_t sequence = ring.At(position).sequence.load();
+        if (sequence == kRetired)
+            continue;
+        if (sequence == position + 1)
+            return PopResult::Line;
+        if (sequence == position && static_cast<std::ptrdiff_t>(ring.pushAt.load() - position) > 0)
+            return PopResult::Stalled;
+        return PopResult::Empty;
+    }
+    return PopResult::Empty;
+}
+
+void ReportLost(std::atomic<long>& count, std::atomic<long>& reported, const wchar_t* format)
+{
+    const long total = count.load();
+    const long lost = total - reported.exchange(total);
+    if (lost > 0)
+        CLogger::LogMessage(format, static_cast<int>(lost));
 }
 
 void ReportDrops()
 {
-    const long dropped = g_dropped.load();
-    const long lost = dropped - g_reportedDrops.exchange(dropped);
-    if (lost <= 0)
-        return;
-    CLogger::LogMessage(L"CDeferredLogWrites: %d log lines of the hook and timer threads were lost (the queue was full).",
-                        static_cast<int>(lost));
+    ReportLost(g_dropped, g_reportedDrops,
+               L"CDeferredLogWrites: %d log lines of the hook and timer threads were lost (the queue was full).");
+    ReportLost(g_abandoned, g_reportedAbandoned,
+               L"CDeferredLogWrites: %d log lines of the hook and timer threads were lost (their thread did not finish writing them).");
 }
 
 unsigned __stdcall WriterThread(void*)
@@ -134,12 +215,15 @@ unsigned __stdcall WriterThread(void*)
             break;
         g_writerSleeping.store(true);
         // A line pushed before the flag was seen would otherwise wait for the next.
-        if (!RingEmpty())
+        const PopResult next = Peek();
+        if (next == PopResult::Line)
         {
             g_writerSleeping.store(false);
             continue;
         }
-        ::WaitForSingleObject(g_wake, INFINITE);
+        // A line claimed and not published wakes nobody if its thread is gone:
+        // the writer looks again until it is there or overdue.
+        ::WaitForSingleObject(g_wake, next == PopResult::Stalled ? kUnpublishedDeadlineMs / 4 : INFINITE);
         g_writerSleeping.store(false);
     }
     return 0;
@@ -198,6 +282,8 @@ CDeferredLogWrites::~CDeferredLogWrites()
 
 bool CDeferredLogWrites::Active() { return t_depth > 0; }
 
+void SetDeferredPushPause(DeferredPushPause pause) { g_pushPause = pause; }
+
 // The ring takes no lock, so a thread terminated in a push leaves none taken.
 CRITICAL_SECTION* DeferredRingLock() { return nullptr; }
 
@@ -208,10 +294,23 @@ bool CDeferredLogWrites::Push(const wchar_t* line, bool debugLine)
     DeferredRing& ring = Ring();
     std::size_t position = ring.pushAt.load();
     DeferredRing::Slot* slot = nullptr;
+    std::size_t retiredSeen = 0;
     for (;;)
     {
         slot = &ring.At(position);
         const std::size_t sequence = slot->sequence.load();
+        if (sequence == kRetired)
+        {
+            // Stepped over by the reader too; a ring of nothing but such slots takes no line.
+            if (++retiredSeen > CDeferredLogWrites::MaxLines)
+            {
+                ++g_dropped;
+                return false;
+            }
+            if (ring.pushAt.compare_exchange_weak(position, position + 1))
+                ++position;
+            continue;
+        }
         const auto lag = static_cast<std::ptrdiff_t>(sequence - position);
         if (lag < 0)
         {
@@ -224,6 +323,7 @@ bool CDeferredLogWrites::Push(const wchar_t* line, bool debugLine)
         else if (ring.pushAt.compare_exchange_weak(position, position + 1))
             break;
     }
+    PauseAfterClaim();
     DeferredLine& out = slot->line;
     out.debug = debugLine;
     std::size_t i = 0;
@@ -236,7 +336,10 @@ bool CDeferredLogWrites::Push(const wchar_t* line, bool debugLine)
         out.text[i++] = L'\n';
     }
     out.text[i] = L'\0';
-    slot->sequence.store(position + 1);
+    // Refused when the reader gave up on this slot: the line is counted lost there.
+    std::size_t claimed = position;
+    if (!slot->sequence.compare_exchange_strong(claimed, position + 1))
+        return false;
     ++g_pushed;
     if (g_writerSleeping.exchange(false) && g_wake != nullptr)
         ::SetEvent(g_wake);
@@ -249,7 +352,7 @@ void CDeferredLogWrites::Drain()
     const int depth = t_depth;
     t_depth = 0;
     DeferredLine line;
-    while (Pop(line))
+    while (Pop(line) == PopResult::Line)
     {
         WriteLogLineNow(line.text, line.debug ? L"LogDebug" : L"LogMessage");
         ++g_written;
@@ -258,7 +361,7 @@ void CDeferredLogWrites::Drain()
     t_depth = depth;
 }
 
-long CDeferredLogWrites::DroppedLines() { return g_dropped.load(); }
+long CDeferredLogWrites::DroppedLines() { return g_dropped.load() + g_abandoned.load(); }
 
 bool CDeferredLogWrites::WaitUntilWritten(DWORD timeoutMs)
 {

@@ -19,3 +19,8 @@ void ReleaseLoggingLocks();
 // queue has none).
 CRITICAL_SECTION* DebugQueueLock();
 CRITICAL_SECTION* DeferredRingLock();
+
+// Called by a push between claiming its slot and filling it (tests: a thread
+// that ends or stalls there); null for none.
+using DeferredPushPause = void (*)();
+void SetDeferredPushPause(DeferredPushPause pause);

@@ -20,6 +20,7 @@
 #include "LastWheel.h"
 #include "LockAxis.h"
 #include "Logger.h"
+#include "MouseHook.h"
 #include "Movement2Scroll.h"
 #include "ProfileTargeting.h"
 #include "RepeatTimers.h"
@@ -292,6 +293,8 @@ HWND EventWindow(POINT point)
 // Switches to the profile of window, unless a release must finish in the old one.
 void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
 {
+    // A mouse-over check asked before this click is older than its decision.
+    ForgetMouseOverCheck();
     wchar_t processName[MAX_PATH] = {};
     bool hostedApp = false;
     const DWORD pid = windowfacts::ProcessId(window);

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <exception>
 
+#include "Actions.h"
 #include "ButtonProcessing.h"
 #include "Control.h"
 #include "CrashReport.h"
@@ -368,13 +369,37 @@ void ForgetButtonStates()
     }
 }
 
-// Stops what SetMouseHook had started when it cannot go on.
+// The hook put in again may have missed releases while it was out, or presses:
+// a button counts as down exactly when the system says so, its press as ours
+// (or taken by a chord) only while it is still down. The wheel's pending
+// releases are timers of the engine, not buttons the system knows.
+void TakeButtonStatesFromSystem()
+{
+    for (int button = Left; button <= XRight; ++button)
+    {
+        const int vk = ButtonVirtualKey(button, g_system.nSwapButtons != 0);
+        const bool down = vk != 0 && (::GetAsyncKeyState(vk) & 0x8000) != 0;
+        g_hook.bButtonDown[button] = down ? 1 : 0;
+        if (!down)
+        {
+            g_bDownSeen[button] = 0;
+            g_hook.bReleasedByChord[button] = 0;
+        }
+    }
+}
+
+// Stops what SetMouseHook had started when it cannot go on; the events of a
+// thread that could not be stopped stay with it.
 void AbandonStart()
 {
     EndHookThread(false);
-    CloseAndClear(g_threads.hTimerExitEvent);
-    CloseAndClear(g_threads.hHookExitEvent);
-    CloseAndClear(g_threads.hHooksStartWaitEvent);
+    if (g_threads.hTimerThread == nullptr)
+        CloseAndClear(g_threads.hTimerExitEvent);
+    if (g_threads.hHookThread == nullptr)
+    {
+        CloseAndClear(g_threads.hHookExitEvent);
+        CloseAndClear(g_threads.hHooksStartWaitEvent);
+    }
 }
 }
 
@@ -451,6 +476,7 @@ void InstallMouseHook()
         CLogger::LogDebug(L"HookThread: WP_MOUSEHOOK - Successfully set the mouse hook 0x%X", HandleNumber(g_threads.hMouseHook));
     else
         CLogger::LogOSMessage(::GetLastError(), L"HookThread: WP_MOUSEHOOK - Unable to set low level mouse hook.");
+    TakeButtonStatesFromSystem();
 }
 
 void InstallKeyHook()
@@ -506,7 +532,13 @@ bool SetMouseHook()
         // A second start replaces the running pair of threads; the system's
         // mouse settings stay as they are.
         CLogger::LogThreadDebug(L"SetMouseHook: Hook thread exists [0x%X]", HandleNumber(g_threads.hHookThread));
-        EndHookThread(false);
+        // Never a second pair beside one that could not be stopped: both
+        // would take every event.
+        if (!EndHookThread(false))
+        {
+            CLogger::LogMessage(L"SetMouseHook: The running hook or timer thread could not be stopped - no new ones are started.");
+            return false;
+        }
     }
     ForgetButtonStates();
     g_LockAxis.Init();
@@ -608,6 +640,9 @@ bool EndHookThread(bool restore)
             ::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_EXITTHREAD, 0);
     }
 
+    // A thread that could be neither stopped nor killed keeps its handle, id
+    // and exit request: it may still read them, and the next stop tries again.
+    bool leftRunning = false;
     if (g_threads.hTimerThread != nullptr)
     {
         const DWORD timerTid = ::GetThreadId(g_threads.hTimerThread);
@@ -617,12 +652,23 @@ bool EndHookThread(bool restore)
             ++g_forcedTerminations;
             RepairGlobalLockAfter(timerTid);
         }
-        if (end != ThreadEnd::StillRunning)
+        if (end == ThreadEnd::StillRunning)
+        {
+            CLogger::LogMessage(L"EndHookThread: The timer thread [0x%X] could not be stopped - it keeps running.",
+                                HandleNumber(g_threads.hTimerThread));
+            leftRunning = true;
+        }
+        else
+        {
             ::CloseHandle(g_threads.hTimerThread);
+            g_threads.hTimerThread = nullptr;
+        }
     }
-    CloseAndClear(g_threads.hTimerExitEvent);
-    g_threads.dwTimerThreadId = 0;
-    g_threads.hTimerThread = nullptr;
+    if (g_threads.hTimerThread == nullptr)
+    {
+        CloseAndClear(g_threads.hTimerExitEvent);
+        g_threads.dwTimerThreadId = 0;
+    }
 
     if (g_threads.hHookThread != nullptr)
     {
@@ -638,12 +684,27 @@ bool EndHookThread(bool restore)
             if (g_engine.hMainWnd != nullptr)
                 ::PostMessageW(g_engine.hMainWnd, BRMP_MainWindow, 0, 0);
         }
-        if (end != ThreadEnd::StillRunning)
+        if (end == ThreadEnd::StillRunning)
+        {
+            // Its hooks, workers and events stay with it: they are in use.
+            CLogger::LogMessage(L"EndHookThread: The hook thread [0x%X] could not be stopped - it keeps its hooks and workers.",
+                                HandleNumber(g_threads.hHookThread));
+            leftRunning = true;
+        }
+        else
+        {
             ::CloseHandle(g_threads.hHookThread);
+            g_threads.hHookThread = nullptr;
+        }
     }
-    CloseAndClear(g_threads.hHookExitEvent);
-    g_threads.dwHookThreadId = 0;
-    g_threads.hHookThread = nullptr;
+    if (g_threads.hHookThread == nullptr)
+    {
+        CloseAndClear(g_threads.hHookExitEvent);
+        g_threads.dwHookThreadId = 0;
+    }
+    // What the engine holds is used by a thread still running: it stays as it is.
+    if (leftRunning)
+        return false;
     DeleteRogueWorkers();
 
     RestoreMouseSettings(restore);

@@ -443,9 +443,9 @@ void KeyWork(WPARAM wParam, const KBDLLHOOKSTRUCT& key, bool extended)
     }
 }
 
-// What a key event with nothing held would do: ends what a held key kept in
-// force. The global lock is held.
-void ReleaseEveryKey()
+// What a key event that changes no key would do: ends what a key no longer
+// held in the table kept in force. The global lock is held.
+void ActOnHeldKeys()
 {
     KBDLLHOOKSTRUCT key{};
     key.flags = LLKHF_UP;
@@ -497,8 +497,8 @@ void RunPendingKeyWork()
         KeyWork(keys[i].message, keys[i].key, keys[i].extended);
     if (overflow)
     {
-        // No event to replay: a release of every key clears what is no longer held.
-        ReleaseEveryKey();
+        // No event to replay: the table as it stands clears what is no longer held.
+        ActOnHeldKeys();
     }
 }
 
@@ -568,8 +568,23 @@ std::atomic<bool> g_exceptionLogged{false};
 void ForgetHeldKeys()
 {
     CThreadLock lock(L"ForgetHeldKeys");
-    ZeroMemory(g_KeyState, sizeof(g_KeyState));
-    ReleaseEveryKey();
+    bool released = false;
+    for (DWORD vk = 1; vk < 256; ++vk)
+    {
+        // The combined entries follow their left and right keys below.
+        if (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU || !Down(g_KeyState, vk))
+            continue;
+        if ((::GetAsyncKeyState(static_cast<int>(vk)) & 0x8000) != 0)
+            continue;
+        g_KeyState[vk] = 0;
+        released = true;
+    }
+    if (!released)
+        return;
+    DeriveModifierEntries(g_KeyState, VK_LSHIFT, false);
+    DeriveModifierEntries(g_KeyState, VK_RCONTROL, false);
+    DeriveModifierEntries(g_KeyState, VK_LMENU, false);
+    ActOnHeldKeys();
 }
 
 LRESULT CALLBACK KeyHookLLProc(int code, WPARAM wParam, LPARAM lParam)

@@ -65,7 +65,8 @@ bool IsAxisLockedByKey(bool xAxis);
 // Forgets the held keys and the remembered layer (tests, and the hooks of a
 // new hook thread).
 void ResetKeyHookState();
-// A keyboard hook put in again may have missed releases: every key counts as
-// up, and what a held key kept in force (a layer, an axis lock, the slowed
-// cursor) ends as on a release. Takes the global lock.
+// A keyboard hook put in again may have missed releases: a key the system
+// reports up counts as up, and what it kept in force (a layer, an axis lock,
+// the slowed cursor) ends as on its release; keys still held keep theirs.
+// Takes the global lock.
 void ForgetHeldKeys();

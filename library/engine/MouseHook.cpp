@@ -852,6 +852,11 @@ void AskMouseOverCheck(POINT point, UINT delayMs)
     g_mouseOverRequest.Ask(point, TickNow(), delayMs);
 }
 
+void ForgetMouseOverCheck()
+{
+    g_mouseOverRequest.Forget();
+}
+
 bool MouseOverCheckPending()
 {
     return g_mouseOverRequest.Pending();

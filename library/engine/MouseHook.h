@@ -59,6 +59,9 @@ void EnsureMouseOverPoll();
 // Asks for the check at point after delayMs; a request already pending keeps
 // its time. No call to the system: any thread, moves included.
 void AskMouseOverCheck(POINT point, UINT delayMs);
+// Forgets a check asked for and not yet taken: a click decided the profile
+// since, and the pointer's window must not overrule it.
+void ForgetMouseOverCheck();
 // Whether a check is asked for and not yet taken, and how many requests the
 // poll has taken so far (tests and diagnosis).
 bool MouseOverCheckPending();

@@ -2,8 +2,9 @@
 // library's hooks run in this process, xdotool holds buttons and keys on a probe
 // window, and the hooks stop, start again or are put in again meanwhile. A
 // layer held by a button ends when the hooks stop; a release the system passed
-// while the hooks were out reaches the window after they are back; a layer key
-// released while the keyboard hook was out does not keep its layer.
+// while the hooks were out reaches the window after they are back, and leaves
+// no button held for mouse-over switching; a layer key released while the
+// keyboard hook was out does not keep its layer, and one still held does.
 
 #include <gtest/gtest.h>
 
@@ -27,6 +28,7 @@
 #include "ProbeSuite.h"
 #include "Settings.h"
 #include "TempFolder.h"
+#include "ThreadLock.h"
 #include "WaitFor.h"
 
 using namespace brmptest;
@@ -34,6 +36,7 @@ using namespace brmptest;
 namespace
 {
 const wchar_t kTitle[] = L"Brmp Restart Window";
+const wchar_t kOtherTitle[] = L"Brmp Restart Other Window";
 
 class HookRestartEndToEnd : public ProbeSuite<HookRestartEndToEnd>
 {
@@ -45,7 +48,9 @@ protected:
         ProbeOptions options;
         options.title = kTitle;
         options.rect = RECT{60, 80, 620, 540};
-        StartProbes({options});
+        // A press soon after the last test's release is a press, not a double click.
+        options.doubleClicks = false;
+        StartProbes({options, Placed(kOtherTitle, RECT{700, 80, 1180, 540})});
     }
 
     void SetUp() override
@@ -75,6 +80,22 @@ protected:
     {
         settings.m_bSwitchOnMouseOver = false;
         return AddProbeProfile(settings, kTitle);
+    }
+
+    static bool InForce(const wchar_t* title)
+    {
+        const CApplicationSettings* profile = g_engine.pCurrentApp;
+        return profile != nullptr && profile->GetDescription() != nullptr && std::wstring(profile->GetDescription()) == title;
+    }
+
+    // Waits until the hook thread has put a hook in again (a new handle) and
+    // finished what goes with it, which it does under the global lock.
+    static ::testing::AssertionResult Reinstalled(const HHOOK& hook, HHOOK before)
+    {
+        if (!WaitFor([&] { return hook != nullptr && hook != before; }))
+            return ::testing::AssertionFailure() << "the hook was not put in again";
+        CThreadLock fence(L"HookRestartEndToEnd");
+        return ::testing::AssertionSuccess();
     }
 
     ::testing::AssertionResult MiddleDown()
@@ -152,4 +173,51 @@ TEST_F(HookRestartEndToEnd, ALayerKeyReleasedWhileTheKeyboardHookWasOutDoesNotKe
     ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_KEYHOOK, 0));
 
     EXPECT_TRUE(WaitFor([] { return GetCurrentLayer() == 0; })) << "the layer of a released key stayed";
+}
+
+TEST_F(HookRestartEndToEnd, AReleaseLostWhileTheMouseHookWasOutLeavesNoButtonHeldForMouseOverSwitching)
+{
+    CSettings settings(false, CMouseInfo());
+    ProbeProfile(settings);
+    AddProbeProfile(settings, kOtherTitle);
+    settings.m_bSwitchOnMouseOver = true;
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+    // The hook has seen the press once the window has it.
+    ASSERT_TRUE(MiddleDown());
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_MBUTTONDOWN"))) << ProbeAt().Describe();
+
+    // The system drops a mouse hook that took too long; the release goes by unseen.
+    const HHOOK dropped = g_threads.hMouseHook;
+    ASSERT_TRUE(::UnhookWindowsHookEx(dropped));
+    ASSERT_TRUE(MiddleUp());
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_MBUTTONUP"))) << ProbeAt().Describe();
+    ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_MOUSEHOOK, 0));
+    ASSERT_TRUE(Reinstalled(g_threads.hMouseHook, dropped));
+
+    // No button is held: resting over the other window switches to its profile.
+    const POINT other = ProbeAt(1).Center();
+    ASSERT_TRUE(PhysicalInput::MoveToAndWait(other.x, other.y));
+    EXPECT_TRUE(WaitFor([] { return InForce(kOtherTitle); })) << "mouse-over switching waits for a release it missed";
+}
+
+TEST_F(HookRestartEndToEnd, AKeyboardHookPutInAgainWhileALayerKeyIsHeldKeepsItsLayerUntilTheRelease)
+{
+    CSettings settings(false, CMouseInfo());
+    ProbeProfile(settings);
+    settings.m_bLayerModifierKeys = true;
+    settings.GetLayerModifierKeys()->GetHotkey(MK_Layer2)->SetVirtualKey(VK_F8);
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+    m_heldKeys.push_back(L"F8");
+    ASSERT_TRUE(PhysicalInput::KeyDown(L"F8"));
+    ASSERT_TRUE(WaitFor([] { return GetCurrentLayer() == 1; }));
+
+    // Put in again as after a slow key event, with nothing missed.
+    const HHOOK before = g_threads.hKeyHook;
+    ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_KEYHOOK, 0));
+    ASSERT_TRUE(Reinstalled(g_threads.hKeyHook, before));
+    EXPECT_EQ(GetCurrentLayer(), 1) << "the layer of a key still held ended";
+
+    m_heldKeys.clear();
+    ASSERT_TRUE(PhysicalInput::KeyUp(L"F8"));
+    EXPECT_TRUE(WaitFor([] { return GetCurrentLayer() == 0; })) << "the new hook missed the release";
 }

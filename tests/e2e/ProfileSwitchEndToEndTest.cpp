@@ -4,7 +4,8 @@
 // a window, clicking it, switching to it by keyboard) the new profile's button
 // swap and wheel lines are in force as the system reports them, its change
 // script runs once, and hover activation brings the window forward after its
-// delay. A reload storm while the pointer wanders never leaves a freed profile
+// delay; a click's profile is not overruled by a mouse-over check asked before
+// it. A reload storm while the pointer wanders never leaves a freed profile
 // in force.
 
 #include <gtest/gtest.h>
@@ -17,12 +18,14 @@
 #include <optional>
 #include <string>
 
+#include "Actions.h"
 #include "ApplicationSettings.h"
 #include "Control.h"
 #include "Folders.h"
 #include "Globals.h"
 #include "Hooks.h"
 #include "IsolatedSettings.h"
+#include "MouseHook.h"
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "ProfileTargeting.h"
@@ -48,6 +51,8 @@ struct Options
     // foreground while it runs and leaves none when it closes: only the test
     // of the script has it.
     bool changeScript = false;
+    // The swapped window's profile's action for the middle button (0: none).
+    int swappedMiddle = 0;
 };
 
 int WheelLines()
@@ -95,6 +100,8 @@ protected:
         CApplicationSettings* swapped = AddProbeProfile(settings, kSwappedTitle);
         swapped->SetSwapButtons(m_startSwap != 0 ? SWAPBUTTONS_NO : SWAPBUTTONS_YES);
         swapped->SetScrollLines(m_startLines == 5 ? 7 : 5);
+        if (options.swappedMiddle != 0)
+            swapped->SetActions(Middle, 0, options.swappedMiddle);
         CApplicationSettings* scripted = AddProbeProfile(settings, kScriptTitle);
         scripted->SetScrollLines(m_startLines);
         scripted->SetProfileChangeScript(script.c_str());
@@ -222,6 +229,29 @@ TEST_F(ProfileSwitchEndToEnd, RestingOverAnInactiveWindowActivatesItAfterTheDela
     ASSERT_TRUE(activated.has_value()) << Script().Describe();
     EXPECT_GE(static_cast<DWORD>(activated->Value(L"tick")) - beforeMove, static_cast<DWORD>(options.hoverDelayMs))
         << "activated before its delay\n" << Script().Describe();
+}
+
+TEST_F(ProfileSwitchEndToEnd, WithHoverActivationAClickDecidesTheProfileOverAMouseOverCheckAskedJustBeforeIt)
+{
+    Options options;
+    options.mouseOver = false;
+    options.hoverActivation = true;
+    // No window comes forward by hovering while the test runs.
+    options.hoverDelayMs = 600000;
+    // The click is taken away from the window under the pointer, so that it
+    // does not come forward by the click either.
+    options.swappedMiddle = ACTION_DISABLE;
+    ASSERT_TRUE(LoadAndHook(options));
+    ASSERT_TRUE(Swapped().Activate());
+    ASSERT_TRUE(MoveOver(Script()));
+    ASSERT_TRUE(WaitFor([&] { return InForce(kScriptTitle); })) << "hovering never looked at the window";
+
+    // A check asked just before the click; its delay keeps it from coming due
+    // before the click is decided. The click belongs to the focus window.
+    AskMouseOverCheck(Script().Center(), 600000);
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kMiddle));
+    ASSERT_TRUE(WaitFor([&] { return InForce(kSwappedTitle); })) << "the click did not decide the profile";
+    EXPECT_FALSE(MouseOverCheckPending()) << "the older check would put the pointer's window's profile back";
 }
 
 TEST_F(ProfileSwitchEndToEnd, ACtrlReleasedWhileNoWindowHasTheForegroundLetsTheWindowThatComesForwardDecide)

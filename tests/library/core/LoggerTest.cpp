@@ -16,6 +16,7 @@
 #include "Folders.h"
 #include "LogCaughtException.h"
 #include "Logger.h"
+#include "LoggerWrite.h"
 #include "StringFormat.h"
 #include "ThreadLock.h"
 
@@ -471,4 +472,96 @@ TEST_F(LoggerTest, AfterTheFileFailedToOpenALineNeverWaitsForTheGlobalLockAndThe
     CLogger::LogMessage(L"third line");
     CLogger::FlushLog();
     EXPECT_NE(Log().find("> third line\r\n"), std::string::npos) << Log();
+}
+
+namespace
+{
+// A push of one thread that stops between claiming its slot and filling it,
+// until let go (as a thread ended there, or one that is very late).
+std::atomic<DWORD> g_stalledPusher{0};
+HANDLE g_pushClaimed = nullptr;
+HANDLE g_pushGoOn = nullptr;
+void StallOnePusher()
+{
+    if (::GetCurrentThreadId() != g_stalledPusher.load())
+        return;
+    ::SetEvent(g_pushClaimed);
+    ::WaitForSingleObject(g_pushGoOn, INFINITE);
+}
+
+// Lines of a thread with deferred writes, in batches the ring holds, each
+// written before the next.
+void PushDeferredLines(const wchar_t* name, int count)
+{
+    std::thread([&] {
+        CDeferredLogWrites deferred;
+        for (int i = 0; i < count; ++i)
+        {
+            CLogger::LogMessage(L"%s %03d", name, i);
+            if (i % 32 == 31)
+                CDeferredLogWrites::WaitUntilWritten(10000);
+        }
+        CDeferredLogWrites::WaitUntilWritten(10000);
+    }).join();
+}
+} // namespace
+
+// Comes after the tests that fill the ring: the slot stepped over here stays out of use.
+TEST_F(LoggerTest, ALineItsThreadLeavesUnpublishedIsSteppedOverAndCountedAndItsLateCopyReachesNoOtherLine)
+{
+    CLogger::LogMessage(L"start");
+    const long droppedBefore = CDeferredLogWrites::DroppedLines();
+    g_pushClaimed = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_pushGoOn = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    SetDeferredPushPause(StallOnePusher);
+    std::thread stalled([] {
+        g_stalledPusher = ::GetCurrentThreadId();
+        CDeferredLogWrites deferred;
+        CLogger::LogMessage(L"CTest::Stalled line");
+    });
+    struct LetGo
+    {
+        std::thread& thread;
+        ~LetGo()
+        {
+            ::SetEvent(g_pushGoOn);
+            if (thread.joinable())
+                thread.join();
+            SetDeferredPushPause(nullptr);
+            g_stalledPusher = 0;
+            ::CloseHandle(g_pushClaimed);
+            ::CloseHandle(g_pushGoOn);
+        }
+    } letGo{stalled};
+    ASSERT_EQ(::WaitForSingleObject(g_pushClaimed, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+
+    // The lines behind it are written once it is overdue, with no further push.
+    PushDeferredLines(L"CTest::After", 1);
+    EXPECT_TRUE(PollUntil([&] { return Log().find("> CTest::After 000\r\n") != std::string::npos; }))
+        << "every later line waits behind the unpublished one";
+    EXPECT_TRUE(PollUntil([&] {
+        return Log().find("CDeferredLogWrites: 1 log lines of the hook and timer threads were lost (their thread did not "
+                          "finish writing them).") != std::string::npos;
+    })) << Log();
+    EXPECT_EQ(CDeferredLogWrites::DroppedLines(), droppedBefore + 1);
+
+    // Late, the thread fills the slot it had claimed; lines of two more laps
+    // of the ring pass that slot untouched.
+    ::SetEvent(g_pushGoOn);
+    stalled.join();
+    constexpr int kLater = 2 * static_cast<int>(CDeferredLogWrites::MaxLines);
+    PushDeferredLines(L"CTest::Later", kLater);
+    CLogger::FlushLog();
+    int next = 0;
+    for (const std::string& line : Lines(Log()))
+    {
+        EXPECT_EQ(line.find("CTest::Stalled"), std::string::npos) << "the line given up on was written";
+        const std::size_t at = line.find("CTest::Later ");
+        if (at != std::string::npos)
+        {
+            EXPECT_EQ(line.substr(at), "CTest::Later " + Pad3(next++));
+        }
+    }
+    EXPECT_EQ(next, kLater);
+    EXPECT_EQ(CDeferredLogWrites::DroppedLines(), droppedBefore + 1);
 }

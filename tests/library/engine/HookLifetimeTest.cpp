@@ -4,10 +4,13 @@
 
 #include <windows.h>
 
+#include <thread>
+
 #include "EngineTestSupport.h"
 #include "Globals.h"
 #include "HookThread.h"
 #include "Hooks.h"
+#include "Logger.h"
 #include "Settings.h"
 #include "ThreadLock.h"
 #include "ThreadStop.h"
@@ -30,6 +33,42 @@ DWORD ExitCode(HANDLE thread)
     ::GetExitCodeThread(thread, &code);
     return code;
 }
+
+// Another thread holds the logger's lock until Release: a thread stopped
+// meanwhile cannot be terminated, since it might hold that lock itself.
+class LoggerLockHeldElsewhere
+{
+public:
+    LoggerLockHeldElsewhere()
+    {
+        m_thread = std::thread([this] {
+            CLogger::GetLock();
+            ::SetEvent(m_holding);
+            ::WaitForSingleObject(m_release, INFINITE);
+            CLogger::ReleaseLock();
+        });
+        m_held = ::WaitForSingleObject(m_holding, 10000) == WAIT_OBJECT_0;
+    }
+    ~LoggerLockHeldElsewhere()
+    {
+        Release();
+        ::CloseHandle(m_holding);
+        ::CloseHandle(m_release);
+    }
+    bool Held() const { return m_held; }
+    void Release()
+    {
+        ::SetEvent(m_release);
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    HANDLE m_holding = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE m_release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread m_thread;
+    bool m_held = false;
+};
 
 class HookLifetime : public ::testing::Test
 {
@@ -242,6 +281,48 @@ TEST_F(HookLifetime, ThreadsThatHangAreTerminatedAndALockALiveThreadOwnsIsLeftAl
     EXPECT_TRUE(CThreadLock::TryEnterCS(L"HookLifetimeTest after"));
     CThreadLock::LeaveCS();
     // The next installation works as usual.
+    SetThreadStopTimeouts(0, 0);
+    EXPECT_TRUE(SetMouseHook());
+}
+
+TEST_F(HookLifetime, AThreadTheStopCannotEndKeepsWhatItUsesAndNoSecondPairStartsBesideIt)
+{
+    SetThreadStopTimeouts(300, 200);
+    ASSERT_TRUE(SetMouseHook());
+    const HANDLE hookThread = g_threads.hHookThread;
+    const HANDLE timerThread = g_threads.hTimerThread;
+    HANDLE hook = Duplicate(hookThread);
+    HANDLE timer = Duplicate(timerThread);
+    const HHOOK mouseHook = g_threads.hMouseHook;
+    const void* const sendInput = g_threads.pSendInput;
+    // This thread's own lines do not wait for the logger's lock either.
+    CDeferredLogWrites deferred;
+    LoggerLockHeldElsewhere loggerLock;
+    ASSERT_TRUE(loggerLock.Held());
+    {
+        // Neither thread can finish its clean-up while this thread holds the
+        // global lock, nor be killed while the logger's lock is taken.
+        CThreadLock held(L"HookLifetimeTest");
+        EXPECT_FALSE(RemoveMouseHook(false)) << "the stop reported success";
+        EXPECT_EQ(g_threads.hHookThread, hookThread);
+        EXPECT_EQ(g_threads.hTimerThread, timerThread);
+        EXPECT_EQ(g_threads.hMouseHook, mouseHook);
+        EXPECT_EQ(g_threads.pSendInput, sendInput) << "the running thread's workers were deleted";
+        EXPECT_NE(g_threads.hHookExitEvent, nullptr);
+
+        EXPECT_FALSE(SetMouseHook());
+        EXPECT_EQ(g_threads.hHookThread, hookThread) << "a second hook thread beside the first";
+        EXPECT_EQ(g_threads.hTimerThread, timerThread);
+    }
+    loggerLock.Release();
+    // Free to go on, both end on the request they kept.
+    EXPECT_EQ(::WaitForSingleObject(hook, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(::WaitForSingleObject(timer, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(ExitCode(hook), 0u);
+    ::CloseHandle(hook);
+    ::CloseHandle(timer);
+    EXPECT_TRUE(RemoveMouseHook(false));
+    EXPECT_EQ(g_threads.hHookThread, nullptr);
     SetThreadStopTimeouts(0, 0);
     EXPECT_TRUE(SetMouseHook());
 }
