@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "HandleBalanceListener.h"
 #include "OSDRules.h"
 #include "OSDWindow.h"
 #include "OSVersion.h"
