@@ -16,6 +16,13 @@ set +e
 ctest --output-on-failure -j"${CTEST_JOBS:-4}" "$@"
 status=$?
 set -e
+# ctest shows no output of a passing suite: print each suite's skipped count
+# (every suite's main prints one; a skip fails its suite).
+if [ -f Testing/Temporary/LastTest.log ]; then
+    awk '/^[0-9]+\/[0-9]+ Test: / { suite = $3; order[++n] = suite; count[suite] = "no count (the suite ended early)" }
+         /^skipped: [0-9]+/ && suite != "" { count[suite] = $0; suite = "" }
+         END { for (i = 1; i <= n; ++i) print order[i] ": " count[order[i]] }' Testing/Temporary/LastTest.log
+fi
 brmp_wine_stop
 trap - EXIT
 exit "$status"

@@ -51,8 +51,10 @@ public:
     // A new icon the caller destroys.
     HICON Compose(int index, bool debug, int speedPosition) const;
 
-private:
+    // Destroys the icons; Load fills the table again.
     void Release();
+
+private:
     std::array<UniqueIcon, kLayerIconCount + 1> m_icons{};
     std::array<bool, kLayerIconCount + 1> m_fromFile{};
 };

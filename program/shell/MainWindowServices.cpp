@@ -70,7 +70,14 @@ public:
     {
         if (!show)
         {
-            DeleteTaskBarIcon(window);
+            // The icons live as long as the tray shows one (a main window that
+            // goes takes its icon away): the next showing loads them afresh.
+            if (m_trayShown)
+                DeleteTaskBarIcon(m_window != nullptr ? m_window : window);
+            m_trayShown = false;
+            m_trayIcon.Reset();
+            m_icons.Release();
+            m_iconsLoaded = false;
             return;
         }
         m_window = window;
@@ -78,6 +85,7 @@ public:
         m_layer = ::GetCurrentLayer();
         Compose(m_layer, -2);
         AddTaskBarIcon(window, m_trayIcon.Get(), Tooltip());
+        m_trayShown = true;
     }
     void UpdateTrayIcon(HWND window, int layer) override
     {
@@ -205,6 +213,7 @@ private:
     CLayerIcons m_icons;
     bool m_iconsLoaded = false;
     UniqueIcon m_trayIcon;
+    bool m_trayShown = false;
     HWND m_window = nullptr;
     int m_layer = 0;
     CSetupDialogRunner m_setup;

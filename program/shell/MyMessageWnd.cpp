@@ -484,6 +484,8 @@ void CMyMessageWnd::Cleanup()
     m_bCleanedUp = true;
     m_pipeServer.Stop();
     ClearHotkeys();
+    // A window that goes without an exit (its object deleted) leaves no icon behind in the tray.
+    m_services.ShowTrayIcon(m_hWnd, false);
     m_services.SetHookMainWindow(nullptr);
     m_services.RemoveOSDWindows();
     if (m_bSessionNotifications && m_hWnd != nullptr && m_hWtsApi != nullptr)

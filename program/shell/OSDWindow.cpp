@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <optional>
 
 #include "CaughtException.h"
 #include "Control.h"
@@ -40,8 +41,13 @@ bool FontInstalled(const wchar_t* face)
     return found;
 }
 
+// Read and set on the thread that creates the displays.
+std::optional<UINT> g_pinnedWheelLines;
+
 UINT WheelScrollLines()
 {
+    if (g_pinnedWheelLines)
+        return *g_pinnedWheelLines;
     UINT lines = 3;
     if (!::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0))
         lines = 3;
@@ -68,6 +74,16 @@ void FillSolid(HDC dc, const RECT& rect, COLORREF colour)
         ::FillRect(dc, &rect, brush.Get());
 }
 } // namespace
+
+void PinOSDWheelLines(UINT lines)
+{
+    g_pinnedWheelLines = lines;
+}
+
+void UnpinOSDWheelLines()
+{
+    g_pinnedWheelLines.reset();
+}
 
 COSDDlg::COSDDlg(const wchar_t* name, int x, int y, int wheelStep, COLORREF levelFill,
                  std::unique_ptr<IOSDValueTarget> target)

@@ -38,6 +38,12 @@ std::unique_ptr<IOSDValueTarget> CreateVolumeTarget();
 // The library's monitor brightness, created with no window.
 std::unique_ptr<IOSDValueTarget> CreateBrightnessTarget();
 
+// The wheel setting (SPI_GETWHEELSCROLLLINES) a display created now counts
+// notches by: the system's, or the one pinned, so that a test can give it the
+// setting of any desktop. UnpinOSDWheelLines returns to the system's.
+void PinOSDWheelLines(UINT lines);
+void UnpinOSDWheelLines();
+
 class COSDDlg : public CDialog
 {
 public:

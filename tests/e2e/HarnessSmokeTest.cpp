@@ -71,6 +71,16 @@ protected:
         }
     }
 
+    // Once the probe has this key, every input before it has been delivered.
+    static ::testing::AssertionResult Fence()
+    {
+        if (!PhysicalInput::KeyTap(L"F9"))
+            return ::testing::AssertionFailure() << "xdotool key failed";
+        if (!TheProbe().WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_F9)))
+            return ::testing::AssertionFailure() << "the fence key never arrived\n" << TheProbe().Describe();
+        return ::testing::AssertionSuccess();
+    }
+
     static std::unique_ptr<brmptest::Probe> s_probe;
     static ::testing::AssertionResult s_started;
 };
@@ -140,6 +150,7 @@ TEST_F(HarnessSmoke, WheelNotchesReachTheProbeWithTheirDirection)
         EXPECT_EQ(wheel->Value(L"delta"), c.delta) << wheel->line;
         EXPECT_EQ(wheel->Value(L"sx"), at.x);
         EXPECT_EQ(wheel->Value(L"sy"), at.y);
+        ASSERT_TRUE(Fence());
         EXPECT_EQ(TheProbe().Records(Named(c.message)).size(), 1u) << TheProbe().Describe();
     }
     // The wrappers count notches in the same directions.
@@ -147,7 +158,9 @@ TEST_F(HarnessSmoke, WheelNotchesReachTheProbeWithTheirDirection)
     ASSERT_TRUE(PhysicalInput::Wheel(-2));
     ASSERT_TRUE(PhysicalInput::HorizontalWheel(1));
     ASSERT_TRUE(TheProbe().WaitForRecord(Named(L"WM_MOUSEHWHEEL", L"delta", WHEEL_DELTA))) << TheProbe().Describe();
+    ASSERT_TRUE(Fence());
     EXPECT_EQ(TheProbe().Records(Named(L"WM_MOUSEWHEEL", L"delta", -WHEEL_DELTA)).size(), 2u) << TheProbe().Describe();
+    EXPECT_EQ(TheProbe().Records(Named(L"WM_MOUSEHWHEEL")).size(), 1u) << TheProbe().Describe();
 }
 
 TEST_F(HarnessSmoke, KeysReachTheFocusedProbeWithVirtualKeyAndScanCode)
@@ -200,9 +213,10 @@ TEST_F(HarnessSmoke, TypedTextArrivesAsCharactersInOrder)
 {
     const std::wstring text = L"Hi \"there\" 7\\";
     ASSERT_TRUE(PhysicalInput::Type(text));
-    const std::vector<ProbeRecord> chars = TheProbe().WaitForRecords(Named(L"WM_CHAR"), text.size());
+    TheProbe().WaitForRecords(Named(L"WM_CHAR"), text.size());
+    ASSERT_TRUE(Fence());
     std::wstring received;
-    for (const ProbeRecord& record : chars)
+    for (const ProbeRecord& record : TheProbe().Records(Named(L"WM_CHAR")))
         received += static_cast<wchar_t>(record.Value(L"char"));
     EXPECT_EQ(received, text) << TheProbe().Describe();
 }

@@ -30,8 +30,8 @@ using namespace brmptest;
 
 namespace
 {
-constexpr int kMiddle = 2, kTiltLeft = 5, kTiltRight = 6, kWheelDown = 8;
-constexpr int kLeftClick = 0, kScrollWindowUp = 67;
+constexpr int kMiddle = 2, kTiltLeft = 5, kTiltRight = 6, kWheelUp = 7, kWheelDown = 8;
+constexpr int kLeftClick = 0, kRightClick = 1, kScrollWindowUp = 67;
 constexpr int kWheelDownAction = 43, kTiltLeftAction = 65, kTiltRightAction = 66;
 constexpr int kLineMessagesToTheWindow = 4;
 const wchar_t kTargetTitle[] = L"Brmp Wheel Target";
@@ -79,6 +79,9 @@ protected:
             return hooked;
         if (!Focus().Activate())
             return ::testing::AssertionFailure() << "the focus probe could not be activated";
+        // The fence's key goes to the focus probe.
+        if (auto prepared = PhysicalInput::PrepareForInput(Focus().Window()); !prepared)
+            return prepared;
         const POINT at = Target().Center();
         if (!PhysicalInput::MoveTo(at.x, at.y))
             return ::testing::AssertionFailure() << "xdotool move failed";
@@ -95,6 +98,22 @@ protected:
 
     static long long Delta(const ProbeRecord& record) { return record.Value(L"delta"); }
 
+    // A wheel that leaked past the hook would wait in the focus probe's or the
+    // target's input queue ahead of these: once the focus probe has an
+    // unmapped key and the target an unmapped click, every input before them
+    // has been delivered. The click comes last, since it activates the target.
+    static ::testing::AssertionResult Fence()
+    {
+        if (!PhysicalInput::KeyTap(L"F9"))
+            return ::testing::AssertionFailure() << "xdotool key failed";
+        if (!Focus().WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_F9)))
+            return ::testing::AssertionFailure() << "the fence key never arrived\n" << Focus().Describe();
+        if (!PhysicalInput::Click(PhysicalInput::kRight))
+            return ::testing::AssertionFailure() << "xdotool click failed";
+        if (!Target().WaitForRecord(Named(L"WM_RBUTTONUP")))
+            return ::testing::AssertionFailure() << "the fence click never arrived\n" << Target().Describe();
+        return ::testing::AssertionSuccess();
+    }
 };
 
 } // namespace
@@ -110,6 +129,8 @@ TEST_F(WheelRedirectionEndToEnd, AWheelInjectedByAnotherProgramScrollsTheWindowU
     const auto record = Target().WaitForRecord(Named(L"WM_MOUSEWHEEL"));
     ASSERT_TRUE(record.has_value()) << Target().Describe();
     EXPECT_EQ(Delta(*record), -WHEEL_DELTA);
+    ASSERT_TRUE(Fence());
+    EXPECT_EQ(Target().Records(Named(L"WM_MOUSEWHEEL")).size(), 1u) << Target().Describe();
     EXPECT_TRUE(Focus().Records(Named(L"WM_MOUSEWHEEL")).empty()) << "the wheel also reached the focused window";
 }
 
@@ -125,7 +146,9 @@ TEST_F(WheelRedirectionEndToEnd, ATiltScrollsTheWindowUnderThePointerInvertedWhe
         const auto record = Target().WaitForRecord(Named(L"WM_MOUSEHWHEEL"));
         ASSERT_TRUE(record.has_value()) << Target().Describe();
         EXPECT_EQ(Delta(*record), inverted ? WHEEL_DELTA : -WHEEL_DELTA);
-        EXPECT_TRUE(Focus().Records(Named(L"WM_MOUSEHWHEEL")).empty());
+        ASSERT_TRUE(Fence());
+        EXPECT_EQ(Target().Records(Named(L"WM_MOUSEHWHEEL")).size(), 1u) << Target().Describe();
+        EXPECT_TRUE(Focus().Records(Named(L"WM_MOUSEHWHEEL")).empty()) << Focus().Describe();
         RemoveMouseHook(false);
     }
 }
@@ -140,8 +163,11 @@ TEST_F(WheelRedirectionEndToEnd, AHeldScrollWindowUpButtonScrollsTheWindowUnderT
     const auto wheels = Target().WaitForRecords(Named(L"WM_MOUSEWHEEL"), 4, 10000);
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kMiddle));
     ASSERT_GE(wheels.size(), 4u) << "the repeats never reached the window under the pointer\n" << Target().Describe();
-    for (const ProbeRecord& wheel : wheels)
+    ASSERT_TRUE(Fence());
+    // How many repeats came depends on how long the button was held; each went one way.
+    for (const ProbeRecord& wheel : Target().Records(Named(L"WM_MOUSEWHEEL")))
         EXPECT_EQ(Delta(wheel), WHEEL_DELTA) << wheel.line;
+    EXPECT_TRUE(Target().Records(Named(L"WM_MBUTTONDOWN")).empty()) << Target().Describe();
     EXPECT_TRUE(Focus().Records(Named(L"WM_MOUSEWHEEL")).empty()) << Focus().Describe();
 }
 
@@ -150,12 +176,18 @@ TEST_F(WheelRedirectionEndToEnd, AWheelMappedToALeftClickClicksOncePerNotchAfter
     Options options;
     options.button = kWheelDown;
     options.code = kLeftClick;
+    // The marker after the notches takes their road: the hook, the action, the simulated input.
+    options.button2 = kWheelUp;
+    options.code2 = kRightClick;
     ASSERT_TRUE(LoadAndHook(options));
     // A second start replaces the hook threads; the new hooks do the work.
     ASSERT_TRUE(SetMouseHook());
     ASSERT_TRUE(PhysicalInput::Wheel(-5));
-    const auto ups = Target().WaitForRecords(Named(L"WM_LBUTTONUP"), 5);
-    EXPECT_EQ(ups.size(), 5u) << "notches 40 ms apart were throttled\n" << Target().Describe();
+    ASSERT_TRUE(PhysicalInput::Wheel(1));
+    ASSERT_TRUE(Target().WaitForRecord(Named(L"WM_RBUTTONUP"))) << "the marker never arrived\n" << Target().Describe();
+    EXPECT_EQ(Target().Records(Named(L"WM_LBUTTONUP")).size(), 5u) << "one click per notch, none throttled\n"
+                                                                   << Target().Describe();
+    EXPECT_EQ(Target().Records(Named(L"WM_RBUTTONUP")).size(), 1u) << Target().Describe();
     EXPECT_TRUE(Target().Records(Named(L"WM_MOUSEWHEEL")).empty()) << Target().Describe();
 }
 
@@ -194,6 +226,8 @@ TEST_F(WheelRedirectionEndToEnd, WheelAndTiltActionsScrollTheWindowUnderThePoint
         ASSERT_TRUE(line.has_value()) << "the action's notch missed the window under the pointer\n"
                                       << Target().Describe() << Focus().Describe();
         EXPECT_EQ(line->Value(L"code"), c.line) << "an action's notch goes the way the action says";
+        ASSERT_TRUE(Fence());
+        EXPECT_TRUE(Target().Records(Named(L"WM_MBUTTONDOWN")).empty()) << Target().Describe();
         EXPECT_TRUE(Target().Records(Named(c.wheel)).empty()) << Target().Describe();
         EXPECT_TRUE(Focus().Records(Named(c.wheel)).empty()) << Focus().Describe();
         RemoveMouseHook(false);
@@ -218,6 +252,7 @@ TEST_F(WheelRedirectionEndToEnd, TiltButtonsThatSwapTheTiltSendOneTiltEach)
     // A wheel notch without an action reaches the window after anything the tilt caused.
     ASSERT_TRUE(PhysicalInput::Wheel(-1));
     ASSERT_TRUE(Target().WaitForRecord(Named(L"WM_VSCROLL")).has_value()) << Target().Describe();
+    ASSERT_TRUE(Fence());
     EXPECT_EQ(Target().Records(Named(L"WM_HSCROLL")).size(), 1u) << Target().Describe();
     EXPECT_TRUE(Target().Records(Named(L"WM_MOUSEHWHEEL")).empty()) << Target().Describe();
     EXPECT_TRUE(Focus().Records(Named(L"WM_MOUSEHWHEEL")).empty()) << Focus().Describe();

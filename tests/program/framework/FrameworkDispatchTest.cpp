@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "FrameworkTestSupport.h"
+#include "Probe.h"
 #include "Window.h"
 
 namespace
@@ -397,16 +398,21 @@ TEST(FrameworkDispatch, DeletingAnObjectWhoseWindowLivesUnbindsItFirst)
 
 TEST(FrameworkDispatch, AWindowOfAnotherProcessIsNeverTakenForAnObject)
 {
-    // The desktop window belongs to the desktop's process; it is given the
-    // property under which this process keeps its objects.
-    const HWND foreign = ::GetDesktopWindow();
+    // A window of another program of ours, given the property under which
+    // this process keeps its objects.
+    brmptest::ProbeOptions options;
+    options.title = L"Brmp Foreign Window";
+    options.rect = RECT{20, 600, 220, 800};
+    options.activate = false;
+    options.warmUp = false;
+    brmptest::Probe other(options);
+    ASSERT_TRUE(other.Start());
+    const HWND foreign = other.Window();
     DWORD process = 0;
     ::GetWindowThreadProcessId(foreign, &process);
-    if (process == ::GetCurrentProcessId())
-        GTEST_SKIP() << "the desktop window belongs to this process here";
+    ASSERT_NE(process, ::GetCurrentProcessId());
     static int notAnObject = 0;
-    if (!::SetPropW(foreign, L"BrmpFramework.Object", &notAnObject))
-        GTEST_SKIP() << "no property can be set on another process's window here";
+    ASSERT_TRUE(::SetPropW(foreign, L"BrmpFramework.Object", &notAnObject));
 
     EXPECT_EQ(CWindow::FromHandle(foreign), nullptr);
     ParentWindow parent;
@@ -416,5 +422,4 @@ TEST(FrameworkDispatch, AWindowOfAnotherProcessIsNeverTakenForAnObject)
     EXPECT_EQ(parent.parentClicks10, 1);
     CWindow object;
     EXPECT_FALSE(object.SubclassWindow(foreign));
-    ::RemovePropW(foreign, L"BrmpFramework.Object");
 }

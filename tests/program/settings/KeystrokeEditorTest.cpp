@@ -279,41 +279,58 @@ TEST(KeystrokeEditor, ClicksAndMenuCommandsPutTagsAtTheCaret)
     EXPECT_EQ(TextOf(open.window, IDC_CK_KEYS), L"a{LAYER:1}bc{}{ESC}");
 }
 
-TEST(KeystrokeEditor, TheDropDownArrowOpensTheTagMenuWithoutCapturingOrClicking)
+TEST(KeystrokeEditor, TheDropDownArrowOrBeforeVistaARightClickOpensTheTagMenuWithoutCapturingOrClicking)
 {
-    OpenEditor open(0);
-    ASSERT_TRUE(open.Open());
-    HWND window = open.window;
-    HWND button = ::GetDlgItem(window, IDC_CK_CAPTURE);
-    if ((::GetWindowLongPtrW(button, GWL_STYLE) & BS_TYPEMASK) != BS_SPLITBUTTON)
-        GTEST_SKIP() << "no split buttons here";
-    ::SendDlgItemMessageW(window, IDC_CK_KEYS, EM_SETSEL, 1, 1);
-    // Answers the menu the way a user does from the keyboard: Standard Keys, Escape.
-    std::atomic<bool> chosen{false};
-    std::thread user([&] {
-        const DWORD self = ::GetCurrentProcessId();
-        auto menuOpen = [&] {
-            for (HWND menu = nullptr; (menu = ::FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr;)
-            {
-                DWORD pid = 0;
-                ::GetWindowThreadProcessId(menu, &pid);
-                if (pid == self && ::IsWindowVisible(menu))
-                    return true;
-            }
-            return false;
-        };
-        if (brmptest::WaitFor(menuOpen))
-            chosen = PhysicalInput::KeyTap(L"s") && PhysicalInput::KeyTap(L"e");
-    });
-    RECT rect{};
-    ::GetWindowRect(button, &rect);
-    const bool clicked = PhysicalInput::ClickAt(rect.right - 4, (rect.top + rect.bottom) / 2, PhysicalInput::kLeft);
-    brmptest::WaitFor([&] { return chosen.load() && TextOf(window, IDC_CK_KEYS) != L"abc"; });
-    user.join();
-    ASSERT_TRUE(clicked);
-    EXPECT_TRUE(chosen);
-    EXPECT_EQ(TextOf(window, IDC_CK_KEYS), L"a{ESC}bc");
-    EXPECT_FALSE(CPressedButton::IsCapturing());
+    // Split buttons came with Vista: before it the capture button is a plain
+    // one whose right click opens the menu.
+    struct Case
+    {
+        _ActionOSVersion system;
+        bool split;
+        int button;
+    } const cases[] = {{ActionOS_Win10, true, PhysicalInput::kLeft}, {ActionOS_WinXP, false, PhysicalInput::kRight}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.split ? "split button" : "plain button");
+        PinOSVersion(c.system);
+        OpenEditor open(0);
+        const bool opened = open.Open();
+        UnpinOSVersion();
+        ASSERT_TRUE(opened);
+        HWND window = open.window;
+        HWND button = ::GetDlgItem(window, IDC_CK_CAPTURE);
+        const LONG_PTR type = ::GetWindowLongPtrW(button, GWL_STYLE) & BS_TYPEMASK;
+        ASSERT_EQ(type == BS_SPLITBUTTON, c.split) << "style type " << type;
+        ::SendDlgItemMessageW(window, IDC_CK_KEYS, EM_SETSEL, 1, 1);
+        // Answers the menu the way a user does from the keyboard: Standard Keys, Escape.
+        std::atomic<bool> chosen{false};
+        std::thread user([&] {
+            const DWORD self = ::GetCurrentProcessId();
+            auto menuOpen = [&] {
+                for (HWND menu = nullptr; (menu = ::FindWindowExW(nullptr, menu, L"#32768", nullptr)) != nullptr;)
+                {
+                    DWORD pid = 0;
+                    ::GetWindowThreadProcessId(menu, &pid);
+                    if (pid == self && ::IsWindowVisible(menu))
+                        return true;
+                }
+                return false;
+            };
+            if (brmptest::WaitFor(menuOpen))
+                chosen = PhysicalInput::KeyTap(L"s") && PhysicalInput::KeyTap(L"e");
+        });
+        RECT rect{};
+        ::GetWindowRect(button, &rect);
+        // The arrow of a split button sits at its right end.
+        const int x = c.split ? rect.right - 4 : (rect.left + rect.right) / 2;
+        const bool clicked = PhysicalInput::ClickAt(x, (rect.top + rect.bottom) / 2, c.button);
+        brmptest::WaitFor([&] { return chosen.load() && TextOf(window, IDC_CK_KEYS) != L"abc"; });
+        user.join();
+        ASSERT_TRUE(clicked);
+        EXPECT_TRUE(chosen);
+        EXPECT_EQ(TextOf(window, IDC_CK_KEYS), L"a{ESC}bc");
+        EXPECT_FALSE(CPressedButton::IsCapturing());
+    }
 }
 
 TEST(KeystrokeEditor, ARefusedRepeatDelayKeepsTheEditorOpenAndFollowingTheCursor)

@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "DesktopIconLayout.h"
@@ -297,10 +298,36 @@ TEST(DesktopIconGadgets, TheDropLocationGoesToTheSectionNamedOrLastAtTheGadgetsP
 
 TEST(DesktopIconShell, WithoutTheShellsListViewNothingIsReadAndTheErrorIsThrown)
 {
-    if (FindDesktopListView())
-        GTEST_SKIP() << "this desktop has the shell's icon list view";
-    EXPECT_FALSE(IsExplorerNative());
+    // A desktop of its own holds no shell on any machine (Wine's shell desktop
+    // has no icon list view either). Its thread makes no window, so that no
+    // shell is started for it.
+    HDESK desktop = ::CreateDesktopW(L"BrmpNoShell", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    ASSERT_NE(desktop, nullptr) << ::GetLastError();
+    bool attached = false;
+    HWND listView = nullptr;
+    bool native = true;
+    bool threw = false;
     std::vector<DesktopIconItem> items;
-    EXPECT_THROW(GetDesktopIcons(items, true), DWORD);
+    std::thread onIt([&] {
+        attached = ::SetThreadDesktop(desktop) != FALSE;
+        if (!attached)
+            return;
+        listView = FindDesktopListView();
+        native = IsExplorerNative();
+        try
+        {
+            GetDesktopIcons(items, true);
+        }
+        catch (DWORD code)
+        {
+            threw = code == ERROR_INVALID_WINDOW_HANDLE;
+        }
+    });
+    onIt.join();
+    ::CloseDesktop(desktop);
+    ASSERT_TRUE(attached);
+    EXPECT_EQ(listView, nullptr);
+    EXPECT_FALSE(native);
+    EXPECT_TRUE(threw);
     EXPECT_TRUE(items.empty());
 }

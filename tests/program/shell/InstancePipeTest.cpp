@@ -483,8 +483,8 @@ TEST_F(InstancePipeRoad, TheLivePipeAllowsOnlyTheUserAndTheSystem)
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     const DWORD result = ::GetSecurityInfo(pipe.Get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
                                            &dacl, nullptr, &descriptor);
-    if (result != ERROR_SUCCESS)
-        GTEST_SKIP() << "the system does not report a pipe's access list (error " << result << ")";
+    // Wine keeps the descriptor a pipe was made with and reports it, as Windows does.
+    ASSERT_EQ(result, static_cast<DWORD>(ERROR_SUCCESS)) << "the pipe's access list could not be read";
     bool onlyAllow = false;
     std::vector<std::wstring> sids = AllowedSids(dacl, &onlyAllow);
     ::LocalFree(descriptor);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "HandleBalanceListener.h"
 #include "OSDRules.h"
 #include "OSDWindow.h"
 #include "OSVersion.h"
@@ -63,7 +64,11 @@ class OSDWindows : public ::testing::Test
 {
 protected:
     void SetUp() override { PinOSVersion(ActionOS_Win10); }
-    void TearDown() override { UnpinOSVersion(); }
+    void TearDown() override
+    {
+        UnpinOSDWheelLines();
+        UnpinOSVersion();
+    }
 
     std::unique_ptr<CVolumeOSDDlg> MakeVolume()
     {
@@ -288,11 +293,9 @@ TEST_F(OSDWindows, DraggingTheBarSetsTheLevelAndPastItsEndsGivesHundredAndZero)
 
 TEST_F(OSDWindows, TheWheelStepsByWholeNotchesOnlyWhileShownAndNotMuted)
 {
-    UINT lines = 0;
-    ::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
-    if (lines == 0)
-        GTEST_SKIP() << "the wheel is switched off on this desktop";
-    const int unit = OSDWheelUnit(lines);
+    // A desktop that scrolls three lines a notch: a third of a notch is one step.
+    PinOSDWheelLines(3);
+    const int unit = OSDWheelUnit(3);
 
     auto osd = MakeBrightness();
     HWND window = osd->GetSafeHwnd();
@@ -310,14 +313,11 @@ TEST_F(OSDWindows, TheWheelStepsByWholeNotchesOnlyWhileShownAndNotMuted)
     EXPECT_EQ(m_log.levels.back(), 40);
     EXPECT_EQ(osd->GetLevel(), 40);
 
-    if (unit > 1)
-    {
-        const std::size_t count = m_log.levels.size();
-        ::SendMessageW(window, WM_MOUSEWHEEL, MAKEWPARAM(0, unit / 2), 0);
-        EXPECT_EQ(m_log.levels.size(), count) << "half a notch waits for the other half";
-        ::SendMessageW(window, WM_MOUSEWHEEL, MAKEWPARAM(0, unit - unit / 2), 0);
-        EXPECT_EQ(m_log.levels.back(), 50);
-    }
+    const std::size_t whole = m_log.levels.size();
+    ::SendMessageW(window, WM_MOUSEWHEEL, MAKEWPARAM(0, unit / 2), 0);
+    EXPECT_EQ(m_log.levels.size(), whole) << "half a notch waits for the other half";
+    ::SendMessageW(window, WM_MOUSEWHEEL, MAKEWPARAM(0, unit - unit / 2), 0);
+    EXPECT_EQ(m_log.levels.back(), 50);
 
     ::SendMessageW(window, show, 1, 0x10000 | 30);
     const std::size_t count = m_log.levels.size();
@@ -325,6 +325,16 @@ TEST_F(OSDWindows, TheWheelStepsByWholeNotchesOnlyWhileShownAndNotMuted)
     const RECT bar = BarRect(*osd);
     ::SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, At((bar.left + bar.right) / 2, bar.top + 1));
     EXPECT_EQ(m_log.levels.size(), count) << "a muted display takes no mouse input";
+}
+
+TEST_F(OSDWindows, OnADesktopWithTheWheelSwitchedOffTheWheelChangesNothing)
+{
+    PinOSDWheelLines(0);
+    auto osd = MakeBrightness();
+    ::SendMessageW(osd->GetSafeHwnd(), Registered(L"BRMP_OSDShowWindow"), 1, 50);
+    ::SendMessageW(osd->GetSafeHwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA * 3), 0);
+    EXPECT_TRUE(m_log.levels.empty());
+    EXPECT_EQ(osd->GetLevel(), 50);
 }
 
 TEST_F(OSDWindows, AChangeTheTargetRefusesLeavesTheDisplayAsItWas)
