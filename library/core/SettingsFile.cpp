@@ -544,8 +544,7 @@ namespace
 
     bool SaveDocument(const pugi::xml_document& document, const wchar_t* path, unsigned int format, const wchar_t* who)
     {
-        const auto write = [&](pugi::xml_writer& writer) { document.save(writer, L"\t", format, pugi::encoding_utf8); };
-        if (ReplaceFileAtomically(path, write, nullptr))
+        if (SaveXmlFile(document, path, format))
             return true;
         LogUnwritten(who, path);
         return false;
@@ -702,6 +701,12 @@ namespace
         CLogger::LogOSMessage(::GetLastError(), L"CSettings: Unable to keep a copy of the unreadable settings file '%s'", path);
         return true;
     }
+}
+
+bool SaveXmlFile(const pugi::xml_document& document, const wchar_t* path, unsigned int format)
+{
+    const auto write = [&](pugi::xml_writer& writer) { document.save(writer, L"\t", format, pugi::encoding_utf8); };
+    return ReplaceFileAtomically(path, write, nullptr);
 }
 
 class KeptSettingsFile

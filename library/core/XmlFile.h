@@ -29,3 +29,9 @@ struct XmlFileRead
 };
 pugi::xml_parse_result LoadXmlFile(pugi::xml_document& document, const wchar_t* path, unsigned int flags,
                                    XmlFileRead* read = nullptr);
+
+// Writes the document (UTF-8, tab indents, format) to a new file beside path,
+// flushed, and puts it in place of path in one step; on any failure the file
+// at path is left as it was and the last error says why. A read-only file, a
+// folder and a name that is no regular file are refused.
+bool SaveXmlFile(const pugi::xml_document& document, const wchar_t* path, unsigned int format);

@@ -5,7 +5,6 @@
 
 #include "DesktopIcons.h"
 
-#include <atomic>
 #include <cwchar>
 #include <stdexcept>
 
@@ -48,36 +47,6 @@ bool IsNameStart(wchar_t c)
 bool IsNameChar(wchar_t c)
 {
     return IsNameStart(c) || (c >= L'0' && c <= L'9') || c == L'-' || c == L'.';
-}
-
-// Writes the document beside path and moves it into place in one step.
-bool WriteAtomically(const pugi::xml_document& document, const wchar_t* path)
-{
-    static std::atomic<unsigned> counter{0};
-    const std::wstring temp = FormatString(L"%s.%lu.%u.icons.tmp", path, ::GetCurrentProcessId(), ++counter);
-    const DWORD attributes = ::GetFileAttributesW(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0)
-    {
-        // A read-only settings file is the user's wish to keep it as it is.
-        ::SetLastError(ERROR_ACCESS_DENIED);
-        return false;
-    }
-    if (!document.save_file(temp.c_str(), L"\t", kSaveFormat, pugi::encoding_utf8))
-    {
-        ::DeleteFileW(temp.c_str());
-        return false;
-    }
-    UniqueHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    const bool flushed = file && ::FlushFileBuffers(file.Get());
-    file.Reset();
-    if (!flushed || !::MoveFileExW(temp.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    {
-        const DWORD error = ::GetLastError();
-        ::DeleteFileW(temp.c_str());
-        ::SetLastError(error);
-        return false;
-    }
-    return true;
 }
 }
 
@@ -310,7 +279,7 @@ int CIconSettings::SaveIcons(const wchar_t* path)
             element.append_attribute(L"gadget").set_value(icon->IsGadget());
         }
 
-        if (!WriteAtomically(document, path))
+        if (!SaveXmlFile(document, path, kSaveFormat))
         {
             CLogger::LogOSMessage(::GetLastError(), L"CIconSettings::SaveIcons: Unable to save %d icon positions for '%s'.",
                                   GetCount(), key.c_str());
@@ -394,7 +363,7 @@ int CIconSettings::RemoveListedIcons(const wchar_t* path)
             icon = next;
         }
 
-        if (!WriteAtomically(document, path))
+        if (!SaveXmlFile(document, path, kSaveFormat))
         {
             CLogger::LogMessage(L"IconSettings::RemoveSavedIconsXML: Unable to save XML file.");
             return 0;
