@@ -23,6 +23,7 @@
 #include "Handles.h"
 #include "ListControls.h"
 #include "PictureCtrl.h"
+#include "PostedOnce.h"
 #include "ProfileRules.h"
 #include "SetupPages.h"
 #include "TabCtrlSSL.h"
@@ -234,8 +235,8 @@ private:
     bool m_missingSettingsFile = false;
     std::vector<QueuedRequest> m_queued;
     bool m_queuedPosted = false;
-    // A look-up of the profile in force is posted and not yet done.
-    bool m_activeProfileAsked = false;
+    // The look-up of the profile in force, posted once for any number of notes.
+    CPostedOnce m_activeProfileAsk{kShowActiveProfileMessage};
 
     friend class CSetupDialogTestAccess;
 

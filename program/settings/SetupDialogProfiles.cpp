@@ -515,15 +515,15 @@ LRESULT CSetupDialog::OnProcessChangeMessage(WPARAM, LPARAM)
 
 void CSetupDialog::AskActiveProfile()
 {
-    if (m_activeProfileAsked)
-        return;
-    m_activeProfileAsked = true;
-    PostMessage(kShowActiveProfileMessage);
+    if (!m_activeProfileAsk.Ask(m_hWnd))
+        CLogger::LogMessage(L"CSetupDialog::AskActiveProfile: Unable to post the look-up of the profile in force "
+                            L"(error %u); the next note asks again.",
+                            static_cast<unsigned>(::GetLastError()));
 }
 
 LRESULT CSetupDialog::OnShowActiveProfile(WPARAM, LPARAM)
 {
-    m_activeProfileAsked = false;
+    m_activeProfileAsk.Arrived();
     // A list being refilled is asked again once it is full.
     if (m_reloading)
         return 0;

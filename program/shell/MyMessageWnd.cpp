@@ -97,6 +97,8 @@ CMyMessageWnd::CMyMessageWnd(bool showIcon, bool quillon, bool portable, bool de
     BindMessage(WM_POWERBROADCAST, &CMyMessageWnd::OnPowerBroadcast);
     BindMessage(WM_WTSSESSION_CHANGE, &CMyMessageWnd::OnSessionChange);
     BindMessage(WM_DISPLAYCHANGE, &CMyMessageWnd::OnDisplayChange);
+    BindMessage(WM_QUERYENDSESSION, &CMyMessageWnd::OnQueryEndSession);
+    BindMessage(WM_ENDSESSION, &CMyMessageWnd::OnEndSession);
     BindRegisteredMessage(L"BRMPCheckVersion", &CMyMessageWnd::OnCheckVersion);
     BindMessage(DebugStateMessage, &CMyMessageWnd::OnDebugStateChanged);
     // The settings dialog's note that it applied settings: the tray shows them.
@@ -423,9 +425,7 @@ void CMyMessageWnd::OnSetup(const std::wstring& importFile, const std::wstring& 
     {
         m_services.ShowTrayIcon(m_hWnd, false);
         m_services.RemoveMouseHook(true);
-        Cleanup();
-        m_bExited = true;
-        DestroyWindow();
+        CloseProgram();
         return;
     }
     m_services.UpdateSettings();
@@ -457,24 +457,34 @@ void CMyMessageWnd::Exit(bool byUser)
         CLogger::LogMessage(byUser ? L"Exit requested by the user." : L"Exit requested from the commandline.");
         if (m_bSetupOpen)
         {
-            // OnSetup finishes the exit once the dialog has returned.
-            m_bExitPending = true;
-            if (ISetupDialogControl* dialog = m_services.OpenSetupDialog())
-                dialog->EndForExit();
-            else
-                ::EnumThreadWindows(::GetCurrentThreadId(), &CloseOwnedDialog, reinterpret_cast<LPARAM>(m_hWnd));
+            EndSetupForExit();
             return;
         }
         m_services.RemoveMouseHook(true);
         m_services.ShowTrayIcon(m_hWnd, false);
-        Cleanup();
-        m_bExited = true;
-        DestroyWindow();
+        CloseProgram();
     }
     catch (...)
     {
         LogCaughtException(L"CMyMessageWnd::Exit");
     }
+}
+
+void CMyMessageWnd::EndSetupForExit()
+{
+    // OnSetup finishes the exit once the dialog has returned.
+    m_bExitPending = true;
+    if (ISetupDialogControl* dialog = m_services.OpenSetupDialog())
+        dialog->EndForExit();
+    else
+        ::EnumThreadWindows(::GetCurrentThreadId(), &CloseOwnedDialog, reinterpret_cast<LPARAM>(m_hWnd));
+}
+
+void CMyMessageWnd::CloseProgram()
+{
+    Cleanup();
+    m_bExited = true;
+    DestroyWindow();
 }
 
 void CMyMessageWnd::Cleanup()

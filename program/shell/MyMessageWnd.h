@@ -87,6 +87,8 @@ public:
     LRESULT OnPowerBroadcast(WPARAM event, LPARAM);
     LRESULT OnSettingChange(WPARAM action, LPARAM);
     LRESULT OnDisplayChange(WPARAM depth, LPARAM resolution);
+    LRESULT OnQueryEndSession(WPARAM, LPARAM);
+    LRESULT OnEndSession(WPARAM ending, LPARAM);
     bool IsDesktopLockedAtStart() const { return m_bDesktopLocked; }
     DWORD LastHookInstall() const { return m_dwLastHookInstall; }
 
@@ -143,6 +145,12 @@ private:
     bool RegisterSessionNotifications();
     // Installs what a start on a locked desktop left out.
     bool InstallAfterLockedStart(const wchar_t* success);
+
+    // Asks the open settings dialog to end; OnSetup then ends the program.
+    void EndSetupForExit();
+    // The end of every exit once the hooks are out: the pipe, the hotkeys and
+    // the window go, and with the window the message loop.
+    void CloseProgram();
 
     // Runs one step of a command; an exception is logged under the step's name
     // and the later steps still run.

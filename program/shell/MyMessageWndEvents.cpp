@@ -5,6 +5,7 @@
 
 #include <wtsapi32.h>
 
+#include "CaughtException.h"
 #include "Logger.h"
 #include "SystemEvents.h"
 
@@ -165,4 +166,37 @@ LRESULT CMyMessageWnd::OnDisplayChange(WPARAM, LPARAM resolution)
                       static_cast<int>(HIWORD(resolution)));
     m_services.DisplayChanged();
     return 1;
+}
+
+LRESULT CMyMessageWnd::OnQueryEndSession(WPARAM, LPARAM)
+{
+    // Nothing here may hold the session up, not even unsaved changes in an
+    // open settings dialog: a question would only be answered by the system's
+    // time-out.
+    return TRUE;
+}
+
+LRESULT CMyMessageWnd::OnEndSession(WPARAM ending, LPARAM)
+{
+    if (ending == FALSE)
+        return 0;
+    try
+    {
+        CLogger::LogMessage(L"The session is ending.");
+        // The system may end the process as soon as this returns, before the
+        // message loop runs again: the hooks go now, which gives back the
+        // user's mouse settings and writes the state file, and so does the icon.
+        m_services.RemoveMouseHook(true);
+        m_services.ShowTrayIcon(m_hWnd, false);
+        // An open settings dialog ends without a question; its edits are given up.
+        if (m_bSetupOpen)
+            EndSetupForExit();
+        else
+            CloseProgram();
+    }
+    catch (...)
+    {
+        LogCaughtException(L"CMyMessageWnd::OnEndSession");
+    }
+    return 0;
 }

@@ -93,13 +93,16 @@ POINT TrayIconPoint()
     return {bar.right - size / 2, bar.top + size / 2};
 }
 
-bool ProgramProcess::Start(const std::wstring& exe, const std::wstring& workingFolder, const std::wstring& arguments)
+bool ProgramProcess::Start(const std::wstring& exe, const std::wstring& workingFolder, const std::wstring& arguments,
+                           const wchar_t* desktop)
 {
     if (m_info.hProcess != nullptr)
         return false;
     std::wstring line = brmptest::QuoteArgument(exe) + L" " + arguments;
+    std::wstring desktopName = desktop != nullptr ? desktop : L"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
+    startup.lpDesktop = desktop != nullptr ? desktopName.data() : nullptr;
     return ::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, workingFolder.c_str(),
                             &startup, &m_info) != FALSE;
 }

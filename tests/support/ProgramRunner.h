@@ -29,8 +29,10 @@ public:
     ProgramProcess(const ProgramProcess&) = delete;
     ProgramProcess& operator=(const ProgramProcess&) = delete;
 
-    // Starts exe in workingFolder with a command line; false when it could not start.
-    bool Start(const std::wstring& exe, const std::wstring& workingFolder, const std::wstring& arguments);
+    // Starts exe in workingFolder with a command line, on the named desktop
+    // when one is given; false when it could not start.
+    bool Start(const std::wstring& exe, const std::wstring& workingFolder, const std::wstring& arguments,
+               const wchar_t* desktop = nullptr);
     // Asks a running process to close, kills it when it does not, and forgets it.
     void Stop();
     bool Ended(DWORD timeoutMs) const;
@@ -60,7 +62,10 @@ public:
     bool WriteSettings(CSettings& settings) { return settings.Save(m_folder.PathOf(L"Brindlemap.xml").c_str()); }
 
     // Starts the copy in its folder.
-    bool Start(const std::wstring& arguments) { return ProgramProcess::Start(ExePath(), m_folder.Path(), arguments); }
+    bool Start(const std::wstring& arguments, const wchar_t* desktop = nullptr)
+    {
+        return ProgramProcess::Start(ExePath(), m_folder.Path(), arguments, desktop);
+    }
     // A later start of the copy, which hands its command line over to the
     // running one; true when it ended in time.
     bool StartLater(const std::wstring& arguments, DWORD timeoutMs = kStartTimeoutMs) const;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "FrameworkTestSupport.h"
+#include "PostedOnce.h"
 #include "Probe.h"
 #include "Window.h"
 
@@ -181,6 +182,24 @@ TEST(FrameworkDispatch, RegisteredMessagesKnownOnlyAtRunTimeReachTheirHandlerWit
     ::CloseHandle(thread);
     EXPECT_TRUE(framework_test::PumpUntil([&] { return window.calls.size() == 3; }));
     EXPECT_EQ(window.calls, (std::vector<std::wstring>{L"registered", L"plain", L"registered"}));
+}
+
+TEST(FrameworkDispatch, AMessagePostedOnceIsPostedAgainWhenItsLastPostFailed)
+{
+    RecordingWindow window;
+    ASSERT_TRUE(window.Create());
+    const HWND gone = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(::DestroyWindow(gone));
+
+    CPostedOnce ask(kPlainMessage);
+    EXPECT_FALSE(ask.Ask(gone)) << "a window that is gone takes no message";
+    EXPECT_TRUE(ask.Ask(window.GetSafeHwnd())) << "the failed post left nothing on its way";
+    EXPECT_TRUE(ask.Ask(window.GetSafeHwnd()));
+    // The registered message, posted last, is the fence: once it is handled,
+    // everything the asks posted has been.
+    ASSERT_TRUE(::PostMessageW(window.GetSafeHwnd(), window.m_registered, 0, 0));
+    EXPECT_TRUE(framework_test::PumpUntil([&] { return !window.calls.empty() && window.calls.back() == L"registered"; }));
+    EXPECT_EQ(window.calls, (std::vector<std::wstring>{L"plain", L"registered"})) << "one message for both asks";
 }
 
 TEST(FrameworkDispatch, NotificationsAreMatchedByCodeAndIdRange)

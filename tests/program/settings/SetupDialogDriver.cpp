@@ -359,10 +359,10 @@ HWND FindPage(HWND dialog, int controlId, bool shownOnly)
     return search.found;
 }
 
-int SelectedTab(HWND dialog)
+int SelectedTab(HWND dialog, int tabsId)
 {
     DWORD_PTR selected = static_cast<DWORD_PTR>(-1);
-    ::SendMessageTimeoutW(::GetDlgItem(dialog, IDC_SETUP_TABS), TCM_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &selected);
+    ::SendMessageTimeoutW(::GetDlgItem(dialog, tabsId), TCM_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &selected);
     return static_cast<int>(static_cast<LRESULT>(selected));
 }
 
@@ -394,18 +394,18 @@ bool TabRect(HWND tabs, int index, RECT& rect)
 }
 }
 
-::testing::AssertionResult ClickTab(HWND dialog, int index)
+::testing::AssertionResult ClickTab(HWND dialog, int index, int tabsId)
 {
     RECT rect{};
-    if (!TabRect(::GetDlgItem(dialog, IDC_SETUP_TABS), index, rect))
+    if (!TabRect(::GetDlgItem(dialog, tabsId), index, rect))
         return ::testing::AssertionFailure() << "tab " << index << " has no rectangle";
     if (auto clicked = brmptest::PhysicalInput::ClickAt((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2,
                                                         brmptest::PhysicalInput::kLeft);
         !clicked)
         return clicked;
-    if (!brmptest::WaitFor([&] { return SelectedTab(dialog) == index; }, kDialogTimeoutMs))
-        return ::testing::AssertionFailure() << "tab " << index << " was not selected (tab " << SelectedTab(dialog)
-                                             << " is)";
+    if (!brmptest::WaitFor([&] { return SelectedTab(dialog, tabsId) == index; }, kDialogTimeoutMs))
+        return ::testing::AssertionFailure() << "tab " << index << " was not selected (tab "
+                                             << SelectedTab(dialog, tabsId) << " is)";
     return ::testing::AssertionSuccess();
 }
 

@@ -14,6 +14,7 @@
 
 #include "Probe.h"
 #include "ProgramRunner.h"
+#include "SetupDialogIds.h"
 
 class CSettings;
 
@@ -101,10 +102,10 @@ private:
 // The page (a child dialog) of the settings dialog that holds a control with
 // that id; shownOnly: the one shown now.
 HWND FindPage(HWND dialog, int controlId, bool shownOnly = false);
-// The index of the tab the dialog shows.
-int SelectedTab(HWND dialog);
+// The index of the tab the dialog (or a page with tabs of its own) shows.
+int SelectedTab(HWND dialog, int tabsId = IDC_SETUP_TABS);
 // A real click on the tab of that index, then a wait until it is the tab shown.
-::testing::AssertionResult ClickTab(HWND dialog, int index);
+::testing::AssertionResult ClickTab(HWND dialog, int index, int tabsId = IDC_SETUP_TABS);
 // A real click on a control of another process's window, in its middle or at a
 // point given relative to its top left corner.
 ::testing::AssertionResult ClickControl(HWND control);
