@@ -24,9 +24,6 @@
 
 namespace
 {
-// Asked of the dialog itself once a modal child has closed.
-constexpr UINT kRunQueuedMessage = WM_APP + 0x21;
-
 // Milliseconds since start, for the set-up timings of the debug log.
 class CStopwatch
 {
@@ -690,17 +687,16 @@ bool CSetupDialog::HasModalChild() const
 
 LRESULT CSetupDialog::OnEnable(WPARAM enabled, LPARAM)
 {
-    if (enabled && !m_queued.empty() && !m_queuedPosted)
-    {
-        m_queuedPosted = true;
-        PostMessage(kRunQueuedMessage);
-    }
+    if (enabled && !m_queued.empty() && !m_runQueued.Ask(m_hWnd))
+        CLogger::LogMessage(L"CSetupDialog::OnEnable: Unable to post the run of %u queued requests (error %u); "
+                            L"they run when the dialog is next enabled.",
+                            static_cast<unsigned>(m_queued.size()), static_cast<unsigned>(::GetLastError()));
     return Default();
 }
 
 LRESULT CSetupDialog::OnRunQueuedRequests(WPARAM, LPARAM)
 {
-    m_queuedPosted = false;
+    m_runQueued.Arrived();
     while (!m_queued.empty() && !HasModalChild())
     {
         const QueuedRequest request = m_queued.front();

@@ -165,6 +165,8 @@ private:
     LRESULT OnShowActiveProfile(WPARAM, LPARAM);
     void AskActiveProfile();
     static constexpr UINT kShowActiveProfileMessage = WM_APP + 0x22;
+    // Asked of the dialog itself once a modal child has closed.
+    static constexpr UINT kRunQueuedMessage = WM_APP + 0x21;
     void OnProfileDblClk();
     void OnAdd();
     void OnEdit();
@@ -234,7 +236,8 @@ private:
     // The last load found no settings file at all (a first run).
     bool m_missingSettingsFile = false;
     std::vector<QueuedRequest> m_queued;
-    bool m_queuedPosted = false;
+    // The run of the queued requests once no modal window is on top.
+    CPostedOnce m_runQueued{kRunQueuedMessage};
     // The look-up of the profile in force, posted once for any number of notes.
     CPostedOnce m_activeProfileAsk{kShowActiveProfileMessage};
 
