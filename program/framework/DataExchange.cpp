@@ -14,22 +14,11 @@
 
 namespace
 {
-std::wstring ReadText(HWND control)
-{
-    const int length = ::GetWindowTextLengthW(control);
-    if (length <= 0)
-        return {};
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = ::GetWindowTextW(control, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return text;
-}
-
 // Leaves a control whose text is already the value alone: no change
 // notification, caret and selection stay.
 void WriteText(HWND control, const std::wstring& text)
 {
-    if (ReadText(control) != text)
+    if (ReadWindowText(control) != text)
         ::SetWindowTextW(control, text.c_str());
 }
 
@@ -121,7 +110,7 @@ void ExchangeText(CDataExchange& dx, int id, std::wstring& value)
 {
     const HWND control = dx.PrepareEditControl(id);
     if (dx.IsSaving())
-        value = ReadText(control);
+        value = ReadWindowText(control);
     else
         WriteText(control, value);
 }
@@ -135,7 +124,7 @@ void ExchangeInt(CDataExchange& dx, int id, int& value)
         return;
     }
     int parsed = 0;
-    if (!ParseExchangedInt(ReadText(control), &parsed))
+    if (!ParseExchangedInt(ReadWindowText(control), &parsed))
         dx.Fail(TranslateFrameworkText(L"Enter an integer."));
     value = parsed;
 }
@@ -149,7 +138,7 @@ void ExchangeDouble(CDataExchange& dx, int id, double& value)
         return;
     }
     double parsed = 0;
-    if (!ParseExchangedDouble(ReadText(control), &parsed))
+    if (!ParseExchangedDouble(ReadWindowText(control), &parsed))
         dx.Fail(TranslateFrameworkText(L"Enter a number."));
     value = parsed;
 }

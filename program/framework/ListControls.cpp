@@ -178,12 +178,5 @@ int ReadDlgItemInt(HWND dialog, int id, int fallback)
 
 std::wstring ReadDlgItemText(HWND dialog, int id)
 {
-    const HWND control = ::GetDlgItem(dialog, id);
-    const int length = control != nullptr ? ::GetWindowTextLengthW(control) : 0;
-    if (length <= 0)
-        return {};
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = ::GetWindowTextW(control, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return text;
+    return ReadWindowText(::GetDlgItem(dialog, id));
 }

@@ -234,17 +234,20 @@ bool CWindow::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) const
     return ::PostMessageW(m_hWnd, message, wParam, lParam) != FALSE;
 }
 
-std::wstring CWindow::GetWindowText() const
+std::wstring ReadWindowText(HWND window)
 {
-    if (m_hWnd == nullptr)
-        return {};
-    const int length = ::GetWindowTextLengthW(m_hWnd);
+    const int length = window != nullptr ? ::GetWindowTextLengthW(window) : 0;
     if (length <= 0)
         return {};
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = ::GetWindowTextW(m_hWnd, text.data(), length + 1);
+    const int copied = ::GetWindowTextW(window, text.data(), length + 1);
     text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
     return text;
+}
+
+std::wstring CWindow::GetWindowText() const
+{
+    return ReadWindowText(m_hWnd);
 }
 
 void CWindow::SetWindowText(const wchar_t* text)

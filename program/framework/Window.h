@@ -22,6 +22,9 @@
 
 #include "MessageTable.h"
 
+// A window's whole text; empty for no window.
+std::wstring ReadWindowText(HWND window);
+
 class CWindow
 {
 public:

@@ -98,6 +98,24 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
+    // Hooks on the probe's settings with F8 as the layer 2 modifier key, which
+    // is then held down until the layer is in force.
+    ::testing::AssertionResult HoldLayerKey()
+    {
+        CSettings settings(false, CMouseInfo());
+        ProbeProfile(settings);
+        settings.m_bLayerModifierKeys = true;
+        settings.GetLayerModifierKeys()->GetHotkey(MK_Layer2)->SetVirtualKey(VK_F8);
+        if (::testing::AssertionResult hooked = IsolatedSettings::LoadAndHook(settings); !hooked)
+            return hooked;
+        m_heldKeys.push_back(L"F8");
+        if (!PhysicalInput::KeyDown(L"F8"))
+            return ::testing::AssertionFailure() << "xdotool could not press F8";
+        if (!WaitFor([] { return GetCurrentLayer() == 1; }))
+            return ::testing::AssertionFailure() << "the layer key's layer never came";
+        return ::testing::AssertionSuccess();
+    }
+
     ::testing::AssertionResult MiddleDown()
     {
         m_middleHeld = true;
@@ -155,14 +173,7 @@ TEST_F(HookRestartEndToEnd, AReleaseTheSystemPassedWhileTheHooksWereOutReachesTh
 
 TEST_F(HookRestartEndToEnd, ALayerKeyReleasedWhileTheKeyboardHookWasOutDoesNotKeepItsLayer)
 {
-    CSettings settings(false, CMouseInfo());
-    ProbeProfile(settings);
-    settings.m_bLayerModifierKeys = true;
-    settings.GetLayerModifierKeys()->GetHotkey(MK_Layer2)->SetVirtualKey(VK_F8);
-    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
-    m_heldKeys.push_back(L"F8");
-    ASSERT_TRUE(PhysicalInput::KeyDown(L"F8"));
-    ASSERT_TRUE(WaitFor([] { return GetCurrentLayer() == 1; }));
+    ASSERT_TRUE(HoldLayerKey());
 
     // The system drops a keyboard hook that took too long, without a word; the
     // release then goes by unseen, and the hook is put in again later.
@@ -202,14 +213,7 @@ TEST_F(HookRestartEndToEnd, AReleaseLostWhileTheMouseHookWasOutLeavesNoButtonHel
 
 TEST_F(HookRestartEndToEnd, AKeyboardHookPutInAgainWhileALayerKeyIsHeldKeepsItsLayerUntilTheRelease)
 {
-    CSettings settings(false, CMouseInfo());
-    ProbeProfile(settings);
-    settings.m_bLayerModifierKeys = true;
-    settings.GetLayerModifierKeys()->GetHotkey(MK_Layer2)->SetVirtualKey(VK_F8);
-    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
-    m_heldKeys.push_back(L"F8");
-    ASSERT_TRUE(PhysicalInput::KeyDown(L"F8"));
-    ASSERT_TRUE(WaitFor([] { return GetCurrentLayer() == 1; }));
+    ASSERT_TRUE(HoldLayerKey());
 
     // Put in again as after a slow key event, with nothing missed.
     const HHOOK before = g_threads.hKeyHook;
