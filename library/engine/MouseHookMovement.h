@@ -66,6 +66,10 @@ bool MouseHookCursor(POINT& cursor);
 // move is dropped.
 bool MouseHookMovementToScroll(MSLLHOOKSTRUCT* data, bool& passNow);
 bool MouseHookAxisLock(MSLLHOOKSTRUCT* data, bool& toMouseOver);
+// The axis lock and inversion of a move that found the global lock busy (hook
+// thread, lock not held): their state is CLockAxis's own, so a busy lock never
+// lets the pointer leave a locked axis. True when the move is dropped.
+bool MouseHookAxisLockWhileBusy(MSLLHOOKSTRUCT* data);
 void MouseHookCheckTimedClickAborts(POINT point);
 bool MouseHookMTSActive();
 // A button or wheel event while a sticky movement-to-scroll runs: true when

@@ -31,6 +31,7 @@ using brmptest::PhysicalInput;
 using brmptest::Probe;
 using brmptest::ProbeOptions;
 using brmptest::ProbeRecord;
+using enginetest::GlobalLockHolder;
 using enginetest::WaitFor;
 using layertest::EngineStateGuard;
 
@@ -167,6 +168,44 @@ TEST_F(KeyHookAxisLockTest, HoldingAnAxisLockKeyKeepsThatAxisWhileThePointerMove
         });
         EXPECT_TRUE(free.has_value()) << "both axes move again\n" << Moves(probe);
     }
+}
+
+TEST_F(KeyHookAxisLockTest, AMoveThatFindsTheGlobalLockHeldByAnotherThreadStillKeepsTheLockedAxis)
+{
+    ProbeOptions options;
+    options.recordMoves = true;
+    Probe probe(options);
+    ASSERT_TRUE(probe.Start());
+    LowLevelKeyboardHook observer;
+    ASSERT_TRUE(observer.IsInstalled());
+    ASSERT_TRUE(SetMouseHook());
+    EngineStateGuard state(4);
+    state.Profile()->SetAxisLocking(true);
+    SetKey(MK_LockXAxis, VK_F7);
+    const POINT centre = probe.Center();
+    const auto atCentre = [&] {
+        POINT now{};
+        return ::GetCursorPos(&now) && now.x == centre.x && now.y == centre.y;
+    };
+    if (!atCentre())
+    {
+        ASSERT_TRUE(MoveTo(centre));
+        ASSERT_TRUE(WaitFor(atCentre));
+    }
+    ASSERT_TRUE(Key(observer, L"F7", VK_F7, false));
+    ASSERT_TRUE(WaitFor([] { return g_LockAxis.LockedX(); }));
+
+    GlobalLockHolder holder;
+    ASSERT_TRUE(holder.Holding());
+    probe.Clear();
+    ASSERT_TRUE(MoveTo(POINT{centre.x + 40, centre.y + 30}));
+    // The pointer comes off the centre's row either way: along the free axis
+    // with the lock kept, or straight to the point without it.
+    const auto moved = probe.WaitForRecord(
+        [&](const ProbeRecord& r) { return r.Is(L"WM_MOUSEMOVE") && r.Value(L"sy", centre.y) != centre.y; });
+    holder.Release();
+    ASSERT_TRUE(moved.has_value()) << Moves(probe);
+    EXPECT_EQ(moved->Value(L"sx", -1), centre.x) << "the locked axis stays\n" << Moves(probe);
 }
 
 TEST_F(KeyHookAxisLockTest, AnAxisLockKeyDoesNothingForAProfileWithoutAxisLocking)
