@@ -784,6 +784,7 @@ void ResetMouseHookState()
     g_remoteMetric.valid = false;
     g_bScrollWindowHeld = false;
     SetWindowCacheHeldForScroll(false);
+    MouseHookReadCursor();
 }
 
 void RegisterMouseOverTimerHandler()

@@ -97,6 +97,14 @@ void MouseHookNoteCursor(POINT point)
     g_bCursorKnown = HookPointIsCursorPosition();
 }
 
+void MouseHookReadCursor()
+{
+    POINT cursor;
+    g_bCursorKnown = false;
+    if (::GetCursorPos(&cursor))
+        MouseHookNoteCursor(cursor);
+}
+
 bool MouseHookCursor(POINT& cursor)
 {
     if (g_bCursorKnown && g_nKnownPlacements == g_nCursorPlacements.load(std::memory_order_acquire))

@@ -61,6 +61,9 @@ void SetMouseMoveOutput(const MouseMoveOutput* output);
 // positions make it ask GetCursorPos again. Hook thread only.
 void MouseHookNoteCursor(POINT point);
 bool MouseHookCursor(POINT& cursor);
+// The record taken afresh from the system, for a hook just installed: the
+// pointer may have moved while no hook saw it.
+void MouseHookReadCursor();
 
 // The hook's steps (hook thread, global lock held). Each answers true when the
 // move is dropped.

@@ -208,6 +208,44 @@ TEST_F(KeyHookAxisLockTest, AMoveThatFindsTheGlobalLockHeldByAnotherThreadStillK
     EXPECT_EQ(moved->Value(L"sx", -1), centre.x) << "the locked axis stays\n" << Moves(probe);
 }
 
+TEST_F(KeyHookAxisLockTest, AfterThePointerMovedWithoutHooksTheFreeAxisFollowsFromWhereThePointerIs)
+{
+    ProbeOptions options;
+    options.recordMoves = true;
+    Probe probe(options);
+    ASSERT_TRUE(probe.Start());
+    LowLevelKeyboardHook observer;
+    ASSERT_TRUE(observer.IsInstalled());
+    const POINT centre = probe.Center();
+    const auto at = [](POINT p) {
+        return [p] {
+            POINT now{};
+            return ::GetCursorPos(&now) && now.x == p.x && now.y == p.y;
+        };
+    };
+    // The hooks see the pointer arrive well below the centre, but not its way back.
+    const POINT below{centre.x - 60, centre.y + 200};
+    ASSERT_TRUE(SetMouseHook());
+    ASSERT_TRUE(MoveTo(below));
+    ASSERT_TRUE(WaitFor(at(below)));
+    RemoveMouseHook(false);
+    ASSERT_TRUE(MoveTo(centre));
+    ASSERT_TRUE(WaitFor(at(centre)));
+
+    ASSERT_TRUE(SetMouseHook());
+    EngineStateGuard state(4);
+    state.Profile()->SetAxisLocking(true);
+    SetKey(MK_LockXAxis, VK_F7);
+    ASSERT_TRUE(Key(observer, L"F7", VK_F7, false));
+    ASSERT_TRUE(WaitFor([] { return g_LockAxis.LockedX(); }));
+    probe.Clear();
+    ASSERT_TRUE(MoveTo(POINT{centre.x + 40, centre.y + 30}));
+    const auto moved = probe.WaitForRecord(
+        [&](const ProbeRecord& r) { return r.Is(L"WM_MOUSEMOVE") && r.Value(L"sy", centre.y) != centre.y; });
+    ASSERT_TRUE(moved.has_value()) << Moves(probe);
+    EXPECT_GT(moved->Value(L"sy", -1), centre.y) << "down, as the move went\n" << Moves(probe);
+}
+
 TEST_F(KeyHookAxisLockTest, AnAxisLockKeyDoesNothingForAProfileWithoutAxisLocking)
 {
     LowLevelKeyboardHook observer;
