@@ -137,20 +137,23 @@ TEST_F(KeyHookAxisLockTest, HoldingAnAxisLockKeyKeepsThatAxisWhileThePointerMove
 
         // Moves down and then up keep the locked axis while the free axis follows.
         // (The free axis is moved by a relative move of our own, so only its
-        // direction is checked here.)
+        // direction is checked here. Each move is waited for before the next:
+        // the probe's queue merges moves it has not read yet.)
         probe.Clear();
         const POINT first{centre.x + 40, centre.y + 30};
         const POINT second{centre.x - 30, centre.y - 50};
-        ASSERT_TRUE(MoveTo(first));
-        ASSERT_TRUE(MoveTo(second));
         const wchar_t* freeKey = c.lockX ? L"sy" : L"sx";
         const wchar_t* lockedKey = c.lockX ? L"sx" : L"sy";
         const long long freeCentre = c.lockX ? centre.y : centre.x;
-        const auto arrived = probe.WaitForRecord(
+        ASSERT_TRUE(MoveTo(first));
+        const auto down = probe.WaitForRecord(
+            [&](const ProbeRecord& r) { return r.Is(L"WM_MOUSEMOVE") && r.Value(freeKey, freeCentre) > freeCentre; });
+        ASSERT_TRUE(down.has_value()) << "the free axis follows the pointer down\n" << Moves(probe);
+        ASSERT_TRUE(MoveTo(second));
+        const auto up = probe.WaitForRecord(
             [&](const ProbeRecord& r) { return r.Is(L"WM_MOUSEMOVE") && r.Value(freeKey, freeCentre) < freeCentre; });
-        ASSERT_TRUE(arrived.has_value()) << "the free axis follows the pointer\n" << Moves(probe);
+        ASSERT_TRUE(up.has_value()) << "and up again\n" << Moves(probe);
         const auto moves = probe.Records(Named(L"WM_MOUSEMOVE"));
-        EXPECT_GT(moves.front().Value(freeKey), freeCentre) << "first down, then up\n" << Moves(probe);
         // The pointer itself never leaves the locked co-ordinate it had when the lock began.
         const long long startLocked = c.lockX ? centre.x : centre.y;
         for (const ProbeRecord& r : moves)
