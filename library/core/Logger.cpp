@@ -22,8 +22,18 @@ constexpr std::size_t kBuf = CLogger::TextBufferSize;
 constexpr DWORD kReportWaitMs = 20;
 constexpr DWORD kCopyBlock = 8192;
 constexpr DWORD kScanBlock = 65536;
+// Every process that writes the log file (a second instance writes it too
+// while it hands its command line on) takes a lock on this byte range while it
+// appends or trims: a move to the end and the write are two calls, and a line
+// another process writes between them would be overwritten, or cut off by its
+// trim. No line ever reaches the range, so readers never meet the lock.
+constexpr DWORD kFileLockOffsetHigh = 0x7FFFFFFF;
+constexpr DWORD kFileLockWaitMs = 2000;
 
 std::atomic<bool> g_csReady{false};
+// Set once a wait for the file lock ran out; until the lock is had again each
+// line tries it only once, so that a stuck writer elsewhere costs no line a wait.
+std::atomic<bool> g_fileLockStuck{false};
 std::atomic<LogTimeSource> g_timeSource{nullptr};
 
 // The log file's path, resolved outside the logger's lock (the folder lookup
@@ -159,6 +169,57 @@ void EnsureLogPath()
     CLogger::ResolveLogPath();
 }
 
+// Holds the writers' lock on the log file for a scope (under the logger's
+// lock). A writer that keeps it longer than the wait is not waited for any
+// further: its line may then meet this one, but neither is held back. A file
+// system without locks is written as before.
+class FileWriteLock
+{
+public:
+    explicit FileWriteLock(HANDLE file) : m_file(file)
+    {
+        const DWORD start = ::GetTickCount();
+        for (;;)
+        {
+            OVERLAPPED at = Range();
+            if (::LockFileEx(m_file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+            {
+                m_locked = true;
+                g_fileLockStuck.store(false);
+                return;
+            }
+            if (::GetLastError() != ERROR_LOCK_VIOLATION || g_fileLockStuck.load())
+                return;
+            if (::GetTickCount() - start >= kFileLockWaitMs)
+            {
+                g_fileLockStuck.store(true);
+                return;
+            }
+            ::Sleep(1);
+        }
+    }
+    ~FileWriteLock()
+    {
+        if (!m_locked)
+            return;
+        OVERLAPPED at = Range();
+        ::UnlockFileEx(m_file, 0, 1, 0, &at);
+    }
+    FileWriteLock(const FileWriteLock&) = delete;
+    FileWriteLock& operator=(const FileWriteLock&) = delete;
+
+private:
+    static OVERLAPPED Range()
+    {
+        OVERLAPPED at{};
+        at.OffsetHigh = kFileLockOffsetHigh;
+        return at;
+    }
+
+    HANDLE m_file;
+    bool m_locked = false;
+};
+
 bool WriteAll(HANDLE file, const void* data, DWORD size)
 {
     DWORD written = 0;
@@ -190,6 +251,7 @@ bool WriteAt(HANDLE file, LONGLONG offset, const void* data, DWORD size)
 // or one that cannot be read, stays as it is.
 void TrimLogFile(HANDLE file)
 {
+    const FileWriteLock writers(file);
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file, &size) || size.QuadPart <= CLogger::TrimThreshold)
         return;
@@ -241,6 +303,7 @@ void TrimLogFile(HANDLE file)
 
 void AppendBytes(const char* data, DWORD size)
 {
+    const FileWriteLock writers(CLogger::m_hLogFile);
     LARGE_INTEGER zero{};
     if (!::SetFilePointerEx(CLogger::m_hLogFile, zero, nullptr, FILE_END))
         return;

@@ -314,6 +314,10 @@ LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
     CThreadTryLock lock(L"WM_MOUSEMOVE");
     if (!lock)
     {
+        HookRun run;
+        run.takenOver = MouseHookAxisLockWhileBusy(data);
+        if (run.takenOver)
+            return Finish(code, wParam, data, entry, run);
         NoteUnaskedMove(data->pt, entry);
         return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
     }
@@ -780,6 +784,7 @@ void ResetMouseHookState()
     g_remoteMetric.valid = false;
     g_bScrollWindowHeld = false;
     SetWindowCacheHeldForScroll(false);
+    MouseHookReadCursor();
 }
 
 void RegisterMouseOverTimerHandler()

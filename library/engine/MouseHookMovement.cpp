@@ -97,6 +97,14 @@ void MouseHookNoteCursor(POINT point)
     g_bCursorKnown = HookPointIsCursorPosition();
 }
 
+void MouseHookReadCursor()
+{
+    POINT cursor;
+    g_bCursorKnown = false;
+    if (::GetCursorPos(&cursor))
+        MouseHookNoteCursor(cursor);
+}
+
 bool MouseHookCursor(POINT& cursor)
 {
     if (g_bCursorKnown && g_nKnownPlacements == g_nCursorPlacements.load(std::memory_order_acquire))
@@ -242,6 +250,35 @@ bool MouseHookMovementToScroll(MSLLHOOKSTRUCT* data, bool& passNow)
     return verdict.drop;
 }
 
+namespace
+{
+// Puts the locked co-ordinates of the move back and moves the pointer along the
+// free axis instead; the move itself is dropped.
+void KeepLockedAxes(MSLLHOOKSTRUCT* data, bool lockedX, bool lockedY)
+{
+    const MouseMoveOutput* output = g_output.load();
+    const int x = static_cast<int>(data->pt.x);
+    const int y = static_cast<int>(data->pt.y);
+    if (lockedX)
+    {
+        if (lockedY)
+        {
+            CLogger::LogDebug(L"MouseHookLLProc: LockAxis: X=%d, Y=%d, Locking XAxis at %d and YAxis at %d", x, y,
+                              g_LockAxis.XPos(), g_LockAxis.YPos());
+            data->pt.y = g_LockAxis.YPos();
+        }
+        else
+            CLogger::LogDebug(L"MouseHookLLProc: LockAxis: X=%d, Y=%d, Locking XAxis at %d", x, y, g_LockAxis.XPos());
+        data->pt.x = g_LockAxis.XPos();
+        output->moveToMessagePoint(data, true);
+        return;
+    }
+    CLogger::LogDebug(L"MouseHookLLProc: LockAxis: X=%d, Y=%d, Locking YAxis at %d", x, y, g_LockAxis.YPos());
+    data->pt.y = g_LockAxis.YPos();
+    output->moveToMessagePoint(data, false);
+}
+} // namespace
+
 bool MouseHookAxisLock(MSLLHOOKSTRUCT* data, bool& toMouseOver)
 {
     toMouseOver = false;
@@ -260,25 +297,7 @@ bool MouseHookAxisLock(MSLLHOOKSTRUCT* data, bool& toMouseOver)
             toMouseOver = true;
             return false;
         }
-        const int x = static_cast<int>(data->pt.x);
-        const int y = static_cast<int>(data->pt.y);
-        if (lockedX)
-        {
-            if (lockedY)
-            {
-                CLogger::LogDebug(L"MouseHookLLProc: LockAxis: X=%d, Y=%d, Locking XAxis at %d and YAxis at %d", x, y,
-                                  g_LockAxis.XPos(), g_LockAxis.YPos());
-                data->pt.y = g_LockAxis.YPos();
-            }
-            else
-                CLogger::LogDebug(L"MouseHookLLProc: LockAxis: X=%d, Y=%d, Locking XAxis at %d", x, y, g_LockAxis.XPos());
-            data->pt.x = g_LockAxis.XPos();
-            output->moveToMessagePoint(data, true);
-            return true;
-        }
-        CLogger::LogDebug(L"MouseHookLLProc: LockAxis: X=%d, Y=%d, Locking YAxis at %d", x, y, g_LockAxis.YPos());
-        data->pt.y = g_LockAxis.YPos();
-        output->moveToMessagePoint(data, false);
+        KeepLockedAxes(data, lockedX, lockedY);
         return true;
     }
     if (g_LockAxis.IsInverted())
@@ -290,6 +309,26 @@ bool MouseHookAxisLock(MSLLHOOKSTRUCT* data, bool& toMouseOver)
         }
         return output->moveInverted(data);
     }
+    return false;
+}
+
+bool MouseHookAxisLockWhileBusy(MSLLHOOKSTRUCT* data)
+{
+    // What needs the global lock (the unlock once remapping is off, the steps
+    // of movement-to-scroll) is left to a move that gets it; this one passes.
+    if (g_pActiveMTS != nullptr || g_engine.pCurrentApp == nullptr || IsBRMPDisabled(true))
+        return false;
+    const bool lockedX = g_LockAxis.LockedX();
+    const bool lockedY = g_LockAxis.LockedY();
+    if (lockedX || lockedY)
+    {
+        g_LockAxis.XLocked(static_cast<int>(data->pt.x));
+        g_LockAxis.YLocked(static_cast<int>(data->pt.y));
+        KeepLockedAxes(data, lockedX, lockedY);
+        return true;
+    }
+    if (g_LockAxis.IsInverted())
+        return g_output.load()->moveInverted(data);
     return false;
 }
 

@@ -61,11 +61,18 @@ void SetMouseMoveOutput(const MouseMoveOutput* output);
 // positions make it ask GetCursorPos again. Hook thread only.
 void MouseHookNoteCursor(POINT point);
 bool MouseHookCursor(POINT& cursor);
+// The record taken afresh from the system, for a hook just installed: the
+// pointer may have moved while no hook saw it.
+void MouseHookReadCursor();
 
 // The hook's steps (hook thread, global lock held). Each answers true when the
 // move is dropped.
 bool MouseHookMovementToScroll(MSLLHOOKSTRUCT* data, bool& passNow);
 bool MouseHookAxisLock(MSLLHOOKSTRUCT* data, bool& toMouseOver);
+// The axis lock and inversion of a move that found the global lock busy (hook
+// thread, lock not held): their state is CLockAxis's own, so a busy lock never
+// lets the pointer leave a locked axis. True when the move is dropped.
+bool MouseHookAxisLockWhileBusy(MSLLHOOKSTRUCT* data);
 void MouseHookCheckTimedClickAborts(POINT point);
 bool MouseHookMTSActive();
 // A button or wheel event while a sticky movement-to-scroll runs: true when

@@ -7,7 +7,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -73,6 +75,10 @@ bool PollUntil(const std::function<bool()>& condition)
     return brmptest::WaitFor(condition, 10000, 5);
 }
 
+// The registry key whose "LogFolder" a test of process id chooses its log
+// folder with.
+std::wstring TestKey(DWORD processId) { return FormatString(L"Software\\Brindlemap-LoggerTest-%lu", processId); }
+
 // Every test writes into a log folder of its own, chosen through the real
 // "LogFolder" registry value of a test key.
 class LoggerTest : public ::testing::Test
@@ -86,7 +92,7 @@ protected:
         m_folder = FormatString(L"%sbrmp-logger-%lu-%d", temp, ::GetCurrentProcessId(), ++counter);
         brmptest::RemoveTree(m_folder); // left by a run that was killed
         ASSERT_TRUE(::CreateDirectoryW(m_folder.c_str(), nullptr));
-        m_key = FormatString(L"Software\\Brindlemap-LoggerTest-%lu", ::GetCurrentProcessId());
+        m_key = TestKey(::GetCurrentProcessId());
         SetProgramRegistryKeys(m_key.c_str(), m_key.c_str());
         SetPortableMode(false);
         ASSERT_TRUE(SetDefaultLogFolder(m_folder.c_str()));
@@ -126,6 +132,122 @@ protected:
     std::wstring m_key;
     std::wstring m_logFile;
 };
+}
+
+namespace
+{
+// A second process writing into the log file of a LoggerTest: this executable
+// again, which then registers the writer below. Both start writing together.
+constexpr wchar_t kWriterParentVariable[] = L"BRMP_LOGGER_TEST_PARENT";
+constexpr int kWriterLines = 2000;
+
+std::wstring WriterEvent(DWORD parent, const wchar_t* what)
+{
+    return FormatString(L"Local\\BrindlemapLoggerTest-%lu-%s", parent, what);
+}
+
+DWORD WriterParent()
+{
+    wchar_t text[16] = L"";
+    const DWORD n = ::GetEnvironmentVariableW(kWriterParentVariable, text, 16);
+    return n > 0 && n < 16 ? static_cast<DWORD>(std::wcstoul(text, nullptr, 10)) : 0;
+}
+
+class SecondLogWriter : public ::testing::Test
+{
+public:
+    explicit SecondLogWriter(DWORD parent) : m_parent(parent) {}
+    void TestBody() override
+    {
+        const std::wstring key = TestKey(m_parent);
+        SetProgramRegistryKeys(key.c_str(), key.c_str());
+        SetPortableMode(false);
+        HANDLE ready = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, WriterEvent(m_parent, L"ready").c_str());
+        HANDLE go = ::OpenEventW(SYNCHRONIZE, FALSE, WriterEvent(m_parent, L"go").c_str());
+        ASSERT_NE(ready, nullptr);
+        ASSERT_NE(go, nullptr);
+        ::SetEvent(ready);
+        const bool started = ::WaitForSingleObject(go, 60000) == WAIT_OBJECT_0;
+        ::CloseHandle(ready);
+        ::CloseHandle(go);
+        ASSERT_TRUE(started);
+        for (int i = 0; i < kWriterLines; ++i)
+            CLogger::LogMessage(L"CTest::SecondProcess line %d", i);
+        CLogger::CloseLogFile(false);
+    }
+
+private:
+    DWORD m_parent;
+};
+
+const bool g_writerRegistered = [] {
+    const DWORD parent = WriterParent();
+    if (parent != 0)
+        ::testing::RegisterTest("SecondLogWriter", "Write", nullptr, nullptr, __FILE__, __LINE__,
+                                [parent]() -> ::testing::Test* { return new SecondLogWriter(parent); });
+    return parent != 0;
+}();
+
+// How many lines carry text + number, for each number below count.
+std::vector<int> Counts(const std::string& log, const std::string& text, int count)
+{
+    std::vector<int> counts(static_cast<std::size_t>(count), 0);
+    for (const std::string& line : Lines(log))
+    {
+        const std::size_t at = line.find(text);
+        if (at == std::string::npos)
+            continue;
+        const int n = std::atoi(line.c_str() + at + text.size());
+        if (n >= 0 && n < count && line.substr(at) == text + std::to_string(n))
+            ++counts[static_cast<std::size_t>(n)];
+    }
+    return counts;
+}
+}
+
+TEST_F(LoggerTest, LinesThatTwoProcessesWriteIntoOneLogFileAtTheSameTimeAreAllKept)
+{
+    const DWORD self = ::GetCurrentProcessId();
+    HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, WriterEvent(self, L"ready").c_str());
+    HANDLE go = ::CreateEventW(nullptr, TRUE, FALSE, WriterEvent(self, L"go").c_str());
+    ASSERT_NE(ready, nullptr);
+    ASSERT_NE(go, nullptr);
+    wchar_t exe[MAX_PATH] = L"";
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_filter=SecondLogWriter.Write";
+    ::SetEnvironmentVariableW(kWriterParentVariable, std::to_wstring(self).c_str());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION child = {};
+    const BOOL started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child);
+    ::SetEnvironmentVariableW(kWriterParentVariable, nullptr);
+    ASSERT_TRUE(started);
+    const bool childReady = ::WaitForSingleObject(ready, 60000) == WAIT_OBJECT_0;
+    ::SetEvent(go);
+    if (childReady)
+        for (int i = 0; i < kWriterLines; ++i)
+            CLogger::LogMessage(L"CTest::FirstProcess line %d", i);
+    const bool ended = ::WaitForSingleObject(child.hProcess, 120000) == WAIT_OBJECT_0;
+    if (!ended)
+        ::TerminateProcess(child.hProcess, 99);
+    DWORD exitCode = 99;
+    ::GetExitCodeProcess(child.hProcess, &exitCode);
+    ::CloseHandle(child.hThread);
+    ::CloseHandle(child.hProcess);
+    ::CloseHandle(ready);
+    ::CloseHandle(go);
+    ASSERT_TRUE(childReady) << "the second process never got ready";
+    ASSERT_TRUE(ended);
+    ASSERT_EQ(exitCode, 0u) << "the second process failed";
+
+    CLogger::FlushLog();
+    const std::string log = Log();
+    for (const char* writer : {"CTest::FirstProcess line ", "CTest::SecondProcess line "})
+    {
+        const std::vector<int> counts = Counts(log, writer, kWriterLines);
+        const auto kept = std::count(counts.begin(), counts.end(), 1);
+        EXPECT_EQ(kept, kWriterLines) << writer << ": every line once";
+    }
 }
 
 TEST_F(LoggerTest, ALineIsDayMonthYearTimeWithMillisecondsThenTheText)

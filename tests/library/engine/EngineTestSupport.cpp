@@ -1,11 +1,14 @@
 #include "EngineTestSupport.h"
 
+#include <process.h>
+
 #include <atomic>
 #include <vector>
 
 #include "Globals.h"
 #include "Logger.h"
 #include "MouseInfo.h"
+#include "ThreadLock.h"
 #include "TimerThread.h"
 #include "WaitFor.h"
 
@@ -124,5 +127,43 @@ std::wstring ThisExecutable()
     wchar_t path[MAX_PATH] = L"";
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
     return path;
+}
+
+GlobalLockHolder::GlobalLockHolder()
+    : m_holding(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), m_release(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
+{
+    m_thread = reinterpret_cast<HANDLE>(::_beginthreadex(
+        nullptr, 0,
+        [](void* p) -> unsigned {
+            auto* self = static_cast<GlobalLockHolder*>(p);
+            CThreadLock lock(L"GlobalLockHolder");
+            ::SetEvent(self->m_holding);
+            ::WaitForSingleObject(self->m_release, 10000);
+            return 0;
+        },
+        this, 0, nullptr));
+}
+
+GlobalLockHolder::~GlobalLockHolder()
+{
+    Release();
+    ::CloseHandle(m_holding);
+    ::CloseHandle(m_release);
+}
+
+bool GlobalLockHolder::Holding() const
+{
+    return ::WaitForSingleObject(m_holding, 5000) == WAIT_OBJECT_0;
+}
+
+void GlobalLockHolder::Release()
+{
+    ::SetEvent(m_release);
+    if (m_thread != nullptr)
+    {
+        ::WaitForSingleObject(m_thread, 10000);
+        ::CloseHandle(m_thread);
+        m_thread = nullptr;
+    }
 }
 }

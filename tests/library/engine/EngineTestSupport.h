@@ -1,6 +1,7 @@
 #pragma once
-// Helpers of the engine tests: bounded polls, reading the log file, and a
-// guard that puts the system mouse settings back whatever a test did.
+// Helpers of the engine tests: bounded polls, reading the log file, a guard
+// that puts the system mouse settings back whatever a test did, and a holder
+// of the global lock on another thread.
 
 #include <windows.h>
 
@@ -50,4 +51,24 @@ private:
 };
 
 std::wstring ThisExecutable();
+
+// Another thread holding the library's global lock until Release (or the end
+// of the test), as the timer thread does while it looks a window up.
+class GlobalLockHolder
+{
+public:
+    GlobalLockHolder();
+    ~GlobalLockHolder();
+    GlobalLockHolder(const GlobalLockHolder&) = delete;
+    GlobalLockHolder& operator=(const GlobalLockHolder&) = delete;
+
+    // Waits until the thread holds the lock.
+    bool Holding() const;
+    void Release();
+
+private:
+    HANDLE m_holding = nullptr;
+    HANDLE m_release = nullptr;
+    HANDLE m_thread = nullptr;
+};
 }

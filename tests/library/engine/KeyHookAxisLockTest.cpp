@@ -31,6 +31,7 @@ using brmptest::PhysicalInput;
 using brmptest::Probe;
 using brmptest::ProbeOptions;
 using brmptest::ProbeRecord;
+using enginetest::GlobalLockHolder;
 using enginetest::WaitFor;
 using layertest::EngineStateGuard;
 
@@ -136,20 +137,23 @@ TEST_F(KeyHookAxisLockTest, HoldingAnAxisLockKeyKeepsThatAxisWhileThePointerMove
 
         // Moves down and then up keep the locked axis while the free axis follows.
         // (The free axis is moved by a relative move of our own, so only its
-        // direction is checked here.)
+        // direction is checked here. Each move is waited for before the next:
+        // the probe's queue merges moves it has not read yet.)
         probe.Clear();
         const POINT first{centre.x + 40, centre.y + 30};
         const POINT second{centre.x - 30, centre.y - 50};
-        ASSERT_TRUE(MoveTo(first));
-        ASSERT_TRUE(MoveTo(second));
         const wchar_t* freeKey = c.lockX ? L"sy" : L"sx";
         const wchar_t* lockedKey = c.lockX ? L"sx" : L"sy";
         const long long freeCentre = c.lockX ? centre.y : centre.x;
-        const auto arrived = probe.WaitForRecord(
+        ASSERT_TRUE(MoveTo(first));
+        const auto down = probe.WaitForRecord(
+            [&](const ProbeRecord& r) { return r.Is(L"WM_MOUSEMOVE") && r.Value(freeKey, freeCentre) > freeCentre; });
+        ASSERT_TRUE(down.has_value()) << "the free axis follows the pointer down\n" << Moves(probe);
+        ASSERT_TRUE(MoveTo(second));
+        const auto up = probe.WaitForRecord(
             [&](const ProbeRecord& r) { return r.Is(L"WM_MOUSEMOVE") && r.Value(freeKey, freeCentre) < freeCentre; });
-        ASSERT_TRUE(arrived.has_value()) << "the free axis follows the pointer\n" << Moves(probe);
+        ASSERT_TRUE(up.has_value()) << "and up again\n" << Moves(probe);
         const auto moves = probe.Records(Named(L"WM_MOUSEMOVE"));
-        EXPECT_GT(moves.front().Value(freeKey), freeCentre) << "first down, then up\n" << Moves(probe);
         // The pointer itself never leaves the locked co-ordinate it had when the lock began.
         const long long startLocked = c.lockX ? centre.x : centre.y;
         for (const ProbeRecord& r : moves)
@@ -167,6 +171,82 @@ TEST_F(KeyHookAxisLockTest, HoldingAnAxisLockKeyKeepsThatAxisWhileThePointerMove
         });
         EXPECT_TRUE(free.has_value()) << "both axes move again\n" << Moves(probe);
     }
+}
+
+TEST_F(KeyHookAxisLockTest, AMoveThatFindsTheGlobalLockHeldByAnotherThreadStillKeepsTheLockedAxis)
+{
+    ProbeOptions options;
+    options.recordMoves = true;
+    Probe probe(options);
+    ASSERT_TRUE(probe.Start());
+    LowLevelKeyboardHook observer;
+    ASSERT_TRUE(observer.IsInstalled());
+    ASSERT_TRUE(SetMouseHook());
+    EngineStateGuard state(4);
+    state.Profile()->SetAxisLocking(true);
+    SetKey(MK_LockXAxis, VK_F7);
+    const POINT centre = probe.Center();
+    const auto atCentre = [&] {
+        POINT now{};
+        return ::GetCursorPos(&now) && now.x == centre.x && now.y == centre.y;
+    };
+    if (!atCentre())
+    {
+        ASSERT_TRUE(MoveTo(centre));
+        ASSERT_TRUE(WaitFor(atCentre));
+    }
+    ASSERT_TRUE(Key(observer, L"F7", VK_F7, false));
+    ASSERT_TRUE(WaitFor([] { return g_LockAxis.LockedX(); }));
+
+    GlobalLockHolder holder;
+    ASSERT_TRUE(holder.Holding());
+    probe.Clear();
+    ASSERT_TRUE(MoveTo(POINT{centre.x + 40, centre.y + 30}));
+    // The pointer comes off the centre's row either way: along the free axis
+    // with the lock kept, or straight to the point without it.
+    const auto moved = probe.WaitForRecord(
+        [&](const ProbeRecord& r) { return r.Is(L"WM_MOUSEMOVE") && r.Value(L"sy", centre.y) != centre.y; });
+    holder.Release();
+    ASSERT_TRUE(moved.has_value()) << Moves(probe);
+    EXPECT_EQ(moved->Value(L"sx", -1), centre.x) << "the locked axis stays\n" << Moves(probe);
+}
+
+TEST_F(KeyHookAxisLockTest, AfterThePointerMovedWithoutHooksTheFreeAxisFollowsFromWhereThePointerIs)
+{
+    ProbeOptions options;
+    options.recordMoves = true;
+    Probe probe(options);
+    ASSERT_TRUE(probe.Start());
+    LowLevelKeyboardHook observer;
+    ASSERT_TRUE(observer.IsInstalled());
+    const POINT centre = probe.Center();
+    const auto at = [](POINT p) {
+        return [p] {
+            POINT now{};
+            return ::GetCursorPos(&now) && now.x == p.x && now.y == p.y;
+        };
+    };
+    // The hooks see the pointer arrive well below the centre, but not its way back.
+    const POINT below{centre.x - 60, centre.y + 200};
+    ASSERT_TRUE(SetMouseHook());
+    ASSERT_TRUE(MoveTo(below));
+    ASSERT_TRUE(WaitFor(at(below)));
+    RemoveMouseHook(false);
+    ASSERT_TRUE(MoveTo(centre));
+    ASSERT_TRUE(WaitFor(at(centre)));
+
+    ASSERT_TRUE(SetMouseHook());
+    EngineStateGuard state(4);
+    state.Profile()->SetAxisLocking(true);
+    SetKey(MK_LockXAxis, VK_F7);
+    ASSERT_TRUE(Key(observer, L"F7", VK_F7, false));
+    ASSERT_TRUE(WaitFor([] { return g_LockAxis.LockedX(); }));
+    probe.Clear();
+    ASSERT_TRUE(MoveTo(POINT{centre.x + 40, centre.y + 30}));
+    const auto moved = probe.WaitForRecord(
+        [&](const ProbeRecord& r) { return r.Is(L"WM_MOUSEMOVE") && r.Value(L"sy", centre.y) != centre.y; });
+    ASSERT_TRUE(moved.has_value()) << Moves(probe);
+    EXPECT_GT(moved->Value(L"sy", -1), centre.y) << "down, as the move went\n" << Moves(probe);
 }
 
 TEST_F(KeyHookAxisLockTest, AnAxisLockKeyDoesNothingForAProfileWithoutAxisLocking)

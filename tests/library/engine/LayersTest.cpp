@@ -118,49 +118,7 @@ TEST(Jiggler, JigglesWhileTheUserWasActiveWithinTheTimeoutAndDisarmsAfterIt)
 
 namespace
 {
-// Another thread holding the global lock until Release (or the end of the test).
-class GlobalLockHolder
-{
-public:
-    GlobalLockHolder()
-    {
-        m_thread = reinterpret_cast<HANDLE>(::_beginthreadex(
-            nullptr, 0,
-            [](void* p) -> unsigned {
-                auto* self = static_cast<GlobalLockHolder*>(p);
-                CThreadLock lock(L"LayersTest holder");
-                ::SetEvent(self->m_holding);
-                ::WaitForSingleObject(self->m_release, 10000);
-                return 0;
-            },
-            this, 0, nullptr));
-    }
-    ~GlobalLockHolder()
-    {
-        Release();
-        ::CloseHandle(m_holding);
-        ::CloseHandle(m_release);
-    }
-    GlobalLockHolder(const GlobalLockHolder&) = delete;
-    GlobalLockHolder& operator=(const GlobalLockHolder&) = delete;
-
-    bool Holding() const { return ::WaitForSingleObject(m_holding, 5000) == WAIT_OBJECT_0; }
-    void Release()
-    {
-        ::SetEvent(m_release);
-        if (m_thread != nullptr)
-        {
-            ::WaitForSingleObject(m_thread, 10000);
-            ::CloseHandle(m_thread);
-            m_thread = nullptr;
-        }
-    }
-
-private:
-    HANDLE m_holding = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE m_release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE m_thread = nullptr;
-};
+using enginetest::GlobalLockHolder;
 
 class LayersTest : public ::testing::Test
 {
