@@ -22,6 +22,7 @@
 #include "LockAxis.h"
 #include "Logger.h"
 #include "MouseHook.h"
+#include "MouseHookMovement.h"
 #include "MouseInfo.h"
 #include "OSVersion.h"
 #include "PersistantSettings.h"
@@ -476,7 +477,9 @@ void InstallMouseHook()
         CLogger::LogDebug(L"HookThread: WP_MOUSEHOOK - Successfully set the mouse hook 0x%X", HandleNumber(g_threads.hMouseHook));
     else
         CLogger::LogOSMessage(::GetLastError(), L"HookThread: WP_MOUSEHOOK - Unable to set low level mouse hook.");
+    // Buttons and the pointer may have moved on while the hook was out.
     TakeButtonStatesFromSystem();
+    MouseHookReadCursor();
 }
 
 void InstallKeyHook()

@@ -211,8 +211,15 @@ TEST_F(KeyHookAxisLockTest, AMoveThatFindsTheGlobalLockHeldByAnotherThreadStillK
     EXPECT_EQ(moved->Value(L"sx", -1), centre.x) << "the locked axis stays\n" << Moves(probe);
 }
 
-TEST_F(KeyHookAxisLockTest, AfterThePointerMovedWithoutHooksTheFreeAxisFollowsFromWhereThePointerIs)
+// Both ways the hook goes out: the hooks stopped and started again, and the
+// system dropping a slow hook that the hook thread then puts in again.
+class KeyHookAxisLockAfterHooksOut : public KeyHookAxisLockTest, public ::testing::WithParamInterface<bool>
 {
+};
+
+TEST_P(KeyHookAxisLockAfterHooksOut, AfterThePointerMovedWithoutHooksTheFreeAxisFollowsFromWhereThePointerIs)
+{
+    const bool dropped = GetParam();
     ProbeOptions options;
     options.recordMoves = true;
     Probe probe(options);
@@ -231,11 +238,23 @@ TEST_F(KeyHookAxisLockTest, AfterThePointerMovedWithoutHooksTheFreeAxisFollowsFr
     ASSERT_TRUE(SetMouseHook());
     ASSERT_TRUE(MoveTo(below));
     ASSERT_TRUE(WaitFor(at(below)));
-    RemoveMouseHook(false);
+    const HHOOK before = g_threads.hMouseHook;
+    if (dropped)
+        ASSERT_TRUE(::UnhookWindowsHookEx(before));
+    else
+        RemoveMouseHook(false);
     ASSERT_TRUE(MoveTo(centre));
     ASSERT_TRUE(WaitFor(at(centre)));
 
-    ASSERT_TRUE(SetMouseHook());
+    if (dropped)
+    {
+        ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_MOUSEHOOK, 0));
+        ASSERT_TRUE(WaitFor([&] { return g_threads.hMouseHook != nullptr && g_threads.hMouseHook != before; }));
+    }
+    else
+    {
+        ASSERT_TRUE(SetMouseHook());
+    }
     EngineStateGuard state(4);
     state.Profile()->SetAxisLocking(true);
     SetKey(MK_LockXAxis, VK_F7);
@@ -248,6 +267,11 @@ TEST_F(KeyHookAxisLockTest, AfterThePointerMovedWithoutHooksTheFreeAxisFollowsFr
     ASSERT_TRUE(moved.has_value()) << Moves(probe);
     EXPECT_GT(moved->Value(L"sy", -1), centre.y) << "down, as the move went\n" << Moves(probe);
 }
+
+INSTANTIATE_TEST_SUITE_P(StoppedOrDropped, KeyHookAxisLockAfterHooksOut, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "DroppedByTheSystem" : "Stopped";
+                         });
 
 TEST_F(KeyHookAxisLockTest, AnAxisLockKeyDoesNothingForAProfileWithoutAxisLocking)
 {
