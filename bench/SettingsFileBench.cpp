@@ -218,6 +218,26 @@ long FileSize(const std::wstring& path)
     return static_cast<long>(data.nFileSizeLow);
 }
 
+// What the library allocates for one load (the XML parser's own memory aside).
+void PrintLoadAllocations(const std::wstring& path)
+{
+    if (importcount::Install(::GetModuleHandleW(nullptr)) == 0)
+        return;
+    auto settings = std::make_unique<CSettings>(false, CMouseInfo(0, 0, 0));
+    bool regions = false;
+    // Static: a snapshot is large for the stack.
+    static importcount::Snapshot before;
+    static importcount::Snapshot after;
+    importcount::SetCountedThread(::GetCurrentThreadId());
+    before = importcount::Snapshot::Take();
+    settings->Load(path.c_str(), regions, false);
+    after = importcount::Snapshot::Take();
+    importcount::SetCountedThread(0);
+    const importcount::Delta delta{before, after};
+    std::printf("  allocations of one load: operator new %lld, operator new[] %lld, malloc %lld\n",
+                delta.CallsOf("_Znwy"), delta.CallsOf("_Znay"), delta.CallsOf("malloc"));
+}
+
 // Loads, parses or saves the file over and over under the sampling profiler
 // and prints where the time went.
 enum class Profiled
@@ -258,22 +278,7 @@ int ProfileRuns(const std::wstring& path, Profiled what)
     profiler.Stop();
     profiler.Report(stdout, 40);
     ::CloseHandle(self);
-
-    // What the library allocates for one load (the XML parser's own memory aside).
-    if (importcount::Install(::GetModuleHandleW(nullptr)) > 0)
-    {
-        importcount::g_countedThread = ::GetCurrentThreadId();
-        auto settings = std::make_unique<CSettings>(false, CMouseInfo(0, 0, 0));
-        bool regions = false;
-        const auto before = importcount::Snapshot::Take();
-        settings->Load(path.c_str(), regions, false);
-        const auto after = importcount::Snapshot::Take();
-        importcount::g_countedThread = 0;
-        const auto allocations = [&](importcount::Counter counter) { return after.counts[counter] - before.counts[counter]; };
-        std::printf("  allocations of one load: operator new %ld, operator new[] %ld, malloc %ld\n",
-                    allocations(importcount::OperatorNew), allocations(importcount::OperatorNewArray),
-                    allocations(importcount::Malloc));
-    }
+    PrintLoadAllocations(path);
     ::DeleteFileW(path.c_str());
     return 0;
 }
@@ -493,21 +498,7 @@ int wmain(int argc, wchar_t** argv)
     std::printf("  a save after another program changed the file (read again): median %.1f ms (%zu runs)\n",
                 Summarise(changedSaves).median, changedSaves.size());
 
-    // What the library allocates for one load (the XML parser's own memory aside).
-    if (importcount::Install(::GetModuleHandleW(nullptr)) > 0)
-    {
-        importcount::g_countedThread = ::GetCurrentThreadId();
-        auto settings = std::make_unique<CSettings>(false, CMouseInfo(0, 0, 0));
-        bool regions = false;
-        const auto before = importcount::Snapshot::Take();
-        settings->Load(path.c_str(), regions, false);
-        const auto after = importcount::Snapshot::Take();
-        importcount::g_countedThread = 0;
-        const auto allocations = [&](importcount::Counter counter) { return after.counts[counter] - before.counts[counter]; };
-        std::printf("  allocations of one load: operator new %ld, operator new[] %ld, malloc %ld\n",
-                    allocations(importcount::OperatorNew), allocations(importcount::OperatorNewArray),
-                    allocations(importcount::Malloc));
-    }
+    PrintLoadAllocations(path);
     ::DeleteFileW(path.c_str());
     ::DeleteFileW(written.c_str());
 
