@@ -191,10 +191,24 @@ HWND WindowFromPointEx(POINT point, int includeHidden)
 {
     CWindowFactsScope facts(CWindowFactsScope::Captions::ByMessage);
     // WindowFromPoint and WindowFromPhysicalPoint answer visible windows only;
-    // the search for the child at the point may give a hidden one.
+    // the search for the child at the point may give a hidden one. Each
+    // question is a round trip to the window server under Wine, and the hooks
+    // ask after every move: of a window without children (the usual answer of
+    // WindowFromPhysicalPoint) the child at the point and the search below it
+    // are known without asking.
     bool childFound = false;
-    HWND window = (!ScalingActive() && PhysicalWindowLookupBound()) ? WindowFromPhysPoint(point, &childFound)
-                                                                     : ::WindowFromPoint(point);
+    bool childless = false;
+    HWND window = nullptr;
+    if (!ScalingActive() && PhysicalWindowLookupBound())
+    {
+        window = PhysicalWindowAt(point);
+        if (window != nullptr && ::GetWindow(window, GW_CHILD) == nullptr)
+            childless = true;
+        else if (window != nullptr)
+            window = ChildAtScreenPoint(window, point, &childFound);
+    }
+    if (window == nullptr)
+        window = ::WindowFromPoint(point);
     if (window == nullptr)
         return nullptr;
     if (childFound && !::IsWindowVisible(window))
@@ -212,6 +226,8 @@ HWND WindowFromPointEx(POINT point, int includeHidden)
     const bool searchItself = (style & WS_POPUP) != 0 || (exStyle & WS_EX_TOPMOST) != 0;
     HWND parent = searchItself ? nullptr : windowfacts::Parent(window);
     HWND base = parent == nullptr ? window : parent;
+    if (base == window && childless)
+        return window;
 
     DeepestSearch search = {point, includeHidden == 1, nullptr, -1};
     ::EnumChildWindows(base, KeepDeepest, reinterpret_cast<LPARAM>(&search));
