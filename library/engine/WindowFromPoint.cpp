@@ -59,6 +59,7 @@ struct DeepestSearch
     bool includeHidden;
     HWND kept;
     long long keptArea;
+    HWND visible;   // known to be visible (the window the system found at the point)
 };
 
 BOOL CALLBACK KeepDeepest(HWND window, LPARAM param)
@@ -67,7 +68,7 @@ BOOL CALLBACK KeepDeepest(HWND window, LPARAM param)
     RECT rect;
     if (!::GetWindowRect(window, &rect) || !::PtInRect(&rect, search.point))
         return TRUE;
-    if (!search.includeHidden && !::IsWindowVisible(window))
+    if (!search.includeHidden && window != search.visible && !::IsWindowVisible(window))
         return TRUE;
     const long long area = static_cast<long long>(rect.right - rect.left) * (rect.bottom - rect.top);
     wchar_t className[kClassChars] = {};
@@ -229,7 +230,10 @@ HWND WindowFromPointEx(POINT point, int includeHidden)
     if (base == window && childless)
         return window;
 
-    DeepestSearch search = {point, includeHidden == 1, nullptr, -1};
+    // The window found is visible (WindowFromPoint and WindowFromPhysicalPoint
+    // answer visible windows only, and a hidden child was left for its parent):
+    // the search need not ask again when it meets it.
+    DeepestSearch search = {point, includeHidden == 1, nullptr, -1, window};
     ::EnumChildWindows(base, KeepDeepest, reinterpret_cast<LPARAM>(&search));
     // Unless hidden windows were asked for, the answer is visible already: the
     // search keeps visible windows only, window is visible, and so is the
