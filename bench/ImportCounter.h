@@ -14,7 +14,8 @@
 // the call, and for a function of a system DLL it also notes the time stamp
 // counter and the caller's return address on a shadow stack and makes the
 // callee return to a common stub, which adds the elapsed time to the function
-// and returns to the caller. One thread at a time is counted: the counted
+// (less the time of timed calls made inside it, which is theirs) and returns
+// to the caller. One thread at a time is counted: the counted
 // thread is changed only while that thread has no timed call under way (it
 // has ended, or it is the caller).
 //
@@ -58,7 +59,7 @@ struct ShadowEntry
     unsigned long long returnAddress;
     unsigned long long start;
     unsigned long long index;
-    unsigned long long unused;
+    unsigned long long nested;   // stamps spent in timed calls made inside this one
 };
 
 // The state the thunks touch, at fixed addresses.
@@ -220,8 +221,10 @@ private:
     unsigned char* m_start;
 };
 
-// The stub a timed call returns to: adds the elapsed stamps to its function
-// and returns to the caller, the return value kept (rax; xmm0 is not touched).
+// The stub a timed call returns to: adds the stamps elapsed in the function
+// itself (those of the timed calls made inside it, as from a callback, go to
+// those) to its function and returns to the caller, the return value kept
+// (rax; xmm0 is not touched).
 inline size_t EmitReturnStub(unsigned char* at)
 {
     Emitter e(at);
@@ -237,7 +240,13 @@ inline size_t EmitReturnStub(unsigned char* at)
     e.Bytes({0x48, 0xBA});                     // mov rdx, shadow
     e.Imm64(&g_state.shadow[0]);
     e.Bytes({0x48, 0x01, 0xCA});               // add rdx, rcx
-    e.Bytes({0x48, 0x2B, 0x42, 0x08});         // sub rax, [rdx+8]
+    e.Bytes({0x48, 0x2B, 0x42, 0x08});         // sub rax, [rdx+8]   (elapsed)
+    e.Bytes({0x48, 0x85, 0xC9});               // test rcx, rcx
+    e.Bytes({0x74});                           // jz outermost
+    unsigned char* outermost = e.Rel8();
+    e.Bytes({0x48, 0x01, 0x42, 0xF8});         // add [rdx-8], rax   (the caller's nested time)
+    e.Bind(outermost);
+    e.Bytes({0x48, 0x2B, 0x42, 0x18});         // sub rax, [rdx+24]  (less its own nested time)
     e.Bytes({0x48, 0x8B, 0x4A, 0x10});         // mov rcx, [rdx+16]
     e.Bytes({0x49, 0xB8});                     // mov r8, ticks
     e.Imm64(&g_state.ticks[0]);
@@ -285,6 +294,7 @@ inline size_t EmitThunk(unsigned char* at, int index, void* original, bool timed
         e.Bytes({0x49, 0x89, 0x02});                                   // mov [r10], rax
         e.Bytes({0x49, 0xC7, 0x42, 0x10});                             // mov qword [r10+16], index
         e.Imm32(static_cast<unsigned>(index));
+        e.Bytes({0x49, 0xC7, 0x42, 0x18, 0x00, 0x00, 0x00, 0x00});     // mov qword [r10+24], 0
         e.Bytes({0x49, 0xBB});                                         // mov r11, stub
         e.Imm64(g_state.stub);
         e.Bytes({0x4C, 0x89, 0x1C, 0x24});                             // mov [rsp], r11
