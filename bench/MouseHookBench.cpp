@@ -430,6 +430,34 @@ private:
 
 namespace
 {
+// Moves the pointer to target as a user does (xdotool, through the X server):
+// Wine's SetCursorPos may leave the X server's pointer where it was (it is not
+// moved without a grab), and the cursor soon reads from there again. Returns
+// once the cursor is at target (false when it did not get there in 3 s).
+bool PlaceCursor(POINT target)
+{
+    std::wstring commandLine =
+        L"/usr/bin/xdotool mousemove --sync " + std::to_wstring(target.x) + L" " + std::to_wstring(target.y);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    // Wine starts a Unix program without process or thread objects and leaves
+    // the two handles unset: they are not ours to close.
+    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process) ==
+        FALSE)
+        return false;
+    const DWORD start = ::GetTickCount();
+    for (;;)
+    {
+        POINT now{};
+        if (::GetCursorPos(&now) && now.x == target.x && now.y == target.y)
+            return true;
+        if (::GetTickCount() - start > 3000)
+            return false;
+        ::Sleep(1);
+    }
+}
+
 // Busy-waits until the performance counter passes when (the moves of a run
 // come at a steady rate, in real time, as a mouse sends them).
 void WaitUntil(LONGLONG when)
@@ -633,7 +661,7 @@ int wmain()
             const POINT target = foreign.slow[i % 2];
             ::ResetEvent(helper.Asked());
             ::ResetEvent(helper.Answered());
-            ::SetCursorPos(target.x, target.y);
+            PlaceCursor(target);
             Event(WM_MOUSEMOVE, target);
             if (::WaitForSingleObject(helper.Asked(), 3000) != WAIT_OBJECT_0)
             {
@@ -672,13 +700,17 @@ int wmain()
         {
             moved = PressInTurn("(c'') press after a move, two windows in turn, mouse-over on [own cost]", pairWindows, 400,
                                 [](int, POINT target) {
-                                    ::SetCursorPos(target.x, target.y);
+                                    PlaceCursor(target);
                                     Event(WM_MOUSEMOVE, target);
                                     return true;
                                 });
             rested = PressInTurn("(c'') press after a rest, two windows in turn, mouse-over on [own cost]", pairWindows, 200,
                                  [&](int round, POINT target) {
-                                     ::SetCursorPos(target.x, target.y);
+                                     if (!PlaceCursor(target))
+                                     {
+                                         ++restsMissed;
+                                         return false;
+                                     }
                                      Event(WM_MOUSEMOVE, target);
                                      // The check of the window under the resting pointer has run once
                                      // the engine's window is this one.
@@ -699,7 +731,8 @@ int wmain()
                                          ::Sleep(1);
                                      }
                                  });
-            std::printf("      rests after which the check had not run within 3 s: %d of 200\n", restsMissed);
+            std::printf("      rests in which the pointer could not be placed or the check had not run within 3 s: %d of 200\n",
+                        restsMissed);
         }
         mouseOverMoved = moved.figures;
         mouseOverRested = rested.figures;
