@@ -49,8 +49,8 @@
 //
 // Run under Wine from the build's bin folder on a desktop xdotool can drive
 // (scripts/bench.sh does all of this). --clicks N sets the clicks of each row;
-// --only I runs row I of kRows alone (for a closer look, e.g. under a server
-// trace; the goals of the rows left out then read FAIL).
+// --only I,J,... runs those rows of kRows alone (for a closer look, e.g. under
+// a server trace; the goals of the rows left out then read FAIL).
 
 #include <windows.h>
 
@@ -235,13 +235,16 @@ ClickTrace g_trace;
 std::atomic<bool> g_tracing{false};
 std::atomic<int> g_tracedRow{-1};
 
-void Note(Step step, UINT message, bool injected, double systemCallUs = 0)
+// Stamps a step; returns the stamp (null outside traced clicks).
+Stamp* Note(Step step, UINT message, bool injected)
 {
     if (!g_tracing.load(std::memory_order_acquire))
-        return;
+        return nullptr;
     const int at = g_trace.count.fetch_add(1);
-    if (at < kMostStamps)
-        g_trace.stamps[at] = {step, message, injected, CounterNow(), systemCallUs};
+    if (at >= kMostStamps)
+        return nullptr;
+    g_trace.stamps[at] = {step, message, injected, CounterNow(), 0};
+    return &g_trace.stamps[at];
 }
 
 // The library's calls on its hook thread, per traced row: physical events and
@@ -267,12 +270,13 @@ LRESULT CALLBACK TracedLibraryHook(int code, WPARAM wParam, LPARAM lParam)
         g_hookBefore = importcount::Snapshot::Take();
     Note(Step::HookIn, message, injected);
     const LRESULT result = g_libraryProcedure(code, wParam, lParam);
-    double systemUs = 0;
+    Stamp* out = Note(Step::HookOut, message, injected);
     if (counted)
     {
         g_hookAfter = importcount::Snapshot::Take();
         const importcount::Delta delta{g_hookBefore, g_hookAfter};
-        systemUs = delta.SystemCallMicroseconds();
+        if (out != nullptr)
+            out->systemCallUs = delta.SystemCallMicroseconds();
         const int row = g_tracedRow.load();
         if (row >= 0)
         {
@@ -280,7 +284,6 @@ LRESULT CALLBACK TracedLibraryHook(int code, WPARAM wParam, LPARAM lParam)
             ++g_callEvents[row][injected ? 1 : 0];
         }
     }
-    Note(Step::HookOut, message, injected, systemUs);
     return result;
 }
 
@@ -1002,6 +1005,11 @@ struct StepLine
 void PrintSteps(const char* title, const std::vector<int>& rows, const TraceRow* traces, const StepLine* lines,
                 int lineCount)
 {
+    bool any = false;
+    for (int row : rows)
+        any = any || !traces[row].downs.empty();
+    if (!any)
+        return;
     for (int pass = 0; pass < 2; ++pass)
     {
         std::printf("%s, %s (median / mean us):\n", title, pass == 0 ? "press" : "release");
@@ -1038,17 +1046,26 @@ void PrintSteps(const char* title, const std::vector<int>& rows, const TraceRow*
 int wmain(int argc, wchar_t** argv)
 {
     int clicksPerRow = kClicksPerRow;
-    int only = -1;
+    // The rows --only names (all when empty).
+    std::vector<int> only;
     for (int i = 1; i + 1 < argc; ++i)
     {
         if (std::wcscmp(argv[i], L"--clicks") == 0)
             clicksPerRow = std::max(1, _wtoi(argv[i + 1]));
         if (std::wcscmp(argv[i], L"--only") == 0)
-            only = _wtoi(argv[i + 1]);
+            for (const wchar_t* at = argv[i + 1]; *at != L'\0';)
+            {
+                only.push_back(_wtoi(at));
+                while (*at != L'\0' && *at != L',')
+                    ++at;
+                if (*at == L',')
+                    ++at;
+            }
     }
     // Traced rows only explain the others: half their clicks.
     const int tracedClicks = std::max(1, clicksPerRow / 2);
-    const auto wanted = [&](int row) { return kRows[row].traced ? tracedClicks : clicksPerRow; };
+    const auto chosen = [&](int row) { return only.empty() || std::find(only.begin(), only.end(), row) != only.end(); };
+    const auto wanted = [&](int row) { return !chosen(row) ? 0 : kRows[row].traced ? tracedClicks : clicksPerRow; };
 
     g_queryCounter = reinterpret_cast<QueryCounterFn>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "QueryPerformanceCounter")));
@@ -1126,7 +1143,7 @@ int wmain(int argc, wchar_t** argv)
     int rounds = 0;
     const auto done = [&] {
         for (int row = 0; row < RowCount; ++row)
-            if (static_cast<int>(latencies[row].size()) < wanted(row) && (only < 0 || row == only))
+            if (static_cast<int>(latencies[row].size()) < wanted(row))
                 return false;
         return true;
     };
@@ -1139,7 +1156,7 @@ int wmain(int argc, wchar_t** argv)
         {
             const int index = (rounds + step) % RowCount;
             const RowSpec& row = kRows[index];
-            if (static_cast<int>(latencies[index].size()) >= wanted(index) || (only >= 0 && index != only))
+            if (static_cast<int>(latencies[index].size()) >= wanted(index))
                 continue;
             if (row.place == Fresh && !targets.MakeFresh())
             {

@@ -1,10 +1,11 @@
 // Windows of another process for the click-latency bench: two windows side by
 // side that clicks go to in turn ("pair"), and one that is made anew on
-// request, so that a click can go to a window nobody has seen ("fresh"). None
-// of them takes the foreground when clicked (the bench's yardsticks measure
-// the click's road, not an activation). Every button message a window
-// receives is stamped on arrival and written to shared memory, where the bench
-// reads it.
+// request, so that a click can go to a window nobody has seen ("fresh"). Each
+// is built as an application's window is, a frame with a caption and a pane
+// (a child window) filling its client area, which the clicks hit. None of them
+// takes the foreground when clicked (the bench's yardsticks measure the
+// click's road, not an activation). Every button message a pane receives is
+// stamped on arrival and written to shared memory, where the bench reads it.
 //   ClickTargets.exe <shared memory name> <request event> <done event> <quit event>
 // The bench creates the shared memory (ClickTargetsShared) and the events; on
 // the request event the fresh window is made anew, and the done event is set
@@ -17,7 +18,8 @@
 namespace
 {
 ClickTargetsShared* g_shared = nullptr;
-HWND g_windows[kClickTargetWindows] = {};
+HWND g_frames[kClickTargetWindows] = {};
+HWND g_windows[kClickTargetWindows] = {};   // the panes
 LONG g_freshSerial = 0;
 
 int WindowIndex(HWND window)
@@ -61,27 +63,46 @@ LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
+LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_MOUSEACTIVATE)
+        return MA_NOACTIVATE;
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
 HWND Show(int index)
 {
     const RECT& place = kClickTargetPlaces[index];
     const wchar_t* const titles[kClickTargetWindows] = {L"Click target A", L"Click target B", L"Click target new"};
-    HWND window = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, L"BrmpClickTarget", titles[index],
-                                    WS_POPUP | WS_VISIBLE, place.left, place.top, place.right - place.left,
-                                    place.bottom - place.top, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
-    if (window != nullptr)
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    HWND frame = ::CreateWindowExW(WS_EX_NOACTIVATE, L"BrmpClickTargetFrame", titles[index], WS_OVERLAPPED | WS_CAPTION,
+                                   place.left, place.top, place.right - place.left, place.bottom - place.top, nullptr,
+                                   nullptr, instance, nullptr);
+    if (frame == nullptr)
+        return nullptr;
+    RECT client{};
+    ::GetClientRect(frame, &client);
+    HWND pane = ::CreateWindowExW(0, L"BrmpClickTarget", nullptr, WS_CHILD | WS_VISIBLE, 0, 0, client.right, client.bottom,
+                                  frame, nullptr, instance, nullptr);
+    if (pane == nullptr)
     {
-        // Painted before it is announced: a click then finds it as a user would.
-        ::UpdateWindow(window);
-        g_shared->windows[index] = reinterpret_cast<unsigned long long>(window);
+        ::DestroyWindow(frame);
+        return nullptr;
     }
-    g_windows[index] = window;
-    return window;
+    ::ShowWindow(frame, SW_SHOWNOACTIVATE);
+    // Painted before it is announced: a click then finds it as a user would.
+    ::UpdateWindow(frame);
+    g_shared->windows[index] = reinterpret_cast<unsigned long long>(pane);
+    g_frames[index] = frame;
+    g_windows[index] = pane;
+    return pane;
 }
 
 bool MakeFresh()
 {
-    if (g_windows[kFreshWindow] != nullptr)
-        ::DestroyWindow(g_windows[kFreshWindow]);
+    if (g_frames[kFreshWindow] != nullptr)
+        ::DestroyWindow(g_frames[kFreshWindow]);
+    g_frames[kFreshWindow] = nullptr;
     g_windows[kFreshWindow] = nullptr;
     ++g_freshSerial;
     if (Show(kFreshWindow) == nullptr)
@@ -111,6 +132,10 @@ int wmain(int argc, wchar_t** argv)
     windowClass.lpszClassName = L"BrmpClickTarget";
     windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    if (::RegisterClassW(&windowClass) == 0)
+        return 4;
+    windowClass.lpfnWndProc = FrameProc;
+    windowClass.lpszClassName = L"BrmpClickTargetFrame";
     if (::RegisterClassW(&windowClass) == 0)
         return 4;
     if (Show(0) == nullptr || Show(1) == nullptr || !MakeFresh())
