@@ -585,14 +585,21 @@ inline void PrintPerEvent(const Snapshot& before, const Snapshot& after, int eve
     if (after.ownAllocations != before.ownAllocations)
         std::printf(" operator new (own) %.2f", static_cast<double>(after.ownAllocations - before.ownAllocations) / n);
     std::printf("\n      in the process per event:");
+    double inProcessUs = 0;
     for (int i = 0; i < after.count; ++i)
     {
         const long long calls = delta.Calls(i);
         const Kind kind = g_state.imports[i].kind;
-        if (calls != 0 && (kind == Kind::InProcess || kind == Kind::Runtime))
+        if (calls == 0 || (kind != Kind::InProcess && kind != Kind::Runtime))
+            continue;
+        const double us = static_cast<double>(delta.Ticks(i)) * usPerTick;
+        if (us / n >= 1.0)
+            std::printf(" %s %.2f (%.1f us)", g_state.imports[i].name, static_cast<double>(calls) / n, us / n);
+        else
             std::printf(" %s %.2f", g_state.imports[i].name, static_cast<double>(calls) / n);
+        inProcessUs += us;
     }
-    std::printf("\n");
+    std::printf("\n      time per event in the timed calls that stay in the process: %.1f us\n", inProcessUs / n);
 }
 
 // What the counts cannot see, for the reader of the figures.

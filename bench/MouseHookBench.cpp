@@ -33,6 +33,7 @@
 
 #include "BenchGoals.h"
 #include "ImportCounter.h"
+#include "SamplingProfiler.h"
 #include "LockAxis.h"
 #include "Logger.h"
 #include "Actions.h"
@@ -488,8 +489,11 @@ void AddCaptionProfile(const wchar_t* className, int index)
 }
 }
 
-int wmain()
+int wmain(int argc, wchar_t** argv)
 {
+    // --profile-press: where the presses after a move spend their time, sampled
+    // (see SamplingProfiler.h for turning the addresses into functions).
+    const bool profilePress = argc > 1 && std::wcscmp(argv[1], L"--profile-press") == 0;
     // What the DLL does when it is loaded: the library is linked into this program.
     LibraryAttach(::GetModuleHandleW(nullptr));
     // Figures appear as they are measured, also through a pipe.
@@ -696,6 +700,28 @@ int wmain()
         PressRow moved;
         PressRow rested;
         int restsMissed = 0;
+        if (gridUp && profilePress)
+        {
+            HANDLE self = nullptr;
+            ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &self, 0, FALSE,
+                              DUPLICATE_SAME_ACCESS);
+            SetMouseHookNextHook(NoNextHook);
+            sampling::Profiler profiler(self);
+            profiler.Start();
+            for (int i = 0; i < 20000; ++i)
+            {
+                const POINT target = pairWindows[static_cast<size_t>(i) % 2];
+                Event(WM_MOUSEMOVE, target);
+                Event(WM_RBUTTONDOWN, target);
+                Event(WM_RBUTTONUP, target);
+            }
+            profiler.Stop();
+            SetMouseHookNextHook(nullptr);
+            profiler.Report(stdout, 40);
+            ::CloseHandle(self);
+            RemoveMouseHook(false);
+            return 0;
+        }
         if (gridUp)
         {
             moved = PressInTurn("(c'') press after a move, two windows in turn, mouse-over on [own cost]", pairWindows, 400,
