@@ -456,15 +456,12 @@ void CSendInput::SignalQueue()
 
 void CSendInput::WakeWorker(DWORD id)
 {
-    if (id == 0)
-        return;
     // The entries were queued under m_cs before: a worker that says it waits
-    // either saw them before its wait or is waiting now; one that does not
-    // say so takes the message, or finds them when it next waits.
-    if (m_bWorkerWaiting.load())
+    // either saw them before its wait or is waiting now, and one that does not
+    // say so is busy and looks at the queue before it waits again (its only
+    // wait for work), so it needs no wake-up at all.
+    if (id != 0 && m_bWorkerWaiting.load())
         ::WakeConditionVariable(&m_EntriesQueued);
-    else
-        ::PostThreadMessageW(id, BRMP_ProcessInput, 0, 0);
 }
 
 void CSendInput::Unblock()

@@ -192,7 +192,7 @@ private:
     // Waits until entries (or flushed releases) are queued, the exit is asked
     // or timeoutMs have passed; true when there is work.
     bool WaitForEntries(DWORD timeoutMs);
-    // Wakes a worker waiting for entries, or posts it a wake-up otherwise.
+    // Wakes the worker when it waits for entries.
     void WakeWorker(DWORD id);
     bool Append(std::unique_ptr<CInputQueue> entry, const wchar_t* lockName);
     // m_cs is held by the callers of both.
@@ -229,7 +229,8 @@ private:
     // The worker waits for entries on this condition variable (with m_cs)
     // rather than on its message queue, and says so: a producer then wakes it
     // without a thread message, which is a round trip to the window server
-    // under Wine on the hook thread and another for the worker to take it.
+    // under Wine on the hook thread and another for the worker to take it. A
+    // BRMP_ProcessInput posted to it still runs the queue.
     CONDITION_VARIABLE m_EntriesQueued = CONDITION_VARIABLE_INIT;
     std::atomic<bool> m_bWorkerWaiting{false};
 
