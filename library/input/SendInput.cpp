@@ -872,12 +872,9 @@ bool CSendInput::FlushQueue(bool block)
             ::SetEvent(m_hWakeEvent);
         m_bBlocked = false;
         WakeWorker(m_dwThreadId.load());
-        // Take back a wake-up the worker did not need, so that it cannot cut a
-        // later wait short. Never waits: a worker that was waiting already took
-        // it (an auto-reset event goes to its waiter), and a flush may come
-        // from the hook thread.
-        if (m_hWakeEvent != nullptr)
-            ::WaitForSingleObject(m_hWakeEvent, 0);
+        // The wake-up is not taken back here: a worker just about to wait would
+        // lose it and wait the whole delay. It clears the event itself before
+        // each wait (and sees the flushed flag, set first, after that).
     }
     catch (...)
     {
@@ -1343,6 +1340,11 @@ void CSendInput::ProcessQueue()
             ++performed;
             if (!m_bFlushed && entry.m_nDelay != 0 && !ExitRequested())
             {
+                // A wake-up left from an earlier flush must not cut this wait;
+                // one that comes after this is seen by the wait or, when it came
+                // just before, through the flushed flag the flush sets first.
+                if (m_hWakeEvent != nullptr)
+                    ::ResetEvent(m_hWakeEvent);
                 LARGE_INTEGER start;
                 ::QueryPerformanceCounter(&start);
                 if (!m_Timer.Wait(entry.m_nDelay, waitEvents, waitCount, &m_bFlushed) && m_bFlushed)
