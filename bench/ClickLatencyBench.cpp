@@ -26,9 +26,15 @@
 // Times: the click's physical time is its message time (whole milliseconds of
 // the tick count); the window stamps its receipt with the tick count too, so
 // that both are cut to the millisecond alike. For the mapped and remap clicks,
-// whose message is the simulated one, the physical time is the one a recording
-// hook (put in last, so it runs first) saw; it runs in both, so the two compare
-// alike. Medians and 90th percentiles are read from the whole milliseconds as
+// whose message is the simulated one, the physical time is the one the hook
+// saw: the library's procedure (through the bench's wrapper of it) or the
+// remapping hook. A recording hook of its own, put in first, would hold up the
+// library's simulated press behind the release: while it waits for the
+// simulated press's answer Wine has it take the release's call, and the
+// release's whole road comes first; the remapping hook, sending from inside
+// its own call, escapes that. The traced rows have such a recording hook in
+// every configuration. Medians and 90th percentiles are read from the whole
+// milliseconds as
 // from grouped data (interpolated within the millisecond).
 //
 // Each click is one action and its receipt is checked to be that click: a down
@@ -45,7 +51,9 @@
 // the simulated input's SendInput, the window's receipt. The library's calls
 // to other modules on the hook thread are counted and timed through the import
 // table (ImportCounter.h). They print a step-by-step table; their figures are
-// not goals (the recorder's hop adds to them).
+// not goals (the recorder's hop adds to them). The mapped and remap rows stamp
+// their hook's own steps as well (no recording hook, no counting) and print
+// the same table for those.
 //
 // Run under Wine from the build's bin folder on a desktop xdotool can drive
 // (scripts/bench.sh does all of this). --clicks N sets the clicks of each row;
@@ -202,6 +210,33 @@ LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
+// The physical downs the first hook saw (their event times), in order.
+constexpr int kMostRecorded = 16384;
+DWORD g_physicalDowns[kMostRecorded];
+std::atomic<int> g_physicalDownCount{0};
+
+// Which hook notes the physical downs: the first in the chain.
+enum class Noter
+{
+    Nobody,
+    Recorder,
+    Library,
+    Remapper
+};
+std::atomic<Noter> g_noter{Noter::Nobody};
+
+void NotePhysicalDown(Noter who, WPARAM message, const MSLLHOOKSTRUCT* data)
+{
+    if (message != WM_LBUTTONDOWN || (data->flags & LLMHF_INJECTED) != 0 || g_noter.load() != who)
+        return;
+    const int at = g_physicalDownCount.load();
+    if (at < kMostRecorded)
+    {
+        g_physicalDowns[at] = data->time;
+        g_physicalDownCount.store(at + 1);
+    }
+}
+
 // --- time stamps of the traced rows ------------------------------------------
 
 enum class Step
@@ -260,6 +295,8 @@ HOOKPROC g_libraryProcedure = nullptr;
 // calls counted per event.
 LRESULT CALLBACK TracedLibraryHook(int code, WPARAM wParam, LPARAM lParam)
 {
+    if (code == HC_ACTION)
+        NotePhysicalDown(Noter::Library, wParam, reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam));
     if (!g_tracing.load(std::memory_order_acquire) || code != HC_ACTION)
         return g_libraryProcedure(code, wParam, lParam);
     const auto* data = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
@@ -386,11 +423,6 @@ LRESULT CALLBACK PassThroughHook(int code, WPARAM wParam, LPARAM lParam)
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// The physical downs the recording hook saw (their event times), in order.
-constexpr int kMostRecorded = 16384;
-DWORD g_physicalDowns[kMostRecorded];
-std::atomic<int> g_physicalDownCount{0};
-
 LRESULT CALLBACK RecordingHook(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code != HC_ACTION || wParam == WM_MOUSEMOVE)
@@ -399,15 +431,7 @@ LRESULT CALLBACK RecordingHook(int code, WPARAM wParam, LPARAM lParam)
     const bool injected = (data->flags & LLMHF_INJECTED) != 0;
     const UINT message = static_cast<UINT>(wParam);
     Note(Step::RecorderIn, message, injected);
-    if (message == WM_LBUTTONDOWN && !injected)
-    {
-        const int at = g_physicalDownCount.load();
-        if (at < kMostRecorded)
-        {
-            g_physicalDowns[at] = data->time;
-            g_physicalDownCount.store(at + 1);
-        }
-    }
+    NotePhysicalDown(Noter::Recorder, wParam, data);
     Note(Step::RecorderCallNext, message, injected);
     const LRESULT result = ::CallNextHookEx(nullptr, code, wParam, lParam);
     Note(Step::RecorderCallNextDone, message, injected);
@@ -425,6 +449,7 @@ LRESULT CALLBACK RemappingHook(int code, WPARAM wParam, LPARAM lParam)
     {
         const UINT message = static_cast<UINT>(wParam);
         Note(Step::HookIn, message, false);
+        NotePhysicalDown(Noter::Remapper, wParam, data);
         INPUT input{};
         input.type = INPUT_MOUSE;
         input.mi.dwFlags = wParam == WM_LBUTTONDOWN ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
@@ -629,7 +654,9 @@ public:
 
     bool Begin()
     {
-        const bool recorder = m_row.config == Mapped || m_row.config == Remap || m_row.traced;
+        const bool recorder = m_row.traced;
+        const bool remapped = m_row.config == Mapped || m_row.config == Remap;
+        g_noter = recorder ? Noter::Recorder : !remapped ? Noter::Nobody : m_row.config == Mapped ? Noter::Library : Noter::Remapper;
         switch (m_row.config)
         {
         case None:
@@ -674,6 +701,7 @@ public:
 
     void End()
     {
+        g_noter = Noter::Nobody;
         g_tracing = false;
         g_tracedRow = -1;
         m_recorder.reset();
@@ -732,6 +760,10 @@ struct TracedEvent
     double simulatedHook = -1;   //   the hook procedure
     double simulatedBack = -1;   //   the hook's return, until the recorder has the answer
     double simulatedToWindow = -1;
+    // Without a recording hook (the remapped rows that are not traced):
+    double sentToHook = -1;       // SendInput's start until the hook sees the simulated event
+    double hookToWindow = -1;     // the hook's return for the simulated event until the window has it
+    double hookWhole = -1;        // the hook's entry for the physical event until the window has it
     double whole = -1;           // the recorder's entry until the window has it
 };
 
@@ -783,6 +815,21 @@ TracedEvent TraceOf(UINT message, LONGLONG receipt, bool remapped)
     event.hookSystemCalls = hookOut != nullptr ? hookOut->systemCallUs : -1;
     event.back = Between(hookOut, recDone);
     event.whole = Between(recIn, receipt);
+    if (recIn == nullptr && remapped)
+    {
+        // Only the hook's own steps were stamped.
+        const Stamp* sendStart = FindStamp(Step::SendStart, message, true, count);
+        const Stamp* sendEnd = FindStamp(Step::SendEnd, message, true, count);
+        const Stamp* simHookIn = FindStamp(Step::HookIn, message, true, count);
+        const Stamp* simHookOut = FindStamp(Step::HookOut, message, true, count);
+        event.toSend = Between(hookOut, sendStart);
+        event.send = Between(sendStart, sendEnd);
+        event.sentToHook = Between(sendStart, simHookIn);
+        event.simulatedHook = Between(simHookIn, simHookOut);
+        event.hookToWindow = Between(simHookOut, receipt);
+        event.hookWhole = Between(hookIn, receipt);
+        return event;
+    }
     if (!remapped)
     {
         event.toWindow = Between(recOut, receipt);
@@ -843,7 +890,10 @@ public:
         m_atSpot = row.place == Spot;
         const LONG serial = window == kFreshWindow ? m_targets.FreshSerial() : 0;
         g_trace.count = 0;
-        g_tracing = row.traced;
+        // The remapped rows stamp the hooks' own steps too (the performance
+        // counter only: the counting of calls is the traced rows').
+        const bool remapped = row.config == Mapped || row.config == Remap;
+        g_tracing = row.traced || remapped;
         wchar_t command[96];
         if (move)
             Format(command, 96, L"mousemove --sync %d %d click 1", static_cast<int>(point.x), static_cast<int>(point.y));
@@ -871,7 +921,6 @@ public:
                     return true;
             return false;
         };
-        const bool remapped = row.config == Mapped || row.config == Remap;
         if (!PumpUntil(kClickWaitMs, [&] {
                 collect();
                 return arrived(WM_LBUTTONDOWN) && arrived(WM_LBUTTONUP) &&
@@ -915,7 +964,7 @@ public:
             return result;
         result.outcome = Outcome::Measured;
         result.latency = static_cast<int>(down->received - physical);
-        if (row.traced)
+        if (row.traced || remapped)
         {
             result.down = TraceOf(WM_LBUTTONDOWN, down->counter, remapped);
             result.up = TraceOf(WM_LBUTTONUP, up->counter, remapped);
@@ -1182,7 +1231,7 @@ int wmain(int argc, wchar_t** argv)
                     if (click == 1)
                     {
                         latencies[index].push_back(result.latency);
-                        if (row.traced)
+                        if (row.traced || row.config == Mapped || row.config == Remap)
                         {
                             traces[index].downs.push_back(result.down);
                             traces[index].ups.push_back(result.up);
@@ -1273,6 +1322,19 @@ int wmain(int argc, wchar_t** argv)
         {"whole: the recorder's entry until the window has it", &TracedEvent::whole},
     };
     PrintSteps("a mapped click in one of 2 windows", {RemapPairTraced, MappedPairTraced}, traces, mappedLines, 13);
+    const StepLine ownLines[] = {
+        {"the hook procedure (the physical event)", &TracedEvent::hook},
+        {"  of which the library's system calls (traced rows only)", &TracedEvent::hookSystemCalls},
+        {"the hook's return, until SendInput starts", &TracedEvent::toSend},
+        {"SendInput", &TracedEvent::send},
+        {"SendInput's start, until the hook sees its event", &TracedEvent::sentToHook},
+        {"the hook procedure (the simulated event)", &TracedEvent::simulatedHook},
+        {"the hook's return, until the window has it", &TracedEvent::hookToWindow},
+        {"whole: the hook's entry until the window has it", &TracedEvent::hookWhole},
+    };
+    PrintSteps("a mapped click at one spot, no recording hook", {RemapSpot, MappedSpot}, traces, ownLines, 8);
+    PrintSteps("a mapped click in one of 2 windows, no recording hook", {RemapPair, MappedPair}, traces, ownLines, 8);
+    PrintSteps("a mapped click in a new window, no recording hook", {RemapFresh, MappedFresh}, traces, ownLines, 8);
     for (int kind = 0; kind < 2; ++kind)
         if (g_callEvents[MappedPairTraced][kind] > 0)
         {
