@@ -132,30 +132,36 @@ BOOL GetLogicalCursorPos(HWND window, LPPOINT point)
     return ::GetCursorPos(point);
 }
 
+HWND PhysicalWindowAt(POINT point)
+{
+    const ScalingFunctions& f = Functions();
+    return f.windowFromPhysicalPoint != nullptr ? f.windowFromPhysicalPoint(point) : nullptr;
+}
+
+HWND ChildAtScreenPoint(HWND window, POINT point, bool* childFound)
+{
+    if (childFound != nullptr)
+        *childFound = false;
+    POINT client = point;
+    if (::ScreenToClient(window, &client))
+    {
+        HWND child = ::ChildWindowFromPointEx(window, client, CWP_ALL);
+        if (child != nullptr)
+        {
+            if (childFound != nullptr)
+                *childFound = child != window;
+            return child;
+        }
+    }
+    return window;
+}
+
 HWND WindowFromPhysPoint(POINT point, bool* childFound)
 {
     if (childFound != nullptr)
         *childFound = false;
-    const ScalingFunctions& f = Functions();
-    if (f.windowFromPhysicalPoint != nullptr)
-    {
-        HWND window = f.windowFromPhysicalPoint(point);
-        if (window != nullptr)
-        {
-            POINT client = point;
-            if (::ScreenToClient(window, &client))
-            {
-                HWND child = ::ChildWindowFromPointEx(window, client, CWP_ALL);
-                if (child != nullptr)
-                {
-                    if (childFound != nullptr)
-                        *childFound = child != window;
-                    return child;
-                }
-            }
-            return window;
-        }
-    }
+    if (HWND window = PhysicalWindowAt(point))
+        return ChildAtScreenPoint(window, point, childFound);
     return ::WindowFromPoint(point);
 }
 

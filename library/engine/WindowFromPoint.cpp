@@ -59,6 +59,7 @@ struct DeepestSearch
     bool includeHidden;
     HWND kept;
     long long keptArea;
+    HWND visible;   // known to be visible (the window the system found at the point)
 };
 
 BOOL CALLBACK KeepDeepest(HWND window, LPARAM param)
@@ -67,7 +68,7 @@ BOOL CALLBACK KeepDeepest(HWND window, LPARAM param)
     RECT rect;
     if (!::GetWindowRect(window, &rect) || !::PtInRect(&rect, search.point))
         return TRUE;
-    if (!search.includeHidden && !::IsWindowVisible(window))
+    if (!search.includeHidden && window != search.visible && !::IsWindowVisible(window))
         return TRUE;
     const long long area = static_cast<long long>(rect.right - rect.left) * (rect.bottom - rect.top);
     wchar_t className[kClassChars] = {};
@@ -191,10 +192,24 @@ HWND WindowFromPointEx(POINT point, int includeHidden)
 {
     CWindowFactsScope facts(CWindowFactsScope::Captions::ByMessage);
     // WindowFromPoint and WindowFromPhysicalPoint answer visible windows only;
-    // the search for the child at the point may give a hidden one.
+    // the search for the child at the point may give a hidden one. Each
+    // question is a round trip to the window server under Wine, and the hooks
+    // ask after every move: of a window without children (the usual answer of
+    // WindowFromPhysicalPoint) the child at the point and the search below it
+    // are known without asking.
     bool childFound = false;
-    HWND window = (!ScalingActive() && PhysicalWindowLookupBound()) ? WindowFromPhysPoint(point, &childFound)
-                                                                     : ::WindowFromPoint(point);
+    bool childless = false;
+    HWND window = nullptr;
+    if (!ScalingActive() && PhysicalWindowLookupBound())
+    {
+        window = PhysicalWindowAt(point);
+        if (window != nullptr && ::GetWindow(window, GW_CHILD) == nullptr)
+            childless = true;
+        else if (window != nullptr)
+            window = ChildAtScreenPoint(window, point, &childFound);
+    }
+    if (window == nullptr)
+        window = ::WindowFromPoint(point);
     if (window == nullptr)
         return nullptr;
     if (childFound && !::IsWindowVisible(window))
@@ -212,8 +227,13 @@ HWND WindowFromPointEx(POINT point, int includeHidden)
     const bool searchItself = (style & WS_POPUP) != 0 || (exStyle & WS_EX_TOPMOST) != 0;
     HWND parent = searchItself ? nullptr : windowfacts::Parent(window);
     HWND base = parent == nullptr ? window : parent;
+    if (base == window && childless)
+        return window;
 
-    DeepestSearch search = {point, includeHidden == 1, nullptr, -1};
+    // The window found is visible (WindowFromPoint and WindowFromPhysicalPoint
+    // answer visible windows only, and a hidden child was left for its parent):
+    // the search need not ask again when it meets it.
+    DeepestSearch search = {point, includeHidden == 1, nullptr, -1, window};
     ::EnumChildWindows(base, KeepDeepest, reinterpret_cast<LPARAM>(&search));
     // Unless hidden windows were asked for, the answer is visible already: the
     // search keeps visible windows only, window is visible, and so is the

@@ -27,6 +27,11 @@ BOOL GetLogicalCursorPos(HWND window, LPPOINT point);
 // childFound (may be null) is set when the answer is a child that the search for
 // it gave, hidden ones included; any other answer is a visible window.
 HWND WindowFromPhysPoint(POINT point, bool* childFound = nullptr);
+// Its two steps: WindowFromPhysicalPoint alone (null when unbound or nothing
+// is there), and the child of window at a screen point, hidden ones included
+// (window itself when none is there or the point cannot be converted).
+HWND PhysicalWindowAt(POINT point);
+HWND ChildAtScreenPoint(HWND window, POINT point, bool* childFound);
 // With the scaling flag: divides the point by its monitor's effective DPI
 // scale and returns 1. Without it (or without a DPI answer): returns 0 and
 // leaves the point.

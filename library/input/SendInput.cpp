@@ -22,6 +22,22 @@ namespace
 {
 constexpr UINT ScanByVirtualKey = 0xFFFFFFFF;
 constexpr DWORD StartWaitMs = 5000;
+// How long the worker waits for entries before it looks at its thread messages.
+constexpr DWORD kMessageLookMs = 250;
+
+// A critical section held for a scope, without the named lock's timing (for
+// the waits on a condition variable, which let it go while they sleep).
+class CriticalSectionHold
+{
+public:
+    explicit CriticalSectionHold(CRITICAL_SECTION& cs) : m_cs(cs) { ::EnterCriticalSection(&m_cs); }
+    ~CriticalSectionHold() { ::LeaveCriticalSection(&m_cs); }
+    CriticalSectionHold(const CriticalSectionHold&) = delete;
+    CriticalSectionHold& operator=(const CriticalSectionHold&) = delete;
+
+private:
+    CRITICAL_SECTION& m_cs;
+};
 constexpr long long MaxQueueDelay = 0x7FFFFFFF;
 
 UINT AddDelays(UINT a, UINT b)
@@ -394,6 +410,12 @@ bool CSendInput::Stop()
     ::SetEvent(m_hExitEvent);
     if (id != 0)
         ::PostThreadMessageW(id, WM_QUIT, 0, 0);
+    {
+        // Taken and left, so that a worker between its look at the exit
+        // request and its wait is either past the look or waiting now.
+        const CriticalSectionHold hold(m_cs);
+    }
+    ::WakeConditionVariable(&m_EntriesQueued);
     static const ThreadStopTexts texts = {
         L"SendInput thread [0x%X] exited with error code %d.",
         L"SendInput thread [0x%X] exited successfully.",
@@ -429,9 +451,17 @@ void CSendInput::EnsureStarted()
 void CSendInput::SignalQueue()
 {
     EnsureStarted();
-    const DWORD id = m_dwThreadId.load();
-    if (id != 0)
-        ::PostThreadMessageW(id, BRMP_ProcessInput, 0, 0);
+    WakeWorker(m_dwThreadId.load());
+}
+
+void CSendInput::WakeWorker(DWORD id)
+{
+    // The entries were queued under m_cs before: a worker that says it waits
+    // either saw them before its wait or is waiting now, and one that does not
+    // say so is busy and looks at the queue before it waits again (its only
+    // wait for work), so it needs no wake-up at all.
+    if (id != 0 && m_bWorkerWaiting.load())
+        ::WakeConditionVariable(&m_EntriesQueued);
 }
 
 void CSendInput::Unblock()
@@ -467,6 +497,8 @@ void CSendInput::ThreadMain()
 
         if (!ExitRequested())
             ProcessQueue();
+        DWORD lastLook = ::GetTickCount();
+        bool look = true;
         for (;;)
         {
             if (ExitRequested())
@@ -474,35 +506,23 @@ void CSendInput::ThreadMain()
                 CLogger::LogMessage(L"SendInputThread[0x%X]: Received exit event...", id);
                 break;
             }
-            const BOOL result = ::GetMessageW(&msg, reinterpret_cast<HWND>(-1), 0, 0);
-            if (result == -1)
+            if (look)
             {
-                CLogger::LogOSMessage(::GetLastError(),
-                                      L"SendInputThread: Error in SendInput thread message queue. Terminating thread.");
-                break;
+                lastLook = ::GetTickCount();
+                if (!TakeThreadMessages())
+                    break;
+                if (ExitRequested())
+                {
+                    CLogger::LogMessage(L"SendInputThread[0x%X]: Received exit event...", id);
+                    break;
+                }
             }
-            if (result == 0)
-            {
-                CLogger::LogMessage(L"SendInputThread: Received exit request...");
-                break;
-            }
-            if (ExitRequested())
-            {
-                CLogger::LogMessage(L"SendInputThread[0x%X]: Received exit event...", id);
-                break;
-            }
-            if (msg.message == BRMP_ProcessInput)
-            {
-                const DWORD start = ::GetTickCount();
-                ProcessQueue();
-                const DWORD took = ::GetTickCount() - start;
-                if (took > 1000)
-                    CLogger::LogMessage(L"SendInputThread: Process queue took a long time (%dms) to execute.", took);
-            }
-            else if (msg.message == WRMP_OSDAudioDeviceChanged)
-            {
-                Services().AudioDeviceChanged();
-            }
+            // The thread's messages are looked at when no entry came for a
+            // while, and at least every so often while entries come.
+            const bool work = WaitForEntries(kMessageLookMs);
+            if (work)
+                TimedProcessQueue();
+            look = !work || ::GetTickCount() - lastLook >= kMessageLookMs;
         }
         ReleaseHeldKeys();
         CLogger::LogMessage(L"SendInputThread: Exiting SendInput thread.");
@@ -514,6 +534,60 @@ void CSendInput::ThreadMain()
     }
     if (comInitialised)
         ::CoUninitialize();
+}
+
+bool CSendInput::TakeThreadMessages()
+{
+    MSG msg;
+    while (::PeekMessageW(&msg, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE))
+    {
+        if (msg.message == WM_QUIT)
+        {
+            CLogger::LogMessage(L"SendInputThread: Received exit request...");
+            return false;
+        }
+        if (ExitRequested())
+        {
+            CLogger::LogMessage(L"SendInputThread[0x%X]: Received exit event...", m_dwThreadId.load());
+            return false;
+        }
+        if (msg.message == BRMP_ProcessInput)
+            TimedProcessQueue();
+        else if (msg.message == WRMP_OSDAudioDeviceChanged)
+            Services().AudioDeviceChanged();
+    }
+    return true;
+}
+
+void CSendInput::TimedProcessQueue()
+{
+    const DWORD start = ::GetTickCount();
+    ProcessQueue();
+    const DWORD took = ::GetTickCount() - start;
+    if (took > 1000)
+        CLogger::LogMessage(L"SendInputThread: Process queue took a long time (%dms) to execute.", took);
+}
+
+bool CSendInput::WaitForEntries(DWORD timeoutMs)
+{
+    // Held by hand around the condition variable's wait, which lets it go while
+    // it sleeps (a named lock would report the sleep as a long hold).
+    const CriticalSectionHold hold(m_cs);
+    m_bWorkerWaiting = true;
+    const DWORD start = ::GetTickCount();
+    bool work = false;
+    for (;;)
+    {
+        work = !m_Queue.empty() || !m_FlushReleases.empty();
+        if (work || ExitRequested())
+            break;
+        const DWORD waited = ::GetTickCount() - start;
+        if (waited >= timeoutMs)
+            break;
+        ::SleepConditionVariableCS(&m_EntriesQueued, &m_cs, timeoutMs - waited);
+    }
+    m_bWorkerWaiting = false;
+    return work;
 }
 
 // --- producers -------------------------------------------------------------
@@ -797,15 +871,10 @@ bool CSendInput::FlushQueue(bool block)
         if (m_hWakeEvent != nullptr)
             ::SetEvent(m_hWakeEvent);
         m_bBlocked = false;
-        const DWORD id = m_dwThreadId.load();
-        if (id != 0)
-            ::PostThreadMessageW(id, BRMP_ProcessInput, 0, 0);
-        // Take back a wake-up the worker did not need, so that it cannot cut a
-        // later wait short. Never waits: a worker that was waiting already took
-        // it (an auto-reset event goes to its waiter), and a flush may come
-        // from the hook thread.
-        if (m_hWakeEvent != nullptr)
-            ::WaitForSingleObject(m_hWakeEvent, 0);
+        WakeWorker(m_dwThreadId.load());
+        // The wake-up is not taken back here: a worker just about to wait would
+        // lose it and wait the whole delay. It clears the event itself before
+        // each wait (and sees the flushed flag, set first, after that).
     }
     catch (...)
     {
@@ -1271,6 +1340,11 @@ void CSendInput::ProcessQueue()
             ++performed;
             if (!m_bFlushed && entry.m_nDelay != 0 && !ExitRequested())
             {
+                // A wake-up left from an earlier flush must not cut this wait;
+                // one that comes after this is seen by the wait or, when it came
+                // just before, through the flushed flag the flush sets first.
+                if (m_hWakeEvent != nullptr)
+                    ::ResetEvent(m_hWakeEvent);
                 LARGE_INTEGER start;
                 ::QueryPerformanceCounter(&start);
                 if (!m_Timer.Wait(entry.m_nDelay, waitEvents, waitCount, &m_bFlushed) && m_bFlushed)

@@ -184,6 +184,16 @@ public:
 private:
     static unsigned __stdcall ThreadProc(void* argument);
     void ThreadMain();
+    // The worker's thread messages (the exit request, the audio device's
+    // change, wake-ups posted while it was not waiting for entries); false
+    // when the thread is to end.
+    bool TakeThreadMessages();
+    void TimedProcessQueue();
+    // Waits until entries (or flushed releases) are queued, the exit is asked
+    // or timeoutMs have passed; true when there is work.
+    bool WaitForEntries(DWORD timeoutMs);
+    // Wakes the worker when it waits for entries.
+    void WakeWorker(DWORD id);
     bool Append(std::unique_ptr<CInputQueue> entry, const wchar_t* lockName);
     // m_cs is held by the callers of both.
     std::unique_ptr<CInputQueue> TakePooled();
@@ -216,6 +226,13 @@ private:
     CRITICAL_SECTION m_csStart;         // one Start at a time
     std::atomic<DWORD> m_dwThreadId{0};
     bool m_bAutoStart = true;
+    // The worker waits for entries on this condition variable (with m_cs)
+    // rather than on its message queue, and says so: a producer then wakes it
+    // without a thread message, which is a round trip to the window server
+    // under Wine on the hook thread and another for the worker to take it. A
+    // BRMP_ProcessInput posted to it still runs the queue.
+    CONDITION_VARIABLE m_EntriesQueued = CONDITION_VARIABLE_INIT;
+    std::atomic<bool> m_bWorkerWaiting{false};
 
     CRITICAL_SECTION m_cs;
     // The worker takes the queue by exchanging it with the spare, so that
