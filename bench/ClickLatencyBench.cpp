@@ -74,6 +74,7 @@
 #include "ApplicationSettings.h"
 #include "BenchGoals.h"
 #include "Globals.h"
+#include "HelperProcess.h"
 #include "Hooks.h"
 #include "ImportCounter.h"
 #include "LibraryLifetime.h"
@@ -538,33 +539,11 @@ public:
         m_quit = ::CreateEventW(nullptr, TRUE, FALSE, names[3].c_str());
         if (m_shared == nullptr || m_request == nullptr || m_done == nullptr || m_quit == nullptr)
             return;
-        wchar_t self[MAX_PATH] = {};
-        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring helper = self;
-        helper = helper.substr(0, helper.find_last_of(L'\\') + 1) + kTargetsProgram;
-        std::wstring commandLine = L"\"" + helper + L"\" " + names[0] + L" " + names[1] + L" " + names[2] + L" " + names[3];
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        if (::CreateProcessW(helper.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                             &m_process) == FALSE)
-        {
-            std::printf("the helper %ls did not start (error %lu)\n", helper.c_str(), ::GetLastError());
-            return;
-        }
-        const HANDLE started[2] = {m_done, m_process.hProcess};
-        m_up = ::WaitForMultipleObjects(2, started, FALSE, 20000) == WAIT_OBJECT_0;
-        if (!m_up)
-            std::printf("the helper's windows did not come up\n");
+        m_up = m_helper.Start(kTargetsProgram, names[0] + L" " + names[1] + L" " + names[2] + L" " + names[3], m_done, m_quit);
     }
     ~ClickTargets()
     {
-        if (m_process.hProcess != nullptr)
-        {
-            ::SetEvent(m_quit);
-            ::WaitForSingleObject(m_process.hProcess, 10000);
-            ::CloseHandle(m_process.hProcess);
-            ::CloseHandle(m_process.hThread);
-        }
+        m_helper.Stop();
         for (HANDLE handle : {m_request, m_done, m_quit})
             if (handle != nullptr)
                 ::CloseHandle(handle);
@@ -582,15 +561,14 @@ public:
     {
         const LONG before = m_shared->freshSerial;
         ::SetEvent(m_request);
-        const HANDLE done[2] = {m_done, m_process.hProcess};
-        return ::WaitForMultipleObjects(2, done, FALSE, 10000) == WAIT_OBJECT_0 && m_shared->freshSerial != before;
+        return m_helper.WaitFor(m_done, 10000) && m_shared->freshSerial != before;
     }
     LONG FreshSerial() const { return m_shared->freshSerial; }
     LONG ReceiptCount() const { return ::InterlockedCompareExchange(&m_shared->receiptCount, 0, 0); }
     const ClickReceipt& ReceiptAt(LONG at) const { return m_shared->receipts[at % kClickReceipts]; }
 
 private:
-    PROCESS_INFORMATION m_process{};
+    HelperProcess m_helper;
     HANDLE m_mapping = nullptr;
     ClickTargetsShared* m_shared = nullptr;
     HANDLE m_request = nullptr;

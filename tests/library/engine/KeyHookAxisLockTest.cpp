@@ -46,6 +46,13 @@ std::string Moves(Probe& probe)
     return text.empty() ? std::string("  no moves\n") : text;
 }
 
+ProbeOptions RecordingMoves()
+{
+    ProbeOptions options;
+    options.recordMoves = true;
+    return options;
+}
+
 class KeyHookAxisLockTest : public layertest::LayerKeysTest
 {
 protected:
@@ -56,6 +63,7 @@ protected:
     }
     void TearDown() override
     {
+        m_state.reset();
         PhysicalInput::KeyUp(L"F7");
         PhysicalInput::KeyUp(L"F8");
         RemoveMouseHook(false);
@@ -88,22 +96,28 @@ protected:
         return PhysicalInput::Run({L"mousemove", std::to_wstring(p.x), std::to_wstring(p.y)});
     }
 
+    // A profile in force that locks axes, F7 locking X and F8 Y.
+    void UseAxisLockingProfile()
+    {
+        m_state = std::make_unique<EngineStateGuard>(4);
+        m_state->Profile()->SetAxisLocking(true);
+        SetKey(MK_LockXAxis, VK_F7);
+        SetKey(MK_LockYAxis, VK_F8);
+    }
+
+private:
+    std::unique_ptr<EngineStateGuard> m_state;
 };
 }
 
 TEST_F(KeyHookAxisLockTest, HoldingAnAxisLockKeyKeepsThatAxisWhileThePointerMovesAndTheReleaseFreesIt)
 {
-    ProbeOptions options;
-    options.recordMoves = true;
-    Probe probe(options);
+    Probe probe(RecordingMoves());
     ASSERT_TRUE(probe.Start());
     LowLevelKeyboardHook observer;
     ASSERT_TRUE(observer.IsInstalled());
     ASSERT_TRUE(SetMouseHook());
-    EngineStateGuard state(4);
-    state.Profile()->SetAxisLocking(true);
-    SetKey(MK_LockXAxis, VK_F7);
-    SetKey(MK_LockYAxis, VK_F8);
+    UseAxisLockingProfile();
 
     struct Case
     {
@@ -116,15 +130,7 @@ TEST_F(KeyHookAxisLockTest, HoldingAnAxisLockKeyKeepsThatAxisWhileThePointerMove
     {
         SCOPED_TRACE(c.what);
         const POINT centre = probe.Center();
-        const auto atCentre = [&] {
-            POINT now{};
-            return ::GetCursorPos(&now) && now.x == centre.x && now.y == centre.y;
-        };
-        if (!atCentre())
-        {
-            ASSERT_TRUE(MoveTo(centre));
-            ASSERT_TRUE(WaitFor(atCentre));
-        }
+        ASSERT_TRUE(PhysicalInput::MoveToAndWait(centre.x, centre.y));
         ASSERT_TRUE(Key(observer, c.keysym, c.vk, false));
         ASSERT_TRUE(WaitFor([&] { return c.lockX ? g_LockAxis.LockedX() : g_LockAxis.LockedY(); }));
         EXPECT_FALSE(c.lockX ? g_LockAxis.LockedY() : g_LockAxis.LockedX()) << "only the key's axis";
@@ -175,26 +181,14 @@ TEST_F(KeyHookAxisLockTest, HoldingAnAxisLockKeyKeepsThatAxisWhileThePointerMove
 
 TEST_F(KeyHookAxisLockTest, AMoveThatFindsTheGlobalLockHeldByAnotherThreadStillKeepsTheLockedAxis)
 {
-    ProbeOptions options;
-    options.recordMoves = true;
-    Probe probe(options);
+    Probe probe(RecordingMoves());
     ASSERT_TRUE(probe.Start());
     LowLevelKeyboardHook observer;
     ASSERT_TRUE(observer.IsInstalled());
     ASSERT_TRUE(SetMouseHook());
-    EngineStateGuard state(4);
-    state.Profile()->SetAxisLocking(true);
-    SetKey(MK_LockXAxis, VK_F7);
+    UseAxisLockingProfile();
     const POINT centre = probe.Center();
-    const auto atCentre = [&] {
-        POINT now{};
-        return ::GetCursorPos(&now) && now.x == centre.x && now.y == centre.y;
-    };
-    if (!atCentre())
-    {
-        ASSERT_TRUE(MoveTo(centre));
-        ASSERT_TRUE(WaitFor(atCentre));
-    }
+    ASSERT_TRUE(PhysicalInput::MoveToAndWait(centre.x, centre.y));
     ASSERT_TRUE(Key(observer, L"F7", VK_F7, false));
     ASSERT_TRUE(WaitFor([] { return g_LockAxis.LockedX(); }));
 
@@ -220,31 +214,21 @@ class KeyHookAxisLockAfterHooksOut : public KeyHookAxisLockTest, public ::testin
 TEST_P(KeyHookAxisLockAfterHooksOut, AfterThePointerMovedWithoutHooksTheFreeAxisFollowsFromWhereThePointerIs)
 {
     const bool dropped = GetParam();
-    ProbeOptions options;
-    options.recordMoves = true;
-    Probe probe(options);
+    Probe probe(RecordingMoves());
     ASSERT_TRUE(probe.Start());
     LowLevelKeyboardHook observer;
     ASSERT_TRUE(observer.IsInstalled());
     const POINT centre = probe.Center();
-    const auto at = [](POINT p) {
-        return [p] {
-            POINT now{};
-            return ::GetCursorPos(&now) && now.x == p.x && now.y == p.y;
-        };
-    };
     // The hooks see the pointer arrive well below the centre, but not its way back.
     const POINT below{centre.x - 60, centre.y + 200};
     ASSERT_TRUE(SetMouseHook());
-    ASSERT_TRUE(MoveTo(below));
-    ASSERT_TRUE(WaitFor(at(below)));
+    ASSERT_TRUE(PhysicalInput::MoveToAndWait(below.x, below.y));
     const HHOOK before = g_threads.hMouseHook;
     if (dropped)
         ASSERT_TRUE(::UnhookWindowsHookEx(before));
     else
         RemoveMouseHook(false);
-    ASSERT_TRUE(MoveTo(centre));
-    ASSERT_TRUE(WaitFor(at(centre)));
+    ASSERT_TRUE(PhysicalInput::MoveToAndWait(centre.x, centre.y));
 
     if (dropped)
     {
@@ -255,9 +239,7 @@ TEST_P(KeyHookAxisLockAfterHooksOut, AfterThePointerMovedWithoutHooksTheFreeAxis
     {
         ASSERT_TRUE(SetMouseHook());
     }
-    EngineStateGuard state(4);
-    state.Profile()->SetAxisLocking(true);
-    SetKey(MK_LockXAxis, VK_F7);
+    UseAxisLockingProfile();
     ASSERT_TRUE(Key(observer, L"F7", VK_F7, false));
     ASSERT_TRUE(WaitFor([] { return g_LockAxis.LockedX(); }));
     probe.Clear();
