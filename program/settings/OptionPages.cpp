@@ -237,7 +237,7 @@ BOOL CPointerSettings::OnInitDialog()
 void CPointerSettings::OnOK()
 {
     const int position = static_cast<int>(::SendMessageW(GetDlgItem(IDC_PTR_SPEED), TBM_GETPOS, 0, 0));
-    if (m_shownPosition.Changed(position))
+    if (m_shownPosition.StoreChange(position))
         m_speed = position == 0 ? 1 : 2 * position;
 }
 
