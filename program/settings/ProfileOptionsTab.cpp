@@ -235,6 +235,7 @@ void CProfileOptionsTab::LoadProfile(CApplicationSettings* profile)
     m_shownVerticalIgnoreTime.Showing(m_verticalIgnoreTime);
     m_shownHorizontalIgnoreTime.Showing(m_horizontalIgnoreTime);
     m_shownSwap.Showing(SelectedIndex(IDC_OPT_SWAP_BUTTONS));
+    m_shownOverrideSpeed.Showing(Checked(IDC_OPT_OVERRIDE_SPEED));
     m_shownSpeed.Showing(SpeedPosition());
     m_shownCursor.Showing(SelectedIndex(IDC_OPT_CURSOR));
     m_shownScript.Showing(ReadDlgItemText(page, IDC_OPT_COMMAND));
@@ -317,10 +318,15 @@ bool CProfileOptionsTab::StoreProfile()
     m_profile->SetDisableScrollUnderCursor(Checked(IDC_OPT_DISABLE_SCROLL_UNDER));
     if (!m_profile->IsDefault())
         m_profile->ActivateOnHover(Checked(IDC_OPT_ACTIVATE_ON_HOVER));
-    m_profile->OverrideMouseSpeed(Checked(IDC_OPT_OVERRIDE_SPEED));
+    const bool overridden = Checked(IDC_OPT_OVERRIDE_SPEED);
+    const bool overrideTicked = m_shownOverrideSpeed.StoreChange(overridden) && overridden;
+    m_profile->OverrideMouseSpeed(overridden);
     m_profile->EnhancePointerPrecision(Checked(IDC_OPT_ENHANCE_PRECISION));
     const int position = SpeedPosition();
-    if (m_shownSpeed.StoreChange(position))
+    // A profile without a speed of its own (-1) shows the system's; the user
+    // who ticks the override there means the speed the slider shows, as if
+    // the slider had moved (an override of -1 changes nothing).
+    if (m_shownSpeed.StoreChange(position) || (overrideTicked && m_profile->GetMouseSpeed() == -1))
         m_profile->SetMouseSpeed(SpeedFromPosition(std::clamp(position, 0, 10)));
     // A cursor or command that is switched off keeps its value for the day it
     // is switched on again.
