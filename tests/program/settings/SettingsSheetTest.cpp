@@ -287,27 +287,22 @@ TEST_F(SettingsSheetTest, ValuesOfTheFileBeyondTheFieldsRangesAreKeptThroughAVis
     bool regions = false;
     ASSERT_TRUE(m_settings->Load(file.c_str(), regions, false));
     Boxes boxes;
-    std::string failed;
+    ::testing::AssertionResult steps = ::testing::AssertionSuccess();
     std::wstring debounceShown, tiltShown;
-    const auto note = [&](const ::testing::AssertionResult& step) {
-        if (!step && failed.empty())
-            failed = step.message();
-        return static_cast<bool>(step);
-    };
     Driver driver(kTitle, *m_sheet, [&](HWND sheet) {
         const int tabs = ::GetDlgCtrlID(reinterpret_cast<HWND>(::SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0)));
-        if (!note(brmptest::PhysicalInput::PrepareForInput(sheet)) ||
-            !note(setuptest::ClickControl(Control(sheet, IDC_GEN_SORT_ACTIONS))) ||
-            !note(setuptest::ClickTab(sheet, CSettingsPropSheet::AdvancedPage, tabs)))
+        if (!(steps = brmptest::PhysicalInput::PrepareForInput(sheet)) ||
+            !(steps = setuptest::ClickControl(Control(sheet, IDC_GEN_SORT_ACTIONS))) ||
+            !(steps = setuptest::ClickTab(sheet, CSettingsPropSheet::AdvancedPage, tabs)))
             return;
         debounceShown = Text(Control(sheet, IDC_ADV_DEBOUNCE_TIME));
         tiltShown = Text(Control(sheet, IDC_ADV_TILT_INITIAL));
-        if (note(setuptest::ClickTab(sheet, CSettingsPropSheet::GeneralPage, tabs)) &&
-            note(setuptest::ClickControl(::GetDlgItem(sheet, IDOK))))
+        if ((steps = setuptest::ClickTab(sheet, CSettingsPropSheet::GeneralPage, tabs)) &&
+            (steps = setuptest::ClickControl(::GetDlgItem(sheet, IDOK))))
             brmptest::WaitFor([&] { return !::IsWindow(sheet); });
     });
     const bool changed = RunGlobalSettingsSheet(nullptr, *m_settings, CSettingsPropSheet::GeneralPage);
-    EXPECT_TRUE(failed.empty()) << failed;
+    EXPECT_TRUE(steps);
     EXPECT_EQ(boxes.Count(), 0u) << (boxes.Count() > 0 ? ::testing::PrintToString(boxes.Shown()[0].text) : "");
     EXPECT_EQ(debounceShown, L"600");
     EXPECT_EQ(tiltShown, L"900");

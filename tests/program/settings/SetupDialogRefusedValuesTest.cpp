@@ -105,12 +105,10 @@ protected:
         programtest::SaveScreenshot(std::wstring(screenshot, screenshot + std::strlen(screenshot)));
     }
 
-    // Drops a list down with a click and moves its choice by one entry with
-    // an arrow key ("Up" or "Down"), which Return takes; then waits until the
-    // list is closed on that entry.
-    ::testing::AssertionResult ChooseNextWithKey(HWND combo, const wchar_t* arrow)
+    // Drops a list down with a click and moves its choice with an arrow key,
+    // which Return takes; then waits until the list is closed on entry wanted.
+    ::testing::AssertionResult ChooseWithKey(HWND combo, const wchar_t* arrow, LRESULT wanted)
     {
-        const LRESULT wanted = ::SendMessageW(combo, CB_GETCURSEL, 0, 0) + (std::wstring(arrow) == L"Down" ? 1 : -1);
         if (auto clicked = ClickControl(combo); !clicked)
             return clicked;
         if (!WaitFor([&] { return ::SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0) != 0; }, kDialogTimeoutMs))
@@ -308,7 +306,7 @@ TEST_F(SetupDialogUntouchedValues, AnEditUndoneAfterAnApplyIsAppliedInTurnAndAFa
     const HWND target = ::GetDlgItem(page, IDC_LAYER_SWITCH_LAYER);
     ASSERT_EQ(TextOf(name), L"Typing");
     ASSERT_TRUE(TypeIntoEdit(name, L"Typingx"));
-    ASSERT_TRUE(ChooseNextWithKey(target, L"Down"));
+    ASSERT_TRUE(ChooseWithKey(target, L"Down", 1));
     ASSERT_TRUE(ApplyByClick());
     std::unique_ptr<CSettings> saved = Saved();
     ASSERT_NE(saved, nullptr);
@@ -317,7 +315,7 @@ TEST_F(SetupDialogUntouchedValues, AnEditUndoneAfterAnApplyIsAppliedInTurnAndAFa
 
     // Both undone: what the fields showed at first is written back in turn.
     ASSERT_TRUE(TypeIntoEdit(name, L"Typing"));
-    ASSERT_TRUE(ChooseNextWithKey(target, L"Up"));
+    ASSERT_TRUE(ChooseWithKey(target, L"Up", 0));
     ASSERT_TRUE(ApplyByClick());
     saved = Saved();
     ASSERT_NE(saved, nullptr);
