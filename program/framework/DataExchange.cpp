@@ -62,9 +62,16 @@ HWND CDataExchange::PrepareEditControl(int id)
     return control;
 }
 
+void CDataExchange::NameControl(int id, const std::wstring& name)
+{
+    m_namedControl = ::GetDlgItem(m_dialog.GetSafeHwnd(), id);
+    m_controlName = name;
+}
+
 void CDataExchange::Fail(const std::wstring& text)
 {
-    ShowMessageBox(text, MB_OK | MB_ICONEXCLAMATION, m_dialog.GetSafeHwnd());
+    const bool named = m_lastControl != nullptr && m_lastControl == m_namedControl && !m_controlName.empty();
+    ShowMessageBox(named ? m_controlName + L"\n\n" + text : text, MB_OK | MB_ICONEXCLAMATION, m_dialog.GetSafeHwnd());
     if (m_lastControl != nullptr)
     {
         ::SetFocus(m_lastControl);

@@ -37,12 +37,18 @@ public:
     // Shows text (already translated) in a message box, puts the focus on the
     // control exchanged last and throws CUserException.
     [[noreturn]] void Fail(const std::wstring& text);
+    // A refusal while control id is the one exchanged last begins with name
+    // (translated, a label's text say) on a line of its own, so that the user
+    // learns which field is meant also where the focus alone does not show it.
+    void NameControl(int id, const std::wstring& name);
 
 private:
     CWindow& m_dialog;
     bool m_saveAndValidate;
     HWND m_lastControl = nullptr;
     bool m_lastIsEdit = false;
+    HWND m_namedControl = nullptr;
+    std::wstring m_controlName;
 };
 
 void ExchangeText(CDataExchange& dx, int id, std::wstring& value);

@@ -168,11 +168,11 @@ bool CLayerScrollingTab::SaveSettings()
     if (!UpdateData(true))
         return false;
     const int index = std::clamp(m_methodIndex, 0, static_cast<int>(std::size(kMethods)) - 1);
-    if (m_shownMethod.Changed(m_methodIndex))
+    if (m_shownMethod.StoreChange(m_methodIndex))
         m_profile->SetAdvScrollMethod(kMethods[m_methodIndex < 0 ? 0 : index].value);
-    if (m_shownVertical.Changed(m_advancedVertical))
+    if (m_shownVertical.StoreChange(m_advancedVertical))
         m_profile->SetAdvScrollVertical(std::clamp(m_advancedVertical, -kMaxStep, kMaxStep));
-    if (m_shownHorizontal.Changed(m_advancedHorizontal))
+    if (m_shownHorizontal.StoreChange(m_advancedHorizontal))
         m_profile->SetAdvScrollHorizontal(std::clamp(m_advancedHorizontal, -kMaxStep, kMaxStep));
     return true;
 }

@@ -387,7 +387,7 @@ bool CLayerTab::SaveSettings()
     try
     {
         const std::wstring name = ReadDlgItemText(m_hWnd, IDC_LAYER_NAME);
-        if (m_shownName.Changed(name))
+        if (m_shownName.StoreChange(name))
             m_profile->SetLayerName(name.c_str(), m_layer);
         for (int button = 0; button < ButtonCount; ++button)
         {
@@ -398,7 +398,7 @@ bool CLayerTab::SaveSettings()
             const CActionData* data = picker->GetItemActionData(selection);
             // A button the user left alone keeps all it holds, a description
             // of an action without an editor too.
-            if (data == nullptr || !m_shownActions[button].Changed(data->Action()))
+            if (data == nullptr || !m_shownActions[button].StoreChange(data->Action()))
                 continue;
             m_profile->SetActionDescription(button, m_layer, data->GetDescription());
             m_profile->SetActions(button, m_layer, data->Action());
@@ -426,9 +426,9 @@ bool CLayerTab::SaveSettings()
                 break;
             }
         }
-        if (m_shownSwitchIndex.Changed(m_switchIndex))
+        if (m_shownSwitchIndex.StoreChange(m_switchIndex))
             m_profile->SetAutoSwitchLayer(m_layer, SwitchLayerValue(m_switchIndex));
-        if (m_shownSeconds.Changed(ReadDlgItemText(m_hWnd, IDC_LAYER_SWITCH_TIME)))
+        if (m_shownSeconds.StoreChange(ReadDlgItemText(m_hWnd, IDC_LAYER_SWITCH_TIME)))
             m_profile->SetAutoSwitchTime(m_layer, m_seconds);
         m_profile->SetRevertLayer1(m_layer, m_revert);
         m_profile->SetLayerDisabledNextPrev(m_layer, m_disabledNextPrev);

@@ -108,8 +108,8 @@ void CGeneralSettings::DoDataExchange(CDataExchange& dx)
 {
     for (int i = 0; i < kOptionCount; ++i)
         ExchangeCheck(dx, kGeneralOptions[i].control, m_options[i]);
-    ExchangeInt(dx, IDC_GEN_LAYERS, m_layers);
-    ValidateRange(dx, m_layers, 1, CSettings::MaxLayerCount);
+    // A file may hold no layers at all: the page keeps that until the count is edited.
+    ExchangeNumberField(dx, IDC_GEN_LAYERS, m_layers, 1, CSettings::MaxLayerCount);
 }
 
 BOOL CGeneralSettings::OnInitDialog()
@@ -207,10 +207,7 @@ void CPointerSettings::DoDataExchange(CDataExchange& dx)
     ExchangeCheck(dx, IDC_PTR_ENHANCE_PRECISION, m_enhancePrecision);
     constexpr int edits[4] = {IDC_PTR_CS1, IDC_PTR_CS2, IDC_PTR_CS3, IDC_PTR_CS4};
     for (int i = 0; i < 4; ++i)
-    {
-        ExchangeInt(dx, edits[i], m_cycleSpeeds[i]);
-        ValidateRange(dx, m_cycleSpeeds[i], 1, 10);
-    }
+        ExchangeNumberField(dx, edits[i], m_cycleSpeeds[i], 1, 10, IDC_PTR_CYCLE_LABEL);
     ExchangeCheck(dx, IDC_PTR_SPEED_BALLOONS, m_speedBalloons);
     ExchangeCheck(dx, IDC_PTR_CURSOR_M2S, m_movementToScrollCursor);
     ExchangeCheck(dx, IDC_PTR_CURSOR_CHORD, m_chordCursor);
@@ -237,7 +234,7 @@ BOOL CPointerSettings::OnInitDialog()
 void CPointerSettings::OnOK()
 {
     const int position = static_cast<int>(::SendMessageW(GetDlgItem(IDC_PTR_SPEED), TBM_GETPOS, 0, 0));
-    if (m_shownPosition.Changed(position))
+    if (m_shownPosition.StoreChange(position))
         m_speed = position == 0 ? 1 : 2 * position;
 }
 
@@ -342,21 +339,17 @@ void CAdvancedSettings::DoDataExchange(CDataExchange& dx)
     ExchangeCheck(dx, IDC_ADV_FILTER_TOUCH, m_filterTouch);
     ExchangeCheck(dx, IDC_ADV_REMAP_SIMULATED, m_remapSimulated);
     ExchangeCheck(dx, IDC_ADV_DEBOUNCE, m_debounce);
-    ExchangeInt(dx, IDC_ADV_DEBOUNCE_TIME, m_debounceTime);
-    ValidateRange(dx, m_debounceTime, 1, 500);
+    // The file's times may lie beyond the fields' ranges: each is kept until
+    // the user edits its field.
+    ExchangeNumberField(dx, IDC_ADV_DEBOUNCE_TIME, m_debounceTime, 1, 500);
     ExchangeCheck(dx, IDC_ADV_DEBOUNCE_FROM_UP, m_debounceFromUp);
     ExchangeCheck(dx, IDC_ADV_FIX_TILT, m_fixTilt);
-    ExchangeInt(dx, IDC_ADV_TILT_INITIAL, m_tiltInitialDelay);
-    ValidateRange(dx, m_tiltInitialDelay, 1, 500);
-    ExchangeInt(dx, IDC_ADV_TILT_REPEAT, m_tiltRepeatDelay);
-    ValidateRange(dx, m_tiltRepeatDelay, 1, 500);
-    ExchangeInt(dx, IDC_ADV_KEY_DELAY, m_keyDelay);
-    ValidateRange(dx, m_keyDelay, 0, static_cast<int>(CSettings::MaxSimKeyDelay));
+    ExchangeNumberField(dx, IDC_ADV_TILT_INITIAL, m_tiltInitialDelay, 1, 500);
+    ExchangeNumberField(dx, IDC_ADV_TILT_REPEAT, m_tiltRepeatDelay, 1, 500);
+    ExchangeNumberField(dx, IDC_ADV_KEY_DELAY, m_keyDelay, 0, static_cast<int>(CSettings::MaxSimKeyDelay));
     ExchangeCheck(dx, IDC_ADV_INACTIVITY, m_inactivity);
-    ExchangeInt(dx, IDC_ADV_INACTIVITY_TIME, m_inactivityMinutes);
-    ValidateRange(dx, m_inactivityMinutes, 1, 300);
-    ExchangeInt(dx, IDC_ADV_HOOK_TIMEOUT, m_hookTimeout);
-    ValidateRange(dx, m_hookTimeout, 100, 20000);
+    ExchangeNumberField(dx, IDC_ADV_INACTIVITY_TIME, m_inactivityMinutes, 1, 300);
+    ExchangeNumberField(dx, IDC_ADV_HOOK_TIMEOUT, m_hookTimeout, 100, 20000);
 }
 
 BOOL CAdvancedSettings::OnInitDialog()

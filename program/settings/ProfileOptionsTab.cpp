@@ -235,6 +235,7 @@ void CProfileOptionsTab::LoadProfile(CApplicationSettings* profile)
     m_shownVerticalIgnoreTime.Showing(m_verticalIgnoreTime);
     m_shownHorizontalIgnoreTime.Showing(m_horizontalIgnoreTime);
     m_shownSwap.Showing(SelectedIndex(IDC_OPT_SWAP_BUTTONS));
+    m_shownOverrideSpeed.Showing(Checked(IDC_OPT_OVERRIDE_SPEED));
     m_shownSpeed.Showing(SpeedPosition());
     m_shownCursor.Showing(SelectedIndex(IDC_OPT_CURSOR));
     m_shownScript.Showing(ReadDlgItemText(page, IDC_OPT_COMMAND));
@@ -307,31 +308,36 @@ bool CProfileOptionsTab::StoreProfile()
         return true;
     if (!UpdateData(true))
         return false;
-    if (m_shownVerticalIgnoreTime.Changed(m_verticalIgnoreTime))
+    if (m_shownVerticalIgnoreTime.StoreChange(m_verticalIgnoreTime))
         m_profile->SetIgnoreVScrollTime(std::clamp(m_verticalIgnoreTime, 0, kMaxIgnoreTime));
-    if (m_shownHorizontalIgnoreTime.Changed(m_horizontalIgnoreTime))
+    if (m_shownHorizontalIgnoreTime.StoreChange(m_horizontalIgnoreTime))
         m_profile->SetIgnoreHScrollTime(std::clamp(m_horizontalIgnoreTime, 0, kMaxIgnoreTime));
     const int swap = SelectedIndex(IDC_OPT_SWAP_BUTTONS);
-    if (swap >= 0 && swap <= 2 && m_shownSwap.Changed(swap))
+    if (swap >= 0 && swap <= 2 && m_shownSwap.StoreChange(swap))
         m_profile->SetSwapButtons(static_cast<swapbuttons>(swap));
     m_profile->SetDisableScrollUnderCursor(Checked(IDC_OPT_DISABLE_SCROLL_UNDER));
     if (!m_profile->IsDefault())
         m_profile->ActivateOnHover(Checked(IDC_OPT_ACTIVATE_ON_HOVER));
-    m_profile->OverrideMouseSpeed(Checked(IDC_OPT_OVERRIDE_SPEED));
+    const bool overridden = Checked(IDC_OPT_OVERRIDE_SPEED);
+    const bool overrideTicked = m_shownOverrideSpeed.StoreChange(overridden) && overridden;
+    m_profile->OverrideMouseSpeed(overridden);
     m_profile->EnhancePointerPrecision(Checked(IDC_OPT_ENHANCE_PRECISION));
     const int position = SpeedPosition();
-    if (m_shownSpeed.Changed(position))
+    // A profile without a speed of its own (-1) shows the system's; the user
+    // who ticks the override there means the speed the slider shows, as if
+    // the slider had moved (an override of -1 changes nothing).
+    if (m_shownSpeed.StoreChange(position) || (overrideTicked && m_profile->GetMouseSpeed() == -1))
         m_profile->SetMouseSpeed(SpeedFromPosition(std::clamp(position, 0, 10)));
     // A cursor or command that is switched off keeps its value for the day it
     // is switched on again.
     if (!m_profile->IsDefault())
     {
         m_profile->ChangeCursor(Checked(IDC_OPT_CHANGE_CURSOR));
-        if (Checked(IDC_OPT_CHANGE_CURSOR) && m_shownCursor.Changed(SelectedIndex(IDC_OPT_CURSOR)))
+        if (Checked(IDC_OPT_CHANGE_CURSOR) && m_shownCursor.StoreChange(SelectedIndex(IDC_OPT_CURSOR)))
             m_profile->SetCursor(SelectedCursor().c_str());
     }
     m_profile->EnableProfileScript(Checked(IDC_OPT_RUN_COMMAND));
-    if (Checked(IDC_OPT_RUN_COMMAND) && m_shownScript.Changed(m_script))
+    if (Checked(IDC_OPT_RUN_COMMAND) && m_shownScript.StoreChange(m_script))
         m_profile->SetProfileChangeScript(m_script.c_str());
     return true;
 }

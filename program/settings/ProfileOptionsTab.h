@@ -76,6 +76,7 @@ private:
     CShownValue<int> m_shownVerticalIgnoreTime;
     CShownValue<int> m_shownHorizontalIgnoreTime;
     CShownValue<int> m_shownSwap;
+    CShownValue<bool> m_shownOverrideSpeed;
     CShownValue<int> m_shownSpeed;
     CShownValue<int> m_shownCursor;
     CShownValue<std::wstring> m_shownScript;

@@ -3,10 +3,28 @@
 #include <commctrl.h>
 
 #include "AppTexts.h"
+#include "DataExchange.h"
 #include "GlobalSettingsIds.h"
 #include "LangSupport.h"
 #include "MessageBox.h"
 #include "WindowTranslation.h"
+
+namespace
+{
+// A label's text as the user reads it: the mnemonic marks dropped.
+std::wstring LabelText(HWND label)
+{
+    const std::wstring text = label != nullptr ? ReadWindowText(label) : std::wstring();
+    std::wstring shown;
+    for (std::size_t i = 0; i < text.size(); ++i)
+    {
+        if (text[i] == L'&' && i + 1 < text.size())
+            ++i;
+        shown.push_back(text[i]);
+    }
+    return shown;
+}
+}
 
 bool IsWheelForDisabledWindow(const MSG* msg)
 {
@@ -67,4 +85,27 @@ int CSettingsPage::Ask(const std::wstring& text, UINT type)
 {
     const HWND owner = GetParent() != nullptr ? GetParent() : m_hWnd;
     return ShowMessageBox(text, type, owner);
+}
+
+void CSettingsPage::ExchangeNumberField(CDataExchange& dx, int id, int& value, int minimum, int maximum, int groupLabel)
+{
+    const HWND field = GetDlgItem(id);
+    CShownValue<std::wstring>& shown = m_shownNumbers[id];
+    if (!dx.IsSaving())
+    {
+        ExchangeInt(dx, id, value);
+        shown.Showing(ReadWindowText(field));
+        return;
+    }
+    if (field != nullptr && (!::IsWindowEnabled(field) || !shown.Changed(ReadWindowText(field))))
+        return;
+    std::wstring name = LabelText(::GetWindow(field, GW_HWNDPREV));
+    if (groupLabel != 0)
+        name = LabelText(GetDlgItem(groupLabel)) + L" " + name;
+    dx.NameControl(id, name);
+    int read = value;
+    ExchangeInt(dx, id, read);
+    ValidateRange(dx, read, minimum, maximum);
+    value = read;
+    shown.Showing(ReadWindowText(field));
 }

@@ -5,10 +5,14 @@
 #include <windows.h>
 
 #include <initializer_list>
+#include <map>
+#include <string>
 
 #include "MyStatic.h"
 #include "PropertySheet.h"
+#include "ShownValue.h"
 
+class CDataExchange;
 class CLangSupport;
 
 class CSettingsPage : public CPropertyPage
@@ -34,9 +38,21 @@ protected:
     void SetSpinRange(int id, int low, int high);
     // A message box owned by the sheet, its texts already translated.
     int Ask(const std::wstring& text, UINT type);
+    // A number field bound to value, which may hold a stored value beyond
+    // minimum..maximum (the loader takes values the engine uses that the
+    // field's range leaves out). The field shows the value as it is. Saving
+    // reads and checks it only when the user changed what it showed and can
+    // still edit it; otherwise value stays as it is, so that a field left
+    // alone or greyed never keeps the page up. A refusal names the field by
+    // the label before it (after groupLabel's text, when given) and focuses it.
+    void ExchangeNumberField(CDataExchange& dx, int id, int& value, int minimum, int maximum, int groupLabel = 0);
 
     CLangSupport* m_language;
     CMyStatic m_note;
+
+private:
+    // What each number field showed, by control id.
+    std::map<int, CShownValue<std::wstring>> m_shownNumbers;
 };
 
 // True for a wheel message aimed at a disabled window: dialogs and pages

@@ -19,6 +19,17 @@ public:
     // what stands behind it).
     void Forget() { m_known = false; }
     bool Changed(const T& current) const { return !m_known || !(current == m_shown); }
+    // Asked where the field is written: true when it holds a change to write.
+    // What it holds then counts as shown, since the stored value is that now:
+    // a later change, back to an earlier value too, is written in turn, and a
+    // field left alone keeps what it stands for.
+    bool StoreChange(const T& current)
+    {
+        if (!Changed(current))
+            return false;
+        Showing(current);
+        return true;
+    }
 
 private:
     T m_shown{};

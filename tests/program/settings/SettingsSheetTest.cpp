@@ -20,6 +20,7 @@
 #include "Settings.h"
 #include "SettingsPropSheet.h"
 #include "SettingsSheetTestSupport.h"
+#include "SetupDialogDriver.h"
 #include "ShellTestFiles.h"
 #include "TempFolder.h"
 
@@ -267,11 +268,49 @@ TEST_F(SettingsSheetTest, AValueOutOfRangeKeepsThePageUpUntilItIsMended)
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(pageAfterRefusal, generalPage);
     ASSERT_EQ(boxes.Count(), 2u) << "leaving and OK were both refused";
-    EXPECT_EQ(boxes.Shown()[0].text, L"Enter an integer between 1 and 10.");
+    EXPECT_EQ(boxes.Shown()[0].text, L"Number of  layers\n\nEnter an integer between 1 and 10.") << "it names the field";
     EXPECT_EQ(m_sheet->m_general.m_layers, 4);
     EXPECT_TRUE(m_sheet->m_general.DiffersFromSettings(*m_settings));
     EXPECT_TRUE(m_sheet->m_general.StoreToSettings(*m_settings)) << "the layer count changed";
     EXPECT_EQ(m_settings->MaxLayers(), 4);
+}
+
+TEST_F(SettingsSheetTest, ValuesOfTheFileBeyondTheFieldsRangesAreKeptThroughAVisitToAdvancedAndOkOfAnotherChange)
+{
+    // Values the loader takes beyond the fields' ranges: no layers at all,
+    // and times beyond 1..500 (the tilt fixup is off, so its field is greyed).
+    brmptest::TempFolder folder(L"brmp-sheet-far");
+    const std::wstring file = folder.PathOf(L"settings.xml");
+    ASSERT_TRUE(brmptest::WriteFileBytes(
+        file, "<?xml version=\"1.0\"?>\n<root><version major=\"2\" minor=\"20\" revision=\"5\" build=\"0\" />"
+              "<Layers Number=\"0\" /><ButtonDebounce Time=\"600\" /><FixTiltRepeat InitialDelay=\"900\" /></root>\n"));
+    bool regions = false;
+    ASSERT_TRUE(m_settings->Load(file.c_str(), regions, false));
+    Boxes boxes;
+    ::testing::AssertionResult steps = ::testing::AssertionSuccess();
+    std::wstring debounceShown, tiltShown;
+    Driver driver(kTitle, *m_sheet, [&](HWND sheet) {
+        const int tabs = ::GetDlgCtrlID(reinterpret_cast<HWND>(::SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0)));
+        if (!(steps = brmptest::PhysicalInput::PrepareForInput(sheet)) ||
+            !(steps = setuptest::ClickControl(Control(sheet, IDC_GEN_SORT_ACTIONS))) ||
+            !(steps = setuptest::ClickTab(sheet, CSettingsPropSheet::AdvancedPage, tabs)))
+            return;
+        debounceShown = Text(Control(sheet, IDC_ADV_DEBOUNCE_TIME));
+        tiltShown = Text(Control(sheet, IDC_ADV_TILT_INITIAL));
+        if ((steps = setuptest::ClickTab(sheet, CSettingsPropSheet::GeneralPage, tabs)) &&
+            (steps = setuptest::ClickControl(::GetDlgItem(sheet, IDOK))))
+            brmptest::WaitFor([&] { return !::IsWindow(sheet); });
+    });
+    const bool changed = RunGlobalSettingsSheet(nullptr, *m_settings, CSettingsPropSheet::GeneralPage);
+    EXPECT_TRUE(steps);
+    EXPECT_EQ(boxes.Count(), 0u) << (boxes.Count() > 0 ? ::testing::PrintToString(boxes.Shown()[0].text) : "");
+    EXPECT_EQ(debounceShown, L"600");
+    EXPECT_EQ(tiltShown, L"900");
+    EXPECT_TRUE(changed);
+    EXPECT_TRUE(m_settings->m_bSortActionsAlphabetically) << "the change on the General page is stored";
+    EXPECT_EQ(m_settings->MaxLayers(), 0);
+    EXPECT_EQ(m_settings->m_nDebounceTime, 600);
+    EXPECT_EQ(m_settings->m_uInitialTiltDelay, 900u);
 }
 
 TEST_F(SettingsSheetTest, HotkeysAreStoredAtOkAndF12AloneIsRefusedWithNothingStored)

@@ -2,7 +2,8 @@
 // Apply (or at a change of profile) saves nothing, brings the page up with the
 // refused text still in its field, and keeps Apply for when it is mended;
 // values of the file that a page could never take are shown within its range
-// and kept as they are until the user edits them;
+// and kept as they are until the user edits them, and an edit undone after an
+// Apply is applied in turn;
 // edits on a page outlive the global settings sheet; and the arrows beside the
 // timed layer switch step its seconds.
 
@@ -19,6 +20,7 @@
 #include "Actions.h"
 #include "ApplicationSettings.h"
 #include "GlobalSettingsIds.h"
+#include "PhysicalInput.h"
 #include "ProgramRunner.h"
 #include "Settings.h"
 #include "SetupDialogDriver.h"
@@ -101,6 +103,24 @@ protected:
         // The page was hidden under the message: drawn whole before the picture is taken.
         ::RedrawWindow(m_dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         programtest::SaveScreenshot(std::wstring(screenshot, screenshot + std::strlen(screenshot)));
+    }
+
+    // Drops a list down with a click and moves its choice with an arrow key,
+    // which Return takes; then waits until the list is closed on entry wanted.
+    ::testing::AssertionResult ChooseWithKey(HWND combo, const wchar_t* arrow, LRESULT wanted)
+    {
+        if (auto clicked = ClickControl(combo); !clicked)
+            return clicked;
+        if (!WaitFor([&] { return ::SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0) != 0; }, kDialogTimeoutMs))
+            return ::testing::AssertionFailure() << "the list did not drop down";
+        if (auto keyed = brmptest::PhysicalInput::Run({L"key", arrow, L"Return"}); !keyed)
+            return keyed;
+        if (!WaitFor([&] { return ::SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0) == 0 &&
+                                  ::SendMessageW(combo, CB_GETCURSEL, 0, 0) == wanted; },
+                     kDialogTimeoutMs))
+            return ::testing::AssertionFailure() << "entry " << ::SendMessageW(combo, CB_GETCURSEL, 0, 0)
+                                                 << " is chosen, not " << wanted;
+        return ::testing::AssertionSuccess();
     }
 
     // Presses Apply with a click and waits until the file is written.
@@ -235,6 +255,7 @@ protected:
         standard->SetAutoSwitchTime(0, 45.0);
         standard->SetAutoSwitchTime(1, 45.0);
         standard->SetMouseSpeed(-1);
+        standard->SetLayerName(L"Typing", 1);
         auto* profile = new CApplicationSettings(&settings, false, -1);
         profile->SetApplication(L"notepad.exe");
         profile->OverrideMouseSpeed(true);
@@ -274,6 +295,33 @@ TEST_F(SetupDialogUntouchedValues, ValuesTheFieldsCannotShowAsTheyAreSurviveAnAp
     EXPECT_EQ(profile->GetActions(Right, 0), ACTION_DOUBLE_CLICK);
     ASSERT_NE(profile->GetActionDescription(Right, 0), nullptr);
     EXPECT_STREQ(profile->GetActionDescription(Right, 0), L"Open");
+}
+
+TEST_F(SetupDialogUntouchedValues, AnEditUndoneAfterAnApplyIsAppliedInTurnAndAFarTimeStaysUntouched)
+{
+    ASSERT_TRUE(ClickTab(m_dialog, kLayer2Tab));
+    const HWND page = FindPage(m_dialog, IDC_LAYER_SWITCH_LAYER, true);
+    ASSERT_NE(page, nullptr);
+    const HWND name = ::GetDlgItem(page, IDC_LAYER_NAME);
+    const HWND target = ::GetDlgItem(page, IDC_LAYER_SWITCH_LAYER);
+    ASSERT_EQ(TextOf(name), L"Typing");
+    ASSERT_TRUE(TypeIntoEdit(name, L"Typingx"));
+    ASSERT_TRUE(ChooseWithKey(target, L"Down", 1));
+    ASSERT_TRUE(ApplyByClick());
+    std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    EXPECT_STREQ(saved->GetDefaultApp()->GetLayerName(1), L"Typingx");
+    EXPECT_EQ(saved->GetDefaultApp()->GetAutoSwitchLayer(1), 1);
+
+    // Both undone: what the fields showed at first is written back in turn.
+    ASSERT_TRUE(TypeIntoEdit(name, L"Typing"));
+    ASSERT_TRUE(ChooseWithKey(target, L"Up", 0));
+    ASSERT_TRUE(ApplyByClick());
+    saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    EXPECT_STREQ(saved->GetDefaultApp()->GetLayerName(1), L"Typing");
+    EXPECT_EQ(saved->GetDefaultApp()->GetAutoSwitchLayer(1), 0);
+    EXPECT_DOUBLE_EQ(saved->GetDefaultApp()->GetAutoSwitchTime(1), 45.0) << "the time shown as 30 was never edited";
 }
 
 TEST_F(SetupDialogRefusedValues, TheArrowsBesideTheSwitchTimeStepItBySecondsAndApplyStoresIt)

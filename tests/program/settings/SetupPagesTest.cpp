@@ -3,7 +3,8 @@
 // of the controls, and options switched off keep their values. A profile's
 // wheel and pointer options then reach a probe window of that profile: the
 // scroll lines and method with a real wheel notch over it, the pointer speed
-// when the pointer enters it.
+// when the pointer enters it (also the speed the slider shows for a profile
+// without one of its own, once its override is ticked).
 
 #include <gtest/gtest.h>
 
@@ -64,7 +65,8 @@ protected:
     void Prepare(CSettings& settings) override
     {
         // The pointer speed is the desktop's: a known one to start from, put
-        // back for the suites after this one.
+        // back for the suites after this one. It lies between the slider's
+        // steps, which show it as 6.
         if (auto system = brmptest::ReadSystemParameters())
             m_speedBefore = static_cast<int>(system->Value(L"speed"));
         ASSERT_TRUE(CMouseInfo::SetMouseSpeed(kStartSpeed));
@@ -137,8 +139,9 @@ protected:
         return saved ? std::move(saved) : std::make_unique<CSettings>(false, GetStartupMouseInfo());
     }
 
-    static constexpr int kStartSpeed = 10;
+    static constexpr int kStartSpeed = 7;
     static constexpr int kProbeEntry = 2;
+    static constexpr int kOptionsTab = 3;
     HWND m_scrolling = nullptr;
     HWND m_options = nullptr;
     int m_speedBefore = 0;
@@ -283,5 +286,25 @@ TEST_F(SetupPages, AProfilesPointerSpeedTakesEffectWhenThePointerEntersItsWindow
 
     EnterProbe();
     EXPECT_TRUE(WaitFor([&] { return SystemValue(L"speed") == 14; }, kDialogTimeoutMs))
+        << SystemValue(L"speed") << "\n" << m_program.Log();
+}
+
+TEST_F(SetupPages, TickingTheOverrideOnAProfileWithoutASpeedOfItsOwnAppliesTheSpeedTheSliderShows)
+{
+    ASSERT_TRUE(SelectProfileByClick(kProbeEntry));
+    ASSERT_TRUE(ClickTab(m_dialog, kOptionsTab));
+    HWND speed = ::GetDlgItem(m_options, IDC_OPT_SPEED);
+    EXPECT_EQ(::SendMessageW(speed, TBM_GETPOS, 0, 0), 3);
+    ASSERT_TRUE(ClickControl(::GetDlgItem(m_options, IDC_OPT_OVERRIDE_SPEED)));
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(speed) != FALSE; }, kDialogTimeoutMs));
+    Apply();
+    const auto saved = Saved();
+    ASSERT_EQ(saved->GetApplicationCount(), 2);
+    EXPECT_TRUE(saved->GetApplication(1)->OverrideMouseSpeed());
+    EXPECT_EQ(saved->GetApplication(1)->GetMouseSpeed(), 6);
+
+    StartProbe();
+    EnterProbe();
+    EXPECT_TRUE(WaitFor([&] { return SystemValue(L"speed") == 6; }, kDialogTimeoutMs))
         << SystemValue(L"speed") << "\n" << m_program.Log();
 }
