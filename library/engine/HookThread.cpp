@@ -706,8 +706,15 @@ bool EndHookThread(bool restore)
         g_threads.dwHookThreadId = 0;
     }
     // What the engine holds is used by a thread still running: it stays as it is.
+    // The user's mouse settings come back all the same once neither the hook
+    // thread nor the system-parameters thread it started is left to change
+    // them: a timer thread left running has no hooks left to act for.
     if (leftRunning)
+    {
+        if (g_threads.hHookThread == nullptr && g_threads.pSPIThread == nullptr)
+            RestoreMouseSettings(restore);
         return false;
+    }
     DeleteRogueWorkers();
 
     RestoreMouseSettings(restore);
