@@ -721,6 +721,7 @@ bool EndHookThread(bool restore)
 
     ForgetButtonStates();
     g_engine.hCurrentWnd = nullptr;
+    g_engine.bCurrentModernUI = false;
     g_engine.szCurrentProcess[0] = L'\0';
     SetNewApp(nullptr);
     return true;
