@@ -181,6 +181,38 @@ TEST_F(ProgramMouseSettings, ACycledPointerSpeedOutlivesProfileSwitchesAndAHeldS
     EXPECT_TRUE(SystemBecomes(L"speed", 6)) << "the key's release did not give the cycled speed back";
 }
 
+TEST_F(ProgramMouseSettings, ASpeedSetAgainInTheSettingsEndsTheCycleAndAReloadOfTheSameSpeedsKeepsIt)
+{
+    CSettings settings(false, GetStartupMouseInfo());
+    settings.m_bAllowSetSpeed = true;
+    settings.m_nCursorSpeed = 10;
+    const int cycle[4] = {10, 3, 8, 2};
+    std::copy(cycle, cycle + 4, settings.m_nCursorSpeedCycle);
+    settings.GetDefaultApp()->SetActions(XRight, 0, ACTION_CYCLE_CURSOR_SPEED);
+    const int fence = m_userLines == 5 ? 6 : 5;
+    ProbeProfile(settings)->SetScrollLines(fence);
+    ASSERT_NO_FATAL_FAILURE(StartProbeAndProgram(settings));
+    ASSERT_TRUE(SystemBecomes(L"speed", 10));
+    ASSERT_TRUE(PhysicalInput::ClickAt(kDesktop.x, kDesktop.y, PhysicalInput::kForward));
+    ASSERT_TRUE(SystemBecomes(L"speed", 6));
+
+    // The layer command is handled after the reload before it.
+    ASSERT_TRUE(m_program.StartLater(L"/debug /reload /layer:1"));
+    ASSERT_TRUE(m_program.WaitForLog("OnNextInstance: Switching to layer")) << m_program.LogTail();
+    EXPECT_EQ(System(L"speed"), 6) << "a reload of the same speeds ended the cycle\n" << m_program.LogTail();
+    ASSERT_TRUE(EnterProbe());
+    ASSERT_TRUE(SystemBecomes(L"lines", fence));
+    EXPECT_EQ(System(L"speed"), 6) << m_program.LogTail();
+
+    settings.m_nCursorSpeed = 18;
+    ASSERT_TRUE(m_program.WriteSettings(settings));
+    ASSERT_TRUE(m_program.StartLater(L"/debug /reload"));
+    ASSERT_TRUE(SystemBecomes(L"speed", 18));
+    ASSERT_TRUE(PhysicalInput::MoveTo(kDesktop.x, kDesktop.y));
+    ASSERT_TRUE(SystemBecomes(L"lines", m_userLines));
+    EXPECT_EQ(System(L"speed"), 18) << "the switch put the cycled speed back\n" << m_program.LogTail();
+}
+
 TEST_F(ProgramMouseSettings, AProfilesForcedWheelLinesAndSwapAreNotLeftInStoreOnceThePointerLeftIt)
 {
     CSettings settings(false, GetStartupMouseInfo());
