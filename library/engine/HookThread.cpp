@@ -268,11 +268,14 @@ void RestoreMouseSettings(bool restore)
         }
 
         CMouseInfo current;
+        // A precision a forced profile change stored is stored over also when
+        // the user's value is the one in force.
+        const bool precisionStored = restore && g_system.bPrecisionStored.exchange(false);
         if (!restore)
         {
             CLogger::LogDebug(L"Not resetting enhanced pointer precision as resettodefault is disabled");
         }
-        else if (current.EnhancePointerPrecision() == g_system.bStartupEPP)
+        else if (current.EnhancePointerPrecision() == g_system.bStartupEPP && !precisionStored)
         {
             CLogger::LogDebug(L"No need to reset enhanced pointer precision as it hasnt changed since startup!");
         }

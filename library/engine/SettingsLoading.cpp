@@ -420,10 +420,23 @@ bool NewApplicationSettings()
                 CLogger::LogMessage(L"CMouseInfo::SetMouseSpeed - Failed to set mouse cursor speed to %d", speed);
         }
     }
-    if (wantedPrecision != precision)
+    // A profile's precision is the user's stored one only when the profile
+    // forces its values; a precision such a profile stored is taken back even
+    // when the value in force stays.
+    const bool force = profile != nullptr && profile->ForceSPIMessage();
+    if (wantedPrecision != precision || g_system.bPrecisionStored.load())
     {
         if (CursorChangesAllowed())
-            CMouseInfo().SetEnhancePointerPrecision(wantedPrecision);
+        {
+            int values[3] = {0, 0, 0};
+            if (wantedPrecision)
+            {
+                values[0] = g_pSettings->m_nEPPThreshold1;
+                values[1] = g_pSettings->m_nEPPThreshold2;
+                values[2] = 1;
+            }
+            ApplyPointerPrecision(precision, values, force);
+        }
         else
             CLogger::LogDebug(L"NewApplicationSettings: Ignoring mouse pointer precision as %s is not allowed to change it", ShortName());
     }
@@ -432,7 +445,6 @@ bool NewApplicationSettings()
     const bool pages = profile != nullptr ? profile->ScrollPages() : g_system.bWheelPageScroll;
     const int lines = profile != nullptr ? profile->ScrollLines() : g_system.nWheelLines;
     const int swap = SpiSwapState(profile != nullptr ? profile->SwapButtons() : SWAPBUTTONS_DEFAULT);
-    const bool force = profile != nullptr && profile->ForceSPIMessage();
     if (force && g_bAeroPeekDetected)
     {
         g_threads.pSPIThread->Flush();
