@@ -4,9 +4,52 @@
 # bench's figures as they come and, at the end, every goal line
 # ("goal NAME value limit ok|FAIL") with the machine's load. Arguments name the
 # benches to run (default: all); arguments after "--" go to each bench (e.g.
-# "ClickLatencyBench -- --clicks 50"). Exits 1 when a goal failed or a bench
-# did not finish. Benchmarks are not tests: nothing here runs under ctest.
+# "ClickLatencyBench -- --clicks 50"). Exits 1 when a goal failed or had no
+# line, or a bench did not finish. Benchmarks are not tests: no bench runs
+# under ctest (only the check of the verdict below, on canned outputs).
 set -euo pipefail
+
+# The goal lines each bench prints when it ran to its end: one missing is a
+# goal not met (a bench may print no line for a figure it did not measure).
+declare -A expected_goals=(
+    [SettingsFileBench]="settings-load-per-parse settings-save-per-write settings-save-cpu-per-write"
+    [MouseHookBench]="button-seen-p99-us-lookup button-seen-p99-us-engine button-seen-p99-us-mouse-over-moved
+        button-seen-p99-us-mouse-over-rested button-seen-p99-us-during-reloads button-new-window-p99-us
+        button-first-after-reload-p99-us button-after-slow-window-check-p99-us slow-window-caption-requests
+        wheel-p99-us moves-plain-allocations moves-plain-system-calls moves-mouse-over-allocations
+        moves-mouse-over-system-calls"
+    [ClickLatencyBench]="click-lost-percent click-mapped-not-the-librarys click-unmapped-per-pass
+        click-unmapped-2-windows-per-pass click-unmapped-new-window-added-ms click-mapped-per-remap
+        click-mapped-2-windows-per-remap"
+    [SendInputQueueBench]=""
+)
+
+# bench_verdict <bench> <exit code> <its output file>: prints a FAIL goal line
+# for a bench that did not finish and for each expected goal line its output
+# lacks; returns 1 when the bench failed. A bench exits 0 when every goal was
+# met and 1 when one failed; anything else (a crash, a refusal to start, the
+# time-out), or 1 without a failed goal, is a bench that did not finish, also
+# when it printed lines before.
+bench_verdict() {
+    local bench=$1 code=$2 output=$3 goal status=0
+    if [ "$code" -ne 0 ] && { [ "$code" -ne 1 ] || ! grep -q '^goal .* FAIL$' "$output"; }; then
+        echo "$bench did not finish (exit code $code)"
+        echo "goal $bench-finished $code 0 FAIL"
+        status=1
+    fi
+    for goal in ${expected_goals[$bench]-}; do
+        if ! grep -q "^goal $goal " "$output"; then
+            echo "$bench printed no goal line $goal"
+            echo "goal $goal - - FAIL"
+            status=1
+        fi
+    done
+    [ "$code" -eq 0 ] || status=1
+    return "$status"
+}
+# Sourced (by the check of the verdict), the script only defines the above.
+[ "${BASH_SOURCE[0]}" = "$0" ] || return 0
+
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$root/build}"
 all=(SettingsFileBench MouseHookBench ClickLatencyBench SendInputQueueBench)
@@ -40,13 +83,8 @@ for bench in "${benches[@]}"; do
     (cd "$BUILD_DIR/bin" && timeout "${BENCH_TIMEOUT:-1200}" wine "$bench.exe" "${bench_args[@]}") 2>&1 | tr -d '\r' | tee "$results/$bench.txt"
     code=${PIPESTATUS[0]}
     set -e
-    if [ "$code" -ne 0 ]; then
-        status=1
-        # A bench exits 1 when one of its goals failed; anything else is a bench
-        # that did not finish (crashed, refused to start, or ran out of time).
-        grep -q '^goal .* FAIL$' "$results/$bench.txt" ||
-            echo "goal $bench-finished $code 0 FAIL" | tee -a "$results/$bench.txt"
-    fi
+    verdict="$(bench_verdict "$bench" "$code" "$results/$bench.txt")" || status=1
+    [ -z "$verdict" ] || echo "$verdict" | tee -a "$results/$bench.txt"
 done
 echo "machine load after: $(uptime)"
 echo "=== goals"

@@ -335,11 +335,14 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
         if (pid != 0 && !g_bAreaAppsPresent && !hostedApp && captions.count >= 0)
             RememberWindow(window, pid, processName, profile, captions);
     }
+    // Without a look-up of its own the window keeps the kind of the one in force.
+    const bool modernUI = samePlace || pid == 0 ? g_engine.bCurrentModernUI : hostedApp;
     if (profile == g_engine.pCurrentApp)
     {
         // The window's profile is the one in force: it is the profile window
         // now, so the next click in it needs no look-up.
         g_engine.hCurrentWnd = window;
+        g_engine.bCurrentModernUI = modernUI;
         s_hLastProfileWindow = window;
         CLogger::LogDebug(L"ProcessButton: Profile has not changed when hWnd changed to %08X.",
                           HandleNumber(window));
@@ -372,7 +375,7 @@ void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
     // Keys, sticky buttons and held sequences of the old profile end with it.
     ResetDuringKeys(point);
     ResetAllSticky(point);
-    SwitchToProfile(window, processName, profile);
+    SwitchToProfile(window, processName, profile, modernUI);
     s_hLastProfileWindow = window;
     g_engine.hCurrentWnd = window;
 }

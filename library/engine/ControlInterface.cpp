@@ -1,8 +1,10 @@
 // The small exports through which the program hands its windows to the library
 // and reads options and state back.
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 #include <string>
 
 #include "ApplicationSettings.h"
@@ -13,6 +15,7 @@
 #include "Folders.h"
 #include "Globals.h"
 #include "Handles.h"
+#include "KeyHook.h"
 #include "Layers.h"
 #include "LockAxis.h"
 #include "Logger.h"
@@ -447,6 +450,20 @@ int CycledCursorSpeedPosition()
 {
     CThreadLock lock(L"CycledCursorSpeedPosition");
     return CursorChangesAllowed() && g_bCursorSpeedCycled ? g_nCursorSpeedPosition : -1;
+}
+
+void EndCursorSpeedCycleFor(const CSettings& incoming)
+{
+    if (g_pSettings == nullptr || !g_bCursorSpeedCycled)
+        return;
+    const bool same = incoming.m_nCursorSpeed == g_pSettings->m_nCursorSpeed &&
+                      std::equal(std::begin(incoming.m_nCursorSpeedCycle), std::end(incoming.m_nCursorSpeedCycle),
+                                 std::begin(g_pSettings->m_nCursorSpeedCycle));
+    if (same)
+        return;
+    CLogger::LogDebug(L"EndCursorSpeedCycleFor: The settings name other cursor speeds - the cycled speed (position %d) ends",
+                      g_nCursorSpeedPosition);
+    g_bCursorSpeedCycled = false;
 }
 
 void CycleCursorSpeed()

@@ -312,7 +312,9 @@ AppCommandRoute RouteAppCommand(int command, bool modernOrRemote, bool hasEnable
 
 bool SendAppCommand(HWND window, int command)
 {
-    const bool modernOrRemote = IsModernUIApp() || _wcsicmp(g_engine.szCurrentProcess, L"mstsc.exe") == 0;
+    // The kind of window goes by the look-up of the profile decision in force,
+    // not by whatever window another thread named last.
+    const bool modernOrRemote = g_engine.bCurrentModernUI || _wcsicmp(g_engine.szCurrentProcess, L"mstsc.exe") == 0;
     HWND receiver = modernOrRemote || window == nullptr ? nullptr : GetFirstEnabledWindow(window);
     const AppCommandRoute route = RouteAppCommand(command, modernOrRemote, receiver != nullptr);
     const LPARAM lParam = static_cast<LPARAM>(command) << 16;

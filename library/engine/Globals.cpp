@@ -19,5 +19,6 @@ void EngineState::Reset()
     nCurrentLayer = 0;
     szCurrentProcess[0] = L'\0';
     hCurrentWnd = hProfileWnd = nullptr;
+    bCurrentModernUI = false;
     hMainWnd = hVolumeOSDWnd = hBrightnessOSDWnd = hSetupWnd = hFindWnd = nullptr;
 }

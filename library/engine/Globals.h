@@ -88,6 +88,9 @@ struct EngineState
     int nCurrentLayer = 0;                       // 0-based
     wchar_t szCurrentProcess[MAX_PATH] = {};
     HWND hCurrentWnd = nullptr;
+    // The look-up of hCurrentWnd met a host of "modern UI" apps (GetProcessName's
+    // flag): app commands for it are sent as such an app takes them.
+    bool bCurrentModernUI = false;
     HWND hProfileWnd = nullptr;
     int nIntegrityLevel = 0;                     // of the target's process
 

@@ -268,11 +268,14 @@ void RestoreMouseSettings(bool restore)
         }
 
         CMouseInfo current;
+        // A precision a forced profile change stored is stored over also when
+        // the user's value is the one in force.
+        const bool precisionStored = restore && g_system.bPrecisionStored.exchange(false);
         if (!restore)
         {
             CLogger::LogDebug(L"Not resetting enhanced pointer precision as resettodefault is disabled");
         }
-        else if (current.EnhancePointerPrecision() == g_system.bStartupEPP)
+        else if (current.EnhancePointerPrecision() == g_system.bStartupEPP && !precisionStored)
         {
             CLogger::LogDebug(L"No need to reset enhanced pointer precision as it hasnt changed since startup!");
         }
@@ -706,14 +709,22 @@ bool EndHookThread(bool restore)
         g_threads.dwHookThreadId = 0;
     }
     // What the engine holds is used by a thread still running: it stays as it is.
+    // The user's mouse settings come back all the same once neither the hook
+    // thread nor the system-parameters thread it started is left to change
+    // them: a timer thread left running has no hooks left to act for.
     if (leftRunning)
+    {
+        if (g_threads.hHookThread == nullptr && g_threads.pSPIThread == nullptr)
+            RestoreMouseSettings(restore);
         return false;
+    }
     DeleteRogueWorkers();
 
     RestoreMouseSettings(restore);
 
     ForgetButtonStates();
     g_engine.hCurrentWnd = nullptr;
+    g_engine.bCurrentModernUI = false;
     g_engine.szCurrentProcess[0] = L'\0';
     SetNewApp(nullptr);
     return true;

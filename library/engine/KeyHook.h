@@ -51,8 +51,13 @@ int LayerOfModifierKey(int index);
 int NormalCursorSpeed(const CSettings* settings, int cyclePosition, const CApplicationSettings* profile,
                                     const CApplicationSettings* defaultProfile);
 // The position of the cursor-speed cycle the normal speed comes from: -1
-// until the user has cycled (or while cursor changes are not allowed).
+// until the user has cycled (or while cursor changes are not allowed), and
+// again once the settings name other speeds.
 int CycledCursorSpeedPosition();
+// Settings about to be put in force: a speed of their own or a cycle's speed
+// other than the ones in force is the user's newer choice and ends the cycle.
+// The global lock is held.
+void EndCursorSpeedCycleFor(const CSettings& incoming);
 // The slowed speed: a fifth of the normal one, at least 1.
 int SlowCursorSpeed(int normalSpeed);
 

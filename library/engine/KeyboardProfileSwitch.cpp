@@ -148,7 +148,8 @@ bool GetKeyboardActiveAppSettings()
     // The process and the captions are read before the lock is taken again:
     // the hooks never wait for those answers of the system.
     wchar_t process[MAX_PATH] = {};
-    GetProcessName(window, 0, process, MAX_PATH, nullptr, PNR_Keyboard);
+    bool modernUI = false;
+    GetProcessName(window, 0, process, MAX_PATH, nullptr, PNR_Keyboard, &modernUI);
     const CCaptionPrefetch captions(window, process);
     windowfacts::Prefetch(window);
 
@@ -191,7 +192,7 @@ bool GetKeyboardActiveAppSettings()
     if (profile != nullptr && GetDebug())
         profile->Log(process);
     g_hLastKeyWindow = window;
-    InstallProfile(window, process, profile);
+    InstallProfile(window, process, profile, modernUI);
     SetLastProfileWindow(window);
     lock.Release();
     ApplyProfileSwitch(window, profile);

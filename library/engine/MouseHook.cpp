@@ -1095,7 +1095,8 @@ bool ProcessMouseOver(POINT point)
     // it and its ancestors are read before the lock is taken: the hooks never
     // wait for those answers of the system.
     wchar_t processName[MAX_PATH] = {};
-    GetProcessName(window, 0, processName, MAX_PATH, nullptr, PNR_MouseMove);
+    bool modernUI = false;
+    GetProcessName(window, 0, processName, MAX_PATH, nullptr, PNR_MouseMove, &modernUI);
     const CCaptionPrefetch captions(window, processName);
     windowfacts::Prefetch(window);
     const unsigned switches = ProfileSwitchCount();
@@ -1144,7 +1145,7 @@ bool ProcessMouseOver(POINT point)
                                   HandleNumber(window));
             if (GetDebug())
                 profile->Log(process);
-            switched = InstallProfile(window, process, profile);
+            switched = InstallProfile(window, process, profile, modernUI);
             CLogger::LogDebug(L"Enabling layer %d", g_engine.nCurrentLayer + 1);
         }
     }
@@ -1152,6 +1153,7 @@ bool ProcessMouseOver(POINT point)
     SetLastProfileWindow(window);
     HoverActivation(window, profile);
     g_engine.hCurrentWnd = window;
+    g_engine.bCurrentModernUI = modernUI;
     lock.Release();
     if (switched)
         ApplyProfileSwitch(window, profile);

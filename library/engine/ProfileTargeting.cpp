@@ -46,8 +46,6 @@ SRWLOCK g_nameCacheLock = SRWLOCK_INIT;
 DWORD g_cachedPid = static_cast<DWORD>(-1);
 wchar_t g_cachedName[kNameChars] = {};
 bool g_cachedModern = false;   // the cached name is a hosted app's ("modern ui - ...")
-// The flag of the last look-up on any thread (IsModernUIApp).
-std::atomic<bool> g_modernUIApp{false};
 
 // Mask of the profile in force.
 bool g_currentMasked = false;
@@ -473,11 +471,6 @@ void ResetProcessNameCache()
     g_cachedName[0] = L'\0';
 }
 
-bool IsModernUIApp()
-{
-    return g_modernUIApp;
-}
-
 namespace
 {
 bool NameFromOpenProcess(HWND window, DWORD pid, int reason, wchar_t* name, int size)
@@ -723,7 +716,6 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
 {
     bool modern = false;
     const bool result = NameProcess(window, pid, name, size, recursion, reason, modern);
-    g_modernUIApp = modern;
     if (modernUI != nullptr)
         *modernUI = modern;
     return result;
@@ -921,13 +913,14 @@ std::atomic<unsigned> g_profileSwitches{0};
 std::atomic<HWND> g_lastSwitchWindow{nullptr};
 } // namespace
 
-bool InstallProfile(HWND window, const wchar_t* processName, CApplicationSettings* profile)
+bool InstallProfile(HWND window, const wchar_t* processName, CApplicationSettings* profile, bool modernUI)
 {
     CThreadLock lock(L"InstallProfile");
     if (profile == g_engine.pCurrentApp)
         return false;
     CopyBounded(g_engine.szCurrentProcess, MAX_PATH, processName);
     g_engine.hCurrentWnd = window;
+    g_engine.bCurrentModernUI = modernUI;
     g_engine.hProfileWnd = (profile != nullptr && profile->IsCustomWindow()) ? window : nullptr;
     SetNewApp(profile);
     g_lastSwitchWindow = window;
@@ -954,9 +947,9 @@ void ApplyProfileSwitch(HWND window, CApplicationSettings* profile)
     NotifyProcessChanged(window, profile);
 }
 
-bool SwitchToProfile(HWND window, const wchar_t* processName, CApplicationSettings* profile)
+bool SwitchToProfile(HWND window, const wchar_t* processName, CApplicationSettings* profile, bool modernUI)
 {
-    if (!InstallProfile(window, processName, profile))
+    if (!InstallProfile(window, processName, profile, modernUI))
         return false;
     ApplyProfileSwitch(window, profile);
     return true;

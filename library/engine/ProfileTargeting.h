@@ -97,9 +97,6 @@ bool GetProcessName(HWND window, DWORD pid, wchar_t* name, int size, int* recurs
                     bool* modernUI = nullptr);
 // Forgets the cached process name.
 void ResetProcessNameCache();
-// The modernUI flag of the last look-up made, on whichever thread. A decision
-// about one window takes the flag of its own look-up instead.
-bool IsModernUIApp();
 
 // The profile that applies to window of process at point; the default profile
 // when none matches, null without settings. taskbar (may be null) is set when
@@ -120,15 +117,16 @@ int CurrentProfileMask();
 constexpr UINT kProcessChangedTimeoutMs = 50;
 void NotifyProcessChanged(HWND window, CApplicationSettings* profile);
 // Makes profile the one in force for window of process (SetNewApp, the mask,
-// the window and process in force) and tells the setup window. False, and
-// nothing done, when profile is already in force.
-bool SwitchToProfile(HWND window, const wchar_t* processName, CApplicationSettings* profile);
+// the window and process in force, and modernUI, the flag of the window's
+// look-up) and tells the setup window. False, and nothing done, when profile
+// is already in force.
+bool SwitchToProfile(HWND window, const wchar_t* processName, CApplicationSettings* profile, bool modernUI);
 // The two halves of SwitchToProfile, for threads that must not hold the global
 // lock while other applications answer: InstallProfile (under the lock) makes
 // the profile the one in force and records the switch; ApplyProfileSwitch
 // (after the lock is left) applies the profile's mouse settings and tells the
 // setup window.
-bool InstallProfile(HWND window, const wchar_t* processName, CApplicationSettings* profile);
+bool InstallProfile(HWND window, const wchar_t* processName, CApplicationSettings* profile, bool modernUI);
 void ApplyProfileSwitch(HWND window, CApplicationSettings* profile);
 // How many switches were made so far: a decision prepared without the lock
 // is dropped when a switch came in between.

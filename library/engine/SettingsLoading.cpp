@@ -111,31 +111,44 @@ void RebuildAreaProfiles()
     }
 }
 
+// The pointer speed a profile wants: its own, else the default profile's, else
+// the speed the user chose last (the cycle's once the user cycled, else the
+// Cursor/Speed option), else the user's speed at start-up - never the speed
+// the profile before it left behind. A held slow-down key keeps it slowed: its
+// release gives the profile's speed back.
+int ProfileMouseSpeed(const CApplicationSettings* profile)
+{
+    const CApplicationSettings* defaults = g_pSettings != nullptr ? g_pSettings->GetDefaultApp() : nullptr;
+    int speed = NormalCursorSpeed(g_pSettings, CycledCursorSpeedPosition(), profile, defaults);
+    if (!ValidMouseSpeed(speed))
+        speed = g_system.nStartupMouseSpeed;
+    return g_bSlowedByKey != 0 ? SlowCursorSpeed(speed) : speed;
+}
+
+// A reload gives the pointer the speed a profile switch gives it, so that the
+// two never disagree about the speed the user chose last.
 void SetSpeedFromSettings(int current)
 {
-    int wanted = 0;
-    const wchar_t* same = nullptr;
-    CApplicationSettings* defaults = g_pSettings->GetDefaultApp();
-    if (g_engine.pCurrentApp != nullptr && g_engine.pCurrentApp->OverrideMouseSpeed())
+    CApplicationSettings* profile = g_engine.pCurrentApp;
+    const CApplicationSettings* defaults = g_pSettings->GetDefaultApp();
+    const int wanted = ProfileMouseSpeed(profile);
+    if (profile != nullptr && profile->OverrideMouseSpeed() && profile->GetMouseSpeed() != -1)
     {
-        wanted = g_engine.pCurrentApp->GetMouseSpeed();
         if (wanted == current)
         {
             CLogger::LogDebug(L"UpdateSettings: No need to change mouse cursor speed to profile speed as it is already %d.", current);
             return;
         }
         wchar_t shortName[kProfilePartBufferSize] = L"";
-        g_engine.pCurrentApp->GetShortName(shortName, kProfilePartBufferSize);
+        profile->GetShortName(shortName, kProfilePartBufferSize);
         CLogger::LogThreadDebug(L"UpdateSettings: System (default) Mouse cursor speed is: %d. Override cursor speed based on profile '%s' to  %d",
                                 g_system.nStartupMouseSpeed, shortName, wanted);
     }
-    else if (defaults != nullptr && defaults->OverrideMouseSpeed())
+    else if (defaults != nullptr && defaults->OverrideMouseSpeed() && defaults->GetMouseSpeed() != -1)
     {
-        wanted = defaults->GetMouseSpeed();
-        same = L"UpdateSettings: No need to change mouse cursor speed to default profile speed as it is already %d.";
         if (wanted == current)
         {
-            CLogger::LogDebug(same, current);
+            CLogger::LogDebug(L"UpdateSettings: No need to change mouse cursor speed to default profile speed as it is already %d.", current);
             return;
         }
         CLogger::LogThreadDebug(L"UpdateSettings: System (default) Mouse cursor speed is: %d. Setting cursor speed based on default profile to %d",
@@ -143,7 +156,6 @@ void SetSpeedFromSettings(int current)
     }
     else
     {
-        wanted = g_pSettings->m_nCursorSpeed;
         if (wanted == current)
         {
             CLogger::LogDebug(L"UpdateSettings: No need to change mouse cursor speed to global speed as it is already %d.", current);
@@ -152,7 +164,7 @@ void SetSpeedFromSettings(int current)
         CLogger::LogThreadDebug(L"UpdateSettings: System (default) Mouse cursor speed is: %d. Setting cursor speed to %d",
                                 g_system.nStartupMouseSpeed, wanted);
     }
-    // A speed from the file outside the system's range (-1: keep) is not set.
+    // No speed the system takes (none in the settings nor at start-up): none is set.
     if (!ValidMouseSpeed(wanted))
     {
         CLogger::LogDebug(L"UpdateSettings: Leaving mouse cursor speed at %d (no valid speed %d to set)", current, wanted);
@@ -252,6 +264,7 @@ void InstallParsedSettings(ParsedSettings& parsed)
 {
     g_engine.pCurrentApp = nullptr;
     ForgetWindowProfiles();
+    EndCursorSpeedCycleFor(*parsed.settings);
     g_pSettings->TakeOver(*parsed.settings);
     g_bAreaAppsPresent = g_bAreaAppsPresent || parsed.areaProfiles;
     ApplyLoadedLoggingOptions();
@@ -375,19 +388,6 @@ int SpiSwapState(swapbuttons swap)
     return swap == SWAPBUTTONS_YES ? 1 : 0;
 }
 
-// The pointer speed a profile wants: its own, else the default profile's, else
-// the speed the user chose last (the cycle's once the user cycled, else the
-// Cursor/Speed option), else the user's speed at start-up - never the speed
-// the profile before it left behind. A held slow-down key keeps it slowed: its
-// release gives the profile's speed back.
-int ProfileMouseSpeed(const CApplicationSettings* profile)
-{
-    const CApplicationSettings* defaults = g_pSettings != nullptr ? g_pSettings->GetDefaultApp() : nullptr;
-    int speed = NormalCursorSpeed(g_pSettings, CycledCursorSpeedPosition(), profile, defaults);
-    if (!ValidMouseSpeed(speed))
-        speed = g_system.nStartupMouseSpeed;
-    return g_bSlowedByKey != 0 ? SlowCursorSpeed(speed) : speed;
-}
 } // namespace
 
 bool NewApplicationSettings()
@@ -420,10 +420,23 @@ bool NewApplicationSettings()
                 CLogger::LogMessage(L"CMouseInfo::SetMouseSpeed - Failed to set mouse cursor speed to %d", speed);
         }
     }
-    if (wantedPrecision != precision)
+    // A profile's precision is the user's stored one only when the profile
+    // forces its values; a precision such a profile stored is taken back even
+    // when the value in force stays.
+    const bool force = profile != nullptr && profile->ForceSPIMessage();
+    if (wantedPrecision != precision || g_system.bPrecisionStored.load())
     {
         if (CursorChangesAllowed())
-            CMouseInfo().SetEnhancePointerPrecision(wantedPrecision);
+        {
+            int values[3] = {0, 0, 0};
+            if (wantedPrecision)
+            {
+                values[0] = g_pSettings->m_nEPPThreshold1;
+                values[1] = g_pSettings->m_nEPPThreshold2;
+                values[2] = 1;
+            }
+            ApplyPointerPrecision(precision, values, force);
+        }
         else
             CLogger::LogDebug(L"NewApplicationSettings: Ignoring mouse pointer precision as %s is not allowed to change it", ShortName());
     }
@@ -432,7 +445,6 @@ bool NewApplicationSettings()
     const bool pages = profile != nullptr ? profile->ScrollPages() : g_system.bWheelPageScroll;
     const int lines = profile != nullptr ? profile->ScrollLines() : g_system.nWheelLines;
     const int swap = SpiSwapState(profile != nullptr ? profile->SwapButtons() : SWAPBUTTONS_DEFAULT);
-    const bool force = profile != nullptr && profile->ForceSPIMessage();
     if (force && g_bAeroPeekDetected)
     {
         g_threads.pSPIThread->Flush();

@@ -119,7 +119,65 @@ UINT UserValueFlags(int user, int wanted)
 {
     return user == wanted ? kStoreFlags : SPIF_UPDATEINIFILE;
 }
+
+// The one rule for every value a profile sets (swap, wheel lines, pointer
+// precision): a profile's value is for the session only, unless the profile
+// forces its values; then it is stored as the user's too, and stored marks
+// that the store holds another value than the user's own. The next change
+// that is not forced first writes the user's value (store(user)) back, and so
+// does the stop. True when the user's value is in force now.
+template <typename Store>
+bool StoreUsersValueAgain(const wchar_t* name, int user, std::atomic<bool>& stored, bool forced, Store store)
+{
+    if (forced || !stored.load())
+        return false;
+    if (!store(user))
+    {
+        CLogger::LogOSMessage(::GetLastError(), L"CSPIThreadData: Unable to store the user's %s %d", name, user);
+        return false;
+    }
+    stored = false;
+    CLogger::LogMessage(L"CSPIThreadData: Stored the user's %s %d again", name, user);
+    return true;
+}
+
+// After a profile's value was written: a forced write of another value than
+// the user's own leaves it in store.
+void NoteProfileValueWritten(std::atomic<bool>& stored, bool forced, bool written, int wanted, int user)
+{
+    if (forced && written)
+        stored = wanted != user;
+}
 } // namespace
+
+bool ApplyPointerPrecision(bool now, const int (&values)[3], bool forced)
+{
+    const SPISystemCalls& sys = SPISystem();
+    const int wanted = values[2] != 0 ? 1 : 0;
+    const int user = g_system.bStartupEPP ? 1 : 0;
+    const auto write = [&](const int (&mouse)[3], UINT flags) {
+        int copy[3] = {mouse[0], mouse[1], mouse[2]};
+        if (!sys.systemParametersInfo(SPI_SETMOUSE, 0, copy, flags))
+        {
+            CLogger::LogMessage(L"CMouseInfo: Failed to set mouse pointer precision");
+            return false;
+        }
+        CLogger::LogThreadDebug(L"CMouseInfo: Set mouse pointer precision %s (%d, %d, %d)", copy[2] != 0 ? L"On" : L"Off",
+                                copy[0], copy[1], copy[2]);
+        return true;
+    };
+    // Written on the caller's thread, which may be the hook thread: nothing
+    // here waits for other applications to hear of the change.
+    int inForce = now ? 1 : 0;
+    if (StoreUsersValueAgain(L"Pointer Precision", user, g_system.bPrecisionStored, forced,
+                             [&](int) { return write(g_system.nStartupMouse, SPIF_UPDATEINIFILE); }))
+        inForce = user;
+    if (inForce == wanted)
+        return true;
+    const bool written = write(values, forced ? SPIF_UPDATEINIFILE : 0);
+    NoteProfileValueWritten(g_system.bPrecisionStored, forced, written, wanted, user);
+    return written;
+}
 
 bool CSPIThreadData::Process() const
 {
@@ -133,27 +191,18 @@ bool CSPIThreadData::Process() const
         if (m_nSwapButtons != -1)
         {
             int swap = sys.getSystemMetrics(SM_SWAPBUTTON);
-            if (!forced && g_system.bSwapStored.load())
-            {
-                const int user = g_system.nStartupSwapButtons;
-                BOOL stored = FALSE;
-                g_swapWatch.ApplyOwnChange(
-                    [&] {
-                        stored = sys.systemParametersInfo(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(user), nullptr,
-                                                          UserValueFlags(user, m_nSwapButtons));
-                    },
-                    sys.getSystemMetrics);
-                if (stored)
-                {
-                    g_system.bSwapStored = false;
-                    swap = user;
-                    CLogger::LogMessage(L"CSPIThreadData: Stored the user's Swap Buttons %d again", user);
-                }
-                else
-                {
-                    CLogger::LogOSMessage(::GetLastError(), L"CSPIThreadData: Unable to store the user's Swap Buttons %d", user);
-                }
-            }
+            const int user = g_system.nStartupSwapButtons;
+            if (StoreUsersValueAgain(L"Swap Buttons", user, g_system.bSwapStored, forced, [&](int value) {
+                    BOOL stored = FALSE;
+                    g_swapWatch.ApplyOwnChange(
+                        [&] {
+                            stored = sys.systemParametersInfo(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(value), nullptr,
+                                                              UserValueFlags(value, m_nSwapButtons));
+                        },
+                        sys.getSystemMetrics);
+                    return stored != FALSE;
+                }))
+                swap = user;
             if (swap != m_nSwapButtons)
             {
                 CLogger::LogDebug(L"CSPIThreadData: System Set Parameter Info: Swap Buttons %d", m_nSwapButtons);
@@ -167,8 +216,7 @@ bool CSPIThreadData::Process() const
                                                           flags);
                     },
                     sys.getSystemMetrics);
-                if (forced && result)
-                    g_system.bSwapStored = m_nSwapButtons != g_system.nStartupSwapButtons;
+                NoteProfileValueWritten(g_system.bSwapStored, forced, result != FALSE, m_nSwapButtons, user);
                 CLogger::LogMessage(L"CSPIThreadData: Result of Set Swap Buttons to %d (in %dms)", m_nSwapButtons,
                                     static_cast<int>(::GetTickCount() - start));
             }
@@ -183,29 +231,19 @@ bool CSPIThreadData::Process() const
             CLogger::LogOSMessage(::GetLastError(), L"CSPIThreadData: Unable to get wheel scroll lines");
             lines = 0;
         }
-        if (!forced && g_system.bWheelLinesStored.load())
-        {
-            const int user = g_system.nDefaultWheelLines;
-            if (sys.systemParametersInfo(SPI_SETWHEELSCROLLLINES, static_cast<UINT>(user), nullptr,
-                                         UserValueFlags(user, m_nWheelLines)))
-            {
-                g_system.bWheelLinesStored = false;
-                lines = static_cast<UINT>(user);
-                CLogger::LogMessage(L"CSPIThreadData: Stored the user's Wheel Scrolling %d again", user);
-            }
-            else
-            {
-                CLogger::LogOSMessage(::GetLastError(), L"CSPIThreadData: Unable to store the user's Wheel Scrolling %d", user);
-            }
-        }
+        const int userLines = g_system.nDefaultWheelLines;
+        if (StoreUsersValueAgain(L"Wheel Scrolling", userLines, g_system.bWheelLinesStored, forced, [&](int value) {
+                return sys.systemParametersInfo(SPI_SETWHEELSCROLLLINES, static_cast<UINT>(value), nullptr,
+                                                UserValueFlags(value, m_nWheelLines)) != FALSE;
+            }))
+            lines = static_cast<UINT>(userLines);
         if (static_cast<int>(lines) != m_nWheelLines)
         {
             CLogger::LogDebug(L"CSPIThreadData: System Set Parameter Info: Scroll Lines %d", m_nWheelLines);
             const DWORD start = ::GetTickCount();
             const BOOL result =
                 sys.systemParametersInfo(SPI_SETWHEELSCROLLLINES, static_cast<UINT>(m_nWheelLines), nullptr, flags);
-            if (forced && result)
-                g_system.bWheelLinesStored = m_nWheelLines != g_system.nDefaultWheelLines;
+            NoteProfileValueWritten(g_system.bWheelLinesStored, forced, result != FALSE, m_nWheelLines, userLines);
             CLogger::LogMessage(L"CSPIThreadData: Result of Set Wheel Scrolling %d = %d (in %dms)", m_nWheelLines,
                                 static_cast<int>(result), static_cast<int>(::GetTickCount() - start));
         }

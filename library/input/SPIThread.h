@@ -42,6 +42,13 @@ void SetHookPresence(const HookPresence* presence);
 bool HooksInstalled();
 bool OnHookThread();
 
+// Puts a profile's pointer precision (the three SPI_SETMOUSE values; now: the
+// precision in force) in force on the calling thread, by the rule the SPI
+// thread keeps for the swap and the wheel lines: for the session only unless
+// forced, and the user's own value stored again after a forced change stored
+// another. False when the system refused.
+bool ApplyPointerPrecision(bool now, const int (&values)[3], bool forced);
+
 // One request for the swap state and the wheel lines.
 class CSPIThreadData
 {

@@ -33,10 +33,11 @@ struct SystemValues
     int nKeyRepeatInterval = 33;          // ms
 
     // A forced profile change stored a value of the profile's own as the
-    // user's (set on the SPI thread): the user's own value is stored again by
-    // the next change that is not forced and when the hooks stop.
+    // user's: the user's own value is stored again by the next change that is
+    // not forced and when the hooks stop.
     std::atomic<bool> bSwapStored{false};
     std::atomic<bool> bWheelLinesStored{false};
+    std::atomic<bool> bPrecisionStored{false};
 
     // Reads the mouse and keyboard values from the system again (the module,
     // timer, screen and hook time-out values stay).

@@ -13,6 +13,7 @@
 #include <string>
 #include <type_traits>
 
+#include "Actions.h"
 #include "ApplicationSettings.h"
 #include "Control.h"
 #include "Folders.h"
@@ -24,6 +25,7 @@
 #include "PhysicalInput.h"
 #include "Probe.h"
 #include "ProbeSuite.h"
+#include "ProfileTargeting.h"
 #include "Settings.h"
 #include "TempFolder.h"
 #include "WaitFor.h"
@@ -268,6 +270,33 @@ TEST_F(ProfileTargetingEndToEnd, AWindowOfTheAppFrameHostIsLookedUpAgainAfterWha
         ASSERT_TRUE(RightClickArrives(*step.probe, Inside(*step.probe, 0.6, 0.6), arrived));
         EXPECT_EQ(arrived, step.arrives) << step.probe->Describe();
     }
+}
+
+// Back goes by the kind of window the click's profile decision found, not by
+// the window another thread looked up last (here the host of "modern UI" apps,
+// whose windows take Back as an X button): a window of its own kind gets the
+// command as a message.
+TEST_F(ProfileTargetingEndToEnd, BackGoesByTheClickedWindowsKindNotByTheWindowAnotherThreadNamedLast)
+{
+    ProbeOptions options = Placed(L"Brmp Frame Host Window", RECT{620, 480, 1100, 700});
+    options.program = L"ApplicationFrameHost.exe";
+    Probe frame(options);
+    ASSERT_TRUE(frame.Start());
+    CSettings settings(false, CMouseInfo());
+    settings.m_bSwitchOnMouseOver = false;
+    AddProbeProfile(settings, kBoundTitle)->SetActions(kRightButton, 0, ACTION_BACK);
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+    ASSERT_TRUE(Bound().Activate());
+    const POINT at = Inside(Bound(), 0.5, 0.5);
+    ASSERT_TRUE(ClickWhenThere(at, PhysicalInput::kLeft));
+    ASSERT_TRUE(Bound().WaitForRecord(Named(L"WM_LBUTTONUP"))) << Bound().Describe();
+    wchar_t name[MAX_PATH] = {};
+    ASSERT_TRUE(GetProcessName(frame.Window(), 0, name, MAX_PATH, nullptr, PNR_MouseMove));
+    Bound().Clear();
+
+    ASSERT_TRUE(ClickWhenThere(at, PhysicalInput::kRight));
+    ASSERT_TRUE(Bound().WaitForRecord(Named(L"WM_APPCOMMAND"))) << Bound().Describe();
+    EXPECT_TRUE(Bound().Records(Named(L"WM_XBUTTONDOWN")).empty()) << "Back went as an X button\n" << Bound().Describe();
 }
 
 // A press made before the hooks went in is never seen by them; its release in

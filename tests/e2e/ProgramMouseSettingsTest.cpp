@@ -1,9 +1,11 @@
 // The system's mouse settings under the real program, with a probe window that
 // has a profile of its own beside the bare desktop under the default profile,
 // mouse-over switching and real pointer moves, clicks and keys: a profile
-// switch keeps the pointer speed the user chose last, and the wheel lines and
-// button swap a profile stored as the user's are the user's own again in
-// store once the pointer has left it and the program has ended.
+// switch and a reload keep the pointer speed the user chose last, a profile's
+// pointer precision is stored as the user's only when it forces its values,
+// and the wheel lines, button swap and precision a profile stored as the
+// user's are the user's own again in store once the pointer has left it and
+// the program has ended.
 
 #include <gtest/gtest.h>
 
@@ -50,6 +52,14 @@ int StoredValue(const wchar_t* key, const wchar_t* name, int fallback)
     return static_cast<int>(std::wcstol(text, nullptr, 10));
 }
 
+// The stored "enhance pointer precision": the acceleration, which the system
+// keeps under the name MouseSpeed.
+int StoredPrecision(int fallback)
+{
+    const int acceleration = StoredValue(kMouseKey, L"MouseSpeed", fallback);
+    return acceleration == fallback ? fallback : (acceleration != 0 ? 1 : 0);
+}
+
 class ProgramMouseSettings : public ::testing::Test
 {
 protected:
@@ -59,6 +69,8 @@ protected:
         // The user's values are the stored ones, in force as well.
         m_userLines = StoredValue(kDesktopKey, L"WheelScrollLines", 3);
         m_userSwap = StoredValue(kMouseKey, L"SwapMouseButtons", 0);
+        ASSERT_TRUE(::SystemParametersInfoW(SPI_GETMOUSE, 0, m_userMouse, 0));
+        m_userPrecision = m_userMouse[2] != 0 ? 1 : 0;
         ASSERT_TRUE(PutUsersValues());
         if (auto system = brmptest::ReadSystemParameters())
             m_userSpeed = static_cast<int>(system->Value(L"speed"));
@@ -76,8 +88,10 @@ protected:
     bool PutUsersValues() const
     {
         constexpr UINT store = SPIF_UPDATEINIFILE | SPIF_SENDCHANGE;
+        int mouse[3] = {m_userMouse[0], m_userMouse[1], m_userMouse[2]};
         return ::SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, static_cast<UINT>(m_userLines), nullptr, store) &&
-               ::SystemParametersInfoW(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(m_userSwap), nullptr, store);
+               ::SystemParametersInfoW(SPI_SETMOUSEBUTTONSWAP, static_cast<UINT>(m_userSwap), nullptr, store) &&
+               ::SystemParametersInfoW(SPI_SETMOUSE, 0, mouse, store);
     }
 
     // Settings with mouse-over switching and the probe's profile.
@@ -137,6 +151,8 @@ protected:
     int m_userLines = 3;
     int m_userSwap = 0;
     int m_userSpeed = 0;
+    int m_userMouse[3] = {0, 0, 0};
+    int m_userPrecision = 0;
 };
 } // namespace
 
@@ -181,6 +197,38 @@ TEST_F(ProgramMouseSettings, ACycledPointerSpeedOutlivesProfileSwitchesAndAHeldS
     EXPECT_TRUE(SystemBecomes(L"speed", 6)) << "the key's release did not give the cycled speed back";
 }
 
+TEST_F(ProgramMouseSettings, ASpeedSetAgainInTheSettingsEndsTheCycleAndAReloadOfTheSameSpeedsKeepsIt)
+{
+    CSettings settings(false, GetStartupMouseInfo());
+    settings.m_bAllowSetSpeed = true;
+    settings.m_nCursorSpeed = 10;
+    const int cycle[4] = {10, 3, 8, 2};
+    std::copy(cycle, cycle + 4, settings.m_nCursorSpeedCycle);
+    settings.GetDefaultApp()->SetActions(XRight, 0, ACTION_CYCLE_CURSOR_SPEED);
+    const int fence = m_userLines == 5 ? 6 : 5;
+    ProbeProfile(settings)->SetScrollLines(fence);
+    ASSERT_NO_FATAL_FAILURE(StartProbeAndProgram(settings));
+    ASSERT_TRUE(SystemBecomes(L"speed", 10));
+    ASSERT_TRUE(PhysicalInput::ClickAt(kDesktop.x, kDesktop.y, PhysicalInput::kForward));
+    ASSERT_TRUE(SystemBecomes(L"speed", 6));
+
+    // The layer command is handled after the reload before it.
+    ASSERT_TRUE(m_program.StartLater(L"/debug /reload /layer:1"));
+    ASSERT_TRUE(m_program.WaitForLog("OnNextInstance: Switching to layer")) << m_program.LogTail();
+    EXPECT_EQ(System(L"speed"), 6) << "a reload of the same speeds ended the cycle\n" << m_program.LogTail();
+    ASSERT_TRUE(EnterProbe());
+    ASSERT_TRUE(SystemBecomes(L"lines", fence));
+    EXPECT_EQ(System(L"speed"), 6) << m_program.LogTail();
+
+    settings.m_nCursorSpeed = 18;
+    ASSERT_TRUE(m_program.WriteSettings(settings));
+    ASSERT_TRUE(m_program.StartLater(L"/debug /reload"));
+    ASSERT_TRUE(SystemBecomes(L"speed", 18));
+    ASSERT_TRUE(PhysicalInput::MoveTo(kDesktop.x, kDesktop.y));
+    ASSERT_TRUE(SystemBecomes(L"lines", m_userLines));
+    EXPECT_EQ(System(L"speed"), 18) << "the switch put the cycled speed back\n" << m_program.LogTail();
+}
+
 TEST_F(ProgramMouseSettings, AProfilesForcedWheelLinesAndSwapAreNotLeftInStoreOnceThePointerLeftIt)
 {
     CSettings settings(false, GetStartupMouseInfo());
@@ -188,6 +236,9 @@ TEST_F(ProgramMouseSettings, AProfilesForcedWheelLinesAndSwapAreNotLeftInStoreOn
     CApplicationSettings* profile = ProbeProfile(settings);
     profile->SetScrollLines(own);
     profile->SetSwapButtons(m_userSwap != 0 ? SWAPBUTTONS_NO : SWAPBUTTONS_YES);
+    settings.m_bAllowSetSpeed = true;
+    profile->OverrideMouseSpeed(true);
+    profile->EnhancePointerPrecision(m_userPrecision == 0);
     profile->SetForceSPIMessage(true);
     ASSERT_NO_FATAL_FAILURE(StartProbeAndProgram(settings));
 
@@ -197,6 +248,7 @@ TEST_F(ProgramMouseSettings, AProfilesForcedWheelLinesAndSwapAreNotLeftInStoreOn
                                   kSystemTimeoutMs))
         << m_program.LogTail();
     EXPECT_NE(StoredValue(kMouseKey, L"SwapMouseButtons", -1), m_userSwap);
+    EXPECT_NE(StoredPrecision(-1), m_userPrecision);
     ASSERT_TRUE(PhysicalInput::MoveTo(kDesktop.x, kDesktop.y));
     ASSERT_TRUE(SystemBecomes(L"lines", m_userLines));
 
@@ -204,4 +256,21 @@ TEST_F(ProgramMouseSettings, AProfilesForcedWheelLinesAndSwapAreNotLeftInStoreOn
     ASSERT_TRUE(m_program.Ended(programtest::kEndTimeoutMs)) << m_program.LogTail();
     EXPECT_EQ(StoredValue(kDesktopKey, L"WheelScrollLines", -1), m_userLines) << m_program.LogTail();
     EXPECT_EQ(StoredValue(kMouseKey, L"SwapMouseButtons", -1), m_userSwap) << m_program.LogTail();
+    EXPECT_EQ(StoredPrecision(-1), m_userPrecision) << m_program.LogTail();
+}
+
+TEST_F(ProgramMouseSettings, AProfilesOwnPointerPrecisionIsNotStoredAsTheUsersUnlessItForcesItsValues)
+{
+    CSettings settings(false, GetStartupMouseInfo());
+    settings.m_bAllowSetSpeed = true;
+    CApplicationSettings* profile = ProbeProfile(settings);
+    profile->OverrideMouseSpeed(true);
+    profile->SetMouseSpeed(4);
+    profile->EnhancePointerPrecision(m_userPrecision == 0);
+    ASSERT_NO_FATAL_FAILURE(StartProbeAndProgram(settings));
+
+    ASSERT_TRUE(EnterProbe());
+    ASSERT_TRUE(SystemBecomes(L"precision", m_userPrecision == 0 ? 1 : 0));
+    EXPECT_EQ(StoredPrecision(-1), m_userPrecision) << "the profile's precision was stored as the user's\n"
+                                                    << m_program.LogTail();
 }

@@ -23,9 +23,10 @@
 // --caption-answer: WM_GETTEXTLENGTH and WM_GETTEXT sent by another thread are
 //   answered with this text instead of the window's caption (its title).
 // --system-parameters: no window; records "SYSTEM speed=<pointer speed>
-//   lines=<wheel lines>" as the system reports them now and exits. A process
-//   under Wine keeps the values it read first and never sees another
-//   process's later change, so a test reads them through a fresh process.
+//   lines=<wheel lines> precision=<0|1>" as the system reports them now and
+//   exits. A process under Wine keeps the values it read first and never sees
+//   another process's later change, so a test reads them through a fresh
+//   process.
 // Switches without a value may also come from the environment variable
 // BRMP_PROBE_SWITCHES (blank-separated), for tests whose launcher has no field
 // for them.
@@ -605,11 +606,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int)
     {
         int speed = 0;
         UINT lines = 0;
+        int mouse[3] = {0, 0, 0};
         RecordFile file;
         if (!file.Open(options.record) || !::SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &speed, 0) ||
-            !::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0))
+            !::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0) || !::SystemParametersInfoW(SPI_GETMOUSE, 0, mouse, 0))
             return 4;
-        file.Write(RecordLine("SYSTEM").Add("speed", speed).Add("lines", static_cast<long long>(lines)));
+        file.Write(RecordLine("SYSTEM")
+                       .Add("speed", speed)
+                       .Add("lines", static_cast<long long>(lines))
+                       .Add("precision", mouse[2] != 0 ? 1 : 0));
         return 0;
     }
     ProbeWindow window(options);

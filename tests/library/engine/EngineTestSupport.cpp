@@ -113,6 +113,28 @@ MouseState MouseState::Read()
     return state;
 }
 
+MouseState MouseState::UnlikeStartup()
+{
+    MouseState s;
+    s.speed = g_system.nStartupMouseSpeed == 10 ? 4 : 10;
+    if (g_system.nStartupMouse[2] != 0)
+        s.mouse[0] = s.mouse[1] = s.mouse[2] = 0;
+    else
+    {
+        s.mouse[0] = 6;
+        s.mouse[1] = 10;
+        s.mouse[2] = 1;
+    }
+    s.swap = g_system.nStartupSwapButtons ? 0 : 1;
+    s.wheelLines = static_cast<UINT>(g_system.nDefaultWheelLines == 5 ? 9 : 5);
+    return s;
+}
+
+bool MouseState::SameMouse(const int (&values)[3]) const
+{
+    return mouse[0] == values[0] && mouse[1] == values[1] && mouse[2] == values[2];
+}
+
 void MouseState::Write() const
 {
     SetSystemMouseSpeed(speed);

@@ -36,7 +36,10 @@ struct MouseState
     UINT wheelLines = 3;
 
     static MouseState Read();
+    // Values that differ from every value the library saw at start-up.
+    static MouseState UnlikeStartup();
     void Write() const;
+    bool SameMouse(const int (&values)[3]) const;
 };
 
 class MouseStateGuard

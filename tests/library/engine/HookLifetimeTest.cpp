@@ -14,6 +14,7 @@
 #include "Settings.h"
 #include "ThreadLock.h"
 #include "ThreadStop.h"
+#include "TimerThread.h"
 
 using namespace enginetest;
 
@@ -325,4 +326,50 @@ TEST_F(HookLifetime, AThreadTheStopCannotEndKeepsWhatItUsesAndNoSecondPairStarts
     EXPECT_EQ(g_threads.hHookThread, nullptr);
     SetThreadStopTimeouts(0, 0);
     EXPECT_TRUE(SetMouseHook());
+}
+
+namespace
+{
+HANDLE g_timerHeld = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+HANDLE g_timerRelease = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+void CALLBACK HoldingTimer(HWND, UINT, UINT_PTR id, DWORD)
+{
+    ::KillTimer(nullptr, id);
+    ::SetEvent(g_timerHeld);
+    ::WaitForSingleObject(g_timerRelease, INFINITE);
+}
+}
+
+TEST_F(HookLifetime, AStopThatCanEndAllButTheTimerThreadStillGivesTheUserHisMouseSettingsBack)
+{
+    const bool allowBefore = g_pSettings->m_bAllowSetSpeed;
+    g_pSettings->m_bAllowSetSpeed = true;
+    MouseStateGuard guard;
+    SetThreadStopTimeouts(300, 200);
+    ASSERT_TRUE(SetMouseHook());
+    ::ResetEvent(g_timerHeld);
+    ::ResetEvent(g_timerRelease);
+    SetTimerThreadHandler(ID_TIMER_JIGGLER, HoldingTimer);
+    ProxySetTimer(nullptr, 0, ID_TIMER_JIGGLER, 10, nullptr, nullptr);
+    ASSERT_EQ(::WaitForSingleObject(g_timerHeld, 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+    // The stop may wait for the timer thread but not kill it.
+    const HANDLE timerThread = g_threads.hTimerThread;
+    g_threads.hTimerThread = Duplicate(timerThread);
+    const MouseState changed = MouseState::UnlikeStartup();
+    changed.Write();
+
+    EXPECT_FALSE(RemoveMouseHook(true)) << "the stop reported success";
+    EXPECT_EQ(g_threads.hHookThread, nullptr) << "the hook thread was left running";
+    EXPECT_NE(g_threads.hTimerThread, nullptr);
+    const MouseState now = MouseState::Read();
+    EXPECT_EQ(now.speed, g_system.nStartupMouseSpeed);
+    EXPECT_TRUE(now.SameMouse(g_system.nStartupMouse));
+    EXPECT_EQ(now.swap, g_system.nStartupSwapButtons);
+    EXPECT_EQ(static_cast<int>(now.wheelLines), g_system.nDefaultWheelLines);
+
+    ::SetEvent(g_timerRelease);
+    EXPECT_TRUE(RemoveMouseHook(false));
+    ::CloseHandle(timerThread);
+    SetTimerThreadHandler(ID_TIMER_JIGGLER, nullptr);
+    g_pSettings->m_bAllowSetSpeed = allowBefore;
 }

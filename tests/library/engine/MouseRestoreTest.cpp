@@ -11,32 +11,6 @@
 
 using namespace enginetest;
 
-namespace
-{
-// Values that differ from every start-up value.
-MouseState Changed()
-{
-    MouseState s;
-    s.speed = g_system.nStartupMouseSpeed == 10 ? 4 : 10;
-    if (g_system.nStartupMouse[2] != 0)
-        s.mouse[0] = s.mouse[1] = s.mouse[2] = 0;
-    else
-    {
-        s.mouse[0] = 6;
-        s.mouse[1] = 10;
-        s.mouse[2] = 1;
-    }
-    s.swap = g_system.nStartupSwapButtons ? 0 : 1;
-    s.wheelLines = static_cast<UINT>(g_system.nDefaultWheelLines == 5 ? 9 : 5);
-    return s;
-}
-
-bool SameMouse(const MouseState& a, const int (&b)[3])
-{
-    return a.mouse[0] == b[0] && a.mouse[1] == b[1] && a.mouse[2] == b[2];
-}
-}
-
 TEST(MouseRestore, RemovingTheHooksRestoresTheStartupValuesPerRestoreFlagAndCursorAllowOption)
 {
     ASSERT_NE(g_pSettings, nullptr);
@@ -56,7 +30,7 @@ TEST(MouseRestore, RemovingTheHooksRestoresTheStartupValuesPerRestoreFlagAndCurs
     };
     const bool allowBefore = g_pSettings->m_bAllowSetSpeed;
     MouseStateGuard guard;
-    const MouseState changed = Changed();
+    const MouseState changed = MouseState::UnlikeStartup();
     for (const Case& c : cases)
     {
         SCOPED_TRACE(::testing::Message() << "restore " << c.restore << ", allow " << c.allow);
@@ -65,7 +39,7 @@ TEST(MouseRestore, RemovingTheHooksRestoresTheStartupValuesPerRestoreFlagAndCurs
         changed.Write();
         const MouseState written = MouseState::Read();
         ASSERT_EQ(written.speed, changed.speed);
-        ASSERT_TRUE(SameMouse(written, changed.mouse));
+        ASSERT_TRUE(written.SameMouse(changed.mouse));
         ASSERT_EQ(written.swap, changed.swap);
         ASSERT_EQ(written.wheelLines, changed.wheelLines);
 
@@ -73,7 +47,7 @@ TEST(MouseRestore, RemovingTheHooksRestoresTheStartupValuesPerRestoreFlagAndCurs
 
         const MouseState now = MouseState::Read();
         EXPECT_EQ(now.speed, c.speedAndPrecisionBack ? g_system.nStartupMouseSpeed : changed.speed);
-        EXPECT_TRUE(SameMouse(now, c.speedAndPrecisionBack ? g_system.nStartupMouse : changed.mouse));
+        EXPECT_TRUE(now.SameMouse(c.speedAndPrecisionBack ? g_system.nStartupMouse : changed.mouse));
         EXPECT_EQ(now.swap, c.swapAndWheelBack ? g_system.nStartupSwapButtons : changed.swap);
         EXPECT_EQ(static_cast<int>(now.wheelLines), c.swapAndWheelBack ? g_system.nDefaultWheelLines : static_cast<int>(changed.wheelLines));
         // What the library believes follows what it restored.

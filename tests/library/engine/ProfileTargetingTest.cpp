@@ -492,7 +492,7 @@ TEST(SwitchToProfile, TheSetupWindowIsToldOfEachChangeWithTheWindowAndProfile)
         setup.Clear();
         std::atomic<int> result{-1};
         // From another thread, as the hook thread does; this thread pumps the setup window.
-        std::thread hookSide([&] { result = SwitchToProfile(tree.leaf.Handle(), kProcess, step.profile) ? 1 : 0; });
+        std::thread hookSide([&] { result = SwitchToProfile(tree.leaf.Handle(), kProcess, step.profile, false) ? 1 : 0; });
         ASSERT_TRUE(enginetest::WaitFor([&] { return result.load() != -1; }));
         hookSide.join();
         EXPECT_EQ(result.load(), step.changes ? 1 : 0) << DescriptionOf(step.profile);
@@ -528,7 +528,7 @@ TEST(SwitchToProfile, AHungSetupWindowDoesNotHoldUpTheSwitch)
     });
     ASSERT_TRUE(enginetest::WaitFor([&] { return hung.load() != nullptr; }));
     g_engine.hSetupWnd = hung.load();
-    EXPECT_TRUE(SwitchToProfile(nullptr, kProcess, app));
+    EXPECT_TRUE(SwitchToProfile(nullptr, kProcess, app, false));
     EXPECT_EQ(g_engine.pCurrentApp, app);
     ::SetEvent(release);
     owner.join();
@@ -552,7 +552,7 @@ TEST(SwitchToProfile, ASetupWindowBusyLongerThanTheTimeOutStillHearsOfTheSwitch)
     });
     ASSERT_TRUE(enginetest::WaitFor([&] { return busy.load() != nullptr; }));
     g_engine.hSetupWnd = busy.load();
-    EXPECT_TRUE(SwitchToProfile(nullptr, kProcess, app));
+    EXPECT_TRUE(SwitchToProfile(nullptr, kProcess, app, false));
     ::SetEvent(release);
     owner.join();
     ::CloseHandle(release);

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The bench script's verdict on canned bench outputs: a goal line missing and
+# a bench that ended before its end fail the run and say which; no bench runs.
+set -euo pipefail
+# shellcheck source=../../scripts/bench.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/bench.sh"
+out="$(mktemp)"
+trap 'rm -f "$out"' EXIT
+failures=0
+# expect <case> <bench> <exit code> <wanted status> <wanted line, "" for none> <output lines...>
+expect() {
+    local printed status=0
+    printf '%s\n' "${@:6}" >"$out"
+    printed="$(bench_verdict "$2" "$3" "$out")" || status=$?
+    if [ "$status" -ne "$4" ] || { [ -n "$5" ] && ! grep -qxF -- "$5" <<<"$printed"; } || { [ -z "$5" ] && [ -n "$printed" ]; }; then
+        printf 'FAILED: %s: status %d (wanted %d), printed:\n%s\n' "$1" "$status" "$4" "$printed"
+        failures=$((failures + 1))
+    fi
+}
+met=("goal settings-load-per-parse 1.1 1.5 ok" "goal settings-save-per-write 1 1.5 ok")
+expect "every goal met" SettingsFileBench 0 0 "" "${met[@]}" "goal settings-save-cpu-per-write 0.7 1.5 ok"
+expect "a failed goal" SettingsFileBench 1 1 "" "${met[@]}" "goal settings-save-cpu-per-write 2 1.5 FAIL"
+expect "a goal line missing" SettingsFileBench 0 1 "goal settings-save-cpu-per-write - - FAIL" "${met[@]}"
+expect "a crash after a failed goal" SettingsFileBench 5 1 "goal SettingsFileBench-finished 5 0 FAIL" \
+    "goal settings-load-per-parse 2 1.5 FAIL"
+expect "exit 1 without a failed goal" SendInputQueueBench 1 1 "goal SendInputQueueBench-finished 1 0 FAIL" "keys/s"
+# The summary of the test command counts every suite's skipped cases.
+echo "skipped: 0"
+[ "$failures" -eq 0 ]
