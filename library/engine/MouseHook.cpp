@@ -707,15 +707,6 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
         }
     }
 
-    // The down state, with the same 4th/5th swap the event will get.
-    DWORD stateData = data->mouseData;
-    if (IsXButtonMessage(message) &&
-        XButtonSwapApplies(settings->m_bSwap4and5, settings->m_bSwap4and5InRDP, settings->m_bSwap4and5 ? false : RemoteSession()))
-        stateData = SwapXButtonData(stateData);
-    const MouseEventButton event = ButtonOfMessage(message, stateData, data->dwExtraInfo, settings->m_bQuillon);
-    if (event.button >= 0 && event.button < 9 && (event.kind == 1 || event.kind == 2))
-        g_hook.bButtonDown[event.button] = event.kind == 1 ? 1 : 0;
-
     if (verdict.measured)
         CLogger::LogDebug(L"MouseHookLLProc: MouseHookData: Msg=0x%04x%s%s, X=%d, Y=%d, Data=0x%08X, Flags=0x%08X, Time=%d (Diff=%dms), Info=0x%X, Ptr=0x%X, Layer=%d",
                           message, MessageName(message), injected ? L" Injected" : L"", static_cast<int>(data->pt.x),
@@ -741,6 +732,22 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
                           static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_threads.hMouseHook), g_hook.nInjectCount.load());
     if (source == InjectedSource::Foreign)
         CLogger::LogDebug(L"MouseHookLLProc: Injected button will not be remapped (Remap Simulated Input is disabled)");
+
+    // The down state follows the user's buttons (and other programs'
+    // simulated ones), with the same 4th/5th swap the event will get. What the
+    // engine sent itself (a button that clicks another, a layer change's
+    // re-press) is no button the user holds: a layer change would press it
+    // again with that button's own actions.
+    if (source != InjectedSource::Own)
+    {
+        DWORD stateData = data->mouseData;
+        if (IsXButtonMessage(message) &&
+            XButtonSwapApplies(settings->m_bSwap4and5, settings->m_bSwap4and5InRDP, settings->m_bSwap4and5 ? false : RemoteSession()))
+            stateData = SwapXButtonData(stateData);
+        const MouseEventButton event = ButtonOfMessage(message, stateData, data->dwExtraInfo, settings->m_bQuillon);
+        if (event.button >= 0 && event.button < 9 && (event.kind == 1 || event.kind == 2))
+            g_hook.bButtonDown[event.button] = event.kind == 1 ? 1 : 0;
+    }
 
     HookRun run;
     if (source == InjectedSource::Own || source == InjectedSource::Foreign)
