@@ -293,8 +293,6 @@ HWND EventWindow(POINT point)
 // Switches to the profile of window, unless a release must finish in the old one.
 void UpdateProfile(int button, int kind, HWND window, POINT point, BYTE& fixUp)
 {
-    // A mouse-over check asked before this click is older than its decision.
-    ForgetMouseOverCheck();
     wchar_t processName[MAX_PATH] = {};
     bool hostedApp = false;
     const DWORD pid = windowfacts::ProcessId(window);
@@ -484,7 +482,14 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
         // the way back into that part, when another profile is in force.
         static int s_nLastQuarter = -1;
         const bool samePlace = window == g_engine.hCurrentWnd && g_engine.hCurrentWnd == s_hLastProfileWindow;
-        if (window != nullptr && (!samePlace || WindowPartChanged(window, point, s_nLastQuarter)))
+        const bool lookUp = window != nullptr && (!samePlace || WindowPartChanged(window, point, s_nLastQuarter));
+        // The profile of a click is decided now, also when it keeps the one
+        // in force: a mouse-over check asked or running before it must not
+        // overrule it. A wheel notch decides only when it looks the profile up
+        // (one that merely scrolls leaves the resting pointer its check).
+        if (lookUp || button <= XRight)
+            VoidMouseOverChecks();
+        if (lookUp)
             UpdateProfile(button, kind, window, point, fixUp);
     }
 

@@ -374,21 +374,24 @@ void ForgetButtonStates()
 }
 
 // The hook put in again may have missed releases while it was out, or presses:
-// a button counts as down exactly when the system says so, its press as ours
-// (or taken by a chord) only while it is still down. The wheel's pending
-// releases are timers of the engine, not buttons the system knows.
+// a button whose press went on to the system counts as down exactly when the
+// system says so (and its chord release is forgotten once it is up). A press
+// the engine took over never reached the system, which reports that button up
+// while the user may well hold it (the press itself running past the hook
+// time-out is the usual reason for a put-back): it keeps its marks until its
+// own release comes. The wheel's pending releases are timers of the engine,
+// not buttons the system knows.
 void TakeButtonStatesFromSystem()
 {
     for (int button = Left; button <= XRight; ++button)
     {
+        if (g_bDownSeen[button] != 0)
+            continue;
         const int vk = ButtonVirtualKey(button, g_system.nSwapButtons != 0);
         const bool down = vk != 0 && (::GetAsyncKeyState(vk) & 0x8000) != 0;
         g_hook.bButtonDown[button] = down ? 1 : 0;
         if (!down)
-        {
-            g_bDownSeen[button] = 0;
             g_hook.bReleasedByChord[button] = 0;
-        }
     }
 }
 

@@ -338,6 +338,9 @@ void PressHeldButtonsAgain(int newLayer, POINT cursor, unsigned buttons)
                 SendMouseButton(button, 1, cursor, false, quillon);
             }
         }
+        // The user still holds the button, whatever the replayed release did
+        // with its mark: a press sent in its place marks nothing.
+        g_hook.bButtonDown[button] = 1;
         QueueInputWait(10);
     }
 }

@@ -61,6 +61,12 @@ std::atomic<bool> g_mouseOverPollAsked{false};
 DWORD g_mouseOverPollPeriod = 0;
 std::atomic<unsigned> g_mouseOverChecksTaken{0};
 
+// Counts a request the poll took once it has been dealt with.
+struct CheckDealtWith
+{
+    ~CheckDealtWith() { g_mouseOverChecksTaken.fetch_add(1); }
+};
+
 bool DefaultProcessor(int button, int kind, bool fastWheel, MSLLHOOKSTRUCT* data, BYTE& passAnyway, BYTE& injected,
                       BYTE& throttle)
 {
@@ -707,15 +713,6 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
         }
     }
 
-    // The down state, with the same 4th/5th swap the event will get.
-    DWORD stateData = data->mouseData;
-    if (IsXButtonMessage(message) &&
-        XButtonSwapApplies(settings->m_bSwap4and5, settings->m_bSwap4and5InRDP, settings->m_bSwap4and5 ? false : RemoteSession()))
-        stateData = SwapXButtonData(stateData);
-    const MouseEventButton event = ButtonOfMessage(message, stateData, data->dwExtraInfo, settings->m_bQuillon);
-    if (event.button >= 0 && event.button < 9 && (event.kind == 1 || event.kind == 2))
-        g_hook.bButtonDown[event.button] = event.kind == 1 ? 1 : 0;
-
     if (verdict.measured)
         CLogger::LogDebug(L"MouseHookLLProc: MouseHookData: Msg=0x%04x%s%s, X=%d, Y=%d, Data=0x%08X, Flags=0x%08X, Time=%d (Diff=%dms), Info=0x%X, Ptr=0x%X, Layer=%d",
                           message, MessageName(message), injected ? L" Injected" : L"", static_cast<int>(data->pt.x),
@@ -741,6 +738,22 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
                           static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_threads.hMouseHook), g_hook.nInjectCount.load());
     if (source == InjectedSource::Foreign)
         CLogger::LogDebug(L"MouseHookLLProc: Injected button will not be remapped (Remap Simulated Input is disabled)");
+
+    // The down state follows the user's buttons (and other programs'
+    // simulated ones), with the same 4th/5th swap the event will get. What the
+    // engine sent itself (a button that clicks another, a layer change's
+    // re-press) is no button the user holds: a layer change would press it
+    // again with that button's own actions.
+    if (source != InjectedSource::Own)
+    {
+        DWORD stateData = data->mouseData;
+        if (IsXButtonMessage(message) &&
+            XButtonSwapApplies(settings->m_bSwap4and5, settings->m_bSwap4and5InRDP, settings->m_bSwap4and5 ? false : RemoteSession()))
+            stateData = SwapXButtonData(stateData);
+        const MouseEventButton event = ButtonOfMessage(message, stateData, data->dwExtraInfo, settings->m_bQuillon);
+        if (event.button >= 0 && event.button < 9 && (event.kind == 1 || event.kind == 2))
+            g_hook.bButtonDown[event.button] = event.kind == 1 ? 1 : 0;
+    }
 
     HookRun run;
     if (source == InjectedSource::Own || source == InjectedSource::Foreign)
@@ -857,9 +870,11 @@ void AskMouseOverCheck(POINT point, UINT delayMs)
     g_mouseOverRequest.Ask(point, TickNow(), delayMs);
 }
 
-void ForgetMouseOverCheck()
+void VoidMouseOverChecks()
 {
-    g_mouseOverRequest.Forget();
+    g_mouseOverRequest.Decided();
+    // A move that left its check to the poll came before the decision too.
+    g_unaskedMove.pending.store(false, std::memory_order_relaxed);
 }
 
 bool MouseOverCheckPending()
@@ -970,9 +985,15 @@ void CALLBACK ProcessMouseOverTimerProc(HWND, UINT, UINT_PTR id, DWORD)
     const DWORD now = TickNow();
     PaceMouseOverPoll(now);
     POINT point{};
-    if (!g_mouseOverRequest.TakeDue(now, point))
+    unsigned long long decisions = 0;
+    if (!g_mouseOverRequest.TakeDue(now, point, decisions))
         return;
-    g_mouseOverChecksTaken.fetch_add(1);
+    const CheckDealtWith counted;
+    if (g_mouseOverRequest.Voided(decisions))
+    {
+        CLogger::LogDebug(L"ProcessMouseOverTimerProc: A button decided the profile since the check was asked - skipping");
+        return;
+    }
     // A held button keeps the profile of its press; the release asks again.
     if (AnyButtonDown() || IsBRMPDisabled(true))
     {
@@ -982,7 +1003,7 @@ void CALLBACK ProcessMouseOverTimerProc(HWND, UINT, UINT_PTR id, DWORD)
     CLogger::LogDebug(L"ProcessMouseOverTimerProc: Checking MouseOver(%d,%d)...", static_cast<int>(point.x),
                       static_cast<int>(point.y));
     lock.Release();
-    if (!ProcessMouseOver(point))
+    if (!ProcessMouseOver(point, decisions))
         CLogger::LogDebug(L"ProcessMouseOverTimerProc: ProcessMouseOver(%d,%d) failed - no window was detected under cursor.",
                           static_cast<int>(point.x), static_cast<int>(point.y));
 }
@@ -1029,7 +1050,7 @@ bool IsLayeredBrowserClass(const wchar_t* name)
 }
 }
 
-bool ProcessMouseOver(POINT point)
+bool ProcessMouseOver(POINT point, unsigned long long decisions)
 {
     // The window's facts are read once, and as far as the profile rules may
     // ask for them before the global lock is taken: the hooks wait for that
@@ -1045,7 +1066,7 @@ bool ProcessMouseOver(POINT point)
         ClearActiveWindowArea();
         CLogger::LogDebug(L"ProcessMouseOver(%d,%d): No valid window (0x%08X) was detected under current cursor position (will retry).",
                           static_cast<int>(point.x), static_cast<int>(point.y), HandleNumber(window));
-        g_mouseOverRequest.Ask(point, TickNow(), kMouseOverRetryMs);
+        g_mouseOverRequest.AskAsOf(point, TickNow(), kMouseOverRetryMs, decisions);
         return false;
     }
 
@@ -1106,12 +1127,15 @@ bool ProcessMouseOver(POINT point)
     CThreadTryLock lock(L"ProcessMouseOver");
     if (!lock)
     {
+        // Asked again as of this check: a click that holds the lock now
+        // makes it void.
         CLogger::LogDebug(L"ProcessMouseOver: Thread locked - skipping");
-        g_mouseOverRequest.Ask(point, TickNow(), kMouseOverRetryMs);
+        g_mouseOverRequest.AskAsOf(point, TickNow(), kMouseOverRetryMs, decisions);
         return true;
     }
-    // A switch made while the window was read (a click, the keyboard) is newer.
-    if (ProfileSwitchCount() != switches || !::IsWindow(window))
+    // A switch made while the window was read (the keyboard) and a button's
+    // decision, whether it switched or not, are newer.
+    if (ProfileSwitchCount() != switches || g_mouseOverRequest.Voided(decisions) || !::IsWindow(window))
     {
         CLogger::LogDebug(L"ProcessMouseOver: The profile was decided meanwhile - skipping");
         return true;

@@ -49,8 +49,10 @@ LRESULT CALLBACK MouseHookLLProc(int code, WPARAM wParam, LPARAM lParam);
 // request for the check and switches to the profile of the window under the
 // cursor, unless a button is held or remapping is switched off.
 void CALLBACK ProcessMouseOverTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
-// False when no window lies under the cursor (the check is asked for again).
-bool ProcessMouseOver(POINT point);
+// The check of a request that had seen decisions button decisions (see
+// MouseOverRequest). False when no window lies under the cursor (the check is
+// asked for again).
+bool ProcessMouseOver(POINT point, unsigned long long decisions);
 // Makes ProcessMouseOverTimerProc the timer thread's handler of timer 0x1015.
 void RegisterMouseOverTimerHandler();
 // Starts the poll when it may be wanted and does not run (asks the timer
@@ -59,11 +61,12 @@ void EnsureMouseOverPoll();
 // Asks for the check at point after delayMs; a request already pending keeps
 // its time. No call to the system: any thread, moves included.
 void AskMouseOverCheck(POINT point, UINT delayMs);
-// Forgets a check asked for and not yet taken: a click decided the profile
-// since, and the pointer's window must not overrule it.
-void ForgetMouseOverCheck();
+// A button decided the profile (whether it switched or kept it): every check
+// asked for or running before it is void, and the pointer's window must not
+// overrule the decision. Hook thread, global lock held.
+void VoidMouseOverChecks();
 // Whether a check is asked for and not yet taken, and how many requests the
-// poll has taken so far (tests and diagnosis).
+// poll has taken and dealt with so far (tests and diagnosis).
 bool MouseOverCheckPending();
 unsigned MouseOverChecksTaken();
 // Timer 0x1016: re-install both hooks (the timer thread's handler from the start).

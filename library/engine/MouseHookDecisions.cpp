@@ -219,26 +219,39 @@ POINT UnpackPoint(unsigned long long packed)
 }
 } // namespace
 
-void MouseOverRequest::Ask(POINT point, DWORD now, DWORD delayMs)
+void MouseOverRequest::AskAsOf(POINT point, DWORD now, DWORD delayMs, unsigned long long decisions)
 {
     m_point.store(PackPoint(point), std::memory_order_relaxed);
     m_lastAsked.store(now, std::memory_order_relaxed);
-    if (m_pending.load(std::memory_order_acquire))
-        return;
-    m_due.store(now + delayMs, std::memory_order_relaxed);
-    m_pending.store(true, std::memory_order_release);
+    const unsigned long long asked = (decisions << 1) | 1;
+    unsigned long long state = m_state.load(std::memory_order_acquire);
+    for (;;)
+    {
+        if ((state & 1) != 0)
+        {
+            // Merged: the pending request stands for its newest asker too.
+            if ((state >> 1) >= decisions ||
+                m_state.compare_exchange_weak(state, asked, std::memory_order_acq_rel))
+                return;
+            continue;
+        }
+        m_due.store(now + delayMs, std::memory_order_relaxed);
+        if (m_state.compare_exchange_weak(state, asked, std::memory_order_acq_rel))
+            return;
+    }
 }
 
-bool MouseOverRequest::TakeDue(DWORD now, POINT& point)
+bool MouseOverRequest::TakeDue(DWORD now, POINT& point, unsigned long long& decisions)
 {
-    if (!m_pending.load(std::memory_order_acquire))
+    unsigned long long state = m_state.load(std::memory_order_acquire);
+    if ((state & 1) == 0)
         return false;
     if (static_cast<LONG>(now - m_due.load(std::memory_order_relaxed)) < 0)
         return false;
-    bool pending = true;
-    if (!m_pending.compare_exchange_strong(pending, false, std::memory_order_acq_rel))
+    if (!m_state.compare_exchange_strong(state, state & ~1ull, std::memory_order_acq_rel))
         return false;
     point = UnpackPoint(m_point.load(std::memory_order_relaxed));
+    decisions = state >> 1;
     return true;
 }
 

@@ -100,22 +100,42 @@ bool IsNonClientHit(LRESULT hit);
 // moves the point: the check comes the first request's delay after it, as a
 // running timer is not restarted, so that a pointer that keeps moving is
 // still followed. Any thread may ask; one thread takes.
+//
+// A button's decision of the profile is newer than every check asked before
+// it: each request and each check taken remembers how many decisions it has
+// seen, and one asked before the last decision is void (it is taken when due
+// and then dropped; a check running meanwhile neither switches nor asks
+// again as of its own time).
 class MouseOverRequest
 {
 public:
-    void Ask(POINT point, DWORD now, DWORD delayMs);
-    // The point of a request due at now, which is then no longer pending.
-    bool TakeDue(DWORD now, POINT& point);
-    bool Pending() const { return m_pending.load(std::memory_order_acquire); }
+    void Ask(POINT point, DWORD now, DWORD delayMs) { AskAsOf(point, now, delayMs, Decisions()); }
+    // Asks as one that has seen only decisions decisions (a check asking
+    // again): void from the start when a decision came since.
+    void AskAsOf(POINT point, DWORD now, DWORD delayMs, unsigned long long decisions);
+    // The point of a request due at now, which is then no longer pending, and
+    // the decisions it had seen.
+    bool TakeDue(DWORD now, POINT& point, unsigned long long& decisions);
+    bool Pending() const { return (m_state.load(std::memory_order_acquire) & 1) != 0; }
     // When the last request was made (for the poll's pace).
     DWORD LastAsked() const { return m_lastAsked.load(std::memory_order_relaxed); }
-    void Forget() { m_pending.store(false, std::memory_order_release); }
+    void Forget() { m_state.fetch_and(~1ull, std::memory_order_acq_rel); }
+
+    // A button decided the profile.
+    void Decided() { m_decisions.fetch_add(1, std::memory_order_acq_rel); }
+    unsigned long long Decisions() const { return m_decisions.load(std::memory_order_acquire); }
+    // Whether a check asked as of decisions is older than the last decision.
+    bool Voided(unsigned long long decisions) const { return decisions != Decisions(); }
 
 private:
     std::atomic<unsigned long long> m_point{0};   // x in the low half, y in the high half
     std::atomic<DWORD> m_due{0};
     std::atomic<DWORD> m_lastAsked{0};
-    std::atomic<bool> m_pending{false};
+    // Pending in the lowest bit, the decisions the request has seen above it:
+    // one word, so that a request merged into a pending one and one taken
+    // meanwhile cannot mix up whose decisions count.
+    std::atomic<unsigned long long> m_state{0};
+    std::atomic<unsigned long long> m_decisions{0};
 };
 // The poll's period: quick while the pointer moves (a request pending or made
 // within the last second), slower when it has long rested. The slow period is

@@ -3,8 +3,10 @@
 // window, and the hooks stop, start again or are put in again meanwhile. A
 // layer held by a button ends when the hooks stop; a release the system passed
 // while the hooks were out reaches the window after they are back, and leaves
-// no button held for mouse-over switching; a layer key released while the
-// keyboard hook was out does not keep its layer, and one still held does.
+// no button held for mouse-over switching; a mapped button held while the
+// mouse hook is put back gives one click of its action; a layer key released
+// while the keyboard hook was out does not keep its layer, and one still held
+// does.
 
 #include <gtest/gtest.h>
 
@@ -209,6 +211,28 @@ TEST_F(HookRestartEndToEnd, AReleaseLostWhileTheMouseHookWasOutLeavesNoButtonHel
     const POINT other = ProbeAt(1).Center();
     ASSERT_TRUE(PhysicalInput::MoveToAndWait(other.x, other.y));
     EXPECT_TRUE(WaitFor([] { return InForce(kOtherTitle); })) << "mouse-over switching waits for a release it missed";
+}
+
+TEST_F(HookRestartEndToEnd, AMappedButtonHeldWhileTheMouseHookIsPutBackGivesOneClickOfItsActionAndNoRawRelease)
+{
+    CSettings settings(false, CMouseInfo());
+    ProbeProfile(settings)->SetActions(Middle, 0, ACTION_LEFT_CLICK);
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+    ASSERT_TRUE(MiddleDown());
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_LBUTTONDOWN"))) << ProbeAt().Describe();
+
+    // Put in again as after a press that ran past the hook time-out: the
+    // system never learned of the press the hook took over.
+    const HHOOK before = g_threads.hMouseHook;
+    ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_MOUSEHOOK, 0));
+    ASSERT_TRUE(Reinstalled(g_threads.hMouseHook, before));
+    ASSERT_TRUE(MiddleUp());
+    // A later click through the same road comes after anything the release sent.
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kMiddle));
+    ASSERT_EQ(ProbeAt().WaitForRecords(Named(L"WM_LBUTTONUP"), 2).size(), 2u) << ProbeAt().Describe();
+
+    const std::vector<std::wstring> clicks = {L"WM_LBUTTONDOWN", L"WM_LBUTTONUP", L"WM_LBUTTONDOWN", L"WM_LBUTTONUP"};
+    EXPECT_EQ(ProbeAt().RecordNames(L"BUTTON"), clicks) << ProbeAt().Describe();
 }
 
 TEST_F(HookRestartEndToEnd, AKeyboardHookPutInAgainWhileALayerKeyIsHeldKeepsItsLayerUntilTheRelease)

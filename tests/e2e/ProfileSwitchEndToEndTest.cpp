@@ -51,8 +51,8 @@ struct Options
     // foreground while it runs and leaves none when it closes: only the test
     // of the script has it.
     bool changeScript = false;
-    // The swapped window's profile's action for the middle button (0: none).
-    int swappedMiddle = 0;
+    // The key the swapped window's profile's middle button types (0: none).
+    wchar_t swappedMiddleKey = 0;
 };
 
 int WheelLines()
@@ -100,8 +100,12 @@ protected:
         CApplicationSettings* swapped = AddProbeProfile(settings, kSwappedTitle);
         swapped->SetSwapButtons(m_startSwap != 0 ? SWAPBUTTONS_NO : SWAPBUTTONS_YES);
         swapped->SetScrollLines(m_startLines == 5 ? 7 : 5);
-        if (options.swappedMiddle != 0)
-            swapped->SetActions(Middle, 0, options.swappedMiddle);
+        if (options.swappedMiddleKey != 0)
+        {
+            const wchar_t keys[2] = {options.swappedMiddleKey, L'\0'};
+            swapped->SetActions(Middle, 0, ACTION_SIMULATED_KEYS);
+            swapped->SetKeystrokes(Middle, 0, keys, 0, 0, false, true, false, false);
+        }
         CApplicationSettings* scripted = AddProbeProfile(settings, kScriptTitle);
         scripted->SetScrollLines(m_startLines);
         scripted->SetProfileChangeScript(script.c_str());
@@ -231,27 +235,44 @@ TEST_F(ProfileSwitchEndToEnd, RestingOverAnInactiveWindowActivatesItAfterTheDela
         << "activated before its delay\n" << Script().Describe();
 }
 
-TEST_F(ProfileSwitchEndToEnd, WithHoverActivationAClickDecidesTheProfileOverAMouseOverCheckAskedJustBeforeIt)
+TEST_F(ProfileSwitchEndToEnd, WithHoverActivationAClickDecidesTheProfileOverTheMouseOverCheckOfAMoveJustBeforeIt)
 {
     Options options;
     options.mouseOver = false;
     options.hoverActivation = true;
     // No window comes forward by hovering while the test runs.
     options.hoverDelayMs = 600000;
-    // The click is taken away from the window under the pointer, so that it
-    // does not come forward by the click either.
-    options.swappedMiddle = ACTION_DISABLE;
+    // The click types into the focus window and is taken away from the
+    // window under the pointer, so that this does not come forward by it.
+    options.swappedMiddleKey = L'x';
     ASSERT_TRUE(LoadAndHook(options));
     ASSERT_TRUE(Swapped().Activate());
     ASSERT_TRUE(MoveOver(Script()));
     ASSERT_TRUE(WaitFor([&] { return InForce(kScriptTitle); })) << "hovering never looked at the window";
-
-    // A check asked just before the click; its delay keeps it from coming due
-    // before the click is decided. The click belongs to the focus window.
-    AskMouseOverCheck(Script().Center(), 600000);
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kMiddle));
     ASSERT_TRUE(WaitFor([&] { return InForce(kSwappedTitle); })) << "the click did not decide the profile";
-    EXPECT_FALSE(MouseOverCheckPending()) << "the older check would put the pointer's window's profile back";
+
+    // The pointer moves on over the window and a click follows at once: the
+    // check the move asked for comes due after the click, which belongs to the
+    // focus window. The first such click keeps the profile in force, the
+    // second switches back to it from the one the resting pointer chose.
+    const POINT at = Script().Center();
+    for (int round = 1; round <= 2; ++round)
+    {
+        SCOPED_TRACE(round);
+        if (round == 2)
+        {
+            const unsigned rested = MouseOverChecksTaken();
+            ASSERT_TRUE(MoveOver(Script()));
+            ASSERT_TRUE(WaitFor([&] { return InForce(kScriptTitle) && MouseOverChecksTaken() != rested; }));
+        }
+        const unsigned checks = MouseOverChecksTaken();
+        Swapped().Clear();
+        ASSERT_TRUE(PhysicalInput::Run({L"mousemove", std::to_wstring(at.x + 10), std::to_wstring(at.y), L"click", L"2"}));
+        ASSERT_TRUE(Swapped().WaitForRecord(Named(L"WM_CHAR", L"char", L'x'))) << Swapped().Describe();
+        ASSERT_TRUE(WaitFor([&] { return MouseOverChecksTaken() != checks; })) << "the move's check never came due";
+        EXPECT_TRUE(InForce(kSwappedTitle)) << "the pointer's window's profile overruled the click's";
+    }
 }
 
 TEST_F(ProfileSwitchEndToEnd, ACtrlReleasedWhileNoWindowHasTheForegroundLetsTheWindowThatComesForwardDecide)

@@ -1,7 +1,9 @@
 // What a running program does with commands from its tray icon and from later
 // starts: a Ctrl+click on the icon opens the settings folder, "/profile:"
-// switches to another settings file (and refuses one that holds none), and
-// "/install:" puts a language pack to use at once.
+// switches to another settings file (and refuses one that holds none),
+// "/install:" puts a language pack to use at once, and "/layer:" while a
+// button that clicks another is held gives that click once and the held
+// button the new layer's action.
 
 #include <gtest/gtest.h>
 
@@ -10,11 +12,13 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Actions.h"
 #include "ApplicationSettings.h"
 #include "CommandLine.h"
 #include "Control.h"
+#include "IsolatedSettings.h"
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
@@ -23,6 +27,7 @@
 #include "TempFolder.h"
 #include "WaitFor.h"
 
+using brmptest::Named;
 using brmptest::PhysicalInput;
 using brmptest::Probe;
 using programtest::ProgramCopy;
@@ -181,4 +186,47 @@ TEST_F(ProgramCommands, ACtrlClickOnTheTrayIconOpensTheSettingsFolder)
     EXPECT_TRUE(programtest::SaveScreenshot(L"settings-folder.png"));
     if (shown)
         ::PostMessageW(shown, WM_CLOSE, 0, 0);
+}
+
+TEST_F(ProgramCommands, ALayerFromALaterStartWhileAButtonThatClicksAnotherIsHeldClicksThatOnceAndGivesTheHeldButtonItsNewAction)
+{
+    // In the probe the right button clicks the middle one on layer 1 and types
+    // "world" on layer 2; the middle button has layer actions of its own.
+    CSettings settings(false, GetStartupMouseInfo());
+    CApplicationSettings* probe = brmptest::AddProbeProfile(settings, L"BrmpProbe");
+    probe->SetActions(Right, 0, ACTION_MIDDLE_CLICK);
+    probe->SetActions(Right, 1, ACTION_SIMULATED_KEYS);
+    probe->SetKeystrokes(Right, 1, L"world", 0, 0, false, true, false, false);
+    probe->SetActions(Middle, 0, ACTION_LAYER_2);
+    probe->SetActions(Middle, 1, ACTION_LAYER_1);
+    ASSERT_TRUE(m_program.WriteSettings(settings));
+    m_probe = std::make_unique<Probe>();
+    ASSERT_TRUE(m_probe->Start());
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+
+    struct HeldRight
+    {
+        bool held = false;
+        ~HeldRight() { if (held) PhysicalInput::ButtonUp(PhysicalInput::kRight); }
+    } right;
+    right.held = PhysicalInput::ButtonDown(PhysicalInput::kRight);
+    ASSERT_TRUE(right.held);
+    ASSERT_TRUE(m_probe->WaitForRecord(Named(L"WM_MBUTTONDOWN"))) << m_probe->Describe() << m_program.Log();
+    ASSERT_TRUE(m_program.StartLater(L"/debug /layer:2"));
+    ASSERT_TRUE(m_program.WaitForLog("Setting current layer to 1.")) << m_program.Log();
+    right.held = false;
+    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kRight));
+    // A later right click comes after whatever the release sent, with layer 2's action again.
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kRight));
+
+    std::wstring typed;
+    EXPECT_TRUE(brmptest::WaitFor([&] {
+        typed.clear();
+        for (const auto& record : m_probe->Records(Named(L"WM_CHAR")))
+            typed += static_cast<wchar_t>(record.Value(L"char"));
+        return typed.size() >= 10;
+    })) << m_probe->Describe();
+    EXPECT_EQ(typed, L"worldworld");
+    const std::vector<std::wstring> middleClick = {L"WM_MBUTTONDOWN", L"WM_MBUTTONUP"};
+    EXPECT_EQ(m_probe->RecordNames(L"BUTTON"), middleClick) << m_probe->Describe() << m_program.LogTail();
 }

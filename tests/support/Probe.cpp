@@ -356,6 +356,15 @@ std::vector<ProbeRecord> Probe::Records(const ProbeRecordPredicate& predicate)
     return matching;
 }
 
+std::vector<std::wstring> Probe::RecordNames(std::wstring_view part)
+{
+    std::vector<std::wstring> names;
+    for (const ProbeRecord& record : Records())
+        if (record.name.find(part) != std::wstring::npos)
+            names.push_back(record.name);
+    return names;
+}
+
 void Probe::Clear()
 {
     ReadNewRecords();

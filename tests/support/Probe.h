@@ -121,6 +121,9 @@ public:
     // Records since the last Clear() (or the start; "READY" is not among them).
     std::vector<ProbeRecord> Records();
     std::vector<ProbeRecord> Records(const ProbeRecordPredicate& predicate);
+    // The names of those records whose name holds part, in order (L"BUTTON":
+    // every mouse button message).
+    std::vector<std::wstring> RecordNames(std::wstring_view part);
     // Forgets what was recorded so far: later reads and waits see only newer records.
     void Clear();
 

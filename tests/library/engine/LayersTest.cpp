@@ -363,6 +363,9 @@ TEST_F(LayersTest, AHeldButtonWhoseActionDiffersIsReleasedAndPressedAgainAfterTh
     state.Profile()->SetActions(Left, 1, ACTION_RESERVED_FIRST);
     state.Profile()->SetActions(Right, 0, ACTION_BACK);
     state.Profile()->SetActions(Right, 1, ACTION_BACK);
+    // Taken away on the old layer, left to the system on the new one.
+    state.Profile()->SetActions(Middle, 0, ACTION_DISABLE);
+    state.Profile()->SetActions(Middle, 1, ACTION_NO_CHANGE);
     brmptest::RecordingSink sink;
     CSendInput queue(&sink);
     queue.SetAutoStart(false);
@@ -374,13 +377,16 @@ TEST_F(LayersTest, AHeldButtonWhoseActionDiffersIsReleasedAndPressedAgainAfterTh
     queue.SendInputThreaded(1, &stale, 0, true);
     g_hook.bButtonDown[Left] = 1;
     g_hook.bButtonDown[Right] = 1;   // same action on both layers: left alone
+    g_hook.bButtonDown[Middle] = 1;
 
     SetCurrentLayer(1, false, false, false);
     EXPECT_EQ(GetCurrentLayer(), 1);
     queue.ProcessQueue();
 
-    const std::vector<DWORD> expected = {MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN};
+    const std::vector<DWORD> expected = {MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_MIDDLEDOWN};
     EXPECT_EQ(MouseFlags(sink.All()), expected) << "release with the old action, press with the new one";
+    // The press sent for the middle button is not the user's, who still holds it.
+    EXPECT_EQ(g_hook.bButtonDown[Middle], 1);
     for (const INPUT& input : sink.All())
         EXPECT_NE(input.type, static_cast<DWORD>(INPUT_KEYBOARD)) << "the stale key was flushed";
 }

@@ -227,23 +227,24 @@ TEST(MouseOverRequest, TheCheckComesTheFirstRequestsDelayAfterItAtTheLastPoint)
 {
     MouseOverRequest request;
     POINT point{};
-    EXPECT_FALSE(request.TakeDue(1000, point)) << "nothing asked";
+    unsigned long long decisions = 0;
+    EXPECT_FALSE(request.TakeDue(1000, point, decisions)) << "nothing asked";
     request.Ask(POINT{10, 20}, 1000, 150);
     EXPECT_TRUE(request.Pending());
     // A pointer that keeps moving moves the point, not the time.
     request.Ask(POINT{30, 40}, 1100, 150);
     request.Ask(POINT{-5, 60}, 1149, 150);
-    EXPECT_FALSE(request.TakeDue(1149, point)) << "one tick before";
-    ASSERT_TRUE(request.TakeDue(1150, point)) << "at the first request's time";
+    EXPECT_FALSE(request.TakeDue(1149, point, decisions)) << "one tick before";
+    ASSERT_TRUE(request.TakeDue(1150, point, decisions)) << "at the first request's time";
     EXPECT_EQ(point.x, -5);
     EXPECT_EQ(point.y, 60);
     EXPECT_FALSE(request.Pending());
-    EXPECT_FALSE(request.TakeDue(1151, point)) << "taken once";
+    EXPECT_FALSE(request.TakeDue(1151, point, decisions)) << "taken once";
 
     // The next request starts its own delay: a release asks for 300 ms.
     request.Ask(POINT{1, 2}, 1200, 300);
-    EXPECT_FALSE(request.TakeDue(1499, point));
-    EXPECT_TRUE(request.TakeDue(1500, point));
+    EXPECT_FALSE(request.TakeDue(1499, point, decisions));
+    EXPECT_TRUE(request.TakeDue(1500, point, decisions));
     EXPECT_EQ(request.LastAsked(), 1200u);
 }
 
@@ -251,13 +252,14 @@ TEST(MouseOverRequest, ARequestAcrossTheTickCountWrappingComesDueOnTime)
 {
     MouseOverRequest request;
     POINT point{};
+    unsigned long long decisions = 0;
     request.Ask(POINT{7, 7}, 0xFFFFFFA0u, 150);
-    EXPECT_FALSE(request.TakeDue(0xFFFFFFFFu, point));
-    EXPECT_FALSE(request.TakeDue(0x35u, point)) << "0x36 is 150 ms after";
-    EXPECT_TRUE(request.TakeDue(0x36u, point));
+    EXPECT_FALSE(request.TakeDue(0xFFFFFFFFu, point, decisions));
+    EXPECT_FALSE(request.TakeDue(0x35u, point, decisions)) << "0x36 is 150 ms after";
+    EXPECT_TRUE(request.TakeDue(0x36u, point, decisions));
     request.Ask(POINT{8, 8}, 5000, 100);
     request.Forget();
-    EXPECT_FALSE(request.TakeDue(6000, point)) << "forgotten";
+    EXPECT_FALSE(request.TakeDue(6000, point, decisions)) << "forgotten";
 }
 
 TEST(MouseOverRequest, ThePollIsQuickWhileThePointerMovesAndSlowOnceItHasLongRested)
