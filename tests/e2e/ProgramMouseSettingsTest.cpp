@@ -123,6 +123,31 @@ protected:
         return PhysicalInput::MoveTo(at.x, at.y);
     }
 
+    // The default profile's X right button cycles the pointer speed (10, then
+    // the cycle's second speed doubled: 6); the probe's profile has no speed
+    // of its own, and its wheel lines (returned) tell that a switch into it is
+    // done.
+    int CyclingSettings(CSettings& settings) const
+    {
+        settings.m_bAllowSetSpeed = true;
+        settings.m_nCursorSpeed = 10;
+        const int cycle[4] = {10, 3, 8, 2};
+        std::copy(cycle, cycle + 4, settings.m_nCursorSpeedCycle);
+        settings.GetDefaultApp()->SetActions(XRight, 0, ACTION_CYCLE_CURSOR_SPEED);
+        const int fence = m_userLines == 5 ? 6 : 5;
+        ProbeProfile(settings)->SetScrollLines(fence);
+        return fence;
+    }
+
+    // Starts with such settings and cycles once, over the desktop.
+    void StartAndCycleOnce(CSettings& settings)
+    {
+        ASSERT_NO_FATAL_FAILURE(StartProbeAndProgram(settings));
+        ASSERT_TRUE(SystemBecomes(L"speed", 10));
+        ASSERT_TRUE(PhysicalInput::ClickAt(kDesktop.x, kDesktop.y, PhysicalInput::kForward));
+        ASSERT_TRUE(SystemBecomes(L"speed", 6));
+    }
+
     // Waits until a fresh process sees the value ("speed" or "lines") and
     // tells what it saw last.
     ::testing::AssertionResult SystemBecomes(const wchar_t* key, long long wanted)
@@ -159,23 +184,10 @@ protected:
 TEST_F(ProgramMouseSettings, ACycledPointerSpeedOutlivesProfileSwitchesAndAHeldSlowDownKeyKeepsItSlowed)
 {
     CSettings settings(false, GetStartupMouseInfo());
-    settings.m_bAllowSetSpeed = true;
-    settings.m_nCursorSpeed = 10;
-    const int cycle[4] = {10, 3, 8, 2};
-    std::copy(cycle, cycle + 4, settings.m_nCursorSpeedCycle);
+    const int fence = CyclingSettings(settings);
     settings.m_bLayerModifierKeys = true;
     settings.GetLayerModifierKeys()->GetHotkey(MK_SlowCursor)->SetVirtualKey(VK_F8);
-    settings.GetDefaultApp()->SetActions(XRight, 0, ACTION_CYCLE_CURSOR_SPEED);
-    // The probe's profile has no speed of its own. Its wheel lines, applied by
-    // a switch after the speed, tell that the switch is done.
-    const int fence = m_userLines == 5 ? 6 : 5;
-    ProbeProfile(settings)->SetScrollLines(fence);
-    ASSERT_NO_FATAL_FAILURE(StartProbeAndProgram(settings));
-    ASSERT_TRUE(SystemBecomes(L"speed", 10));
-
-    // The first cycle takes the second speed of the cycle, doubled.
-    ASSERT_TRUE(PhysicalInput::ClickAt(kDesktop.x, kDesktop.y, PhysicalInput::kForward));
-    ASSERT_TRUE(SystemBecomes(L"speed", 6));
+    ASSERT_NO_FATAL_FAILURE(StartAndCycleOnce(settings));
     ASSERT_TRUE(EnterProbe());
     ASSERT_TRUE(SystemBecomes(L"lines", fence));
     EXPECT_EQ(System(L"speed"), 6) << "the switch into the probe's profile undid the cycle\n" << m_program.LogTail();
@@ -200,17 +212,8 @@ TEST_F(ProgramMouseSettings, ACycledPointerSpeedOutlivesProfileSwitchesAndAHeldS
 TEST_F(ProgramMouseSettings, ASpeedSetAgainInTheSettingsEndsTheCycleAndAReloadOfTheSameSpeedsKeepsIt)
 {
     CSettings settings(false, GetStartupMouseInfo());
-    settings.m_bAllowSetSpeed = true;
-    settings.m_nCursorSpeed = 10;
-    const int cycle[4] = {10, 3, 8, 2};
-    std::copy(cycle, cycle + 4, settings.m_nCursorSpeedCycle);
-    settings.GetDefaultApp()->SetActions(XRight, 0, ACTION_CYCLE_CURSOR_SPEED);
-    const int fence = m_userLines == 5 ? 6 : 5;
-    ProbeProfile(settings)->SetScrollLines(fence);
-    ASSERT_NO_FATAL_FAILURE(StartProbeAndProgram(settings));
-    ASSERT_TRUE(SystemBecomes(L"speed", 10));
-    ASSERT_TRUE(PhysicalInput::ClickAt(kDesktop.x, kDesktop.y, PhysicalInput::kForward));
-    ASSERT_TRUE(SystemBecomes(L"speed", 6));
+    const int fence = CyclingSettings(settings);
+    ASSERT_NO_FATAL_FAILURE(StartAndCycleOnce(settings));
 
     // The layer command is handled after the reload before it.
     ASSERT_TRUE(m_program.StartLater(L"/debug /reload /layer:1"));
