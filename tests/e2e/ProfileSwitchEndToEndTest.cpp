@@ -257,10 +257,10 @@ TEST_F(ProfileSwitchEndToEnd, WithHoverActivationAClickDecidesTheProfileOverTheM
     // focus window. The first such click keeps the profile in force, the
     // second switches back to it from the one the resting pointer chose.
     const POINT at = Script().Center();
-    for (int round = 1; round <= 2; ++round)
+    for (const bool fromTheRestingPointersProfile : {false, true})
     {
-        SCOPED_TRACE(round);
-        if (round == 2)
+        SCOPED_TRACE(fromTheRestingPointersProfile ? "the click switches back" : "the click keeps the profile");
+        if (fromTheRestingPointersProfile)
         {
             const unsigned rested = MouseOverChecksTaken();
             ASSERT_TRUE(MoveOver(Script()));
