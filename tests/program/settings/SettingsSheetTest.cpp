@@ -278,39 +278,65 @@ TEST_F(SettingsSheetTest, AValueOutOfRangeKeepsThePageUpUntilItIsMended)
 TEST_F(SettingsSheetTest, ValuesOfTheFileBeyondTheFieldsRangesAreKeptThroughAVisitToAdvancedAndOkOfAnotherChange)
 {
     // Values the loader takes beyond the fields' ranges: no layers at all,
-    // and times beyond 1..500 (the tilt fixup is off, so its field is greyed).
+    // times beyond 1..500 (the tilt fixup is off, so its field is greyed) and
+    // no days between two version checks.
     brmptest::TempFolder folder(L"brmp-sheet-far");
     const std::wstring file = folder.PathOf(L"settings.xml");
     ASSERT_TRUE(brmptest::WriteFileBytes(
         file, "<?xml version=\"1.0\"?>\n<root><version major=\"2\" minor=\"20\" revision=\"5\" build=\"0\" />"
-              "<Layers Number=\"0\" /><ButtonDebounce Time=\"600\" /><FixTiltRepeat InitialDelay=\"900\" /></root>\n"));
+              "<Layers Number=\"0\" /><ButtonDebounce Time=\"600\" /><FixTiltRepeat InitialDelay=\"900\" />"
+              "<CheckVersion Days=\"0\" /></root>\n"));
     bool regions = false;
     ASSERT_TRUE(m_settings->Load(file.c_str(), regions, false));
     Boxes boxes;
     ::testing::AssertionResult steps = ::testing::AssertionSuccess();
-    std::wstring debounceShown, tiltShown;
-    Driver driver(kTitle, *m_sheet, [&](HWND sheet) {
-        const int tabs = ::GetDlgCtrlID(reinterpret_cast<HWND>(::SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0)));
-        if (!(steps = brmptest::PhysicalInput::PrepareForInput(sheet)) ||
-            !(steps = setuptest::ClickControl(Control(sheet, IDC_GEN_SORT_ACTIONS))) ||
-            !(steps = setuptest::ClickTab(sheet, CSettingsPropSheet::AdvancedPage, tabs)))
-            return;
-        debounceShown = Text(Control(sheet, IDC_ADV_DEBOUNCE_TIME));
-        tiltShown = Text(Control(sheet, IDC_ADV_TILT_INITIAL));
-        if ((steps = setuptest::ClickTab(sheet, CSettingsPropSheet::GeneralPage, tabs)) &&
-            (steps = setuptest::ClickControl(::GetDlgItem(sheet, IDOK))))
-            brmptest::WaitFor([&] { return !::IsWindow(sheet); });
-    });
-    const bool changed = RunGlobalSettingsSheet(nullptr, *m_settings, CSettingsPropSheet::GeneralPage);
+    std::wstring debounceShown, tiltShown, daysShown;
+    bool changed = false;
+    {
+        Driver driver(kTitle, *m_sheet, [&](HWND sheet) {
+            const int tabs = ::GetDlgCtrlID(reinterpret_cast<HWND>(::SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0)));
+            if (!(steps = brmptest::PhysicalInput::PrepareForInput(sheet)) ||
+                !(steps = setuptest::ClickControl(Control(sheet, IDC_GEN_SORT_ACTIONS))) ||
+                !(steps = setuptest::ClickTab(sheet, CSettingsPropSheet::AdvancedPage, tabs)))
+                return;
+            debounceShown = Text(Control(sheet, IDC_ADV_DEBOUNCE_TIME));
+            tiltShown = Text(Control(sheet, IDC_ADV_TILT_INITIAL));
+            // An edited field that can be edited is read: a time-out below its
+            // range keeps OK from closing the sheet, a good one is taken.
+            const HWND timeout = Control(sheet, IDC_ADV_HOOK_TIMEOUT);
+            if (!(steps = setuptest::TypeIntoEdit(timeout, L"50")) ||
+                !(steps = setuptest::ClickControl(::GetDlgItem(sheet, IDOK))))
+                return;
+            if (!brmptest::WaitFor([&] { return boxes.Count() == 1; }))
+            {
+                steps = ::testing::AssertionFailure() << "OK with a time-out of 50 was not refused";
+                return;
+            }
+            if (!(steps = setuptest::TypeIntoEdit(timeout, L"5000")) ||
+                !(steps = setuptest::ClickTab(sheet, CSettingsPropSheet::UpdatesPage, tabs)))
+                return;
+            daysShown = Text(Control(sheet, IDC_UPD_DAYS));
+            if ((steps = setuptest::ClickTab(sheet, CSettingsPropSheet::GeneralPage, tabs)) &&
+                (steps = setuptest::ClickControl(::GetDlgItem(sheet, IDOK))))
+                brmptest::WaitFor([&] { return !::IsWindow(sheet); });
+        });
+        changed = RunGlobalSettingsSheet(nullptr, *m_settings, CSettingsPropSheet::GeneralPage);
+    } // the steps have ended
     EXPECT_TRUE(steps);
-    EXPECT_EQ(boxes.Count(), 0u) << (boxes.Count() > 0 ? ::testing::PrintToString(boxes.Shown()[0].text) : "");
+    ASSERT_GE(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Shown()[0].text,
+              L"Windows Low Level Hook Timeout (Reboot required)\n\nEnter an integer between 100 and 20000.");
+    EXPECT_EQ(boxes.Count(), 1u) << ::testing::PrintToString(boxes.Shown().back().text);
     EXPECT_EQ(debounceShown, L"600");
     EXPECT_EQ(tiltShown, L"900");
+    EXPECT_EQ(daysShown, L"0");
     EXPECT_TRUE(changed);
     EXPECT_TRUE(m_settings->m_bSortActionsAlphabetically) << "the change on the General page is stored";
+    EXPECT_EQ(m_settings->m_nHookTimeout, 5000) << "and the edit on Advanced";
     EXPECT_EQ(m_settings->MaxLayers(), 0);
     EXPECT_EQ(m_settings->m_nDebounceTime, 600);
     EXPECT_EQ(m_settings->m_uInitialTiltDelay, 900u);
+    EXPECT_EQ(m_settings->m_uCheckVersionDays, 0u);
 }
 
 TEST_F(SettingsSheetTest, HotkeysAreStoredAtOkAndF12AloneIsRefusedWithNothingStored)
