@@ -418,9 +418,35 @@ TEST_F(SettingsSheetTest, ModifierKeysShowTheirCombinationAndStoreWhatTheListsSa
     EXPECT_EQ(shown11, L"None");
     EXPECT_EQ(shownHome, MAKEWORD(VK_HOME, HOTKEYF_EXT));
     EXPECT_EQ(keys.GetHotkey(MK_Layer1)->GetModifier(), 48);
-    EXPECT_EQ(keys.GetHotkey(MK_Layer2)->GetModifier(), 0) << "shown as None, stored as None";
+    EXPECT_EQ(keys.GetHotkey(MK_Layer2)->GetModifier(), 11) << "shown as None, kept while its list is left alone";
     EXPECT_EQ(keys.GetHotkey(MK_Layer3)->GetModifier(), HOTKEY_MOD_CTRL | HOTKEY_EXTENDED);
     EXPECT_TRUE(m_sheet->PagesDiffer(*m_settings));
+}
+
+TEST_F(SettingsSheetTest, KeysTheKeyControlsCannotShowAreKeptThroughALookAtBothKeyPagesAndOkOfAnotherChange)
+{
+    CHotKeys& hotkeys = *m_settings->GetHotKeys();
+    hotkeys.GetHotkey(HK_Layer1)->SetVirtualKey(300);
+    hotkeys.GetHotkey(HK_Layer1)->SetModifier(HOTKEY_MOD_CTRL | HOTKEY_MOD_SHIFT);
+    hotkeys.GetHotkey(HK_Layer2)->SetVirtualKey('B');
+    hotkeys.GetHotkey(HK_Layer2)->SetModifier(1024);
+    CLayerModifierKeys& modifiers = *m_settings->GetLayerModifierKeys();
+    modifiers.GetHotkey(MK_Layer1)->SetVirtualKey(400);
+    modifiers.GetHotkey(MK_Layer2)->SetVirtualKey('N');
+    modifiers.GetHotkey(MK_Layer2)->SetModifier(512);
+    Driver driver(kTitle, *m_sheet, [&](HWND sheet) {
+        ::SendMessageW(Control(sheet, IDC_GEN_SORT_ACTIONS), BM_SETCHECK, BST_CHECKED, 0);
+        ::SendMessageW(sheet, PSM_SETCURSEL, CSettingsPropSheet::HotkeysPage, 0);
+        ::SendMessageW(sheet, PSM_SETCURSEL, CSettingsPropSheet::ModifiersPage, 0);
+        PressOk(sheet);
+    });
+    EXPECT_TRUE(RunGlobalSettingsSheet(nullptr, *m_settings, CSettingsPropSheet::GeneralPage));
+    EXPECT_TRUE(m_settings->m_bSortActionsAlphabetically);
+    EXPECT_EQ(hotkeys.GetHotkey(HK_Layer1)->GetVirtualKey(), 300);
+    EXPECT_EQ(hotkeys.GetHotkey(HK_Layer1)->GetModifier(), HOTKEY_MOD_CTRL | HOTKEY_MOD_SHIFT);
+    EXPECT_EQ(hotkeys.GetHotkey(HK_Layer2)->GetModifier(), 1024);
+    EXPECT_EQ(modifiers.GetHotkey(MK_Layer1)->GetVirtualKey(), 400);
+    EXPECT_EQ(modifiers.GetHotkey(MK_Layer2)->GetModifier(), 512);
 }
 
 TEST_F(SettingsSheetTest, AdvancedKeepsAnUnknownPriorityAndAsksBeforeDroppingNonClientMessages)
