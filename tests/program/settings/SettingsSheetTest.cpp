@@ -449,24 +449,37 @@ TEST_F(SettingsSheetTest, KeysTheKeyControlsCannotShowAreKeptThroughALookAtBothK
     EXPECT_EQ(modifiers.GetHotkey(MK_Layer2)->GetModifier(), 512);
 }
 
-TEST_F(SettingsSheetTest, AdvancedKeepsAnUnknownPriorityAndAsksBeforeDroppingNonClientMessages)
+TEST_F(SettingsSheetTest, AdvancedKeepsAnUnknownPriorityAndNoToDroppingNonClientMessagesLeavesTheOtherEditsAsTyped)
 {
     Boxes boxes(IDNO);
     m_settings->m_uPriority = 0x1234;
     bool checkedAfterNo = false;
+    std::wstring debounceAfterNo, timeoutAfterNo;
     const INT_PTR result = Run(CSettingsPropSheet::AdvancedPage, [&](HWND sheet) {
+        // Edits the question must leave alone: a time the page refuses, and one after it.
+        ::SendMessageW(Control(sheet, IDC_ADV_DEBOUNCE), BM_SETCHECK, BST_CHECKED, 0);
+        Click(sheet, IDC_ADV_DEBOUNCE);
+        SetText(sheet, IDC_ADV_DEBOUNCE_TIME, L"600");
+        SetText(sheet, IDC_ADV_HOOK_TIMEOUT, L"5000");
         ::SendMessageW(Control(sheet, IDC_ADV_NON_CLIENT), BM_SETCHECK, BST_UNCHECKED, 0);
         Click(sheet, IDC_ADV_NON_CLIENT);
         checkedAfterNo = ::SendMessageW(Control(sheet, IDC_ADV_NON_CLIENT), BM_GETCHECK, 0, 0) == BST_CHECKED;
+        debounceAfterNo = Text(Control(sheet, IDC_ADV_DEBOUNCE_TIME));
+        timeoutAfterNo = Text(Control(sheet, IDC_ADV_HOOK_TIMEOUT));
         Screenshot(L"settings-sheet-advanced.png");
+        SetText(sheet, IDC_ADV_DEBOUNCE_TIME, L"40");
         PressOk(sheet);
     });
     EXPECT_EQ(result, IDOK);
     EXPECT_TRUE(checkedAfterNo);
-    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(debounceAfterNo, L"600");
+    EXPECT_EQ(timeoutAfterNo, L"5000");
+    ASSERT_EQ(boxes.Count(), 1u) << "only the question: the click reads no field";
     EXPECT_NE(boxes.Shown()[0].text.find(L"Are you sure you want to ignore non-client messages?"), std::wstring::npos);
+    EXPECT_EQ(m_sheet->m_advanced.m_nonClient, 1);
+    EXPECT_EQ(m_sheet->m_advanced.m_debounceTime, 40);
+    EXPECT_EQ(m_sheet->m_advanced.m_hookTimeout, 5000);
     EXPECT_EQ(m_sheet->m_advanced.m_priority, 0x1234) << "never Realtime by accident";
-    EXPECT_FALSE(m_sheet->m_advanced.DiffersFromSettings(*m_settings));
 }
 
 TEST_F(SettingsSheetTest, PointerSpeedsAndClampedCycleSpeeds)
