@@ -8,6 +8,7 @@
 #include "Logger.h"
 #include "MessageLoop.h"
 #include "ModalOwner.h"
+#include "ShownFocus.h"
 #include "WindowCreation.h"
 
 CDialog::CDialog(UINT templateId, CWindow* parent) : m_parent(parent), m_templateId(templateId)
@@ -178,6 +179,9 @@ BOOL CDialog::PreTranslateMessage(MSG* msg)
         if (std::wcscmp(parentClass, L"#32770") == 0)
             return FALSE;
     }
+    // A key aimed at a page hidden under the focus goes to a control shown.
+    if (!AimKeyAtShownFocus(m_hWnd, msg))
+        return TRUE;
     return ::IsDialogMessageW(m_hWnd, msg);
 }
 

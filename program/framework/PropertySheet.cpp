@@ -4,6 +4,7 @@
 #include "Logger.h"
 #include "MessageLoop.h"
 #include "ModalOwner.h"
+#include "ShownFocus.h"
 #include "WindowCreation.h"
 #include "WindowProcGuard.h"
 
@@ -191,7 +192,9 @@ bool CPropertySheet::SetActivePage(int index)
         m_startPage = static_cast<UINT>(index);
         return true;
     }
-    return ::SendMessageW(m_hWnd, PSM_SETCURSEL, static_cast<WPARAM>(index), 0) != 0;
+    const bool turned = ::SendMessageW(m_hWnd, PSM_SETCURSEL, static_cast<WPARAM>(index), 0) != 0;
+    KeepFocusShown(m_hWnd, GetTabControl());
+    return turned;
 }
 
 HWND CPropertySheet::ModalOwner() const
@@ -299,7 +302,14 @@ BOOL CPropertySheet::PreTranslateMessage(MSG* msg)
                        (msg->message >= WM_MOUSEFIRST && msg->message <= WM_MOUSELAST);
     if (!input || m_hWnd == nullptr)
         return FALSE;
-    return ::SendMessageW(m_hWnd, PSM_ISDIALOGMESSAGE, 0, reinterpret_cast<LPARAM>(msg)) != 0;
+    // The page the sheet leaves for the keyboard keeps the focus hidden in it:
+    // the keys go to the tab row instead, and a key that was on its way there
+    // follows them.
+    if (!AimKeyAtShownFocus(m_hWnd, msg, GetTabControl()))
+        return TRUE;
+    const bool handled = ::SendMessageW(m_hWnd, PSM_ISDIALOGMESSAGE, 0, reinterpret_cast<LPARAM>(msg)) != 0;
+    KeepFocusShown(m_hWnd, GetTabControl());
+    return handled ? TRUE : FALSE;
 }
 
 BOOL CPropertySheet::OnInitDialog()

@@ -29,14 +29,17 @@ bool CHotkeyTabs::Create(CHotKeys* table, int* changed, CWindow* parent)
 {
     m_table = table;
     m_changed = changed;
+    m_shown.clear();
     if (!CTabPageSSL::Create(parent))
         return false;
     for (int index = 0; index < HK_Count && m_table != nullptr; ++index)
     {
         const CHotkey* key = m_table->GetHotkey(static_cast<GlobalHotkeys>(index));
         const HWND control = GetDlgItem(IDC_HOTKEY_FIRST + index);
-        if (key != nullptr && control != nullptr)
-            ::SendMessageW(control, HKM_SETHOTKEY, key->GetHotkey(), 0);
+        if (key == nullptr || control == nullptr)
+            continue;
+        ::SendMessageW(control, HKM_SETHOTKEY, key->GetHotkey(), 0);
+        m_shown[index].Showing(::SendMessageW(control, HKM_GETHOTKEY, 0, 0));
     }
     TranslateWindowTexts(m_language, m_hWnd);
     return true;
@@ -63,8 +66,10 @@ void CHotkeyTabs::Store()
         const HWND control = GetDlgItem(IDC_HOTKEY_FIRST + index);
         if (key == nullptr || control == nullptr)
             continue;
-        const auto value = static_cast<unsigned long>(::SendMessageW(control, HKM_GETHOTKEY, 0, 0));
-        if (key->SetHotkey(value) != 0 && m_changed != nullptr)
+        const LRESULT value = ::SendMessageW(control, HKM_GETHOTKEY, 0, 0);
+        if (!m_shown[index].StoreChange(value))
+            continue;
+        if (key->SetHotkey(static_cast<unsigned long>(value)) != 0 && m_changed != nullptr)
             *m_changed = 1;
     }
 }

@@ -5,7 +5,10 @@
 
 #include <windows.h>
 
+#include <map>
+
 #include "SettingsPage.h"
+#include "ShownValue.h"
 #include "TabCtrlSSL.h"
 
 class CHotKeys;
@@ -25,12 +28,16 @@ public:
     // The control holding F12 without a modifier, which the system keeps for
     // itself; null when there is none.
     HWND FindReservedKey() const;
-    // Writes every control's key into the table; the owner's changed flag is
-    // raised when a key changed. No table: nothing to do.
+    // Writes the key of every control the user changed into the table; the
+    // owner's changed flag is raised when a key changed. A control left as it
+    // was keeps the stored key, also one it cannot show (a key code or
+    // modifier beyond its 8 bits). No table: nothing to do.
     void Store();
 
 private:
     CHotKeys* m_table = nullptr;
+    // What each control showed of its stored key, by hotkey index.
+    std::map<int, CShownValue<LRESULT>> m_shown;
     int* m_changed = nullptr;
     CLangSupport* m_language;
 };

@@ -74,6 +74,8 @@ bool CModifierTabs::Create(CLayerModifierKeys* table, int* changed, CWindow* par
 {
     m_table = table;
     m_changed = changed;
+    m_shownKeys.clear();
+    m_shownLists.clear();
     if (!CTabPageSSL::Create(parent))
         return false;
     if (GetDlgItem(IDC_MK_TAB_NOTE) != nullptr)
@@ -101,8 +103,11 @@ bool CModifierTabs::Create(CLayerModifierKeys* table, int* changed, CWindow* par
         ::SendMessageW(control, HKM_SETRULES, kModifiedCombinations, 0);
         const WORD flags = key->IsExtended() ? HOTKEYF_EXT : 0;
         ::SendMessageW(control, HKM_SETHOTKEY, MAKEWORD(key->GetVirtualKey() & 0xFF, flags), 0);
-        if (list != nullptr)
-            ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(ModifierListPosition(key->GetModifier())), 0);
+        m_shownKeys[index].Showing(::SendMessageW(control, HKM_GETHOTKEY, 0, 0));
+        if (list == nullptr)
+            continue;
+        ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(ModifierListPosition(key->GetModifier())), 0);
+        m_shownLists[index].Showing(::SendMessageW(list, CB_GETCURSEL, 0, 0));
     }
     TranslateWindowTexts(m_language, m_hWnd);
     return true;
@@ -119,14 +124,25 @@ void CModifierTabs::Store()
         const HWND list = GetDlgItem(IDC_MODIFIER_LIST_FIRST + index);
         if (key == nullptr || control == nullptr || list == nullptr)
             continue;
-        const auto value = static_cast<WORD>(::SendMessageW(control, HKM_GETHOTKEY, 0, 0));
-        bool changed = key->SetVirtualKey(LOBYTE(value)) != 0;
-        const auto position = ::SendMessageW(list, CB_GETCURSEL, 0, 0);
-        auto modifier = static_cast<unsigned short>(
-            position >= 0 ? ::SendMessageW(list, CB_GETITEMDATA, static_cast<WPARAM>(position), 0) : 0);
-        if ((HIBYTE(value) & HOTKEYF_EXT) != 0)
-            modifier |= HOTKEY_EXTENDED;
-        changed = key->SetModifier(modifier) != 0 || changed;
+        const LRESULT value = ::SendMessageW(control, HKM_GETHOTKEY, 0, 0);
+        const LRESULT position = ::SendMessageW(list, CB_GETCURSEL, 0, 0);
+        const bool keyEdited = m_shownKeys[index].StoreChange(value);
+        const bool listEdited = m_shownLists[index].StoreChange(position);
+        if (!keyEdited && !listEdited)
+            continue;
+        bool changed = false;
+        // The extended flag belongs to the key, the other bits to the list.
+        auto extended = static_cast<unsigned short>(key->GetModifier() & HOTKEY_EXTENDED);
+        if (keyEdited)
+        {
+            changed = key->SetVirtualKey(LOBYTE(value)) != 0;
+            extended = (HIBYTE(value) & HOTKEYF_EXT) != 0 ? HOTKEY_EXTENDED : 0;
+        }
+        auto combination = static_cast<unsigned short>(key->GetModifier() & ~HOTKEY_EXTENDED);
+        if (listEdited)
+            combination = static_cast<unsigned short>(
+                position >= 0 ? ::SendMessageW(list, CB_GETITEMDATA, static_cast<WPARAM>(position), 0) : 0);
+        changed = key->SetModifier(static_cast<unsigned short>(combination | extended)) != 0 || changed;
         if (changed && m_changed != nullptr)
             *m_changed = 1;
     }

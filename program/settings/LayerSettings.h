@@ -6,7 +6,10 @@
 
 #include <windows.h>
 
+#include <map>
+
 #include "SettingsPage.h"
+#include "ShownValue.h"
 #include "TabCtrlSSL.h"
 
 class CLayerModifierKeys;
@@ -25,10 +28,18 @@ public:
     CModifierTabs& operator=(const CModifierTabs&) = delete;
 
     bool Create(CLayerModifierKeys* table, int* changed, CWindow* parent);
+    // Writes what the user changed into the table: the plain key (with its
+    // extended flag) of a key control that changed, the combination of a list
+    // whose choice changed. What a control was left showing keeps the stored
+    // value, also one it cannot show (a key code beyond 8 bits, a combination
+    // the list has no entry for).
     void Store();
 
 private:
     CLayerModifierKeys* m_table = nullptr;
+    // What each key control and each list showed, by modifier key index.
+    std::map<int, CShownValue<LRESULT>> m_shownKeys;
+    std::map<int, CShownValue<LRESULT>> m_shownLists;
     int* m_changed = nullptr;
     CLangSupport* m_language;
     CMyStatic m_note;

@@ -404,8 +404,10 @@ void CAdvancedSettings::TakePriority()
 
 void CAdvancedSettings::OnNonClient()
 {
-    UpdateData(true);
-    if (IsChecked(IDC_ADV_NON_CLIENT) || m_nonClientWarningAccepted)
+    // Only the box is read and, on No, written: the page's other fields stay
+    // as the user left them, a value the page would refuse too.
+    m_nonClient = IsChecked(IDC_ADV_NON_CLIENT) ? 1 : 0;
+    if (m_nonClient != 0 || m_nonClientWarningAccepted)
         return;
     const std::wstring text =
         LookupText(m_language, L"Please be aware that checking if a mouse message is 'non-client', in order to "
@@ -419,7 +421,7 @@ void CAdvancedSettings::OnNonClient()
         return;
     }
     m_nonClient = 1;
-    UpdateData(false);
+    ::CheckDlgButton(m_hWnd, IDC_ADV_NON_CLIENT, BST_CHECKED);
 }
 
 void CAdvancedSettings::ApplyDebounceRule()

@@ -111,8 +111,9 @@ void CUpdateAndLogSettings::StoreToSettings(CSettings& settings) const
 void CUpdateAndLogSettings::DoDataExchange(CDataExchange& dx)
 {
     ExchangeCheck(dx, IDC_UPD_CHECK_VERSION, m_checkVersion);
-    ExchangeInt(dx, IDC_UPD_DAYS, m_days);
-    ValidateRange(dx, m_days, 1, 730);
+    // A file may hold a number of days beyond the field's range: it is kept
+    // until the user edits the field.
+    ExchangeNumberField(dx, IDC_UPD_DAYS, m_days, 1, 730);
     ExchangeCheck(dx, IDC_UPD_BETA, m_checkBeta);
     ExchangeText(dx, IDC_UPD_LOG_FOLDER, m_logFolder);
     ExchangeCheck(dx, IDC_UPD_DEBUG, m_debug);

@@ -101,6 +101,13 @@ bool SendChord(std::initializer_list<WORD> keys)
     }
     return ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
 }
+
+HWND FocusOf(HWND window)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
 }
 
 TEST_F(GlobalSettingsRoad, MoreLayersRebuildTheTabsAndApplyStoresThemWithAHotkeyThatIsRegistered)
@@ -211,4 +218,41 @@ TEST_F(GlobalSettingsKeysRoad, AHotkeyAndALayerModifierKeySetInTheSheetSwitchLay
     const std::wstring held = layer3 ? MiddleClickInProbe() : L"(layer 3 never shown)";
     ASSERT_TRUE(brmptest::PhysicalInput::KeyUp(L"F9"));
     EXPECT_EQ(held, L"e") << m_program.Log();
+}
+
+TEST_F(GlobalSettingsRoad, TheKeyboardWalksOnlyThePageShownAndALetterTypedThereLeavesEscapeToCancelTheSheet)
+{
+    using brmptest::PhysicalInput;
+    ASSERT_TRUE(PhysicalInput::KeyTap(L"alt+s"));
+    const HWND sheet = FindSheetOf(m_program.ProcessId());
+    ASSERT_NE(sheet, nullptr) << programtest::DescribeWindows();
+    ASSERT_TRUE(PhysicalInput::PrepareForInput(sheet));
+    DWORD_PTR answer = 0;
+    ::SendMessageTimeoutW(sheet, PSM_GETTABCONTROL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    const int tabs = ::GetDlgCtrlID(reinterpret_cast<HWND>(answer));
+    for (int page = 1; page <= 5; ++page)
+    {
+        ASSERT_TRUE(PhysicalInput::KeyTap(L"ctrl+Tab"));
+        ASSERT_TRUE(brmptest::WaitFor([&] { return SelectedTab(sheet, tabs) == page; }, kDialogTimeoutMs));
+    }
+    // Each Tab moves the focus on, to a control the user sees.
+    std::vector<int> hidden;
+    HWND focus = FocusOf(sheet);
+    for (int step = 1; step <= 6; ++step)
+    {
+        const HWND before = focus;
+        ASSERT_TRUE(PhysicalInput::KeyTap(L"Tab"));
+        ASSERT_TRUE(brmptest::WaitFor([&] { return (focus = FocusOf(sheet)) != before; }, kDialogTimeoutMs));
+        if (!::IsWindowVisible(focus))
+            hidden.push_back(::GetDlgCtrlID(focus));
+    }
+    EXPECT_EQ(hidden, std::vector<int>{}) << "ids of hidden controls the focus went to";
+    programtest::SaveScreenshot(L"global-settings-tabbed.png");
+
+    ASSERT_TRUE(PhysicalInput::KeyTap(L"j"));
+    ASSERT_TRUE(PhysicalInput::KeyTap(L"Escape"));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return !::IsWindow(sheet); }, kDialogTimeoutMs)) << "Escape closes the sheet";
+    EXPECT_FALSE(IsEnabled(m_dialog, IDOK)) << "and cancels it";
+    ASSERT_TRUE(m_program.StartLater(L"/exit"));
+    EXPECT_TRUE(m_program.Ended(programtest::kEndTimeoutMs)) << "the program goes on and ends when asked";
 }

@@ -278,39 +278,65 @@ TEST_F(SettingsSheetTest, AValueOutOfRangeKeepsThePageUpUntilItIsMended)
 TEST_F(SettingsSheetTest, ValuesOfTheFileBeyondTheFieldsRangesAreKeptThroughAVisitToAdvancedAndOkOfAnotherChange)
 {
     // Values the loader takes beyond the fields' ranges: no layers at all,
-    // and times beyond 1..500 (the tilt fixup is off, so its field is greyed).
+    // times beyond 1..500 (the tilt fixup is off, so its field is greyed) and
+    // no days between two version checks.
     brmptest::TempFolder folder(L"brmp-sheet-far");
     const std::wstring file = folder.PathOf(L"settings.xml");
     ASSERT_TRUE(brmptest::WriteFileBytes(
         file, "<?xml version=\"1.0\"?>\n<root><version major=\"2\" minor=\"20\" revision=\"5\" build=\"0\" />"
-              "<Layers Number=\"0\" /><ButtonDebounce Time=\"600\" /><FixTiltRepeat InitialDelay=\"900\" /></root>\n"));
+              "<Layers Number=\"0\" /><ButtonDebounce Time=\"600\" /><FixTiltRepeat InitialDelay=\"900\" />"
+              "<CheckVersion Days=\"0\" /></root>\n"));
     bool regions = false;
     ASSERT_TRUE(m_settings->Load(file.c_str(), regions, false));
     Boxes boxes;
     ::testing::AssertionResult steps = ::testing::AssertionSuccess();
-    std::wstring debounceShown, tiltShown;
-    Driver driver(kTitle, *m_sheet, [&](HWND sheet) {
-        const int tabs = ::GetDlgCtrlID(reinterpret_cast<HWND>(::SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0)));
-        if (!(steps = brmptest::PhysicalInput::PrepareForInput(sheet)) ||
-            !(steps = setuptest::ClickControl(Control(sheet, IDC_GEN_SORT_ACTIONS))) ||
-            !(steps = setuptest::ClickTab(sheet, CSettingsPropSheet::AdvancedPage, tabs)))
-            return;
-        debounceShown = Text(Control(sheet, IDC_ADV_DEBOUNCE_TIME));
-        tiltShown = Text(Control(sheet, IDC_ADV_TILT_INITIAL));
-        if ((steps = setuptest::ClickTab(sheet, CSettingsPropSheet::GeneralPage, tabs)) &&
-            (steps = setuptest::ClickControl(::GetDlgItem(sheet, IDOK))))
-            brmptest::WaitFor([&] { return !::IsWindow(sheet); });
-    });
-    const bool changed = RunGlobalSettingsSheet(nullptr, *m_settings, CSettingsPropSheet::GeneralPage);
+    std::wstring debounceShown, tiltShown, daysShown;
+    bool changed = false;
+    {
+        Driver driver(kTitle, *m_sheet, [&](HWND sheet) {
+            const int tabs = ::GetDlgCtrlID(reinterpret_cast<HWND>(::SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0)));
+            if (!(steps = brmptest::PhysicalInput::PrepareForInput(sheet)) ||
+                !(steps = setuptest::ClickControl(Control(sheet, IDC_GEN_SORT_ACTIONS))) ||
+                !(steps = setuptest::ClickTab(sheet, CSettingsPropSheet::AdvancedPage, tabs)))
+                return;
+            debounceShown = Text(Control(sheet, IDC_ADV_DEBOUNCE_TIME));
+            tiltShown = Text(Control(sheet, IDC_ADV_TILT_INITIAL));
+            // An edited field that can be edited is read: a time-out below its
+            // range keeps OK from closing the sheet, a good one is taken.
+            const HWND timeout = Control(sheet, IDC_ADV_HOOK_TIMEOUT);
+            if (!(steps = setuptest::TypeIntoEdit(timeout, L"50")) ||
+                !(steps = setuptest::ClickControl(::GetDlgItem(sheet, IDOK))))
+                return;
+            if (!brmptest::WaitFor([&] { return boxes.Count() == 1; }))
+            {
+                steps = ::testing::AssertionFailure() << "OK with a time-out of 50 was not refused";
+                return;
+            }
+            if (!(steps = setuptest::TypeIntoEdit(timeout, L"5000")) ||
+                !(steps = setuptest::ClickTab(sheet, CSettingsPropSheet::UpdatesPage, tabs)))
+                return;
+            daysShown = Text(Control(sheet, IDC_UPD_DAYS));
+            if ((steps = setuptest::ClickTab(sheet, CSettingsPropSheet::GeneralPage, tabs)) &&
+                (steps = setuptest::ClickControl(::GetDlgItem(sheet, IDOK))))
+                brmptest::WaitFor([&] { return !::IsWindow(sheet); });
+        });
+        changed = RunGlobalSettingsSheet(nullptr, *m_settings, CSettingsPropSheet::GeneralPage);
+    } // the steps have ended
     EXPECT_TRUE(steps);
-    EXPECT_EQ(boxes.Count(), 0u) << (boxes.Count() > 0 ? ::testing::PrintToString(boxes.Shown()[0].text) : "");
+    ASSERT_GE(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Shown()[0].text,
+              L"Windows Low Level Hook Timeout (Reboot required)\n\nEnter an integer between 100 and 20000.");
+    EXPECT_EQ(boxes.Count(), 1u) << ::testing::PrintToString(boxes.Shown().back().text);
     EXPECT_EQ(debounceShown, L"600");
     EXPECT_EQ(tiltShown, L"900");
+    EXPECT_EQ(daysShown, L"0");
     EXPECT_TRUE(changed);
     EXPECT_TRUE(m_settings->m_bSortActionsAlphabetically) << "the change on the General page is stored";
+    EXPECT_EQ(m_settings->m_nHookTimeout, 5000) << "and the edit on Advanced";
     EXPECT_EQ(m_settings->MaxLayers(), 0);
     EXPECT_EQ(m_settings->m_nDebounceTime, 600);
     EXPECT_EQ(m_settings->m_uInitialTiltDelay, 900u);
+    EXPECT_EQ(m_settings->m_uCheckVersionDays, 0u);
 }
 
 TEST_F(SettingsSheetTest, HotkeysAreStoredAtOkAndF12AloneIsRefusedWithNothingStored)
@@ -392,29 +418,68 @@ TEST_F(SettingsSheetTest, ModifierKeysShowTheirCombinationAndStoreWhatTheListsSa
     EXPECT_EQ(shown11, L"None");
     EXPECT_EQ(shownHome, MAKEWORD(VK_HOME, HOTKEYF_EXT));
     EXPECT_EQ(keys.GetHotkey(MK_Layer1)->GetModifier(), 48);
-    EXPECT_EQ(keys.GetHotkey(MK_Layer2)->GetModifier(), 0) << "shown as None, stored as None";
+    EXPECT_EQ(keys.GetHotkey(MK_Layer2)->GetModifier(), 11) << "shown as None, kept while its list is left alone";
     EXPECT_EQ(keys.GetHotkey(MK_Layer3)->GetModifier(), HOTKEY_MOD_CTRL | HOTKEY_EXTENDED);
     EXPECT_TRUE(m_sheet->PagesDiffer(*m_settings));
 }
 
-TEST_F(SettingsSheetTest, AdvancedKeepsAnUnknownPriorityAndAsksBeforeDroppingNonClientMessages)
+TEST_F(SettingsSheetTest, KeysTheKeyControlsCannotShowAreKeptThroughALookAtBothKeyPagesAndOkOfAnotherChange)
+{
+    CHotKeys& hotkeys = *m_settings->GetHotKeys();
+    hotkeys.GetHotkey(HK_Layer1)->SetVirtualKey(300);
+    hotkeys.GetHotkey(HK_Layer1)->SetModifier(HOTKEY_MOD_CTRL | HOTKEY_MOD_SHIFT);
+    hotkeys.GetHotkey(HK_Layer2)->SetVirtualKey('B');
+    hotkeys.GetHotkey(HK_Layer2)->SetModifier(1024);
+    CLayerModifierKeys& modifiers = *m_settings->GetLayerModifierKeys();
+    modifiers.GetHotkey(MK_Layer1)->SetVirtualKey(400);
+    modifiers.GetHotkey(MK_Layer2)->SetVirtualKey('N');
+    modifiers.GetHotkey(MK_Layer2)->SetModifier(512);
+    Driver driver(kTitle, *m_sheet, [&](HWND sheet) {
+        ::SendMessageW(Control(sheet, IDC_GEN_SORT_ACTIONS), BM_SETCHECK, BST_CHECKED, 0);
+        ::SendMessageW(sheet, PSM_SETCURSEL, CSettingsPropSheet::HotkeysPage, 0);
+        ::SendMessageW(sheet, PSM_SETCURSEL, CSettingsPropSheet::ModifiersPage, 0);
+        PressOk(sheet);
+    });
+    EXPECT_TRUE(RunGlobalSettingsSheet(nullptr, *m_settings, CSettingsPropSheet::GeneralPage));
+    EXPECT_TRUE(m_settings->m_bSortActionsAlphabetically);
+    EXPECT_EQ(hotkeys.GetHotkey(HK_Layer1)->GetVirtualKey(), 300);
+    EXPECT_EQ(hotkeys.GetHotkey(HK_Layer1)->GetModifier(), HOTKEY_MOD_CTRL | HOTKEY_MOD_SHIFT);
+    EXPECT_EQ(hotkeys.GetHotkey(HK_Layer2)->GetModifier(), 1024);
+    EXPECT_EQ(modifiers.GetHotkey(MK_Layer1)->GetVirtualKey(), 400);
+    EXPECT_EQ(modifiers.GetHotkey(MK_Layer2)->GetModifier(), 512);
+}
+
+TEST_F(SettingsSheetTest, AdvancedKeepsAnUnknownPriorityAndNoToDroppingNonClientMessagesLeavesTheOtherEditsAsTyped)
 {
     Boxes boxes(IDNO);
     m_settings->m_uPriority = 0x1234;
     bool checkedAfterNo = false;
+    std::wstring debounceAfterNo, timeoutAfterNo;
     const INT_PTR result = Run(CSettingsPropSheet::AdvancedPage, [&](HWND sheet) {
+        // Edits the question must leave alone: a time the page refuses, and one after it.
+        ::SendMessageW(Control(sheet, IDC_ADV_DEBOUNCE), BM_SETCHECK, BST_CHECKED, 0);
+        Click(sheet, IDC_ADV_DEBOUNCE);
+        SetText(sheet, IDC_ADV_DEBOUNCE_TIME, L"600");
+        SetText(sheet, IDC_ADV_HOOK_TIMEOUT, L"5000");
         ::SendMessageW(Control(sheet, IDC_ADV_NON_CLIENT), BM_SETCHECK, BST_UNCHECKED, 0);
         Click(sheet, IDC_ADV_NON_CLIENT);
         checkedAfterNo = ::SendMessageW(Control(sheet, IDC_ADV_NON_CLIENT), BM_GETCHECK, 0, 0) == BST_CHECKED;
+        debounceAfterNo = Text(Control(sheet, IDC_ADV_DEBOUNCE_TIME));
+        timeoutAfterNo = Text(Control(sheet, IDC_ADV_HOOK_TIMEOUT));
         Screenshot(L"settings-sheet-advanced.png");
+        SetText(sheet, IDC_ADV_DEBOUNCE_TIME, L"40");
         PressOk(sheet);
     });
     EXPECT_EQ(result, IDOK);
     EXPECT_TRUE(checkedAfterNo);
-    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(debounceAfterNo, L"600");
+    EXPECT_EQ(timeoutAfterNo, L"5000");
+    ASSERT_EQ(boxes.Count(), 1u) << "only the question: the click reads no field";
     EXPECT_NE(boxes.Shown()[0].text.find(L"Are you sure you want to ignore non-client messages?"), std::wstring::npos);
+    EXPECT_EQ(m_sheet->m_advanced.m_nonClient, 1);
+    EXPECT_EQ(m_sheet->m_advanced.m_debounceTime, 40);
+    EXPECT_EQ(m_sheet->m_advanced.m_hookTimeout, 5000);
     EXPECT_EQ(m_sheet->m_advanced.m_priority, 0x1234) << "never Realtime by accident";
-    EXPECT_FALSE(m_sheet->m_advanced.DiffersFromSettings(*m_settings));
 }
 
 TEST_F(SettingsSheetTest, PointerSpeedsAndClampedCycleSpeeds)
