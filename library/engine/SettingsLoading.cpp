@@ -111,20 +111,6 @@ void RebuildAreaProfiles()
     }
 }
 
-// The pointer speed a profile wants: its own, else the default profile's, else
-// the speed the user chose last (the cycle's once the user cycled, else the
-// Cursor/Speed option), else the user's speed at start-up - never the speed
-// the profile before it left behind. A held slow-down key keeps it slowed: its
-// release gives the profile's speed back.
-int ProfileMouseSpeed(const CApplicationSettings* profile)
-{
-    const CApplicationSettings* defaults = g_pSettings != nullptr ? g_pSettings->GetDefaultApp() : nullptr;
-    int speed = NormalCursorSpeed(g_pSettings, CycledCursorSpeedPosition(), profile, defaults);
-    if (!ValidMouseSpeed(speed))
-        speed = g_system.nStartupMouseSpeed;
-    return g_bSlowedByKey != 0 ? SlowCursorSpeed(speed) : speed;
-}
-
 // A reload gives the pointer the speed a profile switch gives it, so that the
 // two never disagree about the speed the user chose last.
 void SetSpeedFromSettings(int current)
@@ -172,6 +158,19 @@ void SetSpeedFromSettings(int current)
     }
     CMouseInfo::SetMouseSpeed(static_cast<std::size_t>(wanted));
 }
+}
+
+int UsersMouseSpeed(const CApplicationSettings* profile)
+{
+    const CApplicationSettings* defaults = g_pSettings != nullptr ? g_pSettings->GetDefaultApp() : nullptr;
+    const int speed = NormalCursorSpeed(g_pSettings, CycledCursorSpeedPosition(), profile, defaults);
+    return ValidMouseSpeed(speed) ? speed : g_system.nStartupMouseSpeed;
+}
+
+int ProfileMouseSpeed(const CApplicationSettings* profile)
+{
+    const int speed = UsersMouseSpeed(profile);
+    return g_bSlowedByKey != 0 ? SlowCursorSpeed(speed) : speed;
 }
 
 void SetSettingsLoadQuestions(SettingsQuestionFn ask, EndProcessFn endProcess)

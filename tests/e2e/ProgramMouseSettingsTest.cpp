@@ -181,12 +181,16 @@ protected:
 };
 } // namespace
 
-TEST_F(ProgramMouseSettings, ACycledPointerSpeedOutlivesProfileSwitchesAndAHeldSlowDownKeyKeepsItSlowed)
+TEST_F(ProgramMouseSettings, ACycledPointerSpeedOutlivesProfileSwitchesAndSlowDownsAndAHeldSlowDownKeyKeepsItSlowed)
 {
     CSettings settings(false, GetStartupMouseInfo());
     const int fence = CyclingSettings(settings);
     settings.m_bLayerModifierKeys = true;
     settings.GetLayerModifierKeys()->GetHotkey(MK_SlowCursor)->SetVirtualKey(VK_F8);
+    settings.GetDefaultApp()->SetActions(XLeft, 0, ACTION_SLOW_CURSOR_PRESSED);
+    settings.GetDefaultApp()->SetActions(Middle, 0, ACTION_SLOW_CURSOR_STICKY);
+    settings.m_bResetStickyOnLayerChange = true;
+    settings.SetMaxLayers(2);
     ASSERT_NO_FATAL_FAILURE(StartAndCycleOnce(settings));
     ASSERT_TRUE(EnterProbe());
     ASSERT_TRUE(SystemBecomes(L"lines", fence));
@@ -207,6 +211,20 @@ TEST_F(ProgramMouseSettings, ACycledPointerSpeedOutlivesProfileSwitchesAndAHeldS
     ASSERT_TRUE(switched);
     EXPECT_EQ(speedInside, 1) << "the switch ended the slow-down of the held key\n" << m_program.LogTail();
     EXPECT_TRUE(SystemBecomes(L"speed", 6)) << "the key's release did not give the cycled speed back";
+
+    // A held slow-down button, and a sticky one that a layer change ends,
+    // slow the cycled speed and give it back.
+    ASSERT_TRUE(PhysicalInput::MoveTo(kDesktop.x, kDesktop.y));
+    ASSERT_TRUE(SystemBecomes(L"lines", m_userLines));
+    ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kBack));
+    const ::testing::AssertionResult slowedByButton = SystemBecomes(L"speed", 1);
+    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kBack));
+    ASSERT_TRUE(slowedByButton);
+    EXPECT_TRUE(SystemBecomes(L"speed", 6)) << "the button's release did not give the cycled speed back";
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kMiddle));
+    ASSERT_TRUE(SystemBecomes(L"speed", 1));
+    ASSERT_TRUE(m_program.StartLater(L"/debug /layer:2"));
+    EXPECT_TRUE(SystemBecomes(L"speed", 6)) << "the layer change ended the sticky slow-down at another speed";
 }
 
 TEST_F(ProgramMouseSettings, ASpeedSetAgainInTheSettingsEndsTheCycleAndAReloadOfTheSameSpeedsKeepsIt)
