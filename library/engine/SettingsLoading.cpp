@@ -391,12 +391,15 @@ int SpiSwapState(swapbuttons swap)
 
 bool NewApplicationSettings()
 {
-    if (g_threads.pSPIThread == nullptr)
+    // Read under the lock: the hook thread's clean-up takes the workers away
+    // under it, and a switch that waited for it meanwhile finds none.
+    CThreadLock lock(L"NewApplicationSettings");
+    CSPIThread* const spiThread = g_threads.pSPIThread;
+    if (spiThread == nullptr)
     {
         CLogger::LogThreadDebug(L"NewApplicationSettings: SPIThread is not initialised.");
         return false;
     }
-    CThreadLock lock(L"NewApplicationSettings");
     CApplicationSettings* profile = g_engine.pCurrentApp;
     const int current = CMouseInfo::GetMouseSpeed();
     const CMouseInfo mouse;
@@ -446,11 +449,11 @@ bool NewApplicationSettings()
     const int swap = SpiSwapState(profile != nullptr ? profile->SwapButtons() : SWAPBUTTONS_DEFAULT);
     if (force && g_bAeroPeekDetected)
     {
-        g_threads.pSPIThread->Flush();
+        spiThread->Flush();
         CLogger::LogDebug(L"NewApplicationSettings: Skipping as AeroPeek has been detected");
         return false;
     }
-    g_threads.pSPIThread->SendSPI(swap, pages ? -1 : lines, force);
+    spiThread->SendSPI(swap, pages ? -1 : lines, force);
     UpdateCursors();
     return true;
 }
