@@ -134,20 +134,26 @@ int CurrentSpeed()
     return speed;
 }
 
-// The speed the cursor returns to; a setting that names none keeps the speed
-// the system had when the library started.
-int BaseSpeed(int cyclePosition)
+// A slow-down slows the speed the user chose (the cycled one too) and gives
+// back the speed a profile switch would give: the two never disagree.
+int SlowedSpeed()
 {
-    const CApplicationSettings* defaults = g_pSettings != nullptr ? g_pSettings->GetDefaultApp() : nullptr;
-    int speed = NormalCursorSpeed(g_pSettings, cyclePosition, g_engine.pCurrentApp, defaults);
+    int speed = UsersMouseSpeed(g_engine.pCurrentApp);
     if (speed < 1 || speed > 20)
-        speed = g_system.nStartupMouseSpeed >= 1 && g_system.nStartupMouseSpeed <= 20 ? g_system.nStartupMouseSpeed : 10;
-    return speed;
+        speed = 10;
+    return SlowCursorSpeed(speed);
 }
 
+int RestoredSpeed()
+{
+    return ProfileMouseSpeed(g_engine.pCurrentApp);
+}
+
+// A speed the system does not take (none in the settings nor at start-up) is
+// not set.
 void SetSpeed(int speed)
 {
-    if (CurrentSpeed() == speed)
+    if (speed < 1 || speed > 20 || CurrentSpeed() == speed)
         return;
     SetSystemMouseSpeed(speed);
 }
@@ -266,15 +272,15 @@ BYTE SlowCursor(const Event& e)
         CLogger::LogDebug(L"ProcessButtonAction: Not changing mouse speed as %s is not allowed to touch it!", L"BRMP");
         return 1;
     }
-    const int base = BaseSpeed(-1);
     if (e.Down())
     {
-        const int slow = SlowCursorSpeed(base);
+        const int slow = SlowedSpeed();
         CLogger::LogMessage(L"ProcessButtonAction: Slowing the cursor to 80%% (%d).", slow);
         SetSpeed(slow);
     }
     else
     {
+        const int base = RestoredSpeed();
         CLogger::LogMessage(L"ProcessButtonAction: Resetting mouse cursor speed to %d after 'Slowdown cursor'", base);
         SetSpeed(base);
     }
@@ -289,8 +295,7 @@ BYTE SlowCursorSticky(const Event& e)
                           L"BRMP");
         return 0;
     }
-    const int base = BaseSpeed(CycledCursorSpeedPosition());
-    const int slow = SlowCursorSpeed(base);
+    const int slow = SlowedSpeed();
     short& state = g_nStickyState[STICKY_SLOWCURSOR];
     if (e.Down())
     {
@@ -323,11 +328,14 @@ BYTE SlowCursorSticky(const Event& e)
         CLogger::LogDebug(L"Sticky Slowdown Cursor: Ignore button up");
         break;
     default:
+    {
+        const int base = RestoredSpeed();
         CLogger::LogThreadDebug(L"Sticky Slowdown Cursor: Button *UP* - Resetting mouse cursor speed to %d after 'Slowdown cursor'",
                                 base);
         state = 0;
         SetSpeed(base);
         break;
+    }
     }
     return 1;
 }

@@ -464,6 +464,11 @@ void EndCursorSpeedCycleFor(const CSettings& incoming)
     CLogger::LogDebug(L"EndCursorSpeedCycleFor: The settings name other cursor speeds - the cycled speed (position %d) ends",
                       g_nCursorSpeedPosition);
     g_bCursorSpeedCycled = false;
+    // The cycle starts again as at start-up, and the tray icon, drawn from the
+    // position, shows none any more.
+    g_nCursorSpeedPosition = 0;
+    if (g_engine.hMainWnd != nullptr)
+        ::PostMessageW(g_engine.hMainWnd, BRMP_MainWindow, 0, 0);
 }
 
 void CycleCursorSpeed()

@@ -38,6 +38,10 @@
 namespace
 {
 std::atomic<long> g_forcedTerminations{0};
+// A stop without the restore (a disable, a suspension) left the library's mouse
+// values in force and in store: the next stop with the restore puts the user's
+// back even when no thread is left to stop.
+bool g_bUserMouseValuesDue = false;
 
 // The four-character name under which the library says it is not allowed to
 // change the cursor settings.
@@ -246,6 +250,7 @@ void CleanUpHookThread(DWORD tid)
 
 void RestoreMouseSettings(bool restore)
 {
+    g_bUserMouseValuesDue = !restore;
     const bool allowed = g_pSettings != nullptr && g_pSettings->m_bAllowSetSpeed;
     if (allowed)
     {
@@ -622,6 +627,8 @@ bool EndHookThread(bool restore)
     if (g_threads.hHookThread == nullptr && g_threads.hTimerThread == nullptr && g_threads.dwHookThreadId == 0 && g_threads.dwTimerThreadId == 0)
     {
         CLogger::LogThreadDebug(L"EndHookThread called with no hook or timer thread initialised!");
+        if (restore && g_bUserMouseValuesDue)
+            RestoreMouseSettings(true);
         return false;
     }
     // A thread cannot wait for its own end: it would wait 12 s and then kill itself.

@@ -60,6 +60,14 @@ int CycledCursorSpeedPosition();
 void EndCursorSpeedCycleFor(const CSettings& incoming);
 // The slowed speed: a fifth of the normal one, at least 1.
 int SlowCursorSpeed(int normalSpeed);
+// The pointer speed a profile wants when nothing slows it: its own, else the
+// default profile's, else the speed the user chose last (the cycle's once the
+// user cycled, else Cursor/Speed), else the user's speed at start-up - never
+// the speed the profile before it left behind.
+int UsersMouseSpeed(const CApplicationSettings* profile);
+// The speed a profile switch gives the pointer, and so every end of a
+// slow-down: UsersMouseSpeed, slowed while the slow-down key is held.
+int ProfileMouseSpeed(const CApplicationSettings* profile);
 
 // Axis locking by key, on the global axis lock (origin flag true).
 void LockAxisByKey(bool xAxis);

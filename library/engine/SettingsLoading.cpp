@@ -111,20 +111,6 @@ void RebuildAreaProfiles()
     }
 }
 
-// The pointer speed a profile wants: its own, else the default profile's, else
-// the speed the user chose last (the cycle's once the user cycled, else the
-// Cursor/Speed option), else the user's speed at start-up - never the speed
-// the profile before it left behind. A held slow-down key keeps it slowed: its
-// release gives the profile's speed back.
-int ProfileMouseSpeed(const CApplicationSettings* profile)
-{
-    const CApplicationSettings* defaults = g_pSettings != nullptr ? g_pSettings->GetDefaultApp() : nullptr;
-    int speed = NormalCursorSpeed(g_pSettings, CycledCursorSpeedPosition(), profile, defaults);
-    if (!ValidMouseSpeed(speed))
-        speed = g_system.nStartupMouseSpeed;
-    return g_bSlowedByKey != 0 ? SlowCursorSpeed(speed) : speed;
-}
-
 // A reload gives the pointer the speed a profile switch gives it, so that the
 // two never disagree about the speed the user chose last.
 void SetSpeedFromSettings(int current)
@@ -172,6 +158,19 @@ void SetSpeedFromSettings(int current)
     }
     CMouseInfo::SetMouseSpeed(static_cast<std::size_t>(wanted));
 }
+}
+
+int UsersMouseSpeed(const CApplicationSettings* profile)
+{
+    const CApplicationSettings* defaults = g_pSettings != nullptr ? g_pSettings->GetDefaultApp() : nullptr;
+    const int speed = NormalCursorSpeed(g_pSettings, CycledCursorSpeedPosition(), profile, defaults);
+    return ValidMouseSpeed(speed) ? speed : g_system.nStartupMouseSpeed;
+}
+
+int ProfileMouseSpeed(const CApplicationSettings* profile)
+{
+    const int speed = UsersMouseSpeed(profile);
+    return g_bSlowedByKey != 0 ? SlowCursorSpeed(speed) : speed;
 }
 
 void SetSettingsLoadQuestions(SettingsQuestionFn ask, EndProcessFn endProcess)
@@ -392,12 +391,15 @@ int SpiSwapState(swapbuttons swap)
 
 bool NewApplicationSettings()
 {
-    if (g_threads.pSPIThread == nullptr)
+    // Read under the lock: the hook thread's clean-up takes the workers away
+    // under it, and a switch that waited for it meanwhile finds none.
+    CThreadLock lock(L"NewApplicationSettings");
+    CSPIThread* const spiThread = g_threads.pSPIThread;
+    if (spiThread == nullptr)
     {
         CLogger::LogThreadDebug(L"NewApplicationSettings: SPIThread is not initialised.");
         return false;
     }
-    CThreadLock lock(L"NewApplicationSettings");
     CApplicationSettings* profile = g_engine.pCurrentApp;
     const int current = CMouseInfo::GetMouseSpeed();
     const CMouseInfo mouse;
@@ -447,11 +449,11 @@ bool NewApplicationSettings()
     const int swap = SpiSwapState(profile != nullptr ? profile->SwapButtons() : SWAPBUTTONS_DEFAULT);
     if (force && g_bAeroPeekDetected)
     {
-        g_threads.pSPIThread->Flush();
+        spiThread->Flush();
         CLogger::LogDebug(L"NewApplicationSettings: Skipping as AeroPeek has been detected");
         return false;
     }
-    g_threads.pSPIThread->SendSPI(swap, pages ? -1 : lines, force);
+    spiThread->SendSPI(swap, pages ? -1 : lines, force);
     UpdateCursors();
     return true;
 }

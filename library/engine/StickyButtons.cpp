@@ -12,6 +12,7 @@
 #include "EngineInput.h"
 #include "EngineResets.h"
 #include "Globals.h"
+#include "KeyHook.h"
 #include "LockAxis.h"
 #include "Logger.h"
 #include "MouseInfo.h"
@@ -94,16 +95,10 @@ void ReleaseStickyHoldKeys(int button, int layer, POINT point)
     keys.clear();
 }
 
+// The speed a profile switch would give, the cycled one too.
 int RestoreSpeed()
 {
-    int speed = g_pSettings->m_nCursorSpeed;
-    const CApplicationSettings* profile = g_engine.pCurrentApp;
-    const CApplicationSettings* fallback = g_pSettings->GetDefaultApp();
-    if (profile != nullptr && profile->OverrideMouseSpeed() && profile->GetMouseSpeed() != -1)
-        speed = profile->GetMouseSpeed();
-    else if (fallback != nullptr && fallback->OverrideMouseSpeed() && fallback->GetMouseSpeed() != -1)
-        speed = fallback->GetMouseSpeed();
-    return speed;
+    return ProfileMouseSpeed(g_engine.pCurrentApp);
 }
 
 void OnEngineReset(EngineResetReason reason, POINT point)

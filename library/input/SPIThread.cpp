@@ -174,7 +174,9 @@ bool ApplyPointerPrecision(bool now, const int (&values)[3], bool forced)
         inForce = user;
     if (inForce == wanted)
         return true;
-    const bool written = write(values, forced ? SPIF_UPDATEINIFILE : 0);
+    // What a forced write stores is the user's own: the user's on/off comes
+    // with the user's thresholds, not the settings' ones.
+    const bool written = write(forced && wanted == user ? g_system.nStartupMouse : values, forced ? SPIF_UPDATEINIFILE : 0);
     NoteProfileValueWritten(g_system.bPrecisionStored, forced, written, wanted, user);
     return written;
 }

@@ -5,7 +5,8 @@
 // pointer precision is stored as the user's only when it forces its values,
 // and the wheel lines, button swap and precision a profile stored as the
 // user's are the user's own again in store once the pointer has left it and
-// the program has ended.
+// the program has ended, also when remapping was disabled in the profile's
+// window before.
 
 #include <gtest/gtest.h>
 
@@ -70,6 +71,7 @@ protected:
         m_userLines = StoredValue(kDesktopKey, L"WheelScrollLines", 3);
         m_userSwap = StoredValue(kMouseKey, L"SwapMouseButtons", 0);
         ASSERT_TRUE(::SystemParametersInfoW(SPI_GETMOUSE, 0, m_userMouse, 0));
+        std::copy(m_userMouse, m_userMouse + 3, m_machineMouse);
         m_userPrecision = m_userMouse[2] != 0 ? 1 : 0;
         ASSERT_TRUE(PutUsersValues());
         if (auto system = brmptest::ReadSystemParameters())
@@ -80,6 +82,7 @@ protected:
     {
         m_program.Stop();
         m_probe.reset();
+        std::copy(m_machineMouse, m_machineMouse + 3, m_userMouse);
         PutUsersValues();
         if (m_userSpeed > 0)
             CMouseInfo::SetMouseSpeed(static_cast<std::size_t>(m_userSpeed));
@@ -177,16 +180,22 @@ protected:
     int m_userSwap = 0;
     int m_userSpeed = 0;
     int m_userMouse[3] = {0, 0, 0};
+    // What the machine had before a test chose the user's values.
+    int m_machineMouse[3] = {0, 0, 0};
     int m_userPrecision = 0;
 };
 } // namespace
 
-TEST_F(ProgramMouseSettings, ACycledPointerSpeedOutlivesProfileSwitchesAndAHeldSlowDownKeyKeepsItSlowed)
+TEST_F(ProgramMouseSettings, ACycledPointerSpeedOutlivesProfileSwitchesAndSlowDownsAndAHeldSlowDownKeyKeepsItSlowed)
 {
     CSettings settings(false, GetStartupMouseInfo());
     const int fence = CyclingSettings(settings);
     settings.m_bLayerModifierKeys = true;
     settings.GetLayerModifierKeys()->GetHotkey(MK_SlowCursor)->SetVirtualKey(VK_F8);
+    settings.GetDefaultApp()->SetActions(XLeft, 0, ACTION_SLOW_CURSOR_PRESSED);
+    settings.GetDefaultApp()->SetActions(Middle, 0, ACTION_SLOW_CURSOR_STICKY);
+    settings.m_bResetStickyOnLayerChange = true;
+    settings.SetMaxLayers(2);
     ASSERT_NO_FATAL_FAILURE(StartAndCycleOnce(settings));
     ASSERT_TRUE(EnterProbe());
     ASSERT_TRUE(SystemBecomes(L"lines", fence));
@@ -207,6 +216,20 @@ TEST_F(ProgramMouseSettings, ACycledPointerSpeedOutlivesProfileSwitchesAndAHeldS
     ASSERT_TRUE(switched);
     EXPECT_EQ(speedInside, 1) << "the switch ended the slow-down of the held key\n" << m_program.LogTail();
     EXPECT_TRUE(SystemBecomes(L"speed", 6)) << "the key's release did not give the cycled speed back";
+
+    // A held slow-down button, and a sticky one that a layer change ends,
+    // slow the cycled speed and give it back.
+    ASSERT_TRUE(PhysicalInput::MoveTo(kDesktop.x, kDesktop.y));
+    ASSERT_TRUE(SystemBecomes(L"lines", m_userLines));
+    ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kBack));
+    const ::testing::AssertionResult slowedByButton = SystemBecomes(L"speed", 1);
+    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kBack));
+    ASSERT_TRUE(slowedByButton);
+    EXPECT_TRUE(SystemBecomes(L"speed", 6)) << "the button's release did not give the cycled speed back";
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kMiddle));
+    ASSERT_TRUE(SystemBecomes(L"speed", 1));
+    ASSERT_TRUE(m_program.StartLater(L"/debug /layer:2"));
+    EXPECT_TRUE(SystemBecomes(L"speed", 6)) << "the layer change ended the sticky slow-down at another speed";
 }
 
 TEST_F(ProgramMouseSettings, ASpeedSetAgainInTheSettingsEndsTheCycleAndAReloadOfTheSameSpeedsKeepsIt)
@@ -260,6 +283,47 @@ TEST_F(ProgramMouseSettings, AProfilesForcedWheelLinesAndSwapAreNotLeftInStoreOn
     EXPECT_EQ(StoredValue(kDesktopKey, L"WheelScrollLines", -1), m_userLines) << m_program.LogTail();
     EXPECT_EQ(StoredValue(kMouseKey, L"SwapMouseButtons", -1), m_userSwap) << m_program.LogTail();
     EXPECT_EQ(StoredPrecision(-1), m_userPrecision) << m_program.LogTail();
+}
+
+TEST_F(ProgramMouseSettings, ADisableInAForcingProfilesWindowLeavesTheUsersOwnValuesInStoreAtTheExit)
+{
+    // The user's precision is on with thresholds of the user's own, which the
+    // settings' thresholds differ from.
+    const int userMouse[3] = {4, 9, 1};
+    std::copy(userMouse, userMouse + 3, m_userMouse);
+    ASSERT_TRUE(PutUsersValues());
+    CSettings settings(false, GetStartupMouseInfo());
+    settings.m_bAllowSetSpeed = true;
+    settings.m_bEnhancePointerPrecision = false;
+    settings.m_nEPPThreshold1 = 6;
+    settings.m_nEPPThreshold2 = 12;
+    settings.m_bGlobalHotkeys = true;
+    settings.GetHotKeys()->GetHotkey(HK_ToggleEnable)->SetVirtualKey(VK_F7);
+    const int own = m_userLines == 7 ? 8 : 7;
+    CApplicationSettings* profile = ProbeProfile(settings);
+    profile->SetScrollLines(own);
+    profile->SetSwapButtons(m_userSwap != 0 ? SWAPBUTTONS_NO : SWAPBUTTONS_YES);
+    profile->OverrideMouseSpeed(true);
+    profile->EnhancePointerPrecision(true);
+    profile->SetForceSPIMessage(true);
+    ASSERT_NO_FATAL_FAILURE(StartProbeAndProgram(settings));
+    ASSERT_TRUE(SystemBecomes(L"precision", 0));
+
+    // The profile forces its lines and swap, and the user's own precision.
+    ASSERT_TRUE(EnterProbe());
+    ASSERT_TRUE(brmptest::WaitFor([&] { return StoredValue(kDesktopKey, L"WheelScrollLines", -1) == own; },
+                                  kSystemTimeoutMs))
+        << m_program.LogTail();
+    ASSERT_TRUE(m_program.WaitForLog("SetHotkeys installed 1 global hotkeys")) << m_program.LogTail();
+    ASSERT_TRUE(PhysicalInput::KeyTap(L"F7"));
+    ASSERT_TRUE(m_program.WaitForLog("OnToggleDisable: Disable")) << m_program.LogTail();
+    ASSERT_TRUE(m_program.StartLater(L"/debug /exit"));
+    ASSERT_TRUE(m_program.Ended(programtest::kEndTimeoutMs)) << m_program.LogTail();
+    EXPECT_EQ(StoredValue(kDesktopKey, L"WheelScrollLines", -1), m_userLines) << m_program.LogTail();
+    EXPECT_EQ(StoredValue(kMouseKey, L"SwapMouseButtons", -1), m_userSwap) << m_program.LogTail();
+    EXPECT_EQ(StoredPrecision(-1), 1) << m_program.LogTail();
+    EXPECT_EQ(StoredValue(kMouseKey, L"MouseThreshold1", -1), userMouse[0]) << "the settings' thresholds were stored as the user's";
+    EXPECT_EQ(StoredValue(kMouseKey, L"MouseThreshold2", -1), userMouse[1]);
 }
 
 TEST_F(ProgramMouseSettings, AProfilesOwnPointerPrecisionIsNotStoredAsTheUsersUnlessItForcesItsValues)

@@ -16,6 +16,7 @@
 #include "EngineTestSupport.h"
 #include "Folders.h"
 #include "Globals.h"
+#include "KeyHook.h"
 #include "LayerTestSupport.h"
 #include "Layers.h"
 #include "MouseInfo.h"
@@ -278,7 +279,7 @@ BOOL WINAPI FakeSpeed(UINT action, UINT param, PVOID data, UINT flags)
 }
 }
 
-TEST(ControlInterface, CycleCursorSpeedStepsThroughFourPositionsAndTellsTheMainWindow)
+TEST(ControlInterface, CycleCursorSpeedStepsThroughFourPositionsAndTellsTheMainWindowWhichShowsNoneOnceTheCycleEnds)
 {
     CSettings saved(*g_pSettings);
     CMouseInfo::SetSystemParametersFunction(FakeSpeed);
@@ -307,6 +308,19 @@ TEST(ControlInterface, CycleCursorSpeedStepsThroughFourPositionsAndTellsTheMainW
     EXPECT_EQ(got[0].wParam, 1u);
     EXPECT_EQ(got[3].wParam, 0u) << "position 3 wraps to 0";
     EXPECT_EQ(got[0].lParam, 1);
+
+    // Settings that name another speed end the cycle: the tray icon is drawn
+    // again, without a position.
+    CycleCursorSpeed();
+    ASSERT_EQ(GetCycleCursorSpeed(), 1);
+    CSettings incoming(*g_pSettings);
+    ++incoming.m_nCursorSpeed;
+    {
+        CThreadLock lock(L"ControlInterfaceTest");
+        EndCursorSpeedCycleFor(incoming);
+    }
+    EXPECT_EQ(GetCycleCursorSpeed(), 0) << "the tray icon keeps the ended cycle's position";
+    EXPECT_TRUE(WaitFor([&] { return main.Received(BRMP_MainWindow).size() == 1; })) << "the tray icon is not drawn again";
 
     // Not allowed: the speed stays and the position reads -1.
     g_pSettings->m_bAllowSetSpeed = false;

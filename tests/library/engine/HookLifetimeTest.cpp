@@ -154,9 +154,11 @@ TEST_F(HookLifetime, RemoveMouseHookEndsBothThreadsOnRequestWithoutTerminatingTh
     ::CloseHandle(timer);
 }
 
-TEST_F(HookLifetime, RemoveMouseHookWithNothingRunningReturnsFalseAndChangesNoSetting)
+TEST_F(HookLifetime, RemoveMouseHookWithNothingRunningNorLeftToRestoreReturnsFalseAndChangesNoSetting)
 {
     MouseStateGuard guard;
+    // Puts back what a stop without the restore (an earlier test's) left.
+    RemoveMouseHook(true);
     // A value that differs from the start-up one, which a restore would undo.
     const UINT changedLines = static_cast<UINT>(g_system.nStartupWheelLines) == 7u ? 8u : 7u;
     ASSERT_TRUE(::SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, changedLines, nullptr, 0));

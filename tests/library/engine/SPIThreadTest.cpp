@@ -15,12 +15,16 @@
 
 #include "ApplicationSettings.h"
 #include "Clock.h"
+#include "Control.h"
 #include "Cursors.h"
 #include "EngineTestSupport.h"
 #include "Globals.h"
+#include "HookWorkers.h"
 #include "SPIThread.h"
 #include "SystemValues.h"
+#include "ThreadLock.h"
 
+using enginetest::MouseStateGuard;
 using enginetest::WaitFor;
 
 namespace
@@ -501,4 +505,22 @@ TEST_F(SPIThreadTest, RequestsWithoutARunningThreadReportFailure)
     EXPECT_FALSE(m_spi->ChangeCursorButtonChord(true));
     EXPECT_FALSE(m_spi->ChangeAppCursor(nullptr, 0));
     EXPECT_FALSE(m_spi->SendSPI(0, 5, false));
+}
+
+TEST_F(SPIThreadTest, AProfileSwitchThatWaitedForTheLockWhileTheHooksStoppedFindsNoWorkerAndSendsNothing)
+{
+    MouseStateGuard mouse;
+    g_threads.pSPIThread = m_spi.get();
+    // The hook thread's clean-up holds the lock while a switch waits for it.
+    auto cleanUp = std::make_unique<CThreadLock>(L"HookThread Clean-up");
+    std::atomic<int> switched{-1};
+    std::thread profileSwitch([&] { switched = NewApplicationSettings() ? 1 : 0; });
+    const bool waited = WaitFor([] { return CThreadLock::g_GlobalCS.LockCount > 0; });
+    const HookWorkers gone = DetachHookWorkers();
+    cleanUp.reset();
+    profileSwitch.join();
+    ASSERT_TRUE(waited) << "the switch never waited for the lock";
+    EXPECT_EQ(gone.spiThread, m_spi.get());
+    EXPECT_EQ(switched.load(), 0) << "the switch went on without the worker";
+    EXPECT_FALSE(m_spi->HasPendingRequest());
 }
