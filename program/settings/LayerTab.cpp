@@ -186,12 +186,11 @@ void CLayerTab::DoDataExchange(CDataExchange& dx)
     ExchangeComboIndex(dx, IDC_LAYER_SWITCH_LAYER, m_switchIndex);
     // The time of a hidden timed switch (the first layer, a layer a modifier
     // switches to) cannot be edited: it keeps the value shown and is not refused.
-    const HWND time = GetDlgItem(IDC_LAYER_SWITCH_TIME);
-    if (!dx.IsSaving() || (::GetWindowLongW(time, GWL_STYLE) & WS_VISIBLE) != 0)
-    {
-        ExchangeDouble(dx, IDC_LAYER_SWITCH_TIME, m_seconds);
-        ValidateRange(dx, m_seconds, kMinSwitchSeconds, kMaxSwitchSeconds);
-    }
+    // A refusal names the field by the row it stands in: "Switch to … after … seconds".
+    std::wstring name;
+    for (int label : {IDC_LAYER_SWITCH_TO, IDC_LAYER_AFTER, IDC_LAYER_SECONDS})
+        name += (name.empty() ? L"" : L" \u2026 ") + LabelText(GetDlgItem(label));
+    m_numbers.Exchange(dx, IDC_LAYER_SWITCH_TIME, m_seconds, kMinSwitchSeconds, kMaxSwitchSeconds, name);
     ExchangeCheck(dx, IDC_LAYER_REVERT, m_revert);
     ExchangeCheck(dx, IDC_LAYER_DISABLE_NEXT_PREV, m_disabledNextPrev);
     ExchangeCheck(dx, IDC_LAYER_DISABLE, m_layerDisabled);

@@ -16,6 +16,7 @@
 
 #include "ActionList.h"
 #include "ColourComboBox.h"
+#include "DataExchange.h"
 #include "ShownValue.h"
 #include "TabCtrlSSL.h"
 #include "ThemedButton.h"
@@ -146,6 +147,7 @@ private:
     CShownValue<std::wstring> m_shownName;
     CShownValue<int> m_shownSwitchIndex;
     CShownValue<std::wstring> m_shownSeconds;
+    CNumberFields m_numbers;
     CXButtonXP m_copy;
     CXButtonXP m_swap;
     CXButtonXP m_reset;

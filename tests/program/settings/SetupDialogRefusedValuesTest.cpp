@@ -26,6 +26,7 @@
 #include "SetupDialogDriver.h"
 #include "SetupDialogIds.h"
 #include "TempFolder.h"
+#include "TimedClicks.h"
 #include "WaitFor.h"
 #include "resource.h"
 
@@ -146,7 +147,7 @@ TEST_F(SetupDialogRefusedValues, ASwitchTimeOutOfRangeOnALayerPageIsRefusedAtApp
     ASSERT_TRUE(TypeIntoEdit(seconds, L"45"));
     ASSERT_TRUE(WaitFor([&] { return IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs));
     ASSERT_NO_FATAL_FAILURE(
-        ExpectRefusedApply(kLayer2Tab, seconds, L"Enter a number between 0.1 and 30.", "setup-refused-layer.png"));
+        ExpectRefusedApply(kLayer2Tab, seconds, L"Switch to \u2026 after \u2026 seconds\n\nEnter a number between 0.1 and 30.", "setup-refused-layer.png"));
 
     // Mended, the time and the layer's flags reach the file together.
     ASSERT_TRUE(TypeIntoEdit(seconds, L"2.5"));
@@ -170,7 +171,7 @@ TEST_F(SetupDialogRefusedValues, AnEmptyStepSizeOnTheScrollingPageIsRefusedAtApp
     ASSERT_TRUE(ClickControl(::GetDlgItem(page, IDC_SCROLL_INVERT)));
     ASSERT_TRUE(WaitFor([&] { return IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs));
     ASSERT_TRUE(TypeIntoEdit(vertical, L""));
-    ASSERT_NO_FATAL_FAILURE(ExpectRefusedApply(kScrollingTab, vertical, L"Enter an integer.", "setup-refused-scrolling.png"));
+    ASSERT_NO_FATAL_FAILURE(ExpectRefusedApply(kScrollingTab, vertical, L"Vertical Lines\n\nEnter an integer.", "setup-refused-scrolling.png"));
 
     ASSERT_TRUE(TypeIntoEdit(vertical, L"4"));
     ASSERT_TRUE(ApplyByClick());
@@ -188,17 +189,18 @@ TEST_F(SetupDialogRefusedValues, AnEmptyIgnoreTimeOnTheOptionsPageIsRefusedAtApp
     const HWND page = FindPage(m_dialog, IDC_OPT_VSCROLL_TIME);
     ASSERT_NE(page, nullptr);
     const HWND time = ::GetDlgItem(page, IDC_OPT_VSCROLL_TIME);
+    const wchar_t* const kIgnoreTimeRefused = L"Ignore repeated remapped vertical scroll\n\nEnter an integer.";
     ASSERT_TRUE(ClickControl(::GetDlgItem(page, IDC_OPT_IGNORE_VSCROLL)));
     ASSERT_TRUE(WaitFor([&] { return IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs));
     ASSERT_TRUE(TypeIntoEdit(time, L""));
-    ASSERT_NO_FATAL_FAILURE(ExpectRefusedApply(kOptionsTab, time, L"Enter an integer.", "setup-refused-options.png"));
+    ASSERT_NO_FATAL_FAILURE(ExpectRefusedApply(kOptionsTab, time, kIgnoreTimeRefused, "setup-refused-options.png"));
 
     // Another profile is not shown while the page refuses.
     ASSERT_TRUE(ClickTab(m_dialog, kLayer1Tab));
     const HWND list = ::GetDlgItem(m_dialog, IDC_SETUP_PROFILES);
     const int height = static_cast<int>(::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
     ASSERT_TRUE(ClickControlAt(list, 60, height + height / 2));
-    ASSERT_NO_FATAL_FAILURE(ExpectRefusal(kOptionsTab, time, L"", L"Enter an integer.", "setup-refused-profile-change.png"));
+    ASSERT_NO_FATAL_FAILURE(ExpectRefusal(kOptionsTab, time, L"", kIgnoreTimeRefused, "setup-refused-profile-change.png"));
     EXPECT_EQ(::SendMessageW(list, LB_GETCURSEL, 0, 0), 0) << "the profile shown stays selected";
     EXPECT_EQ(TextOf(m_dialog, IDC_SETUP_DESCRIPTION).rfind(L"Default", 0), 0u);
 
@@ -249,13 +251,25 @@ protected:
     {
         // Values no field shows as they are: timed switches beyond the layer
         // pages' range (the first layer's field is hidden), the system's
-        // pointer speed, a speed between the slider's steps, and the
-        // description of an action that has no editor.
+        // pointer speed, a speed between the slider's steps, the description
+        // of an action that has no editor, lines to scroll beyond the arrows'
+        // range, a held button on the tilt wheel (whose picker does not offer
+        // it), and hold times beyond the editor's range (the second row unticked).
         CApplicationSettings* standard = settings.GetDefaultApp();
         standard->SetAutoSwitchTime(0, 45.0);
         standard->SetAutoSwitchTime(1, 45.0);
         standard->SetMouseSpeed(-1);
         standard->SetLayerName(L"Typing", 1);
+        standard->SetScrollLines(500);
+        standard->SetActions(TiltLeft, 0, ACTION_BUTTON_HELD);
+        auto* held = new CBRMPTimedClicks();
+        held->Initialise(XRight, false);
+        held->SetTime(1, 20);
+        held->SetEnabled(1, true);
+        held->SetTime(2, 20000);
+        held->SetEnabled(2, false);
+        standard->SetActions(XRight, 0, ACTION_BUTTON_HELD);
+        standard->SetTimedClicks(XRight, 0, held);
         auto* profile = new CApplicationSettings(&settings, false, -1);
         profile->SetApplication(L"notepad.exe");
         profile->OverrideMouseSpeed(true);
@@ -264,6 +278,17 @@ protected:
         profile->SetActionDescription(Right, 0, L"Open");
         settings.AddApplication(profile);
     }
+
+    // The timed-click editor of the first layer's mouse button 5, opened
+    // with a real click on its edit button.
+    HWND OpenHeldButtonEditor()
+    {
+        const HWND page = FindPage(m_dialog, IDC_LAYER_EDIT_FIRST + XRight, true);
+        if (page == nullptr || !ClickControl(::GetDlgItem(page, IDC_LAYER_EDIT_FIRST + XRight)))
+            return nullptr;
+        return WaitForDialogTitled(m_program.ProcessId(), L"Button Held Time Dependent Actions");
+    }
+
 };
 }
 
@@ -289,6 +314,7 @@ TEST_F(SetupDialogUntouchedValues, ValuesTheFieldsCannotShowAsTheyAreSurviveAnAp
     EXPECT_DOUBLE_EQ(standard->GetAutoSwitchTime(0), 45.0);
     EXPECT_DOUBLE_EQ(standard->GetAutoSwitchTime(1), 45.0);
     EXPECT_EQ(standard->GetMouseSpeed(), -1);
+    EXPECT_EQ(standard->GetActions(TiltLeft, 0), ACTION_BUTTON_HELD);
     ASSERT_EQ(saved->GetApplicationCount(), 1);
     const CApplicationSettings* profile = saved->GetApplication(0);
     EXPECT_EQ(profile->GetMouseSpeed(), 7);
@@ -322,6 +348,30 @@ TEST_F(SetupDialogUntouchedValues, AnEditUndoneAfterAnApplyIsAppliedInTurnAndAFa
     EXPECT_STREQ(saved->GetDefaultApp()->GetLayerName(1), L"Typing");
     EXPECT_EQ(saved->GetDefaultApp()->GetAutoSwitchLayer(1), 0);
     EXPECT_DOUBLE_EQ(saved->GetDefaultApp()->GetAutoSwitchTime(1), 45.0) << "the time shown as 30 was never edited";
+}
+
+TEST_F(SetupDialogUntouchedValues, HoldTimesBeyondTheEditorsRangeAreKeptThroughAnEditOfTheDescription)
+{
+    const HWND editor = OpenHeldButtonEditor();
+    ASSERT_NE(editor, nullptr) << programtest::DescribeWindows();
+    EXPECT_EQ(TextOf(editor, IDC_TC_TIME1), L"20");
+    EXPECT_EQ(TextOf(editor, IDC_TC_TIME2), L"20000");
+    ASSERT_TRUE(TypeIntoEdit(::GetDlgItem(editor, IDC_ED_DESCRIPTION), L"Hold"));
+    programtest::SaveScreenshot(L"setup-held-times-kept.png");
+    ASSERT_TRUE(ClickControl(::GetDlgItem(editor, IDOK)));
+    std::wstring refusal;
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(editor); }, kDialogTimeoutMs))
+        << "refused: " << testing::PrintToString(FindMessageBox(m_program.ProcessId(), &refusal) ? refusal : L"");
+    ASSERT_TRUE(ApplyByClick());
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    const CBRMPTimedClicks* held = saved->GetDefaultApp()->GetTimedClicks(XRight, 0);
+    ASSERT_NE(held, nullptr);
+    EXPECT_STREQ(held->GetDescription(), L"Hold");
+    EXPECT_EQ(held->GetTime(1), 20);
+    EXPECT_EQ(held->GetTime(2), 20000);
+    EXPECT_TRUE(held->GetEnabled(1));
+    EXPECT_FALSE(held->GetEnabled(2));
 }
 
 TEST_F(SetupDialogRefusedValues, TheArrowsBesideTheSwitchTimeStepItBySecondsAndApplyStoresIt)
