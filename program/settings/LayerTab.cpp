@@ -16,6 +16,7 @@
 #include "MessageBox.h"
 #include "Settings.h"
 #include "StringFormat.h"
+#include "UpDown.h"
 #include "WindowTranslation.h"
 #include "resource.h"
 
@@ -366,7 +367,7 @@ void CLayerTab::UpdateApplication(CApplicationSettings* profile)
         // the profile keeps its own until the user changes the field.
         m_shownSwitchIndex.Showing(
             static_cast<int>(::SendDlgItemMessageW(m_hWnd, IDC_LAYER_SWITCH_LAYER, CB_GETCURSEL, 0, 0)));
-        m_shownSeconds.Showing(ReadDlgItemText(m_hWnd, IDC_LAYER_SWITCH_TIME));
+        m_shownSeconds.Showing(m_seconds);
         UpdateLayerControls();
     }
     catch (...)
@@ -427,7 +428,9 @@ bool CLayerTab::SaveSettings()
         }
         if (m_shownSwitchIndex.StoreChange(m_switchIndex))
             m_profile->SetAutoSwitchLayer(m_layer, SwitchLayerValue(m_switchIndex));
-        if (m_shownSeconds.StoreChange(ReadDlgItemText(m_hWnd, IDC_LAYER_SWITCH_TIME)))
+        // By its number: a time the field shows within its range stays until
+        // the user changes that number.
+        if (m_shownSeconds.StoreChange(m_seconds))
             m_profile->SetAutoSwitchTime(m_layer, m_seconds);
         m_profile->SetRevertLayer1(m_layer, m_revert);
         m_profile->SetLayerDisabledNextPrev(m_layer, m_disabledNextPrev);
@@ -888,7 +891,7 @@ double CLayerTab::ShownSwitchTime(double seconds)
 
 double CLayerTab::StepSwitchTime(double seconds, int steps)
 {
-    return ShownSwitchTime(seconds + steps);
+    return StepWithinRange(seconds, static_cast<double>(steps), kMinSwitchSeconds, kMaxSwitchSeconds);
 }
 
 std::wstring CLayerTab::SwitchTimeText(double seconds)
@@ -908,9 +911,12 @@ LRESULT CLayerTab::OnSwitchTimeArrows(NMHDR* header)
     ::GetDlgItemTextW(m_hWnd, IDC_LAYER_SWITCH_TIME, text, 64);
     double seconds = m_seconds;
     if (!ParseExchangedDouble(text, &seconds))
-        seconds = m_profile != nullptr ? m_profile->GetAutoSwitchTime(m_layer) : m_seconds;
+        seconds = ShownSwitchTime(m_profile != nullptr ? m_profile->GetAutoSwitchTime(m_layer) : m_seconds);
     const int steps = change->iDelta > 0 ? 1 : (change->iDelta < 0 ? -1 : 0);
-    ::SetDlgItemTextW(m_hWnd, IDC_LAYER_SWITCH_TIME, SwitchTimeText(StepSwitchTime(seconds, steps)).c_str());
+    // An arrow that cannot step (the end of the range) leaves the text as it is.
+    const double stepped = StepSwitchTime(seconds, steps);
+    if (stepped != seconds)
+        ::SetDlgItemTextW(m_hWnd, IDC_LAYER_SWITCH_TIME, SwitchTimeText(stepped).c_str());
     return 1;
 }
 

@@ -289,6 +289,14 @@ protected:
         return WaitForDialogTitled(m_program.ProcessId(), L"Button Held Time Dependent Actions");
     }
 
+    // A real click on the upper or lower arrow of an up-down.
+    static ::testing::AssertionResult ClickArrow(HWND arrows, bool up)
+    {
+        RECT rect{};
+        ::GetWindowRect(arrows, &rect);
+        const int height = rect.bottom - rect.top;
+        return ClickControlAt(arrows, (rect.right - rect.left) / 2, up ? height / 4 : height * 3 / 4);
+    }
 };
 }
 
@@ -372,6 +380,36 @@ TEST_F(SetupDialogUntouchedValues, HoldTimesBeyondTheEditorsRangeAreKeptThroughA
     EXPECT_EQ(held->GetTime(2), 20000);
     EXPECT_TRUE(held->GetEnabled(1));
     EXPECT_FALSE(held->GetEnabled(2));
+}
+
+TEST_F(SetupDialogUntouchedValues, TheArrowsStepFromTheNumberShownAndAFarTimeStaysUntilItsNumberChanges)
+{
+    // 500 lines lie beyond the arrows' 0 to 100: up goes no further, down comes into the range.
+    ASSERT_TRUE(ClickTab(m_dialog, kScrollingTab));
+    const HWND scrolling = FindPage(m_dialog, IDC_SCROLL_LINES, true);
+    ASSERT_NE(scrolling, nullptr);
+    const HWND lines = ::GetDlgItem(scrolling, IDC_SCROLL_LINES);
+    ASSERT_EQ(TextOf(lines), L"500");
+    ASSERT_TRUE(ClickArrow(::GetDlgItem(scrolling, IDC_SCROLL_LINES_SPIN), true));
+    ASSERT_TRUE(ClickArrow(::GetDlgItem(scrolling, IDC_SCROLL_LINES_SPIN), false));
+    EXPECT_TRUE(WaitFor([&] { return TextOf(lines) == L"100"; }, kDialogTimeoutMs)) << testing::PrintToString(TextOf(lines));
+
+    // The second layer's 45 seconds show as 30, the most the field takes: up changes nothing.
+    ASSERT_TRUE(ClickTab(m_dialog, kLayer2Tab));
+    const HWND page = FindPage(m_dialog, IDC_LAYER_SWITCH_TIME, true);
+    ASSERT_NE(page, nullptr);
+    const HWND seconds = ::GetDlgItem(page, IDC_LAYER_SWITCH_TIME);
+    ASSERT_EQ(TextOf(seconds), L"30");
+    ASSERT_TRUE(ClickArrow(::GetDlgItem(page, IDC_LAYER_SWITCH_SPIN), true));
+    // Typed after the click: by the time the name is in, the arrow was taken.
+    ASSERT_TRUE(TypeIntoEdit(::GetDlgItem(page, IDC_LAYER_NAME), L"Typingx"));
+    EXPECT_EQ(TextOf(seconds), L"30");
+    ASSERT_TRUE(ApplyByClick());
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->GetDefaultApp()->ScrollLines(), 100);
+    EXPECT_STREQ(saved->GetDefaultApp()->GetLayerName(1), L"Typingx");
+    EXPECT_DOUBLE_EQ(saved->GetDefaultApp()->GetAutoSwitchTime(1), 45.0) << "the number shown never changed";
 }
 
 TEST_F(SetupDialogRefusedValues, TheArrowsBesideTheSwitchTimeStepItBySecondsAndApplyStoresIt)
