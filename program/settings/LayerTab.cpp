@@ -267,12 +267,9 @@ bool CLayerTab::PopulateCombo(int pickerId, int action, int fallback)
     }
     // An action this picker does not offer shows the first item, never the
     // selection of the profile shown before (the profile keeps its action
-    // until the user picks another).
+    // until the user picks another, so nothing is there to apply).
     if (picker->SelectAction(wanted) < 0)
-    {
         picker->SendMessage(VCB_SETCURSEL, 0);
-        EnableApply();
-    }
     SetEditButton(button, IsCustomAction(picker->GetItemAction(picker->GetCurSel())));
     return true;
 }
@@ -362,7 +359,10 @@ void CLayerTab::UpdateApplication(CApplicationSettings* profile)
         m_disabledNextPrev = profile->GetLayerDisabledNextPrev(m_layer, false);
         m_layerDisabled = profile->GetLayerDisabled(m_layer);
         EnableButtonControls(m_layerDisabled);
+        // The time field's own filling is no edit.
+        m_filling = true;
         UpdateData(false);
+        m_filling = false;
         // The time within the field's range, a target beyond the layers in use:
         // the profile keeps its own until the user changes the field.
         m_shownSwitchIndex.Showing(
@@ -872,13 +872,13 @@ void CLayerTab::OnBnClickedRevert()
 
 void CLayerTab::OnEnChangeSwitchTime()
 {
-    if (m_profile == nullptr)
+    if (m_profile == nullptr || m_filling)
         return;
-    wchar_t text[64] = {};
-    ::GetDlgItemTextW(m_hWnd, IDC_LAYER_SWITCH_TIME, text, 64);
-    wchar_t* end = nullptr;
-    const double seconds = std::wcstod(text, &end);
-    if (end != text && seconds != m_profile->GetAutoSwitchTime(m_layer))
+    // Against the number shown: a stored time beyond the field's range shows
+    // as its end, which is no edit.
+    double seconds = 0;
+    if (ParseExchangedDouble(ReadDlgItemText(m_hWnd, IDC_LAYER_SWITCH_TIME), &seconds) &&
+        m_shownSeconds.Changed(seconds))
         EnableApply();
 }
 

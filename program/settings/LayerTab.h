@@ -149,6 +149,7 @@ private:
     CShownValue<int> m_shownSwitchIndex;
     CShownValue<double> m_shownSeconds;
     CNumberFields m_numbers;
+    bool m_filling = false;
     CXButtonXP m_copy;
     CXButtonXP m_swap;
     CXButtonXP m_reset;

@@ -2,8 +2,9 @@
 // Apply (or at a change of profile) saves nothing, brings the page up with the
 // refused text still in its field, and keeps Apply for when it is mended;
 // values of the file that a page could never take are shown within its range
-// and kept as they are until the user edits them, and an edit undone after an
-// Apply is applied in turn;
+// and kept as they are until the user edits them (also through an editor and
+// the arrows, which step from the number shown), an edit undone after an
+// Apply is applied in turn, and only an edit enables Apply;
 // edits on a page outlive the global settings sheet; and the arrows beside the
 // timed layer switch step its seconds.
 
@@ -410,6 +411,20 @@ TEST_F(SetupDialogUntouchedValues, TheArrowsStepFromTheNumberShownAndAFarTimeSta
     EXPECT_EQ(saved->GetDefaultApp()->ScrollLines(), 100);
     EXPECT_STREQ(saved->GetDefaultApp()->GetLayerName(1), L"Typingx");
     EXPECT_DOUBLE_EQ(saved->GetDefaultApp()->GetAutoSwitchTime(1), 45.0) << "the number shown never changed";
+}
+
+TEST_F(SetupDialogUntouchedValues, OnlyAnEditEnablesApplyNotTheFillingOfFarValuesNorAnEditorConfirmedUnchanged)
+{
+    // Filled from a file with far switch times and a held button on the
+    // tilt wheel; then the held button's editor confirmed as it opened.
+    const HWND editor = OpenHeldButtonEditor();
+    ASSERT_NE(editor, nullptr) << programtest::DescribeWindows();
+    ASSERT_TRUE(ClickControl(::GetDlgItem(editor, IDOK)));
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(editor); }, kDialogTimeoutMs));
+    // The dialog takes a sent message only once the click's handler is done.
+    DWORD_PTR ignored = 0;
+    ASSERT_NE(::SendMessageTimeoutW(m_dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kDialogTimeoutMs, &ignored), 0);
+    EXPECT_FALSE(IsEnabled(m_dialog, IDOK)) << "Apply is lit with nothing edited";
 }
 
 TEST_F(SetupDialogRefusedValues, TheArrowsBesideTheSwitchTimeStepItBySecondsAndApplyStoresIt)
