@@ -202,24 +202,18 @@ BOOL CFindWindow::OnInitDialog()
 
     ::CheckDlgButton(m_hWnd, IDC_FIND_NO_PARENT, m_noParent ? BST_CHECKED : BST_UNCHECKED);
     ::CheckDlgButton(m_hWnd, IDC_FIND_AREA, m_useArea ? BST_CHECKED : BST_UNCHECKED);
-    ::SetDlgItemInt(m_hWnd, IDC_FIND_AREA_TOP, static_cast<UINT>(m_top), TRUE);
-    ::SetDlgItemInt(m_hWnd, IDC_FIND_AREA_LEFT, static_cast<UINT>(m_left), TRUE);
-    ::SetDlgItemInt(m_hWnd, IDC_FIND_AREA_BOTTOM, static_cast<UINT>(m_bottom), TRUE);
-    ::SetDlgItemInt(m_hWnd, IDC_FIND_AREA_RIGHT, static_cast<UINT>(m_right), TRUE);
+    UpdateData(false);
     EnableAreaControls();
     return TRUE;
 }
 
 void CFindWindow::DoDataExchange(CDataExchange& dx)
 {
-    ExchangeInt(dx, IDC_FIND_AREA_TOP, m_top);
-    ValidateRange(dx, m_top, -kMaxVertical, kMaxVertical);
-    ExchangeInt(dx, IDC_FIND_AREA_LEFT, m_left);
-    ValidateRange(dx, m_left, -kMaxHorizontal, kMaxHorizontal);
-    ExchangeInt(dx, IDC_FIND_AREA_BOTTOM, m_bottom);
-    ValidateRange(dx, m_bottom, -kMaxVertical, kMaxVertical);
-    ExchangeInt(dx, IDC_FIND_AREA_RIGHT, m_right);
-    ValidateRange(dx, m_right, -kMaxHorizontal, kMaxHorizontal);
+    // A greyed area (the quarters are used) keeps the rectangle stored.
+    m_numbers.Exchange(dx, IDC_FIND_AREA_TOP, m_top, -kMaxVertical, kMaxVertical);
+    m_numbers.Exchange(dx, IDC_FIND_AREA_LEFT, m_left, -kMaxHorizontal, kMaxHorizontal);
+    m_numbers.Exchange(dx, IDC_FIND_AREA_BOTTOM, m_bottom, -kMaxVertical, kMaxVertical);
+    m_numbers.Exchange(dx, IDC_FIND_AREA_RIGHT, m_right, -kMaxHorizontal, kMaxHorizontal);
 }
 
 BOOL CFindWindow::PreTranslateMessage(MSG* msg)

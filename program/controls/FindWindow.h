@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "DataExchange.h"
 #include "Dialog.h"
 #include "Handles.h"
 
@@ -99,5 +100,6 @@ private:
     int m_left = 0;
     int m_bottom = 0;
     int m_right = 0;
+    CNumberFields m_numbers;
     CLangSupport* m_language;
 };

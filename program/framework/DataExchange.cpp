@@ -228,3 +228,103 @@ void ValidateRange(CDataExchange& dx, double value, double minimum, double maxim
     dx.Fail(InsertFrameworkArguments(TranslateFrameworkText(L"Enter a number between %1 and %2."),
                                      FormatDouble(minimum), FormatDouble(maximum)));
 }
+
+std::wstring LabelText(HWND label)
+{
+    const std::wstring text = label != nullptr ? ReadWindowText(label) : std::wstring();
+    std::wstring shown;
+    for (std::size_t i = 0; i < text.size(); ++i)
+    {
+        if (text[i] == L'&' && i + 1 < text.size())
+            ++i;
+        shown.push_back(text[i]);
+    }
+    const std::size_t first = shown.find_first_not_of(L" \t");
+    if (first == std::wstring::npos)
+        return std::wstring();
+    return shown.substr(first, shown.find_last_not_of(L" \t") - first + 1);
+}
+
+bool CNumberFields::Changed(HWND field) const
+{
+    const auto shown = m_shown.find(::GetDlgCtrlID(field));
+    if (field == nullptr || shown == m_shown.end())
+        return true;
+    const std::wstring text = ReadWindowText(field);
+    if (shown->second.integer)
+    {
+        int number = 0;
+        return !ParseExchangedInt(text, &number) || number != shown->second.number;
+    }
+    double number = 0;
+    return !ParseExchangedDouble(text, &number) || number != shown->second.number;
+}
+
+void CNumberFields::Showing(HWND field, bool integer)
+{
+    Shown& shown = m_shown[::GetDlgCtrlID(field)];
+    shown.integer = integer;
+    const std::wstring text = ReadWindowText(field);
+    if (integer)
+    {
+        int number = 0;
+        if (ParseExchangedInt(text, &number))
+            shown.number = number;
+    }
+    else
+    {
+        ParseExchangedDouble(text, &shown.number);
+    }
+}
+
+bool CNumberFields::Saves(CDataExchange& dx, HWND field, const std::wstring& name)
+{
+    // No such control: the exchange itself reports it.
+    if (field == nullptr)
+        return true;
+    const LONG_PTR style = ::GetWindowLongPtrW(field, GWL_STYLE);
+    const bool editable = ::IsWindowEnabled(field) && (style & WS_VISIBLE) != 0 && (style & ES_READONLY) == 0;
+    if (!editable || !Changed(field))
+        return false;
+    dx.NameControl(::GetDlgCtrlID(field), name.empty() ? LabelText(::GetWindow(field, GW_HWNDPREV)) : name);
+    return true;
+}
+
+void CNumberFields::Exchange(CDataExchange& dx, int id, int& value, int minimum, int maximum, const std::wstring& name)
+{
+    const HWND field = ::GetDlgItem(dx.Dialog().GetSafeHwnd(), id);
+    if (dx.IsSaving())
+    {
+        if (!Saves(dx, field, name))
+            return;
+        int read = value;
+        ExchangeInt(dx, id, read);
+        ValidateRange(dx, read, minimum, maximum);
+        value = read;
+    }
+    else
+    {
+        ExchangeInt(dx, id, value);
+    }
+    Showing(field, true);
+}
+
+void CNumberFields::Exchange(CDataExchange& dx, int id, double& value, double minimum, double maximum,
+                             const std::wstring& name)
+{
+    const HWND field = ::GetDlgItem(dx.Dialog().GetSafeHwnd(), id);
+    if (dx.IsSaving())
+    {
+        if (!Saves(dx, field, name))
+            return;
+        double read = value;
+        ExchangeDouble(dx, id, read);
+        ValidateRange(dx, read, minimum, maximum);
+        value = read;
+    }
+    else
+    {
+        ExchangeDouble(dx, id, value);
+    }
+    Showing(field, false);
+}

@@ -16,6 +16,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 class CWindow;
@@ -76,3 +77,37 @@ void ValidateRange(CDataExchange& dx, double value, double minimum, double maxim
 // optional blanks; false for anything else or a value beyond the int range.
 bool ParseExchangedInt(const std::wstring& text, int* value);
 bool ParseExchangedDouble(const std::wstring& text, double* value);
+
+// A label's text as the user reads it: the mnemonic marks dropped and the
+// blanks at its ends trimmed. Empty for no window.
+std::wstring LabelText(HWND label);
+
+// A dialog's number fields under one rule. A field shows its value as it is,
+// also one beyond minimum..maximum (a file may hold values the engine takes
+// that a field's range leaves out). Saving reads and checks a field only once
+// it holds another number than it showed and while the user can edit it
+// (enabled, shown and not read-only); otherwise the value stays as it is, so
+// that a field left alone or greyed never keeps its dialog up. A refusal
+// names the field above the message (name; when empty, the label before the
+// field) and puts the focus on it.
+class CNumberFields
+{
+public:
+    void Exchange(CDataExchange& dx, int id, int& value, int minimum, int maximum, const std::wstring& name = {});
+    void Exchange(CDataExchange& dx, int id, double& value, double minimum, double maximum,
+                  const std::wstring& name = {});
+    // True when the field holds another number than it showed last (text that
+    // is no number counts as another), or has shown none yet.
+    bool Changed(HWND field) const;
+
+private:
+    bool Saves(CDataExchange& dx, HWND field, const std::wstring& name);
+    void Showing(HWND field, bool integer);
+
+    struct Shown
+    {
+        double number = 0;
+        bool integer = true;
+    };
+    std::map<int, Shown> m_shown;  // by control id
+};

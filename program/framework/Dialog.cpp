@@ -9,6 +9,7 @@
 #include "MessageLoop.h"
 #include "ModalOwner.h"
 #include "ShownFocus.h"
+#include "UpDown.h"
 #include "WindowCreation.h"
 
 CDialog::CDialog(UINT templateId, CWindow* parent) : m_parent(parent), m_templateId(templateId)
@@ -215,6 +216,18 @@ bool CDialog::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* resu
         return true;
     }
     return CWindow::OnWndMsg(message, wParam, lParam, result);
+}
+
+bool CDialog::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    if (CWindow::OnNotify(wParam, lParam, result))
+        return true;
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header == nullptr || header->code != UDN_DELTAPOS ||
+        !StepBuddyFromShown(*reinterpret_cast<const NMUPDOWN*>(lParam)))
+        return false;
+    *result = TRUE;
+    return true;
 }
 
 bool CDialog::OnCommand(WPARAM wParam, LPARAM lParam)

@@ -58,6 +58,9 @@ protected:
 
     bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     bool OnCommand(WPARAM wParam, LPARAM lParam) override;
+    // What no handler takes: the arrows beside a number field step from the
+    // number it shows (UpDown.h).
+    bool OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
     CWindow* m_parent;
 

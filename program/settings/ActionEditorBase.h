@@ -18,6 +18,7 @@
 
 #include "ActionEditorRules.h"
 #include "ColourComboBox.h"
+#include "DataExchange.h"
 #include "Dialog.h"
 #include "ThemedButton.h"
 
@@ -93,6 +94,7 @@ protected:
     CLangSupport* m_language;
     ActionEditorContext m_context;
     bool m_modified = false;
+    CNumberFields m_numbers;
 
 private:
     void PopulateCombo(int row, int action, int defaultAction);

@@ -48,8 +48,7 @@ void CButtonChording::DoDataExchange(CDataExchange& dx)
     ExchangeCheck(dx, IDC_CH_DELAY, m_delayUntilKnown);
     ExchangeCheck(dx, IDC_CH_UNBLOCK_AFTER, m_unblockAfterDelay);
     ExchangeCheck(dx, IDC_CH_UNBLOCK_MOVE, m_unblockAfterMovement);
-    ExchangeInt(dx, IDC_CH_UNBLOCK_TIME, m_unblockTime);
-    ValidateRange(dx, m_unblockTime, 0, kMaxUnblockMs);
+    m_numbers.Exchange(dx, IDC_CH_UNBLOCK_TIME, m_unblockTime, 0, kMaxUnblockMs);
 }
 
 BOOL CButtonChording::OnInitDialog()

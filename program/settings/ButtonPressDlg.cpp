@@ -57,8 +57,7 @@ void CButtonPressDlg::DoDataExchange(CDataExchange& dx)
 {
     for (int row = 1; row <= kHeldRows; ++row)
     {
-        ExchangeInt(dx, TimeEdit(row), m_times[row - 1]);
-        ValidateRange(dx, m_times[row - 1], kMinHoldMs, kMaxHoldMs);
+        m_numbers.Exchange(dx, TimeEdit(row), m_times[row - 1], kMinHoldMs, kMaxHoldMs);
     }
 }
 

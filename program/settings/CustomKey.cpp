@@ -129,8 +129,7 @@ void CCustomKey::DoDataExchange(CDataExchange& dx)
 {
     ExchangeText(dx, IDC_CK_KEYS, m_keys);
     ExchangeText(dx, IDC_CK_DESCRIPTION, m_description);
-    ExchangeInt(dx, IDC_CK_REPEAT_DELAY, m_repeatDelay);
-    ValidateRange(dx, m_repeatDelay, 0, kMaxRepeatDelay);
+    m_numbers.Exchange(dx, IDC_CK_REPEAT_DELAY, m_repeatDelay, 0, kMaxRepeatDelay);
     ExchangeCheck(dx, IDC_CK_ONLY_ACTIVE, m_onlyWhenActive);
     ExchangeCheck(dx, IDC_CK_BLOCK_MOUSE, m_blockMouse);
     ExchangeCheck(dx, IDC_CK_BLOCK_IF_ACTIVE, m_blockMouseIfActive);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "DataExchange.h"
 #include "Dialog.h"
 #include "Handles.h"
 #include "PressedButton.h"
@@ -114,6 +115,7 @@ private:
     bool m_stickyAllowed;
     POINT m_lastShown{0, 0};
     int m_repeatDelay;
+    CNumberFields m_numbers;
     CLangSupport* m_language;
     HCURSOR m_savedCursor = nullptr;
     UniqueGdiObject<HBITMAP> m_targetBitmap;

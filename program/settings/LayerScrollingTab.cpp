@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <climits>
 
 #include "ApplicationSettings.h"
 #include "DataExchange.h"
@@ -92,11 +93,12 @@ void CLayerScrollingTab::DoDataExchange(CDataExchange& dx)
     CTabPageSSL::DoDataExchange(dx);
     ExchangeComboIndex(dx, IDC_SCROLL_METHOD, m_methodIndex);
     // A field the user cannot edit (the method takes no step sizes) keeps the
-    // value it was given and is not refused.
-    if (!dx.IsSaving() || ::IsWindowEnabled(GetDlgItem(IDC_SCROLL_ADV_VERTICAL)))
-        ExchangeInt(dx, IDC_SCROLL_ADV_VERTICAL, m_advancedVertical);
-    if (!dx.IsSaving() || ::IsWindowEnabled(GetDlgItem(IDC_SCROLL_ADV_HORIZONTAL)))
-        ExchangeInt(dx, IDC_SCROLL_ADV_HORIZONTAL, m_advancedHorizontal);
+    // value it was given and is not refused. Any number is taken (the
+    // profile keeps it within the arrows' range); the fields' labels follow them.
+    m_numbers.Exchange(dx, IDC_SCROLL_ADV_VERTICAL, m_advancedVertical, INT_MIN, INT_MAX,
+                       LabelAfter(IDC_SCROLL_ADV_VERTICAL));
+    m_numbers.Exchange(dx, IDC_SCROLL_ADV_HORIZONTAL, m_advancedHorizontal, INT_MIN, INT_MAX,
+                       LabelAfter(IDC_SCROLL_ADV_HORIZONTAL));
 }
 
 BOOL CLayerScrollingTab::PreTranslateMessage(MSG* msg)
@@ -105,6 +107,13 @@ BOOL CLayerScrollingTab::PreTranslateMessage(MSG* msg)
     if ((msg->message == WM_MOUSEWHEEL || msg->message == WM_MOUSEHWHEEL) && !::IsWindowEnabled(msg->hwnd))
         return TRUE;
     return CTabPageSSL::PreTranslateMessage(msg);
+}
+
+std::wstring CLayerScrollingTab::LabelAfter(int id) const
+{
+    // The field, its arrows, then its label.
+    const HWND arrows = ::GetWindow(GetDlgItem(id), GW_HWNDNEXT);
+    return LabelText(arrows != nullptr ? ::GetWindow(arrows, GW_HWNDNEXT) : nullptr);
 }
 
 bool CLayerScrollingTab::Checked(int id) const

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "DataExchange.h"
 #include "SetupPages.h"
 #include "ShownValue.h"
 #include "TabCtrlSSL.h"
@@ -50,6 +51,8 @@ private:
     void OnEnUpdateVertical();
     void OnEnUpdateHorizontal();
     bool Checked(int id) const;
+    // The text of the label that follows a step field and its arrows.
+    std::wstring LabelAfter(int id) const;
     void EnableStepSizes(bool enable);
     void EnableApply();
 
@@ -65,6 +68,7 @@ private:
     CShownValue<int> m_shownMethod;
     CShownValue<int> m_shownVertical;
     CShownValue<int> m_shownHorizontal;
+    CNumberFields m_numbers;
     int m_lines = 3;
     int m_initialLines = 3;
     // Set while the page fills its own controls: their notes are not edits.

@@ -16,6 +16,7 @@
 #include "MessageBox.h"
 #include "Settings.h"
 #include "StringFormat.h"
+#include "UpDown.h"
 #include "WindowTranslation.h"
 #include "resource.h"
 
@@ -186,12 +187,11 @@ void CLayerTab::DoDataExchange(CDataExchange& dx)
     ExchangeComboIndex(dx, IDC_LAYER_SWITCH_LAYER, m_switchIndex);
     // The time of a hidden timed switch (the first layer, a layer a modifier
     // switches to) cannot be edited: it keeps the value shown and is not refused.
-    const HWND time = GetDlgItem(IDC_LAYER_SWITCH_TIME);
-    if (!dx.IsSaving() || (::GetWindowLongW(time, GWL_STYLE) & WS_VISIBLE) != 0)
-    {
-        ExchangeDouble(dx, IDC_LAYER_SWITCH_TIME, m_seconds);
-        ValidateRange(dx, m_seconds, kMinSwitchSeconds, kMaxSwitchSeconds);
-    }
+    // A refusal names the field by the row it stands in: "Switch to … after … seconds".
+    std::wstring name;
+    for (int label : {IDC_LAYER_SWITCH_TO, IDC_LAYER_AFTER, IDC_LAYER_SECONDS})
+        name += (name.empty() ? L"" : L" \u2026 ") + LabelText(GetDlgItem(label));
+    m_numbers.Exchange(dx, IDC_LAYER_SWITCH_TIME, m_seconds, kMinSwitchSeconds, kMaxSwitchSeconds, name);
     ExchangeCheck(dx, IDC_LAYER_REVERT, m_revert);
     ExchangeCheck(dx, IDC_LAYER_DISABLE_NEXT_PREV, m_disabledNextPrev);
     ExchangeCheck(dx, IDC_LAYER_DISABLE, m_layerDisabled);
@@ -267,12 +267,9 @@ bool CLayerTab::PopulateCombo(int pickerId, int action, int fallback)
     }
     // An action this picker does not offer shows the first item, never the
     // selection of the profile shown before (the profile keeps its action
-    // until the user picks another).
+    // until the user picks another, so nothing is there to apply).
     if (picker->SelectAction(wanted) < 0)
-    {
         picker->SendMessage(VCB_SETCURSEL, 0);
-        EnableApply();
-    }
     SetEditButton(button, IsCustomAction(picker->GetItemAction(picker->GetCurSel())));
     return true;
 }
@@ -362,12 +359,15 @@ void CLayerTab::UpdateApplication(CApplicationSettings* profile)
         m_disabledNextPrev = profile->GetLayerDisabledNextPrev(m_layer, false);
         m_layerDisabled = profile->GetLayerDisabled(m_layer);
         EnableButtonControls(m_layerDisabled);
+        // The time field's own filling is no edit.
+        m_filling = true;
         UpdateData(false);
+        m_filling = false;
         // The time within the field's range, a target beyond the layers in use:
         // the profile keeps its own until the user changes the field.
         m_shownSwitchIndex.Showing(
             static_cast<int>(::SendDlgItemMessageW(m_hWnd, IDC_LAYER_SWITCH_LAYER, CB_GETCURSEL, 0, 0)));
-        m_shownSeconds.Showing(ReadDlgItemText(m_hWnd, IDC_LAYER_SWITCH_TIME));
+        m_shownSeconds.Showing(m_seconds);
         UpdateLayerControls();
     }
     catch (...)
@@ -428,7 +428,9 @@ bool CLayerTab::SaveSettings()
         }
         if (m_shownSwitchIndex.StoreChange(m_switchIndex))
             m_profile->SetAutoSwitchLayer(m_layer, SwitchLayerValue(m_switchIndex));
-        if (m_shownSeconds.StoreChange(ReadDlgItemText(m_hWnd, IDC_LAYER_SWITCH_TIME)))
+        // By its number: a time the field shows within its range stays until
+        // the user changes that number.
+        if (m_shownSeconds.StoreChange(m_seconds))
             m_profile->SetAutoSwitchTime(m_layer, m_seconds);
         m_profile->SetRevertLayer1(m_layer, m_revert);
         m_profile->SetLayerDisabledNextPrev(m_layer, m_disabledNextPrev);
@@ -870,13 +872,13 @@ void CLayerTab::OnBnClickedRevert()
 
 void CLayerTab::OnEnChangeSwitchTime()
 {
-    if (m_profile == nullptr)
+    if (m_profile == nullptr || m_filling)
         return;
-    wchar_t text[64] = {};
-    ::GetDlgItemTextW(m_hWnd, IDC_LAYER_SWITCH_TIME, text, 64);
-    wchar_t* end = nullptr;
-    const double seconds = std::wcstod(text, &end);
-    if (end != text && seconds != m_profile->GetAutoSwitchTime(m_layer))
+    // Against the number shown: a stored time beyond the field's range shows
+    // as its end, which is no edit.
+    double seconds = 0;
+    if (ParseExchangedDouble(ReadDlgItemText(m_hWnd, IDC_LAYER_SWITCH_TIME), &seconds) &&
+        m_shownSeconds.Changed(seconds))
         EnableApply();
 }
 
@@ -889,7 +891,7 @@ double CLayerTab::ShownSwitchTime(double seconds)
 
 double CLayerTab::StepSwitchTime(double seconds, int steps)
 {
-    return ShownSwitchTime(seconds + steps);
+    return StepWithinRange(seconds, static_cast<double>(steps), kMinSwitchSeconds, kMaxSwitchSeconds);
 }
 
 std::wstring CLayerTab::SwitchTimeText(double seconds)
@@ -909,9 +911,12 @@ LRESULT CLayerTab::OnSwitchTimeArrows(NMHDR* header)
     ::GetDlgItemTextW(m_hWnd, IDC_LAYER_SWITCH_TIME, text, 64);
     double seconds = m_seconds;
     if (!ParseExchangedDouble(text, &seconds))
-        seconds = m_profile != nullptr ? m_profile->GetAutoSwitchTime(m_layer) : m_seconds;
+        seconds = ShownSwitchTime(m_profile != nullptr ? m_profile->GetAutoSwitchTime(m_layer) : m_seconds);
     const int steps = change->iDelta > 0 ? 1 : (change->iDelta < 0 ? -1 : 0);
-    ::SetDlgItemTextW(m_hWnd, IDC_LAYER_SWITCH_TIME, SwitchTimeText(StepSwitchTime(seconds, steps)).c_str());
+    // An arrow that cannot step (the end of the range) leaves the text as it is.
+    const double stepped = StepSwitchTime(seconds, steps);
+    if (stepped != seconds)
+        ::SetDlgItemTextW(m_hWnd, IDC_LAYER_SWITCH_TIME, SwitchTimeText(stepped).c_str());
     return 1;
 }
 

@@ -16,6 +16,7 @@
 
 #include "ActionList.h"
 #include "ColourComboBox.h"
+#include "DataExchange.h"
 #include "ShownValue.h"
 #include "TabCtrlSSL.h"
 #include "ThemedButton.h"
@@ -80,7 +81,8 @@ public:
 
     // The seconds of a timed switch the page takes, a time of the profile as
     // the page shows it (within that range), a step of the arrows (whole
-    // seconds, stopping at the range's ends) and the text the arrows write.
+    // seconds from the time shown, kept within the range) and the text the
+    // arrows write.
     static constexpr double kMinSwitchSeconds = 0.1;
     static constexpr double kMaxSwitchSeconds = 30.0;
     static double ShownSwitchTime(double seconds);
@@ -145,7 +147,9 @@ private:
     std::array<CShownValue<int>, 9> m_shownActions;
     CShownValue<std::wstring> m_shownName;
     CShownValue<int> m_shownSwitchIndex;
-    CShownValue<std::wstring> m_shownSeconds;
+    CShownValue<double> m_shownSeconds;
+    CNumberFields m_numbers;
+    bool m_filling = false;
     CXButtonXP m_copy;
     CXButtonXP m_swap;
     CXButtonXP m_reset;

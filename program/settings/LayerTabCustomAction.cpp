@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <sstream>
 
 #include "ActionData.h"
 #include "ApplicationSettings.h"
@@ -30,6 +31,20 @@ ICustomActionEditors* g_editors = &g_defaultEditors;
 bool Same(const wchar_t* a, const wchar_t* b)
 {
     return std::wstring(a != nullptr ? a : L"") == std::wstring(b != nullptr ? b : L"");
+}
+
+// The settings file's form of what an editor returned: two lists or option
+// sets of the same form store the same, so an OK that changed nothing is no
+// edit. A list is compared as a copy, as the editor returns it: a copy's
+// entries carry options of their own (the defaults for none).
+template <typename Save>
+std::wstring StoredForm(Save save)
+{
+    pugi::xml_document document;
+    save(document.append_child(L"form"));
+    std::wostringstream text;
+    document.save(text, L"", pugi::format_raw);
+    return text.str();
 }
 
 // Clears the wheel lock of the page's pickers however the editor ends.
@@ -219,11 +234,12 @@ bool CLayerTab::EditCustomAction(int button, int newAction, int oldAction, CActi
                                    values.blockMouseActive == record->BlockMouseActive() &&
                                    values.randomiseDelay == record->RandomiseDelay() &&
                                    Same(values.description.c_str(), record->GetDescription());
-            if (!unchanged)
-                SetCustomCombo(button, CActionData::KeyAction(values.keys.c_str(), 0, values.keyAction, values.keyRepeat,
-                                                              values.active, values.blockMouse, values.blockMouseActive,
-                                                              values.randomiseDelay, values.description.c_str()));
             keepEditButton = true;
+            if (unchanged)
+                return false;
+            SetCustomCombo(button, CActionData::KeyAction(values.keys.c_str(), 0, values.keyAction, values.keyRepeat,
+                                                          values.active, values.blockMouse, values.blockMouseActive,
+                                                          values.randomiseDelay, values.description.c_str()));
             return true;
         }
         break;
@@ -281,8 +297,14 @@ bool CLayerTab::EditCustomAction(int button, int newAction, int oldAction, CActi
             return cancel(oldAction == ACTION_MOVEMENT_TO_SCROLL);
         if (outcome == EditorOutcome::kConfirmed)
         {
-            record->SetMovement2Scroll(&options);
             keepEditButton = true;
+            const auto form = [](const CMovement2Scroll& o) {
+                return StoredForm([&](pugi::xml_node node) { o.Save(node); });
+            };
+            if (oldAction == ACTION_MOVEMENT_TO_SCROLL && record->GetMovement2Scroll() != nullptr &&
+                form(options) == form(*record->GetMovement2Scroll()))
+                return false;
+            record->SetMovement2Scroll(&options);
             return true;
         }
         break;
@@ -296,8 +318,14 @@ bool CLayerTab::EditCustomAction(int button, int newAction, int oldAction, CActi
         if (outcome == EditorOutcome::kConfirmed && result != nullptr)
         {
             std::unique_ptr<CBRMPChords> edited(result);
-            SetCustomCombo(button, CActionData::ChordedAction(*edited));
             keepEditButton = true;
+            const auto form = [&](const CBRMPChords& c) {
+                return StoredForm([&](pugi::xml_node node) { c.Save(m_secondLayout, node); });
+            };
+            if (oldAction == ACTION_BUTTON_CHORDING && record->GetChords() != nullptr &&
+                form(*edited) == form(CBRMPChords(*record->GetChords())))
+                return false;
+            SetCustomCombo(button, CActionData::ChordedAction(*edited));
             return true;
         }
         break;
@@ -311,8 +339,14 @@ bool CLayerTab::EditCustomAction(int button, int newAction, int oldAction, CActi
         if (outcome == EditorOutcome::kConfirmed && result != nullptr)
         {
             std::unique_ptr<CBRMPTimedClicks> edited(result);
-            SetCustomCombo(button, CActionData::TimedClicksAction(*edited));
             keepEditButton = true;
+            const auto form = [&](const CBRMPTimedClicks& c) {
+                return StoredForm([&](pugi::xml_node node) { c.Save(m_secondLayout, node); });
+            };
+            if (oldAction == ACTION_BUTTON_HELD && record->GetTimedClicks() != nullptr &&
+                form(*edited) == form(CBRMPTimedClicks(*record->GetTimedClicks())))
+                return false;
+            SetCustomCombo(button, CActionData::TimedClicksAction(*edited));
             return true;
         }
         break;

@@ -21,6 +21,10 @@ void CopyLayerInto(const CApplicationSettings& source, int from, CApplicationSet
     for (int button = 0; button < ButtonCount; ++button)
     {
         target.SetActions(button, to, source.GetActions(button, from));
+        // What belongs to the action goes with it: left behind, a description
+        // would name another action, and movement to scroll would lose its options.
+        target.SetActionDescription(button, to, source.GetActionDescription(button, from));
+        target.CopyMovement2Scrolls(button, to, source.GetMovement2Scroll(button, from));
         target.SetKeystrokes(button, to, source.GetKeystrokes(button, from), source.SendKeyAction(button, from),
                              source.SendKeyRepeat(button, from), source.SendKeyWhenActive(button, from),
                              source.BlockMouse(button, from), source.BlockMouseActive(button, from),

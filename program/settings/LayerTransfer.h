@@ -1,9 +1,9 @@
 #pragma once
 // Copy and swap of whole layers: what moves with a layer (its name, per
-// button the action with its keystrokes, program and chord and timed-click
-// lists, and the layer's own flags), the two small dialogs that ask for the
-// target, and the runs the layer pages start from their Copy and Swap buttons.
-// A button's description and movement-to-scroll options stay in place.
+// button the action with its description, keystrokes, program, chord and
+// timed-click lists and movement-to-scroll options, and the layer's own
+// flags), the two small dialogs that ask for the target, and the runs the
+// layer pages start from their Copy and Swap buttons.
 
 #include <windows.h>
 

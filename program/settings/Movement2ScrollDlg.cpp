@@ -58,10 +58,8 @@ void CMovement2ScrollDlg::DoDataExchange(CDataExchange& dx)
     ExchangeCheck(dx, IDC_MS_STICKY_BLOCK, m_stickyBlock);
     ExchangeCheck(dx, IDC_MS_INVERT_V, m_invertVertical);
     ExchangeCheck(dx, IDC_MS_INVERT_H, m_invertHorizontal);
-    ExchangeInt(dx, IDC_MS_VERTICAL, m_sensitivityY);
-    ValidateRange(dx, m_sensitivityY, kMinSensitivity, kMaxSensitivity);
-    ExchangeInt(dx, IDC_MS_HORIZONTAL, m_sensitivityX);
-    ValidateRange(dx, m_sensitivityX, kMinSensitivity, kMaxSensitivity);
+    m_numbers.Exchange(dx, IDC_MS_VERTICAL, m_sensitivityY, kMinSensitivity, kMaxSensitivity);
+    m_numbers.Exchange(dx, IDC_MS_HORIZONTAL, m_sensitivityX, kMinSensitivity, kMaxSensitivity);
     ExchangeRadio(dx, IDC_MS_LOCK_NONE, m_axisLock);
 }
 

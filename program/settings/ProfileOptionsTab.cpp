@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <climits>
 #include <vector>
 
 #include "ApplicationSettings.h"
@@ -133,8 +134,12 @@ void CProfileOptionsTab::EnableForGlobalOptions()
 void CProfileOptionsTab::DoDataExchange(CDataExchange& dx)
 {
     CTabPageSSL::DoDataExchange(dx);
-    ExchangeInt(dx, IDC_OPT_VSCROLL_TIME, m_verticalIgnoreTime);
-    ExchangeInt(dx, IDC_OPT_HSCROLL_TIME, m_horizontalIgnoreTime);
+    // Any number is taken (the profile keeps it within the arrows' range); a
+    // refusal names the field by its box.
+    m_numbers.Exchange(dx, IDC_OPT_VSCROLL_TIME, m_verticalIgnoreTime, INT_MIN, INT_MAX,
+                       LabelText(GetDlgItem(IDC_OPT_IGNORE_VSCROLL)));
+    m_numbers.Exchange(dx, IDC_OPT_HSCROLL_TIME, m_horizontalIgnoreTime, INT_MIN, INT_MAX,
+                       LabelText(GetDlgItem(IDC_OPT_IGNORE_HSCROLL)));
     ExchangeText(dx, IDC_OPT_COMMAND, m_script);
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "SetupPages.h"
+#include "DataExchange.h"
 #include "ShownValue.h"
 #include "TabCtrlSSL.h"
 
@@ -73,6 +74,7 @@ private:
     // What the fields showed of the profile: a speed between the slider's
     // steps or the system's (-1), a time beyond its field, a cursor no entry
     // names; only what the user changed is written back.
+    CNumberFields m_numbers;
     CShownValue<int> m_shownVerticalIgnoreTime;
     CShownValue<int> m_shownHorizontalIgnoreTime;
     CShownValue<int> m_shownSwap;

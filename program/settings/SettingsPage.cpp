@@ -9,23 +9,6 @@
 #include "MessageBox.h"
 #include "WindowTranslation.h"
 
-namespace
-{
-// A label's text as the user reads it: the mnemonic marks dropped.
-std::wstring LabelText(HWND label)
-{
-    const std::wstring text = label != nullptr ? ReadWindowText(label) : std::wstring();
-    std::wstring shown;
-    for (std::size_t i = 0; i < text.size(); ++i)
-    {
-        if (text[i] == L'&' && i + 1 < text.size())
-            ++i;
-        shown.push_back(text[i]);
-    }
-    return shown;
-}
-}
-
 bool IsWheelForDisabledWindow(const MSG* msg)
 {
     return msg != nullptr && (msg->message == WM_MOUSEWHEEL || msg->message == WM_MOUSEHWHEEL) &&
@@ -89,23 +72,8 @@ int CSettingsPage::Ask(const std::wstring& text, UINT type)
 
 void CSettingsPage::ExchangeNumberField(CDataExchange& dx, int id, int& value, int minimum, int maximum, int groupLabel)
 {
-    const HWND field = GetDlgItem(id);
-    CShownValue<std::wstring>& shown = m_shownNumbers[id];
-    if (!dx.IsSaving())
-    {
-        ExchangeInt(dx, id, value);
-        shown.Showing(ReadWindowText(field));
-        return;
-    }
-    if (field != nullptr && (!::IsWindowEnabled(field) || !shown.Changed(ReadWindowText(field))))
-        return;
-    std::wstring name = LabelText(::GetWindow(field, GW_HWNDPREV));
+    std::wstring name = LabelText(::GetWindow(GetDlgItem(id), GW_HWNDPREV));
     if (groupLabel != 0)
         name = LabelText(GetDlgItem(groupLabel)) + L" " + name;
-    dx.NameControl(id, name);
-    int read = value;
-    ExchangeInt(dx, id, read);
-    ValidateRange(dx, read, minimum, maximum);
-    value = read;
-    shown.Showing(ReadWindowText(field));
+    m_numbers.Exchange(dx, id, value, minimum, maximum, name);
 }

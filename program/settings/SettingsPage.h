@@ -5,14 +5,12 @@
 #include <windows.h>
 
 #include <initializer_list>
-#include <map>
 #include <string>
 
+#include "DataExchange.h"
 #include "MyStatic.h"
 #include "PropertySheet.h"
-#include "ShownValue.h"
 
-class CDataExchange;
 class CLangSupport;
 
 class CSettingsPage : public CPropertyPage
@@ -38,21 +36,17 @@ protected:
     void SetSpinRange(int id, int low, int high);
     // A message box owned by the sheet, its texts already translated.
     int Ask(const std::wstring& text, UINT type);
-    // A number field bound to value, which may hold a stored value beyond
-    // minimum..maximum (the loader takes values the engine uses that the
-    // field's range leaves out). The field shows the value as it is. Saving
-    // reads and checks it only when the user changed what it showed and can
-    // still edit it; otherwise value stays as it is, so that a field left
-    // alone or greyed never keeps the page up. A refusal names the field by
-    // the label before it (after groupLabel's text, when given) and focuses it.
+    // A number field bound to value under the dialogs' rule for number
+    // fields (CNumberFields): shown as it is, read and checked only once the
+    // user changed it and can still edit it. A refusal names the field by the
+    // label before it (after groupLabel's text, when given) and focuses it.
     void ExchangeNumberField(CDataExchange& dx, int id, int& value, int minimum, int maximum, int groupLabel = 0);
 
     CLangSupport* m_language;
     CMyStatic m_note;
 
 private:
-    // What each number field showed, by control id.
-    std::map<int, CShownValue<std::wstring>> m_shownNumbers;
+    CNumberFields m_numbers;
 };
 
 // True for a wheel message aimed at a disabled window: dialogs and pages

@@ -379,11 +379,11 @@ TEST(TimedClickEditor, HoldTimesOutOfOrderKeepTheEditorOpen)
     shown.Click(IDOK);
     EXPECT_EQ(told, L"Held for time for action 4 must be greater than that for action 2.");
     EXPECT_TRUE(::IsWindowVisible(shown.window));
-    // An unticked row's time must still be a valid time.
+    // A ticked row's time beyond the range is refused by its field's name.
     ::SetDlgItemTextW(shown.window, IDC_TC_TIME3, L"900");
-    ::SetDlgItemTextW(shown.window, IDC_TC_TIME2, L"20");
+    ::SetDlgItemTextW(shown.window, IDC_TC_TIME1, L"20");
     shown.Click(IDOK);
-    EXPECT_EQ(told, L"Enter an integer between 50 and 10000.");
+    EXPECT_EQ(told, L"Held for\n\nEnter an integer between 50 and 10000.");
     EXPECT_TRUE(::IsWindowVisible(shown.window));
     // The abort options exclude each other.
     shown.Click(IDC_TC_ABORT_MOVE);
@@ -412,7 +412,7 @@ TEST(MovementToScrollEditor, StickyTakesThePickerAwayAndSensitivityIsChecked)
     EXPECT_TRUE(::IsWindowEnabled(shown.Picker(0)));
     ::SetDlgItemTextW(shown.window, IDC_MS_VERTICAL, L"41");
     shown.Click(IDOK);
-    EXPECT_EQ(told, L"Enter an integer between 1 and 40.");
+    EXPECT_EQ(told, L"Vertical\n\nEnter an integer between 1 and 40.");
     EXPECT_EQ(options.getSensitivityY(), 5);  // nothing written before OK succeeds
 }
 

@@ -344,7 +344,7 @@ TEST(KeystrokeEditor, ARefusedRepeatDelayKeepsTheEditorOpenAndFollowingTheCursor
     ASSERT_TRUE(open.Open());
     ::SetDlgItemTextW(open.window, IDC_CK_REPEAT_DELAY, L"300001");
     open.Ok();
-    EXPECT_EQ(told, L"Enter an integer between 0 and 300000.");
+    EXPECT_EQ(told, L"Auto repeat delay\n\nEnter an integer between 0 and 300000.");
     EXPECT_TRUE(::IsWindowVisible(open.window));
     // The position box still follows the pointer.
     ASSERT_TRUE(PhysicalInput::MoveTo(311, 222));

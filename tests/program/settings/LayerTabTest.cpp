@@ -107,11 +107,12 @@ TEST(LayerTab, SwitchingProfilesNeverCarriesThePreviousProfilesNameOrSelection)
     CColourComboBox* picker = host.Page(0).GetPicker(Right);
     EXPECT_EQ(0, picker->GetCurSel());
     EXPECT_NE(ACTION_MIDDLE_CLICK, Shown(host.Page(0), Right));
-    EXPECT_GT(host.applyEnabled, 0);
+    EXPECT_EQ(host.applyEnabled, 0) << "showing what no picker offers is no edit";
 
     // Storing the page writes nothing of the first profile into this one.
     ASSERT_TRUE(host.Page(0).SaveSettings());
     EXPECT_EQ(std::wstring(L""), other->GetLayerName(0));
+    EXPECT_EQ(ACTION_RESERVED_FIRST, other->GetActions(Right, 0));
     EXPECT_EQ(std::wstring(L"Games"), host.profile->GetLayerName(0));
 }
 

@@ -9,6 +9,7 @@
 #include "ApplicationSettings.h"
 #include "Chords.h"
 #include "Control.h"
+#include "Movement2Scroll.h"
 #include "LayerTransfer.h"
 #include "Settings.h"
 
@@ -24,6 +25,9 @@ void Mark(CApplicationSettings& profile, int layer, const wchar_t* name, int act
     CBRMPChords chords;
     profile.CopyChords(Right, layer, &chords);
     profile.SetActionDescription(Middle, layer, name);
+    CMovement2Scroll scrolling;
+    scrolling.SetSensitivityY(flags ? 9 : 3);
+    profile.SetMovement2Scroll(Middle, layer, &scrolling);
     profile.SetRevertLayer1(layer, flags);
     profile.SetLayerDisabled(layer, flags);
     profile.SetLayerDisabledNextPrev(layer, flags);
@@ -32,12 +36,12 @@ void Mark(CApplicationSettings& profile, int layer, const wchar_t* name, int act
 }
 }
 
-TEST(LayerTransfer, ACopiedLayerTakesActionsListsAndFlagsButNotTheDescriptions)
+TEST(LayerTransfer, ACopiedLayerTakesActionsWithTheirDescriptionsListsAndOptionsAndTheFlags)
 {
     CSettings settings(false, GetStartupMouseInfo());
     CApplicationSettings& profile = *settings.GetDefaultApp();
     Mark(profile, 1, L"one", ACTION_SIMULATED_KEYS, true);
-    profile.SetActionDescription(Middle, 2, L"stays");
+    profile.SetActionDescription(Middle, 2, L"replaced");
 
     CopyLayerInto(profile, 1, profile, 2, true, true);
     EXPECT_STREQ(profile.GetLayerName(2), L"one");
@@ -47,7 +51,9 @@ TEST(LayerTransfer, ACopiedLayerTakesActionsListsAndFlagsButNotTheDescriptions)
     EXPECT_STREQ(profile.GetLaunchApp(Left, 2), L"one");
     ASSERT_NE(profile.GetChords(Right, 2), nullptr);
     EXPECT_NE(profile.GetChords(Right, 2), profile.GetChords(Right, 1)) << "a copy, not the same list";
-    EXPECT_STREQ(profile.GetActionDescription(Middle, 2), L"stays");
+    EXPECT_STREQ(profile.GetActionDescription(Middle, 2), L"one") << "the description names the action it came with";
+    ASSERT_NE(profile.GetMovement2Scroll(Middle, 2), nullptr);
+    EXPECT_EQ(profile.GetMovement2Scroll(Middle, 2)->getSensitivityY(), 9);
     EXPECT_TRUE(profile.GetRevertLayer1(2));
     EXPECT_TRUE(profile.GetLayerDisabled(2));
     EXPECT_EQ(profile.GetAutoSwitchLayer(2), 4);
@@ -67,9 +73,10 @@ TEST(LayerTransfer, SwappingExchangesTheLayersWhileLayerOneKeepsItsOwnFlags)
     EXPECT_EQ(profile.GetActions(Middle, 2), ACTION_SIMULATED_KEYS);
     EXPECT_STREQ(profile.GetLaunchApp(Left, 2), L"one");
     EXPECT_STREQ(profile.GetKeystrokes(Middle, 0), L"three");
-    // Descriptions stay where they were.
-    EXPECT_STREQ(profile.GetActionDescription(Middle, 0), L"one");
-    EXPECT_STREQ(profile.GetActionDescription(Middle, 2), L"three");
+    // Descriptions and options go with their actions.
+    EXPECT_STREQ(profile.GetActionDescription(Middle, 0), L"three");
+    EXPECT_STREQ(profile.GetActionDescription(Middle, 2), L"one");
+    EXPECT_EQ(profile.GetMovement2Scroll(Middle, 2)->getSensitivityY(), 9);
     // Layer 3 takes layer 1's flags; layer 1 keeps its own; targets stay in place.
     EXPECT_TRUE(profile.GetRevertLayer1(2));
     EXPECT_TRUE(profile.GetLayerDisabledNextPrev(2, false));

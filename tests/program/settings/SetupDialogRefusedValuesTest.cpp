@@ -2,8 +2,9 @@
 // Apply (or at a change of profile) saves nothing, brings the page up with the
 // refused text still in its field, and keeps Apply for when it is mended;
 // values of the file that a page could never take are shown within its range
-// and kept as they are until the user edits them, and an edit undone after an
-// Apply is applied in turn;
+// and kept as they are until the user edits them (also through an editor and
+// the arrows, which step from the number shown), an edit undone after an
+// Apply is applied in turn, and only an edit enables Apply;
 // edits on a page outlive the global settings sheet; and the arrows beside the
 // timed layer switch step its seconds.
 
@@ -26,6 +27,7 @@
 #include "SetupDialogDriver.h"
 #include "SetupDialogIds.h"
 #include "TempFolder.h"
+#include "TimedClicks.h"
 #include "WaitFor.h"
 #include "resource.h"
 
@@ -146,7 +148,7 @@ TEST_F(SetupDialogRefusedValues, ASwitchTimeOutOfRangeOnALayerPageIsRefusedAtApp
     ASSERT_TRUE(TypeIntoEdit(seconds, L"45"));
     ASSERT_TRUE(WaitFor([&] { return IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs));
     ASSERT_NO_FATAL_FAILURE(
-        ExpectRefusedApply(kLayer2Tab, seconds, L"Enter a number between 0.1 and 30.", "setup-refused-layer.png"));
+        ExpectRefusedApply(kLayer2Tab, seconds, L"Switch to \u2026 after \u2026 seconds\n\nEnter a number between 0.1 and 30.", "setup-refused-layer.png"));
 
     // Mended, the time and the layer's flags reach the file together.
     ASSERT_TRUE(TypeIntoEdit(seconds, L"2.5"));
@@ -170,7 +172,7 @@ TEST_F(SetupDialogRefusedValues, AnEmptyStepSizeOnTheScrollingPageIsRefusedAtApp
     ASSERT_TRUE(ClickControl(::GetDlgItem(page, IDC_SCROLL_INVERT)));
     ASSERT_TRUE(WaitFor([&] { return IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs));
     ASSERT_TRUE(TypeIntoEdit(vertical, L""));
-    ASSERT_NO_FATAL_FAILURE(ExpectRefusedApply(kScrollingTab, vertical, L"Enter an integer.", "setup-refused-scrolling.png"));
+    ASSERT_NO_FATAL_FAILURE(ExpectRefusedApply(kScrollingTab, vertical, L"Vertical Lines\n\nEnter an integer.", "setup-refused-scrolling.png"));
 
     ASSERT_TRUE(TypeIntoEdit(vertical, L"4"));
     ASSERT_TRUE(ApplyByClick());
@@ -188,17 +190,18 @@ TEST_F(SetupDialogRefusedValues, AnEmptyIgnoreTimeOnTheOptionsPageIsRefusedAtApp
     const HWND page = FindPage(m_dialog, IDC_OPT_VSCROLL_TIME);
     ASSERT_NE(page, nullptr);
     const HWND time = ::GetDlgItem(page, IDC_OPT_VSCROLL_TIME);
+    const wchar_t* const kIgnoreTimeRefused = L"Ignore repeated remapped vertical scroll\n\nEnter an integer.";
     ASSERT_TRUE(ClickControl(::GetDlgItem(page, IDC_OPT_IGNORE_VSCROLL)));
     ASSERT_TRUE(WaitFor([&] { return IsEnabled(m_dialog, IDOK); }, kDialogTimeoutMs));
     ASSERT_TRUE(TypeIntoEdit(time, L""));
-    ASSERT_NO_FATAL_FAILURE(ExpectRefusedApply(kOptionsTab, time, L"Enter an integer.", "setup-refused-options.png"));
+    ASSERT_NO_FATAL_FAILURE(ExpectRefusedApply(kOptionsTab, time, kIgnoreTimeRefused, "setup-refused-options.png"));
 
     // Another profile is not shown while the page refuses.
     ASSERT_TRUE(ClickTab(m_dialog, kLayer1Tab));
     const HWND list = ::GetDlgItem(m_dialog, IDC_SETUP_PROFILES);
     const int height = static_cast<int>(::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
     ASSERT_TRUE(ClickControlAt(list, 60, height + height / 2));
-    ASSERT_NO_FATAL_FAILURE(ExpectRefusal(kOptionsTab, time, L"", L"Enter an integer.", "setup-refused-profile-change.png"));
+    ASSERT_NO_FATAL_FAILURE(ExpectRefusal(kOptionsTab, time, L"", kIgnoreTimeRefused, "setup-refused-profile-change.png"));
     EXPECT_EQ(::SendMessageW(list, LB_GETCURSEL, 0, 0), 0) << "the profile shown stays selected";
     EXPECT_EQ(TextOf(m_dialog, IDC_SETUP_DESCRIPTION).rfind(L"Default", 0), 0u);
 
@@ -249,13 +252,25 @@ protected:
     {
         // Values no field shows as they are: timed switches beyond the layer
         // pages' range (the first layer's field is hidden), the system's
-        // pointer speed, a speed between the slider's steps, and the
-        // description of an action that has no editor.
+        // pointer speed, a speed between the slider's steps, the description
+        // of an action that has no editor, lines to scroll beyond the arrows'
+        // range, a held button on the tilt wheel (whose picker does not offer
+        // it), and hold times beyond the editor's range (the second row unticked).
         CApplicationSettings* standard = settings.GetDefaultApp();
         standard->SetAutoSwitchTime(0, 45.0);
         standard->SetAutoSwitchTime(1, 45.0);
         standard->SetMouseSpeed(-1);
         standard->SetLayerName(L"Typing", 1);
+        standard->SetScrollLines(500);
+        standard->SetActions(TiltLeft, 0, ACTION_BUTTON_HELD);
+        auto* held = new CBRMPTimedClicks();
+        held->Initialise(XRight, false);
+        held->SetTime(1, 20);
+        held->SetEnabled(1, true);
+        held->SetTime(2, 20000);
+        held->SetEnabled(2, false);
+        standard->SetActions(XRight, 0, ACTION_BUTTON_HELD);
+        standard->SetTimedClicks(XRight, 0, held);
         auto* profile = new CApplicationSettings(&settings, false, -1);
         profile->SetApplication(L"notepad.exe");
         profile->OverrideMouseSpeed(true);
@@ -263,6 +278,25 @@ protected:
         profile->SetActions(Right, 0, ACTION_DOUBLE_CLICK);
         profile->SetActionDescription(Right, 0, L"Open");
         settings.AddApplication(profile);
+    }
+
+    // The timed-click editor of the first layer's mouse button 5, opened
+    // with a real click on its edit button.
+    HWND OpenHeldButtonEditor()
+    {
+        const HWND page = FindPage(m_dialog, IDC_LAYER_EDIT_FIRST + XRight, true);
+        if (page == nullptr || !ClickControl(::GetDlgItem(page, IDC_LAYER_EDIT_FIRST + XRight)))
+            return nullptr;
+        return WaitForDialogTitled(m_program.ProcessId(), L"Button Held Time Dependent Actions");
+    }
+
+    // A real click on the upper or lower arrow of an up-down.
+    static ::testing::AssertionResult ClickArrow(HWND arrows, bool up)
+    {
+        RECT rect{};
+        ::GetWindowRect(arrows, &rect);
+        const int height = rect.bottom - rect.top;
+        return ClickControlAt(arrows, (rect.right - rect.left) / 2, up ? height / 4 : height * 3 / 4);
     }
 };
 }
@@ -289,6 +323,7 @@ TEST_F(SetupDialogUntouchedValues, ValuesTheFieldsCannotShowAsTheyAreSurviveAnAp
     EXPECT_DOUBLE_EQ(standard->GetAutoSwitchTime(0), 45.0);
     EXPECT_DOUBLE_EQ(standard->GetAutoSwitchTime(1), 45.0);
     EXPECT_EQ(standard->GetMouseSpeed(), -1);
+    EXPECT_EQ(standard->GetActions(TiltLeft, 0), ACTION_BUTTON_HELD);
     ASSERT_EQ(saved->GetApplicationCount(), 1);
     const CApplicationSettings* profile = saved->GetApplication(0);
     EXPECT_EQ(profile->GetMouseSpeed(), 7);
@@ -322,6 +357,74 @@ TEST_F(SetupDialogUntouchedValues, AnEditUndoneAfterAnApplyIsAppliedInTurnAndAFa
     EXPECT_STREQ(saved->GetDefaultApp()->GetLayerName(1), L"Typing");
     EXPECT_EQ(saved->GetDefaultApp()->GetAutoSwitchLayer(1), 0);
     EXPECT_DOUBLE_EQ(saved->GetDefaultApp()->GetAutoSwitchTime(1), 45.0) << "the time shown as 30 was never edited";
+}
+
+TEST_F(SetupDialogUntouchedValues, HoldTimesBeyondTheEditorsRangeAreKeptThroughAnEditOfTheDescription)
+{
+    const HWND editor = OpenHeldButtonEditor();
+    ASSERT_NE(editor, nullptr) << programtest::DescribeWindows();
+    EXPECT_EQ(TextOf(editor, IDC_TC_TIME1), L"20");
+    EXPECT_EQ(TextOf(editor, IDC_TC_TIME2), L"20000");
+    ASSERT_TRUE(TypeIntoEdit(::GetDlgItem(editor, IDC_ED_DESCRIPTION), L"Hold"));
+    programtest::SaveScreenshot(L"setup-held-times-kept.png");
+    ASSERT_TRUE(ClickControl(::GetDlgItem(editor, IDOK)));
+    std::wstring refusal;
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(editor); }, kDialogTimeoutMs))
+        << "refused: " << testing::PrintToString(FindMessageBox(m_program.ProcessId(), &refusal) ? refusal : L"");
+    ASSERT_TRUE(ApplyByClick());
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    const CBRMPTimedClicks* held = saved->GetDefaultApp()->GetTimedClicks(XRight, 0);
+    ASSERT_NE(held, nullptr);
+    EXPECT_STREQ(held->GetDescription(), L"Hold");
+    EXPECT_EQ(held->GetTime(1), 20);
+    EXPECT_EQ(held->GetTime(2), 20000);
+    EXPECT_TRUE(held->GetEnabled(1));
+    EXPECT_FALSE(held->GetEnabled(2));
+}
+
+TEST_F(SetupDialogUntouchedValues, TheArrowsStepFromTheNumberShownAndAFarTimeStaysUntilItsNumberChanges)
+{
+    // 500 lines lie beyond the arrows' 0 to 100: up goes no further, down comes into the range.
+    ASSERT_TRUE(ClickTab(m_dialog, kScrollingTab));
+    const HWND scrolling = FindPage(m_dialog, IDC_SCROLL_LINES, true);
+    ASSERT_NE(scrolling, nullptr);
+    const HWND lines = ::GetDlgItem(scrolling, IDC_SCROLL_LINES);
+    ASSERT_EQ(TextOf(lines), L"500");
+    ASSERT_TRUE(ClickArrow(::GetDlgItem(scrolling, IDC_SCROLL_LINES_SPIN), true));
+    ASSERT_TRUE(ClickArrow(::GetDlgItem(scrolling, IDC_SCROLL_LINES_SPIN), false));
+    EXPECT_TRUE(WaitFor([&] { return TextOf(lines) == L"100"; }, kDialogTimeoutMs)) << testing::PrintToString(TextOf(lines));
+
+    // The second layer's 45 seconds show as 30, the most the field takes: up changes nothing.
+    ASSERT_TRUE(ClickTab(m_dialog, kLayer2Tab));
+    const HWND page = FindPage(m_dialog, IDC_LAYER_SWITCH_TIME, true);
+    ASSERT_NE(page, nullptr);
+    const HWND seconds = ::GetDlgItem(page, IDC_LAYER_SWITCH_TIME);
+    ASSERT_EQ(TextOf(seconds), L"30");
+    ASSERT_TRUE(ClickArrow(::GetDlgItem(page, IDC_LAYER_SWITCH_SPIN), true));
+    // Typed after the click: by the time the name is in, the arrow was taken.
+    ASSERT_TRUE(TypeIntoEdit(::GetDlgItem(page, IDC_LAYER_NAME), L"Typingx"));
+    EXPECT_EQ(TextOf(seconds), L"30");
+    ASSERT_TRUE(ApplyByClick());
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->GetDefaultApp()->ScrollLines(), 100);
+    EXPECT_STREQ(saved->GetDefaultApp()->GetLayerName(1), L"Typingx");
+    EXPECT_DOUBLE_EQ(saved->GetDefaultApp()->GetAutoSwitchTime(1), 45.0) << "the number shown never changed";
+}
+
+TEST_F(SetupDialogUntouchedValues, OnlyAnEditEnablesApplyNotTheFillingOfFarValuesNorAnEditorConfirmedUnchanged)
+{
+    // Filled from a file with far switch times and a held button on the
+    // tilt wheel; then the held button's editor confirmed as it opened.
+    const HWND editor = OpenHeldButtonEditor();
+    ASSERT_NE(editor, nullptr) << programtest::DescribeWindows();
+    ASSERT_TRUE(ClickControl(::GetDlgItem(editor, IDOK)));
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(editor); }, kDialogTimeoutMs));
+    // The dialog takes a sent message only once the click's handler is done.
+    DWORD_PTR ignored = 0;
+    ASSERT_NE(::SendMessageTimeoutW(m_dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kDialogTimeoutMs, &ignored), 0);
+    EXPECT_FALSE(IsEnabled(m_dialog, IDOK)) << "Apply is lit with nothing edited";
 }
 
 TEST_F(SetupDialogRefusedValues, TheArrowsBesideTheSwitchTimeStepItBySecondsAndApplyStoresIt)

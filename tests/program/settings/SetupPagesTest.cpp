@@ -172,7 +172,9 @@ TEST_F(SetupPages, ThePointerSpeedIsAppliedAndASwitchedOffCommandIsKept)
     EXPECT_FALSE(::IsWindowEnabled(speed));
     ::PostMessageW(::GetDlgItem(m_options, IDC_OPT_OVERRIDE_SPEED), BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(speed) != FALSE; }, kDialogTimeoutMs));
-    ::SendMessageW(speed, TBM_SETPOS, TRUE, 3);
+    // The start speed 7 stands at 3: the slider moves off it.
+    ASSERT_EQ(::SendMessageW(speed, TBM_GETPOS, 0, 0), 3);
+    ::SendMessageW(speed, TBM_SETPOS, TRUE, 4);
     ::SendMessageW(m_options, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(speed));
 
     // The application profile: its command field shows nothing while the command is off.
@@ -187,7 +189,7 @@ TEST_F(SetupPages, ThePointerSpeedIsAppliedAndASwitchedOffCommandIsKept)
 
     auto saved = Saved();
     EXPECT_TRUE(saved->GetDefaultApp()->OverrideMouseSpeed());
-    EXPECT_EQ(saved->GetDefaultApp()->GetMouseSpeed(), 6);
+    EXPECT_EQ(saved->GetDefaultApp()->GetMouseSpeed(), 8);
     ASSERT_EQ(saved->GetApplicationCount(), 2);
     CApplicationSettings* profile = saved->GetApplication(0);
     EXPECT_FALSE(profile->IsProfileScriptEnabled());
