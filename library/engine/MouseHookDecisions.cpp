@@ -168,23 +168,10 @@ bool IsFastWheel(const LastWheelNotch& last, int button, DWORD now)
     return last.button != 0 && last.button == button && now - last.time < kFastWheelMs;
 }
 
-InjectedSource ClassifyInjected(bool injected, std::atomic<int>& injectCount, ULONG_PTR extraInfo,
-                                ULONG_PTR ownSignature, bool remapForeign, bool* countMismatch)
+InjectedSource ClassifyInjected(bool injected, ULONG_PTR extraInfo, ULONG_PTR ownSignature, bool remapForeign)
 {
-    if (countMismatch != nullptr)
-        *countMismatch = false;
     if (!injected)
         return InjectedSource::Real;
-    int count = injectCount.load();
-    while (count > 0)
-    {
-        if (injectCount.compare_exchange_weak(count, count - 1))
-        {
-            if (countMismatch != nullptr)
-                *countMismatch = extraInfo != ownSignature;
-            return InjectedSource::Own;
-        }
-    }
     if (extraInfo == ownSignature)
         return InjectedSource::Own;
     return remapForeign ? InjectedSource::ForeignRemapped : InjectedSource::Foreign;

@@ -12,6 +12,7 @@
 #include "EngineInput.h"
 #include "EngineResets.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "LockAxis.h"
 #include "Logger.h"
 #include "MouseInfo.h"
@@ -23,6 +24,15 @@
 #include "ThreadLock.h"
 
 short g_nStickyState[StickyKindCount] = {};
+
+void SetStickyState(int kind, int state)
+{
+    if (kind < 0 || kind >= StickyKindCount)
+        return;
+    g_nStickyState[kind] = static_cast<short>(state);
+    // An engaged sticky state is something the library holds for the user.
+    g_held.SetSticky(kind, state > 0);
+}
 
 namespace
 {
@@ -49,8 +59,9 @@ std::wstring g_stickyKeys[kSlots];
 // the release reaches the engine).
 bool DownSeen(int button)
 {
-    return button >= 0 && button < kButtons && (g_bDownSeen[button] != 0 || g_hook.bButtonDown[button] != 0);
+    return button >= 0 && button < kButtons && g_held.PressSeen(button);
 }
+
 
 bool ValidSlot(int button, int layer)
 {
@@ -120,6 +131,8 @@ void OnEngineReset(EngineResetReason reason, POINT point)
         ResetAllSticky(point);
         for (auto& keys : g_stickyKeys)
             keys.clear();
+        // The slots that flag held "during" keys go with the old profiles.
+        g_held.ForgetDuringKeys();
         ForgetChord();
         DropPendingScroll();
     }
@@ -181,7 +194,7 @@ bool StickyButton(POINT point, HWND window, int button, int kind, int eventKind,
         if (state >= 2)
             CLogger::LogDebug(L"%s Sticky: Button *UP*", name);
     }
-    g_nStickyState[kind] = static_cast<short>(step.state);
+    SetStickyState(kind, static_cast<short>(step.state));
     if (step.press == 1)
     {
         QueueButton(kind, 1, point);
@@ -218,7 +231,7 @@ bool StickyKeyRepeat(POINT point, HWND window, int button, int layer, const wcha
                 ReleaseStickyRepeatKeys(repeating, l, point);
             }
         }
-        g_nStickyState[STICKY_KEYREPEAT] = 0;
+        SetStickyState(STICKY_KEYREPEAT, 0);
         g_nRepeatButton = -1;
         if (repeating == button)
             return true;
@@ -226,7 +239,7 @@ bool StickyKeyRepeat(POINT point, HWND window, int button, int layer, const wcha
     if (keys == nullptr || !ValidSlot(button, layer))
         return false;
     SendKeysStateSingleShot(keys, point, window, false, true);
-    g_nStickyState[STICKY_KEYREPEAT] = 1;
+    SetStickyState(STICKY_KEYREPEAT, 1);
     StickyKeys(button, layer) = keys;
     StartRepeat(button, delayMs);
     return true;
@@ -240,7 +253,7 @@ bool StickyKeyHold(POINT point, HWND window, int button, int layer, const wchar_
     CThreadLock lock(L"StickyKeyHold");
     int state = g_nStickyState[STICKY_KEYHOLD];
     auto engage = [&]() {
-        g_nStickyState[STICKY_KEYHOLD] = 1;
+        SetStickyState(STICKY_KEYHOLD, 1);
         if (keys != nullptr)
         {
             SendKeyStateWhileDown(keys, false, point, window);
@@ -252,7 +265,7 @@ bool StickyKeyHold(POINT point, HWND window, int button, int layer, const wchar_
         if (state == 1)
         {
             CLogger::LogDebug(L"%s Sticky: Ignore button down", name);
-            g_nStickyState[STICKY_KEYHOLD] = 2;
+            SetStickyState(STICKY_KEYHOLD, 2);
         }
         else
         {
@@ -286,7 +299,7 @@ bool StickyKeyHold(POINT point, HWND window, int button, int layer, const wchar_
             SendKeyStateWhileDown(held.c_str(), true, point, window);
             held.clear();
         }
-        g_nStickyState[STICKY_KEYHOLD] = 0;
+        SetStickyState(STICKY_KEYHOLD, 0);
     }
     return true;
 }
@@ -309,7 +322,7 @@ void ResetSticky(POINT point, int kind, int layer, int button)
             QueueButton(kind, 2, point);
             UnlockAxes(layer, g_engine.pCurrentApp);
             ::ReleaseCapture();
-            g_nStickyState[kind] = 0;
+            SetStickyState(kind, 0);
         }
         else if (kind == STICKY_KEYREPEAT || kind == STICKY_KEYHOLD)
         {
@@ -329,7 +342,7 @@ void ResetSticky(POINT point, int kind, int layer, int button)
                     CLogger::LogMessage(L"No sticky repeat timer to stop");
                 }
                 g_nRepeatButton = -1;
-                g_nStickyState[kind] = 0;
+                SetStickyState(kind, 0);
                 if (kind == STICKY_KEYREPEAT)
                 {
                     for (int b = 0; b < kButtons; ++b)
@@ -349,7 +362,7 @@ void ResetSticky(POINT point, int kind, int layer, int button)
                 g_pActiveMTS = nullptr;
             }
             g_nMTSCursorState = 0;
-            g_nStickyState[kind] = 0;
+            SetStickyState(kind, 0);
             if (g_pSettings != nullptr && g_pSettings->m_bMovementToScrollCursor && !g_bReloading)
                 RestoreLayerCursor();
         }
@@ -369,7 +382,7 @@ void ResetSticky(POINT point, int kind, int layer, int button)
                                   L"BRMP");
             }
             // The speed is back, so the next press must slow it again.
-            g_nStickyState[kind] = 0;
+            SetStickyState(kind, 0);
         }
     }
     if (kind == STICKY_KEYHOLD)
@@ -379,7 +392,7 @@ void ResetSticky(POINT point, int kind, int layer, int button)
             for (int l = 0; l < kLayers; ++l)
                 if (button < 0 || (b == button && l == layer))
                     ReleaseStickyHoldKeys(b, l, point);
-        g_nStickyState[STICKY_KEYHOLD] = 0;
+        SetStickyState(STICKY_KEYHOLD, 0);
     }
 }
 
@@ -470,6 +483,7 @@ void ResetDuringKeys(POINT point)
             continue;
         CLogger::LogDebug(L"Resetting keys for button %d", b);
         profile->SetResetKeys(b, layer, false);
+        g_held.EndDuringKeys(b);
         const wchar_t* keys = profile->GetKeystrokes(b, layer);
         if (keys != nullptr)
             SendKeyStateWhileDown(keys, true, point, nullptr);
@@ -479,4 +493,12 @@ void ResetDuringKeys(POINT point)
 void ResetStickyByKey(POINT point, bool control)
 {
     ResetOtherSticky(point, -1, control);
+}
+
+void ForgetStickyStates()
+{
+    for (int kind = 0; kind < StickyKindCount; ++kind)
+        SetStickyState(kind, 0);
+    for (auto& keys : g_stickyKeys)
+        keys.clear();
 }
