@@ -15,6 +15,7 @@
 #include "Folders.h"
 #include "Globals.h"
 #include "HeldInput.h"
+#include "StickyButtons.h"
 #include "Handles.h"
 #include "LastWheel.h"
 #include "HookWorkers.h"
@@ -363,9 +364,12 @@ void RepairGlobalLockAfter(DWORD deadTid)
 // What the hooks knew of the buttons: without hooks nobody follows them, so a
 // press taken over before a stop tells nothing about a release after a start,
 // and a change of layer while the hooks are out must not press them again.
+// What the library held for the user went with the input thread, whose end
+// released it: no sticky state is engaged any more.
 void ForgetButtonStates()
 {
     g_held.Forget();
+    ForgetStickyStates();
 }
 
 bool SystemHoldsButton(int button)

@@ -772,9 +772,13 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
     }
     // A release of the user's or another program's that goes on to the
     // system ends the library's press of that button there too: the system
-    // has the button up now.
+    // has the button up now, and the stop must not release it again.
     if (isButton && event.kind == 2 && source != InjectedSource::Own && (passNow || !run.takenOver || run.passAnyway != 0))
+    {
         g_held.ReleasedInSystem(event.button);
+        if (CSendInput* queue = g_threads.pSendInput)
+            queue->PressReleasedElsewhere(event.button);
+    }
     if (passNow)
         return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
     const bool userPress = isButton && event.kind == 1 && source != InjectedSource::Own && source != InjectedSource::Foreign;

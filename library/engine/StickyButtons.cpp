@@ -62,6 +62,30 @@ bool DownSeen(int button)
     return button >= 0 && button < kButtons && g_held.PressSeen(button);
 }
 
+// The slot that engaged each sticky mouse button, and across a reload what it
+// held: a reload keeps a sticky button whose action stays the same.
+struct StickyOrigin
+{
+    int button = -1;
+    int layer = 0;
+    const CApplicationSettings* profile = nullptr;   // valid until the next reload
+};
+StickyOrigin g_stickyOrigin[STICKY_XRIGHT + 1];
+struct KeptSticky
+{
+    bool kept = false;
+    int code = 0;
+    bool isDefault = false;
+    std::wstring fullName;
+};
+KeptSticky g_keptSticky[STICKY_XRIGHT + 1];
+
+int OriginCode(const CApplicationSettings* profile, const StickyOrigin& origin)
+{
+    if (profile == nullptr || g_pSettings == nullptr)
+        return ACTION_NO_CHANGE;
+    return ResolveSlot(profile, g_pSettings->GetDefaultApp(), origin.button, origin.layer).code;
+}
 
 bool ValidSlot(int button, int layer)
 {
@@ -128,7 +152,28 @@ void OnEngineReset(EngineResetReason reason, POINT point)
             ReloadMark() { g_bReloading = true; }
             ~ReloadMark() { g_bReloading = false; }
         } mark;
-        ResetAllSticky(point);
+        // A sticky button goes on across the reload when its slot's action
+        // stays (EndStickyChangedByReload decides once the new profiles are
+        // in); every other sticky state ends.
+        for (int kind = STICKY_LEFT; kind <= STICKY_XRIGHT; ++kind)
+        {
+            KeptSticky& kept = g_keptSticky[kind];
+            const StickyOrigin& origin = g_stickyOrigin[kind];
+            kept = KeptSticky{};
+            if (g_nStickyState[kind] < 1 || origin.profile == nullptr || origin.profile != g_engine.pCurrentApp)
+                continue;
+            kept.kept = true;
+            kept.code = OriginCode(origin.profile, origin);
+            kept.isDefault = origin.profile->IsDefault();
+            kept.fullName = origin.profile->GetFullName() != nullptr ? origin.profile->GetFullName() : L"";
+        }
+        for (int kind = 0; kind < StickyKindCount; ++kind)
+        {
+            if (kind > STICKY_XRIGHT || !g_keptSticky[kind].kept)
+                ResetSticky(point, kind, g_engine.nCurrentLayer, -1);
+        }
+        for (auto& origin : g_stickyOrigin)
+            origin.profile = nullptr;
         for (auto& keys : g_stickyKeys)
             keys.clear();
         // The slots that flag held "during" keys go with the old profiles.
@@ -197,6 +242,7 @@ bool StickyButton(POINT point, HWND window, int button, int kind, int eventKind,
     SetStickyState(kind, static_cast<short>(step.state));
     if (step.press == 1)
     {
+        g_stickyOrigin[kind] = StickyOrigin{button, g_engine.nCurrentLayer, g_engine.pCurrentApp};
         QueueButton(kind, 1, point);
         if (window != nullptr)
             ::SetCapture(window);
@@ -483,10 +529,13 @@ void ResetDuringKeys(POINT point)
             continue;
         CLogger::LogDebug(L"Resetting keys for button %d", b);
         profile->SetResetKeys(b, layer, false);
+        // The keys the button's action pressed: a "Button Held" press holds
+        // those of its chosen entry, not the slot's own.
+        const wchar_t* held = g_held.DuringKeys(b, layer);
+        const std::wstring keys = held != nullptr ? held : (profile->GetKeystrokes(b, layer) != nullptr ? profile->GetKeystrokes(b, layer) : L"");
         g_held.EndDuringKeys(b);
-        const wchar_t* keys = profile->GetKeystrokes(b, layer);
-        if (keys != nullptr)
-            SendKeyStateWhileDown(keys, true, point, nullptr);
+        if (!keys.empty())
+            SendKeyStateWhileDown(keys.c_str(), true, point, nullptr);
     }
 }
 
@@ -495,10 +544,38 @@ void ResetStickyByKey(POINT point, bool control)
     ResetOtherSticky(point, -1, control);
 }
 
+void EndStickyChangedByReload(POINT point)
+{
+    const CApplicationSettings* profile = g_engine.pCurrentApp;
+    for (int kind = STICKY_LEFT; kind <= STICKY_XRIGHT; ++kind)
+    {
+        KeptSticky& kept = g_keptSticky[kind];
+        if (!kept.kept)
+            continue;
+        kept.kept = false;
+        if (g_nStickyState[kind] < 1)
+            continue;
+        StickyOrigin& origin = g_stickyOrigin[kind];
+        const bool sameProfile = profile != nullptr && profile->IsDefault() == kept.isDefault &&
+                                 (kept.isDefault || (profile->GetFullName() != nullptr && kept.fullName == profile->GetFullName()));
+        if (sameProfile && OriginCode(profile, origin) == kept.code)
+        {
+            CLogger::LogDebug(L"%s Sticky: Kept across the reload", kStickyNames[kind]);
+            origin.profile = profile;
+            continue;
+        }
+        ResetSticky(point, kind, g_engine.nCurrentLayer, -1);
+    }
+}
+
 void ForgetStickyStates()
 {
     for (int kind = 0; kind < StickyKindCount; ++kind)
         SetStickyState(kind, 0);
+    for (auto& origin : g_stickyOrigin)
+        origin = StickyOrigin{};
+    for (auto& kept : g_keptSticky)
+        kept = KeptSticky{};
     for (auto& keys : g_stickyKeys)
         keys.clear();
 }

@@ -69,5 +69,10 @@ void ResetDuringKeys(POINT point);
 void ResetStickyByKey(POINT point, bool control);
 // Whether any sticky state is above 0.
 bool AnyStickyActive();
-// Every sticky state idle and no sticky keys kept, nothing queued.
+// After a reload put the new profiles in: a sticky button the reload kept
+// ends unless the slot that engaged it has the same action in the profile in
+// force (global lock held).
+void EndStickyChangedByReload(POINT point);
+// The hooks stopped, and with them whatever was held (the input thread's end
+// released it): every sticky state is idle, nothing is queued.
 void ForgetStickyStates();
