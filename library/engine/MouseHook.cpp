@@ -1004,11 +1004,6 @@ void CALLBACK ProcessMouseOverTimerProc(HWND, UINT, UINT_PTR id, DWORD)
     if (!g_mouseOverRequest.TakeDue(now, point, decisions))
         return;
     const CheckDealtWith counted;
-    if (g_mouseOverRequest.Voided(decisions))
-    {
-        CLogger::LogDebug(L"ProcessMouseOverTimerProc: A button decided the profile since the check was asked - skipping");
-        return;
-    }
     // Whatever is held keeps the profile of its press (a sticky drag, a
     // button that clicks another, a repeat): the release asks again.
     if (g_held.AnythingHeld() || IsBRMPDisabled(true))
@@ -1016,6 +1011,10 @@ void CALLBACK ProcessMouseOverTimerProc(HWND, UINT, UINT_PTR id, DWORD)
         CLogger::LogDebug(L"ProcessMouseOverTimerProc: A button is down or remapping is off - skipping");
         return;
     }
+    // A button decided the profile since: the check may still bring the
+    // window forward by hovering, but switches no profile.
+    if (g_mouseOverRequest.Voided(decisions))
+        CLogger::LogDebug(L"ProcessMouseOverTimerProc: A button decided the profile since the check was asked - hover activation only");
     CLogger::LogDebug(L"ProcessMouseOverTimerProc: Checking MouseOver(%d,%d)...", static_cast<int>(point.x),
                       static_cast<int>(point.y));
     lock.Release();
@@ -1149,19 +1148,26 @@ bool ProcessMouseOver(POINT point, unsigned long long decisions)
         g_mouseOverRequest.AskAsOf(point, TickNow(), kMouseOverRetryMs, decisions);
         return true;
     }
-    // A switch made while the window was read (the keyboard) and a button's
-    // decision, whether it switched or not, are newer.
-    if (ProfileSwitchCount() != switches || g_mouseOverRequest.Voided(decisions) || !::IsWindow(window))
-    {
-        CLogger::LogDebug(L"ProcessMouseOver: The profile was decided meanwhile - skipping");
+    if (!::IsWindow(window))
         return true;
-    }
 
     // The wheel record of the window under the cursor names its profile.
     g_LastWheel.Reset();
     RefreshWheelRecord(window, point);
     CApplicationSettings* profile = g_LastWheel.m_pApp;
     const wchar_t* process = g_LastWheel.m_szProcess;
+    // A switch made while the window was read (the keyboard) and a button's
+    // decision, whether it switched or not, are newer: the window under the
+    // pointer does not overrule them, but it still comes forward by hovering.
+    if (ProfileSwitchCount() != switches || g_mouseOverRequest.Voided(decisions))
+    {
+        CLogger::LogDebug(L"ProcessMouseOver: The profile was decided meanwhile - hover activation only");
+        if (profile != nullptr && profile->GetDisableMouseOver())
+            CancelHoverActivation();
+        else
+            HoverActivation(window, profile);
+        return true;
+    }
     bool switched = false;
     if (profile != nullptr)
     {

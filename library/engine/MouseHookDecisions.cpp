@@ -217,8 +217,12 @@ void MouseOverRequest::AskAsOf(POINT point, DWORD now, DWORD delayMs, unsigned l
         if ((state & 1) != 0)
         {
             // Merged: the pending request stands for its newest asker too.
-            if ((state >> 1) >= decisions ||
-                m_state.compare_exchange_weak(state, asked, std::memory_order_acq_rel))
+            if ((state >> 1) >= decisions)
+                return;
+            // The pending one is void for this asker, which asks afresh with
+            // its own delay rather than the void request's time.
+            m_due.store(now + delayMs, std::memory_order_relaxed);
+            if (m_state.compare_exchange_weak(state, asked, std::memory_order_acq_rel))
                 return;
             continue;
         }

@@ -102,9 +102,11 @@ bool IsNonClientHit(LRESULT hit);
 //
 // A button's decision of the profile is newer than every check asked before
 // it: each request and each check taken remembers how many decisions it has
-// seen, and one asked before the last decision is void (it is taken when due
-// and then dropped; a check running meanwhile neither switches nor asks
-// again as of its own time).
+// seen, and one asked before the last decision is void (taken when due, it
+// switches no profile, though the window under the pointer may still come
+// forward by hovering; a check running meanwhile neither switches nor asks
+// again as of its own time). A request asked while a void one is pending
+// replaces it, with its own delay.
 class MouseOverRequest
 {
 public:

@@ -238,6 +238,28 @@ TEST(MouseOverRequest, TheCheckComesTheFirstRequestsDelayAfterItAtTheLastPoint)
     EXPECT_EQ(request.LastAsked(), 1200u);
 }
 
+TEST(MouseOverRequest, ARequestAfterAButtonsDecisionAsksAfreshWithItsOwnDelay)
+{
+    MouseOverRequest request;
+    POINT point{};
+    unsigned long long decisions = 0;
+    // A move asks; a click decides before it is due, and its release asks.
+    request.Ask(POINT{10, 20}, 1000, 150);
+    request.Decided();
+    request.Ask(POINT{30, 40}, 1100, 300);
+    EXPECT_FALSE(request.TakeDue(1150, point, decisions)) << "not at the void request's time";
+    EXPECT_FALSE(request.TakeDue(1399, point, decisions)) << "one tick before its own";
+    ASSERT_TRUE(request.TakeDue(1400, point, decisions));
+    EXPECT_EQ(point.x, 30);
+    EXPECT_FALSE(request.Voided(decisions)) << "asked after the decision";
+
+    // A void request taken when due still names its decisions, and is void.
+    request.Ask(POINT{1, 2}, 2000, 150);
+    request.Decided();
+    ASSERT_TRUE(request.TakeDue(2150, point, decisions));
+    EXPECT_TRUE(request.Voided(decisions));
+}
+
 TEST(MouseOverRequest, ARequestAcrossTheTickCountWrappingComesDueOnTime)
 {
     MouseOverRequest request;
