@@ -74,6 +74,7 @@
 #include "ApplicationSettings.h"
 #include "BenchGoals.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "HelperProcess.h"
 #include "Hooks.h"
 #include "ImportCounter.h"
@@ -926,7 +927,7 @@ public:
         }
         ULONG_PTR expected = 0;
         if (row.config == Mapped)
-            expected = reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook);
+            expected = OwnInputSignature();
         else if (row.config == Remap)
             expected = kRemapMark;
         if (down->extra != expected || up->extra != expected)

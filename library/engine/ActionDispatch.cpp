@@ -19,6 +19,7 @@
 #include "Control.h"
 #include "EngineInput.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "LogCaughtException.h"
 #include "Logger.h"
 #include "OSVersion.h"
@@ -220,7 +221,7 @@ bool Event::DownSeen() const
 {
     // A handled press, or a button held down while a layer change replays it
     // (the hook itself clears its down mark before a release arrives here).
-    return button >= 0 && button < ButtonCount && (g_bDownSeen[button] != 0 || g_hook.bButtonDown[button] != 0);
+    return button >= 0 && button < ButtonCount && g_held.PressSeen(button);
 }
 
 bool Quillon()

@@ -17,6 +17,7 @@
 #include "EngineCursors.h"
 #include "EngineInput.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "Logger.h"
 #include "MouseHook.h"
 #include "RepeatTimers.h"
@@ -110,7 +111,7 @@ void StartChord(const Event& e, CBRMPChords& chords)
 
 void ReleaseChordedButton(const Event& e, CBRMPChords* chords, int chorded)
 {
-    if (chorded >= 0 && chorded < ButtonCount && g_hook.bButtonDown[chorded] != 0)
+    if (chorded >= 0 && chorded < ButtonCount && g_held.UserHolds(chorded))
     {
         CLogger::LogDebug(L"Release chorded button (%s) action...", Name(chorded));
         CBRMPChord* entry = chords != nullptr ? chords->GetChord(chorded) : nullptr;
@@ -135,7 +136,7 @@ void ReleaseChordedButton(const Event& e, CBRMPChords* chords, int chorded)
         if (g_engine.hSetupWnd != nullptr && ::IsWindow(g_engine.hSetupWnd))
             ::PostMessageW(g_engine.hSetupWnd, BRMP_SetupHelperMsg, static_cast<WPARAM>(chorded), 2);
         // Its own release comes later and was already acted on.
-        g_hook.bReleasedByChord[chorded] = 1;
+        g_held.ReleaseTakenByChord(chorded);
     }
     else if (chorded == g_nRepeatButton.load())
     {
@@ -326,7 +327,7 @@ ChordResolution ResolveThroughChord(int button, int kind, int& code, CActionData
         return ChordResolution::NotChorded;
     const int chorded = chord->GetChordedButton();
     if (button != source && chorded != NoButton && chorded != button && chorded >= 0 && chorded < ButtonCount &&
-        g_hook.bButtonDown[chorded] != 0)
+        g_held.UserHolds(chorded))
     {
         CLogger::LogDebug(L"Unable to chord with [%s] while chorded with [%s]", Name(button), Name(chorded));
         return ChordResolution::Refused;

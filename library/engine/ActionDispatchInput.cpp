@@ -8,6 +8,7 @@
 #include "ApplicationSettings.h"
 #include "EngineInput.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "Logger.h"
 #include "RepeatTimers.h"
 #include "SendInput.h"
@@ -183,7 +184,7 @@ BYTE RevealDesktop(const Event& e)
                                           : nullptr;
     UINT pending = 0;
     g_threads.pSendInput->SendKeyState(VK_SPACE, false, 8, static_cast<UINT>(-1), false, e.Up(), delay,
-                               reinterpret_cast<ULONG_PTR>(g_threads.hKeyHook), layout, pending);
+                               OwnInputSignature(), layout, pending);
     g_threads.pSendInput->SignalQueue();
     return 1;
 }

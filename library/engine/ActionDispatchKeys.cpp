@@ -11,6 +11,7 @@
 #include "ApplicationSettings.h"
 #include "EngineInput.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "Logger.h"
 #include "ProfileTargeting.h"
 #include "RepeatTimers.h"
@@ -84,10 +85,16 @@ int FirstRepeatDelay(const Event& e, const CActionData& action)
     return delay;
 }
 
-void SetHeld(const Event& e, bool held)
+// The slot's flag of held "during" keys, and the keys themselves: those of
+// the action that pressed them (a "Button Held" entry's, not the slot's).
+void SetHeld(const Event& e, bool held, const wchar_t* keys = nullptr)
 {
     if (e.profile != nullptr && CApplicationSettings::ValidSlot(e.button, e.layer))
         e.profile->SetResetKeys(e.button, e.layer, held);
+    if (held)
+        g_held.HoldDuringKeys(e.button, e.layer, keys);
+    else
+        g_held.EndDuringKeys(e.button);
 }
 
 void StopKeyRepeat(const Event& e, const wchar_t* keys)
@@ -131,7 +138,7 @@ BYTE SimulatedKeys(const Event& e)
         break;
     }
     case KeyModeWork::HoldPress:
-        SetHeld(e, true);
+        SetHeld(e, true, keys);
         SendKeyStateWhileDown(keys, false, e.point, e.window);
         break;
     case KeyModeWork::HoldRelease:

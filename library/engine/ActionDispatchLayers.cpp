@@ -7,6 +7,7 @@
 #include "ActionDispatchState.h"
 #include "ApplicationSettings.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "Layers.h"
 #include "Logger.h"
 
@@ -21,17 +22,13 @@ namespace
 class ButtonOutOfLayerChange
 {
 public:
-    explicit ButtonOutOfLayerChange(int button) : m_button(button), m_down(g_hook.bButtonDown[button])
-    {
-        g_hook.bButtonDown[m_button] = 0;
-    }
-    ~ButtonOutOfLayerChange() { g_hook.bButtonDown[m_button] = m_down; }
+    explicit ButtonOutOfLayerChange(int button) : m_previous(g_held.LayerButton()) { g_held.SetLayerButton(button); }
+    ~ButtonOutOfLayerChange() { g_held.SetLayerButton(m_previous); }
     ButtonOutOfLayerChange(const ButtonOutOfLayerChange&) = delete;
     ButtonOutOfLayerChange& operator=(const ButtonOutOfLayerChange&) = delete;
 
 private:
-    int m_button;
-    BYTE m_down;
+    int m_previous;
 };
 } // namespace
 

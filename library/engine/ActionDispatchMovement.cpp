@@ -67,7 +67,7 @@ BYTE Blocked(const CMovement2Scroll& options)
 
 BYTE StickyMovementToScroll(const Event& e, CMovement2Scroll& options)
 {
-    short& state = g_nStickyState[STICKY_SCROLL];
+    StickyStateRef state(STICKY_SCROLL);
     if (e.Down())
     {
         if (state == 1)
@@ -296,7 +296,7 @@ BYTE SlowCursorSticky(const Event& e)
         return 0;
     }
     const int slow = SlowedSpeed();
-    short& state = g_nStickyState[STICKY_SLOWCURSOR];
+    StickyStateRef state(STICKY_SLOWCURSOR);
     if (e.Down())
     {
         if (state == 1)

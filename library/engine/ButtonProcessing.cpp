@@ -17,6 +17,7 @@
 #include "Debug.h"
 #include "EngineInput.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "LastWheel.h"
 #include "LockAxis.h"
 #include "Logger.h"
@@ -31,8 +32,6 @@
 #include "Tokens.h"
 #include "WindowFacts.h"
 #include "WindowFromPoint.h"
-
-BYTE g_bDownSeen[9] = {};
 
 namespace
 {
@@ -456,10 +455,9 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
         CLogger::LogMessage(L"ProcessButton: Invalid button %d", button);
         return 0;
     }
-    if (kind == kEventUp && g_hook.bReleasedByChord[button] != 0)
+    if (kind == kEventUp && g_held.TakeChordRelease(button))
     {
         CLogger::LogDebug(L"ProcessButton: Ignoring button up as it was previously a chord action!");
-        g_hook.bReleasedByChord[button] = 0;
         if (g_engine.hSetupWnd != nullptr && ::IsWindow(g_engine.hSetupWnd))
             ::PostMessageW(g_engine.hSetupWnd, BRMP_SetupHelperMsg, static_cast<WPARAM>(button), 2);
         return 1;
@@ -548,8 +546,7 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
             g_pGlobalChord->SetChordUsed();
         if (kind == kEventDown)
         {
-            g_bDownSeen[button] = 1;
-            g_hook.bButtonDown[button] = 1;
+            g_held.TookOver(button);
         }
         else
         {
@@ -557,7 +554,7 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
             // The system is asked only about a press this hook did not see:
             // a release of one it saw is never passed for that.
             const int vk = ButtonVirtualKey(button, g_system.nSwapButtons != 0);
-            if (vk != 0 && g_bDownSeen[button] == 0)
+            if (vk != 0 && !g_held.TookOverPress(button))
             {
                 const bool systemDown = (::GetAsyncKeyState(vk) & 0x8000) != 0;
                 if (PassReleaseForSync(kind, false, systemDown))
@@ -566,8 +563,7 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
                     result = 0;
                 }
             }
-            g_bDownSeen[button] = 0;
-            g_hook.bButtonDown[button] = 0;
+            g_held.HandledRelease(button);
         }
     }
     delete action;

@@ -14,11 +14,9 @@ class CApplicationSettings;
 int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE& fixUp, BYTE& block,
                                 BYTE& click);
 
-// Per button: a press of it was handled here. The hook's g_hook.bButtonDown says the
-// button is physically down and is updated before the event comes here, so a
-// release always finds it clear; this one still says whether its press was
-// ours. Cleared with any other handled event of the button.
-extern BYTE g_bDownSeen[9];
+// A handled press is recorded as taken over by the engine (g_held, HeldInput.h),
+// and any other handled event of the button ends it; the hook marks the user's
+// own press and release before the event comes here.
 
 // The window the profile in force was last decided for. A switch made by the
 // mouse-over or keyboard check records it, so that the next click there does

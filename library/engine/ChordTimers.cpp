@@ -55,7 +55,7 @@ void SendPhysicalDown(int button, POINT point)
     int physical = button;
     if (g_system.nSwapButtons != 0 && button <= 1)
         physical = 1 - button;
-    SendCountedMouseButton(physical, kEventDown, point, false);
+    SendMouseButton(physical, kEventDown, point, false, false);
     g_threads.pSendInput->SignalQueue();
 }
 

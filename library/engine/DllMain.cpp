@@ -5,6 +5,7 @@
 
 #include "Control.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "HookThread.h"
 #include "HookWorkers.h"
 #include "Hooks.h"
@@ -28,6 +29,8 @@ void LibraryAttach(HINSTANCE instance)
     g_engine.nIntegrityLevel = GetProcessIntegrityLevel(::GetCurrentProcessId(), ::GetCurrentProcess());
 
     g_hook.Reset();
+
+    g_held.Forget();
     g_engine.Reset();
     ::QueryPerformanceFrequency(&g_system.liFrequency);
     g_system.Reset();

@@ -5,6 +5,7 @@
 #include "ButtonEventKind.h"
 #include "DpiScaling.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "Layers.h"
 #include "LockAxis.h"
 #include "ProfileTargeting.h"
@@ -43,8 +44,8 @@ SimTokenSendContext MakeContext(HWND window)
     SimTokenSendContext context;
     context.sendInput = g_threads.pSendInput;
     context.defaultHoldTime = g_pSettings != nullptr ? g_pSettings->m_uSimKeyDelay : 1;
-    context.keyExtraInfo = reinterpret_cast<ULONG_PTR>(g_threads.hKeyHook);
-    context.mouseExtraInfo = reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook);
+    context.keyExtraInfo = OwnInputSignature();
+    context.mouseExtraInfo = OwnInputSignature();
     HWND target = window != nullptr ? window : g_engine.hCurrentWnd;
     if (target != nullptr)
         context.targetLayout = ::GetKeyboardLayout(::GetWindowThreadProcessId(target, nullptr));
@@ -153,7 +154,7 @@ INPUT MouseInput(DWORD flags, LONG dx, LONG dy, DWORD data, DWORD time)
     input.mi.dy = dy;
     input.mi.mouseData = data;
     input.mi.time = time;
-    input.mi.dwExtraInfo = reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook);
+    input.mi.dwExtraInfo = OwnInputSignature();
     return input;
 }
 } // namespace
@@ -182,7 +183,7 @@ bool SendKey(int virtualKey, bool extended, UINT modifiers, UINT scan)
         return false;
     }
     const UINT delay = g_pSettings != nullptr ? g_pSettings->m_uSimKeyDelay : 1;
-    const ULONG_PTR marker = reinterpret_cast<ULONG_PTR>(g_threads.hKeyHook);
+    const ULONG_PTR marker = OwnInputSignature();
     HKL layout = g_engine.hCurrentWnd != nullptr ? ::GetKeyboardLayout(::GetWindowThreadProcessId(g_engine.hCurrentWnd, nullptr))
                                           : nullptr;
     UINT pending = 0;
@@ -413,20 +414,11 @@ bool PreciseWait(UINT milliseconds)
     return true;
 }
 
-UINT SendCountedMouseButton(int button, int kind, POINT point, bool leftAlreadyDown)
-{
-    CSendInput* sendInput = g_threads.pSendInput;
-    if (sendInput == nullptr)
-        return 0;
-    return sendInput->SendMouseCounted(button, kind, point, leftAlreadyDown, reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook),
-                                       g_hook.nInjectCount);
-}
-
 UINT SendMouseButton(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames)
 {
     CSendInput* sendInput = g_threads.pSendInput;
     if (sendInput == nullptr)
         return 0;
     return sendInput->SendMouse(button, kind, point, leftAlreadyDown, alternativeNames,
-                                reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook), 0);
+                                OwnInputSignature(), 0);
 }

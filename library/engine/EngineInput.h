@@ -31,10 +31,8 @@ enum class WhileDownStep
 WhileDownStep WhileDownPressStep(UINT filter, int pass);
 WhileDownStep WhileDownReleaseStep(UINT filter, int pass);
 
-// SendMouse on the library's queue, marked with the mouse hook's handle.
+// SendMouse on the library's queue, marked with the library's own signature.
 UINT SendMouseButton(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames);
-// The same, counted in g_hook.nInjectCount until the mouse hook sees each record.
-UINT SendCountedMouseButton(int button, int kind, POINT point, bool leftAlreadyDown);
 
 bool SendKeysStateSingleShot(const wchar_t* keys, POINT point, HWND window, bool release, bool repeat);
 bool SendKeysStateSingleShotRepeatRelease(const wchar_t* keys, POINT point, HWND window);

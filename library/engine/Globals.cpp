@@ -6,9 +6,6 @@ EngineState g_engine;
 
 void HookState::Reset()
 {
-    for (int i = 0; i < 9; ++i)
-        bButtonDown[i] = bReleasedByChord[i] = 0;
-    nInjectCount = 0;
     bInputSeen = false;
     dwLastInput = 0;
 }

@@ -36,16 +36,12 @@ constexpr WPARAM WP_EXITTHREAD = 0xA5A5; // wake-up that comes with an exit requ
 // What the hook procedures record as input arrives.
 struct HookState
 {
-    BYTE bButtonDown[9] = {};
-    BYTE bReleasedByChord[9] = {};
-    // Own input: events the library injected and has not yet seen come back
-    // through the mouse hook. Raised by the senders, lowered by the mouse hook.
-    std::atomic<int> nInjectCount{0};
+    // (What is held, and by whom, is g_held's: HeldInput.h.)
     // Set by the hook procedures on real input; read and cleared by the jiggler.
     bool bInputSeen = false;
     DWORD dwLastInput = 0;
 
-    // Nothing held, nothing of our own on its way.
+    // No input seen.
     void Reset();
 };
 

@@ -260,7 +260,7 @@ bool ProcessHWheel(MSLLHOOKSTRUCT* data, BYTE& injected)
         QueueInputWait(wait);
         if (profile != nullptr && profile->GetIgnoreHScroll())
         {
-            g_hook.bButtonDown[button] = 1;
+            // The press stays taken over until the pending release.
             if (!SetPendingScroll(1, button, point, profile, profile->GetIgnoreHScrollTime() + repeatDelay))
                 ProcessButton(button, kEventUp, true, point, fixUp, block, click);
         }

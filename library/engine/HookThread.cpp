@@ -14,6 +14,8 @@
 #include "CrashReport.h"
 #include "Folders.h"
 #include "Globals.h"
+#include "HeldInput.h"
+#include "StickyButtons.h"
 #include "Handles.h"
 #include "LastWheel.h"
 #include "HookWorkers.h"
@@ -144,7 +146,6 @@ void InstallHooks(DWORD tid)
         CLogger::LogThreadDebug(L"HookThreadProc[0x%X]: Installing low level mouse hook", tid);
         // Nothing a previous pair of hooks saw may decide about the new events.
         ResetMouseHookState();
-        g_hook.nInjectCount = 0;
         g_threads.hMouseHook = ::SetWindowsHookExW(WH_MOUSE_LL, MouseHookLLProc, g_system.hInstance, 0);
         if (g_threads.hMouseHook == nullptr)
         {
@@ -368,36 +369,32 @@ void RepairGlobalLockAfter(DWORD deadTid)
 // What the hooks knew of the buttons: without hooks nobody follows them, so a
 // press taken over before a stop tells nothing about a release after a start,
 // and a change of layer while the hooks are out must not press them again.
+// What the library held for the user went with the input thread, whose end
+// released it: no sticky state is engaged any more.
 void ForgetButtonStates()
 {
-    for (int i = 0; i < 9; ++i)
-    {
-        g_hook.bButtonDown[i] = 0;
-        g_hook.bReleasedByChord[i] = 0;
-        g_bDownSeen[i] = 0;
-    }
+    g_held.Forget();
+    ForgetStickyStates();
+}
+
+bool SystemHoldsButton(int button)
+{
+    const int vk = ButtonVirtualKey(button, g_system.nSwapButtons != 0);
+    return vk != 0 && (::GetAsyncKeyState(vk) & 0x8000) != 0;
 }
 
 // The hook put in again may have missed releases while it was out, or presses:
-// a button whose press went on to the system counts as down exactly when the
-// system says so (and its chord release is forgotten once it is up). A press
-// the engine took over never reached the system, which reports that button up
-// while the user may well hold it (the press itself running past the hook
-// time-out is the usual reason for a put-back): it keeps its marks until its
-// own release comes. The wheel's pending releases are timers of the engine,
-// not buttons the system knows.
+// a button counts as the user's exactly when the system has it down, unless
+// the library holds that press itself (a sticky drag, a click held for
+// another button). A press the engine took over never reached the system when
+// its own call kept within the time-out, and the system reports that button up
+// while the user may well hold it: it keeps its marks until its own release
+// comes. One whose call overran went on to the system (which passes such an
+// event on) and is taken as the system has it. The wheel's pending releases
+// are timers of the engine, not buttons the system knows.
 void TakeButtonStatesFromSystem()
 {
-    for (int button = Left; button <= XRight; ++button)
-    {
-        if (g_bDownSeen[button] != 0)
-            continue;
-        const int vk = ButtonVirtualKey(button, g_system.nSwapButtons != 0);
-        const bool down = vk != 0 && (::GetAsyncKeyState(vk) & 0x8000) != 0;
-        g_hook.bButtonDown[button] = down ? 1 : 0;
-        if (!down)
-            g_hook.bReleasedByChord[button] = 0;
-    }
+    g_held.TakeFromSystem(SystemHoldsButton);
 }
 
 // Stops what SetMouseHook had started when it cannot go on; the events of a

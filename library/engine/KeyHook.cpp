@@ -19,6 +19,7 @@
 #include "Control.h"
 #include "DpiScaling.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "HookThread.h"
 #include "Hotkeys.h"
 #include "Layers.h"
@@ -537,7 +538,7 @@ LRESULT KeyHookEvent(int code, WPARAM wParam, LPARAM lParam)
     if (key.vkCode == VK_SCROLL)
         NoteScrollLockKey();
 
-    if ((key.flags & LLKHF_INJECTED) != 0 && key.dwExtraInfo == reinterpret_cast<ULONG_PTR>(g_threads.hKeyHook))
+    if ((key.flags & LLKHF_INJECTED) != 0 && key.dwExtraInfo == OwnInputSignature())
     {
         OwnKey(wParam, key);
         return ::CallNextHookEx(g_threads.hKeyHook, code, wParam, lParam);

@@ -11,6 +11,7 @@
 #include "Debug.h"
 #include "DpiScaling.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "LockAxis.h"
 #include "Logger.h"
 #include "ProfileSwitch.h"
@@ -27,16 +28,6 @@ namespace
 // Timer thread only, under the global lock.
 HWND g_hLastKeyWindow = nullptr;     // the focus window examined last
 constexpr UINT kKeySwitchRetryMs = 100;
-
-bool AnyButtonDown()
-{
-    for (BYTE down : g_hook.bButtonDown)
-    {
-        if (down != 0)
-            return true;
-    }
-    return false;
-}
 
 // The window with the keyboard focus in the thread of window (the window
 // itself when the thread tells nothing).
@@ -182,7 +173,9 @@ bool GetKeyboardActiveAppSettings()
         CLogger::LogMessage(L"CLockAxis::Unlock - change cursor to default for app/layer %d", g_engine.nCurrentLayer + 1);
         g_LockAxis.Unlock(g_threads.pSPIThread, g_engine.nCurrentLayer, settings, current, false);
     }
-    if (AnyButtonDown())
+    // A button held keeps the profile of its press: the user's own, and one
+    // the library holds for the user (a sticky drag must not be dropped).
+    if (g_held.ButtonHeld())
     {
         CLogger::LogMessage(L"Changing application settings while button is down... Ignoring app switch until NEXT button down!");
         return false;

@@ -19,6 +19,7 @@
 #include "StickyButtons.h"
 #include "WindowOperation.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "Logger.h"
 #include "PersistantSettings.h"
 #include "SendInput.h"
@@ -78,15 +79,12 @@ std::atomic<int> g_nPendingLayer{kNoPendingLayer};
 std::atomic<bool> g_bPendingLayerNotify{false};
 std::atomic<unsigned> g_uPendingLayerButtons{0};
 
+// The buttons the user holds: a layer change gives them the new layer's
+// actions. What the library holds in the system for the user (a sticky drag,
+// a press sent in place of a held button) is no button the user holds.
 unsigned ButtonsDown()
 {
-    unsigned mask = 0;
-    for (int button = Left; button <= XRight; ++button)
-    {
-        if (g_hook.bButtonDown[button] != 0)
-            mask |= 1u << button;
-    }
-    return mask;
+    return g_held.UserButtons();
 }
 
 void ChangeLayerLocked(int layer, bool notify, unsigned pressAgain);
@@ -300,7 +298,7 @@ void PressHeldButtonsAgain(int newLayer, POINT cursor, unsigned buttons)
     const bool quillon = Quillon();
     for (int button = Left; button <= XRight; ++button)
     {
-        if ((buttons & (1u << button)) == 0 || !g_hook.bButtonDown[button])
+        if ((buttons & (1u << button)) == 0 || !g_held.UserHolds(button))
             continue;
         const wchar_t* name = GetButtonName(button, quillon);
         CLogger::LogDebug(L"ChangeButtonOnLayerChange: %s button (%d) is down", name, button);
@@ -338,9 +336,6 @@ void PressHeldButtonsAgain(int newLayer, POINT cursor, unsigned buttons)
                 SendMouseButton(button, 1, cursor, false, quillon);
             }
         }
-        // The user still holds the button, whatever the replayed release did
-        // with its mark: a press sent in its place marks nothing.
-        g_hook.bButtonDown[button] = 1;
         QueueInputWait(10);
     }
 }
@@ -442,7 +437,7 @@ void CALLBACK JigglerTimerProc(HWND, UINT, UINT_PTR, DWORD)
             INPUT input = {};
             input.type = INPUT_MOUSE;
             input.mi.dwFlags = MOUSEEVENTF_MOVE;
-            input.mi.dwExtraInfo = reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook);
+            input.mi.dwExtraInfo = OwnInputSignature();
             g_threads.pSendInput->SendInputThreaded(1, &input, 0, false);
             g_threads.pSendInput->SignalQueue();
         }

@@ -20,6 +20,7 @@
 #include "EngineInput.h"
 #include "Globals.h"
 #include "HWheel.h"
+#include "HeldInput.h"
 #include "HookThread.h"
 #include "LastWheel.h"
 #include "MouseHookMovement.h"
@@ -171,16 +172,6 @@ bool RemoteSession()
 }
 
 
-bool AnyButtonDown()
-{
-    for (BYTE down : g_hook.bButtonDown)
-    {
-        if (down != 0)
-            return true;
-    }
-    return false;
-}
-
 // Posts a wheel event to a visible on-screen display that asked for the wheel.
 bool RedirectWheelToDisplay(const CSettings* settings, const MSLLHOOKSTRUCT* data, bool post)
 {
@@ -246,11 +237,16 @@ struct HookRun
     BYTE passAnyway = 0;
 };
 
-// The end of every path that ran: the self-timing, then the verdict.
-LRESULT Finish(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry, const HookRun& run)
+// The end of every path that ran: the self-timing, then the verdict. pressed:
+// the button of a press of the user's (or another program's), else -1.
+LRESULT Finish(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry, const HookRun& run, int pressed = -1)
 {
     if (HookOverran(entry, TickNow(), g_system.dwHookTimeout))
     {
+        // The system passes on an event whose call ran past its time-out: a
+        // press taken over here went on to the system all the same.
+        if (pressed >= 0 && run.takenOver)
+            g_held.PressOverran(pressed);
         const DWORD spent = TickNow() - entry;
         static const wchar_t stars[] = L"***************************************************************************";
         CLogger::LogMessage(L"%s", stars);
@@ -309,7 +305,7 @@ LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
     const CSettings* settings = g_pSettings;
     if (settings == nullptr)
         return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
-    if ((data->flags & LLMHF_INJECTED) != 0 && data->dwExtraInfo == reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook))
+    if ((data->flags & LLMHF_INJECTED) != 0 && data->dwExtraInfo == OwnInputSignature())
     {
         CLogger::LogDebug(L"MouseHookLLProc: We injected movement: X=%d, Y=%d", static_cast<int>(data->pt.x),
                           static_cast<int>(data->pt.y));
@@ -371,8 +367,9 @@ LRESULT MovePath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
         }
         // The check of the window under the resting pointer is asked for
         // without a call to the system; the timer thread's poll makes it
-        // (and skips it while remapping is switched off).
-        if (toMouseOver && MouseOverWanted(settings, profile) && !AnyButtonDown() && !MouseHookEngineBusy())
+        // (and skips it while remapping is switched off). Nothing is asked
+        // while anything is held: a held button keeps the profile of its press.
+        if (toMouseOver && MouseOverWanted(settings, profile) && !g_held.AnythingHeld())
             g_mouseOverRequest.Ask(data->pt, entry, kMouseOverAfterMoveMs);
     }
     lock.Release();
@@ -443,7 +440,7 @@ HookRun WheelPath(const CSettings* settings, CApplicationSettings* profile, MSLL
             if (profile != nullptr && profile->GetIgnoreVScroll())
             {
                 // The release waits until the wheel has rested for the ignore time.
-                g_hook.bButtonDown[button] = 1;
+                g_held.TookOver(button);
                 SetPendingScroll(2, button, data->pt, profile, profile->GetIgnoreVScrollTime());
                 return run;
             }
@@ -585,6 +582,9 @@ HookRun RealEventPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry
     BYTE throttle = 0;
     const MouseButtonProcessor processor = g_processor.load();
     run.takenOver = processor(event.button, event.kind, false, data, run.passAnyway, injected, throttle);
+    // The release asks for the check of the window under the pointer; what
+    // is held then (a sticky drag goes on after its first click) is asked
+    // when the check comes due.
     if (event.kind == 2 && profile != nullptr && !profile->GetDisableMouseOver() && settings->m_bSwitchOnMouseOver)
     {
         g_LastWheel.m_hWnd = nullptr;
@@ -726,48 +726,63 @@ LRESULT ButtonPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry)
                           static_cast<unsigned>(data->flags), static_cast<int>(data->time),
                           static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_threads.hMouseHook), g_engine.nCurrentLayer);
 
-    bool mismatch = false;
-    const InjectedSource source = ClassifyInjected(injected, g_hook.nInjectCount, data->dwExtraInfo,
-                                                   reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook),
-                                                   settings->m_bRemapSimulatedInput, &mismatch);
-    if (mismatch)
-        CLogger::LogDebug(L"MouseHookLLProc: HookData: Inject count = %d but ExtraInfo is not our hook - suspect it has been changed by something!",
-                          g_hook.nInjectCount.load() + 1);
+    const InjectedSource source =
+        ClassifyInjected(injected, data->dwExtraInfo, OwnInputSignature(), settings->m_bRemapSimulatedInput);
     if (source == InjectedSource::ForeignRemapped && message != WM_MOUSEWHEEL && message != WM_MOUSEHWHEEL)
-        CLogger::LogDebug(L"MouseHookLLProc: Message was injected by someone else (and remap simulated input is enabled) therefore process it. ExtraInfo = 0x%08x, Hook = 0x%08x, Injected count = %d",
-                          static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_threads.hMouseHook), g_hook.nInjectCount.load());
+        CLogger::LogDebug(L"MouseHookLLProc: Message was injected by someone else (and remap simulated input is enabled) therefore process it. ExtraInfo = 0x%08x, Hook = 0x%08x",
+                          static_cast<unsigned>(data->dwExtraInfo), HandleNumber(g_threads.hMouseHook));
     if (source == InjectedSource::Foreign)
         CLogger::LogDebug(L"MouseHookLLProc: Injected button will not be remapped (Remap Simulated Input is disabled)");
 
-    // The down state follows the user's buttons (and other programs'
-    // simulated ones), with the same 4th/5th swap the event will get. What the
-    // engine sent itself (a button that clicks another, a layer change's
-    // re-press) is no button the user holds: a layer change would press it
-    // again with that button's own actions.
-    if (source != InjectedSource::Own)
+    // Who holds the button, with the same 4th/5th swap the event will get
+    // (the library's own events are sent as they are meant): the user's
+    // buttons and another program's are marked apart, so that one never ends
+    // the other's press; what the library sent itself (a sticky drag, a
+    // button that clicks another, a layer change's re-press) is a press it
+    // holds in the system for the user, no button the user holds.
+    DWORD stateData = data->mouseData;
+    if (source != InjectedSource::Own && IsXButtonMessage(message) &&
+        XButtonSwapApplies(settings->m_bSwap4and5, settings->m_bSwap4and5InRDP, settings->m_bSwap4and5 ? false : RemoteSession()))
+        stateData = SwapXButtonData(stateData);
+    const MouseEventButton event = ButtonOfMessage(message, stateData, data->dwExtraInfo, settings->m_bQuillon);
+    const bool isButton = event.button >= 0 && event.button < 9 && (event.kind == 1 || event.kind == 2);
+    const HeldSource holder = source == InjectedSource::Real ? HeldSource::User : HeldSource::OtherProgram;
+    if (isButton && source == InjectedSource::Own)
     {
-        DWORD stateData = data->mouseData;
-        if (IsXButtonMessage(message) &&
-            XButtonSwapApplies(settings->m_bSwap4and5, settings->m_bSwap4and5InRDP, settings->m_bSwap4and5 ? false : RemoteSession()))
-            stateData = SwapXButtonData(stateData);
-        const MouseEventButton event = ButtonOfMessage(message, stateData, data->dwExtraInfo, settings->m_bQuillon);
-        if (event.button >= 0 && event.button < 9 && (event.kind == 1 || event.kind == 2))
-            g_hook.bButtonDown[event.button] = event.kind == 1 ? 1 : 0;
+        if (event.kind == 1)
+            g_held.LibraryPressed(event.button);
+        else
+            g_held.ReleasedInSystem(event.button);
     }
+    else if (isButton && event.kind == 1)
+        g_held.Pressed(event.button, holder);
+    else if (isButton)
+        g_held.Released(event.button, holder);
 
     HookRun run;
+    bool passNow = false;
     if (source == InjectedSource::Own || source == InjectedSource::Foreign)
     {
         run.takenOver = InjectedPath(settings, message, data, source == InjectedSource::Foreign);
     }
     else
     {
-        bool passNow = false;
+        const CHeldSourceScope scope(holder);
         run = RealEventPath(code, wParam, data, entry, passNow);
-        if (passNow)
-            return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
     }
-    return Finish(code, wParam, data, entry, run);
+    // A release of the user's or another program's that goes on to the
+    // system ends the library's press of that button there too: the system
+    // has the button up now, and the stop must not release it again.
+    if (isButton && event.kind == 2 && source != InjectedSource::Own && (passNow || !run.takenOver || run.passAnyway != 0))
+    {
+        g_held.ReleasedInSystem(event.button);
+        if (CSendInput* queue = g_threads.pSendInput)
+            queue->PressReleasedElsewhere(event.button);
+    }
+    if (passNow)
+        return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
+    const bool userPress = isButton && event.kind == 1 && source != InjectedSource::Own && source != InjectedSource::Foreign;
+    return Finish(code, wParam, data, entry, run, userPress ? event.button : -1);
 }
 
 // The reset-hook procedure is the timer thread's handler for its id from the
@@ -827,7 +842,7 @@ void AskForUnaskedMove()
         return;
     const CSettings* settings = g_pSettings;
     const CApplicationSettings* profile = g_engine.pCurrentApp;
-    if (settings == nullptr || !MouseOverWanted(settings, profile) || AnyButtonDown() || MouseHookEngineBusy() ||
+    if (settings == nullptr || !MouseOverWanted(settings, profile) || g_held.AnythingHeld() ||
         g_threads.pWindowOperation != nullptr || g_LockAxis.LockedX() || g_LockAxis.LockedY())
         return;
     const unsigned long long packed = g_unaskedMove.point.load(std::memory_order_relaxed);
@@ -989,17 +1004,17 @@ void CALLBACK ProcessMouseOverTimerProc(HWND, UINT, UINT_PTR id, DWORD)
     if (!g_mouseOverRequest.TakeDue(now, point, decisions))
         return;
     const CheckDealtWith counted;
-    if (g_mouseOverRequest.Voided(decisions))
-    {
-        CLogger::LogDebug(L"ProcessMouseOverTimerProc: A button decided the profile since the check was asked - skipping");
-        return;
-    }
-    // A held button keeps the profile of its press; the release asks again.
-    if (AnyButtonDown() || IsBRMPDisabled(true))
+    // Whatever is held keeps the profile of its press (a sticky drag, a
+    // button that clicks another, a repeat): the release asks again.
+    if (g_held.AnythingHeld() || IsBRMPDisabled(true))
     {
         CLogger::LogDebug(L"ProcessMouseOverTimerProc: A button is down or remapping is off - skipping");
         return;
     }
+    // A button decided the profile since: the check may still bring the
+    // window forward by hovering, but switches no profile.
+    if (g_mouseOverRequest.Voided(decisions))
+        CLogger::LogDebug(L"ProcessMouseOverTimerProc: A button decided the profile since the check was asked - hover activation only");
     CLogger::LogDebug(L"ProcessMouseOverTimerProc: Checking MouseOver(%d,%d)...", static_cast<int>(point.x),
                       static_cast<int>(point.y));
     lock.Release();
@@ -1133,19 +1148,26 @@ bool ProcessMouseOver(POINT point, unsigned long long decisions)
         g_mouseOverRequest.AskAsOf(point, TickNow(), kMouseOverRetryMs, decisions);
         return true;
     }
-    // A switch made while the window was read (the keyboard) and a button's
-    // decision, whether it switched or not, are newer.
-    if (ProfileSwitchCount() != switches || g_mouseOverRequest.Voided(decisions) || !::IsWindow(window))
-    {
-        CLogger::LogDebug(L"ProcessMouseOver: The profile was decided meanwhile - skipping");
+    if (!::IsWindow(window))
         return true;
-    }
 
     // The wheel record of the window under the cursor names its profile.
     g_LastWheel.Reset();
     RefreshWheelRecord(window, point);
     CApplicationSettings* profile = g_LastWheel.m_pApp;
     const wchar_t* process = g_LastWheel.m_szProcess;
+    // A switch made while the window was read (the keyboard) and a button's
+    // decision, whether it switched or not, are newer: the window under the
+    // pointer does not overrule them, but it still comes forward by hovering.
+    if (ProfileSwitchCount() != switches || g_mouseOverRequest.Voided(decisions))
+    {
+        CLogger::LogDebug(L"ProcessMouseOver: The profile was decided meanwhile - hover activation only");
+        if (profile != nullptr && profile->GetDisableMouseOver())
+            CancelHoverActivation();
+        else
+            HoverActivation(window, profile);
+        return true;
+    }
     bool switched = false;
     if (profile != nullptr)
     {

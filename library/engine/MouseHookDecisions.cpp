@@ -168,23 +168,10 @@ bool IsFastWheel(const LastWheelNotch& last, int button, DWORD now)
     return last.button != 0 && last.button == button && now - last.time < kFastWheelMs;
 }
 
-InjectedSource ClassifyInjected(bool injected, std::atomic<int>& injectCount, ULONG_PTR extraInfo,
-                                ULONG_PTR ownSignature, bool remapForeign, bool* countMismatch)
+InjectedSource ClassifyInjected(bool injected, ULONG_PTR extraInfo, ULONG_PTR ownSignature, bool remapForeign)
 {
-    if (countMismatch != nullptr)
-        *countMismatch = false;
     if (!injected)
         return InjectedSource::Real;
-    int count = injectCount.load();
-    while (count > 0)
-    {
-        if (injectCount.compare_exchange_weak(count, count - 1))
-        {
-            if (countMismatch != nullptr)
-                *countMismatch = extraInfo != ownSignature;
-            return InjectedSource::Own;
-        }
-    }
     if (extraInfo == ownSignature)
         return InjectedSource::Own;
     return remapForeign ? InjectedSource::ForeignRemapped : InjectedSource::Foreign;
@@ -230,8 +217,12 @@ void MouseOverRequest::AskAsOf(POINT point, DWORD now, DWORD delayMs, unsigned l
         if ((state & 1) != 0)
         {
             // Merged: the pending request stands for its newest asker too.
-            if ((state >> 1) >= decisions ||
-                m_state.compare_exchange_weak(state, asked, std::memory_order_acq_rel))
+            if ((state >> 1) >= decisions)
+                return;
+            // The pending one is void for this asker, which asks afresh with
+            // its own delay rather than the void request's time.
+            m_due.store(now + delayMs, std::memory_order_relaxed);
+            if (m_state.compare_exchange_weak(state, asked, std::memory_order_acq_rel))
                 return;
             continue;
         }

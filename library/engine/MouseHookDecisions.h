@@ -80,11 +80,10 @@ enum class InjectedSource
     Foreign,          // another program's, left alone
     ForeignRemapped,  // another program's, processed like physical input
 };
-// Own input is recognised by the outstanding count (lowered here, never below 0)
-// or by the signature in the extra information. countMismatch (may be null) is
-// set when the count claimed an event that carries another signature.
-InjectedSource ClassifyInjected(bool injected, std::atomic<int>& injectCount, ULONG_PTR extraInfo,
-                                              ULONG_PTR ownSignature, bool remapForeign, bool* countMismatch);
+// Own input is recognised by the library's signature in the extra
+// information, one for the whole process (a count of events in flight would
+// take another program's event for one of ours).
+InjectedSource ClassifyInjected(bool injected, ULONG_PTR extraInfo, ULONG_PTR ownSignature, bool remapForeign);
 
 // Whether a hook run from entry to now exceeded the system time-out (0: unknown).
 bool HookOverran(DWORD entry, DWORD now, DWORD timeoutMs);
@@ -103,9 +102,11 @@ bool IsNonClientHit(LRESULT hit);
 //
 // A button's decision of the profile is newer than every check asked before
 // it: each request and each check taken remembers how many decisions it has
-// seen, and one asked before the last decision is void (it is taken when due
-// and then dropped; a check running meanwhile neither switches nor asks
-// again as of its own time).
+// seen, and one asked before the last decision is void (taken when due, it
+// switches no profile, though the window under the pointer may still come
+// forward by hovering; a check running meanwhile neither switches nor asks
+// again as of its own time). A request asked while a void one is pending
+// replaces it, with its own delay.
 class MouseOverRequest
 {
 public:

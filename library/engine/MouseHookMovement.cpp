@@ -377,7 +377,7 @@ bool MouseHookStickyMTSDrop(int button, int kind)
         options->SetMouseButton(NoButton);
         g_pActiveMTS = nullptr;
         g_MTSProgress.lock = 0;
-        g_nStickyState[STICKY_SCROLL] = 0;
+        SetStickyState(STICKY_SCROLL, 0);
         CLogger::LogDebug(L"MouseHookLLProc: Cancel sticky MTS %d with [other] button %d.", owner, button);
         return true;
     }

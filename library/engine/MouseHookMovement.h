@@ -78,8 +78,6 @@ bool MouseHookMTSActive();
 // A button or wheel event while a sticky movement-to-scroll runs: true when
 // the event is dropped (another button blocked, or the press that ends it).
 bool MouseHookStickyMTSDrop(int button, int kind);
-// A sticky state or the repeat timer is running (RepeatTimers.cpp).
-bool MouseHookEngineBusy();
 
 // Chord pieces, kept in their own file (MouseHookChord.cpp).
 // Releases the global chord when the move left its unblock distance.

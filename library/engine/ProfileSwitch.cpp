@@ -132,7 +132,7 @@ void AbortMovementToScroll(const wchar_t* logLine)
     g_pActiveMTS = nullptr;
     g_nMTSCursorState = 0;
     g_MTSProgress = MovementToScrollProgress{};
-    g_nStickyState[STICKY_SCROLL] = 0;
+    SetStickyState(STICKY_SCROLL, 0);
     SetWindowCacheHeldForScroll(false);
 }
 

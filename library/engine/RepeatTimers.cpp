@@ -11,6 +11,7 @@
 #include "ButtonProcessing.h"
 #include "EngineInput.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "Logger.h"
 #include "MouseHookMovement.h"
 #include "ProfileTargeting.h"
@@ -38,6 +39,13 @@ HANDLE g_hQueueTimer[TimerSlotCount] = {};
 UINT g_uRepeatTimer = 0;
 int g_nSlotDelay[TimerSlotCount] = {};
 
+// The running repeat is something the library holds for the user.
+void SetRepeatTimer(UINT id)
+{
+    g_idRepeatTimer = id;
+    g_held.SetRepeating(id != 0);
+}
+
 UINT ResolutionFor(int delay)
 {
     if (delay > 14)
@@ -58,12 +66,12 @@ bool ArmRepeat(int delay, bool onlyIfRunning)
         SlimLock guard(g_slotLock);
         if (onlyIfRunning && (g_bRepeatStopped.load() || g_nRepeatButton.load() < 0))
         {
-            g_idRepeatTimer = 0;
+            SetRepeatTimer(0);
             return false;
         }
         old = g_uRepeatTimer;
         g_uRepeatTimer = 0;
-        g_idRepeatTimer = 0;
+        SetRepeatTimer(0);
         g_bRepeatStopped = false;
         g_nSlotDelay[ID_TIMER_REPEAT_SLOT] = delay;
     }
@@ -92,7 +100,7 @@ bool ArmRepeat(int delay, bool onlyIfRunning)
         else
         {
             g_uRepeatTimer = id;
-            g_idRepeatTimer = id;
+            SetRepeatTimer(id);
         }
     }
     if (stale)
@@ -108,7 +116,7 @@ bool ArmRepeat(int delay, bool onlyIfRunning)
 // The end of a repetition that does not continue.
 void EndRepeat()
 {
-    g_idRepeatTimer = 0;
+    SetRepeatTimer(0);
 }
 } // namespace
 
@@ -124,7 +132,7 @@ bool StopEventTimer()
         SlimLock guard(g_slotLock);
         id = g_uRepeatTimer;
         g_uRepeatTimer = 0;
-        g_idRepeatTimer = 0;
+        SetRepeatTimer(0);
         // Set even without a timer: a repetition running right now must not re-arm.
         g_bRepeatStopped = true;
     }
@@ -428,12 +436,12 @@ int Repeat(int delay, RepeatTarget& found)
         if (profile != g_engine.pCurrentApp)
         {
             CLogger::LogDebug(L"Different app settings for this quadrant. Cancelling repeat timer!");
-            g_nStickyState[STICKY_KEYREPEAT] = 0;
+            SetStickyState(STICKY_KEYREPEAT, 0);
             if (g_threads.pSendInput != nullptr)
                 g_threads.pSendInput->FlushQueue(false);
             const int button = g_nRepeatButton.exchange(-1);
             if (button >= 5 && button <= 8)
-                g_hook.bButtonDown[button] = 0;
+                g_held.DropTakenOver(button);
             return -1;
         }
     }
@@ -525,8 +533,4 @@ void CALLBACK RepeatTimerProc(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PT
     }
 }
 
-// What the sticky buttons and the repeat timer tell the mouse hook.
-bool MouseHookEngineBusy()
-{
-    return AnyStickyActive() || g_idRepeatTimer.load(std::memory_order_relaxed) != 0;
-}
+

@@ -3,6 +3,7 @@
 #include "ButtonEventKind.h"
 #include "ButtonProcessing.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "Logger.h"
 #include "RepeatTimers.h"
 #include "ThreadLock.h"
@@ -51,11 +52,12 @@ void ScrollButtonUp(PVOID slot, const wchar_t* name, WAITORTIMERCALLBACK self)
             CLogger::LogDebug(L"%s: Processing simulated button up.\n", name);
             if (pending->button >= 0 && pending->button <= 8 && g_threads.hMouseHook != nullptr)
             {
-                g_hook.bButtonDown[pending->button] = 0;
                 BYTE fixUp = 0;
                 BYTE block = 0;
                 BYTE click = 0;
                 ProcessButton(pending->button, kEventUp, true, pending->point, fixUp, block, click);
+                // The engine's press ends here, whatever the release did.
+                g_held.DropTakenOver(pending->button);
             }
             delete pending;
         }

@@ -23,6 +23,7 @@
 #include "ProfileSwitch.h"
 #include "SPIThread.h"
 #include "Settings.h"
+#include "StickyButtons.h"
 #include "StringFormat.h"
 #include "ThreadLock.h"
 #include "TimerThread.h"
@@ -331,6 +332,7 @@ bool LoadSettings()
     RebuildAreaProfiles();
     g_LastWheel.Reset();
     ReselectProfile(wasDefault, fullName);
+    EndStickyChangedByReload(point);
     // The next button looks the profile of its window up in the new profiles.
     SetLastProfileWindow(nullptr);
     if (!loaded)

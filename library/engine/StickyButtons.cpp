@@ -12,6 +12,7 @@
 #include "EngineInput.h"
 #include "EngineResets.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "KeyHook.h"
 #include "LockAxis.h"
 #include "Logger.h"
@@ -24,6 +25,15 @@
 #include "ThreadLock.h"
 
 short g_nStickyState[StickyKindCount] = {};
+
+void SetStickyState(int kind, int state)
+{
+    if (kind < 0 || kind >= StickyKindCount)
+        return;
+    g_nStickyState[kind] = static_cast<short>(state);
+    // An engaged sticky state is something the library holds for the user.
+    g_held.SetSticky(kind, state > 0);
+}
 
 namespace
 {
@@ -50,7 +60,32 @@ std::wstring g_stickyKeys[kSlots];
 // the release reaches the engine).
 bool DownSeen(int button)
 {
-    return button >= 0 && button < kButtons && (g_bDownSeen[button] != 0 || g_hook.bButtonDown[button] != 0);
+    return button >= 0 && button < kButtons && g_held.PressSeen(button);
+}
+
+// The slot that engaged each sticky mouse button, and across a reload what it
+// held: a reload keeps a sticky button whose action stays the same.
+struct StickyOrigin
+{
+    int button = -1;
+    int layer = 0;
+    const CApplicationSettings* profile = nullptr;   // valid until the next reload
+};
+StickyOrigin g_stickyOrigin[STICKY_XRIGHT + 1];
+struct KeptSticky
+{
+    bool kept = false;
+    int code = 0;
+    bool isDefault = false;
+    std::wstring fullName;
+};
+KeptSticky g_keptSticky[STICKY_XRIGHT + 1];
+
+int OriginCode(const CApplicationSettings* profile, const StickyOrigin& origin)
+{
+    if (profile == nullptr || g_pSettings == nullptr)
+        return ACTION_NO_CHANGE;
+    return ResolveSlot(profile, g_pSettings->GetDefaultApp(), origin.button, origin.layer).code;
 }
 
 bool ValidSlot(int button, int layer)
@@ -112,9 +147,32 @@ void OnEngineReset(EngineResetReason reason, POINT point)
             ReloadMark() { g_bReloading = true; }
             ~ReloadMark() { g_bReloading = false; }
         } mark;
-        ResetAllSticky(point);
+        // A sticky button goes on across the reload when its slot's action
+        // stays (EndStickyChangedByReload decides once the new profiles are
+        // in); every other sticky state ends.
+        for (int kind = STICKY_LEFT; kind <= STICKY_XRIGHT; ++kind)
+        {
+            KeptSticky& kept = g_keptSticky[kind];
+            const StickyOrigin& origin = g_stickyOrigin[kind];
+            kept = KeptSticky{};
+            if (g_nStickyState[kind] < 1 || origin.profile == nullptr || origin.profile != g_engine.pCurrentApp)
+                continue;
+            kept.kept = true;
+            kept.code = OriginCode(origin.profile, origin);
+            kept.isDefault = origin.profile->IsDefault();
+            kept.fullName = origin.profile->GetFullName() != nullptr ? origin.profile->GetFullName() : L"";
+        }
+        for (int kind = 0; kind < StickyKindCount; ++kind)
+        {
+            if (kind > STICKY_XRIGHT || !g_keptSticky[kind].kept)
+                ResetSticky(point, kind, g_engine.nCurrentLayer, -1);
+        }
+        for (auto& origin : g_stickyOrigin)
+            origin.profile = nullptr;
         for (auto& keys : g_stickyKeys)
             keys.clear();
+        // The slots that flag held "during" keys go with the old profiles.
+        g_held.ForgetDuringKeys();
         ForgetChord();
         DropPendingScroll();
     }
@@ -176,9 +234,10 @@ bool StickyButton(POINT point, HWND window, int button, int kind, int eventKind,
         if (state >= 2)
             CLogger::LogDebug(L"%s Sticky: Button *UP*", name);
     }
-    g_nStickyState[kind] = static_cast<short>(step.state);
+    SetStickyState(kind, static_cast<short>(step.state));
     if (step.press == 1)
     {
+        g_stickyOrigin[kind] = StickyOrigin{button, g_engine.nCurrentLayer, g_engine.pCurrentApp};
         QueueButton(kind, 1, point);
         if (window != nullptr)
             ::SetCapture(window);
@@ -213,7 +272,7 @@ bool StickyKeyRepeat(POINT point, HWND window, int button, int layer, const wcha
                 ReleaseStickyRepeatKeys(repeating, l, point);
             }
         }
-        g_nStickyState[STICKY_KEYREPEAT] = 0;
+        SetStickyState(STICKY_KEYREPEAT, 0);
         g_nRepeatButton = -1;
         if (repeating == button)
             return true;
@@ -221,7 +280,7 @@ bool StickyKeyRepeat(POINT point, HWND window, int button, int layer, const wcha
     if (keys == nullptr || !ValidSlot(button, layer))
         return false;
     SendKeysStateSingleShot(keys, point, window, false, true);
-    g_nStickyState[STICKY_KEYREPEAT] = 1;
+    SetStickyState(STICKY_KEYREPEAT, 1);
     StickyKeys(button, layer) = keys;
     StartRepeat(button, delayMs);
     return true;
@@ -235,7 +294,7 @@ bool StickyKeyHold(POINT point, HWND window, int button, int layer, const wchar_
     CThreadLock lock(L"StickyKeyHold");
     int state = g_nStickyState[STICKY_KEYHOLD];
     auto engage = [&]() {
-        g_nStickyState[STICKY_KEYHOLD] = 1;
+        SetStickyState(STICKY_KEYHOLD, 1);
         if (keys != nullptr)
         {
             SendKeyStateWhileDown(keys, false, point, window);
@@ -247,7 +306,7 @@ bool StickyKeyHold(POINT point, HWND window, int button, int layer, const wchar_
         if (state == 1)
         {
             CLogger::LogDebug(L"%s Sticky: Ignore button down", name);
-            g_nStickyState[STICKY_KEYHOLD] = 2;
+            SetStickyState(STICKY_KEYHOLD, 2);
         }
         else
         {
@@ -281,7 +340,7 @@ bool StickyKeyHold(POINT point, HWND window, int button, int layer, const wchar_
             SendKeyStateWhileDown(held.c_str(), true, point, window);
             held.clear();
         }
-        g_nStickyState[STICKY_KEYHOLD] = 0;
+        SetStickyState(STICKY_KEYHOLD, 0);
     }
     return true;
 }
@@ -304,7 +363,7 @@ void ResetSticky(POINT point, int kind, int layer, int button)
             QueueButton(kind, 2, point);
             UnlockAxes(layer, g_engine.pCurrentApp);
             ::ReleaseCapture();
-            g_nStickyState[kind] = 0;
+            SetStickyState(kind, 0);
         }
         else if (kind == STICKY_KEYREPEAT || kind == STICKY_KEYHOLD)
         {
@@ -324,7 +383,7 @@ void ResetSticky(POINT point, int kind, int layer, int button)
                     CLogger::LogMessage(L"No sticky repeat timer to stop");
                 }
                 g_nRepeatButton = -1;
-                g_nStickyState[kind] = 0;
+                SetStickyState(kind, 0);
                 if (kind == STICKY_KEYREPEAT)
                 {
                     for (int b = 0; b < kButtons; ++b)
@@ -344,7 +403,7 @@ void ResetSticky(POINT point, int kind, int layer, int button)
                 g_pActiveMTS = nullptr;
             }
             g_nMTSCursorState = 0;
-            g_nStickyState[kind] = 0;
+            SetStickyState(kind, 0);
             if (g_pSettings != nullptr && g_pSettings->m_bMovementToScrollCursor && !g_bReloading)
                 RestoreLayerCursor();
         }
@@ -364,7 +423,7 @@ void ResetSticky(POINT point, int kind, int layer, int button)
                                   L"BRMP");
             }
             // The speed is back, so the next press must slow it again.
-            g_nStickyState[kind] = 0;
+            SetStickyState(kind, 0);
         }
     }
     if (kind == STICKY_KEYHOLD)
@@ -374,7 +433,7 @@ void ResetSticky(POINT point, int kind, int layer, int button)
             for (int l = 0; l < kLayers; ++l)
                 if (button < 0 || (b == button && l == layer))
                     ReleaseStickyHoldKeys(b, l, point);
-        g_nStickyState[STICKY_KEYHOLD] = 0;
+        SetStickyState(STICKY_KEYHOLD, 0);
     }
 }
 
@@ -465,13 +524,53 @@ void ResetDuringKeys(POINT point)
             continue;
         CLogger::LogDebug(L"Resetting keys for button %d", b);
         profile->SetResetKeys(b, layer, false);
-        const wchar_t* keys = profile->GetKeystrokes(b, layer);
-        if (keys != nullptr)
-            SendKeyStateWhileDown(keys, true, point, nullptr);
+        // The keys the button's action pressed: a "Button Held" press holds
+        // those of its chosen entry, not the slot's own.
+        const wchar_t* held = g_held.DuringKeys(b, layer);
+        const std::wstring keys = held != nullptr ? held : (profile->GetKeystrokes(b, layer) != nullptr ? profile->GetKeystrokes(b, layer) : L"");
+        g_held.EndDuringKeys(b);
+        if (!keys.empty())
+            SendKeyStateWhileDown(keys.c_str(), true, point, nullptr);
     }
 }
 
 void ResetStickyByKey(POINT point, bool control)
 {
     ResetOtherSticky(point, -1, control);
+}
+
+void EndStickyChangedByReload(POINT point)
+{
+    const CApplicationSettings* profile = g_engine.pCurrentApp;
+    for (int kind = STICKY_LEFT; kind <= STICKY_XRIGHT; ++kind)
+    {
+        KeptSticky& kept = g_keptSticky[kind];
+        if (!kept.kept)
+            continue;
+        kept.kept = false;
+        if (g_nStickyState[kind] < 1)
+            continue;
+        StickyOrigin& origin = g_stickyOrigin[kind];
+        const bool sameProfile = profile != nullptr && profile->IsDefault() == kept.isDefault &&
+                                 (kept.isDefault || (profile->GetFullName() != nullptr && kept.fullName == profile->GetFullName()));
+        if (sameProfile && OriginCode(profile, origin) == kept.code)
+        {
+            CLogger::LogDebug(L"%s Sticky: Kept across the reload", kStickyNames[kind]);
+            origin.profile = profile;
+            continue;
+        }
+        ResetSticky(point, kind, g_engine.nCurrentLayer, -1);
+    }
+}
+
+void ForgetStickyStates()
+{
+    for (int kind = 0; kind < StickyKindCount; ++kind)
+        SetStickyState(kind, 0);
+    for (auto& origin : g_stickyOrigin)
+        origin = StickyOrigin{};
+    for (auto& kept : g_keptSticky)
+        kept = KeptSticky{};
+    for (auto& keys : g_stickyKeys)
+        keys.clear();
 }

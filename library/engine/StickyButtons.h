@@ -19,8 +19,25 @@ enum StickyKind
     StickyKindCount = 9,
 };
 
-// 0 idle, 1 engaged, 2 armed (the next release ends it).
+// 0 idle, 1 engaged, 2 armed (the next release ends it). Read here; written
+// only through SetStickyState, which tells g_held what the library holds.
 extern short g_nStickyState[StickyKindCount];
+void SetStickyState(int kind, int state);
+// One entry of the array as a variable of the state machines that drive it.
+class StickyStateRef
+{
+public:
+    explicit StickyStateRef(int kind) : m_kind(kind) {}
+    operator int() const { return g_nStickyState[m_kind]; }
+    StickyStateRef& operator=(int state)
+    {
+        SetStickyState(m_kind, state);
+        return *this;
+    }
+
+private:
+    int m_kind;
+};
 const wchar_t* StickyName(int kind);
 
 // One step of the sticky state machine for a press (kind 1) or release (2).
@@ -52,3 +69,10 @@ void ResetDuringKeys(POINT point);
 void ResetStickyByKey(POINT point, bool control);
 // Whether any sticky state is above 0.
 bool AnyStickyActive();
+// After a reload put the new profiles in: a sticky button the reload kept
+// ends unless the slot that engaged it has the same action in the profile in
+// force (global lock held).
+void EndStickyChangedByReload(POINT point);
+// The hooks stopped, and with them whatever was held (the input thread's end
+// released it): every sticky state is idle, nothing is queued.
+void ForgetStickyStates();

@@ -92,9 +92,9 @@ bool Redirect(MSLLHOOKSTRUCT* hookData, HWND window, CApplicationSettings* profi
         {
             CLogger::LogDebug(L"Sending simulating inverted vertical wheel message to 0x%08X with class: %s",
                               HandleNumber(window), cls);
-            // The notch is counted as the library's own until the hook sees it.
+            // The notch carries the library's signature: the hook does not turn it again.
             const bool leftDown = settings->m_bDoubleClickFix;
-            if (SendCountedMouseButton(delta < 0 ? 8 : 7, kEventDown, hookData->pt, leftDown) == 0)
+            if (SendMouseButton(delta < 0 ? 8 : 7, kEventDown, hookData->pt, leftDown, false) == 0)
                 return false;
             g_threads.pSendInput->SignalQueue();
             return true;

@@ -129,6 +129,31 @@ void TrackButtons(std::vector<MOUSEINPUT>& held, const MOUSEINPUT& record)
     }
 }
 
+// The button (0 left, 1 right, 2 middle, 3 X1, 4 X2) a held press is of, -1 none.
+int ButtonOfPress(const MOUSEINPUT& press)
+{
+    switch (press.dwFlags)
+    {
+    case MOUSEEVENTF_LEFTDOWN: return 0;
+    case MOUSEEVENTF_RIGHTDOWN: return 1;
+    case MOUSEEVENTF_MIDDLEDOWN: return 2;
+    case MOUSEEVENTF_XDOWN: return press.mouseData == XBUTTON1 ? 3 : press.mouseData == XBUTTON2 ? 4 : -1;
+    default: return -1;
+    }
+}
+
+unsigned ButtonMaskOf(const std::vector<MOUSEINPUT>& held)
+{
+    unsigned mask = 0;
+    for (const MOUSEINPUT& press : held)
+    {
+        const int button = ButtonOfPress(press);
+        if (button >= 0)
+            mask |= 1u << button;
+    }
+    return mask;
+}
+
 bool SameKey(const KEYBDINPUT& a, const KEYBDINPUT& b)
 {
     constexpr DWORD identity = KEYEVENTF_EXTENDEDKEY | KEYEVENTF_SCANCODE | KEYEVENTF_UNICODE;
@@ -910,6 +935,20 @@ std::size_t CSendInput::HeldButtonCount()
     return m_HeldButtons.size();
 }
 
+void CSendInput::PressReleasedElsewhere(int button)
+{
+    if (button < 0 || button > 4 || (m_uHeldButtons.load(std::memory_order_relaxed) & (1u << button)) == 0)
+        return;
+    CGenericThreadLock lock(&m_csHeld, L"SendInput::PressReleasedElsewhere", true);
+    const std::size_t before = m_HeldButtons.size();
+    m_HeldButtons.erase(std::remove_if(m_HeldButtons.begin(), m_HeldButtons.end(),
+                                       [button](const MOUSEINPUT& press) { return ButtonOfPress(press) == button; }),
+                        m_HeldButtons.end());
+    m_uHeldButtons = ButtonMaskOf(m_HeldButtons);
+    CLogger::LogDebug(L"CSendInput::PressReleasedElsewhere: Button %d went up in the system (%d presses no longer held)", button,
+                      static_cast<int>(before - m_HeldButtons.size()));
+}
+
 void CSendInput::TrackKeys(const INPUT* records, UINT count)
 {
     CGenericThreadLock lock(&m_csHeld, L"SendInput::TrackKeys", true);
@@ -918,6 +957,7 @@ void CSendInput::TrackKeys(const INPUT* records, UINT count)
         if (records[i].type == INPUT_MOUSE)
         {
             TrackButtons(m_HeldButtons, records[i].mi);
+            m_uHeldButtons = ButtonMaskOf(m_HeldButtons);
             continue;
         }
         if (records[i].type != INPUT_KEYBOARD)
@@ -958,6 +998,7 @@ void CSendInput::ReleaseHeldKeys()
             CLogger::LogMessage(L"CSendInput::ProcessQueue: Releasing %d mouse buttons left pressed",
                                 static_cast<int>(m_HeldButtons.size()));
         m_HeldButtons.clear();
+        m_uHeldButtons = 0;
         for (auto it = m_HeldKeys.rbegin(); it != m_HeldKeys.rend(); ++it)
         {
             INPUT input = {};
@@ -1000,7 +1041,9 @@ void CSendInput::SendHeldReleases(const std::vector<INPUT>& releases)
             }
             else if (release.type == INPUT_MOUSE)
             {
-                if (const DWORD up = ForgetHeldButtons(m_HeldButtons, release.mi))
+                const DWORD up = ForgetHeldButtons(m_HeldButtons, release.mi);
+                m_uHeldButtons = ButtonMaskOf(m_HeldButtons);
+                if (up != 0)
                 {
                     due.push_back(release);
                     due.back().mi.dwFlags = up;

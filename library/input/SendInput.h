@@ -174,6 +174,11 @@ public:
     std::size_t HeldKeyCount();
     // Mouse buttons pressed by the queue and not yet released.
     std::size_t HeldButtonCount();
+    // A release of button (0 left, 1 right, 2 middle, 3 X1, 4 X2) that was not
+    // the queue's own reached the system (the user's, another program's): the
+    // button is up there, and the queue's presses of it are no longer held.
+    // Cheap when the queue holds no press of it (the mouse hook's button path).
+    void PressReleasedElsewhere(int button);
 
     // Ten cursor stores, addressed 1 to 10 by the save and restore tags.
     static constexpr int CursorStores = 10;
@@ -257,6 +262,8 @@ private:
     CRITICAL_SECTION m_csHeld;
     std::vector<KEYBDINPUT> m_HeldKeys;
     std::vector<MOUSEINPUT> m_HeldButtons;
+    // The buttons of m_HeldButtons (bit = button), read without m_csHeld.
+    std::atomic<unsigned> m_uHeldButtons{0};
 };
 
 // Counts the library's own cursor placements (SetCursorPos): the mouse hook's

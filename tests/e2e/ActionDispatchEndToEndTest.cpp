@@ -1,7 +1,8 @@
 // Button actions on the real road: the test writes a settings file whose
 // profiles are bound to probe windows, the library loads it and installs its
 // hooks in this process, and xdotool presses the physical buttons. The probes
-// record what reached them: the remapped action, never the original click.
+// record what reached them: the remapped action, never the original click;
+// another program's click of a button the user holds is its own click.
 
 #include <gtest/gtest.h>
 
@@ -325,4 +326,38 @@ TEST_F(ActionDispatchEndToEnd, AHeldLayerButtonSwitchesTheLayerWhileHeldAndRetur
     EXPECT_EQ(MainProbe().Records(Named(L"WM_RBUTTONDOWN")).size(), 1u) << MainProbe().Describe();
     EXPECT_EQ(Typed(MainProbe()), L"z");
     EXPECT_FALSE(Has(MainProbe(), L"WM_MBUTTONDOWN") || Has(MainProbe(), L"WM_MBUTTONUP")) << MainProbe().Describe();
+}
+
+TEST_F(ActionDispatchEndToEnd, AnotherProgramClickingTheButtonTheUserHoldsLeavesTheUsersPressToItsOwnRelease)
+{
+    ASSERT_TRUE(LoadAndHook({{kMainTitle, {{kMiddle, 0, kLeftClickAction}}}}));
+    MainProbe().Clear();
+    ASSERT_TRUE(MoveThere(Inside(MainProbe())));
+    struct HeldMiddle
+    {
+        bool held = false;
+        ~HeldMiddle() { if (held) PhysicalInput::ButtonUp(PhysicalInput::kMiddle); }
+    } middle;
+    middle.held = PhysicalInput::ButtonDown(PhysicalInput::kMiddle);
+    ASSERT_TRUE(middle.held);
+    ASSERT_TRUE(MainProbe().WaitForRecord(Named(L"WM_LBUTTONDOWN"))) << MainProbe().Describe();
+
+    // Another program clicks the middle button meanwhile (its events are
+    // remapped as well): a left click of its own.
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_MIDDLEDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_MIDDLEUP;
+    click[0].mi.dwExtraInfo = click[1].mi.dwExtraInfo = 0x5EED;
+    ASSERT_EQ(::SendInput(2, click, sizeof(INPUT)), 2u);
+    ASSERT_EQ(MainProbe().WaitForRecords(Named(L"WM_LBUTTONUP"), 1).size(), 1u) << MainProbe().Describe();
+
+    // The user's release ends the user's left press, and nothing else.
+    middle.held = false;
+    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kMiddle));
+    ASSERT_EQ(MainProbe().WaitForRecords(Named(L"WM_LBUTTONUP"), 2).size(), 2u) << MainProbe().Describe();
+    long long fence = 0;
+    ASSERT_TRUE(Fence(MainProbe(), fence));
+    EXPECT_EQ(MainProbe().Records(Named(L"WM_LBUTTONUP")).size(), 2u) << "a stray click at the release\n" << MainProbe().Describe();
+    EXPECT_FALSE(Has(MainProbe(), L"WM_MBUTTONUP")) << MainProbe().Describe();
 }

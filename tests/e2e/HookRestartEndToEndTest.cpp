@@ -3,10 +3,11 @@
 // window, and the hooks stop, start again or are put in again meanwhile. A
 // layer held by a button ends when the hooks stop; a release the system passed
 // while the hooks were out reaches the window after they are back, and leaves
-// no button held for mouse-over switching; a mapped button held while the
-// mouse hook is put back gives one click of its action; a layer key released
-// while the keyboard hook was out does not keep its layer, and one still held
-// does.
+// no button held for mouse-over switching, also after a mapped press whose own
+// call ran past the hook time-out; a mapped button held while the mouse hook is
+// put back gives one click of its action and leaves nothing held; a layer key
+// released while the keyboard hook was out does not keep its layer, and one
+// still held does.
 
 #include <gtest/gtest.h>
 
@@ -190,33 +191,75 @@ TEST_F(HookRestartEndToEnd, ALayerKeyReleasedWhileTheKeyboardHookWasOutDoesNotKe
 
 TEST_F(HookRestartEndToEnd, AReleaseLostWhileTheMouseHookWasOutLeavesNoButtonHeldForMouseOverSwitching)
 {
-    CSettings settings(false, CMouseInfo());
-    ProbeProfile(settings);
-    AddProbeProfile(settings, kOtherTitle);
-    settings.m_bSwitchOnMouseOver = true;
-    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
-    // The hook has seen the press once the window has it.
-    ASSERT_TRUE(MiddleDown());
-    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_MBUTTONDOWN"))) << ProbeAt().Describe();
+    // A press that goes on to the system, and a mapped one whose call runs past
+    // the hook time-out: a busy foreground window answers the hit test of
+    // non-client clicks late, and the system passes such a press on as well.
+    for (const bool mapped : {false, true})
+    {
+        SCOPED_TRACE(mapped ? "a mapped press that overran" : "a press of the system's");
+        const POINT at = ProbeAt().Center();
+        ASSERT_TRUE(PhysicalInput::MoveToAndWait(at.x, at.y));
+        CSettings settings(false, CMouseInfo());
+        CApplicationSettings* probe = ProbeProfile(settings);
+        AddProbeProfile(settings, kOtherTitle);
+        settings.m_bSwitchOnMouseOver = true;
+        std::unique_ptr<Probe> busy;
+        if (mapped)
+        {
+            probe->SetActions(Middle, 0, ACTION_SIMULATED_KEYS);
+            probe->SetKeystrokes(Middle, 0, L"x", 0, 0, false, true, false, false);
+            settings.m_bProcessNonClientMsgs = false;
+            ProbeOptions options;
+            options.title = L"Brmp Busy Window";
+            options.rect = RECT{60, 600, 420, 900};
+            options.slowHitTestMs = 200;
+            busy = std::make_unique<Probe>(options);
+            ASSERT_TRUE(busy->Start());
+            ASSERT_TRUE(PhysicalInput::MoveToAndWait(at.x, at.y));
+        }
+        ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+        const HHOOK first = g_threads.hMouseHook;
+        if (mapped)
+        {
+            // The hit test gives up after 50 ms.
+            g_system.dwHookTimeout = 40;
+            ASSERT_TRUE(MiddleDown());
+            ASSERT_TRUE(Reinstalled(g_threads.hMouseHook, first)) << "the press did not overrun";
+        }
+        else
+        {
+            // The hook has seen the press once the window has it.
+            ASSERT_TRUE(MiddleDown());
+            ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_MBUTTONDOWN"))) << ProbeAt().Describe();
+        }
 
-    // The system drops a mouse hook that took too long; the release goes by unseen.
-    const HHOOK dropped = g_threads.hMouseHook;
-    ASSERT_TRUE(::UnhookWindowsHookEx(dropped));
-    ASSERT_TRUE(MiddleUp());
-    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_MBUTTONUP"))) << ProbeAt().Describe();
-    ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_MOUSEHOOK, 0));
-    ASSERT_TRUE(Reinstalled(g_threads.hMouseHook, dropped));
+        // The system drops a mouse hook that took too long; the release goes by unseen.
+        const HHOOK dropped = g_threads.hMouseHook;
+        ASSERT_TRUE(::UnhookWindowsHookEx(dropped));
+        ASSERT_TRUE(MiddleUp());
+        ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_MBUTTONUP"))) << ProbeAt().Describe();
+        ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_MOUSEHOOK, 0));
+        ASSERT_TRUE(Reinstalled(g_threads.hMouseHook, dropped));
 
-    // No button is held: resting over the other window switches to its profile.
-    const POINT other = ProbeAt(1).Center();
-    ASSERT_TRUE(PhysicalInput::MoveToAndWait(other.x, other.y));
-    EXPECT_TRUE(WaitFor([] { return InForce(kOtherTitle); })) << "mouse-over switching waits for a release it missed";
+        // No button is held: resting over the other window switches to its profile.
+        const POINT other = ProbeAt(1).Center();
+        ASSERT_TRUE(PhysicalInput::MoveToAndWait(other.x, other.y));
+        EXPECT_TRUE(WaitFor([] { return InForce(kOtherTitle); })) << "mouse-over switching waits for a release it missed";
+        ASSERT_TRUE(RemoveMouseHook(false));
+        ProbeAt().Clear();
+    }
 }
 
-TEST_F(HookRestartEndToEnd, AMappedButtonHeldWhileTheMouseHookIsPutBackGivesOneClickOfItsActionAndNoRawRelease)
+TEST_F(HookRestartEndToEnd, AMappedButtonHeldWhileTheMouseHookIsPutBackGivesOneClickOfItsActionAndLeavesNothingHeld)
 {
+    // Resting over the other window switches to its profile, where a left
+    // button held across a change to layer 2 would type.
     CSettings settings(false, CMouseInfo());
     ProbeProfile(settings)->SetActions(Middle, 0, ACTION_LEFT_CLICK);
+    CApplicationSettings* other = AddProbeProfile(settings, kOtherTitle);
+    other->SetActions(Left, 1, ACTION_SIMULATED_KEYS);
+    other->SetKeystrokes(Left, 1, L"y", 0, 0, false, true, false, false);
+    settings.m_bSwitchOnMouseOver = true;
     ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
     ASSERT_TRUE(MiddleDown());
     ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_LBUTTONDOWN"))) << ProbeAt().Describe();
@@ -233,6 +276,20 @@ TEST_F(HookRestartEndToEnd, AMappedButtonHeldWhileTheMouseHookIsPutBackGivesOneC
 
     const std::vector<std::wstring> clicks = {L"WM_LBUTTONDOWN", L"WM_LBUTTONUP", L"WM_LBUTTONDOWN", L"WM_LBUTTONUP"};
     EXPECT_EQ(ProbeAt().RecordNames(L"BUTTON"), clicks) << ProbeAt().Describe();
+
+    // The left press the system reported at the put-back was the library's:
+    // nothing is held now.
+    const POINT otherAt = ProbeAt(1).Center();
+    ASSERT_TRUE(PhysicalInput::MoveToAndWait(otherAt.x, otherAt.y));
+    EXPECT_TRUE(WaitFor([] { return InForce(kOtherTitle); })) << "mouse-over switching waits for a button nobody holds";
+    ProbeAt(1).Clear();
+    SetCurrentLayer(1, false, false, false);
+    // A middle click, the system's own there, comes after whatever the change sent.
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kMiddle));
+    ASSERT_TRUE(ProbeAt(1).WaitForRecord(Named(L"WM_MBUTTONUP"))) << ProbeAt(1).Describe();
+    const std::vector<std::wstring> middle = {L"WM_MBUTTONDOWN", L"WM_MBUTTONUP"};
+    EXPECT_EQ(ProbeAt(1).RecordNames(L"BUTTON"), middle) << "the layer change pressed a button again\n" << ProbeAt(1).Describe();
+    EXPECT_TRUE(ProbeAt(1).Records(Named(L"WM_CHAR")).empty()) << ProbeAt(1).Describe();
 }
 
 TEST_F(HookRestartEndToEnd, AKeyboardHookPutInAgainWhileALayerKeyIsHeldKeepsItsLayerUntilTheRelease)

@@ -4,8 +4,8 @@
 // a window, clicking it, switching to it by keyboard) the new profile's button
 // swap and wheel lines are in force as the system reports them, its change
 // script runs once, and hover activation brings the window forward after its
-// delay; a click's profile is not overruled by a mouse-over check asked before
-// it. A reload storm while the pointer wanders never leaves a freed profile
+// delay, also right after a remapped click; a click's profile is not overruled
+// by a mouse-over check asked before it. A reload storm while the pointer wanders never leaves a freed profile
 // in force.
 
 #include <gtest/gtest.h>
@@ -273,6 +273,30 @@ TEST_F(ProfileSwitchEndToEnd, WithHoverActivationAClickDecidesTheProfileOverTheM
         ASSERT_TRUE(WaitFor([&] { return MouseOverChecksTaken() != checks; })) << "the move's check never came due";
         EXPECT_TRUE(InForce(kSwappedTitle)) << "the pointer's window's profile overruled the click's";
     }
+}
+
+TEST_F(ProfileSwitchEndToEnd, WithHoverActivationAWindowStillComesForwardWhenARemappedClickFollowsThePointerAtOnce)
+{
+    Options options;
+    options.mouseOver = false;
+    options.hoverActivation = true;
+    options.hoverDelayMs = 300;
+    // The click types into the focus window and is taken away from the
+    // window under the pointer, which does not come forward by it.
+    options.swappedMiddleKey = L'x';
+    ASSERT_TRUE(LoadAndHook(options));
+    ASSERT_TRUE(Swapped().Activate());
+    ASSERT_TRUE(MoveOver(Swapped()));
+    Swapped().Clear();
+
+    // The pointer arrives over the other window and clicks there at once,
+    // before the check the move asked for comes due: the click decides the
+    // profile, and the resting pointer still brings the window forward.
+    const POINT at = Script().Center();
+    ASSERT_TRUE(PhysicalInput::Run({L"mousemove", std::to_wstring(at.x), std::to_wstring(at.y), L"click", L"2"}));
+    ASSERT_TRUE(Swapped().WaitForRecord(Named(L"WM_CHAR", L"char", L'x'))) << Swapped().Describe();
+    EXPECT_TRUE(WaitFor([&] { return Script().IsFocused(); })) << "the click cancelled hover activation\n" << Script().Describe();
+    EXPECT_TRUE(InForce(kSwappedTitle)) << "the pointer's window's profile overruled the click's";
 }
 
 TEST_F(ProfileSwitchEndToEnd, ACtrlReleasedWhileNoWindowHasTheForegroundLetsTheWindowThatComesForwardDecide)

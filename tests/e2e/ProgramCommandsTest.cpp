@@ -3,7 +3,9 @@
 // switches to another settings file (and refuses one that holds none),
 // "/install:" puts a language pack to use at once, and "/layer:" while a
 // button that clicks another is held gives that click once and the held
-// button the new layer's action.
+// button the new layer's action; one while a "Button Held" press holds its
+// keys releases them, and one that hands a held button back to the system
+// leaves nothing for "/exit" to release.
 
 #include <gtest/gtest.h>
 
@@ -25,6 +27,7 @@
 #include "ProgramRunner.h"
 #include "Settings.h"
 #include "TempFolder.h"
+#include "TimedClicks.h"
 #include "WaitFor.h"
 
 using brmptest::Named;
@@ -229,4 +232,82 @@ TEST_F(ProgramCommands, ALayerFromALaterStartWhileAButtonThatClicksAnotherIsHeld
     EXPECT_EQ(typed, L"worldworld");
     const std::vector<std::wstring> middleClick = {L"WM_MBUTTONDOWN", L"WM_MBUTTONUP"};
     EXPECT_EQ(m_probe->RecordNames(L"BUTTON"), middleClick) << m_probe->Describe() << m_program.LogTail();
+}
+
+TEST_F(ProgramCommands, ALayerFromALaterStartWhileAButtonHeldPressHoldsItsKeysReleasesThem)
+{
+    // X2 held past 300 ms holds Ctrl until its release; on layer 2 X2 is disabled.
+    CSettings settings(false, GetStartupMouseInfo());
+    CApplicationSettings* probe = brmptest::AddProbeProfile(settings, L"BrmpProbe");
+    auto* clicks = new CBRMPTimedClicks();
+    CBRMPTimedClick quick;
+    quick.SetAction(ACTION_NO_CHANGE);
+    clicks->SetTimedClick(0, quick);
+    CBRMPTimedClick held;
+    held.SetAction(ACTION_SIMULATED_KEYS);
+    held.SetKeys(L"{CTRL}");
+    held.SetSendKeyAction(KEYMODE_DURING);
+    clicks->SetTimedClick(1, held);
+    clicks->SetTime(1, 300);
+    clicks->SetEnabled(1, true);
+    clicks->SetReleaseOnUp(true);
+    probe->SetTimedClicks(XRight, 0, clicks);
+    probe->SetActions(XRight, 0, ACTION_BUTTON_HELD);
+    probe->SetActions(XRight, 1, ACTION_DISABLE);
+    ASSERT_TRUE(m_program.WriteSettings(settings));
+    m_probe = std::make_unique<Probe>();
+    ASSERT_TRUE(m_probe->Start());
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+
+    struct HeldForward
+    {
+        bool held = false;
+        ~HeldForward() { if (held) PhysicalInput::ButtonUp(PhysicalInput::kForward); }
+    } forward;
+    forward.held = PhysicalInput::ButtonDown(PhysicalInput::kForward);
+    ASSERT_TRUE(forward.held);
+    ASSERT_TRUE(m_probe->WaitForRecord(Named(L"WM_KEYDOWN", L"vk", VK_CONTROL))) << m_probe->Describe() << m_program.LogTail();
+    ASSERT_TRUE(m_program.StartLater(L"/debug /layer:2"));
+    ASSERT_TRUE(m_program.WaitForLog("Setting current layer to 1.")) << m_program.Log();
+    forward.held = false;
+    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kForward));
+    EXPECT_TRUE(m_probe->WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_CONTROL)))
+        << "Ctrl stays down\n" << m_probe->Describe() << m_program.LogTail();
+}
+
+TEST_F(ProgramCommands, AButtonALayerFromALaterStartHandsBackToTheSystemIsNotReleasedAgainByExit)
+{
+    // X2 types on layer 1 and is the system's own on layer 2.
+    CSettings settings(false, GetStartupMouseInfo());
+    CApplicationSettings* probe = brmptest::AddProbeProfile(settings, L"BrmpProbe");
+    probe->SetActions(XRight, 0, ACTION_SIMULATED_KEYS);
+    probe->SetKeystrokes(XRight, 0, L"x", 0, 0, false, true, false, false);
+    probe->SetActions(XRight, 1, ACTION_NO_CHANGE);
+    ASSERT_TRUE(m_program.WriteSettings(settings));
+    m_probe = std::make_unique<Probe>();
+    ASSERT_TRUE(m_probe->Start());
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+
+    struct HeldForward
+    {
+        bool held = false;
+        ~HeldForward() { if (held) PhysicalInput::ButtonUp(PhysicalInput::kForward); }
+    } forward;
+    forward.held = PhysicalInput::ButtonDown(PhysicalInput::kForward);
+    ASSERT_TRUE(forward.held);
+    ASSERT_TRUE(m_probe->WaitForRecord(Named(L"WM_CHAR", L"char", L'x'))) << m_probe->Describe();
+    ASSERT_TRUE(m_program.StartLater(L"/debug /layer:2"));
+    // The system gets the button pressed in its place, and the user's release.
+    ASSERT_TRUE(m_probe->WaitForRecord(Named(L"WM_XBUTTONDOWN", L"button", 2))) << m_probe->Describe() << m_program.LogTail();
+    forward.held = false;
+    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kForward));
+    ASSERT_TRUE(m_probe->WaitForRecord(Named(L"WM_XBUTTONUP", L"button", 2))) << m_probe->Describe();
+
+    ASSERT_TRUE(m_program.StartLater(L"/exit"));
+    ASSERT_TRUE(m_program.Ended(programtest::kEndTimeoutMs)) << m_program.LogTail();
+    EXPECT_FALSE(m_program.LogHas("mouse buttons left pressed")) << m_program.LogTail();
+    // A click after the program's end comes after anything its stop sent.
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kRight));
+    ASSERT_TRUE(m_probe->WaitForRecord(Named(L"WM_RBUTTONUP"))) << m_probe->Describe();
+    EXPECT_EQ(m_probe->Records(Named(L"WM_XBUTTONUP")).size(), 1u) << m_probe->Describe();
 }

@@ -2,7 +2,8 @@
 // the middle button to keys on three layers remaps real clicks in the probe,
 // is driven through its icon in Wine's tray (tooltip, left click, the menu
 // opened with a right click and worked with the keyboard), and leaves no hook
-// behind when it ends.
+// behind when it ends; a sticky drag carried onto another profile's window is
+// neither dropped nor left pressed by a profile switch.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Actions.h"
 #include "ApplicationSettings.h"
@@ -19,6 +21,7 @@
 #include "PhysicalInput.h"
 #include "Probe.h"
 #include "ProgramRunner.h"
+#include "IsolatedSettings.h"
 #include "Settings.h"
 #include "WaitFor.h"
 
@@ -245,4 +248,74 @@ TEST_F(ProgramRemap, TheTrayIconShowsTheVersionCyclesLayersAndItsMenuSwitchesDis
     ASSERT_TRUE(m_program.Ended(programtest::kEndTimeoutMs)) << m_program.Log();
     EXPECT_EQ(m_program.ExitCode(), 0u);
     EXPECT_TRUE(m_program.LogHas("Brindlemap Shutdown.")) << m_program.Log();
+}
+
+TEST_F(ProgramRemap, AStickyDragCarriedOntoAnotherProfilesWindowIsNeitherDroppedNorLeftPressedByAProfileSwitch)
+{
+    // The drag's window holds X1 as a sticky left button, the other window
+    // nothing; mouse-over switching is on, and so are the layer keys, under
+    // which a released Ctrl lets the keyboard focus decide the profile.
+    m_probe.reset();
+    const wchar_t dragTitle[] = L"Brmp Drag Window";
+    const wchar_t otherTitle[] = L"Brmp Drop Window";
+    CSettings settings(false, GetStartupMouseInfo());
+    settings.m_bNotifications = false;
+    settings.m_bLayerModifierKeys = true;
+    brmptest::AddProbeProfile(settings, dragTitle)->SetActions(XLeft, 0, ACTION_STICKY_LEFT);
+    brmptest::AddProbeProfile(settings, otherTitle, 2);
+    ASSERT_TRUE(m_program.WriteSettings(settings));
+    brmptest::ProbeOptions options;
+    options.title = dragTitle;
+    options.rect = RECT{40, 60, 520, 460};
+    options.doubleClicks = false;
+    Probe drag(options);
+    ASSERT_TRUE(drag.Start());
+    options.title = otherTitle;
+    options.rect = RECT{620, 60, 1100, 460};
+    Probe other(options);
+    ASSERT_TRUE(other.Start());
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    const POINT dragAt = drag.Center();
+    const POINT otherAt = other.Center();
+    // A check of the window under the pointer, as the log shows it taken:
+    // skipped for what is held, or switching the profile.
+    const auto checks = [&] {
+        return m_program.LogCount("ProcessMouseOverTimerProc: A button is down or remapping is off - skipping") +
+               m_program.LogCount("(due to mouse over");
+    };
+    const int switches = m_program.LogCount("(due to mouse over");
+    ASSERT_TRUE(PhysicalInput::MoveToAndWait(dragAt.x, dragAt.y));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return m_program.LogCount("(due to mouse over") > switches; })) << m_program.LogTail();
+
+    // A drag released over the other window: the check its release asked for
+    // comes due while the library still holds the left button.
+    ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kBack));
+    ASSERT_TRUE(drag.WaitForRecord(Named(L"WM_LBUTTONDOWN"))) << drag.Describe();
+    ASSERT_TRUE(PhysicalInput::MoveToAndWait(otherAt.x, otherAt.y));
+    const int before = checks();
+    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kBack));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return checks() > before; })) << m_program.LogTail();
+    // The next X1 press there belongs to the other window: the switch it makes
+    // ends the drag with one release.
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kBack));
+    ASSERT_TRUE(other.WaitForRecord(Named(L"WM_LBUTTONUP")))
+        << "the profile switched under the drag, which stays pressed\n" << other.Describe() << m_program.LogTail();
+
+    // A drag carried over the other window, which then gets the focus: the
+    // Ctrl released there lets the keyboard decide, and the drag must stay.
+    drag.Clear();
+    ASSERT_TRUE(PhysicalInput::ClickAt(dragAt.x, dragAt.y, PhysicalInput::kBack));
+    ASSERT_TRUE(drag.WaitForRecord(Named(L"WM_LBUTTONDOWN"))) << drag.Describe();
+    ASSERT_TRUE(PhysicalInput::MoveToAndWait(otherAt.x, otherAt.y));
+    ASSERT_TRUE(other.Activate());
+    const int keyboard = m_program.LogCount("(due to keyboard)");
+    ASSERT_TRUE(PhysicalInput::KeyTap(L"Control_L"));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return m_program.LogCount("(due to keyboard)") > keyboard; })) << m_program.LogTail();
+    // Back in the drag's window X1 ends the drag; a right click there comes after all of it.
+    ASSERT_TRUE(PhysicalInput::ClickAt(dragAt.x, dragAt.y, PhysicalInput::kBack));
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kRight));
+    ASSERT_TRUE(drag.WaitForRecord(Named(L"WM_RBUTTONUP"))) << drag.Describe();
+    const std::vector<std::wstring> oneDrag = {L"WM_LBUTTONDOWN", L"WM_LBUTTONUP", L"WM_RBUTTONDOWN", L"WM_RBUTTONUP"};
+    EXPECT_EQ(drag.RecordNames(L"BUTTON"), oneDrag) << "the keyboard switch dropped the drag\n"
+                                                    << drag.Describe() << other.Describe() << m_program.LogTail();
 }

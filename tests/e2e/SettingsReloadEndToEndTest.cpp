@@ -1,7 +1,8 @@
 // A reload that fails keeps the settings in force whole: a probe window with a
 // profile limited to its left part and one for the whole window, the library's
 // hooks in this process, a settings file that no longer parses, and xdotool
-// clicking the middle button in either part.
+// clicking the middle button in either part. A reload keeps a sticky drag
+// whose action stays; a changed action and a stop of the hooks end it.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Actions.h"
 #include "ApplicationSettings.h"
@@ -41,6 +43,8 @@ protected:
         ProbeOptions options;
         options.title = kTitle;
         options.rect = RECT{80, 100, 680, 500};
+        // A press soon after a release is a press, not a double click.
+        options.doubleClicks = false;
         StartProbes({options});
     }
 
@@ -83,4 +87,52 @@ TEST_F(SettingsReloadEndToEnd, AFailedReloadKeepsTheProfilesOfAPartOfTheWindowIn
     EXPECT_EQ(MiddleClickTypes(kAreaWidth / 2), L'l') << ProbeAt().Describe();
     EXPECT_EQ(MiddleClickTypes(kAreaWidth * 2), L'w') << "the part of the window was forgotten\n" << ProbeAt().Describe();
     EXPECT_EQ(MiddleClickTypes(kAreaWidth / 2), L'l') << ProbeAt().Describe();
+}
+
+TEST_F(SettingsReloadEndToEnd, AReloadKeepsAStickyDragWhoseActionStaysAndEndsOneWhoseActionChangedAsAStopDoes)
+{
+    CSettings settings(false, CMouseInfo());
+    settings.m_bSwitchOnMouseOver = false;
+    CApplicationSettings* profile = AddProbeProfile(settings, kTitle);
+    profile->SetActions(XLeft, 0, ACTION_STICKY_LEFT);
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+    const POINT at = ProbeAt().Center();
+    ASSERT_TRUE(PhysicalInput::MoveToAndWait(at.x, at.y));
+    // X1 clicks, then a right click that comes after whatever they sent: the
+    // left button's messages on the way.
+    const auto clicks = [&](int x1Clicks) {
+        for (int i = 0; i < x1Clicks; ++i)
+            PhysicalInput::Click(PhysicalInput::kBack);
+        PhysicalInput::Click(PhysicalInput::kRight);
+        ProbeAt().WaitForRecord(Named(L"WM_RBUTTONUP"));
+        std::vector<std::wstring> left = ProbeAt().RecordNames(L"WM_LBUTTON");
+        ProbeAt().Clear();
+        return left;
+    };
+    const std::vector<std::wstring> press = {L"WM_LBUTTONDOWN"};
+    const std::vector<std::wstring> release = {L"WM_LBUTTONUP"};
+    ProbeAt().Clear();
+    ASSERT_EQ(clicks(1), press) << ProbeAt().Describe();
+
+    // Reloaded as it is, the drag goes on until the second click.
+    ASSERT_TRUE(UpdateSettings());
+    EXPECT_EQ(clicks(1), release) << "the reload ended the drag";
+
+    // A reload that gives X1 another action ends the drag.
+    ASSERT_EQ(clicks(1), press);
+    profile->SetActions(XLeft, 0, ACTION_NO_CHANGE);
+    ASSERT_TRUE(IsolatedSettings::WriteSettings(settings));
+    ASSERT_TRUE(UpdateSettings());
+    EXPECT_EQ(clicks(0), release);
+
+    // So does a stop of the hooks: after a start the next click begins a new drag.
+    profile->SetActions(XLeft, 0, ACTION_STICKY_LEFT);
+    ASSERT_TRUE(IsolatedSettings::WriteSettings(settings));
+    ASSERT_TRUE(UpdateSettings());
+    ASSERT_EQ(clicks(1), press);
+    ASSERT_TRUE(RemoveMouseHook(false));
+    ASSERT_TRUE(SetMouseHook());
+    const std::vector<std::wstring> released = {L"WM_LBUTTONUP", L"WM_LBUTTONDOWN"};
+    EXPECT_EQ(clicks(1), released) << "a click after the start ended a drag that was no longer there";
+    clicks(1);
 }

@@ -5,7 +5,7 @@
 //
 // BrmpProbe.exe --record <file> [--title <text>] [--rect <x>,<y>,<width>,<height>]
 //               [--parent <pid>] [--no-activate] [--moves] [--no-dblclk] [--topmost]
-//               [--keep-on-close] [--own-scroll] [--scroll-child] [--slow-caption <ms>]
+//               [--keep-on-close] [--own-scroll] [--scroll-child] [--slow-caption <ms>] [--slow-hittest <ms>]
 //               [--caption-answer <text>]
 // BrmpProbe.exe --record <file> --system-parameters
 //
@@ -20,6 +20,8 @@
 // --slow-caption: WM_GETTEXTLENGTH and WM_GETTEXT sent by another thread are
 //   recorded ("WM_GETTEXT" with length=1 for the length) and answered only
 //   after that many milliseconds, as by a window whose application is busy.
+// --slow-hittest: WM_NCHITTEST sent by another thread is answered only after
+//   that many milliseconds, as by a window whose application is busy.
 // --caption-answer: WM_GETTEXTLENGTH and WM_GETTEXT sent by another thread are
 //   answered with this text instead of the window's caption (its title).
 // --system-parameters: no window; records "SYSTEM speed=<pointer speed>
@@ -60,6 +62,7 @@ struct Options
     bool ownScroll = false;
     bool scrollChild = false;
     DWORD slowCaptionMs = 0;
+    DWORD slowHitTestMs = 0;
     std::wstring captionAnswer;
     bool systemParameters = false;
 };
@@ -116,6 +119,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options)
             options.scrollChild = true;
         else if (arg == L"--slow-caption" && hasValue)
             options.slowCaptionMs = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
+        else if (arg == L"--slow-hittest" && hasValue)
+            options.slowHitTestMs = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
         else if (arg == L"--caption-answer" && hasValue)
             options.captionAnswer = argv[++i];
         else if (arg == L"--system-parameters")
@@ -530,6 +535,10 @@ LRESULT ProbeWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_HSCROLL:
         Record(ScrollRecord(message, wParam, lParam, 0));
         return 0;
+    case WM_NCHITTEST:
+        if (m_options.slowHitTestMs != 0 && (::InSendMessageEx(nullptr) & ISMEX_SEND) != 0)
+            ::Sleep(m_options.slowHitTestMs);
+        break;
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH:
         if (m_options.slowCaptionMs != 0 && (::InSendMessageEx(nullptr) & ISMEX_SEND) != 0)

@@ -133,6 +133,11 @@ bool Probe::IsRunning() const
         arguments.push_back(L"--topmost");
     if (m_options.scrollChild)
         arguments.push_back(L"--scroll-child");
+    if (m_options.slowHitTestMs != 0)
+    {
+        arguments.push_back(L"--slow-hittest");
+        arguments.push_back(std::to_wstring(m_options.slowHitTestMs));
+    }
     if (m_options.slowCaptionMs != 0)
     {
         arguments.push_back(L"--slow-caption");

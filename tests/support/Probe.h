@@ -72,6 +72,9 @@ struct ProbeOptions
     // Caption requests of other programs are answered only after this many
     // milliseconds (0: at once); each one is recorded as "WM_GETTEXT".
     DWORD slowCaptionMs = 0;
+    // Hit tests (WM_NCHITTEST) of other programs are answered only after this
+    // many milliseconds (0: at once).
+    DWORD slowHitTestMs = 0;
     // Caption requests of other programs are answered with this text instead
     // of the window's caption (empty: the caption).
     std::wstring captionAnswer;

@@ -27,6 +27,7 @@
 #include "EngineInput.h"
 #include "EngineTestSupport.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "Layers.h"
 #include "LayerTestSupport.h"
 #include "Movement2Scroll.h"
@@ -50,7 +51,7 @@ protected:
         g_system.nKeyRepeatDelay = 60000;   // no repetition fires while a test runs
         m_savedFix = g_pSettings->m_bDoubleClickFix;
         g_nReturnLayer = -1;
-        std::memset(g_bDownSeen, 0, sizeof(g_bDownSeen));
+        g_held.Forget();
     }
     void TearDown() override
     {
@@ -58,6 +59,7 @@ protected:
         g_system.nKeyRepeatDelay = m_savedRepeatDelay;
         g_pSettings->m_bDoubleClickFix = m_savedFix;
         g_nReturnLayer = -1;
+        g_held.Forget();
         m_guard.reset();
     }
 
@@ -142,25 +144,25 @@ TEST_F(Dispatch, AClickActionClicksWithTheEventsKindAndCompletesAReleaseWhosePre
     EXPECT_EQ(click, 1);
     EXPECT_EQ(sink.Buttons(), "RD ");
 
-    g_bDownSeen[XLeft] = 1;
+    g_held.TookOver(XLeft);
     sink.Clear();
     EXPECT_EQ(Run(XLeft, ACTION_RIGHT_CLICK, 2), 1);
     EXPECT_EQ(sink.Buttons(), "RU ");
 
-    g_bDownSeen[XLeft] = 0;
+    g_held.HandledRelease(XLeft);
     sink.Clear();
     EXPECT_EQ(Run(XLeft, ACTION_CLICK_BUTTON_5, 2), 0);
     EXPECT_EQ(click, 1);
     EXPECT_EQ(sink.Buttons(), "XD2 XU2 ");
     for (const INPUT& input : sink.Mouse())
-        EXPECT_EQ(input.mi.dwExtraInfo, reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook)) << "marked as our own";
+        EXPECT_EQ(input.mi.dwExtraInfo, OwnInputSignature()) << "marked as our own";
 }
 
 TEST_F(Dispatch, ADoubleClickIsSentOnThePressAndOnlyTheSecondClickWithTheFix)
 {
     EXPECT_EQ(Run(Middle, ACTION_DOUBLE_CLICK, 1), 1);
     EXPECT_EQ(sink.Buttons(), "LD LU LD LU ");
-    g_bDownSeen[Middle] = 1;
+    g_held.TookOver(Middle);
     sink.Clear();
     EXPECT_EQ(Run(Middle, ACTION_DOUBLE_CLICK, 2), 1);
     EXPECT_EQ(sink.Buttons(), "");
@@ -174,7 +176,7 @@ TEST_F(Dispatch, ADoubleClickDragLeavesTheButtonDownUntilTheRelease)
 {
     EXPECT_EQ(Run(XRight, ACTION_DOUBLE_CLICK_DRAG, 1), 1);
     EXPECT_EQ(sink.Buttons(), "LD LU LD ");
-    g_bDownSeen[XRight] = 1;
+    g_held.TookOver(XRight);
     EXPECT_EQ(Run(XRight, ACTION_DOUBLE_CLICK_DRAG, 2), 1);
     EXPECT_EQ(sink.Buttons(), "LD LU LD LU ");
 }
@@ -298,17 +300,17 @@ TEST_F(Dispatch, TheLayerButtonIsNotPressedAgainByTheChangeItMakes)
     Profile()->SetActions(XLeft, 0, ACTION_LAYER_NEXT);
     Profile()->SetActions(XLeft, 2, ACTION_RIGHT_CLICK);
 
-    g_hook.bButtonDown[XRight] = 1;
+    g_held.Pressed(XRight, HeldSource::User);
     EXPECT_EQ(Button(XRight, 1), 1);
     EXPECT_EQ(GetCurrentLayer(), 1);
-    g_hook.bButtonDown[XRight] = 0;
+    g_held.Released(XRight, HeldSource::User);
     EXPECT_EQ(Button(XRight, 2), 1);
     EXPECT_EQ(GetCurrentLayer(), 0);
 
-    g_hook.bButtonDown[XLeft] = 1;
+    g_held.Pressed(XLeft, HeldSource::User);
     EXPECT_EQ(Button(XLeft, 1), 1);
     EXPECT_EQ(Button(XLeft, 2), 1);   // still marked held: the hook may not have seen the release yet
-    g_hook.bButtonDown[XLeft] = 0;
+    g_held.Released(XLeft, HeldSource::User);
     EXPECT_EQ(GetCurrentLayer(), 1);
     EXPECT_EQ(sink.Buttons(), "");   // no click of another layer's slot
 }
@@ -491,14 +493,14 @@ TEST_F(StoredActions, ReleasingTheChordButtonFirstReleasesTheChordActionAndSwall
 {
     MakeChordButton(true);
     EXPECT_EQ(Button(Left, 1), 1);
-    g_hook.bButtonDown[Right] = 1;   // physically held, as the hook marks it
+    g_held.Pressed(Right, HeldSource::User);   // physically held, as the hook marks it
     EXPECT_EQ(Button(Right, 1), 1);
     EXPECT_EQ(Button(Left, 2), 1);
     EXPECT_EQ(sink.Buttons(), "MD MU ");
-    EXPECT_EQ(g_hook.bReleasedByChord[Right], 1);
-    g_hook.bButtonDown[Right] = 0;
+    EXPECT_TRUE(g_held.ChordTookRelease(Right));
+    g_held.Released(Right, HeldSource::User);
     EXPECT_EQ(Button(Right, 2), 1);
-    EXPECT_EQ(g_hook.bReleasedByChord[Right], 0);
+    EXPECT_FALSE(g_held.ChordTookRelease(Right));
     EXPECT_EQ(sink.Buttons(), "MD MU ");   // nothing more: neither a right up nor a second middle up
 }
 

@@ -15,6 +15,7 @@
 #include "EngineTestSupport.h"
 #include "HookedProbeTest.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "Hooks.h"
 #include "LayerTestSupport.h"
 #include "Probe.h"
@@ -33,7 +34,7 @@ protected:
         HookedProbeTest::SetUp();
         if (HasFatalFailure())
             return;
-        std::memset(g_hook.bReleasedByChord, 0, sizeof(g_hook.bReleasedByChord));
+        g_held.Forget();
     }
 
     int Button(int button, int kind)

@@ -16,6 +16,7 @@
 #include "EngineTestSupport.h"
 #include "HookedProbeTest.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "Hooks.h"
 #include "Logger.h"
 #include "LayerTestSupport.h"
@@ -108,10 +109,10 @@ TEST_F(ChordAndScrollTimers, ATimeOutThatFindsTheLockBusyComesBackInsteadOfWaiti
 
 TEST_F(ChordAndScrollTimers, TheDelayedTiltUpReleasesTheButtonOnceAfterTheInterval)
 {
-    g_hook.bButtonDown[6] = 1;
+    g_held.TookOver(6);
     ASSERT_TRUE(SetPendingScroll(1, 6, m_probe->Center(), m_guard->Profile(), 10));
     // The record goes first, then the button is released: wait for both.
-    EXPECT_TRUE(enginetest::WaitFor([] { return g_pPendingScroll == nullptr && g_hook.bButtonDown[6] == 0; }));
+    EXPECT_TRUE(enginetest::WaitFor([] { return g_pPendingScroll == nullptr && !g_held.TookOverPress(6); }));
     EXPECT_FALSE(QTTimerActive(ID_QTTIMER_HSCROLL));
 }
 

@@ -15,6 +15,7 @@
 #include "ButtonProcessing.h"
 #include "EngineInput.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "LayerTestSupport.h"
 #include "RecordingSink.h"
 #include "PrivateInputQueue.h"
@@ -108,7 +109,7 @@ TEST_F(EngineQueue, WheelAndTiltNotchesKeepTheirSignAndCarryOurMarker)
         SCOPED_TRACE(i);
         EXPECT_EQ(mouse[i].mi.dwFlags, cases[i].flag);
         EXPECT_EQ(static_cast<LONG>(mouse[i].mi.mouseData), static_cast<LONG>(cases[i].amount));
-        EXPECT_EQ(mouse[i].mi.dwExtraInfo, reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook));
+        EXPECT_EQ(mouse[i].mi.dwExtraInfo, OwnInputSignature());
     }
 }
 
@@ -229,18 +230,18 @@ TEST_F(ButtonRoad, ADownIsRememberedAndItsReleaseForgetsIt)
 {
     Profile()->SetActions(4, 0, ACTION_DISABLE);
     Press(4, 1);
-    EXPECT_EQ(g_bDownSeen[4], 1);
+    EXPECT_TRUE(g_held.TookOverPress(4));
     Press(4, 2);
-    EXPECT_EQ(g_bDownSeen[4], 0);
+    EXPECT_FALSE(g_held.TookOverPress(4));
 }
 
 TEST_F(ButtonRoad, AReleaseAfterAChordIsSwallowedOnceWithoutAction)
 {
     Keys(1, L"a", 1);
-    g_hook.bReleasedByChord[1] = 1;
+    g_held.ReleaseTakenByChord(1);
     EXPECT_EQ(Press(1, 2), 1);
     EXPECT_EQ(Drain(), "");
-    EXPECT_EQ(g_hook.bReleasedByChord[1], 0);
+    EXPECT_FALSE(g_held.ChordTookRelease(1));
     EXPECT_EQ(Press(1, 2), 1);
     EXPECT_EQ(Drain(), "41+ 41- ");
 }

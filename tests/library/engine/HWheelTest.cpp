@@ -12,6 +12,7 @@
 #include "ApplicationSettings.h"
 #include "EngineTestSupport.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "HWheel.h"
 #include "Hooks.h"
 #include "LayerTestSupport.h"
@@ -141,7 +142,7 @@ TEST_F(HWheelPath, ATakenOverTiltWithAnIgnoreIntervalReleasesItsButtonLaterAndEa
     EXPECT_TRUE(Tilt(120, 10000));
     ASSERT_NE(g_pPendingScroll, nullptr);
     EXPECT_EQ(g_pPendingScroll->button, 6);
-    EXPECT_EQ(g_hook.bButtonDown[6], 1);
+    EXPECT_TRUE(g_held.TookOverPress(6));
     EXPECT_TRUE(QTTimerActive(ID_QTTIMER_HSCROLL));
 
     // A notch inside the interval only pushes the release back.
@@ -150,6 +151,6 @@ TEST_F(HWheelPath, ATakenOverTiltWithAnIgnoreIntervalReleasesItsButtonLaterAndEa
 
     profile->SetIgnoreHScrollTime(1);
     EXPECT_TRUE(Tilt(120, 11000));
-    EXPECT_TRUE(enginetest::WaitFor([] { return g_pPendingScroll == nullptr && g_hook.bButtonDown[6] == 0; }));
+    EXPECT_TRUE(enginetest::WaitFor([] { return g_pPendingScroll == nullptr && !g_held.TookOverPress(6); }));
 }
 } // namespace

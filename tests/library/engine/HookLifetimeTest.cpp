@@ -8,6 +8,7 @@
 
 #include "EngineTestSupport.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "HookThread.h"
 #include "Hooks.h"
 #include "Logger.h"
@@ -106,8 +107,7 @@ TEST_F(HookLifetime, ASecondSetMouseHookReplacesTheRunningThreadsAndClearsTheBut
     ASSERT_TRUE(SetMouseHook());
     const DWORD hookTid = g_threads.dwHookThreadId;
     const DWORD timerTid = g_threads.dwTimerThreadId;
-    g_hook.bButtonDown[0] = 1;
-    g_hook.nInjectCount = 3;
+    g_held.Pressed(0, HeldSource::User);
 
     ASSERT_TRUE(SetMouseHook());
     EXPECT_NE(g_threads.hMouseHook, nullptr);
@@ -115,8 +115,7 @@ TEST_F(HookLifetime, ASecondSetMouseHookReplacesTheRunningThreadsAndClearsTheBut
     EXPECT_NE(g_threads.dwHookThreadId, 0u);
     EXPECT_NE(g_threads.dwHookThreadId, hookTid) << "a new hook thread";
     EXPECT_NE(g_threads.dwTimerThreadId, timerTid) << "a new timer thread";
-    EXPECT_EQ(g_hook.bButtonDown[0], 0);
-    EXPECT_EQ(g_hook.nInjectCount.load(), 0) << "input of the old hooks is not expected back";
+    EXPECT_FALSE(g_held.UserHolds(0));
 }
 
 TEST_F(HookLifetime, RemoveMouseHookEndsBothThreadsOnRequestWithoutTerminatingThem)
@@ -186,15 +185,12 @@ TEST_F(HookLifetime, HooksCanBeInstalledAndRemovedRepeatedlyWithoutAStopRequestG
 
 TEST_F(HookLifetime, SetMouseHookClearsThePerButtonState)
 {
-    g_hook.bButtonDown[0] = 1;
-    g_hook.bButtonDown[8] = 1;
-    g_hook.bReleasedByChord[4] = 1;
+    g_held.Pressed(0, HeldSource::User);
+    g_held.TookOver(8);
+    g_held.ReleaseTakenByChord(4);
     ASSERT_TRUE(SetMouseHook());
-    for (int i = 0; i < 9; ++i)
-    {
-        EXPECT_EQ(g_hook.bButtonDown[i], 0) << i;
-        EXPECT_EQ(g_hook.bReleasedByChord[i], 0) << i;
-    }
+    EXPECT_FALSE(g_held.AnythingHeld());
+    EXPECT_FALSE(g_held.ChordTookRelease(4));
 }
 
 TEST_F(HookLifetime, AStrayTimerRequestOnTheHookThreadIsIgnoredAndTheLoopGoesOn)

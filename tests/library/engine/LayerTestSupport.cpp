@@ -2,6 +2,7 @@
 
 #include "ApplicationSettings.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "KeyHook.h"
 #include "Layers.h"
 #include "Settings.h"
@@ -81,6 +82,7 @@ EngineStateGuard::EngineStateGuard(int layers)
     m_savedSwitchOnMouseOver = g_pSettings->m_bSwitchOnMouseOver;
     g_engine.Reset();
     g_hook.Reset();
+    g_held.Forget();
     g_nLastLayer = 0;
     m_profile = new CApplicationSettings(g_pSettings, false, 99);
     m_profile->SetApplication(L"layertest.exe");
@@ -99,6 +101,7 @@ EngineStateGuard::~EngineStateGuard()
     g_pSettings->m_bSwitchOnMouseOver = m_savedSwitchOnMouseOver;
     g_engine.Reset();
     g_hook.Reset();
+    g_held.Forget();
     g_nLastLayer = 0;
     delete m_profile;
 }

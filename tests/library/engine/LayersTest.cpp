@@ -15,6 +15,7 @@
 #include "Control.h"
 #include "EngineTestSupport.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "Hooks.h"
 #include "LayerTestSupport.h"
 #include "Layers.h"
@@ -375,9 +376,9 @@ TEST_F(LayersTest, AHeldButtonWhoseActionDiffersIsReleasedAndPressedAgainAfterTh
     stale.type = INPUT_KEYBOARD;
     stale.ki.wVk = 'A';
     queue.SendInputThreaded(1, &stale, 0, true);
-    g_hook.bButtonDown[Left] = 1;
-    g_hook.bButtonDown[Right] = 1;   // same action on both layers: left alone
-    g_hook.bButtonDown[Middle] = 1;
+    g_held.Pressed(Left, HeldSource::User);
+    g_held.Pressed(Right, HeldSource::User);   // same action on both layers: left alone
+    g_held.Pressed(Middle, HeldSource::User);
 
     SetCurrentLayer(1, false, false, false);
     EXPECT_EQ(GetCurrentLayer(), 1);
@@ -386,7 +387,7 @@ TEST_F(LayersTest, AHeldButtonWhoseActionDiffersIsReleasedAndPressedAgainAfterTh
     const std::vector<DWORD> expected = {MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_MIDDLEDOWN};
     EXPECT_EQ(MouseFlags(sink.All()), expected) << "release with the old action, press with the new one";
     // The press sent for the middle button is not the user's, who still holds it.
-    EXPECT_EQ(g_hook.bButtonDown[Middle], 1);
+    EXPECT_TRUE(g_held.UserHolds(Middle));
     for (const INPUT& input : sink.All())
         EXPECT_NE(input.type, static_cast<DWORD>(INPUT_KEYBOARD)) << "the stale key was flushed";
 }
@@ -403,8 +404,8 @@ TEST_F(LayersTest, HeldButtonsWithEqualActionsOrADisabledActionSendNothing)
     CSendInput queue(&sink);
     queue.SetAutoStart(false);
     SendInputSwap swap(&queue);
-    g_hook.bButtonDown[Middle] = 1;
-    g_hook.bButtonDown[XLeft] = 1;
+    g_held.Pressed(Middle, HeldSource::User);
+    g_held.Pressed(XLeft, HeldSource::User);
 
     SetCurrentLayer(1, false, false, false);
     queue.ProcessQueue();

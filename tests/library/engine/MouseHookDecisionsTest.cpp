@@ -166,37 +166,27 @@ TEST(MouseHookMessages, TheFourthFifthSwapExchangesOnlyTheXButtonWord)
     EXPECT_FALSE(XButtonSwapApplies(false, false, true));
 }
 
-TEST(MouseHookInjected, OwnInputIsKnownByCountOrSignatureAndForeignInputByTheRemapOption)
+TEST(MouseHookInjected, OwnInputIsKnownBySignatureAndForeignInputByTheRemapOption)
 {
     constexpr ULONG_PTR own = 0x4D480;
     struct Case
     {
         const char* name;
         bool injected;
-        int count;
         ULONG_PTR extra;
         bool remap;
         InjectedSource source;
-        int countAfter;
-        bool mismatch;
     };
     const Case cases[] = {
-        {"physical input", false, 3, own, true, InjectedSource::Real, 3, false},
-        {"own by count", true, 2, own, false, InjectedSource::Own, 1, false},
-        {"own by count with another signature", true, 1, 0x77, true, InjectedSource::Own, 0, true},
-        {"own by signature", true, 0, own, true, InjectedSource::Own, 0, false},
-        {"foreign, remapped", true, 0, 0x77, true, InjectedSource::ForeignRemapped, 0, false},
-        {"foreign, left alone", true, 0, 0x77, false, InjectedSource::Foreign, 0, false},
-        {"a negative count is not lowered further", true, -2, 0x77, false, InjectedSource::Foreign, -2, false},
+        {"physical input", false, own, true, InjectedSource::Real},
+        {"own by signature", true, own, true, InjectedSource::Own},
+        {"foreign, remapped", true, 0x77, true, InjectedSource::ForeignRemapped},
+        {"foreign, left alone", true, 0x77, false, InjectedSource::Foreign},
     };
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
-        std::atomic<int> count{c.count};
-        bool mismatch = !c.mismatch;
-        EXPECT_EQ(ClassifyInjected(c.injected, count, c.extra, own, c.remap, &mismatch), c.source);
-        EXPECT_EQ(count.load(), c.countAfter);
-        EXPECT_EQ(mismatch, c.mismatch);
+        EXPECT_EQ(ClassifyInjected(c.injected, c.extra, own, c.remap), c.source);
     }
 }
 
@@ -246,6 +236,28 @@ TEST(MouseOverRequest, TheCheckComesTheFirstRequestsDelayAfterItAtTheLastPoint)
     EXPECT_FALSE(request.TakeDue(1499, point, decisions));
     EXPECT_TRUE(request.TakeDue(1500, point, decisions));
     EXPECT_EQ(request.LastAsked(), 1200u);
+}
+
+TEST(MouseOverRequest, ARequestAfterAButtonsDecisionAsksAfreshWithItsOwnDelay)
+{
+    MouseOverRequest request;
+    POINT point{};
+    unsigned long long decisions = 0;
+    // A move asks; a click decides before it is due, and its release asks.
+    request.Ask(POINT{10, 20}, 1000, 150);
+    request.Decided();
+    request.Ask(POINT{30, 40}, 1100, 300);
+    EXPECT_FALSE(request.TakeDue(1150, point, decisions)) << "not at the void request's time";
+    EXPECT_FALSE(request.TakeDue(1399, point, decisions)) << "one tick before its own";
+    ASSERT_TRUE(request.TakeDue(1400, point, decisions));
+    EXPECT_EQ(point.x, 30);
+    EXPECT_FALSE(request.Voided(decisions)) << "asked after the decision";
+
+    // A void request taken when due still names its decisions, and is void.
+    request.Ask(POINT{1, 2}, 2000, 150);
+    request.Decided();
+    ASSERT_TRUE(request.TakeDue(2150, point, decisions));
+    EXPECT_TRUE(request.Voided(decisions));
 }
 
 TEST(MouseOverRequest, ARequestAcrossTheTickCountWrappingComesDueOnTime)

@@ -15,6 +15,7 @@
 #include "Actions.h"
 #include "ApplicationSettings.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "LockAxis.h"
 #include "MouseHook.h"
 #include "MouseHookMovement.h"
@@ -76,6 +77,7 @@ protected:
         ASSERT_NE(g_pSettings, nullptr);
         g_engine.Reset();
         g_hook.Reset();
+        g_held.Forget();
         m_timeout = g_system.dwHookTimeout;
         // The engine counts as running only with a hook thread.
         g_threads.hHookThread = ::GetCurrentThread();
@@ -121,6 +123,7 @@ protected:
         g_threads.hHookThread = nullptr;
         g_engine.Reset();
         g_hook.Reset();
+        g_held.Forget();
         g_system.dwHookTimeout = m_timeout;
         g_pSettings->m_bSwitchOnMouseOver = m_switch;
         g_pSettings->m_bActivateOnMouseOver = m_activate;
@@ -409,7 +412,7 @@ TEST_F(MouseHookMovePath, WhileAStickyMovementToScrollBlocksOtherButtonsOnlyItsO
     options.SetStickyBlock(true);
     options.SetMouseButton(Middle);
     g_pActiveMTS = &options;
-    g_nStickyState[STICKY_SCROLL] = 1;
+    SetStickyState(STICKY_SCROLL, 1);
     g_buttonCalls = 0;
     SetMouseButtonProcessor(CountButton);
     struct Step
@@ -430,7 +433,7 @@ TEST_F(MouseHookMovePath, WhileAStickyMovementToScrollBlocksOtherButtonsOnlyItsO
     }
     EXPECT_EQ(g_pActiveMTS, &options) << "blocked buttons never end it";
     SetMouseButtonProcessor(nullptr);
-    g_nStickyState[STICKY_SCROLL] = 0;
+    SetStickyState(STICKY_SCROLL, 0);
 }
 
 TEST_F(MouseHookMovePath, WithoutBlockAnotherButtonEndsTheStickyMovementToScroll)
@@ -439,7 +442,7 @@ TEST_F(MouseHookMovePath, WithoutBlockAnotherButtonEndsTheStickyMovementToScroll
     options.SetSticky(true);
     options.SetMouseButton(Middle);
     g_pActiveMTS = &options;
-    g_nStickyState[STICKY_SCROLL] = 1;
+    SetStickyState(STICKY_SCROLL, 1);
     g_MTSProgress.lock = 2;
     g_buttonCalls = 0;
     SetMouseButtonProcessor(CountButton);

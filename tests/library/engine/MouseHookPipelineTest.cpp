@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "ApplicationSettings.h"
 #include "Clock.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "MouseHook.h"
 #include "Settings.h"
 #include "TimerThread.h"
@@ -63,6 +65,7 @@ protected:
         m_settings = ReadFields();
         g_engine.Reset();
         g_hook.Reset();
+        g_held.Forget();
         m_timeout = g_system.dwHookTimeout;
         g_threads.hMouseHook = kFakeHook;
         g_system.dwHookTimeout = 0;
@@ -97,6 +100,7 @@ protected:
         g_threads.hMouseHook = nullptr;
         g_engine.Reset();
         g_hook.Reset();
+        g_held.Forget();
         g_system.dwHookTimeout = m_timeout;
         ResetMouseHookState();
         delete m_profile;
@@ -196,34 +200,34 @@ TEST_F(MouseHookPipeline, TouchEventsAreLeftAloneOnlyWhenTheFilterIsOn)
     EXPECT_EQ(g_calls[0].button, 1);
 }
 
-TEST_F(MouseHookPipeline, InjectedInputIsProcessedOnlyWhenItIsForeignAndRemappingIsOn)
+TEST_F(MouseHookPipeline, InjectedInputIsTheLibrarysOwnByItsSignatureWhateverHookIsInAndForeignInputIsProcessedOnlyWithRemapping)
 {
     g_takeOver = true;
-    const ULONG_PTR own = reinterpret_cast<ULONG_PTR>(kFakeHook);
     struct Case
     {
         const char* name;
-        int count;
         ULONG_PTR extra;
         bool remap;
         bool processed;
-        int countAfter;
     };
     const Case cases[] = {
-        {"own input by count", 2, 0, true, false, 1},
-        {"own input by signature", 0, own, true, false, 0},
-        {"foreign input with remapping", 0, 0x99, true, true, 0},
-        {"foreign input without remapping", 0, 0x99, false, false, 0},
+        {"own input", OwnInputSignature(), true, false},
+        {"foreign input with remapping", 0x99, true, true},
+        {"foreign input without remapping", 0x99, false, false},
+        // Events the library sent before the hook was put back carry the same
+        // signature as those after it; a hook's handle is no signature.
+        {"own input after a put-back", OwnInputSignature(), true, false},
+        {"foreign input carrying the hook's handle", reinterpret_cast<ULONG_PTR>(kFakeHook), true, true},
     };
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
+        if (std::string(c.name) == "own input after a put-back")
+            g_threads.hMouseHook = reinterpret_cast<HHOOK>(static_cast<UINT_PTR>(0x4D4900));
         g_calls.clear();
-        g_hook.nInjectCount = c.count;
         g_pSettings->m_bRemapSimulatedInput = c.remap;
         EXPECT_EQ(Send(WM_LBUTTONDOWN, 0, LLMHF_INJECTED, c.extra), c.processed ? 1 : 0);
         EXPECT_EQ(g_calls.size(), c.processed ? 1u : 0u);
-        EXPECT_EQ(g_hook.nInjectCount.load(), c.countAfter);
         Send(WM_LBUTTONUP, 0, LLMHF_INJECTED, c.extra);
     }
 }
@@ -253,7 +257,6 @@ TEST_F(MouseHookPipeline, ABouncedDownIsDroppedWithItsUpAndTheNextPressAfterAPau
     }
     // Injected input is never debounced.
     g_calls.clear();
-    g_hook.nInjectCount = 0;
     Send(WM_LBUTTONDOWN, 0, LLMHF_INJECTED, 0x99, 1215);
     EXPECT_EQ(g_calls.size(), 1u);
 }
@@ -272,15 +275,15 @@ TEST_F(MouseHookPipeline, TheDownStateFollowsTheButtonsWithTheXSwap)
     g_pSettings->m_bSwap4and5 = true;
     g_takeOver = true;
     Send(WM_XBUTTONDOWN, MAKELONG(0, XBUTTON1));
-    EXPECT_EQ(g_hook.bButtonDown[4], 1);
-    EXPECT_EQ(g_hook.bButtonDown[3], 0);
+    EXPECT_TRUE(g_held.UserHolds(4));
+    EXPECT_FALSE(g_held.UserHolds(3));
     ASSERT_EQ(g_calls.size(), 1u);
     EXPECT_EQ(g_calls[0].button, 4);
     EXPECT_EQ(HIWORD(g_calls[0].mouseData), XBUTTON2);
     Send(WM_XBUTTONUP, MAKELONG(0, XBUTTON1));
-    EXPECT_EQ(g_hook.bButtonDown[4], 0);
+    EXPECT_FALSE(g_held.UserHolds(4));
     Send(WM_RBUTTONDOWN);
-    EXPECT_EQ(g_hook.bButtonDown[1], 1);
+    EXPECT_TRUE(g_held.UserHolds(1));
 }
 
 TEST_F(MouseHookPipeline, HighResolutionWheelStepsAreDroppedWhenTheWheelHasAnAction)

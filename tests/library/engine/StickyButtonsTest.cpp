@@ -15,6 +15,7 @@
 #include "EngineTestSupport.h"
 #include "HookedProbeTest.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "Hooks.h"
 #include "LayerTestSupport.h"
 #include "Probe.h"
@@ -66,7 +67,8 @@ protected:
         HookedProbeTest::SetUp();
         if (HasFatalFailure())
             return;
-        std::memset(g_nStickyState, 0, sizeof(g_nStickyState));
+        ForgetStickyStates();
+        g_held.Forget();
         g_engine.hCurrentWnd = m_probe->Window();
     }
     void TearDown() override
@@ -105,7 +107,7 @@ TEST_F(StickyEndToEnd, TheOutValueTellsWhenTheButtonWasPressedAndWhenReleased)
     int out = -1;
     EXPECT_TRUE(StickyButton(point, nullptr, 4, STICKY_RIGHT, 1, &out));
     EXPECT_EQ(out, 1);
-    g_hook.bButtonDown[4] = 1;
+    g_held.Pressed(4, HeldSource::User);
     EXPECT_TRUE(StickyButton(point, nullptr, 4, STICKY_RIGHT, 2, &out));
     EXPECT_EQ(out, 0);
     EXPECT_TRUE(StickyButton(point, nullptr, 4, STICKY_RIGHT, 1, &out));
@@ -120,7 +122,7 @@ TEST_F(StickyEndToEnd, ResettingOtherStickiesLeavesTheCallingButtonsOwnHoldAlone
 {
     CApplicationSettings* profile = m_guard->Profile();
     profile->SetActions(3, 0, ACTION_STICKY_MIDDLE);
-    g_nStickyState[STICKY_MIDDLE] = 1;
+    SetStickyState(STICKY_MIDDLE, 1);
 
     ResetOtherSticky(m_probe->Center(), 3, false);
     EXPECT_EQ(g_nStickyState[STICKY_MIDDLE], 1) << "the calling button's slot on the current layer is skipped";
@@ -135,7 +137,7 @@ TEST_F(StickyEndToEnd, AStickyHoldKeepsItsKeysUntilTheSecondReleaseOrAReset)
     const POINT point = m_probe->Center();
     EXPECT_TRUE(StickyKeyHold(point, nullptr, 3, 0, L"{SHIFT}", 1));
     EXPECT_STREQ(GetStickyKeys(3, 0), L"{SHIFT}");
-    g_hook.bButtonDown[3] = 1;
+    g_held.Pressed(3, HeldSource::User);
     EXPECT_TRUE(StickyKeyHold(point, nullptr, 3, 0, L"{SHIFT}", 2));
     EXPECT_TRUE(StickyKeyHold(point, nullptr, 3, 0, L"{SHIFT}", 1));
     EXPECT_EQ(g_nStickyState[STICKY_KEYHOLD], 2);
@@ -174,7 +176,7 @@ TEST_F(StickyEndToEnd, ResettingTheSlowCursorLetsTheNextPressSlowItAgain)
 {
     const bool allowed = g_pSettings->m_bAllowSetSpeed;
     g_pSettings->m_bAllowSetSpeed = false;   // leave the system's speed alone
-    g_nStickyState[STICKY_SLOWCURSOR] = 1;
+    SetStickyState(STICKY_SLOWCURSOR, 1);
     ResetSticky(m_probe->Center(), STICKY_SLOWCURSOR, 0, -1);
     g_pSettings->m_bAllowSetSpeed = allowed;
     EXPECT_EQ(g_nStickyState[STICKY_SLOWCURSOR], 0);

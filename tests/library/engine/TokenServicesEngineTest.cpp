@@ -10,6 +10,7 @@
 #include "EngineTestSupport.h"
 #include "EngineTokenServices.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "Hooks.h"
 #include "LayerTestSupport.h"
 #include "Layers.h"
@@ -42,8 +43,8 @@ protected:
         ASSERT_FALSE(tokens.empty());
         SimTokenSendContext context;
         context.sendInput = g_threads.pSendInput;
-        context.keyExtraInfo = reinterpret_cast<ULONG_PTR>(g_threads.hKeyHook);
-        context.mouseExtraInfo = reinterpret_cast<ULONG_PTR>(g_threads.hMouseHook);
+        context.keyExtraInfo = OwnInputSignature();
+        context.mouseExtraInfo = OwnInputSignature();
         for (auto& token : tokens)
             token->SendSingleShot(context, SIMSEQ_WHOLE, false, false);
         // Producers queue; whoever sent the tokens wakes the worker.

@@ -396,6 +396,27 @@ TEST(SendInputThread, TheWorkerDrainsTheQueueAndStopsCleanly)
     EXPECT_FALSE(queue.IsRunning());
 }
 
+TEST(SendInputThread, AtItsStopTheQueueReleasesOnlyThePressesThatDidNotGoUpInTheSystemSince)
+{
+    RecordingSink sink;
+    RecordingServices services;
+    CSendInput queue(&sink, &services);
+    ASSERT_TRUE(queue.Start());
+    // X2 pressed twice for held buttons (layer changes), and a drag.
+    queue.SendMouse(4, 1, POINT{}, false, false, Signature, 0);
+    queue.SendMouse(4, 1, POINT{}, false, false, Signature, 0);
+    queue.SendMouse(0, 1, POINT{}, false, false, Signature, 0);
+    queue.SignalQueue();
+    ASSERT_TRUE(brmptest::WaitFor([&] { return queue.HeldButtonCount() == 3; }));
+    // The user released X2, and the system took that release: the button is up.
+    queue.PressReleasedElsewhere(4);
+    queue.PressReleasedElsewhere(1);
+    EXPECT_EQ(queue.HeldButtonCount(), 1u);
+    sink.Clear();
+    EXPECT_TRUE(queue.Stop());
+    EXPECT_EQ(sink.Buttons(), "LU ") << "only the drag was still down";
+}
+
 TEST(SendInputThread, AFlushCutsARunningWaitShortAndSendsTheReleasesOfWhatWasPressed)
 {
     RecordingSink sink;

@@ -1,0 +1,201 @@
+// The record of what is held and by whom.
+
+#include "HeldInput.h"
+
+CHeldInput g_held;
+
+namespace
+{
+void SetBits(std::atomic<unsigned>& word, unsigned bits, bool on)
+{
+    if (on)
+        word.fetch_or(bits, std::memory_order_relaxed);
+    else
+        word.fetch_and(~bits, std::memory_order_relaxed);
+}
+} // namespace
+
+void CHeldInput::Pressed(int button, HeldSource source)
+{
+    const int s = source == HeldSource::OtherProgram ? 1 : 0;
+    SetBits(m_user[s], Bit(button), true);
+    // A new press: the release a chord took belonged to one the hook missed.
+    SetBits(m_chordRelease[s], Bit(button), false);
+}
+
+void CHeldInput::Released(int button, HeldSource source)
+{
+    SetBits(m_user[source == HeldSource::OtherProgram ? 1 : 0], Bit(button), false);
+}
+
+void CHeldInput::TookOver(int button)
+{
+    SetBits(m_takenOver[Source()], Bit(button), true);
+    SetBits(m_overran, Bit(button), false);
+}
+
+void CHeldInput::HandledRelease(int button)
+{
+    SetBits(m_takenOver[Source()], Bit(button), false);
+    SetBits(m_overran, Bit(button), false);
+}
+
+void CHeldInput::DropTakenOver(int button)
+{
+    SetBits(m_takenOver[0], Bit(button), false);
+    SetBits(m_takenOver[1], Bit(button), false);
+    SetBits(m_overran, Bit(button), false);
+}
+
+bool CHeldInput::TookOverPress(int button) const
+{
+    return (m_takenOver[Source()].load(std::memory_order_relaxed) & Bit(button)) != 0;
+}
+
+bool CHeldInput::PressSeen(int button) const
+{
+    const int s = Source();
+    return ((m_takenOver[s].load(std::memory_order_relaxed) | m_user[s].load(std::memory_order_relaxed)) & Bit(button)) != 0;
+}
+
+void CHeldInput::ReleaseTakenByChord(int button)
+{
+    SetBits(m_chordRelease[Source()], Bit(button), true);
+}
+
+bool CHeldInput::TakeChordRelease(int button)
+{
+    const unsigned bit = Bit(button);
+    return bit != 0 && (m_chordRelease[Source()].fetch_and(~bit, std::memory_order_relaxed) & bit) != 0;
+}
+
+bool CHeldInput::ChordTookRelease(int button) const
+{
+    return (m_chordRelease[Source()].load(std::memory_order_relaxed) & Bit(button)) != 0;
+}
+
+void CHeldInput::PressOverran(int button)
+{
+    SetBits(m_overran, Bit(button), true);
+}
+
+void CHeldInput::LibraryPressed(int button)
+{
+    SetBits(m_inSystem, Bit(button), true);
+}
+
+void CHeldInput::ReleasedInSystem(int button)
+{
+    SetBits(m_inSystem, Bit(button), false);
+}
+
+bool CHeldInput::LibraryPressedInSystem(int button) const
+{
+    return (m_inSystem.load(std::memory_order_relaxed) & Bit(button)) != 0;
+}
+
+void CHeldInput::SetSticky(int kind, bool active)
+{
+    if (kind >= 0 && kind < 9)
+        SetBits(m_holds, 1u << kind, active);
+}
+
+void CHeldInput::SetRepeating(bool repeating)
+{
+    SetBits(m_holds, kRepeatBit, repeating);
+}
+
+void CHeldInput::HoldDuringKeys(int button, int layer, const wchar_t* keys)
+{
+    if (button < 0 || button >= kButtons)
+        return;
+    m_duringKeys[button] = keys != nullptr ? keys : L"";
+    m_duringLayer[button] = layer;
+    SetBits(m_holds, 1u << (kDuringShift + button), true);
+}
+
+void CHeldInput::EndDuringKeys(int button)
+{
+    if (button < 0 || button >= kButtons)
+        return;
+    m_duringKeys[button].clear();
+    SetBits(m_holds, 1u << (kDuringShift + button), false);
+}
+
+void CHeldInput::ForgetDuringKeys()
+{
+    for (int button = 0; button < kButtons; ++button)
+        EndDuringKeys(button);
+}
+
+const wchar_t* CHeldInput::DuringKeys(int button, int layer) const
+{
+    if (button < 0 || button >= kButtons || (m_holds.load(std::memory_order_relaxed) & (1u << (kDuringShift + button))) == 0 ||
+        m_duringLayer[button] != layer)
+        return nullptr;
+    return m_duringKeys[button].c_str();
+}
+
+bool CHeldInput::UserHolds(int button) const
+{
+    return ((m_user[0].load(std::memory_order_relaxed) | m_user[1].load(std::memory_order_relaxed)) & Bit(button)) != 0;
+}
+
+unsigned CHeldInput::UserButtons() const
+{
+    const unsigned held = (m_user[0].load(std::memory_order_relaxed) | m_user[1].load(std::memory_order_relaxed)) & 0x1Fu;
+    return held & ~Bit(m_layerButton);
+}
+
+void CHeldInput::TakeFromSystem(bool (*systemDown)(int button))
+{
+    const unsigned overran = m_overran.exchange(0, std::memory_order_relaxed);
+    for (int button = 0; button < 5; ++button)
+    {
+        const unsigned bit = Bit(button);
+        // A press the engine took over whose call was within the time-out
+        // never reached the system, which reports the button up while the
+        // user may well hold it: its marks stay until its own release.
+        if ((m_takenOver[0].load(std::memory_order_relaxed) & bit) != 0 && (overran & bit) == 0)
+            continue;
+        const bool down = systemDown(button);
+        if (!down)
+            SetBits(m_inSystem, bit, false);
+        const bool users = down && (m_inSystem.load(std::memory_order_relaxed) & bit) == 0;
+        SetBits(m_takenOver[0], bit, false);
+        SetBits(m_takenOver[1], bit, false);
+        SetBits(m_user[1], bit, false);
+        SetBits(m_user[0], bit, users);
+        if (!users)
+        {
+            SetBits(m_chordRelease[0], bit, false);
+            SetBits(m_chordRelease[1], bit, false);
+        }
+    }
+}
+
+void CHeldInput::Forget()
+{
+    for (int s = 0; s < 2; ++s)
+    {
+        m_user[s] = 0;
+        m_takenOver[s] = 0;
+        m_chordRelease[s] = 0;
+    }
+    m_overran = 0;
+    m_inSystem = 0;
+    m_holds = 0;
+    m_layerButton = -1;
+    for (std::wstring& keys : m_duringKeys)
+        keys.clear();
+    m_source = HeldSource::User;
+}
+
+ULONG_PTR OwnInputSignature()
+{
+    // Built once from the process: another instance of the program signs its
+    // own input differently. The low half stays clear of the touch signature.
+    static const ULONG_PTR signature =
+        (static_cast<ULONG_PTR>(::GetCurrentProcessId()) << 32) | static_cast<ULONG_PTR>(0x42524D50u);
+    return signature;
+}
