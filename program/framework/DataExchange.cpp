@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cwchar>
 #include <cwctype>
+#include <type_traits>
 
 #include "Exceptions.h"
 #include "FrameworkText.h"
@@ -290,41 +291,40 @@ bool CNumberFields::Saves(CDataExchange& dx, HWND field, const std::wstring& nam
     return true;
 }
 
-void CNumberFields::Exchange(CDataExchange& dx, int id, int& value, int minimum, int maximum, const std::wstring& name)
+namespace
+{
+void ExchangeNumber(CDataExchange& dx, int id, int& value) { ExchangeInt(dx, id, value); }
+void ExchangeNumber(CDataExchange& dx, int id, double& value) { ExchangeDouble(dx, id, value); }
+}
+
+template <typename Number>
+void CNumberFields::ExchangeField(CDataExchange& dx, int id, Number& value, Number minimum, Number maximum,
+                                  const std::wstring& name)
 {
     const HWND field = ::GetDlgItem(dx.Dialog().GetSafeHwnd(), id);
     if (dx.IsSaving())
     {
         if (!Saves(dx, field, name))
             return;
-        int read = value;
-        ExchangeInt(dx, id, read);
+        Number read = value;
+        ExchangeNumber(dx, id, read);
         ValidateRange(dx, read, minimum, maximum);
         value = read;
     }
     else
     {
-        ExchangeInt(dx, id, value);
+        ExchangeNumber(dx, id, value);
     }
-    Showing(field, true);
+    Showing(field, std::is_integral_v<Number>);
+}
+
+void CNumberFields::Exchange(CDataExchange& dx, int id, int& value, int minimum, int maximum, const std::wstring& name)
+{
+    ExchangeField(dx, id, value, minimum, maximum, name);
 }
 
 void CNumberFields::Exchange(CDataExchange& dx, int id, double& value, double minimum, double maximum,
                              const std::wstring& name)
 {
-    const HWND field = ::GetDlgItem(dx.Dialog().GetSafeHwnd(), id);
-    if (dx.IsSaving())
-    {
-        if (!Saves(dx, field, name))
-            return;
-        double read = value;
-        ExchangeDouble(dx, id, read);
-        ValidateRange(dx, read, minimum, maximum);
-        value = read;
-    }
-    else
-    {
-        ExchangeDouble(dx, id, value);
-    }
-    Showing(field, false);
+    ExchangeField(dx, id, value, minimum, maximum, name);
 }

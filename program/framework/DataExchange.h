@@ -101,6 +101,9 @@ public:
     bool Changed(HWND field) const;
 
 private:
+    template <typename Number>
+    void ExchangeField(CDataExchange& dx, int id, Number& value, Number minimum, Number maximum,
+                       const std::wstring& name);
     bool Saves(CDataExchange& dx, HWND field, const std::wstring& name);
     void Showing(HWND field, bool integer);
 

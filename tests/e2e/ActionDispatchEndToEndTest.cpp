@@ -333,13 +333,8 @@ TEST_F(ActionDispatchEndToEnd, AnotherProgramClickingTheButtonTheUserHoldsLeaves
     ASSERT_TRUE(LoadAndHook({{kMainTitle, {{kMiddle, 0, kLeftClickAction}}}}));
     MainProbe().Clear();
     ASSERT_TRUE(MoveThere(Inside(MainProbe())));
-    struct HeldMiddle
-    {
-        bool held = false;
-        ~HeldMiddle() { if (held) PhysicalInput::ButtonUp(PhysicalInput::kMiddle); }
-    } middle;
-    middle.held = PhysicalInput::ButtonDown(PhysicalInput::kMiddle);
-    ASSERT_TRUE(middle.held);
+    PhysicalInput::HeldButton middle(PhysicalInput::kMiddle);
+    ASSERT_TRUE(middle.Held());
     ASSERT_TRUE(MainProbe().WaitForRecord(Named(L"WM_LBUTTONDOWN"))) << MainProbe().Describe();
 
     // Another program clicks the middle button meanwhile (its events are
@@ -353,8 +348,7 @@ TEST_F(ActionDispatchEndToEnd, AnotherProgramClickingTheButtonTheUserHoldsLeaves
     ASSERT_EQ(MainProbe().WaitForRecords(Named(L"WM_LBUTTONUP"), 1).size(), 1u) << MainProbe().Describe();
 
     // The user's release ends the user's left press, and nothing else.
-    middle.held = false;
-    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kMiddle));
+    ASSERT_TRUE(middle.Release());
     ASSERT_EQ(MainProbe().WaitForRecords(Named(L"WM_LBUTTONUP"), 2).size(), 2u) << MainProbe().Describe();
     long long fence = 0;
     ASSERT_TRUE(Fence(MainProbe(), fence));

@@ -207,18 +207,12 @@ TEST_F(ProgramCommands, ALayerFromALaterStartWhileAButtonThatClicksAnotherIsHeld
     ASSERT_TRUE(m_probe->Start());
     ASSERT_NO_FATAL_FAILURE(StartProgram());
 
-    struct HeldRight
-    {
-        bool held = false;
-        ~HeldRight() { if (held) PhysicalInput::ButtonUp(PhysicalInput::kRight); }
-    } right;
-    right.held = PhysicalInput::ButtonDown(PhysicalInput::kRight);
-    ASSERT_TRUE(right.held);
+    PhysicalInput::HeldButton right(PhysicalInput::kRight);
+    ASSERT_TRUE(right.Held());
     ASSERT_TRUE(m_probe->WaitForRecord(Named(L"WM_MBUTTONDOWN"))) << m_probe->Describe() << m_program.Log();
     ASSERT_TRUE(m_program.StartLater(L"/debug /layer:2"));
     ASSERT_TRUE(m_program.WaitForLog("Setting current layer to 1.")) << m_program.Log();
-    right.held = false;
-    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kRight));
+    ASSERT_TRUE(right.Release());
     // A later right click comes after whatever the release sent, with layer 2's action again.
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kRight));
 
@@ -259,18 +253,12 @@ TEST_F(ProgramCommands, ALayerFromALaterStartWhileAButtonHeldPressHoldsItsKeysRe
     ASSERT_TRUE(m_probe->Start());
     ASSERT_NO_FATAL_FAILURE(StartProgram());
 
-    struct HeldForward
-    {
-        bool held = false;
-        ~HeldForward() { if (held) PhysicalInput::ButtonUp(PhysicalInput::kForward); }
-    } forward;
-    forward.held = PhysicalInput::ButtonDown(PhysicalInput::kForward);
-    ASSERT_TRUE(forward.held);
+    PhysicalInput::HeldButton forward(PhysicalInput::kForward);
+    ASSERT_TRUE(forward.Held());
     ASSERT_TRUE(m_probe->WaitForRecord(Named(L"WM_KEYDOWN", L"vk", VK_CONTROL))) << m_probe->Describe() << m_program.LogTail();
     ASSERT_TRUE(m_program.StartLater(L"/debug /layer:2"));
     ASSERT_TRUE(m_program.WaitForLog("Setting current layer to 1.")) << m_program.Log();
-    forward.held = false;
-    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kForward));
+    ASSERT_TRUE(forward.Release());
     EXPECT_TRUE(m_probe->WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_CONTROL)))
         << "Ctrl stays down\n" << m_probe->Describe() << m_program.LogTail();
 }
@@ -288,19 +276,13 @@ TEST_F(ProgramCommands, AButtonALayerFromALaterStartHandsBackToTheSystemIsNotRel
     ASSERT_TRUE(m_probe->Start());
     ASSERT_NO_FATAL_FAILURE(StartProgram());
 
-    struct HeldForward
-    {
-        bool held = false;
-        ~HeldForward() { if (held) PhysicalInput::ButtonUp(PhysicalInput::kForward); }
-    } forward;
-    forward.held = PhysicalInput::ButtonDown(PhysicalInput::kForward);
-    ASSERT_TRUE(forward.held);
+    PhysicalInput::HeldButton forward(PhysicalInput::kForward);
+    ASSERT_TRUE(forward.Held());
     ASSERT_TRUE(m_probe->WaitForRecord(Named(L"WM_CHAR", L"char", L'x'))) << m_probe->Describe();
     ASSERT_TRUE(m_program.StartLater(L"/debug /layer:2"));
     // The system gets the button pressed in its place, and the user's release.
     ASSERT_TRUE(m_probe->WaitForRecord(Named(L"WM_XBUTTONDOWN", L"button", 2))) << m_probe->Describe() << m_program.LogTail();
-    forward.held = false;
-    ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kForward));
+    ASSERT_TRUE(forward.Release());
     ASSERT_TRUE(m_probe->WaitForRecord(Named(L"WM_XBUTTONUP", L"button", 2))) << m_probe->Describe();
 
     ASSERT_TRUE(m_program.StartLater(L"/exit"));

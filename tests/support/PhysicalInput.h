@@ -90,6 +90,31 @@ public:
     // on its own, with nothing to wait on or close. False when it did not start.
     static bool StartUnixProgram(std::wstring commandLine);
 
+    // A button pressed for a test's road and let go when the test leaves it
+    // early, so that no failed assertion leaves it pressed for the next test.
+    class HeldButton
+    {
+    public:
+        explicit HeldButton(int button) : m_button(button), m_held(ButtonDown(button)) {}
+        ~HeldButton()
+        {
+            if (m_held)
+                ButtonUp(m_button);
+        }
+        HeldButton(const HeldButton&) = delete;
+        HeldButton& operator=(const HeldButton&) = delete;
+        bool Held() const { return m_held; }
+        ::testing::AssertionResult Release()
+        {
+            m_held = false;
+            return ButtonUp(m_button);
+        }
+
+    private:
+        int m_button;
+        bool m_held;
+    };
+
 private:
     static ::testing::AssertionResult RunTool(const wchar_t* tool, const std::vector<std::wstring>& arguments,
                                               DWORD timeoutMs, std::string* output);
