@@ -170,6 +170,26 @@ TEST_F(WindowUnderPoint, ATooltipAnswersItsOwnerOrWhatLiesJustAboveIt)
     }
 }
 
+TEST_F(WindowUnderPoint, AParentlessTooltipThatMovedAnswersWhatLiesJustAboveItWhereItIsNow)
+{
+    TestWindow left = TestWindow::TopLevel(L"TgtLeft", RECT{100, 100, 400, 400});
+    TestWindow right = TestWindow::TopLevel(L"TgtRight", RECT{600, 100, 900, 400});
+    TestWindow tip = TestWindow::TopLevel(L"TgtTooltips_class", RECT{200, 250, 300, 270}, L"", WS_EX_TOOLWINDOW);
+    const auto placed = [&] {
+        const POINT centre = CentreOf(tip.Handle());
+        return enginetest::WaitFor([&] { return ::WindowFromPoint(centre) == tip.Handle(); });
+    };
+    ASSERT_TRUE(placed());
+    EXPECT_EQ(RealWindowFromPoint(CentreOf(tip.Handle())), left.Handle());
+    EXPECT_EQ(RealWindowFromPoint_SkipLocked(CentreOf(tip.Handle()), true), left.Handle());
+
+    // The same tooltip shown for another tool, over the other window.
+    ::SetWindowPos(tip.Handle(), nullptr, 700, 250, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_TRUE(placed());
+    EXPECT_EQ(RealWindowFromPoint(CentreOf(tip.Handle())), right.Handle());
+    EXPECT_EQ(RealWindowFromPoint_SkipLocked(CentreOf(tip.Handle()), true), right.Handle());
+}
+
 TEST_F(WindowUnderPoint, ACachedWindowThatWasDestroyedIsLookedUpAgain)
 {
     TestWindow top = TestWindow::TopLevel(L"TgtTop", RECT{100, 100, 500, 400});
