@@ -36,6 +36,8 @@ struct TooltipRecord
     HWND answer = nullptr;
     HWND probed = nullptr;     // what lies just above a parentless tooltip
     HWND probedParent = nullptr;
+    POINT probedAt = {kResetCoordinate, kResetCoordinate};   // the point probed there
+    bool parentlessTooltip = false;
     LONG exStyle = 0;
     wchar_t className[kClassChars] = {};   // of a tool window, in lower case
 };
@@ -114,9 +116,33 @@ HWND CachedWindowFromPoint(POINT point, bool dropDeadWindow)
     return window;
 }
 
+// A tooltip without a parent is moved from tool to tool, over one window and
+// then another: what lies just above it is asked again whenever that point is
+// another one, or the window found there went.
+HWND AnswerAboveTooltip(TooltipRecord& record, HWND window, POINT point)
+{
+    RECT rect;
+    if (!::GetWindowRect(window, &rect))
+    {
+        record.answer = window;
+        return window;
+    }
+    const POINT above = {point.x, rect.top - 1};
+    if (above.x == record.probedAt.x && above.y == record.probedAt.y &&
+        (record.answer == window || ::IsWindow(record.answer)))
+        return record.answer;
+    record.probedAt = above;
+    record.probed = ::WindowFromPoint(above);
+    record.probedParent = record.probed != nullptr ? ::GetParent(record.probed) : nullptr;
+    record.answer = record.probed != nullptr && record.probed != window ? record.probed : window;
+    return record.answer;
+}
+
 // Brings record up to date for window and returns the window to answer.
 HWND SeeThroughTooltip(TooltipRecord& record, HWND window, POINT point, bool mayLog)
 {
+    if (window == record.last && record.parentlessTooltip)
+        return AnswerAboveTooltip(record, window, point);
     // The answer for a tooltip is another window, which may be gone since.
     if (window == record.last && (record.answer == window || ::IsWindow(record.answer)))
         return record.answer;
@@ -124,6 +150,8 @@ HWND SeeThroughTooltip(TooltipRecord& record, HWND window, POINT point, bool may
     record.last = window;
     record.answer = window;
     record.parent = nullptr;
+    record.probedAt = POINT{kResetCoordinate, kResetCoordinate};
+    record.parentlessTooltip = false;
     record.exStyle = window != nullptr ? windowfacts::ExStyle(window) : 0;
     record.className[0] = L'\0';
     if (window == nullptr || (record.exStyle & WS_EX_TOOLWINDOW) == 0)
@@ -144,16 +172,8 @@ HWND SeeThroughTooltip(TooltipRecord& record, HWND window, POINT point, bool may
         record.answer = record.parent;
         return record.answer;
     }
-    RECT rect;
-    if (::GetWindowRect(window, &rect))
-    {
-        POINT above = {point.x, rect.top - 1};
-        record.probed = ::WindowFromPoint(above);
-        record.probedParent = record.probed != nullptr ? ::GetParent(record.probed) : nullptr;
-        if (record.probed != nullptr && record.probed != window)
-            record.answer = record.probed;
-    }
-    return record.answer;
+    record.parentlessTooltip = true;
+    return AnswerAboveTooltip(record, window, point);
 }
 
 HWND AnswerThroughTooltip(TooltipRecord& shared, HWND window, POINT point, bool mayLog)

@@ -136,11 +136,18 @@ TEST_F(WindowUnderPoint, ATooltipAnswersItsOwnerOrWhatLiesJustAboveIt)
 {
     TestWindow top = TestWindow::TopLevel(L"TgtTop", RECT{100, 100, 500, 400});
     TestWindow panel = TestWindow::Child(L"TgtPanel", top.Handle(), RECT{0, 0, 400, 300});
+    // A new window shown right after the active one went is not yet above its
+    // owner when the system first answers: each is asked about only once the
+    // system places it under its point.
+    const auto placed = [](HWND window) {
+        const POINT centre = CentreOf(window);
+        return enginetest::WaitFor([&] { return ::WindowFromPoint(centre) == window; });
+    };
 
     {
         TestWindow owned = TestWindow::TopLevel(L"TgtTooltips_class", RECT{200, 300, 300, 320}, L"", WS_EX_TOOLWINDOW, top.Handle());
         const POINT over = CentreOf(owned.Handle());
-        ASSERT_EQ(::WindowFromPoint(over), owned.Handle());
+        ASSERT_TRUE(placed(owned.Handle()));
         EXPECT_EQ(RealWindowFromPoint(over), top.Handle());
         ResetWindowFromPointCache();
         EXPECT_EQ(RealWindowFromPoint_SkipLocked(over, true), top.Handle());
@@ -149,6 +156,7 @@ TEST_F(WindowUnderPoint, ATooltipAnswersItsOwnerOrWhatLiesJustAboveIt)
     {
         TestWindow loose = TestWindow::TopLevel(L"TgtTooltips_class", RECT{200, 250, 300, 270}, L"", WS_EX_TOOLWINDOW);
         const POINT over = CentreOf(loose.Handle());
+        ASSERT_TRUE(placed(loose.Handle()));
         EXPECT_EQ(RealWindowFromPoint(over), panel.Handle());
         ResetWindowFromPointCache();
         EXPECT_EQ(RealWindowFromPoint_SkipLocked(over, true), panel.Handle());
@@ -157,8 +165,29 @@ TEST_F(WindowUnderPoint, ATooltipAnswersItsOwnerOrWhatLiesJustAboveIt)
     {
         // A tool window that is no tooltip is answered as it is.
         TestWindow palette = TestWindow::TopLevel(L"TgtPalette", RECT{200, 250, 300, 270}, L"", WS_EX_TOOLWINDOW, top.Handle());
+        ASSERT_TRUE(placed(palette.Handle()));
         EXPECT_EQ(RealWindowFromPoint(CentreOf(palette.Handle())), palette.Handle());
     }
+}
+
+TEST_F(WindowUnderPoint, AParentlessTooltipThatMovedAnswersWhatLiesJustAboveItWhereItIsNow)
+{
+    TestWindow left = TestWindow::TopLevel(L"TgtLeft", RECT{100, 100, 400, 400});
+    TestWindow right = TestWindow::TopLevel(L"TgtRight", RECT{600, 100, 900, 400});
+    TestWindow tip = TestWindow::TopLevel(L"TgtTooltips_class", RECT{200, 250, 300, 270}, L"", WS_EX_TOOLWINDOW);
+    const auto placed = [&] {
+        const POINT centre = CentreOf(tip.Handle());
+        return enginetest::WaitFor([&] { return ::WindowFromPoint(centre) == tip.Handle(); });
+    };
+    ASSERT_TRUE(placed());
+    EXPECT_EQ(RealWindowFromPoint(CentreOf(tip.Handle())), left.Handle());
+    EXPECT_EQ(RealWindowFromPoint_SkipLocked(CentreOf(tip.Handle()), true), left.Handle());
+
+    // The same tooltip shown for another tool, over the other window.
+    ::SetWindowPos(tip.Handle(), nullptr, 700, 250, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_TRUE(placed());
+    EXPECT_EQ(RealWindowFromPoint(CentreOf(tip.Handle())), right.Handle());
+    EXPECT_EQ(RealWindowFromPoint_SkipLocked(CentreOf(tip.Handle()), true), right.Handle());
 }
 
 TEST_F(WindowUnderPoint, ACachedWindowThatWasDestroyedIsLookedUpAgain)
