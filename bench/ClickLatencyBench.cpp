@@ -58,7 +58,7 @@
 // Run under Wine from the build's bin folder on a desktop xdotool can drive
 // (scripts/bench.sh does all of this). --clicks N sets the clicks of each row;
 // --only I,J,... runs those rows of kRows alone (for a closer look, e.g. under
-// a server trace; the goals of the rows left out then read FAIL).
+// a server trace): a goal whose row or yardstick is left out gets no line.
 
 #include <windows.h>
 
@@ -1082,11 +1082,15 @@ int wmain(int argc, wchar_t** argv)
         if (std::wcscmp(argv[i], L"--only") == 0)
             for (const wchar_t* at = argv[i + 1]; *at != L'\0';)
             {
-                only.push_back(_wtoi(at));
-                while (*at != L'\0' && *at != L',')
-                    ++at;
-                if (*at == L',')
-                    ++at;
+                wchar_t* end = nullptr;
+                const long row = std::wcstol(at, &end, 10);
+                if (end == at || (*end != L'\0' && *end != L',') || row < 0 || row >= RowCount)
+                {
+                    std::printf("--only takes row numbers from 0 to %d, separated by commas: %ls\n", RowCount - 1, argv[i + 1]);
+                    return 2;
+                }
+                only.push_back(static_cast<int>(row));
+                at = *end == L',' ? end + 1 : end;
             }
     }
     // Traced rows only explain the others: half their clicks.
@@ -1329,6 +1333,11 @@ int wmain(int argc, wchar_t** argv)
                                                            foreign[MappedPairTraced], 0);
     const auto complete = [&](const char* name, int row, double limit) {
         const int yardstick = kRows[row].yardstick;
+        if (!chosen(row) || !chosen(yardstick))
+        {
+            std::printf("%s: not among the rows run (--only)\n", name);
+            return false;
+        }
         if (static_cast<int>(latencies[row].size()) < wanted(row) ||
             static_cast<int>(latencies[yardstick].size()) < wanted(yardstick) || median[yardstick] <= 0)
         {
