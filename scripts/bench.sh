@@ -55,6 +55,11 @@ bench_verdict() {
     [ "$code" -eq 0 ] || status=1
     return "$status"
 }
+# The bench's output with the Windows line ends cut, each line passed on as it
+# comes (a run takes minutes: its figures show while it runs).
+bench_lines() {
+    sed -u 's/\r$//'
+}
 # Sourced (by the check of the verdict), the script only defines the above.
 [ "${BASH_SOURCE[0]}" = "$0" ] || return 0
 
@@ -87,8 +92,7 @@ status=0
 for bench in "${benches[@]}"; do
     echo "=== $bench"
     set +e
-    # The programs print Windows line ends.
-    (cd "$BUILD_DIR/bin" && timeout "${BENCH_TIMEOUT:-1200}" wine "$bench.exe" "${bench_args[@]}") 2>&1 | tr -d '\r' | tee "$results/$bench.txt"
+    (cd "$BUILD_DIR/bin" && timeout "${BENCH_TIMEOUT:-1200}" wine "$bench.exe" "${bench_args[@]}") 2>&1 | bench_lines | tee "$results/$bench.txt"
     code=${PIPESTATUS[0]}
     set -e
     verdict="$(bench_verdict "$bench" "$code" "$results/$bench.txt" "${bench_args[@]}")" || status=1

@@ -30,6 +30,23 @@ expect "a profile that measures no goal" "SettingsFileBench --profile" 0 0 "" "f
 expect "some rows alone, a goal of theirs failed" "ClickLatencyBench --only 1,2" 1 1 "" \
     "goal click-lost-percent 0 1 ok" "goal click-unmapped-per-pass 1.3 1.1 FAIL"
 expect "a profile that crashed" "MouseHookBench --profile-press" 3 1 "goal MouseHookBench-finished 3 0 FAIL" "samples: 10"
+# A bench's line reaches the screen while the bench still runs.
+lines="$(mktemp -u)"
+mkfifo "$lines"
+exec 3<>"$lines"
+bench_lines <"$lines" >"$out" 3>&- &
+printf 'first figure\r\n' >&3
+for _ in $(seq 200); do
+    ! grep -qx 'first figure' "$out" || break
+    sleep 0.1
+done
+if ! grep -qx 'first figure' "$out"; then
+    echo "FAILED: a line the bench printed was not passed on while it ran"
+    failures=$((failures + 1))
+fi
+exec 3>&-
+wait
+rm -f "$lines"
 # The summary of the test command counts every suite's skipped cases.
 echo "skipped: 0"
 [ "$failures" -eq 0 ]
