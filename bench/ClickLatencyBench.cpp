@@ -53,7 +53,10 @@
 // table (ImportCounter.h). They print a step-by-step table; their figures are
 // not goals (the recorder's hop adds to them). The mapped and remap rows stamp
 // their hook's own steps as well (no recording hook, no counting) and print
-// the same table for those.
+// the same table for those. Beside the hook thread, the library's timer thread
+// may read the window under the pointer while a click is on its way: the
+// checks it took in each library row's turns (and during the counted clicks)
+// are printed with the turns' length.
 //
 // Run under Wine from the build's bin folder on a desktop xdotool can drive
 // (scripts/bench.sh does all of this). --clicks N sets the clicks of each row;
@@ -1171,6 +1174,14 @@ int wmain(int argc, wchar_t** argv)
     int attempts[RowCount] = {};
     int turnsRefused = 0;
     int freshRefused = 0;
+    // The mouse-over checks the library's timer thread took during a row's
+    // turns, and during its counted clicks (the xdotool call until the click
+    // arrived): work beside the hook thread's that its counts miss. With the
+    // turns' length: a move's check comes due 150 ms after it.
+    unsigned checksInTurns[RowCount] = {};
+    DWORD turnMs[RowCount] = {};
+    unsigned checksInCounted[RowCount] = {};
+    int turnsTaken[RowCount] = {};
     int rounds = 0;
     const auto done = [&] {
         for (int row = 0; row < RowCount; ++row)
@@ -1200,13 +1211,19 @@ int wmain(int argc, wchar_t** argv)
                 ++turnsRefused;
                 continue;
             }
+            ++turnsTaken[index];
+            const unsigned checksAtBegin = MouseOverChecksTaken();
+            const DWORD turnStart = ::GetTickCount();
             // Two clicks a turn; the first after the hooks went in is checked
             // like every click but its time is not counted (a new window's
             // turn: the first goes to the pair, the second to the new window).
             for (int click = 0; click < 2; ++click)
             {
                 ++attempts[index];
+                const unsigned checksBefore = MouseOverChecksTaken();
                 const ClickResult result = clicker.Click(row, click == 1);
+                if (click == 1)
+                    checksInCounted[index] += MouseOverChecksTaken() - checksBefore;
                 switch (result.outcome)
                 {
                 case Outcome::Measured:
@@ -1228,6 +1245,8 @@ int wmain(int argc, wchar_t** argv)
                     break;
                 }
             }
+            checksInTurns[index] += MouseOverChecksTaken() - checksAtBegin;
+            turnMs[index] += ::GetTickCount() - turnStart;
         }
         if (rounds % 25 == 24)
             std::printf("  %d rounds, %lu s\n", rounds + 1, (::GetTickCount() - start) / 1000);
@@ -1261,6 +1280,15 @@ int wmain(int argc, wchar_t** argv)
         else
             std::printf("\n");
     }
+
+    std::printf("mouse-over checks the library's timer thread took, per turn of two clicks / during its counted click, "
+                "and the turn's mean length:\n");
+    for (int row = 0; row < RowCount; ++row)
+        if ((kRows[row].config == Library || kRows[row].config == Mapped) && turnsTaken[row] > 0)
+            std::printf("  %-28s %5.2f / %5.2f  %6.1f ms\n", kRows[row].name,
+                        static_cast<double>(checksInTurns[row]) / turnsTaken[row],
+                        static_cast<double>(checksInCounted[row]) / turnsTaken[row],
+                        static_cast<double>(turnMs[row]) / turnsTaken[row]);
 
     // Where the time goes, step by step.
     const StepLine unmappedLines[] = {
