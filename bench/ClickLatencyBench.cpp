@@ -53,12 +53,15 @@
 // table (ImportCounter.h). They print a step-by-step table; their figures are
 // not goals (the recorder's hop adds to them). The mapped and remap rows stamp
 // their hook's own steps as well (no recording hook, no counting) and print
-// the same table for those.
+// the same table for those. Beside the hook thread, the library's timer thread
+// may read the window under the pointer while a click is on its way: the
+// checks it took in each library row's turns (and during the counted clicks)
+// are printed with the turns' length.
 //
 // Run under Wine from the build's bin folder on a desktop xdotool can drive
 // (scripts/bench.sh does all of this). --clicks N sets the clicks of each row;
 // --only I,J,... runs those rows of kRows alone (for a closer look, e.g. under
-// a server trace; the goals of the rows left out then read FAIL).
+// a server trace): a goal whose row or yardstick is left out gets no line.
 
 #include <windows.h>
 
@@ -1083,11 +1086,15 @@ int wmain(int argc, wchar_t** argv)
         if (std::wcscmp(argv[i], L"--only") == 0)
             for (const wchar_t* at = argv[i + 1]; *at != L'\0';)
             {
-                only.push_back(_wtoi(at));
-                while (*at != L'\0' && *at != L',')
-                    ++at;
-                if (*at == L',')
-                    ++at;
+                wchar_t* end = nullptr;
+                const long row = std::wcstol(at, &end, 10);
+                if (end == at || (*end != L'\0' && *end != L',') || row < 0 || row >= RowCount)
+                {
+                    std::printf("--only takes row numbers from 0 to %d, separated by commas: %ls\n", RowCount - 1, argv[i + 1]);
+                    return 2;
+                }
+                only.push_back(static_cast<int>(row));
+                at = *end == L',' ? end + 1 : end;
             }
     }
     // Traced rows only explain the others: half their clicks.
@@ -1168,6 +1175,14 @@ int wmain(int argc, wchar_t** argv)
     int attempts[RowCount] = {};
     int turnsRefused = 0;
     int freshRefused = 0;
+    // The mouse-over checks the library's timer thread took during a row's
+    // turns, and during its counted clicks (the xdotool call until the click
+    // arrived): work beside the hook thread's that its counts miss. With the
+    // turns' length: a move's check comes due 150 ms after it.
+    unsigned checksInTurns[RowCount] = {};
+    DWORD turnMs[RowCount] = {};
+    unsigned checksInCounted[RowCount] = {};
+    int turnsTaken[RowCount] = {};
     int rounds = 0;
     const auto done = [&] {
         for (int row = 0; row < RowCount; ++row)
@@ -1197,13 +1212,19 @@ int wmain(int argc, wchar_t** argv)
                 ++turnsRefused;
                 continue;
             }
+            ++turnsTaken[index];
+            const unsigned checksAtBegin = MouseOverChecksTaken();
+            const DWORD turnStart = ::GetTickCount();
             // Two clicks a turn; the first after the hooks went in is checked
             // like every click but its time is not counted (a new window's
             // turn: the first goes to the pair, the second to the new window).
             for (int click = 0; click < 2; ++click)
             {
                 ++attempts[index];
+                const unsigned checksBefore = MouseOverChecksTaken();
                 const ClickResult result = clicker.Click(row, click == 1);
+                if (click == 1)
+                    checksInCounted[index] += MouseOverChecksTaken() - checksBefore;
                 switch (result.outcome)
                 {
                 case Outcome::Measured:
@@ -1225,6 +1246,8 @@ int wmain(int argc, wchar_t** argv)
                     break;
                 }
             }
+            checksInTurns[index] += MouseOverChecksTaken() - checksAtBegin;
+            turnMs[index] += ::GetTickCount() - turnStart;
         }
         if (rounds % 25 == 24)
             std::printf("  %d rounds, %lu s\n", rounds + 1, (::GetTickCount() - start) / 1000);
@@ -1258,6 +1281,15 @@ int wmain(int argc, wchar_t** argv)
         else
             std::printf("\n");
     }
+
+    std::printf("mouse-over checks the library's timer thread took, per turn of two clicks / during its counted click, "
+                "and the turn's mean length:\n");
+    for (int row = 0; row < RowCount; ++row)
+        if ((kRows[row].config == Library || kRows[row].config == Mapped) && turnsTaken[row] > 0)
+            std::printf("  %-28s %5.2f / %5.2f  %6.1f ms\n", kRows[row].name,
+                        static_cast<double>(checksInTurns[row]) / turnsTaken[row],
+                        static_cast<double>(checksInCounted[row]) / turnsTaken[row],
+                        static_cast<double>(turnMs[row]) / turnsTaken[row]);
 
     // Where the time goes, step by step.
     const StepLine unmappedLines[] = {
@@ -1330,6 +1362,11 @@ int wmain(int argc, wchar_t** argv)
                                                            foreign[MappedPairTraced], 0);
     const auto complete = [&](const char* name, int row, double limit) {
         const int yardstick = kRows[row].yardstick;
+        if (!chosen(row) || !chosen(yardstick))
+        {
+            std::printf("%s: not among the rows run (--only)\n", name);
+            return false;
+        }
         if (static_cast<int>(latencies[row].size()) < wanted(row) ||
             static_cast<int>(latencies[yardstick].size()) < wanted(yardstick) || median[yardstick] <= 0)
         {
