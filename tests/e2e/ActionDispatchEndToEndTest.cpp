@@ -339,12 +339,7 @@ TEST_F(ActionDispatchEndToEnd, AnotherProgramClickingTheButtonTheUserHoldsLeaves
 
     // Another program clicks the middle button meanwhile (its events are
     // remapped as well): a left click of its own.
-    INPUT click[2] = {};
-    click[0].type = click[1].type = INPUT_MOUSE;
-    click[0].mi.dwFlags = MOUSEEVENTF_MIDDLEDOWN;
-    click[1].mi.dwFlags = MOUSEEVENTF_MIDDLEUP;
-    click[0].mi.dwExtraInfo = click[1].mi.dwExtraInfo = 0x5EED;
-    ASSERT_EQ(::SendInput(2, click, sizeof(INPUT)), 2u);
+    ASSERT_TRUE(SendProgramClick(MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP, 0x5EED));
     ASSERT_EQ(MainProbe().WaitForRecords(Named(L"WM_LBUTTONUP"), 1).size(), 1u) << MainProbe().Describe();
 
     // The user's release ends the user's left press, and nothing else.

@@ -245,12 +245,7 @@ TEST_F(HarnessSmoke, AMouseHookSeesAPhysicalClickAsNotInjected)
 
     // What a program sends itself is marked injected: the contrast the system relies on.
     hook.Clear();
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_MIDDLEDOWN;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_MIDDLEUP;
-    inputs[0].mi.dwExtraInfo = inputs[1].mi.dwExtraInfo = 0x5EED;
-    ASSERT_EQ(::SendInput(2, inputs, sizeof(INPUT)), 2u);
+    ASSERT_TRUE(SendProgramClick(MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP, 0x5EED));
     const auto injectedUp = hook.WaitForEvent([](const MouseHookEvent& e) { return e.message == WM_MBUTTONUP; });
     ASSERT_TRUE(injectedUp.has_value());
     EXPECT_NE(injectedUp->flags & LLMHF_INJECTED, 0u);

@@ -113,6 +113,20 @@ protected:
         return IsolatedSettings::LoadAndHook(settings);
     }
 
+    // Hover activation after delayMs, without mouse-over switching. The
+    // swapped window's middle button types "x": a middle click goes to the
+    // focus window and is taken away from the window under the pointer, which
+    // does not come forward by it.
+    ::testing::AssertionResult LoadAndHookForHoverActivation(int delayMs)
+    {
+        Options options;
+        options.mouseOver = false;
+        options.hoverActivation = true;
+        options.hoverDelayMs = delayMs;
+        options.swappedMiddleKey = L'x';
+        return LoadAndHook(options);
+    }
+
     std::wstring ScriptPath() const { return m_folder.Path() + L"\\switched.bat"; }
 
     static bool InForce(const wchar_t* title)
@@ -237,15 +251,8 @@ TEST_F(ProfileSwitchEndToEnd, RestingOverAnInactiveWindowActivatesItAfterTheDela
 
 TEST_F(ProfileSwitchEndToEnd, WithHoverActivationAClickDecidesTheProfileOverTheMouseOverCheckOfAMoveJustBeforeIt)
 {
-    Options options;
-    options.mouseOver = false;
-    options.hoverActivation = true;
     // No window comes forward by hovering while the test runs.
-    options.hoverDelayMs = 600000;
-    // The click types into the focus window and is taken away from the
-    // window under the pointer, so that this does not come forward by it.
-    options.swappedMiddleKey = L'x';
-    ASSERT_TRUE(LoadAndHook(options));
+    ASSERT_TRUE(LoadAndHookForHoverActivation(600000));
     ASSERT_TRUE(Swapped().Activate());
     ASSERT_TRUE(MoveOver(Script()));
     ASSERT_TRUE(WaitFor([&] { return InForce(kScriptTitle); })) << "hovering never looked at the window";
@@ -277,14 +284,7 @@ TEST_F(ProfileSwitchEndToEnd, WithHoverActivationAClickDecidesTheProfileOverTheM
 
 TEST_F(ProfileSwitchEndToEnd, WithHoverActivationAWindowStillComesForwardWhenARemappedClickFollowsThePointerAtOnce)
 {
-    Options options;
-    options.mouseOver = false;
-    options.hoverActivation = true;
-    options.hoverDelayMs = 300;
-    // The click types into the focus window and is taken away from the
-    // window under the pointer, which does not come forward by it.
-    options.swappedMiddleKey = L'x';
-    ASSERT_TRUE(LoadAndHook(options));
+    ASSERT_TRUE(LoadAndHookForHoverActivation(300));
     ASSERT_TRUE(Swapped().Activate());
     ASSERT_TRUE(MoveOver(Swapped()));
     Swapped().Clear();

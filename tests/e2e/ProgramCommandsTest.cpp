@@ -80,6 +80,15 @@ protected:
         ASSERT_NE(m_window, nullptr) << m_program.Log();
     }
 
+    // The program started with settings and a probe window under the pointer.
+    void StartWithProbe(CSettings& settings)
+    {
+        ASSERT_TRUE(m_program.WriteSettings(settings));
+        m_probe = std::make_unique<Probe>();
+        ASSERT_TRUE(m_probe->Start());
+        ASSERT_NO_FATAL_FAILURE(StartProgram());
+    }
+
     // A middle click in the probe: what it typed, or "M" when the click itself arrived.
     std::wstring MiddleClickInProbe()
     {
@@ -202,10 +211,7 @@ TEST_F(ProgramCommands, ALayerFromALaterStartWhileAButtonThatClicksAnotherIsHeld
     probe->SetKeystrokes(Right, 1, L"world", 0, 0, false, true, false, false);
     probe->SetActions(Middle, 0, ACTION_LAYER_2);
     probe->SetActions(Middle, 1, ACTION_LAYER_1);
-    ASSERT_TRUE(m_program.WriteSettings(settings));
-    m_probe = std::make_unique<Probe>();
-    ASSERT_TRUE(m_probe->Start());
-    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_NO_FATAL_FAILURE(StartWithProbe(settings));
 
     PhysicalInput::HeldButton right(PhysicalInput::kRight);
     ASSERT_TRUE(right.Held());
@@ -248,10 +254,7 @@ TEST_F(ProgramCommands, ALayerFromALaterStartWhileAButtonHeldPressHoldsItsKeysRe
     probe->SetTimedClicks(XRight, 0, clicks);
     probe->SetActions(XRight, 0, ACTION_BUTTON_HELD);
     probe->SetActions(XRight, 1, ACTION_DISABLE);
-    ASSERT_TRUE(m_program.WriteSettings(settings));
-    m_probe = std::make_unique<Probe>();
-    ASSERT_TRUE(m_probe->Start());
-    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_NO_FATAL_FAILURE(StartWithProbe(settings));
 
     PhysicalInput::HeldButton forward(PhysicalInput::kForward);
     ASSERT_TRUE(forward.Held());
@@ -271,10 +274,7 @@ TEST_F(ProgramCommands, AButtonALayerFromALaterStartHandsBackToTheSystemIsNotRel
     probe->SetActions(XRight, 0, ACTION_SIMULATED_KEYS);
     probe->SetKeystrokes(XRight, 0, L"x", 0, 0, false, true, false, false);
     probe->SetActions(XRight, 1, ACTION_NO_CHANGE);
-    ASSERT_TRUE(m_program.WriteSettings(settings));
-    m_probe = std::make_unique<Probe>();
-    ASSERT_TRUE(m_probe->Start());
-    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_NO_FATAL_FAILURE(StartWithProbe(settings));
 
     PhysicalInput::HeldButton forward(PhysicalInput::kForward);
     ASSERT_TRUE(forward.Held());
