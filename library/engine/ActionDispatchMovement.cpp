@@ -144,11 +144,6 @@ int SlowedSpeed()
     return SlowCursorSpeed(speed);
 }
 
-int RestoredSpeed()
-{
-    return ProfileMouseSpeed(g_engine.pCurrentApp);
-}
-
 // A speed the system does not take (none in the settings nor at start-up) is
 // not set.
 void SetSpeed(int speed)
@@ -280,7 +275,7 @@ BYTE SlowCursor(const Event& e)
     }
     else
     {
-        const int base = RestoredSpeed();
+        const int base = ProfileMouseSpeed(g_engine.pCurrentApp);
         CLogger::LogMessage(L"ProcessButtonAction: Resetting mouse cursor speed to %d after 'Slowdown cursor'", base);
         SetSpeed(base);
     }
@@ -329,7 +324,7 @@ BYTE SlowCursorSticky(const Event& e)
         break;
     default:
     {
-        const int base = RestoredSpeed();
+        const int base = ProfileMouseSpeed(g_engine.pCurrentApp);
         CLogger::LogThreadDebug(L"Sticky Slowdown Cursor: Button *UP* - Resetting mouse cursor speed to %d after 'Slowdown cursor'",
                                 base);
         state = 0;

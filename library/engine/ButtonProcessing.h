@@ -14,10 +14,6 @@ class CApplicationSettings;
 int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE& fixUp, BYTE& block,
                                 BYTE& click);
 
-// A handled press is recorded as taken over by the engine (g_held, HeldInput.h),
-// and any other handled event of the button ends it; the hook marks the user's
-// own press and release before the event comes here.
-
 // The window the profile in force was last decided for. A switch made by the
 // mouse-over or keyboard check records it, so that the next click there does
 // not look the profile up again.

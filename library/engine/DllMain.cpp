@@ -29,7 +29,6 @@ void LibraryAttach(HINSTANCE instance)
     g_engine.nIntegrityLevel = GetProcessIntegrityLevel(::GetCurrentProcessId(), ::GetCurrentProcess());
 
     g_hook.Reset();
-
     g_held.Forget();
     g_engine.Reset();
     ::QueryPerformanceFrequency(&g_system.liFrequency);

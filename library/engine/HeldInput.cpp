@@ -89,11 +89,6 @@ void CHeldInput::ReleasedInSystem(int button)
     SetBits(m_inSystem, Bit(button), false);
 }
 
-bool CHeldInput::LibraryPressedInSystem(int button) const
-{
-    return (m_inSystem.load(std::memory_order_relaxed) & Bit(button)) != 0;
-}
-
 void CHeldInput::SetSticky(int kind, bool active)
 {
     if (kind >= 0 && kind < 9)

@@ -62,7 +62,6 @@ public:
     // The button went up in the system: the library's release, or one of the
     // user's or another program's that the hook passed on.
     void ReleasedInSystem(int button);
-    bool LibraryPressedInSystem(int button) const;
 
     // --- what else the library holds for the user ---
     void SetSticky(int kind, bool active);

@@ -1159,41 +1159,37 @@ bool ProcessMouseOver(POINT point, unsigned long long decisions)
     // A switch made while the window was read (the keyboard) and a button's
     // decision, whether it switched or not, are newer: the window under the
     // pointer does not overrule them, but it still comes forward by hovering.
-    if (ProfileSwitchCount() != switches || g_mouseOverRequest.Voided(decisions))
+    const bool decidedMeanwhile = ProfileSwitchCount() != switches || g_mouseOverRequest.Voided(decisions);
+    if (profile != nullptr && profile->GetDisableMouseOver())
+    {
+        CancelHoverActivation();
+        if (!decidedMeanwhile)
+            g_engine.hCurrentWnd = window;
+        return true;
+    }
+    if (decidedMeanwhile)
     {
         CLogger::LogDebug(L"ProcessMouseOver: The profile was decided meanwhile - hover activation only");
-        if (profile != nullptr && profile->GetDisableMouseOver())
-            CancelHoverActivation();
-        else
-            HoverActivation(window, profile);
+        HoverActivation(window, profile);
         return true;
     }
     bool switched = false;
-    if (profile != nullptr)
+    if (profile != nullptr && profile != g_engine.pCurrentApp)
     {
-        if (profile->GetDisableMouseOver())
-        {
-            CancelHoverActivation();
-            g_engine.hCurrentWnd = window;
-            return true;
-        }
-        if (profile != g_engine.pCurrentApp)
-        {
-            if (!profile->AxisLocking())
-                g_LockAxis.Unlock(g_threads.pSPIThread, g_engine.nCurrentLayer, g_pSettings, g_engine.pCurrentApp, false);
-            if (g_engine.szCurrentProcess[0] != 0)
-                CLogger::LogDebug(L"Detected active app/window change (due to mouse over [%d,%d]) from '%s' (0x%08X) to '%s' (0x%08X).",
-                                  static_cast<int>(point.x), static_cast<int>(point.y), g_engine.szCurrentProcess,
-                                  HandleNumber(g_engine.hCurrentWnd), process, HandleNumber(window));
-            else
-                CLogger::LogDebug(L"Detected active app/window change (due to mouse over [%d,%d]) from <unknown> (0x%08X) to '%s' (0x%08X).",
-                                  static_cast<int>(point.x), static_cast<int>(point.y), HandleNumber(g_engine.hCurrentWnd), process,
-                                  HandleNumber(window));
-            if (GetDebug())
-                profile->Log(process);
-            switched = InstallProfile(window, process, profile, modernUI);
-            CLogger::LogDebug(L"Enabling layer %d", g_engine.nCurrentLayer + 1);
-        }
+        if (!profile->AxisLocking())
+            g_LockAxis.Unlock(g_threads.pSPIThread, g_engine.nCurrentLayer, g_pSettings, g_engine.pCurrentApp, false);
+        if (g_engine.szCurrentProcess[0] != 0)
+            CLogger::LogDebug(L"Detected active app/window change (due to mouse over [%d,%d]) from '%s' (0x%08X) to '%s' (0x%08X).",
+                              static_cast<int>(point.x), static_cast<int>(point.y), g_engine.szCurrentProcess,
+                              HandleNumber(g_engine.hCurrentWnd), process, HandleNumber(window));
+        else
+            CLogger::LogDebug(L"Detected active app/window change (due to mouse over [%d,%d]) from <unknown> (0x%08X) to '%s' (0x%08X).",
+                              static_cast<int>(point.x), static_cast<int>(point.y), HandleNumber(g_engine.hCurrentWnd), process,
+                              HandleNumber(window));
+        if (GetDebug())
+            profile->Log(process);
+        switched = InstallProfile(window, process, profile, modernUI);
+        CLogger::LogDebug(L"Enabling layer %d", g_engine.nCurrentLayer + 1);
     }
     // The next click here finds the profile decided without a new look-up.
     SetLastProfileWindow(window);

@@ -532,5 +532,3 @@ void CALLBACK RepeatTimerProc(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PT
         EndRepeat();
     }
 }
-
-

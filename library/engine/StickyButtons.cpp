@@ -130,12 +130,6 @@ void ReleaseStickyHoldKeys(int button, int layer, POINT point)
     keys.clear();
 }
 
-// The speed a profile switch would give, the cycled one too.
-int RestoreSpeed()
-{
-    return ProfileMouseSpeed(g_engine.pCurrentApp);
-}
-
 void OnEngineReset(EngineResetReason reason, POINT point)
 {
     if (reason == EngineResetReason::SettingsReload)
@@ -411,7 +405,7 @@ void ResetSticky(POINT point, int kind, int layer, int button)
         {
             if (g_pSettings != nullptr && g_pSettings->m_bAllowSetSpeed)
             {
-                const int speed = RestoreSpeed();
+                const int speed = ProfileMouseSpeed(g_engine.pCurrentApp);
                 CLogger::LogThreadDebug(L"ResetSticky: Resetting mouse cursor speed to %d after 'Slowdown cursor'",
                                         speed);
                 if (speed >= 1 && speed <= 20)
@@ -527,7 +521,9 @@ void ResetDuringKeys(POINT point)
         // The keys the button's action pressed: a "Button Held" press holds
         // those of its chosen entry, not the slot's own.
         const wchar_t* held = g_held.DuringKeys(b, layer);
-        const std::wstring keys = held != nullptr ? held : (profile->GetKeystrokes(b, layer) != nullptr ? profile->GetKeystrokes(b, layer) : L"");
+        if (held == nullptr)
+            held = profile->GetKeystrokes(b, layer);
+        const std::wstring keys = held != nullptr ? held : L"";
         g_held.EndDuringKeys(b);
         if (!keys.empty())
             SendKeyStateWhileDown(keys.c_str(), true, point, nullptr);

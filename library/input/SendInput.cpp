@@ -231,17 +231,6 @@ DWORD ForgetHeldButtons(std::vector<MOUSEINPUT>& held, const MOUSEINPUT& record)
     }
     return released;
 }
-
-// An entry that never went out takes its part of the injection count back:
-// the hook would wait for records that never come.
-void ReturnInjectCount(CInputQueue& entry)
-{
-    if (entry.m_pInjectCount != nullptr && entry.m_nInjectCounted != 0)
-    {
-        *entry.m_pInjectCount -= entry.m_nInjectCounted;
-        entry.m_nInjectCounted = 0;
-    }
-}
 }
 
 // ---------------------------------------------------------------------------
@@ -847,28 +836,6 @@ UINT CSendInput::SendMouse(int button, int kind, POINT point, bool leftAlreadyDo
     return static_cast<UINT>(inputs.size());
 }
 
-UINT CSendInput::SendMouseCounted(int button, int kind, POINT point, bool leftAlreadyDown, ULONG_PTR extraInfo,
-                                  std::atomic<int>& injectCount)
-{
-    const std::vector<INPUT> inputs = BuildMouseInputs(button, kind, point, leftAlreadyDown, extraInfo);
-    if (inputs.empty())
-        return 0;
-    if (m_bBlocked.load())
-    {
-        CLogger::LogMessage(L"SendInputThreaded: Ignoring input as the send thread has been blocked.");
-        return 0;
-    }
-    auto entry = std::make_unique<CInputQueue>();
-    entry->m_Inputs = inputs;
-    entry->m_bPress = kind == kEventDown;
-    entry->m_pInjectCount = &injectCount;
-    entry->m_nInjectCounted = static_cast<int>(inputs.size());
-    // Counted before the worker can send them: the hook must know them as ours.
-    injectCount += entry->m_nInjectCounted;
-    Append(std::move(entry), L"SendInput::SendMouseCounted");
-    return static_cast<UINT>(inputs.size());
-}
-
 bool CSendInput::FlushQueue(bool block)
 {
     bool dropped = false;
@@ -880,7 +847,6 @@ bool CSendInput::FlushQueue(bool block)
             dropped = !m_Queue.empty();
             for (const std::unique_ptr<CInputQueue>& entry : m_Queue)
             {
-                ReturnInjectCount(*entry);
                 // A release of what the worker already pressed must still go out.
                 AppendReleases(*entry, m_FlushReleases);
             }
@@ -1079,11 +1045,6 @@ UINT CSendInput::SendBatch(CInputQueue& entry)
     TrackKeys(entry.m_Inputs.data(), sent < count ? sent : count);
     if (sent < count)
     {
-        if (entry.m_pInjectCount != nullptr)
-        {
-            const int refused = static_cast<int>(count - sent);
-            *entry.m_pInjectCount -= refused < entry.m_nInjectCounted ? refused : entry.m_nInjectCounted;
-        }
         const DWORD error = ::GetLastError();
         if (error == 0)
             CLogger::LogMessage(L"CSendInput::ProcessQueue: Failed to send keys due to UIPI protection. Tried to send %d keystrokes, sent %d keystrokes",
@@ -1406,7 +1367,6 @@ void CSendInput::ProcessQueue()
         {
             if (!local[i])
                 continue;
-            ReturnInjectCount(*local[i]);
             AppendReleases(*local[i], releases);
         }
         const bool flushed = m_bFlushed.exchange(false);

@@ -58,11 +58,6 @@ public:
     // freed them and put others at the same addresses.
     unsigned long long m_uPreviousSerial = 0;
     unsigned long long m_uNewSerial = 0;
-    // Records of this entry the sender counted in an injection count (the
-    // mouse hook lowers it as each comes back): an entry that is dropped or
-    // that the system refuses takes its part back.
-    std::atomic<int>* m_pInjectCount = nullptr;           // not owned
-    int m_nInjectCounted = 0;
     // Taken from the queue's own stock and returned there when done: the
     // move path queues its records without touching the heap.
     bool m_bPooled = false;
@@ -150,10 +145,6 @@ public:
     // Returns the number of records queued (0 for a combination that has none).
     UINT SendMouse(int button, int kind, POINT point, bool leftAlreadyDown, bool alternativeNames,
                    ULONG_PTR extraInfo, UINT pendingDelay);
-    // SendMouse whose records are added to injectCount while they are queued;
-    // they are taken back when the entry is flushed or the system refuses them.
-    UINT SendMouseCounted(int button, int kind, POINT point, bool leftAlreadyDown, ULONG_PTR extraInfo,
-                          std::atomic<int>& injectCount);
     // Empties the queue and cuts a running wait short; true when entries were
     // dropped. Of what it drops only the releases of keys and buttons the
     // worker holds still go out, and a mouse button the batch it cut short had
