@@ -345,10 +345,7 @@ void CFindWindow::FillFrom(HWND window)
     m_left = 0;
     m_bottom = client.bottom - client.top;
     m_right = client.right - client.left;
-    ::SetDlgItemInt(m_hWnd, IDC_FIND_AREA_TOP, static_cast<UINT>(m_top), TRUE);
-    ::SetDlgItemInt(m_hWnd, IDC_FIND_AREA_LEFT, static_cast<UINT>(m_left), TRUE);
-    ::SetDlgItemInt(m_hWnd, IDC_FIND_AREA_BOTTOM, static_cast<UINT>(m_bottom), TRUE);
-    ::SetDlgItemInt(m_hWnd, IDC_FIND_AREA_RIGHT, static_cast<UINT>(m_right), TRUE);
+    UpdateData(false);
 }
 
 void CFindWindow::Highlight(HWND window)

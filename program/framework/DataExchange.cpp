@@ -248,8 +248,10 @@ std::wstring LabelText(HWND label)
 
 bool CNumberFields::Changed(HWND field) const
 {
+    if (field == nullptr)
+        return true;
     const auto shown = m_shown.find(::GetDlgCtrlID(field));
-    if (field == nullptr || shown == m_shown.end())
+    if (shown == m_shown.end())
         return true;
     const std::wstring text = ReadWindowText(field);
     if (shown->second.integer)

@@ -96,11 +96,10 @@ public:
     void Exchange(CDataExchange& dx, int id, int& value, int minimum, int maximum, const std::wstring& name = {});
     void Exchange(CDataExchange& dx, int id, double& value, double minimum, double maximum,
                   const std::wstring& name = {});
+private:
     // True when the field holds another number than it showed last (text that
     // is no number counts as another), or has shown none yet.
     bool Changed(HWND field) const;
-
-private:
     template <typename Number>
     void ExchangeField(CDataExchange& dx, int id, Number& value, Number minimum, Number maximum,
                        const std::wstring& name);

@@ -889,11 +889,6 @@ double CLayerTab::ShownSwitchTime(double seconds)
     return std::min(seconds, kMaxSwitchSeconds);
 }
 
-double CLayerTab::StepSwitchTime(double seconds, int steps)
-{
-    return StepWithinRange(seconds, static_cast<double>(steps), kMinSwitchSeconds, kMaxSwitchSeconds);
-}
-
 std::wstring CLayerTab::SwitchTimeText(double seconds)
 {
     // Hundredths at most, and always the tenths: "2.0", "2.5", "2.25".
@@ -914,7 +909,7 @@ LRESULT CLayerTab::OnSwitchTimeArrows(NMHDR* header)
         seconds = ShownSwitchTime(m_profile != nullptr ? m_profile->GetAutoSwitchTime(m_layer) : m_seconds);
     const int steps = change->iDelta > 0 ? 1 : (change->iDelta < 0 ? -1 : 0);
     // An arrow that cannot step (the end of the range) leaves the text as it is.
-    const double stepped = StepSwitchTime(seconds, steps);
+    const double stepped = StepWithinRange(seconds, static_cast<double>(steps), kMinSwitchSeconds, kMaxSwitchSeconds);
     if (stepped != seconds)
         ::SetDlgItemTextW(m_hWnd, IDC_LAYER_SWITCH_TIME, SwitchTimeText(stepped).c_str());
     return 1;

@@ -86,7 +86,6 @@ public:
     static constexpr double kMinSwitchSeconds = 0.1;
     static constexpr double kMaxSwitchSeconds = 30.0;
     static double ShownSwitchTime(double seconds);
-    static double StepSwitchTime(double seconds, int steps);
     static std::wstring SwitchTimeText(double seconds);
 
 protected:

@@ -47,6 +47,19 @@ std::wstring StoredForm(Save save)
     return text.str();
 }
 
+// Whether an edited list of chords or held-button entries stores as the one a
+// record holds (none: it does not), compared as a copy.
+template <typename List>
+bool StoresAs(const List& edited, const List* held, bool secondLayout)
+{
+    if (held == nullptr)
+        return false;
+    const auto form = [secondLayout](const List& list) {
+        return StoredForm([&](pugi::xml_node node) { list.Save(secondLayout, node); });
+    };
+    return form(edited) == form(List(*held));
+}
+
 // Clears the wheel lock of the page's pickers however the editor ends.
 class WheelLock
 {
@@ -319,11 +332,7 @@ bool CLayerTab::EditCustomAction(int button, int newAction, int oldAction, CActi
         {
             std::unique_ptr<CBRMPChords> edited(result);
             keepEditButton = true;
-            const auto form = [&](const CBRMPChords& c) {
-                return StoredForm([&](pugi::xml_node node) { c.Save(m_secondLayout, node); });
-            };
-            if (oldAction == ACTION_BUTTON_CHORDING && record->GetChords() != nullptr &&
-                form(*edited) == form(CBRMPChords(*record->GetChords())))
+            if (oldAction == ACTION_BUTTON_CHORDING && StoresAs(*edited, record->GetChords(), m_secondLayout))
                 return false;
             SetCustomCombo(button, CActionData::ChordedAction(*edited));
             return true;
@@ -340,11 +349,7 @@ bool CLayerTab::EditCustomAction(int button, int newAction, int oldAction, CActi
         {
             std::unique_ptr<CBRMPTimedClicks> edited(result);
             keepEditButton = true;
-            const auto form = [&](const CBRMPTimedClicks& c) {
-                return StoredForm([&](pugi::xml_node node) { c.Save(m_secondLayout, node); });
-            };
-            if (oldAction == ACTION_BUTTON_HELD && record->GetTimedClicks() != nullptr &&
-                form(*edited) == form(CBRMPTimedClicks(*record->GetTimedClicks())))
+            if (oldAction == ACTION_BUTTON_HELD && StoresAs(*edited, record->GetTimedClicks(), m_secondLayout))
                 return false;
             SetCustomCombo(button, CActionData::TimedClicksAction(*edited));
             return true;

@@ -131,13 +131,11 @@ BOOL CGeneralSettings::OnInitDialog()
 
 void CGeneralSettings::OnBypassAll()
 {
-    UpdateData(true);
     EnableControls({IDC_GEN_SCROLL_LOCK_BYPASS_DISABLED}, !IsChecked(IDC_GEN_SCROLL_LOCK_BYPASS_ALL));
 }
 
 void CGeneralSettings::OnShowTrayIcon()
 {
-    UpdateData(true);
     if (IsChecked(IDC_GEN_SHOW_TRAY_ICON) || m_trayNoteShown)
         return;
     m_trayNoteShown = true;
@@ -240,7 +238,6 @@ void CPointerSettings::OnOK()
 
 void CPointerSettings::OnAllowSetSpeed()
 {
-    UpdateData(true);
     ApplyAllowRule();
 }
 
@@ -426,14 +423,12 @@ void CAdvancedSettings::OnNonClient()
 
 void CAdvancedSettings::ApplyDebounceRule()
 {
-    UpdateData(true);
     EnableControls({IDC_ADV_DEBOUNCE_TIME, IDC_ADV_DEBOUNCE_SPIN, IDC_ADV_DEBOUNCE_FROM_UP},
                    IsChecked(IDC_ADV_DEBOUNCE));
 }
 
 void CAdvancedSettings::ApplyTiltRule()
 {
-    UpdateData(true);
     EnableControls({IDC_ADV_TILT_INITIAL, IDC_ADV_TILT_REPEAT, IDC_ADV_TILT_INITIAL_SPIN, IDC_ADV_TILT_REPEAT_SPIN},
                    IsChecked(IDC_ADV_FIX_TILT));
 }

@@ -72,8 +72,9 @@ int CSettingsPage::Ask(const std::wstring& text, UINT type)
 
 void CSettingsPage::ExchangeNumberField(CDataExchange& dx, int id, int& value, int minimum, int maximum, int groupLabel)
 {
-    std::wstring name = LabelText(::GetWindow(GetDlgItem(id), GW_HWNDPREV));
+    // The field's own label names it, after its group's where the group has one.
+    std::wstring name;
     if (groupLabel != 0)
-        name = LabelText(GetDlgItem(groupLabel)) + L" " + name;
+        name = LabelText(GetDlgItem(groupLabel)) + L" " + LabelText(::GetWindow(GetDlgItem(id), GW_HWNDPREV));
     m_numbers.Exchange(dx, id, value, minimum, maximum, name);
 }

@@ -141,13 +141,11 @@ void CUpdateAndLogSettings::OnOK()
 
 void CUpdateAndLogSettings::OnCheckVersion()
 {
-    UpdateData(true);
     EnableControls({IDC_UPD_DAYS, IDC_UPD_DAYS_SPIN, IDC_UPD_BETA}, IsChecked(IDC_UPD_CHECK_VERSION));
 }
 
 void CUpdateAndLogSettings::OnDebug()
 {
-    UpdateData(true);
     if (!IsChecked(IDC_UPD_DEBUG) || m_debugWarningAccepted)
         return;
     const std::wstring text =

@@ -449,7 +449,7 @@ TEST_F(SettingsSheetTest, KeysTheKeyControlsCannotShowAreKeptThroughALookAtBothK
     EXPECT_EQ(modifiers.GetHotkey(MK_Layer2)->GetModifier(), 512);
 }
 
-TEST_F(SettingsSheetTest, AdvancedKeepsAnUnknownPriorityAndNoToDroppingNonClientMessagesLeavesTheOtherEditsAsTyped)
+TEST_F(SettingsSheetTest, AdvancedKeepsAnUnknownPriorityAndNeitherNoToDroppingNonClientMessagesNorAnotherBoxTouchesTheOtherEdits)
 {
     Boxes boxes(IDNO);
     m_settings->m_uPriority = 0x1234;
@@ -464,6 +464,10 @@ TEST_F(SettingsSheetTest, AdvancedKeepsAnUnknownPriorityAndNoToDroppingNonClient
         ::SendMessageW(Control(sheet, IDC_ADV_NON_CLIENT), BM_SETCHECK, BST_UNCHECKED, 0);
         Click(sheet, IDC_ADV_NON_CLIENT);
         checkedAfterNo = ::SendMessageW(Control(sheet, IDC_ADV_NON_CLIENT), BM_GETCHECK, 0, 0) == BST_CHECKED;
+        // Another box ticked after the refused time reads no field either.
+        const bool tilt = ::SendMessageW(Control(sheet, IDC_ADV_FIX_TILT), BM_GETCHECK, 0, 0) == BST_CHECKED;
+        ::SendMessageW(Control(sheet, IDC_ADV_FIX_TILT), BM_SETCHECK, tilt ? BST_UNCHECKED : BST_CHECKED, 0);
+        Click(sheet, IDC_ADV_FIX_TILT);
         debounceAfterNo = Text(Control(sheet, IDC_ADV_DEBOUNCE_TIME));
         timeoutAfterNo = Text(Control(sheet, IDC_ADV_HOOK_TIMEOUT));
         Screenshot(L"settings-sheet-advanced.png");
@@ -474,7 +478,7 @@ TEST_F(SettingsSheetTest, AdvancedKeepsAnUnknownPriorityAndNoToDroppingNonClient
     EXPECT_TRUE(checkedAfterNo);
     EXPECT_EQ(debounceAfterNo, L"600");
     EXPECT_EQ(timeoutAfterNo, L"5000");
-    ASSERT_EQ(boxes.Count(), 1u) << "only the question: the click reads no field";
+    ASSERT_EQ(boxes.Count(), 1u) << "only the question: the clicks read no field";
     EXPECT_NE(boxes.Shown()[0].text.find(L"Are you sure you want to ignore non-client messages?"), std::wstring::npos);
     EXPECT_EQ(m_sheet->m_advanced.m_nonClient, 1);
     EXPECT_EQ(m_sheet->m_advanced.m_debounceTime, 40);

@@ -47,6 +47,15 @@ class SetupDialogRefusedValues : public SetupDialogTest
 protected:
     SetupDialogRefusedValues() : SetupDialogTest(L"brmp-setup-refused") {}
 
+    // A real click on the upper or lower arrow of an up-down.
+    static ::testing::AssertionResult ClickArrow(HWND arrows, bool up)
+    {
+        RECT rect{};
+        ::GetWindowRect(arrows, &rect);
+        const int height = rect.bottom - rect.top;
+        return ClickControlAt(arrows, (rect.right - rect.left) / 2, up ? height / 4 : height * 3 / 4);
+    }
+
     void Prepare(CSettings& settings) override
     {
         settings.m_bScrollWindowUnderCursor = true;
@@ -289,15 +298,6 @@ protected:
             return nullptr;
         return WaitForDialogTitled(m_program.ProcessId(), L"Button Held Time Dependent Actions");
     }
-
-    // A real click on the upper or lower arrow of an up-down.
-    static ::testing::AssertionResult ClickArrow(HWND arrows, bool up)
-    {
-        RECT rect{};
-        ::GetWindowRect(arrows, &rect);
-        const int height = rect.bottom - rect.top;
-        return ClickControlAt(arrows, (rect.right - rect.left) / 2, up ? height / 4 : height * 3 / 4);
-    }
 };
 }
 
@@ -435,26 +435,21 @@ TEST_F(SetupDialogRefusedValues, TheArrowsBesideTheSwitchTimeStepItBySecondsAndA
     const HWND seconds = ::GetDlgItem(page, IDC_LAYER_SWITCH_TIME);
     const HWND arrows = ::GetDlgItem(page, IDC_LAYER_SWITCH_SPIN);
     ASSERT_EQ(TextOf(seconds), L"1");
-    RECT rect{};
-    ::GetWindowRect(arrows, &rect);
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    const auto clickArrow = [&](bool up) { return ClickControlAt(arrows, width / 2, up ? height / 4 : height * 3 / 4); };
 
-    ASSERT_TRUE(clickArrow(true));
+    ASSERT_TRUE(ClickArrow(arrows, true));
     EXPECT_TRUE(WaitFor([&] { return TextOf(seconds) == L"2.0"; }, kDialogTimeoutMs)) << testing::PrintToString(TextOf(seconds));
-    ASSERT_TRUE(clickArrow(true));
+    ASSERT_TRUE(ClickArrow(arrows, true));
     EXPECT_TRUE(WaitFor([&] { return TextOf(seconds) == L"3.0"; }, kDialogTimeoutMs)) << testing::PrintToString(TextOf(seconds));
     programtest::SaveScreenshot(L"setup-switch-time-arrows.png");
-    ASSERT_TRUE(clickArrow(false));
+    ASSERT_TRUE(ClickArrow(arrows, false));
     EXPECT_TRUE(WaitFor([&] { return TextOf(seconds) == L"2.0"; }, kDialogTimeoutMs)) << testing::PrintToString(TextOf(seconds));
 
     // A typed time keeps its tenths; the arrows stop at the most the field takes.
     ASSERT_TRUE(TypeIntoEdit(seconds, L"2.5"));
-    ASSERT_TRUE(clickArrow(true));
+    ASSERT_TRUE(ClickArrow(arrows, true));
     EXPECT_TRUE(WaitFor([&] { return TextOf(seconds) == L"3.5"; }, kDialogTimeoutMs)) << testing::PrintToString(TextOf(seconds));
     ASSERT_TRUE(TypeIntoEdit(seconds, L"29.5"));
-    ASSERT_TRUE(clickArrow(true));
+    ASSERT_TRUE(ClickArrow(arrows, true));
     EXPECT_TRUE(WaitFor([&] { return TextOf(seconds) == L"30.0"; }, kDialogTimeoutMs)) << testing::PrintToString(TextOf(seconds));
 
     ASSERT_TRUE(ApplyByClick());
