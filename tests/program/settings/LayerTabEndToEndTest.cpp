@@ -307,15 +307,31 @@ TEST_F(LayerTabEndToEnd, AButtonHeldDownHighlightsItsPickerUntilItIsReleased)
     };
     ASSERT_FALSE(highlighted());
 
+    // What the hook and the window under the pointer saw of the middle
+    // button, and which window shows at the picker: for a failure's message.
+    const auto seen = [&] {
+        RECT box{};
+        ::GetWindowRect(picker, &box);
+        const HWND top = ::WindowFromPoint(POINT{box.left + 20, (box.top + box.bottom) / 2});
+        wchar_t className[64] = L"";
+        ::GetClassNameW(top, className, 64);
+        return "hook saw " + std::to_string(m_program.LogCount("Msg=0x0207")) + " middle down(s) and " +
+               std::to_string(m_program.LogCount("Msg=0x0208")) + " up(s); the probe got " +
+               std::to_string(m_probe->Records(Named(L"WM_MBUTTONDOWN")).size()) + " down(s) and " +
+               std::to_string(m_probe->Records(Named(L"WM_MBUTTONUP")).size()) + " up(s); at the picker " +
+               (top == picker ? std::string("the picker") : testing::PrintToString(std::wstring(className)));
+    };
+
     ASSERT_TRUE(m_probe->Activate());
     const POINT at = m_probe->Center();
     ASSERT_TRUE(PhysicalInput::MoveTo(at.x, at.y));
     ASSERT_TRUE(PhysicalInput::ButtonDown(PhysicalInput::kMiddle));
     const bool shown = brmptest::WaitFor(highlighted, 10000);
     programtest::SaveScreenshot(L"layer_picker_highlight.png");
+    const std::string whileDown = shown ? std::string() : seen();
     ASSERT_TRUE(PhysicalInput::ButtonUp(PhysicalInput::kMiddle));
-    EXPECT_TRUE(shown) << "the middle button's picker is highlighted while it is down";
-    EXPECT_TRUE(brmptest::WaitFor([&] { return !highlighted(); }, 10000)) << "the release clears it";
+    EXPECT_TRUE(shown) << "the middle button's picker is highlighted while it is down: " << whileDown;
+    EXPECT_TRUE(brmptest::WaitFor([&] { return !highlighted(); }, 10000)) << "the release clears it: " << seen();
     EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(m_dialog, IDOK))) << "a highlight is no edit";
 }
 
