@@ -318,7 +318,8 @@ TEST_F(LayerTabEndToEnd, AButtonHeldDownHighlightsItsPickerUntilItIsReleased)
         return "hook saw " + std::to_string(m_program.LogCount("Msg=0x0207")) + " middle down(s) and " +
                std::to_string(m_program.LogCount("Msg=0x0208")) + " up(s); the probe got " +
                std::to_string(m_probe->Records(Named(L"WM_MBUTTONDOWN")).size()) + " down(s) and " +
-               std::to_string(m_probe->Records(Named(L"WM_MBUTTONUP")).size()) + " up(s); at the picker " +
+               std::to_string(m_probe->Records(Named(L"WM_MBUTTONUP")).size()) + " up(s); hook overruns " +
+               std::to_string(m_program.LogCount("Mouse hook has taken too long")) + "; at the picker " +
                (top == picker ? std::string("the picker") : testing::PrintToString(std::wstring(className)));
     };
 
