@@ -86,6 +86,10 @@ std::atomic<MouseHWheelProcessor> g_hwheelProcessor{DefaultHWheelProcessor};
 // Remembered by the mouse-over check between its runs (timer thread).
 int g_nMouseOverQuarter = kNoArea;
 wchar_t g_szMouseOverCaption[kMaxCaptionChars] = {};
+// The window a check last decided hover activation for, and whether the
+// options in force at the check's start may activate one (timer thread).
+HWND g_hHoverDecidedWnd = nullptr;
+bool g_bHoverMayActivate = false;
 
 // Names shown in log lines, built here rather than kept as one literal.
 const wchar_t* ShortTag()
@@ -803,6 +807,7 @@ void ResetMouseHookState()
     g_ptLastMove = POINT{0, 0};
     g_nMouseOverQuarter = kNoArea;
     g_szMouseOverCaption[0] = 0;
+    g_hHoverDecidedWnd = nullptr;
     g_mouseOverRequest.Forget();
     g_unaskedMove.pending.store(false);
     g_mouseOverPollAsked = false;
@@ -1015,6 +1020,9 @@ void CALLBACK ProcessMouseOverTimerProc(HWND, UINT, UINT_PTR id, DWORD)
     // window forward by hovering, but switches no profile.
     if (g_mouseOverRequest.Voided(decisions))
         CLogger::LogDebug(L"ProcessMouseOverTimerProc: A button decided the profile since the check was asked - hover activation only");
+    const CApplicationSettings* current = g_engine.pCurrentApp;
+    g_bHoverMayActivate = g_pSettings != nullptr &&
+                          (g_pSettings->m_bActivateOnMouseOver || (current != nullptr && current->ActivateOnHover()));
     CLogger::LogDebug(L"ProcessMouseOverTimerProc: Checking MouseOver(%d,%d)...", static_cast<int>(point.x),
                       static_cast<int>(point.y));
     lock.Release();
@@ -1038,6 +1046,7 @@ void CancelHoverActivation()
 // a window whose profile does not activate on hover.
 void HoverActivation(HWND window, const CApplicationSettings* profile)
 {
+    g_hHoverDecidedWnd = window;
     const CSettings* settings = g_pSettings;
     if (settings == nullptr || !(settings->m_bActivateOnMouseOver || (profile != nullptr && profile->ActivateOnHover())))
     {
@@ -1078,6 +1087,7 @@ bool ProcessMouseOver(POINT point, unsigned long long decisions)
     if (window == nullptr || !::IsWindow(window))
     {
         g_nMouseOverQuarter = kNoArea;
+        g_hHoverDecidedWnd = nullptr;
         ClearActiveWindowArea();
         CLogger::LogDebug(L"ProcessMouseOver(%d,%d): No valid window (0x%08X) was detected under current cursor position (will retry).",
                           static_cast<int>(point.x), static_cast<int>(point.y), HandleNumber(window));
@@ -1123,6 +1133,15 @@ bool ProcessMouseOver(POINT point, unsigned long long decisions)
             wcsncpy_s(g_szMouseOverCaption, caption, _TRUNCATE);
             changed = true;
         }
+        // A click decided the window's profile before any check came to it
+        // (a remapped click right after the pointer came in, which leaves the
+        // window behind): whether the resting pointer brings it forward is
+        // still to be decided.
+        if (!force && !changed && window != g_hHoverDecidedWnd && g_bHoverMayActivate)
+        {
+            CLogger::LogDebug(L"ProcessMouseOver: Hover activation not yet decided for the window - checking");
+            force = true;
+        }
         if (!force && !changed)
             return true;
     }
@@ -1162,6 +1181,7 @@ bool ProcessMouseOver(POINT point, unsigned long long decisions)
     const bool decidedMeanwhile = ProfileSwitchCount() != switches || g_mouseOverRequest.Voided(decisions);
     if (profile != nullptr && profile->GetDisableMouseOver())
     {
+        g_hHoverDecidedWnd = window;
         CancelHoverActivation();
         if (!decidedMeanwhile)
             g_engine.hCurrentWnd = window;

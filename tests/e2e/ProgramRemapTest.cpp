@@ -3,7 +3,8 @@
 // is driven through its icon in Wine's tray (tooltip, left click, the menu
 // opened with a right click and worked with the keyboard), and leaves no hook
 // behind when it ends; a sticky drag carried onto another profile's window is
-// neither dropped nor left pressed by a profile switch.
+// neither dropped nor left pressed by a profile switch; a window that a
+// remapped click follows the pointer into still comes forward by hovering.
 
 #include <gtest/gtest.h>
 
@@ -318,4 +319,79 @@ TEST_F(ProgramRemap, AStickyDragCarriedOntoAnotherProfilesWindowIsNeitherDropped
     const std::vector<std::wstring> oneDrag = {L"WM_LBUTTONDOWN", L"WM_LBUTTONUP", L"WM_RBUTTONDOWN", L"WM_RBUTTONUP"};
     EXPECT_EQ(drag.RecordNames(L"BUTTON"), oneDrag) << "the keyboard switch dropped the drag\n"
                                                     << drag.Describe() << other.Describe() << m_program.LogTail();
+}
+
+TEST_F(ProgramRemap, AWindowARemappedClickFollowsThePointerIntoComesForwardByHoveringAndGetsTheNextClicksKeys)
+{
+    // The hovered window's right button types "h" with the action's defaults:
+    // only while its window is active, and the click blocked. The window in
+    // front is another program's, without a profile.
+    m_probe.reset();
+    const wchar_t frontTitle[] = L"Brmp Front Window";
+    const wchar_t hoverTitle[] = L"Brmp Hover Window";
+    brmptest::ProbeOptions options;
+    options.title = frontTitle;
+    options.rect = RECT{40, 60, 520, 460};
+    options.doubleClicks = false;
+    Probe front(options);
+    ASSERT_TRUE(front.Start());
+    options.title = hoverTitle;
+    options.rect = RECT{620, 60, 1100, 460};
+    Probe hover(options);
+    ASSERT_TRUE(hover.Start());
+    const POINT frontAt = front.Center();
+    const POINT hoverAt = hover.Center();
+
+    // With the global option, then with the hovered window's profile's own.
+    for (const bool global : {true, false})
+    {
+        SCOPED_TRACE(global ? "ActivateOnMouseOver" : "the profile's ActivateOnHover");
+        CSettings settings(false, GetStartupMouseInfo());
+        settings.m_bNotifications = false;
+        settings.m_bActivateOnMouseOver = global;
+        settings.m_nActivateOnMouseOverDelay = 100;
+        CApplicationSettings* profile = brmptest::AddProbeProfile(settings, hoverTitle);
+        profile->ActivateOnHover(!global);
+        profile->SetActions(Right, 0, ACTION_SIMULATED_KEYS);
+        profile->SetKeystrokes(Right, 0, L"h", 0, 0, true, true, false, false);
+        ASSERT_TRUE(m_program.WriteSettings(settings));
+        const auto checks = [&] { return m_program.LogCount("ProcessMouseOverTimerProc: Checking MouseOver("); };
+        if (global)
+        {
+            ASSERT_NO_FATAL_FAILURE(StartProgram());
+            // The user has worked in the window before: the library knows its
+            // caption, and a check of it in force goes no further.
+            ASSERT_TRUE(hover.Activate());
+            for (const int dx : {-8, 8})
+            {
+                const int rested = checks();
+                ASSERT_TRUE(PhysicalInput::MoveToAndWait(hoverAt.x + dx, hoverAt.y));
+                ASSERT_TRUE(brmptest::WaitFor([&] { return checks() > rested; })) << m_program.LogTail();
+            }
+        }
+        else
+        {
+            const int loads = m_program.LogCount("HookDLL: Load Settings took");
+            ASSERT_TRUE(m_program.StartLater(L"/debug /reload"));
+            ASSERT_TRUE(brmptest::WaitFor([&] { return m_program.LogCount("HookDLL: Load Settings took") > loads; }, 20000))
+                << m_program.LogTail();
+        }
+
+        // The pointer rests in the window in front...
+        ASSERT_TRUE(front.Activate());
+        const int before = checks();
+        ASSERT_TRUE(PhysicalInput::MoveToAndWait(frontAt.x, frontAt.y));
+        ASSERT_TRUE(brmptest::WaitFor([&] { return checks() > before; })) << m_program.LogTail();
+        front.Clear();
+        hover.Clear();
+        // ...and moves on into the other window, which it right-clicks at once,
+        // before the check the move asked for comes due.
+        ASSERT_TRUE(PhysicalInput::Run({L"mousemove", std::to_wstring(hoverAt.x), std::to_wstring(hoverAt.y), L"click", L"3"}));
+        EXPECT_TRUE(brmptest::WaitFor([&] { return hover.IsFocused(); }))
+            << "the resting pointer never brought the window forward\n" << hover.Describe() << m_program.LogTail();
+        ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kRight));
+        EXPECT_TRUE(hover.WaitForRecord(Named(L"WM_CHAR", L"char", L'h'))) << hover.Describe() << m_program.LogTail();
+        EXPECT_TRUE(front.Records(Named(L"WM_CHAR")).empty()) << "the click typed into the window in front\n" << front.Describe();
+        EXPECT_TRUE(hover.Records(Named(L"WM_RBUTTONDOWN")).empty()) << hover.Describe();
+    }
 }
