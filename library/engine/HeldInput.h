@@ -62,6 +62,11 @@ public:
     // The button went up in the system: the library's release, or one of the
     // user's or another program's that the hook passed on.
     void ReleasedInSystem(int button);
+    // A press of the library's of button is in the system (not released there).
+    bool LibraryPressInSystem(int button) const
+    {
+        return button >= 0 && button < kButtons && (m_inSystem.load(std::memory_order_relaxed) & (1u << button)) != 0;
+    }
 
     // --- what else the library holds for the user ---
     void SetSticky(int kind, bool active);

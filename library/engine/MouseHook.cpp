@@ -31,6 +31,7 @@
 #include "ScrollTimers.h"
 #include "SendInput.h"
 #include "Settings.h"
+#include "StickyButtons.h"
 #include "ThreadLock.h"
 #include "TimerThread.h"
 #include "WindowFacts.h"
@@ -586,6 +587,10 @@ HookRun RealEventPath(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry
     BYTE throttle = 0;
     const MouseButtonProcessor processor = g_processor.load();
     run.takenOver = processor(event.button, event.kind, false, data, run.passAnyway, injected, throttle);
+    // A press of the very button a sticky button holds drops the drag at its
+    // release; the system has that button down already.
+    if (event.kind == 1 && !run.takenOver && EndStickyByPress(event.button, g_engine.nCurrentLayer))
+        run.takenOver = true;
     // The release asks for the check of the window under the pointer; what
     // is held then (a sticky drag goes on after its first click) is asked
     // when the check comes due.

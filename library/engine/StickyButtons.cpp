@@ -431,6 +431,20 @@ void ResetSticky(POINT point, int kind, int layer, int button)
     }
 }
 
+bool EndStickyByPress(int button, int layer)
+{
+    if (button < STICKY_LEFT || button > STICKY_XRIGHT || g_nStickyState[button] < 1)
+        return false;
+    // The press takes the button over rather than releasing it under the
+    // user's finger: its own release ends the drag, once.
+    CLogger::LogDebug(L"Resetting sticky: [%s] (the button itself was pressed)", kStickyNames[button]);
+    CThreadLock lock(L"ResetSticky");
+    UnlockAxes(layer, g_engine.pCurrentApp);
+    ::ReleaseCapture();
+    SetStickyState(button, 0);
+    return g_held.LibraryPressInSystem(button);
+}
+
 void ResetAllSticky(POINT point)
 {
     for (int kind = 0; kind < StickyKindCount; ++kind)

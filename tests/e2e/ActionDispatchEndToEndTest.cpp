@@ -2,7 +2,8 @@
 // profiles are bound to probe windows, the library loads it and installs its
 // hooks in this process, and xdotool presses the physical buttons. The probes
 // record what reached them: the remapped action, never the original click;
-// another program's click of a button the user holds is its own click.
+// another program's click of a button the user holds is its own click; a
+// physical click of the button a sticky drag holds drops the drag.
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include "ApplicationSettings.h"
 #include "Control.h"
 #include "Folders.h"
+#include "Globals.h"
 #include "Hooks.h"
 #include "IsolatedSettings.h"
 #include "Layers.h"
@@ -34,7 +36,7 @@ namespace
 // Button indexes and action codes as the settings file stores them.
 constexpr int kLeft = 0, kRight = 1, kMiddle = 2, kXLeft = 3, kWheelUp = 7;
 constexpr int kLeftClickAction = 0, kMiddleClick = 5, kDisable = 6, kClose = 7, kCopy = 8, kMaximize = 12,
-              kMinimize = 13, kSimulatedKeys = 28, kRestore = 32, kNoChange = 40, kLayer2 = 55;
+              kMinimize = 13, kSimulatedKeys = 28, kRestore = 32, kNoChange = 40, kStickyLeft = 49, kLayer2 = 55;
 
 const wchar_t kMainTitle[] = L"Brmp Dispatch Window";
 const wchar_t kOtherTitle[] = L"Brmp Unmapped Window";
@@ -349,4 +351,34 @@ TEST_F(ActionDispatchEndToEnd, AnotherProgramClickingTheButtonTheUserHoldsLeaves
     ASSERT_TRUE(Fence(MainProbe(), fence));
     EXPECT_EQ(MainProbe().Records(Named(L"WM_LBUTTONUP")).size(), 2u) << "a stray click at the release\n" << MainProbe().Describe();
     EXPECT_FALSE(Has(MainProbe(), L"WM_MBUTTONUP")) << MainProbe().Describe();
+}
+
+TEST_F(ActionDispatchEndToEnd, APhysicalClickOfTheButtonAStickyDragHoldsDropsItAndTheNextStickyClickStartsANewDrag)
+{
+    ASSERT_TRUE(LoadAndHook({{kMainTitle, {{kXLeft, 0, kStickyLeft}}}, {kOtherTitle, {{kRight, 0, kNoChange}}}}));
+    MainProbe().Clear();
+    ASSERT_TRUE(MoveThere(Inside(MainProbe(), 0.3, 0.3)));
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kBack));
+    ASSERT_TRUE(MainProbe().WaitForRecord(Named(L"WM_LBUTTONDOWN"))) << MainProbe().Describe();
+
+    // The drop, with the real left button elsewhere in the window.
+    ASSERT_TRUE(MoveThere(Inside(MainProbe(), 0.6, 0.4)));
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kLeft));
+    ASSERT_TRUE(MainProbe().WaitForRecord(Named(L"WM_LBUTTONUP"))) << MainProbe().Describe();
+    // Nothing is held any more: resting over the other window switches to its profile.
+    ASSERT_TRUE(MoveThere(Inside(OtherProbe())));
+    EXPECT_TRUE(WaitFor([] {
+        const CApplicationSettings* profile = g_engine.pCurrentApp;
+        return profile != nullptr && profile->GetDescription() != nullptr && std::wstring(profile->GetDescription()) == kOtherTitle;
+    })) << "the dropped drag still counts as held";
+
+    // Back in the window, the sticky button starts a new drag, and ends it.
+    ASSERT_TRUE(MoveThere(Inside(MainProbe(), 0.4, 0.7)));
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kBack));
+    long long fence = 0;
+    ASSERT_TRUE(Fence(MainProbe(), fence));
+    const std::vector<std::wstring> newDrag = {L"WM_LBUTTONDOWN", L"WM_LBUTTONUP", L"WM_LBUTTONDOWN"};
+    EXPECT_EQ(MainProbe().RecordNames(L"BUTTON"), newDrag) << MainProbe().Describe();
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kBack));
+    EXPECT_EQ(MainProbe().WaitForRecords(Named(L"WM_LBUTTONUP"), 2).size(), 2u) << MainProbe().Describe();
 }
