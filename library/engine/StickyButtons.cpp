@@ -64,12 +64,15 @@ bool DownSeen(int button)
 }
 
 // The slot that engaged each sticky mouse button, and across a reload what it
-// held: a reload keeps a sticky button whose action stays the same.
+// held: a reload keeps a sticky button whose action stays the same. Whose
+// events drive it: another program's never change a sticky button the user's
+// events drive.
 struct StickyOrigin
 {
     int button = -1;
     int layer = 0;
     const CApplicationSettings* profile = nullptr;   // valid until the next reload
+    HeldSource source = HeldSource::User;
 };
 StickyOrigin g_stickyOrigin[STICKY_XRIGHT + 1];
 struct KeptSticky
@@ -213,6 +216,16 @@ bool StickyButton(POINT point, HWND window, int button, int kind, int eventKind,
         return false;
     const wchar_t* name = kStickyNames[kind];
     const int state = g_nStickyState[kind];
+    // Another program's click of the button that holds the user's sticky
+    // button is its own: it is taken (the button it would press is held
+    // already) and leaves the user's press and release to the user.
+    if (state > 0 && g_held.m_source == HeldSource::OtherProgram && g_stickyOrigin[kind].source == HeldSource::User &&
+        (eventKind == kEventDown || eventKind == kEventUp))
+    {
+        CLogger::LogDebug(L"%s Sticky: Another program's button event leaves the user's sticky button as it is", name);
+        return true;
+    }
+    g_stickyOrigin[kind].source = g_held.m_source;
     const bool downSeen = DownSeen(button);
     const StickyStep step = StickyTransition(state, eventKind, downSeen);
     if (eventKind == kEventDown)
@@ -231,7 +244,7 @@ bool StickyButton(POINT point, HWND window, int button, int kind, int eventKind,
     SetStickyState(kind, static_cast<short>(step.state));
     if (step.press == 1)
     {
-        g_stickyOrigin[kind] = StickyOrigin{button, g_engine.nCurrentLayer, g_engine.pCurrentApp};
+        g_stickyOrigin[kind] = StickyOrigin{button, g_engine.nCurrentLayer, g_engine.pCurrentApp, g_held.m_source};
         QueueButton(kind, 1, point);
         if (window != nullptr)
             ::SetCapture(window);
@@ -434,6 +447,8 @@ void ResetSticky(POINT point, int kind, int layer, int button)
 bool EndStickyByPress(int button, int layer)
 {
     if (button < STICKY_LEFT || button > STICKY_XRIGHT || g_nStickyState[button] < 1)
+        return false;
+    if (g_held.m_source == HeldSource::OtherProgram && g_stickyOrigin[button].source == HeldSource::User)
         return false;
     // The press takes the button over rather than releasing it under the
     // user's finger: its own release ends the drag, once.

@@ -62,9 +62,10 @@ const wchar_t* GetStickyKeys(int button, int layer);
 
 void ResetSticky(POINT point, int kind, int layer, int button);
 // A press of button (Left to XRight) that no action took over ends the sticky
-// button of that kind: the press holds the button now, and its release lets
-// it go. True when the sticky's own press is in the system, which then has
-// the button down already: the press is not passed on a second time.
+// button of that kind, unless it is another program's press of one the user
+// engaged: the press holds the button now, and its release lets it go. True
+// when the sticky's own press is in the system, which then has the button
+// down already: the press is not passed on a second time.
 bool EndStickyByPress(int button, int layer);
 void ResetAllSticky(POINT point);
 void ResetOtherSticky(POINT point, int button, bool keepScroll);

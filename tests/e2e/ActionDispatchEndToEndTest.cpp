@@ -2,8 +2,9 @@
 // profiles are bound to probe windows, the library loads it and installs its
 // hooks in this process, and xdotool presses the physical buttons. The probes
 // record what reached them: the remapped action, never the original click;
-// another program's click of a button the user holds is its own click; a
-// physical click of the button a sticky drag holds drops the drag.
+// another program's click of a button the user holds is its own click, and
+// leaves a sticky drag the user holds as it is; a physical click of the
+// button a sticky drag holds drops the drag.
 
 #include <gtest/gtest.h>
 
@@ -34,7 +35,7 @@ using namespace brmptest;
 namespace
 {
 // Button indexes and action codes as the settings file stores them.
-constexpr int kLeft = 0, kRight = 1, kMiddle = 2, kXLeft = 3, kWheelUp = 7;
+constexpr int kLeft = 0, kRight = 1, kMiddle = 2, kXLeft = 3, kXRight = 4, kWheelUp = 7;
 constexpr int kLeftClickAction = 0, kMiddleClick = 5, kDisable = 6, kClose = 7, kCopy = 8, kMaximize = 12,
               kMinimize = 13, kSimulatedKeys = 28, kRestore = 32, kNoChange = 40, kStickyLeft = 49, kLayer2 = 55;
 
@@ -381,4 +382,32 @@ TEST_F(ActionDispatchEndToEnd, APhysicalClickOfTheButtonAStickyDragHoldsDropsItA
     EXPECT_EQ(MainProbe().RecordNames(L"BUTTON"), newDrag) << MainProbe().Describe();
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kBack));
     EXPECT_EQ(MainProbe().WaitForRecords(Named(L"WM_LBUTTONUP"), 2).size(), 2u) << MainProbe().Describe();
+}
+
+TEST_F(ActionDispatchEndToEnd, AnotherProgramClickingTheButtonThatHoldsAStickyDragLeavesTheDragAndTheUsersReleaseAsTheyWere)
+{
+    ASSERT_TRUE(LoadAndHook({{kMainTitle, {{kXRight, 0, kStickyLeft}}}}));
+    MainProbe().Clear();
+    ASSERT_TRUE(MoveThere(Inside(MainProbe())));
+    PhysicalInput::HeldButton forward(PhysicalInput::kForward);
+    ASSERT_TRUE(forward.Held());
+    ASSERT_TRUE(MainProbe().WaitForRecord(Named(L"WM_LBUTTONDOWN"))) << MainProbe().Describe();
+
+    // Another program clicks X2 while the user holds it; the fence comes after
+    // both of its events.
+    ASSERT_TRUE(SendProgramClick(MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, 0x5EED, XBUTTON2));
+    long long fence = 0;
+    ASSERT_TRUE(Fence(MainProbe(), fence));
+    // The user's release is the first release of a sticky click: the drag goes on.
+    ASSERT_TRUE(forward.Release());
+    ASSERT_TRUE(Fence(MainProbe(), fence));
+    const std::vector<std::wstring> dragging = {L"WM_LBUTTONDOWN"};
+    EXPECT_EQ(MainProbe().RecordNames(L"BUTTON"), dragging) << MainProbe().Describe();
+
+    // The user's next click of X2 ends it.
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kForward));
+    ASSERT_TRUE(MainProbe().WaitForRecord(Named(L"WM_LBUTTONUP"))) << MainProbe().Describe();
+    ASSERT_TRUE(Fence(MainProbe(), fence));
+    const std::vector<std::wstring> oneDrag = {L"WM_LBUTTONDOWN", L"WM_LBUTTONUP"};
+    EXPECT_EQ(MainProbe().RecordNames(L"BUTTON"), oneDrag) << MainProbe().Describe();
 }

@@ -122,13 +122,15 @@ private:
 
 // Another program's click, for the contrast with physical input: a down and an
 // up through SendInput (the system marks them injected), with extra as their
-// extra information. True when both went in.
-inline bool SendProgramClick(DWORD downFlag, DWORD upFlag, ULONG_PTR extra)
+// extra information and data as their mouse data (XBUTTON1 or 2 for X buttons).
+// True when both went in.
+inline bool SendProgramClick(DWORD downFlag, DWORD upFlag, ULONG_PTR extra, DWORD data = 0)
 {
     INPUT click[2] = {};
     click[0].type = click[1].type = INPUT_MOUSE;
     click[0].mi.dwFlags = downFlag;
     click[1].mi.dwFlags = upFlag;
+    click[0].mi.mouseData = click[1].mi.mouseData = data;
     click[0].mi.dwExtraInfo = click[1].mi.dwExtraInfo = extra;
     return ::SendInput(2, click, sizeof(INPUT)) == 2;
 }
