@@ -189,8 +189,10 @@ void CHeldInput::Forget()
 ULONG_PTR OwnInputSignature()
 {
     // Built once from the process: another instance of the program signs its
-    // own input differently. The low half stays clear of the touch signature.
+    // own input differently. The low half sets none of the bits that the
+    // hooks read as a flag of the device (the touch signature, a middle
+    // press that is a tilt).
     static const ULONG_PTR signature =
-        (static_cast<ULONG_PTR>(::GetCurrentProcessId()) << 32) | static_cast<ULONG_PTR>(0x42524D50u);
+        (static_cast<ULONG_PTR>(::GetCurrentProcessId()) << 32) | static_cast<ULONG_PTR>(0x42524950u);
     return signature;
 }

@@ -5,9 +5,10 @@
 // while the hooks were out reaches the window after they are back, and leaves
 // no button held for mouse-over switching, also after a mapped press whose own
 // call ran past the hook time-out; a mapped button held while the mouse hook is
-// put back gives one click of its action and leaves nothing held; a layer key
-// released while the keyboard hook was out does not keep its layer, and one
-// still held does.
+// put back gives one click of its action and leaves nothing held; the
+// library's own middle press held across a put-back is no button the user
+// holds, with middle-as-tilt on; a layer key released while the keyboard hook
+// was out does not keep its layer, and one still held does.
 
 #include <gtest/gtest.h>
 
@@ -290,6 +291,31 @@ TEST_F(HookRestartEndToEnd, AMappedButtonHeldWhileTheMouseHookIsPutBackGivesOneC
     const std::vector<std::wstring> middle = {L"WM_MBUTTONDOWN", L"WM_MBUTTONUP"};
     EXPECT_EQ(ProbeAt(1).RecordNames(L"BUTTON"), middle) << "the layer change pressed a button again\n" << ProbeAt(1).Describe();
     EXPECT_TRUE(ProbeAt(1).Records(Named(L"WM_CHAR")).empty()) << ProbeAt(1).Describe();
+}
+
+TEST_F(HookRestartEndToEnd, WithMiddleAsTiltTheLibrarysOwnMiddlePressAcrossAPutBackIsNoButtonTheUserHolds)
+{
+    // X1 holds middle down until its next click; resting over the other window
+    // switches to its profile while nothing is held.
+    CSettings settings(false, CMouseInfo());
+    ProbeProfile(settings)->SetActions(XLeft, 0, ACTION_STICKY_MIDDLE);
+    AddProbeProfile(settings, kOtherTitle);
+    settings.m_bSwitchOnMouseOver = true;
+    settings.m_bQuillon = true;
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kBack));
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_MBUTTONDOWN"))) << ProbeAt().Describe();
+
+    // Put in again: the system reports middle down, and that press is the library's.
+    const HHOOK before = g_threads.hMouseHook;
+    ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_MOUSEHOOK, 0));
+    ASSERT_TRUE(Reinstalled(g_threads.hMouseHook, before));
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kBack));
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_MBUTTONUP"))) << ProbeAt().Describe();
+
+    const POINT other = ProbeAt(1).Center();
+    ASSERT_TRUE(PhysicalInput::MoveToAndWait(other.x, other.y));
+    EXPECT_TRUE(WaitFor([] { return InForce(kOtherTitle); })) << "mouse-over switching waits for a middle button nobody holds";
 }
 
 TEST_F(HookRestartEndToEnd, AKeyboardHookPutInAgainWhileALayerKeyIsHeldKeepsItsLayerUntilTheRelease)
