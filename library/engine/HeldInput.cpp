@@ -142,9 +142,10 @@ unsigned CHeldInput::UserButtons() const
     return held & ~Bit(m_layerButton);
 }
 
-void CHeldInput::TakeFromSystem(bool (*systemDown)(int button))
+unsigned CHeldInput::TakeFromSystem(bool (*systemDown)(int button))
 {
     const unsigned overran = m_overran.exchange(0, std::memory_order_relaxed);
+    unsigned endedInSystem = 0;
     for (int button = 0; button < 5; ++button)
     {
         const unsigned bit = Bit(button);
@@ -154,9 +155,13 @@ void CHeldInput::TakeFromSystem(bool (*systemDown)(int button))
         if ((m_takenOver[0].load(std::memory_order_relaxed) & bit) != 0 && (overran & bit) == 0)
             continue;
         const bool down = systemDown(button);
-        if (!down)
+        const bool libraryDown = (m_inSystem.load(std::memory_order_relaxed) & bit) != 0;
+        if (!down && libraryDown)
+        {
             SetBits(m_inSystem, bit, false);
-        const bool users = down && (m_inSystem.load(std::memory_order_relaxed) & bit) == 0;
+            endedInSystem |= bit;
+        }
+        const bool users = down && !libraryDown;
         SetBits(m_takenOver[0], bit, false);
         SetBits(m_takenOver[1], bit, false);
         SetBits(m_user[1], bit, false);
@@ -167,6 +172,7 @@ void CHeldInput::TakeFromSystem(bool (*systemDown)(int button))
             SetBits(m_chordRelease[1], bit, false);
         }
     }
+    return endedInSystem;
 }
 
 void CHeldInput::Forget()

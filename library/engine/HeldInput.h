@@ -111,7 +111,9 @@ public:
     // unless the engine took its press over and the press's own call did not
     // overrun (then the system never learned of it and the marks stay). A
     // "down" of a button the library holds pressed is not the user's.
-    void TakeFromSystem(bool (*systemDown)(int button));
+    // Returns the buttons of the library's own presses that went up in the
+    // system meanwhile (bit = button), which are no longer held there.
+    unsigned TakeFromSystem(bool (*systemDown)(int button));
     // Without hooks nobody follows the buttons: everything is forgotten, what
     // the library holds included (the stop releases that).
     void Forget();

@@ -7,8 +7,10 @@
 // call ran past the hook time-out; a mapped button held while the mouse hook is
 // put back gives one click of its action and leaves nothing held; the
 // library's own middle press held across a put-back is no button the user
-// holds, with middle-as-tilt on; a layer key released while the keyboard hook
-// was out does not keep its layer, and one still held does.
+// holds, with middle-as-tilt on; a press the library holds, ended by the
+// user's click while the mouse hook was out, is not released again by the
+// stop; a layer key released while the keyboard hook was out does not keep
+// its layer, and one still held does.
 
 #include <gtest/gtest.h>
 
@@ -316,6 +318,40 @@ TEST_F(HookRestartEndToEnd, WithMiddleAsTiltTheLibrarysOwnMiddlePressAcrossAPutB
     const POINT other = ProbeAt(1).Center();
     ASSERT_TRUE(PhysicalInput::MoveToAndWait(other.x, other.y));
     EXPECT_TRUE(WaitFor([] { return InForce(kOtherTitle); })) << "mouse-over switching waits for a middle button nobody holds";
+}
+
+TEST_F(HookRestartEndToEnd, ALibraryPressTheUserClickedAwayWhileTheMouseHookWasOutIsNotReleasedAgainByTheStop)
+{
+    // X2 clicks the left button while it is held.
+    CSettings settings(false, CMouseInfo());
+    ProbeProfile(settings)->SetActions(XRight, 0, ACTION_LEFT_CLICK);
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+    PhysicalInput::HeldButton forward(PhysicalInput::kForward);
+    ASSERT_TRUE(forward.Held());
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_LBUTTONDOWN"))) << ProbeAt().Describe();
+
+    // The system drops the mouse hook; meanwhile the user clicks the left
+    // button, which lets the library's press go in the system, and lets X2 go.
+    const HHOOK dropped = g_threads.hMouseHook;
+    ASSERT_TRUE(::UnhookWindowsHookEx(dropped));
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kLeft));
+    ASSERT_TRUE(forward.Release());
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_XBUTTONUP"))) << ProbeAt().Describe();
+    ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_MOUSEHOOK, 0));
+    ASSERT_TRUE(Reinstalled(g_threads.hMouseHook, dropped));
+
+    // The user drags with the left button; the hooks stop (as "/disable" or "/exit" stop them).
+    PhysicalInput::HeldButton left(PhysicalInput::kLeft);
+    ASSERT_TRUE(left.Held());
+    ASSERT_EQ(ProbeAt().WaitForRecords(Named(L"WM_LBUTTONDOWN"), 3).size(), 3u) << ProbeAt().Describe();
+    ProbeAt().Clear();
+    ASSERT_TRUE(RemoveMouseHook(false));
+    // A right click after the stop comes after anything the stop sent.
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kRight));
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_RBUTTONUP"))) << ProbeAt().Describe();
+    EXPECT_TRUE(ProbeAt().Records(Named(L"WM_LBUTTONUP")).empty()) << "the stop dropped the user's drag\n"
+                                                                   << ProbeAt().Describe();
+    ASSERT_TRUE(left.Release());
 }
 
 TEST_F(HookRestartEndToEnd, AKeyboardHookPutInAgainWhileALayerKeyIsHeldKeepsItsLayerUntilTheRelease)
