@@ -551,15 +551,22 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
         else
         {
             // The hook keeps the swap state current (it watches SM_SWAPBUTTON).
-            // The system is asked only about a press this hook did not see:
-            // a release of one it saw is never passed for that.
+            // The system is asked about a press this hook did not see, and
+            // about one it took over whose call overran (which a system may
+            // have passed on or dropped): a release of a press the system
+            // never had is never passed for that.
             const int vk = ButtonVirtualKey(button, g_system.nSwapButtons != 0);
-            if (vk != 0 && !g_held.TookOverPress(button))
+            const bool tookOver = g_held.TookOverPress(button);
+            if (vk != 0 && (!tookOver || g_held.PressMayBeInSystem(button)))
             {
                 const bool systemDown = (::GetAsyncKeyState(vk) & 0x8000) != 0;
-                if (PassReleaseForSync(kind, false, systemDown))
+                const bool withheld = tookOver && !g_held.PressInSystem(button, systemDown);
+                if (PassReleaseForSync(kind, withheld, systemDown))
                 {
-                    CLogger::LogDebug(L"ProcessButton: Button is down but we didn't see it. Allowing button up to keep Windows in sync!");
+                    if (tookOver)
+                        CLogger::LogDebug(L"ProcessButton: The system took the button down when our hook ran too long. Allowing button up to keep Windows in sync!");
+                    else
+                        CLogger::LogDebug(L"ProcessButton: Button is down but we didn't see it. Allowing button up to keep Windows in sync!");
                     result = 0;
                 }
             }

@@ -53,6 +53,7 @@ int ButtonVirtualKey(int button, bool swapped);
 
 // A handled release whose press we never saw is passed on while the system
 // still believes the button is down, or Windows would keep it pressed.
+// downSeen: the press was handled here and never reached the system.
 bool PassReleaseForSync(int kind, bool downSeen, bool systemDown);
 
 // Resolves the button's action in layer of profile (both may change). The

@@ -32,12 +32,14 @@ void CHeldInput::TookOver(int button)
 {
     SetBits(m_takenOver[Source()], Bit(button), true);
     SetBits(m_overran, Bit(button), false);
+    SetBits(m_reached, Bit(button), false);
 }
 
 void CHeldInput::HandledRelease(int button)
 {
     SetBits(m_takenOver[Source()], Bit(button), false);
     SetBits(m_overran, Bit(button), false);
+    SetBits(m_reached, Bit(button), false);
 }
 
 void CHeldInput::DropTakenOver(int button)
@@ -45,6 +47,7 @@ void CHeldInput::DropTakenOver(int button)
     SetBits(m_takenOver[0], Bit(button), false);
     SetBits(m_takenOver[1], Bit(button), false);
     SetBits(m_overran, Bit(button), false);
+    SetBits(m_reached, Bit(button), false);
 }
 
 bool CHeldInput::TookOverPress(int button) const
@@ -77,6 +80,17 @@ bool CHeldInput::ChordTookRelease(int button) const
 void CHeldInput::PressOverran(int button)
 {
     SetBits(m_overran, Bit(button), true);
+}
+
+bool CHeldInput::PressMayBeInSystem(int button) const
+{
+    return Source() == 0 && (m_takenOver[0].load(std::memory_order_relaxed) & Bit(button)) != 0 &&
+           ((m_overran.load(std::memory_order_relaxed) | m_reached.load(std::memory_order_relaxed)) & Bit(button)) != 0;
+}
+
+bool CHeldInput::PressInSystem(int button, bool down) const
+{
+    return down && PressMayBeInSystem(button) && (m_inSystem.load(std::memory_order_relaxed) & Bit(button)) == 0;
 }
 
 void CHeldInput::LibraryPressed(int button)
@@ -142,22 +156,43 @@ unsigned CHeldInput::UserButtons() const
     return held & ~Bit(m_layerButton);
 }
 
-void CHeldInput::TakeFromSystem(bool (*systemDown)(int button))
+unsigned CHeldInput::TakeFromSystem(bool (*systemDown)(int button))
 {
     const unsigned overran = m_overran.exchange(0, std::memory_order_relaxed);
+    unsigned endedInSystem = 0;
     for (int button = 0; button < 5; ++button)
     {
         const unsigned bit = Bit(button);
+        const bool takenOver = (m_takenOver[0].load(std::memory_order_relaxed) & bit) != 0;
+        const bool reached = (m_reached.load(std::memory_order_relaxed) & bit) != 0;
         // A press the engine took over whose call was within the time-out
         // never reached the system, which reports the button up while the
         // user may well hold it: its marks stay until its own release.
-        if ((m_takenOver[0].load(std::memory_order_relaxed) & bit) != 0 && (overran & bit) == 0)
+        if (takenOver && (overran & bit) == 0 && !reached)
             continue;
         const bool down = systemDown(button);
-        if (!down)
+        const bool libraryDown = (m_inSystem.load(std::memory_order_relaxed) & bit) != 0;
+        if (takenOver && (overran & bit) != 0)
+        {
+            // Whether the system passed on the press whose call overran shows
+            // now: its state. Passed on, the press is the system's too; dropped
+            // (or the button is down by the library's own press), it is one the
+            // system never had. Either way its release is the action's.
+            SetBits(m_reached, bit, down && !libraryDown);
+            continue;
+        }
+        // A press the system has too stays while the system has it; up there,
+        // its release went by while the hook was out.
+        if (takenOver && down)
+            continue;
+        if (!down && libraryDown)
+        {
             SetBits(m_inSystem, bit, false);
-        const bool users = down && (m_inSystem.load(std::memory_order_relaxed) & bit) == 0;
+            endedInSystem |= bit;
+        }
+        const bool users = down && !libraryDown;
         SetBits(m_takenOver[0], bit, false);
+        SetBits(m_reached, bit, false);
         SetBits(m_takenOver[1], bit, false);
         SetBits(m_user[1], bit, false);
         SetBits(m_user[0], bit, users);
@@ -167,6 +202,7 @@ void CHeldInput::TakeFromSystem(bool (*systemDown)(int button))
             SetBits(m_chordRelease[1], bit, false);
         }
     }
+    return endedInSystem;
 }
 
 void CHeldInput::Forget()
@@ -178,6 +214,7 @@ void CHeldInput::Forget()
         m_chordRelease[s] = 0;
     }
     m_overran = 0;
+    m_reached = 0;
     m_inSystem = 0;
     m_holds = 0;
     m_layerButton = -1;
@@ -189,8 +226,10 @@ void CHeldInput::Forget()
 ULONG_PTR OwnInputSignature()
 {
     // Built once from the process: another instance of the program signs its
-    // own input differently. The low half stays clear of the touch signature.
+    // own input differently. The low half sets none of the bits that the
+    // hooks read as a flag of the device (the touch signature, a middle
+    // press that is a tilt).
     static const ULONG_PTR signature =
-        (static_cast<ULONG_PTR>(::GetCurrentProcessId()) << 32) | static_cast<ULONG_PTR>(0x42524D50u);
+        (static_cast<ULONG_PTR>(::GetCurrentProcessId()) << 32) | static_cast<ULONG_PTR>(0x42524950u);
     return signature;
 }

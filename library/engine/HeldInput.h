@@ -53,9 +53,17 @@ public:
     // True once (and forgets it) when the release of button was taken.
     bool TakeChordRelease(int button);
     bool ChordTookRelease(int button) const;
-    // The mouse hook's call for a press the engine took over ran past the
-    // system's hook time-out: the system passed the press on itself.
+    // The mouse hook's call for a press of the user's that the engine took
+    // over ran past the system's hook time-out. A system may then pass the
+    // press on whatever the hook said, or drop it as the hook said: only its
+    // state of the button tells which.
     void PressOverran(int button);
+    // Whether the system may have the press of button the engine took over
+    // (its call overran), and whether it does, as its state (down: the system
+    // has the button down) shows it: a down that is the library's own press
+    // of the button is not that.
+    bool PressMayBeInSystem(int button) const;
+    bool PressInSystem(int button, bool down) const;
 
     // --- the library's own presses, as the mouse hook sees them pass ---
     void LibraryPressed(int button);
@@ -113,10 +121,14 @@ public:
 
     // --- the hook put back and the stop ---
     // The hook was out a while: a button is taken as the system reports it,
-    // unless the engine took its press over and the press's own call did not
-    // overrun (then the system never learned of it and the marks stay). A
-    // "down" of a button the library holds pressed is not the user's.
-    void TakeFromSystem(bool (*systemDown)(int button));
+    // unless the engine took its press over and the system never had that
+    // press (then the marks stay until its own release). A press whose call
+    // overran is the system's when the system has the button down now, and
+    // then its release (or the state at a later put-back) ends it there too.
+    // A "down" of a button the library holds pressed is not the user's.
+    // Returns the buttons of the library's own presses that went up in the
+    // system meanwhile (bit = button), which are no longer held there.
+    unsigned TakeFromSystem(bool (*systemDown)(int button));
     // Without hooks nobody follows the buttons: everything is forgotten, what
     // the library holds included (the stop releases that).
     void Forget();
@@ -132,6 +144,8 @@ private:
     std::atomic<unsigned> m_takenOver[2] = {};    // by source
     std::atomic<unsigned> m_chordRelease[2] = {}; // by source
     std::atomic<unsigned> m_overran{0};
+    // Presses the engine took over that the system has too (their call overran).
+    std::atomic<unsigned> m_reached{0};
     std::atomic<unsigned> m_inSystem{0};
     // Sticky kinds in the low bits, the repeat, the "during" keys per button.
     std::atomic<unsigned> m_holds{0};

@@ -389,12 +389,19 @@ bool SystemHoldsButton(int button)
 // another button). A press the engine took over never reached the system when
 // its own call kept within the time-out, and the system reports that button up
 // while the user may well hold it: it keeps its marks until its own release
-// comes. One whose call overran went on to the system (which passes such an
-// event on) and is taken as the system has it. The wheel's pending releases
-// are timers of the engine, not buttons the system knows.
+// comes. One whose call overran may have gone on to the system (some systems
+// pass such an event on, others drop it as the hook said): the system's state
+// tells, and the release is decided by it. A press of the library's own that
+// went up in the system meanwhile (the user's release of that button) is no
+// longer the input queue's to release. The wheel's pending releases are timers
+// of the engine, not buttons the system knows.
 void TakeButtonStatesFromSystem()
 {
-    g_held.TakeFromSystem(SystemHoldsButton);
+    const unsigned ended = g_held.TakeFromSystem(SystemHoldsButton);
+    CSendInput* queue = g_threads.pSendInput;
+    for (int button = 0; button < 5 && queue != nullptr; ++button)
+        if ((ended & (1u << button)) != 0)
+            queue->PressReleasedElsewhere(button);
 }
 
 // Stops what SetMouseHook had started when it cannot go on; the events of a

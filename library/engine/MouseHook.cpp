@@ -141,6 +141,7 @@ LRESULT DefaultNextHook(int code, WPARAM wParam, LPARAM lParam)
 }
 
 std::atomic<MouseHookNextFn> g_nextHook{DefaultNextHook};
+std::atomic<bool> g_overrunEventsPassOn{false};
 
 LRESULT NextHook(int code, WPARAM wParam, LPARAM lParam)
 {
@@ -246,10 +247,13 @@ struct HookRun
 // the button of a press of the user's (or another program's), else -1.
 LRESULT Finish(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry, const HookRun& run, int pressed = -1)
 {
+    bool overran = false;
     if (HookOverran(entry, TickNow(), g_system.dwHookTimeout))
     {
-        // The system passes on an event whose call ran past its time-out: a
-        // press taken over here went on to the system all the same.
+        overran = true;
+        // A system may pass on an event whose call ran past its time-out, or
+        // drop it as the hook says: a press taken over here may have gone on
+        // to the system all the same.
         if (pressed >= 0 && run.takenOver)
             g_held.PressOverran(pressed);
         const DWORD spent = TickNow() - entry;
@@ -266,6 +270,8 @@ LRESULT Finish(int code, WPARAM wParam, MSLLHOOKSTRUCT* data, DWORD entry, const
         // The system may have removed the hook: the hook thread installs it again.
         ::PostThreadMessageW(::GetCurrentThreadId(), BRMP_ResetHook, WP_MOUSEHOOK, 0);
     }
+    if (overran && g_overrunEventsPassOn.load(std::memory_order_relaxed))
+        return NextHook(code, wParam, reinterpret_cast<LPARAM>(data));
     if (run.takenOver && run.passAnyway != 0)
     {
         CLogger::LogDebug(L"MouseHookLLProc: Processed message 0x%04X (%d,%d) but not removing it because last process was FooBar2000.",
@@ -920,6 +926,11 @@ MouseButtonProcessor SetMouseButtonProcessor(MouseButtonProcessor processor)
 MouseHookNextFn SetMouseHookNextHook(MouseHookNextFn next)
 {
     return g_nextHook.exchange(next != nullptr ? next : DefaultNextHook);
+}
+
+void SetOverrunEventsPassOn(bool passOn)
+{
+    g_overrunEventsPassOn = passOn;
 }
 
 MouseHWheelProcessor SetMouseHWheelProcessor(MouseHWheelProcessor processor)

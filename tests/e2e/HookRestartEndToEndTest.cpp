@@ -5,14 +5,19 @@
 // while the hooks were out reaches the window after they are back, and leaves
 // no button held for mouse-over switching, also after a mapped press whose own
 // call ran past the hook time-out; a mapped button held while the mouse hook is
-// put back gives one click of its action and leaves nothing held; a layer key
-// released while the keyboard hook was out does not keep its layer, and one
-// still held does.
+// put back gives one click of its action and leaves nothing held, also one
+// whose own call overran, whether the system dropped that press or passed it
+// on; the library's own middle press held across a put-back is no button the
+// user holds, with middle-as-tilt on; a press the library holds, ended by the
+// user's click while the mouse hook was out, is not released again by the
+// stop; a layer key released while the keyboard hook was out does not keep
+// its layer, and one still held does.
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +30,7 @@
 #include "Hotkeys.h"
 #include "IsolatedSettings.h"
 #include "Layers.h"
+#include "MouseHook.h"
 #include "MouseInfo.h"
 #include "PhysicalInput.h"
 #include "Probe.h"
@@ -72,6 +78,7 @@ protected:
             PhysicalInput::KeyUp(key);
         if (m_middleHeld)
             PhysicalInput::ButtonUp(PhysicalInput::kMiddle);
+        SetOverrunEventsPassOn(false);
         RemoveMouseHook(false);
         SetCurrentLayer(0, false, false, false);
         ProbeSuite::TearDown();
@@ -128,6 +135,28 @@ protected:
     {
         m_middleHeld = false;
         return PhysicalInput::ButtonUp(PhysicalInput::kMiddle);
+    }
+
+    // A window in front that answers hit tests late (the hit test of a
+    // non-client click gives up after 50 ms), with the pointer back on the
+    // first probe.
+    static ::testing::AssertionResult StartBusyWindow(std::unique_ptr<Probe>& busy, DWORD hitTestMs)
+    {
+        ProbeOptions options;
+        options.title = L"Brmp Busy Window";
+        options.rect = RECT{60, 600, 420, 900};
+        options.slowHitTestMs = hitTestMs;
+        busy = std::make_unique<Probe>(options);
+        if (::testing::AssertionResult started = busy->Start(); !started)
+            return started;
+        const POINT at = ProbeAt().Center();
+        return PhysicalInput::MoveToAndWait(at.x, at.y);
+    }
+
+    static std::vector<std::wstring> Sorted(std::vector<std::wstring> names)
+    {
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     bool m_middleHeld = false;
@@ -194,6 +223,9 @@ TEST_F(HookRestartEndToEnd, AReleaseLostWhileTheMouseHookWasOutLeavesNoButtonHel
     // A press that goes on to the system, and a mapped one whose call runs past
     // the hook time-out: a busy foreground window answers the hit test of
     // non-client clicks late, and the system passes such a press on as well.
+    // (The system here keeps a time-out of its own and drops it as the hook
+    // said: the hook takes the part of those that pass it on. A dropped press
+    // the system never had stays the user's until its own release.)
     for (const bool mapped : {false, true})
     {
         SCOPED_TRACE(mapped ? "a mapped press that overran" : "a press of the system's");
@@ -209,13 +241,7 @@ TEST_F(HookRestartEndToEnd, AReleaseLostWhileTheMouseHookWasOutLeavesNoButtonHel
             probe->SetActions(Middle, 0, ACTION_SIMULATED_KEYS);
             probe->SetKeystrokes(Middle, 0, L"x", 0, 0, false, true, false, false);
             settings.m_bProcessNonClientMsgs = false;
-            ProbeOptions options;
-            options.title = L"Brmp Busy Window";
-            options.rect = RECT{60, 600, 420, 900};
-            options.slowHitTestMs = 200;
-            busy = std::make_unique<Probe>(options);
-            ASSERT_TRUE(busy->Start());
-            ASSERT_TRUE(PhysicalInput::MoveToAndWait(at.x, at.y));
+            ASSERT_TRUE(StartBusyWindow(busy, 200));
         }
         ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
         const HHOOK first = g_threads.hMouseHook;
@@ -223,8 +249,12 @@ TEST_F(HookRestartEndToEnd, AReleaseLostWhileTheMouseHookWasOutLeavesNoButtonHel
         {
             // The hit test gives up after 50 ms.
             g_system.dwHookTimeout = 40;
+            SetOverrunEventsPassOn(true);
             ASSERT_TRUE(MiddleDown());
             ASSERT_TRUE(Reinstalled(g_threads.hMouseHook, first)) << "the press did not overrun";
+            ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_MBUTTONDOWN"))) << "the press was not passed on\n"
+                                                                         << ProbeAt().Describe();
+            SetOverrunEventsPassOn(false);
         }
         else
         {
@@ -290,6 +320,120 @@ TEST_F(HookRestartEndToEnd, AMappedButtonHeldWhileTheMouseHookIsPutBackGivesOneC
     const std::vector<std::wstring> middle = {L"WM_MBUTTONDOWN", L"WM_MBUTTONUP"};
     EXPECT_EQ(ProbeAt(1).RecordNames(L"BUTTON"), middle) << "the layer change pressed a button again\n" << ProbeAt(1).Describe();
     EXPECT_TRUE(ProbeAt(1).Records(Named(L"WM_CHAR")).empty()) << ProbeAt(1).Describe();
+}
+
+TEST_F(HookRestartEndToEnd, APressWhoseOwnCallOverranGivesOneClickOfItsActionAndNoReleaseOfAPressNobodySaw)
+{
+    // The press's call runs past the hook time-out against a window in front
+    // that answers hit tests late, and the hook is put in again; the window
+    // recovers before the release. The system here drops such a press as the
+    // hook said; for the systems that pass it on whatever the hook said, the
+    // hook takes their part. A later click of the same button, through the
+    // same road, comes after anything the release sent.
+    struct Case
+    {
+        const char* name;
+        int action;
+        bool passedOn;
+        std::vector<std::wstring> buttons;   // sorted
+    };
+    const Case cases[] = {
+        {"a click, the press dropped", ACTION_LEFT_CLICK, false,
+         {L"WM_LBUTTONDOWN", L"WM_LBUTTONDOWN", L"WM_LBUTTONUP", L"WM_LBUTTONUP"}},
+        {"a click, the press passed on", ACTION_LEFT_CLICK, true,
+         {L"WM_LBUTTONDOWN", L"WM_LBUTTONDOWN", L"WM_LBUTTONUP", L"WM_LBUTTONUP", L"WM_XBUTTONDOWN", L"WM_XBUTTONUP"}},
+        {"a sticky drag, the press dropped", ACTION_STICKY_LEFT, false, {L"WM_LBUTTONDOWN", L"WM_LBUTTONUP"}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        CSettings settings(false, CMouseInfo());
+        ProbeProfile(settings)->SetActions(XRight, 0, c.action);
+        // The window under the pointer is the click's, not the one in front.
+        settings.m_bSwitchOnMouseOver = true;
+        settings.m_bProcessNonClientMsgs = false;
+        std::unique_ptr<Probe> busy;
+        ASSERT_TRUE(StartBusyWindow(busy, 150));
+        ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+        g_system.dwHookTimeout = 40;
+        SetOverrunEventsPassOn(c.passedOn);
+        ProbeAt().Clear();
+        const HHOOK first = g_threads.hMouseHook;
+        PhysicalInput::HeldButton forward(PhysicalInput::kForward);
+        ASSERT_TRUE(forward.Held());
+        ASSERT_TRUE(Reinstalled(g_threads.hMouseHook, first)) << "the press did not overrun";
+        // Only the press runs late: the time-out is no longer known.
+        SetOverrunEventsPassOn(false);
+        g_system.dwHookTimeout = 0;
+        ASSERT_TRUE(busy->Close());
+        ASSERT_TRUE(forward.Release());
+
+        // The click ends with that later click; the drag ends with it.
+        ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kForward));
+        const std::size_t ups = c.action == ACTION_LEFT_CLICK ? 2 : 1;
+        ASSERT_EQ(ProbeAt().WaitForRecords(Named(L"WM_LBUTTONUP"), ups).size(), ups) << ProbeAt().Describe();
+        EXPECT_EQ(Sorted(ProbeAt().RecordNames(L"BUTTON")), c.buttons) << ProbeAt().Describe();
+        ASSERT_TRUE(RemoveMouseHook(false));
+    }
+}
+
+TEST_F(HookRestartEndToEnd, WithMiddleAsTiltTheLibrarysOwnMiddlePressAcrossAPutBackIsNoButtonTheUserHolds)
+{
+    // X1 holds middle down until its next click; resting over the other window
+    // switches to its profile while nothing is held.
+    CSettings settings(false, CMouseInfo());
+    ProbeProfile(settings)->SetActions(XLeft, 0, ACTION_STICKY_MIDDLE);
+    AddProbeProfile(settings, kOtherTitle);
+    settings.m_bSwitchOnMouseOver = true;
+    settings.m_bQuillon = true;
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kBack));
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_MBUTTONDOWN"))) << ProbeAt().Describe();
+
+    // Put in again: the system reports middle down, and that press is the library's.
+    const HHOOK before = g_threads.hMouseHook;
+    ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_MOUSEHOOK, 0));
+    ASSERT_TRUE(Reinstalled(g_threads.hMouseHook, before));
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kBack));
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_MBUTTONUP"))) << ProbeAt().Describe();
+
+    const POINT other = ProbeAt(1).Center();
+    ASSERT_TRUE(PhysicalInput::MoveToAndWait(other.x, other.y));
+    EXPECT_TRUE(WaitFor([] { return InForce(kOtherTitle); })) << "mouse-over switching waits for a middle button nobody holds";
+}
+
+TEST_F(HookRestartEndToEnd, ALibraryPressTheUserClickedAwayWhileTheMouseHookWasOutIsNotReleasedAgainByTheStop)
+{
+    // X2 clicks the left button while it is held.
+    CSettings settings(false, CMouseInfo());
+    ProbeProfile(settings)->SetActions(XRight, 0, ACTION_LEFT_CLICK);
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+    PhysicalInput::HeldButton forward(PhysicalInput::kForward);
+    ASSERT_TRUE(forward.Held());
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_LBUTTONDOWN"))) << ProbeAt().Describe();
+
+    // The system drops the mouse hook; meanwhile the user clicks the left
+    // button, which lets the library's press go in the system, and lets X2 go.
+    const HHOOK dropped = g_threads.hMouseHook;
+    ASSERT_TRUE(::UnhookWindowsHookEx(dropped));
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kLeft));
+    ASSERT_TRUE(forward.Release());
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_XBUTTONUP"))) << ProbeAt().Describe();
+    ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_MOUSEHOOK, 0));
+    ASSERT_TRUE(Reinstalled(g_threads.hMouseHook, dropped));
+
+    // The user drags with the left button; the hooks stop (as "/disable" or "/exit" stop them).
+    PhysicalInput::HeldButton left(PhysicalInput::kLeft);
+    ASSERT_TRUE(left.Held());
+    ASSERT_EQ(ProbeAt().WaitForRecords(Named(L"WM_LBUTTONDOWN"), 3).size(), 3u) << ProbeAt().Describe();
+    ProbeAt().Clear();
+    ASSERT_TRUE(RemoveMouseHook(false));
+    // A right click after the stop comes after anything the stop sent.
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kRight));
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_RBUTTONUP"))) << ProbeAt().Describe();
+    EXPECT_TRUE(ProbeAt().Records(Named(L"WM_LBUTTONUP")).empty()) << "the stop dropped the user's drag\n"
+                                                                   << ProbeAt().Describe();
+    ASSERT_TRUE(left.Release());
 }
 
 TEST_F(HookRestartEndToEnd, AKeyboardHookPutInAgainWhileALayerKeyIsHeldKeepsItsLayerUntilTheRelease)

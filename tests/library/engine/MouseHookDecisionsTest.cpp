@@ -7,6 +7,7 @@
 #include <atomic>
 #include <climits>
 
+#include "HeldInput.h"
 #include "MouseHookDecisions.h"
 
 namespace
@@ -188,6 +189,18 @@ TEST(MouseHookInjected, OwnInputIsKnownBySignatureAndForeignInputByTheRemapOptio
         SCOPED_TRACE(c.name);
         EXPECT_EQ(ClassifyInjected(c.injected, c.extra, own, c.remap), c.source);
     }
+}
+
+TEST(MouseHookInjected, TheLibrarysOwnSignatureIsReadAsNoFlagByAnyRule)
+{
+    const ULONG_PTR own = OwnInputSignature();
+    EXPECT_FALSE(IsTouchEvent(own)) << "taken for touch input";
+    for (const UINT message : {WM_MBUTTONDOWN, WM_MBUTTONUP, WM_NCMBUTTONDOWN, WM_NCMBUTTONUP})
+        EXPECT_EQ(ButtonOfMessage(message, 0, own, true).button, 2) << "a middle press taken for a tilt, message 0x"
+                                                                    << std::hex << message;
+    EXPECT_EQ(ClassifyInjected(true, own, own, true), InjectedSource::Own);
+    EXPECT_EQ(ClassifyInjected(true, static_cast<DWORD>(own), own, true), InjectedSource::ForeignRemapped)
+        << "another instance's input";
 }
 
 TEST(MouseHookRules, TouchSignatureOverranHookAndFarMoves)
