@@ -180,8 +180,9 @@ BOOL CDialog::PreTranslateMessage(MSG* msg)
         if (std::wcscmp(parentClass, L"#32770") == 0)
             return FALSE;
     }
-    // A key aimed at a page hidden under the focus goes to a control shown.
-    if (!AimKeyAtShownFocus(m_hWnd, msg))
+    // A key aimed at a page hidden under the focus goes to the dialog's tab
+    // row, or nowhere.
+    if (!AimKeyAtShownFocus(m_hWnd, msg, ShownKeyTarget()))
         return TRUE;
     return ::IsDialogMessageW(m_hWnd, msg);
 }

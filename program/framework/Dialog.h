@@ -56,6 +56,11 @@ protected:
     // with two layouts).
     void SetTemplateId(UINT templateId) { m_templateId = templateId; }
 
+    // Where a key aimed at a window hidden inside the dialog goes: a control
+    // that edits nothing, such as a tab row. None: the focus moves to a shown
+    // control and the key is dropped.
+    virtual HWND ShownKeyTarget() const { return nullptr; }
+
     bool OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     bool OnCommand(WPARAM wParam, LPARAM lParam) override;
     // What no handler takes: the arrows beside a number field step from the

@@ -46,10 +46,11 @@ bool AimKeyAtShownFocus(HWND dialog, MSG* msg, HWND preferred)
 {
     if (!IsKeyMessage(msg) || dialog == nullptr || !Within(dialog, msg->hwnd) || IsShownWithin(dialog, msg->hwnd))
         return true;
-    if (!KeepFocusShown(dialog, preferred))
-        return false;
+    KeepFocusShown(dialog, preferred);
+    // Any other control would do with the key what the user never aimed at it:
+    // a letter or an arrow changes a list's choice.
     const HWND focus = ::GetFocus();
-    if (!IsShownWithin(dialog, focus))
+    if (preferred == nullptr || focus != preferred)
         return false;
     msg->hwnd = focus;
     return true;

@@ -9,7 +9,8 @@
 //
 // These helpers keep the keyboard on what the user sees: the dialog's focus
 // is moved out of a hidden part to a shown control, and a key already on its
-// way to a hidden window goes to that control instead.
+// way to a hidden window goes to the control that moves between the parts (a
+// tab row) instead, or is dropped.
 
 #include <windows.h>
 
@@ -23,6 +24,7 @@ bool IsShownWithin(HWND dialog, HWND window);
 bool KeepFocusShown(HWND dialog, HWND preferred = nullptr);
 
 // Before the dialog's keyboard handling: a key message aimed at a hidden
-// window of dialog is aimed at the focus once it is on a shown control.
-// False when no shown control can take it: the key is then to be dropped.
+// window of dialog moves the focus as KeepFocusShown does and is aimed at
+// preferred once that has it. False when it has not (no preferred, or it
+// cannot take the focus): the key is then to be dropped.
 bool AimKeyAtShownFocus(HWND dialog, MSG* msg, HWND preferred = nullptr);

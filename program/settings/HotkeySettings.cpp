@@ -4,6 +4,7 @@
 
 #include "DataExchange.h"
 #include "GlobalSettingsIds.h"
+#include "HotkeyDispatch.h"
 #include "Hotkeys.h"
 #include "LangSupport.h"
 #include "MessageBox.h"
@@ -29,6 +30,7 @@ bool CHotkeyTabs::Create(CHotKeys* table, int* changed, CWindow* parent)
 {
     m_table = table;
     m_changed = changed;
+    m_fields.clear();
     m_shown.clear();
     if (!CTabPageSSL::Create(parent))
         return false;
@@ -38,8 +40,9 @@ bool CHotkeyTabs::Create(CHotKeys* table, int* changed, CWindow* parent)
         const HWND control = GetDlgItem(IDC_HOTKEY_FIRST + index);
         if (key == nullptr || control == nullptr)
             continue;
+        m_fields[index].SubclassWindow(control);
         ::SendMessageW(control, HKM_SETHOTKEY, key->GetHotkey(), 0);
-        m_shown[index].Showing(::SendMessageW(control, HKM_GETHOTKEY, 0, 0));
+        m_shown[index].Showing(HotkeyValue(m_fields, index, control));
     }
     TranslateWindowTexts(m_language, m_hWnd);
     return true;
@@ -50,7 +53,15 @@ HWND CHotkeyTabs::FindReservedKey() const
     for (int index = 0; index < HK_Count; ++index)
     {
         const HWND control = GetDlgItem(IDC_HOTKEY_FIRST + index);
-        if (control != nullptr && ::SendMessageW(control, HKM_GETHOTKEY, 0, 0) == kReservedKey)
+        if (control == nullptr)
+            continue;
+        const LRESULT value = HotkeyValue(m_fields, index, control);
+        const CHotkey* key = m_table != nullptr ? m_table->GetHotkey(static_cast<GlobalHotkeys>(index)) : nullptr;
+        const auto shown = m_shown.find(index);
+        const bool reserved = key != nullptr && shown != m_shown.end() && !shown->second.Changed(value)
+                                  ? key->GetVirtualKey() == VK_F12 && HotkeyModifiersToRegister(key->GetModifier()) == 0
+                                  : value == kReservedKey;
+        if (reserved)
             return control;
     }
     return nullptr;
@@ -66,7 +77,7 @@ void CHotkeyTabs::Store()
         const HWND control = GetDlgItem(IDC_HOTKEY_FIRST + index);
         if (key == nullptr || control == nullptr)
             continue;
-        const LRESULT value = ::SendMessageW(control, HKM_GETHOTKEY, 0, 0);
+        const LRESULT value = HotkeyValue(m_fields, index, control);
         if (!m_shown[index].StoreChange(value))
             continue;
         if (key->SetHotkey(static_cast<unsigned long>(value)) != 0 && m_changed != nullptr)

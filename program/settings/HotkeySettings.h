@@ -7,6 +7,7 @@
 
 #include <map>
 
+#include "HotkeyField.h"
 #include "SettingsPage.h"
 #include "ShownValue.h"
 #include "TabCtrlSSL.h"
@@ -26,7 +27,8 @@ public:
     // when the window cannot be created.
     bool Create(CHotKeys* table, int* changed, CWindow* parent);
     // The control holding F12 without a modifier, which the system keeps for
-    // itself; null when there is none.
+    // itself; null when there is none. A control left as it was holds the
+    // stored key, which its 8+8 bits may show as F12 without being it.
     HWND FindReservedKey() const;
     // Writes the key of every control the user changed into the table; the
     // owner's changed flag is raised when a key changed. A control left as it
@@ -36,7 +38,8 @@ public:
 
 private:
     CHotKeys* m_table = nullptr;
-    // What each control showed of its stored key, by hotkey index.
+    // Each hotkey control, and what it showed of its stored key, by hotkey index.
+    std::map<int, CHotkeyField> m_fields;
     std::map<int, CShownValue<LRESULT>> m_shown;
     int* m_changed = nullptr;
     CLangSupport* m_language;

@@ -57,7 +57,7 @@ int ModifierListPosition(unsigned short modifier)
         if (kModifierEntries[position].modifier == plain)
             return position;
     }
-    return 0;
+    return -1;
 }
 
 CModifierTabs::CModifierTabs(UINT templateId) : CTabPageSSL(templateId), m_language(LangSupport())
@@ -74,6 +74,7 @@ bool CModifierTabs::Create(CLayerModifierKeys* table, int* changed, CWindow* par
 {
     m_table = table;
     m_changed = changed;
+    m_keyFields.clear();
     m_shownKeys.clear();
     m_shownLists.clear();
     if (!CTabPageSSL::Create(parent))
@@ -100,10 +101,11 @@ bool CModifierTabs::Create(CLayerModifierKeys* table, int* changed, CWindow* par
         const HWND list = GetDlgItem(IDC_MODIFIER_LIST_FIRST + index);
         if (key == nullptr || control == nullptr)
             continue;
+        m_keyFields[index].SubclassWindow(control);
         ::SendMessageW(control, HKM_SETRULES, kModifiedCombinations, 0);
         const WORD flags = key->IsExtended() ? HOTKEYF_EXT : 0;
         ::SendMessageW(control, HKM_SETHOTKEY, MAKEWORD(key->GetVirtualKey() & 0xFF, flags), 0);
-        m_shownKeys[index].Showing(::SendMessageW(control, HKM_GETHOTKEY, 0, 0));
+        m_shownKeys[index].Showing(HotkeyValue(m_keyFields, index, control));
         if (list == nullptr)
             continue;
         ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(ModifierListPosition(key->GetModifier())), 0);
@@ -124,7 +126,7 @@ void CModifierTabs::Store()
         const HWND list = GetDlgItem(IDC_MODIFIER_LIST_FIRST + index);
         if (key == nullptr || control == nullptr || list == nullptr)
             continue;
-        const LRESULT value = ::SendMessageW(control, HKM_GETHOTKEY, 0, 0);
+        const LRESULT value = HotkeyValue(m_keyFields, index, control);
         const LRESULT position = ::SendMessageW(list, CB_GETCURSEL, 0, 0);
         const bool keyEdited = m_shownKeys[index].StoreChange(value);
         const bool listEdited = m_shownLists[index].StoreChange(position);

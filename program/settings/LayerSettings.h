@@ -8,6 +8,7 @@
 
 #include <map>
 
+#include "HotkeyField.h"
 #include "SettingsPage.h"
 #include "ShownValue.h"
 #include "TabCtrlSSL.h"
@@ -16,7 +17,8 @@ class CLayerModifierKeys;
 class CLangSupport;
 
 // The list position that shows a stored modifier value (bit 15, the extended
-// flag, ignored); 0 ("None") for a value the list does not offer.
+// flag, ignored); -1 (no entry shown) for a value the list does not offer, so
+// that every choice there, "None" too, is a change.
 int ModifierListPosition(unsigned short modifier);
 
 class CModifierTabs : public CTabPageSSL
@@ -37,6 +39,7 @@ public:
 
 private:
     CLayerModifierKeys* m_table = nullptr;
+    std::map<int, CHotkeyField> m_keyFields;
     // What each key control and each list showed, by modifier key index.
     std::map<int, CShownValue<LRESULT>> m_shownKeys;
     std::map<int, CShownValue<LRESULT>> m_shownLists;

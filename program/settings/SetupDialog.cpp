@@ -17,6 +17,7 @@
 #include "Logger.h"
 #include "MessageBox.h"
 #include "Settings.h"
+#include "ShownFocus.h"
 #include "ApplicationSettings.h"
 #include "WaitCursor.h"
 #include "WindowTranslation.h"
@@ -570,7 +571,11 @@ LRESULT CSetupDialog::OnSetupHelperMsg(WPARAM button, LPARAM kind)
 LRESULT CSetupDialog::OnLayerChanged(WPARAM layer, LPARAM)
 {
     if (layer < static_cast<WPARAM>(std::min(m_settings->MaxLayers(), kLayerPages)))
+    {
         m_tabs.ActivatePage(static_cast<int>(layer));
+        // The page turned away may hold the focus: keys would go on to it.
+        KeepFocusShown(m_hWnd, m_tabs.GetSafeHwnd());
+    }
     return 1;
 }
 

@@ -111,6 +111,7 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    HWND ShownKeyTarget() const override { return m_tabs.GetSafeHwnd(); }
     void OnOK() override;
     void OnCancel() override;
     void DoDataExchange(CDataExchange& dx) override;

@@ -8,8 +8,10 @@
 #include <commctrl.h>
 #include <prsht.h>
 
+#include <functional>
 #include <initializer_list>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,7 @@
 #include "Settings.h"
 #include "SetupDialogDriver.h"
 #include "SetupDialogIds.h"
+#include "SettingsPropSheet.h"
 #include "TempFolder.h"
 #include "WaitFor.h"
 
@@ -108,6 +111,133 @@ HWND FocusOf(HWND window)
     info.cbSize = sizeof(info);
     return ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
+
+LRESULT Ask(HWND window, UINT message)
+{
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutW(window, message, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer))
+        return -1;
+    return static_cast<LRESULT>(answer);
+}
+
+int TabRowId(HWND sheet)
+{
+    return ::GetDlgCtrlID(reinterpret_cast<HWND>(Ask(sheet, PSM_GETTABCONTROL)));
+}
+
+// Taps the key until the focus is on the control of that id, each tap waited
+// for until the focus moved; the ids the focus went to are added to passed.
+::testing::AssertionResult TapUntilFocusOn(HWND sheet, const wchar_t* key, int id, std::vector<int>& passed)
+{
+    HWND focus = FocusOf(sheet);
+    for (int tap = 0; tap < 16 && ::GetDlgCtrlID(focus) != id; ++tap)
+    {
+        const HWND before = focus;
+        if (auto tapped = brmptest::PhysicalInput::KeyTap(key); !tapped)
+            return tapped;
+        if (!brmptest::WaitFor([&] { return (focus = FocusOf(sheet)) != before; }, kDialogTimeoutMs))
+            return ::testing::AssertionFailure() << "the focus stayed on " << ::GetDlgCtrlID(before);
+        passed.push_back(::GetDlgCtrlID(focus));
+    }
+    if (::GetDlgCtrlID(focus) != id)
+        return ::testing::AssertionFailure() << "control " << id << " never had the focus, only "
+                                             << ::testing::PrintToString(passed);
+    return ::testing::AssertionSuccess();
+}
+
+// The keys of both tables that differ between two settings, one line each.
+std::wstring KeyDifferences(const CSettings& was, const CSettings& is)
+{
+    std::wostringstream out;
+    const auto compare = [&](const wchar_t* name, int index, const CHotkey* a, const CHotkey* b) {
+        if (a->GetVirtualKey() != b->GetVirtualKey() || a->GetModifier() != b->GetModifier())
+            out << name << index << L" " << a->GetVirtualKey() << L"/" << a->GetModifier() << L" became "
+                << b->GetVirtualKey() << L"/" << b->GetModifier() << L"\n";
+    };
+    for (int i = 0; i < HK_Count; ++i)
+        compare(L"Hotkey", i, was.GetHotKeys()->GetHotkey(GlobalHotkeys(i)),
+                is.GetHotKeys()->GetHotkey(GlobalHotkeys(i)));
+    for (int i = 0; i < MK_Count; ++i)
+        compare(L"ModifierKey", i, was.GetLayerModifierKeys()->GetHotkey(ModifierKeys(i)),
+                is.GetLayerModifierKeys()->GetHotkey(ModifierKeys(i)));
+    return out.str();
+}
+
+// Keys of both key pages in the file: layer 3's Ctrl+B among them, a modifier
+// key whose code (400) lies beyond the key control's byte and one whose
+// combination (11, Left Windows + Control + Shift) the list has no entry for.
+class GlobalSettingsStoredKeysRoad : public SetupDialogTest
+{
+protected:
+    GlobalSettingsStoredKeysRoad() : SetupDialogTest(L"brmp-global-stored") {}
+
+    void Prepare(CSettings& settings) override
+    {
+        CHotKeys& hotkeys = *settings.GetHotKeys();
+        hotkeys.GetHotkey(HK_Layer1)->SetHotkey(MAKEWORD('1', HOTKEYF_ALT));
+        hotkeys.GetHotkey(HK_Layer2)->SetHotkey(MAKEWORD(VK_F5, HOTKEYF_SHIFT | HOTKEYF_CONTROL));
+        hotkeys.GetHotkey(HK_Layer3)->SetHotkey(MAKEWORD('B', HOTKEYF_CONTROL));
+        CLayerModifierKeys& modifiers = *settings.GetLayerModifierKeys();
+        modifiers.GetHotkey(MK_Layer1)->SetVirtualKey(400);
+        modifiers.GetHotkey(MK_Layer1)->SetModifier(HOTKEY_MOD_SHIFT);
+        modifiers.GetHotkey(MK_Layer2)->SetVirtualKey('N');
+        modifiers.GetHotkey(MK_Layer2)->SetModifier(11);
+        modifiers.GetHotkey(MK_Layer3)->SetVirtualKey('M');
+        modifiers.GetHotkey(MK_Layer3)->SetModifier(HOTKEY_MOD_CTRL);
+    }
+
+    void SetUp() override
+    {
+        SetupDialogTest::SetUp();
+        m_before = Saved();
+    }
+
+    // The sheet opened by Alt+S and turned to that page by Ctrl+Tab; null when
+    // any of it failed.
+    HWND OpenSheetAt(int page)
+    {
+        using brmptest::PhysicalInput;
+        const HWND sheet = PhysicalInput::KeyTap(L"alt+s") ? FindSheetOf(m_program.ProcessId()) : nullptr;
+        if (sheet == nullptr || !PhysicalInput::PrepareForInput(sheet))
+            return nullptr;
+        for (int turned = 1; turned <= page; ++turned)
+        {
+            if (!PhysicalInput::KeyTap(L"ctrl+Tab") ||
+                !brmptest::WaitFor([&] { return SelectedTab(sheet, TabRowId(sheet)) == turned; }, kDialogTimeoutMs))
+                return nullptr;
+        }
+        return sheet;
+    }
+
+    // OK by that key, then Apply: the keys in the file that differ from those
+    // before with the edits expected made to them.
+    std::wstring OkApplyAndKeyChanges(HWND sheet, const wchar_t* key, const std::function<void(CSettings&)>& expected)
+    {
+        if (!brmptest::PhysicalInput::KeyTap(key) ||
+            !brmptest::WaitFor([&] { return !::IsWindow(sheet); }, kDialogTimeoutMs))
+            return L"(OK left the sheet open)";
+        Apply();
+        const std::unique_ptr<CSettings> after = Saved();
+        if (m_before == nullptr || after == nullptr)
+            return L"(no settings file)";
+        expected(*m_before);
+        return KeyDifferences(*m_before, *after);
+    }
+
+    std::unique_ptr<CSettings> m_before;
+};
+
+// The same with layer 4's hotkey stored as key 379, which the key control (8
+// bits of key) shows as F12.
+class GlobalSettingsKeyLikeF12Road : public GlobalSettingsStoredKeysRoad
+{
+protected:
+    void Prepare(CSettings& settings) override
+    {
+        GlobalSettingsStoredKeysRoad::Prepare(settings);
+        settings.GetHotKeys()->GetHotkey(HK_Layer4)->SetVirtualKey(0x17B);
+    }
+};
 }
 
 TEST_F(GlobalSettingsRoad, MoreLayersRebuildTheTabsAndApplyStoresThemWithAHotkeyThatIsRegistered)
@@ -255,4 +385,72 @@ TEST_F(GlobalSettingsRoad, TheKeyboardWalksOnlyThePageShownAndALetterTypedThereL
     EXPECT_FALSE(IsEnabled(m_dialog, IDOK)) << "and cancels it";
     ASSERT_TRUE(m_program.StartLater(L"/exit"));
     EXPECT_TRUE(m_program.Ended(programtest::kEndTimeoutMs)) << "the program goes on and ends when asked";
+}
+
+TEST_F(GlobalSettingsStoredKeysRoad, ShiftTabBackThroughTheKeyFieldsOfBothKeyPagesChangesNoKeyWhileAKeyTypedThereIsStored)
+{
+    using brmptest::PhysicalInput;
+    const HWND sheet = OpenSheetAt(CSettingsPropSheet::HotkeysPage);
+    ASSERT_NE(sheet, nullptr) << programtest::DescribeWindows();
+    const int tabs = TabRowId(sheet);
+    std::vector<int> passed;
+    ASSERT_TRUE(TapUntilFocusOn(sheet, L"Tab", IDC_HOTKEY_FIRST + HK_Layer1, passed));
+    const HWND layer1 = FocusOf(sheet);
+    ASSERT_TRUE(PhysicalInput::KeyTap(L"ctrl+q"));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return Ask(layer1, HKM_GETHOTKEY) == MAKEWORD('Q', HOTKEYF_CONTROL); },
+                                  kDialogTimeoutMs));
+    ASSERT_TRUE(TapUntilFocusOn(sheet, L"Tab", IDC_HOTKEY_FIRST + HK_Layer3, passed));
+    // Shift alone clears the control while it is down ("Shift + ") and leaves its key once let go.
+    const HWND layer3 = FocusOf(sheet);
+    ASSERT_TRUE(PhysicalInput::KeyDown(L"shift"));
+    const bool cleared = brmptest::WaitFor([&] { return Ask(layer3, HKM_GETHOTKEY) == 0; }, kDialogTimeoutMs);
+    ASSERT_TRUE(PhysicalInput::KeyUp(L"shift"));
+    ASSERT_TRUE(cleared);
+    EXPECT_TRUE(brmptest::WaitFor([&] { return Ask(layer3, HKM_GETHOTKEY) == MAKEWORD('B', HOTKEYF_CONTROL); },
+                                  kDialogTimeoutMs));
+    ASSERT_TRUE(TapUntilFocusOn(sheet, L"shift+Tab", tabs, passed));
+    EXPECT_EQ(Ask(layer3, HKM_GETHOTKEY), MAKEWORD('B', HOTKEYF_CONTROL)) << "the field Shift+Tab left shows its key";
+    ASSERT_TRUE(PhysicalInput::KeyTap(L"ctrl+Tab"));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return SelectedTab(sheet, tabs) == CSettingsPropSheet::ModifiersPage; },
+                                  kDialogTimeoutMs));
+    ASSERT_TRUE(TapUntilFocusOn(sheet, L"Tab", IDC_HOTKEY_FIRST + MK_Layer3, passed));
+    ASSERT_TRUE(TapUntilFocusOn(sheet, L"shift+Tab", IDC_HOTKEY_FIRST + MK_Layer1, passed));
+    programtest::SaveScreenshot(L"global-settings-shift-tabbed.png");
+    // OK by Shift+Enter, its Shift held in the field of the key 400.
+    EXPECT_EQ(OkApplyAndKeyChanges(sheet, L"shift+Return",
+                                   [](CSettings& expected) {
+                                       expected.GetHotKeys()->GetHotkey(HK_Layer1)->SetHotkey(
+                                           MAKEWORD('Q', HOTKEYF_CONTROL));
+                                   }),
+              L"")
+        << "the focus went to " << ::testing::PrintToString(passed);
+}
+
+TEST_F(GlobalSettingsStoredKeysRoad, AModifierCombinationTheListHasNoEntryForShowsNoEntryAndNoneChosenThereIsStored)
+{
+    const HWND sheet = OpenSheetAt(CSettingsPropSheet::ModifiersPage);
+    ASSERT_NE(sheet, nullptr) << programtest::DescribeWindows();
+    const HWND list = SheetPageControl(sheet, IDC_MODIFIER_LIST_FIRST + MK_Layer2);
+    EXPECT_EQ(TextOf(list), L"");
+    std::vector<int> passed;
+    ASSERT_TRUE(TapUntilFocusOn(sheet, L"Tab", IDC_MODIFIER_LIST_FIRST + MK_Layer2, passed));
+    ASSERT_TRUE(brmptest::PhysicalInput::KeyTap(L"Home"));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return TextOf(list) == L"None"; }, kDialogTimeoutMs));
+    EXPECT_EQ(OkApplyAndKeyChanges(sheet, L"Return",
+                                   [](CSettings& expected) {
+                                       expected.GetLayerModifierKeys()->GetHotkey(MK_Layer2)->SetModifier(0);
+                                   }),
+              L"");
+}
+
+TEST_F(GlobalSettingsKeyLikeF12Road, AStoredKeyTheFieldShowsAsF12PassesOkUntouchedAndStaysInTheFile)
+{
+    const HWND sheet = OpenSheetAt(CSettingsPropSheet::HotkeysPage);
+    ASSERT_NE(sheet, nullptr) << programtest::DescribeWindows();
+    std::vector<int> passed;
+    ASSERT_TRUE(TapUntilFocusOn(sheet, L"Tab", IDC_HK_ENABLE, passed));
+    ASSERT_TRUE(brmptest::PhysicalInput::KeyTap(L"space"));
+    ASSERT_TRUE(brmptest::WaitFor([&] { return CheckState(SheetPageControl(sheet, IDC_HK_ENABLE)) == BST_CHECKED; },
+                                  kDialogTimeoutMs));
+    EXPECT_EQ(OkApplyAndKeyChanges(sheet, L"Return", [](CSettings&) {}), L"");
 }

@@ -1,7 +1,8 @@
 // Single actions of a user on the real program's settings dialog whose
 // effect the dialog once got wrong: the profile list's menu opened from the
-// keyboard, a click on the options page's modifier boxes, and an editor
-// cancelled after a layer modifier was taken off a button.
+// keyboard, a click on the options page's modifier boxes, an editor
+// cancelled after a layer modifier was taken off a button, and a key pressed
+// after a layer change turned the page away from under the focus.
 
 #include <gtest/gtest.h>
 
@@ -38,6 +39,13 @@ LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
     if (!::SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &answer))
         return -1;
     return static_cast<LRESULT>(answer);
+}
+
+HWND FocusIn(HWND dialog)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    return ::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
 class SetupDialogUserActions : public SetupDialogTest
@@ -221,4 +229,44 @@ TEST_F(SetupDialogUserActions, AnEditorCancelledAfterALayerModifierWasTakenOffLe
     ASSERT_NE(saved, nullptr);
     EXPECT_EQ(saved->GetDefaultApp()->GetActions(Middle, 0), ACTION_RUN_APPLICATION);
     EXPECT_EQ(saved->GetDefaultApp()->GetActions(Middle, 1), ACTION_NO_CHANGE);
+}
+
+TEST_F(SetupDialogUserActions, KeysAfterALayerChangeTurnedThePageUnderTheFocusGoToTheTabRowAndEditNothing)
+{
+    StartProbe(RECT{1010, 760, 1270, 990});
+    const HWND tabs = ::GetDlgItem(m_dialog, IDC_SETUP_TABS);
+    const auto clickName = [&] {
+        const HWND name = ::GetDlgItem(FindPage(m_dialog, IDC_LAYER_NAME, true), IDC_LAYER_NAME);
+        return ClickControl(name) && WaitFor([&] { return FocusIn(m_dialog) == name; }, kDialogTimeoutMs);
+    };
+    const auto changeLayer = [&](const wchar_t* command, int tab) {
+        return m_program.StartLater(command) && WaitFor([&] { return SelectedTab(m_dialog) == tab; }, kDialogTimeoutMs);
+    };
+    // In front, the dialog moves the focus off the page it turns away.
+    ASSERT_TRUE(clickName());
+    ASSERT_TRUE(changeLayer(L"/layer:2", kLayer2Tab)) << m_program.Log();
+    EXPECT_TRUE(WaitFor([&] { return FocusIn(m_dialog) == tabs; }, kDialogTimeoutMs))
+        << "the focus is on " << ::GetDlgCtrlID(FocusIn(m_dialog));
+
+    // Behind another program's window it cannot: activated again, it gives
+    // the focus back to the hidden page.
+    ASSERT_TRUE(clickName());
+    ASSERT_TRUE(m_probe != nullptr && m_probe->Activate());
+    ASSERT_TRUE(changeLayer(L"/layer:1", kLayer1Tab)) << m_program.Log();
+    RECT frame{};
+    ::GetWindowRect(m_dialog, &frame);
+    ASSERT_TRUE(PhysicalInput::ClickAt(frame.left + 80, frame.top + ::GetSystemMetrics(SM_CYCAPTION) / 2 + 2,
+                                       PhysicalInput::kLeft));
+    ASSERT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == m_dialog; }, kDialogTimeoutMs));
+    // Down in the left button's picker, the first control of the page shown, would change its action.
+    ASSERT_TRUE(PhysicalInput::KeyTap(L"Down"));
+    // The sheet Alt+S opens is up only once the key before it was handled.
+    ASSERT_TRUE(PhysicalInput::KeyTap(L"alt+s"));
+    HWND sheet = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (sheet = FindSettingsSheet(m_program.ProcessId())) != nullptr; }, kDialogTimeoutMs));
+    ASSERT_TRUE(PhysicalInput::PrepareForInput(sheet));
+    ASSERT_TRUE(PhysicalInput::KeyTap(L"Escape"));
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(sheet); }, kDialogTimeoutMs));
+    programtest::SaveScreenshot(L"setup-key-after-layer-change.png");
+    EXPECT_FALSE(IsEnabled(m_dialog, IDOK)) << "the key edited something";
 }
