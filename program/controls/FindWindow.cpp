@@ -187,11 +187,6 @@ BOOL CFindWindow::OnInitDialog()
     ::SendDlgItemMessageW(m_hWnd, IDC_FIND_FINDER, STM_SETIMAGE, IMAGE_BITMAP,
                           reinterpret_cast<LPARAM>(m_finderBitmap.Get()));
 
-    ::SendDlgItemMessageW(m_hWnd, IDC_FIND_SPIN_TOP, UDM_SETRANGE32, static_cast<WPARAM>(-kMaxVertical), kMaxVertical);
-    ::SendDlgItemMessageW(m_hWnd, IDC_FIND_SPIN_BOTTOM, UDM_SETRANGE32, static_cast<WPARAM>(-kMaxVertical), kMaxVertical);
-    ::SendDlgItemMessageW(m_hWnd, IDC_FIND_SPIN_LEFT, UDM_SETRANGE32, static_cast<WPARAM>(-kMaxHorizontal), kMaxHorizontal);
-    ::SendDlgItemMessageW(m_hWnd, IDC_FIND_SPIN_RIGHT, UDM_SETRANGE32, static_cast<WPARAM>(-kMaxHorizontal), kMaxHorizontal);
-
     if (m_matchType <= 0 || m_matchType > 5)
         m_matchType = 1;
     const HWND combo = GetDlgItem(IDC_FIND_MATCH_TYPE);

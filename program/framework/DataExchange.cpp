@@ -11,6 +11,7 @@
 #include "FrameworkText.h"
 #include "MessageBox.h"
 #include "StringFormat.h"
+#include "UpDown.h"
 #include "Window.h"
 
 namespace
@@ -280,23 +281,34 @@ void CNumberFields::Showing(HWND field, bool integer)
     }
 }
 
-bool CNumberFields::Saves(CDataExchange& dx, HWND field, const std::wstring& name)
+CNumberFields::Reading CNumberFields::ReadingOf(HWND field) const
 {
     // No such control: the exchange itself reports it.
     if (field == nullptr)
-        return true;
+        return Reading::kChecked;
     const LONG_PTR style = ::GetWindowLongPtrW(field, GWL_STYLE);
-    const bool editable = ::IsWindowEnabled(field) && (style & WS_VISIBLE) != 0 && (style & ES_READONLY) == 0;
-    if (!editable || !Changed(field))
-        return false;
-    dx.NameControl(::GetDlgCtrlID(field), name.empty() ? LabelText(::GetWindow(field, GW_HWNDPREV)) : name);
-    return true;
+    if ((style & WS_VISIBLE) == 0 || (style & ES_READONLY) != 0 || !Changed(field))
+        return Reading::kKept;
+    return ::IsWindowEnabled(field) ? Reading::kChecked : Reading::kGreyed;
 }
 
 namespace
 {
 void ExchangeNumber(CDataExchange& dx, int id, int& value) { ExchangeInt(dx, id, value); }
 void ExchangeNumber(CDataExchange& dx, int id, double& value) { ExchangeDouble(dx, id, value); }
+bool ParseNumber(const std::wstring& text, int* value) { return ParseExchangedInt(text, value); }
+bool ParseNumber(const std::wstring& text, double* value) { return ParseExchangedDouble(text, value); }
+std::wstring FormatNumber(int value) { return FormatString(L"%d", value); }
+std::wstring FormatNumber(double value) { return FormatDouble(value); }
+
+// The arrows' own range: of the integer fields only, the others (seconds in
+// tenths) step through a handler of their page.
+void SetArrowsRange(HWND field, int minimum, int maximum)
+{
+    if (const HWND arrows = ArrowsOf(field))
+        ::SendMessageW(arrows, UDM_SETRANGE32, static_cast<WPARAM>(minimum), static_cast<LPARAM>(maximum));
+}
+void SetArrowsRange(HWND, double, double) {}
 }
 
 template <typename Number>
@@ -304,18 +316,36 @@ void CNumberFields::ExchangeField(CDataExchange& dx, int id, Number& value, Numb
                                   const std::wstring& name)
 {
     const HWND field = ::GetDlgItem(dx.Dialog().GetSafeHwnd(), id);
-    if (dx.IsSaving())
+    if (!dx.IsSaving())
     {
-        if (!Saves(dx, field, name))
-            return;
-        Number read = value;
-        ExchangeNumber(dx, id, read);
-        ValidateRange(dx, read, minimum, maximum);
-        value = read;
+        SetArrowsRange(field, minimum, maximum);
+        ExchangeNumber(dx, id, value);
     }
     else
     {
-        ExchangeNumber(dx, id, value);
+        switch (ReadingOf(field))
+        {
+        case Reading::kKept:
+            return;
+        case Reading::kChecked:
+        {
+            dx.NameControl(id, name.empty() ? LabelText(::GetWindow(field, GW_HWNDPREV)) : name);
+            Number read = value;
+            ExchangeNumber(dx, id, read);
+            ValidateRange(dx, read, minimum, maximum);
+            value = read;
+            break;
+        }
+        case Reading::kGreyed:
+        {
+            Number read = value;
+            if (ParseNumber(ReadWindowText(field), &read) && read >= minimum && read <= maximum)
+                value = read;
+            else
+                WriteText(field, FormatNumber(value));
+            break;
+        }
+        }
     }
     Showing(field, std::is_integral_v<Number>);
 }

@@ -84,12 +84,16 @@ std::wstring LabelText(HWND label);
 
 // A dialog's number fields under one rule. A field shows its value as it is,
 // also one beyond minimum..maximum (a file may hold values the engine takes
-// that a field's range leaves out). Saving reads and checks a field only once
-// it holds another number than it showed and while the user can edit it
-// (enabled, shown and not read-only); otherwise the value stays as it is, so
-// that a field left alone or greyed never keeps its dialog up. A refusal
-// names the field above the message (name; when empty, the label before the
-// field) and puts the focus on it.
+// that a field's range leaves out), and the arrows beside an integer field
+// (the up-down whose buddy it is) run over minimum..maximum, so that they step
+// by one from any number the field takes. Saving reads a field only once it
+// holds another number than it showed and while it is shown and not
+// read-only; otherwise the value stays as it is. A field the user can edit is
+// checked: a refusal names the field above the message (name; when empty, the
+// label before the field) and puts the focus on it. A greyed field is never
+// refused, since the user cannot mend it there, yet what it shows is what is
+// saved: a number its range takes is stored, and anything else gives way to
+// the value, which the field then shows again.
 class CNumberFields
 {
 public:
@@ -103,7 +107,13 @@ private:
     template <typename Number>
     void ExchangeField(CDataExchange& dx, int id, Number& value, Number minimum, Number maximum,
                        const std::wstring& name);
-    bool Saves(CDataExchange& dx, HWND field, const std::wstring& name);
+    enum class Reading
+    {
+        kKept,     // left alone, hidden or read-only: the value stays
+        kChecked,  // edited where the user can mend it: read, refused when wrong
+        kGreyed,   // edited, then greyed: read when good, else shown back
+    };
+    Reading ReadingOf(HWND field) const;
     void Showing(HWND field, bool integer);
 
     struct Shown

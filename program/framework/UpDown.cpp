@@ -47,3 +47,19 @@ bool StepBuddyFromShown(const NMUPDOWN& change)
         ::SetWindowTextW(buddy, FormatString(L"%d", stepped).c_str());
     return true;
 }
+
+HWND ArrowsOf(HWND field)
+{
+    const HWND parent = field != nullptr ? ::GetParent(field) : nullptr;
+    if (parent == nullptr)
+        return nullptr;
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT))
+    {
+        wchar_t name[32] = {};
+        ::GetClassNameW(child, name, 32);
+        if (::lstrcmpiW(name, UPDOWN_CLASSW) == 0 &&
+            reinterpret_cast<HWND>(::SendMessageW(child, UDM_GETBUDDY, 0, 0)) == field)
+            return child;
+    }
+    return nullptr;
+}

@@ -20,3 +20,6 @@ double StepWithinRange(double shown, double delta, double low, double high);
 // the notification returns nonzero); false for another control, or a buddy
 // whose text is no number, which the control handles as it does.
 bool StepBuddyFromShown(const NMUPDOWN& change);
+
+// The up-down control whose buddy is field (a sibling of it), or null.
+HWND ArrowsOf(HWND field);

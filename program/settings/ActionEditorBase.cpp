@@ -193,7 +193,12 @@ void CActionEditorBase::EnableRow(int row, bool enable)
 bool CActionEditorBase::ShouldStoreRow(int row) const
 {
     const Row& r = m_rows[static_cast<std::size_t>(row)];
-    return r.picker && m_modified && (r.offered || r.touched);
+    if (!r.picker || !r.touched)
+        return false;
+    // The picker's record of an action without data of its own carries reset
+    // flags and no description: chosen again, it would wipe the entry's.
+    const CActionData* data = r.picker->GetItemActionData(r.picker->GetCurSel());
+    return data != nullptr && (data->Action() != StoredAction(row) || HandlesAction(data->Action()));
 }
 
 void CActionEditorBase::LockPickerWheel(bool lock)

@@ -69,8 +69,8 @@ protected:
     Row& RowAt(int row) { return m_rows[static_cast<std::size_t>(row)]; }
     // The record of the row's selected item, or null.
     CActionData* SelectedData(int row);
-    // Rows OK stores: those that were changed, and those whose stored action the
-    // picker could show; never a row the picker could not offer and nobody touched.
+    // Rows OK stores: those whose action the user chose or edited. Any other
+    // row keeps its entry as it is, also one the picker could not offer.
     bool ShouldStoreRow(int row) const;
     void LockPickerWheel(bool lock);
 

@@ -54,7 +54,6 @@ void CButtonChording::DoDataExchange(CDataExchange& dx)
 BOOL CButtonChording::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    ::SendDlgItemMessageW(m_hWnd, IDC_CH_UNBLOCK_SPIN, UDM_SETRANGE32, 0, kMaxUnblockMs);
     for (int row = 0; row < kRowCount; ++row)
     {
         if (!RowExists(row))

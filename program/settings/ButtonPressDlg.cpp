@@ -55,9 +55,14 @@ std::wstring CButtonPressDlg::KeyEditorTitle(int row) const
 
 void CButtonPressDlg::DoDataExchange(CDataExchange& dx)
 {
+    // Every row's box reads the same: a refusal says which row it means.
+    static constexpr const wchar_t* kRowNames[kHeldRows] = {L"%s (first row)", L"%s (second row)",
+                                                            L"%s (third row)"};
     for (int row = 1; row <= kHeldRows; ++row)
     {
-        m_numbers.Exchange(dx, TimeEdit(row), m_times[row - 1], kMinHoldMs, kMaxHoldMs);
+        const std::wstring box = LabelText(GetDlgItem(HeldBox(row)));
+        m_numbers.Exchange(dx, TimeEdit(row), m_times[row - 1], kMinHoldMs, kMaxHoldMs,
+                           LookupText(m_language, kRowNames[row - 1], box.c_str()));
     }
 }
 
@@ -66,8 +71,6 @@ BOOL CButtonPressDlg::OnInitDialog()
     for (int row = 1; row <= kHeldRows; ++row)
         m_times[row - 1] = m_clicks.GetTime(row);
     CDialog::OnInitDialog();
-    for (int row = 1; row <= kHeldRows; ++row)
-        ::SendDlgItemMessageW(m_hWnd, TimeSpin(row), UDM_SETRANGE32, kMinHoldMs, kMaxHoldMs);
     ::CheckDlgButton(m_hWnd, IDC_TC_ABORT_MOVE, m_clicks.GetAbortOnMouseMove() ? BST_CHECKED : BST_UNCHECKED);
     ::CheckDlgButton(m_hWnd, IDC_TC_ABORT2_MOVE, m_clicks.GetAbort2OnMouseMove() ? BST_CHECKED : BST_UNCHECKED);
     ::CheckDlgButton(m_hWnd, IDC_TC_RELEASE_ON_UP, m_clicks.GetReleaseOnUp() ? BST_CHECKED : BST_UNCHECKED);

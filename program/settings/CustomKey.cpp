@@ -190,7 +190,6 @@ BOOL CCustomKey::OnInitDialog()
     FillSendMethods();
     ::SendDlgItemMessageW(m_hWnd, IDC_CK_SEND_METHOD, CB_SETCURSEL,
                           static_cast<WPARAM>(SendMethodPosition(m_sendMethod, m_stickyAllowed)), 0);
-    ::SendDlgItemMessageW(m_hWnd, IDC_CK_REPEAT_SPIN, UDM_SETRANGE32, 0, 1000);
     EnableRepeatControls(m_sendMethod);
     ::EnableWindow(GetDlgItem(IDC_CK_ONLY_ACTIVE), !m_defaultProfile);
     ::EnableWindow(GetDlgItem(IDC_CK_BLOCK_IF_ACTIVE), !m_defaultProfile);

@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <climits>
 
 #include "ApplicationSettings.h"
 #include "DataExchange.h"
@@ -79,8 +78,6 @@ BOOL CLayerScrollingTab::OnInitDialog()
         CComboBox::AddString(methods, LookupText(m_language, method.text), method.value);
     CComboBox::EnableAll(methods, false);
     EnableStepSizes(false);
-    ::SendDlgItemMessageW(m_hWnd, IDC_SCROLL_ADV_VERTICAL_SPIN, UDM_SETRANGE32, -kMaxStep, kMaxStep);
-    ::SendDlgItemMessageW(m_hWnd, IDC_SCROLL_ADV_HORIZONTAL_SPIN, UDM_SETRANGE32, -kMaxStep, kMaxStep);
     ::SendDlgItemMessageW(m_hWnd, IDC_SCROLL_LINES_SPIN, UDM_SETRANGE, 0, MAKELPARAM(kMaxLines, 0));
     m_lines = m_initialLines;
     TranslateWindowTexts(m_language, m_hWnd);
@@ -92,12 +89,10 @@ void CLayerScrollingTab::DoDataExchange(CDataExchange& dx)
 {
     CTabPageSSL::DoDataExchange(dx);
     ExchangeComboIndex(dx, IDC_SCROLL_METHOD, m_methodIndex);
-    // A field the user cannot edit (the method takes no step sizes) keeps the
-    // value it was given and is not refused. Any number is taken (the
-    // profile keeps it within the arrows' range); the fields' labels follow them.
-    m_numbers.Exchange(dx, IDC_SCROLL_ADV_VERTICAL, m_advancedVertical, INT_MIN, INT_MAX,
+    // A field greyed by its method is never refused; the fields' labels follow them.
+    m_numbers.Exchange(dx, IDC_SCROLL_ADV_VERTICAL, m_advancedVertical, -kMaxStep, kMaxStep,
                        LabelAfter(IDC_SCROLL_ADV_VERTICAL));
-    m_numbers.Exchange(dx, IDC_SCROLL_ADV_HORIZONTAL, m_advancedHorizontal, INT_MIN, INT_MAX,
+    m_numbers.Exchange(dx, IDC_SCROLL_ADV_HORIZONTAL, m_advancedHorizontal, -kMaxStep, kMaxStep,
                        LabelAfter(IDC_SCROLL_ADV_HORIZONTAL));
 }
 
@@ -156,10 +151,10 @@ void CLayerScrollingTab::UpdateApplication(CApplicationSettings* profile)
             m_methodIndex = i;
             break;
         }
-    // Shown within the fields' range; the profile keeps a step beyond it
-    // until the user changes the field.
-    m_advancedVertical = std::clamp(profile->AdvScrollVertical(), -kMaxStep, kMaxStep);
-    m_advancedHorizontal = std::clamp(profile->AdvScrollHorizontal(), -kMaxStep, kMaxStep);
+    // Shown as stored, also beyond the fields' range: the profile keeps such a
+    // step until the user changes its number.
+    m_advancedVertical = profile->AdvScrollVertical();
+    m_advancedHorizontal = profile->AdvScrollHorizontal();
 
     CComboBox::EnableAll(GetDlgItem(IDC_SCROLL_METHOD), !profile->IsDefault());
     EnableStepSizes(!profile->IsDefault() && UsesStepSizes(profile->AdvScrollMethod()));
@@ -180,9 +175,9 @@ bool CLayerScrollingTab::SaveSettings()
     if (m_shownMethod.StoreChange(m_methodIndex))
         m_profile->SetAdvScrollMethod(kMethods[m_methodIndex < 0 ? 0 : index].value);
     if (m_shownVertical.StoreChange(m_advancedVertical))
-        m_profile->SetAdvScrollVertical(std::clamp(m_advancedVertical, -kMaxStep, kMaxStep));
+        m_profile->SetAdvScrollVertical(m_advancedVertical);
     if (m_shownHorizontal.StoreChange(m_advancedHorizontal))
-        m_profile->SetAdvScrollHorizontal(std::clamp(m_advancedHorizontal, -kMaxStep, kMaxStep));
+        m_profile->SetAdvScrollHorizontal(m_advancedHorizontal);
     return true;
 }
 

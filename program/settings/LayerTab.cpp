@@ -363,7 +363,7 @@ void CLayerTab::UpdateApplication(CApplicationSettings* profile)
         m_filling = true;
         UpdateData(false);
         m_filling = false;
-        // The time within the field's range, a target beyond the layers in use:
+        // A time beyond the field's range, a target beyond the layers in use:
         // the profile keeps its own until the user changes the field.
         m_shownSwitchIndex.Showing(
             static_cast<int>(::SendDlgItemMessageW(m_hWnd, IDC_LAYER_SWITCH_LAYER, CB_GETCURSEL, 0, 0)));
@@ -428,8 +428,7 @@ bool CLayerTab::SaveSettings()
         }
         if (m_shownSwitchIndex.StoreChange(m_switchIndex))
             m_profile->SetAutoSwitchLayer(m_layer, SwitchLayerValue(m_switchIndex));
-        // By its number: a time the field shows within its range stays until
-        // the user changes that number.
+        // By its number: the time shown stays until the user changes that number.
         if (m_shownSeconds.StoreChange(m_seconds))
             m_profile->SetAutoSwitchTime(m_layer, m_seconds);
         m_profile->SetRevertLayer1(m_layer, m_revert);
@@ -874,8 +873,7 @@ void CLayerTab::OnEnChangeSwitchTime()
 {
     if (m_profile == nullptr || m_filling)
         return;
-    // Against the number shown: a stored time beyond the field's range shows
-    // as its end, which is no edit.
+    // Against the number shown, which is the stored time.
     double seconds = 0;
     if (ParseExchangedDouble(ReadDlgItemText(m_hWnd, IDC_LAYER_SWITCH_TIME), &seconds) &&
         m_shownSeconds.Changed(seconds))
@@ -884,9 +882,10 @@ void CLayerTab::OnEnChangeSwitchTime()
 
 double CLayerTab::ShownSwitchTime(double seconds)
 {
-    if (!(seconds >= kMinSwitchSeconds))
-        return std::isnan(seconds) ? 1.0 : kMinSwitchSeconds;
-    return std::min(seconds, kMaxSwitchSeconds);
+    // A time beyond the range shows as it is, so that setting the field to
+    // any number it takes (its end too) is a change; only no number at all
+    // shows as the default.
+    return std::isfinite(seconds) ? seconds : 1.0;
 }
 
 std::wstring CLayerTab::SwitchTimeText(double seconds)

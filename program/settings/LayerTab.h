@@ -80,9 +80,9 @@ public:
     static int OwnLayerAction(int layer) { return layer < 5 ? layer + 54 : layer + 97; }
 
     // The seconds of a timed switch the page takes, a time of the profile as
-    // the page shows it (within that range), a step of the arrows (whole
-    // seconds from the time shown, kept within the range) and the text the
-    // arrows write.
+    // the page shows it (as it is, also beyond that range), a step of the
+    // arrows (whole seconds from the time shown, kept within the range) and
+    // the text the arrows write.
     static constexpr double kMinSwitchSeconds = 0.1;
     static constexpr double kMaxSwitchSeconds = 30.0;
     static double ShownSwitchTime(double seconds);

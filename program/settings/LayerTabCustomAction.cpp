@@ -60,6 +60,16 @@ bool StoresAs(const List& edited, const List* held, bool secondLayout)
     return form(edited) == form(List(*held));
 }
 
+// A record of an edited list of chords or held-button entries (a new copy,
+// adopted by the profile) that keeps the slot's own description, which the
+// list's editor neither shows nor changes.
+CActionData* ListAction(const CActionData& slot, CBRMPChords* chords, CBRMPTimedClicks* timedClicks)
+{
+    return CActionData::CustomAction(chords != nullptr ? ACTION_BUTTON_CHORDING : ACTION_BUTTON_HELD, nullptr, 0, 0,
+                                     0, true, true, false, false, slot.GetDescription(), nullptr, chords, nullptr,
+                                     timedClicks);
+}
+
 // Clears the wheel lock of the page's pickers however the editor ends.
 class WheelLock
 {
@@ -334,7 +344,7 @@ bool CLayerTab::EditCustomAction(int button, int newAction, int oldAction, CActi
             keepEditButton = true;
             if (oldAction == ACTION_BUTTON_CHORDING && StoresAs(*edited, record->GetChords(), m_secondLayout))
                 return false;
-            SetCustomCombo(button, CActionData::ChordedAction(*edited));
+            SetCustomCombo(button, ListAction(*record, new CBRMPChords(*edited), nullptr));
             return true;
         }
         break;
@@ -351,7 +361,7 @@ bool CLayerTab::EditCustomAction(int button, int newAction, int oldAction, CActi
             keepEditButton = true;
             if (oldAction == ACTION_BUTTON_HELD && StoresAs(*edited, record->GetTimedClicks(), m_secondLayout))
                 return false;
-            SetCustomCombo(button, CActionData::TimedClicksAction(*edited));
+            SetCustomCombo(button, ListAction(*record, nullptr, new CBRMPTimedClicks(*edited)));
             return true;
         }
         break;

@@ -69,8 +69,6 @@ BOOL CMovement2ScrollDlg::OnInitDialog()
     {
         CDialog::OnInitDialog();
         TranslateWindowTexts(m_language, m_hWnd, {IDC_MS_VERTICAL, IDC_MS_HORIZONTAL, IDC_ROW_PICKER});
-        ::SendDlgItemMessageW(m_hWnd, IDC_MS_VERTICAL_SPIN, UDM_SETRANGE32, kMinSensitivity, kMaxSensitivity);
-        ::SendDlgItemMessageW(m_hWnd, IDC_MS_HORIZONTAL_SPIN, UDM_SETRANGE32, kMinSensitivity, kMaxSensitivity);
         if (m_options != nullptr)
         {
             m_blockMouse = m_options->IsButtonBlocked();
@@ -116,9 +114,8 @@ void CMovement2ScrollDlg::OnOK()
             m_options->SetAxisLock(m_axisLock < 0 ? 0 : m_axisLock);
             m_options->SetSensitivityY(m_sensitivityY);
             m_options->SetSensitivityX(m_sensitivityX);
-            // A stored action the picker could not show stays as it is.
-            const CActionData* data = SelectedData(0);
-            if (data != nullptr && (RowAt(0).offered || RowAt(0).touched))
+            // Only a default action the user chose or edited is stored.
+            if (const CActionData* data = SelectedData(0); data != nullptr && ShouldStoreRow(0))
                 m_options->SetActionData(data);
         }
         EndDialog(IDOK);

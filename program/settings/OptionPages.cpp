@@ -115,7 +115,6 @@ void CGeneralSettings::DoDataExchange(CDataExchange& dx)
 BOOL CGeneralSettings::OnInitDialog()
 {
     CSettingsPage::OnInitDialog();
-    SetSpinRange(IDC_GEN_LAYERS_SPIN, 1, CSettings::MaxLayerCount);
     UpdateData(true);
     EnableControls({IDC_GEN_SCROLL_LOCK_BYPASS_DISABLED}, !IsChecked(IDC_GEN_SCROLL_LOCK_BYPASS_ALL));
     TranslateTexts();
@@ -222,8 +221,6 @@ BOOL CPointerSettings::OnInitDialog()
     ::SendMessageW(trackbar, TBM_SETPAGESIZE, 0, 1);
     ::SendMessageW(trackbar, TBM_SETPOS, TRUE, (m_speed == 1 ? 0 : m_speed) / 2);
     m_shownPosition.Showing(static_cast<int>(::SendMessageW(trackbar, TBM_GETPOS, 0, 0)));
-    for (const int spin : {IDC_PTR_CS1_SPIN, IDC_PTR_CS2_SPIN, IDC_PTR_CS3_SPIN, IDC_PTR_CS4_SPIN})
-        SetSpinRange(spin, 1, 10);
     ApplyAllowRule();
     TranslateTexts();
     return TRUE;
@@ -354,12 +351,6 @@ BOOL CAdvancedSettings::OnInitDialog()
     CSettingsPage::OnInitDialog();
     m_tiltInitialLabel.SubclassDlgItem(IDC_ADV_TILT_INITIAL_LABEL, m_hWnd);
     m_tiltRepeatLabel.SubclassDlgItem(IDC_ADV_TILT_REPEAT_LABEL, m_hWnd);
-    SetSpinRange(IDC_ADV_TILT_INITIAL_SPIN, 1, 500);
-    SetSpinRange(IDC_ADV_DEBOUNCE_SPIN, 1, 500);
-    SetSpinRange(IDC_ADV_TILT_REPEAT_SPIN, 1, 500);
-    SetSpinRange(IDC_ADV_KEY_DELAY_SPIN, 0, static_cast<int>(CSettings::MaxSimKeyDelay));
-    SetSpinRange(IDC_ADV_INACTIVITY_SPIN, 1, 300);
-    SetSpinRange(IDC_ADV_HOOK_TIMEOUT_SPIN, 100, 20000);
     UpdateData(true);
     ApplyDebounceRule();
     ApplyTiltRule();

@@ -4,7 +4,6 @@
 #include <commdlg.h>
 
 #include <algorithm>
-#include <climits>
 #include <vector>
 
 #include "ApplicationSettings.h"
@@ -89,8 +88,6 @@ BOOL CProfileOptionsTab::OnInitDialog()
     for (int i = 0; i < 3; ++i)
         CComboBox::AddString(swap, LookupText(m_language, kSwapTexts[i]), i);
     FillCursorList();
-    ::SendDlgItemMessageW(m_hWnd, IDC_OPT_VSCROLL_SPIN, UDM_SETRANGE32, 0, kMaxIgnoreTime);
-    ::SendDlgItemMessageW(m_hWnd, IDC_OPT_HSCROLL_SPIN, UDM_SETRANGE32, 0, kMaxIgnoreTime);
     ::SendDlgItemMessageW(m_hWnd, IDC_OPT_SPEED, TBM_SETRANGE, TRUE, MAKELPARAM(0, 10));
     ::SendDlgItemMessageW(m_hWnd, IDC_OPT_SPEED, TBM_SETPAGESIZE, 0, 1);
     EnableForGlobalOptions();
@@ -134,11 +131,10 @@ void CProfileOptionsTab::EnableForGlobalOptions()
 void CProfileOptionsTab::DoDataExchange(CDataExchange& dx)
 {
     CTabPageSSL::DoDataExchange(dx);
-    // Any number is taken (the profile keeps it within the arrows' range); a
-    // refusal names the field by its box.
-    m_numbers.Exchange(dx, IDC_OPT_VSCROLL_TIME, m_verticalIgnoreTime, INT_MIN, INT_MAX,
+    // A refusal names the field by its box.
+    m_numbers.Exchange(dx, IDC_OPT_VSCROLL_TIME, m_verticalIgnoreTime, 0, kMaxIgnoreTime,
                        LabelText(GetDlgItem(IDC_OPT_IGNORE_VSCROLL)));
-    m_numbers.Exchange(dx, IDC_OPT_HSCROLL_TIME, m_horizontalIgnoreTime, INT_MIN, INT_MAX,
+    m_numbers.Exchange(dx, IDC_OPT_HSCROLL_TIME, m_horizontalIgnoreTime, 0, kMaxIgnoreTime,
                        LabelText(GetDlgItem(IDC_OPT_IGNORE_HSCROLL)));
     ExchangeText(dx, IDC_OPT_COMMAND, m_script);
 }
@@ -183,9 +179,10 @@ void CProfileOptionsTab::LoadProfile(CApplicationSettings* profile)
     SetCheck(page, IDC_OPT_DISABLE_SCROLL_UNDER, profile->GetDisableScrollUnderCursor());
     SetCheck(page, IDC_OPT_IGNORE_VSCROLL, profile->GetIgnoreVScroll());
     SetCheck(page, IDC_OPT_IGNORE_HSCROLL, profile->GetIgnoreHScroll());
-    // Shown within the fields' range.
-    m_verticalIgnoreTime = std::clamp(profile->GetIgnoreVScrollTime(), 0, kMaxIgnoreTime);
-    m_horizontalIgnoreTime = std::clamp(profile->GetIgnoreHScrollTime(), 0, kMaxIgnoreTime);
+    // Shown as stored, also beyond the fields' range: the profile keeps such a
+    // time until the user changes its number.
+    m_verticalIgnoreTime = profile->GetIgnoreVScrollTime();
+    m_horizontalIgnoreTime = profile->GetIgnoreHScrollTime();
     enable(IDC_OPT_OVERRIDE_SPEED, m_settings == nullptr || m_settings->m_bAllowSetSpeed);
 
     if (m_settings == nullptr || !m_settings->m_bSwitchOnMouseOver || isDefault)
@@ -314,9 +311,9 @@ bool CProfileOptionsTab::StoreProfile()
     if (!UpdateData(true))
         return false;
     if (m_shownVerticalIgnoreTime.StoreChange(m_verticalIgnoreTime))
-        m_profile->SetIgnoreVScrollTime(std::clamp(m_verticalIgnoreTime, 0, kMaxIgnoreTime));
+        m_profile->SetIgnoreVScrollTime(m_verticalIgnoreTime);
     if (m_shownHorizontalIgnoreTime.StoreChange(m_horizontalIgnoreTime))
-        m_profile->SetIgnoreHScrollTime(std::clamp(m_horizontalIgnoreTime, 0, kMaxIgnoreTime));
+        m_profile->SetIgnoreHScrollTime(m_horizontalIgnoreTime);
     const int swap = SelectedIndex(IDC_OPT_SWAP_BUTTONS);
     if (swap >= 0 && swap <= 2 && m_shownSwap.StoreChange(swap))
         m_profile->SetSwapButtons(static_cast<swapbuttons>(swap));

@@ -58,12 +58,6 @@ void CSettingsPage::EnableControls(std::initializer_list<int> ids, bool enable)
     }
 }
 
-void CSettingsPage::SetSpinRange(int id, int low, int high)
-{
-    if (const HWND spin = GetDlgItem(id))
-        ::SendMessageW(spin, UDM_SETRANGE32, static_cast<WPARAM>(low), static_cast<LPARAM>(high));
-}
-
 int CSettingsPage::Ask(const std::wstring& text, UINT type)
 {
     const HWND owner = GetParent() != nullptr ? GetParent() : m_hWnd;

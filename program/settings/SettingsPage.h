@@ -33,13 +33,13 @@ protected:
 
     bool IsChecked(int id) const;
     void EnableControls(std::initializer_list<int> ids, bool enable);
-    void SetSpinRange(int id, int low, int high);
     // A message box owned by the sheet, its texts already translated.
     int Ask(const std::wstring& text, UINT type);
     // A number field bound to value under the dialogs' rule for number
-    // fields (CNumberFields): shown as it is, read and checked only once the
-    // user changed it and can still edit it. A refusal names the field by the
-    // label before it (after groupLabel's text, when given) and focuses it.
+    // fields (CNumberFields): shown as it is, its arrows over minimum..maximum,
+    // read only once the user changed it, and checked while the user can
+    // still edit it. A refusal names the field by the label before it (after
+    // groupLabel's text, when given) and focuses it.
     void ExchangeNumberField(CDataExchange& dx, int id, int& value, int minimum, int maximum, int groupLabel = 0);
 
     CLangSupport* m_language;

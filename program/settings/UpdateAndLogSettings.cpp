@@ -124,7 +124,6 @@ BOOL CUpdateAndLogSettings::OnInitDialog()
     CSettingsPage::OnInitDialog();
     m_folderNote.SubclassDlgItem(IDC_UPD_FOLDER_NOTE, m_hWnd);
     m_debugNote.SubclassDlgItem(IDC_UPD_DEBUG_NOTE, m_hWnd);
-    SetSpinRange(IDC_UPD_DAYS_SPIN, 1, 730);
     EnableControls({IDC_UPD_DAYS, IDC_UPD_DAYS_SPIN, IDC_UPD_BETA}, m_checkVersion != 0);
     const std::wstring cue =
         L"  " + LookupText(m_language, std::wstring(L"Leave blank to use the default folder!"));

@@ -379,11 +379,11 @@ TEST(TimedClickEditor, HoldTimesOutOfOrderKeepTheEditorOpen)
     shown.Click(IDOK);
     EXPECT_EQ(told, L"Held for time for action 4 must be greater than that for action 2.");
     EXPECT_TRUE(::IsWindowVisible(shown.window));
-    // A ticked row's time beyond the range is refused by its field's name.
+    // A ticked row's time beyond the range is refused by its field's name and row.
     ::SetDlgItemTextW(shown.window, IDC_TC_TIME3, L"900");
     ::SetDlgItemTextW(shown.window, IDC_TC_TIME1, L"20");
     shown.Click(IDOK);
-    EXPECT_EQ(told, L"Held for\n\nEnter an integer between 50 and 10000.");
+    EXPECT_EQ(told, L"Held for (first row)\n\nEnter an integer between 50 and 10000.");
     EXPECT_TRUE(::IsWindowVisible(shown.window));
     // The abort options exclude each other.
     shown.Click(IDC_TC_ABORT_MOVE);

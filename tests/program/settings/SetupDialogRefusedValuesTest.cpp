@@ -1,10 +1,12 @@
 // Values the pages of the real program's settings dialog refuse: a refusal at
 // Apply (or at a change of profile) saves nothing, brings the page up with the
 // refused text still in its field, and keeps Apply for when it is mended;
-// values of the file that a page could never take are shown within its range
-// and kept as they are until the user edits them (also through an editor and
-// the arrows, which step from the number shown), an edit undone after an
-// Apply is applied in turn, and only an edit enables Apply;
+// values of the file that a page could never take are shown as they are and
+// kept until the user edits them (also through an editor and the arrows,
+// which step from the number shown over the range the field takes), and set
+// to a number the field takes they are stored; a greyed field stores what it
+// shows; an edit undone after an Apply is applied in turn, and only an edit
+// enables Apply; an editor's OK changes only what the user changed there;
 // edits on a page outlive the global settings sheet; and the arrows beside the
 // timed layer switch step its seconds.
 
@@ -18,17 +20,21 @@
 #include <memory>
 #include <string>
 
+#include "ActionData.h"
 #include "Actions.h"
 #include "ApplicationSettings.h"
 #include "GlobalSettingsIds.h"
+#include "Movement2Scroll.h"
 #include "PhysicalInput.h"
 #include "ProgramRunner.h"
 #include "Settings.h"
+#include "SettingsPropSheet.h"
 #include "SetupDialogDriver.h"
 #include "SetupDialogIds.h"
 #include "TempFolder.h"
 #include "TimedClicks.h"
 #include "WaitFor.h"
+#include "pugixml.hpp"
 #include "resource.h"
 
 using brmptest::WaitFor;
@@ -264,7 +270,11 @@ protected:
         // pointer speed, a speed between the slider's steps, the description
         // of an action that has no editor, lines to scroll beyond the arrows'
         // range, a held button on the tilt wheel (whose picker does not offer
-        // it), and hold times beyond the editor's range (the second row unticked).
+        // it), hold times beyond the editor's range (the second row unticked),
+        // and an ignore time and a step size beyond the fields' ranges. Beside
+        // them: keys repeated every 5 seconds on the middle button,
+        // movement to scroll as its editor makes it on mouse button 4, and
+        // descriptions of mouse button 5's slot and of its normal click.
         CApplicationSettings* standard = settings.GetDefaultApp();
         standard->SetAutoSwitchTime(0, 45.0);
         standard->SetAutoSwitchTime(1, 45.0);
@@ -278,36 +288,77 @@ protected:
         held->SetEnabled(1, true);
         held->SetTime(2, 20000);
         held->SetEnabled(2, false);
+        held->GetTimedClick(0)->SetDescription(L"Click");
         standard->SetActions(XRight, 0, ACTION_BUTTON_HELD);
         standard->SetTimedClicks(XRight, 0, held);
+        standard->SetActionDescription(XRight, 0, L"Hold it");
+        standard->SetActions(Middle, 0, ACTION_SIMULATED_KEYS);
+        standard->SetKeystrokes(Middle, 0, L"x", kRepeatWhileDown, 5000, true, true, false, false);
+        const CMovement2Scroll scrolling;
+        standard->SetActions(XLeft, 0, ACTION_MOVEMENT_TO_SCROLL);
+        standard->SetMovement2Scroll(XLeft, 0, &scrolling);
         auto* profile = new CApplicationSettings(&settings, false, -1);
         profile->SetApplication(L"notepad.exe");
         profile->OverrideMouseSpeed(true);
         profile->SetMouseSpeed(7);
         profile->SetActions(Right, 0, ACTION_DOUBLE_CLICK);
         profile->SetActionDescription(Right, 0, L"Open");
+        profile->SetIgnoreVScrollTime(5000);
+        profile->SetAdvScrollMethod(0);
+        profile->SetAdvScrollVertical(5000);
         settings.AddApplication(profile);
+    }
+
+    // The send method "6 Repeatedly while the button is down".
+    static constexpr int kRepeatWhileDown = 5;
+
+    // The editor an edit button of the first layer's page opens with a real click.
+    HWND OpenEditor(int button, const std::wstring& title)
+    {
+        const HWND page = FindPage(m_dialog, IDC_LAYER_EDIT_FIRST + button, true);
+        if (page == nullptr || !ClickControl(::GetDlgItem(page, IDC_LAYER_EDIT_FIRST + button)))
+            return nullptr;
+        return WaitForDialogTitled(m_program.ProcessId(), title);
+    }
+
+    // OK of an editor with a real click; true once it closed.
+    ::testing::AssertionResult CloseWithOk(HWND editor)
+    {
+        if (auto clicked = ClickControl(::GetDlgItem(editor, IDOK)); !clicked)
+            return clicked;
+        std::wstring refusal;
+        if (!WaitFor([&] { return !::IsWindow(editor); }, kDialogTimeoutMs))
+            return ::testing::AssertionFailure()
+                   << "the editor stayed open: "
+                   << testing::PrintToString(FindMessageBox(m_program.ProcessId(), &refusal) ? refusal : L"");
+        return ::testing::AssertionSuccess();
+    }
+
+    // The global settings sheet opened with a real click on the dialog's
+    // Settings button, on the page of that index.
+    HWND OpenSheetAt(int page)
+    {
+        HWND sheet = nullptr;
+        if (!ClickControl(::GetDlgItem(m_dialog, IDC_SETUP_SETTINGS)) ||
+            !WaitFor([&] { return (sheet = FindSettingsSheet(m_program.ProcessId())) != nullptr; }, kDialogTimeoutMs))
+            return nullptr;
+        const HWND tabs = reinterpret_cast<HWND>(::SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
+        return ClickTab(sheet, page, ::GetDlgCtrlID(tabs)) ? sheet : nullptr;
     }
 
     // The timed-click editor of the first layer's mouse button 5, opened
     // with a real click on its edit button.
-    HWND OpenHeldButtonEditor()
-    {
-        const HWND page = FindPage(m_dialog, IDC_LAYER_EDIT_FIRST + XRight, true);
-        if (page == nullptr || !ClickControl(::GetDlgItem(page, IDC_LAYER_EDIT_FIRST + XRight)))
-            return nullptr;
-        return WaitForDialogTitled(m_program.ProcessId(), L"Button Held Time Dependent Actions");
-    }
+    HWND OpenHeldButtonEditor() { return OpenEditor(XRight, L"Button Held Time Dependent Actions"); }
 };
 }
 
 TEST_F(SetupDialogUntouchedValues, ValuesTheFieldsCannotShowAsTheyAreSurviveAnApplyOfOtherEdits)
 {
-    // The first layer's page hides its timed switch; the file's 45 seconds are shown as the most it takes.
+    // The first layer's page hides its timed switch; the file's 45 seconds are shown as they are.
     const HWND page = FindPage(m_dialog, IDC_LAYER_SWITCH_TIME, true);
     ASSERT_NE(page, nullptr);
     EXPECT_FALSE(::IsWindowVisible(::GetDlgItem(page, IDC_LAYER_SWITCH_TIME)));
-    EXPECT_EQ(TextOf(page, IDC_LAYER_SWITCH_TIME), L"30");
+    EXPECT_EQ(TextOf(page, IDC_LAYER_SWITCH_TIME), L"45");
 
     // One edit on the default profile, then the other profile shown, which
     // stores the default profile's pages; Apply stores the other's.
@@ -356,7 +407,7 @@ TEST_F(SetupDialogUntouchedValues, AnEditUndoneAfterAnApplyIsAppliedInTurnAndAFa
     ASSERT_NE(saved, nullptr);
     EXPECT_STREQ(saved->GetDefaultApp()->GetLayerName(1), L"Typing");
     EXPECT_EQ(saved->GetDefaultApp()->GetAutoSwitchLayer(1), 0);
-    EXPECT_DOUBLE_EQ(saved->GetDefaultApp()->GetAutoSwitchTime(1), 45.0) << "the time shown as 30 was never edited";
+    EXPECT_DOUBLE_EQ(saved->GetDefaultApp()->GetAutoSwitchTime(1), 45.0) << "the time was never edited";
 }
 
 TEST_F(SetupDialogUntouchedValues, HoldTimesBeyondTheEditorsRangeAreKeptThroughAnEditOfTheDescription)
@@ -395,22 +446,152 @@ TEST_F(SetupDialogUntouchedValues, TheArrowsStepFromTheNumberShownAndAFarTimeSta
     ASSERT_TRUE(ClickArrow(::GetDlgItem(scrolling, IDC_SCROLL_LINES_SPIN), false));
     EXPECT_TRUE(WaitFor([&] { return TextOf(lines) == L"100"; }, kDialogTimeoutMs)) << testing::PrintToString(TextOf(lines));
 
-    // The second layer's 45 seconds show as 30, the most the field takes: up changes nothing.
+    // The second layer's 45 seconds lie beyond the field's 30: up changes nothing.
     ASSERT_TRUE(ClickTab(m_dialog, kLayer2Tab));
     const HWND page = FindPage(m_dialog, IDC_LAYER_SWITCH_TIME, true);
     ASSERT_NE(page, nullptr);
     const HWND seconds = ::GetDlgItem(page, IDC_LAYER_SWITCH_TIME);
-    ASSERT_EQ(TextOf(seconds), L"30");
+    ASSERT_EQ(TextOf(seconds), L"45");
     ASSERT_TRUE(ClickArrow(::GetDlgItem(page, IDC_LAYER_SWITCH_SPIN), true));
     // Typed after the click: by the time the name is in, the arrow was taken.
     ASSERT_TRUE(TypeIntoEdit(::GetDlgItem(page, IDC_LAYER_NAME), L"Typingx"));
-    EXPECT_EQ(TextOf(seconds), L"30");
+    EXPECT_EQ(TextOf(seconds), L"45");
     ASSERT_TRUE(ApplyByClick());
     const std::unique_ptr<CSettings> saved = Saved();
     ASSERT_NE(saved, nullptr);
     EXPECT_EQ(saved->GetDefaultApp()->ScrollLines(), 100);
     EXPECT_STREQ(saved->GetDefaultApp()->GetLayerName(1), L"Typingx");
     EXPECT_DOUBLE_EQ(saved->GetDefaultApp()->GetAutoSwitchTime(1), 45.0) << "the number shown never changed";
+}
+
+TEST_F(SetupDialogUntouchedValues, FarValuesShowAsStoredSoThatTheNumberAtTheEndOfAFieldsRangeIsStored)
+{
+    // On a tab, a field shows the file's number as it is and is set to the end of its range.
+    const auto setField = [&](int tab, int id, const wchar_t* shown, const wchar_t* typed) {
+        ASSERT_TRUE(ClickTab(m_dialog, tab));
+        const HWND field = ::GetDlgItem(FindPage(m_dialog, id, true), id);
+        EXPECT_EQ(TextOf(field), shown);
+        ASSERT_TRUE(TypeIntoEdit(field, typed));
+    };
+    ASSERT_NO_FATAL_FAILURE(setField(kLayer2Tab, IDC_LAYER_SWITCH_TIME, L"45", L"30"));
+    // The other profile's ignore time and step size.
+    ASSERT_TRUE(SelectProfileByClick(1));
+    ASSERT_NO_FATAL_FAILURE(setField(kOptionsTab, IDC_OPT_VSCROLL_TIME, L"5000", L"1000"));
+    ASSERT_NO_FATAL_FAILURE(setField(kScrollingTab, IDC_SCROLL_ADV_VERTICAL, L"5000", L"1000"));
+    programtest::SaveScreenshot(L"setup-far-values-set.png");
+
+    ASSERT_TRUE(ApplyByClick());
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    EXPECT_DOUBLE_EQ(saved->GetDefaultApp()->GetAutoSwitchTime(1), 30.0);
+    ASSERT_EQ(saved->GetApplicationCount(), 1);
+    EXPECT_EQ(saved->GetApplication(0)->GetIgnoreVScrollTime(), 1000);
+    EXPECT_EQ(saved->GetApplication(0)->AdvScrollVertical(), 1000);
+}
+
+TEST_F(SetupDialogUntouchedValues, TheArrowsOfTheRepeatDelayStepByOneFromAnyDelayTheFieldTakes)
+{
+    const HWND editor = OpenEditor(Middle, L"Simulated Keystrokes - Middle Button");
+    ASSERT_NE(editor, nullptr) << programtest::DescribeWindows();
+    const HWND delay = ::GetDlgItem(editor, IDC_CK_REPEAT_DELAY);
+    ASSERT_EQ(TextOf(delay), L"5000");
+    ASSERT_TRUE(ClickArrow(::GetDlgItem(editor, IDC_CK_REPEAT_SPIN), false));
+    EXPECT_TRUE(WaitFor([&] { return TextOf(delay) == L"4999"; }, kDialogTimeoutMs)) << testing::PrintToString(TextOf(delay));
+    programtest::SaveScreenshot(L"setup-repeat-delay-arrows.png");
+    ASSERT_TRUE(CloseWithOk(editor));
+    ASSERT_TRUE(ApplyByClick());
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(saved->GetDefaultApp()->SendKeyRepeat(Middle, 0), 4999);
+}
+
+TEST_F(SetupDialogUntouchedValues, AGreyedFieldStoresTheNumberItShowsAndGivesWayToTheStoredOneForANumberItRefuses)
+{
+    HWND sheet = OpenSheetAt(CSettingsPropSheet::UpdatesPage);
+    ASSERT_NE(sheet, nullptr) << programtest::DescribeWindows();
+    const HWND tabs = reinterpret_cast<HWND>(::SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
+    const HWND days = SheetPageControl(sheet, IDC_UPD_DAYS);
+    const HWND check = SheetPageControl(sheet, IDC_UPD_CHECK_VERSION);
+    ASSERT_EQ(TextOf(days), L"5");
+
+    // Days the field refuses, greyed and the page left (a refusal would keep
+    // the page up): nothing is refused and the stored days come back.
+    ASSERT_TRUE(TypeIntoEdit(days, L"0"));
+    ASSERT_TRUE(ClickControl(check));
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(days) == FALSE; }, kDialogTimeoutMs));
+    ASSERT_TRUE(ClickTab(sheet, CSettingsPropSheet::GeneralPage, ::GetDlgCtrlID(tabs)));
+    ASSERT_TRUE(ClickTab(sheet, CSettingsPropSheet::UpdatesPage, ::GetDlgCtrlID(tabs)));
+    EXPECT_EQ(TextOf(days), L"5");
+
+    // Days it takes, greyed: stored as shown.
+    ASSERT_TRUE(ClickControl(check));
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(days) != FALSE; }, kDialogTimeoutMs));
+    ASSERT_TRUE(TypeIntoEdit(days, L"10"));
+    ASSERT_TRUE(ClickControl(check));
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(days) == FALSE; }, kDialogTimeoutMs));
+    programtest::SaveScreenshot(L"setup-greyed-days.png");
+    ASSERT_TRUE(ClickControl(::GetDlgItem(sheet, IDOK)));
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(sheet); }, kDialogTimeoutMs)) << programtest::DescribeWindows();
+    ASSERT_TRUE(ApplyByClick());
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    EXPECT_FALSE(saved->m_bCheckVersion);
+    EXPECT_EQ(saved->m_uCheckVersionDays, 10u) << "the greyed field showed 10";
+}
+
+TEST_F(SetupDialogUntouchedValues, AHoldTimeRefusedInTheTimedClickEditorIsNamedByItsRow)
+{
+    const HWND editor = OpenHeldButtonEditor();
+    ASSERT_NE(editor, nullptr) << programtest::DescribeWindows();
+    ASSERT_TRUE(ClickControl(::GetDlgItem(editor, IDC_TC_HELD3)));
+    const HWND time = ::GetDlgItem(editor, IDC_TC_TIME3);
+    ASSERT_TRUE(WaitFor([&] { return ::IsWindowEnabled(time) != FALSE; }, kDialogTimeoutMs));
+    ASSERT_TRUE(TypeIntoEdit(time, L"40000"));
+    ASSERT_TRUE(ClickControl(::GetDlgItem(editor, IDOK)));
+    std::wstring text;
+    const HWND box = WaitForMessageBox(m_program.ProcessId(), &text);
+    ASSERT_NE(box, nullptr) << programtest::DescribeWindows();
+    programtest::SaveScreenshot(L"setup-held-time-refused.png");
+    EXPECT_EQ(text, L"Held for (third row)\n\nEnter an integer between 50 and 10000.");
+    Answer(box, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }, kDialogTimeoutMs));
+    EXPECT_TRUE(::IsWindow(editor)) << "the editor stays open";
+}
+
+TEST_F(SetupDialogUntouchedValues, AnEditorsOkChangesOnlyWhatTheUserChangedThere)
+{
+    // Movement to scroll confirmed as it opened.
+    const HWND scroll = OpenEditor(XLeft, L"Movement to Scroll Configuration");
+    ASSERT_NE(scroll, nullptr) << programtest::DescribeWindows();
+    ASSERT_TRUE(CloseWithOk(scroll));
+    // The dialog takes a sent message only once the click's handler is done.
+    DWORD_PTR ignored = 0;
+    ASSERT_NE(::SendMessageTimeoutW(m_dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kDialogTimeoutMs, &ignored), 0);
+    EXPECT_FALSE(IsEnabled(m_dialog, IDOK)) << "nothing was changed";
+
+    // The held button's third row ticked: its slot and its other rows keep their descriptions.
+    const HWND held = OpenHeldButtonEditor();
+    ASSERT_NE(held, nullptr) << programtest::DescribeWindows();
+    ASSERT_TRUE(ClickControl(::GetDlgItem(held, IDC_TC_HELD3)));
+    ASSERT_TRUE(WaitFor([&] { return CheckState(::GetDlgItem(held, IDC_TC_HELD3)) == BST_CHECKED; }, kDialogTimeoutMs));
+    ASSERT_TRUE(CloseWithOk(held));
+    ASSERT_TRUE(ApplyByClick());
+
+    const std::unique_ptr<CSettings> saved = Saved();
+    ASSERT_NE(saved, nullptr);
+    const CApplicationSettings* standard = saved->GetDefaultApp();
+    const CBRMPTimedClicks* clicks = standard->GetTimedClicks(XRight, 0);
+    ASSERT_NE(clicks, nullptr);
+    EXPECT_TRUE(clicks->GetEnabled(3));
+    EXPECT_STREQ(standard->GetActionDescription(XRight, 0), L"Hold it");
+    EXPECT_STREQ(clicks->GetTimedClick(0)->GetDescription(), L"Click");
+    // The file as written: the library reads the flag only for keys.
+    pugi::xml_document file;
+    const std::string bytes = File();
+    ASSERT_TRUE(file.load_buffer(bytes.data(), bytes.size()));
+    const pugi::xml_node options = file.child(L"root").child(L"Default").child(L"XLeft").child(L"mts");
+    ASSERT_TRUE(options);
+    EXPECT_STREQ(options.attribute(L"active").value(), L"true");
 }
 
 TEST_F(SetupDialogUntouchedValues, OnlyAnEditEnablesApplyNotTheFillingOfFarValuesNorAnEditorConfirmedUnchanged)
