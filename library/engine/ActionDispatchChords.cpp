@@ -5,6 +5,8 @@
 #include "ActionDispatch.h"
 #include "ActionDispatchInternal.h"
 
+#include <memory>
+
 #include "ActionData.h"
 #include "ActionDispatchState.h"
 #include "Actions.h"
@@ -13,6 +15,7 @@
 #include "ButtonProcessing.h"
 #include "ChordTimers.h"
 #include "Chords.h"
+#include "Clock.h"
 #include "Control.h"
 #include "EngineCursors.h"
 #include "EngineInput.h"
@@ -23,6 +26,7 @@
 #include "RepeatTimers.h"
 #include "SendInput.h"
 #include "Settings.h"
+#include "StickyButtons.h"
 #include "ThreadLock.h"
 #include "TimedClicks.h"
 #include "TimerThread.h"
@@ -248,41 +252,19 @@ BYTE Chording(const Event& e)
     return 1;
 }
 
-BYTE TimedClicks(const Event& e)
+namespace
 {
-    CThreadLock lock(L"ProcessButtonAction - _BUTTON_TIMECLICK");
-    if (e.Down())
-    {
-        CBRMPTimedClicks* clicks = e.action != nullptr ? e.action->GetTimedClicks() : nullptr;
-        if (clicks == nullptr)
-            return 0;
-        g_pTimedClicks[e.button] = clicks;
-        clicks->SetPressed(DispatchTimedClickTimer, DispatchTimedClickAbort, static_cast<MouseButtons>(e.button),
-                           e.layer, e.replayed != 0, e.window, e.point, e.profile, g_threads.pSPIThread);
-        return 1;
-    }
-    CBRMPTimedClicks* clicks = g_pTimedClicks[e.button];
-    if (clicks == nullptr && e.action != nullptr)
-        clicks = e.action->GetTimedClicks();
-    g_pTimedClicks[e.button] = nullptr;
-    CBRMPTimedClick* click = clicks != nullptr ? clicks->GetClickAction() : nullptr;
-    // Taken before the reset: the chosen entry and what of it already ran.
-    const bool downDone = click != nullptr && click->GetProcessedDown();
-    const bool upDone = click != nullptr && click->GetProcessedUp();
-    int code = click != nullptr ? static_cast<int>(click->GetAction()) : ACTION_NO_CHANGE;
-    CActionData* action = click != nullptr ? click->GetActionData() : nullptr;
-    if (click != nullptr)
-    {
-        click->SetProcessedDown(false);
-        click->SetProcessedUp(false);
-    }
-    if (clicks != nullptr)
-        clicks->Reset();
-    if (click == nullptr)
-    {
-        CLogger::LogDebug(L"ProcessButtonAction - _BUTTON_TIMECLICK: Releasing button but CLICK was null!");
-        return 1;
-    }
+// The rest of a timed click's chosen entry at the release: what of it has not
+// run yet (an entry that ran once never runs again).
+void FinishEntry(const Event& e, CBRMPTimedClick& click)
+{
+    // Taken before the reset: what of the entry already ran.
+    const bool downDone = click.GetProcessedDown();
+    const bool upDone = click.GetProcessedUp();
+    int code = static_cast<int>(click.GetAction());
+    CActionData* action = click.GetActionData();
+    click.SetProcessedDown(false);
+    click.SetProcessedUp(false);
     // The entries name physical buttons; with the buttons swapped the click
     // must come from the other one.
     if (::GetSystemMetrics(SM_SWAPBUTTON) != 0)
@@ -305,6 +287,64 @@ BYTE TimedClicks(const Event& e)
                             e.click);
     }
     delete action;
+}
+
+// A "Button Held" press that a reload found in progress, on a copy of its list
+// (the list goes with the old profiles): the entries with what of them ran,
+// the entry chosen (-1 while the press still waited: the hold chooses at the
+// release, as it does for every entry but the last), and where it acts.
+struct CarriedTimedClick
+{
+    // Read for its entries, times and flags only: it names the old profile.
+    std::unique_ptr<CBRMPTimedClicks> list;
+    int entry = -1;
+    DWORD pressTime = 0;
+    int layer = 0;
+    BYTE replayed = 0;
+    HWND window = nullptr;
+};
+CarriedTimedClick s_carriedTimedClicks[ButtonCount];
+
+// The entry a release after held milliseconds chooses (the list's own choice,
+// CBRMPTimedClicks::GetClickAction, for a press that was not aborted).
+CBRMPTimedClick* EntryForHold(CBRMPTimedClicks& list, DWORD held)
+{
+    for (int i = TimedClickCount - 1; i >= 0; --i)
+    {
+        if ((i == 0 || list.GetEnabled(i)) && static_cast<long long>(held) > list.GetTime(i))
+            return list.GetTimedClick(i);
+    }
+    return list.GetEnabled(TimedClickCount - 1) ? list.GetTimedClick(TimedClickCount - 1) : nullptr;
+}
+} // namespace
+
+BYTE TimedClicks(const Event& e)
+{
+    CThreadLock lock(L"ProcessButtonAction - _BUTTON_TIMECLICK");
+    if (e.Down())
+    {
+        CBRMPTimedClicks* clicks = e.action != nullptr ? e.action->GetTimedClicks() : nullptr;
+        if (clicks == nullptr)
+            return 0;
+        g_pTimedClicks[e.button] = clicks;
+        clicks->SetPressed(DispatchTimedClickTimer, DispatchTimedClickAbort, static_cast<MouseButtons>(e.button),
+                           e.layer, e.replayed != 0, e.window, e.point, e.profile, g_threads.pSPIThread);
+        return 1;
+    }
+    CBRMPTimedClicks* clicks = g_pTimedClicks[e.button];
+    if (clicks == nullptr && e.action != nullptr)
+        clicks = e.action->GetTimedClicks();
+    g_pTimedClicks[e.button] = nullptr;
+    CBRMPTimedClick* click = clicks != nullptr ? clicks->GetClickAction() : nullptr;
+    if (click == nullptr)
+    {
+        if (clicks != nullptr)
+            clicks->Reset();
+        CLogger::LogDebug(L"ProcessButtonAction - _BUTTON_TIMECLICK: Releasing button but CLICK was null!");
+        return 1;
+    }
+    clicks->Reset();
+    FinishEntry(e, *click);
     return 1;
 }
 
@@ -441,4 +481,63 @@ void DispatchTimedClickAbort(CBRMPTimedClicks* list, CBRMPTimedClick* click, DWO
     }
     RunClick(*list, *click, 1);
     click->SetProcessedDown(true);
+}
+
+// --- a timed click across a reload ---------------------------------------------
+
+void CarryTimedClicksAcrossReload()
+{
+    using dispatch::CarriedTimedClick;
+    for (int button = 0; button < ButtonCount; ++button)
+    {
+        CBRMPTimedClicks* clicks = g_pTimedClicks[button];
+        // Without a list in progress, what an earlier reload carried stays.
+        if (clicks == nullptr)
+            continue;
+        CarriedTimedClick& carried = dispatch::s_carriedTimedClicks[button];
+        carried = CarriedTimedClick{};
+        carried.list = std::make_unique<CBRMPTimedClicks>(*clicks);
+        for (int i = 0; i < TimedClickCount; ++i)
+        {
+            if (clicks->GetTimedClick(i)->GetProcessedDown())
+                carried.entry = i;
+        }
+        carried.pressTime = clicks->GetPressTime();
+        carried.layer = clicks->GetLayer();
+        carried.replayed = clicks->GetReplayed() ? 1 : 0;
+        carried.window = clicks->GetWindow();
+    }
+}
+
+bool FinishPressCarriedByReload(int button, POINT point, BYTE& block, BYTE& click)
+{
+    // Another program's click of the button leaves the user's press as it is.
+    if (button < 0 || button >= ButtonCount || g_held.m_source != HeldSource::User)
+        return false;
+    dispatch::CarriedTimedClick& slot = dispatch::s_carriedTimedClicks[button];
+    if (!slot.list && g_held.CarriedDuringKeys(button) == nullptr)
+        return false;
+    CThreadLock lock(L"FinishPressCarriedByReload");
+    ReleaseCarriedDuringKeys(button, point);
+    dispatch::CarriedTimedClick carried = std::move(slot);
+    slot = dispatch::CarriedTimedClick{};
+    // The engine's press ended meanwhile (the hooks stopped): nothing of it is
+    // left to finish, and the event is the new road's.
+    if (!g_held.TookOverPress(button))
+        return false;
+    if (carried.list)
+    {
+        CBRMPTimedClick* entry = carried.entry >= 0 ? carried.list->GetTimedClick(carried.entry)
+                                                    : dispatch::EntryForHold(*carried.list, TickNow() - carried.pressTime);
+        CApplicationSettings* profile = g_engine.pCurrentApp;
+        if (profile == nullptr && g_pSettings != nullptr)
+            profile = g_pSettings->GetDefaultApp();
+        if (entry != nullptr)
+        {
+            const dispatch::Event e{button, ACTION_BUTTON_HELD, nullptr, profile, kEventUp, carried.layer,
+                                    carried.replayed, carried.window, point, block, click};
+            dispatch::FinishEntry(e, *entry);
+        }
+    }
+    return true;
 }

@@ -42,12 +42,16 @@ void ResetActionDispatchState()
 
 namespace
 {
-// A reload frees the profiles everything above points into. A layer change
-// keeps it all: the held layer button that made it still waits for its release.
+// A reload frees the profiles everything above points into (a timed click in
+// progress goes on without them). A layer change keeps it all: the held layer
+// button that made it still waits for its release.
 void OnEngineReset(EngineResetReason reason, POINT)
 {
     if (reason == EngineResetReason::SettingsReload)
+    {
+        CarryTimedClicksAcrossReload();
         ResetActionDispatchState();
+    }
 }
 
 [[maybe_unused]] const bool g_resetRegistered = AddEngineReset(OnEngineReset);

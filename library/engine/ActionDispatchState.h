@@ -38,3 +38,11 @@ extern CMovement2Scroll* g_pReplayingMTS;
 // Forgets everything above that points into the profiles (the settings reload
 // and the hook's stop call it through the engine resets).
 void ResetActionDispatchState();
+
+// A reload is about to free the lists of the "Button Held" presses in
+// progress: each goes on, on a copy, to its button's release.
+void CarryTimedClicksAcrossReload();
+// The button's next event of the user ends what a reload carried of its press:
+// the keys it holds go up and its timed click gets the rest of its entry. True
+// when that press was still the engine's (its release is then taken).
+bool FinishPressCarriedByReload(int button, POINT point, BYTE& block, BYTE& click);

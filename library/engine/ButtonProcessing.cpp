@@ -491,6 +491,14 @@ int ProcessButton(int button, int kind, bool skipWindowCheck, POINT point, BYTE&
             UpdateProfile(button, kind, window, point, fixUp);
     }
 
+    // A press from before a reload ends as it began, whatever the button does
+    // now (a press after a release nobody saw ends it too).
+    if (FinishPressCarriedByReload(button, point, block, click) && kind == kEventUp)
+    {
+        g_held.HandledRelease(button);
+        return 1;
+    }
+
     CApplicationSettings* profile = g_engine.pCurrentApp;
     if (profile == nullptr)
         return 0;

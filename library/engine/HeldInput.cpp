@@ -120,6 +120,7 @@ void CHeldInput::HoldDuringKeys(int button, int layer, const wchar_t* keys)
         return;
     m_duringKeys[button] = keys != nullptr ? keys : L"";
     m_duringLayer[button] = layer;
+    m_carriedDuring &= ~Bit(button);
     SetBits(m_holds, 1u << (kDuringShift + button), true);
 }
 
@@ -128,13 +129,18 @@ void CHeldInput::EndDuringKeys(int button)
     if (button < 0 || button >= kButtons)
         return;
     m_duringKeys[button].clear();
+    m_carriedDuring &= ~Bit(button);
     SetBits(m_holds, 1u << (kDuringShift + button), false);
 }
 
-void CHeldInput::ForgetDuringKeys()
+void CHeldInput::CarryDuringKeys()
 {
-    for (int button = 0; button < kButtons; ++button)
-        EndDuringKeys(button);
+    m_carriedDuring |= (m_holds.load(std::memory_order_relaxed) >> kDuringShift) & ((1u << kButtons) - 1);
+}
+
+const wchar_t* CHeldInput::CarriedDuringKeys(int button) const
+{
+    return (m_carriedDuring & Bit(button)) != 0 ? m_duringKeys[button].c_str() : nullptr;
 }
 
 const wchar_t* CHeldInput::DuringKeys(int button, int layer) const
@@ -220,6 +226,7 @@ void CHeldInput::Forget()
     m_layerButton = -1;
     for (std::wstring& keys : m_duringKeys)
         keys.clear();
+    m_carriedDuring = 0;
     m_source = HeldSource::User;
 }
 

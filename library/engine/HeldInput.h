@@ -85,8 +85,11 @@ public:
     void EndDuringKeys(int button);
     // The keys button holds pressed on layer, or null.
     const wchar_t* DuringKeys(int button, int layer) const;
-    // The profiles whose slots flag the held keys are going (a reload).
-    void ForgetDuringKeys();
+    // The profiles whose slots flag the held keys are going (a reload): the
+    // record alone carries the keys to the end of the button's press.
+    void CarryDuringKeys();
+    // The keys a reload carried for button, or null.
+    const wchar_t* CarriedDuringKeys(int button) const;
 
     // --- the questions ---
     // Does the user hold a button (a press the engine took over included)?
@@ -152,6 +155,7 @@ private:
     int m_layerButton = -1;
     std::wstring m_duringKeys[kButtons];
     int m_duringLayer[kButtons] = {};
+    unsigned m_carriedDuring = 0;   // bit = button
 
 public:
     // The source of the event being handled (the mouse hook sets it for its

@@ -113,10 +113,13 @@ bool ArmRepeat(int delay, bool onlyIfRunning)
     return true;
 }
 
-// The end of a repetition that does not continue.
+// The end of a repetition that does not continue. A repeat started since its
+// timer fired (the hook thread, once the lock was let go) keeps its marks.
 void EndRepeat()
 {
-    SetRepeatTimer(0);
+    SlimLock guard(g_slotLock);
+    if (g_uRepeatTimer == 0)
+        SetRepeatTimer(0);
 }
 } // namespace
 

@@ -15,10 +15,14 @@ namespace
 {
 constexpr int kBusyRetryMs = 10;
 
-void DeletePendingScroll()
+// The record goes without its release: the engine's press of its button ends
+// with it, but for keep, a button whose new press the caller has just taken.
+void DeletePendingScroll(int keep = -1)
 {
     PendingScroll* pending = g_pPendingScroll;
     g_pPendingScroll = nullptr;
+    if (pending != nullptr && pending->button != keep)
+        g_held.DropTakenOver(pending->button);
     delete pending;
 }
 
@@ -74,7 +78,7 @@ bool SetPendingScroll(int kind, int button, POINT point, CApplicationSettings* p
     if (kind != 1 && kind != 2)
         return false;
     CThreadLock lock(L"SetPendingScroll");
-    DeletePendingScroll();
+    DeletePendingScroll(button);
     g_pPendingScroll = new PendingScroll{kind, button, point, profile};
     if (!StartQTTimer(ms, kind == 1 ? HScrollTimerCallback : VScrollTimerCallback, SlotOfKind(kind)))
     {

@@ -16,7 +16,9 @@ struct PendingScroll
 extern PendingScroll* g_pPendingScroll;
 
 // Replaces the pending record and arms slot 1 (kind 1) or 2 (kind 2) with the
-// matching callback. False when the timer could not be created.
+// matching callback. False when the timer could not be created. The caller has
+// taken button's press over (HeldInput); a record replaced or dropped before
+// its release ends the press of its own button.
 bool SetPendingScroll(int kind, int button, POINT point, CApplicationSettings* profile, int ms);
 void DropPendingScroll();
 

@@ -168,8 +168,9 @@ void OnEngineReset(EngineResetReason reason, POINT point)
             origin.profile = nullptr;
         for (auto& keys : g_stickyKeys)
             keys.clear();
-        // The slots that flag held "during" keys go with the old profiles.
-        g_held.ForgetDuringKeys();
+        // The slots that flag held "during" keys go with the old profiles; the
+        // keys stay down until the button's release.
+        g_held.CarryDuringKeys();
         ForgetChord();
         DropPendingScroll();
     }
@@ -531,9 +532,28 @@ void ResetOtherSticky(POINT point, int button, bool keepScroll)
     }
 }
 
+bool ReleaseCarriedDuringKeys(int button, POINT point)
+{
+    if (g_held.CarriedDuringKeys(button) == nullptr)
+        return false;
+    CThreadLock lock(L"ReleaseCarriedDuringKeys");
+    const wchar_t* carried = g_held.CarriedDuringKeys(button);
+    if (carried == nullptr)
+        return false;
+    const std::wstring keys = carried;
+    g_held.EndDuringKeys(button);
+    if (CLogger::DebugEnabled())
+        CLogger::LogDebug(L"Releasing keys '%s' of button %d, held across a reload", keys.c_str(), button);
+    if (!keys.empty())
+        SendKeyStateWhileDown(keys.c_str(), true, point, nullptr);
+    return true;
+}
+
 void ResetDuringKeys(POINT point)
 {
     CThreadLock lock(L"ResetDuringKeys");
+    for (int b = 0; b < kButtons; ++b)
+        ReleaseCarriedDuringKeys(b, point);
     CApplicationSettings* profile = g_engine.pCurrentApp;
     if (profile == nullptr)
         return;

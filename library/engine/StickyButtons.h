@@ -69,7 +69,12 @@ void ResetSticky(POINT point, int kind, int layer, int button);
 bool EndStickyByPress(int button, int layer);
 void ResetAllSticky(POINT point);
 void ResetOtherSticky(POINT point, int button, bool keepScroll);
+// The keys held while a button is held go up: those the slots of the current
+// layer flag, and those a reload carried.
 void ResetDuringKeys(POINT point);
+// The keys a held button pressed before a reload go up (its press ends, or the
+// layer or profile it belonged to does); true when there were such keys.
+bool ReleaseCarriedDuringKeys(int button, POINT point);
 // A key was released (keyboard hook, with the ResetSticky/Key option): the
 // sticky actions of every button end; control keeps a sticky scroll.
 void ResetStickyByKey(POINT point, bool control);

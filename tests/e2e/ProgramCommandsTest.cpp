@@ -5,13 +5,15 @@
 // button that clicks another is held gives that click once and the held
 // button the new layer's action; one while a "Button Held" press holds its
 // keys releases them, and one that hands a held button back to the system
-// leaves nothing for "/exit" to release.
+// leaves nothing for "/exit" to release; "/reload" while buttons are held
+// lets what each pressed go once at its release, and performs nothing again.
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <shellapi.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -292,4 +294,70 @@ TEST_F(ProgramCommands, AButtonALayerFromALaterStartHandsBackToTheSystemIsNotRel
     ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kRight));
     ASSERT_TRUE(m_probe->WaitForRecord(Named(L"WM_RBUTTONUP"))) << m_probe->Describe();
     EXPECT_EQ(m_probe->Records(Named(L"WM_XBUTTONUP")).size(), 1u) << m_probe->Describe();
+}
+
+TEST_F(ProgramCommands, AReloadWhileButtonsAreHeldEndsEachPressOnceAtItsRelease)
+{
+    // X1 holds Ctrl while it is held; held past 300 ms, X2 holds Ctrl until
+    // its release and the middle button types "long". All with the dialog's
+    // defaults: only to their window, and the button itself blocked.
+    CSettings settings(false, GetStartupMouseInfo());
+    CApplicationSettings* probe = brmptest::AddProbeProfile(settings, L"BrmpProbe");
+    probe->SetActions(XLeft, 0, ACTION_SIMULATED_KEYS);
+    probe->SetKeystrokes(XLeft, 0, L"{CTRL}", KEYMODE_DURING, 0, true, true, false, false);
+    const auto heldFor300 = [&](int button, const wchar_t* keys, int keyMode) {
+        auto* clicks = new CBRMPTimedClicks();
+        CBRMPTimedClick quick;
+        quick.SetAction(ACTION_NO_CHANGE);
+        clicks->SetTimedClick(0, quick);
+        CBRMPTimedClick held;
+        held.SetAction(ACTION_SIMULATED_KEYS);
+        held.SetKeys(keys);
+        held.SetSendKeyAction(keyMode);
+        held.SetSendKeyWhenActive(true);
+        held.SetBlockMouse(true);
+        clicks->SetTimedClick(1, held);
+        clicks->SetTime(1, 300);
+        clicks->SetEnabled(1, true);
+        clicks->SetReleaseOnUp(true);
+        probe->SetTimedClicks(button, 0, clicks);
+        probe->SetActions(button, 0, ACTION_BUTTON_HELD);
+    };
+    heldFor300(XRight, L"{CTRL}", KEYMODE_DURING);
+    heldFor300(Middle, L"long", KEYMODE_PRESSED);
+    ASSERT_NO_FATAL_FAILURE(StartWithProbe(settings));
+
+    const auto ctrl = [&](const wchar_t* message) { return m_probe->Records(Named(message, L"vk", VK_CONTROL)).size(); };
+    // Held until the press has acted, reloaded, released; true once the release has acted.
+    const auto heldAcrossAReload = [&](int button, const std::function<bool()>& pressed,
+                                       const std::function<bool()>& released) {
+        PhysicalInput::HeldButton held(button);
+        if (!held.Held() || !brmptest::WaitFor(pressed))
+            return ::testing::AssertionFailure() << "the press did not act\n" << m_probe->Describe();
+        const int loads = m_program.LogCount(kLoaded);
+        if (!m_program.StartLater(L"/debug /reload") || !brmptest::WaitFor([&] { return m_program.LogCount(kLoaded) > loads; }, 20000))
+            return ::testing::AssertionFailure() << "no reload\n" << m_program.LogTail();
+        if (!held.Release() || !brmptest::WaitFor(released))
+            return ::testing::AssertionFailure() << "the release did not act\n" << m_probe->Describe() << m_program.LogTail();
+        return ::testing::AssertionSuccess();
+    };
+    ASSERT_TRUE(heldAcrossAReload(PhysicalInput::kBack, [&] { return ctrl(L"WM_KEYDOWN") == 1; },
+                                  [&] { return ctrl(L"WM_KEYUP") == 1; }))
+        << "Ctrl stays down";
+    ASSERT_TRUE(heldAcrossAReload(PhysicalInput::kForward, [&] { return ctrl(L"WM_KEYDOWN") == 2; },
+                                  [&] { return ctrl(L"WM_KEYUP") == 2; }))
+        << "Ctrl stays down";
+    const auto typed = [&](wchar_t c) { return m_probe->Records(Named(L"WM_CHAR", L"char", c)).size(); };
+    ASSERT_TRUE(heldAcrossAReload(PhysicalInput::kMiddle, [&] { return typed(L'g') == 1; }, [] { return true; }));
+
+    // Nothing of it is left in the input queue's list, for a stop to release
+    // while the user may be holding Ctrl.
+    ASSERT_TRUE(m_program.StartLater(L"/debug /disable"));
+    ASSERT_TRUE(m_program.WaitForLog("Exiting SendInput thread.")) << m_program.LogTail();
+    // A click after the stop comes after anything the release or the stop sent.
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kRight));
+    ASSERT_TRUE(m_probe->WaitForRecord(Named(L"WM_RBUTTONUP"))) << m_probe->Describe();
+    EXPECT_EQ(ctrl(L"WM_KEYDOWN"), 2u) << "a held button pressed Ctrl again\n" << m_probe->Describe();
+    EXPECT_EQ(ctrl(L"WM_KEYUP"), 2u) << "the stop released a Ctrl\n" << m_probe->Describe() << m_program.LogTail();
+    EXPECT_EQ(typed(L'l'), 1u) << "\"long\" was typed again\n" << m_probe->Describe();
 }

@@ -2,7 +2,9 @@
 // profile limited to its left part and one for the whole window, the library's
 // hooks in this process, a settings file that no longer parses, and xdotool
 // clicking the middle button in either part. A reload keeps a sticky drag
-// whose action stays; a changed action and a stop of the hooks end it.
+// whose action stays; a changed action and a stop of the hooks end it. A
+// wheel's release that a reload or a tilt drops leaves mouse-over switching
+// on, onto a second window.
 
 #include <gtest/gtest.h>
 
@@ -16,6 +18,8 @@
 #include "ApplicationSettings.h"
 #include "Control.h"
 #include "Folders.h"
+#include "Globals.h"
+#include "ScrollTimers.h"
 #include "Hooks.h"
 #include "IsolatedSettings.h"
 #include "MouseInfo.h"
@@ -31,6 +35,7 @@ using namespace brmptest;
 namespace
 {
 const wchar_t kTitle[] = L"Brmp Reload Window";
+const wchar_t kOtherTitle[] = L"Brmp Reload Other Window";
 constexpr LONG kAreaWidth = 200;
 
 class SettingsReloadEndToEnd : public ProbeSuite<SettingsReloadEndToEnd>
@@ -45,7 +50,23 @@ protected:
         options.rect = RECT{80, 100, 680, 500};
         // A press soon after a release is a press, not a double click.
         options.doubleClicks = false;
-        StartProbes({options});
+        StartProbes({options, Placed(kOtherTitle, RECT{760, 100, 1200, 500})});
+    }
+
+    static bool InForce(const wchar_t* title)
+    {
+        const CApplicationSettings* profile = g_engine.pCurrentApp;
+        return profile != nullptr && profile->GetDescription() != nullptr && std::wstring(profile->GetDescription()) == title;
+    }
+    // Rests the pointer in the window; true once its profile is in force.
+    static ::testing::AssertionResult RestIn(Probe& probe, const wchar_t* title)
+    {
+        const POINT at = probe.Center();
+        if (!PhysicalInput::MoveTo(at.x, at.y))
+            return ::testing::AssertionFailure() << "no move";
+        if (!WaitFor([&] { return InForce(title); }))
+            return ::testing::AssertionFailure() << "the window's profile never came in force";
+        return ::testing::AssertionSuccess();
     }
 
     static void TypeOnMiddle(CApplicationSettings* profile, const wchar_t* keys)
@@ -135,4 +156,41 @@ TEST_F(SettingsReloadEndToEnd, AReloadKeepsAStickyDragWhoseActionStaysAndEndsOne
     const std::vector<std::wstring> released = {L"WM_LBUTTONUP", L"WM_LBUTTONDOWN"};
     EXPECT_EQ(clicks(1), released) << "a click after the start ended a drag that was no longer there";
     clicks(1);
+}
+
+TEST_F(SettingsReloadEndToEnd, AWheelReleaseThatAReloadOrATiltDropsLeavesMouseOverSwitchingOn)
+{
+    CSettings settings(false, CMouseInfo());
+    settings.m_bSwitchOnMouseOver = true;
+    CApplicationSettings* profile = AddProbeProfile(settings, kTitle);
+    // A notch down types "d" and a tilt right "t"; the wheel's release waits
+    // for it to rest a minute, the tilt's a moment.
+    profile->SetActions(WheelDown, 0, ACTION_SIMULATED_KEYS);
+    profile->SetKeystrokes(WheelDown, 0, L"d", 0, 0, true, true, false, false);
+    profile->SetIgnoreVScroll(true);
+    profile->SetIgnoreVScrollTime(60000);
+    profile->SetActions(TiltRight, 0, ACTION_SIMULATED_KEYS);
+    profile->SetKeystrokes(TiltRight, 0, L"t", 0, 0, true, true, false, false);
+    profile->SetIgnoreHScroll(true);
+    profile->SetIgnoreHScrollTime(1);
+    AddProbeProfile(settings, kOtherTitle, 2);
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+    const auto typed = [](wchar_t c) { return ProbeAt().WaitForRecord(Named(L"WM_CHAR", L"char", c)).has_value(); };
+
+    ASSERT_TRUE(RestIn(ProbeAt(), kTitle));
+    ProbeAt().Clear();
+    ASSERT_TRUE(PhysicalInput::Wheel(-1));
+    ASSERT_TRUE(typed(L'd')) << ProbeAt().Describe();
+    ASSERT_TRUE(UpdateSettings());
+    EXPECT_TRUE(RestIn(ProbeAt(1), kOtherTitle)) << "the reload kept the wheel held";
+
+    ASSERT_TRUE(RestIn(ProbeAt(), kTitle));
+    ProbeAt().Clear();
+    ASSERT_TRUE(PhysicalInput::Wheel(-1));
+    ASSERT_TRUE(typed(L'd')) << ProbeAt().Describe();
+    ASSERT_TRUE(PhysicalInput::HorizontalWheel(1));
+    ASSERT_TRUE(typed(L't')) << ProbeAt().Describe();
+    // The tilt's own release ends its record; the pointer moves after it.
+    ASSERT_TRUE(WaitFor([] { return g_pPendingScroll == nullptr; }));
+    EXPECT_TRUE(RestIn(ProbeAt(1), kOtherTitle)) << "the tilt's record kept the wheel held";
 }

@@ -1,5 +1,6 @@
 // The repeat timer and the timer-queue slots: repeats reach the window while
-// held and end for good when stopped, also when a stop races a repetition.
+// held and end for good when stopped, also when a stop races a repetition; a
+// repetition that ends its repeat leaves a new one its marks.
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include "EngineTestSupport.h"
 #include "HookedProbeTest.h"
 #include "Globals.h"
+#include "HeldInput.h"
 #include "Hooks.h"
 #include "Logger.h"
 #include "LayerTestSupport.h"
@@ -224,5 +226,34 @@ TEST_F(RepeatEndToEnd, ARepeatEndsWhenTheWindowUnderItBelongsToAnotherProfile)
     EXPECT_TRUE(enginetest::WaitFor([] { return g_nRepeatButton.load() == -1; }));
     EXPECT_NE(enginetest::LogSince(offset).find("Cancelling repeat timer"), std::string::npos);
     EXPECT_TRUE(m_probe->Records(Named(L"WM_MOUSEWHEEL")).empty()) << m_probe->Describe();
+}
+
+// The lock's clock is read as the lock is let go: there this one starts a
+// repeat, as the hook thread does the moment it gets the lock.
+std::atomic<DWORD> g_startRepeatOn{0};
+DWORD StartRepeatAsTheLockGoes()
+{
+    const DWORD self = ::GetCurrentThreadId();
+    if (g_startRepeatOn.load() == self && CThreadLock::m_sdwOwner == self && CThreadLock::m_snEntryCount == 1 &&
+        g_nRepeatButton.load() < 0 && g_startRepeatOn.exchange(0) == self)
+        StartRepeat(2, 60000);
+    return ::GetTickCount();
+}
+
+TEST_F(RepeatEndToEnd, ARepetitionThatEndsItsRepeatLeavesTheMarksOfOneStartedAsItLetsTheLockGo)
+{
+    m_guard->Profile()->SetActions(2, 0, ACTION_MOUSE_WHEEL_UP);
+    // The window in force is not the foreground probe: the repetition finds
+    // another profile and ends the repeat.
+    g_engine.hCurrentWnd = ::GetDesktopWindow();
+    ASSERT_TRUE(StartRepeat(2, 60000));
+    g_startRepeatOn = ::GetCurrentThreadId();
+    SetLockTickSource(StartRepeatAsTheLockGoes);
+    RepeatTimerProc(g_idRepeatTimer.load(), 0, ID_TIMER_REPEAT_SLOT, 0, 0);
+    SetLockTickSource(nullptr);
+    ASSERT_EQ(g_startRepeatOn.load(), 0u) << "no repeat started as the lock went";
+    EXPECT_TRUE(QTTimerActive(ID_TIMER_REPEAT_SLOT));
+    EXPECT_NE(g_idRepeatTimer.load(), 0u) << "the new repeat lost its timer's mark";
+    EXPECT_TRUE(g_held.AnythingHeld()) << "the new repeat is not held";
 }
 } // namespace
