@@ -120,19 +120,22 @@ BYTE SimulatedKeys(const Event& e)
         return 0;
     const CActionData& action = *e.action;
     e.block = action.BlockMouse() ? 1 : 0;
-    if (CheckActiveWindow(e, action) == WindowCheck::Skip)
+    const bool held = e.profile != nullptr && CApplicationSettings::ValidSlot(e.button, e.layer) &&
+                      e.profile->GetResetKeys(e.button, e.layer);
+    const KeyModeWork work = KeyModeWorkFor(action.KeyAction(), e.kind, held);
+    // Keys the press holds down come up at its release, whatever window came
+    // in front meanwhile (a Ctrl+click that opened one, say).
+    if (work != KeyModeWork::HoldRelease && CheckActiveWindow(e, action) == WindowCheck::Skip)
         return 1;
 
     const wchar_t* keys = action.GetKeys();
-    const bool held = e.profile != nullptr && CApplicationSettings::ValidSlot(e.button, e.layer) &&
-                      e.profile->GetResetKeys(e.button, e.layer);
     BYTE result = 1;
-    switch (KeyModeWorkFor(action.KeyAction(), e.kind, held))
+    switch (work)
     {
     case KeyModeWork::SendOnce:
     case KeyModeWork::SendOnceRelease:
     {
-        const bool release = KeyModeWorkFor(action.KeyAction(), e.kind, held) == KeyModeWork::SendOnceRelease;
+        const bool release = work == KeyModeWork::SendOnceRelease;
         SetHeld(e, false);
         SendKeysStateSingleShot(keys, e.point, e.window, release, false);
         break;

@@ -4,7 +4,8 @@
 // record what reached them: the remapped action, never the original click;
 // another program's click of a button the user holds is its own click, and
 // leaves a sticky drag the user holds as it is; a physical click of the
-// button a sticky drag holds drops the drag.
+// button a sticky drag holds drops the drag; keys a button holds come up at
+// its release whatever window came in front meanwhile.
 
 #include <gtest/gtest.h>
 
@@ -50,6 +51,7 @@ struct Slot
     int code;
     const wchar_t* keys = nullptr;   // simulated keys
     int keyMode = 0;
+    bool onlyToItsWindow = false;   // the keys go only while the profile's window is active
 };
 
 struct BoundProfile
@@ -100,7 +102,8 @@ protected:
             {
                 profile->SetActions(slot.button, slot.layer, slot.code);
                 if (slot.keys != nullptr)
-                    profile->SetKeystrokes(slot.button, slot.layer, slot.keys, slot.keyMode, 0, false, true, false, false);
+                    profile->SetKeystrokes(slot.button, slot.layer, slot.keys, slot.keyMode, 0, slot.onlyToItsWindow, true,
+                                           false, false);
             }
         }
         return IsolatedSettings::LoadAndHook(settings);
@@ -305,6 +308,24 @@ TEST_F(ActionDispatchEndToEnd, KeyModesSendOnThePressOnTheReleaseOrHoldWhileTheB
     const auto up = MainProbe().WaitForRecord(Named(L"WM_KEYUP", L"vk", 'C'));
     ASSERT_TRUE(up) << MainProbe().Describe();
     EXPECT_GT(up->Value(L"seq"), fence);
+}
+
+TEST_F(ActionDispatchEndToEnd, KeysAButtonHoldsComeUpAtItsReleaseAfterAnotherWindowCameInFront)
+{
+    // X1 holds Ctrl with the dialog's defaults: only while its window is
+    // active, and the button itself blocked. While it is held another window
+    // comes in front, as one a Ctrl+click opens does.
+    ASSERT_TRUE(LoadAndHook({{kMainTitle, {{kXLeft, 0, kSimulatedKeys, L"{CTRL}", 2, true}}}}));
+    ASSERT_TRUE(MoveThere(Inside(MainProbe())));
+    MainProbe().Clear();
+    OtherProbe().Clear();
+    PhysicalInput::HeldButton back(PhysicalInput::kBack);
+    ASSERT_TRUE(back.Held());
+    ASSERT_TRUE(MainProbe().WaitForRecord(Named(L"WM_KEYDOWN", L"vk", VK_CONTROL))) << MainProbe().Describe();
+    ASSERT_TRUE(OtherProbe().Activate());
+    ASSERT_TRUE(back.Release());
+    EXPECT_TRUE(OtherProbe().WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_CONTROL)))
+        << "Ctrl stays down\n" << OtherProbe().Describe() << MainProbe().Describe();
 }
 
 TEST_F(ActionDispatchEndToEnd, AHeldLayerButtonSwitchesTheLayerWhileHeldAndReturnsOnRelease)
