@@ -70,7 +70,17 @@ protected:
         ASSERT_TRUE(m_program.LogHas("Successfully created the mouse hook thread.")) << m_program.Log();
     }
 
-        // A click on the tray icon. The pointer must move for each click ("mousemove
+    // One of two probe windows side by side, which report every click as it came.
+    static brmptest::ProbeOptions SideBySide(const wchar_t* title, bool left)
+    {
+        brmptest::ProbeOptions options;
+        options.title = title;
+        options.rect = left ? RECT{40, 60, 520, 460} : RECT{620, 60, 1100, 460};
+        options.doubleClicks = false;
+        return options;
+    }
+
+    // A click on the tray icon. The pointer must move for each click ("mousemove
     // --sync" waits for a motion), so successive clicks alternate between two
     // points of the icon.
     ::testing::AssertionResult ClickIcon(POINT icon, int button)
@@ -265,15 +275,9 @@ TEST_F(ProgramRemap, AStickyDragCarriedOntoAnotherProfilesWindowIsNeitherDropped
     brmptest::AddProbeProfile(settings, dragTitle)->SetActions(XLeft, 0, ACTION_STICKY_LEFT);
     brmptest::AddProbeProfile(settings, otherTitle, 2);
     ASSERT_TRUE(m_program.WriteSettings(settings));
-    brmptest::ProbeOptions options;
-    options.title = dragTitle;
-    options.rect = RECT{40, 60, 520, 460};
-    options.doubleClicks = false;
-    Probe drag(options);
+    Probe drag(SideBySide(dragTitle, true));
     ASSERT_TRUE(drag.Start());
-    options.title = otherTitle;
-    options.rect = RECT{620, 60, 1100, 460};
-    Probe other(options);
+    Probe other(SideBySide(otherTitle, false));
     ASSERT_TRUE(other.Start());
     ASSERT_NO_FATAL_FAILURE(StartProgram());
     const POINT dragAt = drag.Center();
@@ -329,15 +333,9 @@ TEST_F(ProgramRemap, AWindowARemappedClickFollowsThePointerIntoComesForwardByHov
     m_probe.reset();
     const wchar_t frontTitle[] = L"Brmp Front Window";
     const wchar_t hoverTitle[] = L"Brmp Hover Window";
-    brmptest::ProbeOptions options;
-    options.title = frontTitle;
-    options.rect = RECT{40, 60, 520, 460};
-    options.doubleClicks = false;
-    Probe front(options);
+    Probe front(SideBySide(frontTitle, true));
     ASSERT_TRUE(front.Start());
-    options.title = hoverTitle;
-    options.rect = RECT{620, 60, 1100, 460};
-    Probe hover(options);
+    Probe hover(SideBySide(hoverTitle, false));
     ASSERT_TRUE(hover.Start());
     const POINT frontAt = front.Center();
     const POINT hoverAt = hover.Center();
