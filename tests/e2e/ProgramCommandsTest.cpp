@@ -49,6 +49,31 @@ CSettings SettingsTyping(wchar_t key)
     return settings;
 }
 
+// Held past 300 ms, button performs keys in keyMode; a quicker click is its own.
+// dialogDefaults sends them only to their window and blocks the button, as
+// the dialog's defaults for a new action do.
+void HoldFor300(CApplicationSettings* profile, int button, const wchar_t* keys, int keyMode, bool dialogDefaults)
+{
+    auto* clicks = new CBRMPTimedClicks();
+    CBRMPTimedClick quick;
+    quick.SetAction(ACTION_NO_CHANGE);
+    clicks->SetTimedClick(0, quick);
+    CBRMPTimedClick held;
+    held.SetAction(ACTION_SIMULATED_KEYS);
+    held.SetKeys(keys);
+    held.SetSendKeyAction(keyMode);
+    if (dialogDefaults) {
+        held.SetSendKeyWhenActive(true);
+        held.SetBlockMouse(true);
+    }
+    clicks->SetTimedClick(1, held);
+    clicks->SetTime(1, 300);
+    clicks->SetEnabled(1, true);
+    clicks->SetReleaseOnUp(true);
+    profile->SetTimedClicks(button, 0, clicks);
+    profile->SetActions(button, 0, ACTION_BUTTON_HELD);
+}
+
 // The text of the visible message box (on this desktop only the program shows one), or empty.
 std::wstring MessageBoxText(HWND* box = nullptr)
 {
@@ -241,20 +266,7 @@ TEST_F(ProgramCommands, ALayerFromALaterStartWhileAButtonHeldPressHoldsItsKeysRe
     // X2 held past 300 ms holds Ctrl until its release; on layer 2 X2 is disabled.
     CSettings settings(false, GetStartupMouseInfo());
     CApplicationSettings* probe = brmptest::AddProbeProfile(settings, L"BrmpProbe");
-    auto* clicks = new CBRMPTimedClicks();
-    CBRMPTimedClick quick;
-    quick.SetAction(ACTION_NO_CHANGE);
-    clicks->SetTimedClick(0, quick);
-    CBRMPTimedClick held;
-    held.SetAction(ACTION_SIMULATED_KEYS);
-    held.SetKeys(L"{CTRL}");
-    held.SetSendKeyAction(KEYMODE_DURING);
-    clicks->SetTimedClick(1, held);
-    clicks->SetTime(1, 300);
-    clicks->SetEnabled(1, true);
-    clicks->SetReleaseOnUp(true);
-    probe->SetTimedClicks(XRight, 0, clicks);
-    probe->SetActions(XRight, 0, ACTION_BUTTON_HELD);
+    HoldFor300(probe, XRight, L"{CTRL}", KEYMODE_DURING, false);
     probe->SetActions(XRight, 1, ACTION_DISABLE);
     ASSERT_NO_FATAL_FAILURE(StartWithProbe(settings));
 
@@ -305,26 +317,8 @@ TEST_F(ProgramCommands, AReloadWhileButtonsAreHeldEndsEachPressOnceAtItsRelease)
     CApplicationSettings* probe = brmptest::AddProbeProfile(settings, L"BrmpProbe");
     probe->SetActions(XLeft, 0, ACTION_SIMULATED_KEYS);
     probe->SetKeystrokes(XLeft, 0, L"{CTRL}", KEYMODE_DURING, 0, true, true, false, false);
-    const auto heldFor300 = [&](int button, const wchar_t* keys, int keyMode) {
-        auto* clicks = new CBRMPTimedClicks();
-        CBRMPTimedClick quick;
-        quick.SetAction(ACTION_NO_CHANGE);
-        clicks->SetTimedClick(0, quick);
-        CBRMPTimedClick held;
-        held.SetAction(ACTION_SIMULATED_KEYS);
-        held.SetKeys(keys);
-        held.SetSendKeyAction(keyMode);
-        held.SetSendKeyWhenActive(true);
-        held.SetBlockMouse(true);
-        clicks->SetTimedClick(1, held);
-        clicks->SetTime(1, 300);
-        clicks->SetEnabled(1, true);
-        clicks->SetReleaseOnUp(true);
-        probe->SetTimedClicks(button, 0, clicks);
-        probe->SetActions(button, 0, ACTION_BUTTON_HELD);
-    };
-    heldFor300(XRight, L"{CTRL}", KEYMODE_DURING);
-    heldFor300(Middle, L"long", KEYMODE_PRESSED);
+    HoldFor300(probe, XRight, L"{CTRL}", KEYMODE_DURING, true);
+    HoldFor300(probe, Middle, L"long", KEYMODE_PRESSED, true);
     ASSERT_NO_FATAL_FAILURE(StartWithProbe(settings));
 
     const auto ctrl = [&](const wchar_t* message) { return m_probe->Records(Named(message, L"vk", VK_CONTROL)).size(); };
