@@ -123,10 +123,20 @@ BYTE SimulatedKeys(const Event& e)
     const bool held = e.profile != nullptr && CApplicationSettings::ValidSlot(e.button, e.layer) &&
                       e.profile->GetResetKeys(e.button, e.layer);
     const KeyModeWork work = KeyModeWorkFor(action.KeyAction(), e.kind, held);
-    // Keys the press holds down come up at its release, whatever window came
-    // in front meanwhile (a Ctrl+click that opened one, say).
-    if (work != KeyModeWork::HoldRelease && CheckActiveWindow(e, action) == WindowCheck::Skip)
+    // Keys held down come up at the release or click that ends them, whatever
+    // window came in front meanwhile (a Ctrl+click that opened one, say).
+    const bool endsHeldKeys = work == KeyModeWork::HoldRelease ||
+                              (work == KeyModeWork::StickyHold && StickyKeysHeld(e.button, e.layer));
+    if (!endsHeldKeys && CheckActiveWindow(e, action) == WindowCheck::Skip)
         return 1;
+    // Another program's click of the button whose press holds the user's keys
+    // is its own: the keys are down already, and stay so until the user's release.
+    if (work == KeyModeWork::HoldRelease && g_held.m_source == HeldSource::OtherProgram &&
+        g_held.TookOverUsersPress(e.button))
+    {
+        CLogger::LogDebug(L"SimKeys: Another program's release leaves the keys the user's press holds");
+        return SimulatedKeysResult(e.block != 0, 1);
+    }
 
     const wchar_t* keys = action.GetKeys();
     BYTE result = 1;

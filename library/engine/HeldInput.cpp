@@ -55,6 +55,11 @@ bool CHeldInput::TookOverPress(int button) const
     return (m_takenOver[Source()].load(std::memory_order_relaxed) & Bit(button)) != 0;
 }
 
+bool CHeldInput::TookOverUsersPress(int button) const
+{
+    return (m_takenOver[0].load(std::memory_order_relaxed) & Bit(button)) != 0;
+}
+
 bool CHeldInput::PressSeen(int button) const
 {
     const int s = Source();

@@ -44,6 +44,9 @@ public:
     // release cancelled): whoever made it.
     void DropTakenOver(int button);
     bool TookOverPress(int button) const;
+    // The engine took over a press of the user's own (not another program's)
+    // whose release is still to come.
+    bool TookOverUsersPress(int button) const;
     // The press was handled here, or the button is still held while a layer
     // change replays its release (the hook clears its mark before a release
     // reaches the engine).

@@ -358,6 +358,11 @@ const wchar_t* GetStickyKeys(int button, int layer)
     return ValidSlot(button, layer) ? StickyKeys(button, layer).c_str() : L"";
 }
 
+bool StickyKeysHeld(int button, int layer)
+{
+    return g_nStickyState[STICKY_KEYHOLD] >= 1 && ValidSlot(button, layer) && !StickyKeys(button, layer).empty();
+}
+
 void ResetSticky(POINT point, int kind, int layer, int button)
 {
     if (kind < 0 || kind >= StickyKindCount)

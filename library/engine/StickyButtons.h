@@ -59,6 +59,9 @@ bool StickyKeyHold(POINT point, HWND window, int button, int layer, const wchar_
 // Keys a sticky repeat or hold has pressed for a slot (button + layer x 9);
 // empty when none.
 const wchar_t* GetStickyKeys(int button, int layer);
+// The sticky key hold is engaged and holds the keys of that slot: its next
+// click lets them go.
+bool StickyKeysHeld(int button, int layer);
 
 void ResetSticky(POINT point, int kind, int layer, int button);
 // A press of button (Left to XRight) that no action took over ends the sticky

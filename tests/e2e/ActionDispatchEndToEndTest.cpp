@@ -310,12 +310,15 @@ TEST_F(ActionDispatchEndToEnd, KeyModesSendOnThePressOnTheReleaseOrHoldWhileTheB
     EXPECT_GT(up->Value(L"seq"), fence);
 }
 
-TEST_F(ActionDispatchEndToEnd, KeysAButtonHoldsComeUpAtItsReleaseAfterAnotherWindowCameInFront)
+TEST_F(ActionDispatchEndToEnd, KeysAButtonHoldsComeUpAtTheClickThatEndsThemAfterAnotherWindowCameInFront)
 {
-    // X1 holds Ctrl with the dialog's defaults: only while its window is
-    // active, and the button itself blocked. While it is held another window
-    // comes in front, as one a Ctrl+click opens does.
-    ASSERT_TRUE(LoadAndHook({{kMainTitle, {{kXLeft, 0, kSimulatedKeys, L"{CTRL}", 2, true}}}}));
+    // With the dialog's defaults (only while its window is active, the button
+    // itself blocked) X1 holds Ctrl while it is held, and X2 holds Shift from
+    // one click to the next. Meanwhile another window comes in front, as one
+    // a Ctrl+click opens does.
+    ASSERT_TRUE(LoadAndHook({{kMainTitle,
+                              {{kXLeft, 0, kSimulatedKeys, L"{CTRL}", KEYMODE_DURING, true},
+                               {kXRight, 0, kSimulatedKeys, L"{SHIFT}", KEYMODE_STICKY_HOLD, true}}}}));
     ASSERT_TRUE(MoveThere(Inside(MainProbe())));
     MainProbe().Clear();
     OtherProbe().Clear();
@@ -326,6 +329,14 @@ TEST_F(ActionDispatchEndToEnd, KeysAButtonHoldsComeUpAtItsReleaseAfterAnotherWin
     ASSERT_TRUE(back.Release());
     EXPECT_TRUE(OtherProbe().WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_CONTROL)))
         << "Ctrl stays down\n" << OtherProbe().Describe() << MainProbe().Describe();
+
+    ASSERT_TRUE(MainProbe().Activate());
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kForward));
+    ASSERT_TRUE(MainProbe().WaitForRecord(Named(L"WM_KEYDOWN", L"vk", VK_SHIFT))) << MainProbe().Describe();
+    ASSERT_TRUE(OtherProbe().Activate());
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kForward));
+    EXPECT_TRUE(OtherProbe().WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_SHIFT)))
+        << "Shift stays down\n" << OtherProbe().Describe() << MainProbe().Describe();
 }
 
 TEST_F(ActionDispatchEndToEnd, AHeldLayerButtonSwitchesTheLayerWhileHeldAndReturnsOnRelease)
@@ -354,7 +365,8 @@ TEST_F(ActionDispatchEndToEnd, AHeldLayerButtonSwitchesTheLayerWhileHeldAndRetur
 
 TEST_F(ActionDispatchEndToEnd, AnotherProgramClickingTheButtonTheUserHoldsLeavesTheUsersPressToItsOwnRelease)
 {
-    ASSERT_TRUE(LoadAndHook({{kMainTitle, {{kMiddle, 0, kLeftClickAction}}}}));
+    ASSERT_TRUE(LoadAndHook(
+        {{kMainTitle, {{kMiddle, 0, kLeftClickAction}, {kXLeft, 0, kSimulatedKeys, L"{CTRL}", KEYMODE_DURING, true}}}}));
     MainProbe().Clear();
     ASSERT_TRUE(MoveThere(Inside(MainProbe())));
     PhysicalInput::HeldButton middle(PhysicalInput::kMiddle);
@@ -373,6 +385,24 @@ TEST_F(ActionDispatchEndToEnd, AnotherProgramClickingTheButtonTheUserHoldsLeaves
     ASSERT_TRUE(Fence(MainProbe(), fence));
     EXPECT_EQ(MainProbe().Records(Named(L"WM_LBUTTONUP")).size(), 2u) << "a stray click at the release\n" << MainProbe().Describe();
     EXPECT_FALSE(Has(MainProbe(), L"WM_MBUTTONUP")) << MainProbe().Describe();
+
+    // X1 holds Ctrl while the user holds it: another program's click of X1
+    // meanwhile leaves Ctrl down until the user's release.
+    PhysicalInput::HeldButton back(PhysicalInput::kBack);
+    ASSERT_TRUE(back.Held());
+    ASSERT_TRUE(MainProbe().WaitForRecord(Named(L"WM_KEYDOWN", L"vk", VK_CONTROL))) << MainProbe().Describe();
+    ASSERT_TRUE(SendProgramClick(MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, 0x5EED, XBUTTON1));
+    ASSERT_TRUE(Fence(MainProbe(), fence));
+    EXPECT_TRUE(MainProbe().Records(Named(L"WM_KEYUP", L"vk", VK_CONTROL)).empty()) << "Ctrl went up under the user's hold\n" << MainProbe().Describe();
+    ASSERT_TRUE(back.Release());
+    ASSERT_TRUE(MainProbe().WaitForRecord(Named(L"WM_KEYUP", L"vk", VK_CONTROL))) << MainProbe().Describe();
+    ASSERT_TRUE(Fence(MainProbe(), fence));
+    EXPECT_EQ(MainProbe().Records(Named(L"WM_KEYDOWN", L"vk", VK_CONTROL)).size(), 1u) << MainProbe().Describe();
+    EXPECT_EQ(MainProbe().Records(Named(L"WM_KEYUP", L"vk", VK_CONTROL)).size(), 1u) << MainProbe().Describe();
+    // With the user's hands off, another program's click holds Ctrl for itself.
+    ASSERT_TRUE(SendProgramClick(MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, 0x5EED, XBUTTON1));
+    EXPECT_EQ(MainProbe().WaitForRecords(Named(L"WM_KEYUP", L"vk", VK_CONTROL), 2).size(), 2u) << MainProbe().Describe();
+    EXPECT_EQ(MainProbe().Records(Named(L"WM_KEYDOWN", L"vk", VK_CONTROL)).size(), 2u) << MainProbe().Describe();
 }
 
 TEST_F(ActionDispatchEndToEnd, APhysicalClickOfTheButtonAStickyDragHoldsDropsItAndTheNextStickyClickStartsANewDrag)
