@@ -393,15 +393,21 @@ bool SystemHoldsButton(int button)
 // pass such an event on, others drop it as the hook said): the system's state
 // tells, and the release is decided by it. A press of the library's own that
 // went up in the system meanwhile (the user's release of that button) is no
-// longer the input queue's to release. The wheel's pending releases are timers
-// of the engine, not buttons the system knows.
+// longer the input queue's to release, nor a sticky button's to hold. The
+// wheel's pending releases are timers of the engine, not buttons the system
+// knows.
 void TakeButtonStatesFromSystem()
 {
     const unsigned ended = g_held.TakeFromSystem(SystemHoldsButton);
     CSendInput* queue = g_threads.pSendInput;
-    for (int button = 0; button < 5 && queue != nullptr; ++button)
-        if ((ended & (1u << button)) != 0)
+    for (int button = 0; button < 5; ++button)
+    {
+        if ((ended & (1u << button)) == 0)
+            continue;
+        if (queue != nullptr)
             queue->PressReleasedElsewhere(button);
+        EndStickyLetGoInSystem(button, g_engine.nCurrentLayer);
+    }
 }
 
 // Stops what SetMouseHook had started when it cannot go on; the events of a

@@ -450,6 +450,20 @@ void ResetSticky(POINT point, int kind, int layer, int button)
     }
 }
 
+namespace
+{
+// Ends a sticky mouse button without a release of its own: the button it
+// holds is let go, or taken over, by another hand.
+void EndStickyWithoutRelease(int kind, int layer, const wchar_t* why)
+{
+    CLogger::LogDebug(L"Resetting sticky: [%s] (%s)", kStickyNames[kind], why);
+    CThreadLock lock(L"ResetSticky");
+    UnlockAxes(layer, g_engine.pCurrentApp);
+    ::ReleaseCapture();
+    SetStickyState(kind, 0);
+}
+} // namespace
+
 bool EndStickyByPress(int button, int layer)
 {
     if (button < STICKY_LEFT || button > STICKY_XRIGHT || g_nStickyState[button] < 1)
@@ -458,12 +472,14 @@ bool EndStickyByPress(int button, int layer)
         return false;
     // The press takes the button over rather than releasing it under the
     // user's finger: its own release ends the drag, once.
-    CLogger::LogDebug(L"Resetting sticky: [%s] (the button itself was pressed)", kStickyNames[button]);
-    CThreadLock lock(L"ResetSticky");
-    UnlockAxes(layer, g_engine.pCurrentApp);
-    ::ReleaseCapture();
-    SetStickyState(button, 0);
+    EndStickyWithoutRelease(button, layer, L"the button itself was pressed");
     return g_held.LibraryPressInSystem(button);
+}
+
+void EndStickyLetGoInSystem(int button, int layer)
+{
+    if (button >= STICKY_LEFT && button <= STICKY_XRIGHT && g_nStickyState[button] >= 1)
+        EndStickyWithoutRelease(button, layer, L"the system let the button go while the hook was out");
 }
 
 void ResetAllSticky(POINT point)

@@ -70,6 +70,10 @@ void ResetSticky(POINT point, int kind, int layer, int button);
 // when the sticky's own press is in the system, which then has the button
 // down already: the press is not passed on a second time.
 bool EndStickyByPress(int button, int layer);
+// The press a sticky button of button's kind held went up in the system while
+// the hook was out (the user dropped the drag there): the sticky button ends,
+// and its next click starts anew.
+void EndStickyLetGoInSystem(int button, int layer);
 void ResetAllSticky(POINT point);
 void ResetOtherSticky(POINT point, int button, bool keepScroll);
 // The keys held while a button is held go up: those the slots of the current

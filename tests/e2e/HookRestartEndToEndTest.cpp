@@ -436,6 +436,32 @@ TEST_F(HookRestartEndToEnd, ALibraryPressTheUserClickedAwayWhileTheMouseHookWasO
     ASSERT_TRUE(left.Release());
 }
 
+TEST_F(HookRestartEndToEnd, AStickyDragTheUserDroppedWhileTheMouseHookWasOutIsOverAndTheNextStickyClickStartsANewOne)
+{
+    CSettings settings(false, CMouseInfo());
+    ProbeProfile(settings)->SetActions(XRight, 0, ACTION_STICKY_LEFT);
+    ASSERT_TRUE(IsolatedSettings::LoadAndHook(settings));
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kForward));
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_LBUTTONDOWN"))) << ProbeAt().Describe();
+
+    // The system drops the mouse hook; meanwhile the user drops the drag with
+    // the left button.
+    const HHOOK dropped = g_threads.hMouseHook;
+    ASSERT_TRUE(::UnhookWindowsHookEx(dropped));
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kLeft));
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_LBUTTONUP"))) << ProbeAt().Describe();
+    ASSERT_TRUE(::PostThreadMessageW(g_threads.dwHookThreadId, BRMP_ResetHook, WP_MOUSEHOOK, 0));
+    ASSERT_TRUE(Reinstalled(g_threads.hMouseHook, dropped));
+
+    ProbeAt().Clear();
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kForward));
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_LBUTTONDOWN"))) << "no new drag\n" << ProbeAt().Describe();
+    ASSERT_TRUE(PhysicalInput::Click(PhysicalInput::kForward));
+    ASSERT_TRUE(ProbeAt().WaitForRecord(Named(L"WM_LBUTTONUP"))) << ProbeAt().Describe();
+    const std::vector<std::wstring> oneDrag = {L"WM_LBUTTONDOWN", L"WM_LBUTTONUP"};
+    EXPECT_EQ(ProbeAt().RecordNames(L"BUTTON"), oneDrag) << ProbeAt().Describe();
+}
+
 TEST_F(HookRestartEndToEnd, AKeyboardHookPutInAgainWhileALayerKeyIsHeldKeepsItsLayerUntilTheRelease)
 {
     ASSERT_TRUE(HoldLayerKey());
